@@ -1,0 +1,15 @@
+#include "TestSupport.h"
+
+#include <QtGlobal>
+
+namespace qd::test {
+
+QString standinLibraryPath()
+{
+    const QString fromEnvironment = qEnvironmentVariable("QD_STANDIN_PATH");
+    return fromEnvironment.isEmpty() ? QStringLiteral(QD_STANDIN_BUILD_PATH) : fromEnvironment;
+}
+
+QString programDirectory() { return qEnvironmentVariable("QD_HOME"); }
+
+} // namespace qd::test
