@@ -399,7 +399,9 @@ void TStringList::LoadFromFile(const QString &fileName)
 void TStringList::SaveToFile(const QString &fileName) const
 {
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so a short write (disk full, file size limit) shows in write()'s count:
+    // a buffered QSaveFile can commit a truncated file when the flush writes only part.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw Exception(
             QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, file.errorString()));
     const QByteArray bytes = Text().toUtf8();
