@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+
 using namespace qd;
 
 namespace {
@@ -380,4 +384,26 @@ TEST(StringList, FilesRoundTripAndFailSafely)
     const QString bad = dir + "/no/such/dir/list.txt";
     EXPECT_TRUE(errorOf([&] { list.SaveToFile(bad); }).startsWith("Cannot create file"));
     EXPECT_FALSE(QFileInfo::exists(bad));
+}
+
+TEST(StringList, ShortWriteKeepsTheOldFile)
+{
+    const QString path = test::programDirectory() + "/short.txt";
+    make({"old"}).SaveToFile(path);
+
+    // A file size limit makes the write stop part way, as a full disk would.
+    rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 8;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const QString message = errorOf([&] { make({QString(100, u'n')}).SaveToFile(path); });
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_TRUE(message.startsWith("Cannot write file")) << qPrintable(message);
+    TStringList loaded;
+    loaded.LoadFromFile(path);
+    EXPECT_EQ(lines(loaded), QStringList({"old"}));
 }
