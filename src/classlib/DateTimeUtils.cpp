@@ -36,7 +36,7 @@ bool IsLeapYear(int year)
 
 int DaysInMonth(int year, int month)
 {
-    static constexpr int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    static constexpr int days[12] = { 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
     if (month < 1 || month > 12)
         return 0;
     return month == 2 && IsLeapYear(year) ? 29 : days[month - 1];
@@ -53,8 +53,8 @@ bool TryEncodeDate(int year, int month, int day, double &result)
 
 bool TryEncodeTime(int hour, int minute, int second, int msec, double &result)
 {
-    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59
-        || msec < 0 || msec > 999)
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || msec < 0
+        || msec > 999)
         return false;
     const qint64 ms = ((hour * 60 + minute) * 60 + second) * qint64(1000) + msec;
     result = static_cast<double>(ms) / MSecsPerDay;
@@ -107,7 +107,7 @@ void DecodeTime(double dateTime, int &hour, int &minute, int &second, int &msec)
 }
 
 void DecodeDateTime(double dateTime, int &year, int &month, int &day, int &hour, int &minute,
-                    int &second, int &msec)
+    int &second, int &msec)
 {
     DecodeDate(dateTime, year, month, day);
     DecodeTime(dateTime, hour, minute, second, msec);
@@ -132,7 +132,7 @@ QDateTime DateTimeToQDateTime(double dateTime)
     qint64 days = 0, msecs = 0;
     split(dateTime, days, msecs);
     return QDateTime(QDate::fromJulianDay(DayZeroJulian + days),
-                     QTime::fromMSecsSinceStartOfDay(static_cast<int>(msecs)));
+        QTime::fromMSecsSinceStartOfDay(static_cast<int>(msecs)));
 }
 
 double QDateToDateTime(QDate value)

@@ -34,7 +34,7 @@ double EncodeDateTime(int year, int month, int day, int hour, int minute, int se
 void DecodeDate(double dateTime, int &year, int &month, int &day);
 void DecodeTime(double dateTime, int &hour, int &minute, int &second, int &msec);
 void DecodeDateTime(double dateTime, int &year, int &month, int &day, int &hour, int &minute,
-                    int &second, int &msec);
+    int &second, int &msec);
 
 // Edges to Qt. A day count has no time zone: it becomes a local wall-clock QDateTime, and a
 // QDateTime gives its own wall-clock date and time, whatever its time spec.

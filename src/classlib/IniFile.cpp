@@ -93,14 +93,17 @@ bool parseIniInteger(const QString &raw, int &result)
 
 } // namespace
 
-TIniFile::TIniFile(QString fileName) : m_fileName(std::move(fileName)) {}
+TIniFile::TIniFile(QString fileName)
+    : m_fileName(std::move(fileName))
+{
+}
 
 TIniFile::Stamp TIniFile::currentStamp() const
 {
     const QFileInfo info(m_fileName);
     if (!info.exists())
         return Stamp();
-    return Stamp {true, info.size(), info.lastModified()};
+    return Stamp { true, info.size(), info.lastModified() };
 }
 
 void TIniFile::refresh() const
@@ -113,12 +116,12 @@ void TIniFile::refresh() const
     if (stamp.exists) {
         QFile file(m_fileName);
         if (!file.open(QIODevice::ReadOnly))
-            throw Exception(QStringLiteral("Cannot open file \"%1\". %2")
-                                .arg(m_fileName, file.errorString()));
+            throw Exception(
+                QStringLiteral("Cannot open file \"%1\". %2").arg(m_fileName, file.errorString()));
         const QByteArray bytes = file.readAll();
         if (file.error() != QFileDevice::NoError)
-            throw Exception(QStringLiteral("Cannot read file \"%1\". %2")
-                                .arg(m_fileName, file.errorString()));
+            throw Exception(
+                QStringLiteral("Cannot read file \"%1\". %2").arg(m_fileName, file.errorString()));
         bom = bytes.startsWith("\xef\xbb\xbf");
         const qsizetype lf = bytes.indexOf('\n');
         crlf = lf < 0 || (lf > 0 && bytes[lf - 1] == '\r');
@@ -166,8 +169,7 @@ void TIniFile::save(const QList<QString> &lines)
     m_stamp = currentStamp();
 }
 
-int TIniFile::findKey(const QList<QString> &lines, const QString &section,
-                      const QString &key) const
+int TIniFile::findKey(const QList<QString> &lines, const QString &section, const QString &key) const
 {
     int found = -1;
     const QString name = key.trimmed();

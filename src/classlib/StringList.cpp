@@ -118,13 +118,15 @@ int TStringList::insertSorted(const QString &value, void *object)
     int index = 0;
     if (Find(value, index)) {
         switch (m_duplicates) {
-        case dupIgnore: return index;
+        case dupIgnore:
+            return index;
         case dupError:
             throw Exception(QStringLiteral("String list does not allow duplicates"));
-        case dupAccept: break;
+        case dupAccept:
+            break;
         }
     }
-    m_items.insert(index, Item {value, object});
+    m_items.insert(index, Item { value, object });
     return index;
 }
 
@@ -137,7 +139,7 @@ int TStringList::AddObject(const QString &value, void *object)
 {
     if (m_sorted)
         return insertSorted(value, object);
-    m_items.append(Item {value, object});
+    m_items.append(Item { value, object });
     return Count() - 1;
 }
 
@@ -158,7 +160,7 @@ void TStringList::InsertObject(int index, const QString &value, void *object)
         sortedListError();
     if (index < 0 || index > Count())
         throw Exception(QStringLiteral("List index out of bounds (%1)").arg(index));
-    m_items.insert(index, Item {value, object});
+    m_items.insert(index, Item { value, object });
 }
 
 void TStringList::Delete(int index)
@@ -178,9 +180,8 @@ void TStringList::Exchange(int index1, int index2)
 
 void TStringList::Sort()
 {
-    std::stable_sort(m_items.begin(), m_items.end(), [this](const Item &a, const Item &b) {
-        return CompareStrings(a.string, b.string) < 0;
-    });
+    std::stable_sort(m_items.begin(), m_items.end(),
+        [this](const Item &a, const Item &b) { return CompareStrings(a.string, b.string) < 0; });
 }
 
 void TStringList::SetSorted(bool value)

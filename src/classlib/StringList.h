@@ -25,7 +25,10 @@ public:
     void *Objects(int index) const;
     void SetObjects(int index, void *object);
     qintptr Integers(int index) const { return reinterpret_cast<qintptr>(Objects(index)); }
-    void SetIntegers(int index, qintptr value) { SetObjects(index, reinterpret_cast<void *>(value)); }
+    void SetIntegers(int index, qintptr value)
+    {
+        SetObjects(index, reinterpret_cast<void *>(value));
+    }
 
     // Returns the index of the new line; on a sorted list the index where it was placed, or for
     // dupIgnore of an existing string that string's index. dupError raises

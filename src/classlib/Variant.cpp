@@ -126,7 +126,8 @@ QString formatDateTime(double days)
     QString text = dt.date().toString(Qt::ISODate);
     if (time.msecsSinceStartOfDay() != 0)
         text += u' '
-            + time.toString(time.msec() ? QStringLiteral("hh:mm:ss.zzz") : QStringLiteral("hh:mm:ss"));
+            + time.toString(
+                time.msec() ? QStringLiteral("hh:mm:ss.zzz") : QStringLiteral("hh:mm:ss"));
     return text;
 }
 
@@ -138,15 +139,22 @@ QString formatDateTime(double days)
 int rank(VariantKind kind)
 {
     switch (kind) {
-    case VariantKind::Unassigned: return 0;
-    case VariantKind::Null: return 1;
-    case VariantKind::Boolean: return 2;
+    case VariantKind::Unassigned:
+        return 0;
+    case VariantKind::Null:
+        return 1;
+    case VariantKind::Boolean:
+        return 2;
     case VariantKind::Integer:
     case VariantKind::Float:
-    case VariantKind::DateTime: return 3;
-    case VariantKind::String: return 4;
-    case VariantKind::Bytes: return 5;
-    case VariantKind::Array: return 6;
+    case VariantKind::DateTime:
+        return 3;
+    case VariantKind::String:
+        return 4;
+    case VariantKind::Bytes:
+        return 5;
+    case VariantKind::Array:
+        return 6;
     }
     return 7;
 }
@@ -170,15 +178,24 @@ int compareDoubles(double a, double b)
 QString Variant::KindName(VariantKind kind)
 {
     switch (kind) {
-    case VariantKind::Unassigned: return QStringLiteral("Empty");
-    case VariantKind::Null: return QStringLiteral("Null");
-    case VariantKind::Integer: return QStringLiteral("Int64");
-    case VariantKind::Float: return QStringLiteral("Double");
-    case VariantKind::String: return QStringLiteral("String");
-    case VariantKind::Boolean: return QStringLiteral("Boolean");
-    case VariantKind::DateTime: return QStringLiteral("Date");
-    case VariantKind::Bytes: return QStringLiteral("Array Byte");
-    case VariantKind::Array: return QStringLiteral("Array Variant");
+    case VariantKind::Unassigned:
+        return QStringLiteral("Empty");
+    case VariantKind::Null:
+        return QStringLiteral("Null");
+    case VariantKind::Integer:
+        return QStringLiteral("Int64");
+    case VariantKind::Float:
+        return QStringLiteral("Double");
+    case VariantKind::String:
+        return QStringLiteral("String");
+    case VariantKind::Boolean:
+        return QStringLiteral("Boolean");
+    case VariantKind::DateTime:
+        return QStringLiteral("Date");
+    case VariantKind::Bytes:
+        return QStringLiteral("Array Byte");
+    case VariantKind::Array:
+        return QStringLiteral("Array Variant");
     }
     return QStringLiteral("Unknown");
 }
@@ -192,16 +209,19 @@ void Variant::castError(VariantKind target) const
 qint64 Variant::AsInteger() const
 {
     switch (Kind()) {
-    case VariantKind::Unassigned: return 0;
-    case VariantKind::Integer: return std::get<qint64>(m_value);
+    case VariantKind::Unassigned:
+        return 0;
+    case VariantKind::Integer:
+        return std::get<qint64>(m_value);
     // The class library's True is -1.
-    case VariantKind::Boolean: return std::get<bool>(m_value) ? -1 : 0;
+    case VariantKind::Boolean:
+        return std::get<bool>(m_value) ? -1 : 0;
     case VariantKind::Float:
     case VariantKind::DateTime: {
         qint64 result = 0;
         if (!roundToInt64(Kind() == VariantKind::Float ? std::get<double>(m_value)
                                                        : std::get<DateTimeTag>(m_value).days,
-                          result))
+                result))
             castError(VariantKind::Integer);
         return result;
     }
@@ -215,7 +235,8 @@ qint64 Variant::AsInteger() const
             return result;
         invalidText(text, "integer value");
     }
-    default: castError(VariantKind::Integer);
+    default:
+        castError(VariantKind::Integer);
     }
 }
 
@@ -230,11 +251,16 @@ int Variant::toInt() const
 double Variant::AsFloat() const
 {
     switch (Kind()) {
-    case VariantKind::Unassigned: return 0;
-    case VariantKind::Integer: return static_cast<double>(std::get<qint64>(m_value));
-    case VariantKind::Float: return std::get<double>(m_value);
-    case VariantKind::DateTime: return std::get<DateTimeTag>(m_value).days;
-    case VariantKind::Boolean: return std::get<bool>(m_value) ? -1 : 0;
+    case VariantKind::Unassigned:
+        return 0;
+    case VariantKind::Integer:
+        return static_cast<double>(std::get<qint64>(m_value));
+    case VariantKind::Float:
+        return std::get<double>(m_value);
+    case VariantKind::DateTime:
+        return std::get<DateTimeTag>(m_value).days;
+    case VariantKind::Boolean:
+        return std::get<bool>(m_value) ? -1 : 0;
     case VariantKind::String: {
         const QString &text = std::get<QString>(m_value);
         double result = 0;
@@ -242,7 +268,8 @@ double Variant::AsFloat() const
             invalidText(text, "floating point value");
         return result;
     }
-    default: castError(VariantKind::Float);
+    default:
+        castError(VariantKind::Float);
     }
 }
 
@@ -250,25 +277,36 @@ QString Variant::AsString() const
 {
     switch (Kind()) {
     case VariantKind::Unassigned:
-    case VariantKind::Null: return QString();
-    case VariantKind::Integer: return QString::number(std::get<qint64>(m_value));
-    case VariantKind::Float: return formatFloat(std::get<double>(m_value));
-    case VariantKind::String: return std::get<QString>(m_value);
+    case VariantKind::Null:
+        return QString();
+    case VariantKind::Integer:
+        return QString::number(std::get<qint64>(m_value));
+    case VariantKind::Float:
+        return formatFloat(std::get<double>(m_value));
+    case VariantKind::String:
+        return std::get<QString>(m_value);
     case VariantKind::Boolean:
         return std::get<bool>(m_value) ? QStringLiteral("True") : QStringLiteral("False");
-    case VariantKind::DateTime: return formatDateTime(std::get<DateTimeTag>(m_value).days);
-    default: castError(VariantKind::String);
+    case VariantKind::DateTime:
+        return formatDateTime(std::get<DateTimeTag>(m_value).days);
+    default:
+        castError(VariantKind::String);
     }
 }
 
 bool Variant::AsBoolean() const
 {
     switch (Kind()) {
-    case VariantKind::Unassigned: return false;
-    case VariantKind::Integer: return std::get<qint64>(m_value) != 0;
-    case VariantKind::Float: return std::get<double>(m_value) != 0;
-    case VariantKind::DateTime: return std::get<DateTimeTag>(m_value).days != 0;
-    case VariantKind::Boolean: return std::get<bool>(m_value);
+    case VariantKind::Unassigned:
+        return false;
+    case VariantKind::Integer:
+        return std::get<qint64>(m_value) != 0;
+    case VariantKind::Float:
+        return std::get<double>(m_value) != 0;
+    case VariantKind::DateTime:
+        return std::get<DateTimeTag>(m_value).days != 0;
+    case VariantKind::Boolean:
+        return std::get<bool>(m_value);
     case VariantKind::String: {
         const QString &text = std::get<QString>(m_value);
         const QString trimmed = text.trimmed();
@@ -281,17 +319,22 @@ bool Variant::AsBoolean() const
             return number != 0;
         invalidText(text, "boolean value");
     }
-    default: castError(VariantKind::Boolean);
+    default:
+        castError(VariantKind::Boolean);
     }
 }
 
 double Variant::AsDateTime() const
 {
     switch (Kind()) {
-    case VariantKind::Unassigned: return 0;
-    case VariantKind::Integer: return static_cast<double>(std::get<qint64>(m_value));
-    case VariantKind::Float: return std::get<double>(m_value);
-    case VariantKind::DateTime: return std::get<DateTimeTag>(m_value).days;
+    case VariantKind::Unassigned:
+        return 0;
+    case VariantKind::Integer:
+        return static_cast<double>(std::get<qint64>(m_value));
+    case VariantKind::Float:
+        return std::get<double>(m_value);
+    case VariantKind::DateTime:
+        return std::get<DateTimeTag>(m_value).days;
     case VariantKind::String: {
         const QString &text = std::get<QString>(m_value);
         double result = 0;
@@ -299,16 +342,20 @@ double Variant::AsDateTime() const
             invalidText(text, "date and time");
         return result;
     }
-    default: castError(VariantKind::DateTime);
+    default:
+        castError(VariantKind::DateTime);
     }
 }
 
 QByteArray Variant::AsBytes() const
 {
     switch (Kind()) {
-    case VariantKind::Unassigned: return QByteArray();
-    case VariantKind::Bytes: return std::get<QByteArray>(m_value);
-    case VariantKind::String: return std::get<QString>(m_value).toUtf8();
+    case VariantKind::Unassigned:
+        return QByteArray();
+    case VariantKind::Bytes:
+        return std::get<QByteArray>(m_value);
+    case VariantKind::String:
+        return std::get<QString>(m_value).toUtf8();
     case VariantKind::Array: {
         // An array of small integers is the class library's byte array.
         const VariantArray &items = std::get<VariantArray>(m_value);
@@ -322,15 +369,18 @@ QByteArray Variant::AsBytes() const
         }
         return result;
     }
-    default: castError(VariantKind::Bytes);
+    default:
+        castError(VariantKind::Bytes);
     }
 }
 
 VariantArray Variant::AsArray() const
 {
     switch (Kind()) {
-    case VariantKind::Unassigned: return VariantArray();
-    case VariantKind::Array: return std::get<VariantArray>(m_value);
+    case VariantKind::Unassigned:
+        return VariantArray();
+    case VariantKind::Array:
+        return std::get<VariantArray>(m_value);
     case VariantKind::Bytes: {
         const QByteArray &bytes = std::get<QByteArray>(m_value);
         VariantArray result;
@@ -339,7 +389,8 @@ VariantArray Variant::AsArray() const
             result.emplace_back(static_cast<qint64>(static_cast<unsigned char>(c)));
         return result;
     }
-    default: castError(VariantKind::Array);
+    default:
+        castError(VariantKind::Array);
     }
 }
 
@@ -356,7 +407,8 @@ int Variant::Compare(const Variant &a, const Variant &b) noexcept
         return compareValues(ra, rb);
     switch (ka) {
     case VariantKind::Unassigned:
-    case VariantKind::Null: return 0;
+    case VariantKind::Null:
+        return 0;
     case VariantKind::Boolean:
         return compareValues(std::get<bool>(a.m_value), std::get<bool>(b.m_value));
     case VariantKind::Integer:
@@ -389,15 +441,22 @@ int Variant::Compare(const Variant &a, const Variant &b) noexcept
 QVariant Variant::ToQVariant() const
 {
     switch (Kind()) {
-    case VariantKind::Unassigned: return QVariant();
-    case VariantKind::Null: return QVariant::fromValue(nullptr);
-    case VariantKind::Integer: return QVariant(static_cast<qlonglong>(std::get<qint64>(m_value)));
-    case VariantKind::Float: return QVariant(std::get<double>(m_value));
-    case VariantKind::String: return QVariant(std::get<QString>(m_value));
-    case VariantKind::Boolean: return QVariant(std::get<bool>(m_value));
+    case VariantKind::Unassigned:
+        return QVariant();
+    case VariantKind::Null:
+        return QVariant::fromValue(nullptr);
+    case VariantKind::Integer:
+        return QVariant(static_cast<qlonglong>(std::get<qint64>(m_value)));
+    case VariantKind::Float:
+        return QVariant(std::get<double>(m_value));
+    case VariantKind::String:
+        return QVariant(std::get<QString>(m_value));
+    case VariantKind::Boolean:
+        return QVariant(std::get<bool>(m_value));
     case VariantKind::DateTime:
         return QVariant(DateTimeToQDateTime(std::get<DateTimeTag>(m_value).days));
-    case VariantKind::Bytes: return QVariant(std::get<QByteArray>(m_value));
+    case VariantKind::Bytes:
+        return QVariant(std::get<QByteArray>(m_value));
     case VariantKind::Array: {
         QVariantList list;
         for (const Variant &item : std::get<VariantArray>(m_value))
@@ -413,8 +472,10 @@ Variant Variant::FromQVariant(const QVariant &value)
     if (!value.isValid())
         return Variant();
     switch (value.typeId()) {
-    case QMetaType::Nullptr: return Null();
-    case QMetaType::Bool: return Variant(value.toBool());
+    case QMetaType::Nullptr:
+        return Null();
+    case QMetaType::Bool:
+        return Variant(value.toBool());
     case QMetaType::Char:
     case QMetaType::SChar:
     case QMetaType::UChar:
@@ -424,16 +485,24 @@ Variant Variant::FromQVariant(const QVariant &value)
     case QMetaType::UInt:
     case QMetaType::Long:
     case QMetaType::ULong:
-    case QMetaType::LongLong: return Variant(value.toLongLong());
-    case QMetaType::ULongLong: return Variant(value.toULongLong());
+    case QMetaType::LongLong:
+        return Variant(value.toLongLong());
+    case QMetaType::ULongLong:
+        return Variant(value.toULongLong());
     case QMetaType::Float:
-    case QMetaType::Double: return Variant(value.toDouble());
+    case QMetaType::Double:
+        return Variant(value.toDouble());
     case QMetaType::QChar:
-    case QMetaType::QString: return Variant(value.toString());
-    case QMetaType::QByteArray: return Variant(value.toByteArray());
-    case QMetaType::QDateTime: return FromDateTime(QDateTimeToDateTime(value.toDateTime()));
-    case QMetaType::QDate: return FromDateTime(QDateToDateTime(value.toDate()));
-    case QMetaType::QTime: return FromDateTime(QTimeToDateTime(value.toTime()));
+    case QMetaType::QString:
+        return Variant(value.toString());
+    case QMetaType::QByteArray:
+        return Variant(value.toByteArray());
+    case QMetaType::QDateTime:
+        return FromDateTime(QDateTimeToDateTime(value.toDateTime()));
+    case QMetaType::QDate:
+        return FromDateTime(QDateToDateTime(value.toDate()));
+    case QMetaType::QTime:
+        return FromDateTime(QTimeToDateTime(value.toTime()));
     case QMetaType::QStringList:
     case QMetaType::QVariantList: {
         VariantArray items;
@@ -441,7 +510,8 @@ Variant Variant::FromQVariant(const QVariant &value)
             items.push_back(FromQVariant(item));
         return Variant(std::move(items));
     }
-    default: break;
+    default:
+        break;
     }
     throw EConvertError(QStringLiteral("Could not convert variant of type (%1) into type (Variant)")
                             .arg(QLatin1String(value.typeName())));

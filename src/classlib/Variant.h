@@ -6,13 +6,24 @@
 
 #include <concepts>
 #include <limits>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
 namespace qd {
 
 // The kinds a Variant can hold; the order is the order of the alternatives below.
-enum class VariantKind { Unassigned, Null, Integer, Float, String, Boolean, DateTime, Bytes, Array };
+enum class VariantKind {
+    Unassigned,
+    Null,
+    Integer,
+    Float,
+    String,
+    Boolean,
+    DateTime,
+    Bytes,
+    Array
+};
 
 class Variant;
 using VariantArray = std::vector<Variant>;
@@ -23,9 +34,11 @@ using VariantArray = std::vector<Variant>;
 class Variant {
 public:
     Variant() noexcept = default;
-    Variant(bool value) noexcept : m_value(value) {}
-    template <std::integral T>
-        requires(!std::same_as<T, bool>)
+    Variant(bool value) noexcept
+        : m_value(value)
+    {
+    }
+    template <std::integral T, std::enable_if_t<!std::is_same_v<T, bool>, int> = 0>
     Variant(T value) noexcept
     {
         // An unsigned 64-bit value beyond the signed range is kept as a float, never wrapped.
@@ -37,11 +50,26 @@ public:
         }
         m_value = static_cast<qint64>(value);
     }
-    Variant(double value) noexcept : m_value(value) {}
-    Variant(QString value) noexcept : m_value(std::move(value)) {}
-    Variant(const char *utf8) : m_value(QString::fromUtf8(utf8)) {}
-    Variant(QByteArray value) noexcept : m_value(std::move(value)) {}
-    Variant(VariantArray value) : m_value(std::move(value)) {}
+    Variant(double value) noexcept
+        : m_value(value)
+    {
+    }
+    Variant(QString value) noexcept
+        : m_value(std::move(value))
+    {
+    }
+    Variant(const char *utf8)
+        : m_value(QString::fromUtf8(utf8))
+    {
+    }
+    Variant(QByteArray value) noexcept
+        : m_value(std::move(value))
+    {
+    }
+    Variant(VariantArray value)
+        : m_value(std::move(value))
+    {
+    }
 
     static Variant Unassigned() noexcept { return Variant(); }
     static Variant Null() noexcept
@@ -118,7 +146,7 @@ private:
     [[noreturn]] void castError(VariantKind target) const;
 
     std::variant<std::monostate, NullTag, qint64, double, QString, bool, DateTimeTag, QByteArray,
-                 VariantArray>
+        VariantArray>
         m_value;
 };
 

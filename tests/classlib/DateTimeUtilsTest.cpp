@@ -16,16 +16,16 @@ TEST(DateTimeUtils, LeapYearsAndMonthLengths)
         int year;
         bool leap;
     };
-    const Case years[] = {{1900, false}, {2000, true}, {2004, true}, {2100, false},
-                          {2023, false}, {1600, true}, {4, true},    {1, false}};
+    const Case years[] = { { 1900, false }, { 2000, true }, { 2004, true }, { 2100, false },
+        { 2023, false }, { 1600, true }, { 4, true }, { 1, false } };
     for (const Case &c : years)
         EXPECT_EQ(IsLeapYear(c.year), c.leap) << c.year;
 
     struct Month {
         int year, month, days;
     };
-    const Month months[] = {{2000, 2, 29}, {1900, 2, 28}, {2023, 1, 31}, {2023, 4, 30},
-                            {2023, 12, 31}, {2023, 0, 0},  {2023, 13, 0}};
+    const Month months[] = { { 2000, 2, 29 }, { 1900, 2, 28 }, { 2023, 1, 31 }, { 2023, 4, 30 },
+        { 2023, 12, 31 }, { 2023, 0, 0 }, { 2023, 13, 0 } };
     for (const Month &m : months)
         EXPECT_EQ(DaysInMonth(m.year, m.month), m.days) << m.year << "-" << m.month;
 }
@@ -37,9 +37,14 @@ TEST(DateTimeUtils, EncodesDaysSinceDayZero)
         double days;
     };
     const Case cases[] = {
-        {1899, 12, 30, 0},     {1899, 12, 31, 1},     {1900, 1, 1, 2},
-        {1899, 12, 29, -1},    {2000, 1, 1, 36526},   {1900, 3, 1, 61},
-        {1, 1, 1, -693593},    {9999, 12, 31, 2958465},
+        { 1899, 12, 30, 0 },
+        { 1899, 12, 31, 1 },
+        { 1900, 1, 1, 2 },
+        { 1899, 12, 29, -1 },
+        { 2000, 1, 1, 36526 },
+        { 1900, 3, 1, 61 },
+        { 1, 1, 1, -693593 },
+        { 9999, 12, 31, 2958465 },
     };
     for (const Case &c : cases) {
         EXPECT_EQ(EncodeDate(c.year, c.month, c.day), c.days);
@@ -56,8 +61,8 @@ TEST(DateTimeUtils, InvalidDatesAndTimesRaise)
     struct Case {
         int year, month, day;
     };
-    const Case dates[] = {{2001, 2, 29}, {2000, 2, 30}, {2000, 4, 31}, {2000, 0, 1},
-                          {2000, 13, 1}, {2000, 1, 0},  {0, 1, 1},     {10000, 1, 1}};
+    const Case dates[] = { { 2001, 2, 29 }, { 2000, 2, 30 }, { 2000, 4, 31 }, { 2000, 0, 1 },
+        { 2000, 13, 1 }, { 2000, 1, 0 }, { 0, 1, 1 }, { 10000, 1, 1 } };
     for (const Case &c : dates) {
         try {
             EncodeDate(c.year, c.month, c.day);
@@ -73,14 +78,13 @@ TEST(DateTimeUtils, InvalidDatesAndTimesRaise)
     struct Time {
         int h, m, s, ms;
     };
-    const Time times[] = {{24, 0, 0, 0}, {0, 60, 0, 0}, {0, 0, 60, 0}, {0, 0, 0, 1000},
-                          {-1, 0, 0, 0}};
+    const Time times[]
+        = { { 24, 0, 0, 0 }, { 0, 60, 0, 0 }, { 0, 0, 60, 0 }, { 0, 0, 0, 1000 }, { -1, 0, 0, 0 } };
     for (const Time &t : times)
         EXPECT_THROW(EncodeTime(t.h, t.m, t.s, t.ms), EConvertError);
 
-    const double bad[] = {std::numeric_limits<double>::quiet_NaN(),
-                          std::numeric_limits<double>::infinity(), MinDateTime - 1,
-                          MaxDateTime + 1, 1e300};
+    const double bad[] = { std::numeric_limits<double>::quiet_NaN(),
+        std::numeric_limits<double>::infinity(), MinDateTime - 1, MaxDateTime + 1, 1e300 };
     for (double v : bad) {
         int a = 0, b = 0, c = 0, d = 0;
         EXPECT_THROW(DecodeDate(v, a, b, c), EConvertError) << v;
@@ -100,15 +104,15 @@ TEST(DateTimeUtils, TimeOfDayAndNegativeValues)
         int year, month, day, hour, minute, second, msec;
     };
     const Case cases[] = {
-        {0.5, 1899, 12, 30, 12, 0, 0, 0},
+        { 0.5, 1899, 12, 30, 12, 0, 0, 0 },
         // The integer part names the day, the fraction is the time of that day.
-        {-0.5, 1899, 12, 30, 12, 0, 0, 0},
-        {-1.25, 1899, 12, 29, 6, 0, 0, 0},
-        {-2.75, 1899, 12, 28, 18, 0, 0, 0},
-        {36526.0 + 45296789.0 / 86400000, 2000, 1, 1, 12, 34, 56, 789},
+        { -0.5, 1899, 12, 30, 12, 0, 0, 0 },
+        { -1.25, 1899, 12, 29, 6, 0, 0, 0 },
+        { -2.75, 1899, 12, 28, 18, 0, 0, 0 },
+        { 36526.0 + 45296789.0 / 86400000, 2000, 1, 1, 12, 34, 56, 789 },
         // Rounds up to midnight: carried into the next day, never hour 24.
-        {36526.99999999999, 2000, 1, 2, 0, 0, 0, 0},
-        {-1.99999999999, 1899, 12, 30, 0, 0, 0, 0},
+        { 36526.99999999999, 2000, 1, 2, 0, 0, 0, 0 },
+        { -1.99999999999, 1899, 12, 30, 0, 0, 0, 0 },
     };
     for (const Case &c : cases) {
         int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, ms = 0;
@@ -142,8 +146,8 @@ TEST(DateTimeUtils, QtEdgesRoundTrip)
     EXPECT_DOUBLE_EQ(QDateToDateTime(QDate(2000, 1, 1)), 36526.0);
     EXPECT_DOUBLE_EQ(QTimeToDateTime(QTime(18, 0)), 0.75);
     // A UTC value gives its own wall-clock time, not a time-zone shifted one.
-    EXPECT_DOUBLE_EQ(QDateTimeToDateTime(QDateTime(QDate(2000, 1, 1), QTime(6, 0), Qt::UTC)),
-                     36526.25);
+    EXPECT_DOUBLE_EQ(
+        QDateTimeToDateTime(QDateTime(QDate(2000, 1, 1), QTime(6, 0), Qt::UTC)), 36526.25);
     EXPECT_THROW(QDateTimeToDateTime(QDateTime()), EConvertError);
     EXPECT_THROW(QDateToDateTime(QDate()), EConvertError);
     EXPECT_THROW(QDateToDateTime(QDate(-5, 1, 1)), EConvertError);

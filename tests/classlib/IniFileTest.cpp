@@ -1,5 +1,5 @@
-#include "classlib/Exception.h"
 #include "classlib/IniFile.h"
+#include "classlib/Exception.h"
 #include "classlib/StringList.h"
 
 #include "common/TestSupport.h"
@@ -29,10 +29,11 @@ class IniFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_path = QDir(test::programDirectory()).filePath(
-            QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name())
-                .replace(u'/', u'_')
-            + ".ini");
+        m_path = QDir(test::programDirectory())
+                     .filePath(QString::fromUtf8(
+                                   ::testing::UnitTest::GetInstance()->current_test_info()->name())
+                                   .replace(u'/', u'_')
+                         + ".ini");
         QFile::remove(m_path);
     }
 
@@ -90,28 +91,28 @@ TEST_F(IniFileTest, ReadsWindowsSemanticsFromCrLfAndLfFiles)
         const char *section, *key, *expected;
     };
     const Read reads[] = {
-        {"General", "Name", "Quarlo Desk"},
-        {"GENERAL", "name", "Quarlo Desk"},
-        {"General", "Path", "C:\\Program Files\\x ; not a comment"},
-        {"General", "List", "a, b,\"c\""},
-        {"General", "Quoted", "\"kept as is\""},
-        {"General", "Eq", "a=b"},
-        {"General", "Empty", ""},
-        {"General", "AfterBad", "still General"},
-        {"General", "Extra", "from the second occurrence"},
-        {"Fonts", "Size", "10"},
-        {" fonts ", "size", "10"},
+        { "General", "Name", "Quarlo Desk" },
+        { "GENERAL", "name", "Quarlo Desk" },
+        { "General", "Path", "C:\\Program Files\\x ; not a comment" },
+        { "General", "List", "a, b,\"c\"" },
+        { "General", "Quoted", "\"kept as is\"" },
+        { "General", "Eq", "a=b" },
+        { "General", "Empty", "" },
+        { "General", "AfterBad", "still General" },
+        { "General", "Extra", "from the second occurrence" },
+        { "Fonts", "Size", "10" },
+        { " fonts ", "size", "10" },
         // Ignored: key before any section, lines without "=", comments, empty key.
-        {"General", "orphan", "<default>"},
-        {"", "orphan", "<default>"},
-        {"General", "no equals sign here", "<default>"},
-        {"General", ";Hidden", "<default>"},
-        {"General", "Hidden", "<default>"},
-        {"General", "", "<default>"},
-        {"bad header", "AfterBad", "<default>"},
-        {"Missing", "Name", "<default>"},
+        { "General", "orphan", "<default>" },
+        { "", "orphan", "<default>" },
+        { "General", "no equals sign here", "<default>" },
+        { "General", ";Hidden", "<default>" },
+        { "General", "Hidden", "<default>" },
+        { "General", "", "<default>" },
+        { "bad header", "AfterBad", "<default>" },
+        { "Missing", "Name", "<default>" },
     };
-    for (const QByteArray &eol : {QByteArray("\r\n"), QByteArray("\n")}) {
+    for (const QByteArray &eol : { QByteArray("\r\n"), QByteArray("\n") }) {
         writeRaw(awkwardFile(eol));
         const TIniFile ini(m_path);
         for (const Read &r : reads) {
@@ -133,10 +134,10 @@ TEST_F(IniFileTest, DuplicateSectionsMergeInListings)
     TStringList list;
     list.Add("stale");
     ini.ReadSections(list);
-    EXPECT_EQ(items(list), QStringList({"General", "Fonts"}));
+    EXPECT_EQ(items(list), QStringList({ "General", "Fonts" }));
     ini.ReadSection("general", list);
     EXPECT_EQ(items(list),
-              QStringList({"Name", "Path", "List", "Quoted", "Eq", "Empty", "AfterBad", "Extra"}));
+        QStringList({ "Name", "Path", "List", "Quoted", "Eq", "Empty", "AfterBad", "Extra" }));
     ini.ReadSectionValues("General", list);
     EXPECT_EQ(list.Values("name"), "Quarlo Desk");
     EXPECT_EQ(list.Values("Extra"), "from the second occurrence");
@@ -155,9 +156,9 @@ TEST_F(IniFileTest, TypedReadsFallBackToDefaults)
         const char *key;
         int expected;
     };
-    const Int ints[] = {{"Dec", 42},       {"Neg", -7},     {"Hex", 31},     {"HexUpper", 255},
-                        {"Dollar", 16},    {"Blank", 8},    {"Garbage", -1}, {"Word", -1},
-                        {"Empty", -1},     {"Huge", -1},    {"Float", -1},   {"Missing", -1}};
+    const Int ints[] = { { "Dec", 42 }, { "Neg", -7 }, { "Hex", 31 }, { "HexUpper", 255 },
+        { "Dollar", 16 }, { "Blank", 8 }, { "Garbage", -1 }, { "Word", -1 }, { "Empty", -1 },
+        { "Huge", -1 }, { "Float", -1 }, { "Missing", -1 } };
     for (const Int &c : ints)
         EXPECT_EQ(ini.ReadInteger("N", c.key, -1), c.expected) << c.key;
 
@@ -165,9 +166,9 @@ TEST_F(IniFileTest, TypedReadsFallBackToDefaults)
         const char *key;
         bool def, expected;
     };
-    const Bool bools[] = {{"One", false, true},  {"Zero", true, false},   {"Two", false, true},
-                          {"Word", true, true},  {"Word", false, false},  {"Missing", true, true},
-                          {"Empty", true, true}, {"Missing", false, false}};
+    const Bool bools[] = { { "One", false, true }, { "Zero", true, false }, { "Two", false, true },
+        { "Word", true, true }, { "Word", false, false }, { "Missing", true, true },
+        { "Empty", true, true }, { "Missing", false, false } };
     for (const Bool &c : bools)
         EXPECT_EQ(ini.ReadBool("N", c.key, c.def), c.expected) << c.key << " default " << c.def;
 
@@ -179,21 +180,19 @@ TEST_F(IniFileTest, TypedReadsFallBackToDefaults)
 
 TEST_F(IniFileTest, WritesKeepEverythingElseAndTheLineBreakStyle)
 {
-    for (const QByteArray &eol : {QByteArray("\r\n"), QByteArray("\n")}) {
-        auto file = [&](QByteArrayList lines) {
-            return lines.join(eol) + eol;
-        };
-        writeRaw(file({"; settings", "[A]", "x = 1", "; note", "", "[B]", "y=2", "[a]", "x=dup",
-                       "z=3"}));
+    for (const QByteArray &eol : { QByteArray("\r\n"), QByteArray("\n") }) {
+        auto file = [&](QByteArrayList lines) { return lines.join(eol) + eol; };
+        writeRaw(file(
+            { "; settings", "[A]", "x = 1", "; note", "", "[B]", "y=2", "[a]", "x=dup", "z=3" }));
         TIniFile ini(m_path);
-        ini.WriteString("a", "X", "one");      // first occurrence, original key spelling
-        ini.WriteString("A", "new", "n");      // after the last non-blank line of [A]
-        ini.WriteInteger("C", "count", -12);   // a new section at the end
+        ini.WriteString("a", "X", "one"); // first occurrence, original key spelling
+        ini.WriteString("A", "new", "n"); // after the last non-blank line of [A]
+        ini.WriteInteger("C", "count", -12); // a new section at the end
         ini.WriteBool("B", "flag", true);
-        ini.WriteString("B", "y", "");         // empty value stays a key
-        EXPECT_EQ(readRaw(), file({"; settings", "[A]", "x=one", "; note", "new=n", "", "[B]",
-                                   "y=", "flag=1", "[a]", "x=dup", "z=3", "", "[C]",
-                                   "count=-12"}))
+        ini.WriteString("B", "y", ""); // empty value stays a key
+        EXPECT_EQ(readRaw(),
+            file({ "; settings", "[A]", "x=one", "; note", "new=n", "", "[B]", "y=", "flag=1",
+                "[a]", "x=dup", "z=3", "", "[C]", "count=-12" }))
             << (eol.size() == 2 ? "CRLF" : "LF");
         // Each write is on disk at once.
         const TIniFile other(m_path);
@@ -224,7 +223,8 @@ TEST_F(IniFileTest, EraseSectionAndDeleteKeyCoverDuplicates)
     ini.DeleteKey("A", "k");
     EXPECT_FALSE(ini.ValueExists("A", "k")); // the shadowed duplicate does not show through
     EXPECT_EQ(ini.ReadString("A", "keep", ""), "yes");
-    EXPECT_EQ(readRaw(), QByteArray("[A]\r\nkeep=yes\r\n[B]\r\nb=2\r\n[a]\r\n; c\r\n[C]\r\nc=3\r\n"));
+    EXPECT_EQ(
+        readRaw(), QByteArray("[A]\r\nkeep=yes\r\n[B]\r\nb=2\r\n[a]\r\n; c\r\n[C]\r\nc=3\r\n"));
 
     ini.EraseSection("a");
     EXPECT_FALSE(ini.SectionExists("A"));
@@ -256,10 +256,16 @@ TEST_F(IniFileTest, RejectsNamesAndValuesThatWouldCorruptTheFile)
     const struct {
         const char *section, *key, *value;
     } bad[] = {
-        {"S", "k", "two\r\nlines"}, {"S", "k", "injected\n[Evil]"}, {"S", "a=b", "v"},
-        {"S", "", "v"},             {"S", "  ", "v"},               {"S", "[x", "v"},
-        {"S", ";x", "v"},           {"", "k", "v"},                 {"a]b", "k", "v"},
-        {"S\nT", "k", "v"},
+        { "S", "k", "two\r\nlines" },
+        { "S", "k", "injected\n[Evil]" },
+        { "S", "a=b", "v" },
+        { "S", "", "v" },
+        { "S", "  ", "v" },
+        { "S", "[x", "v" },
+        { "S", ";x", "v" },
+        { "", "k", "v" },
+        { "a]b", "k", "v" },
+        { "S\nT", "k", "v" },
     };
     for (const auto &b : bad)
         EXPECT_THROW(ini.WriteString(b.section, b.key, b.value), Exception) << b.key;
@@ -293,8 +299,8 @@ TEST_F(IniFileTest, FailedSaveLeavesFileAndObjectUnchanged)
     EXPECT_EQ(readRaw(), original);
     EXPECT_EQ(ini.ReadString("S", "k", ""), "1");
     // The directory holds no leftover temporary file.
-    EXPECT_EQ(QDir(QFileInfo(m_path).path()).entryList({"*.ini*"}, QDir::Files),
-              QStringList({QFileInfo(m_path).fileName()}));
+    EXPECT_EQ(QDir(QFileInfo(m_path).path()).entryList({ "*.ini*" }, QDir::Files),
+        QStringList({ QFileInfo(m_path).fileName() }));
 
     // A missing directory is reported too.
     TIniFile nowhere(QDir(test::programDirectory()).filePath("no/such/dir/x.ini"));

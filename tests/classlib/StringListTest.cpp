@@ -1,5 +1,5 @@
-#include "classlib/Exception.h"
 #include "classlib/StringList.h"
+#include "classlib/Exception.h"
 
 #include "common/TestSupport.h"
 
@@ -54,12 +54,12 @@ TEST(StringList, UnsortedKeepsOrderAndDuplicates)
     EXPECT_EQ(list.Add("b"), 2);
     list.Insert(0, "first");
     list.Insert(4, "last");
-    EXPECT_EQ(lines(list), QStringList({"first", "b", "a", "b", "last"}));
+    EXPECT_EQ(lines(list), QStringList({ "first", "b", "a", "b", "last" }));
     EXPECT_EQ(list.IndexOf("B"), 1); // case-insensitive by default
     EXPECT_EQ(list.IndexOf("zz"), -1);
     list.Delete(1);
     list.Exchange(0, 3);
-    EXPECT_EQ(lines(list), QStringList({"last", "a", "b", "first"}));
+    EXPECT_EQ(lines(list), QStringList({ "last", "a", "b", "first" }));
     list.SetStrings(1, "A2");
     EXPECT_EQ(list.Strings(1), "A2");
     list.Clear();
@@ -68,21 +68,21 @@ TEST(StringList, UnsortedKeepsOrderAndDuplicates)
 
 TEST(StringList, IndexErrors)
 {
-    TStringList list = make({"x"});
+    TStringList list = make({ "x" });
     const struct {
         std::function<void()> fn;
         const char *message;
     } cases[] = {
-        {[&] { list.Strings(1); }, "List index out of bounds (1)"},
-        {[&] { list.Strings(-1); }, "List index out of bounds (-1)"},
-        {[&] { list.Delete(5); }, "List index out of bounds (5)"},
-        {[&] { list.Insert(2, "y"); }, "List index out of bounds (2)"},
-        {[&] { list.Exchange(0, 1); }, "List index out of bounds (1)"},
-        {[&] { list.Objects(3); }, "List index out of bounds (3)"},
+        { [&] { list.Strings(1); }, "List index out of bounds (1)" },
+        { [&] { list.Strings(-1); }, "List index out of bounds (-1)" },
+        { [&] { list.Delete(5); }, "List index out of bounds (5)" },
+        { [&] { list.Insert(2, "y"); }, "List index out of bounds (2)" },
+        { [&] { list.Exchange(0, 1); }, "List index out of bounds (1)" },
+        { [&] { list.Objects(3); }, "List index out of bounds (3)" },
     };
     for (const auto &c : cases)
         EXPECT_EQ(errorOf(c.fn), QString::fromUtf8(c.message));
-    EXPECT_EQ(lines(list), QStringList({"x"}));
+    EXPECT_EQ(lines(list), QStringList({ "x" }));
 }
 
 TEST(StringList, SortedListsUseCaseInsensitiveOrderAndDuplicates)
@@ -93,9 +93,9 @@ TEST(StringList, SortedListsUseCaseInsensitiveOrderAndDuplicates)
         bool raises;
     };
     const Case cases[] = {
-        {dupIgnore, {"apple", "banana", "Cherry"}, false},
-        {dupAccept, {"apple", "Banana", "banana", "Cherry"}, false},
-        {dupError, {"apple", "banana", "Cherry"}, true},
+        { dupIgnore, { "apple", "banana", "Cherry" }, false },
+        { dupAccept, { "apple", "Banana", "banana", "Cherry" }, false },
+        { dupError, { "apple", "banana", "Cherry" }, true },
     };
     for (const Case &c : cases) {
         TStringList list;
@@ -105,15 +105,15 @@ TEST(StringList, SortedListsUseCaseInsensitiveOrderAndDuplicates)
         list.Add("Cherry");
         list.Add("apple");
         const QString error = errorOf([&] { list.Add("Banana"); });
-        EXPECT_EQ(error, c.raises ? QString("String list does not allow duplicates")
-                                  : QString("<no error>"));
+        EXPECT_EQ(error,
+            c.raises ? QString("String list does not allow duplicates") : QString("<no error>"));
         EXPECT_EQ(lines(list), c.expected) << c.duplicates;
     }
 
     // dupIgnore returns the index of the line already there.
-    TStringList list = make({"b", "a"});
+    TStringList list = make({ "b", "a" });
     list.SetSorted(true);
-    EXPECT_EQ(lines(list), QStringList({"a", "b"}));
+    EXPECT_EQ(lines(list), QStringList({ "a", "b" }));
     EXPECT_EQ(list.Add("B"), 1);
     EXPECT_EQ(list.Add("c"), 2);
     EXPECT_EQ(list.Add("0"), 0);
@@ -122,20 +122,20 @@ TEST(StringList, SortedListsUseCaseInsensitiveOrderAndDuplicates)
 
 TEST(StringList, SortedListRejectsPositionalChanges)
 {
-    TStringList list = make({"b", "a"});
+    TStringList list = make({ "b", "a" });
     list.SetSorted(true);
     EXPECT_EQ(errorOf([&] { list.Insert(0, "z"); }), "Operation not allowed on sorted list");
     EXPECT_EQ(errorOf([&] { list.SetStrings(0, "z"); }), "Operation not allowed on sorted list");
     EXPECT_EQ(errorOf([&] { list.Exchange(0, 1); }), "Operation not allowed on sorted list");
-    EXPECT_EQ(lines(list), QStringList({"a", "b"}));
+    EXPECT_EQ(lines(list), QStringList({ "a", "b" }));
     list.SetSorted(false);
     list.Insert(0, "z");
-    EXPECT_EQ(lines(list), QStringList({"z", "a", "b"}));
+    EXPECT_EQ(lines(list), QStringList({ "z", "a", "b" }));
 }
 
 TEST(StringList, FindOnSortedList)
 {
-    TStringList list = make({"delta", "Alpha", "charlie", "bravo"});
+    TStringList list = make({ "delta", "Alpha", "charlie", "bravo" });
     list.SetSorted(true);
     struct Case {
         const char *value;
@@ -143,8 +143,12 @@ TEST(StringList, FindOnSortedList)
         int index;
     };
     const Case cases[] = {
-        {"alpha", true, 0}, {"CHARLIE", true, 2}, {"delta", true, 3},
-        {"a", false, 0},    {"beta", false, 1},   {"zulu", false, 4},
+        { "alpha", true, 0 },
+        { "CHARLIE", true, 2 },
+        { "delta", true, 3 },
+        { "a", false, 0 },
+        { "beta", false, 1 },
+        { "zulu", false, 4 },
     };
     for (const Case &c : cases) {
         int index = -1;
@@ -163,12 +167,12 @@ TEST(StringList, FindOnSortedList)
 
 TEST(StringList, CaseSensitiveFlag)
 {
-    TStringList list = make({"b", "B", "a", "A"});
+    TStringList list = make({ "b", "B", "a", "A" });
     list.SetCaseSensitive(true);
     EXPECT_EQ(list.IndexOf("b"), 0);
     EXPECT_EQ(list.IndexOf("B"), 1);
     list.SetSorted(true);
-    EXPECT_EQ(lines(list), QStringList({"A", "a", "B", "b"}));
+    EXPECT_EQ(lines(list), QStringList({ "A", "a", "B", "b" }));
     EXPECT_EQ(list.IndexOf("a"), 1);
     EXPECT_EQ(list.IndexOf("c"), -1);
     list.SetDuplicates(dupError);
@@ -194,7 +198,7 @@ TEST(StringList, ObjectsAndIntegers)
 
     // Objects travel with their lines when sorting.
     list.SetSorted(true);
-    EXPECT_EQ(lines(list), QStringList({"none", "one", "seven"}));
+    EXPECT_EQ(lines(list), QStringList({ "none", "one", "seven" }));
     EXPECT_EQ(list.Objects(0), &second);
     EXPECT_EQ(list.Objects(1), &first);
     EXPECT_EQ(list.Integers(2), 7);
@@ -204,14 +208,14 @@ TEST(StringList, ObjectsAndIntegers)
 
 TEST(StringList, NameValueLines)
 {
-    TStringList list = make({"Host=db1", "port=1521", "no equals", "=empty name", "a=b=c"});
+    TStringList list = make({ "Host=db1", "port=1521", "no equals", "=empty name", "a=b=c" });
     struct Case {
         int index;
         const char *name;
         const char *value;
     };
-    const Case cases[] = {{0, "Host", "db1"}, {1, "port", "1521"}, {2, "", ""},
-                          {3, "", "empty name"}, {4, "a", "b=c"}};
+    const Case cases[] = { { 0, "Host", "db1" }, { 1, "port", "1521" }, { 2, "", "" },
+        { 3, "", "empty name" }, { 4, "a", "b=c" } };
     for (const Case &c : cases) {
         EXPECT_EQ(list.Names(c.index), QString::fromUtf8(c.name)) << c.index;
         EXPECT_EQ(list.ValueFromIndex(c.index), QString::fromUtf8(c.value)) << c.index;
@@ -226,14 +230,14 @@ TEST(StringList, NameValueLines)
     list.SetValue("port", ""); // deletes
     list.SetValue("absent", ""); // nothing to delete
     EXPECT_EQ(lines(list),
-              QStringList({"host=db2", "no equals", "=empty name", "a=b=c", "user=scott"}));
+        QStringList({ "host=db2", "no equals", "=empty name", "a=b=c", "user=scott" }));
 
     // On a sorted list the replaced line moves to its sorted place.
-    TStringList sorted = make({"b=1", "c=2"});
+    TStringList sorted = make({ "b=1", "c=2" });
     sorted.SetSorted(true);
     sorted.SetValue("b", "9");
     sorted.SetValue("a", "0");
-    EXPECT_EQ(lines(sorted), QStringList({"a=0", "b=9", "c=2"}));
+    EXPECT_EQ(lines(sorted), QStringList({ "a=0", "b=9", "c=2" }));
 }
 
 TEST(StringList, CommaTextGet)
@@ -243,16 +247,16 @@ TEST(StringList, CommaTextGet)
         const char *text;
     };
     const Case cases[] = {
-        {{}, ""},
-        {{"a", "b", "c"}, "a,b,c"},
-        {{"two words", "x"}, "\"two words\",x"},
-        {{"with,comma"}, "\"with,comma\""},
-        {{"say \"hi\""}, "\"say \"\"hi\"\"\""},
-        {{"a\"b"}, "\"a\"\"b\""},
-        {{""}, "\"\""},
-        {{"a", "", "b"}, "a,,b"},
-        {{"tab\there"}, "\"tab\there\""},
-        {{"semi;colon", "é"}, "semi;colon,é"},
+        { {}, "" },
+        { { "a", "b", "c" }, "a,b,c" },
+        { { "two words", "x" }, "\"two words\",x" },
+        { { "with,comma" }, "\"with,comma\"" },
+        { { "say \"hi\"" }, "\"say \"\"hi\"\"\"" },
+        { { "a\"b" }, "\"a\"\"b\"" },
+        { { "" }, "\"\"" },
+        { { "a", "", "b" }, "a,,b" },
+        { { "tab\there" }, "\"tab\there\"" },
+        { { "semi;colon", "é" }, "semi;colon,é" },
     };
     for (const Case &c : cases)
         EXPECT_EQ(make(c.items).CommaText(), QString::fromUtf8(c.text)) << c.text;
@@ -265,22 +269,22 @@ TEST(StringList, CommaTextSet)
         QStringList items;
     };
     const Case cases[] = {
-        {"", {}},
-        {"   ", {}},
-        {"a,b,c", {"a", "b", "c"}},
-        {"a b c", {"a", "b", "c"}},
-        {"  a ,  b  ", {"a", "b"}},
-        {"\"two words\",x", {"two words", "x"}},
-        {"\"say \"\"hi\"\"\"", {"say \"hi\""}},
-        {"a,,b", {"a", "", "b"}},
-        {"a,", {"a", ""}},
-        {"a, ", {"a"}},
-        {",a", {"", "a"}},
-        {"\"\"", {""}},
-        {"\"unclosed, still one", {"unclosed, still one"}},
-        {"\"a\"b", {"a", "b"}},
-        {"x\"y\"", {"x\"y\""}},
-        {"\"a\" , \"b c\"", {"a", "b c"}},
+        { "", {} },
+        { "   ", {} },
+        { "a,b,c", { "a", "b", "c" } },
+        { "a b c", { "a", "b", "c" } },
+        { "  a ,  b  ", { "a", "b" } },
+        { "\"two words\",x", { "two words", "x" } },
+        { "\"say \"\"hi\"\"\"", { "say \"hi\"" } },
+        { "a,,b", { "a", "", "b" } },
+        { "a,", { "a", "" } },
+        { "a, ", { "a" } },
+        { ",a", { "", "a" } },
+        { "\"\"", { "" } },
+        { "\"unclosed, still one", { "unclosed, still one" } },
+        { "\"a\"b", { "a", "b" } },
+        { "x\"y\"", { "x\"y\"" } },
+        { "\"a\" , \"b c\"", { "a", "b c" } },
     };
     for (const Case &c : cases) {
         TStringList list;
@@ -289,7 +293,7 @@ TEST(StringList, CommaTextSet)
         EXPECT_EQ(lines(list), c.items) << c.text;
     }
     // Round trip of awkward items.
-    const QStringList awkward {"", " lead", "trail ", "q\"uote", "c,omma", "plain"};
+    const QStringList awkward { "", " lead", "trail ", "q\"uote", "c,omma", "plain" };
     TStringList list;
     list.SetCommaText(make(awkward).CommaText());
     EXPECT_EQ(lines(list), awkward);
@@ -297,14 +301,14 @@ TEST(StringList, CommaTextSet)
 
 TEST(StringList, CommaTextOnSortedListFailsWhole)
 {
-    TStringList list = make({"keep"});
+    TStringList list = make({ "keep" });
     list.SetSorted(true);
     list.SetDuplicates(dupError);
     EXPECT_THROW(list.SetCommaText("b,a,B"), Exception);
-    EXPECT_EQ(lines(list), QStringList({"keep"}));
+    EXPECT_EQ(lines(list), QStringList({ "keep" }));
     list.SetDuplicates(dupIgnore);
     list.SetCommaText("b,a,B");
-    EXPECT_EQ(lines(list), QStringList({"a", "b"}));
+    EXPECT_EQ(lines(list), QStringList({ "a", "b" }));
 }
 
 TEST(StringList, DelimitedText)
@@ -313,7 +317,7 @@ TEST(StringList, DelimitedText)
     list.SetDelimiter(u';');
     list.SetQuoteChar(u'\'');
     list.SetDelimitedText("a;'b;c';'it''s'");
-    EXPECT_EQ(lines(list), QStringList({"a", "b;c", "it's"}));
+    EXPECT_EQ(lines(list), QStringList({ "a", "b;c", "it's" }));
     EXPECT_EQ(list.DelimitedText(), "a;'b;c';'it''s'");
     // Comma text ignores the list's own delimiter and quote.
     EXPECT_EQ(list.CommaText(), "a,b;c,it's");
@@ -321,8 +325,8 @@ TEST(StringList, DelimitedText)
 
 TEST(StringList, TextJoinsWithCrLfAndSplitsAnyBreak)
 {
-    EXPECT_EQ(make({"a", "b"}).Text(), "a\r\nb\r\n");
-    EXPECT_EQ(make({""}).Text(), "\r\n");
+    EXPECT_EQ(make({ "a", "b" }).Text(), "a\r\nb\r\n");
+    EXPECT_EQ(make({ "" }).Text(), "\r\n");
     EXPECT_EQ(TStringList().Text(), "");
 
     struct Case {
@@ -330,15 +334,15 @@ TEST(StringList, TextJoinsWithCrLfAndSplitsAnyBreak)
         QStringList items;
     };
     const Case cases[] = {
-        {"", {}},
-        {"a", {"a"}},
-        {"a\r\nb\r\n", {"a", "b"}},
-        {"a\nb\n", {"a", "b"}},
-        {"a\rb", {"a", "b"}},
-        {"a\r\n\r\nb", {"a", "", "b"}},
-        {"a\n\rb", {"a", "", "b"}},
-        {"\r\n", {""}},
-        {"mixed\r\nunix\nmac\rend", {"mixed", "unix", "mac", "end"}},
+        { "", {} },
+        { "a", { "a" } },
+        { "a\r\nb\r\n", { "a", "b" } },
+        { "a\nb\n", { "a", "b" } },
+        { "a\rb", { "a", "b" } },
+        { "a\r\n\r\nb", { "a", "", "b" } },
+        { "a\n\rb", { "a", "", "b" } },
+        { "\r\n", { "" } },
+        { "mixed\r\nunix\nmac\rend", { "mixed", "unix", "mac", "end" } },
     };
     for (const Case &c : cases) {
         TStringList list;
@@ -351,7 +355,7 @@ TEST(StringList, FilesRoundTripAndFailSafely)
 {
     const QString dir = test::programDirectory();
     const QString path = dir + "/list.txt";
-    TStringList list = make({"één", "two", ""});
+    TStringList list = make({ "één", "two", "" });
     list.SaveToFile(path);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -367,8 +371,8 @@ TEST(StringList, FilesRoundTripAndFailSafely)
         QByteArray bytes;
         QStringList items;
     } files[] = {
-        {QByteArray("\xef\xbb\xbfx\ny"), {"x", "y"}},
-        {QByteArray("caf\xe9\n"), {QString::fromLatin1("caf\xe9")}},
+        { QByteArray("\xef\xbb\xbfx\ny"), { "x", "y" } },
+        { QByteArray("caf\xe9\n"), { QString::fromLatin1("caf\xe9") } },
     };
     for (const auto &f : files) {
         QFile out(path);
@@ -389,7 +393,7 @@ TEST(StringList, FilesRoundTripAndFailSafely)
 TEST(StringList, ShortWriteKeepsTheOldFile)
 {
     const QString path = test::programDirectory() + "/short.txt";
-    make({"old"}).SaveToFile(path);
+    make({ "old" }).SaveToFile(path);
 
     // A file size limit makes the write stop part way, as a full disk would.
     rlimit old {};
@@ -398,12 +402,12 @@ TEST(StringList, ShortWriteKeepsTheOldFile)
     rlimit small = old;
     small.rlim_cur = 8;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const QString message = errorOf([&] { make({QString(100, u'n')}).SaveToFile(path); });
+    const QString message = errorOf([&] { make({ QString(100, u'n') }).SaveToFile(path); });
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_TRUE(message.startsWith("Cannot write file")) << qPrintable(message);
     TStringList loaded;
     loaded.LoadFromFile(path);
-    EXPECT_EQ(lines(loaded), QStringList({"old"}));
+    EXPECT_EQ(lines(loaded), QStringList({ "old" }));
 }

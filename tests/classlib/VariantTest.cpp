@@ -1,6 +1,6 @@
+#include "classlib/Variant.h"
 #include "classlib/DateTimeUtils.h"
 #include "classlib/Exception.h"
-#include "classlib/Variant.h"
 
 #include <QDateTime>
 #include <QPoint>
@@ -56,13 +56,13 @@ TEST(Variant, UnassignedAndNullAreDistinct)
     EXPECT_EQ(unassigned.AsFloat(), 0.0);
     EXPECT_FALSE(unassigned.AsBoolean());
     EXPECT_EQ(convertError([&] { null.AsInteger(); }),
-              "Could not convert variant of type (Null) into type (Int64)");
+        "Could not convert variant of type (Null) into type (Int64)");
     EXPECT_EQ(convertError([&] { null.AsFloat(); }),
-              "Could not convert variant of type (Null) into type (Double)");
+        "Could not convert variant of type (Null) into type (Double)");
     EXPECT_EQ(convertError([&] { null.AsBoolean(); }),
-              "Could not convert variant of type (Null) into type (Boolean)");
+        "Could not convert variant of type (Null) into type (Boolean)");
     EXPECT_EQ(convertError([&] { null.AsDateTime(); }),
-              "Could not convert variant of type (Null) into type (Date)");
+        "Could not convert variant of type (Null) into type (Date)");
     // Both read as empty text.
     EXPECT_EQ(null.AsString(), QString());
     EXPECT_EQ(unassigned.AsString(), QString());
@@ -75,18 +75,18 @@ TEST(Variant, ConstructorsPickTheKind)
         VariantKind kind;
     };
     const Case cases[] = {
-        {Variant(42), VariantKind::Integer},
-        {Variant(qint64(1) << 40), VariantKind::Integer},
-        {Variant(short(3)), VariantKind::Integer},
-        {Variant(2.5), VariantKind::Float},
-        {Variant(true), VariantKind::Boolean},
-        {Variant("text"), VariantKind::String},
-        {Variant(QStringLiteral("text")), VariantKind::String},
-        {Variant(QByteArray("\x01\x02", 2)), VariantKind::Bytes},
-        {Variant(VariantArray {1, "a"}), VariantKind::Array},
-        {Variant::FromDateTime(1.5), VariantKind::DateTime},
+        { Variant(42), VariantKind::Integer },
+        { Variant(qint64(1) << 40), VariantKind::Integer },
+        { Variant(short(3)), VariantKind::Integer },
+        { Variant(2.5), VariantKind::Float },
+        { Variant(true), VariantKind::Boolean },
+        { Variant("text"), VariantKind::String },
+        { Variant(QStringLiteral("text")), VariantKind::String },
+        { Variant(QByteArray("\x01\x02", 2)), VariantKind::Bytes },
+        { Variant(VariantArray { 1, "a" }), VariantKind::Array },
+        { Variant::FromDateTime(1.5), VariantKind::DateTime },
         // Beyond the signed range: kept as a float rather than wrapped to a negative number.
-        {Variant(quint64(18446744073709551615ULL)), VariantKind::Float},
+        { Variant(quint64(18446744073709551615ULL)), VariantKind::Float },
     };
     for (const Case &c : cases)
         EXPECT_EQ(c.value.Kind(), c.kind) << qPrintable(c.value.AsString());
@@ -100,22 +100,22 @@ TEST(Variant, ConvertsToInteger)
         qint64 expected;
     };
     const Case cases[] = {
-        {Variant(7), 7},
-        {Variant(2.5), 2}, // half to even
-        {Variant(3.5), 4},
-        {Variant(-2.5), -2},
-        {Variant(2.4999), 2},
-        {Variant(true), -1}, // the class library's True
-        {Variant(false), 0},
-        {Variant(" 123 "), 123},
-        {Variant("-9223372036854775808"), std::numeric_limits<qint64>::min()},
-        {Variant("9223372036854775807"), std::numeric_limits<qint64>::max()},
-        {Variant("$FF"), 255},
-        {Variant("0x10"), 16},
-        {Variant("-$10"), -16},
-        {Variant("1.5"), 2},
-        {Variant("1e3"), 1000},
-        {Variant::FromDateTime(36526.75), 36527},
+        { Variant(7), 7 },
+        { Variant(2.5), 2 }, // half to even
+        { Variant(3.5), 4 },
+        { Variant(-2.5), -2 },
+        { Variant(2.4999), 2 },
+        { Variant(true), -1 }, // the class library's True
+        { Variant(false), 0 },
+        { Variant(" 123 "), 123 },
+        { Variant("-9223372036854775808"), std::numeric_limits<qint64>::min() },
+        { Variant("9223372036854775807"), std::numeric_limits<qint64>::max() },
+        { Variant("$FF"), 255 },
+        { Variant("0x10"), 16 },
+        { Variant("-$10"), -16 },
+        { Variant("1.5"), 2 },
+        { Variant("1e3"), 1000 },
+        { Variant::FromDateTime(36526.75), 36527 },
     };
     for (const Case &c : cases)
         EXPECT_EQ(c.value.AsInteger(), c.expected) << qPrintable(c.value.AsString());
@@ -128,37 +128,38 @@ TEST(Variant, ConversionErrorsNameTheValue)
         const char *message;
     };
     const Case cases[] = {
-        {[] { Variant("abc").AsInteger(); }, "'abc' is not a valid integer value"},
-        {[] { Variant("").AsInteger(); }, "'' is not a valid integer value"},
-        {[] { Variant("12abc").AsInteger(); }, "'12abc' is not a valid integer value"},
-        {[] { Variant("- 5").AsInteger(); }, "'- 5' is not a valid integer value"},
-        {[] { Variant("9223372036854775808").AsInteger(); },
-         "'9223372036854775808' is not a valid integer value"},
-        {[] { Variant("1,5").AsFloat(); }, "'1,5' is not a valid floating point value"},
-        {[] { Variant("nan").AsFloat(); }, "'nan' is not a valid floating point value"},
-        {[] { Variant("yes").AsBoolean(); }, "'yes' is not a valid boolean value"},
-        {[] { Variant("2001-02-30").AsDateTime(); },
-         "'2001-02-30' is not a valid date and time"},
-        {[] { Variant("abc").AsDateTime(); }, "'abc' is not a valid date and time"},
-        {[] { Variant(1e300).AsInteger(); },
-         "Could not convert variant of type (Double) into type (Int64)"},
-        {[] { Variant(NAN).AsInteger(); },
-         "Could not convert variant of type (Double) into type (Int64)"},
-        {[] { Variant(QByteArray("x")).AsInteger(); },
-         "Could not convert variant of type (Array Byte) into type (Int64)"},
-        {[] { Variant(QByteArray("x")).AsString(); },
-         "Could not convert variant of type (Array Byte) into type (String)"},
-        {[] { Variant(VariantArray {1}).AsFloat(); },
-         "Could not convert variant of type (Array Variant) into type (Double)"},
-        {[] { Variant(true).AsDateTime(); },
-         "Could not convert variant of type (Boolean) into type (Date)"},
-        {[] { Variant(5).AsBytes(); },
-         "Could not convert variant of type (Int64) into type (Array Byte)"},
-        {[] { Variant(VariantArray {1, 256}).AsBytes(); },
-         "Could not convert variant of type (Array Variant) into type (Array Byte)"},
-        {[] { Variant("x").AsArray(); },
-         "Could not convert variant of type (String) into type (Array Variant)"},
-        {[] { Variant(qint64(1) << 40).toInt(); }, "1099511627776 is out of the integer range"},
+        { [] { Variant("abc").AsInteger(); }, "'abc' is not a valid integer value" },
+        { [] { Variant("").AsInteger(); }, "'' is not a valid integer value" },
+        { [] { Variant("12abc").AsInteger(); }, "'12abc' is not a valid integer value" },
+        { [] { Variant("- 5").AsInteger(); }, "'- 5' is not a valid integer value" },
+        { [] { Variant("9223372036854775808").AsInteger(); },
+            "'9223372036854775808' is not a valid integer value" },
+        { [] { Variant("1,5").AsFloat(); }, "'1,5' is not a valid floating point value" },
+        { [] { Variant("nan").AsFloat(); }, "'nan' is not a valid floating point value" },
+        { [] { Variant("yes").AsBoolean(); }, "'yes' is not a valid boolean value" },
+        { [] { Variant("2001-02-30").AsDateTime(); }, "'2001-02-30' is not a valid date and time" },
+        { [] { Variant("abc").AsDateTime(); }, "'abc' is not a valid date and time" },
+        { [] { Variant(1e300).AsInteger(); },
+            "Could not convert variant of type (Double) into type (Int64)" },
+        { [] { Variant(NAN).AsInteger(); },
+            "Could not convert variant of type (Double) into type (Int64)" },
+        { [] { Variant(QByteArray("x")).AsInteger(); },
+            "Could not convert variant of type (Array Byte) into type (Int64)" },
+        { [] { Variant(QByteArray("x")).AsString(); },
+            "Could not convert variant of type (Array Byte) into type (String)" },
+        { [] { Variant(VariantArray { 1 }).AsFloat(); },
+            "Could not convert variant of type (Array Variant) into type (Double)" },
+        { [] { Variant(true).AsDateTime(); },
+            "Could not convert variant of type (Boolean) into type (Date)" },
+        { [] { Variant(5).AsBytes(); },
+            "Could not convert variant of type (Int64) into type (Array Byte)" },
+        { [] {
+             Variant(VariantArray { 1, 256 }).AsBytes();
+         },
+            "Could not convert variant of type (Array Variant) into type (Array Byte)" },
+        { [] { Variant("x").AsArray(); },
+            "Could not convert variant of type (String) into type (Array Variant)" },
+        { [] { Variant(qint64(1) << 40).toInt(); }, "1099511627776 is out of the integer range" },
     };
     for (const Case &c : cases)
         EXPECT_EQ(convertError(c.convert), QString::fromUtf8(c.message));
@@ -176,9 +177,15 @@ TEST(Variant, ConvertsToFloatAndBoolean)
         bool expected;
     };
     const Case cases[] = {
-        {Variant("TRUE"), true}, {Variant("false"), false}, {Variant(" True "), true},
-        {Variant("0"), false},   {Variant("-1"), true},     {Variant(0.0), false},
-        {Variant(0.1), true},    {Variant(2), true},        {Variant(0), false},
+        { Variant("TRUE"), true },
+        { Variant("false"), false },
+        { Variant(" True "), true },
+        { Variant("0"), false },
+        { Variant("-1"), true },
+        { Variant(0.0), false },
+        { Variant(0.1), true },
+        { Variant(2), true },
+        { Variant(0), false },
     };
     for (const Case &c : cases)
         EXPECT_EQ(c.value.AsBoolean(), c.expected) << qPrintable(c.value.AsString());
@@ -191,20 +198,21 @@ TEST(Variant, ConvertsToString)
         const char *expected;
     };
     const Case cases[] = {
-        {Variant(-12), "-12"},
-        {Variant(0.1), "0.1"},
-        {Variant(2.0), "2"},
-        {Variant(1e20), "1E20"},
-        {Variant(1.5e-7), "1.5E-7"},
-        {Variant(0.0001), "0.0001"},
-        {Variant(1.0 / 3), "0.333333333333333"},
-        {Variant(true), "True"},
-        {Variant(false), "False"},
-        {Variant::FromDateTime(qd::EncodeDate(2001, 2, 3)), "2001-02-03"},
-        {Variant::FromDateTime(qd::EncodeDateTime(2001, 2, 3, 4, 5, 6, 0)), "2001-02-03 04:05:06"},
-        {Variant::FromDateTime(qd::EncodeDateTime(2001, 2, 3, 4, 5, 6, 7)),
-         "2001-02-03 04:05:06.007"},
-        {Variant("as is"), "as is"},
+        { Variant(-12), "-12" },
+        { Variant(0.1), "0.1" },
+        { Variant(2.0), "2" },
+        { Variant(1e20), "1E20" },
+        { Variant(1.5e-7), "1.5E-7" },
+        { Variant(0.0001), "0.0001" },
+        { Variant(1.0 / 3), "0.333333333333333" },
+        { Variant(true), "True" },
+        { Variant(false), "False" },
+        { Variant::FromDateTime(qd::EncodeDate(2001, 2, 3)), "2001-02-03" },
+        { Variant::FromDateTime(qd::EncodeDateTime(2001, 2, 3, 4, 5, 6, 0)),
+            "2001-02-03 04:05:06" },
+        { Variant::FromDateTime(qd::EncodeDateTime(2001, 2, 3, 4, 5, 6, 7)),
+            "2001-02-03 04:05:06.007" },
+        { Variant("as is"), "as is" },
     };
     for (const Case &c : cases)
         EXPECT_EQ(c.value.AsString(), QString::fromUtf8(c.expected));
@@ -236,7 +244,7 @@ TEST(Variant, BytesAndArrays)
     EXPECT_TRUE(Variant().AsBytes().isEmpty());
     EXPECT_TRUE(Variant().AsArray().empty());
 
-    const Variant nested(VariantArray {1, Variant::Null(), VariantArray {"x"}});
+    const Variant nested(VariantArray { 1, Variant::Null(), VariantArray { "x" } });
     ASSERT_NE(nested.ArrayPtr(), nullptr);
     EXPECT_TRUE((*nested.ArrayPtr())[1].IsNull());
     EXPECT_EQ((*nested.ArrayPtr())[2].AsArray().at(0).AsString(), "x");
@@ -254,18 +262,28 @@ TEST(Variant, EqualityAndOrder)
     EXPECT_NE(Variant("a"), Variant("A"));
     EXPECT_EQ(Variant(QByteArray("ab")), Variant(QByteArray("ab")));
     EXPECT_NE(Variant(QByteArray("ab")), Variant("ab"));
-    EXPECT_EQ(Variant(VariantArray {1, "x"}), Variant(VariantArray {1.0, "x"}));
-    EXPECT_NE(Variant(VariantArray {1, "x"}), Variant(VariantArray {1, "x", 2}));
+    EXPECT_EQ(Variant(VariantArray { 1, "x" }), Variant(VariantArray { 1.0, "x" }));
+    EXPECT_NE(Variant(VariantArray { 1, "x" }), Variant(VariantArray { 1, "x", 2 }));
     EXPECT_EQ(Variant(NAN), Variant(NAN));
     // Large integers are not rounded through double.
     EXPECT_NE(Variant(qint64(9007199254740993)), Variant(qint64(9007199254740992)));
 
     // An ascending list under the documented total order.
     const Variant ascending[] = {
-        Variant(),  Variant::Null(), Variant(false),        Variant(true),
-        Variant(NAN), Variant(-5),   Variant::FromDateTime(-1.5), Variant(0.5),
-        Variant(1), Variant("B"),    Variant("a"),          Variant(QByteArray("a")),
-        Variant(VariantArray {1}),   Variant(VariantArray {1, 0}),
+        Variant(),
+        Variant::Null(),
+        Variant(false),
+        Variant(true),
+        Variant(NAN),
+        Variant(-5),
+        Variant::FromDateTime(-1.5),
+        Variant(0.5),
+        Variant(1),
+        Variant("B"),
+        Variant("a"),
+        Variant(QByteArray("a")),
+        Variant(VariantArray { 1 }),
+        Variant(VariantArray { 1, 0 }),
     };
     const int n = int(std::size(ascending));
     for (int i = 0; i < n; ++i) {
@@ -284,7 +302,7 @@ TEST(Variant, CopiesShareNothingMutable)
     a = Variant(3);
     EXPECT_EQ(b.AsString(), "first");
     EXPECT_EQ(a.AsInteger(), 3);
-    VariantArray items {1, 2};
+    VariantArray items { 1, 2 };
     Variant arr(items);
     items.push_back(3);
     EXPECT_EQ(arr.AsArray().size(), 2u);
@@ -306,7 +324,7 @@ TEST(Variant, QVariantEdges)
         Variant(true),
         Variant(QByteArray("\x00\x01", 2)),
         Variant::FromDateTime(qd::EncodeDateTime(2020, 2, 29, 13, 14, 15, 16)),
-        Variant(VariantArray {1, "two", Variant::Null()}),
+        Variant(VariantArray { 1, "two", Variant::Null() }),
     };
     for (const Variant &v : roundTrip) {
         const Variant back = Variant::FromQVariant(v.ToQVariant());
@@ -314,13 +332,12 @@ TEST(Variant, QVariantEdges)
         EXPECT_EQ(back, v) << qPrintable(v.AsString());
     }
     EXPECT_EQ(Variant::FromDateTime(1.5).ToQVariant().toDateTime(),
-              QDateTime(QDate(1899, 12, 31), QTime(12, 0)));
-    EXPECT_EQ(Variant::FromQVariant(QVariant(QDate(1900, 1, 1))),
-              Variant::FromDateTime(2.0));
+        QDateTime(QDate(1899, 12, 31), QTime(12, 0)));
+    EXPECT_EQ(Variant::FromQVariant(QVariant(QDate(1900, 1, 1))), Variant::FromDateTime(2.0));
     EXPECT_EQ(Variant::FromQVariant(QVariant(int(-4))).Kind(), VariantKind::Integer);
-    EXPECT_EQ(Variant::FromQVariant(QVariant(QStringList {"a", "b"})).AsArray().size(), 2u);
+    EXPECT_EQ(Variant::FromQVariant(QVariant(QStringList { "a", "b" })).AsArray().size(), 2u);
     EXPECT_EQ(convertError([] { Variant::FromQVariant(QVariant(QPoint(1, 2))); }),
-              "Could not convert variant of type (QPoint) into type (Variant)");
+        "Could not convert variant of type (QPoint) into type (Variant)");
 }
 
 // Hot fetch loops copy variants: the value must stay small, with scalars held inline.
