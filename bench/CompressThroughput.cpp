@@ -4,8 +4,8 @@
 #include <zlib.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <stdexcept>
 
 // Throughput of the BLOB coder on a 10 MB text value, next to zlib's on the same bytes. The
@@ -47,7 +47,8 @@ QByteArray zlibCompressed()
     uLongf size = compressBound(uLong(in.size()));
     QByteArray out(qsizetype(size), Qt::Uninitialized);
     if (compress2(reinterpret_cast<Bytef *>(out.data()), &size,
-            reinterpret_cast<const Bytef *>(in.constData()), uLong(in.size()), Z_DEFAULT_COMPRESSION)
+            reinterpret_cast<const Bytef *>(in.constData()), uLong(in.size()),
+            Z_DEFAULT_COMPRESSION)
         != Z_OK)
         throw std::runtime_error("zlib compress failed");
     out.truncate(qsizetype(size));
@@ -60,7 +61,10 @@ double lzhDecompressSeconds = 0, zlibDecompressSeconds = 0;
 
 class Stopwatch {
 public:
-    explicit Stopwatch(double &perRun) : m_perRun(perRun) {}
+    explicit Stopwatch(double &perRun)
+        : m_perRun(perRun)
+    {
+    }
     ~Stopwatch()
     {
         if (m_runs > 0)

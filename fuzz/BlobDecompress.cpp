@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     value.append(reinterpret_cast<const char *>(data), qsizetype(size));
     QString problem;
     const QByteArray stored = value;
-    const bool replaced = qd::DecompressBlobValue(qd::TBlobCompression {}, nullptr, value, &problem);
+    const bool replaced
+        = qd::DecompressBlobValue(qd::TBlobCompression {}, nullptr, value, &problem);
     if (!replaced && value != stored)
         __builtin_trap(); // a failed decode must keep the stored value
     if (replaced && !problem.isEmpty())

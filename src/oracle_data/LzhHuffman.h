@@ -15,14 +15,17 @@ namespace qd::lzh {
 inline constexpr int THRESHOLD = 2;
 inline constexpr int F = 60;
 inline constexpr int N_CHAR = 256 - THRESHOLD + F; // literals 0..255, lengths 3..60 as 256..313
-inline constexpr int T = N_CHAR * 2 - 1;           // tree nodes
-inline constexpr int R = T - 1;                    // root
-inline constexpr unsigned MAX_FREQ = 0x8000;       // root frequency that triggers a rebuild
+inline constexpr int T = N_CHAR * 2 - 1; // tree nodes
+inline constexpr int R = T - 1; // root
+inline constexpr unsigned MAX_FREQ = 0x8000; // root frequency that triggers a rebuild
 
 // Big-endian bit sequence; the last byte is padded with 0 bits.
 class BitWriter {
 public:
-    explicit BitWriter(QByteArray &out) : m_out(out) {}
+    explicit BitWriter(QByteArray &out)
+        : m_out(out)
+    {
+    }
     void put(std::uint32_t bits, int count) // count <= 24, value right-aligned
     {
         m_acc = (m_acc << count) | (bits & ((1u << count) - 1));
@@ -48,7 +51,10 @@ private:
 // Reads the same sequence; past the end it yields 0 bits and remembers that it ran out.
 class BitReader {
 public:
-    explicit BitReader(QByteArrayView in) : m_in(in) {}
+    explicit BitReader(QByteArrayView in)
+        : m_in(in)
+    {
+    }
     int bit()
     {
         const qsizetype byte = m_pos >> 3;
@@ -168,8 +174,7 @@ private:
             const unsigned k = ++m_freq[c];
             int l = c + 1;
             if (k > m_freq[l]) {
-                while (k > m_freq[++l]) {
-                }
+                while (k > m_freq[++l]) { }
                 --l;
                 m_freq[c] = m_freq[l];
                 m_freq[l] = k;
@@ -190,9 +195,9 @@ private:
         } while (c != 0);
     }
 
-    std::array<unsigned, T + 1> m_freq{};
-    std::array<int, T + N_CHAR> m_prnt{};
-    std::array<int, T> m_son{};
+    std::array<unsigned, T + 1> m_freq {};
+    std::array<int, T + N_CHAR> m_prnt {};
+    std::array<int, T> m_son {};
 };
 
 } // namespace qd::lzh

@@ -21,12 +21,12 @@ namespace {
 
 using lzh::BitReader;
 using lzh::BitWriter;
-using lzh::F;         // longest match
+using lzh::F; // longest match
 using lzh::HuffmanTree;
 using lzh::THRESHOLD; // matches longer than this are coded
 
-constexpr int N = 4096;          // ring size
-constexpr int NIL = N;           // empty tree link
+constexpr int N = 4096; // ring size
+constexpr int NIL = N; // empty tree link
 constexpr int RingStart = N - F; // first position written; the ones before start as spaces
 
 // The largest value a code stream of one byte can announce: a match needs at least one bit
@@ -36,10 +36,10 @@ constexpr std::uint64_t MaxBytesPerCodeByte = 8 * F / 10;
 // Prefix code for the upper 6 bits of a match position: a canonical code with 1 entry of
 // 3 bits, 3 of 4, 8 of 5, 12 of 6, 24 of 7 and 16 of 8.
 struct PositionTables {
-    std::array<std::uint8_t, 64> pLen{};
-    std::array<std::uint8_t, 64> pCode{};
-    std::array<std::uint8_t, 256> dCode{};
-    std::array<std::uint8_t, 256> dLen{};
+    std::array<std::uint8_t, 64> pLen {};
+    std::array<std::uint8_t, 64> pCode {};
+    std::array<std::uint8_t, 256> dCode {};
+    std::array<std::uint8_t, 256> dLen {};
 };
 
 constexpr PositionTables makePositionTables()
@@ -72,7 +72,11 @@ static_assert(Tables.pCode[1] == 0x20 && Tables.pCode[12] == 0x90 && Tables.pCod
 // LZSS match finder: one binary search tree per first byte over the strings of the ring.
 class MatchFinder {
 public:
-    MatchFinder() : m_text(N + F - 1, 0), m_lson(N + 1, NIL), m_rson(N + 257, NIL), m_dad(N + 1, NIL)
+    MatchFinder()
+        : m_text(N + F - 1, 0)
+        , m_lson(N + 1, NIL)
+        , m_rson(N + 257, NIL)
+        , m_dad(N + 1, NIL)
     {
         // The ring starts as spaces up to RingStart; the rest (and the mirror past N that lets
         // comparisons run over the ring's end) starts as zeros. Those zeros are only ever
@@ -179,8 +183,8 @@ private:
 
 void appendUInt32(QByteArray &out, std::uint32_t v)
 {
-    const char bytes[4] = { char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF),
-        char((v >> 24) & 0xFF) };
+    const char bytes[4]
+        = { char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF), char((v >> 24) & 0xFF) };
     out.append(bytes, 4);
 }
 
@@ -328,7 +332,8 @@ void LzhDecompress(QByteArrayView Source, QByteArray &Dest)
 {
     QMutexLocker locker(&CompressorLock());
     if (Source.size() < 4)
-        throw Exception(QStringLiteral("Compressed BLOB value is truncated: its length is missing"));
+        throw Exception(
+            QStringLiteral("Compressed BLOB value is truncated: its length is missing"));
     const std::uint32_t length = readUInt32(Source, 0);
     const QByteArrayView code = Source.sliced(4);
     // Check the announced length against what the code bytes can yield before allocating.

@@ -19,8 +19,8 @@ inline constexpr std::uint32_t CompressMagicWord2 = 0x1BCCB788;
 
 // Replaces the built-in coder: InStream holds the whole input value, OutStream starts empty
 // and receives the whole result. Leaving OutStream empty keeps the value as it is.
-using TCompressionEvent = std::function<void(TOracleDataSet *Sender, TBlobField *Field,
-    const QByteArray &InStream, QByteArray &OutStream)>;
+using TCompressionEvent = std::function<void(
+    TOracleDataSet *Sender, TBlobField *Field, const QByteArray &InStream, QByteArray &OutStream)>;
 
 // What the owning dataset contributes to the compression of its BLOB values.
 struct TBlobCompression {

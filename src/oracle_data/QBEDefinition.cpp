@@ -20,7 +20,10 @@ bool sameFieldName(const QString &a, const QString &b)
 // Bounds-checked little-endian reader over one "QBEFieldDefs" block.
 class BlockReader {
 public:
-    explicit BlockReader(QByteArrayView data) : m_data(data) {}
+    explicit BlockReader(QByteArrayView data)
+        : m_data(data)
+    {
+    }
 
     qsizetype remaining() const { return m_data.size() - m_pos; }
 
@@ -61,8 +64,8 @@ private:
 void appendInt32(QByteArray &out, std::int32_t value)
 {
     const auto v = std::uint32_t(value);
-    const char bytes[4] = { char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF),
-        char((v >> 24) & 0xFF) };
+    const char bytes[4]
+        = { char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF), char((v >> 24) & 0xFF) };
     out.append(bytes, 4);
 }
 

@@ -38,7 +38,10 @@ class TQBEDefinition;
 // The query-by-example switches and text of one dataset field.
 class TQBEField {
 public:
-    explicit TQBEField(TQBEDefinition *Owner = nullptr) : m_owner(Owner) {}
+    explicit TQBEField(TQBEDefinition *Owner = nullptr)
+        : m_owner(Owner)
+    {
+    }
 
     TQBEDefinition *Owner() const { return m_owner; }
     void SetOwner(TQBEDefinition *Owner) { m_owner = Owner; }
@@ -111,7 +114,10 @@ class TQBEDefinition {
 public:
     static constexpr int QBEFieldDefsVersion = 4;
 
-    explicit TQBEDefinition(TQBEDataSetLink *DataSet = nullptr) : m_dataSet(DataSet) {}
+    explicit TQBEDefinition(TQBEDataSetLink *DataSet = nullptr)
+        : m_dataSet(DataSet)
+    {
+    }
     ~TQBEDefinition() = default;
     TQBEDefinition(const TQBEDefinition &) = delete;
     TQBEDefinition &operator=(const TQBEDefinition &) = delete;

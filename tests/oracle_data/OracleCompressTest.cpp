@@ -1,5 +1,5 @@
-#include "oracle_data/LzhHuffman.h"
 #include "oracle_data/OracleCompress.h"
+#include "oracle_data/LzhHuffman.h"
 
 #include "classlib/Exception.h"
 
@@ -32,8 +32,8 @@ QByteArray lcgBytes(int count, std::uint32_t seed)
 
 QByteArray lcgText(int count, std::uint32_t seed)
 {
-    static const char *const words[] = { "select ", "from ", "where ", "dept ", "emp ",
-        "ename, ", "sal ", "= ", "and ", "order by ", "1000 ", "\n" };
+    static const char *const words[] = { "select ", "from ", "where ", "dept ", "emp ", "ename, ",
+        "sal ", "= ", "and ", "order by ", "1000 ", "\n" };
     QByteArray out;
     std::uint32_t x = seed;
     while (out.size() < count) {
@@ -72,8 +72,8 @@ const QByteArray kHead = QByteArray::fromHex("9100a63888b7cc1b");
 
 TEST(OracleCompress, RoundTripsAtTheRingAndLookAheadBoundaries)
 {
-    const std::vector<int> lengths = { 1, 2, 3, 59, 60, 61, 119, 4035, 4036, 4095, 4096, 4097,
-        9000 };
+    const std::vector<int> lengths
+        = { 1, 2, 3, 59, 60, 61, 119, 4035, 4036, 4095, 4096, 4097, 9000 };
     for (int length : lengths) {
         const std::vector<std::pair<const char *, QByteArray>> inputs = {
             { "text", lcgText(length, 5) },
@@ -132,7 +132,9 @@ TEST(OracleCompress, OneByteValueMatchesTheHandCheckedContainer)
     // "A" (65) with the starting tree: leaf 65 hangs under nodes 346, 487, 557, 592, 610, 619,
     // 623 and 625 below the root 626 (parent of node x is 314 + x / 2). Odd nodes give 1, so
     // the code root first is 1 1 1 0 0 1 1 0 1: bytes E6 80 after padding.
-    const QByteArray expected = QByteArray::fromHex("9100a63888b7cc1b" "01000000" "e680");
+    const QByteArray expected = QByteArray::fromHex("9100a63888b7cc1b"
+                                                    "01000000"
+                                                    "e680");
     EXPECT_EQ(compressed("A"), expected);
     EXPECT_EQ(decompressed(expected), QByteArray("A"));
 }
@@ -209,11 +211,11 @@ TEST(OracleCompress, ContainerIsRecognisedOnlyFromEightBytesWithBothMagicWords)
     // Seven bytes that open like a container go to the decompress event as plain values.
     TBlobCompression settings = compressionOn();
     QByteArray seen;
-    settings.OnDecompressBLOB = [&](TOracleDataSet *, TBlobField *, const QByteArray &in,
-                                    QByteArray &out) {
-        seen = in;
-        out = "plain";
-    };
+    settings.OnDecompressBLOB
+        = [&](TOracleDataSet *, TBlobField *, const QByteArray &in, QByteArray &out) {
+              seen = in;
+              out = "plain";
+          };
     QByteArray v = kHead.left(7);
     EXPECT_TRUE(DecompressBlobValue(settings, nullptr, v));
     EXPECT_EQ(seen, kHead.left(7));
@@ -227,11 +229,11 @@ TEST(OracleCompress, ContainerIsDecodedWhateverTheSettingsAndBypassesTheEvent)
         TBlobCompression settings;
         settings.CompressBLOBs = on;
         int calls = 0;
-        settings.OnDecompressBLOB = [&](TOracleDataSet *, TBlobField *, const QByteArray &,
-                                        QByteArray &out) {
-            ++calls;
-            out = "event";
-        };
+        settings.OnDecompressBLOB
+            = [&](TOracleDataSet *, TBlobField *, const QByteArray &, QByteArray &out) {
+                  ++calls;
+                  out = "event";
+              };
         QByteArray v = packed;
         EXPECT_TRUE(DecompressBlobValue(settings, nullptr, v));
         EXPECT_EQ(v, QByteArray("hello hello hello"));
@@ -248,8 +250,7 @@ TEST(OracleCompress, EventsReplaceTheBuiltInCoder)
     };
     const Case cases[] = {
         { false, true, false }, // compression off: no event, value untouched
-        { true, true, true },
-        { true, false, false }, // an empty result keeps the value
+        { true, true, true }, { true, false, false }, // an empty result keeps the value
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << "on=" << c.compressOn << " writes=" << c.handlerWrites);
@@ -259,15 +260,15 @@ TEST(OracleCompress, EventsReplaceTheBuiltInCoder)
         auto *const field = reinterpret_cast<TBlobField *>(0x2000);
         settings.DataSet = dataSet;
         int calls = 0;
-        const auto handler = [&](TOracleDataSet *sender, TBlobField *f, const QByteArray &in,
-                                 QByteArray &out) {
-            ++calls;
-            EXPECT_EQ(sender, dataSet);
-            EXPECT_EQ(f, field);
-            EXPECT_TRUE(out.isEmpty());
-            if (c.handlerWrites)
-                out = "<" + in + ">";
-        };
+        const auto handler
+            = [&](TOracleDataSet *sender, TBlobField *f, const QByteArray &in, QByteArray &out) {
+                  ++calls;
+                  EXPECT_EQ(sender, dataSet);
+                  EXPECT_EQ(f, field);
+                  EXPECT_TRUE(out.isEmpty());
+                  if (c.handlerWrites)
+                      out = "<" + in + ">";
+              };
         settings.OnCompressBLOB = handler;
         settings.OnDecompressBLOB = handler;
 

@@ -158,10 +158,10 @@ TEST(QBEDefinition, WritesVersionFourInTheStreamOrder)
     f->SetFieldName("X");
     f->SetEnabled(false);
     const QByteArray none = one.WriteQBEFieldDefs();
-    const std::vector<std::pair<void (TQBEField::*)(bool), int>> setters = {
-        { &TQBEField::SetEnabled, 0 }, { &TQBEField::SetPartialMatch, 1 },
-        { &TQBEField::SetCaseInsensitive, 2 }, { &TQBEField::SetWholeDay, 3 },
-        { &TQBEField::SetMatchAnywhere, 4 }, { &TQBEField::SetSoundex, 5 } };
+    const std::vector<std::pair<void (TQBEField::*)(bool), int>> setters
+        = { { &TQBEField::SetEnabled, 0 }, { &TQBEField::SetPartialMatch, 1 },
+              { &TQBEField::SetCaseInsensitive, 2 }, { &TQBEField::SetWholeDay, 3 },
+              { &TQBEField::SetMatchAnywhere, 4 }, { &TQBEField::SetSoundex, 5 } };
     for (const auto &[setter, offset] : setters) {
         (f->*setter)(true);
         QByteArray want = none;
@@ -189,8 +189,8 @@ TEST(QBEDefinition, WriteThenReadKeepsItemsSwitchesAndOrder)
     back.ReadQBEFieldDefs(d.WriteQBEFieldDefs());
     ASSERT_EQ(back.Count(), 5);
     for (int i = 0; i < 5; ++i)
-        expectItem(back, i, names[i],
-            { i % 2 == 0, bool(i & 1), bool(i & 2), i == 2, i == 3, i == 4 });
+        expectItem(
+            back, i, names[i], { i % 2 == 0, bool(i & 1), bool(i & 2), i == 2, i == 3, i == 4 });
     EXPECT_FALSE(back.QBEFieldDefsHasData(&d));
 }
 
