@@ -15,7 +15,7 @@ LinuxOraclePlatform::LinuxOraclePlatform(const Environment &environment, Command
 }
 
 LinuxOraclePlatform::LinuxOraclePlatform()
-    : LinuxOraclePlatform(Environment::process(), CommandLine::process())
+    : m_environment(Environment::process()), m_processCommandLine(true)
 {
 }
 
@@ -56,7 +56,7 @@ QString LinuxOraclePlatform::environmentValue(const QString &name) const
 
 QStringList LinuxOraclePlatform::commandLineParameters() const
 {
-    return m_commandLine.parameters();
+    return m_processCommandLine ? CommandLine::process().parameters() : m_commandLine.parameters();
 }
 
 bool LinuxOraclePlatform::fileExists(const QString &path) const
@@ -87,6 +87,11 @@ QStringList LinuxOraclePlatform::readTextLines(const QString &path) const
     const QByteArray data = file.read(MaxTextFileSize + 1);
     if (data.size() > MaxTextFileSize)
         throw Exception(QStringLiteral("File too large: ") + path);
+    return textLines(data);
+}
+
+QStringList LinuxOraclePlatform::textLines(const QByteArray &data)
+{
     QString text = QString::fromUtf8(data);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));

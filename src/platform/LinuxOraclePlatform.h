@@ -21,7 +21,8 @@ public:
     static constexpr qint64 MaxTextFileSize = 16 * 1024 * 1024;
 
     LinuxOraclePlatform(const Environment &environment, CommandLine commandLine);
-    // The process environment and command line.
+    // The process environment and command line (the parameters are read when asked for,
+    // so an object made before the application object still sees them).
     LinuxOraclePlatform();
 
     ClientLibraryLayout layout() const override;
@@ -34,9 +35,13 @@ public:
     QStringList listFiles(const QString &directory, const QString &wildcard) const override;
     QStringList readTextLines(const QString &path) const override;
 
+    // UTF-8 text split into lines at LF, CR LF or CR; a final line break ends the last line.
+    static QStringList textLines(const QByteArray &data);
+
 private:
     const Environment &m_environment;
     CommandLine m_commandLine;
+    bool m_processCommandLine = false;
 };
 
 } // namespace qd

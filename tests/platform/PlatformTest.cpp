@@ -222,3 +222,11 @@ TEST(LinuxOraclePlatform, FilesListsAndLines)
     huge.close();
     EXPECT_THROW(platform.readTextLines(huge.fileName()), Exception);
 }
+
+TEST(LinuxOraclePlatform, DefaultReadsTheProcessCommandLine)
+{
+    LinuxOraclePlatform platform;
+    QStringList expected = QCoreApplication::arguments();
+    expected.removeFirst();
+    EXPECT_EQ(platform.commandLineParameters(), expected);
+}
