@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QStringList sqlnetLines = qd::LinuxOraclePlatform::textLines(sqlnet);
     const QStringList tnsLines = qd::LinuxOraclePlatform::textLines(tnsnames);
     qd::TnsNames parser([&](const QString &) { return tnsLines; },
-                        qd::TnsNames::defaultDomainFromLines(sqlnetLines));
+        qd::TnsNames::defaultDomainFromLines(sqlnetLines));
     QStringList aliases;
     parser.parseFile(QStringLiteral("tnsnames.ora"), aliases);
     // Whatever was read, the list stays sorted without case and free of empty names.

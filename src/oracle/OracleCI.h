@@ -131,11 +131,11 @@ using OCIMallocCallback = void *(*)(void *ctxp, size_t size);
 using OCIReallocCallback = void *(*)(void *ctxp, void *memptr, size_t newsize);
 using OCIFreeCallback = void (*)(void *ctxp, void *memptr);
 using OCICallbackInBind = sb4 (*)(void *ictxp, OCIBind *bindp, ub4 iter, ub4 index, void **bufpp,
-                                  ub4 *alenp, ub1 *piecep, void **indp);
+    ub4 *alenp, ub1 *piecep, void **indp);
 using OCICallbackOutBind = sb4 (*)(void *octxp, OCIBind *bindp, ub4 iter, ub4 index, void **bufpp,
-                                   ub4 **alenp, ub1 *piecep, void **indp, ub2 **rcodep);
+    ub4 **alenp, ub1 *piecep, void **indp, ub2 **rcodep);
 using OCICallbackDefine = sb4 (*)(void *octxp, OCIDefine *defnp, ub4 iter, void **bufpp,
-                                  ub4 **alenp, ub1 *piecep, void **indp, ub2 **rcodep);
+    ub4 **alenp, ub1 *piecep, void **indp, ub2 **rcodep);
 using OCICallbackLobRead = sb4 (*)(void *ctxp, const void *bufp, ub4 len, ub1 piece);
 using OCICallbackLobWrite = sb4 (*)(void *ctxp, void *bufp, ub4 *lenp, ub1 *piece);
 using OCICacheFlushCallback = OCIRef *(*)(void *context, ub1 *last);

@@ -10,13 +10,16 @@ namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
 
-QString quoted(const QString &text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
+QString quoted(const QString &text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
 
 // Binds one entry point of a group: once a name of the group is missing, the group's
 // flag is off and the rest of its pointers stay null without a look-up.
 template <typename Function>
-void BindEntryPoint(LibraryResolver &resolver, void *module, bool &groupFlag, Function &pointer,
-                    const char *name)
+void BindEntryPoint(
+    LibraryResolver &resolver, void *module, bool &groupFlag, Function &pointer, const char *name)
 {
     if (groupFlag) {
         pointer = reinterpret_cast<Function>(resolver.symbol(module, name));
@@ -30,8 +33,9 @@ void BindEntryPoint(LibraryResolver &resolver, void *module, bool &groupFlag, Fu
 } // namespace
 
 OracleClientLibrary::OracleClientLibrary(std::shared_ptr<OraclePlatform> platform)
-    : m_platform(std::move(platform)), m_resolver(m_platform->libraryResolver()),
-      m_homes(*m_platform)
+    : m_platform(std::move(platform))
+    , m_resolver(m_platform->libraryResolver())
+    , m_homes(*m_platform)
 {
     m_homes.setClientInitializer([this] {
         InitClientLibrary();
@@ -135,8 +139,8 @@ int OracleClientLibrary::LoadClientLibrary()
         m_clientModule = m_resolver.open(library, &error);
     }
     if (!m_clientModule) {
-        m_homes.AddDiagnosticLine(QStringLiteral("LoadLibrary(") + library
-                                  + QStringLiteral(") returned 0"));
+        m_homes.AddDiagnosticLine(
+            QStringLiteral("LoadLibrary(") + library + QStringLiteral(") returned 0"));
         if (!error.isEmpty())
             m_homes.AddDiagnosticLine(error);
         return lrNotLoadable;
@@ -160,8 +164,8 @@ void OracleClientLibrary::InitClientLibrary()
         switch (result) {
         case lrNotLoadable:
             message = m_homes.OCIDLL().isEmpty()
-                          ? QStringLiteral("Could not locate OCI dll")
-                          : QStringLiteral("Could not load ") + quoted(m_homes.OCIDLL());
+                ? QStringLiteral("Could not locate OCI dll")
+                : QStringLiteral("Could not load ") + quoted(m_homes.OCIDLL());
             break;
         case lrUnusable:
             message = QStringLiteral("Could not initialize ") + quoted(m_homes.OCIDLL());
@@ -171,12 +175,13 @@ void OracleClientLibrary::InitClientLibrary()
             break;
         default:
             message = QStringLiteral("Could not load the client library (code ")
-                      + QString::number(result) + QLatin1Char(')');
+                + QString::number(result) + QLatin1Char(')');
             break;
         }
         const QString log = m_homes.DiagnosticLog();
         UnloadClientLibrary();
-        throw Exception(QStringLiteral("Initialization error") + CrLf + message + CrLf + CrLf + log);
+        throw Exception(
+            QStringLiteral("Initialization error") + CrLf + message + CrLf + CrLf + log);
     }
 
     if (m_capabilities.OCI7InitAvailable && !m_capabilities.OCI8Available)
@@ -215,8 +220,8 @@ void OracleClientLibrary::LoadMtsLibrary()
     const ClientLibraryLayout layout = m_platform->layout();
     if (m_mtsDll.isEmpty()) {
         m_mtsDll = directoryOf(m_homes.OCIDLL(), layout.separator)
-                   + (layout.transactionLibrary.isEmpty() ? QStringLiteral("oramts.dll")
-                                                          : layout.transactionLibrary);
+            + (layout.transactionLibrary.isEmpty() ? QStringLiteral("oramts.dll")
+                                                   : layout.transactionLibrary);
     }
     QString message;
     if (layout.transactionLibrary.isEmpty() || !m_platform->fileExists(m_mtsDll)) {
@@ -277,10 +282,10 @@ OCIEnv *OracleClientLibrary::GetSharedEnvironment()
     const OracleEntryPoints &e = m_entryPoints;
     if (m_capabilities.OCI81Available && e.OCIEnvNlsCreate) {
         status = e.OCIEnvNlsCreate(&handle, OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr,
-                                   nullptr, 0, nullptr, AL32UTF8_CHARSET_ID, AL32UTF8_CHARSET_ID);
+            nullptr, 0, nullptr, AL32UTF8_CHARSET_ID, AL32UTF8_CHARSET_ID);
     } else if (m_capabilities.OCI81Available) {
-        status = e.OCIEnvCreate(&handle, OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr,
-                                nullptr, 0, nullptr);
+        status = e.OCIEnvCreate(
+            &handle, OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
     } else if (m_capabilities.OCI8Available) {
         status = e.OCIEnvInit(&handle, OCI_DEFAULT, 0, nullptr);
     } else {
@@ -288,7 +293,7 @@ OCIEnv *OracleClientLibrary::GetSharedEnvironment()
     }
     if ((status != OCI_SUCCESS && status != OCI_SUCCESS_WITH_INFO) || !handle) {
         throw Exception(QStringLiteral("Could not create the client environment (status ")
-                        + QString::number(status) + QLatin1Char(')'));
+            + QString::number(status) + QLatin1Char(')'));
     }
     m_sharedEnvironment = handle;
     return m_sharedEnvironment;
@@ -320,17 +325,53 @@ QStringList OracleClientLibrary::GetTnsAliasList()
     return m_homes.GetTnsAliasList();
 }
 
-void InitClientLibrary() { OracleClientLibrary::instance().InitClientLibrary(); }
-void UnloadClientLibrary() { OracleClientLibrary::instance().UnloadClientLibrary(); }
-void LoadMtsLibrary() { OracleClientLibrary::instance().LoadMtsLibrary(); }
-void RestoreCurrentDirectory() { OracleClientLibrary::instance().RestoreCurrentDirectory(); }
-OCIEnv *GetSharedEnvironment() { return OracleClientLibrary::instance().GetSharedEnvironment(); }
-bool ClientLibraryLoaded() { return OracleClientLibrary::instance().ClientLibraryLoaded(); }
-bool MtsLibraryLoaded() { return OracleClientLibrary::instance().MtsLibraryLoaded(); }
-const OracleEntryPoints &OCI() { return OracleClientLibrary::instance().entryPoints(); }
-const OracleCapabilities &OCICapabilities() { return OracleClientLibrary::instance().capabilities(); }
-QString FindTnsNamesFile() { return OracleClientLibrary::instance().FindTnsNamesFile(); }
-void BuildTnsAliasList() { OracleClientLibrary::instance().BuildTnsAliasList(); }
-QStringList GetTnsAliasList() { return OracleClientLibrary::instance().GetTnsAliasList(); }
+void InitClientLibrary()
+{
+    OracleClientLibrary::instance().InitClientLibrary();
+}
+void UnloadClientLibrary()
+{
+    OracleClientLibrary::instance().UnloadClientLibrary();
+}
+void LoadMtsLibrary()
+{
+    OracleClientLibrary::instance().LoadMtsLibrary();
+}
+void RestoreCurrentDirectory()
+{
+    OracleClientLibrary::instance().RestoreCurrentDirectory();
+}
+OCIEnv *GetSharedEnvironment()
+{
+    return OracleClientLibrary::instance().GetSharedEnvironment();
+}
+bool ClientLibraryLoaded()
+{
+    return OracleClientLibrary::instance().ClientLibraryLoaded();
+}
+bool MtsLibraryLoaded()
+{
+    return OracleClientLibrary::instance().MtsLibraryLoaded();
+}
+const OracleEntryPoints &OCI()
+{
+    return OracleClientLibrary::instance().entryPoints();
+}
+const OracleCapabilities &OCICapabilities()
+{
+    return OracleClientLibrary::instance().capabilities();
+}
+QString FindTnsNamesFile()
+{
+    return OracleClientLibrary::instance().FindTnsNamesFile();
+}
+void BuildTnsAliasList()
+{
+    OracleClientLibrary::instance().BuildTnsAliasList();
+}
+QStringList GetTnsAliasList()
+{
+    return OracleClientLibrary::instance().GetTnsAliasList();
+}
 
 } // namespace qd

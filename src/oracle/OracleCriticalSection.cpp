@@ -33,6 +33,9 @@ int TOracleCriticalSection::NestingCount() const
     return m_owner == std::this_thread::get_id() ? m_count : 0;
 }
 
-bool TOracleCriticalSection::HeldByCurrentThread() const { return NestingCount() > 0; }
+bool TOracleCriticalSection::HeldByCurrentThread() const
+{
+    return NestingCount() > 0;
+}
 
 } // namespace qd

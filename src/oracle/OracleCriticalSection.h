@@ -33,7 +33,11 @@ private:
 // Holds a TOracleCriticalSection for the lifetime of the guard.
 class OracleLockGuard {
 public:
-    explicit OracleLockGuard(TOracleCriticalSection &lock) : m_lock(lock) { m_lock.Enter(); }
+    explicit OracleLockGuard(TOracleCriticalSection &lock)
+        : m_lock(lock)
+    {
+        m_lock.Enter();
+    }
     ~OracleLockGuard() { m_lock.Leave(); }
     OracleLockGuard(const OracleLockGuard &) = delete;
     OracleLockGuard &operator=(const OracleLockGuard &) = delete;

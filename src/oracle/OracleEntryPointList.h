@@ -160,7 +160,8 @@
        ub2 *d_length, OraText *filename, ub2 *f_length))                                           \
     X(OCILobFileIsOpen, sword,                                                                     \
       (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * filep, boolean * flag))                \
-    X(OCILobFileOpen, sword, (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * filep, ub1 mode)) \
+    X(OCILobFileOpen, sword,                                                                       \
+      (OCISvcCtx * svchp, OCIError * errhp, OCILobLocator * filep, ub1 mode))                      \
     X(OCILobFileSetName, sword,                                                                    \
       (OCIEnv * envhp, OCIError * errhp, OCILobLocator * *filepp, const OraText *dir_alias,        \
        ub2 d_length, const OraText *filename, ub2 f_length))                                       \
@@ -204,7 +205,8 @@
     X(OCIObjectCopy, sword,                                                                        \
       (OCIEnv * env, OCIError * err, const OCISvcCtx *svc, void *source, void *null_source,        \
        void *target, void *null_target, OCIType *tdo, OCIDuration duration, ub1 option))           \
-    X(OCIObjectGetTypeRef, sword, (OCIEnv * env, OCIError * err, void *instance, OCIRef *type_ref)) \
+    X(OCIObjectGetTypeRef, sword,                                                                  \
+      (OCIEnv * env, OCIError * err, void *instance, OCIRef *type_ref))                            \
     X(OCIObjectGetObjectRef, sword,                                                                \
       (OCIEnv * env, OCIError * err, void *object, OCIRef *object_ref))                            \
     X(OCIObjectGetInd, sword, (OCIEnv * env, OCIError * err, void *instance, void **null_struct))  \

@@ -1,7 +1,7 @@
 #include "oracle/OracleHomes.h"
 
-#include "platform/CommandLine.h"
 #include "oracle/TnsNames.h"
+#include "platform/CommandLine.h"
 
 #include <algorithm>
 
@@ -15,7 +15,8 @@ constexpr int MaxHomeNumber = 999;
 } // namespace
 
 OracleHomes::OracleHomes(OraclePlatform &platform)
-    : m_platform(platform), m_layout(platform.layout())
+    : m_platform(platform)
+    , m_layout(platform.layout())
 {
 }
 
@@ -61,22 +62,23 @@ void OracleHomes::addHome(const QString &name, int number)
     const auto it = std::lower_bound(m_oracleHomeList.begin(), m_oracleHomeList.end(), name, less);
     if (it != m_oracleHomeList.end() && it->name.compare(name, Qt::CaseInsensitive) == 0)
         return; // the first home of a name stays
-    m_oracleHomeList.insert(it, OracleHomeEntry{name, number});
+    m_oracleHomeList.insert(it, OracleHomeEntry { name, number });
 }
 
 void OracleHomes::BuildOracleHomeList()
 {
     m_oracleHomeList.clear();
     bool counted = false;
-    const int counter =
-        ReadRegistryString(QStringLiteral("SOFTWARE\\ORACLE\\ALL_HOMES"), QStringLiteral("HOME_COUNTER"))
-            .trimmed()
-            .toInt(&counted);
+    const int counter = ReadRegistryString(
+        QStringLiteral("SOFTWARE\\ORACLE\\ALL_HOMES"), QStringLiteral("HOME_COUNTER"))
+                            .trimmed()
+                            .toInt(&counted);
     if (counted) {
         int wanted = std::max(counter, 1);
         for (int i = 0; i <= MaxHomeNumber && wanted > 0; ++i) {
-            const QString name = ReadRegistryString(QStringLiteral("SOFTWARE\\ORACLE\\HOME") + QString::number(i),
-                                                    QStringLiteral("ORACLE_HOME_NAME"));
+            const QString name
+                = ReadRegistryString(QStringLiteral("SOFTWARE\\ORACLE\\HOME") + QString::number(i),
+                    QStringLiteral("ORACLE_HOME_NAME"));
             if (!name.isEmpty()) {
                 addHome(name, i);
                 --wanted;
@@ -157,16 +159,17 @@ QString OracleHomes::GetOracleHomeDir()
 bool OracleHomes::isPrimaryLibrary(const QString &fileName) const
 {
     const auto sensitivity = m_layout.naming == ClientLibraryLayout::Naming::Windows
-                                 ? Qt::CaseInsensitive
-                                 : Qt::CaseSensitive;
+        ? Qt::CaseInsensitive
+        : Qt::CaseSensitive;
     return fileName.compare(m_layout.primaryLibrary, sensitivity) == 0;
 }
 
 std::optional<double> OracleHomes::candidateVersion(const QString &fileName) const
 {
     auto allDigits = [](const QString &s) {
-        return !s.isEmpty() && s.size() <= 9
-               && std::all_of(s.begin(), s.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; });
+        return !s.isEmpty() && s.size() <= 9 && std::all_of(s.begin(), s.end(), [](QChar c) {
+            return c.isDigit() && c.unicode() < 128;
+        });
     };
     if (m_layout.naming == ClientLibraryLayout::Naming::Windows) {
         // ora<digits>.dll or oraNT<digits>.dll; the digits are the decimals of "0.".
@@ -273,8 +276,8 @@ QString OracleHomes::FindTnsNamesFile()
         return m_tnsNamesPath;
 
     FindOracleHomeKey();
-    const OracleCapabilities capabilities =
-        m_clientInitializer ? m_clientInitializer() : OracleCapabilities();
+    const OracleCapabilities capabilities
+        = m_clientInitializer ? m_clientInitializer() : OracleCapabilities();
 
     QString path = m_platform.environmentValue(QStringLiteral("TNS_ADMIN"));
     if (path.isEmpty())
@@ -282,15 +285,16 @@ QString OracleHomes::FindTnsNamesFile()
     if (path.isEmpty() && m_oracleHomeKey.compare(OracleRootKey, Qt::CaseInsensitive) != 0)
         path = ReadRegistryString(OracleRootKey, QStringLiteral("TNS_ADMIN"));
     if (path.isEmpty()) {
-        path = ReadRegistryString(m_oracleHomeKey, capabilities.OCI8Available ? QStringLiteral("NET80")
-                                                                              : QStringLiteral("NET20"));
+        path = ReadRegistryString(m_oracleHomeKey,
+            capabilities.OCI8Available ? QStringLiteral("NET80") : QStringLiteral("NET20"));
         if (!path.isEmpty()) {
             AppendPathPart(path, QStringLiteral("Admin"));
         } else {
             path = ReadRegistryString(m_oracleHomeKey, OracleHomeValue);
-            AppendPathPart(path, capabilities.OCI8Available && !capabilities.OCI81Available
-                                     ? m_layout.net80AdminDirectory
-                                     : m_layout.networkAdminDirectory);
+            AppendPathPart(path,
+                capabilities.OCI8Available && !capabilities.OCI81Available
+                    ? m_layout.net80AdminDirectory
+                    : m_layout.networkAdminDirectory);
         }
     }
     AppendPathPart(path, QStringLiteral("tnsnames.ora"));
@@ -313,8 +317,8 @@ QString OracleHomes::GetDefaultDomain()
 
 void OracleHomes::ParseTnsNamesFile(const QString &fileName)
 {
-    TnsNames parser([this](const QString &path) { return m_platform.readTextLines(path); },
-                    GetDefaultDomain());
+    TnsNames parser(
+        [this](const QString &path) { return m_platform.readTextLines(path); }, GetDefaultDomain());
     parser.parseFile(fileName, m_tnsAliasList);
 }
 

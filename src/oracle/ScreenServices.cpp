@@ -2,7 +2,6 @@
 
 #include "classlib/Exception.h"
 
-
 #include <atomic>
 #include <cstdio>
 #include <mutex>
@@ -11,7 +10,7 @@ namespace qd {
 
 namespace {
 
-std::atomic<TCursor> g_rememberedCursor{crDefault};
+std::atomic<TCursor> g_rememberedCursor { crDefault };
 
 ScreenServices defaults()
 {
@@ -56,22 +55,35 @@ void InstallScreenServices(const ScreenServices &services)
     target.getCursor = services.getCursor ? services.getCursor : fallback.getCursor;
     target.setCursor = services.setCursor ? services.setCursor : fallback.setCursor;
     target.showException = services.showException ? services.showException : fallback.showException;
-    target.componentCount = services.componentCount ? services.componentCount : fallback.componentCount;
+    target.componentCount
+        = services.componentCount ? services.componentCount : fallback.componentCount;
     target.component = services.component ? services.component : fallback.component;
 }
 
-void ResetScreenServices() { InstallScreenServices(ScreenServices()); }
+void ResetScreenServices()
+{
+    InstallScreenServices(ScreenServices());
+}
 
 int ScreenConfirm(const QString &message, const QString &buttons)
 {
     return current().confirm(message, buttons);
 }
 
-TCursor GetScreenCursor() { return current().getCursor(); }
+TCursor GetScreenCursor()
+{
+    return current().getCursor();
+}
 
-void SetScreenCursor(TCursor cursor) { current().setCursor(cursor); }
+void SetScreenCursor(TCursor cursor)
+{
+    current().setCursor(cursor);
+}
 
-void ShowCurrentException() { ShowException(std::current_exception()); }
+void ShowCurrentException()
+{
+    ShowException(std::current_exception());
+}
 
 void ShowException(std::exception_ptr error)
 {
@@ -79,9 +91,15 @@ void ShowException(std::exception_ptr error)
         current().showException(error);
 }
 
-int ApplicationComponentCount() { return current().componentCount(); }
+int ApplicationComponentCount()
+{
+    return current().componentCount();
+}
 
-QObject *ApplicationComponent(int index) { return current().component(index); }
+QObject *ApplicationComponent(int index)
+{
+    return current().component(index);
+}
 
 QString ExceptionMessage(std::exception_ptr error)
 {

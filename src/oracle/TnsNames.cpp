@@ -5,7 +5,8 @@
 namespace qd {
 
 TnsNames::TnsNames(LineReader reader, QString defaultDomain)
-    : m_reader(std::move(reader)), m_defaultDomain(std::move(defaultDomain))
+    : m_reader(std::move(reader))
+    , m_defaultDomain(std::move(defaultDomain))
 {
 }
 
@@ -25,7 +26,8 @@ void TnsNames::parse(QString fileName, QStringList &aliases, int depth)
     m_visited.insert(fileName);
 
     const QStringList lines = m_reader(fileName);
-    const bool worldDomain = m_defaultDomain.compare(QLatin1String("WORLD"), Qt::CaseInsensitive) == 0;
+    const bool worldDomain
+        = m_defaultDomain.compare(QLatin1String("WORLD"), Qt::CaseInsensitive) == 0;
     const QString domainSuffix = QLatin1Char('.') + m_defaultDomain;
     int parenDepth = 0;
     bool includePending = false;
@@ -119,9 +121,8 @@ QStringList TnsNames::splitCommaText(const QString &text)
 
 void TnsNames::insertSorted(QStringList &list, const QString &name)
 {
-    const auto less = [](const QString &a, const QString &b) {
-        return a.compare(b, Qt::CaseInsensitive) < 0;
-    };
+    const auto less
+        = [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; };
     const auto it = std::lower_bound(list.begin(), list.end(), name, less);
     if (it != list.end() && it->compare(name, Qt::CaseInsensitive) == 0)
         return;

@@ -13,7 +13,10 @@ public:
     static constexpr int MaxValueLength = 255;
 
     CommandLine() = default;
-    explicit CommandLine(QStringList parameters) : m_parameters(std::move(parameters)) {}
+    explicit CommandLine(QStringList parameters)
+        : m_parameters(std::move(parameters))
+    {
+    }
 
     // The parameters of this process (QCoreApplication::arguments() less the program
     // name); empty before the application object exists.

@@ -51,13 +51,21 @@ void PosixLibraryResolver::close(Handle handle)
         dlclose(handle);
 }
 
-DynamicLibrary::DynamicLibrary(LibraryResolver &resolver) : m_resolver(&resolver) {}
+DynamicLibrary::DynamicLibrary(LibraryResolver &resolver)
+    : m_resolver(&resolver)
+{
+}
 
-DynamicLibrary::~DynamicLibrary() { unload(); }
+DynamicLibrary::~DynamicLibrary()
+{
+    unload();
+}
 
 DynamicLibrary::DynamicLibrary(DynamicLibrary &&other) noexcept
-    : m_resolver(other.m_resolver), m_handle(std::exchange(other.m_handle, nullptr)),
-      m_path(std::move(other.m_path)), m_error(std::move(other.m_error))
+    : m_resolver(other.m_resolver)
+    , m_handle(std::exchange(other.m_handle, nullptr))
+    , m_path(std::move(other.m_path))
+    , m_error(std::move(other.m_error))
 {
 }
 

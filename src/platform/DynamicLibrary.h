@@ -48,8 +48,7 @@ public:
     bool isLoaded() const { return m_handle != nullptr; }
 
     void *resolve(const char *name) const;
-    template <typename Function>
-    Function resolve(const char *name) const
+    template <typename Function> Function resolve(const char *name) const
     {
         return reinterpret_cast<Function>(resolve(name));
     }

@@ -10,12 +10,14 @@
 namespace qd {
 
 LinuxOraclePlatform::LinuxOraclePlatform(const Environment &environment, CommandLine commandLine)
-    : m_environment(environment), m_commandLine(std::move(commandLine))
+    : m_environment(environment)
+    , m_commandLine(std::move(commandLine))
 {
 }
 
 LinuxOraclePlatform::LinuxOraclePlatform()
-    : m_environment(Environment::process()), m_processCommandLine(true)
+    : m_environment(Environment::process())
+    , m_processCommandLine(true)
 {
 }
 
@@ -34,8 +36,8 @@ ClientLibraryLayout LinuxOraclePlatform::layout() const
     return layout;
 }
 
-QString LinuxOraclePlatform::readRegistryString(RegistryRoot root, const QString &key,
-                                                const QString &valueName) const
+QString LinuxOraclePlatform::readRegistryString(
+    RegistryRoot root, const QString &key, const QString &valueName) const
 {
     if (root == RegistryRoot::LocalMachine
         && key.compare(QLatin1String("SOFTWARE\\ORACLE"), Qt::CaseInsensitive) == 0
@@ -68,9 +70,8 @@ QStringList LinuxOraclePlatform::listFiles(const QString &directory, const QStri
 {
     if (directory.isEmpty())
         return QStringList();
-    return QDir(directory).entryList(QStringList{wildcard},
-                                     QDir::AllEntries | QDir::Hidden | QDir::System,
-                                     QDir::Unsorted);
+    return QDir(directory).entryList(
+        QStringList { wildcard }, QDir::AllEntries | QDir::Hidden | QDir::System, QDir::Unsorted);
 }
 
 QStringList LinuxOraclePlatform::readTextLines(const QString &path) const
@@ -79,8 +80,8 @@ QStringList LinuxOraclePlatform::readTextLines(const QString &path) const
     if (path.isEmpty() || !file.exists())
         return QStringList();
     if (!file.open(QIODevice::ReadOnly))
-        throw Exception(QStringLiteral("Cannot read ") + path + QStringLiteral(": ")
-                        + file.errorString());
+        throw Exception(
+            QStringLiteral("Cannot read ") + path + QStringLiteral(": ") + file.errorString());
     if (file.size() > MaxTextFileSize)
         throw Exception(QStringLiteral("File too large: ") + path);
     // A file that grows while it is read is cut at the limit.

@@ -26,8 +26,8 @@ public:
     LinuxOraclePlatform();
 
     ClientLibraryLayout layout() const override;
-    QString readRegistryString(RegistryRoot root, const QString &key,
-                               const QString &valueName) const override;
+    QString readRegistryString(
+        RegistryRoot root, const QString &key, const QString &valueName) const override;
     QStringList listRegistrySubKeys(RegistryRoot root, const QString &key) const override;
     QString environmentValue(const QString &name) const override;
     QStringList commandLineParameters() const override;

@@ -6,10 +6,19 @@
 
 namespace qd {
 
-QString OraclePlatform::currentDirectory() const { return QDir::currentPath(); }
+QString OraclePlatform::currentDirectory() const
+{
+    return QDir::currentPath();
+}
 
-bool OraclePlatform::setCurrentDirectory(const QString &dir) { return QDir::setCurrent(dir); }
+bool OraclePlatform::setCurrentDirectory(const QString &dir)
+{
+    return QDir::setCurrent(dir);
+}
 
-LibraryResolver &OraclePlatform::libraryResolver() { return LibraryResolver::system(); }
+LibraryResolver &OraclePlatform::libraryResolver()
+{
+    return LibraryResolver::system();
+}
 
 } // namespace qd

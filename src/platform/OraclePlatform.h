@@ -13,12 +13,12 @@ class LibraryResolver;
 struct ClientLibraryLayout {
     enum class Naming {
         Windows, // oci.dll and ora<digits>.dll, names compared without case
-        Linux,   // libclntsh.so and libclntsh.so.<major>.<minor>, names compared exactly
+        Linux, // libclntsh.so and libclntsh.so.<major>.<minor>, names compared exactly
     };
     Naming naming = Naming::Windows;
     QChar separator = QLatin1Char('\\');
-    QString libraryDirectory = QStringLiteral("bin");    // below the home directory
-    QString primaryLibrary = QStringLiteral("oci.dll");  // preferred over any versioned file
+    QString libraryDirectory = QStringLiteral("bin"); // below the home directory
+    QString primaryLibrary = QStringLiteral("oci.dll"); // preferred over any versioned file
     QString candidateWildcard = QStringLiteral("ora*.dll");
     // Loaded through the loader's own search when the machine has no home (empty: none).
     QString fallbackLibrary;
@@ -41,8 +41,8 @@ public:
     virtual ClientLibraryLayout layout() const = 0;
 
     // A missing key or value gives an empty string.
-    virtual QString readRegistryString(RegistryRoot root, const QString &key,
-                                       const QString &valueName) const = 0;
+    virtual QString readRegistryString(
+        RegistryRoot root, const QString &key, const QString &valueName) const = 0;
     // Subkey names in enumeration order; a key that cannot be opened gives none.
     virtual QStringList listRegistrySubKeys(RegistryRoot root, const QString &key) const = 0;
 

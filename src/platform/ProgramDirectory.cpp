@@ -26,7 +26,10 @@ QString ProgramDirectory::path(const Environment &environment)
     return directory;
 }
 
-QString ProgramDirectory::path() { return path(Environment::process()); }
+QString ProgramDirectory::path()
+{
+    return path(Environment::process());
+}
 
 QString ProgramDirectory::filePath(const QString &fileName)
 {

@@ -20,7 +20,7 @@ QPointer<QtScreenServices> g_services;
 bool onGuiThread()
 {
     return QCoreApplication::instance()
-           && QThread::currentThread() == QCoreApplication::instance()->thread();
+        && QThread::currentThread() == QCoreApplication::instance()->thread();
 }
 
 Qt::CursorShape shapeOf(TCursor cursor)
@@ -38,7 +38,10 @@ Qt::CursorShape shapeOf(TCursor cursor)
 
 } // namespace
 
-QtScreenServices::QtScreenServices(QObject *parent) : QObject(parent) {}
+QtScreenServices::QtScreenServices(QObject *parent)
+    : QObject(parent)
+{
+}
 
 QtScreenServices::~QtScreenServices()
 {
@@ -76,11 +79,14 @@ QtScreenServices *QtScreenServices::install()
         if (onGuiThread())
             services->applyCursor(cursor);
         else
-            QMetaObject::invokeMethod(services.data(), [services, cursor] {
-                // A later change may have arrived first: show the latest one.
-                if (services)
-                    services->applyCursor(services->cursor());
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                services.data(),
+                [services, cursor] {
+                    // A later change may have arrived first: show the latest one.
+                    if (services)
+                        services->applyCursor(services->cursor());
+                },
+                Qt::QueuedConnection);
     };
     hooks.showException = [](std::exception_ptr error) {
         QPointer<QtScreenServices> services = g_services;
@@ -90,10 +96,13 @@ QtScreenServices *QtScreenServices::install()
         if (onGuiThread())
             services->showMessage(message);
         else
-            QMetaObject::invokeMethod(services.data(), [services, message] {
-                if (services)
-                    services->showMessage(message);
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                services.data(),
+                [services, message] {
+                    if (services)
+                        services->showMessage(message);
+                },
+                Qt::QueuedConnection);
     };
     hooks.componentCount = []() -> int {
         return g_services && onGuiThread() ? int(g_services->components().size()) : 0;
@@ -122,14 +131,14 @@ int QtScreenServices::confirm(const QString &message, const QString &buttons)
         int result;
     };
     static const Choice choices[] = {
-        {QLatin1Char('Y'), QMessageBox::Yes, mrYes},
-        {QLatin1Char('N'), QMessageBox::No, mrNo},
-        {QLatin1Char('O'), QMessageBox::Ok, mrOk},
-        {QLatin1Char('C'), QMessageBox::Cancel, mrCancel},
-        {QLatin1Char('I'), QMessageBox::Ignore, mrIgnore},
+        { QLatin1Char('Y'), QMessageBox::Yes, mrYes },
+        { QLatin1Char('N'), QMessageBox::No, mrNo },
+        { QLatin1Char('O'), QMessageBox::Ok, mrOk },
+        { QLatin1Char('C'), QMessageBox::Cancel, mrCancel },
+        { QLatin1Char('I'), QMessageBox::Ignore, mrIgnore },
     };
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), message, QMessageBox::NoButton,
-                    QApplication::activeWindow());
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), message,
+        QMessageBox::NoButton, QApplication::activeWindow());
     struct Shown {
         QAbstractButton *button;
         int result;
@@ -137,12 +146,13 @@ int QtScreenServices::confirm(const QString &message, const QString &buttons)
     QList<Shown> results;
     for (const Choice &choice : choices) {
         if (buttons.contains(choice.letter))
-            results.append(Shown{box.addButton(choice.button), choice.result});
+            results.append(Shown { box.addButton(choice.button), choice.result });
     }
     if (buttons.contains(QLatin1Char('A')))
-        results.append(Shown{box.addButton(QStringLiteral("&All"), QMessageBox::AcceptRole), mrAll});
+        results.append(
+            Shown { box.addButton(QStringLiteral("&All"), QMessageBox::AcceptRole), mrAll });
     if (results.isEmpty())
-        results.append(Shown{box.addButton(QMessageBox::Ok), mrOk});
+        results.append(Shown { box.addButton(QMessageBox::Ok), mrOk });
     box.exec();
     for (const Shown &shown : std::as_const(results)) {
         if (box.clickedButton() == shown.button)
@@ -169,8 +179,8 @@ void QtScreenServices::applyCursor(TCursor cursor)
 
 void QtScreenServices::showMessage(const QString &message)
 {
-    QMessageBox::critical(QApplication::activeWindow(), QCoreApplication::applicationName(),
-                          message);
+    QMessageBox::critical(
+        QApplication::activeWindow(), QCoreApplication::applicationName(), message);
 }
 
 QList<QObject *> QtScreenServices::components() const

@@ -35,7 +35,7 @@ private:
     explicit QtScreenServices(QObject *parent);
     ~QtScreenServices() override;
 
-    std::atomic<TCursor> m_cursor{crDefault};
+    std::atomic<TCursor> m_cursor { crDefault };
     bool m_overrideActive = false;
 };
 

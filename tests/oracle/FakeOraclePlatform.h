@@ -39,9 +39,9 @@ public:
             ++closes;
             LibraryResolver::system().close(handle);
         }
-        std::chrono::milliseconds openDelay{0};
-        std::atomic<int> opens{0};
-        std::atomic<int> closes{0};
+        std::chrono::milliseconds openDelay { 0 };
+        std::atomic<int> opens { 0 };
+        std::atomic<int> closes { 0 };
     };
 
     explicit FakeOraclePlatform(ClientLibraryLayout layout = ClientLibraryLayout())
@@ -75,8 +75,8 @@ public:
 
     // ---- OraclePlatform ----
     ClientLibraryLayout layout() const override { return m_layout; }
-    QString readRegistryString(RegistryRoot root, const QString &key,
-                               const QString &valueName) const override
+    QString readRegistryString(
+        RegistryRoot root, const QString &key, const QString &valueName) const override
     {
         if (root != RegistryRoot::LocalMachine)
             return QString();
@@ -86,16 +86,13 @@ public:
     {
         return root == RegistryRoot::LocalMachine ? m_subKeys.value(key.toUpper()) : QStringList();
     }
-    QString environmentValue(const QString &name) const override
-    {
-        return environment.value(name);
-    }
+    QString environmentValue(const QString &name) const override { return environment.value(name); }
     QStringList commandLineParameters() const override { return parameters; }
     bool fileExists(const QString &path) const override { return m_files.contains(path); }
     QStringList listFiles(const QString &directory, const QString &wildcard) const override
     {
         const QRegularExpression pattern(QRegularExpression::wildcardToRegularExpression(wildcard),
-                                         QRegularExpression::CaseInsensitiveOption);
+            QRegularExpression::CaseInsensitiveOption);
         QStringList names;
         for (auto it = m_files.cbegin(); it != m_files.cend(); ++it) {
             if (!it.key().startsWith(directory))

@@ -33,7 +33,7 @@ ClientLibraryLayout linuxLayout()
 std::shared_ptr<FakeOraclePlatform> forcing(const QString &library)
 {
     auto machine = std::make_shared<FakeOraclePlatform>(linuxLayout());
-    machine->parameters = {QStringLiteral("OCIDLL=") + library};
+    machine->parameters = { QStringLiteral("OCIDLL=") + library };
     return machine;
 }
 
@@ -96,7 +96,7 @@ TEST(ClientLibraryLoading, FullLibraryBindsEveryEntryPointAndSetsEveryFlag)
     ASSERT_TRUE(library.ClientLibraryLoaded());
     const OracleCapabilities &c = library.capabilities();
     EXPECT_TRUE(c.OCI7Available && c.OCI7LogAvailable && c.OCI7InitAvailable && c.OCI8Available
-                && c.OCI81Available && c.OCI9Available && c.OCI10Available);
+        && c.OCI81Available && c.OCI9Available && c.OCI10Available);
     EXPECT_FALSE(c.MtsAvailable);
     EXPECT_EQ(boundCount(library.entryPoints()), 20 + 1 + 1 + 114 + 17 + 1 + 6);
     EXPECT_NE(library.entryPoints().OCIEnvNlsCreate, nullptr);
@@ -104,9 +104,9 @@ TEST(ClientLibraryLoading, FullLibraryBindsEveryEntryPointAndSetsEveryFlag)
     EXPECT_EQ(calls.text(), QString());
     EXPECT_EQ(library.homes().DiagnosticLog(), QStringLiteral("OCIDLL forced to ") + path);
     // The bound pointers call into the library.
-    EXPECT_EQ(library.entryPoints().OCIStmtExecute(nullptr, nullptr, nullptr, 0, 0, nullptr,
-                                                   nullptr, 0),
-              OCI_ERROR);
+    EXPECT_EQ(
+        library.entryPoints().OCIStmtExecute(nullptr, nullptr, nullptr, 0, 0, nullptr, nullptr, 0),
+        OCI_ERROR);
     EXPECT_EQ(calls.text(), QStringLiteral("OCIStmtExecute"));
 }
 
@@ -131,35 +131,35 @@ TEST(ClientLibraryLoading, VariantsGiveTheirFlagsAndNullPointers)
         return c;
     };
     const Case cases[] = {
-        {"no_oexn", flags(false, false, false, true, true, true, true), "",
-         "OCIEnvNlsCreate(3,873,873)",
-         [](const OracleEntryPoints &e) {
-             EXPECT_NE(e.oexec, nullptr); // before the gap
-             EXPECT_EQ(e.oexn, nullptr);
-             EXPECT_EQ(e.ocom, nullptr); // after it: not even looked up
-             EXPECT_EQ(e.olog, nullptr);
-             EXPECT_EQ(e.opinit, nullptr);
-         }},
-        {"upto81", flags(true, true, true, true, true, false, false), "", "OCIEnvCreate(3)",
-         [](const OracleEntryPoints &e) {
-             EXPECT_EQ(e.OCIStmtFetch2, nullptr);
-             EXPECT_EQ(e.OCISessionPoolCreate, nullptr);
-             EXPECT_NE(e.OCIDateTimeAssign, nullptr);
-         }},
-        {"oci8_gap", flags(true, true, true, false, false, false, false), "opinit(0)", nullptr,
-         [](const OracleEntryPoints &e) {
-             EXPECT_NE(e.OCIStmtSetPieceInfo, nullptr);
-             EXPECT_EQ(e.OCIStmtExecute, nullptr);
-             EXPECT_EQ(e.OCIDefineByPos, nullptr);
-             EXPECT_EQ(e.OCICacheFlush, nullptr);
-             EXPECT_EQ(e.OCIEnvCreate, nullptr);
-             EXPECT_EQ(e.OCIStmtFetch2, nullptr);
-         }},
-        {"oci80", flags(false, false, false, true, false, false, false), "OCIInitialize(3)",
-         "OCIEnvInit(0)",
-         [](const OracleEntryPoints &e) { EXPECT_EQ(e.OCIEnvCreate, nullptr); }},
-        {"oci7only", flags(true, true, true, false, false, false, false), "opinit(0)", nullptr,
-         [](const OracleEntryPoints &e) { EXPECT_EQ(e.OCIInitialize, nullptr); }},
+        { "no_oexn", flags(false, false, false, true, true, true, true), "",
+            "OCIEnvNlsCreate(3,873,873)",
+            [](const OracleEntryPoints &e) {
+                EXPECT_NE(e.oexec, nullptr); // before the gap
+                EXPECT_EQ(e.oexn, nullptr);
+                EXPECT_EQ(e.ocom, nullptr); // after it: not even looked up
+                EXPECT_EQ(e.olog, nullptr);
+                EXPECT_EQ(e.opinit, nullptr);
+            } },
+        { "upto81", flags(true, true, true, true, true, false, false), "", "OCIEnvCreate(3)",
+            [](const OracleEntryPoints &e) {
+                EXPECT_EQ(e.OCIStmtFetch2, nullptr);
+                EXPECT_EQ(e.OCISessionPoolCreate, nullptr);
+                EXPECT_NE(e.OCIDateTimeAssign, nullptr);
+            } },
+        { "oci8_gap", flags(true, true, true, false, false, false, false), "opinit(0)", nullptr,
+            [](const OracleEntryPoints &e) {
+                EXPECT_NE(e.OCIStmtSetPieceInfo, nullptr);
+                EXPECT_EQ(e.OCIStmtExecute, nullptr);
+                EXPECT_EQ(e.OCIDefineByPos, nullptr);
+                EXPECT_EQ(e.OCICacheFlush, nullptr);
+                EXPECT_EQ(e.OCIEnvCreate, nullptr);
+                EXPECT_EQ(e.OCIStmtFetch2, nullptr);
+            } },
+        { "oci80", flags(false, false, false, true, false, false, false), "OCIInitialize(3)",
+            "OCIEnvInit(0)",
+            [](const OracleEntryPoints &e) { EXPECT_EQ(e.OCIEnvCreate, nullptr); } },
+        { "oci7only", flags(true, true, true, false, false, false, false), "opinit(0)", nullptr,
+            [](const OracleEntryPoints &e) { EXPECT_EQ(e.OCIInitialize, nullptr); } },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.variant);
@@ -185,8 +185,8 @@ TEST(ClientLibraryLoading, VariantsGiveTheirFlagsAndNullPointers)
             EXPECT_EQ(library.GetSharedEnvironment(), env); // one environment for all
             EXPECT_EQ(calls.text(), QString::fromLatin1(c.environmentCall));
             library.FreeSharedEnvironment();
-            EXPECT_EQ(calls.text(), QString::fromLatin1(c.environmentCall)
-                                        + QStringLiteral(";OCIHandleFree(env,1)"));
+            EXPECT_EQ(calls.text(),
+                QString::fromLatin1(c.environmentCall) + QStringLiteral(";OCIHandleFree(env,1)"));
         } else {
             EXPECT_THROW(library.GetSharedEnvironment(), Exception);
         }
@@ -198,8 +198,8 @@ TEST(ClientLibraryLoading, LibraryWithNeitherInterfaceCannotBeInitialised)
     const QString path = fakeClient("neither");
     OracleClientLibrary library(forcing(path));
     EXPECT_EQ(initError(library),
-              QStringLiteral("Initialization error\r\nCould not initialize \"") + path
-                  + QStringLiteral("\"\r\n\r\nOCIDLL forced to ") + path);
+        QStringLiteral("Initialization error\r\nCould not initialize \"") + path
+            + QStringLiteral("\"\r\n\r\nOCIDLL forced to ") + path);
     EXPECT_FALSE(library.ClientLibraryLoaded());
     EXPECT_FALSE(library.capabilities().OCI81Available);
     EXPECT_EQ(boundCount(library.entryPoints()), 0);
@@ -221,12 +221,12 @@ TEST(ClientLibraryLoading, FileThatIsNoLibraryFailsWithTheLogAndTheNextAttemptSt
     OracleClientLibrary library(std::make_shared<LinuxOraclePlatform>(environment, CommandLine()));
 
     const QString error = initError(library);
-    const QString expectedStart = QStringLiteral("Initialization error\r\nCould not load \"") + clntsh
-                                  + QStringLiteral("\"\r\n\r\nOracleHomeKey: SOFTWARE\\ORACLE\r\n"
-                                                   "OracleHomeDir: ")
-                                  + home.path() + QStringLiteral("\r\nFound: libclntsh.so\r\nUsing: ")
-                                  + clntsh + QStringLiteral("\r\nLoadLibrary(") + clntsh
-                                  + QStringLiteral(") returned 0\r\n");
+    const QString expectedStart = QStringLiteral("Initialization error\r\nCould not load \"")
+        + clntsh
+        + QStringLiteral("\"\r\n\r\nOracleHomeKey: SOFTWARE\\ORACLE\r\n"
+                         "OracleHomeDir: ")
+        + home.path() + QStringLiteral("\r\nFound: libclntsh.so\r\nUsing: ") + clntsh
+        + QStringLiteral("\r\nLoadLibrary(") + clntsh + QStringLiteral(") returned 0\r\n");
     EXPECT_TRUE(error.startsWith(expectedStart)) << error.toStdString();
     EXPECT_FALSE(library.ClientLibraryLoaded());
     EXPECT_TRUE(library.homes().OCIDLL().isEmpty()); // chosen automatically, so forgotten
@@ -248,14 +248,16 @@ TEST(ClientLibraryLoading, MissingFilesGiveTheirMessages)
     ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("lib")));
     MapEnvironment environment;
     environment.setValue(QStringLiteral("ORACLE_HOME"), home.path());
-    OracleClientLibrary emptyHome(std::make_shared<LinuxOraclePlatform>(environment, CommandLine()));
+    OracleClientLibrary emptyHome(
+        std::make_shared<LinuxOraclePlatform>(environment, CommandLine()));
     EXPECT_TRUE(initError(emptyHome).startsWith(
         QStringLiteral("Initialization error\r\nCould not locate OCI dll\r\n\r\n")));
 
     const QString missing = home.filePath(QStringLiteral("nothing.so"));
     OracleClientLibrary forced(forcing(missing));
-    EXPECT_TRUE(initError(forced).startsWith(QStringLiteral("Initialization error\r\nCould not load \"")
-                                             + missing + QStringLiteral("\"\r\n\r\n")));
+    EXPECT_TRUE(
+        initError(forced).startsWith(QStringLiteral("Initialization error\r\nCould not load \"")
+            + missing + QStringLiteral("\"\r\n\r\n")));
 
     // The Windows layout without any home.
     OracleClientLibrary bare(std::make_shared<FakeOraclePlatform>());
@@ -270,16 +272,20 @@ TEST(ClientLibraryLoading, OracleHomeLayoutIsFoundThroughDiscovery)
     QDir dir(home.path());
     ASSERT_TRUE(dir.mkpath(QStringLiteral("lib")));
     ASSERT_TRUE(dir.mkpath(QStringLiteral("network/admin")));
-    ASSERT_TRUE(QFile::copy(fakeClient("upto81"), home.filePath(QStringLiteral("lib/libclntsh.so.11.1"))));
-    ASSERT_TRUE(QFile::link(fakeClient("full"), home.filePath(QStringLiteral("lib/libclntsh.so.19.1"))));
+    ASSERT_TRUE(
+        QFile::copy(fakeClient("upto81"), home.filePath(QStringLiteral("lib/libclntsh.so.11.1"))));
+    ASSERT_TRUE(
+        QFile::link(fakeClient("full"), home.filePath(QStringLiteral("lib/libclntsh.so.19.1"))));
     auto write = [&](const QString &name, const QByteArray &text) {
         QFile file(home.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(text);
     };
     write(QStringLiteral("network/admin/tnsnames.ora"),
-          "# demo\r\nDEMO.WORLD =\r\n  (DESCRIPTION =\r\n    (ADDRESS = (HOST = localhost))\r\n  )\r\n"
-          "ifile =\r\n" + home.filePath(QStringLiteral("extra.ora")).toUtf8() + "\r\n");
+        "# demo\r\nDEMO.WORLD =\r\n  (DESCRIPTION =\r\n    (ADDRESS = (HOST = localhost))\r\n  "
+        ")\r\n"
+        "ifile =\r\n"
+            + home.filePath(QStringLiteral("extra.ora")).toUtf8() + "\r\n");
     write(QStringLiteral("extra.ora"), "EXTRA = (x)\n");
     write(QStringLiteral("network/admin/sqlnet.ora"), "names.default_domain = WORLD\n");
 
@@ -287,11 +293,13 @@ TEST(ClientLibraryLoading, OracleHomeLayoutIsFoundThroughDiscovery)
     environment.setValue(QStringLiteral("ORACLE_HOME"), home.path());
     OracleClientLibrary library(std::make_shared<LinuxOraclePlatform>(environment, CommandLine()));
     // The alias list initialises the library on the way.
-    EXPECT_EQ(library.GetTnsAliasList(), (QStringList{QStringLiteral("DEMO"), QStringLiteral("EXTRA")}));
+    EXPECT_EQ(library.GetTnsAliasList(),
+        (QStringList { QStringLiteral("DEMO"), QStringLiteral("EXTRA") }));
     ASSERT_TRUE(library.ClientLibraryLoaded());
     EXPECT_EQ(library.homes().OCIDLL(), home.filePath(QStringLiteral("lib/libclntsh.so.19.1")));
     EXPECT_TRUE(library.OCI10Available());
-    EXPECT_EQ(library.FindTnsNamesFile(), home.filePath(QStringLiteral("network/admin/tnsnames.ora")));
+    EXPECT_EQ(
+        library.FindTnsNamesFile(), home.filePath(QStringLiteral("network/admin/tnsnames.ora")));
 
     // TNS_ADMIN wins over the home's network directory.
     QTemporaryDir admin;
@@ -306,7 +314,7 @@ TEST(ClientLibraryLoading, UnloadForgetsEverythingAndReloadBindsAgain)
 {
     auto machine = std::make_shared<FakeOraclePlatform>(linuxLayout());
     machine->setValue(QStringLiteral("SOFTWARE\\ORACLE"), QStringLiteral("ORACLE_HOME"),
-                      QStringLiteral("/opt/ora"));
+        QStringLiteral("/opt/ora"));
     machine->addFile(QStringLiteral("/opt/ora/lib/libclntsh.so"));
     // The fake machine's library path is not a real file: force the real fake instead.
     OracleClientLibrary library(machine);
@@ -334,8 +342,8 @@ TEST(ClientLibraryLoading, TwoThreadsInitialisingTogetherLoadOnce)
     auto machine = forcing(fakeClient("full"));
     machine->resolver.openDelay = std::chrono::milliseconds(100);
     OracleClientLibrary library(machine);
-    std::atomic<int> ready{0};
-    std::atomic<int> loadedAfter{0};
+    std::atomic<int> ready { 0 };
+    std::atomic<int> loadedAfter { 0 };
     auto work = [&] {
         ++ready;
         while (ready < 2)
@@ -359,8 +367,9 @@ TEST(ClientLibraryLoading, TransactionLibraryCannotBeLocatedOnLinux)
         library.LoadMtsLibrary();
         FAIL() << "expected an exception";
     } catch (const Exception &e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("Initialization error\r\nCould not locate \"")
-                                   + QStringLiteral(QD_FAKECLIENT_DIR "/oramts.dll\""));
+        EXPECT_EQ(e.Message(),
+            QStringLiteral("Initialization error\r\nCould not locate \"")
+                + QStringLiteral(QD_FAKECLIENT_DIR "/oramts.dll\""));
     }
     EXPECT_FALSE(library.MtsLibraryLoaded());
     EXPECT_FALSE(library.MtsAvailable());

@@ -13,7 +13,7 @@ namespace {
 // Whether another thread can take the lock within a short wait.
 bool otherThreadCanEnter(TOracleCriticalSection &lock)
 {
-    std::atomic<bool> entered{false};
+    std::atomic<bool> entered { false };
     std::thread t([&] {
         lock.Enter();
         entered = true;
@@ -68,7 +68,7 @@ TEST(OracleCriticalSection, OnlyTheOwnerCanRelease)
     EXPECT_EQ(lock.NestingCount(), 1);
 
     // A third thread still waits until the owner leaves.
-    std::atomic<bool> entered{false};
+    std::atomic<bool> entered { false };
     std::thread waiter([&] {
         lock.Enter();
         entered = true;

@@ -46,7 +46,7 @@ TEST(OracleHomeList, KeySubkeysWithoutAllHomesAreListedWithNumberMinusOne)
     OracleHomes homes(machine);
     EXPECT_EQ(homes.FindOracleHomeKey(), Root + QStringLiteral("\\KEY_Ora81"));
     EXPECT_EQ(names(homes.OracleHomeList()),
-              (QStringList{QStringLiteral("Ora81:-1"), QStringLiteral("OraClient10g:-1")}));
+        (QStringList { QStringLiteral("Ora81:-1"), QStringLiteral("OraClient10g:-1") }));
     EXPECT_EQ(homes.OracleHomeName(), QStringLiteral("Ora81"));
     EXPECT_TRUE(homes.OracleHomeNameAutoChosen());
 }
@@ -60,20 +60,20 @@ TEST(OracleHomeList, HomeCounterRules)
     };
     const Case cases[] = {
         // A counter of 0 still looks for one home.
-        {"0", {0, 1}, {QStringLiteral("H0:0")}},
+        { "0", { 0, 1 }, { QStringLiteral("H0:0") } },
         // Gaps do not count: the search goes on until enough homes were found.
-        {"2", {0, 2, 5}, {QStringLiteral("H0:0"), QStringLiteral("H2:2")}},
-        {"1", {3}, {QStringLiteral("H3:3")}},
+        { "2", { 0, 2, 5 }, { QStringLiteral("H0:0"), QStringLiteral("H2:2") } },
+        { "1", { 3 }, { QStringLiteral("H3:3") } },
         // An empty or non-numeric counter searches no HOME keys at all.
-        {"", {0}, {}},
-        {"x", {0}, {}},
+        { "", { 0 }, {} },
+        { "x", { 0 }, {} },
         // Never beyond HOME999.
-        {"5", {999, 1000}, {QStringLiteral("H999:999")}},
+        { "5", { 999, 1000 }, { QStringLiteral("H999:999") } },
     };
     for (const Case &c : cases) {
         FakeOraclePlatform machine;
         machine.setValue(Root + QStringLiteral("\\ALL_HOMES"), QStringLiteral("HOME_COUNTER"),
-                         QString::fromLatin1(c.counter));
+            QString::fromLatin1(c.counter));
         for (int n : c.present)
             addHome(machine, n, QStringLiteral("H") + QString::number(n), QStringLiteral("D"));
         OracleHomes homes(machine);
@@ -85,8 +85,8 @@ TEST(OracleHomeList, HomeCounterRules)
 TEST(OracleHomeList, SortedWithoutCaseAndFirstOfANameStays)
 {
     FakeOraclePlatform machine;
-    machine.setValue(Root + QStringLiteral("\\ALL_HOMES"), QStringLiteral("HOME_COUNTER"),
-                     QStringLiteral("2"));
+    machine.setValue(
+        Root + QStringLiteral("\\ALL_HOMES"), QStringLiteral("HOME_COUNTER"), QStringLiteral("2"));
     addHome(machine, 0, QStringLiteral("zeta"), QStringLiteral("C:\\z"));
     addHome(machine, 1, QStringLiteral("Ora81"), QStringLiteral("C:\\a"));
     addKeyHome(machine, QStringLiteral("ORA81"), QStringLiteral("C:\\b"));
@@ -94,8 +94,8 @@ TEST(OracleHomeList, SortedWithoutCaseAndFirstOfANameStays)
     OracleHomes homes(machine);
     homes.BuildOracleHomeList();
     EXPECT_EQ(names(homes.OracleHomeList()),
-              (QStringList{QStringLiteral("alpha:-1"), QStringLiteral("Ora81:1"),
-                           QStringLiteral("zeta:0")}));
+        (QStringList {
+            QStringLiteral("alpha:-1"), QStringLiteral("Ora81:1"), QStringLiteral("zeta:0") }));
 }
 
 class HomeChoice : public ::testing::Test {
@@ -103,7 +103,7 @@ protected:
     void SetUp() override
     {
         machine.setValue(Root + QStringLiteral("\\ALL_HOMES"), QStringLiteral("HOME_COUNTER"),
-                         QStringLiteral("3"));
+            QStringLiteral("3"));
         addHome(machine, 0, QStringLiteral("Ora81"), QStringLiteral("C:\\ora81"));
         addHome(machine, 1, QStringLiteral("Ora92"), QStringLiteral("C:\\ora92"));
         addHome(machine, 2, QStringLiteral("Ora10"), QStringLiteral("C:\\ora10"));
@@ -113,8 +113,8 @@ protected:
 
 TEST_F(HomeChoice, EarliestBinDirectoryInPathWins)
 {
-    machine.environment[QStringLiteral("PATH")] =
-        QStringLiteral("c:\\windows;c:\\ORA92\\BIN;C:\\ora81\\bin");
+    machine.environment[QStringLiteral("PATH")]
+        = QStringLiteral("c:\\windows;c:\\ORA92\\BIN;C:\\ora81\\bin");
     OracleHomes homes(machine);
     EXPECT_EQ(homes.FindOracleHomeKey(), Root + QStringLiteral("\\HOME1"));
     EXPECT_EQ(homes.OracleHomeName(), QStringLiteral("Ora92"));
@@ -133,7 +133,7 @@ TEST_F(HomeChoice, NoHomeInPathTakesTheLastOfTheSortedList)
 TEST_F(HomeChoice, CommandLineHomeWinsOverPath)
 {
     machine.environment[QStringLiteral("PATH")] = QStringLiteral("C:\\ora92\\bin");
-    machine.parameters = {QStringLiteral("oracleHome=ora81")};
+    machine.parameters = { QStringLiteral("oracleHome=ora81") };
     OracleHomes homes(machine);
     EXPECT_EQ(homes.FindOracleHomeKey(), Root + QStringLiteral("\\HOME0"));
     EXPECT_EQ(homes.OracleHomeName(), QStringLiteral("Ora81"));
@@ -155,9 +155,9 @@ TEST_F(HomeChoice, PresetHomeNameIsUsedAndKept)
 TEST_F(HomeChoice, HomeWithoutDirectoryFallsBackToTheRootKey)
 {
     addHome(machine, 3, QStringLiteral("Broken"), QString());
-    machine.setValue(Root + QStringLiteral("\\ALL_HOMES"), QStringLiteral("HOME_COUNTER"),
-                     QStringLiteral("4"));
-    machine.parameters = {QStringLiteral("ORACLEHOME=broken")};
+    machine.setValue(
+        Root + QStringLiteral("\\ALL_HOMES"), QStringLiteral("HOME_COUNTER"), QStringLiteral("4"));
+    machine.parameters = { QStringLiteral("ORACLEHOME=broken") };
     OracleHomes homes(machine);
     EXPECT_EQ(homes.FindOracleHomeKey(), Root);
     // Cached: a second call reads nothing new.
@@ -173,18 +173,18 @@ TEST(ClientDllChoice, CandidatesOfTheHome)
         const char *chosen;
     };
     const Case cases[] = {
-        {{QStringLiteral("oci.dll"), QStringLiteral("ora805.dll")}, OracleHomes::crChosen,
-         "C:\\ora\\bin\\oci.dll"},
-        {{QStringLiteral("ora73.dll"), QStringLiteral("ora805.dll")}, OracleHomes::crChosen,
-         "C:\\ora\\bin\\ora805.dll"},
-        {{QStringLiteral("oraNT73.dll"), QStringLiteral("ora7.dll")}, OracleHomes::crChosen,
-         "C:\\ora\\bin\\oraNT73.dll"},
+        { { QStringLiteral("oci.dll"), QStringLiteral("ora805.dll") }, OracleHomes::crChosen,
+            "C:\\ora\\bin\\oci.dll" },
+        { { QStringLiteral("ora73.dll"), QStringLiteral("ora805.dll") }, OracleHomes::crChosen,
+            "C:\\ora\\bin\\ora805.dll" },
+        { { QStringLiteral("oraNT73.dll"), QStringLiteral("ora7.dll") }, OracleHomes::crChosen,
+            "C:\\ora\\bin\\oraNT73.dll" },
         // Equal versions (0.8 and 0.80): the first in directory order stays.
-        {{QStringLiteral("ora8.dll"), QStringLiteral("ora80.dll")}, OracleHomes::crChosen,
-         "C:\\ora\\bin\\ora8.dll"},
-        {{QStringLiteral("oraclient.dll"), QStringLiteral("ora0.dll")}, OracleHomes::crNoCandidate,
-         ""},
-        {{}, OracleHomes::crNoCandidate, ""},
+        { { QStringLiteral("ora8.dll"), QStringLiteral("ora80.dll") }, OracleHomes::crChosen,
+            "C:\\ora\\bin\\ora8.dll" },
+        { { QStringLiteral("oraclient.dll"), QStringLiteral("ora0.dll") },
+            OracleHomes::crNoCandidate, "" },
+        { {}, OracleHomes::crNoCandidate, "" },
     };
     for (const Case &c : cases) {
         FakeOraclePlatform machine;
@@ -208,14 +208,14 @@ TEST(ClientDllChoice, DiagnosticLogRecordsTheSearch)
     OracleHomes homes(machine);
     ASSERT_EQ(homes.ChooseClientDll(), OracleHomes::crChosen);
     EXPECT_EQ(homes.DiagnosticLog(),
-              QStringLiteral("OracleHomeKey: SOFTWARE\\ORACLE\r\nOracleHomeDir: C:\\ora\r\n"
-                             "Found: oci.dll\r\nFound: ora805.dll\r\nUsing: C:\\ora\\bin\\oci.dll"));
+        QStringLiteral("OracleHomeKey: SOFTWARE\\ORACLE\r\nOracleHomeDir: C:\\ora\r\n"
+                       "Found: oci.dll\r\nFound: ora805.dll\r\nUsing: C:\\ora\\bin\\oci.dll"));
 }
 
 TEST(ClientDllChoice, CommandLineForcesTheLibraryWithoutAnyHomeLookUp)
 {
     FakeOraclePlatform machine; // no registry at all
-    machine.parameters = {QStringLiteral("other=1"), QStringLiteral("ocidll=c:\\x\\ora73.dll")};
+    machine.parameters = { QStringLiteral("other=1"), QStringLiteral("ocidll=c:\\x\\ora73.dll") };
     OracleHomes homes(machine);
     EXPECT_EQ(homes.ChooseClientDll(), OracleHomes::crChosen);
     EXPECT_EQ(homes.OCIDLL(), QStringLiteral("c:\\x\\ora73.dll"));
@@ -264,11 +264,10 @@ TEST(ClientDllChoice, LinuxNamesRankByVersion)
         const char *name;
         double version; // 0: none
     };
-    const Case cases[] = {{"libclntsh.so.19.1", 19.001},   {"libclntsh.so.12.2", 12.002},
-                          {"libclntsh.so.19.10", 19.010},  {"libclntsh.so.11", 11.0},
-                          {"libclntsh.so.x", 0},           {"libclntsh.so.", 0},
-                          {"libclntsh.so.1.2.3.4", 0},     {"libclntsh.so.0", 0},
-                          {"libclntsh.so.99999999999", 0}, {"libocci.so.19.1", 0}};
+    const Case cases[] = { { "libclntsh.so.19.1", 19.001 }, { "libclntsh.so.12.2", 12.002 },
+        { "libclntsh.so.19.10", 19.010 }, { "libclntsh.so.11", 11.0 }, { "libclntsh.so.x", 0 },
+        { "libclntsh.so.", 0 }, { "libclntsh.so.1.2.3.4", 0 }, { "libclntsh.so.0", 0 },
+        { "libclntsh.so.99999999999", 0 }, { "libocci.so.19.1", 0 } };
     for (const Case &c : cases) {
         const auto version = homes.candidateVersion(QString::fromLatin1(c.name));
         if (c.version == 0)
@@ -306,44 +305,44 @@ TEST(TnsNamesFile, WhereTheFileIsLookedFor)
     OracleCapabilities oci81 = oci80;
     oci81.OCI81Available = true;
     const Case cases[] = {
-        {"environment first",
-         [&](FakeOraclePlatform &m) {
-             m.environment[QStringLiteral("TNS_ADMIN")] = QStringLiteral("E:\\net\\");
-             m.setValue(home, QStringLiteral("TNS_ADMIN"), QStringLiteral("F:\\x"));
-         },
-         oci81, "E:\\net\\tnsnames.ora"},
-        {"home key value",
-         [&](FakeOraclePlatform &m) {
-             m.setValue(home, QStringLiteral("TNS_ADMIN"), QStringLiteral("F:\\x"));
-             m.setValue(Root, QStringLiteral("TNS_ADMIN"), QStringLiteral("G:\\y"));
-         },
-         oci81, "F:\\x\\tnsnames.ora"},
-        {"root key value",
-         [&](FakeOraclePlatform &m) {
-             m.setValue(Root, QStringLiteral("TNS_ADMIN"), QStringLiteral("G:\\y"));
-         },
-         oci81, "G:\\y\\tnsnames.ora"},
-        {"NET80 with the OCI8 group",
-         [&](FakeOraclePlatform &m) {
-             m.setValue(home, QStringLiteral("NET80"), QStringLiteral("C:\\ora\\net80"));
-             m.setValue(home, QStringLiteral("NET20"), QStringLiteral("C:\\ora\\net20"));
-         },
-         oci80, "C:\\ora\\net80\\Admin\\tnsnames.ora"},
-        {"NET20 without it",
-         [&](FakeOraclePlatform &m) {
-             m.setValue(home, QStringLiteral("NET80"), QStringLiteral("C:\\ora\\net80"));
-             m.setValue(home, QStringLiteral("NET20"), QStringLiteral("C:\\ora\\net20"));
-         },
-         OracleCapabilities(), "C:\\ora\\net20\\Admin\\tnsnames.ora"},
-        {"Net80 directory of an 8.0 client", [](FakeOraclePlatform &) {}, oci80,
-         "C:\\ora\\Net80\\Admin\\tnsnames.ora"},
-        {"Network directory otherwise", [](FakeOraclePlatform &) {}, oci81,
-         "C:\\ora\\Network\\Admin\\tnsnames.ora"},
+        { "environment first",
+            [&](FakeOraclePlatform &m) {
+                m.environment[QStringLiteral("TNS_ADMIN")] = QStringLiteral("E:\\net\\");
+                m.setValue(home, QStringLiteral("TNS_ADMIN"), QStringLiteral("F:\\x"));
+            },
+            oci81, "E:\\net\\tnsnames.ora" },
+        { "home key value",
+            [&](FakeOraclePlatform &m) {
+                m.setValue(home, QStringLiteral("TNS_ADMIN"), QStringLiteral("F:\\x"));
+                m.setValue(Root, QStringLiteral("TNS_ADMIN"), QStringLiteral("G:\\y"));
+            },
+            oci81, "F:\\x\\tnsnames.ora" },
+        { "root key value",
+            [&](FakeOraclePlatform &m) {
+                m.setValue(Root, QStringLiteral("TNS_ADMIN"), QStringLiteral("G:\\y"));
+            },
+            oci81, "G:\\y\\tnsnames.ora" },
+        { "NET80 with the OCI8 group",
+            [&](FakeOraclePlatform &m) {
+                m.setValue(home, QStringLiteral("NET80"), QStringLiteral("C:\\ora\\net80"));
+                m.setValue(home, QStringLiteral("NET20"), QStringLiteral("C:\\ora\\net20"));
+            },
+            oci80, "C:\\ora\\net80\\Admin\\tnsnames.ora" },
+        { "NET20 without it",
+            [&](FakeOraclePlatform &m) {
+                m.setValue(home, QStringLiteral("NET80"), QStringLiteral("C:\\ora\\net80"));
+                m.setValue(home, QStringLiteral("NET20"), QStringLiteral("C:\\ora\\net20"));
+            },
+            OracleCapabilities(), "C:\\ora\\net20\\Admin\\tnsnames.ora" },
+        { "Net80 directory of an 8.0 client", [](FakeOraclePlatform &) {}, oci80,
+            "C:\\ora\\Net80\\Admin\\tnsnames.ora" },
+        { "Network directory otherwise", [](FakeOraclePlatform &) {}, oci81,
+            "C:\\ora\\Network\\Admin\\tnsnames.ora" },
     };
     for (const Case &c : cases) {
         FakeOraclePlatform machine;
         machine.setValue(Root + QStringLiteral("\\ALL_HOMES"), QStringLiteral("HOME_COUNTER"),
-                         QStringLiteral("1"));
+            QStringLiteral("1"));
         addHome(machine, 0, QStringLiteral("Ora"), QStringLiteral("C:\\ora"));
         c.setup(machine);
         OracleHomes homes(machine);
@@ -365,8 +364,8 @@ protected:
     {
         machine.environment[QStringLiteral("TNS_ADMIN")] = QStringLiteral("C:\\net");
         machine.addFile(QStringLiteral("C:\\net\\tnsnames.ora"),
-                        {QStringLiteral("PROD.WORLD = (DESCRIPTION = (ADDRESS = (HOST = a)))"),
-                         QStringLiteral("test = (DESCRIPTION=)")});
+            { QStringLiteral("PROD.WORLD = (DESCRIPTION = (ADDRESS = (HOST = a)))"),
+                QStringLiteral("test = (DESCRIPTION=)") });
     }
     FakeOraclePlatform machine;
 };
@@ -374,28 +373,29 @@ protected:
 TEST_F(AliasList, WorldDomainIsCutFromAliases)
 {
     machine.addFile(QStringLiteral("C:\\net\\sqlnet.ora"),
-                    {QStringLiteral("# comment"), QStringLiteral("  NAMES.Default_Domain = world ")});
+        { QStringLiteral("# comment"), QStringLiteral("  NAMES.Default_Domain = world ") });
     OracleHomes homes(machine);
-    EXPECT_EQ(homes.GetTnsAliasList(), (QStringList{QStringLiteral("PROD"), QStringLiteral("test")}));
+    EXPECT_EQ(
+        homes.GetTnsAliasList(), (QStringList { QStringLiteral("PROD"), QStringLiteral("test") }));
     EXPECT_EQ(homes.DefaultDomainValue(), QStringLiteral("world"));
 }
 
 TEST_F(AliasList, OtherDomainLeavesAliasesUnchanged)
 {
     machine.addFile(QStringLiteral("C:\\net\\sqlnet.ora"),
-                    {QStringLiteral("names.default_domain = example.com")});
+        { QStringLiteral("names.default_domain = example.com") });
     OracleHomes homes(machine);
     EXPECT_EQ(homes.GetTnsAliasList(),
-              (QStringList{QStringLiteral("PROD.WORLD"), QStringLiteral("test")}));
+        (QStringList { QStringLiteral("PROD.WORLD"), QStringLiteral("test") }));
 }
 
 TEST_F(AliasList, MissingDomainIsReadAgainNextTime)
 {
-    machine.addFile(QStringLiteral("C:\\net\\sqlnet.ora"), {QStringLiteral("sqlnet.x = 1")});
+    machine.addFile(QStringLiteral("C:\\net\\sqlnet.ora"), { QStringLiteral("sqlnet.x = 1") });
     OracleHomes homes(machine);
     EXPECT_TRUE(homes.GetDefaultDomain().isEmpty());
-    machine.addFile(QStringLiteral("C:\\net\\sqlnet.ora"),
-                    {QStringLiteral("names.default_domain=WORLD")});
+    machine.addFile(
+        QStringLiteral("C:\\net\\sqlnet.ora"), { QStringLiteral("names.default_domain=WORLD") });
     EXPECT_EQ(homes.GetDefaultDomain(), QStringLiteral("WORLD"));
     // Found once, it is kept.
     machine.addFile(QStringLiteral("C:\\net\\sqlnet.ora"), {});
@@ -405,14 +405,12 @@ TEST_F(AliasList, MissingDomainIsReadAgainNextTime)
 TEST_F(AliasList, BuildPropagatesInitialisationErrorsAndGetSwallowsThem)
 {
     OracleHomes homes(machine);
-    homes.setClientInitializer([]() -> OracleCapabilities {
-        throw Exception(QStringLiteral("Initialization error"));
-    });
+    homes.setClientInitializer(
+        []() -> OracleCapabilities { throw Exception(QStringLiteral("Initialization error")); });
     EXPECT_THROW(homes.BuildTnsAliasList(), Exception);
     OracleHomes other(machine);
-    other.setClientInitializer([]() -> OracleCapabilities {
-        throw Exception(QStringLiteral("Initialization error"));
-    });
+    other.setClientInitializer(
+        []() -> OracleCapabilities { throw Exception(QStringLiteral("Initialization error")); });
     EXPECT_TRUE(other.GetTnsAliasList().isEmpty());
 }
 
@@ -420,8 +418,8 @@ TEST_F(AliasList, RebuildReadsTheFileAgain)
 {
     OracleHomes homes(machine);
     EXPECT_EQ(homes.GetTnsAliasList().size(), 2);
-    machine.addFile(QStringLiteral("C:\\net\\tnsnames.ora"), {QStringLiteral("ONLY = ()")});
+    machine.addFile(QStringLiteral("C:\\net\\tnsnames.ora"), { QStringLiteral("ONLY = ()") });
     EXPECT_EQ(homes.GetTnsAliasList().size(), 2); // built once
     homes.BuildTnsAliasList();
-    EXPECT_EQ(homes.GetTnsAliasList(), QStringList{QStringLiteral("ONLY")});
+    EXPECT_EQ(homes.GetTnsAliasList(), QStringList { QStringLiteral("ONLY") });
 }

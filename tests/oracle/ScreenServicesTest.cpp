@@ -1,5 +1,5 @@
-#include "classlib/Exception.h"
 #include "oracle/ScreenServices.h"
+#include "classlib/Exception.h"
 #include "shell/QtScreenServices.h"
 
 #include <QAbstractButton>
@@ -24,7 +24,8 @@ namespace {
 // Records the thread the box lives in.
 class MessageBoxAnswer : public QObject {
 public:
-    explicit MessageBoxAnswer(std::function<void(QMessageBox *)> act) : m_act(std::move(act))
+    explicit MessageBoxAnswer(std::function<void(QMessageBox *)> act)
+        : m_act(std::move(act))
     {
         m_timer.setInterval(5);
         QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
@@ -118,10 +119,10 @@ TEST_F(QtScreenServicesTest, ConfirmShowsTheButtonsOfItsLetters)
         int result;
     };
     const Case cases[] = {
-        {"YNC", QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::No, mrNo},
-        {"CY", QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel, mrCancel},
-        {"OI", QMessageBox::Ok | QMessageBox::Ignore, QMessageBox::Ignore, mrIgnore},
-        {"yn", QMessageBox::Ok, QMessageBox::Ok, mrOk}, // letters are case-sensitive
+        { "YNC", QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::No, mrNo },
+        { "CY", QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel, mrCancel },
+        { "OI", QMessageBox::Ok | QMessageBox::Ignore, QMessageBox::Ignore, mrIgnore },
+        { "yn", QMessageBox::Ok, QMessageBox::Ok, mrOk }, // letters are case-sensitive
     };
     for (const Case &c : cases) {
         MessageBoxAnswer answer([&](QMessageBox *box) { box->button(c.click)->click(); });
@@ -143,8 +144,8 @@ TEST_F(QtScreenServicesTest, ConfirmShowsTheButtonsOfItsLetters)
 TEST_F(QtScreenServicesTest, WorkerConfirmationIsAskedOnTheGuiThread)
 {
     MessageBoxAnswer answer([](QMessageBox *box) { box->button(QMessageBox::Yes)->click(); });
-    std::atomic<int> result{-1};
-    std::atomic<bool> done{false};
+    std::atomic<int> result { -1 };
+    std::atomic<bool> done { false };
     std::thread worker([&] {
         result = ScreenConfirm(QStringLiteral("From a worker"), QStringLiteral("YN"));
         done = true;

@@ -1,5 +1,5 @@
-#include "QStringPrinter.h"
 #include "oracle/TnsNames.h"
+#include "QStringPrinter.h"
 
 #include <QHash>
 
@@ -53,26 +53,27 @@ TEST(TnsNamesParser, RealLookingFile)
         QStringLiteral("   /net/later.ora"),
         QStringLiteral("dev\t=\t(DESCRIPTION=)"),
     };
-    files.content[QStringLiteral("/net/more.ora")] = {QStringLiteral("MORE = (x)")};
-    files.content[QStringLiteral("/net/later.ora")] = {QStringLiteral("LATER.World = (x)")};
+    files.content[QStringLiteral("/net/more.ora")] = { QStringLiteral("MORE = (x)") };
+    files.content[QStringLiteral("/net/later.ora")] = { QStringLiteral("LATER.World = (x)") };
 
     EXPECT_EQ(parse(files, QStringLiteral("/net/tnsnames.ora"), QStringLiteral("world")),
-              (QStringList{QStringLiteral("dev"), QStringLiteral("LATER"), QStringLiteral("MORE"),
-                           QStringLiteral("PROD"), QStringLiteral("PROD2"),
-                           QStringLiteral("Quoted Name"), QStringLiteral("SALES")}));
+        (QStringList { QStringLiteral("dev"), QStringLiteral("LATER"), QStringLiteral("MORE"),
+            QStringLiteral("PROD"), QStringLiteral("PROD2"), QStringLiteral("Quoted Name"),
+            QStringLiteral("SALES") }));
     EXPECT_EQ(parse(files, QStringLiteral("/net/tnsnames.ora"), QStringLiteral("example.com")),
-              (QStringList{QStringLiteral("dev"), QStringLiteral("LATER.World"),
-                           QStringLiteral("MORE"), QStringLiteral("PROD"), QStringLiteral("PROD2"),
-                           QStringLiteral("Quoted Name"), QStringLiteral("SALES.WORLD")}));
+        (QStringList { QStringLiteral("dev"), QStringLiteral("LATER.World"), QStringLiteral("MORE"),
+            QStringLiteral("PROD"), QStringLiteral("PROD2"), QStringLiteral("Quoted Name"),
+            QStringLiteral("SALES.WORLD") }));
 }
 
 TEST(TnsNamesParser, IncludeCyclesEndAndEachFileIsReadOnce)
 {
     Files files;
-    files.content[QStringLiteral("a")] = {QStringLiteral("A = ()"), QStringLiteral("ifile = b"),
-                                          QStringLiteral("ifile = a"), QStringLiteral("ifile = b")};
-    files.content[QStringLiteral("b")] = {QStringLiteral("B = ()"), QStringLiteral("ifile = a")};
-    EXPECT_EQ(parse(files, QStringLiteral("a")), (QStringList{QStringLiteral("A"), QStringLiteral("B")}));
+    files.content[QStringLiteral("a")] = { QStringLiteral("A = ()"), QStringLiteral("ifile = b"),
+        QStringLiteral("ifile = a"), QStringLiteral("ifile = b") };
+    files.content[QStringLiteral("b")] = { QStringLiteral("B = ()"), QStringLiteral("ifile = a") };
+    EXPECT_EQ(parse(files, QStringLiteral("a")),
+        (QStringList { QStringLiteral("A"), QStringLiteral("B") }));
     EXPECT_EQ(files.reads.value(QStringLiteral("a")), 1);
     EXPECT_EQ(files.reads.value(QStringLiteral("b")), 1);
 }
@@ -82,8 +83,8 @@ TEST(TnsNamesParser, IncludeDepthIsBounded)
     Files files;
     const int chain = TnsNames::MaxIncludeDepth + 10;
     for (int i = 0; i < chain; ++i) {
-        files.content[QString::number(i)] = {QStringLiteral("ALIAS%1 = ()").arg(i),
-                                             QStringLiteral("ifile = %1").arg(i + 1)};
+        files.content[QString::number(i)]
+            = { QStringLiteral("ALIAS%1 = ()").arg(i), QStringLiteral("ifile = %1").arg(i + 1) };
     }
     const QStringList aliases = parse(files, QStringLiteral("0"));
     EXPECT_EQ(aliases.size(), TnsNames::MaxIncludeDepth + 1);
@@ -94,23 +95,27 @@ TEST(TnsNamesParser, IncludeDepthIsBounded)
 TEST(TnsNamesParser, StrayClosingParenthesisDoesNotHideTheRest)
 {
     Files files;
-    files.content[QStringLiteral("f")] = {QStringLiteral("ONE = (x))"), QStringLiteral("TWO = (y)")};
-    EXPECT_EQ(parse(files, QStringLiteral("f")), (QStringList{QStringLiteral("ONE"), QStringLiteral("TWO")}));
+    files.content[QStringLiteral("f")]
+        = { QStringLiteral("ONE = (x))"), QStringLiteral("TWO = (y)") };
+    EXPECT_EQ(parse(files, QStringLiteral("f")),
+        (QStringList { QStringLiteral("ONE"), QStringLiteral("TWO") }));
 }
 
 TEST(TnsNamesParser, UnclosedDescriptionSwallowsWhatFollows)
 {
     Files files;
-    files.content[QStringLiteral("f")] = {QStringLiteral("ONE = (x"), QStringLiteral("TWO = (y)")};
-    EXPECT_EQ(parse(files, QStringLiteral("f")), QStringList{QStringLiteral("ONE")});
+    files.content[QStringLiteral("f")]
+        = { QStringLiteral("ONE = (x"), QStringLiteral("TWO = (y)") };
+    EXPECT_EQ(parse(files, QStringLiteral("f")), QStringList { QStringLiteral("ONE") });
 }
 
 TEST(TnsNamesParser, UncPathWithExtraBackslashIsRead)
 {
     Files files;
-    files.content[QStringLiteral("\\\\server\\share\\t.ora")] = {QStringLiteral("UNC = ()")};
-    files.content[QStringLiteral("main")] = {QStringLiteral("ifile = \\\\\\\\server\\share\\t.ora")};
-    EXPECT_EQ(parse(files, QStringLiteral("main")), QStringList{QStringLiteral("UNC")});
+    files.content[QStringLiteral("\\\\server\\share\\t.ora")] = { QStringLiteral("UNC = ()") };
+    files.content[QStringLiteral("main")]
+        = { QStringLiteral("ifile = \\\\\\\\server\\share\\t.ora") };
+    EXPECT_EQ(parse(files, QStringLiteral("main")), QStringList { QStringLiteral("UNC") });
 }
 
 TEST(TnsNamesParser, MissingFileAddsNothing)
@@ -126,13 +131,13 @@ TEST(TnsNamesParser, CommaTextSplitting)
         QStringList pieces;
     };
     const Case cases[] = {
-        {"A, B", {QStringLiteral("A"), QStringLiteral("B")}},
-        {"A B,,C", {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}},
-        {"\"x y\",z", {QStringLiteral("x y"), QStringLiteral("z")}},
-        {"\"say \"\"hi\"\"\"", {QStringLiteral("say \"hi\"")}},
-        {"\"open", {QStringLiteral("open")}},
-        {" , ", {}},
-        {"", {}},
+        { "A, B", { QStringLiteral("A"), QStringLiteral("B") } },
+        { "A B,,C", { QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C") } },
+        { "\"x y\",z", { QStringLiteral("x y"), QStringLiteral("z") } },
+        { "\"say \"\"hi\"\"\"", { QStringLiteral("say \"hi\"") } },
+        { "\"open", { QStringLiteral("open") } },
+        { " , ", {} },
+        { "", {} },
     };
     for (const Case &c : cases)
         EXPECT_EQ(TnsNames::splitCommaText(QString::fromLatin1(c.text)), c.pieces) << c.text;
@@ -145,12 +150,14 @@ TEST(TnsNamesParser, DefaultDomainLine)
         const char *domain;
     };
     const Case cases[] = {
-        {{QStringLiteral("names.default_domain = world")}, "world"},
-        {{QStringLiteral(" NAMES.DEFAULT_DOMAIN=a.b "), QStringLiteral("names.default_domain=c")}, "a.b"},
-        {{QStringLiteral("names.default_domain")}, ""},
-        {{QStringLiteral("x.names.default_domain = w")}, ""},
-        {{QStringLiteral("names.default_domain = a = b")}, "a = b"},
-        {{}, ""},
+        { { QStringLiteral("names.default_domain = world") }, "world" },
+        { { QStringLiteral(" NAMES.DEFAULT_DOMAIN=a.b "),
+              QStringLiteral("names.default_domain=c") },
+            "a.b" },
+        { { QStringLiteral("names.default_domain") }, "" },
+        { { QStringLiteral("x.names.default_domain = w") }, "" },
+        { { QStringLiteral("names.default_domain = a = b") }, "a = b" },
+        { {}, "" },
     };
     for (const Case &c : cases)
         EXPECT_EQ(TnsNames::defaultDomainFromLines(c.lines), QString::fromLatin1(c.domain))
@@ -160,7 +167,8 @@ TEST(TnsNamesParser, DefaultDomainLine)
 TEST(TnsNamesParser, SortedInsertIgnoresDuplicatesWithoutCase)
 {
     QStringList list;
-    for (const char *name : {"b", "A", "c", "B", "a"})
+    for (const char *name : { "b", "A", "c", "B", "a" })
         TnsNames::insertSorted(list, QString::fromLatin1(name));
-    EXPECT_EQ(list, (QStringList{QStringLiteral("A"), QStringLiteral("b"), QStringLiteral("c")}));
+    EXPECT_EQ(
+        list, (QStringList { QStringLiteral("A"), QStringLiteral("b"), QStringLiteral("c") }));
 }

@@ -58,20 +58,19 @@ public:
 
 TEST(CommandLine, NameValueLookUp)
 {
-    const CommandLine line({QStringLiteral("-style"), QStringLiteral("ociDLL=/opt/a.so"),
-                            QStringLiteral("OCIDLL=/opt/b.so"), QStringLiteral("OCIDLLX=/x"),
-                            QStringLiteral("ORACLEHOME="), QStringLiteral("long=") + QString(300, 'v')});
+    const CommandLine line({ QStringLiteral("-style"), QStringLiteral("ociDLL=/opt/a.so"),
+        QStringLiteral("OCIDLL=/opt/b.so"), QStringLiteral("OCIDLLX=/x"),
+        QStringLiteral("ORACLEHOME="), QStringLiteral("long=") + QString(300, 'v') });
     struct Case {
         const char *name;
         QString value;
     };
     const Case cases[] = {
-        {"OCIDLL", QStringLiteral("/opt/a.so")}, // the first one, names without case
-        {"ocidllx", QStringLiteral("/x")},
-        {"ORACLEHOME", QString()},
-        {"style", QString()}, // "-style" does not begin with "style="
-        {"missing", QString()},
-        {"long", QString(CommandLine::MaxValueLength, 'v')}, // cut at 255 characters
+        { "OCIDLL", QStringLiteral("/opt/a.so") }, // the first one, names without case
+        { "ocidllx", QStringLiteral("/x") }, { "ORACLEHOME", QString() },
+        { "style", QString() }, // "-style" does not begin with "style="
+        { "missing", QString() },
+        { "long", QString(CommandLine::MaxValueLength, 'v') }, // cut at 255 characters
     };
     for (const Case &c : cases)
         EXPECT_EQ(line.value(QString::fromLatin1(c.name)), c.value) << c.name;
@@ -108,7 +107,7 @@ TEST(ProgramDirectory, QdHomeIsUsedAndCreatedOnDemand)
 
     environment.remove(QStringLiteral("QD_HOME"));
     EXPECT_EQ(ProgramDirectory::path(environment),
-              base.filePath(QStringLiteral("home/.config/QuarloDesk")));
+        base.filePath(QStringLiteral("home/.config/QuarloDesk")));
     EXPECT_TRUE(QFileInfo(base.filePath(QStringLiteral("home/.config/QuarloDesk"))).isDir());
 }
 
@@ -116,7 +115,7 @@ TEST(ProgramDirectory, ProcessDirectoryIsTheTestsOwn)
 {
     EXPECT_EQ(ProgramDirectory::path(), QDir::cleanPath(qEnvironmentVariable("QD_HOME")));
     EXPECT_EQ(ProgramDirectory::filePath(QStringLiteral("x.ini")),
-              QDir::cleanPath(qEnvironmentVariable("QD_HOME")) + QStringLiteral("/x.ini"));
+        QDir::cleanPath(qEnvironmentVariable("QD_HOME")) + QStringLiteral("/x.ini"));
 }
 
 TEST(ProgramDirectory, UncreatableDirectoryIsAnError)
@@ -136,7 +135,8 @@ TEST(DynamicLibrary, LoadsResolvesAndUnloadsThroughTheSeam)
     RecordingResolver resolver;
     {
         DynamicLibrary library(resolver);
-        ASSERT_TRUE(library.load(QStringLiteral("libm.so.6"))) << library.errorString().toStdString();
+        ASSERT_TRUE(library.load(QStringLiteral("libm.so.6")))
+            << library.errorString().toStdString();
         auto cosine = library.resolve<double (*)(double)>("cos");
         ASSERT_NE(cosine, nullptr);
         EXPECT_DOUBLE_EQ(cosine(0.0), 1.0);
@@ -169,19 +169,22 @@ TEST(LinuxOraclePlatform, OracleHomeStandsInForTheRegistry)
 {
     MapEnvironment environment;
     environment.setValue(QStringLiteral("ORACLE_HOME"), QStringLiteral("/opt/oracle"));
-    LinuxOraclePlatform platform(environment, CommandLine({QStringLiteral("OCIDLL=/x.so")}));
+    LinuxOraclePlatform platform(environment, CommandLine({ QStringLiteral("OCIDLL=/x.so") }));
     using Root = OraclePlatform::RegistryRoot;
     EXPECT_EQ(platform.readRegistryString(Root::LocalMachine, QStringLiteral("SOFTWARE\\ORACLE"),
-                                          QStringLiteral("ORACLE_HOME")),
-              QStringLiteral("/opt/oracle"));
-    EXPECT_TRUE(platform.readRegistryString(Root::LocalMachine, QStringLiteral("SOFTWARE\\ORACLE\\HOME0"),
-                                            QStringLiteral("ORACLE_HOME"))
+                  QStringLiteral("ORACLE_HOME")),
+        QStringLiteral("/opt/oracle"));
+    EXPECT_TRUE(platform
+                    .readRegistryString(Root::LocalMachine,
+                        QStringLiteral("SOFTWARE\\ORACLE\\HOME0"), QStringLiteral("ORACLE_HOME"))
                     .isEmpty());
-    EXPECT_TRUE(platform.readRegistryString(Root::CurrentUser, QStringLiteral("SOFTWARE\\ORACLE"),
-                                            QStringLiteral("ORACLE_HOME"))
+    EXPECT_TRUE(platform
+                    .readRegistryString(Root::CurrentUser, QStringLiteral("SOFTWARE\\ORACLE"),
+                        QStringLiteral("ORACLE_HOME"))
                     .isEmpty());
-    EXPECT_TRUE(platform.listRegistrySubKeys(Root::LocalMachine, QStringLiteral("SOFTWARE\\ORACLE")).isEmpty());
-    EXPECT_EQ(platform.commandLineParameters(), QStringList{QStringLiteral("OCIDLL=/x.so")});
+    EXPECT_TRUE(platform.listRegistrySubKeys(Root::LocalMachine, QStringLiteral("SOFTWARE\\ORACLE"))
+                    .isEmpty());
+    EXPECT_EQ(platform.commandLineParameters(), QStringList { QStringLiteral("OCIDLL=/x.so") });
     EXPECT_EQ(platform.layout().primaryLibrary, QStringLiteral("libclntsh.so"));
 }
 
@@ -203,17 +206,20 @@ TEST(LinuxOraclePlatform, FilesListsAndLines)
     MapEnvironment environment;
     LinuxOraclePlatform platform(environment, CommandLine());
 
-    QStringList versioned = platform.listFiles(dir.path() + QLatin1Char('/'), QStringLiteral("libclntsh.so.*"));
+    QStringList versioned
+        = platform.listFiles(dir.path() + QLatin1Char('/'), QStringLiteral("libclntsh.so.*"));
     versioned.sort();
-    EXPECT_EQ(versioned, (QStringList{QStringLiteral("libclntsh.so.12.1"), QStringLiteral("libclntsh.so.19.1")}));
+    EXPECT_EQ(versioned,
+        (QStringList { QStringLiteral("libclntsh.so.12.1"), QStringLiteral("libclntsh.so.19.1") }));
     EXPECT_TRUE(platform.fileExists(dir.filePath(QStringLiteral("libclntsh.so"))));
     EXPECT_FALSE(platform.fileExists(dir.filePath(QStringLiteral("missing"))));
     EXPECT_FALSE(platform.fileExists(QString()));
 
     EXPECT_EQ(platform.readTextLines(dir.filePath(QStringLiteral("crlf.ora"))),
-              (QStringList{QStringLiteral("one"), QStringLiteral("two"), QString(), QStringLiteral("four")}));
+        (QStringList {
+            QStringLiteral("one"), QStringLiteral("two"), QString(), QStringLiteral("four") }));
     EXPECT_EQ(platform.readTextLines(dir.filePath(QStringLiteral("lf.ora"))),
-              (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
+        (QStringList { QStringLiteral("one"), QStringLiteral("two") }));
     EXPECT_TRUE(platform.readTextLines(dir.filePath(QStringLiteral("missing"))).isEmpty());
 
     QFile huge(dir.filePath(QStringLiteral("huge.ora")));

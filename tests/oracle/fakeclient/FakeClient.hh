@@ -13,8 +13,7 @@
 
 void qdFakeRecord(const char *call);
 
-template <typename Result>
-Result qdFakeFailure()
+template <typename Result> Result qdFakeFailure()
 {
     if constexpr (std::is_void_v<Result>)
         return;

@@ -6,9 +6,13 @@
 using namespace qd;
 
 namespace {
-[[maybe_unused]] int g_environment; // stands for the environment's memory; only its address is handed out
+[[maybe_unused]] int
+    g_environment; // stands for the environment's memory; only its address is handed out
 
-void record(const std::string &call) { qdFakeRecord(call.c_str()); }
+void record(const std::string &call)
+{
+    qdFakeRecord(call.c_str());
+}
 } // namespace
 
 #if QD_FAKE_OCI7_INIT
@@ -20,8 +24,8 @@ QD_FAKE_EXPORT sword opinit(ub4 mode)
 #endif
 
 #if QD_FAKE_OCI8
-QD_FAKE_EXPORT sword OCIInitialize(ub4 mode, void *, OCIMallocCallback, OCIReallocCallback,
-                                   OCIFreeCallback)
+QD_FAKE_EXPORT sword OCIInitialize(
+    ub4 mode, void *, OCIMallocCallback, OCIReallocCallback, OCIFreeCallback)
 {
     record("OCIInitialize(" + std::to_string(mode) + ")");
     return OCI_SUCCESS;
@@ -37,14 +41,14 @@ QD_FAKE_EXPORT sword OCIEnvInit(OCIEnv **envp, ub4 mode, size_t, void **)
 QD_FAKE_EXPORT sword OCIHandleFree(void *handle, ub4 type)
 {
     record(std::string("OCIHandleFree(") + (handle == &g_environment ? "env" : "other") + ","
-           + std::to_string(type) + ")");
+        + std::to_string(type) + ")");
     return OCI_SUCCESS;
 }
 #endif
 
 #if QD_FAKE_OCI81
 QD_FAKE_EXPORT sword OCIEnvCreate(OCIEnv **envp, ub4 mode, void *, OCIMallocCallback,
-                                  OCIReallocCallback, OCIFreeCallback, size_t, void **)
+    OCIReallocCallback, OCIFreeCallback, size_t, void **)
 {
     record("OCIEnvCreate(" + std::to_string(mode) + ")");
     *envp = reinterpret_cast<OCIEnv *>(&g_environment);
@@ -54,11 +58,10 @@ QD_FAKE_EXPORT sword OCIEnvCreate(OCIEnv **envp, ub4 mode, void *, OCIMallocCall
 
 #if QD_FAKE_NLS
 QD_FAKE_EXPORT sword OCIEnvNlsCreate(OCIEnv **envp, ub4 mode, void *, OCIMallocCallback,
-                                     OCIReallocCallback, OCIFreeCallback, size_t, void **,
-                                     ub2 charset, ub2 ncharset)
+    OCIReallocCallback, OCIFreeCallback, size_t, void **, ub2 charset, ub2 ncharset)
 {
     record("OCIEnvNlsCreate(" + std::to_string(mode) + "," + std::to_string(charset) + ","
-           + std::to_string(ncharset) + ")");
+        + std::to_string(ncharset) + ")");
     *envp = reinterpret_cast<OCIEnv *>(&g_environment);
     return OCI_SUCCESS;
 }
