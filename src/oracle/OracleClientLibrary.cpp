@@ -307,6 +307,18 @@ void OracleClientLibrary::FreeSharedEnvironment()
     m_sharedEnvironment = nullptr;
 }
 
+QString OracleClientLibrary::OCIDLL()
+{
+    OracleLockGuard lock(m_libraryLock);
+    return m_homes.OCIDLL();
+}
+
+void OracleClientLibrary::SetOCIDLL(const QString &path)
+{
+    OracleLockGuard lock(m_libraryLock);
+    m_homes.SetOCIDLL(path);
+}
+
 QString OracleClientLibrary::FindTnsNamesFile()
 {
     OracleLockGuard lock(m_libraryLock);

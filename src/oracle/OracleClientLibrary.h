@@ -39,6 +39,11 @@ public:
     // Change it only under LibraryLock().
     OracleHomes &homes() { return m_homes; }
 
+    // The client library to load; a value set before the first load is used unchanged
+    // (the program's own choice, like OCIDLL= on the command line).
+    QString OCIDLL();
+    void SetOCIDLL(const QString &path);
+
     // Loads once and raises qd::Exception ("Initialization error" ...) on failure, after
     // unloading everything so that the next call starts discovery afresh.
     void InitClientLibrary();
@@ -93,6 +98,8 @@ private:
 };
 
 // The process's library (OracleClientLibrary::instance()), for the session layer.
+QString OCIDLL();
+void SetOCIDLL(const QString &path);
 void InitClientLibrary();
 void UnloadClientLibrary();
 void LoadMtsLibrary();

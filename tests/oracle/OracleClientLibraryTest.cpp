@@ -318,7 +318,7 @@ TEST(ClientLibraryLoading, UnloadForgetsEverythingAndReloadBindsAgain)
     machine->addFile(QStringLiteral("/opt/ora/lib/libclntsh.so"));
     // The fake machine's library path is not a real file: force the real fake instead.
     OracleClientLibrary library(machine);
-    library.homes().SetOCIDLL(fakeClient("full"));
+    library.SetOCIDLL(fakeClient("full"));
     library.InitClientLibrary();
     library.GetSharedEnvironment();
     ASSERT_TRUE(library.ClientLibraryLoaded());
@@ -328,7 +328,7 @@ TEST(ClientLibraryLoading, UnloadForgetsEverythingAndReloadBindsAgain)
     EXPECT_FALSE(library.OCI7Available());
     EXPECT_FALSE(library.OCI8Available());
     EXPECT_EQ(boundCount(library.entryPoints()), 0);
-    EXPECT_EQ(library.homes().OCIDLL(), fakeClient("full")); // set by the program: kept
+    EXPECT_EQ(library.OCIDLL(), fakeClient("full")); // set by the program: kept
     EXPECT_EQ(machine->resolver.closes.load(), 1);
 
     library.InitClientLibrary();
