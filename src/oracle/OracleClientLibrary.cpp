@@ -337,6 +337,16 @@ QStringList OracleClientLibrary::GetTnsAliasList()
     return m_homes.GetTnsAliasList();
 }
 
+QString OCIDLL()
+{
+    return OracleClientLibrary::instance().OCIDLL();
+}
+
+void SetOCIDLL(const QString &path)
+{
+    OracleClientLibrary::instance().SetOCIDLL(path);
+}
+
 void InitClientLibrary()
 {
     OracleClientLibrary::instance().InitClientLibrary();

@@ -1,6 +1,7 @@
 #include "FakeOraclePlatform.h"
 
 #include "classlib/Exception.h"
+#include "common/TestSupport.h"
 #include "oracle/OracleClientLibrary.h"
 #include "platform/LinuxOraclePlatform.h"
 
@@ -382,4 +383,51 @@ TEST(ClientLibraryLoading, LibraryLockIsReentrantForItsOwner)
     OracleLockGuard guard(library.LibraryLock());
     library.InitClientLibrary(); // a session holding the lock may initialise
     EXPECT_TRUE(library.ClientLibraryLoaded());
+}
+
+TEST(ClientLibraryLoading, ProcessLibraryServesTheWholeProcess)
+{
+    const QString path = fakeClient("full");
+    SetOCIDLL(path); // the program's choice, before the first load
+    InitClientLibrary();
+    EXPECT_TRUE(ClientLibraryLoaded());
+    EXPECT_TRUE(OCICapabilities().OCI10Available);
+    EXPECT_NE(OCI().OCIHandleAlloc, nullptr);
+    OCIEnv *env = GetSharedEnvironment();
+    EXPECT_NE(env, nullptr);
+    EXPECT_EQ(GetSharedEnvironment(), env);
+    UnloadClientLibrary();
+    EXPECT_FALSE(ClientLibraryLoaded());
+    EXPECT_EQ(OCI().OCIHandleAlloc, nullptr);
+    EXPECT_EQ(OCIDLL(), path);
+}
+
+// The stand-in client library, loaded by path exactly as a user's client library is.
+TEST(ClientLibraryLoading, StandinLibraryByPathAndThroughAnOracleHome)
+{
+    const QString standin = qd::test::standinLibraryPath();
+    {
+        DynamicLibrary probe;
+        ASSERT_TRUE(probe.load(standin)) << probe.errorString().toStdString();
+        if (!probe.resolve("OCIHandleAlloc"))
+            GTEST_SKIP() << "the stand-in library exports no entry points yet";
+    }
+    OracleClientLibrary byPath(forcing(standin));
+    byPath.InitClientLibrary();
+    const OracleCapabilities &c = byPath.capabilities();
+    EXPECT_TRUE(c.OCI7Available && c.OCI7LogAvailable && c.OCI7InitAvailable && c.OCI8Available
+        && c.OCI81Available && c.OCI9Available && c.OCI10Available);
+    EXPECT_EQ(boundCount(byPath.entryPoints()), 20 + 1 + 1 + 114 + 17 + 1 + 6);
+
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("lib")));
+    ASSERT_TRUE(QFile::link(standin, home.filePath(QStringLiteral("lib/libclntsh.so"))));
+    MapEnvironment environment;
+    environment.setValue(QStringLiteral("ORACLE_HOME"), home.path());
+    OracleClientLibrary throughHome(
+        std::make_shared<LinuxOraclePlatform>(environment, CommandLine()));
+    throughHome.InitClientLibrary();
+    EXPECT_EQ(throughHome.OCIDLL(), home.filePath(QStringLiteral("lib/libclntsh.so")));
+    EXPECT_TRUE(throughHome.OCI10Available());
 }
