@@ -118,7 +118,7 @@ void OracleClientLibrary::bindEntryPoints()
 int OracleClientLibrary::LoadClientLibrary()
 {
     OracleLockGuard lock(m_libraryLock);
-    if (ClientLibraryLoaded())
+    if (m_clientModule)
         return lrLoaded;
 
     m_homes.ClearDiagnosticLog();
@@ -155,7 +155,7 @@ int OracleClientLibrary::LoadClientLibrary()
 void OracleClientLibrary::InitClientLibrary()
 {
     OracleLockGuard lock(m_libraryLock);
-    if (ClientLibraryLoaded())
+    if (m_ready)
         return;
 
     const int result = LoadClientLibrary();
@@ -188,11 +188,13 @@ void OracleClientLibrary::InitClientLibrary()
         m_entryPoints.opinit(0);
     if (m_capabilities.OCI8Available && !m_capabilities.OCI81Available)
         m_entryPoints.OCIInitialize(OCI_THREADED | OCI_OBJECT, nullptr, nullptr, nullptr, nullptr);
+    m_ready = true;
 }
 
 void OracleClientLibrary::UnloadClientLibrary()
 {
     OracleLockGuard lock(m_libraryLock);
+    m_ready = false;
     // The shared environment lives in the library: free it while its code is still there,
     // so that a later load never hands out a handle of the library that went away.
     FreeSharedEnvironment();

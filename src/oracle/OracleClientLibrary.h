@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <memory>
 
 namespace qd {
@@ -58,7 +59,8 @@ public:
     // Frees the shared environment (at the end of the session layer's life).
     void FreeSharedEnvironment();
 
-    bool ClientLibraryLoaded() const { return m_clientModule != nullptr; }
+    // True once InitClientLibrary has finished a load (safe to ask without the lock).
+    bool ClientLibraryLoaded() const { return m_ready.load(); }
     bool MtsLibraryLoaded() const { return m_mtsModule != nullptr; }
 
     const OracleEntryPoints &entryPoints() const { return m_entryPoints; }
@@ -87,8 +89,9 @@ private:
     LibraryResolver &m_resolver;
     TOracleCriticalSection m_libraryLock;
     OracleHomes m_homes;
-    void *m_clientModule = nullptr;
-    void *m_mtsModule = nullptr;
+    void *m_clientModule = nullptr; // guarded by the library lock
+    std::atomic<bool> m_ready { false };
+    std::atomic<void *> m_mtsModule { nullptr };
     QString m_mtsDll;
     QString m_savedCurrentDirectory;
     OCIEnv *m_sharedEnvironment = nullptr;
