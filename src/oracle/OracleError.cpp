@@ -84,9 +84,12 @@ QString textOfBuffer(const std::array<char, OracleErrorBufferSize> &buffer)
     return QString::fromUtf8(buffer.data(), static_cast<qsizetype>(length));
 }
 
+// When the library gives no text (or has no call for it), the code still says what failed.
 QString missingTextMessage(int code)
 {
-    return QStringLiteral("ORA-%1").arg(code, 5, 10, QLatin1Char('0'));
+    if (code > 0)
+        return QStringLiteral("ORA-%1").arg(code, 5, 10, QLatin1Char('0'));
+    return QStringLiteral("Oracle client library error %1").arg(code);
 }
 
 } // namespace
