@@ -63,7 +63,8 @@ void readValue(TVariableData &variable, const QByteArray &data)
         return;
     if (variable.isComplex)
         DataReader::fail(QStringLiteral("a value for the object variable ") + variable.name);
-    if (!variable.buffer) {
+    const bool declaredBuffer = variable.buffer != nullptr;
+    if (!declaredBuffer) {
         // Sized on assignment (substitution, LONG, LONG RAW): the stored length decides.
         variable.AllocateBuffer(data.size());
     } else if (data.size() > variable.bufferSize) {
@@ -73,6 +74,9 @@ void readValue(TVariableData &variable, const QByteArray &data)
                              .arg(variable.bufferSize));
     }
     std::memcpy(variable.buffer, data.constData(), static_cast<std::size_t>(data.size()));
+    // A string element always ends with its zero, as a stored value without one would not.
+    if (declaredBuffer && IsStringType(variable.type) && data.size() == variable.bufferSize)
+        static_cast<ub1 *>(variable.buffer)[variable.bufferSize - 1] = 0;
     if (variable.type == SQLT_LBI) {
         variable.length = static_cast<qint32>(data.size());
     } else if (variable.type == SQLT_CHR || variable.type == SQLT_LNG) {

@@ -254,3 +254,13 @@ TEST(VariablesStream, DeclarationRules)
     vars.DeleteVariable("a");
     EXPECT_EQ(vars.Count(), 1);
 }
+
+TEST(VariablesStream, StoredStringFillingItsWholeBufferKeepsATerminatingZero)
+{
+    TVariables vars;
+    vars.ReadData(Stream().i32(2).i32(1).name(":S").i32(5).data(QByteArray(4001, 'x')).done());
+    EXPECT_EQ(vars.Items(0).GetValue(0, nullptr).AsString(), QString(4000, u'x'));
+    TVariables copy;
+    copy.ReadData(vars.WriteData());
+    EXPECT_FALSE(copy.Differs(vars));
+}
