@@ -87,6 +87,11 @@ TStringList FindVariables(const QString &sql, bool allowDuplicates)
                     result.AddInteger(upper, colon);
             }
             state = State::Scanning;
+            // A quote or comment right after a name still opens a literal or comment, so
+            // their colons stay hidden. A colon there does not start a new name (":a:b"
+            // names only A).
+            if (c == u'\'' || c == u'/' || c == u'-')
+                --i;
             break;
         }
     }

@@ -57,6 +57,11 @@ TEST(BindVariableScanner, FindsNamesAndColonPositions)
         { "select 'unterminated :x", false, {}, {} },
         { "select /* unterminated :x", false, {}, {} },
         { "select :A, :a from dual", false, { "A" }, { 8 } },
+        { "select :a/*:b*/ from t", true, { "A" }, { 8 } },
+        { "select :a--:b\n, :c from t", true, { "A", "C" }, { 8, 17 } },
+        { "select :a'x:y' from t", true, { "A" }, { 8 } },
+        { "select :a/:b from t", true, { "A", "B" }, { 8, 11 } },
+        { "select :a-:b from t", true, { "A", "B" }, { 8, 11 } },
     };
     for (const ScanCase &c : cases) {
         const Found f = find(QString::fromUtf8(c.sql), c.duplicates);

@@ -4,6 +4,7 @@
 #include "classlib/Exception.h"
 #include "oracle/OracleBuffers.h"
 #include "oracle/OracleDate.h"
+#include "oracle/OracleError.h"
 
 #include <gtest/gtest.h>
 
@@ -333,4 +334,61 @@ TEST(FieldBuffers, LongPiecesAndRowAddresses)
     EXPECT_EQ(field.RowAddress(4), nullptr);
     EXPECT_EQ(field.RowReference(0), nullptr);
     EXPECT_THROW(field.SetRowReference(0, &field), Exception);
+}
+
+namespace {
+
+sword fixedDate(void *, OCIError *, const OCIDateTime *, sb2 *yr, ub1 *mnth, ub1 *dy)
+{
+    *yr = 2001;
+    *mnth = 9;
+    *dy = 11;
+    return OCI_SUCCESS;
+}
+
+sword fixedTime(void *, OCIError *, OCIDateTime *, ub1 *hr, ub1 *mm, ub1 *ss, ub4 *fsec)
+{
+    *hr = 8;
+    *mm = 46;
+    *ss = 40;
+    *fsec = 500000000;
+    return OCI_SUCCESS;
+}
+
+sword failingTime(void *, OCIError *, OCIDateTime *, ub1 *, ub1 *, ub1 *, ub4 *)
+{
+    return OCI_ERROR;
+}
+
+sword timestampError(void *, ub4, OraText *, sb4 *code, OraText *buffer, ub4, ub4)
+{
+    *code = 1878;
+    std::strcpy(reinterpret_cast<char *>(buffer), "ORA-01878: specified field not found");
+    return OCI_SUCCESS;
+}
+
+} // namespace
+
+TEST(VariableBuffers, TimestampDescriptorsAreReadThroughTheSessionsLibrary)
+{
+    FakeOracleSession session;
+    session.oci.OCIDateTimeGetDate = fixedDate;
+    session.oci.OCIDateTimeGetTime = fixedTime;
+    session.oci.OCIErrorGet = timestampError;
+    int descriptor = 0;
+    int errorHandle = 0;
+    session.error = reinterpret_cast<OCIError *>(&errorHandle);
+    for (int type : { SQLT_TIMESTAMP, SQLT_TIMESTAMP_TZ, SQLT_TIMESTAMP_LTZ }) {
+        const Variant v = BufferToVariant(&descriptor, 0, type, 0, &session);
+        ASSERT_EQ(v.Kind(), VariantKind::DateTime);
+        EXPECT_DOUBLE_EQ(v.AsDateTime(), EncodeDateTime(2001, 9, 11, 8, 46, 40, 500));
+        EXPECT_TRUE(BufferToVariant(&descriptor, 0, type, 0, nullptr).IsUnassigned());
+    }
+    session.oci.OCIDateTimeGetTime = failingTime;
+    try {
+        BufferToVariant(&descriptor, 0, SQLT_TIMESTAMP, 0, &session);
+        ADD_FAILURE() << "a failed read was accepted";
+    } catch (const EOracleError &e) {
+        EXPECT_EQ(e.ErrorCode(), 1878);
+    }
 }
