@@ -6,8 +6,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    const QString sql = QString::fromUtf8(reinterpret_cast<const char *>(data),
-                                          static_cast<qsizetype>(size));
+    const QString sql
+        = QString::fromUtf8(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     const qd::TStringList all = qd::FindVariables(sql, true);
     const qd::TStringList unique = qd::FindVariables(sql, false);
     if (unique.Count() > all.Count())

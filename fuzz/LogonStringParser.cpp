@@ -6,8 +6,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    const QString logon = QString::fromUtf8(reinterpret_cast<const char *>(data),
-                                            static_cast<qsizetype>(size));
+    const QString logon
+        = QString::fromUtf8(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     QString user, password, database, mode;
     qd::ParseLogon(logon, user, password, database, mode);
     QString rest = logon;

@@ -69,8 +69,8 @@ void SplitConnectMode(QString &logon, QString &mode)
     logon = trimControl(logon.left(found));
 }
 
-QString ComposeLogonString(const QString &user, const QString &password, const QString &database,
-                           const QString &mode)
+QString ComposeLogonString(
+    const QString &user, const QString &password, const QString &database, const QString &mode)
 {
     QString result = user;
     if (!password.isEmpty())
@@ -82,8 +82,8 @@ QString ComposeLogonString(const QString &user, const QString &password, const Q
     return result;
 }
 
-bool ParseLogon(const QString &logon, QString &user, QString &password, QString &database,
-                QString &mode)
+bool ParseLogon(
+    const QString &logon, QString &user, QString &password, QString &database, QString &mode)
 {
     QString text = logon.isEmpty() ? ComposeLogonString(user, password, database, mode) : logon;
     user.clear();
@@ -118,8 +118,8 @@ bool ParseLogon(const QString &logon, QString &user, QString &password, QString 
     return !password.isEmpty() || !database.isEmpty() || !mode.isEmpty();
 }
 
-QString LogonStringWithoutPassword(const QString &user, const QString &database,
-                                   const QString &mode)
+QString LogonStringWithoutPassword(
+    const QString &user, const QString &database, const QString &mode)
 {
     QString parsedUser = user;
     QString password;
@@ -135,8 +135,7 @@ QString LogonStringWithoutPassword(const QString &user, const QString &database,
 }
 
 QStringList ConnectionDescription(const QString &user, const QString &database,
-                                  TConnectAsOption mode, const QString &audsid,
-                                  const QString &ociDll)
+    TConnectAsOption mode, const QString &audsid, const QString &ociDll)
 {
     QString parsedUser = user;
     QString password;

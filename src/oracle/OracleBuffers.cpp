@@ -145,8 +145,8 @@ qsizetype utf8Cut(const QByteArray &bytes, qsizetype max)
 
 } // namespace
 
-Variant BufferToVariant(const void *buffer, qint64 bufferSize, int type, qint64 length,
-                        OracleSessionInterface *session)
+Variant BufferToVariant(
+    const void *buffer, qint64 bufferSize, int type, qint64 length, OracleSessionInterface *session)
 {
     if (IsStringType(type))
         return FromOracleText(textOf(buffer, bufferSize), session);
@@ -159,7 +159,7 @@ Variant BufferToVariant(const void *buffer, qint64 bufferSize, int type, qint64 
         if (!buffer)
             return QString();
         return QString::fromUtf8(static_cast<const char *>(buffer),
-                                 static_cast<qsizetype>(qBound<qint64>(0, length, bufferSize)));
+            static_cast<qsizetype>(qBound<qint64>(0, length, bufferSize)));
     case SQLT_DAT:
         if (!buffer || bufferSize < OracleDateSize)
             return Variant();
@@ -168,7 +168,7 @@ Variant BufferToVariant(const void *buffer, qint64 bufferSize, int type, qint64 
         if (!buffer)
             return QByteArray();
         return QByteArray(static_cast<const char *>(buffer),
-                          static_cast<qsizetype>(qBound<qint64>(0, length, bufferSize)));
+            static_cast<qsizetype>(qBound<qint64>(0, length, bufferSize)));
     case SQLT_NTY:
     case SQLT_REF:
     case SQLT_CLOB:
@@ -182,11 +182,11 @@ Variant BufferToVariant(const void *buffer, qint64 bufferSize, int type, qint64 
         if (!session || !buffer)
             return Variant();
         double value = 0;
-        const sword status = TimestampToDateTime(
-            session->entryPoints(), session->environmentHandle(), session->errorHandle(),
+        const sword status = TimestampToDateTime(session->entryPoints(),
+            session->environmentHandle(), session->errorHandle(),
             static_cast<OCIDateTime *>(const_cast<void *>(buffer)), value);
         CheckOracleResult(status, QStringLiteral("TOracleTimestamp"), session->entryPoints(),
-                          session->errorHandle(), session);
+            session->errorHandle(), session);
         if (status != OCI_SUCCESS)
             return Variant();
         return Variant::FromDateTime(value);
@@ -383,8 +383,8 @@ void TVariableData::setValue(int index, const Variant &value, OracleSessionInter
         else if (const QString *text = value.StringPtr())
             storeBytes(text->toUtf8());
         else
-            throw Exception(QStringLiteral("Only one-dimensional array of bytes allowed for ")
-                            + name);
+            throw Exception(
+                QStringLiteral("Only one-dimensional array of bytes allowed for ") + name);
         indicators.front() = 0;
         return;
     case SQLT_TIMESTAMP:
@@ -461,7 +461,8 @@ QByteArray TVariableData::StoredData() const
     return QByteArray(chars, bufferSize);
 }
 
-// ---- Field buffers ---------------------------------------------------------------------------------
+// ---- Field buffers
+// ---------------------------------------------------------------------------------
 
 TLongPiece::TLongPiece(qint32 pieceCapacity)
     : capacity(std::max<qint32>(pieceCapacity, 0))
@@ -531,8 +532,8 @@ qint64 TFieldData::TotalLongLength() const
     return total;
 }
 
-void TFieldData::SetObjectHandles(OCIType *descriptor, OCIRef *reference, OCIEnv *env,
-                                  OCIError *error)
+void TFieldData::SetObjectHandles(
+    OCIType *descriptor, OCIRef *reference, OCIEnv *env, OCIError *error)
 {
     typeDescriptor = descriptor;
     typeReference = reference;

@@ -29,10 +29,10 @@ inline constexpr int MaxStringBytes = 4000;
 // Bytes per element a variable of the type gets when declared; -1 for a code that cannot be
 // declared.
 int DeclaredBufferSize(int type);
-bool IsStringType(int type);     // 1, 5, 10, 97
-bool IsComplexType(int type);    // 108, 110, 112, 113, 114, 116, 187, 188, 232
-bool IsLobType(int type);        // 112, 113, 114
-bool IsTimestampType(int type);  // 187, 188, 232
+bool IsStringType(int type); // 1, 5, 10, 97
+bool IsComplexType(int type); // 108, 110, 112, 113, 114, 116, 187, 188, 232
+bool IsLobType(int type); // 112, 113, 114
+bool IsTimestampType(int type); // 187, 188, 232
 // Descriptor kind freed or allocated for a LOB or timestamp type; 0 for other types.
 ub4 DescriptorKind(int type);
 
@@ -51,7 +51,7 @@ QString FromOracleText(const QString &text, const OracleSessionInterface *sessio
 // timestamp types, where it is the descriptor, read through the session's client library
 // (Unassigned without a session). Unknown types give Unassigned.
 Variant BufferToVariant(const void *buffer, qint64 bufferSize, int type, qint64 length,
-                        OracleSessionInterface *session);
+    OracleSessionInterface *session);
 
 // ---- Bind variables ---------------------------------------------------------------------------
 
@@ -92,19 +92,19 @@ public:
 
     QString name;
     ub2 type = 0;
-    qint32 bufferSize = 0;          // bytes per element
-    void *buffer = nullptr;         // elements, or the instance reference of a complex type
-    std::vector<sb2> indicators;    // one per element: -1 null, 0 value present
-    qint32 length = 0;              // bytes held by LONG, LONG RAW and substitution values
+    qint32 bufferSize = 0; // bytes per element
+    void *buffer = nullptr; // elements, or the instance reference of a complex type
+    std::vector<sb2> indicators; // one per element: -1 null, 0 value present
+    qint32 length = 0; // bytes held by LONG, LONG RAW and substitution values
     qint32 lowBound = 0;
     qint32 elementCount = 1;
     bool isPLSQLTable = false;
-    ub4 currentElementCount = 0;    // elements a PL/SQL table holds now
+    ub4 currentElementCount = 0; // elements a PL/SQL table holds now
     bool bufferOwned = false;
     bool isComplex = false;
-    OCIBind *bindHandle = nullptr;  // both cleared when the statement handle is recreated
+    OCIBind *bindHandle = nullptr; // both cleared when the statement handle is recreated
     void *boundAddress = nullptr;
-    double dateTimeValue = 0;       // a timestamp variable given a plain date-time
+    double dateTimeValue = 0; // a timestamp variable given a plain date-time
     std::unique_ptr<OracleValueObject> temporaryTimestamp;
 
 private:
@@ -146,8 +146,8 @@ public:
     void SetRowReference(int row, void *reference);
 
     qint64 TotalLongLength() const;
-    void SetObjectHandles(OCIType *typeDescriptor, OCIRef *typeReference, OCIEnv *environment,
-                          OCIError *errorHandle);
+    void SetObjectHandles(
+        OCIType *typeDescriptor, OCIRef *typeReference, OCIEnv *environment, OCIError *errorHandle);
     // Frees the object instances of an object or REF column and zero-fills the row slots.
     void ReleaseObjects();
 
@@ -169,8 +169,8 @@ public:
     OCIEnv *environment = nullptr;
     OCIError *errorHandle = nullptr;
     std::vector<void *> nullStructures; // one per row, for object and REF columns
-    QString typeName;                   // schema.type of an object column
-    void *typeInformation = nullptr;    // the session's object-type record (not owned)
+    QString typeName; // schema.type of an object column
+    void *typeInformation = nullptr; // the session's object-type record (not owned)
     std::unique_ptr<OracleValueObject> valueObject;
 
 private:

@@ -46,7 +46,7 @@ double DecodeOracleDate(const ub1 *date)
 double OCIDateToDateTime(const OCIDate &date)
 {
     return combine(date.OCIDateYYYY, date.OCIDateMM, date.OCIDateDD, date.OCIDateTime.OCITimeHH,
-                   date.OCIDateTime.OCITimeMI, date.OCIDateTime.OCITimeSS, 0);
+        date.OCIDateTime.OCITimeMI, date.OCIDateTime.OCITimeSS, 0);
 }
 
 ub4 TimestampDescriptorKind(int type)
@@ -62,7 +62,7 @@ ub4 TimestampDescriptorKind(int type)
 }
 
 sword TimestampToDateTime(const OracleEntryPoints &oci, void *handle, OCIError *errorHandle,
-                          OCIDateTime *descriptor, double &result)
+    OCIDateTime *descriptor, double &result)
 {
     if (!oci.OCIDateTimeGetDate || !oci.OCIDateTimeGetTime)
         return OCI_INVALID_HANDLE;
@@ -72,8 +72,8 @@ sword TimestampToDateTime(const OracleEntryPoints &oci, void *handle, OCIError *
     sword status = oci.OCIDateTimeGetDate(handle, errorHandle, descriptor, &year, &month, &day);
     if (status != OCI_SUCCESS)
         return status;
-    status = oci.OCIDateTimeGetTime(handle, errorHandle, descriptor, &hour, &minute, &second,
-                                    &nanoseconds);
+    status = oci.OCIDateTimeGetTime(
+        handle, errorHandle, descriptor, &hour, &minute, &second, &nanoseconds);
     if (status != OCI_SUCCESS)
         return status;
     // Rounded to the millisecond, but never up into the next second.

@@ -26,6 +26,6 @@ ub4 TimestampDescriptorKind(int type);
 // nanoseconds become milliseconds. A non-success status of either call is returned as it
 // is (result untouched); without those entry points OCI_INVALID_HANDLE is returned.
 sword TimestampToDateTime(const OracleEntryPoints &oci, void *handle, OCIError *errorHandle,
-                          OCIDateTime *descriptor, double &result);
+    OCIDateTime *descriptor, double &result);
 
 } // namespace qd

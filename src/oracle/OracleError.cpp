@@ -12,8 +12,8 @@
 
 namespace qd {
 
-EOracleError::EOracleError(QString message, int errorCode, void *failingObject,
-                           OracleSessionInterface *session)
+EOracleError::EOracleError(
+    QString message, int errorCode, void *failingObject, OracleSessionInterface *session)
     : Exception(std::move(message))
     , m_errorCode(errorCode)
     , m_failingObject(failingObject)
@@ -113,7 +113,7 @@ QString EOracleMTSError::ErrorText(int errorCode)
 // ---- Oracle errors ---------------------------------------------------------------------------
 
 OracleErrorInfo ReadOracleError(const OracleEntryPoints &oci, OracleSessionInterface *session,
-                                OCIError *errorHandle, int returnCode)
+    OCIError *errorHandle, int returnCode)
 {
     std::array<char, OracleErrorBufferSize> buffer {};
     OracleErrorInfo info;
@@ -123,14 +123,13 @@ OracleErrorInfo ReadOracleError(const OracleEntryPoints &oci, OracleSessionInter
         if (oci.OCIErrorGet && errorHandle) {
             sb4 code = 0;
             oci.OCIErrorGet(errorHandle, 1, nullptr, &code,
-                            reinterpret_cast<OraText *>(buffer.data()), OracleErrorBufferSize,
-                            OCI_HTYPE_ERROR);
+                reinterpret_cast<OraText *>(buffer.data()), OracleErrorBufferSize, OCI_HTYPE_ERROR);
             info.code = code;
             haveText = true;
         }
     } else if (Lda_Def *lda = session->logonDataArea(); lda && oci.oerhms) {
         oci.oerhms(lda, static_cast<sb2>(returnCode), reinterpret_cast<OraText *>(buffer.data()),
-                   OracleErrorBufferSize);
+            OracleErrorBufferSize);
         haveText = true;
     }
     info.message = haveText ? textOfBuffer(buffer) : QString();
@@ -143,7 +142,7 @@ OracleErrorInfo ReadOracleError(const OracleEntryPoints &oci, OracleSessionInter
 }
 
 void RaiseOracleError(const OracleEntryPoints &oci, OracleSessionInterface *session,
-                      OCIError *errorHandle, int returnCode, void *failingObject)
+    OCIError *errorHandle, int returnCode, void *failingObject)
 {
     OracleErrorInfo info = ReadOracleError(oci, session, errorHandle, returnCode);
     if (!OracleWarnings::IsEmpty() && OracleWarnings::IsWarning(info.code)) {
@@ -156,14 +155,14 @@ void RaiseOracleError(const OracleEntryPoints &oci, OracleSessionInterface *sess
     throw error;
 }
 
-void RaiseOracleError(OracleSessionInterface &session, OCIError *errorHandle, int returnCode,
-                      void *failingObject)
+void RaiseOracleError(
+    OracleSessionInterface &session, OCIError *errorHandle, int returnCode, void *failingObject)
 {
     RaiseOracleError(session.entryPoints(), &session, errorHandle, returnCode, failingObject);
 }
 
 void CheckOracleResult(sword status, const QString &className, const OracleEntryPoints &oci,
-                       OCIError *errorHandle, OracleSessionInterface *session, void *failingObject)
+    OCIError *errorHandle, OracleSessionInterface *session, void *failingObject)
 {
     if (status == OCI_INVALID_HANDLE)
         throw Exception(className + QStringLiteral(": Invalid handle"));
@@ -185,10 +184,10 @@ QString OracleErrorText(OracleSessionInterface &session, int errorCode)
     if (!lda)
         lda = &scratch;
     oci.oerhms(lda, static_cast<sb2>(errorCode), reinterpret_cast<OraText *>(buffer.data()),
-               static_cast<sword>(buffer.size()));
+        static_cast<sword>(buffer.size()));
     session.leaveCallLock();
-    return QString::fromUtf8(buffer.data(),
-                             static_cast<qsizetype>(strnlen(buffer.data(), buffer.size() - 1)));
+    return QString::fromUtf8(
+        buffer.data(), static_cast<qsizetype>(strnlen(buffer.data(), buffer.size() - 1)));
 }
 
 namespace {
@@ -209,7 +208,8 @@ void CheckOCI8(OracleSessionInterface *session, const QString &feature)
     if (session->OCI8Mode())
         return;
     if (!session->capabilities().OCI8Available)
-        throw Exception(feature + QStringLiteral(" requires Net8, which is not detected on this PC"));
+        throw Exception(
+            feature + QStringLiteral(" requires Net8, which is not detected on this PC"));
     throw Exception(feature + QStringLiteral(" requires OCI8 mode, but OCI7 mode is used."));
 }
 
@@ -222,8 +222,8 @@ void CheckNet9(OracleSessionInterface *session, const QString &feature)
     if (session->OCI8Mode() && net9)
         return;
     if (!net9)
-        throw Exception(feature
-                        + QStringLiteral(" requires Oracle Net 9, which is not detected on this PC"));
+        throw Exception(
+            feature + QStringLiteral(" requires Oracle Net 9, which is not detected on this PC"));
     throw Exception(feature + QStringLiteral(" requires OCI8 mode, but OCI7 mode is used."));
 }
 
@@ -253,8 +253,8 @@ void OracleWarnings::LoadWarnings(const OraclePlatform &platform)
     static const QString key = QStringLiteral("SOFTWARE\\Velloran\\ZEB\\Warnings");
     QList<int> codes;
     for (int i = 1; i <= MaxWarnings; ++i) {
-        const QString value = platform.readRegistryString(OraclePlatform::RegistryRoot::CurrentUser,
-                                                          key, QString::number(i));
+        const QString value = platform.readRegistryString(
+            OraclePlatform::RegistryRoot::CurrentUser, key, QString::number(i));
         if (value.isEmpty())
             break;
         if (value.startsWith(u'*'))

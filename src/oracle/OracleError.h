@@ -16,7 +16,7 @@ class OracleSessionInterface;
 class EOracleError : public Exception {
 public:
     EOracleError(QString message, int errorCode, void *failingObject = nullptr,
-                 OracleSessionInterface *session = nullptr);
+        OracleSessionInterface *session = nullptr);
 
     int ErrorCode() const noexcept { return m_errorCode; }
     // The query, timestamp, pool or other object whose call failed; may be null.
@@ -61,23 +61,22 @@ struct OracleErrorInfo {
     int code = 0;
 };
 OracleErrorInfo ReadOracleError(const OracleEntryPoints &oci, OracleSessionInterface *session,
-                                OCIError *errorHandle, int returnCode);
+    OCIError *errorHandle, int returnCode);
 
 // Builds the error as above and raises it: EOracleWarning when its code is on the warnings
 // list, else EOracleError. The error hook of the monitor sees it first.
 [[noreturn]] void RaiseOracleError(const OracleEntryPoints &oci, OracleSessionInterface *session,
-                                   OCIError *errorHandle, int returnCode,
-                                   void *failingObject = nullptr);
+    OCIError *errorHandle, int returnCode, void *failingObject = nullptr);
 // The same through the session's own entry points.
 [[noreturn]] void RaiseOracleError(OracleSessionInterface &session, OCIError *errorHandle,
-                                   int returnCode, void *failingObject = nullptr);
+    int returnCode, void *failingObject = nullptr);
 
 // How every client call's status is checked: OCI_INVALID_HANDLE raises className +
 // ": Invalid handle", OCI_ERROR raises the Oracle error read from errorHandle (the calling
 // object's own), every other status is accepted.
 void CheckOracleResult(sword status, const QString &className, const OracleEntryPoints &oci,
-                       OCIError *errorHandle, OracleSessionInterface *session = nullptr,
-                       void *failingObject = nullptr);
+    OCIError *errorHandle, OracleSessionInterface *session = nullptr,
+    void *failingObject = nullptr);
 
 // The server's text for an error code: through the older message call when the client
 // library has it, else asked of the server through the session, never through a missing

@@ -85,8 +85,8 @@ int OracleMonitor::NewCallId()
     return lastCallId;
 }
 
-void OracleMonitor::ReportCall(bool starting, int kind, int callId,
-                               OracleSessionInterface *session, const VariantArray &values)
+void OracleMonitor::ReportCall(bool starting, int kind, int callId, OracleSessionInterface *session,
+    const VariantArray &values)
 {
     const OracleMonitorHooks hooks = Hooks();
     if (!hooks.callReport)

@@ -48,7 +48,7 @@ public:
     // of a call without one only session calls (KindSession) are reported; at the end the
     // session id is 0 and the call id is negated.
     static void ReportCall(bool starting, int kind, int callId, OracleSessionInterface *session,
-                           const VariantArray &values);
+        const VariantArray &values);
     // Forwarded only when a detail hook is set and the activity query answers true.
     static void ReportDetail(int callId, const VariantArray &values);
     static void ReportError(const EOracleError &error);

@@ -171,7 +171,7 @@ QString ByteArrayToText(const Variant &value)
     if (const QByteArray *bytes = value.BytesPtr())
         return QString::fromLatin1(*bytes);
     throw EConvertError(QStringLiteral("Invalid variant type for a byte array: ")
-                        + Variant::KindName(value.Kind()));
+        + Variant::KindName(value.Kind()));
 }
 
 QString CountText(qint64 number, const QString &word)

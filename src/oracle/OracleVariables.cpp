@@ -33,7 +33,8 @@ public:
     QByteArray readBytes(qint32 length, const char *what)
     {
         if (length < 0 || length > remaining())
-            fail(QStringLiteral("invalid length %1 of the %2").arg(length).arg(QLatin1String(what)));
+            fail(
+                QStringLiteral("invalid length %1 of the %2").arg(length).arg(QLatin1String(what)));
         QByteArray bytes = m_data.mid(m_position, length);
         m_position += length;
         return bytes;
@@ -146,8 +147,8 @@ void TVariables::Clear()
     m_items.clear();
 }
 
-void TVariables::DimPLSQLTable(const QString &name, int tableSize, int stringSize,
-                               OracleSessionInterface *session)
+void TVariables::DimPLSQLTable(
+    const QString &name, int tableSize, int stringSize, OracleSessionInterface *session)
 {
     const int index = VariableIndex(name);
     if (index < 0)
@@ -158,7 +159,8 @@ void TVariables::DimPLSQLTable(const QString &name, int tableSize, int stringSiz
         throw Exception(
             QStringLiteral("Only PL/SQL Tables of strings, integers, floats and dates supported"));
     if (type == SQLT_STR && stringSize < 1)
-        throw Exception(QStringLiteral("You must specify a string size for a PL/SQL Table of strings"));
+        throw Exception(
+            QStringLiteral("You must specify a string size for a PL/SQL Table of strings"));
     if (type != SQLT_STR && stringSize != 0)
         throw Exception(
             QStringLiteral("You can only specify a string size for a PL/SQL Table of strings"));
@@ -217,11 +219,12 @@ void TVariables::ReadData(const QByteArray &data, OracleSessionInterface *sessio
             if (table == 1) {
                 const qint32 tableSize = reader.readInt32("table size");
                 const qint32 stringSize = reader.readInt32("string size");
-                const qint64 element = stringSize > 0 ? qint64(stringSize) + 1 : variable.bufferSize;
+                const qint64 element
+                    = stringSize > 0 ? qint64(stringSize) + 1 : variable.bufferSize;
                 if (tableSize > 0 && stringSize >= 0
                     && std::max<qint64>(element, 1) * tableSize > MaxStoredTableBytes)
-                    DataReader::fail(QStringLiteral("a PL/SQL table too large for variable ")
-                                     + variable.name);
+                    DataReader::fail(
+                        QStringLiteral("a PL/SQL table too large for variable ") + variable.name);
                 result.DimPLSQLTable(variable.name, tableSize, stringSize, session);
             }
         }

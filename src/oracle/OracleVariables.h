@@ -47,7 +47,7 @@ public:
     // Makes the variable an empty PL/SQL table of tableSize elements of stringSize
     // characters (strings) with the checks of a query's DimPLSQLTable.
     void DimPLSQLTable(const QString &name, int tableSize, int stringSize,
-                       OracleSessionInterface *session = nullptr);
+        OracleSessionInterface *session = nullptr);
 
     // The stored form (always the current version).
     QByteArray WriteData() const;

@@ -110,7 +110,7 @@ TEST(BindVariableScanner, QuoteWhenNeeded)
     };
     for (const auto &c : cases)
         EXPECT_EQ(QuoteWhenNeeded(QString::fromUtf8(c.name), QString::fromUtf8(c.extra)),
-                  QString::fromUtf8(c.expected))
+            QString::fromUtf8(c.expected))
             << c.name;
 }
 
@@ -121,7 +121,7 @@ TEST(BindVariableScanner, CountTextAndByteArrayText)
     EXPECT_EQ(CountText(12, "record"), "12 records");
 
     EXPECT_EQ(ByteArrayToText(Variant(QByteArray("\x41\xff\x00\x42", 4))),
-              QString::fromLatin1("A\xff", 2) + QChar(0) + u'B');
+        QString::fromLatin1("A\xff", 2) + QChar(0) + u'B');
     EXPECT_EQ(ByteArrayToText(Variant::Null()), QString());
     EXPECT_THROW(ByteArrayToText(Variant(3.5)), EConvertError);
 }

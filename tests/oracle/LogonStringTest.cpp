@@ -90,15 +90,14 @@ TEST(LogonString, ComposeRoundTripsThroughParse)
 TEST(LogonString, DescriptionsForMonitorsNeverHoldThePassword)
 {
     EXPECT_EQ(LogonStringWithoutPassword("scott", "orcl", ""), "scott@orcl");
-    EXPECT_EQ(LogonStringWithoutPassword("scott/tiger@orcl", "", "SYSDBA"),
-              "scott@orcl as SYSDBA");
+    EXPECT_EQ(LogonStringWithoutPassword("scott/tiger@orcl", "", "SYSDBA"), "scott@orcl as SYSDBA");
     EXPECT_FALSE(LogonStringWithoutPassword("scott/tiger", "db", "").contains("tiger"));
 
     const QStringList description
         = ConnectionDescription("scott/tiger@orcl", "", caSYSDBA, "1234", "/lib/libclntsh.so");
     ASSERT_EQ(description.size(), 12);
     EXPECT_EQ(description,
-              QStringList({ "Username", "scott", "Password", "", "Database", "orcl", "ConnectAs",
-                            "SYSDBA", "AUDSID", "1234", "OCIDLL", "/lib/libclntsh.so" }));
+        QStringList({ "Username", "scott", "Password", "", "Database", "orcl", "ConnectAs",
+            "SYSDBA", "AUDSID", "1234", "OCIDLL", "/lib/libclntsh.so" }));
     EXPECT_FALSE(description.join(u'\n').contains("tiger"));
 }

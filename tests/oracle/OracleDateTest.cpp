@@ -1,6 +1,6 @@
+#include "oracle/OracleDate.h"
 #include "classlib/DateTimeUtils.h"
 #include "classlib/Exception.h"
-#include "oracle/OracleDate.h"
 
 #include <gtest/gtest.h>
 
@@ -49,8 +49,8 @@ TEST(OracleDate, MillisecondsAreDropped)
 {
     const double value = EncodeDateTime(2020, 5, 17, 12, 0, 0, 750);
     EXPECT_EQ(encode(value)[6], 1);
-    EXPECT_DOUBLE_EQ(DecodeOracleDate(encode(value).data()),
-                     EncodeDateTime(2020, 5, 17, 12, 0, 0, 0));
+    EXPECT_DOUBLE_EQ(
+        DecodeOracleDate(encode(value).data()), EncodeDateTime(2020, 5, 17, 12, 0, 0, 0));
 }
 
 TEST(OracleDate, ImpossibleStoredDatesDecodeToTheMarkerDay)
@@ -60,13 +60,13 @@ TEST(OracleDate, ImpossibleStoredDatesDecodeToTheMarkerDay)
         Bytes bytes;
         double expected;
     } cases[] = {
-        { { 100, 100, 1, 1, 1, 1, 1 }, marker },                        // year 0
-        { { 99, 1, 1, 1, 1, 1, 1 }, marker },                           // before Christ
-        { { 120, 123, 2, 30, 1, 1, 1 }, marker },                       // 30 February
-        { { 120, 123, 13, 1, 1, 1, 1 }, marker },                       // month 13
-        { { 120, 123, 2, 30, 13, 1, 1 }, marker - 0.5 },                // time kept, subtracted
-        { { 120, 123, 6, 1, 25, 1, 1 }, EncodeDate(2023, 6, 1) },       // hour 24: midnight
-        { { 120, 123, 6, 1, 0, 1, 1 }, EncodeDate(2023, 6, 1) },        // hour byte 0
+        { { 100, 100, 1, 1, 1, 1, 1 }, marker }, // year 0
+        { { 99, 1, 1, 1, 1, 1, 1 }, marker }, // before Christ
+        { { 120, 123, 2, 30, 1, 1, 1 }, marker }, // 30 February
+        { { 120, 123, 13, 1, 1, 1, 1 }, marker }, // month 13
+        { { 120, 123, 2, 30, 13, 1, 1 }, marker - 0.5 }, // time kept, subtracted
+        { { 120, 123, 6, 1, 25, 1, 1 }, EncodeDate(2023, 6, 1) }, // hour 24: midnight
+        { { 120, 123, 6, 1, 0, 1, 1 }, EncodeDate(2023, 6, 1) }, // hour byte 0
         { { 255, 255, 255, 255, 255, 255, 255 }, marker },
         { { 0, 0, 0, 0, 0, 0, 0 }, marker },
     };
@@ -133,9 +133,12 @@ TEST(OracleDate, TimestampDescriptorsThroughTheClientLibrary)
         sword status;
         double expected;
     } cases[] = {
-        { { 2021, 7, 4, 10, 20, 30, 123456789, 0, 0 }, 0, EncodeDateTime(2021, 7, 4, 10, 20, 30, 123) },
-        { { 2021, 7, 4, 10, 20, 30, 123600000, 0, 0 }, 0, EncodeDateTime(2021, 7, 4, 10, 20, 30, 124) },
-        { { 2021, 7, 4, 23, 59, 59, 999999999, 0, 0 }, 0, EncodeDateTime(2021, 7, 4, 23, 59, 59, 999) },
+        { { 2021, 7, 4, 10, 20, 30, 123456789, 0, 0 }, 0,
+            EncodeDateTime(2021, 7, 4, 10, 20, 30, 123) },
+        { { 2021, 7, 4, 10, 20, 30, 123600000, 0, 0 }, 0,
+            EncodeDateTime(2021, 7, 4, 10, 20, 30, 124) },
+        { { 2021, 7, 4, 23, 59, 59, 999999999, 0, 0 }, 0,
+            EncodeDateTime(2021, 7, 4, 23, 59, 59, 999) },
         { { 1700, 1, 1, 0, 0, 0, 0, 0, 0 }, 0, EncodeDate(1700, 1, 1) },
         { { 2021, 7, 4, 0, 0, 0, 0, OCI_ERROR, 0 }, OCI_ERROR, -1 },
         { { 2021, 7, 4, 0, 0, 0, 0, 0, OCI_SUCCESS_WITH_INFO }, OCI_SUCCESS_WITH_INFO, -1 },
@@ -143,15 +146,15 @@ TEST(OracleDate, TimestampDescriptorsThroughTheClientLibrary)
     for (const auto &c : cases) {
         double result = -1;
         FakeTimestamp ts = c.ts;
-        EXPECT_EQ(TimestampToDateTime(oci, nullptr, nullptr, reinterpret_cast<OCIDateTime *>(&ts),
-                                      result),
-                  c.status);
+        EXPECT_EQ(TimestampToDateTime(
+                      oci, nullptr, nullptr, reinterpret_cast<OCIDateTime *>(&ts), result),
+            c.status);
         EXPECT_DOUBLE_EQ(result, c.expected);
     }
 
     double untouched = 5;
     EXPECT_EQ(TimestampToDateTime(OracleEntryPoints {}, nullptr, nullptr, nullptr, untouched),
-              OCI_INVALID_HANDLE);
+        OCI_INVALID_HANDLE);
     EXPECT_EQ(untouched, 5);
 }
 

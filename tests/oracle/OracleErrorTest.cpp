@@ -30,8 +30,8 @@ struct FakeLibrary {
 };
 FakeLibrary fake;
 
-sword fakeErrorGet(void *handle, ub4 record, OraText *, sb4 *code, OraText *buffer, ub4 size,
-                   ub4 type)
+sword fakeErrorGet(
+    void *handle, ub4 record, OraText *, sb4 *code, OraText *buffer, ub4 size, ub4 type)
 {
     ++fake.errorGetCalls;
     fake.lastHandle = handle;
@@ -50,7 +50,7 @@ sword fakeMessage(Lda_Def *lda, sb2 returnCode, OraText *buffer, sword size)
     fake.lastLda = lda;
     fake.lastReturnCode = returnCode;
     std::memcpy(buffer, fake.text.constData(),
-                std::min<std::size_t>(fake.text.size(), static_cast<std::size_t>(size)));
+        std::min<std::size_t>(fake.text.size(), static_cast<std::size_t>(size)));
     return OCI_SUCCESS;
 }
 
@@ -192,8 +192,8 @@ public:
     mutable QStringList asked;
 
     ClientLibraryLayout layout() const override { return {}; }
-    QString readRegistryString(RegistryRoot root, const QString &key,
-                               const QString &valueName) const override
+    QString readRegistryString(
+        RegistryRoot root, const QString &key, const QString &valueName) const override
     {
         asked << valueName;
         if (root != RegistryRoot::CurrentUser || key != "SOFTWARE\\Velloran\\ZEB\\Warnings")
@@ -213,8 +213,8 @@ public:
 TEST_F(OracleErrorTest, WarningsListIsReadUntilTheFirstMissingValue)
 {
     RegistryPlatform platform;
-    platform.warnings = { { "1", "942" }, { "2", "*1017" }, { "3", "abc" }, { "4", "1403" },
-        { "6", "54" } };
+    platform.warnings
+        = { { "1", "942" }, { "2", "*1017" }, { "3", "abc" }, { "4", "1403" }, { "6", "54" } };
     OracleWarnings::LoadWarnings(platform);
     EXPECT_EQ(OracleWarnings::Warnings(), QList<int>({ 942, 1403 }));
     EXPECT_EQ(platform.asked, QStringList({ "1", "2", "3", "4", "5" }));
@@ -228,10 +228,10 @@ TEST_F(OracleErrorTest, ResultCheck)
 {
     fake.text = "ORA-01017: invalid username/password";
     fake.code = 1017;
-    for (sword accepted : { OCI_SUCCESS, OCI_SUCCESS_WITH_INFO, OCI_NO_DATA, OCI_NEED_DATA,
-             OCI_STILL_EXECUTING })
-        EXPECT_NO_THROW(CheckOracleResult(accepted, "TOracleQuery", session.oci, errorHandle,
-                                          &session));
+    for (sword accepted :
+        { OCI_SUCCESS, OCI_SUCCESS_WITH_INFO, OCI_NO_DATA, OCI_NEED_DATA, OCI_STILL_EXECUTING })
+        EXPECT_NO_THROW(
+            CheckOracleResult(accepted, "TOracleQuery", session.oci, errorHandle, &session));
     EXPECT_EQ(fake.errorGetCalls, 0);
     try {
         CheckOracleResult(OCI_INVALID_HANDLE, "TOracleQuery", session.oci, errorHandle, &session);

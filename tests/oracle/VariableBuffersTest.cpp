@@ -20,10 +20,24 @@ TEST(VariableBuffers, DeclarationGivesTheBufferOfTheType)
         int size;
         bool complex;
     } cases[] = {
-        { 1, 0, false }, { 3, 4, false }, { 4, 8, false }, { 5, 4001, false }, { 8, 0, false },
-        { 10, 32513, false }, { 12, 7, false }, { 24, 0, false }, { 97, 4001, false },
-        { 108, 0, true }, { 110, 0, true }, { 112, 0, true }, { 113, 0, true }, { 114, 0, true },
-        { 116, 0, true }, { 187, 0, true }, { 188, 0, true }, { 232, 0, true },
+        { 1, 0, false },
+        { 3, 4, false },
+        { 4, 8, false },
+        { 5, 4001, false },
+        { 8, 0, false },
+        { 10, 32513, false },
+        { 12, 7, false },
+        { 24, 0, false },
+        { 97, 4001, false },
+        { 108, 0, true },
+        { 110, 0, true },
+        { 112, 0, true },
+        { 113, 0, true },
+        { 114, 0, true },
+        { 116, 0, true },
+        { 187, 0, true },
+        { 188, 0, true },
+        { 232, 0, true },
     };
     for (const auto &c : cases) {
         TVariableData v(":V", c.type);
@@ -110,8 +124,8 @@ TEST(VariableBuffers, LongRawTakesOnlyOneDimensionalBytes)
     EXPECT_EQ(v.bufferSize, 3);
     EXPECT_EQ(v.GetValue(0, nullptr).AsBytes(), QByteArray("\x00\x01\xfe", 3));
 
-    const Variant twoDimensional(VariantArray { Variant(VariantArray { 1, 2 }),
-        Variant(VariantArray { 3, 4 }) });
+    const Variant twoDimensional(
+        VariantArray { Variant(VariantArray { 1, 2 }), Variant(VariantArray { 3, 4 }) });
     for (const Variant &bad : { twoDimensional, Variant(VariantArray { 1, 2 }), Variant(1.5) }) {
         try {
             v.SetValue(0, bad, nullptr);
@@ -199,8 +213,9 @@ TEST(VariableBuffers, DisplayText)
     const struct {
         int type;
         const char *text;
-    } cases[] = { { 8, "(Long)" }, { 24, "(Long Raw)" }, { 108, "(Object)" }, { 110, "(Reference)" },
-        { 112, "(CLOB)" }, { 113, "(BLOB)" }, { 114, "(BFile)" }, { 116, "(Cursor)" } };
+    } cases[]
+        = { { 8, "(Long)" }, { 24, "(Long Raw)" }, { 108, "(Object)" }, { 110, "(Reference)" },
+              { 112, "(CLOB)" }, { 113, "(BLOB)" }, { 114, "(BFile)" }, { 116, "(Cursor)" } };
     for (const auto &c : cases)
         EXPECT_EQ(TVariableData(":V", c.type).DisplayText(QStringLiteral("v")), c.text);
     s.SetArrayLength(2, 0, nullptr);
@@ -276,8 +291,8 @@ TEST(FieldBuffers, FreeWhatTheirRowsHoldThroughTheClientLibrary)
         ub2 type;
         ub4 kind;
     } cases[] = { { SQLT_BFILEE, OCI_DTYPE_FILE }, { SQLT_CLOB, OCI_DTYPE_LOB },
-        { SQLT_TIMESTAMP_TZ, OCI_DTYPE_TIMESTAMP_TZ }, { SQLT_TIMESTAMP_LTZ, OCI_DTYPE_TIMESTAMP_LTZ },
-        { SQLT_TIMESTAMP, OCI_DTYPE_TIMESTAMP } };
+        { SQLT_TIMESTAMP_TZ, OCI_DTYPE_TIMESTAMP_TZ },
+        { SQLT_TIMESTAMP_LTZ, OCI_DTYPE_TIMESTAMP_LTZ }, { SQLT_TIMESTAMP, OCI_DTYPE_TIMESTAMP } };
     for (const auto &c : cases) {
         freeLog = {};
         {
@@ -289,7 +304,7 @@ TEST(FieldBuffers, FreeWhatTheirRowsHoldThroughTheClientLibrary)
             field.SetRowReference(2, &b);
         }
         EXPECT_EQ(freeLog.descriptors,
-                  (std::vector<std::pair<void *, ub4>> { { &a, c.kind }, { &b, c.kind } }));
+            (std::vector<std::pair<void *, ub4>> { { &a, c.kind }, { &b, c.kind } }));
     }
 
     freeLog = {};
@@ -309,8 +324,8 @@ TEST(FieldBuffers, FreeWhatTheirRowsHoldThroughTheClientLibrary)
         EXPECT_EQ(object.nullStructures.size(), 2u);
         object.SetRowReference(0, &a);
         object.SetRowReference(1, &b);
-        object.SetObjectHandles(reinterpret_cast<OCIType *>(&tdo), reinterpret_cast<OCIRef *>(&ref),
-                                nullptr, nullptr);
+        object.SetObjectHandles(
+            reinterpret_cast<OCIType *>(&tdo), reinterpret_cast<OCIRef *>(&ref), nullptr, nullptr);
         object.ReleaseObjects();
         EXPECT_EQ(object.RowReference(0), nullptr);
         EXPECT_EQ(freeLog.objects, (std::vector<void *> { &a, &b }));

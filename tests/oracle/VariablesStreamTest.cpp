@@ -94,7 +94,7 @@ TEST(VariablesStream, VersionTwoAddsValues)
     EXPECT_EQ(vars.Items(0).GetValue(0, nullptr).AsString(), "hello");
     EXPECT_EQ(vars.Items(1).GetValue(0, nullptr).AsInteger(), -7);
     EXPECT_EQ(vars.Items(2).GetValue(0, nullptr).AsDateTime(),
-              EncodeDateTime(2024, 2, 29, 13, 45, 30, 0));
+        EncodeDateTime(2024, 2, 29, 13, 45, 30, 0));
     EXPECT_EQ(vars.Items(3).GetValue(0, nullptr).AsString(), "long text");
     EXPECT_EQ(vars.Items(3).length, 9);
     for (int i = 0; i < 4; ++i)
@@ -190,7 +190,8 @@ TEST(VariablesStream, DiffersAndShouldWrite)
 
 TEST(VariablesStream, BadStreamsFailCleanlyAndKeepTheVariables)
 {
-    const QByteArray good = Stream().i32(2).i32(1).name(":A").i32(5).data(QByteArray("a", 2)).done();
+    const QByteArray good
+        = Stream().i32(2).i32(1).name(":A").i32(5).data(QByteArray("a", 2)).done();
     const struct {
         QByteArray data;
         const char *message;
@@ -199,8 +200,10 @@ TEST(VariablesStream, BadStreamsFailCleanlyAndKeepTheVariables)
         { Stream().i32(4).i32(0).done(), "Invalid version of Query variables" },
         { Stream().i32(0).i32(0).done(), "Invalid version of Query variables" },
         { Stream().i32(3).i32(-1).done(), "Corrupt Query variables data: invalid count -1" },
-        { Stream().i32(3).i32(1000000).done(), "Corrupt Query variables data: invalid count 1000000" },
-        { good.left(good.size() - 1), "Corrupt Query variables data: invalid length 2 of the data" },
+        { Stream().i32(3).i32(1000000).done(),
+            "Corrupt Query variables data: invalid count 1000000" },
+        { good.left(good.size() - 1),
+            "Corrupt Query variables data: invalid length 2 of the data" },
         { good + "x", "Corrupt Query variables data: unexpected data after the last variable" },
         { Stream().i32(1).i32(1).i32(-5).i32(5).done(),
             "Corrupt Query variables data: invalid length -5 of the name" },
@@ -213,15 +216,24 @@ TEST(VariablesStream, BadStreamsFailCleanlyAndKeepTheVariables)
         { Stream().i32(2).i32(1).name(":I").i32(3).data(QByteArray(64, 'x')).done(),
             "Corrupt Query variables data: a value of 64 bytes for the variable :I of 4 bytes" },
         { Stream().i32(2).i32(1).name(":S").i32(5).data(QByteArray(5000, 'x')).done(),
-            "Corrupt Query variables data: a value of 5000 bytes for the variable :S of 4001 bytes" },
+            "Corrupt Query variables data: a value of 5000 bytes for the variable :S of 4001 "
+            "bytes" },
         { Stream().i32(2).i32(1).name(":O").i32(108).data(QByteArray(8, 'x')).done(),
             "Corrupt Query variables data: a value for the object variable :O" },
         { Stream().i32(3).i32(1).name(":T").i32(3).data(QByteArray()).i32(7).done(),
             "Corrupt Query variables data: invalid PL/SQL table flag 7" },
         { Stream().i32(3).i32(1).name(":T").i32(3).data(QByteArray()).i32(1).i32(0).i32(0).done(),
             "You must specify the size of the PL/SQL Table" },
-        { Stream().i32(3).i32(1).name(":T").i32(5).data(QByteArray()).i32(1).i32(0x7fffffff).i32(
-              0x7ffffffe).done(),
+        { Stream()
+                .i32(3)
+                .i32(1)
+                .name(":T")
+                .i32(5)
+                .data(QByteArray())
+                .i32(1)
+                .i32(0x7fffffff)
+                .i32(0x7ffffffe)
+                .done(),
             "Corrupt Query variables data: a PL/SQL table too large for variable :T" },
         { Stream().i32(3).i32(1).name(":T").i32(24).data(QByteArray()).i32(1).i32(3).i32(0).done(),
             "Only PL/SQL Tables of strings, integers, floats and dates supported" },
