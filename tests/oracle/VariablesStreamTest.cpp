@@ -160,8 +160,9 @@ TEST(VariablesStream, EveryKindOfValueRoundTrips)
     for (int i = 0; i < vars.Count(); ++i) {
         EXPECT_EQ(copy.Items(i).name, vars.Items(i).name);
         EXPECT_EQ(copy.Items(i).FirstIndicator(), vars.Items(i).FirstIndicator()) << i;
-        if (vars.Items(i).FirstIndicator() == 0)
+        if (vars.Items(i).FirstIndicator() == 0) {
             EXPECT_EQ(copy.Items(i).GetValue(0, nullptr), vars.Items(i).GetValue(0, nullptr)) << i;
+        }
     }
     EXPECT_EQ(copy.Items(4).length, 9000);
     EXPECT_EQ(copy.Items(5).length, 3);
