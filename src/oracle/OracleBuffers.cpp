@@ -279,6 +279,13 @@ bool TVariableData::IsNull(int index) const
 
 Variant TVariableData::GetValue(int index, OracleSessionInterface *session) const
 {
+    if (IsTimestampType(type)) {
+        // The slot holds a timestamp instance, not a descriptor; without one the variable
+        // stands for its plain date-time value.
+        if (!buffer)
+            return Variant::FromDateTime(dateTimeValue);
+        return Variant(static_cast<qint64>(reinterpret_cast<qintptr>(buffer)));
+    }
     if (isComplex)
         return BufferToVariant(buffer, 0, type, 0, session);
     const ub1 *element = ElementAddress(index);

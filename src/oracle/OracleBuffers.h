@@ -74,7 +74,8 @@ public:
     // Stores value in an element (see the buffer rules of each type); null and Unassigned
     // make it null. Raises for an index outside the elements.
     void SetValue(int index, const Variant &value, OracleSessionInterface *session);
-    // The element's value as BufferToVariant gives it (without looking at its indicator).
+    // The element's value as BufferToVariant gives it (without looking at its indicator);
+    // a timestamp variable gives its instance reference, or its date-time value without one.
     Variant GetValue(int index, OracleSessionInterface *session) const;
     bool IsNull(int index) const;
     // What a variables editor shows, given the variable's current value.

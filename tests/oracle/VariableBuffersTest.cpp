@@ -177,6 +177,21 @@ TEST(VariableBuffers, IntegersFloatsAndComplexReferences)
     c.SetValue(0, Variant::Null(), nullptr);
     EXPECT_EQ(c.buffer, nullptr);
     EXPECT_EQ(c.FirstIndicator(), -1);
+
+    // A timestamp variable holds an instance or a plain date-time.
+    TVariableData t(":T", SQLT_TIMESTAMP_TZ);
+    const double when = EncodeDateTime(2010, 1, 2, 3, 4, 5, 0);
+    t.SetValue(0, Variant::FromDateTime(when), nullptr);
+    EXPECT_EQ(t.FirstIndicator(), 0);
+    EXPECT_EQ(t.GetValue(0, nullptr).AsDateTime(), when);
+    t.SetValue(0, QStringLiteral("2010-01-02 03:04:05"), nullptr);
+    EXPECT_EQ(t.GetValue(0, nullptr).AsDateTime(), when);
+    t.SetValue(0, Variant(static_cast<qint64>(reinterpret_cast<qintptr>(&object))), nullptr);
+    EXPECT_EQ(t.buffer, &object);
+    EXPECT_EQ(t.dateTimeValue, 0.0);
+    EXPECT_EQ(t.GetValue(0, nullptr).AsInteger(), reinterpret_cast<qintptr>(&object));
+    t.SetValue(0, Variant(qint64(0)), nullptr);
+    EXPECT_EQ(t.FirstIndicator(), -1);
 }
 
 TEST(VariableBuffers, SetArrayLengthResizesAndCapsStrings)
