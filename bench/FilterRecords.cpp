@@ -40,8 +40,8 @@ public:
 
     int FieldByName(const QString &name) const override
     {
-        static const QLatin1String names[] = { QLatin1String("ENAME"), QLatin1String("SAL"),
-            QLatin1String("DEPTNO") };
+        static const QLatin1String names[]
+            = { QLatin1String("ENAME"), QLatin1String("SAL"), QLatin1String("DEPTNO") };
         for (int i = 0; i < 3; ++i)
             if (name.compare(names[i], Qt::CaseInsensitive) == 0)
                 return i;

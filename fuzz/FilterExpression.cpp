@@ -28,8 +28,8 @@ public:
     qd::TExpressionKind FieldKind(int field) const override
     {
         using K = qd::TExpressionKind;
-        static const K kinds[] = { K::Integer, K::Boolean, K::String, K::Date, K::Float,
-            K::Integer };
+        static const K kinds[]
+            = { K::Integer, K::Boolean, K::String, K::Date, K::Float, K::Integer };
         return kinds[field];
     }
     qd::Variant FieldValue(int field) const override
@@ -55,13 +55,34 @@ public:
 void readAll(const qd::TExpression &node)
 {
     // Every getter, each on its own: one failing must not hide the others.
-    try { node.Kind(); } catch (const qd::Exception &) {}
-    try { node.IsNull(); } catch (const qd::Exception &) {}
-    try { node.AsDate(); } catch (const qd::Exception &) {}
-    try { node.AsString(); } catch (const qd::Exception &) {}
-    try { node.AsFloat(); } catch (const qd::Exception &) {}
-    try { node.AsInteger(); } catch (const qd::Exception &) {}
-    try { qd::FilterAccept(&node); } catch (const qd::Exception &) {}
+    try {
+        node.Kind();
+    } catch (const qd::Exception &) {
+    }
+    try {
+        node.IsNull();
+    } catch (const qd::Exception &) {
+    }
+    try {
+        node.AsDate();
+    } catch (const qd::Exception &) {
+    }
+    try {
+        node.AsString();
+    } catch (const qd::Exception &) {
+    }
+    try {
+        node.AsFloat();
+    } catch (const qd::Exception &) {
+    }
+    try {
+        node.AsInteger();
+    } catch (const qd::Exception &) {
+    }
+    try {
+        qd::FilterAccept(&node);
+    } catch (const qd::Exception &) {
+    }
 }
 
 } // namespace
@@ -71,8 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size == 0 || size > 4096)
         return 0;
     const int options = data[0] & 3;
-    const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data + 1),
-        static_cast<qsizetype>(size - 1));
+    const QString text = QString::fromUtf8(
+        reinterpret_cast<const char *>(data + 1), static_cast<qsizetype>(size - 1));
     TwoRecords source;
     try {
         std::unique_ptr<qd::TExpression> tree = qd::ParseDataSetFilter(text, options, source);

@@ -106,8 +106,8 @@ std::unique_ptr<TExpression> CreateColumnExpression(
 std::unique_ptr<TExpression> ParseDataSetFilter(
     const QString &text, int options, const FilterFieldSource &dataSet)
 {
-    return ParseFilterExpression(text, options,
-        [&dataSet](const QString &name, std::unique_ptr<TParameterList> &params) {
+    return ParseFilterExpression(
+        text, options, [&dataSet](const QString &name, std::unique_ptr<TParameterList> &params) {
             return CreateColumnExpression(dataSet, name, params);
         });
 }

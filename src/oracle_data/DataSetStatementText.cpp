@@ -150,7 +150,7 @@ void SplitStatement(
     }
 
     keyword = FindWord(QStringLiteral("GROUP"), search) > 0 ? QStringLiteral("having")
-                                                             : QStringLiteral("where");
+                                                            : QStringLiteral("where");
     const int w = FindWord(keyword.toUpper(), search);
     int t = FindWord(QStringLiteral("ORDER"), search);
     if (t == 0)

@@ -105,9 +105,9 @@ QString ExpressionKindName(TExpressionKind kind)
 
 QString ExpressionOperatorName(TExpressionOperator op)
 {
-    static const char *const names[] = { "opNot", "opMult", "opDivide", "opDiv", "opMod", "opAnd",
-        "opShl", "opShr", "opPlus", "opMinus", "opOr", "opXor", "opEq", "opNEQ", "opLT", "opGT",
-        "opLTE", "opGTE" };
+    static const char *const names[]
+        = { "opNot", "opMult", "opDivide", "opDiv", "opMod", "opAnd", "opShl", "opShr", "opPlus",
+              "opMinus", "opOr", "opXor", "opEq", "opNEQ", "opLT", "opGT", "opLTE", "opGTE" };
     return QString::fromLatin1(names[static_cast<int>(op)]);
 }
 
@@ -390,15 +390,14 @@ bool TUnaryOp::AsBoolean() const
     cannotRead(kind, TExpressionKind::Boolean);
 }
 
-TBinaryOp::TBinaryOp(TExpressionOperator op, std::unique_ptr<TExpression> left,
-    std::unique_ptr<TExpression> right)
+TBinaryOp::TBinaryOp(
+    TExpressionOperator op, std::unique_ptr<TExpression> left, std::unique_ptr<TExpression> right)
     : m_operator(op)
     , m_left(std::move(left))
     , m_right(std::move(right))
 {
     if (op == Op::opNot || static_cast<int>(op) > static_cast<int>(Op::opXor))
-        raise(
-            QStringLiteral("%1 is not a simple binary operator").arg(ExpressionOperatorName(op)));
+        raise(QStringLiteral("%1 is not a simple binary operator").arg(ExpressionOperatorName(op)));
     m_operandKind = CommonKind(m_left->Kind(), m_right->Kind());
 }
 
@@ -515,8 +514,8 @@ bool TBinaryOp::AsBoolean() const
     return left != m_right->AsBoolean();
 }
 
-TRelationalOp::TRelationalOp(TExpressionOperator op, std::unique_ptr<TExpression> left,
-    std::unique_ptr<TExpression> right)
+TRelationalOp::TRelationalOp(
+    TExpressionOperator op, std::unique_ptr<TExpression> left, std::unique_ptr<TExpression> right)
     : m_operator(op)
     , m_left(std::move(left))
     , m_right(std::move(right))
@@ -654,7 +653,8 @@ TMathExpression::TMathExpression(Function function, std::unique_ptr<TParameterLi
 
 TExpressionKind TMathExpression::Kind() const
 {
-    return m_function == TRUNC || m_function == ROUND ? TExpressionKind::Integer : TExpressionKind::Float;
+    return m_function == TRUNC || m_function == ROUND ? TExpressionKind::Integer
+                                                      : TExpressionKind::Float;
 }
 
 void TMathExpression::checkParameters() const
@@ -745,7 +745,8 @@ TStringExpression::TStringExpression(Function function, std::unique_ptr<TParamet
 
 TExpressionKind TStringExpression::Kind() const
 {
-    return m_function == POS || m_function == LENGTH ? TExpressionKind::Integer : TExpressionKind::String;
+    return m_function == POS || m_function == LENGTH ? TExpressionKind::Integer
+                                                     : TExpressionKind::String;
 }
 
 void TStringExpression::checkParameters() const
@@ -905,8 +906,8 @@ public:
             return left;
         const Op op = readComparison();
         Parsed right = parseSimple();
-        Parsed result = combine(std::make_unique<TRelationalOp>(
-                                    op, std::move(left.node), std::move(right.node)),
+        Parsed result = combine(
+            std::make_unique<TRelationalOp>(op, std::move(left.node), std::move(right.node)),
             std::max(left.depth, right.depth));
         skipBlanks();
         if (isComparisonChar(peek()))
@@ -1083,8 +1084,8 @@ private:
         if (c == u'+' || c == u'-') {
             ++m_pos;
             Parsed operand = parseFactor();
-            return combine(std::make_unique<TUnaryOp>(c == u'+' ? Op::opPlus : Op::opMinus,
-                               std::move(operand.node)),
+            return combine(std::make_unique<TUnaryOp>(
+                               c == u'+' ? Op::opPlus : Op::opMinus, std::move(operand.node)),
                 operand.depth);
         }
         if (c == u'[')
@@ -1119,8 +1120,8 @@ private:
             if (*op != Op::opNot)
                 raise(QStringLiteral("%1 not allowed here").arg(ExpressionOperatorName(*op)));
             Parsed operand = parseFactor();
-            return combine(std::make_unique<TUnaryOp>(Op::opNot, std::move(operand.node)),
-                operand.depth);
+            return combine(
+                std::make_unique<TUnaryOp>(Op::opNot, std::move(operand.node)), operand.depth);
         }
         if (word == u"TRUE" || word == u"FALSE")
             return Parsed { std::make_unique<TBooleanLiteral>(word == u"TRUE") };

@@ -121,7 +121,10 @@ private:
 
 class TStringLiteral : public TExpression {
 public:
-    explicit TStringLiteral(QString value) : m_value(std::move(value)) {}
+    explicit TStringLiteral(QString value)
+        : m_value(std::move(value))
+    {
+    }
     QString AsString() const override { return m_value; }
     TExpressionKind Kind() const override { return TExpressionKind::String; }
 
@@ -131,7 +134,10 @@ private:
 
 class TFloatLiteral : public TExpression {
 public:
-    explicit TFloatLiteral(double value) : m_value(value) {}
+    explicit TFloatLiteral(double value)
+        : m_value(value)
+    {
+    }
     double AsFloat() const override { return m_value; }
     TExpressionKind Kind() const override { return TExpressionKind::Float; }
 
@@ -141,7 +147,10 @@ private:
 
 class TIntegerLiteral : public TExpression {
 public:
-    explicit TIntegerLiteral(qint32 value) : m_value(value) {}
+    explicit TIntegerLiteral(qint32 value)
+        : m_value(value)
+    {
+    }
     qint32 AsInteger() const override { return m_value; }
     TExpressionKind Kind() const override { return TExpressionKind::Integer; }
 
@@ -151,7 +160,10 @@ private:
 
 class TBooleanLiteral : public TExpression {
 public:
-    explicit TBooleanLiteral(bool value) : m_value(value) {}
+    explicit TBooleanLiteral(bool value)
+        : m_value(value)
+    {
+    }
     double AsDate() const override { return m_value ? 1 : 0; }
     bool AsBoolean() const override { return m_value; }
     TExpressionKind Kind() const override { return TExpressionKind::Boolean; }
@@ -215,7 +227,10 @@ private:
 // A built-in function; Params is null when the name had no parenthesis.
 class TFunction : public TExpression {
 public:
-    explicit TFunction(std::unique_ptr<TParameterList> params) : m_params(std::move(params)) {}
+    explicit TFunction(std::unique_ptr<TParameterList> params)
+        : m_params(std::move(params))
+    {
+    }
     const TParameterList *Params() const { return m_params.get(); }
 
 protected:
@@ -276,7 +291,10 @@ private:
 // IF(condition, then, else): kind and readings of the branch the condition selects.
 class TConditional : public TFunction {
 public:
-    explicit TConditional(std::unique_ptr<TParameterList> params) : TFunction(std::move(params)) {}
+    explicit TConditional(std::unique_ptr<TParameterList> params)
+        : TFunction(std::move(params))
+    {
+    }
     double AsDate() const override { return branch().AsDate(); }
     QString AsString() const override { return branch().AsString(); }
     double AsFloat() const override { return branch().AsFloat(); }

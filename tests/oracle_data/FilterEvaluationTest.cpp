@@ -59,7 +59,9 @@ TEST_F(FilterEvaluation, SelectsRecordsByFieldValues)
         { "[ENAME] = 'S*'", FilterParseNoPartialCompare, { 7902 } },
         { "[ENAME] = 's*'", 0, {} },
         { "[ENAME] = 's*'", FilterParseCaseInsensitive, { 7369, 7788, 7902 } },
-        { "[ENAME] = '????" "?'", 0, { 7369, 7499, 7788 } },
+        { "[ENAME] = '????"
+          "?'",
+            0, { 7369, 7499, 7788 } },
         { "ENAME = 'SCOTT'", 0, { 7788 } },
         { "ename = 'SCOTT'", 0, { 7788 } },
         { "[ENAME] > 'K'", 0, { 7839, 7369, 7788, 7902 } },
@@ -103,8 +105,8 @@ TEST_F(FilterEvaluation, SelectsRecordsByFieldValues)
 TEST_F(FilterEvaluation, LooksFieldsUpByNameAsTheParserDeliversThem)
 {
     emp.lookups().clear();
-    EXPECT_TRUE(passing(QStringLiteral("([ename] = 'X') OR (ename = 'Y') OR (Empno(1) = NULL)"))
-                    .empty());
+    EXPECT_TRUE(
+        passing(QStringLiteral("([ename] = 'X') OR (ename = 'Y') OR (Empno(1) = NULL)")).empty());
     // Bracketed names as written, bare words upper-cased; NULL never touches the dataset.
     EXPECT_TRUE(emp.lookups().contains(QStringLiteral("ename")));
     EXPECT_TRUE(emp.lookups().contains(QStringLiteral("ENAME")));
@@ -174,7 +176,8 @@ TEST_F(FilterEvaluation, ReadsFieldsWithTheLanguageConversions)
 
 TEST_F(FilterEvaluation, KeepsWorkingWhenTheFieldsAreRecreated)
 {
-    auto filter = ParseDataSetFilter(QStringLiteral("([DEPTNO] = 20) AND ([ENAME] = 'SC*')"), 0, emp);
+    auto filter
+        = ParseDataSetFilter(QStringLiteral("([DEPTNO] = 20) AND ([ENAME] = 'SC*')"), 0, emp);
     emp.setCurrent(2);
     EXPECT_TRUE(FilterAccept(filter.get()));
     emp.reverseColumns();

@@ -12,8 +12,7 @@ using qd::test::expressionError;
 
 namespace {
 
-class FilterParser : public qd::test::FixedFilterFormat {
-};
+class FilterParser : public qd::test::FixedFilterFormat { };
 
 std::string evaluate(const QString &text, int options = 0)
 {
@@ -148,14 +147,16 @@ TEST_F(FilterParser, EvaluatesLiteralsOperatorsAndPrecedence)
         { "DATE('02.01.2000') > '3.1.2000'", "Boolean:FALSE" },
         { "DATE('01.01.2000') = 36526", "Boolean:TRUE" },
         // Blanks are every character from 1 to 32; the text ends at its first NUL.
-        { "\t1\r\n+\x01" "2 ", "Integer:3" },
+        { "\t1\r\n+\x01"
+          "2 ",
+            "Integer:3" },
         { "", "<no tree>" },
         { " \t\r\n", "<no tree>" },
     };
     for (const ValueCase &c : cases)
         EXPECT_EQ(evaluate(QString::fromUtf8(c.text)), c.expected) << c.text;
-    EXPECT_EQ(evaluate(QStringLiteral("1 + 2") + QChar(u'\0') + QStringLiteral(" junk")),
-        "Integer:3");
+    EXPECT_EQ(
+        evaluate(QStringLiteral("1 + 2") + QChar(u'\0') + QStringLiteral(" junk")), "Integer:3");
     EXPECT_EQ(evaluate(QString(QChar(u'\0')) + QStringLiteral("1")), "<no tree>");
 }
 
@@ -164,8 +165,8 @@ TEST_F(FilterParser, ReadsEveryNodeThroughTheGeneralConversions)
     auto node = ParseFilterExpression(QStringLiteral("3.75"), 0);
     EXPECT_EQ(node->AsString().toStdString(), "3.75");
     EXPECT_EQ(node->AsDate(), 3.75);
-    EXPECT_EQ(expressionError([&] { node->AsInteger(); }).toStdString(),
-        "Cannot read Float as integer");
+    EXPECT_EQ(
+        expressionError([&] { node->AsInteger(); }).toStdString(), "Cannot read Float as integer");
 
     node = ParseFilterExpression(QStringLiteral("DATE('02.01.2000 06:00:00') + 0"), 0);
     EXPECT_EQ(node->AsInteger(), 36527);
@@ -264,11 +265,11 @@ TEST_F(FilterParser, MatchesWildcardsOnTheRightOperandOnly)
         { "A?", "ABC", false },
         { "*?*", "X", true },
         { "ab", "AB", false },
-        { "A*A*A*A*A*A*A*A*B", "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA", false },
+        { "A*A*A*A*A*A*A*A*B", "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA",
+            false },
     };
     for (const auto &[pattern, text, expected] : direct)
-        EXPECT_EQ(MatchWildcard(QString::fromLatin1(pattern), QString::fromLatin1(text)),
-            expected)
+        EXPECT_EQ(MatchWildcard(QString::fromLatin1(pattern), QString::fromLatin1(text)), expected)
             << pattern << " / " << text;
 }
 
@@ -480,8 +481,8 @@ TEST_F(FilterParser, CopiesTheOptionsOfItsOwnParseIntoEveryNode)
     auto nested = [](const QString &, std::unique_ptr<TParameterList> &) {
         return ParseFilterExpression(QStringLiteral("'abc'"), FilterParseNoPartialCompare);
     };
-    auto tree = ParseFilterExpression(
-        QStringLiteral("[X] = 'A*'"), FilterParseCaseInsensitive, nested);
+    auto tree
+        = ParseFilterExpression(QStringLiteral("[X] = 'A*'"), FilterParseCaseInsensitive, nested);
     ASSERT_TRUE(tree);
     EXPECT_TRUE(tree->CaseInsensitive());
     EXPECT_TRUE(tree->PartialCompare());

@@ -22,7 +22,10 @@ public:
         TExpressionKind kind;
     };
 
-    explicit VectorFieldSource(std::vector<Column> columns) : m_columns(std::move(columns)) {}
+    explicit VectorFieldSource(std::vector<Column> columns)
+        : m_columns(std::move(columns))
+    {
+    }
 
     void addRow(std::vector<Variant> row) { m_rows.push_back(std::move(row)); }
     int rowCount() const { return static_cast<int>(m_rows.size()); }

@@ -84,10 +84,9 @@ TEST(StatementText, SplitsASelectAtItsOutermostCondition)
     };
     const Case cases[] = {
         { "select * from emp", "select * from emp", "", "", "where" },
-        { "select * from emp where sal > 1000 order by ename",
-            "select * from emp", "sal > 1000", "order by ename", "where" },
-        { "SELECT * FROM EMP WHERE DEPTNO = 10", "SELECT * FROM EMP", "DEPTNO = 10", "",
-            "where" },
+        { "select * from emp where sal > 1000 order by ename", "select * from emp", "sal > 1000",
+            "order by ename", "where" },
+        { "SELECT * FROM EMP WHERE DEPTNO = 10", "SELECT * FROM EMP", "DEPTNO = 10", "", "where" },
         { "select * from emp for update nowait", "select * from emp", "", "for update nowait",
             "where" },
         { "select * from emp where empno = 1 for update", "select * from emp", "empno = 1",
@@ -97,8 +96,9 @@ TEST(StatementText, SplitsASelectAtItsOutermostCondition)
             "select * from (select * from emp where sal > 1)", "", "order by 1", "where" },
         { "select * from emp e where exists (select 1 from dept d where d.deptno = e.deptno "
           "order by 1)",
-            "select * from emp e", "exists (select 1 from dept d where d.deptno = e.deptno "
-                                   "order by 1)",
+            "select * from emp e",
+            "exists (select 1 from dept d where d.deptno = e.deptno "
+            "order by 1)",
             "", "where" },
         // Grouped statements are split at HAVING.
         { "select deptno, count(*) from emp where sal > 0 group by deptno having count(*) > 2 "
@@ -109,13 +109,13 @@ TEST(StatementText, SplitsASelectAtItsOutermostCondition)
             "", "having" },
         // Words inside literals and comments do not count, nor do parentheses in a literal.
         { "select 'where' w from emp", "select 'where' w from emp", "", "", "where" },
-        { "select * from emp where ename = '(' order by 1", "select * from emp",
-            "ename = '('", "order by 1", "where" },
-        { "select * /* where x order */ from emp -- where\r\nwhere a = 1",
-            "select *  from emp", "a = 1", "", "where" },
+        { "select * from emp where ename = '(' order by 1", "select * from emp", "ename = '('",
+            "order by 1", "where" },
+        { "select * /* where x order */ from emp -- where\r\nwhere a = 1", "select *  from emp",
+            "a = 1", "", "where" },
         { "  select\n*\nfrom emp\nwhere\ta=1\n", "select\n*\nfrom emp", "a=1", "", "where" },
-        { "select recorder from t where forward = 1", "select recorder from t", "forward = 1",
-            "", "where" },
+        { "select recorder from t where forward = 1", "select recorder from t", "forward = 1", "",
+            "where" },
     };
     for (const Case &c : cases) {
         QString head = QStringLiteral("old"), where = head, tail = head, keyword = head;
