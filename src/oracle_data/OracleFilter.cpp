@@ -1131,14 +1131,7 @@ private:
         if (peek() == u'(') {
             ++m_pos;
             params = std::make_unique<TParameterList>();
-            if (word == u"IF") {
-                // Reading an IF reads its condition for the kind check and again for the value,
-                // so the cost doubles with every IF level.
-                NestingGuard ifGuard(m_ifNesting, MaxFilterIfNesting, "IF");
-                depth = readParameters(*params);
-            } else {
-                depth = readParameters(*params);
-            }
+            depth = readParameters(*params, word == u"IF");
         }
         std::unique_ptr<TExpression> node = CreateFunctionNode(word, params);
         if (!node && m_onIdentifier)
@@ -1148,7 +1141,7 @@ private:
         return combine(std::move(node), depth);
     }
 
-    int readParameters(TParameterList &params)
+    int readParameters(TParameterList &params, bool ifCall)
     {
         int depth = 0;
         for (;;) {
@@ -1156,6 +1149,12 @@ private:
             if (peek() == u',' || peek() == u')') {
                 params.Add(nullptr);
             } else {
+                // Reading an IF reads its condition twice (for the kind check and for the
+                // value), so the cost doubles with every IF nested inside a condition. Branches
+                // are read once and may nest freely.
+                std::optional<NestingGuard> conditionGuard;
+                if (ifCall && params.Count() == 0)
+                    conditionGuard.emplace(m_ifNesting, MaxFilterIfNesting, "IF conditions");
                 Parsed p = parseExpression();
                 depth = std::max(depth, p.depth);
                 params.Add(std::move(p.node));

@@ -319,7 +319,8 @@ inline constexpr int FilterParseNoPartialCompare = 2;
 
 // How deep parentheses, prefix operators and function calls may nest, and how deep the tree may
 // grow along operator chains; deeper text fails with a clear message instead of exhausting the
-// stack. IF nests less deeply because reading one IF reads its condition twice.
+// stack. IFs nest less deeply inside IF conditions, because reading an IF reads its condition
+// twice and the cost doubles with every such level.
 inline constexpr int MaxFilterNesting = 200;
 inline constexpr int MaxFilterTreeDepth = 1000;
 inline constexpr int MaxFilterIfNesting = 16;

@@ -428,7 +428,16 @@ TEST_F(FilterParser, StopsDeepNestingWithAClearMessage)
         ifs = QStringLiteral("IF(%1, TRUE, FALSE)").arg(ifs);
     EXPECT_EQ(evaluate(ifs), "Boolean:TRUE");
     EXPECT_EQ(failure(QStringLiteral("IF(%1, TRUE, FALSE)").arg(ifs)),
-        "IF nested too deeply (more than 16 levels)");
+        "IF conditions nested too deeply (more than 16 levels)");
+    // A chain of IFs in the else branches costs one condition per level and is not limited.
+    auto ifChain = [](int match) {
+        QString text = QStringLiteral("'other'");
+        for (int i = 50; i > 0; --i)
+            text = QStringLiteral("IF(%1 = %2, '%1', %3)").arg(i).arg(match).arg(text);
+        return text;
+    };
+    EXPECT_EQ(evaluate(ifChain(40)), "String:40");
+    EXPECT_EQ(evaluate(ifChain(0)), "String:other");
 }
 
 // A leaf that counts live instances, to see that failed parses and parameter lists free what
