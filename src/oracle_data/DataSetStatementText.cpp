@@ -1,5 +1,7 @@
 #include "DataSetStatementText.h"
 
+#include "oracle/OracleSqlText.h"
+
 #include <cmath>
 
 namespace qd {
@@ -21,65 +23,6 @@ QString upperSameLength(const QString &text)
     for (QChar &c : result)
         c = c.toUpper();
     return result;
-}
-
-QString trimControl(const QString &text)
-{
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && text.at(start).unicode() <= 32)
-        ++start;
-    while (end > start && text.at(end - 1).unicode() <= 32)
-        --end;
-    return text.mid(start, end - start);
-}
-
-// The SQL text without its /* */ and -- comments (a "--" comment ends at a CR LF pair, which
-// goes with it), trimmed of blanks and control characters. Kept private here until the session
-// layer's SQL text utilities can be shared.
-QString withoutComments(const QString &sql)
-{
-    enum { Normal, Quoted, Block, Line } state = Normal;
-    QString result;
-    result.reserve(sql.size());
-    for (qsizetype i = 0; i < sql.size(); ++i) {
-        const QChar c = sql.at(i);
-        const QChar next = i + 1 < sql.size() ? sql.at(i + 1) : QChar();
-        switch (state) {
-        case Normal:
-            if (c == u'\'') {
-                state = Quoted;
-                result += c;
-            } else if (c == u'/' && next == u'*') {
-                state = Block;
-                ++i;
-            } else if (c == u'-' && next == u'-') {
-                state = Line;
-                ++i;
-            } else {
-                result += c;
-            }
-            break;
-        case Quoted:
-            if (c == u'\'')
-                state = Normal;
-            result += c;
-            break;
-        case Block:
-            if (c == u'*' && next == u'/') {
-                state = Normal;
-                ++i;
-            }
-            break;
-        case Line:
-            if (c == u'\r' && next == u'\n') {
-                state = Normal;
-                ++i;
-            }
-            break;
-        }
-    }
-    return trimControl(result);
 }
 
 } // namespace
@@ -125,7 +68,7 @@ int FindWord(const QString &word, const QString &text)
 void SplitStatement(
     const QString &statement, QString &head, QString &where, QString &tail, QString &keyword)
 {
-    const QString text = withoutComments(statement);
+    const QString text = RemoveComments(statement);
     // Same length as the text, with everything inside parentheses and string literals blanked
     // out, so that the positions found in it apply to the text. Parentheses inside a literal do
     // not count: '(' in a condition must not hide the ORDER BY after it.
