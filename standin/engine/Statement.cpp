@@ -1,0 +1,429 @@
+#include "engine/Statement.h"
+
+#include "engine/OraErrors.h"
+#include "engine/RowLocks.h"
+#include "engine/StatementText.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace qdsi::engine {
+
+using sql::StatementKind;
+
+namespace {
+
+std::string upper(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
+    return s;
+}
+
+bool blank(const char *tail)
+{
+    for (; tail && *tail; ++tail)
+        if (!std::isspace(static_cast<unsigned char>(*tail)) && *tail != ';')
+            return false;
+    return true;
+}
+
+} // namespace
+
+Statement::~Statement()
+{
+    release();
+}
+
+void Statement::release()
+{
+    sqlite3_finalize(m_stmt);
+    m_stmt = nullptr;
+    m_preparedSession = 0;
+    m_preparedSql.clear();
+    m_fetching = false;
+}
+
+void Statement::prepare(std::string text)
+{
+    release();
+    m_text = std::move(text);
+    m_classified = {};
+    m_classifyError.reset();
+    m_columns.clear();
+    m_rowCount = m_rowsFetched = 0;
+    m_parseErrorOffset = 0;
+    m_lastRowid.clear();
+    const TransactionControl control = transactionControl(m_text);
+    if (control.kind == TransactionControl::Commit) {
+        m_classified.kind = StatementKind::Commit;
+        m_classified.ociStatementType = 21;
+        return;
+    }
+    if (control.kind != TransactionControl::None) {
+        m_classified.kind = StatementKind::Rollback;
+        m_classified.ociStatementType = 17;
+        return;
+    }
+    try {
+        m_classified = sql::translate(m_text, sql::SessionContext{});
+    } catch (const sql::OraError &e) {
+        m_classifyError = e;
+    }
+}
+
+int Statement::placeholderIndex(const std::string &name) const
+{
+    std::string key = name;
+    if (!key.empty() && key[0] == ':')
+        key.erase(0, 1);
+    const bool quoted = key.size() >= 2 && key.front() == '"' && key.back() == '"';
+    key = quoted ? key.substr(1, key.size() - 2) : upper(key);
+    for (const sql::Placeholder &p : m_classified.placeholders)
+        if (p.name == key)
+            return p.sqliteIndex;
+    return 0;
+}
+
+int Statement::placeholderIndex(ub4 position) const
+{
+    if (position < 1 || position > m_classified.placeholders.size())
+        return 0;
+    return m_classified.placeholders[position - 1].sqliteIndex;
+}
+
+void Statement::prepareSqlite(Session &session, const std::string &sql)
+{
+    if (m_stmt && m_preparedSession == session.context().sessionId && m_preparedSql == sql) {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+        return;
+    }
+    release();
+    const char *tail = nullptr;
+    const int rc = sqlite3_prepare_v2(session.db(), sql.c_str(), static_cast<int>(sql.size()),
+                                      &m_stmt, &tail);
+    if (rc != SQLITE_OK) {
+        sql::OraError e = session.sqliteError(rc);
+        m_parseErrorOffset = e.offset;
+        release();
+        throw e;
+    }
+    if (!m_stmt || !blank(tail)) {
+        release();
+        throw oraFail(m_stmt ? 911 : 900);
+    }
+    m_preparedSession = session.context().sessionId;
+    m_preparedSql = sql;
+}
+
+void Statement::bindInputs(const std::vector<BoundValue> &binds, size_t row)
+{
+    for (const BoundValue &b : binds) {
+        if (std::find(m_outTargets.begin(), m_outTargets.end(), b.sqliteIndex) == m_outTargets.end())
+            bindInput(m_stmt, b.sqliteIndex, b.buffer, row);
+    }
+}
+
+FetchResult Statement::execute(Session &session, const std::vector<BoundValue> &binds,
+                               const std::vector<std::optional<ClientBuffer>> &defines,
+                               ub4 iterations, ub4 rowOffset, bool describeOnly,
+                               bool commitOnSuccess)
+{
+    session.checkConnection();
+    m_rowCount = m_rowsFetched = 0;
+    m_parseErrorOffset = 0;
+    m_lastRowid.clear();
+    m_fetching = false;
+    m_exhausted = true;
+    m_outTargets.clear();
+    if (!describeOnly)
+        session.traceStatement(m_text);
+
+    const TransactionControl control = transactionControl(m_text);
+    if (control.kind != TransactionControl::None) {
+        if (describeOnly)
+            return {};
+        switch (control.kind) {
+        case TransactionControl::Commit:
+            session.commit();
+            break;
+        case TransactionControl::Rollback:
+            session.rollback();
+            break;
+        case TransactionControl::Savepoint:
+            session.savepoint(control.savepoint);
+            break;
+        default:
+            session.rollbackToSavepoint(control.savepoint);
+        }
+        return {};
+    }
+
+    sql::Translation t;
+    try {
+        t = sql::translate(m_text, session.context());
+    } catch (const sql::OraError &e) {
+        m_parseErrorOffset = e.offset;
+        throw;
+    }
+    m_lastFunctionCode = t.sqlFunctionCode;
+    // Every placeholder must have a value before the server runs the statement.
+    for (const sql::Placeholder &p : t.placeholders) {
+        const bool bound = std::any_of(binds.begin(), binds.end(),
+                                       [&](const BoundValue &b) { return b.sqliteIndex == p.sqliteIndex; });
+        if (!bound)
+            throw oraFail(1008);
+    }
+
+    switch (t.kind) {
+    case StatementKind::Commit:
+        if (!describeOnly)
+            session.commit();
+        return {};
+    case StatementKind::Rollback:
+        if (!describeOnly)
+            session.rollback();
+        return {};
+    case StatementKind::Savepoint:
+        if (!describeOnly)
+            session.savepoint(t.objectName);
+        return {};
+    case StatementKind::RollbackToSavepoint:
+        if (!describeOnly)
+            session.rollbackToSavepoint(t.objectName);
+        return {};
+    case StatementKind::AlterSession:
+        if (!describeOnly) {
+            if (const auto format = nlsDateFormat(m_text))
+                session.context().dateFormat = *format;
+        }
+        return {};
+    case StatementKind::CreateSequence:
+    case StatementKind::DropSequence:
+        if (!describeOnly) {
+            session.commit();
+            if (t.kind == StatementKind::CreateSequence)
+                session.createSequence(t.sequence);
+            else
+                session.dropSequence(t.objectName);
+            session.commit();
+        }
+        return {};
+    case StatementKind::Select:
+        runSelect(session, t, binds, describeOnly);
+        if (describeOnly || iterations == 0)
+            return {};
+        return fetch(session, defines, iterations);
+    case StatementKind::Insert:
+    case StatementKind::Update:
+    case StatementKind::Delete:
+    case StatementKind::Merge:
+        runDml(session, t, binds, iterations, rowOffset, describeOnly);
+        break;
+    case StatementKind::CreateTable:
+    case StatementKind::CreateView:
+    case StatementKind::CreateIndex:
+    case StatementKind::Drop:
+    case StatementKind::Alter:
+    case StatementKind::Grant:
+        runDdl(session, t, describeOnly);
+        break;
+    default:
+        // PL/SQL, CALL and the rest run when the dialect gives them SQLite text.
+        if (t.sqlite.empty())
+            throw oraFail(3001);
+        runDml(session, t, binds, iterations, rowOffset, describeOnly);
+    }
+    if (commitOnSuccess && !describeOnly)
+        session.commit();
+    return {};
+}
+
+void Statement::runSelect(Session &session, const sql::Translation &t,
+                          const std::vector<BoundValue> &binds, bool describeOnly)
+{
+    std::string sql = t.sqlite;
+    LockClause lock;
+    lock.present = t.forUpdate.present;
+    lock.nowait = t.forUpdate.nowait;
+    lock.waitSeconds = t.forUpdate.waitSeconds;
+    if (!lock.present) {
+        // Until the dialect strips the clause itself, find and cut it here.
+        lock = findForUpdate(sql);
+        if (lock.present)
+            sql.resize(lock.start);
+    }
+    LockTarget target;
+    m_hiddenColumns = 0;
+    if (lock.present) {
+        target = lockTarget(sql);
+        if (!target.found)
+            throw oraFail(900);
+        sql.insert(target.selectListStart, " \"" + target.qualifier + "\".ROWID,");
+        m_hiddenColumns = 1;
+    }
+    prepareSqlite(session, sql);
+    bindInputs(binds, 0);
+    std::vector<sql::ColumnDescription> all = sql::describe(m_stmt, t);
+    m_columns.assign(all.begin() + std::min<size_t>(m_hiddenColumns, all.size()), all.end());
+    m_styles.clear();
+    for (const auto &c : m_columns)
+        m_styles.push_back({c.dataType, session.context().dateFormat});
+    if (describeOnly)
+        return;
+    if (lock.present) {
+        const int waitMs = lock.nowait ? 0 : lock.waitSeconds >= 0 ? lock.waitSeconds * 1000 : -1;
+        lockSelectedRows(session, target.table, waitMs);
+    }
+    m_fetching = true;
+    m_exhausted = false;
+}
+
+void Statement::lockSelectedRows(Session &session, const std::string &table, int waitMs)
+{
+    std::vector<int64_t> rowids;
+    int rc;
+    while ((rc = sqlite3_step(m_stmt)) == SQLITE_ROW)
+        rowids.push_back(sqlite3_column_int64(m_stmt, 0));
+    sqlite3_reset(m_stmt);
+    if (rc != SQLITE_DONE)
+        throw session.sqliteError(rc);
+    const size_t mark = RowLocks::instance().mark(&session);
+    try {
+        for (int64_t rowid : rowids)
+            session.lockRow(table, rowid, waitMs);
+        session.beginChange();
+    } catch (...) {
+        // A statement that fails keeps none of the locks it took.
+        RowLocks::instance().releaseAfter(&session, mark);
+        throw;
+    }
+}
+
+FetchResult Statement::fetch(Session &session, const std::vector<std::optional<ClientBuffer>> &defines,
+                             ub4 rows)
+{
+    FetchResult result;
+    if (!m_fetching)
+        throw oraFail(m_stmt ? 1002 : 24338);
+    session.checkConnection();
+    m_rowsFetched = 0;
+    if (m_exhausted) {
+        result.exhausted = true;
+        return result;
+    }
+    ub4 r = 0;
+    try {
+        if (session.blockNextFetch.exchange(false))
+            session.pause(-1);
+        const size_t n = std::min(defines.size(), m_columns.size());
+        for (; r < rows; ++r) {
+            if (const int delay = session.rowDelayMs.load())
+                session.pause(delay);
+            const int rc = sqlite3_step(m_stmt);
+            if (rc == SQLITE_DONE) {
+                m_exhausted = true;
+                break;
+            }
+            if (rc != SQLITE_ROW)
+                throw session.sqliteError(rc);
+            bool nullWithoutIndicator = false;
+            for (size_t c = 0; c < n; ++c) {
+                if (!defines[c])
+                    continue;
+                const int code = storeOutput(m_stmt, static_cast<int>(c) + m_hiddenColumns,
+                                             m_styles[c], *defines[c], r);
+                if (ub2 *rcode = defines[c]->codeAt(r))
+                    *rcode = static_cast<ub2>(code);
+                if (code == 1406)
+                    result.warning = 1406;
+                nullWithoutIndicator = nullWithoutIndicator || code == 1405;
+            }
+            if (nullWithoutIndicator) {
+                ++r;
+                throw oraFail(1405);
+            }
+        }
+    } catch (const sql::OraError &) {
+        m_rowsFetched = r;
+        m_rowCount += r;
+        sqlite3_reset(m_stmt);
+        m_exhausted = true;
+        throw;
+    }
+    result.rows = r;
+    result.exhausted = m_exhausted || result.rows < rows;
+    m_rowsFetched = result.rows;
+    m_rowCount += result.rows;
+    return result;
+}
+
+void Statement::runDml(Session &session, const sql::Translation &t,
+                       const std::vector<BoundValue> &binds, ub4 iterations, ub4 rowOffset,
+                       bool describeOnly)
+{
+    std::string sql = t.sqlite;
+    const ReturningInto returning = findReturningInto(sql);
+    if (returning.present) {
+        sql.erase(returning.intoStart, returning.intoEnd - returning.intoStart);
+        m_outTargets = returning.targets;
+    }
+    prepareSqlite(session, sql);
+    m_hiddenColumns = 0;
+    if (describeOnly)
+        return;
+    if (iterations == 0)
+        throw oraFail(24333);
+    session.beginChange();
+    sqlite3 *db = session.db();
+    for (ub4 row = rowOffset; row < iterations; ++row) {
+        sqlite3_reset(m_stmt);
+        bindInputs(binds, row);
+        bool returned = false;
+        int rc;
+        while ((rc = sqlite3_step(m_stmt)) == SQLITE_ROW) {
+            // RETURNING ... INTO: the row's values go to the OUT binds of this iteration.
+            for (size_t k = 0; k < m_outTargets.size(); ++k) {
+                const auto bind = std::find_if(binds.begin(), binds.end(), [&](const BoundValue &b) {
+                    return b.sqliteIndex == m_outTargets[k];
+                });
+                if (bind != binds.end() && static_cast<int>(k) < sqlite3_column_count(m_stmt))
+                    storeOutput(m_stmt, static_cast<int>(k), {1, session.context().dateFormat},
+                                bind->buffer, row);
+            }
+            returned = true;
+        }
+        if (rc != SQLITE_DONE) {
+            sql::OraError e = session.sqliteError(rc);
+            sqlite3_reset(m_stmt);
+            throw e;
+        }
+        if (!returned) {
+            for (const BoundValue &b : binds)
+                if (std::find(m_outTargets.begin(), m_outTargets.end(), b.sqliteIndex) != m_outTargets.end())
+                    if (sb2 *ind = b.buffer.indicatorAt(row))
+                        *ind = -1;
+        }
+        m_rowCount += static_cast<ub4>(sqlite3_changes(db));
+    }
+    sqlite3_reset(m_stmt);
+    if (t.kind == StatementKind::Insert) {
+        const std::string table = t.tables.empty() ? dmlTable(sql) : t.tables.front();
+        if (!table.empty())
+            m_lastRowid = session.context().rowidText(table, sqlite3_last_insert_rowid(db));
+    }
+}
+
+void Statement::runDdl(Session &session, const sql::Translation &t, bool describeOnly)
+{
+    if (describeOnly || t.sqlite.empty())
+        return;
+    // Data definition ends the transaction before and after it, as on the server.
+    session.commit();
+    const int rc = sqlite3_exec(session.db(), t.sqlite.c_str(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        throw session.sqliteError(rc);
+    session.forgetTables();
+}
+
+} // namespace qdsi::engine
