@@ -88,6 +88,8 @@ sql::OraError oraFail(int code, std::string_view argument, int offset)
 
 sql::OraError fromSqlite(sqlite3 *db, int rc, const std::string &owner, bool cancelled)
 {
+    if (db && (rc & 0xff) == sqlite3_errcode(db))
+        rc = sqlite3_extended_errcode(db);
     const int primary = rc & 0xff;
     const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     if (cancelled && (primary == SQLITE_INTERRUPT || primary == SQLITE_BUSY))

@@ -3,6 +3,7 @@
 #include "engine/OraErrors.h"
 
 #include <chrono>
+#include <climits>
 
 namespace qdsi::engine {
 
@@ -34,6 +35,31 @@ void RowLocks::acquire(const RowKey &key, const void *owner, int waitMs,
         if (waitMs > 0 && Clock::now() >= deadline)
             throw oraFail(54);
         // Short slices so that a break is noticed even if its wake-up came just before the wait.
+        m_changed.wait_for(lock, std::chrono::milliseconds(20));
+    }
+}
+
+bool RowLocks::othersHold(const std::string &database, const std::string &table, const void *owner)
+{
+    std::lock_guard lock(m_mutex);
+    for (auto it = m_holder.lower_bound({database, table, INT64_MIN});
+         it != m_holder.end() && it->first.database == database && it->first.table == table; ++it) {
+        if (it->second != owner)
+            return true;
+    }
+    return false;
+}
+
+void RowLocks::waitUntilFree(const RowKey &key, const void *owner,
+                             const std::function<bool()> &broken)
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        const auto it = m_holder.find(key);
+        if (it == m_holder.end() || it->second == owner)
+            return;
+        if (broken && broken())
+            throw oraFail(1013);
         m_changed.wait_for(lock, std::chrono::milliseconds(20));
     }
 }

@@ -34,6 +34,12 @@ public:
     // turns true while waiting.
     void acquire(const RowKey &key, const void *owner, int waitMs, const std::function<bool()> &broken);
 
+    // True when sessions other than `owner` hold locks on rows of the table.
+    bool othersHold(const std::string &database, const std::string &table, const void *owner);
+    // Waits until no other session holds the row (a change must not touch a locked row).
+    // Throws ORA-01013 when `broken` turns true.
+    void waitUntilFree(const RowKey &key, const void *owner, const std::function<bool()> &broken);
+
     // Number of locks held by `owner`, to release down to later.
     size_t mark(const void *owner);
     void releaseAfter(const void *owner, size_t mark);

@@ -292,7 +292,6 @@ void Statement::lockSelectedRows(Session &session, const std::string &table, int
     try {
         for (int64_t rowid : rowids)
             session.lockRow(table, rowid, waitMs);
-        session.beginChange();
     } catch (...) {
         // A statement that fails keeps none of the locks it took.
         RowLocks::instance().releaseAfter(&session, mark);
@@ -376,7 +375,11 @@ void Statement::runDml(Session &session, const sql::Translation &t,
         throw oraFail(24333);
     session.beginChange();
     sqlite3 *db = session.db();
+    const bool mayMeetLocks = t.kind == StatementKind::Update || t.kind == StatementKind::Delete;
+    const std::string table = t.tables.empty() ? dmlTable(sql) : t.tables.front();
     for (ub4 row = rowOffset; row < iterations; ++row) {
+        if (mayMeetLocks && RowLocks::instance().othersHold(session.databasePath(), table, &session))
+            waitForLockedRows(session, table, sql, binds, row);
         sqlite3_reset(m_stmt);
         bindInputs(binds, row);
         bool returned = false;
@@ -408,10 +411,35 @@ void Statement::runDml(Session &session, const sql::Translation &t,
     }
     sqlite3_reset(m_stmt);
     if (t.kind == StatementKind::Insert) {
-        const std::string table = t.tables.empty() ? dmlTable(sql) : t.tables.front();
         if (!table.empty())
             m_lastRowid = session.context().rowidText(table, sqlite3_last_insert_rowid(db));
     }
+}
+
+void Statement::waitForLockedRows(Session &session, const std::string &table,
+                                  const std::string &dml, const std::vector<BoundValue> &binds,
+                                  ub4 row)
+{
+    // The rows the change will touch: its WHERE clause over the table's row ids.
+    const std::string where = whereClause(dml);
+    const std::string probe = "SELECT rowid FROM \"" + table + "\" " + where;
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(session.db(), probe.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return; // the statement itself will report what is wrong with it
+    }
+    for (const BoundValue &b : binds) {
+        if (std::find(m_outTargets.begin(), m_outTargets.end(), b.sqliteIndex) == m_outTargets.end()
+            && b.sqliteIndex <= sqlite3_bind_parameter_count(st))
+            bindInput(st, b.sqliteIndex, b.buffer, row);
+    }
+    std::vector<int64_t> rowids;
+    while (sqlite3_step(st) == SQLITE_ROW)
+        rowids.push_back(sqlite3_column_int64(st, 0));
+    sqlite3_finalize(st);
+    for (int64_t rowid : rowids)
+        RowLocks::instance().waitUntilFree({session.databasePath(), table, rowid}, &session,
+                                           [&session] { return session.broken(); });
 }
 
 void Statement::runDdl(Session &session, const sql::Translation &t, bool describeOnly)

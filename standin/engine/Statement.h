@@ -74,6 +74,8 @@ private:
     void lockSelectedRows(Session &session, const std::string &table, int waitMs);
     void runDml(Session &session, const sql::Translation &t, const std::vector<BoundValue> &binds,
                 ub4 iterations, ub4 rowOffset, bool describeOnly);
+    void waitForLockedRows(Session &session, const std::string &table, const std::string &dml,
+                           const std::vector<BoundValue> &binds, ub4 row);
     void runDdl(Session &session, const sql::Translation &t, bool describeOnly);
 
     std::string m_text;

@@ -135,6 +135,21 @@ std::string dmlTable(std::string_view text)
     return table;
 }
 
+std::string whereClause(std::string_view dml)
+{
+    const std::vector<Token> t = scanSql(dml);
+    size_t start = std::string_view::npos, end = dml.size();
+    for (const Token &token : t) {
+        if (token.depth != 0)
+            continue;
+        if (start == std::string_view::npos && isWord(token, "WHERE"))
+            start = token.offset;
+        else if (start != std::string_view::npos && (isWord(token, "RETURNING") || isWord(token, "RETURN")))
+            end = token.offset;
+    }
+    return start == std::string_view::npos ? std::string() : std::string(dml.substr(start, end - start));
+}
+
 std::optional<std::string> nlsDateFormat(std::string_view text)
 {
     const std::vector<Token> t = scanSql(text);

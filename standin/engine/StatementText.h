@@ -47,6 +47,9 @@ ReturningInto findReturningInto(std::string_view text);
 // Target table of INSERT INTO t / UPDATE t / DELETE [FROM] t.
 std::string dmlTable(std::string_view text);
 
+// The WHERE clause of an UPDATE or DELETE up to its end or RETURNING; empty when it has none.
+std::string whereClause(std::string_view dml);
+
 // The value of NLS_DATE_FORMAT in ALTER SESSION SET ..., if the statement sets it.
 std::optional<std::string> nlsDateFormat(std::string_view text);
 

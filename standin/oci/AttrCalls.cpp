@@ -108,7 +108,6 @@ sword parameterAttribute(ParamDescriptor &param, void *attributep, ub4 *sizep, u
 QDSI_EXPORT sword OCIAttrGet(const void *trgthndlp, ub4 trghndltyp, void *attributep, ub4 *sizep,
                              ub4 attrtype, OCIError *errhp)
 {
-    clearError(errhp);
     switch (trghndltyp) {
     case OCI_HTYPE_STMT:
         if (auto *stmt = handleOf<StmtHandle>(trgthndlp, OCI_HTYPE_STMT))
@@ -158,7 +157,6 @@ QDSI_EXPORT sword OCIAttrGet(const void *trgthndlp, ub4 trghndltyp, void *attrib
 QDSI_EXPORT sword OCIAttrSet(void *trgthndlp, ub4 trghndltyp, void *attributep, ub4 size,
                              ub4 attrtype, OCIError *errhp)
 {
-    clearError(errhp);
     switch (trghndltyp) {
     case OCI_HTYPE_SVCCTX:
         if (auto *service = handleOf<SvcCtxHandle>(trgthndlp, OCI_HTYPE_SVCCTX)) {
