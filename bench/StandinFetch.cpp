@@ -92,10 +92,11 @@ void setUp()
     sqlite3 *db = nullptr;
     sqlite3_open(databaseFile.c_str(), &db);
     sqlite3_busy_timeout(db, 10000);
-    const char *fill = "CREATE TABLE BENCH (ID NUMBER(9), QTY NUMBER(9), NAME VARCHAR2(20), "
-                       "CODE VARCHAR2(20), PRICE NUMBER(10,2));"
-                       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000000) "
-                       "INSERT INTO BENCH SELECT i, i % 97, 'name ' || i, 'C' || (i % 1000), i / 8.0 FROM n;";
+    const char *fill
+        = "CREATE TABLE BENCH (ID NUMBER(9), QTY NUMBER(9), NAME VARCHAR2(20), "
+          "CODE VARCHAR2(20), PRICE NUMBER(10,2));"
+          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000000) "
+          "INSERT INTO BENCH SELECT i, i % 97, 'name ' || i, 'C' || (i % 1000), i / 8.0 FROM n;";
     if (sqlite3_exec(db, fill, nullptr, nullptr, nullptr) != SQLITE_OK) {
         std::fprintf(stderr, "%s\n", sqlite3_errmsg(db));
         std::exit(1);
@@ -113,7 +114,7 @@ void StandinFetch(benchmark::State &state)
     sb2 ind[5][arraySize];
     for (auto _ : state) {
         api.StmtPrepare(stmt, err, reinterpret_cast<const unsigned char *>(query),
-                        static_cast<ub4>(std::strlen(query)), 1, 0);
+            static_cast<ub4>(std::strlen(query)), 1, 0);
         api.StmtExecute(svc, stmt, err, 0, 0, nullptr, nullptr, 0);
         void *d = nullptr;
         api.DefineByPos(stmt, &d, err, 1, id, 4, 3, ind[0], nullptr, nullptr, 0);
@@ -173,7 +174,8 @@ public:
     void ReportRuns(const std::vector<Run> &runs) override
     {
         for (const Run &run : runs) {
-            const double seconds = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            const double seconds
+                = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
             if (run.benchmark_name().rfind("StandinFetch", 0) == 0)
                 standinSeconds = seconds;
             else if (run.benchmark_name().rfind("RawSqlite", 0) == 0)
@@ -196,6 +198,6 @@ int main(int argc, char **argv)
     benchmark::RunSpecifiedBenchmarks(&reporter);
     if (sqliteSeconds > 0)
         std::printf("stand-in fetch / raw sqlite3 loop: %.2f (aim: at most 1.5)\n",
-                    standinSeconds / sqliteSeconds);
+            standinSeconds / sqliteSeconds);
     return 0;
 }

@@ -16,8 +16,8 @@ sword OCIAttrSet(void *, ub4, void *, ub4, ub4, OCIError *);
 sword OCIServerAttach(OCIServer *, OCIError *, const text *, sb4, ub4);
 sword OCISessionBegin(OCISvcCtx *, OCIError *, OCISession *, ub4, ub4);
 sword OCIStmtPrepare(OCIStmt *, OCIError *, const text *, ub4, ub4, ub4);
-sword OCIStmtExecute(OCISvcCtx *, OCIStmt *, OCIError *, ub4, ub4, const OCISnapshot *,
-                     OCISnapshot *, ub4);
+sword OCIStmtExecute(
+    OCISvcCtx *, OCIStmt *, OCIError *, ub4, ub4, const OCISnapshot *, OCISnapshot *, ub4);
 sword OCIErrorGet(void *, ub4, text *, sb4 *, text *, ub4, ub4);
 }
 
@@ -32,7 +32,8 @@ void logOn()
         std::abort();
     setenv("QD_HOME", dir, 1);
     unsetenv("QD_STANDIN_CONFIG");
-    OCIEnvCreate(reinterpret_cast<OCIEnv **>(&env), 1, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
+    OCIEnvCreate(
+        reinterpret_cast<OCIEnv **>(&env), 1, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
     OCIHandleAlloc(env, &err, 2, 0, nullptr);
     OCIHandleAlloc(env, &srv, 8, 0, nullptr);
     OCIHandleAlloc(env, &svc, 3, 0, nullptr);
@@ -44,7 +45,8 @@ void logOn()
     OCIAttrSet(svc, 3, usr, 0, 7, e);
     OCIAttrSet(usr, 9, const_cast<char *>("DEMO"), 4, 22, e);
     OCIAttrSet(usr, 9, const_cast<char *>("DEMO"), 4, 23, e);
-    if (OCISessionBegin(static_cast<OCISvcCtx *>(svc), e, static_cast<OCISession *>(usr), 1, 0) != 0)
+    if (OCISessionBegin(static_cast<OCISvcCtx *>(svc), e, static_cast<OCISession *>(usr), 1, 0)
+        != 0)
         std::abort();
 }
 
@@ -70,8 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static const bool ready = (logOn(), true);
     (void)ready;
     auto *e = static_cast<OCIError *>(err);
-    checkOraError(OCIStmtPrepare(static_cast<OCIStmt *>(stmt), e, data, static_cast<ub4>(size), 1, 0));
+    checkOraError(
+        OCIStmtPrepare(static_cast<OCIStmt *>(stmt), e, data, static_cast<ub4>(size), 1, 0));
     checkOraError(OCIStmtExecute(static_cast<OCISvcCtx *>(svc), static_cast<OCIStmt *>(stmt), e, 0,
-                                 0, nullptr, nullptr, 0x10));
+        0, nullptr, nullptr, 0x10));
     return 0;
 }

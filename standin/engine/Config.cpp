@@ -51,8 +51,8 @@ PasswordState stateNamed(const std::string &value, int line)
         return PasswordState::Expired;
     if (v == "LOCKED")
         return PasswordState::Locked;
-    throw std::runtime_error("line " + std::to_string(line) + ": unknown password state \"" + value
-                             + "\"");
+    throw std::runtime_error(
+        "line " + std::to_string(line) + ": unknown password state \"" + value + "\"");
 }
 
 } // namespace
@@ -88,7 +88,8 @@ std::shared_ptr<Config> Config::parse(const std::string &text, const std::string
             const std::string header = trim(line.substr(1, line.size() - 2));
             const size_t space = header.find(' ');
             const std::string kind = upper(header.substr(0, space));
-            const std::string name = space == std::string::npos ? "" : trim(header.substr(space + 1));
+            const std::string name
+                = space == std::string::npos ? "" : trim(header.substr(space + 1));
             user = nullptr;
             alias = nullptr;
             if (kind == "ALIAS" && !name.empty()) {
@@ -117,7 +118,8 @@ std::shared_ptr<Config> Config::parse(const std::string &text, const std::string
         const std::string value = trim(line.substr(eq + 1));
         if (alias) {
             if (key == "DIRECTORY")
-                alias->directory = value.empty() || value[0] == '/' ? value : baseDirectory + "/" + value;
+                alias->directory
+                    = value.empty() || value[0] == '/' ? value : baseDirectory + "/" + value;
             else if (key == "BANNER")
                 alias->banner = value;
             else if (key == "DEMO")
@@ -149,7 +151,7 @@ std::shared_ptr<Config> Config::parse(const std::string &text, const std::string
 std::shared_ptr<Config> Config::builtIn()
 {
     return parse("[alias DEMO]\ndemo = yes\ndefault = yes\n[user DEMO@DEMO]\npassword = DEMO\n",
-                 programDirectory());
+        programDirectory());
 }
 
 std::shared_ptr<Config> Config::current()

@@ -15,7 +15,7 @@ namespace qdsi::engine {
 enum class PasswordState { Open, Expiring, Grace, Expired, Locked };
 
 struct UserEntry {
-    std::string name;     // upper case unless it was quoted
+    std::string name; // upper case unless it was quoted
     std::string password;
     PasswordState state = PasswordState::Open;
 };
@@ -24,7 +24,7 @@ struct AliasEntry {
     std::string name;
     std::string directory;
     std::string banner = "Oracle Database 19c Enterprise Edition Release 19.0.0.0.0 - Production";
-    bool demo = false;     // create the sample schema on first use
+    bool demo = false; // create the sample schema on first use
     int lockWaitMs = 3000; // bound on waiting for another session's uncommitted change
     std::map<std::string, UserEntry> users; // by name
 };

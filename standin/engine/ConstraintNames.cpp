@@ -59,8 +59,8 @@ std::string nameFromDdl(const std::string &ddl, const std::set<std::string> &col
             continue;
         const std::string name = identifier(t[i + 1]);
         size_t k = i + 2;
-        if (!(isWord(t[k], "UNIQUE") || (isWord(t[k], "PRIMARY") && k + 1 < t.size()
-                                         && isWord(t[k + 1], "KEY"))))
+        if (!(isWord(t[k], "UNIQUE")
+                || (isWord(t[k], "PRIMARY") && k + 1 < t.size() && isWord(t[k + 1], "KEY"))))
             continue;
         k += isWord(t[k], "PRIMARY") ? 2 : 1;
         std::set<std::string> listed;
@@ -85,7 +85,38 @@ std::string literal(const std::string &value)
     return q + "'";
 }
 
+// The named foreign keys of one CREATE TABLE text with the tables they reference.
+std::vector<std::pair<std::string, std::string>> foreignKeys(const std::string &ddl)
+{
+    std::vector<std::pair<std::string, std::string>> keys;
+    const std::vector<Token> t = scanSql(ddl);
+    std::string constraint;
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (t[i].depth == 1 && t[i].text == "," && t[i].kind == Token::Symbol)
+            constraint.clear();
+        else if (isWord(t[i], "CONSTRAINT") && i + 1 < t.size())
+            constraint = identifier(t[i + 1]);
+        else if (isWord(t[i], "REFERENCES") && i + 1 < t.size() && !constraint.empty())
+            keys.emplace_back(constraint, upper(identifier(t[i + 1])));
+    }
+    return keys;
+}
+
 } // namespace
+
+std::string foreignKeyName(sqlite3 *db, const std::string &child, const std::string &parent)
+{
+    std::string sql = "SELECT sql FROM sqlite_master WHERE type = 'table' AND sql IS NOT NULL";
+    if (!child.empty())
+        sql += " AND name = " + literal(child) + " COLLATE NOCASE";
+    for (const std::string &ddl : rows(db, sql, 0)) {
+        for (const auto &[name, referenced] : foreignKeys(ddl)) {
+            if (parent.empty() || referenced == upper(parent))
+                return name;
+        }
+    }
+    return {};
+}
 
 std::string uniqueConstraintName(sqlite3 *db, const std::string &detail)
 {
@@ -109,24 +140,26 @@ std::string uniqueConstraintName(sqlite3 *db, const std::string &detail)
 
     // An index created by CREATE UNIQUE INDEX carries the constraint's name itself.
     for (const std::string &index : rows(db, "PRAGMA index_list(" + quoted(table) + ")", 1)) {
-        const auto origin = rows(db, "SELECT origin FROM pragma_index_list(" + quoted(table)
-                                         + ") WHERE name = " + literal(index),
-                                 0);
+        const auto origin = rows(db,
+            "SELECT origin FROM pragma_index_list(" + quoted(table)
+                + ") WHERE name = " + literal(index),
+            0);
         std::set<std::string> indexed;
         for (const std::string &c : rows(db, "PRAGMA index_info(" + quoted(index) + ")", 2))
             indexed.insert(upper(c));
         if (indexed == columns && !origin.empty() && origin[0] == "c")
             return upper(index);
     }
-    const auto ddl = rows(db, "SELECT sql, rootpage FROM sqlite_master WHERE type = 'table' AND name = "
-                                  + literal(table),
-                          0);
+    const auto ddl = rows(db,
+        "SELECT sql, rootpage FROM sqlite_master WHERE type = 'table' AND name = " + literal(table),
+        0);
     if (!ddl.empty()) {
         const std::string name = nameFromDdl(ddl[0], columns);
         if (!name.empty())
             return name;
     }
-    const auto root = rows(db, "SELECT rootpage FROM sqlite_master WHERE name = " + literal(table), 0);
+    const auto root
+        = rows(db, "SELECT rootpage FROM sqlite_master WHERE name = " + literal(table), 0);
     const std::string number = root.empty() ? "0" : root[0];
     return "SYS_C" + std::string(number.size() < 6 ? 6 - number.size() : 0, '0') + number;
 }

@@ -11,50 +11,53 @@ namespace {
 const std::map<int, std::string_view> &messages()
 {
     static const std::map<int, std::string_view> table = {
-        {1, "unique constraint (%s) violated"},
-        {54, "resource busy and acquire with NOWAIT specified or timeout expired"},
-        {600, "internal error code, arguments: [%s]"},
-        {900, "invalid SQL statement"},
-        {904, "%s: invalid identifier"},
-        {911, "invalid character"},
-        {942, "table or view does not exist"},
-        {955, "name is already used by an existing object"},
-        {988, "missing or invalid password(s)"},
-        {1002, "fetch out of sequence"},
-        {1007, "variable not in select list"},
-        {1008, "not all variables bound"},
-        {1012, "not logged on"},
-        {1013, "user requested cancel of current operation"},
-        {1017, "invalid username/password; logon denied"},
-        {1036, "illegal variable name/number"},
-        {1086, "savepoint '%s' never established in this session or is invalid"},
-        {1400, "cannot insert NULL into (%s)"},
-        {1403, "no data found"},
-        {1405, "fetched column value is NULL"},
-        {1406, "fetched column value was truncated"},
-        {1455, "converting column overflows integer datatype"},
-        {1722, "invalid number"},
-        {1861, "literal does not match format string"},
-        {2289, "sequence does not exist"},
-        {2290, "check constraint (%s) violated"},
-        {2291, "integrity constraint (%s) violated - parent key not found"},
-        {2292, "integrity constraint (%s) violated - child record found"},
-        {3001, "unimplemented feature"},
-        {3113, "end-of-file on communication channel"},
-        {3114, "not connected to ORACLE"},
-        {8002, "sequence %s.CURRVAL is not yet defined in this session"},
-        {12154, "TNS:could not resolve the connect identifier specified"},
-        {24333, "zero iteration count"},
-        {24315, "illegal attribute type"},
-        {24334, "no descriptor for this position"},
-        {24338, "statement handle not executed"},
-        {28000, "the account is locked"},
-        {28001, "the password has expired"},
-        {28002, "the password will expire within 7 days"},
-        {28011, "the account will expire soon; change your password now"},
+        { 1, "unique constraint (%s) violated" },
+        { 54, "resource busy and acquire with NOWAIT specified or timeout expired" },
+        { 600, "internal error code, arguments: [%s]" },
+        { 900, "invalid SQL statement" },
+        { 904, "%s: invalid identifier" },
+        { 911, "invalid character" },
+        { 942, "table or view does not exist" },
+        { 955, "name is already used by an existing object" },
+        { 988, "missing or invalid password(s)" },
+        { 1002, "fetch out of sequence" },
+        { 1007, "variable not in select list" },
+        { 1008, "not all variables bound" },
+        { 1012, "not logged on" },
+        { 1013, "user requested cancel of current operation" },
+        { 1017, "invalid username/password; logon denied" },
+        { 1036, "illegal variable name/number" },
+        { 1086, "savepoint '%s' never established in this session or is invalid" },
+        { 1400, "cannot insert NULL into (%s)" },
+        { 1403, "no data found" },
+        { 1405, "fetched column value is NULL" },
+        { 1406, "fetched column value was truncated" },
+        { 1455, "converting column overflows integer datatype" },
+        { 1722, "invalid number" },
+        { 1861, "literal does not match format string" },
+        { 2289, "sequence does not exist" },
+        { 2290, "check constraint (%s) violated" },
+        { 2291, "integrity constraint (%s) violated - parent key not found" },
+        { 2292, "integrity constraint (%s) violated - child record found" },
+        { 3001, "unimplemented feature" },
+        { 3113, "end-of-file on communication channel" },
+        { 3114, "not connected to ORACLE" },
+        { 8002, "sequence %s.CURRVAL is not yet defined in this session" },
+        { 12154, "TNS:could not resolve the connect identifier specified" },
+        { 24333, "zero iteration count" },
+        { 24315, "illegal attribute type" },
+        { 24334, "no descriptor for this position" },
+        { 24338, "statement handle not executed" },
+        { 28000, "the account is locked" },
+        { 28001, "the password has expired" },
+        { 28002, "the password will expire within 7 days" },
+        { 28011, "the account will expire soon; change your password now" },
     };
     return table;
 }
+
+// SQLite does not say which foreign key failed; the statement names it when it can.
+const char *const unnamedConstraint = "SYS_C000000";
 
 bool startsWith(std::string_view s, std::string_view prefix)
 {
@@ -112,7 +115,7 @@ sql::OraError fromSqlite(sqlite3 *db, int rc, const std::string &owner, bool can
         if (rc == SQLITE_CONSTRAINT_CHECK)
             return oraFail(2290, owner + "." + detail);
         if (rc == SQLITE_CONSTRAINT_FOREIGNKEY)
-            return oraFail(2291, owner + ".FOREIGN_KEY");
+            return oraFail(2291, owner + "." + unnamedConstraint);
         return oraFail(600, message);
     }
     if (startsWith(message, "no such table") || startsWith(message, "no such view"))
@@ -121,7 +124,8 @@ sql::OraError fromSqlite(sqlite3 *db, int rc, const std::string &owner, bool can
         return oraFail(904, "\"" + afterColon(message) + "\"");
     if (message.find("already exists") != std::string::npos)
         return oraFail(955);
-    if (message.find("syntax error") != std::string::npos || message.find("incomplete input") != std::string::npos) {
+    if (message.find("syntax error") != std::string::npos
+        || message.find("incomplete input") != std::string::npos) {
         const int offset = db ? sqlite3_error_offset(db) : -1;
         return oraFail(900, {}, offset > 0 ? offset : 0);
     }

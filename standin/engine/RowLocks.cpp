@@ -13,8 +13,8 @@ RowLocks &RowLocks::instance()
     return registry;
 }
 
-void RowLocks::acquire(const RowKey &key, const void *owner, int waitMs,
-                       const std::function<bool()> &broken)
+void RowLocks::acquire(
+    const RowKey &key, const void *owner, int waitMs, const std::function<bool()> &broken)
 {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
@@ -42,7 +42,7 @@ void RowLocks::acquire(const RowKey &key, const void *owner, int waitMs,
 bool RowLocks::othersHold(const std::string &database, const std::string &table, const void *owner)
 {
     std::lock_guard lock(m_mutex);
-    for (auto it = m_holder.lower_bound({database, table, INT64_MIN});
+    for (auto it = m_holder.lower_bound({ database, table, INT64_MIN });
          it != m_holder.end() && it->first.database == database && it->first.table == table; ++it) {
         if (it->second != owner)
             return true;
@@ -50,8 +50,8 @@ bool RowLocks::othersHold(const std::string &database, const std::string &table,
     return false;
 }
 
-void RowLocks::waitUntilFree(const RowKey &key, const void *owner,
-                             const std::function<bool()> &broken)
+void RowLocks::waitUntilFree(
+    const RowKey &key, const void *owner, const std::function<bool()> &broken)
 {
     std::unique_lock lock(m_mutex);
     for (;;) {

@@ -32,7 +32,8 @@ public:
     // Locks the row for `owner`. waitMs 0 means NOWAIT, negative waits until the holder ends
     // its transaction. Throws OraError: 54 when busy (NOWAIT or time out), 1013 when `broken`
     // turns true while waiting.
-    void acquire(const RowKey &key, const void *owner, int waitMs, const std::function<bool()> &broken);
+    void acquire(
+        const RowKey &key, const void *owner, int waitMs, const std::function<bool()> &broken);
 
     // True when sessions other than `owner` hold locks on rows of the table.
     bool othersHold(const std::string &database, const std::string &table, const void *owner);

@@ -10,10 +10,12 @@
 namespace qdsi::engine {
 
 Session::Session(std::shared_ptr<Config> config, const AliasEntry &alias, std::string user)
-    : m_config(std::move(config)), m_alias(alias), m_user(std::move(user)),
-      m_path(schemaPath(alias, m_user))
+    : m_config(std::move(config))
+    , m_alias(alias)
+    , m_user(std::move(user))
+    , m_path(schemaPath(alias, m_user))
 {
-    static std::atomic<int64_t> sessionIds{100};
+    static std::atomic<int64_t> sessionIds { 100 };
     m_db = openSchema(alias, m_user);
     sqlite3_busy_handler(m_db, &Session::busyHandler, this);
     // Checked every few thousand VM steps, so a break ends even a long-running statement.
@@ -38,7 +40,8 @@ Session::~Session()
     sqlite3_close_v2(m_db);
 }
 
-Session::Call::Call(Session &session, bool roundTrip) : m_session(session)
+Session::Call::Call(Session &session, bool roundTrip)
+    : m_session(session)
 {
     std::lock_guard lock(session.m_callMutex);
     session.m_inCall = true;
@@ -167,7 +170,7 @@ void Session::savepoint(const std::string &name)
 {
     if (m_transaction)
         exec(("SAVEPOINT " + quoted(name)).c_str());
-    m_savepoints.push_back({name, m_transaction, RowLocks::instance().mark(this)});
+    m_savepoints.push_back({ name, m_transaction, RowLocks::instance().mark(this) });
 }
 
 void Session::rollbackToSavepoint(const std::string &name)
@@ -191,7 +194,8 @@ void Session::rollbackToSavepoint(const std::string &name)
 
 void Session::lockRow(const std::string &table, int64_t rowid, int waitMs)
 {
-    RowLocks::instance().acquire({m_path, table, rowid}, this, waitMs, [this] { return broken(); });
+    RowLocks::instance().acquire(
+        { m_path, table, rowid }, this, waitMs, [this] { return broken(); });
 }
 
 int64_t Session::tableNumber(const std::string &table)
@@ -201,8 +205,8 @@ int64_t Session::tableNumber(const std::string &table)
         return known->second;
     sqlite3_stmt *st = nullptr;
     int64_t number = 0;
-    if (sqlite3_prepare_v2(m_db, "SELECT rootpage FROM sqlite_master WHERE name = ?1 COLLATE NOCASE",
-                           -1, &st, nullptr)
+    if (sqlite3_prepare_v2(m_db,
+            "SELECT rootpage FROM sqlite_master WHERE name = ?1 COLLATE NOCASE", -1, &st, nullptr)
         == SQLITE_OK) {
         sqlite3_bind_text(st, 1, table.c_str(), -1, SQLITE_TRANSIENT);
         if (sqlite3_step(st) == SQLITE_ROW)
@@ -256,10 +260,10 @@ int64_t Session::nextval(const std::string &name)
     beginChange();
     sqlite3_stmt *st = nullptr;
     if (sqlite3_prepare_v2(m_db,
-                           "UPDATE QDSI_SEQUENCES SET LAST_NUMBER = CASE WHEN STARTED THEN "
-                           "LAST_NUMBER + INCREMENT_BY ELSE LAST_NUMBER END, STARTED = 1 "
-                           "WHERE NAME = ?1 RETURNING LAST_NUMBER",
-                           -1, &st, nullptr)
+            "UPDATE QDSI_SEQUENCES SET LAST_NUMBER = CASE WHEN STARTED THEN "
+            "LAST_NUMBER + INCREMENT_BY ELSE LAST_NUMBER END, STARTED = 1 "
+            "WHERE NAME = ?1 RETURNING LAST_NUMBER",
+            -1, &st, nullptr)
         != SQLITE_OK) {
         sqlite3_finalize(st);
         throw oraFail(2289);

@@ -88,8 +88,8 @@ public:
     void clearTrace();
     unsigned roundTrips() const { return m_roundTrips.load(); }
     void resetRoundTrips() { m_roundTrips = 0; }
-    std::atomic<bool> blockNextFetch{false};
-    std::atomic<int> rowDelayMs{0};
+    std::atomic<bool> blockNextFetch { false };
+    std::atomic<int> rowDelayMs { 0 };
 
 private:
     static int busyHandler(void *self, int count);
@@ -105,16 +105,16 @@ private:
 
     std::mutex m_callMutex;
     std::condition_variable m_wake;
-    std::atomic<bool> m_inCall{false};
-    std::atomic<bool> m_break{false};
-    std::atomic<unsigned> m_roundTrips{0};
+    std::atomic<bool> m_inCall { false };
+    std::atomic<bool> m_break { false };
+    std::atomic<unsigned> m_roundTrips { 0 };
     std::chrono::steady_clock::time_point m_busySince;
     bool m_lost = false;
     bool m_closed = false;
 
     struct Savepoint {
         std::string name;
-        bool inSqlite;   // taken inside the SQLite transaction (else before its first change)
+        bool inSqlite; // taken inside the SQLite transaction (else before its first change)
         size_t lockMark; // row locks held when it was taken
     };
     bool m_transaction = false;

@@ -43,31 +43,32 @@ std::vector<Token> scanSql(std::string_view s)
                 }
             }
             const size_t end = j < s.size() ? j + 1 : s.size();
-            tokens.push_back({c == '\'' ? Token::Literal : Token::QuotedName, value, i, end, depth});
+            tokens.push_back(
+                { c == '\'' ? Token::Literal : Token::QuotedName, value, i, end, depth });
             i = end;
         } else if ((c == '?' || c == ':') && i + 1 < s.size() && wordChar(s[i + 1])) {
             size_t j = i + 1;
             while (j < s.size() && wordChar(s[j]))
                 ++j;
-            tokens.push_back({Token::Parameter, std::string(s.substr(i, j - i)), i, j, depth});
+            tokens.push_back({ Token::Parameter, std::string(s.substr(i, j - i)), i, j, depth });
             i = j;
         } else if (std::isdigit(static_cast<unsigned char>(c))) {
             size_t j = i;
             while (j < s.size() && (std::isalnum(static_cast<unsigned char>(s[j])) || s[j] == '.'))
                 ++j;
-            tokens.push_back({Token::Number, std::string(s.substr(i, j - i)), i, j, depth});
+            tokens.push_back({ Token::Number, std::string(s.substr(i, j - i)), i, j, depth });
             i = j;
         } else if (wordChar(c)) {
             size_t j = i;
             std::string word;
             while (j < s.size() && wordChar(s[j]))
                 word += static_cast<char>(std::toupper(static_cast<unsigned char>(s[j++])));
-            tokens.push_back({Token::Word, word, i, j, depth});
+            tokens.push_back({ Token::Word, word, i, j, depth });
             i = j;
         } else {
             if (c == ')' && depth > 0)
                 --depth;
-            tokens.push_back({Token::Symbol, std::string(1, c), i, i + 1, depth});
+            tokens.push_back({ Token::Symbol, std::string(1, c), i, i + 1, depth });
             if (c == '(')
                 ++depth;
             ++i;
@@ -83,7 +84,8 @@ bool isWord(const Token &token, std::string_view keyword)
 
 std::string identifier(const Token &token)
 {
-    return token.kind == Token::Word || token.kind == Token::QuotedName ? token.text : std::string();
+    return token.kind == Token::Word || token.kind == Token::QuotedName ? token.text
+                                                                        : std::string();
 }
 
 } // namespace qdsi::engine

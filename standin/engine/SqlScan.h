@@ -12,10 +12,10 @@ namespace qdsi::engine {
 
 struct Token {
     enum Kind { Word, QuotedName, Literal, Number, Parameter, Symbol } kind;
-    std::string text;  // words upper-cased; quoted names without their quotes
-    size_t offset;     // byte offset of the token in the text
-    size_t end;        // byte offset just past the token
-    int depth;         // parentheses open before the token
+    std::string text; // words upper-cased; quoted names without their quotes
+    size_t offset; // byte offset of the token in the text
+    size_t end; // byte offset just past the token
+    int depth; // parentheses open before the token
 };
 
 std::vector<Token> scanSql(std::string_view text);

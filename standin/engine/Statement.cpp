@@ -1,5 +1,6 @@
 #include "engine/Statement.h"
 
+#include "engine/ConstraintNames.h"
 #include "engine/OraErrors.h"
 #include "engine/RowLocks.h"
 #include "engine/StatementText.h"
@@ -65,7 +66,7 @@ void Statement::prepare(std::string text)
         return;
     }
     try {
-        m_classified = sql::translate(m_text, sql::SessionContext{});
+        m_classified = sql::translate(m_text, sql::SessionContext {});
     } catch (const sql::OraError &e) {
         m_classifyError = e;
     }
@@ -100,8 +101,8 @@ void Statement::prepareSqlite(Session &session, const std::string &sql)
     }
     release();
     const char *tail = nullptr;
-    const int rc = sqlite3_prepare_v2(session.db(), sql.c_str(), static_cast<int>(sql.size()),
-                                      &m_stmt, &tail);
+    const int rc = sqlite3_prepare_v2(
+        session.db(), sql.c_str(), static_cast<int>(sql.size()), &m_stmt, &tail);
     if (rc != SQLITE_OK) {
         sql::OraError e = session.sqliteError(rc);
         m_parseErrorOffset = e.offset;
@@ -119,15 +120,15 @@ void Statement::prepareSqlite(Session &session, const std::string &sql)
 void Statement::bindInputs(const std::vector<BoundValue> &binds, size_t row)
 {
     for (const BoundValue &b : binds) {
-        if (std::find(m_outTargets.begin(), m_outTargets.end(), b.sqliteIndex) == m_outTargets.end())
+        if (std::find(m_outTargets.begin(), m_outTargets.end(), b.sqliteIndex)
+            == m_outTargets.end())
             bindInput(m_stmt, b.sqliteIndex, b.buffer, row);
     }
 }
 
 FetchResult Statement::execute(Session &session, const std::vector<BoundValue> &binds,
-                               const std::vector<std::optional<ClientBuffer>> &defines,
-                               ub4 iterations, ub4 rowOffset, bool describeOnly,
-                               bool commitOnSuccess)
+    const std::vector<std::optional<ClientBuffer>> &defines, ub4 iterations, ub4 rowOffset,
+    bool describeOnly, bool commitOnSuccess)
 {
     session.checkConnection();
     m_rowCount = m_rowsFetched = 0;
@@ -170,7 +171,7 @@ FetchResult Statement::execute(Session &session, const std::vector<BoundValue> &
     // Every placeholder must have a value before the server runs the statement.
     for (const sql::Placeholder &p : t.placeholders) {
         const bool bound = std::any_of(binds.begin(), binds.end(),
-                                       [&](const BoundValue &b) { return b.sqliteIndex == p.sqliteIndex; });
+            [&](const BoundValue &b) { return b.sqliteIndex == p.sqliteIndex; });
         if (!bound)
             throw oraFail(1008);
     }
@@ -240,7 +241,7 @@ FetchResult Statement::execute(Session &session, const std::vector<BoundValue> &
 }
 
 void Statement::runSelect(Session &session, const sql::Translation &t,
-                          const std::vector<BoundValue> &binds, bool describeOnly)
+    const std::vector<BoundValue> &binds, bool describeOnly)
 {
     std::string sql = t.sqlite;
     LockClause lock;
@@ -268,7 +269,7 @@ void Statement::runSelect(Session &session, const sql::Translation &t,
     m_columns.assign(all.begin() + std::min<size_t>(m_hiddenColumns, all.size()), all.end());
     m_styles.clear();
     for (const auto &c : m_columns)
-        m_styles.push_back({c.dataType, session.context().dateFormat});
+        m_styles.push_back({ c.dataType, session.context().dateFormat });
     if (describeOnly)
         return;
     if (lock.present) {
@@ -299,8 +300,8 @@ void Statement::lockSelectedRows(Session &session, const std::string &table, int
     }
 }
 
-FetchResult Statement::fetch(Session &session, const std::vector<std::optional<ClientBuffer>> &defines,
-                             ub4 rows)
+FetchResult Statement::fetch(
+    Session &session, const std::vector<std::optional<ClientBuffer>> &defines, ub4 rows)
 {
     FetchResult result;
     if (!m_fetching)
@@ -330,8 +331,8 @@ FetchResult Statement::fetch(Session &session, const std::vector<std::optional<C
             for (size_t c = 0; c < n; ++c) {
                 if (!defines[c])
                     continue;
-                const int code = storeOutput(m_stmt, static_cast<int>(c) + m_hiddenColumns,
-                                             m_styles[c], *defines[c], r);
+                const int code = storeOutput(
+                    m_stmt, static_cast<int>(c) + m_hiddenColumns, m_styles[c], *defines[c], r);
                 if (ub2 *rcode = defines[c]->codeAt(r))
                     *rcode = static_cast<ub2>(code);
                 if (code == 1406)
@@ -358,8 +359,7 @@ FetchResult Statement::fetch(Session &session, const std::vector<std::optional<C
 }
 
 void Statement::runDml(Session &session, const sql::Translation &t,
-                       const std::vector<BoundValue> &binds, ub4 iterations, ub4 rowOffset,
-                       bool describeOnly)
+    const std::vector<BoundValue> &binds, ub4 iterations, ub4 rowOffset, bool describeOnly)
 {
     std::string sql = t.sqlite;
     const ReturningInto returning = findReturningInto(sql);
@@ -378,7 +378,8 @@ void Statement::runDml(Session &session, const sql::Translation &t,
     const bool mayMeetLocks = t.kind == StatementKind::Update || t.kind == StatementKind::Delete;
     const std::string table = t.tables.empty() ? dmlTable(sql) : t.tables.front();
     for (ub4 row = rowOffset; row < iterations; ++row) {
-        if (mayMeetLocks && RowLocks::instance().othersHold(session.databasePath(), table, &session))
+        if (mayMeetLocks
+            && RowLocks::instance().othersHold(session.databasePath(), table, &session))
             waitForLockedRows(session, table, sql, binds, row);
         sqlite3_reset(m_stmt);
         bindInputs(binds, row);
@@ -387,23 +388,23 @@ void Statement::runDml(Session &session, const sql::Translation &t,
         while ((rc = sqlite3_step(m_stmt)) == SQLITE_ROW) {
             // RETURNING ... INTO: the row's values go to the OUT binds of this iteration.
             for (size_t k = 0; k < m_outTargets.size(); ++k) {
-                const auto bind = std::find_if(binds.begin(), binds.end(), [&](const BoundValue &b) {
-                    return b.sqliteIndex == m_outTargets[k];
-                });
+                const auto bind = std::find_if(binds.begin(), binds.end(),
+                    [&](const BoundValue &b) { return b.sqliteIndex == m_outTargets[k]; });
                 if (bind != binds.end() && static_cast<int>(k) < sqlite3_column_count(m_stmt))
-                    storeOutput(m_stmt, static_cast<int>(k), {1, session.context().dateFormat},
-                                bind->buffer, row);
+                    storeOutput(m_stmt, static_cast<int>(k), { 1, session.context().dateFormat },
+                        bind->buffer, row);
             }
             returned = true;
         }
         if (rc != SQLITE_DONE) {
             sql::OraError e = session.sqliteError(rc);
             sqlite3_reset(m_stmt);
-            throw e;
+            throw e.code == 2291 ? foreignKeyError(session, t.kind, table) : e;
         }
         if (!returned) {
             for (const BoundValue &b : binds)
-                if (std::find(m_outTargets.begin(), m_outTargets.end(), b.sqliteIndex) != m_outTargets.end())
+                if (std::find(m_outTargets.begin(), m_outTargets.end(), b.sqliteIndex)
+                    != m_outTargets.end())
                     if (sb2 *ind = b.buffer.indicatorAt(row))
                         *ind = -1;
         }
@@ -417,8 +418,7 @@ void Statement::runDml(Session &session, const sql::Translation &t,
 }
 
 void Statement::waitForLockedRows(Session &session, const std::string &table,
-                                  const std::string &dml, const std::vector<BoundValue> &binds,
-                                  ub4 row)
+    const std::string &dml, const std::vector<BoundValue> &binds, ub4 row)
 {
     // The rows the change will touch: its WHERE clause over the table's row ids.
     const std::string where = whereClause(dml);
@@ -438,8 +438,20 @@ void Statement::waitForLockedRows(Session &session, const std::string &table,
         rowids.push_back(sqlite3_column_int64(st, 0));
     sqlite3_finalize(st);
     for (int64_t rowid : rowids)
-        RowLocks::instance().waitUntilFree({session.databasePath(), table, rowid}, &session,
-                                           [&session] { return session.broken(); });
+        RowLocks::instance().waitUntilFree({ session.databasePath(), table, rowid }, &session,
+            [&session] { return session.broken(); });
+}
+
+sql::OraError Statement::foreignKeyError(Session &session, sql::StatementKind kind,
+                                        const std::string &table) const
+{
+    // A delete meets child rows of the table; an insert or update misses a parent row.
+    const bool parentSide = kind == StatementKind::Delete;
+    std::string name = parentSide ? foreignKeyName(session.db(), {}, table)
+                                  : foreignKeyName(session.db(), table, {});
+    if (name.empty())
+        name = "SYS_C000000";
+    return oraFail(parentSide ? 2292 : 2291, session.user() + "." + name);
 }
 
 void Statement::runDdl(Session &session, const sql::Translation &t, bool describeOnly)

@@ -24,7 +24,7 @@ struct BoundValue {
 struct FetchResult {
     ub4 rows = 0;
     bool exhausted = false; // fewer rows than asked for
-    int warning = 0;        // 1406 when a value was truncated
+    int warning = 0; // 1406 when a value was truncated
 };
 
 class Statement {
@@ -50,10 +50,10 @@ public:
     // with iterations > 0 the first rows go into the defines. Throws OraError; rowCount() tells
     // how many rows were processed before a failure.
     FetchResult execute(Session &session, const std::vector<BoundValue> &binds,
-                        const std::vector<std::optional<ClientBuffer>> &defines, ub4 iterations,
-                        ub4 rowOffset, bool describeOnly, bool commitOnSuccess);
-    FetchResult fetch(Session &session, const std::vector<std::optional<ClientBuffer>> &defines,
-                      ub4 rows);
+        const std::vector<std::optional<ClientBuffer>> &defines, ub4 iterations, ub4 rowOffset,
+        bool describeOnly, bool commitOnSuccess);
+    FetchResult fetch(
+        Session &session, const std::vector<std::optional<ClientBuffer>> &defines, ub4 rows);
 
     const std::vector<sql::ColumnDescription> &columns() const { return m_columns; }
     ub4 rowCount() const { return m_rowCount; }
@@ -70,12 +70,14 @@ private:
     void prepareSqlite(Session &session, const std::string &sql);
     void bindInputs(const std::vector<BoundValue> &binds, size_t row);
     void runSelect(Session &session, const sql::Translation &t,
-                   const std::vector<BoundValue> &binds, bool describeOnly);
+        const std::vector<BoundValue> &binds, bool describeOnly);
     void lockSelectedRows(Session &session, const std::string &table, int waitMs);
     void runDml(Session &session, const sql::Translation &t, const std::vector<BoundValue> &binds,
-                ub4 iterations, ub4 rowOffset, bool describeOnly);
+        ub4 iterations, ub4 rowOffset, bool describeOnly);
     void waitForLockedRows(Session &session, const std::string &table, const std::string &dml,
-                           const std::vector<BoundValue> &binds, ub4 row);
+        const std::vector<BoundValue> &binds, ub4 row);
+    sql::OraError foreignKeyError(Session &session, sql::StatementKind kind,
+                                  const std::string &table) const;
     void runDdl(Session &session, const sql::Translation &t, bool describeOnly);
 
     std::string m_text;

@@ -12,9 +12,8 @@ TransactionControl transactionControl(std::string_view text)
     const std::vector<Token> t = scanSql(text);
     TransactionControl result;
     size_t i = 0;
-    const auto end = [&](size_t k) {
-        return k == t.size() || (k + 1 == t.size() && t[k].text == ";");
-    };
+    const auto end
+        = [&](size_t k) { return k == t.size() || (k + 1 == t.size() && t[k].text == ";"); };
     if (t.empty())
         return result;
     if (isWord(t[0], "COMMIT")) {
@@ -63,9 +62,9 @@ LockClause findForUpdate(std::string_view text)
 
 LockTarget lockTarget(std::string_view text)
 {
-    static const std::set<std::string> notAlias = {
-        "WHERE", "GROUP", "ORDER", "HAVING", "JOIN", "INNER", "LEFT", "RIGHT", "FULL", "CROSS",
-        "NATURAL", "UNION", "INTERSECT", "EXCEPT", "MINUS", "FOR", "CONNECT", "START", "ON", "USING"};
+    static const std::set<std::string> notAlias = { "WHERE", "GROUP", "ORDER", "HAVING", "JOIN",
+        "INNER", "LEFT", "RIGHT", "FULL", "CROSS", "NATURAL", "UNION", "INTERSECT", "EXCEPT",
+        "MINUS", "FOR", "CONNECT", "START", "ON", "USING" };
     const std::vector<Token> t = scanSql(text);
     LockTarget target;
     size_t i = 0;
@@ -99,7 +98,8 @@ ReturningInto findReturningInto(std::string_view text)
     const std::vector<Token> t = scanSql(text);
     ReturningInto result;
     size_t i = 0;
-    while (i < t.size() && !(t[i].depth == 0 && (isWord(t[i], "RETURNING") || isWord(t[i], "RETURN"))))
+    while (
+        i < t.size() && !(t[i].depth == 0 && (isWord(t[i], "RETURNING") || isWord(t[i], "RETURN"))))
         ++i;
     while (i < t.size() && !(t[i].depth == 0 && isWord(t[i], "INTO")))
         ++i;
@@ -144,17 +144,20 @@ std::string whereClause(std::string_view dml)
             continue;
         if (start == std::string_view::npos && isWord(token, "WHERE"))
             start = token.offset;
-        else if (start != std::string_view::npos && (isWord(token, "RETURNING") || isWord(token, "RETURN")))
+        else if (start != std::string_view::npos
+            && (isWord(token, "RETURNING") || isWord(token, "RETURN")))
             end = token.offset;
     }
-    return start == std::string_view::npos ? std::string() : std::string(dml.substr(start, end - start));
+    return start == std::string_view::npos ? std::string()
+                                           : std::string(dml.substr(start, end - start));
 }
 
 std::optional<std::string> nlsDateFormat(std::string_view text)
 {
     const std::vector<Token> t = scanSql(text);
     for (size_t i = 0; i + 2 < t.size(); ++i) {
-        if (isWord(t[i], "NLS_DATE_FORMAT") && t[i + 1].text == "=" && t[i + 2].kind == Token::Literal)
+        if (isWord(t[i], "NLS_DATE_FORMAT") && t[i + 1].text == "="
+            && t[i + 2].kind == Token::Literal)
             return t[i + 2].text;
     }
     return std::nullopt;

@@ -14,8 +14,9 @@ using namespace qdsi::oci;
 
 sb2 *ClientBuffer::indicatorAt(size_t i) const
 {
-    return indicator ? reinterpret_cast<sb2 *>(reinterpret_cast<char *>(indicator) + i * indicatorSkip)
-                     : nullptr;
+    return indicator
+        ? reinterpret_cast<sb2 *>(reinterpret_cast<char *>(indicator) + i * indicatorSkip)
+        : nullptr;
 }
 
 ub2 *ClientBuffer::lengthAt(size_t i) const
@@ -26,9 +27,8 @@ ub2 *ClientBuffer::lengthAt(size_t i) const
 
 ub2 *ClientBuffer::codeAt(size_t i) const
 {
-    return returnCode
-        ? reinterpret_cast<ub2 *>(reinterpret_cast<char *>(returnCode) + i * codeSkip)
-        : nullptr;
+    return returnCode ? reinterpret_cast<ub2 *>(reinterpret_cast<char *>(returnCode) + i * codeSkip)
+                      : nullptr;
 }
 
 std::string dateFromBytes(const unsigned char *b)
@@ -36,7 +36,7 @@ std::string dateFromBytes(const unsigned char *b)
     char text[32];
     const int year = (b[0] - 100) * 100 + (b[1] - 100);
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, b[2], b[3], b[4] - 1,
-                  b[5] - 1, b[6] - 1);
+        b[5] - 1, b[6] - 1);
     return text;
 }
 
@@ -133,8 +133,9 @@ void bindInput(sqlite3_stmt *st, int index, const ClientBuffer &b, size_t row)
     case SQLT_DAT:
         if (size < 7)
             throw oraFail(3001);
-        sqlite3_bind_text(st, index, dateFromBytes(reinterpret_cast<const unsigned char *>(p)).c_str(),
-                          -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, index,
+            dateFromBytes(reinterpret_cast<const unsigned char *>(p)).c_str(), -1,
+            SQLITE_TRANSIENT);
         return;
     case SQLT_BIN:
     case SQLT_LBI: {
@@ -202,8 +203,8 @@ double columnNumber(sqlite3_stmt *st, int column)
 }
 
 // Copies text into a character buffer; returns 1406 when it had to be cut.
-int storeText(const std::string &text, const ClientBuffer &b, size_t row, size_t prefix, bool zero,
-              bool pad)
+int storeText(
+    const std::string &text, const ClientBuffer &b, size_t row, size_t prefix, bool zero, bool pad)
 {
     char *p = static_cast<char *>(b.element(row));
     const size_t size = b.size > 0 ? static_cast<size_t>(b.size) : 0;
@@ -264,8 +265,8 @@ int storeInteger(double value, const ClientBuffer &b, size_t row, bool isUnsigne
 
 } // namespace
 
-int storeOutput(sqlite3_stmt *st, int column, const ColumnStyle &style, const ClientBuffer &b,
-                size_t row)
+int storeOutput(
+    sqlite3_stmt *st, int column, const ColumnStyle &style, const ClientBuffer &b, size_t row)
 {
     sb2 *ind = b.indicatorAt(row);
     if (sqlite3_column_type(st, column) == SQLITE_NULL) {

@@ -18,7 +18,7 @@ struct ClientBuffer {
     sb4 size = 0;
     ub2 type = 0;
     sb2 *indicator = nullptr;
-    ub2 *length = nullptr;     // actual length (bind) / returned length (define)
+    ub2 *length = nullptr; // actual length (bind) / returned length (define)
     ub2 *returnCode = nullptr; // per element column return code
     ub4 skip = 0, indicatorSkip = sizeof(sb2), lengthSkip = sizeof(ub2), codeSkip = sizeof(ub2);
     ub4 *currentElements = nullptr; // PL/SQL tables
@@ -38,7 +38,7 @@ void bindInput(sqlite3_stmt *statement, int index, const ClientBuffer &buffer, s
 
 // How a column's values are to be shown as text.
 struct ColumnStyle {
-    int oracleType = 1;     // 12 DATE: in the date format; 23 RAW: upper-case hex
+    int oracleType = 1; // 12 DATE: in the date format; 23 RAW: upper-case hex
     std::string dateFormat; // the session's NLS_DATE_FORMAT
 };
 
@@ -46,6 +46,6 @@ struct ColumnStyle {
 // column's ORA code: 1406 truncated (the value still arrives), 1405 null without an indicator.
 // Throws OraError for a value that cannot be converted (1722, 1861, 3001).
 int storeOutput(sqlite3_stmt *statement, int column, const ColumnStyle &style,
-                const ClientBuffer &buffer, size_t row);
+    const ClientBuffer &buffer, size_t row);
 
 } // namespace qdsi::engine

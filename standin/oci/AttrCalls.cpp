@@ -75,8 +75,8 @@ sword statementAttribute(StmtHandle &stmt, void *attributep, ub4 *sizep, ub4 att
     }
 }
 
-sword parameterAttribute(ParamDescriptor &param, void *attributep, ub4 *sizep, ub4 attr,
-                         OCIError *errhp)
+sword parameterAttribute(
+    ParamDescriptor &param, void *attributep, ub4 *sizep, ub4 attr, OCIError *errhp)
 {
     static const std::string empty;
     const sql::ColumnDescription &c = param.column;
@@ -97,7 +97,8 @@ sword parameterAttribute(ParamDescriptor &param, void *attributep, ub4 *sizep, u
     case OCI_ATTR_SCHEMA_NAME:
         return putText(attributep, sizep, empty);
     case OCI_ATTR_CHAR_SIZE:
-        return put<ub2>(attributep, sizep, static_cast<ub2>(c.dataType == 1 || c.dataType == 96 ? c.dataSize : 0));
+        return put<ub2>(attributep, sizep,
+            static_cast<ub2>(c.dataType == 1 || c.dataType == 96 ? c.dataSize : 0));
     default:
         return fail(errhp, 24315);
     }
@@ -106,7 +107,7 @@ sword parameterAttribute(ParamDescriptor &param, void *attributep, ub4 *sizep, u
 } // namespace
 
 QDSI_EXPORT sword OCIAttrGet(const void *trgthndlp, ub4 trghndltyp, void *attributep, ub4 *sizep,
-                             ub4 attrtype, OCIError *errhp)
+    ub4 attrtype, OCIError *errhp)
 {
     switch (trghndltyp) {
     case OCI_HTYPE_STMT:
@@ -154,8 +155,8 @@ QDSI_EXPORT sword OCIAttrGet(const void *trgthndlp, ub4 trghndltyp, void *attrib
     return OCI_INVALID_HANDLE;
 }
 
-QDSI_EXPORT sword OCIAttrSet(void *trgthndlp, ub4 trghndltyp, void *attributep, ub4 size,
-                             ub4 attrtype, OCIError *errhp)
+QDSI_EXPORT sword OCIAttrSet(
+    void *trgthndlp, ub4 trghndltyp, void *attributep, ub4 size, ub4 attrtype, OCIError *errhp)
 {
     switch (trghndltyp) {
     case OCI_HTYPE_SVCCTX:

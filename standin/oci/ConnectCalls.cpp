@@ -30,8 +30,8 @@ engine::Session &sessionOf(SvcCtxHandle &service)
 
 } // namespace
 
-QDSI_EXPORT sword OCIServerAttach(OCIServer *srvhp, OCIError *errhp, const text *dblink,
-                                  sb4 dblink_len, ub4)
+QDSI_EXPORT sword OCIServerAttach(
+    OCIServer *srvhp, OCIError *errhp, const text *dblink, sb4 dblink_len, ub4)
 {
     auto *server = handleOf<ServerHandle>(srvhp, OCI_HTYPE_SERVER);
     if (!server)
@@ -62,8 +62,8 @@ QDSI_EXPORT sword OCIServerDetach(OCIServer *srvhp, OCIError *errhp, ub4)
     return OCI_SUCCESS;
 }
 
-QDSI_EXPORT sword OCISessionBegin(OCISvcCtx *svchp, OCIError *errhp, OCISession *usrhp, ub4 credt,
-                                  ub4)
+QDSI_EXPORT sword OCISessionBegin(
+    OCISvcCtx *svchp, OCIError *errhp, OCISession *usrhp, ub4 credt, ub4)
 {
     auto *service = handleOf<SvcCtxHandle>(svchp, OCI_HTYPE_SVCCTX);
     auto *user = handleOf<SessionHandle>(usrhp, OCI_HTYPE_SESSION);
@@ -85,7 +85,8 @@ QDSI_EXPORT sword OCISessionEnd(OCISvcCtx *svchp, OCIError *errhp, OCISession *u
     auto *service = handleOf<SvcCtxHandle>(svchp, OCI_HTYPE_SVCCTX);
     if (!service)
         return OCI_INVALID_HANDLE;
-    SessionHandle *user = usrhp ? handleOf<SessionHandle>(usrhp, OCI_HTYPE_SESSION) : service->session;
+    SessionHandle *user
+        = usrhp ? handleOf<SessionHandle>(usrhp, OCI_HTYPE_SESSION) : service->session;
     if (!user)
         return OCI_INVALID_HANDLE;
     std::lock_guard lock(service->callLock);
@@ -95,8 +96,8 @@ QDSI_EXPORT sword OCISessionEnd(OCISvcCtx *svchp, OCIError *errhp, OCISession *u
 }
 
 QDSI_EXPORT sword OCIPasswordChange(OCISvcCtx *svchp, OCIError *errhp, const text *user_name,
-                                    ub4 usernm_len, const text *opasswd, ub4 opasswd_len,
-                                    const text *npasswd, ub4 npasswd_len, ub4 mode)
+    ub4 usernm_len, const text *opasswd, ub4 opasswd_len, const text *npasswd, ub4 npasswd_len,
+    ub4 mode)
 {
     auto *service = handleOf<SvcCtxHandle>(svchp, OCI_HTYPE_SVCCTX);
     if (!service)
@@ -138,8 +139,8 @@ QDSI_EXPORT sword OCIPasswordChange(OCISvcCtx *svchp, OCIError *errhp, const tex
     });
 }
 
-QDSI_EXPORT sword OCIServerVersion(void *hndlp, OCIError *errhp, text *bufp, ub4 bufsz,
-                                   ub1 hndltype)
+QDSI_EXPORT sword OCIServerVersion(
+    void *hndlp, OCIError *errhp, text *bufp, ub4 bufsz, ub1 hndltype)
 {
     const ServerHandle *server = nullptr;
     if (hndltype == OCI_HTYPE_SERVER)

@@ -111,7 +111,7 @@ QDSI_EXPORT sword OCIInitialize(ub4, void *, OCIMallocFn, OCIReallocFn, OCIFreeF
 }
 
 QDSI_EXPORT sword OCIEnvCreate(OCIEnv **envhpp, ub4, void *, OCIMallocFn, OCIReallocFn, OCIFreeFn,
-                               size_t xtramem_sz, void **usrmempp)
+    size_t xtramem_sz, void **usrmempp)
 {
     return createEnvironment(envhpp, xtramem_sz, usrmempp);
 }
@@ -121,8 +121,8 @@ QDSI_EXPORT sword OCIEnvInit(OCIEnv **envhpp, ub4, size_t xtramem_sz, void **usr
     return createEnvironment(envhpp, xtramem_sz, usrmempp);
 }
 
-QDSI_EXPORT sword OCIHandleAlloc(const void *parenth, void **hndlpp, ub4 type, size_t xtramem_sz,
-                                 void **usrmempp)
+QDSI_EXPORT sword OCIHandleAlloc(
+    const void *parenth, void **hndlpp, ub4 type, size_t xtramem_sz, void **usrmempp)
 {
     return adopt(parenth, hndlpp, newHandle(type), xtramem_sz, usrmempp);
 }
@@ -139,8 +139,8 @@ QDSI_EXPORT sword OCIHandleFree(void *hndlp, ub4 type)
     return release(hndlp, type);
 }
 
-QDSI_EXPORT sword OCIDescriptorAlloc(const void *parenth, void **descpp, ub4 type,
-                                     size_t xtramem_sz, void **usrmempp)
+QDSI_EXPORT sword OCIDescriptorAlloc(
+    const void *parenth, void **descpp, ub4 type, size_t xtramem_sz, void **usrmempp)
 {
     return adopt(parenth, descpp, newDescriptor(type), xtramem_sz, usrmempp);
 }
@@ -150,15 +150,16 @@ QDSI_EXPORT sword OCIDescriptorFree(void *descp, ub4 type)
     return release(descp, type);
 }
 
-QDSI_EXPORT sword OCIErrorGet(void *hndlp, ub4 recordno, text *sqlstate, sb4 *errcodep, text *bufp,
-                              ub4 bufsiz, ub4 type)
+QDSI_EXPORT sword OCIErrorGet(
+    void *hndlp, ub4 recordno, text *sqlstate, sb4 *errcodep, text *bufp, ub4 bufsiz, ub4 type)
 {
     if (type != OCI_HTYPE_ERROR && type != OCI_HTYPE_ENV)
         return OCI_INVALID_HANDLE;
     auto *err = handleOf<ErrorHandle>(hndlp, OCI_HTYPE_ERROR);
     if (!err)
-        return type == OCI_HTYPE_ENV && handleOf<EnvHandle>(hndlp, OCI_HTYPE_ENV) ? OCI_NO_DATA
-                                                                                 : OCI_INVALID_HANDLE;
+        return type == OCI_HTYPE_ENV && handleOf<EnvHandle>(hndlp, OCI_HTYPE_ENV)
+            ? OCI_NO_DATA
+            : OCI_INVALID_HANDLE;
     std::lock_guard lock(err->mutex);
     if (recordno != 1 || err->code == 0)
         return OCI_NO_DATA;

@@ -28,26 +28,38 @@ struct Handle {
     EnvHandle *env = nullptr;
     std::vector<char> userMemory; // the extra memory a caller may ask for at allocation
 
-    explicit Handle(ub4 handleType) : type(handleType) {}
+    explicit Handle(ub4 handleType)
+        : type(handleType)
+    {
+    }
     virtual ~Handle() { marker = 0; }
 };
 
 struct EnvHandle : Handle {
-    EnvHandle() : Handle(OCI_HTYPE_ENV) {}
+    EnvHandle()
+        : Handle(OCI_HTYPE_ENV)
+    {
+    }
     ~EnvHandle() override;
     std::mutex mutex;
     std::set<Handle *> children;
 };
 
 struct ErrorHandle : Handle {
-    ErrorHandle() : Handle(OCI_HTYPE_ERROR) {}
+    ErrorHandle()
+        : Handle(OCI_HTYPE_ERROR)
+    {
+    }
     std::mutex mutex;
     int code = 0;
     std::string text;
 };
 
 struct ServerHandle : Handle {
-    ServerHandle() : Handle(OCI_HTYPE_SERVER) {}
+    ServerHandle()
+        : Handle(OCI_HTYPE_SERVER)
+    {
+    }
     std::shared_ptr<engine::Config> config;
     const engine::AliasEntry *alias = nullptr;
 };
@@ -55,7 +67,10 @@ struct ServerHandle : Handle {
 struct SvcCtxHandle;
 
 struct SessionHandle : Handle {
-    SessionHandle() : Handle(OCI_HTYPE_SESSION) {}
+    SessionHandle()
+        : Handle(OCI_HTYPE_SESSION)
+    {
+    }
     ~SessionHandle() override;
     std::string userName;
     std::string password;
@@ -63,7 +78,10 @@ struct SessionHandle : Handle {
 };
 
 struct SvcCtxHandle : Handle {
-    SvcCtxHandle() : Handle(OCI_HTYPE_SVCCTX) {}
+    SvcCtxHandle()
+        : Handle(OCI_HTYPE_SVCCTX)
+    {
+    }
     ServerHandle *server = nullptr;
     SessionHandle *session = nullptr;
     // Calls on one service context run one at a time; OCIBreak does not take this lock.
@@ -74,36 +92,54 @@ struct SvcCtxHandle : Handle {
 struct StmtHandle;
 
 struct BindHandle : Handle {
-    BindHandle() : Handle(OCI_HTYPE_BIND) {}
+    BindHandle()
+        : Handle(OCI_HTYPE_BIND)
+    {
+    }
     StmtHandle *statement = nullptr;
-    engine::BoundValue value{0, {}};
+    engine::BoundValue value { 0, {} };
 };
 
 struct DefineHandle : Handle {
-    DefineHandle() : Handle(OCI_HTYPE_DEFINE) {}
+    DefineHandle()
+        : Handle(OCI_HTYPE_DEFINE)
+    {
+    }
     StmtHandle *statement = nullptr;
     ub4 position = 0;
     engine::ClientBuffer buffer;
 };
 
 struct ParamDescriptor : Handle {
-    ParamDescriptor() : Handle(OCI_DTYPE_PARAM) {}
+    ParamDescriptor()
+        : Handle(OCI_DTYPE_PARAM)
+    {
+    }
     sql::ColumnDescription column;
 };
 
 struct RowidDescriptor : Handle {
-    RowidDescriptor() : Handle(OCI_DTYPE_ROWID) {}
+    RowidDescriptor()
+        : Handle(OCI_DTYPE_ROWID)
+    {
+    }
     std::string text;
 };
 
 // Handles and descriptors the stand-in accepts but does not use yet (transaction, describe,
 // LOB and date-time descriptors, session pools).
 struct PlainHandle : Handle {
-    explicit PlainHandle(ub4 handleType) : Handle(handleType) {}
+    explicit PlainHandle(ub4 handleType)
+        : Handle(handleType)
+    {
+    }
 };
 
 struct StmtHandle : Handle {
-    StmtHandle() : Handle(OCI_HTYPE_STMT) {}
+    StmtHandle()
+        : Handle(OCI_HTYPE_STMT)
+    {
+    }
     engine::Statement statement;
     std::vector<std::unique_ptr<BindHandle>> binds;
     std::vector<std::unique_ptr<DefineHandle>> defines;
@@ -138,8 +174,8 @@ template <class F> sword guarded(OCIError *errhp, F &&body)
     } catch (const sql::OraError &e) {
         return fail(errhp, e);
     } catch (const std::exception &e) {
-        return fail(errhp, sql::oraError(600, std::string("internal error code, arguments: [")
-                                                  + e.what() + "]"));
+        return fail(errhp,
+            sql::oraError(600, std::string("internal error code, arguments: [") + e.what() + "]"));
     } catch (...) {
         return fail(errhp, 600);
     }

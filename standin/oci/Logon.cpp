@@ -13,15 +13,14 @@ using engine::PasswordState;
 
 namespace {
 
-std::atomic<int> injectedLogonError{0};
+std::atomic<int> injectedLogonError { 0 };
 
 bool samePassword(const std::string &a, const std::string &b)
 {
     // Passwords compare without regard to case, as with case-insensitive logons on the server.
     return a.size() == b.size()
-        && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::toupper(x) == std::toupper(y);
-           });
+        && std::equal(a.begin(), a.end(), b.begin(),
+            [](unsigned char x, unsigned char y) { return std::toupper(x) == std::toupper(y); });
 }
 
 } // namespace
@@ -36,13 +35,13 @@ std::string foldUserName(const std::string &written)
     if (written.size() >= 2 && written.front() == '"' && written.back() == '"')
         return written.substr(1, written.size() - 2);
     std::string name = written;
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return std::toupper(c); });
+    std::transform(
+        name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::toupper(c); });
     return name;
 }
 
-int beginSession(SvcCtxHandle &service, SessionHandle &user, const std::string &password,
-                 bool allowExpired)
+int beginSession(
+    SvcCtxHandle &service, SessionHandle &user, const std::string &password, bool allowExpired)
 {
     if (const int injected = injectedLogonError.exchange(0))
         throw oraFail(injected);

@@ -11,8 +11,8 @@ void failNextLogon(int code);
 
 // Checks user and password against the alias's users and opens the session. Throws OraError
 // (1017, 28000, 28001 unless `allowExpired`); returns the warning code 28002/28011 or 0.
-int beginSession(SvcCtxHandle &service, SessionHandle &user, const std::string &password,
-                 bool allowExpired);
+int beginSession(
+    SvcCtxHandle &service, SessionHandle &user, const std::string &password, bool allowExpired);
 
 // User names fold to upper case unless double-quoted.
 std::string foldUserName(const std::string &written);

@@ -70,11 +70,11 @@ typedef struct cda_def Cda_Def;
 typedef struct cda_def Lda_Def;
 
 typedef sb4 (*OCICallbackInBind)(void *ictxp, OCIBind *bindp, ub4 iter, ub4 index, void **bufpp,
-                                  ub4 *alenp, ub1 *piecep, void **indp);
+    ub4 *alenp, ub1 *piecep, void **indp);
 typedef sb4 (*OCICallbackOutBind)(void *octxp, OCIBind *bindp, ub4 iter, ub4 index, void **bufpp,
-                                   ub4 **alenp, ub1 *piecep, void **indp, ub2 **rcodep);
-typedef sb4 (*OCICallbackDefine)(void *octxp, OCIDefine *defnp, ub4 iter, void **bufpp,
-                                  ub4 **alenp, ub1 *piecep, void **indp, ub2 **rcodep);
+    ub4 **alenp, ub1 *piecep, void **indp, ub2 **rcodep);
+typedef sb4 (*OCICallbackDefine)(void *octxp, OCIDefine *defnp, ub4 iter, void **bufpp, ub4 **alenp,
+    ub1 *piecep, void **indp, ub2 **rcodep);
 typedef sb4 (*OCICallbackLobRead)(void *ctxp, const void *bufp, ub4 len, ub1 piece);
 typedef sb4 (*OCICallbackLobWrite)(void *ctxp, void *bufp, ub4 *lenp, ub1 *piece);
 typedef void *(*OCIMallocFn)(void *ctxp, size_t size);

@@ -65,7 +65,7 @@ sword rowsStatus(OCIError *errhp, const engine::FetchResult &result)
 }
 
 sword bindAt(StmtHandle *stmt, OCIBind **bindpp, OCIError *errhp, int index, void *valuep,
-             sb4 value_sz, ub2 dty, void *indp, ub2 *alenp, ub2 *rcodep, ub4 *curelep, ub4 mode)
+    sb4 value_sz, ub2 dty, void *indp, ub2 *alenp, ub2 *rcodep, ub4 *curelep, ub4 mode)
 {
     if (mode != OCI_DEFAULT)
         return fail(errhp, 3001); // data at execute time is not supported
@@ -89,7 +89,7 @@ sword bindAt(StmtHandle *stmt, OCIBind **bindpp, OCIError *errhp, int index, voi
     buffer.length = alenp;
     buffer.returnCode = rcodep;
     buffer.currentElements = curelep;
-    bind->value = {index, buffer};
+    bind->value = { index, buffer };
     if (bindpp)
         *bindpp = reinterpret_cast<OCIBind *>(static_cast<Handle *>(bind));
     return OCI_SUCCESS;
@@ -97,8 +97,8 @@ sword bindAt(StmtHandle *stmt, OCIBind **bindpp, OCIError *errhp, int index, voi
 
 } // namespace
 
-QDSI_EXPORT sword OCIStmtPrepare(OCIStmt *stmtp, OCIError *errhp, const text *stmt, ub4 stmt_len,
-                                 ub4, ub4)
+QDSI_EXPORT sword OCIStmtPrepare(
+    OCIStmt *stmtp, OCIError *errhp, const text *stmt, ub4 stmt_len, ub4, ub4)
 {
     auto *handle = handleOf<StmtHandle>(stmtp, OCI_HTYPE_STMT);
     if (!handle)
@@ -110,7 +110,7 @@ QDSI_EXPORT sword OCIStmtPrepare(OCIStmt *stmtp, OCIError *errhp, const text *st
 }
 
 QDSI_EXPORT sword OCIStmtPrepare2(OCISvcCtx *svchp, OCIStmt **stmthp, OCIError *errhp,
-                                  const text *stmttext, ub4 stmt_len, const text *, ub4, ub4, ub4)
+    const text *stmttext, ub4 stmt_len, const text *, ub4, ub4, ub4)
 {
     auto *service = handleOf<SvcCtxHandle>(svchp, OCI_HTYPE_SVCCTX);
     if (!service || !stmthp)
@@ -144,34 +144,33 @@ QDSI_EXPORT sword OCIStmtRelease(OCIStmt *stmtp, OCIError *errhp, const text *, 
 }
 
 QDSI_EXPORT sword OCIBindByName(OCIStmt *stmtp, OCIBind **bindpp, OCIError *errhp,
-                                const text *placeholder, sb4 placeh_len, void *valuep,
-                                sb4 value_sz, ub2 dty, void *indp, ub2 *alenp, ub2 *rcodep, ub4,
-                                ub4 *curelep, ub4 mode)
+    const text *placeholder, sb4 placeh_len, void *valuep, sb4 value_sz, ub2 dty, void *indp,
+    ub2 *alenp, ub2 *rcodep, ub4, ub4 *curelep, ub4 mode)
 {
     auto *stmt = handleOf<StmtHandle>(stmtp, OCI_HTYPE_STMT);
     if (!stmt)
         return OCI_INVALID_HANDLE;
     clearError(errhp);
     const int index = stmt->statement.placeholderIndex(textOf(placeholder, placeh_len));
-    return bindAt(stmt, bindpp, errhp, index, valuep, value_sz, dty, indp, alenp, rcodep, curelep,
-                  mode);
+    return bindAt(
+        stmt, bindpp, errhp, index, valuep, value_sz, dty, indp, alenp, rcodep, curelep, mode);
 }
 
 QDSI_EXPORT sword OCIBindByPos(OCIStmt *stmtp, OCIBind **bindpp, OCIError *errhp, ub4 position,
-                               void *valuep, sb4 value_sz, ub2 dty, void *indp, ub2 *alenp,
-                               ub2 *rcodep, ub4, ub4 *curelep, ub4 mode)
+    void *valuep, sb4 value_sz, ub2 dty, void *indp, ub2 *alenp, ub2 *rcodep, ub4, ub4 *curelep,
+    ub4 mode)
 {
     auto *stmt = handleOf<StmtHandle>(stmtp, OCI_HTYPE_STMT);
     if (!stmt)
         return OCI_INVALID_HANDLE;
     clearError(errhp);
     const int index = stmt->statement.placeholderIndex(position);
-    return bindAt(stmt, bindpp, errhp, index, valuep, value_sz, dty, indp, alenp, rcodep, curelep,
-                  mode);
+    return bindAt(
+        stmt, bindpp, errhp, index, valuep, value_sz, dty, indp, alenp, rcodep, curelep, mode);
 }
 
-QDSI_EXPORT sword OCIBindArrayOfStruct(OCIBind *bindp, OCIError *errhp, ub4 pvskip, ub4 indskip,
-                                       ub4 alskip, ub4 rcskip)
+QDSI_EXPORT sword OCIBindArrayOfStruct(
+    OCIBind *bindp, OCIError *errhp, ub4 pvskip, ub4 indskip, ub4 alskip, ub4 rcskip)
 {
     auto *bind = handleOf<BindHandle>(bindp, OCI_HTYPE_BIND);
     if (!bind)
@@ -185,9 +184,8 @@ QDSI_EXPORT sword OCIBindArrayOfStruct(OCIBind *bindp, OCIError *errhp, ub4 pvsk
     return OCI_SUCCESS;
 }
 
-QDSI_EXPORT sword OCIDefineByPos(OCIStmt *stmtp, OCIDefine **defnpp, OCIError *errhp,
-                                 ub4 position, void *valuep, sb4 value_sz, ub2 dty, void *indp,
-                                 ub2 *rlenp, ub2 *rcodep, ub4 mode)
+QDSI_EXPORT sword OCIDefineByPos(OCIStmt *stmtp, OCIDefine **defnpp, OCIError *errhp, ub4 position,
+    void *valuep, sb4 value_sz, ub2 dty, void *indp, ub2 *rlenp, ub2 *rcodep, ub4 mode)
 {
     auto *stmt = handleOf<StmtHandle>(stmtp, OCI_HTYPE_STMT);
     if (!stmt)
@@ -195,8 +193,8 @@ QDSI_EXPORT sword OCIDefineByPos(OCIStmt *stmtp, OCIDefine **defnpp, OCIError *e
     clearError(errhp);
     if (mode != OCI_DEFAULT)
         return fail(errhp, 3001); // dynamic fetch comes with LONG support
-    if (position < 1 || (!stmt->statement.columns().empty()
-                         && position > stmt->statement.columns().size()))
+    if (position < 1
+        || (!stmt->statement.columns().empty() && position > stmt->statement.columns().size()))
         return fail(errhp, 1007);
     DefineHandle *define = nullptr;
     for (const auto &d : stmt->defines)
@@ -221,8 +219,8 @@ QDSI_EXPORT sword OCIDefineByPos(OCIStmt *stmtp, OCIDefine **defnpp, OCIError *e
     return OCI_SUCCESS;
 }
 
-QDSI_EXPORT sword OCIDefineArrayOfStruct(OCIDefine *defnp, OCIError *errhp, ub4 pvskip,
-                                         ub4 indskip, ub4 rlskip, ub4 rcskip)
+QDSI_EXPORT sword OCIDefineArrayOfStruct(
+    OCIDefine *defnp, OCIError *errhp, ub4 pvskip, ub4 indskip, ub4 rlskip, ub4 rcskip)
 {
     auto *define = handleOf<DefineHandle>(defnp, OCI_HTYPE_DEFINE);
     if (!define)
@@ -237,7 +235,7 @@ QDSI_EXPORT sword OCIDefineArrayOfStruct(OCIDefine *defnp, OCIError *errhp, ub4 
 }
 
 QDSI_EXPORT sword OCIStmtExecute(OCISvcCtx *svchp, OCIStmt *stmtp, OCIError *errhp, ub4 iters,
-                                 ub4 rowoff, const OCISnapshot *, OCISnapshot *, ub4 mode)
+    ub4 rowoff, const OCISnapshot *, OCISnapshot *, ub4 mode)
 {
     auto *service = handleOf<SvcCtxHandle>(svchp, OCI_HTYPE_SVCCTX);
     auto *stmt = handleOf<StmtHandle>(stmtp, OCI_HTYPE_STMT);
@@ -250,9 +248,8 @@ QDSI_EXPORT sword OCIStmtExecute(OCISvcCtx *svchp, OCIStmt *stmtp, OCIError *err
         stmt->service = service;
         stmt->params.clear();
         const bool describeOnly = (mode & OCI_DESCRIBE_ONLY) != 0;
-        const engine::FetchResult result = stmt->statement.execute(
-            session, boundValues(*stmt), defineBuffers(*stmt), iters, rowoff, describeOnly,
-            (mode & OCI_COMMIT_ON_SUCCESS) != 0);
+        const engine::FetchResult result = stmt->statement.execute(session, boundValues(*stmt),
+            defineBuffers(*stmt), iters, rowoff, describeOnly, (mode & OCI_COMMIT_ON_SUCCESS) != 0);
         if (stmt->statement.isSelect() && !describeOnly && iters > 0)
             return rowsStatus(errhp, result);
         return OCI_SUCCESS;
@@ -287,14 +284,14 @@ QDSI_EXPORT sword OCIStmtFetch(OCIStmt *stmtp, OCIError *errhp, ub4 nrows, ub2 o
     return fetchRows(stmtp, errhp, nrows, orientation);
 }
 
-QDSI_EXPORT sword OCIStmtFetch2(OCIStmt *stmtp, OCIError *errhp, ub4 nrows, ub2 orientation, sb4,
-                                ub4)
+QDSI_EXPORT sword OCIStmtFetch2(
+    OCIStmt *stmtp, OCIError *errhp, ub4 nrows, ub2 orientation, sb4, ub4)
 {
     return fetchRows(stmtp, errhp, nrows, orientation);
 }
 
-QDSI_EXPORT sword OCIParamGet(const void *hndlp, ub4 htype, OCIError *errhp, void **parmdpp,
-                              ub4 pos)
+QDSI_EXPORT sword OCIParamGet(
+    const void *hndlp, ub4 htype, OCIError *errhp, void **parmdpp, ub4 pos)
 {
     auto *stmt = htype == OCI_HTYPE_STMT ? handleOf<StmtHandle>(hndlp, OCI_HTYPE_STMT) : nullptr;
     if (!stmt || !parmdpp)

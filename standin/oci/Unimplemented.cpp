@@ -25,7 +25,8 @@ sword unimplemented7(Cda_Def *area)
 
 } // namespace
 
-QDSI_EXPORT sword OCILogon(OCIEnv *, OCIError *errhp, OCISvcCtx **, const text *, ub4, const text *, ub4, const text *, ub4)
+QDSI_EXPORT sword OCILogon(OCIEnv *, OCIError *errhp, OCISvcCtx **, const text *, ub4, const text *,
+    ub4, const text *, ub4)
 {
     return unimplemented(errhp);
 }
@@ -35,27 +36,32 @@ QDSI_EXPORT sword OCILogoff(OCISvcCtx *, OCIError *errhp)
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCIBindObject(OCIBind *, OCIError *errhp, const OCIType *, void **, ub4 *, void **, ub4 *)
+QDSI_EXPORT sword OCIBindObject(
+    OCIBind *, OCIError *errhp, const OCIType *, void **, ub4 *, void **, ub4 *)
 {
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCIBindDynamic(OCIBind *, OCIError *errhp, void *, OCICallbackInBind, void *, OCICallbackOutBind)
+QDSI_EXPORT sword OCIBindDynamic(
+    OCIBind *, OCIError *errhp, void *, OCICallbackInBind, void *, OCICallbackOutBind)
 {
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCIStmtGetPieceInfo(OCIStmt *, OCIError *errhp, void **, ub4 *, ub1 *, ub4 *, ub4 *, ub1 *)
+QDSI_EXPORT sword OCIStmtGetPieceInfo(
+    OCIStmt *, OCIError *errhp, void **, ub4 *, ub1 *, ub4 *, ub4 *, ub1 *)
 {
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCIStmtSetPieceInfo(void *, ub4, OCIError *errhp, const void *, ub4 *, ub1, const void *, ub2 *)
+QDSI_EXPORT sword OCIStmtSetPieceInfo(
+    void *, ub4, OCIError *errhp, const void *, ub4 *, ub1, const void *, ub2 *)
 {
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCIDefineObject(OCIDefine *, OCIError *errhp, const OCIType *, void **, ub4 *, void **, ub4 *)
+QDSI_EXPORT sword OCIDefineObject(
+    OCIDefine *, OCIError *errhp, const OCIType *, void **, ub4 *, void **, ub4 *)
 {
     return unimplemented(errhp);
 }
@@ -65,12 +71,14 @@ QDSI_EXPORT sword OCIDefineDynamic(OCIDefine *, OCIError *errhp, void *, OCICall
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCIStmtGetBindInfo(OCIStmt *, OCIError *errhp, ub4, ub4, sb4 *, text **, ub1*, text **, ub1*, ub1*, OCIBind **)
+QDSI_EXPORT sword OCIStmtGetBindInfo(
+    OCIStmt *, OCIError *errhp, ub4, ub4, sb4 *, text **, ub1 *, text **, ub1 *, ub1 *, OCIBind **)
 {
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCIDescribeAny(OCISvcCtx *, OCIError *errhp, void *, ub4, ub1, ub1, ub1, OCIDescribe *)
+QDSI_EXPORT sword OCIDescribeAny(
+    OCISvcCtx *, OCIError *errhp, void *, ub4, ub1, ub1, ub1, OCIDescribe *)
 {
     return unimplemented(errhp);
 }
@@ -120,7 +128,8 @@ QDSI_EXPORT sword OCILobCharSetId(OCIEnv *, OCIError *errhp, const OCILobLocator
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCILobCopy(OCISvcCtx *, OCIError *errhp, OCILobLocator *, OCILobLocator *, ub4, ub4, ub4)
+QDSI_EXPORT sword OCILobCopy(
+    OCISvcCtx *, OCIError *errhp, OCILobLocator *, OCILobLocator *, ub4, ub4, ub4)
 {
     return unimplemented(errhp);
 }
@@ -155,7 +164,8 @@ QDSI_EXPORT sword OCILobFileExists(OCISvcCtx *, OCIError *errhp, OCILobLocator *
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCILobFileGetName(OCIEnv *, OCIError *errhp, const OCILobLocator *, text *, ub2 *, text *, ub2 *)
+QDSI_EXPORT sword OCILobFileGetName(
+    OCIEnv *, OCIError *errhp, const OCILobLocator *, text *, ub2 *, text *, ub2 *)
 {
     return unimplemented(errhp);
 }
@@ -170,7 +180,8 @@ QDSI_EXPORT sword OCILobFileOpen(OCISvcCtx *, OCIError *errhp, OCILobLocator *, 
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCILobFileSetName(OCIEnv *, OCIError *errhp, OCILobLocator **, const text *, ub2, const text *, ub2)
+QDSI_EXPORT sword OCILobFileSetName(
+    OCIEnv *, OCIError *errhp, OCILobLocator **, const text *, ub2, const text *, ub2)
 {
     return unimplemented(errhp);
 }
@@ -190,7 +201,8 @@ QDSI_EXPORT sword OCILobIsEqual(OCIEnv *, const OCILobLocator *, const OCILobLoc
     return unimplemented(nullptr);
 }
 
-QDSI_EXPORT sword OCILobLoadFromFile(OCISvcCtx *, OCIError *errhp, OCILobLocator *, OCILobLocator *, ub4, ub4, ub4)
+QDSI_EXPORT sword OCILobLoadFromFile(
+    OCISvcCtx *, OCIError *errhp, OCILobLocator *, OCILobLocator *, ub4, ub4, ub4)
 {
     return unimplemented(errhp);
 }
@@ -200,7 +212,8 @@ QDSI_EXPORT sword OCILobLocatorIsInit(OCIEnv *, OCIError *errhp, const OCILobLoc
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCILobRead(OCISvcCtx *, OCIError *errhp, OCILobLocator *, ub4 *, ub4, void *, ub4, void *, OCICallbackLobRead, ub2, ub1)
+QDSI_EXPORT sword OCILobRead(OCISvcCtx *, OCIError *errhp, OCILobLocator *, ub4 *, ub4, void *, ub4,
+    void *, OCICallbackLobRead, ub2, ub1)
 {
     return unimplemented(errhp);
 }
@@ -210,7 +223,8 @@ QDSI_EXPORT sword OCILobTrim(OCISvcCtx *, OCIError *errhp, OCILobLocator *, ub4)
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCILobWrite(OCISvcCtx *, OCIError *errhp, OCILobLocator *, ub4 *, ub4, void *, ub4, ub1, void *, OCICallbackLobWrite, ub2, ub1)
+QDSI_EXPORT sword OCILobWrite(OCISvcCtx *, OCIError *errhp, OCILobLocator *, ub4 *, ub4, void *,
+    ub4, ub1, void *, OCICallbackLobWrite, ub2, ub1)
 {
     return unimplemented(errhp);
 }
@@ -260,7 +274,8 @@ QDSI_EXPORT sword OCIObjectFlush(OCIEnv *, OCIError *err, void *)
     return unimplemented(err);
 }
 
-QDSI_EXPORT sword OCIObjectCopy(OCIEnv *, OCIError *err, const OCISvcCtx *, void *, void *, void *, void *, OCIType *, OCIDuration, ub1)
+QDSI_EXPORT sword OCIObjectCopy(OCIEnv *, OCIError *err, const OCISvcCtx *, void *, void *, void *,
+    void *, OCIType *, OCIDuration, ub1)
 {
     return unimplemented(err);
 }
@@ -300,17 +315,20 @@ QDSI_EXPORT sword OCIObjectRefresh(OCIEnv *, OCIError *err, void *)
     return unimplemented(err);
 }
 
-QDSI_EXPORT sword OCIObjectPinTable(OCIEnv *, OCIError *err, const OCISvcCtx *, const oratext *, ub4, const oratext *, ub4, const OCIRef *, OCIDuration, void **)
+QDSI_EXPORT sword OCIObjectPinTable(OCIEnv *, OCIError *err, const OCISvcCtx *, const oratext *,
+    ub4, const oratext *, ub4, const OCIRef *, OCIDuration, void **)
 {
     return unimplemented(err);
 }
 
-QDSI_EXPORT sword OCIObjectNew(OCIEnv *, OCIError *err, const OCISvcCtx *, OCITypeCode, OCIType *, void *, OCIDuration, boolean, void **)
+QDSI_EXPORT sword OCIObjectNew(OCIEnv *, OCIError *err, const OCISvcCtx *, OCITypeCode, OCIType *,
+    void *, OCIDuration, boolean, void **)
 {
     return unimplemented(err);
 }
 
-QDSI_EXPORT sword OCIObjectPin(OCIEnv *, OCIError *err, OCIRef *, OCIComplexObject *, OCIPinOpt, OCIDuration, OCILockOpt, void **)
+QDSI_EXPORT sword OCIObjectPin(OCIEnv *, OCIError *err, OCIRef *, OCIComplexObject *, OCIPinOpt,
+    OCIDuration, OCILockOpt, void **)
 {
     return unimplemented(err);
 }
@@ -320,17 +338,22 @@ QDSI_EXPORT sword OCIObjectFree(OCIEnv *, OCIError *err, void *, ub2)
     return unimplemented(err);
 }
 
-QDSI_EXPORT sword OCITypeByName(OCIEnv *, OCIError *err, const OCISvcCtx *, const oratext *, ub4, const oratext *, ub4, const oratext *, ub4, OCIDuration, OCITypeGetOpt, OCIType **)
+QDSI_EXPORT sword OCITypeByName(OCIEnv *, OCIError *err, const OCISvcCtx *, const oratext *, ub4,
+    const oratext *, ub4, const oratext *, ub4, OCIDuration, OCITypeGetOpt, OCIType **)
 {
     return unimplemented(err);
 }
 
-QDSI_EXPORT sword OCIObjectGetAttr(OCIEnv *, OCIError *err, void *, void *, OCIType *, const oratext **, const ub4 *, const ub4, const ub4 *, const ub4, OCIInd *, void **, void **, OCIType **)
+QDSI_EXPORT sword OCIObjectGetAttr(OCIEnv *, OCIError *err, void *, void *, OCIType *,
+    const oratext **, const ub4 *, const ub4, const ub4 *, const ub4, OCIInd *, void **, void **,
+    OCIType **)
 {
     return unimplemented(err);
 }
 
-QDSI_EXPORT sword OCIObjectSetAttr(OCIEnv *, OCIError *err, void *, void *, OCIType *, const oratext **, const ub4 *, const ub4, const ub4 *, const ub4, const OCIInd, const void *, const void *)
+QDSI_EXPORT sword OCIObjectSetAttr(OCIEnv *, OCIError *err, void *, void *, OCIType *,
+    const oratext **, const ub4 *, const ub4, const ub4 *, const ub4, const OCIInd, const void *,
+    const void *)
 {
     return unimplemented(err);
 }
@@ -365,12 +388,14 @@ QDSI_EXPORT sword OCINumberToReal(OCIError *err, const OCINumber *, uword, void 
     return unimplemented(err);
 }
 
-QDSI_EXPORT sword OCINumberToText(OCIError *err, const OCINumber *, const oratext *, ub4, const oratext *, ub4, ub4 *, oratext *)
+QDSI_EXPORT sword OCINumberToText(
+    OCIError *err, const OCINumber *, const oratext *, ub4, const oratext *, ub4, ub4 *, oratext *)
 {
     return unimplemented(err);
 }
 
-QDSI_EXPORT sword OCINumberFromText(OCIError *err, const oratext *, ub4, const oratext *, ub4, const oratext *, ub4, OCINumber *)
+QDSI_EXPORT sword OCINumberFromText(
+    OCIError *err, const oratext *, ub4, const oratext *, ub4, const oratext *, ub4, OCINumber *)
 {
     return unimplemented(err);
 }
@@ -395,16 +420,15 @@ QDSI_EXPORT sword OCIRefAssign(OCIEnv *, OCIError *err, const OCIRef *, OCIRef *
     return unimplemented(err);
 }
 
-QDSI_EXPORT void OCIRefClear(OCIEnv *, OCIRef *)
-{
-}
+QDSI_EXPORT void OCIRefClear(OCIEnv *, OCIRef *) { }
 
 QDSI_EXPORT boolean OCIRefIsNull(OCIEnv *, const OCIRef *)
 {
     return 0;
 }
 
-QDSI_EXPORT sword OCIRefFromHex(OCIEnv *, OCIError *err, const OCISvcCtx *, const oratext *, ub4, OCIRef **)
+QDSI_EXPORT sword OCIRefFromHex(
+    OCIEnv *, OCIError *err, const OCISvcCtx *, const oratext *, ub4, OCIRef **)
 {
     return unimplemented(err);
 }
@@ -434,12 +458,14 @@ QDSI_EXPORT sb4 OCICollMax(OCIEnv *, const OCIColl *)
     return 0;
 }
 
-QDSI_EXPORT sword OCICollGetElem(OCIEnv *, OCIError *err, const OCIColl *, sb4, boolean *, void **, void **)
+QDSI_EXPORT sword OCICollGetElem(
+    OCIEnv *, OCIError *err, const OCIColl *, sb4, boolean *, void **, void **)
 {
     return unimplemented(err);
 }
 
-QDSI_EXPORT sword OCICollAssignElem(OCIEnv *, OCIError *err, sb4, const void *, const void *, OCIColl *)
+QDSI_EXPORT sword OCICollAssignElem(
+    OCIEnv *, OCIError *err, sb4, const void *, const void *, OCIColl *)
 {
     return unimplemented(err);
 }
@@ -454,7 +480,8 @@ QDSI_EXPORT sword OCITableDelete(OCIEnv *, OCIError *err, sb4, OCITable *)
     return unimplemented(err);
 }
 
-QDSI_EXPORT sword OCICacheFlush(OCIEnv *, OCIError *err, const OCISvcCtx *, void *, OCIRef *(*)(void *context, ub1 *last), OCIRef **)
+QDSI_EXPORT sword OCICacheFlush(OCIEnv *, OCIError *err, const OCISvcCtx *, void *,
+    OCIRef *(*)(void *context, ub1 *last), OCIRef **)
 {
     return unimplemented(err);
 }
@@ -474,12 +501,14 @@ QDSI_EXPORT sword OCIDirPathPrepare(OCIDirPathCtx *, OCISvcCtx *, OCIError *errh
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCIDirPathColArrayEntrySet(OCIDirPathColArray *, OCIError *errhp, ub4, ub2, ub1 *, ub4, ub1)
+QDSI_EXPORT sword OCIDirPathColArrayEntrySet(
+    OCIDirPathColArray *, OCIError *errhp, ub4, ub2, ub1 *, ub4, ub1)
 {
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCIDirPathColArrayToStream(OCIDirPathColArray *, const OCIDirPathCtx *, OCIDirPathStream *, OCIError *errhp, ub4, ub4)
+QDSI_EXPORT sword OCIDirPathColArrayToStream(
+    OCIDirPathColArray *, const OCIDirPathCtx *, OCIDirPathStream *, OCIError *errhp, ub4, ub4)
 {
     return unimplemented(errhp);
 }
@@ -494,7 +523,8 @@ QDSI_EXPORT sword OCIDirPathStreamReset(OCIDirPathStream *, OCIError *errhp)
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCILobCreateTemporary(OCISvcCtx *, OCIError *errhp, OCILobLocator *, ub2, ub1, ub1, boolean, OCIDuration)
+QDSI_EXPORT sword OCILobCreateTemporary(
+    OCISvcCtx *, OCIError *errhp, OCILobLocator *, ub2, ub1, ub1, boolean, OCIDuration)
 {
     return unimplemented(errhp);
 }
@@ -509,27 +539,32 @@ QDSI_EXPORT sword OCILobIsTemporary(OCIEnv *, OCIError *errhp, OCILobLocator *, 
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCIDateTimeToText(void *, OCIError *err, const OCIDateTime *, const oratext *, ub1, ub1, const oratext *, size_t, ub4 *, oratext *)
+QDSI_EXPORT sword OCIDateTimeToText(void *, OCIError *err, const OCIDateTime *, const oratext *,
+    ub1, ub1, const oratext *, size_t, ub4 *, oratext *)
 {
     return unimplemented(err);
 }
 
-QDSI_EXPORT sword OCIDateTimeFromText(void *, OCIError *err, const oratext *, size_t, const oratext *, ub1, const oratext *, size_t, OCIDateTime *)
+QDSI_EXPORT sword OCIDateTimeFromText(void *, OCIError *err, const oratext *, size_t,
+    const oratext *, ub1, const oratext *, size_t, OCIDateTime *)
 {
     return unimplemented(err);
 }
 
-QDSI_EXPORT sword OCIDateTimeGetDate(void *, OCIError *err, const OCIDateTime *, sb2 *, ub1 *, ub1 *)
+QDSI_EXPORT sword OCIDateTimeGetDate(
+    void *, OCIError *err, const OCIDateTime *, sb2 *, ub1 *, ub1 *)
 {
     return unimplemented(err);
 }
 
-QDSI_EXPORT sword OCIDateTimeGetTime(void *, OCIError *err, OCIDateTime *, ub1 *, ub1 *, ub1 *, ub4 *)
+QDSI_EXPORT sword OCIDateTimeGetTime(
+    void *, OCIError *err, OCIDateTime *, ub1 *, ub1 *, ub1 *, ub4 *)
 {
     return unimplemented(err);
 }
 
-QDSI_EXPORT sword OCIDateTimeConstruct(void *, OCIError *err, OCIDateTime *, sb2, ub1, ub1, ub1, ub1, ub1, ub4, oratext *, size_t)
+QDSI_EXPORT sword OCIDateTimeConstruct(
+    void *, OCIError *err, OCIDateTime *, sb2, ub1, ub1, ub1, ub1, ub1, ub4, oratext *, size_t)
 {
     return unimplemented(err);
 }
@@ -539,7 +574,8 @@ QDSI_EXPORT sword OCIDateTimeAssign(void *, OCIError *err, const OCIDateTime *, 
     return unimplemented(err);
 }
 
-QDSI_EXPORT sword OCISessionPoolCreate(OCIEnv *, OCIError *errhp, OCISPool *, oratext **, ub4 *, const oratext *, ub4, ub4, ub4, ub4, oratext *, ub4, oratext *, ub4, ub4)
+QDSI_EXPORT sword OCISessionPoolCreate(OCIEnv *, OCIError *errhp, OCISPool *, oratext **, ub4 *,
+    const oratext *, ub4, ub4, ub4, ub4, oratext *, ub4, oratext *, ub4, ub4)
 {
     return unimplemented(errhp);
 }
@@ -549,7 +585,8 @@ QDSI_EXPORT sword OCISessionPoolDestroy(OCISPool *, OCIError *errhp, ub4)
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCISessionGet(OCIEnv *, OCIError *errhp, OCISvcCtx **, OCIAuthInfo *, oratext *, ub4, const void *, ub4, oratext **, ub4 *, boolean *, ub4)
+QDSI_EXPORT sword OCISessionGet(OCIEnv *, OCIError *errhp, OCISvcCtx **, OCIAuthInfo *, oratext *,
+    ub4, const void *, ub4, oratext **, ub4 *, boolean *, ub4)
 {
     return unimplemented(errhp);
 }
@@ -584,7 +621,8 @@ QDSI_EXPORT sword oparse(Cda_Def *cursor, text *, sb4, sword, ub4)
     return unimplemented7(cursor);
 }
 
-QDSI_EXPORT sword odefin(Cda_Def *cursor, sword, ub1 *, sword, sword, sword, sb2 *, text *, sword, sword, ub2 *, ub2 *)
+QDSI_EXPORT sword odefin(
+    Cda_Def *cursor, sword, ub1 *, sword, sword, sword, sb2 *, text *, sword, sword, ub2 *, ub2 *)
 {
     return unimplemented7(cursor);
 }
@@ -609,7 +647,8 @@ QDSI_EXPORT sword oclose(Cda_Def *cursor)
     return unimplemented7(cursor);
 }
 
-QDSI_EXPORT sword odescr(Cda_Def *cursor, sword, sb4 *, sb2 *, sb1 *, sb4 *, sb4 *, sb2 *, sb2 *, sb2 *)
+QDSI_EXPORT sword odescr(
+    Cda_Def *cursor, sword, sb4 *, sb2 *, sb1 *, sb4 *, sb4 *, sb2 *, sb2 *, sb2 *)
 {
     return unimplemented7(cursor);
 }
@@ -649,12 +688,14 @@ QDSI_EXPORT sword obreak(Lda_Def *lda)
     return unimplemented7(lda);
 }
 
-QDSI_EXPORT sword obndra(Cda_Def *cursor, text *, sword, ub1 *, sword, sword, sword, sb2 *, ub2 *, ub2 *, ub4, ub4 *, text *, sword, sword)
+QDSI_EXPORT sword obndra(Cda_Def *cursor, text *, sword, ub1 *, sword, sword, sword, sb2 *, ub2 *,
+    ub2 *, ub4, ub4 *, text *, sword, sword)
 {
     return unimplemented7(cursor);
 }
 
-QDSI_EXPORT sword odessp(Lda_Def *cursor, text *, size_t, ub1 *, size_t, ub1 *, size_t, ub2 *, ub2 *, ub2 *, text **, ub2 *, ub2 *, ub1 *, ub1 *, ub4 *, sb2 *, sb2 *, ub1 *, ub4 *, ub4 *)
+QDSI_EXPORT sword odessp(Lda_Def *cursor, text *, size_t, ub1 *, size_t, ub1 *, size_t, ub2 *,
+    ub2 *, ub2 *, text **, ub2 *, ub2 *, ub1 *, ub1 *, ub4 *, sb2 *, sb2 *, ub1 *, ub4 *, ub4 *)
 {
     return unimplemented7(cursor);
 }

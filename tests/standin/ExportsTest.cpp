@@ -51,7 +51,7 @@ const char *const groups[] = {
 
 TEST(StandinExports, EveryEntryPointOfEveryGroupIsExported)
 {
-    const size_t sizes[] = {22, 114, 17, 7};
+    const size_t sizes[] = { 22, 114, 17, 7 };
     for (size_t g = 0; g < 4; ++g) {
         std::istringstream names(groups[g]);
         std::string name;
@@ -69,8 +69,7 @@ TEST(StandinExports, UnimplementedCallFailsWithOra03001OnItsErrorHandle)
     Connection c;
     void *svc = nullptr;
     const sword status = api().Logon(c.env, c.err, &svc, reinterpret_cast<const text *>("DEMO"), 4,
-                                     reinterpret_cast<const text *>("DEMO"), 4,
-                                     reinterpret_cast<const text *>("DEMO"), 4);
+        reinterpret_cast<const text *>("DEMO"), 4, reinterpret_cast<const text *>("DEMO"), 4);
     EXPECT_EQ(status, ERROR);
     EXPECT_EQ(c.errorCode(), 3001);
     EXPECT_EQ(c.errorText(), "ORA-03001: unimplemented feature");

@@ -56,8 +56,8 @@ TEST(StandinLogon, EmptyAliasIsTheDefaultDatabase)
 
 TEST(StandinLogon, WrongPasswordAndUnknownUserAreRefused)
 {
-    for (const auto &[user, password] : {std::pair{"DEMO", "wrong"}, std::pair{"NOBODY", "DEMO"},
-                                         std::pair{"", ""}}) {
+    for (const auto &[user, password] :
+        { std::pair { "DEMO", "wrong" }, std::pair { "NOBODY", "DEMO" }, std::pair { "", "" } }) {
         Connection c;
         EXPECT_EQ(c.logon(user, password), ERROR) << user;
         EXPECT_EQ(c.errorText(), "ORA-01017: invalid username/password; logon denied");
@@ -80,12 +80,12 @@ TEST_F(ConfiguredAlias, PasswordStatesAnswerAsTheServer)
         int code;
     };
     const Case cases[] = {
-        {"scott", "tiger", SUCCESS, 0},
-        {"SOON", "soon", SUCCESS_WITH_INFO, 28002},
-        {"GRACE", "grace", SUCCESS_WITH_INFO, 28011},
-        {"OLD", "old", ERROR, 28001},
-        {"SHUT", "shut", ERROR, 28000},
-        {"SHUT", "wrong", ERROR, 1017},
+        { "scott", "tiger", SUCCESS, 0 },
+        { "SOON", "soon", SUCCESS_WITH_INFO, 28002 },
+        { "GRACE", "grace", SUCCESS_WITH_INFO, 28011 },
+        { "OLD", "old", ERROR, 28001 },
+        { "SHUT", "shut", ERROR, 28000 },
+        { "SHUT", "wrong", ERROR, 1017 },
     };
     for (const Case &k : cases) {
         Connection c;
@@ -112,7 +112,7 @@ TEST_F(ConfiguredAlias, ServerVersionIsTheConfiguredBanner)
     text banner[501];
     ASSERT_EQ(api().ServerVersion(c.srv, c.err, banner, sizeof banner, HTYPE_SERVER), SUCCESS);
     EXPECT_STREQ(reinterpret_cast<char *>(banner),
-                 "Oracle8i Enterprise Edition Release 8.1.7.0.0 - Production");
+        "Oracle8i Enterprise Edition Release 8.1.7.0.0 - Production");
 }
 
 TEST_F(ConfiguredAlias, ExpiredPasswordChangedWithoutSessionLogsOn)
@@ -122,7 +122,9 @@ TEST_F(ConfiguredAlias, ExpiredPasswordChangedWithoutSessionLogsOn)
     ASSERT_EQ(c.errorCode(), 28001);
     const std::string user = "OLD", old = "old", fresh = "new1";
     const auto t = [](const std::string &s) { return reinterpret_cast<const text *>(s.c_str()); };
-    EXPECT_EQ(api().PasswordChange(c.svc, c.err, t(user), 3, t(std::string("wrong")), 5, t(fresh), 4, AUTH), ERROR);
+    EXPECT_EQ(api().PasswordChange(
+                  c.svc, c.err, t(user), 3, t(std::string("wrong")), 5, t(fresh), 4, AUTH),
+        ERROR);
     EXPECT_EQ(c.errorCode(), 1017);
     ASSERT_EQ(api().PasswordChange(c.svc, c.err, t(user), 3, t(old), 3, t(fresh), 4, AUTH), SUCCESS)
         << c.errorText();

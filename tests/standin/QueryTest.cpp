@@ -18,20 +18,20 @@ protected:
     {
         void *bind = nullptr;
         return api().BindByName(c.stmt, &bind, c.err, reinterpret_cast<const text *>(name), -1,
-                                value, size, type, ind, nullptr, nullptr, 0, nullptr, DEFAULT);
+            value, size, type, ind, nullptr, nullptr, 0, nullptr, DEFAULT);
     }
     sword bindPos(Cursor &c, ub4 position, void *value, sb4 size, ub2 type, sb2 *ind = nullptr)
     {
         void *bind = nullptr;
         return api().BindByPos(c.stmt, &bind, c.err, position, value, size, type, ind, nullptr,
-                               nullptr, 0, nullptr, DEFAULT);
+            nullptr, 0, nullptr, DEFAULT);
     }
     sword define(Cursor &c, ub4 position, void *value, sb4 size, ub2 type, sb2 *ind = nullptr,
-                 ub2 *length = nullptr)
+        ub2 *length = nullptr)
     {
         void *def = nullptr;
-        return api().DefineByPos(c.stmt, &def, c.err, position, value, size, type, ind, length,
-                                 nullptr, DEFAULT);
+        return api().DefineByPos(
+            c.stmt, &def, c.err, position, value, size, type, ind, length, nullptr, DEFAULT);
     }
 
     Connection db;
@@ -136,7 +136,8 @@ TEST_F(DemoSession, BindsByNameAndPositionWithNullIndicators)
 
 TEST_F(DemoSession, OutBindsOfReturningIntoWithNullIndicator)
 {
-    Cursor c(db, "UPDATE EMP SET SAL = SAL + :inc WHERE EMPNO = :id RETURNING SAL, COMM INTO :sal, :comm");
+    Cursor c(db,
+        "UPDATE EMP SET SAL = SAL + :inc WHERE EMPNO = :id RETURNING SAL, COMM INTO :sal, :comm");
     double inc = 100.25, sal = 0, comm = 42;
     int32_t id = 102;
     sb2 salInd = 7, commInd = 7;
@@ -181,14 +182,14 @@ TEST_F(DemoSession, NumbersAsIntegersDoublesAndTextDatesAsSevenBytes)
     EXPECT_DOUBLE_EQ(sal, 1900.75);
     EXPECT_STREQ(salText, "1900.75");
     // 2019-05-14 09:30:00: century and year + 100, hour, minute and second + 1
-    const unsigned char expected[7] = {120, 119, 5, 14, 10, 31, 1};
+    const unsigned char expected[7] = { 120, 119, 5, 14, 10, 31, 1 };
     EXPECT_EQ(std::memcmp(hired, expected, 7), 0);
 }
 
 TEST_F(DemoSession, DateBoundAsSevenBytesRoundTrips)
 {
     Cursor insert(db, "INSERT INTO EMP (EMPNO, ENAME, HIREDATE) VALUES (900, 'NEW', :d)");
-    unsigned char date[7] = {119, 199, 12, 31, 24, 60, 60}; // 1999-12-31 23:59:59
+    unsigned char date[7] = { 119, 199, 12, 31, 24, 60, 60 }; // 1999-12-31 23:59:59
     ASSERT_EQ(bindName(insert, ":d", date, 7, SQLT_DAT), SUCCESS);
     ASSERT_EQ(insert.execute(1), SUCCESS) << insert.errorText();
     Cursor select(db, "SELECT HIREDATE FROM EMP WHERE EMPNO = 900");
@@ -235,11 +236,11 @@ TEST_F(DemoSession, RowCountsOfDml)
         ub4 rows;
     };
     const Case cases[] = {
-        {"UPDATE EMP SET SAL = SAL * 1 WHERE DEPTNO = 20", 3},
-        {"UPDATE EMP SET SAL = SAL WHERE DEPTNO = 99", 0},
-        {"INSERT INTO DEPT (DEPTNO, DNAME) VALUES (60, 'NEW')", 1},
-        {"DELETE FROM EMP WHERE DEPTNO = 30", 2},
-        {"DELETE FROM EMP", 6},
+        { "UPDATE EMP SET SAL = SAL * 1 WHERE DEPTNO = 20", 3 },
+        { "UPDATE EMP SET SAL = SAL WHERE DEPTNO = 99", 0 },
+        { "INSERT INTO DEPT (DEPTNO, DNAME) VALUES (60, 'NEW')", 1 },
+        { "DELETE FROM EMP WHERE DEPTNO = 30", 2 },
+        { "DELETE FROM EMP", 6 },
     };
     for (const Case &k : cases) {
         Cursor c(db, k.sql);
@@ -251,14 +252,14 @@ TEST_F(DemoSession, RowCountsOfDml)
 TEST_F(DemoSession, ArrayDmlStopsAtTheFailingRowAndResumesAfterIt)
 {
     Cursor c(db, "INSERT INTO DEPT (DEPTNO, DNAME) VALUES (:1, 'D')");
-    int32_t deptno[5] = {51, 52, 10, 53, 54}; // 10 exists
+    int32_t deptno[5] = { 51, 52, 10, 53, 54 }; // 10 exists
     ASSERT_EQ(bindPos(c, 1, deptno, 4, SQLT_INT), SUCCESS);
     EXPECT_EQ(c.execute(5), ERROR);
     EXPECT_EQ(c.errorCode(), 1);
     EXPECT_EQ(c.attribute4(ATTR_ROW_COUNT), 2u);
     ASSERT_EQ(c.execute(5, 3), SUCCESS) << c.errorText();
     EXPECT_EQ(c.attribute4(ATTR_ROW_COUNT), 2u);
-    Cursor count(db, "SELECT COUNT(*) FROM DEPT WHERE DEPTNO > 50");
+    Cursor count(db, "SELECT COUNT(*) FROM DEPT WHERE DEPTNO BETWEEN 51 AND 54");
     int32_t n = 0;
     ASSERT_EQ(count.execute(0), SUCCESS);
     define(count, 1, &n, 4, SQLT_INT);
@@ -268,7 +269,8 @@ TEST_F(DemoSession, ArrayDmlStopsAtTheFailingRowAndResumesAfterIt)
 
 TEST_F(DemoSession, UniqueViolationNamesTheConstraint)
 {
-    ASSERT_EQ(db.run("CREATE TABLE CODES (ID NUMBER, CODE VARCHAR2(5), PART VARCHAR2(5))"), SUCCESS);
+    ASSERT_EQ(
+        db.run("CREATE TABLE CODES (ID NUMBER, CODE VARCHAR2(5), PART VARCHAR2(5))"), SUCCESS);
     ASSERT_EQ(db.run("CREATE UNIQUE INDEX CODES_UK ON CODES (CODE)"), SUCCESS);
     ASSERT_EQ(db.run("CREATE TABLE PLAIN (ID NUMBER PRIMARY KEY)"), SUCCESS);
     ASSERT_EQ(db.run("INSERT INTO CODES VALUES (1, 'A', 'X')"), SUCCESS);
@@ -277,14 +279,14 @@ TEST_F(DemoSession, UniqueViolationNamesTheConstraint)
         const char *sql, *constraint;
     };
     const Case cases[] = {
-        {"INSERT INTO DEPT (DEPTNO, DNAME) VALUES (10, 'AGAIN')", "DEMO.PK_DEPT"},
-        {"UPDATE EMP SET ENAME = 'NOWAK' WHERE EMPNO = 101", "DEMO.UK_EMP_ENAME"},
-        {"INSERT INTO CODES VALUES (2, 'A', 'Y')", "DEMO.CODES_UK"},
+        { "INSERT INTO DEPT (DEPTNO, DNAME) VALUES (10, 'AGAIN')", "DEMO.PK_DEPT" },
+        { "UPDATE EMP SET ENAME = 'NOWAK' WHERE EMPNO = 101", "DEMO.UK_EMP_ENAME" },
+        { "INSERT INTO CODES VALUES (2, 'A', 'Y')", "DEMO.CODES_UK" },
     };
     for (const Case &k : cases) {
         EXPECT_EQ(db.run(k.sql), ERROR) << k.sql;
-        EXPECT_EQ(db.errorText(), std::string("ORA-00001: unique constraint (") + k.constraint
-                                      + ") violated");
+        EXPECT_EQ(db.errorText(),
+            std::string("ORA-00001: unique constraint (") + k.constraint + ") violated");
     }
     // Without a name in the DDL the server makes one up.
     EXPECT_EQ(db.run("INSERT INTO PLAIN VALUES (1)"), ERROR);
@@ -298,17 +300,27 @@ TEST_F(DemoSession, ServerErrorsCarryTheirNumbersAndTexts)
         const char *text;
     };
     const Case cases[] = {
-        {"SELECT * FROM NO_SUCH_TABLE", "ORA-00942: table or view does not exist"},
-        {"SELECT NO_SUCH_COLUMN FROM EMP", "ORA-00904: \"NO_SUCH_COLUMN\": invalid identifier"},
-        {"INSERT INTO DEPT (DEPTNO) VALUES (70)",
-         "ORA-01400: cannot insert NULL into (\"DEMO\".\"DEPT\".\"DNAME\")"},
-        {"   ", "ORA-00900: invalid SQL statement"},
-        {"", "ORA-00900: invalid SQL statement"},
+        { "SELECT * FROM NO_SUCH_TABLE", "ORA-00942: table or view does not exist" },
+        { "SELECT NO_SUCH_COLUMN FROM EMP", "ORA-00904: \"NO_SUCH_COLUMN\": invalid identifier" },
+        { "INSERT INTO DEPT (DEPTNO) VALUES (70)",
+            "ORA-01400: cannot insert NULL into (\"DEMO\".\"DEPT\".\"DNAME\")" },
+        { "   ", "ORA-00900: invalid SQL statement" },
+        { "", "ORA-00900: invalid SQL statement" },
     };
     for (const Case &k : cases) {
         EXPECT_EQ(db.run(k.sql), ERROR) << k.sql;
         EXPECT_EQ(db.errorText(), k.text) << k.sql;
     }
+}
+
+TEST_F(DemoSession, ForeignKeyViolationsNameTheKey)
+{
+    EXPECT_EQ(db.run("INSERT INTO EMP (EMPNO, ENAME, DEPTNO) VALUES (500, 'X', 99)"), ERROR);
+    EXPECT_EQ(db.errorText(),
+              "ORA-02291: integrity constraint (DEMO.FK_EMP_DEPT) violated - parent key not found");
+    EXPECT_EQ(db.run("DELETE FROM DEPT WHERE DEPTNO = 10"), ERROR);
+    EXPECT_EQ(db.errorText(),
+              "ORA-02292: integrity constraint (DEMO.FK_EMP_DEPT) violated - child record found");
 }
 
 TEST_F(DemoSession, EmptyResultEndsWithNoData)
@@ -330,7 +342,7 @@ TEST_F(DemoSession, DescribeOnlyGivesTheSelectListWithoutRunning)
     ASSERT_EQ(c.execute(0, 0, DESCRIBE_ONLY), SUCCESS) << c.errorText();
     EXPECT_EQ(c.attribute4(ATTR_PARAM_COUNT), 2u);
     EXPECT_EQ(api().traceCount(db.svc), 0);
-    const char *names[] = {"EMPNO", "ENAME"};
+    const char *names[] = { "EMPNO", "ENAME" };
     for (ub4 i = 1; i <= 2; ++i) {
         void *param = nullptr;
         ASSERT_EQ(api().ParamGet(c.stmt, HTYPE_STMT, c.err, &param, i), SUCCESS);
@@ -349,9 +361,9 @@ TEST_F(DemoSession, DescribeOnlyGivesTheSelectListWithoutRunning)
 
 TEST_F(DemoSession, StatementTypesAfterPrepare)
 {
-    const std::pair<const char *, ub2> cases[] = {
-        {"select 1 from EMP", 1}, {"UPDATE EMP SET SAL = 1", 2}, {"delete from EMP", 3},
-        {"INSERT INTO DEPT VALUES (1, 'A', 'B')", 4}, {"begin null; end;", 8}};
+    const std::pair<const char *, ub2> cases[]
+        = { { "select 1 from EMP", 1 }, { "UPDATE EMP SET SAL = 1", 2 }, { "delete from EMP", 3 },
+              { "INSERT INTO DEPT VALUES (1, 'A', 'B')", 4 }, { "begin null; end;", 8 } };
     for (const auto &[sql, type] : cases) {
         Cursor c(db, sql);
         EXPECT_EQ(c.attribute2(ATTR_STMT_TYPE), type) << sql;
@@ -373,6 +385,7 @@ TEST_F(DemoSession, CommitOnSuccessMakesTheChangeVisibleToOtherSessions)
     ASSERT_EQ(db.run("INSERT INTO DEPT (DEPTNO, DNAME) VALUES (91, 'A')"), SUCCESS);
     EXPECT_EQ(countOf(other, "SELECT COUNT(*) FROM DEPT WHERE DEPTNO = 91"), 0);
     ASSERT_EQ(db.rollback(), SUCCESS);
-    ASSERT_EQ(db.run("INSERT INTO DEPT (DEPTNO, DNAME) VALUES (92, 'B')", COMMIT_ON_SUCCESS), SUCCESS);
+    ASSERT_EQ(
+        db.run("INSERT INTO DEPT (DEPTNO, DNAME) VALUES (92, 'B')", COMMIT_ON_SUCCESS), SUCCESS);
     EXPECT_EQ(countOf(other, "SELECT COUNT(*) FROM DEPT WHERE DEPTNO IN (91, 92)"), 1);
 }

@@ -104,7 +104,7 @@ Connection::Connection()
 {
     const Api &a = api();
     EXPECT_EQ(a.EnvCreate(&env, THREADED | OBJECT, nullptr, nullptr, nullptr, nullptr, 0, nullptr),
-              SUCCESS);
+        SUCCESS);
     a.HandleAlloc(env, &err, HTYPE_ERROR, 0, nullptr);
     a.HandleAlloc(env, &srv, HTYPE_SERVER, 0, nullptr);
     a.HandleAlloc(env, &svc, HTYPE_SVCCTX, 0, nullptr);
@@ -118,8 +118,8 @@ Connection::~Connection()
     api().HandleFree(env, HTYPE_ENV);
 }
 
-sword Connection::logon(const std::string &user, const std::string &password,
-                        const std::string &alias)
+sword Connection::logon(
+    const std::string &user, const std::string &password, const std::string &alias)
 {
     const Api &a = api();
     sword status = a.ServerAttach(srv, err, bytes(alias), static_cast<sb4>(alias.size()), DEFAULT);
@@ -128,9 +128,9 @@ sword Connection::logon(const std::string &user, const std::string &password,
     a.AttrSet(svc, HTYPE_SVCCTX, srv, 0, ATTR_SERVER, err);
     a.AttrSet(svc, HTYPE_SVCCTX, usr, 0, ATTR_SESSION, err);
     a.AttrSet(usr, HTYPE_SESSION, const_cast<char *>(user.c_str()), static_cast<ub4>(user.size()),
-              ATTR_USERNAME, err);
+        ATTR_USERNAME, err);
     a.AttrSet(usr, HTYPE_SESSION, const_cast<char *>(password.c_str()),
-              static_cast<ub4>(password.size()), ATTR_PASSWORD, err);
+        static_cast<ub4>(password.size()), ATTR_PASSWORD, err);
     status = a.SessionBegin(svc, err, usr, CRED_RDBMS, DEFAULT);
     loggedOn = status == SUCCESS || status == SUCCESS_WITH_INFO;
     return status;
@@ -156,8 +156,8 @@ std::string Connection::errorText() const
 sword Connection::run(const std::string &sql, ub4 mode)
 {
     const Api &a = api();
-    sword status = a.StmtPrepare(stmt, err, bytes(sql), static_cast<ub4>(sql.size()), NTV_SYNTAX,
-                                 DEFAULT);
+    sword status
+        = a.StmtPrepare(stmt, err, bytes(sql), static_cast<ub4>(sql.size()), NTV_SYNTAX, DEFAULT);
     if (status != SUCCESS)
         return status;
     ub2 type = 0;
@@ -165,7 +165,8 @@ sword Connection::run(const std::string &sql, ub4 mode)
     return a.StmtExecute(svc, stmt, err, type == 1 ? 0 : 1, 0, nullptr, nullptr, mode);
 }
 
-Cursor::Cursor(Connection &c, const std::string &sql) : connection(c)
+Cursor::Cursor(Connection &c, const std::string &sql)
+    : connection(c)
 {
     api().HandleAlloc(c.env, &stmt, HTYPE_STMT, 0, nullptr);
     api().HandleAlloc(c.env, &err, HTYPE_ERROR, 0, nullptr);
@@ -182,14 +183,14 @@ Cursor::~Cursor()
 
 sword Cursor::prepare(const std::string &sql)
 {
-    return api().StmtPrepare(stmt, err, bytes(sql), static_cast<ub4>(sql.size()), NTV_SYNTAX,
-                             DEFAULT);
+    return api().StmtPrepare(
+        stmt, err, bytes(sql), static_cast<ub4>(sql.size()), NTV_SYNTAX, DEFAULT);
 }
 
 sword Cursor::execute(ub4 iterations, ub4 rowOffset, ub4 mode)
 {
-    return api().StmtExecute(connection.svc, stmt, err, iterations, rowOffset, nullptr, nullptr,
-                             mode);
+    return api().StmtExecute(
+        connection.svc, stmt, err, iterations, rowOffset, nullptr, nullptr, mode);
 }
 
 sword Cursor::fetch(ub4 rows)

@@ -43,8 +43,8 @@ struct Api {
     sword (*ServerDetach)(void *, void *, ub4);
     sword (*SessionBegin)(void *, void *, void *, ub4, ub4);
     sword (*SessionEnd)(void *, void *, void *, ub4);
-    sword (*PasswordChange)(void *, void *, const text *, ub4, const text *, ub4, const text *, ub4,
-                            ub4);
+    sword (*PasswordChange)(
+        void *, void *, const text *, ub4, const text *, ub4, const text *, ub4, ub4);
     sword (*ServerVersion)(void *, void *, text *, ub4, unsigned char);
     sword (*Break)(void *, void *);
     sword (*TransCommit)(void *, void *, ub4);
@@ -54,12 +54,13 @@ struct Api {
     sword (*StmtFetch)(void *, void *, ub4, ub2, ub4);
     sword (*StmtFetch2)(void *, void *, ub4, ub2, sb4, ub4);
     sword (*BindByName)(void *, void **, void *, const text *, sb4, void *, sb4, ub2, void *, ub2 *,
-                        ub2 *, ub4, ub4 *, ub4);
-    sword (*BindByPos)(void *, void **, void *, ub4, void *, sb4, ub2, void *, ub2 *, ub2 *, ub4,
-                       ub4 *, ub4);
+        ub2 *, ub4, ub4 *, ub4);
+    sword (*BindByPos)(
+        void *, void **, void *, ub4, void *, sb4, ub2, void *, ub2 *, ub2 *, ub4, ub4 *, ub4);
     sword (*DefineByPos)(void *, void **, void *, ub4, void *, sb4, ub2, void *, ub2 *, ub2 *, ub4);
     sword (*ParamGet)(const void *, ub4, void *, void **, ub4);
-    sword (*Logon)(void *, void *, void **, const text *, ub4, const text *, ub4, const text *, ub4);
+    sword (*Logon)(
+        void *, void *, void **, const text *, ub4, const text *, ub4, const text *, ub4);
     int (*traceCount)(void *);
     int (*traceGet)(void *, int, char *, int);
     int (*roundTrips)(void *);
@@ -86,8 +87,8 @@ public:
     Connection &operator=(const Connection &) = delete;
 
     // Attach and begin the session; returns the status of the failing or last call.
-    sword logon(const std::string &user, const std::string &password,
-                const std::string &alias = "DEMO");
+    sword logon(
+        const std::string &user, const std::string &password, const std::string &alias = "DEMO");
     void logoff();
 
     // ORA code and text of the last error recorded on the error handle (0, "" when none).
