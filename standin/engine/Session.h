@@ -109,7 +109,7 @@ private:
     std::atomic<bool> m_break { false };
     std::atomic<unsigned> m_roundTrips { 0 };
     std::chrono::steady_clock::time_point m_busySince;
-    bool m_lost = false;
+    std::atomic<bool> m_lost{false};
     bool m_closed = false;
 
     struct Savepoint {

@@ -73,8 +73,8 @@ sword adopt(const void *parenth, void **out, Handle *h, size_t extra, void **use
 
 sword release(void *pointer, ub4 type)
 {
-    auto *h = static_cast<Handle *>(pointer);
-    if (!h || h->marker != Handle::liveMarker || h->type != type || type == OCI_HTYPE_ENV)
+    auto *h = handleOf<Handle>(pointer, type);
+    if (!h || type == OCI_HTYPE_ENV)
         return OCI_INVALID_HANDLE;
     if (type == OCI_HTYPE_BIND || type == OCI_HTYPE_DEFINE)
         return OCI_INVALID_HANDLE; // owned by their statement

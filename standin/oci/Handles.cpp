@@ -2,6 +2,9 @@
 
 #include "engine/OraErrors.h"
 
+#include <cstring>
+#include <utility>
+
 namespace qdsi::oci {
 
 EnvHandle::~EnvHandle()
@@ -17,6 +20,23 @@ EnvHandle::~EnvHandle()
 }
 
 SessionHandle::~SessionHandle() = default;
+
+bool isHandle(const void *pointer, ub4 type)
+{
+    if (!pointer)
+        return false;
+    static const auto offsets = [] {
+        PlainHandle probe(0);
+        const auto *base = reinterpret_cast<const char *>(static_cast<Handle *>(&probe));
+        return std::pair(reinterpret_cast<const char *>(&probe.marker) - base,
+                         reinterpret_cast<const char *>(&probe.type) - base);
+    }();
+    uint32_t marker = 0;
+    ub4 actualType = 0;
+    std::memcpy(&marker, static_cast<const char *>(pointer) + offsets.first, sizeof marker);
+    std::memcpy(&actualType, static_cast<const char *>(pointer) + offsets.second, sizeof actualType);
+    return marker == Handle::liveMarker && actualType == type;
+}
 
 sword fail(OCIError *errhp, const sql::OraError &error)
 {

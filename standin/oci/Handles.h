@@ -149,13 +149,16 @@ struct StmtHandle : Handle {
     ub4 prefetchMemory = 0;
 };
 
+// Whether a pointer shows a live handle's marker and the given type. The bytes are read raw, so
+// a pointer to something else is refused without treating it as a handle.
+bool isHandle(const void *pointer, ub4 type);
+
 // The handle behind a pointer when it is live and of the given type, else nullptr.
 template <class T> T *handleOf(const void *pointer, ub4 type)
 {
-    auto *h = static_cast<Handle *>(const_cast<void *>(pointer));
-    if (!h || h->marker != Handle::liveMarker || h->type != type)
+    if (!isHandle(pointer, type))
         return nullptr;
-    return static_cast<T *>(h);
+    return static_cast<T *>(static_cast<Handle *>(const_cast<void *>(pointer)));
 }
 
 // Records an error on an error handle (nothing when there is none) and returns OCI_ERROR.

@@ -19,7 +19,9 @@ protected:
     void SetUp() override
     {
         const std::string dir = qd::test::programDirectory().toStdString();
-        m_path = dir + "/standin.conf";
+        // A file per test: the library reloads its configuration when the name changes.
+        m_path
+            = dir + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".conf";
         std::ofstream out(m_path);
         out << "# aliases and users for the logon tests\n"
                "[alias SALES]\n"
