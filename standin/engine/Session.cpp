@@ -37,6 +37,10 @@ Session::~Session()
     if (m_transaction)
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
     RowLocks::instance().releaseAll(this);
+    // Statements of clients may outlive the session: the connection then lingers until they are
+    // finalized and must no longer call back into this object.
+    sqlite3_busy_handler(m_db, nullptr, nullptr);
+    sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
     sqlite3_close_v2(m_db);
 }
 

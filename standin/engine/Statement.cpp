@@ -306,6 +306,8 @@ FetchResult Statement::fetch(
     FetchResult result;
     if (!m_fetching)
         throw oraFail(m_stmt ? 1002 : 24338);
+    if (m_preparedSession != session.context().sessionId)
+        throw oraFail(1002); // executed in a session that has ended
     session.checkConnection();
     m_rowsFetched = 0;
     if (m_exhausted) {
