@@ -317,10 +317,10 @@ TEST_F(DemoSession, ForeignKeyViolationsNameTheKey)
 {
     EXPECT_EQ(db.run("INSERT INTO EMP (EMPNO, ENAME, DEPTNO) VALUES (500, 'X', 99)"), ERROR);
     EXPECT_EQ(db.errorText(),
-              "ORA-02291: integrity constraint (DEMO.FK_EMP_DEPT) violated - parent key not found");
+        "ORA-02291: integrity constraint (DEMO.FK_EMP_DEPT) violated - parent key not found");
     EXPECT_EQ(db.run("DELETE FROM DEPT WHERE DEPTNO = 10"), ERROR);
     EXPECT_EQ(db.errorText(),
-              "ORA-02292: integrity constraint (DEMO.FK_EMP_DEPT) violated - child record found");
+        "ORA-02292: integrity constraint (DEMO.FK_EMP_DEPT) violated - child record found");
 }
 
 TEST_F(DemoSession, EmptyResultEndsWithNoData)
@@ -388,4 +388,40 @@ TEST_F(DemoSession, CommitOnSuccessMakesTheChangeVisibleToOtherSessions)
     ASSERT_EQ(
         db.run("INSERT INTO DEPT (DEPTNO, DNAME) VALUES (92, 'B')", COMMIT_ON_SUCCESS), SUCCESS);
     EXPECT_EQ(countOf(other, "SELECT COUNT(*) FROM DEPT WHERE DEPTNO IN (91, 92)"), 1);
+}
+
+TEST_F(DemoSession, PreparedThroughTheStatementCacheCalls)
+{
+    using Prepare2
+        = sword (*)(void *, void **, void *, const text *, ub4, const text *, ub4, ub4, ub4);
+    using Release = sword (*)(void *, void *, const text *, ub4, ub4);
+    auto prepare2 = reinterpret_cast<Prepare2>(symbol("OCIStmtPrepare2"));
+    auto release = reinterpret_cast<Release>(symbol("OCIStmtRelease"));
+    ASSERT_TRUE(prepare2 && release);
+    const std::string sql = "SELECT DNAME FROM DEPT WHERE DEPTNO = 30";
+    void *stmt = nullptr;
+    ASSERT_EQ(prepare2(db.svc, &stmt, db.err, reinterpret_cast<const text *>(sql.c_str()),
+                  static_cast<ub4>(sql.size()), nullptr, 0, NTV_SYNTAX, DEFAULT),
+        SUCCESS);
+    ub4 zero = 0;
+    EXPECT_EQ(api().AttrSet(stmt, HTYPE_STMT, &zero, 4, ATTR_PREFETCH_ROWS, db.err), SUCCESS);
+    ASSERT_EQ(api().StmtExecute(db.svc, stmt, db.err, 0, 0, nullptr, nullptr, DEFAULT), SUCCESS);
+    char name[15];
+    void *def = nullptr;
+    api().DefineByPos(
+        stmt, &def, db.err, 1, name, sizeof name, SQLT_STR, nullptr, nullptr, nullptr, DEFAULT);
+    ASSERT_EQ(api().StmtFetch(stmt, db.err, 1, FETCH_NEXT, DEFAULT), SUCCESS) << db.errorText();
+    EXPECT_STREQ(name, "LOGISTICS");
+    EXPECT_EQ(release(stmt, db.err, nullptr, 0, DEFAULT), SUCCESS);
+}
+
+TEST_F(DemoSession, SessionHandleKeepsItsUserName)
+{
+    char *name = nullptr;
+    ub4 length = 0;
+    ASSERT_EQ(api().AttrGet(db.usr, HTYPE_SESSION, &name, &length, ATTR_USERNAME, db.err), SUCCESS);
+    EXPECT_EQ(std::string(name, length), "DEMO");
+    void *server = nullptr;
+    ASSERT_EQ(api().AttrGet(db.svc, HTYPE_SVCCTX, &server, nullptr, ATTR_SERVER, db.err), SUCCESS);
+    EXPECT_EQ(server, db.srv);
 }
