@@ -168,8 +168,10 @@ FetchResult Statement::execute(Session &session, const std::vector<BoundValue> &
         throw;
     }
     m_lastFunctionCode = t.sqlFunctionCode;
-    // Every placeholder must have a value before the server runs the statement.
-    for (const sql::Placeholder &p : t.placeholders) {
+    // Every placeholder must have a value before the server runs the statement; a describe
+    // only parses.
+    for (const sql::Placeholder &p :
+        describeOnly ? std::vector<sql::Placeholder>() : t.placeholders) {
         const bool bound = std::any_of(binds.begin(), binds.end(),
             [&](const BoundValue &b) { return b.sqliteIndex == p.sqliteIndex; });
         if (!bound)
@@ -444,8 +446,8 @@ void Statement::waitForLockedRows(Session &session, const std::string &table,
             [&session] { return session.broken(); });
 }
 
-sql::OraError Statement::foreignKeyError(Session &session, sql::StatementKind kind,
-                                        const std::string &table) const
+sql::OraError Statement::foreignKeyError(
+    Session &session, sql::StatementKind kind, const std::string &table) const
 {
     // A delete meets child rows of the table; an insert or update misses a parent row.
     const bool parentSide = kind == StatementKind::Delete;
