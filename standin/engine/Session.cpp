@@ -4,6 +4,7 @@
 #include "engine/OraErrors.h"
 #include "engine/RowLocks.h"
 #include "engine/Rowid.h"
+#include "engine/Statement.h"
 
 #include <thread>
 
@@ -17,6 +18,7 @@ Session::Session(std::shared_ptr<Config> config, const AliasEntry &alias, std::s
 {
     static std::atomic<int64_t> sessionIds { 100 };
     m_db = openSchema(alias, m_user);
+    sqlite3_extended_result_codes(m_db, 1);
     sqlite3_busy_handler(m_db, &Session::busyHandler, this);
     // Checked every few thousand VM steps, so a break ends even a long-running statement.
     sqlite3_progress_handler(m_db, 4000, &Session::progressHandler, this);
@@ -37,6 +39,8 @@ Session::~Session()
     if (m_transaction)
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
     RowLocks::instance().releaseAll(this);
+    for (Statement *cursor : m_cursors)
+        cursor->sessionEnded();
     // Statements of clients may outlive the session: the connection then lingers until they are
     // finalized and must no longer call back into this object.
     sqlite3_busy_handler(m_db, nullptr, nullptr);
@@ -132,11 +136,25 @@ void Session::checkConnection()
     }
 }
 
+void Session::write(const char *sql)
+{
+    int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr);
+    if ((rc == SQLITE_BUSY_SNAPSHOT || (rc & 0xff) == SQLITE_LOCKED) && !m_cursors.empty()) {
+        // An open cursor holds a snapshot older than another session's last commit, or reads
+        // a table the statement changes: its remaining rows move to memory and the write runs.
+        for (Statement *cursor : std::set<Statement *>(m_cursors))
+            cursor->spill();
+        rc = sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr);
+    }
+    if (rc != SQLITE_OK)
+        throw sqliteError(rc);
+}
+
 void Session::beginChange()
 {
     if (m_transaction)
         return;
-    exec("BEGIN IMMEDIATE");
+    write("BEGIN IMMEDIATE");
     m_transaction = true;
 }
 

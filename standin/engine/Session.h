@@ -16,10 +16,13 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace qdsi::engine {
+
+class Statement;
 
 class Session {
 public:
@@ -57,6 +60,13 @@ public:
     // Lost connection: the first call after the loss fails with 3113, later ones with 3114.
     void loseConnection() { m_lost = true; }
     void checkConnection();
+
+    // Selects with rows still to come; they give up their snapshot when the session must write.
+    void openCursor(Statement *statement) { m_cursors.insert(statement); }
+    void closeCursor(Statement *statement) { m_cursors.erase(statement); }
+
+    // Runs a statement that writes, outside the prepared statements (DDL, BEGIN). Throws OraError.
+    void write(const char *sql);
 
     // Transactions.
     void beginChange();
@@ -109,7 +119,7 @@ private:
     std::atomic<bool> m_break { false };
     std::atomic<unsigned> m_roundTrips { 0 };
     std::chrono::steady_clock::time_point m_busySince;
-    std::atomic<bool> m_lost{false};
+    std::atomic<bool> m_lost { false };
     bool m_closed = false;
 
     struct Savepoint {
@@ -120,6 +130,7 @@ private:
     bool m_transaction = false;
     std::vector<Savepoint> m_savepoints;
 
+    std::set<Statement *> m_cursors;
     std::map<std::string, int64_t> m_currval;
     std::map<std::string, int64_t> m_tableNumbers;
 

@@ -37,6 +37,7 @@ Statement::~Statement()
 
 void Statement::release()
 {
+    finishCursor();
     sqlite3_finalize(m_stmt);
     m_stmt = nullptr;
     m_preparedSession = 0;
@@ -134,8 +135,8 @@ FetchResult Statement::execute(Session &session, const std::vector<BoundValue> &
     m_rowCount = m_rowsFetched = 0;
     m_parseErrorOffset = 0;
     m_lastRowid.clear();
+    finishCursor();
     m_fetching = false;
-    m_exhausted = true;
     m_outTargets.clear();
     if (!describeOnly)
         session.traceStatement(m_text);
@@ -280,6 +281,56 @@ void Statement::runSelect(Session &session, const sql::Translation &t,
     }
     m_fetching = true;
     m_exhausted = false;
+    m_cursorSession = &session;
+    session.openCursor(this);
+}
+
+void Statement::finishCursor()
+{
+    m_exhausted = true;
+    if (m_stmt)
+        sqlite3_reset(m_stmt);
+    dropSpilledRows();
+    if (m_cursorSession)
+        m_cursorSession->closeCursor(this);
+    m_cursorSession = nullptr;
+}
+
+void Statement::dropSpilledRows()
+{
+    for (auto &row : m_spilledRows)
+        for (sqlite3_value *v : row)
+            sqlite3_value_free(v);
+    m_spilledRows.clear();
+    m_spillPosition = 0;
+    m_spilled = false;
+    m_spillError.reset();
+}
+
+void Statement::spill()
+{
+    // Keeps the rows still to come in memory and lets go of SQLite's read snapshot, so that the
+    // session can begin writing although others have committed since this cursor opened.
+    if (m_spilled || m_exhausted || !m_stmt)
+        return;
+    const int columns = static_cast<int>(m_columns.size());
+    int rc;
+    while ((rc = sqlite3_step(m_stmt)) == SQLITE_ROW) {
+        std::vector<sqlite3_value *> row;
+        row.reserve(static_cast<size_t>(columns));
+        for (int c = 0; c < columns; ++c)
+            row.push_back(sqlite3_value_dup(sqlite3_column_value(m_stmt, c + m_hiddenColumns)));
+        m_spilledRows.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE)
+        m_spillError = oraFail((rc & 0xff) == SQLITE_INTERRUPT ? 1013 : 600, sqlite3_errstr(rc));
+    sqlite3_reset(m_stmt);
+    m_spilled = true;
+}
+
+void Statement::sessionEnded()
+{
+    m_cursorSession = nullptr;
 }
 
 void Statement::lockSelectedRows(Session &session, const std::string &table, int waitMs)
@@ -324,19 +375,32 @@ FetchResult Statement::fetch(
         for (; r < rows; ++r) {
             if (const int delay = session.rowDelayMs.load())
                 session.pause(delay);
-            const int rc = sqlite3_step(m_stmt);
-            if (rc == SQLITE_DONE) {
-                m_exhausted = true;
-                break;
+            const std::vector<sqlite3_value *> *kept = nullptr;
+            if (m_spilled) {
+                if (m_spillPosition == m_spilledRows.size()) {
+                    finishCursor();
+                    if (m_spillError)
+                        throw *m_spillError;
+                    break;
+                }
+                kept = &m_spilledRows[m_spillPosition++];
+            } else {
+                const int rc = sqlite3_step(m_stmt);
+                if (rc == SQLITE_DONE) {
+                    finishCursor();
+                    break;
+                }
+                if (rc != SQLITE_ROW)
+                    throw session.sqliteError(rc);
             }
-            if (rc != SQLITE_ROW)
-                throw session.sqliteError(rc);
             bool nullWithoutIndicator = false;
             for (size_t c = 0; c < n; ++c) {
                 if (!defines[c])
                     continue;
-                const int code = storeOutput(
-                    m_stmt, static_cast<int>(c) + m_hiddenColumns, m_styles[c], *defines[c], r);
+                sqlite3_value *value = kept
+                    ? (*kept)[c]
+                    : sqlite3_column_value(m_stmt, static_cast<int>(c) + m_hiddenColumns);
+                const int code = storeOutput(value, m_styles[c], *defines[c], r);
                 if (ub2 *rcode = defines[c]->codeAt(r))
                     *rcode = static_cast<ub2>(code);
                 if (code == 1406)
@@ -351,8 +415,7 @@ FetchResult Statement::fetch(
     } catch (const sql::OraError &) {
         m_rowsFetched = r;
         m_rowCount += r;
-        sqlite3_reset(m_stmt);
-        m_exhausted = true;
+        finishCursor();
         throw;
     }
     result.rows = r;
@@ -395,8 +458,8 @@ void Statement::runDml(Session &session, const sql::Translation &t,
                 const auto bind = std::find_if(binds.begin(), binds.end(),
                     [&](const BoundValue &b) { return b.sqliteIndex == m_outTargets[k]; });
                 if (bind != binds.end() && static_cast<int>(k) < sqlite3_column_count(m_stmt))
-                    storeOutput(m_stmt, static_cast<int>(k), { 1, session.context().dateFormat },
-                        bind->buffer, row);
+                    storeOutput(sqlite3_column_value(m_stmt, static_cast<int>(k)),
+                        { 1, session.context().dateFormat }, bind->buffer, row);
             }
             returned = true;
         }
@@ -464,9 +527,7 @@ void Statement::runDdl(Session &session, const sql::Translation &t, bool describ
         return;
     // Data definition ends the transaction before and after it, as on the server.
     session.commit();
-    const int rc = sqlite3_exec(session.db(), t.sqlite.c_str(), nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK)
-        throw session.sqliteError(rc);
+    session.write(t.sqlite.c_str());
     session.forgetTables();
 }
 

@@ -66,6 +66,11 @@ public:
     // Drops the prepared SQLite statement (the session it belongs to is ending).
     void release();
 
+    // An open cursor reads the rest of its rows into memory and resets its SQLite statement.
+    void spill();
+    // The session of the open cursor has ended.
+    void sessionEnded();
+
 private:
     void prepareSqlite(Session &session, const std::string &sql);
     void bindInputs(const std::vector<BoundValue> &binds, size_t row);
@@ -76,8 +81,10 @@ private:
         ub4 iterations, ub4 rowOffset, bool describeOnly);
     void waitForLockedRows(Session &session, const std::string &table, const std::string &dml,
         const std::vector<BoundValue> &binds, ub4 row);
-    sql::OraError foreignKeyError(Session &session, sql::StatementKind kind,
-                                  const std::string &table) const;
+    sql::OraError foreignKeyError(
+        Session &session, sql::StatementKind kind, const std::string &table) const;
+    void finishCursor();
+    void dropSpilledRows();
     void runDdl(Session &session, const sql::Translation &t, bool describeOnly);
 
     std::string m_text;
@@ -93,6 +100,11 @@ private:
     std::vector<ColumnStyle> m_styles;
     bool m_fetching = false;
     bool m_exhausted = true;
+    Session *m_cursorSession = nullptr; // while rows are still to come
+    bool m_spilled = false;
+    std::vector<std::vector<sqlite3_value *>> m_spilledRows;
+    size_t m_spillPosition = 0;
+    std::optional<sql::OraError> m_spillError;
 
     ub4 m_rowCount = 0;
     ub4 m_rowsFetched = 0;

@@ -165,18 +165,18 @@ std::string hex(const void *data, int size)
     return out;
 }
 
-std::string columnText(sqlite3_stmt *st, int column, const ColumnStyle &style)
+std::string columnText(sqlite3_value *v, const ColumnStyle &style)
 {
-    switch (sqlite3_column_type(st, column)) {
+    switch (sqlite3_value_type(v)) {
     case SQLITE_INTEGER:
-        return sql::numberToText(static_cast<int64_t>(sqlite3_column_int64(st, column)));
+        return sql::numberToText(static_cast<int64_t>(sqlite3_value_int64(v)));
     case SQLITE_FLOAT:
-        return sql::numberToText(sqlite3_column_double(st, column));
+        return sql::numberToText(sqlite3_value_double(v));
     case SQLITE_BLOB:
-        return hex(sqlite3_column_blob(st, column), sqlite3_column_bytes(st, column));
+        return hex(sqlite3_value_blob(v), sqlite3_value_bytes(v));
     default: {
-        const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(st, column));
-        std::string text(t ? t : "", static_cast<size_t>(sqlite3_column_bytes(st, column)));
+        const auto *t = reinterpret_cast<const char *>(sqlite3_value_text(v));
+        std::string text(t ? t : "", static_cast<size_t>(sqlite3_value_bytes(v)));
         if (style.oracleType == 12)
             return sql::formatDate(text, style.dateFormat);
         if (style.oracleType == 23)
@@ -187,19 +187,19 @@ std::string columnText(sqlite3_stmt *st, int column, const ColumnStyle &style)
 }
 
 // A column's value as a number, as the server converts text to NUMBER.
-double columnNumber(sqlite3_stmt *st, int column)
+double columnNumber(sqlite3_value *v)
 {
-    const int type = sqlite3_column_type(st, column);
+    const int type = sqlite3_value_type(v);
     if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
-        return sqlite3_column_double(st, column);
-    const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(st, column));
+        return sqlite3_value_double(v);
+    const auto *t = reinterpret_cast<const char *>(sqlite3_value_text(v));
     char *end = nullptr;
-    const double v = t ? std::strtod(t, &end) : 0;
+    const double number = t ? std::strtod(t, &end) : 0;
     while (end && *end == ' ')
         ++end;
     if (!t || end == t || *end)
         throw oraFail(1722);
-    return v;
+    return number;
 }
 
 // Copies text into a character buffer; returns 1406 when it had to be cut.
@@ -265,11 +265,10 @@ int storeInteger(double value, const ClientBuffer &b, size_t row, bool isUnsigne
 
 } // namespace
 
-int storeOutput(
-    sqlite3_stmt *st, int column, const ColumnStyle &style, const ClientBuffer &b, size_t row)
+int storeOutput(sqlite3_value *v, const ColumnStyle &style, const ClientBuffer &b, size_t row)
 {
     sb2 *ind = b.indicatorAt(row);
-    if (sqlite3_column_type(st, column) == SQLITE_NULL) {
+    if (sqlite3_value_type(v) == SQLITE_NULL) {
         if (!ind)
             return 1405;
         *ind = -1;
@@ -282,19 +281,19 @@ int storeOutput(
     switch (b.type) {
     case SQLT_INT:
     case SQLT_UIN:
-        if (sqlite3_column_type(st, column) == SQLITE_INTEGER && b.size == 8) {
-            *static_cast<int64_t *>(b.element(row)) = sqlite3_column_int64(st, column);
+        if (sqlite3_value_type(v) == SQLITE_INTEGER && b.size == 8) {
+            *static_cast<int64_t *>(b.element(row)) = sqlite3_value_int64(v);
             if (ub2 *len = b.lengthAt(row))
                 *len = 8;
             return 0;
         }
-        return storeInteger(columnNumber(st, column), b, row, b.type == SQLT_UIN);
+        return storeInteger(columnNumber(v), b, row, b.type == SQLT_UIN);
     case SQLT_FLT: {
-        const double v = columnNumber(st, column);
+        const double number = columnNumber(v);
         if (b.size == 8)
-            *static_cast<double *>(b.element(row)) = v;
+            *static_cast<double *>(b.element(row)) = number;
         else if (b.size == 4)
-            *static_cast<float *>(b.element(row)) = static_cast<float>(v);
+            *static_cast<float *>(b.element(row)) = static_cast<float>(number);
         else
             throw oraFail(3001);
         if (ub2 *len = b.lengthAt(row))
@@ -303,16 +302,16 @@ int storeOutput(
     }
     case SQLT_STR:
     case SQLT_AVC:
-        return storeText(columnText(st, column, style), b, row, 0, true, false);
+        return storeText(columnText(v, style), b, row, 0, true, false);
     case SQLT_CHR:
     case SQLT_LNG:
-        return storeText(columnText(st, column, style), b, row, 0, false, false);
+        return storeText(columnText(v, style), b, row, 0, false, false);
     case SQLT_AFC:
-        return storeText(columnText(st, column, style), b, row, 0, false, true);
+        return storeText(columnText(v, style), b, row, 0, false, true);
     case SQLT_VCS:
-        return storeText(columnText(st, column, style), b, row, 2, false, false);
+        return storeText(columnText(v, style), b, row, 2, false, false);
     case SQLT_DAT: {
-        const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(st, column));
+        const auto *t = reinterpret_cast<const char *>(sqlite3_value_text(v));
         if (b.size < 7 || !t || !dateToBytes(t, static_cast<unsigned char *>(b.element(row))))
             throw oraFail(1861);
         if (ub2 *len = b.lengthAt(row))
@@ -321,8 +320,8 @@ int storeOutput(
     }
     case SQLT_BIN:
     case SQLT_LBI: {
-        const void *data = sqlite3_column_blob(st, column);
-        const int n = sqlite3_column_bytes(st, column);
+        const void *data = sqlite3_value_blob(v);
+        const int n = sqlite3_value_bytes(v);
         const std::string bytes = data ? std::string(static_cast<const char *>(data), n) : "";
         return storeText(bytes, b, row, 0, false, false);
     }

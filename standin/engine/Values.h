@@ -42,10 +42,11 @@ struct ColumnStyle {
     std::string dateFormat; // the session's NLS_DATE_FORMAT
 };
 
-// Stores column `column` of the current row into element `row` of the buffer. Returns 0, or the
-// column's ORA code: 1406 truncated (the value still arrives), 1405 null without an indicator.
-// Throws OraError for a value that cannot be converted (1722, 1861, 3001).
-int storeOutput(sqlite3_stmt *statement, int column, const ColumnStyle &style,
-    const ClientBuffer &buffer, size_t row);
+// Stores a value (a column of the current row, or one kept from it) into element `row` of the
+// buffer. Returns 0, or the column's ORA code: 1406 truncated (the value still arrives), 1405
+// null without an indicator. Throws OraError for a value that cannot be converted (1722, 1861,
+// 3001).
+int storeOutput(
+    sqlite3_value *value, const ColumnStyle &style, const ClientBuffer &buffer, size_t row);
 
 } // namespace qdsi::engine

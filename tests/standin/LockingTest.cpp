@@ -213,3 +213,24 @@ TEST(StandinBreak, BreakWithNoCallRunningDoesNothing)
     EXPECT_EQ(c.run("UPDATE EMP SET SAL = SAL WHERE EMPNO = 101"), SUCCESS) << c.errorText();
     EXPECT_EQ(c.commit(), SUCCESS);
 }
+
+TEST_F(TwoSessions, ChangeWhileACursorIsOpenAfterAnotherSessionCommitted)
+{
+    Cursor browse(a, "SELECT EMPNO FROM EMP ORDER BY EMPNO");
+    ASSERT_EQ(browse.execute(0), SUCCESS);
+    int32_t empno[8] = {};
+    void *def = nullptr;
+    api().DefineByPos(
+        browse.stmt, &def, browse.err, 1, empno, 4, SQLT_INT, nullptr, nullptr, nullptr, DEFAULT);
+    ASSERT_EQ(browse.fetch(2), SUCCESS);
+    EXPECT_EQ(empno[1], 102);
+    ASSERT_EQ(
+        b.run("UPDATE DEPT SET LOC = 'ELSEWHERE' WHERE DEPTNO = 40", COMMIT_ON_SUCCESS), SUCCESS);
+    // The browsing session edits a row while its cursor still has rows to give.
+    EXPECT_EQ(a.run("UPDATE EMP SET SAL = SAL + 1 WHERE EMPNO = 101"), SUCCESS) << a.errorText();
+    EXPECT_EQ(browse.fetch(8), NO_DATA) << browse.errorText();
+    EXPECT_EQ(browse.attribute4(ATTR_ROWS_FETCHED), 6u);
+    EXPECT_EQ(empno[0], 103);
+    EXPECT_EQ(empno[5], 108);
+    EXPECT_EQ(a.run("CREATE TABLE AFTER_BROWSE (N NUMBER)"), SUCCESS) << a.errorText();
+}
