@@ -105,6 +105,10 @@ std::vector<ColumnDescription> describe(sqlite3_stmt *statement, const Translati
                 item = &s;
         if (item && item->typeKnown) {
             d = item->type;
+            ColumnDescription source;
+            if (item->typeIfSourceIsDate.dataType != 0 && !item->sourceColumn.empty()
+                && lookup(item->sourceQualifier, item->sourceColumn, source) && source.dataType == 12)
+                d = item->typeIfSourceIsDate;
         } else if (decl) {
             d = describeDeclaredType(decl);
         } else if (item && !item->sourceColumn.empty()) {

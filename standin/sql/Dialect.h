@@ -125,6 +125,13 @@ struct SelectItem {
     // qualifier (alias or table, may be empty); describe() looks its declared type up.
     std::string sourceQualifier;
     std::string sourceColumn;
+    // With typeKnown and a source column: the type when that column turns out to be a DATE
+    // (to_char(col, 'fmt'), col + 1, ...); dataType 0 when the column's type does not matter.
+    ColumnDescription typeIfSourceIsDate = [] {
+        ColumnDescription none;
+        none.dataType = 0;
+        return none;
+    }();
 };
 
 struct SessionSetting {

@@ -38,6 +38,7 @@ private:
         bool known = false;
         ColumnDescription type;
         std::string qualifier, column;
+        ColumnDescription ifDate = SelectItem().typeIfSourceIsDate; // none unless set
     };
     struct Block {
         std::string sql;

@@ -74,6 +74,19 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
         // date +/- number is a date, date - date a number of days
         if (plusMinus && us.front().kind == Unit::Primary) {
             const Inferred first = inferUnits({us.front()});
+            if (!first.known && !first.column.empty()) {
+                // Decided by the column's type at describe time.
+                Inferred r2 = known(numberType());
+                r2.qualifier = first.qualifier, r2.column = first.column;
+                bool minusDate = false;
+                for (size_t k = 1; k + 1 < us.size(); ++k)
+                    if (us[k].kind == Unit::Op && tok(us[k].b).is("-")) {
+                        const Inferred other = inferUnits({us[k + 1]});
+                        minusDate |= (other.known && other.type.dataType == 12) || !other.column.empty();
+                    }
+                r2.ifDate = minusDate ? numberType() : dateType();
+                return r2;
+            }
             if (first.known && first.type.dataType == 12) {
                 for (size_t k = 1; k + 1 < us.size(); ++k)
                     if (us[k].kind == Unit::Op && tok(us[k].b).is("-")) {
@@ -208,6 +221,21 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
             } else if (a.known && a.type.dataType == 2) {
                 return known(varcharType(static_cast<int>(model.size()) + 1));
             }
+        }
+        if (!a.known && !a.column.empty()) {
+            Inferred r2 = known(varcharType(40));
+            r2.qualifier = a.qualifier, r2.column = a.column;
+            r2.ifDate = varcharType(75);
+            if (args.size() > 1 && tok(args[1].first).type == TokenType::String) {
+                const std::string &model = tok(args[1].first).upper;
+                r2.type = varcharType(static_cast<int>(model.size()) + 1);
+                try {
+                    DateTime wide {2000, 9, 27, 23, 59, 59};
+                    r2.ifDate = varcharType(static_cast<int>(formatDateTime(wide, model).size()));
+                } catch (const OraError &) {
+                }
+            }
+            return r2;
         }
         return known(varcharType(a.known && a.type.dataType == 12 ? 75 : a.known && a.type.dataType == 2 ? 40 : 4000));
     }

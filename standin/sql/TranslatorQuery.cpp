@@ -459,6 +459,8 @@ std::string Translator::selectItem(size_t b, size_t e, const Scope &scope, bool 
         item.type.name = oracleName;
         item.sourceQualifier = inf.qualifier;
         item.sourceColumn = inf.column;
+        item.typeIfSourceIsDate = inf.ifDate;
+        item.typeIfSourceIsDate.name = oracleName;
         out_.selectItems.push_back(item);
     }
     return text + " AS " + quoteName(oracleName);
