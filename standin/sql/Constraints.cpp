@@ -13,6 +13,19 @@ bool startsConstraint(const Token &t)
         || t.is("CHECK") || t.is("NOT") || t.is("REFERENCES");
 }
 
+// Index just past the ')' closing the '(' at open (or end).
+size_t skipParens(const std::vector<Token> &t, size_t open, size_t end)
+{
+    size_t depth = 0;
+    for (size_t j = open; j < end; ++j) {
+        if (t[j].is("("))
+            ++depth;
+        else if (t[j].is(")") && --depth == 0)
+            return j + 1;
+    }
+    return end;
+}
+
 } // namespace
 
 std::vector<ConstraintInfo> tableConstraints(std::string_view sql)
@@ -64,16 +77,7 @@ std::vector<ConstraintInfo> tableConstraints(std::string_view sql)
         size_t i = tableLevel ? b : b + 1;
         while (i < e) {
             if (!startsConstraint(t[i])) {
-                i = t[i].is("(") ? [&] {
-                    size_t d = 0, j = i;
-                    for (; j < e; ++j) {
-                        d += t[j].is("(") ? 1 : 0;
-                        if (t[j].is(")") && --d == 0)
-                            break;
-                    }
-                    return j + 1;
-                }()
-                                 : i + 1;
+                i = t[i].is("(") ? skipParens(t, i, e) : i + 1;
                 continue;
             }
             ConstraintInfo c;

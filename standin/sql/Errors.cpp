@@ -1,8 +1,10 @@
 // The server's wording of the errors the stand-in raises.
 #include "sql/Dialect.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace qdsi::sql {
 
@@ -85,6 +87,8 @@ constexpr Wording kWordings[] = {
     {2095, "specified initialization parameter cannot be modified"},
     {1418, "specified index does not exist"},
     {955, "name is already used by an existing object"},
+    {2290, "check constraint (%s) violated"},
+    {2291, "integrity constraint (%s) violated - parent key not found"},
 };
 
 } // namespace
@@ -125,6 +129,89 @@ OraError oraErrorFromMessage(std::string_view message)
         code = code * 10 + (message[i] - '0');
     }
     return OraError(code, std::string(message));
+}
+
+OraError oraErrorFromSqlite(sqlite3 *db, std::string_view owner)
+{
+    const std::string message = sqlite3_errmsg(db);
+    OraError ora = oraErrorFromMessage(message);
+    if (ora.code)
+        return ora;
+    auto after = [&](std::string_view prefix) -> std::string {
+        const size_t at = message.find(prefix);
+        return at == std::string::npos ? std::string() : message.substr(at + prefix.size());
+    };
+    const std::string schema(owner);
+    if (message.rfind("no such table: ", 0) == 0 || message.rfind("no such view: ", 0) == 0)
+        return oraError(942);
+    if (message.rfind("no such column: ", 0) == 0) {
+        std::string name = after("no such column: ");
+        std::string quoted;
+        size_t start = 0;
+        for (size_t dot; (dot = name.find('.', start)) != std::string::npos; start = dot + 1)
+            quoted += "\"" + name.substr(start, dot - start) + "\".";
+        return oraError(904, quoted + "\"" + name.substr(start) + "\"");
+    }
+    if (message.rfind("no such function: ", 0) == 0)
+        return oraError(904, "\"" + after("no such function: ") + "\"");
+    if (message.rfind("ambiguous column name", 0) == 0)
+        return oraError(918);
+    if (message.find("already exists") != std::string::npos)
+        return oraError(955);
+    const int extended = sqlite3_extended_errcode(db);
+    // "UNIQUE constraint failed: T.A, T.B" and "NOT NULL constraint failed: T.A"
+    auto failedColumns = [&](std::string &table) {
+        std::vector<std::string> cols;
+        std::string list = after("constraint failed: ");
+        size_t start = 0;
+        while (start < list.size()) {
+            size_t comma = list.find(", ", start);
+            const std::string item = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+            const size_t dot = item.find('.');
+            table = item.substr(0, dot);
+            cols.push_back(dot == std::string::npos ? item : item.substr(dot + 1));
+            if (comma == std::string::npos)
+                break;
+            start = comma + 2;
+        }
+        return cols;
+    };
+    if (extended == SQLITE_CONSTRAINT_UNIQUE || extended == SQLITE_CONSTRAINT_PRIMARYKEY) {
+        std::string table;
+        const std::vector<std::string> cols = failedColumns(table);
+        std::string name;
+        sqlite3_stmt *s = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?1",
+                -1, &s, nullptr) == SQLITE_OK) {
+            sqlite3_bind_text(s, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+            if (sqlite3_step(s) == SQLITE_ROW && sqlite3_column_text(s, 0)) {
+                const std::string sql = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
+                for (const ConstraintInfo &c : tableConstraints(sql))
+                    if ((c.kind == "PRIMARY KEY" || c.kind == "UNIQUE") && c.columns == cols && !c.name.empty())
+                        name = c.name;
+            }
+        }
+        sqlite3_finalize(s);
+        if (name.empty())
+            name = "SYS_C_" + table; // an unnamed key: the server would show its generated name
+        return oraError(1, schema + "." + name);
+    }
+    if (extended == SQLITE_CONSTRAINT_NOTNULL) {
+        std::string table;
+        const std::vector<std::string> cols = failedColumns(table);
+        return oraError(1400, "\"" + schema + "\".\"" + table + "\".\"" + (cols.empty() ? "" : cols[0]) + "\"");
+    }
+    if (extended == SQLITE_CONSTRAINT_FOREIGNKEY)
+        return oraError(2291, schema + ".SYS_C_FK");
+    if (extended == SQLITE_CONSTRAINT_CHECK) {
+        // A named check reports its name; an unnamed one its expression, which names nothing.
+        std::string name = after("CHECK constraint failed: ");
+        for (char c : name)
+            if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '#'))
+                name.clear();
+        return oraError(2290, schema + "." + (name.empty() ? "SYS_C_CHECK" : name));
+    }
+    return OraError(0, message);
 }
 
 } // namespace qdsi::sql

@@ -248,6 +248,11 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
         return parseDateTime(t, ctx(c)->dateFormat);
     };
 
+    // Oracle's LIKE tells upper from lower case; SQLite's does not unless asked.
+    sqlite3_exec(db, "PRAGMA case_sensitive_like = ON", nullptr, nullptr, nullptr);
+    // An empty LOB is a value, not a null: zero-length text and blob.
+    add("EMPTY_CLOB", 0, true, [](sqlite3_context *c, int, Args) { sqlite3_result_text(c, "", 0, SQLITE_STATIC); });
+    add("EMPTY_BLOB", 0, true, [](sqlite3_context *c, int, Args) { sqlite3_result_zeroblob(c, 0); });
     add("NVL", 2, true, [](sqlite3_context *c, int, Args a) {
         sqlite3_result_value(c, isNull(a[0]) ? a[1] : a[0]);
     });

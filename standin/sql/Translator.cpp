@@ -49,6 +49,16 @@ Translator::Translator(std::string_view sql, const SessionContext &context)
 
 size_t Translator::closing(size_t open) const { return match_[open]; }
 
+Translator::Nest::Nest(Translator &owner, size_t at) : t(owner)
+{
+    // SQLite itself refuses expressions nested deeper than 1000; stop well before the stack
+    // of this recursive rewriter could run out.
+    if (++t.depth_ > 200) {
+        --t.depth_;
+        t.fail(3001, at);
+    }
+}
+
 void Translator::fail(int code, size_t i, std::string_view detail) const
 {
     throw oraError(code, detail, tokens_[std::min(i, tokens_.size() - 1)].offset);
@@ -101,7 +111,7 @@ std::string Translator::placeholder(size_t i) const
 
 std::string Translator::name(size_t i) const
 {
-    const Token &t = tokens_[i];
+    const Token &t = tok(i);
     if (t.type == TokenType::Quoted)
         return quoteName(t.upper);
     const bool plain = std::all_of(t.upper.begin(), t.upper.end(), [](char c) {
@@ -250,6 +260,7 @@ std::string Translator::expr(size_t b, size_t e, const Scope &scope)
 {
     if (b >= e)
         fail(936, b);
+    const Nest nest(*this, b);
     std::vector<Unit> us = units(b, e);
     // rowid compared with a bind or literal stays an integer rowid lookup.
     for (size_t k = 0; k + 2 < us.size() + 0 && k + 2 < us.size(); ++k) {

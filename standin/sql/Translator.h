@@ -7,6 +7,7 @@
 #include "sql/Dialect.h"
 #include "sql/Lexer.h"
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -49,7 +50,7 @@ private:
     };
 
     // tokens and structure
-    const Token &tok(size_t i) const { return tokens_[i]; }
+    const Token &tok(size_t i) const { return tokens_[std::min(i, tokens_.size() - 1)]; }
     bool is(size_t i, std::string_view word) const { return i < tokens_.size() && tokens_[i].is(word); }
     size_t closing(size_t open) const; // matching ')' of '(' at open
     size_t findTop(size_t b, size_t e, std::string_view word, std::string_view next = {}) const;
@@ -99,7 +100,13 @@ private:
     std::vector<Token> tokens_;
     std::vector<size_t> match_;
     std::map<std::string, int> index_;
-    size_t end_ = 0; // index of the End token (or of a trailing ';' in PL/SQL)
+    size_t end_ = 0; // index of the End token
+    int depth_ = 0;  // nesting of expressions and subqueries, bounded against stack exhaustion
+    struct Nest {
+        Translator &t;
+        Nest(Translator &owner, size_t at);
+        ~Nest() { --t.depth_; }
+    };
     Translation out_;
 };
 

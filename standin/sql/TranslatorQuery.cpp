@@ -30,6 +30,7 @@ std::string Translator::query(size_t b, size_t e, const Scope *parent, bool top)
 {
     if (b >= e)
         fail(936, b);
+    const Nest nest(*this, b);
     std::string out;
     size_t i = b;
     if (is(i, "WITH")) {

@@ -325,5 +325,46 @@ TEST_F(DialectExecute, JoinsSubqueriesAndSetOperations)
     EXPECT_EQ(d[0][0], "<null>");
 }
 
+TEST_F(DialectExecute, LikeIsCaseSensitiveAndEmptyLobsAreNotNull)
+{
+    EXPECT_EQ(value("select count(*) from emp where ename like 'S%'"), "1");
+    EXPECT_EQ(value("select count(*) from emp where ename like 's%'"), "0");
+    run("create table docs (id number, body clob, data blob)");
+    run("insert into docs values (1, empty_clob(), empty_blob())");
+    EXPECT_EQ(value("select count(*) from docs where body is not null and data is not null"), "1");
+}
+
+TEST_F(DialectExecute, SqliteFailuresBecomeServerErrors)
+{
+    auto failing = [&](const std::string &sql) {
+        const Translation t = translate(sql, context);
+        sqlite3_stmt *s = nullptr;
+        if (sqlite3_prepare_v2(db, t.sqlite.c_str(), -1, &s, nullptr) == SQLITE_OK) {
+            const int rc = sqlite3_step(s);
+            EXPECT_NE(rc, SQLITE_DONE) << sql;
+        }
+        const OraError e = oraErrorFromSqlite(db, "SCOTT");
+        sqlite3_finalize(s);
+        return e;
+    };
+    EXPECT_EQ(failing("insert into emp (empno) values (7369)").text,
+        "ORA-00001: unique constraint (SCOTT.PK_EMP) violated");
+    run("create table named (a number not null, b varchar2(3), constraint uk_named unique (a, b), "
+        "constraint ck_b check (b <> 'bad'))");
+    run("insert into named values (1, 'x')");
+    EXPECT_EQ(failing("insert into named values (1, 'x')").text,
+        "ORA-00001: unique constraint (SCOTT.UK_NAMED) violated");
+    EXPECT_EQ(failing("insert into named (b) values ('y')").text,
+        "ORA-01400: cannot insert NULL into (\"SCOTT\".\"NAMED\".\"A\")");
+    EXPECT_EQ(failing("insert into named values (2, 'bad')").text,
+        "ORA-02290: check constraint (SCOTT.CK_B) violated");
+    EXPECT_EQ(failing("select * from nowhere").code, 942);
+    EXPECT_EQ(failing("select nosuch from emp").text, "ORA-00904: \"NOSUCH\": invalid identifier");
+    EXPECT_EQ(failing("select e.nosuch from emp e").text,
+        "ORA-00904: \"E\".\"NOSUCH\": invalid identifier");
+    EXPECT_EQ(failing("select frob(1) from dual").code, 904);
+    EXPECT_EQ(failing("select to_number('x') from dual").code, 1722);
+}
+
 } // namespace
 } // namespace qdsi::sql::test
