@@ -223,7 +223,8 @@ OraError oraErrorFromMessage(std::string_view sqliteMessage);
 // through; SQLite's own messages map to 942 (no such table), 904 (no such column or function),
 // 918 (ambiguous column), 1 (unique or primary key, naming OWNER.CONSTRAINT from the table's
 // CREATE statement, else SYS_C plus the table), 1400 (NOT NULL: ("OWNER"."TABLE"."COLUMN")),
-// 2291 (foreign key), 2290 (check) and 955 (name already used). Code 0 for anything else.
+// 2291 (foreign key), 2290 (check), 955 (name already used) and 933/921 (syntax SQLite
+// rejects). Code 0 for anything else.
 OraError oraErrorFromSqlite(sqlite3 *db, std::string_view owner);
 
 // Oracle's number-to-text conversion of an SQLite value (integer, real or numeric text).

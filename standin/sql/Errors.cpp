@@ -158,6 +158,11 @@ OraError oraErrorFromSqlite(sqlite3 *db, std::string_view owner)
         return oraError(918);
     if (message.find("already exists") != std::string::npos)
         return oraError(955);
+    // What the translation passed on and SQLite could not parse.
+    if (message.find("incomplete input") != std::string::npos)
+        return oraError(921);
+    if (message.find("syntax error") != std::string::npos)
+        return oraError(933);
     const int extended = sqlite3_extended_errcode(db);
     // "UNIQUE constraint failed: T.A, T.B" and "NOT NULL constraint failed: T.A"
     auto failedColumns = [&](std::string &table) {

@@ -471,6 +471,8 @@ std::string Translator::call(size_t b, size_t open, size_t e, const Scope &scope
     for (size_t k = b; k < open; k += 2)
         fn += (fn.empty() ? "" : ".") + name(k);
     std::string args;
+    if (close == open + 2 && tok(open + 1).is("+"))
+        fail(3001, open); // the old outer-join marker: write the join with LEFT JOIN
     if (fn == "TRIM" && findTop(open + 1, close, "FROM") < close) {
         // trim([leading|trailing|both] [set] from s)
         const size_t from = findTop(open + 1, close, "FROM");

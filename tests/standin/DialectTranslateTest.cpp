@@ -118,6 +118,7 @@ TEST_F(DialectTranslate, ParseErrorsCarryServerCodesAndOffsets)
         {"update t a = 1", 971, 11},
         {"create sequence s increment by 0", 4002, 7},
         {"select a from t connect by prior a = b", 3001, 16},
+        {"select a from t, u where t.a = u.a(+)", 3001, 34},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.sql);
