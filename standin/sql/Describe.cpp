@@ -95,14 +95,33 @@ std::vector<ColumnDescription> describe(sqlite3_stmt *statement, const Translati
         }
         return false;
     };
+    int stars = 0, starAt = -1;
+    const auto &items = translation.selectItems;
+    for (size_t k = 0; k < items.size(); ++k)
+        if (items[k].star)
+            ++stars, starAt = static_cast<int>(k);
+    // How many columns the one star stands for (-1: the items do not fit the columns).
+    int expansion = stars == 0 ? (items.size() == static_cast<size_t>(count) ? 0 : -1)
+                               : count - static_cast<int>(items.size()) + 1;
     for (int i = 0; i < count; ++i) {
         const char *name = sqlite3_column_name(statement, i);
         const char *decl = sqlite3_column_decltype(statement, i);
         ColumnDescription d;
+        // Without stars the items line up with the columns; with them, match by the name
+        // translate() gave each item as its alias.
         const SelectItem *item = nullptr;
-        for (const SelectItem &s : translation.selectItems)
-            if (!s.star && name && s.name == name)
-                item = &s;
+        if (stars <= 1 && expansion >= 0) {
+            // Column i: items before the star one to one, the star's columns, then the rest.
+            const int before = starAt < 0 ? count : starAt;
+            if (i < before)
+                item = &items[static_cast<size_t>(i)];
+            else if (i >= before + expansion)
+                item = &items[static_cast<size_t>(i - expansion + 1)];
+        } else {
+            for (const SelectItem &s : translation.selectItems)
+                if (!item && !s.star && name && s.name == name)
+                    item = &s;
+        }
         if (item && item->typeKnown) {
             d = item->type;
             ColumnDescription source;

@@ -263,7 +263,7 @@ std::string Translator::expr(size_t b, size_t e, const Scope &scope)
     const Nest nest(*this, b);
     std::vector<Unit> us = units(b, e);
     // rowid compared with a bind or literal stays an integer rowid lookup.
-    for (size_t k = 0; k + 2 < us.size() + 0 && k + 2 < us.size(); ++k) {
+    for (size_t k = 0; k + 2 < us.size(); ++k) {
         const Unit &a = us[k], &op = us[k + 1], &c = us[k + 2];
         if (op.kind != Unit::Other || !isComparison(tokens_[op.b]))
             continue;

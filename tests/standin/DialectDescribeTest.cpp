@@ -91,6 +91,13 @@ TEST_F(DialectDescribe, ComputedColumnsAreTypedAndSized)
         });
 }
 
+TEST_F(DialectDescribe, ColumnsOfTheSameNameKeepTheirOwnTypes)
+{
+    check(describeQuery("select t.n, nvl(d, sysdate) n, x.*, 'abc' n from t, (select np n from t) x"),
+        {{"N", 2, 22, 0, -127}, {"N", 12, 7, 0, 0}, {"N", 2, 22, 5, 0}, {"N", 96, 3, 0, 0}});
+    check(describeQuery("select v, to_char(n, '9990.99') v from t"), {{"V", 1, 20, 0, 0}, {"V", 1, 8, 0, 0}});
+}
+
 TEST_F(DialectDescribe, DeclaredTypeDecoding)
 {
     EXPECT_EQ(describeDeclaredType("NUMBER(10)").precision, 10);
