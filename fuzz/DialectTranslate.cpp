@@ -21,12 +21,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         context.rowidNumber = [](const std::string &) -> int64_t { return 1; };
         registerFunctions(d, &context);
         // A recursive WITH can run forever: bound the work of every statement.
-        sqlite3_progress_handler(d, 1000, [](void *) -> int {
-            static int calls = 0;
-            return ++calls % 200 == 0;
-        }, nullptr);
-        sqlite3_exec(d, "CREATE TABLE EMP (EMPNO NUMBER(4), ENAME VARCHAR2(10), HIREDATE DATE TEXT)",
-            nullptr, nullptr, nullptr);
+        sqlite3_progress_handler(
+            d, 1000,
+            [](void *) -> int {
+                static int calls = 0;
+                return ++calls % 200 == 0;
+            },
+            nullptr);
+        sqlite3_exec(d,
+            "CREATE TABLE EMP (EMPNO NUMBER(4), ENAME VARCHAR2(10), HIREDATE DATE TEXT)", nullptr,
+            nullptr, nullptr);
         return d;
     }();
     const std::string text(reinterpret_cast<const char *>(data), size);
@@ -38,8 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             if (sqlite3_prepare_v2(db, t.sqlite.c_str(), -1, &s, nullptr) == SQLITE_OK) {
                 describe(s, t);
                 // A few rows at most: the statement's own functions must not crash either.
-                for (int i = 0; i < 3 && sqlite3_step(s) == SQLITE_ROW; ++i) {
-                }
+                for (int i = 0; i < 3 && sqlite3_step(s) == SQLITE_ROW; ++i) { }
             }
             sqlite3_finalize(s);
         }

@@ -99,7 +99,8 @@ std::vector<ConstraintInfo> tableConstraints(std::string_view sql)
                 c.kind = t[i].upper; // UNIQUE, CHECK
                 ++i;
             }
-            if (c.kind != "CHECK" && i < e && t[i].is("(") && (tableLevel || c.kind != "FOREIGN KEY"))
+            if (c.kind != "CHECK" && i < e && t[i].is("(")
+                && (tableLevel || c.kind != "FOREIGN KEY"))
                 i = columnsIn(i, e, c.columns) + 1;
             if (c.columns.empty() && !column.empty())
                 c.columns.push_back(column);

@@ -12,10 +12,10 @@ namespace qdsi::sql {
 
 namespace {
 
-constexpr const char *kMonths[] = {"JANUARY", "FEBRUARY", "MARCH", "APRIL", "MAY", "JUNE",
-    "JULY", "AUGUST", "SEPTEMBER", "OCTOBER", "NOVEMBER", "DECEMBER"};
-constexpr const char *kDays[] = {"SUNDAY", "MONDAY", "TUESDAY", "WEDNESDAY", "THURSDAY",
-    "FRIDAY", "SATURDAY"};
+constexpr const char *kMonths[] = { "JANUARY", "FEBRUARY", "MARCH", "APRIL", "MAY", "JUNE", "JULY",
+    "AUGUST", "SEPTEMBER", "OCTOBER", "NOVEMBER", "DECEMBER" };
+constexpr const char *kDays[]
+    = { "SUNDAY", "MONDAY", "TUESDAY", "WEDNESDAY", "THURSDAY", "FRIDAY", "SATURDAY" };
 
 // Days since 1970-01-01 of a civil date (proleptic Gregorian).
 int64_t daysFromCivil(int64_t y, unsigned m, unsigned d)
@@ -42,7 +42,10 @@ void civilFromDays(int64_t z, int &year, int &month, int &day)
     year = static_cast<int>(y + (month <= 2));
 }
 
-int64_t dayNumber(const DateTime &d) { return daysFromCivil(d.year, d.month, d.day); }
+int64_t dayNumber(const DateTime &d)
+{
+    return daysFromCivil(d.year, d.month, d.day);
+}
 
 std::string upperOf(std::string_view s)
 {
@@ -60,9 +63,9 @@ struct Element {
 
 std::vector<Element> splitModel(std::string_view model)
 {
-    static constexpr std::string_view codes[] = {"SYYYY", "YYYY", "YYY", "YY", "Y", "RRRR", "RR",
+    static constexpr std::string_view codes[] = { "SYYYY", "YYYY", "YYY", "YY", "Y", "RRRR", "RR",
         "MONTH", "MON", "MM", "MI", "DDD", "DD", "DAY", "DY", "D", "HH24", "HH12", "HH", "SSSSS",
-        "SS", "A.M.", "P.M.", "AM", "PM", "Q", "J", "FM", "FX"};
+        "SS", "A.M.", "P.M.", "AM", "PM", "Q", "J", "FM", "FX" };
     std::vector<Element> out;
     size_t i = 0;
     while (i < model.size()) {
@@ -71,14 +74,14 @@ std::vector<Element> splitModel(std::string_view model)
             const size_t close = model.find('"', i + 1);
             if (close == std::string_view::npos)
                 throw oraError(1821);
-            out.push_back({"", std::string(model.substr(i + 1, close - i - 1))});
+            out.push_back({ "", std::string(model.substr(i + 1, close - i - 1)) });
             i = close + 1;
             continue;
         }
         if (!std::isalpha(static_cast<unsigned char>(c))) {
             if (!std::ispunct(static_cast<unsigned char>(c)) && c != ' ')
                 throw oraError(1821);
-            out.push_back({"", std::string(1, c)});
+            out.push_back({ "", std::string(1, c) });
             ++i;
             continue;
         }
@@ -86,7 +89,7 @@ std::vector<Element> splitModel(std::string_view model)
         bool found = false;
         for (std::string_view code : codes) {
             if (rest.compare(0, code.size(), code) == 0) {
-                out.push_back({std::string(code), std::string(model.substr(i, code.size()))});
+                out.push_back({ std::string(code), std::string(model.substr(i, code.size())) });
                 i += code.size();
                 found = true;
                 break;
@@ -178,8 +181,8 @@ bool parseIsoDate(std::string_view t, DateTime &out)
 std::string isoText(const DateTime &d)
 {
     char buf[48];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day,
-        d.hour, d.minute, d.second);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour,
+        d.minute, d.second);
     return buf;
 }
 
@@ -188,12 +191,12 @@ DateTime currentDateTime()
     const std::time_t now = std::time(nullptr);
     std::tm tm {};
     localtime_r(&now, &tm);
-    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+    return { tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec };
 }
 
 int daysInMonth(int year, int month)
 {
-    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    static constexpr int days[] = { 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
     if (month == 2 && ((year % 4 == 0 && year % 100 != 0) || year % 400 == 0))
         return 29;
     return days[(month - 1) % 12];
@@ -414,8 +417,8 @@ DateTime parseDateTime(std::string_view text, std::string_view model)
             if (punctuation) {
                 // Any run of punctuation and blanks in the text matches model punctuation.
                 while (!atEnd()
-                       && (std::ispunct(static_cast<unsigned char>(text[pos]))
-                           || std::isspace(static_cast<unsigned char>(text[pos]))))
+                    && (std::ispunct(static_cast<unsigned char>(text[pos]))
+                        || std::isspace(static_cast<unsigned char>(text[pos]))))
                     ++pos;
             } else {
                 if (!matchWord(upperOf(e.raw)))

@@ -25,7 +25,8 @@ ColumnDescription describeDeclaredType(std::string_view declared)
             arg2 = std::atoi(text.c_str() + comma + 1);
     }
     auto startsWith = [&](std::string_view w) {
-        return words.compare(0, w.size(), w) == 0 && (words.size() == w.size() || words[w.size()] == ' ');
+        return words.compare(0, w.size(), w) == 0
+            && (words.size() == w.size() || words[w.size()] == ' ');
     };
     ColumnDescription d;
     if (startsWith("LONG RAW")) {
@@ -78,23 +79,26 @@ std::vector<ColumnDescription> describe(sqlite3_stmt *statement, const Translati
     sqlite3 *db = sqlite3_db_handle(statement);
     const int count = sqlite3_column_count(statement);
     // Declared type and NOT NULL of a table column, looked up by qualifier (alias or table).
-    auto lookup = [&](const std::string &qualifier, const std::string &column, ColumnDescription &d) {
-        for (const TableRef &t : translation.from) {
-            if (t.name.empty() || (!qualifier.empty() && t.alias != qualifier && t.name != qualifier))
-                continue;
-            const char *decl = nullptr;
-            int notNull = 0;
-            if (sqlite3_table_column_metadata(db, nullptr, t.name.c_str(), column.c_str(), &decl,
-                    nullptr, &notNull, nullptr, nullptr) == SQLITE_OK) {
-                const std::string name = d.name;
-                d = describeDeclaredType(decl ? decl : "");
-                d.name = name;
-                d.nullable = !notNull;
-                return true;
-            }
-        }
-        return false;
-    };
+    auto lookup
+        = [&](const std::string &qualifier, const std::string &column, ColumnDescription &d) {
+              for (const TableRef &t : translation.from) {
+                  if (t.name.empty()
+                      || (!qualifier.empty() && t.alias != qualifier && t.name != qualifier))
+                      continue;
+                  const char *decl = nullptr;
+                  int notNull = 0;
+                  if (sqlite3_table_column_metadata(db, nullptr, t.name.c_str(), column.c_str(),
+                          &decl, nullptr, &notNull, nullptr, nullptr)
+                      == SQLITE_OK) {
+                      const std::string name = d.name;
+                      d = describeDeclaredType(decl ? decl : "");
+                      d.name = name;
+                      d.nullable = !notNull;
+                      return true;
+                  }
+              }
+              return false;
+          };
     int stars = 0, starAt = -1;
     const auto &items = translation.selectItems;
     for (size_t k = 0; k < items.size(); ++k)
@@ -126,7 +130,8 @@ std::vector<ColumnDescription> describe(sqlite3_stmt *statement, const Translati
             d = item->type;
             ColumnDescription source;
             if (item->typeIfSourceIsDate.dataType != 0 && !item->sourceColumn.empty()
-                && lookup(item->sourceQualifier, item->sourceColumn, source) && source.dataType == 12)
+                && lookup(item->sourceQualifier, item->sourceColumn, source)
+                && source.dataType == 12)
                 d = item->typeIfSourceIsDate;
         } else if (decl) {
             d = describeDeclaredType(decl);
@@ -144,7 +149,8 @@ std::vector<ColumnDescription> describe(sqlite3_stmt *statement, const Translati
         if (table && origin && decl) {
             int notNull = 0;
             if (sqlite3_table_column_metadata(db, sqlite3_column_database_name(statement, i), table,
-                    origin, nullptr, nullptr, &notNull, nullptr, nullptr) == SQLITE_OK)
+                    origin, nullptr, nullptr, &notNull, nullptr, nullptr)
+                == SQLITE_OK)
                 d.nullable = !notNull;
         }
         columns.push_back(d);

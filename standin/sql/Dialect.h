@@ -17,6 +17,14 @@
 //   understands dates, sequences, rowids, user). A failing function reports the full ORA text
 //   as SQLite's error message (see oraErrorFromMessage).
 // - Schema-qualified names (SCOTT.EMP) are passed through as SQLite schema.table.
+//
+// Limits (the statement fails with an ORA error instead of answering wrongly):
+// - rownum only as a top-level "rownum <= n" / "< n" / "= n" filter (ANDed) and in select
+//   lists; CONNECT BY, the (+) outer-join marker and FOR UPDATE SKIP LOCKED raise ORA-03001.
+// - ALTER TABLE: ADD of one column, RENAME, DROP COLUMN; MODIFY and ADD CONSTRAINT raise 3001.
+// - No implicit conversion of text to DATE in comparisons (compare with to_date(...)); column
+//   sizes and NUMBER scales are described, not enforced on insert.
+// - Arithmetic is done in doubles and printed to 15 significant digits.
 
 #include <sqlite3.h>
 
@@ -77,17 +85,6 @@ struct Placeholder {
     int offset;         // byte offset of the ':' in the original text
 };
 
-// What the server says about one select-list column.
-struct ColumnDescription {
-    std::string name;
-    int dataType = 1;      // SQLT code: 1 VARCHAR2/CHAR(96), 2 NUMBER, 12 DATE, 8 LONG, 23 RAW,
-                           // 24 LONG RAW, 11/104 ROWID, 112 CLOB, 113 BLOB
-    int dataSize = 0;      // bytes (22 for NUMBER, 7 for DATE, n for VARCHAR2(n))
-    int precision = 0;     // NUMBER(p,s); FLOAT: precision 126, scale -127
-    int scale = 0;
-    bool nullable = true;
-};
-
 struct ForUpdate {
     bool present = false;
     bool nowait = false;
@@ -113,31 +110,12 @@ struct TableRef {
     std::string alias;
 };
 
-// What translate() inferred for one select-list item. Every item that is not a star is given
-// its Oracle column name as an alias in the SQLite text, so sqlite3_column_name() reports
-// Oracle's name (the alias as given, else the expression text upper-cased without blanks).
-struct SelectItem {
-    std::string name;
-    bool star = false;        // "*" or "t.*"
-    bool typeKnown = false;   // `type` holds the Oracle type of the expression
-    ColumnDescription type;
-    // When the type is that of a column (nvl(col, ..), max(col), ...): the column and its
-    // qualifier (alias or table, may be empty); describe() looks its declared type up.
-    std::string sourceQualifier;
-    std::string sourceColumn;
-    // With typeKnown and a source column: the type when that column turns out to be a DATE
-    // (to_char(col, 'fmt'), col + 1, ...); dataType 0 when the column's type does not matter.
-    ColumnDescription typeIfSourceIsDate = [] {
-        ColumnDescription none;
-        none.dataType = 0;
-        return none;
-    }();
-};
-
 struct SessionSetting {
     std::string name;  // NLS_DATE_FORMAT, ...
     std::string value; // the literal's text without quotes
 };
+
+struct SelectItem; // below ColumnDescription
 
 struct Translation {
     StatementKind kind = StatementKind::Other;
@@ -184,6 +162,38 @@ Translation translate(std::string_view oracleSql, const SessionContext &context)
 // Registers the Oracle functions (nvl, decode, to_char, to_date, sysdate, ...) on a connection.
 // The context must outlive the connection.
 void registerFunctions(sqlite3 *db, SessionContext *context);
+
+// What the server says about one select-list column.
+struct ColumnDescription {
+    std::string name;
+    int dataType = 1;      // SQLT code: 1 VARCHAR2/CHAR(96), 2 NUMBER, 12 DATE, 8 LONG, 23 RAW,
+                           // 24 LONG RAW, 11/104 ROWID, 112 CLOB, 113 BLOB
+    int dataSize = 0;      // bytes (22 for NUMBER, 7 for DATE, n for VARCHAR2(n))
+    int precision = 0;     // NUMBER(p,s); FLOAT: precision 126, scale -127
+    int scale = 0;
+    bool nullable = true;
+};
+
+// What translate() inferred for one select-list item. Every item that is not a star is given
+// its Oracle column name as an alias in the SQLite text, so sqlite3_column_name() reports
+// Oracle's name (the alias as given, else the expression text upper-cased without blanks).
+struct SelectItem {
+    std::string name;
+    bool star = false;        // "*" or "t.*"
+    bool typeKnown = false;   // `type` holds the Oracle type of the expression
+    ColumnDescription type;
+    // When the type is that of a column (nvl(col, ..), max(col), ...): the column and its
+    // qualifier (alias or table, may be empty); describe() looks its declared type up.
+    std::string sourceQualifier;
+    std::string sourceColumn;
+    // With typeKnown and a source column: the type when that column turns out to be a DATE
+    // (to_char(col, 'fmt'), col + 1, ...); dataType 0 when the column's type does not matter.
+    ColumnDescription typeIfSourceIsDate = [] {
+        ColumnDescription none;
+        none.dataType = 0;
+        return none;
+    }();
+};
 
 // Describes the select list of a prepared statement as an Oracle server would.
 std::vector<ColumnDescription> describe(sqlite3_stmt *statement, const Translation &translation);

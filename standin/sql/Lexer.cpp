@@ -8,7 +8,10 @@ namespace qdsi::sql {
 
 namespace {
 
-bool isIdentStart(unsigned char c) { return std::isalpha(c) || c >= 0x80; }
+bool isIdentStart(unsigned char c)
+{
+    return std::isalpha(c) || c >= 0x80;
+}
 bool isIdentPart(unsigned char c)
 {
     return std::isalnum(c) || c == '_' || c == '$' || c == '#' || c >= 0x80;
@@ -51,9 +54,11 @@ std::vector<Token> tokenize(std::string_view text)
         } else if ((c == 'q' || c == 'Q') && i + 2 < n && text[i + 1] == '\'') {
             // q'[...]' alternative quoting: the closing delimiter pairs with the opening one.
             const char open = text[i + 2];
-            const char close = open == '[' ? ']' : open == '(' ? ')' : open == '{' ? '}'
-                : open == '<'                                       ? '>'
-                                                                    : open;
+            const char close = open == '[' ? ']'
+                : open == '('              ? ')'
+                : open == '{'              ? '}'
+                : open == '<'              ? '>'
+                                           : open;
             size_t j = i + 3;
             while (j + 1 < n && !(text[j] == close && text[j + 1] == '\''))
                 ++j;
@@ -92,7 +97,8 @@ std::vector<Token> tokenize(std::string_view text)
                 ++j;
             push(TokenType::Identifier, i, j, folded(text.substr(i, j - i)));
             i = j;
-        } else if (std::isdigit(c) || (c == '.' && i + 1 < n && std::isdigit((unsigned char)text[i + 1]))) {
+        } else if (std::isdigit(c)
+            || (c == '.' && i + 1 < n && std::isdigit((unsigned char)text[i + 1]))) {
             size_t j = i;
             while (j < n && std::isdigit(static_cast<unsigned char>(text[j])))
                 ++j;
@@ -115,7 +121,7 @@ std::vector<Token> tokenize(std::string_view text)
             push(TokenType::Number, i, j, std::string(text.substr(i, j - i)));
             i = j;
         } else if (c == ':' && i + 1 < n && text[i + 1] != '=' && text[i + 1] != ':'
-                   && (isIdentPart(static_cast<unsigned char>(text[i + 1])) || text[i + 1] == '"')) {
+            && (isIdentPart(static_cast<unsigned char>(text[i + 1])) || text[i + 1] == '"')) {
             size_t j = i + 1;
             std::string name;
             if (text[j] == '"') {
@@ -132,7 +138,8 @@ std::vector<Token> tokenize(std::string_view text)
             push(TokenType::Placeholder, i, j, std::move(name));
             i = j;
         } else {
-            static constexpr std::string_view two[] = {"<>", "!=", "^=", "<=", ">=", "||", ":=", "=>", "..", "**"};
+            static constexpr std::string_view two[]
+                = { "<>", "!=", "^=", "<=", ">=", "||", ":=", "=>", "..", "**" };
             bool matched = false;
             for (std::string_view op : two) {
                 if (text.substr(i, 2) == op) {

@@ -10,21 +10,21 @@
 namespace qdsi::sql {
 
 enum class TokenType {
-    Identifier,  // unquoted word (keywords too), `upper` holds it folded
-    Quoted,      // "Name": `upper` holds the name as written, without quotes
-    String,      // 'text': `upper` holds the value with quotes undone (not folded)
-    Number,      // 12, 1.5, .5, 1e10
+    Identifier, // unquoted word (keywords too), `upper` holds it folded
+    Quoted, // "Name": `upper` holds the name as written, without quotes
+    String, // 'text': `upper` holds the value with quotes undone (not folded)
+    Number, // 12, 1.5, .5, 1e10
     Placeholder, // :name or :1, `upper` holds the name (folded unless quoted)
-    Operator,    // = <> != ^= < > <= >= + - * / || ( ) , . ; @ => and the like
+    Operator, // = <> != ^= < > <= >= + - * / || ( ) , . ; @ => and the like
     End,
 };
 
 struct Token {
     TokenType type = TokenType::End;
-    std::string text;  // as written
+    std::string text; // as written
     std::string upper; // see TokenType
-    int offset = 0;    // byte offset in the statement text
-    int end = 0;       // offset just past the token
+    int offset = 0; // byte offset in the statement text
+    int end = 0; // offset just past the token
 
     bool is(std::string_view word) const
     {

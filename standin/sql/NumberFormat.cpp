@@ -30,7 +30,10 @@ void decimalDigits(double value, std::string &digits, int &exponent)
 
 } // namespace
 
-std::string numberToText(int64_t value) { return std::to_string(value); }
+std::string numberToText(int64_t value)
+{
+    return std::to_string(value);
+}
 
 std::string numberToText(double value)
 {
@@ -160,7 +163,8 @@ std::string formatNumber(double value, std::string_view modelText)
     std::string frac = dot == std::string::npos ? "" : s.substr(dot + 1);
     if (whole == "0")
         whole.clear();
-    const bool negative = value < 0 && (whole.size() || frac.find_first_not_of('0') != std::string::npos);
+    const bool negative
+        = value < 0 && (whole.size() || frac.find_first_not_of('0') != std::string::npos);
     const int width = static_cast<int>(model.size()) + (dollar ? 1 : 0)
         + ((leadingSign || trailingMinus) ? 0 : 1);
     if (static_cast<int>(whole.size()) > intDigits)
@@ -168,13 +172,12 @@ std::string formatNumber(double value, std::string_view modelText)
     // Integer part: walk the model right to left, 0 forces a digit from its position on.
     std::string intOut;
     size_t firstZero = intPart.find('0');
-    const int zeroFrom = firstZero == std::string::npos ? 0
-                                                        : [&] {
-                                                              int k = 0;
-                                                              for (size_t i = 0; i < firstZero; ++i)
-                                                                  k += intPart[i] != ',';
-                                                              return intDigits - k;
-                                                          }();
+    const int zeroFrom = firstZero == std::string::npos ? 0 : [&] {
+        int k = 0;
+        for (size_t i = 0; i < firstZero; ++i)
+            k += intPart[i] != ',';
+        return intDigits - k;
+    }();
     int digitIndex = 0; // from the right
     for (int i = static_cast<int>(intPart.size()) - 1; i >= 0; --i) {
         if (intPart[static_cast<size_t>(i)] == ',') {
@@ -206,7 +209,8 @@ std::string formatNumber(double value, std::string_view modelText)
     }
     // Leading blanks end just before the first digit; the sign and $ go there.
     size_t firstNonBlank = intOut.find_first_not_of(' ');
-    std::string lead = firstNonBlank == std::string::npos ? intOut : intOut.substr(0, firstNonBlank);
+    std::string lead
+        = firstNonBlank == std::string::npos ? intOut : intOut.substr(0, firstNonBlank);
     std::string digitsOut = firstNonBlank == std::string::npos ? "" : intOut.substr(firstNonBlank);
     std::string sign;
     if (leadingSign)
@@ -216,7 +220,7 @@ std::string formatNumber(double value, std::string_view modelText)
     std::string out = (fill ? "" : lead) + sign + (dollar ? "$" : "") + digitsOut + fracOut;
     if (trailingMinus)
         out += negative ? "-" : (fill ? "" : " ");
-    if (out.empty() || out == "." )
+    if (out.empty() || out == ".")
         out = "0";
     return out;
 }

@@ -16,7 +16,10 @@ namespace {
 
 using Args = sqlite3_value **;
 
-bool isNull(sqlite3_value *v) { return sqlite3_value_type(v) == SQLITE_NULL; }
+bool isNull(sqlite3_value *v)
+{
+    return sqlite3_value_type(v) == SQLITE_NULL;
+}
 
 std::string text(sqlite3_value *v)
 {
@@ -89,7 +92,10 @@ void resultText(sqlite3_context *c, const std::string &s)
         sqlite3_result_text(c, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
 }
 
-void resultDate(sqlite3_context *c, const DateTime &d) { resultText(c, isoText(d)); }
+void resultDate(sqlite3_context *c, const DateTime &d)
+{
+    resultText(c, isoText(d));
+}
 
 // UTF-8 character boundaries: offsets of each character's first byte, plus the end.
 std::vector<size_t> characters(const std::string &s)
@@ -227,18 +233,23 @@ std::string utf8(uint32_t cp)
     return out;
 }
 
-void destroy(void *p) { delete static_cast<Registered *>(p); }
+void destroy(void *p)
+{
+    delete static_cast<Registered *>(p);
+}
 
 } // namespace
 
 void registerFunctions(sqlite3 *db, SessionContext *context)
 {
     auto add = [&](const char *name, int argc, bool deterministic, Body body) {
-        auto *r = new Registered {std::move(body), context};
+        auto *r = new Registered { std::move(body), context };
         const int flags = SQLITE_UTF8 | (deterministic ? SQLITE_DETERMINISTIC : 0);
         sqlite3_create_function_v2(db, name, argc, flags, r, dispatch, nullptr, nullptr, destroy);
     };
-    auto ctx = [](sqlite3_context *c) { return static_cast<Registered *>(sqlite3_user_data(c))->context; };
+    auto ctx = [](sqlite3_context *c) {
+        return static_cast<Registered *>(sqlite3_user_data(c))->context;
+    };
     // A DATE argument: stored ISO text, or text in the session's date format.
     auto dateArg = [ctx](sqlite3_context *c, sqlite3_value *v) {
         DateTime d;
@@ -251,8 +262,10 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
     // Oracle's LIKE tells upper from lower case; SQLite's does not unless asked.
     sqlite3_exec(db, "PRAGMA case_sensitive_like = ON", nullptr, nullptr, nullptr);
     // An empty LOB is a value, not a null: zero-length text and blob.
-    add("EMPTY_CLOB", 0, true, [](sqlite3_context *c, int, Args) { sqlite3_result_text(c, "", 0, SQLITE_STATIC); });
-    add("EMPTY_BLOB", 0, true, [](sqlite3_context *c, int, Args) { sqlite3_result_zeroblob(c, 0); });
+    add("EMPTY_CLOB", 0, true,
+        [](sqlite3_context *c, int, Args) { sqlite3_result_text(c, "", 0, SQLITE_STATIC); });
+    add("EMPTY_BLOB", 0, true,
+        [](sqlite3_context *c, int, Args) { sqlite3_result_zeroblob(c, 0); });
     add("NVL", 2, true, [](sqlite3_context *c, int, Args a) {
         sqlite3_result_value(c, isNull(a[0]) ? a[1] : a[0]);
     });
@@ -272,7 +285,7 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
         else
             sqlite3_result_null(c);
     });
-    for (const char *fn : {"GREATEST", "LEAST"}) {
+    for (const char *fn : { "GREATEST", "LEAST" }) {
         const bool greatest = fn[0] == 'G';
         add(fn, -1, true, [greatest](sqlite3_context *c, int n, Args a) {
             if (n < 1)
@@ -289,7 +302,7 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
             sqlite3_result_value(c, a[best]);
         });
     }
-    for (int argc : {2, 3}) {
+    for (int argc : { 2, 3 }) {
         add("SUBSTR", argc, true, [](sqlite3_context *c, int n, Args a) {
             if (anyNull(n, a))
                 return sqlite3_result_null(c);
@@ -307,11 +320,12 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
             if (count < 1)
                 return sqlite3_result_null(c);
             const int64_t last = std::min(length, pos - 1 + count);
-            resultText(c, s.substr(at[static_cast<size_t>(pos - 1)],
-                              at[static_cast<size_t>(last)] - at[static_cast<size_t>(pos - 1)]));
+            resultText(c,
+                s.substr(at[static_cast<size_t>(pos - 1)],
+                    at[static_cast<size_t>(last)] - at[static_cast<size_t>(pos - 1)]));
         });
     }
-    for (int argc : {2, 3, 4}) {
+    for (int argc : { 2, 3, 4 }) {
         add("INSTR", argc, true, [](sqlite3_context *c, int n, Args a) {
             if (anyNull(n, a))
                 return sqlite3_result_null(c);
@@ -323,7 +337,9 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
             const std::vector<size_t> at = characters(s);
             const int64_t length = static_cast<int64_t>(at.size()) - 1;
             auto charIndex = [&](size_t byte) {
-                return static_cast<int64_t>(std::lower_bound(at.begin(), at.end(), byte) - at.begin()) + 1;
+                return static_cast<int64_t>(
+                           std::lower_bound(at.begin(), at.end(), byte) - at.begin())
+                    + 1;
             };
             int64_t found = 0;
             if (start > 0) {
@@ -360,9 +376,9 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
             return sqlite3_result_null(c);
         sqlite3_result_int64(c, static_cast<sqlite3_int64>(characters(text(a[0])).size() - 1));
     });
-    for (const char *fn : {"LPAD", "RPAD"}) {
+    for (const char *fn : { "LPAD", "RPAD" }) {
         const bool left = fn[0] == 'L';
-        for (int argc : {2, 3})
+        for (int argc : { 2, 3 })
             add(fn, argc, true, [left](sqlite3_context *c, int n, Args a) {
                 if (anyNull(n, a))
                     return sqlite3_result_null(c);
@@ -378,8 +394,9 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
         const char *name;
         bool left, right;
     };
-    for (TrimKind k : {TrimKind {"TRIM", true, true}, TrimKind {"LTRIM", true, false}, TrimKind {"RTRIM", false, true}})
-        for (int argc : {1, 2})
+    for (TrimKind k : { TrimKind { "TRIM", true, true }, TrimKind { "LTRIM", true, false },
+             TrimKind { "RTRIM", false, true } })
+        for (int argc : { 1, 2 })
             add(k.name, argc, true, [k](sqlite3_context *c, int n, Args a) {
                 if (anyNull(n, a))
                     return sqlite3_result_null(c);
@@ -434,13 +451,14 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
             cp = ((p[0] & 31u) << 6) | (p[1] & 63u);
         sqlite3_result_int64(c, cp);
     });
-    for (int argc : {1, 2}) {
+    for (int argc : { 1, 2 }) {
         add("TO_CHAR", argc, true, [ctx](sqlite3_context *c, int n, Args a) {
             if (anyNull(n, a))
                 return sqlite3_result_null(c);
             const std::string model = n == 2 ? text(a[1]) : std::string();
             if (isNumber(a[0]))
-                return resultText(c, n == 2 ? formatNumber(sqlite3_value_double(a[0]), model) : numberToText(a[0]));
+                return resultText(c,
+                    n == 2 ? formatNumber(sqlite3_value_double(a[0]), model) : numberToText(a[0]));
             DateTime d;
             const std::string s = text(a[0]);
             if (parseIsoDate(s, d))
@@ -468,13 +486,14 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
                 return sqlite3_result_value(c, a[0]);
             resultNumber(c, parseNumber(text(a[0]), n == 2 ? text(a[1]) : std::string()));
         });
-        for (const char *fn : {"TRUNC", "ROUND"}) {
+        for (const char *fn : { "TRUNC", "ROUND" }) {
             const bool truncate = fn[0] == 'T';
             add(fn, argc, true, [truncate, dateArg](sqlite3_context *c, int n, Args a) {
                 if (anyNull(n, a))
                     return sqlite3_result_null(c);
-                if (isDateText(a[0]) || (n == 2 && sqlite3_value_type(a[1]) == SQLITE_TEXT
-                                           && !looksNumeric(text(a[1]))))  {
+                if (isDateText(a[0])
+                    || (n == 2 && sqlite3_value_type(a[1]) == SQLITE_TEXT
+                        && !looksNumeric(text(a[1])))) {
                     const DateTime d = dateArg(c, a[0]);
                     const std::string unit = n == 2 ? text(a[1]) : std::string();
                     return resultDate(c, truncate ? truncDate(d, unit) : roundDate(d, unit));
@@ -503,7 +522,8 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
     add("MOD", 2, true, [](sqlite3_context *c, int n, Args a) {
         if (anyNull(n, a))
             return sqlite3_result_null(c);
-        if (sqlite3_value_type(a[0]) == SQLITE_INTEGER && sqlite3_value_type(a[1]) == SQLITE_INTEGER) {
+        if (sqlite3_value_type(a[0]) == SQLITE_INTEGER
+            && sqlite3_value_type(a[1]) == SQLITE_INTEGER) {
             const sqlite3_int64 x = sqlite3_value_int64(a[0]), y = sqlite3_value_int64(a[1]);
             if (y == 0 || y == -1)
                 return sqlite3_result_int64(c, y == 0 ? x : 0);
@@ -516,14 +536,17 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
         const char *name;
         double (*fn)(double);
     };
-    for (Unary u : {Unary {"ABS", [](double x) { return std::fabs(x); }},
-             Unary {"SIGN", [](double x) { return x > 0 ? 1.0 : x < 0 ? -1.0 : 0.0; }},
-             Unary {"FLOOR", [](double x) { return std::floor(x); }},
-             Unary {"CEIL", [](double x) { return std::ceil(x); }}}) {
+    for (Unary u : { Unary { "ABS", [](double x) { return std::fabs(x); } },
+             Unary { "SIGN", [](double x) { return x > 0 ? 1.0
+                                                : x < 0  ? -1.0
+                                                         : 0.0; } },
+             Unary { "FLOOR", [](double x) { return std::floor(x); } },
+             Unary { "CEIL", [](double x) { return std::ceil(x); } } }) {
         add(u.name, 1, true, [u](sqlite3_context *c, int, Args a) {
             if (isNull(a[0]))
                 return sqlite3_result_null(c);
-            const bool integral = std::strcmp(u.name, "FLOOR") == 0 || std::strcmp(u.name, "CEIL") == 0;
+            const bool integral
+                = std::strcmp(u.name, "FLOOR") == 0 || std::strcmp(u.name, "CEIL") == 0;
             if (sqlite3_value_type(a[0]) == SQLITE_INTEGER && integral)
                 return sqlite3_result_value(c, a[0]);
             resultNumber(c, u.fn(number(a[0])));
@@ -545,7 +568,7 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
             throw oraError(1428, numberToText(x));
         resultNumber(c, std::pow(x, y));
     });
-    for (int argc : {2, 3}) {
+    for (int argc : { 2, 3 }) {
         add("REPLACE", argc, true, [](sqlite3_context *c, int n, Args a) {
             if (isNull(a[0]))
                 return sqlite3_result_null(c);
@@ -556,19 +579,22 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
                 return resultText(c, s);
             std::string out;
             size_t pos = 0;
-            for (size_t hit; (hit = s.find(from, pos)) != std::string::npos; pos = hit + from.size())
+            for (size_t hit; (hit = s.find(from, pos)) != std::string::npos;
+                 pos = hit + from.size())
                 out += s.substr(pos, hit - pos) + to;
             resultText(c, out + s.substr(pos));
         });
     }
-    add("CONCAT", 2, true, [](sqlite3_context *c, int, Args a) { resultText(c, text(a[0]) + text(a[1])); });
+    add("CONCAT", 2, true,
+        [](sqlite3_context *c, int, Args a) { resultText(c, text(a[0]) + text(a[1])); });
     add("QD_CONCAT", -1, true, [](sqlite3_context *c, int n, Args a) {
         std::string out;
         for (int i = 0; i < n; ++i)
             out += text(a[i]);
         resultText(c, out);
     });
-    add("SYSDATE", 0, false, [](sqlite3_context *c, int, Args) { resultDate(c, currentDateTime()); });
+    add("SYSDATE", 0, false,
+        [](sqlite3_context *c, int, Args) { resultDate(c, currentDateTime()); });
     add("QD_USER", 0, false, [ctx](sqlite3_context *c, int, Args) { resultText(c, ctx(c)->user); });
     add("QD_UID", 0, false, [ctx](sqlite3_context *c, int, Args) {
         // A stable number per user name: the stand-in keeps no user ids.
@@ -630,7 +656,8 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
             parseIsoDate(text(d0 ? a[0] : a[1]), d);
             return resultDate(c, daysToDate(dateToDays(d) + number(d0 ? a[1] : a[0])));
         }
-        if (sqlite3_value_type(a[0]) == SQLITE_INTEGER && sqlite3_value_type(a[1]) == SQLITE_INTEGER) {
+        if (sqlite3_value_type(a[0]) == SQLITE_INTEGER
+            && sqlite3_value_type(a[1]) == SQLITE_INTEGER) {
             sqlite3_int64 r = 0;
             if (!__builtin_add_overflow(sqlite3_value_int64(a[0]), sqlite3_value_int64(a[1]), &r))
                 return sqlite3_result_int64(c, r);
@@ -652,7 +679,8 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
             parseIsoDate(text(a[0]), x);
             return resultDate(c, daysToDate(dateToDays(x) - number(a[1])));
         }
-        if (sqlite3_value_type(a[0]) == SQLITE_INTEGER && sqlite3_value_type(a[1]) == SQLITE_INTEGER) {
+        if (sqlite3_value_type(a[0]) == SQLITE_INTEGER
+            && sqlite3_value_type(a[1]) == SQLITE_INTEGER) {
             sqlite3_int64 r = 0;
             if (!__builtin_sub_overflow(sqlite3_value_int64(a[0]), sqlite3_value_int64(a[1]), &r))
                 return sqlite3_result_int64(c, r);

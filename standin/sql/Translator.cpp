@@ -10,14 +10,17 @@ namespace qdsi::sql {
 namespace {
 
 // Words that end an operand or start a clause: never a primary, never an alias.
-const std::set<std::string, std::less<>> kReserved = {"ALL", "AND", "ANY", "AS", "ASC", "BETWEEN",
+const std::set<std::string, std::less<>> kReserved = { "ALL", "AND", "ANY", "AS", "ASC", "BETWEEN",
     "BY", "CONNECT", "CROSS", "DESC", "DISTINCT", "ELSE", "END", "ESCAPE", "EXISTS", "FOR", "FROM",
     "FULL", "GROUP", "HAVING", "IN", "INNER", "INTERSECT", "INTO", "IS", "JOIN", "LEFT", "LIKE",
     "MINUS", "NATURAL", "NOT", "NULLS", "ON", "OR", "ORDER", "OUTER", "PRIOR", "RETURN",
     "RETURNING", "RIGHT", "SELECT", "SET", "SOME", "START", "THEN", "UNION", "UNIQUE", "USING",
-    "VALUES", "WHEN", "WHERE", "WITH", "OVER", "PARTITION", "FIRST", "LAST"};
+    "VALUES", "WHEN", "WHERE", "WITH", "OVER", "PARTITION", "FIRST", "LAST" };
 
-bool isReserved(std::string_view w) { return kReserved.count(w) != 0; }
+bool isReserved(std::string_view w)
+{
+    return kReserved.count(w) != 0;
+}
 
 bool isComparison(const Token &t)
 {
@@ -28,7 +31,9 @@ bool isComparison(const Token &t)
 } // namespace
 
 Translator::Translator(std::string_view sql, const SessionContext &context)
-    : sql_(sql), context_(context), tokens_(tokenize(sql))
+    : sql_(sql)
+    , context_(context)
+    , tokens_(tokenize(sql))
 {
     match_.assign(tokens_.size(), 0);
     std::vector<size_t> open;
@@ -47,9 +52,13 @@ Translator::Translator(std::string_view sql, const SessionContext &context)
         fail(907, end_);
 }
 
-size_t Translator::closing(size_t open) const { return match_[open]; }
+size_t Translator::closing(size_t open) const
+{
+    return match_[open];
+}
 
-Translator::Nest::Nest(Translator &owner, size_t at) : t(owner)
+Translator::Nest::Nest(Translator &owner, size_t at)
+    : t(owner)
 {
     // SQLite itself refuses expressions nested deeper than 1000; stop well before the stack
     // of this recursive rewriter could run out.
@@ -85,7 +94,8 @@ size_t Translator::findTop(size_t b, size_t e, std::string_view word, std::strin
     return e;
 }
 
-std::vector<std::pair<size_t, size_t>> Translator::splitTop(size_t b, size_t e, std::string_view sep) const
+std::vector<std::pair<size_t, size_t>> Translator::splitTop(
+    size_t b, size_t e, std::string_view sep) const
 {
     std::vector<std::pair<size_t, size_t>> parts;
     size_t start = b;
@@ -114,9 +124,8 @@ std::string Translator::name(size_t i) const
     const Token &t = tok(i);
     if (t.type == TokenType::Quoted)
         return quoteName(t.upper);
-    const bool plain = std::all_of(t.upper.begin(), t.upper.end(), [](char c) {
-        return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-    });
+    const bool plain = std::all_of(t.upper.begin(), t.upper.end(),
+        [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'; });
     return plain ? t.upper : quoteName(t.upper);
 }
 
@@ -190,7 +199,8 @@ size_t Translator::primaryEnd(size_t i, size_t e) const
     }
     if (!t.isName())
         return i + 1;
-    if ((t.is("DATE") || t.is("TIMESTAMP")) && i + 1 < e && tokens_[i + 1].type == TokenType::String)
+    if ((t.is("DATE") || t.is("TIMESTAMP")) && i + 1 < e
+        && tokens_[i + 1].type == TokenType::String)
         return i + 2; // ANSI date literal
     size_t j = i + 1;
     while (j + 1 < e && tokens_[j].is(".") && tokens_[j + 1].isName())
@@ -210,15 +220,16 @@ std::vector<Translator::Unit> Translator::units(size_t b, size_t e) const
     while (i < e) {
         const Token &t = tokens_[i];
         if (t.type == TokenType::Operator
-            && (t.upper == "+" || t.upper == "-" || t.upper == "*" || t.upper == "/" || t.upper == "||")) {
-            us.push_back({Unit::Op, i, i + 1, {}});
+            && (t.upper == "+" || t.upper == "-" || t.upper == "*" || t.upper == "/"
+                || t.upper == "||")) {
+            us.push_back({ Unit::Op, i, i + 1, {} });
             ++i;
         } else if (startsPrimary(i)) {
             const size_t j = std::min(primaryEnd(i, e), e);
-            us.push_back({Unit::Primary, i, j, {}});
+            us.push_back({ Unit::Primary, i, j, {} });
             i = j;
         } else {
-            us.push_back({Unit::Other, i, i + 1, {}});
+            us.push_back({ Unit::Other, i, i + 1, {} });
             ++i;
         }
     }
@@ -233,24 +244,26 @@ bool Translator::isRowidRef(const Unit &u) const
 }
 
 // The table and the SQLite qualifier a rowid reference [b, e) points at.
-std::pair<std::string, std::string> Translator::rowidTable(size_t b, size_t e, const Scope &scope) const
+std::pair<std::string, std::string> Translator::rowidTable(
+    size_t b, size_t e, const Scope &scope) const
 {
     if (scope.unqualifiedRowid && !scope.tables.empty())
-        return {scope.tables.front().name, {}};
+        return { scope.tables.front().name, {} };
     if (e - b == 3) {
         const std::string q = tokens_[b].upper;
         for (const Scope *s = &scope; s; s = s->parent)
             for (const TableRef &t : s->tables)
                 if (t.alias == q || t.name == q)
-                    return {t.name.empty() ? t.alias : t.name, name(b)};
-        return {q, name(b)};
+                    return { t.name.empty() ? t.alias : t.name, name(b) };
+        return { q, name(b) };
     }
     for (const Scope *s = &scope; s; s = s->parent) {
         if (s->tables.size() > 1)
             fail(918, b);
         if (s->tables.size() == 1) {
             const TableRef &t = s->tables.front();
-            return {t.name.empty() ? t.alias : t.name, t.alias.empty() ? t.name : quoteName(t.alias)};
+            return { t.name.empty() ? t.alias : t.name,
+                t.alias.empty() ? t.name : quoteName(t.alias) };
         }
     }
     fail(904, b, "ROWID");
@@ -271,7 +284,8 @@ std::string Translator::expr(size_t b, size_t e, const Scope &scope)
         const bool before = k > 0 && us[k - 1].kind == Unit::Op;
         auto single = [&](const Unit &u) {
             return u.kind == Unit::Primary && u.e - u.b == 1
-                && (tokens_[u.b].type == TokenType::Placeholder || tokens_[u.b].type == TokenType::String);
+                && (tokens_[u.b].type == TokenType::Placeholder
+                    || tokens_[u.b].type == TokenType::String);
         };
         const Unit *ref = nullptr, *value = nullptr;
         if (isRowidRef(a) && single(c) && !after)
@@ -282,8 +296,9 @@ std::string Translator::expr(size_t b, size_t e, const Scope &scope)
             continue;
         const auto [table, qualifier] = rowidTable(ref->b, ref->e, scope);
         const std::string op2 = tokens_[op.b].upper == "=" ? "=" : "<>";
-        Unit text {Unit::Text, a.b, c.e,
-            (qualifier.empty() ? "" : qualifier + ".") + "ROWID " + op2 + " QD_ROWIDNUM(" + token(value->b, scope) + ")"};
+        Unit text { Unit::Text, a.b, c.e,
+            (qualifier.empty() ? "" : qualifier + ".") + "ROWID " + op2 + " QD_ROWIDNUM("
+                + token(value->b, scope) + ")" };
         us.erase(us.begin() + static_cast<long>(k), us.begin() + static_cast<long>(k) + 3);
         us.insert(us.begin() + static_cast<long>(k), text);
     }
@@ -300,7 +315,7 @@ std::string Translator::expr(size_t b, size_t e, const Scope &scope)
         auto operand = [&](size_t at) -> size_t { // index past the operand, or at when none
             size_t p = at;
             while (p < us.size() && us[p].kind == Unit::Op
-                   && (tokens_[us[p].b].upper == "-" || tokens_[us[p].b].upper == "+"))
+                && (tokens_[us[p].b].upper == "-" || tokens_[us[p].b].upper == "+"))
                 ++p;
             if (p < us.size() && (us[p].kind == Unit::Primary || us[p].kind == Unit::Text))
                 return p + 1;
@@ -329,7 +344,8 @@ std::string Translator::expr(size_t b, size_t e, const Scope &scope)
 // Emits units [from, to) forming operands and binary operators. * and / bind tighter than
 // + - ||, which associate left as in Oracle; || becomes QD_CONCAT (null as empty), + and -
 // become QD_ADD/QD_SUB unless both sides are literals (date arithmetic), / becomes QD_DIV.
-std::string Translator::arithmetic(const std::vector<Unit> &us, size_t from, size_t to, const Scope &scope)
+std::string Translator::arithmetic(
+    const std::vector<Unit> &us, size_t from, size_t to, const Scope &scope)
 {
     struct Operand {
         std::string text;
@@ -346,7 +362,8 @@ std::string Translator::arithmetic(const std::vector<Unit> &us, size_t from, siz
         Operand o;
         o.text = u.kind == Unit::Text ? u.text : primary(u.b, u.e, scope);
         o.literal = u.kind == Unit::Primary && u.e - u.b == 1
-            && (tokens_[u.b].type == TokenType::Number || tokens_[u.b].type == TokenType::Placeholder);
+            && (tokens_[u.b].type == TokenType::Number
+                || tokens_[u.b].type == TokenType::Placeholder);
         if (!sign.empty())
             o.text = (sign.size() % 2 ? "-" : "") + std::string("(") + o.text + ")";
         return o;
@@ -361,9 +378,10 @@ std::string Translator::arithmetic(const std::vector<Unit> &us, size_t from, siz
         ++p;
         Operand rhs = operandAt(p);
         if (op == "*") {
-            current = {"(" + current.text + " * " + rhs.text + ")", current.literal && rhs.literal};
+            current
+                = { "(" + current.text + " * " + rhs.text + ")", current.literal && rhs.literal };
         } else if (op == "/") {
-            current = {"QD_DIV(" + current.text + ", " + rhs.text + ")", false};
+            current = { "QD_DIV(" + current.text + ", " + rhs.text + ")", false };
         } else {
             terms.push_back(current);
             ops.push_back(op);
@@ -381,12 +399,13 @@ std::string Translator::arithmetic(const std::vector<Unit> &us, size_t from, siz
                 ++i;
                 args += ", " + terms[i + 1].text;
             }
-            acc = {"QD_CONCAT(" + args + ")", false};
+            acc = { "QD_CONCAT(" + args + ")", false };
         } else if (acc.literal && rhs.literal) {
-            acc = {"(" + acc.text + " " + ops[i] + " " + rhs.text + ")", true};
+            acc = { "(" + acc.text + " " + ops[i] + " " + rhs.text + ")", true };
         } else {
-            acc = {std::string(ops[i] == "+" ? "QD_ADD(" : "QD_SUB(") + acc.text + ", " + rhs.text + ")",
-                false};
+            acc = { std::string(ops[i] == "+" ? "QD_ADD(" : "QD_SUB(") + acc.text + ", " + rhs.text
+                    + ")",
+                false };
         }
     }
     return acc.text;
@@ -432,11 +451,13 @@ std::string Translator::primary(size_t b, size_t e, const Scope &scope)
         return call(b, j, e, scope);
     const size_t parts = (j - b + 1) / 2;
     const Token &last = tokens_[j - 1];
-    if (parts >= 2 && last.type == TokenType::Identifier && (last.upper == "NEXTVAL" || last.upper == "CURRVAL")) {
+    if (parts >= 2 && last.type == TokenType::Identifier
+        && (last.upper == "NEXTVAL" || last.upper == "CURRVAL")) {
         std::string seq;
         for (size_t k = b; k < j - 2; k += 2)
             seq += (seq.empty() ? "" : ".") + tokens_[k].upper;
-        return std::string(last.upper == "NEXTVAL" ? "QD_NEXTVAL(" : "QD_CURRVAL(") + quoteLiteral(seq) + ")";
+        return std::string(last.upper == "NEXTVAL" ? "QD_NEXTVAL(" : "QD_CURRVAL(")
+            + quoteLiteral(seq) + ")";
     }
     if (last.is("ROWID") && parts <= 2) {
         const auto [table, qualifier] = rowidTable(b, j, scope);
@@ -492,7 +513,9 @@ std::string Translator::call(size_t b, size_t open, size_t e, const Scope &scope
         if (as >= close)
             fail(905, close);
         const ColumnDescription d = describeDeclaredType(declaredType(as + 1, close));
-        const char *affinity = d.dataType == 2 ? "NUMERIC" : d.dataType == 23 || d.dataType == 113 ? "BLOB" : "TEXT";
+        const char *affinity = d.dataType == 2      ? "NUMERIC"
+            : d.dataType == 23 || d.dataType == 113 ? "BLOB"
+                                                    : "TEXT";
         args = expr(open + 1, as, scope) + " AS " + affinity;
     } else if (close > open + 1) {
         // count(*), count(distinct x), f(a, b, ...)

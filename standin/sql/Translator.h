@@ -51,7 +51,10 @@ private:
 
     // tokens and structure
     const Token &tok(size_t i) const { return tokens_[std::min(i, tokens_.size() - 1)]; }
-    bool is(size_t i, std::string_view word) const { return i < tokens_.size() && tokens_[i].is(word); }
+    bool is(size_t i, std::string_view word) const
+    {
+        return i < tokens_.size() && tokens_[i].is(word);
+    }
     size_t closing(size_t open) const; // matching ')' of '(' at open
     size_t findTop(size_t b, size_t e, std::string_view word, std::string_view next = {}) const;
     std::vector<std::pair<size_t, size_t>> splitTop(size_t b, size_t e, std::string_view sep) const;
@@ -101,7 +104,7 @@ private:
     std::vector<size_t> match_;
     std::map<std::string, int> index_;
     size_t end_ = 0; // index of the End token
-    int depth_ = 0;  // nesting of expressions and subqueries, bounded against stack exhaustion
+    int depth_ = 0; // nesting of expressions and subqueries, bounded against stack exhaustion
     struct Nest {
         Translator &t;
         Nest(Translator &owner, size_t at);

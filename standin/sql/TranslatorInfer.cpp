@@ -66,14 +66,14 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
             int size = 0;
             for (const Unit &u : us)
                 if (u.kind == Unit::Primary) {
-                    const Inferred part = inferUnits({u});
+                    const Inferred part = inferUnits({ u });
                     size += part.known ? (part.type.dataType == 2 ? 40 : part.type.dataSize) : 4000;
                 }
             return known(varcharType(size));
         }
         // date +/- number is a date, date - date a number of days
         if (plusMinus && us.front().kind == Unit::Primary) {
-            const Inferred first = inferUnits({us.front()});
+            const Inferred first = inferUnits({ us.front() });
             if (!first.known && !first.column.empty()) {
                 // Decided by the column's type at describe time.
                 Inferred r2 = known(numberType());
@@ -81,8 +81,9 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
                 bool minusDate = false;
                 for (size_t k = 1; k + 1 < us.size(); ++k)
                     if (us[k].kind == Unit::Op && tok(us[k].b).is("-")) {
-                        const Inferred other = inferUnits({us[k + 1]});
-                        minusDate |= (other.known && other.type.dataType == 12) || !other.column.empty();
+                        const Inferred other = inferUnits({ us[k + 1] });
+                        minusDate
+                            |= (other.known && other.type.dataType == 12) || !other.column.empty();
                     }
                 r2.ifDate = minusDate ? numberType() : dateType();
                 return r2;
@@ -90,7 +91,7 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
             if (first.known && first.type.dataType == 12) {
                 for (size_t k = 1; k + 1 < us.size(); ++k)
                     if (us[k].kind == Unit::Op && tok(us[k].b).is("-")) {
-                        const Inferred other = inferUnits({us[k + 1]});
+                        const Inferred other = inferUnits({ us[k + 1] });
                         if (other.known && other.type.dataType == 12)
                             return known(numberType());
                     }
@@ -166,7 +167,9 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
     const std::string fn = last.upper;
     const size_t open = j, close = closing(j);
     const auto args = splitTop(open + 1, close, ",");
-    auto arg = [&](size_t n) { return n < args.size() ? infer(args[n].first, args[n].second) : Inferred {}; };
+    auto arg = [&](size_t n) {
+        return n < args.size() ? infer(args[n].first, args[n].second) : Inferred {};
+    };
     auto literalNumber = [&](size_t n, int &value) {
         if (n >= args.size() || args[n].second != args[n].first + 1
             || tok(args[n].first).type != TokenType::Number)
@@ -174,11 +177,12 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
         value = std::atoi(tok(args[n].first).text.c_str());
         return true;
     };
-    if (oneOf(fn, {"COUNT", "SUM", "AVG", "LENGTH", "INSTR", "MONTHS_BETWEEN", "MOD", "ABS", "SIGN",
-            "FLOOR", "CEIL", "POWER", "SQRT", "TO_NUMBER", "ASCII", "STDDEV", "VARIANCE",
-            "ROW_NUMBER", "RANK", "DENSE_RANK", "EXP", "LN", "LOG"}))
+    if (oneOf(fn,
+            { "COUNT", "SUM", "AVG", "LENGTH", "INSTR", "MONTHS_BETWEEN", "MOD", "ABS", "SIGN",
+                "FLOOR", "CEIL", "POWER", "SQRT", "TO_NUMBER", "ASCII", "STDDEV", "VARIANCE",
+                "ROW_NUMBER", "RANK", "DENSE_RANK", "EXP", "LN", "LOG" }))
         return known(numberType());
-    if (oneOf(fn, {"SYSDATE", "TO_DATE", "ADD_MONTHS", "LAST_DAY", "NEXT_DAY"}))
+    if (oneOf(fn, { "SYSDATE", "TO_DATE", "ADD_MONTHS", "LAST_DAY", "NEXT_DAY" }))
         return known(dateType());
     if (fn == "TRUNC" || fn == "ROUND") {
         const Inferred a = arg(0);
@@ -191,7 +195,7 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
     }
     if (fn == "USERENV") {
         const bool numeric = !args.empty() && tok(args[0].first).type == TokenType::String
-            && oneOf(tok(args[0].first).upper, {"SESSIONID", "SID", "ENTRYID"});
+            && oneOf(tok(args[0].first).upper, { "SESSIONID", "SID", "ENTRYID" });
         return known(numeric ? numberType() : varcharType(64));
     }
     if (fn == "SUBSTR") {
@@ -199,7 +203,9 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
         if (literalNumber(2, n))
             return known(varcharType(n));
         const Inferred a = arg(0);
-        return a.known ? known(varcharType(a.type.dataSize)) : a.column.empty() ? known(varcharType(4000)) : a;
+        return a.known         ? known(varcharType(a.type.dataSize))
+            : a.column.empty() ? known(varcharType(4000))
+                               : a;
     }
     if (fn == "LPAD" || fn == "RPAD") {
         int n = 0;
@@ -214,7 +220,7 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
             if (a.known && a.type.dataType == 12) {
                 try {
                     // The longest month and day names give the widest text of the model.
-                    DateTime wide {2000, 9, 27, 23, 59, 59};
+                    DateTime wide { 2000, 9, 27, 23, 59, 59 };
                     return known(varcharType(static_cast<int>(formatDateTime(wide, model).size())));
                 } catch (const OraError &) {
                 }
@@ -230,19 +236,22 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
                 const std::string &model = tok(args[1].first).upper;
                 r2.type = varcharType(static_cast<int>(model.size()) + 1);
                 try {
-                    DateTime wide {2000, 9, 27, 23, 59, 59};
+                    DateTime wide { 2000, 9, 27, 23, 59, 59 };
                     r2.ifDate = varcharType(static_cast<int>(formatDateTime(wide, model).size()));
                 } catch (const OraError &) {
                 }
             }
             return r2;
         }
-        return known(varcharType(a.known && a.type.dataType == 12 ? 75 : a.known && a.type.dataType == 2 ? 40 : 4000));
+        return known(varcharType(a.known && a.type.dataType == 12 ? 75
+                : a.known && a.type.dataType == 2                 ? 40
+                                                                  : 4000));
     }
-    if (oneOf(fn, {"UPPER", "LOWER", "INITCAP", "TRIM", "LTRIM", "RTRIM", "REPLACE"})) {
+    if (oneOf(fn, { "UPPER", "LOWER", "INITCAP", "TRIM", "LTRIM", "RTRIM", "REPLACE" })) {
         const Inferred a = arg(0);
-        return a.known ? known(varcharType(fn == "REPLACE" ? 4000 : a.type.dataSize))
-            : a.column.empty() ? known(varcharType(4000)) : a;
+        return a.known         ? known(varcharType(fn == "REPLACE" ? 4000 : a.type.dataSize))
+            : a.column.empty() ? known(varcharType(4000))
+                               : a;
     }
     if (fn == "CONCAT") {
         int size = 0;
@@ -252,7 +261,7 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
         }
         return known(varcharType(size));
     }
-    if (oneOf(fn, {"NVL", "GREATEST", "LEAST", "MAX", "MIN", "COALESCE"}))
+    if (oneOf(fn, { "NVL", "GREATEST", "LEAST", "MAX", "MIN", "COALESCE" }))
         return arg(0);
     if (fn == "NVL2")
         return arg(1);

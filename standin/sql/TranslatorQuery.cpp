@@ -136,7 +136,8 @@ std::string Translator::query(size_t b, size_t e, const Scope *parent, bool top)
     return out;
 }
 
-Translator::Block Translator::selectBlock(size_t b, size_t e, const Scope *parent, bool record, bool canLimit)
+Translator::Block Translator::selectBlock(
+    size_t b, size_t e, const Scope *parent, bool record, bool canLimit)
 {
     Block blk;
     blk.scope.parent = parent;
@@ -158,12 +159,12 @@ Translator::Block Translator::selectBlock(size_t b, size_t e, const Scope *paren
     const size_t whereAt = findTop(fromAt, e, "WHERE");
     const size_t groupAt = findTop(fromAt, e, "GROUP", "BY");
     const size_t havingAt = findTop(fromAt, e, "HAVING");
-    for (const char *word : {"CONNECT", "START"}) {
+    for (const char *word : { "CONNECT", "START" }) {
         const size_t at = findTop(fromAt, e, word, word[0] == 'C' ? "BY" : "WITH");
         if (at < e)
             fail(3001, at);
     }
-    const size_t fromEnd = std::min({whereAt, groupAt, havingAt});
+    const size_t fromEnd = std::min({ whereAt, groupAt, havingAt });
     if (fromAt + 1 >= fromEnd)
         fail(903, fromAt + 1);
     blk.fromText = fromClause(fromAt + 1, fromEnd, blk.scope, parent);
@@ -172,7 +173,7 @@ Translator::Block Translator::selectBlock(size_t b, size_t e, const Scope *paren
     std::string limit;
     if (whereAt < e) {
         size_t whereEnd = e;
-        for (size_t at : {groupAt, havingAt})
+        for (size_t at : { groupAt, havingAt })
             if (at > whereAt)
                 whereEnd = std::min(whereEnd, at);
         if (whereAt + 1 >= whereEnd)
@@ -207,11 +208,13 @@ Translator::Block Translator::selectBlock(size_t b, size_t e, const Scope *paren
             const std::string sub = "SELECT " + q + ".ROWID FROM " + blk.fromText
                 + (where.empty() ? "" : " WHERE " + where) + " LIMIT " + limit;
             where = (where.empty() ? "" : "(" + where + ") AND ") + q + ".ROWID IN (" + sub + ")";
-        } else if (blk.scope.tables.size() == 1 && findTop(fromAt + 1, fromEnd, "JOIN") == fromEnd) {
+        } else if (blk.scope.tables.size() == 1
+            && findTop(fromAt + 1, fromEnd, "JOIN") == fromEnd) {
             // A derived table has no rowid: limit its rows inside a wrapper of the same name.
             const std::string &alias = blk.scope.tables[0].alias;
-            blk.fromText = "(SELECT * FROM " + blk.fromText + (where.empty() ? "" : " WHERE " + where)
-                + " LIMIT " + limit + ")" + (alias.empty() ? "" : " AS " + quoteName(alias));
+            blk.fromText = "(SELECT * FROM " + blk.fromText
+                + (where.empty() ? "" : " WHERE " + where) + " LIMIT " + limit + ")"
+                + (alias.empty() ? "" : " AS " + quoteName(alias));
             where.clear();
         } else {
             fail(3001, whereAt);
@@ -289,7 +292,8 @@ std::string Translator::fromClause(size_t b, size_t e, Scope &scope, const Scope
         }
         if (is(k, "AS") && k + 1 < end && tok(k + 1).isName())
             ++k;
-        if (k < end && (tok(k).type == TokenType::Quoted
+        if (k < end
+            && (tok(k).type == TokenType::Quoted
                 || (tok(k).type == TokenType::Identifier && !isClauseWord(tok(k))))) {
             ref.alias = tok(k).upper;
             spec += " AS " + quoteName(ref.alias);
@@ -326,7 +330,8 @@ std::string Translator::fromClause(size_t b, size_t e, Scope &scope, const Scope
                 const size_t c = closing(k + 1);
                 std::string cols;
                 for (auto [cb, ce] : splitTop(k + 2, c, ","))
-                    cols += (cols.empty() ? "" : ", ") + (ce == cb + 1 && tok(cb).isName() ? name(cb) : (fail(904, cb), ""));
+                    cols += (cols.empty() ? "" : ", ")
+                        + (ce == cb + 1 && tok(cb).isName() ? name(cb) : (fail(904, cb), ""));
                 item += " USING (" + cols + ")";
                 k = c + 1;
             }
@@ -338,7 +343,8 @@ std::string Translator::fromClause(size_t b, size_t e, Scope &scope, const Scope
 
 // Splits a WHERE condition into its top-level AND terms and turns one "rownum <= n"-like term
 // into a row limit. Returns the limit expression (empty when none) and the other terms.
-std::string Translator::rownumLimit(size_t b, size_t e, std::vector<std::pair<size_t, size_t>> &rest)
+std::string Translator::rownumLimit(
+    size_t b, size_t e, std::vector<std::pair<size_t, size_t>> &rest)
 {
     std::vector<std::pair<size_t, size_t>> terms;
     size_t start = b;
@@ -361,7 +367,7 @@ std::string Translator::rownumLimit(size_t b, size_t e, std::vector<std::pair<si
     }
     terms.emplace_back(start, e);
     if (anyOr) {
-        rest = {{b, e}};
+        rest = { { b, e } };
         return {};
     }
     std::string limit;
@@ -380,7 +386,9 @@ std::string Translator::rownumLimit(size_t b, size_t e, std::vector<std::pair<si
                 used = true;
                 if (v.type == TokenType::Number) {
                     const double n = std::strtod(v.text.c_str(), nullptr);
-                    double count = op == "<=" ? std::floor(n) : op == "<" ? std::ceil(n) - 1 : (n == 1 ? 1 : 0);
+                    double count = op == "<=" ? std::floor(n)
+                        : op == "<"           ? std::ceil(n) - 1
+                                              : (n == 1 ? 1 : 0);
                     count = std::max(0.0, std::min(count, 9.0e18));
                     limit = std::to_string(static_cast<long long>(count));
                 } else {
@@ -403,12 +411,12 @@ std::string Translator::selectItem(size_t b, size_t e, const Scope &scope, bool 
         fail(936, b);
     if (e == b + 1 && tok(b).is("*")) {
         if (record)
-            out_.selectItems.push_back({"*", true, false, {}, {}, {}});
+            out_.selectItems.push_back({ "*", true, false, {}, {}, {} });
         return "*";
     }
     if (e == b + 3 && tok(b).isName() && tok(b + 1).is(".") && tok(b + 2).is("*")) {
         if (record)
-            out_.selectItems.push_back({tok(b).upper + ".*", true, false, {}, {}, {}});
+            out_.selectItems.push_back({ tok(b).upper + ".*", true, false, {}, {}, {} });
         return name(b) + ".*";
     }
     const std::vector<Unit> us = units(b, e);
@@ -416,7 +424,8 @@ std::string Translator::selectItem(size_t b, size_t e, const Scope &scope, bool 
     const Token *alias = nullptr;
     for (size_t k = 1; k < us.size(); ++k) {
         const bool last = k + 1 == us.size();
-        const bool nameUnit = us[k].kind == Unit::Primary && us[k].e == us[k].b + 1 && tok(us[k].b).isName();
+        const bool nameUnit
+            = us[k].kind == Unit::Primary && us[k].e == us[k].b + 1 && tok(us[k].b).isName();
         if (us[k - 1].kind == Unit::Other && tok(us[k - 1].b).is("AS")) {
             if (!last || !nameUnit)
                 fail(923, last ? us[k].b : us[k + 1].b);
@@ -440,8 +449,9 @@ std::string Translator::selectItem(size_t b, size_t e, const Scope &scope, bool 
     } else {
         // A column keeps its own name; an expression is named by its text, upper-cased and
         // without blanks.
-        const bool columnRef = tok(exprEnd - 1).isName() && (exprEnd - b == 1
-            || (exprEnd - b == 3 && tok(b + 1).is(".")) || (exprEnd - b == 5 && tok(b + 3).is(".")));
+        const bool columnRef = tok(exprEnd - 1).isName()
+            && (exprEnd - b == 1 || (exprEnd - b == 3 && tok(b + 1).is("."))
+                || (exprEnd - b == 5 && tok(b + 3).is(".")));
         if (columnRef && !tok(exprEnd - 1).is("ROWNUM") && !tok(exprEnd - 1).is("NEXTVAL")
             && !tok(exprEnd - 1).is("CURRVAL")) {
             oracleName = tok(exprEnd - 1).upper;

@@ -17,7 +17,8 @@ bool isColumnConstraintWord(const Token &t)
 
 bool isTableConstraintStart(const Token &t)
 {
-    return t.is("CONSTRAINT") || t.is("PRIMARY") || t.is("UNIQUE") || t.is("FOREIGN") || t.is("CHECK");
+    return t.is("CONSTRAINT") || t.is("PRIMARY") || t.is("UNIQUE") || t.is("FOREIGN")
+        || t.is("CHECK");
 }
 
 } // namespace
@@ -64,7 +65,7 @@ Translation Translator::run()
         if (tok(i).type != TokenType::Placeholder)
             continue;
         auto [it, added] = index_.emplace(tok(i).upper, static_cast<int>(index_.size()) + 1);
-        t.placeholders.push_back({tok(i).upper, it->second, tok(i).offset});
+        t.placeholders.push_back({ tok(i).upper, it->second, tok(i).offset });
     }
     if (plsql) {
         kind(StatementKind::PlSqlBlock, first.is("BEGIN") ? 8 : 9, 34);
@@ -107,7 +108,7 @@ Translation Translator::run()
             target += "." + name(4), t.objectName = tok(4).upper;
             k = 5;
         }
-        t.tables = {t.objectName};
+        t.tables = { t.objectName };
         t.sqlite = "DELETE FROM " + target;
         (void)k;
     } else if (first.is("COMMIT")) {
@@ -147,9 +148,13 @@ Translation Translator::run()
     } else if (first.is("GRANT") || first.is("REVOKE")) {
         kind(StatementKind::Grant, 0, first.is("GRANT") ? 28 : 29);
     } else if (first.is("COMMENT") || first.is("LOCK") || first.is("SET") || first.is("ANALYZE")
-               || first.is("RENAME") || first.is("AUDIT") || first.is("NOAUDIT")) {
+        || first.is("RENAME") || first.is("AUDIT") || first.is("NOAUDIT")) {
         kind(StatementKind::Other, 0,
-            first.is("COMMENT") ? 38 : first.is("LOCK") ? 35 : first.is("SET") ? 33 : first.is("RENAME") ? 37 : 0);
+            first.is("COMMENT")      ? 38
+                : first.is("LOCK")   ? 35
+                : first.is("SET")    ? 33
+                : first.is("RENAME") ? 37
+                                     : 0);
     } else {
         fail(900, 0);
     }
@@ -167,15 +172,15 @@ std::string Translator::returning(size_t b, size_t e, const Scope &scope)
     for (auto [pb, pe] : splitTop(intoAt + 1, e, ",")) {
         if (pe != pb + 1 || tok(pb).type != TokenType::Placeholder)
             fail(936, pb);
-        out_.returningInto.push_back({tok(pb).upper, 0, tok(pb).offset});
+        out_.returningInto.push_back({ tok(pb).upper, 0, tok(pb).offset });
     }
     return " RETURNING " + exprs;
 }
 
 namespace {
 struct Target {
-    std::string text;  // SQLite text of the name
-    std::string name;  // upper-cased object name
+    std::string text; // SQLite text of the name
+    std::string name; // upper-cased object name
     std::string alias; // empty when none
 };
 } // namespace
@@ -206,20 +211,23 @@ std::string Translator::insert()
         fail(925, k);
     ++k;
     Target target;
-    READ_TARGET(k, target, (is(k, "VALUES") || is(k, "SELECT") || is(k, "WITH") || is(k, "RETURNING")));
+    READ_TARGET(
+        k, target, (is(k, "VALUES") || is(k, "SELECT") || is(k, "WITH") || is(k, "RETURNING")));
     Scope scope;
-    scope.tables.push_back({target.name, target.alias.empty() ? target.name : target.alias});
-    out_.tables = {target.name};
+    scope.tables.push_back({ target.name, target.alias.empty() ? target.name : target.alias });
+    out_.tables = { target.name };
     out_.objectName = target.name;
     out_.from = scope.tables;
-    std::string out = "INSERT INTO " + target.text + (target.alias.empty() ? "" : " AS " + quoteName(target.alias));
+    std::string out = "INSERT INTO " + target.text
+        + (target.alias.empty() ? "" : " AS " + quoteName(target.alias));
     if (is(k, "(") && !is(k + 1, "SELECT") && !is(k + 1, "WITH")) {
         const size_t c = closing(k);
         std::string cols;
         for (auto [cb, ce] : splitTop(k + 1, c, ",")) {
             // t.col → col: SQLite's column list takes bare names
             if (!(ce == cb + 1 && tok(cb).isName())
-                && !(ce == cb + 3 && tok(cb).isName() && tok(cb + 1).is(".") && tok(cb + 2).isName()))
+                && !(ce == cb + 3 && tok(cb).isName() && tok(cb + 1).is(".")
+                    && tok(cb + 2).isName()))
                 fail(904, cb);
             cols += (cols.empty() ? "" : ", ") + name(ce - 1);
         }
@@ -251,8 +259,8 @@ std::string Translator::update()
     if (!is(k, "SET"))
         fail(971, k);
     Scope scope;
-    scope.tables.push_back({target.name, target.alias.empty() ? target.name : target.alias});
-    out_.tables = {target.name};
+    scope.tables.push_back({ target.name, target.alias.empty() ? target.name : target.alias });
+    out_.tables = { target.name };
     out_.objectName = target.name;
     out_.from = scope.tables;
     const size_t whereAt = findTop(k, end_, "WHERE");
@@ -281,8 +289,8 @@ std::string Translator::update()
             fail(927, eq);
         sets += (sets.empty() ? "" : ", ") + lhs + " = " + expr(eq + 1, ae, scope);
     }
-    std::string out = "UPDATE " + target.text + (target.alias.empty() ? "" : " AS " + quoteName(target.alias))
-        + " SET " + sets;
+    std::string out = "UPDATE " + target.text
+        + (target.alias.empty() ? "" : " AS " + quoteName(target.alias)) + " SET " + sets;
     if (whereAt < end_) {
         const size_t whereEnd = retAt > whereAt ? retAt : end_;
         out += " WHERE " + expr(whereAt + 1, whereEnd, scope);
@@ -300,12 +308,13 @@ std::string Translator::remove()
     Target target;
     READ_TARGET(k, target, (is(k, "WHERE") || is(k, "RETURNING") || is(k, "RETURN")));
     Scope scope;
-    scope.tables.push_back({target.name, target.alias.empty() ? target.name : target.alias});
-    out_.tables = {target.name};
+    scope.tables.push_back({ target.name, target.alias.empty() ? target.name : target.alias });
+    out_.tables = { target.name };
     out_.objectName = target.name;
     out_.from = scope.tables;
     const size_t retAt = std::min(findTop(k, end_, "RETURNING"), findTop(k, end_, "RETURN"));
-    std::string out = "DELETE FROM " + target.text + (target.alias.empty() ? "" : " AS " + quoteName(target.alias));
+    std::string out = "DELETE FROM " + target.text
+        + (target.alias.empty() ? "" : " AS " + quoteName(target.alias));
     if (is(k, "WHERE")) {
         out += " WHERE " + expr(k + 1, retAt, scope);
     } else {
@@ -351,7 +360,8 @@ std::string Translator::create()
             const size_t c = closing(k);
             std::string cols;
             for (auto [cb, ce] : splitTop(k + 1, c, ","))
-                cols += (cols.empty() ? "" : ", ") + (ce == cb + 1 && tok(cb).isName() ? name(cb) : (fail(904, cb), ""));
+                cols += (cols.empty() ? "" : ", ")
+                    + (ce == cb + 1 && tok(cb).isName() ? name(cb) : (fail(904, cb), ""));
             out += " (" + cols + ")";
             k = c + 1;
         }
@@ -381,9 +391,9 @@ std::string Translator::create()
         READ_TARGET(k, table, true);
         if (!is(k, "("))
             fail(906, k);
-        out_.tables = {table.name};
+        out_.tables = { table.name };
         Scope scope;
-        scope.tables.push_back({table.name, table.name});
+        scope.tables.push_back({ table.name, table.name });
         const size_t c = closing(k);
         return std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " + index.text + " ON "
             + table.text + " (" + list(k + 1, c, scope) + ")";
@@ -411,20 +421,21 @@ std::string Translator::createTable(size_t i)
     Target target;
     READ_TARGET(k, target, true);
     out_.objectName = target.name;
-    out_.tables = {target.name};
+    out_.tables = { target.name };
     if (is(k, "AS"))
         return "CREATE TABLE " + target.text + " AS " + query(k + 1, end_, nullptr, false);
     if (!is(k, "("))
         fail(906, k);
     const size_t c = closing(k);
     Scope scope;
-    scope.tables.push_back({target.name, target.name});
+    scope.tables.push_back({ target.name, target.name });
     std::string body;
     for (auto [eb, ee] : splitTop(k + 1, c, ",")) {
         if (eb >= ee)
             fail(904, eb);
         body += (body.empty() ? "" : ", ")
-            + (isTableConstraintStart(tok(eb)) ? constraintTokens(eb, ee, scope) : columnDefinition(eb, ee, scope));
+            + (isTableConstraintStart(tok(eb)) ? constraintTokens(eb, ee, scope)
+                                               : columnDefinition(eb, ee, scope));
     }
     // Storage and physical clauses after the column list mean nothing to SQLite.
     if (findTop(c + 1, end_, "AS") < end_)
@@ -439,7 +450,8 @@ std::string Translator::columnDefinition(size_t b, size_t e, const Scope &scope)
     std::string out = name(b);
     size_t k = b + 1;
     size_t typeEnd = k;
-    while (typeEnd < e && tok(typeEnd).type == TokenType::Identifier && !isColumnConstraintWord(tok(typeEnd)))
+    while (typeEnd < e && tok(typeEnd).type == TokenType::Identifier
+        && !isColumnConstraintWord(tok(typeEnd)))
         ++typeEnd;
     if (typeEnd < e && tok(typeEnd).is("("))
         typeEnd = closing(typeEnd) + 1;
@@ -471,8 +483,8 @@ std::string Translator::constraintTokens(size_t b, size_t e, const Scope &scope)
     size_t k = b;
     while (k < e) {
         const Token &t = tok(k);
-        if (t.is("ENABLE") || t.is("DISABLE") || t.is("VALIDATE") || t.is("NOVALIDATE") || t.is("RELY")
-            || t.is("DEFERRABLE")) {
+        if (t.is("ENABLE") || t.is("DISABLE") || t.is("VALIDATE") || t.is("NOVALIDATE")
+            || t.is("RELY") || t.is("DEFERRABLE")) {
             ++k;
         } else if (t.is("INITIALLY")) {
             k += 2;
@@ -535,7 +547,8 @@ std::string Translator::declaredType(size_t b, size_t e) const
         }
         return out;
     };
-    if (words == "VARCHAR2" || words == "VARCHAR" || words == "CHARACTER VARYING" || words == "CHAR VARYING")
+    if (words == "VARCHAR2" || words == "VARCHAR" || words == "CHARACTER VARYING"
+        || words == "CHAR VARYING")
         return sized("VARCHAR2", true);
     if (words == "NVARCHAR2")
         return sized("NVARCHAR2", true);
@@ -605,8 +618,8 @@ void Translator::sequence(size_t i)
             ++k;
             number(k);
         } else if (is(k, "NOMAXVALUE") || is(k, "NOMINVALUE") || is(k, "CYCLE") || is(k, "NOCYCLE")
-                   || is(k, "NOCACHE") || is(k, "ORDER") || is(k, "NOORDER") || is(k, "KEEP")
-                   || is(k, "NOKEEP")) {
+            || is(k, "NOCACHE") || is(k, "ORDER") || is(k, "NOORDER") || is(k, "KEEP")
+            || is(k, "NOKEEP")) {
             ++k;
         } else {
             fail(933, k);
@@ -654,7 +667,7 @@ std::string Translator::drop()
             k += 2;
         if (is(k, "PURGE"))
             ++k;
-        out_.tables = {target.name};
+        out_.tables = { target.name };
     }
     expectEnd(k, end_);
     kind(StatementKind::Drop, what == "TABLE" ? 8 : what == "VIEW" ? 7 : 21);
@@ -665,7 +678,8 @@ std::string Translator::alter()
 {
     size_t k = 1;
     if (is(k, "SESSION")) {
-        out_.kind = StatementKind::AlterSession, out_.ociStatementType = 7, out_.sqlFunctionCode = 52;
+        out_.kind = StatementKind::AlterSession, out_.ociStatementType = 7,
+        out_.sqlFunctionCode = 52;
         ++k;
         if (!is(k, "SET")) {
             if (is(k, "ENABLE") || is(k, "DISABLE") || is(k, "FORCE") || is(k, "CLOSE")
@@ -695,7 +709,10 @@ std::string Translator::alter()
     }
     out_.kind = StatementKind::Alter, out_.ociStatementType = 7;
     if (!is(k, "TABLE")) {
-        out_.sqlFunctionCode = is(k, "SEQUENCE") ? 14 : is(k, "INDEX") ? 41 : is(k, "USER") ? 53 : 0;
+        out_.sqlFunctionCode = is(k, "SEQUENCE") ? 14
+            : is(k, "INDEX")                     ? 41
+            : is(k, "USER")                      ? 53
+                                                 : 0;
         if (tok(k + 1).isName())
             out_.objectName = tok(k + 1).upper;
         return {};
@@ -705,9 +722,9 @@ std::string Translator::alter()
     Target target;
     READ_TARGET(k, target, true);
     out_.objectName = target.name;
-    out_.tables = {target.name};
+    out_.tables = { target.name };
     Scope scope;
-    scope.tables.push_back({target.name, target.name});
+    scope.tables.push_back({ target.name, target.name });
     const std::string head = "ALTER TABLE " + target.text;
     if (is(k, "ADD")) {
         ++k;

@@ -38,20 +38,20 @@ TEST_F(DialectDescribe, TableColumnsAsTheServerDescribesThem)
     const auto d = describeQuery("select * from t");
     check(d,
         {
-            {"V", 1, 20, 0, 0},
-            {"N", 2, 22, 0, -127},
-            {"NP", 2, 22, 5, 0},
-            {"NPS", 2, 22, 7, 2},
-            {"I", 2, 22, 38, 0},
-            {"F", 2, 22, 126, -127},
-            {"D", 12, 7, 0, 0},
-            {"C", 96, 3, 0, 0},
-            {"R", 23, 16, 0, 0},
-            {"L", 8, 0, 0, 0},
-            {"LR", 24, 0, 0, 0},
-            {"CL", 112, 4000, 0, 0},
-            {"BL", 113, 4000, 0, 0},
-            {"VV", 1, 7, 0, 0},
+            { "V", 1, 20, 0, 0 },
+            { "N", 2, 22, 0, -127 },
+            { "NP", 2, 22, 5, 0 },
+            { "NPS", 2, 22, 7, 2 },
+            { "I", 2, 22, 38, 0 },
+            { "F", 2, 22, 126, -127 },
+            { "D", 12, 7, 0, 0 },
+            { "C", 96, 3, 0, 0 },
+            { "R", 23, 16, 0, 0 },
+            { "L", 8, 0, 0, 0 },
+            { "LR", 24, 0, 0, 0 },
+            { "CL", 112, 4000, 0, 0 },
+            { "BL", 113, 4000, 0, 0 },
+            { "VV", 1, 7, 0, 0 },
         });
     EXPECT_FALSE(d[0].nullable);
     EXPECT_TRUE(d[1].nullable);
@@ -66,36 +66,39 @@ TEST_F(DialectDescribe, ComputedColumnsAreTypedAndSized)
         "decode(n, 1, 'one', 'other'), cast(n as varchar2(9)) from t t");
     check(d,
         {
-            {"ROWID", 104, 10, 0, 0},
-            {"SUBSTR(V,1,5)", 1, 5, 0, 0},
-            {"TO_CHAR(N)", 1, 40, 0, 0},
-            {"COUNT(*)", 2, 22, 0, -127},
-            {"SYSDATE", 12, 7, 0, 0},
-            {"'ABC'", 96, 3, 0, 0},
-            {"12", 2, 22, 0, -127},
-            {"N*2", 2, 22, 0, -127},
-            {"V||C", 1, 4000, 0, 0},
-            {"NVL(NPS,0)", 2, 22, 7, 2},
-            {"HIRED", 12, 7, 0, 0},
-            {"TO_CHAR(D,'DD-MM-YYYY')", 1, 10, 0, 0},
-            {"MAX(NP)", 2, 22, 5, 0},
-            {"LPAD(V,8)", 1, 8, 0, 0},
-            {"TO_DATE('01-01-2024','DD-MM-YYYY')", 12, 7, 0, 0},
-            {"D+1", 12, 7, 0, 0},
-            {"D-D", 2, 22, 0, -127},
-            {"UPPER(V)", 1, 20, 0, 0},
-            {"USER", 1, 30, 0, 0},
-            {"NULL", 1, 0, 0, 0},
-            {"DECODE(N,1,'ONE','OTHER')", 96, 3, 0, 0},
-            {"CAST(NASVARCHAR2(9))", 1, 9, 0, 0},
+            { "ROWID", 104, 10, 0, 0 },
+            { "SUBSTR(V,1,5)", 1, 5, 0, 0 },
+            { "TO_CHAR(N)", 1, 40, 0, 0 },
+            { "COUNT(*)", 2, 22, 0, -127 },
+            { "SYSDATE", 12, 7, 0, 0 },
+            { "'ABC'", 96, 3, 0, 0 },
+            { "12", 2, 22, 0, -127 },
+            { "N*2", 2, 22, 0, -127 },
+            { "V||C", 1, 4000, 0, 0 },
+            { "NVL(NPS,0)", 2, 22, 7, 2 },
+            { "HIRED", 12, 7, 0, 0 },
+            { "TO_CHAR(D,'DD-MM-YYYY')", 1, 10, 0, 0 },
+            { "MAX(NP)", 2, 22, 5, 0 },
+            { "LPAD(V,8)", 1, 8, 0, 0 },
+            { "TO_DATE('01-01-2024','DD-MM-YYYY')", 12, 7, 0, 0 },
+            { "D+1", 12, 7, 0, 0 },
+            { "D-D", 2, 22, 0, -127 },
+            { "UPPER(V)", 1, 20, 0, 0 },
+            { "USER", 1, 30, 0, 0 },
+            { "NULL", 1, 0, 0, 0 },
+            { "DECODE(N,1,'ONE','OTHER')", 96, 3, 0, 0 },
+            { "CAST(NASVARCHAR2(9))", 1, 9, 0, 0 },
         });
 }
 
 TEST_F(DialectDescribe, ColumnsOfTheSameNameKeepTheirOwnTypes)
 {
-    check(describeQuery("select t.n, nvl(d, sysdate) n, x.*, 'abc' n from t, (select np n from t) x"),
-        {{"N", 2, 22, 0, -127}, {"N", 12, 7, 0, 0}, {"N", 2, 22, 5, 0}, {"N", 96, 3, 0, 0}});
-    check(describeQuery("select v, to_char(n, '9990.99') v from t"), {{"V", 1, 20, 0, 0}, {"V", 1, 8, 0, 0}});
+    check(
+        describeQuery("select t.n, nvl(d, sysdate) n, x.*, 'abc' n from t, (select np n from t) x"),
+        { { "N", 2, 22, 0, -127 }, { "N", 12, 7, 0, 0 }, { "N", 2, 22, 5, 0 },
+            { "N", 96, 3, 0, 0 } });
+    check(describeQuery("select v, to_char(n, '9990.99') v from t"),
+        { { "V", 1, 20, 0, 0 }, { "V", 1, 8, 0, 0 } });
 }
 
 TEST_F(DialectDescribe, DeclaredTypeDecoding)

@@ -30,102 +30,109 @@ struct Case {
 TEST_F(DialectExecute, ExpressionsGiveOracleResults)
 {
     const Case cases[] = {
-        {"select nvl(comm, 0) from emp where empno = 7369", "0"},
-        {"select nvl(comm, -1) from emp where ename = 'KING'", "-1"}, // '' was stored as null
-        {"select nvl2(comm, 'has', 'none') from emp where empno = 7499", "has"},
-        {"select decode(comm, null, 'null matched', 'other') from emp where empno = 7369", "null matched"},
-        {"select decode(deptno, 10, 'ten', 20, 'twenty', 'more') from emp where empno = 7369", "twenty"},
-        {"select decode(deptno, 10, 'ten', 20, 'twenty') from dual, emp where empno = 7499", "<null>"},
-        {"select 'a' || null || 'b' from dual", "ab"},
-        {"select ename || ' earns ' || sal from emp where empno = 7369", "SMITH earns 800"},
-        {"select 'x' || 0.5 from dual", "x.5"},
-        {"select nvl('', 'empty is null') from dual", "empty is null"},
-        {"select count(*) from emp where comm = ''", "0"},
-        {"select count(*) from emp where comm is null", "2"},
-        {"select greatest(3, 7, 5) from dual", "7"},
-        {"select least('b', 'a', 'c') from dual", "a"},
-        {"select greatest(1, null) from dual", "<null>"},
-        {"select substr('Hello', 2, 3) from dual", "ell"},
-        {"select substr('Hello', -3) from dual", "llo"},
-        {"select substr('Hello', 0, 2) from dual", "He"},
-        {"select instr('banana', 'an', 1, 2) from dual", "4"},
-        {"select instr('banana', 'an', -1) from dual", "4"},
-        {"select length('') from dual", "<null>"},
-        {"select lpad('7', 3, '0') from dual", "007"},
-        {"select rpad('ab', 5, '*') from dual", "ab***"},
-        {"select lpad('abcdef', 3) from dual", "abc"},
-        {"select trim('  x  ') || '|' from dual", "x|"},
-        {"select trim(leading '0' from '0012') from dual", "12"},
-        {"select ltrim('xxy', 'x') from dual", "y"},
-        {"select initcap('hello wORLD') from dual", "Hello World"},
-        {"select upper('abc') || lower('DEF') from dual", "ABCdef"},
-        {"select chr(65) || ascii('a') from dual", "A97"},
-        {"select replace('banana', 'an', 'AN') from dual", "bANANa"},
-        {"select replace('banana', 'a') from dual", "bnn"},
-        {"select concat('a', null) from dual", "a"},
-        {"select mod(-7, 3) from dual", "-1"},
-        {"select abs(-2.5) + sign(-3) from dual", "1.5"},
-        {"select floor(2.7) || ceil(2.1) from dual", "23"},
-        {"select power(2, 10) from dual", "1024"},
-        {"select sqrt(16) from dual", "4"},
-        {"select 7 / 2 from dual", "3.5"},
-        {"select sal / 3 from emp where empno = 7839", "1666.66666666667"},
-        {"select round(2.675, 2) from dual", "2.68"},
-        {"select round(-2.5) from dual", "-3"},
-        {"select trunc(2.789, 1) from dual", "2.7"},
-        {"select trunc(-2.7) from dual", "-2"},
-        {"select round(1234.5, -2) from dual", "1200"},
-        {"select to_number('12.50') + 1 from dual", "13.5"},
-        {"select to_char(1234.5, '9999.99') from dual", " 1234.50"},
-        {"select to_char(0.5, '990.99') from dual", "   0.50"},
-        {"select to_char(12.5, 'FM999.99') from dual", "12.5"},
-        {"select to_char(5, '0009') from dual", " 0005"},
-        {"select to_char(-5, 'FM9990') from dual", "-5"},
-        {"select to_char(123456, '999') from dual", "####"},
-        {"select to_char(1234567, '9,999,999') from dual", " 1,234,567"},
-        {"select to_char(hiredate, 'dd-mm-yyyy hh24:mi:ss') from emp where empno = 7839",
-            "17-11-1981 09:30:00"},
-        {"select to_char(hiredate) from emp where empno = 7369", "17-DEC-80"},
-        {"select to_char(hiredate, 'Day Month YYYY') from emp where empno = 7369",
-            "Wednesday December  1980"},
-        {"select to_char(hiredate, 'FMDay, DD Month YYYY') from emp where empno = 7369",
-            "Wednesday, 17 December 1980"},
-        {"select to_char(hiredate, 'HH:MI AM \"at\" DY') from emp where empno = 7839", "09:30 AM at TUE"},
-        {"select to_char(to_date('01-JAN-49', 'DD-MON-RR'), 'YYYY') from dual", "2049"},
-        {"select to_char(to_date('01-JAN-50', 'DD-MON-RR'), 'YYYY') from dual", "1950"},
-        {"select to_char(to_date('31.12.2024 23:59:58', 'dd.mm.yyyy hh24:mi:ss') + 1/86400, "
-         "'yyyy-mm-dd hh24:mi:ss') from dual",
-            "2024-12-31 23:59:59"},
-        {"select hiredate + 1 from emp where empno = 7369", "1980-12-18 00:00:00"},
-        {"select hiredate - 1 from emp where empno = 7369", "1980-12-16 00:00:00"},
-        {"select to_date('20-02-1981', 'dd-mm-yyyy') - hiredate from emp where empno = 7369", "65"},
-        {"select add_months(to_date('31-01-2024', 'dd-mm-yyyy'), 1) from dual", "2024-02-29 00:00:00"},
-        {"select months_between(to_date('31-03-2024', 'dd-mm-yyyy'), to_date('29-02-2024', "
-         "'dd-mm-yyyy')) from dual",
-            "1"},
-        {"select months_between(to_date('15-03-2024', 'dd-mm-yyyy'), to_date('01-03-2024', "
-         "'dd-mm-yyyy')) from dual",
-            ".451612903225806"},
-        {"select trunc(hiredate) from emp where empno = 7839", "1981-11-17 00:00:00"},
-        {"select trunc(hiredate, 'MM') from emp where empno = 7839", "1981-11-01 00:00:00"},
-        {"select trunc(hiredate, 'YYYY') from emp where empno = 7839", "1981-01-01 00:00:00"},
-        {"select round(hiredate, 'MM') from emp where empno = 7839", "1981-12-01 00:00:00"},
-        {"select round(to_date('2024-01-01 12:00:00', 'yyyy-mm-dd hh24:mi:ss')) from dual",
-            "2024-01-02 00:00:00"},
-        {"select last_day(hiredate) from emp where empno = 7369", "1980-12-31 00:00:00"},
-        {"select user from dual", "SCOTT"},
-        {"select userenv('SESSIONID') from dual", "4711"},
-        {"select dummy from dual", "X"},
-        {"select case when sal > 1000 then 'high' else 'low' end from emp where empno = 7369", "low"},
-        {"select count(*) from emp where hiredate < to_date('01-01-1981', 'dd-mm-yyyy')", "1"},
-        {"select count(*) from emp e, dual where e.deptno = 30", "2"},
-        {"select ename from emp where empno = (select max(empno) from emp)", "KING"},
-        {"select q'[it's]' from dual", "it's"},
-        {"select 'it''s' /* comment ; */ from dual -- trailing comment", "it's"},
-        {"select date '2024-05-06' from dual", "2024-05-06 00:00:00"},
-        {"select count(*) from (select ename from emp order by ename) where rownum <= 2", "2"},
-        {"select ename from emp where deptno = 30 minus select ename from emp where sal < 1500",
-            "ALLEN"},
+        { "select nvl(comm, 0) from emp where empno = 7369", "0" },
+        { "select nvl(comm, -1) from emp where ename = 'KING'", "-1" }, // '' was stored as null
+        { "select nvl2(comm, 'has', 'none') from emp where empno = 7499", "has" },
+        { "select decode(comm, null, 'null matched', 'other') from emp where empno = 7369",
+            "null matched" },
+        { "select decode(deptno, 10, 'ten', 20, 'twenty', 'more') from emp where empno = 7369",
+            "twenty" },
+        { "select decode(deptno, 10, 'ten', 20, 'twenty') from dual, emp where empno = 7499",
+            "<null>" },
+        { "select 'a' || null || 'b' from dual", "ab" },
+        { "select ename || ' earns ' || sal from emp where empno = 7369", "SMITH earns 800" },
+        { "select 'x' || 0.5 from dual", "x.5" },
+        { "select nvl('', 'empty is null') from dual", "empty is null" },
+        { "select count(*) from emp where comm = ''", "0" },
+        { "select count(*) from emp where comm is null", "2" },
+        { "select greatest(3, 7, 5) from dual", "7" },
+        { "select least('b', 'a', 'c') from dual", "a" },
+        { "select greatest(1, null) from dual", "<null>" },
+        { "select substr('Hello', 2, 3) from dual", "ell" },
+        { "select substr('Hello', -3) from dual", "llo" },
+        { "select substr('Hello', 0, 2) from dual", "He" },
+        { "select instr('banana', 'an', 1, 2) from dual", "4" },
+        { "select instr('banana', 'an', -1) from dual", "4" },
+        { "select length('') from dual", "<null>" },
+        { "select lpad('7', 3, '0') from dual", "007" },
+        { "select rpad('ab', 5, '*') from dual", "ab***" },
+        { "select lpad('abcdef', 3) from dual", "abc" },
+        { "select trim('  x  ') || '|' from dual", "x|" },
+        { "select trim(leading '0' from '0012') from dual", "12" },
+        { "select ltrim('xxy', 'x') from dual", "y" },
+        { "select initcap('hello wORLD') from dual", "Hello World" },
+        { "select upper('abc') || lower('DEF') from dual", "ABCdef" },
+        { "select chr(65) || ascii('a') from dual", "A97" },
+        { "select replace('banana', 'an', 'AN') from dual", "bANANa" },
+        { "select replace('banana', 'a') from dual", "bnn" },
+        { "select concat('a', null) from dual", "a" },
+        { "select mod(-7, 3) from dual", "-1" },
+        { "select abs(-2.5) + sign(-3) from dual", "1.5" },
+        { "select floor(2.7) || ceil(2.1) from dual", "23" },
+        { "select power(2, 10) from dual", "1024" },
+        { "select sqrt(16) from dual", "4" },
+        { "select 7 / 2 from dual", "3.5" },
+        { "select sal / 3 from emp where empno = 7839", "1666.66666666667" },
+        { "select round(2.675, 2) from dual", "2.68" },
+        { "select round(-2.5) from dual", "-3" },
+        { "select trunc(2.789, 1) from dual", "2.7" },
+        { "select trunc(-2.7) from dual", "-2" },
+        { "select round(1234.5, -2) from dual", "1200" },
+        { "select to_number('12.50') + 1 from dual", "13.5" },
+        { "select to_char(1234.5, '9999.99') from dual", " 1234.50" },
+        { "select to_char(0.5, '990.99') from dual", "   0.50" },
+        { "select to_char(12.5, 'FM999.99') from dual", "12.5" },
+        { "select to_char(5, '0009') from dual", " 0005" },
+        { "select to_char(-5, 'FM9990') from dual", "-5" },
+        { "select to_char(123456, '999') from dual", "####" },
+        { "select to_char(1234567, '9,999,999') from dual", " 1,234,567" },
+        { "select to_char(hiredate, 'dd-mm-yyyy hh24:mi:ss') from emp where empno = 7839",
+            "17-11-1981 09:30:00" },
+        { "select to_char(hiredate) from emp where empno = 7369", "17-DEC-80" },
+        { "select to_char(hiredate, 'Day Month YYYY') from emp where empno = 7369",
+            "Wednesday December  1980" },
+        { "select to_char(hiredate, 'FMDay, DD Month YYYY') from emp where empno = 7369",
+            "Wednesday, 17 December 1980" },
+        { "select to_char(hiredate, 'HH:MI AM \"at\" DY') from emp where empno = 7839",
+            "09:30 AM at TUE" },
+        { "select to_char(to_date('01-JAN-49', 'DD-MON-RR'), 'YYYY') from dual", "2049" },
+        { "select to_char(to_date('01-JAN-50', 'DD-MON-RR'), 'YYYY') from dual", "1950" },
+        { "select to_char(to_date('31.12.2024 23:59:58', 'dd.mm.yyyy hh24:mi:ss') + 1/86400, "
+          "'yyyy-mm-dd hh24:mi:ss') from dual",
+            "2024-12-31 23:59:59" },
+        { "select hiredate + 1 from emp where empno = 7369", "1980-12-18 00:00:00" },
+        { "select hiredate - 1 from emp where empno = 7369", "1980-12-16 00:00:00" },
+        { "select to_date('20-02-1981', 'dd-mm-yyyy') - hiredate from emp where empno = 7369",
+            "65" },
+        { "select add_months(to_date('31-01-2024', 'dd-mm-yyyy'), 1) from dual",
+            "2024-02-29 00:00:00" },
+        { "select months_between(to_date('31-03-2024', 'dd-mm-yyyy'), to_date('29-02-2024', "
+          "'dd-mm-yyyy')) from dual",
+            "1" },
+        { "select months_between(to_date('15-03-2024', 'dd-mm-yyyy'), to_date('01-03-2024', "
+          "'dd-mm-yyyy')) from dual",
+            ".451612903225806" },
+        { "select trunc(hiredate) from emp where empno = 7839", "1981-11-17 00:00:00" },
+        { "select trunc(hiredate, 'MM') from emp where empno = 7839", "1981-11-01 00:00:00" },
+        { "select trunc(hiredate, 'YYYY') from emp where empno = 7839", "1981-01-01 00:00:00" },
+        { "select round(hiredate, 'MM') from emp where empno = 7839", "1981-12-01 00:00:00" },
+        { "select round(to_date('2024-01-01 12:00:00', 'yyyy-mm-dd hh24:mi:ss')) from dual",
+            "2024-01-02 00:00:00" },
+        { "select last_day(hiredate) from emp where empno = 7369", "1980-12-31 00:00:00" },
+        { "select user from dual", "SCOTT" },
+        { "select userenv('SESSIONID') from dual", "4711" },
+        { "select dummy from dual", "X" },
+        { "select case when sal > 1000 then 'high' else 'low' end from emp where empno = 7369",
+            "low" },
+        { "select count(*) from emp where hiredate < to_date('01-01-1981', 'dd-mm-yyyy')", "1" },
+        { "select count(*) from emp e, dual where e.deptno = 30", "2" },
+        { "select ename from emp where empno = (select max(empno) from emp)", "KING" },
+        { "select q'[it's]' from dual", "it's" },
+        { "select 'it''s' /* comment ; */ from dual -- trailing comment", "it's" },
+        { "select date '2024-05-06' from dual", "2024-05-06 00:00:00" },
+        { "select count(*) from (select ename from emp order by ename) where rownum <= 2", "2" },
+        { "select ename from emp where deptno = 30 minus select ename from emp where sal < 1500",
+            "ALLEN" },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.sql);
@@ -141,7 +148,8 @@ TEST_F(DialectExecute, FoldedNamesComeOutUpperCaseQuotedNamesAsWritten)
 {
     run("create table \"Mixed\" (\"Name\" varchar2(10), plain number)");
     run("insert into \"Mixed\" values ('x', 1)");
-    const auto d = describeQuery("select \"Name\", plain, nvl(plain, 0) total, nvl( plain , 0 ) from \"Mixed\"");
+    const auto d = describeQuery(
+        "select \"Name\", plain, nvl(plain, 0) total, nvl( plain , 0 ) from \"Mixed\"");
     ASSERT_EQ(d.size(), 4u);
     EXPECT_EQ(d[0].name, "Name");
     EXPECT_EQ(d[1].name, "PLAIN");
@@ -157,7 +165,7 @@ TEST_F(DialectExecute, RownumFiltersLimitTheRowsBeforeSorting)
     EXPECT_EQ(rows("select ename from emp where rownum = 1").size(), 1u);
     EXPECT_EQ(rows("select ename from emp where rownum = 2").size(), 0u);
     EXPECT_EQ(rows("select ename from emp where 3 >= rownum and deptno = 30").size(), 2u);
-    EXPECT_EQ(rows("select ename from emp where rownum <= :n", {"3"}).size(), 3u);
+    EXPECT_EQ(rows("select ename from emp where rownum <= :n", { "3" }).size(), 3u);
     EXPECT_EQ(rows("select ename from emp where rownum < 0").size(), 0u);
     // Counted before aggregation: count(*) of the first row is 1, not 4.
     EXPECT_EQ(value("select count(*) from emp where rownum = 1"), "1");
@@ -175,7 +183,8 @@ TEST_F(DialectExecute, RownumFiltersLimitTheRowsBeforeSorting)
 
 TEST_F(DialectExecute, SequencesCallTheSession)
 {
-    const Translation create = translate("create sequence emp_seq start with 10 increment by 5 nocache", context);
+    const Translation create
+        = translate("create sequence emp_seq start with 10 increment by 5 nocache", context);
     EXPECT_EQ(create.kind, StatementKind::CreateSequence);
     EXPECT_EQ(create.sequence.name, "EMP_SEQ");
     EXPECT_EQ(create.sequence.start, 10);
@@ -205,25 +214,27 @@ TEST_F(DialectExecute, RowidIsTextInSelectsAndAnIntegerLookupInWhere)
     EXPECT_EQ(r[0][0].size(), 18u);
     EXPECT_EQ(r[0][2], "ALLEN");
     const std::string rowid = r[0][0];
-    EXPECT_EQ(value("select ename from emp where rowid = :r", {rowid}), "ALLEN");
-    EXPECT_EQ(value("select t.ename from emp t where t.rowid = :zeb__rowid", {rowid}), "ALLEN");
-    EXPECT_EQ(value("select ename from emp where :r = rowid", {rowid}), "ALLEN");
-    EXPECT_EQ(value("select count(*) from emp where rowid <> :r", {rowid}), "3");
+    EXPECT_EQ(value("select ename from emp where rowid = :r", { rowid }), "ALLEN");
+    EXPECT_EQ(value("select t.ename from emp t where t.rowid = :zeb__rowid", { rowid }), "ALLEN");
+    EXPECT_EQ(value("select ename from emp where :r = rowid", { rowid }), "ALLEN");
+    EXPECT_EQ(value("select count(*) from emp where rowid <> :r", { rowid }), "3");
     EXPECT_EQ(value("select rowid from emp where ename = 'ALLEN'"), rowid);
 
     // Still an index lookup on SQLite's own rowid.
     const Translation t = translate("select * from emp where rowid = :zeb__rowid", context);
     sqlite3_stmt *plan = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, ("EXPLAIN QUERY PLAN " + t.sqlite).c_str(), -1, &plan, nullptr), SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_prepare_v2(db, ("EXPLAIN QUERY PLAN " + t.sqlite).c_str(), -1, &plan, nullptr),
+        SQLITE_OK);
     ASSERT_EQ(sqlite3_step(plan), SQLITE_ROW);
     const std::string detail = reinterpret_cast<const char *>(sqlite3_column_text(plan, 3));
     sqlite3_finalize(plan);
     EXPECT_NE(detail.find("INTEGER PRIMARY KEY"), std::string::npos) << detail;
 
     // The generated edit-back statements.
-    run("update emp\r\nset sal = :v3\r\nwhere rowid = :zeb__rowid", {"999", rowid});
+    run("update emp\r\nset sal = :v3\r\nwhere rowid = :zeb__rowid", { "999", rowid });
     EXPECT_EQ(value("select sal from emp where empno = 7499"), "999");
-    run("delete from emp\r\nwhere rowid = :zeb__rowid", {rowid});
+    run("delete from emp\r\nwhere rowid = :zeb__rowid", { rowid });
     EXPECT_EQ(value("select count(*) from emp"), "3");
     EXPECT_EQ(error("select * from emp where rowid = 'garbage'").code, 1410);
 }
@@ -244,24 +255,25 @@ TEST_F(DialectExecute, ReturningIntoBecomesSqliteReturning)
     const std::string rowid = reinterpret_cast<const char *>(sqlite3_column_text(s, 0));
     sqlite3_finalize(s);
     EXPECT_EQ(rowid, fakeRowid("EMP", 5));
-    EXPECT_EQ(value("select ename from emp where rowid = :r", {rowid}), "NEWBIE");
+    EXPECT_EQ(value("select ename from emp where rowid = :r", { rowid }), "NEWBIE");
 }
 
 TEST_F(DialectExecute, ForUpdateIsStrippedAndReported)
 {
-    const Translation t = translate("select * from emp where rowid = :zeb__rowid\r\nfor update nowait", context);
+    const Translation t
+        = translate("select * from emp where rowid = :zeb__rowid\r\nfor update nowait", context);
     EXPECT_TRUE(t.forUpdate.present);
     EXPECT_TRUE(t.forUpdate.nowait);
     EXPECT_EQ(t.forUpdate.table, "EMP");
     EXPECT_EQ(t.sqlite.find("FOR"), std::string::npos);
-    EXPECT_EQ(t.tables, std::vector<std::string> {"EMP"});
+    EXPECT_EQ(t.tables, std::vector<std::string> { "EMP" });
 
     const Translation of = translate("select e.ename, d.x from emp e, dual d where e.deptno = :d "
                                      "for update of e.ename wait 5",
         context);
     EXPECT_FALSE(of.forUpdate.nowait);
     EXPECT_EQ(of.forUpdate.waitSeconds, 5);
-    EXPECT_EQ(of.forUpdate.ofColumns, std::vector<std::string> {"E.ENAME"});
+    EXPECT_EQ(of.forUpdate.ofColumns, std::vector<std::string> { "E.ENAME" });
     EXPECT_EQ(of.forUpdate.table, "EMP");
     // The lock query yields exactly the rows the select returns.
     sqlite3_stmt *s = nullptr;
@@ -272,7 +284,7 @@ TEST_F(DialectExecute, ForUpdateIsStrippedAndReported)
     while (sqlite3_step(s) == SQLITE_ROW)
         ids.push_back(sqlite3_column_int64(s, 0));
     sqlite3_finalize(s);
-    EXPECT_EQ(ids, (std::vector<int64_t> {2, 3}));
+    EXPECT_EQ(ids, (std::vector<int64_t> { 2, 3 }));
     EXPECT_EQ(error("select * from emp for update skip locked").code, 3001);
 }
 
@@ -309,13 +321,17 @@ TEST_F(DialectExecute, JoinsSubqueriesAndSetOperations)
     run("insert into dept values (10, 'ACCOUNTING')");
     run("insert into dept values (20, 'RESEARCH')");
     run("insert into dept values (30, 'SALES')");
-    EXPECT_EQ(value("select d.dname from emp e join dept d on e.deptno = d.deptno where e.ename = 'KING'"),
+    EXPECT_EQ(
+        value(
+            "select d.dname from emp e join dept d on e.deptno = d.deptno where e.ename = 'KING'"),
         "ACCOUNTING");
     EXPECT_EQ(value("select count(*) from emp e left outer join dept d using (deptno)"), "4");
-    EXPECT_EQ(value("select dname from dept where deptno in (select deptno from emp where sal > 4000)"),
+    EXPECT_EQ(
+        value("select dname from dept where deptno in (select deptno from emp where sal > 4000)"),
         "ACCOUNTING");
     EXPECT_EQ(rows("select deptno from emp union select deptno from dept").size(), 3u);
-    EXPECT_EQ(value("with rich as (select * from emp where sal > 1500) select count(*) from rich"), "2");
+    EXPECT_EQ(
+        value("with rich as (select * from emp where sal > 1500) select count(*) from rich"), "2");
     // Oracle sorts nulls last ascending.
     const auto r = rows("select comm from emp order by comm");
     ASSERT_EQ(r.size(), 4u);

@@ -9,7 +9,8 @@ std::string DialectDb::fakeRowid(const std::string &table, int64_t rowid)
 {
     // 18 characters: a table tag and the number, as the engine's real encoding also is.
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%-5.5s%013lld", (table + "XXXXX").c_str(), static_cast<long long>(rowid));
+    std::snprintf(
+        buf, sizeof buf, "%-5.5s%013lld", (table + "XXXXX").c_str(), static_cast<long long>(rowid));
     return buf;
 }
 
@@ -32,7 +33,8 @@ void DialectDb::SetUp()
             throw oraError(8002, seq);
         return it->second;
     };
-    context.rowidText = [](const std::string &table, int64_t rowid) { return fakeRowid(table, rowid); };
+    context.rowidText
+        = [](const std::string &table, int64_t rowid) { return fakeRowid(table, rowid); };
     context.rowidNumber = [](const std::string &text) -> int64_t {
         if (text.size() != 18)
             return -1;
@@ -44,7 +46,10 @@ void DialectDb::SetUp()
     registerFunctions(db, &context);
 }
 
-void DialectDb::TearDown() { sqlite3_close(db); }
+void DialectDb::TearDown()
+{
+    sqlite3_close(db);
+}
 
 namespace {
 
@@ -53,7 +58,8 @@ struct Statement {
     ~Statement() { sqlite3_finalize(s); }
 };
 
-void prepare(sqlite3 *db, const Translation &t, const std::vector<std::string> &binds, Statement &st)
+void prepare(
+    sqlite3 *db, const Translation &t, const std::vector<std::string> &binds, Statement &st)
 {
     if (sqlite3_prepare_v2(db, t.sqlite.c_str(), -1, &st.s, nullptr) != SQLITE_OK) {
         const OraError e = oraErrorFromMessage(sqlite3_errmsg(db));
@@ -89,8 +95,7 @@ Translation DialectDb::run(const std::string &sql, const std::vector<std::string
     Statement st;
     prepare(db, t, binds, st);
     int rc;
-    while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) {
-    }
+    while ((rc = sqlite3_step(st.s)) == SQLITE_ROW) { }
     if (rc != SQLITE_DONE) {
         const OraError e = oraErrorFromMessage(sqlite3_errmsg(db));
         if (e.code)
@@ -100,7 +105,8 @@ Translation DialectDb::run(const std::string &sql, const std::vector<std::string
     return t;
 }
 
-std::vector<std::vector<std::string>> DialectDb::rows(const std::string &sql, const std::vector<std::string> &binds)
+std::vector<std::vector<std::string>> DialectDb::rows(
+    const std::string &sql, const std::vector<std::string> &binds)
 {
     const Translation t = translate(sql, context);
     Statement st;
@@ -126,7 +132,8 @@ std::string DialectDb::value(const std::string &sql, const std::vector<std::stri
 {
     const auto r = rows(sql, binds);
     if (r.size() != 1 || r[0].empty())
-        throw std::runtime_error("expected one row from " + sql + ", got " + std::to_string(r.size()));
+        throw std::runtime_error(
+            "expected one row from " + sql + ", got " + std::to_string(r.size()));
     return r[0][0];
 }
 

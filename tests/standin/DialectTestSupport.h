@@ -22,8 +22,8 @@ protected:
     // Translates and runs a statement; binds are given by SQLite index order (?1, ?2, ...).
     Translation run(const std::string &oracleSql, const std::vector<std::string> &binds = {});
     // All rows of a query as text (numbers through numberToText, NULL as "<null>").
-    std::vector<std::vector<std::string>> rows(const std::string &oracleSql,
-        const std::vector<std::string> &binds = {});
+    std::vector<std::vector<std::string>> rows(
+        const std::string &oracleSql, const std::vector<std::string> &binds = {});
     // The first column of the only row.
     std::string value(const std::string &oracleSql, const std::vector<std::string> &binds = {});
     // The ORA error a statement raises at translation or execution (code 0 when none).
@@ -32,7 +32,7 @@ protected:
 
     sqlite3 *db = nullptr;
     SessionContext context;
-    std::map<std::string, int64_t> sequences;     // current values
+    std::map<std::string, int64_t> sequences; // current values
     std::map<std::string, int64_t> increments;
     static std::string fakeRowid(const std::string &table, int64_t rowid);
 };

@@ -4,7 +4,7 @@
 namespace qdsi::sql::test {
 namespace {
 
-class DialectTranslate : public DialectDb {};
+class DialectTranslate : public DialectDb { };
 
 TEST_F(DialectTranslate, KindTypeAndFunctionCodeOfEachStatement)
 {
@@ -15,33 +15,36 @@ TEST_F(DialectTranslate, KindTypeAndFunctionCodeOfEachStatement)
         bool sqlite; // has SQLite text
     };
     const Case cases[] = {
-        {"select 1 from dual", StatementKind::Select, 1, 4, true},
-        {"  WITH a AS (select 1 x from dual) select x from a", StatementKind::Select, 1, 4, true},
-        {"insert into t values (1)", StatementKind::Insert, 4, 3, true},
-        {"update t set a = 1", StatementKind::Update, 2, 5, true},
-        {"delete t where a = 1", StatementKind::Delete, 3, 9, true},
-        {"merge into t using s on (t.a = s.a) when matched then update set b = 1",
-            StatementKind::Merge, 16, 189, false},
-        {"create table t (a number)", StatementKind::CreateTable, 5, 1, true},
-        {"create or replace view v as select 1 x from dual", StatementKind::CreateView, 5, 10, true},
-        {"create unique index i on t (a)", StatementKind::CreateIndex, 5, 20, true},
-        {"create sequence s", StatementKind::CreateSequence, 5, 13, false},
-        {"create or replace procedure p is begin null; end;", StatementKind::CreateOther, 5, 24, false},
-        {"drop table t cascade constraints purge", StatementKind::Drop, 6, 8, true},
-        {"drop view v", StatementKind::Drop, 6, 7, true},
-        {"drop sequence s", StatementKind::DropSequence, 6, 16, false},
-        {"alter table t add (b varchar2(5))", StatementKind::Alter, 7, 26, true},
-        {"alter session set nls_date_format = 'DD.MM.YYYY'", StatementKind::AlterSession, 7, 52, false},
-        {"commit work", StatementKind::Commit, 21, 54, false},
-        {"rollback", StatementKind::Rollback, 17, 55, false},
-        {"savepoint before_edit", StatementKind::Savepoint, 0, 56, false},
-        {"rollback to savepoint before_edit", StatementKind::RollbackToSavepoint, 17, 55, false},
-        {"rollback work to before_edit", StatementKind::RollbackToSavepoint, 17, 55, false},
-        {"begin null; end;", StatementKind::PlSqlBlock, 8, 34, false},
-        {"declare x number; begin x := 1; end;", StatementKind::PlSqlBlock, 9, 34, false},
-        {"call p(1)", StatementKind::Call, 10, 170, false},
-        {"explain plan for select 1 from dual", StatementKind::Explain, 15, 27, false},
-        {"grant select on t to public", StatementKind::Grant, 0, 28, false},
+        { "select 1 from dual", StatementKind::Select, 1, 4, true },
+        { "  WITH a AS (select 1 x from dual) select x from a", StatementKind::Select, 1, 4, true },
+        { "insert into t values (1)", StatementKind::Insert, 4, 3, true },
+        { "update t set a = 1", StatementKind::Update, 2, 5, true },
+        { "delete t where a = 1", StatementKind::Delete, 3, 9, true },
+        { "merge into t using s on (t.a = s.a) when matched then update set b = 1",
+            StatementKind::Merge, 16, 189, false },
+        { "create table t (a number)", StatementKind::CreateTable, 5, 1, true },
+        { "create or replace view v as select 1 x from dual", StatementKind::CreateView, 5, 10,
+            true },
+        { "create unique index i on t (a)", StatementKind::CreateIndex, 5, 20, true },
+        { "create sequence s", StatementKind::CreateSequence, 5, 13, false },
+        { "create or replace procedure p is begin null; end;", StatementKind::CreateOther, 5, 24,
+            false },
+        { "drop table t cascade constraints purge", StatementKind::Drop, 6, 8, true },
+        { "drop view v", StatementKind::Drop, 6, 7, true },
+        { "drop sequence s", StatementKind::DropSequence, 6, 16, false },
+        { "alter table t add (b varchar2(5))", StatementKind::Alter, 7, 26, true },
+        { "alter session set nls_date_format = 'DD.MM.YYYY'", StatementKind::AlterSession, 7, 52,
+            false },
+        { "commit work", StatementKind::Commit, 21, 54, false },
+        { "rollback", StatementKind::Rollback, 17, 55, false },
+        { "savepoint before_edit", StatementKind::Savepoint, 0, 56, false },
+        { "rollback to savepoint before_edit", StatementKind::RollbackToSavepoint, 17, 55, false },
+        { "rollback work to before_edit", StatementKind::RollbackToSavepoint, 17, 55, false },
+        { "begin null; end;", StatementKind::PlSqlBlock, 8, 34, false },
+        { "declare x number; begin x := 1; end;", StatementKind::PlSqlBlock, 9, 34, false },
+        { "call p(1)", StatementKind::Call, 10, 170, false },
+        { "explain plan for select 1 from dual", StatementKind::Explain, 15, 27, false },
+        { "grant select on t to public", StatementKind::Grant, 0, 28, false },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.sql);
@@ -92,33 +95,33 @@ TEST_F(DialectTranslate, ParseErrorsCarryServerCodesAndOffsets)
         int offset;
     };
     const Case cases[] = {
-        {"", 900, 0},
-        {"   \n\t ", 900, 0},
-        {"-- only a comment", 900, 0},
-        {"frobnicate the table", 900, 0},
-        {"select 1", 923, 8},
-        {"select 1 2 from dual", 923, 9},
-        {"select a b c from t", 923, 11},
-        {"select from t", 936, 7},
-        {"select a,, b from t", 936, 9},
-        {"select a from t where", 936, 21},
-        {"select a from", 903, 13},
-        {"select (a from t", 907, 16},
-        {"select a) from t", 933, 8},
-        {"select 'abc from dual", 1756, 7},
-        {"select \"abc from dual", 1740, 7},
-        {"select a from t;", 911, 15},
-        {"select a # b from t", 911, 9},
-        {"commit now", 933, 7},
-        {"create table t (a varchar2)", 906, 26},
-        {"create table t (a blah)", 902, 18},
-        {"create frobs x", 901, 7},
-        {"drop frobs x", 950, 5},
-        {"insert t values (1)", 925, 7},
-        {"update t a = 1", 971, 11},
-        {"create sequence s increment by 0", 4002, 7},
-        {"select a from t connect by prior a = b", 3001, 16},
-        {"select a from t, u where t.a = u.a(+)", 3001, 34},
+        { "", 900, 0 },
+        { "   \n\t ", 900, 0 },
+        { "-- only a comment", 900, 0 },
+        { "frobnicate the table", 900, 0 },
+        { "select 1", 923, 8 },
+        { "select 1 2 from dual", 923, 9 },
+        { "select a b c from t", 923, 11 },
+        { "select from t", 936, 7 },
+        { "select a,, b from t", 936, 9 },
+        { "select a from t where", 936, 21 },
+        { "select a from", 903, 13 },
+        { "select (a from t", 907, 16 },
+        { "select a) from t", 933, 8 },
+        { "select 'abc from dual", 1756, 7 },
+        { "select \"abc from dual", 1740, 7 },
+        { "select a from t;", 911, 15 },
+        { "select a # b from t", 911, 9 },
+        { "commit now", 933, 7 },
+        { "create table t (a varchar2)", 906, 26 },
+        { "create table t (a blah)", 902, 18 },
+        { "create frobs x", 901, 7 },
+        { "drop frobs x", 950, 5 },
+        { "insert t values (1)", 925, 7 },
+        { "update t a = 1", 971, 11 },
+        { "create sequence s increment by 0", 4002, 7 },
+        { "select a from t connect by prior a = b", 3001, 16 },
+        { "select a from t, u where t.a = u.a(+)", 3001, 34 },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.sql);
@@ -140,7 +143,8 @@ TEST_F(DialectTranslate, ParseErrorsCarryServerCodesAndOffsets)
 TEST_F(DialectTranslate, OraErrorWordingAndRecovery)
 {
     EXPECT_EQ(oraError(900).text, "ORA-00900: invalid SQL statement");
-    EXPECT_EQ(oraError(1, "SCOTT.PK_EMP").text, "ORA-00001: unique constraint (SCOTT.PK_EMP) violated");
+    EXPECT_EQ(
+        oraError(1, "SCOTT.PK_EMP").text, "ORA-00001: unique constraint (SCOTT.PK_EMP) violated");
     EXPECT_EQ(oraError(942).text, "ORA-00942: table or view does not exist");
     EXPECT_EQ(oraError(904, "\"FOO\"").text, "ORA-00904: \"FOO\": invalid identifier");
     EXPECT_EQ(oraError(1400, "\"SCOTT\".\"EMP\".\"EMPNO\"").text,
@@ -163,19 +167,19 @@ TEST_F(DialectTranslate, DdlKeepsOracleTypesAndGivesSqliteTheRightAffinity)
     run("insert into all_types (v, vc, n, np, nps, i, f, c, l, cl) values ('12', '12', '12', '12', "
         "'12', '12', '12', '12', '12', '12')");
     const Case cases[] = {
-        {"V", "VARCHAR2(20)", "text"},
-        {"VC", "VARCHAR2(5)", "text"},
-        {"N", "NUMBER", "integer"},
-        {"NP", "NUMBER(5)", "integer"},
-        {"NPS", "NUMBER(7,2)", "integer"},
-        {"I", "INTEGER", "integer"},
-        {"F", "FLOAT", "real"},
-        {"D", "DATE TEXT", "text"},
-        {"C", "CHAR(3)", "text"},
-        {"R", "RAW BLOB(16)", "null"},
-        {"L", "LONG TEXT", "text"},
-        {"CL", "CLOB", "text"},
-        {"BL", "BLOB", "null"},
+        { "V", "VARCHAR2(20)", "text" },
+        { "VC", "VARCHAR2(5)", "text" },
+        { "N", "NUMBER", "integer" },
+        { "NP", "NUMBER(5)", "integer" },
+        { "NPS", "NUMBER(7,2)", "integer" },
+        { "I", "INTEGER", "integer" },
+        { "F", "FLOAT", "real" },
+        { "D", "DATE TEXT", "text" },
+        { "C", "CHAR(3)", "text" },
+        { "R", "RAW BLOB(16)", "null" },
+        { "L", "LONG TEXT", "text" },
+        { "CL", "CLOB", "text" },
+        { "BL", "BLOB", "null" },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.column);
@@ -184,29 +188,32 @@ TEST_F(DialectTranslate, DdlKeepsOracleTypesAndGivesSqliteTheRightAffinity)
                       nullptr, nullptr, nullptr),
             SQLITE_OK);
         EXPECT_STREQ(decl, c.declared);
-        EXPECT_EQ(value(std::string("select typeof(") + c.column + ") from all_types"), c.storedType);
+        EXPECT_EQ(
+            value(std::string("select typeof(") + c.column + ") from all_types"), c.storedType);
     }
     // The default sysdate is evaluated by the registered function.
     EXPECT_EQ(value("select length(d) from all_types"), "19");
     const auto constraints = tableConstraints(
-        "create table emp (empno number(4) constraint pk_emp primary key, ename varchar2(10) not null, "
+        "create table emp (empno number(4) constraint pk_emp primary key, ename varchar2(10) not "
+        "null, "
         "deptno number(2) references dept, mgr number constraint fk_mgr references emp(empno), "
         "constraint uk_name unique (ename, deptno), check (empno > 0))");
     ASSERT_EQ(constraints.size(), 6u);
     EXPECT_EQ(constraints[0].name, "PK_EMP");
     EXPECT_EQ(constraints[0].kind, "PRIMARY KEY");
-    EXPECT_EQ(constraints[0].columns, std::vector<std::string> {"EMPNO"});
+    EXPECT_EQ(constraints[0].columns, std::vector<std::string> { "EMPNO" });
     EXPECT_EQ(constraints[1].kind, "NOT NULL");
-    EXPECT_EQ(constraints[1].columns, std::vector<std::string> {"ENAME"});
+    EXPECT_EQ(constraints[1].columns, std::vector<std::string> { "ENAME" });
     EXPECT_EQ(constraints[2].kind, "FOREIGN KEY");
-    EXPECT_EQ(constraints[2].columns, std::vector<std::string> {"DEPTNO"});
+    EXPECT_EQ(constraints[2].columns, std::vector<std::string> { "DEPTNO" });
     EXPECT_EQ(constraints[3].name, "FK_MGR");
-    EXPECT_EQ(constraints[3].columns, std::vector<std::string> {"MGR"});
+    EXPECT_EQ(constraints[3].columns, std::vector<std::string> { "MGR" });
     EXPECT_EQ(constraints[4].name, "UK_NAME");
-    EXPECT_EQ(constraints[4].columns, (std::vector<std::string> {"ENAME", "DEPTNO"}));
+    EXPECT_EQ(constraints[4].columns, (std::vector<std::string> { "ENAME", "DEPTNO" }));
     EXPECT_EQ(constraints[5].kind, "CHECK");
     // The unique violation SQLite reports for the named key.
-    EXPECT_EQ(sqlite3_exec(db, "insert into ALL_TYPES (V) values ('12')", nullptr, nullptr, nullptr),
+    EXPECT_EQ(
+        sqlite3_exec(db, "insert into ALL_TYPES (V) values ('12')", nullptr, nullptr, nullptr),
         SQLITE_CONSTRAINT);
 }
 
