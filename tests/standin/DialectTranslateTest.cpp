@@ -230,7 +230,12 @@ TEST_F(DialectTranslate, ViewsIndexesAndAlterTable)
     run("alter table t rename column c to cc");
     EXPECT_EQ(value("select count(cc) from t"), "0");
     EXPECT_EQ(error("alter table t modify (b varchar2(20))").code, 3001);
+    run("create table t_copy as select a, nvl(b, 'none') b from t");
+    run("insert into t_copy (a, b) select a + 1, b from t where a = 1");
+    EXPECT_EQ(value("select count(*) from t_copy"), "2");
+    EXPECT_EQ(value("select a from t_copy where b = 'none'"), "1");
     run("drop view v");
+    run("drop table t_copy");
     run("drop table t");
     EXPECT_EQ(value("select count(*) from sqlite_master"), "0");
     const Translation truncate = translate("truncate table some_table", context);
