@@ -1,6 +1,7 @@
 // What the server reports about a select list: declared types decoded, computed columns from
 // the types translate() inferred.
 #include "sql/Dialect.h"
+#include "sql/Lexer.h"
 
 #include <algorithm>
 #include <cctype>
@@ -19,10 +20,10 @@ ColumnDescription describeDeclaredType(std::string_view declared)
         words.pop_back();
     int arg1 = -1, arg2 = -1;
     if (open != std::string::npos) {
-        arg1 = std::atoi(text.c_str() + open + 1);
+        arg1 = boundedInt(text.c_str() + open + 1);
         const size_t comma = text.find(',', open);
         if (comma != std::string::npos)
-            arg2 = std::atoi(text.c_str() + comma + 1);
+            arg2 = boundedInt(text.c_str() + comma + 1);
     }
     auto startsWith = [&](std::string_view w) {
         return words.compare(0, w.size(), w) == 0

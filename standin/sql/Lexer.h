@@ -3,6 +3,7 @@
 // Splits Oracle SQL into tokens with their byte offsets. Whitespace and comments are dropped;
 // unquoted identifiers are folded to upper case.
 
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,13 @@ struct Token {
     }
     bool isName() const { return type == TokenType::Identifier || type == TokenType::Quoted; }
 };
+
+// The leading integer of a text, clamped to int (sizes, precisions and waits in SQL text).
+inline int boundedInt(const char *text)
+{
+    const long long v = std::strtoll(text, nullptr, 10);
+    return static_cast<int>(v > 1000000000 ? 1000000000 : v < -1000000000 ? -1000000000 : v);
+}
 
 // SQL text of a string literal and of a quoted identifier.
 inline std::string quoteLiteral(std::string_view value)

@@ -174,7 +174,7 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
         if (n >= args.size() || args[n].second != args[n].first + 1
             || tok(args[n].first).type != TokenType::Number)
             return false;
-        value = std::atoi(tok(args[n].first).text.c_str());
+        value = boundedInt(tok(args[n].first).text.c_str());
         return true;
     };
     if (oneOf(fn,

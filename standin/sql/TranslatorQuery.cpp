@@ -505,7 +505,7 @@ void Translator::forUpdate(size_t b, size_t e, const Block &top)
     } else if (is(k, "WAIT")) {
         if (tok(k + 1).type != TokenType::Number)
             fail(936, k + 1);
-        f.waitSeconds = std::atoi(tok(k + 1).text.c_str());
+        f.waitSeconds = boundedInt(tok(k + 1).text.c_str());
         k += 2;
     } else if (is(k, "SKIP") && is(k + 1, "LOCKED")) {
         fail(3001, k);
