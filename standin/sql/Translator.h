@@ -41,6 +41,11 @@ private:
         std::string qualifier, column;
         ColumnDescription ifDate = SelectItem().typeIfSourceIsDate; // none unless set
     };
+    struct Target {
+        std::string text; // SQLite text of the name
+        std::string name; // upper-cased object name
+        std::string alias; // empty when none
+    };
     struct Block {
         std::string sql;
         std::string fromText;
@@ -84,6 +89,9 @@ private:
     std::string selectItem(size_t b, size_t e, const Scope &scope, bool record);
     void forUpdate(size_t b, size_t e, const Block &top);
     std::string returning(size_t b, size_t e, const Scope &scope);
+    // [schema.]name at k, and an alias unless the next word is one of the stop words.
+    Target readTarget(
+        size_t &k, std::initializer_list<std::string_view> stops, bool alias = true) const;
     std::string insert();
     std::string update();
     std::string remove();

@@ -452,8 +452,7 @@ std::string Translator::selectItem(size_t b, size_t e, const Scope &scope, bool 
         const bool columnRef = tok(exprEnd - 1).isName()
             && (exprEnd - b == 1 || (exprEnd - b == 3 && tok(b + 1).is("."))
                 || (exprEnd - b == 5 && tok(b + 3).is(".")));
-        if (columnRef && !tok(exprEnd - 1).is("ROWNUM") && !tok(exprEnd - 1).is("NEXTVAL")
-            && !tok(exprEnd - 1).is("CURRVAL")) {
+        if (columnRef && !tok(exprEnd - 1).is("ROWNUM")) {
             oracleName = tok(exprEnd - 1).upper;
         } else {
             for (size_t k = b; k < exprEnd; ++k)

@@ -101,16 +101,12 @@ Translation Translator::run()
         if (!is(1, "TABLE") || !tok(2).isName())
             fail(903, 2);
         kind(StatementKind::Other, 0, 85);
-        size_t k = 3;
-        std::string target = name(2);
-        t.objectName = tok(2).upper;
-        if (is(3, ".") && tok(4).isName()) {
-            target += "." + name(4), t.objectName = tok(4).upper;
-            k = 5;
-        }
-        t.tables = { t.objectName };
-        t.sqlite = "DELETE FROM " + target;
-        (void)k;
+        size_t k = 2;
+        const Target target = readTarget(k, {}, false);
+        expectEnd(k, end_);
+        t.objectName = target.name;
+        t.tables = { target.name };
+        t.sqlite = "DELETE FROM " + target.text;
     } else if (first.is("COMMIT")) {
         kind(StatementKind::Commit, 21, 54);
         size_t k = 1;
@@ -177,32 +173,29 @@ std::string Translator::returning(size_t b, size_t e, const Scope &scope)
     return " RETURNING " + exprs;
 }
 
-namespace {
-struct Target {
-    std::string text; // SQLite text of the name
-    std::string name; // upper-cased object name
-    std::string alias; // empty when none
-};
-} // namespace
-
-#define READ_TARGET(k, target, stopWords)                                                          \
-    do {                                                                                           \
-        if (!tok(k).isName())                                                                      \
-            fail(903, k);                                                                          \
-        (target).text = name(k);                                                                   \
-        (target).name = tok(k).upper;                                                              \
-        ++(k);                                                                                     \
-        if (is(k, ".") && tok((k) + 1).isName()) {                                                 \
-            (target).text += "." + name((k) + 1);                                                  \
-            (target).name = tok((k) + 1).upper;                                                    \
-            (k) += 2;                                                                              \
-        }                                                                                          \
-        if ((tok(k).type == TokenType::Identifier || tok(k).type == TokenType::Quoted)             \
-            && !(stopWords)) {                                                                     \
-            (target).alias = tok(k).upper;                                                         \
-            ++(k);                                                                                 \
-        }                                                                                          \
-    } while (false)
+Translator::Target Translator::readTarget(
+    size_t &k, std::initializer_list<std::string_view> stops, bool alias) const
+{
+    if (!tok(k).isName())
+        fail(903, k);
+    Target target;
+    target.text = name(k);
+    target.name = tok(k).upper;
+    ++k;
+    if (is(k, ".") && tok(k + 1).isName()) {
+        target.text += "." + name(k + 1);
+        target.name = tok(k + 1).upper;
+        k += 2;
+    }
+    bool stop = false;
+    for (std::string_view w : stops)
+        stop |= is(k, w);
+    if (alias && !stop && tok(k).isName()) {
+        target.alias = tok(k).upper;
+        ++k;
+    }
+    return target;
+}
 
 std::string Translator::insert()
 {
@@ -210,9 +203,7 @@ std::string Translator::insert()
     if (!is(k, "INTO"))
         fail(925, k);
     ++k;
-    Target target;
-    READ_TARGET(
-        k, target, (is(k, "VALUES") || is(k, "SELECT") || is(k, "WITH") || is(k, "RETURNING")));
+    const Target target = readTarget(k, { "VALUES", "SELECT", "WITH", "RETURNING" });
     Scope scope;
     scope.tables.push_back({ target.name, target.alias.empty() ? target.name : target.alias });
     out_.tables = { target.name };
@@ -254,8 +245,7 @@ std::string Translator::insert()
 std::string Translator::update()
 {
     size_t k = 1;
-    Target target;
-    READ_TARGET(k, target, is(k, "SET"));
+    const Target target = readTarget(k, { "SET" });
     if (!is(k, "SET"))
         fail(971, k);
     Scope scope;
@@ -305,8 +295,7 @@ std::string Translator::remove()
     size_t k = 1;
     if (is(k, "FROM"))
         ++k;
-    Target target;
-    READ_TARGET(k, target, (is(k, "WHERE") || is(k, "RETURNING") || is(k, "RETURN")));
+    const Target target = readTarget(k, { "WHERE", "RETURNING", "RETURN" });
     Scope scope;
     scope.tables.push_back({ target.name, target.alias.empty() ? target.name : target.alias });
     out_.tables = { target.name };
@@ -351,9 +340,8 @@ std::string Translator::create()
     }
     if (is(k, "VIEW")) {
         kind(StatementKind::CreateView, 10);
-        Target target;
         ++k;
-        READ_TARGET(k, target, true);
+        const Target target = readTarget(k, {}, false);
         out_.objectName = target.name;
         std::string out = "CREATE VIEW " + target.text;
         if (is(k, "(")) {
@@ -380,15 +368,13 @@ std::string Translator::create()
         unique = is(k, "UNIQUE"), ++k;
     if (is(k, "INDEX")) {
         kind(StatementKind::CreateIndex, 20);
-        Target index;
         ++k;
-        READ_TARGET(k, index, true);
+        const Target index = readTarget(k, {}, false);
         out_.objectName = index.name;
         if (!is(k, "ON"))
             fail(969, k);
-        Target table;
         ++k;
-        READ_TARGET(k, table, true);
+        const Target table = readTarget(k, {}, false);
         if (!is(k, "("))
             fail(906, k);
         out_.tables = { table.name };
@@ -418,8 +404,7 @@ std::string Translator::create()
 std::string Translator::createTable(size_t i)
 {
     size_t k = i + 1;
-    Target target;
-    READ_TARGET(k, target, true);
+    const Target target = readTarget(k, {}, false);
     out_.objectName = target.name;
     out_.tables = { target.name };
     if (is(k, "AS"))
@@ -590,8 +575,7 @@ std::string Translator::declaredType(size_t b, size_t e) const
 void Translator::sequence(size_t i)
 {
     size_t k = i + 1;
-    Target target;
-    READ_TARGET(k, target, true);
+    const Target target = readTarget(k, {}, false);
     SequenceDefinition &s = out_.sequence;
     s.name = target.name;
     out_.objectName = target.name;
@@ -654,8 +638,7 @@ std::string Translator::drop()
         return {};
     }
     ++k;
-    Target target;
-    READ_TARGET(k, target, true);
+    const Target target = readTarget(k, {}, false);
     out_.objectName = target.name;
     if (what == "SEQUENCE") {
         kind(StatementKind::DropSequence, 16);
@@ -719,8 +702,7 @@ std::string Translator::alter()
     }
     out_.sqlFunctionCode = 26;
     ++k;
-    Target target;
-    READ_TARGET(k, target, true);
+    const Target target = readTarget(k, {}, false);
     out_.objectName = target.name;
     out_.tables = { target.name };
     Scope scope;

@@ -202,6 +202,10 @@ TEST_F(DialectExecute, SequencesCallTheSession)
     run("insert into emp (empno, ename) values (emp_seq.nextval, 'NEW')");
     EXPECT_EQ(value("select ename from emp where empno = emp_seq.currval"), "NEW");
     EXPECT_EQ(error("select nosuch.nextval from dual").code, 2289);
+    const auto named = describeQuery("select emp_seq.currval from dual");
+    ASSERT_EQ(named.size(), 1u);
+    EXPECT_EQ(named[0].name, "CURRVAL");
+    EXPECT_EQ(named[0].dataType, 2);
     EXPECT_EQ(translate("drop sequence emp_seq", context).kind, StatementKind::DropSequence);
 }
 
