@@ -585,6 +585,46 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
             resultText(c, out + s.substr(pos));
         });
     }
+    add("TRANSLATE", 3, true, [](sqlite3_context *c, int n, Args a) {
+        if (anyNull(n, a))
+            return sqlite3_result_null(c);
+        // Each character of `from` becomes the character at the same place in `to`, or goes
+        // away when `to` is shorter.
+        const std::string s = text(a[0]), from = text(a[1]), to = text(a[2]);
+        const std::vector<size_t> sAt = characters(s), fromAt = characters(from),
+                                  toAt = characters(to);
+        auto piece = [](const std::string &str, const std::vector<size_t> &at, size_t i) {
+            return str.substr(at[i], at[i + 1] - at[i]);
+        };
+        std::string out;
+        for (size_t i = 0; i + 1 < sAt.size(); ++i) {
+            const std::string ch = piece(s, sAt, i);
+            size_t k = 0;
+            while (k + 1 < fromAt.size() && piece(from, fromAt, k) != ch)
+                ++k;
+            if (k + 1 >= fromAt.size())
+                out += ch;
+            else if (k + 1 < toAt.size())
+                out += piece(to, toAt, k);
+        }
+        resultText(c, out);
+    });
+    add("QD_EXTRACT", 2, true, [dateArg](sqlite3_context *c, int n, Args a) {
+        if (anyNull(n, a))
+            return sqlite3_result_null(c);
+        const std::string field = text(a[0]);
+        const DateTime d = dateArg(c, a[1]);
+        const int value = field == "YEAR" ? d.year
+            : field == "MONTH"            ? d.month
+            : field == "DAY"              ? d.day
+            : field == "HOUR"             ? d.hour
+            : field == "MINUTE"           ? d.minute
+            : field == "SECOND"           ? d.second
+                                          : -1;
+        if (value < 0)
+            throw oraError(907);
+        sqlite3_result_int(c, value);
+    });
     add("CONCAT", 2, true,
         [](sqlite3_context *c, int, Args a) { resultText(c, text(a[0]) + text(a[1])); });
     add("QD_CONCAT", -1, true, [](sqlite3_context *c, int n, Args a) {

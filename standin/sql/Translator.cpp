@@ -508,6 +508,13 @@ std::string Translator::call(size_t b, size_t open, size_t e, const Scope &scope
         const std::string source = expr(from + 1, close, scope);
         args = k < from ? source + ", " + expr(k, from, scope) : source;
         fn = which;
+    } else if (fn == "EXTRACT") {
+        // extract(year from d) → QD_EXTRACT('YEAR', d)
+        const size_t from = findTop(open + 1, close, "FROM");
+        if (from != open + 2 || !tok(open + 1).isName())
+            fail(905, open + 1);
+        fn = "QD_EXTRACT";
+        args = quoteLiteral(tok(open + 1).upper) + ", " + expr(from + 1, close, scope);
     } else if (fn == "CAST") {
         const size_t as = findTop(open + 1, close, "AS");
         if (as >= close)

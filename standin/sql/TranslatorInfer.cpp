@@ -247,7 +247,8 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
                 : a.known && a.type.dataType == 2                 ? 40
                                                                   : 4000));
     }
-    if (oneOf(fn, { "UPPER", "LOWER", "INITCAP", "TRIM", "LTRIM", "RTRIM", "REPLACE" })) {
+    if (oneOf(fn,
+            { "UPPER", "LOWER", "INITCAP", "TRIM", "LTRIM", "RTRIM", "REPLACE", "TRANSLATE" })) {
         const Inferred a = arg(0);
         return a.known         ? known(varcharType(fn == "REPLACE" ? 4000 : a.type.dataSize))
             : a.column.empty() ? known(varcharType(4000))
