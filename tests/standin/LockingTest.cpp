@@ -234,3 +234,17 @@ TEST_F(TwoSessions, ChangeWhileACursorIsOpenAfterAnotherSessionCommitted)
     EXPECT_EQ(empno[5], 108);
     EXPECT_EQ(a.run("CREATE TABLE AFTER_BROWSE (N NUMBER)"), SUCCESS) << a.errorText();
 }
+
+TEST_F(TwoSessions, SessionsWaitingOnEachOtherGetADeadlockInsteadOfHanging)
+{
+    ASSERT_EQ(a.run("SELECT ENAME FROM EMP WHERE EMPNO = 101 FOR UPDATE"), SUCCESS);
+    ASSERT_EQ(b.run("SELECT ENAME FROM EMP WHERE EMPNO = 102 FOR UPDATE"), SUCCESS);
+    auto first = std::async(std::launch::async,
+        [&] { return a.run("SELECT ENAME FROM EMP WHERE EMPNO = 102 FOR UPDATE"); });
+    ASSERT_TRUE(waitForCall(a.svc));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // let it start waiting
+    EXPECT_EQ(b.run("UPDATE EMP SET SAL = 0 WHERE EMPNO = 101"), ERROR);
+    EXPECT_EQ(b.errorText(), "ORA-00060: deadlock detected while waiting for resource");
+    ASSERT_EQ(b.rollback(), SUCCESS);
+    EXPECT_EQ(first.get(), SUCCESS) << a.errorText();
+}
