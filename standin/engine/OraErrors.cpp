@@ -13,6 +13,7 @@ const std::map<int, std::string_view> &messages()
     static const std::map<int, std::string_view> table = {
         { 1, "unique constraint (%s) violated" },
         { 54, "resource busy and acquire with NOWAIT specified or timeout expired" },
+        { 60, "deadlock detected while waiting for resource" },
         { 600, "internal error code, arguments: [%s]" },
         { 900, "invalid SQL statement" },
         { 904, "%s: invalid identifier" },

@@ -19,6 +19,11 @@ void RowLocks::acquire(
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
     std::unique_lock lock(m_mutex);
+    struct Done {
+        RowLocks &locks;
+        const void *owner;
+        ~Done() { locks.m_waitsFor.erase(owner); }
+    } done { *this, owner };
     for (;;) {
         const auto it = m_holder.find(key);
         if (it == m_holder.end()) {
@@ -34,6 +39,7 @@ void RowLocks::acquire(
             throw oraFail(1013);
         if (waitMs > 0 && Clock::now() >= deadline)
             throw oraFail(54);
+        waitFor(owner, it->second);
         // Short slices so that a break is noticed even if its wake-up came just before the wait.
         m_changed.wait_for(lock, std::chrono::milliseconds(20));
     }
@@ -54,14 +60,33 @@ void RowLocks::waitUntilFree(
     const RowKey &key, const void *owner, const std::function<bool()> &broken)
 {
     std::unique_lock lock(m_mutex);
+    struct Done {
+        RowLocks &locks;
+        const void *owner;
+        ~Done() { locks.m_waitsFor.erase(owner); }
+    } done { *this, owner };
     for (;;) {
         const auto it = m_holder.find(key);
         if (it == m_holder.end() || it->second == owner)
             return;
         if (broken && broken())
             throw oraFail(1013);
+        waitFor(owner, it->second);
         m_changed.wait_for(lock, std::chrono::milliseconds(20));
     }
+}
+
+void RowLocks::waitFor(const void *owner, const void *holder)
+{
+    // Sessions waiting on each other in a ring would wait for ever: the one that closes the
+    // ring fails instead, as the server reports a deadlock.
+    for (const void *next = holder; next;) {
+        if (next == owner)
+            throw oraFail(60);
+        const auto it = m_waitsFor.find(next);
+        next = it == m_waitsFor.end() ? nullptr : it->second;
+    }
+    m_waitsFor[owner] = holder;
 }
 
 size_t RowLocks::mark(const void *owner)

@@ -50,10 +50,14 @@ public:
     void wake();
 
 private:
+    // Records that `owner` waits for `holder`; throws ORA-00060 when that closes a cycle.
+    void waitFor(const void *owner, const void *holder);
+
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::map<RowKey, const void *> m_holder;
     std::map<const void *, std::vector<RowKey>> m_held;
+    std::map<const void *, const void *> m_waitsFor; // waiting session -> holder it waits for
 };
 
 } // namespace qdsi::engine

@@ -234,3 +234,28 @@ TEST_F(TwoSessions, ChangeWhileACursorIsOpenAfterAnotherSessionCommitted)
     EXPECT_EQ(empno[5], 108);
     EXPECT_EQ(a.run("CREATE TABLE AFTER_BROWSE (N NUMBER)"), SUCCESS) << a.errorText();
 }
+
+TEST_F(TwoSessions, SessionsWaitingOnEachOtherGetADeadlockInsteadOfHanging)
+{
+    ASSERT_EQ(a.run("SELECT ENAME FROM EMP WHERE EMPNO = 101 FOR UPDATE"), SUCCESS);
+    ASSERT_EQ(b.run("SELECT ENAME FROM EMP WHERE EMPNO = 102 FOR UPDATE"), SUCCESS);
+    auto first = std::async(std::launch::async,
+        [&] { return a.run("SELECT ENAME FROM EMP WHERE EMPNO = 102 FOR UPDATE"); });
+    ASSERT_TRUE(waitForCall(a.svc));
+    auto second = std::async(
+        std::launch::async, [&] { return b.run("UPDATE EMP SET SAL = 0 WHERE EMPNO = 101"); });
+    // Whichever closes the ring fails; the other goes on once the loser rolls back.
+    for (int i = 0; i < 2000; ++i) {
+        if (first.wait_for(std::chrono::milliseconds(5)) == std::future_status::ready
+            || second.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready)
+            break;
+    }
+    const bool firstLost
+        = first.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready;
+    Connection &loser = firstLost ? a : b;
+    EXPECT_EQ((firstLost ? first : second).get(), ERROR);
+    EXPECT_EQ(loser.errorText(), "ORA-00060: deadlock detected while waiting for resource");
+    ASSERT_EQ(loser.rollback(), SUCCESS);
+    auto &winner = firstLost ? second : first;
+    EXPECT_EQ(winner.get(), SUCCESS) << (firstLost ? b : a).errorText();
+}
