@@ -609,6 +609,12 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
         }
         resultText(c, out);
     });
+    // A literal compared with a column: a DATE when the column holds one (see the translation).
+    add("QD_DATEARG", 2, true, [ctx](sqlite3_context *c, int, Args a) {
+        if (isDateText(a[0]))
+            return resultDate(c, parseDateTime(text(a[1]), ctx(c)->dateFormat));
+        sqlite3_result_value(c, a[1]);
+    });
     add("QD_EXTRACT", 2, true, [dateArg](sqlite3_context *c, int n, Args a) {
         if (anyNull(n, a))
             return sqlite3_result_null(c);

@@ -78,6 +78,7 @@ private:
     bool startsPrimary(size_t i) const;
     bool isRowidRef(const Unit &u) const;
     std::pair<std::string, std::string> rowidTable(size_t b, size_t e, const Scope &scope) const;
+    void implicitDates(std::vector<Unit> &us, const Scope &scope);
     std::string arithmetic(const std::vector<Unit> &us, size_t from, size_t to, const Scope &scope);
     std::string placeholder(size_t i) const;
 

@@ -144,6 +144,18 @@ TEST_F(DialectExecute, ExpressionsGiveOracleResults)
     }
 }
 
+TEST_F(DialectExecute, DateLiteralsInTheSessionFormatCompareAsDates)
+{
+    EXPECT_EQ(value("select count(*) from emp where hiredate < '01-JAN-81'"), "1");
+    EXPECT_EQ(value("select count(*) from emp where '20-FEB-81' <= hiredate"), "3");
+    EXPECT_EQ(value("select ename from emp where hiredate = '17-DEC-80'"), "SMITH");
+    // A text column compares with the literal as text.
+    run("insert into emp (empno, ename) values (1, '17-DEC-80')");
+    EXPECT_EQ(value("select empno from emp where ename = '17-DEC-80'"), "1");
+    context.dateFormat = "DD.MM.YYYY";
+    EXPECT_EQ(value("select ename from emp where hiredate = '17.12.1980'"), "SMITH");
+}
+
 TEST_F(DialectExecute, FoldedNamesComeOutUpperCaseQuotedNamesAsWritten)
 {
     run("create table \"Mixed\" (\"Name\" varchar2(10), plain number)");
