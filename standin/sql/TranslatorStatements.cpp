@@ -425,6 +425,24 @@ std::string Translator::createTable(size_t i)
     // Storage and physical clauses after the column list mean nothing to SQLite.
     if (findTop(c + 1, end_, "AS") < end_)
         fail(3001, findTop(c + 1, end_, "AS"));
+    if (!dateColumns_.empty()) {
+        // Text written into a DATE column ('17-DEC-80' in a VALUES list) is converted with the
+        // session's date format right after the write, as the server converts it on the way in.
+        std::string sets, args, cols;
+        for (const std::string &col : dateColumns_) {
+            sets += (sets.empty() ? "" : ", ") + col + " = QD_TODATE(" + col + ")";
+            args += (args.empty() ? "" : ", ") + ("NEW." + col);
+            cols += (cols.empty() ? "" : ", ") + col;
+        }
+        const std::string base = target.name;
+        for (const char *event : { "INSERT", "UPDATE" }) {
+            const bool insert = event[0] == 'I';
+            out_.followUp.push_back("CREATE TRIGGER " + quoteName("QD_DATES_" + base + "_" + event)
+                + " AFTER " + event + (insert ? "" : " OF " + cols) + " ON " + target.text
+                + " WHEN NOT QD_ALLDATES(" + args + ") BEGIN UPDATE " + target.text + " SET " + sets
+                + " WHERE rowid = NEW.rowid; END");
+        }
+    }
     return "CREATE TABLE " + target.text + " (" + body + ")";
 }
 
@@ -442,7 +460,10 @@ std::string Translator::columnDefinition(size_t b, size_t e, const Scope &scope)
         typeEnd = closing(typeEnd) + 1;
     if (typeEnd == k)
         fail(902, k);
-    out += " " + declaredType(k, typeEnd);
+    const std::string declared = declaredType(k, typeEnd);
+    if (declared == "DATE TEXT")
+        dateColumns_.push_back(name(b));
+    out += " " + declared;
     k = typeEnd;
     while (k < e) {
         if (is(k, "DEFAULT")) {
