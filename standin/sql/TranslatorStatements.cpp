@@ -71,8 +71,11 @@ Translation Translator::run()
         kind(StatementKind::PlSqlBlock, first.is("BEGIN") ? 8 : 9, 34);
         return std::move(out_);
     }
-    if (storedCode)
+    if (storedCode) {
+        // ":new.sal" in a trigger body is no bind variable of the statement.
+        out_.placeholders.clear();
         return std::move(out_);
+    }
     for (size_t i = 0; i < end_; ++i)
         if (tok(i).is(";"))
             fail(911, i);

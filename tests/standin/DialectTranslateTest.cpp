@@ -62,15 +62,12 @@ TEST_F(DialectTranslate, PlaceholdersOutsideStringsAndComments)
 {
     const std::string sql = "select ':no', a /* :nor */ from t -- :neither\n"
                             "where b = :First and c = :2 and d = :first and e := 1";
-    // ":=" is not a placeholder; translation rejects the statement only later.
-    Translation t;
-    try {
-        t = translate(sql, context);
-    } catch (const OraError &) {
-    }
+    // ":=" is not a placeholder but an assignment, which plain SQL cannot hold.
+    EXPECT_EQ(error(sql).code, 911);
+    EXPECT_EQ(error(sql).offset, static_cast<int>(sql.find(":=")));
     const std::string ok = "select ':no', a /* :nor */ from t -- :neither\n"
                            "where b = :First and c = :2 and d = :first";
-    t = translate(ok, context);
+    const Translation t = translate(ok, context);
     ASSERT_EQ(t.placeholders.size(), 3u);
     EXPECT_EQ(t.placeholders[0].name, "FIRST");
     EXPECT_EQ(t.placeholders[0].sqliteIndex, 1);
@@ -81,6 +78,10 @@ TEST_F(DialectTranslate, PlaceholdersOutsideStringsAndComments)
     EXPECT_NE(t.sqlite.find("?1"), std::string::npos);
     EXPECT_EQ(t.sqlite.find(":"), t.sqlite.find("':no'") + 1);
 
+    EXPECT_TRUE(translate("create trigger trg before insert on t for each row "
+                          "begin :new.a := 1; end;",
+        context)
+                    .placeholders.empty());
     const Translation plsql = translate("begin :result := f(:arg); end;", context);
     ASSERT_EQ(plsql.placeholders.size(), 2u);
     EXPECT_EQ(plsql.placeholders[0].name, "RESULT");
