@@ -114,6 +114,7 @@ private:
     std::map<std::string, int> index_;
     size_t end_ = 0; // index of the End token
     std::vector<std::string> dateColumns_; // of the CREATE TABLE being translated
+    std::vector<std::string> keyColumns_; // its table-level primary key
     int depth_ = 0; // nesting of expressions and subqueries, bounded against stack exhaustion
     struct Nest {
         Translator &t;

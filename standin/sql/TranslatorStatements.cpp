@@ -417,6 +417,16 @@ std::string Translator::createTable(size_t i)
     const size_t c = closing(k);
     Scope scope;
     scope.tables.push_back({ target.name, target.name });
+    // Columns of a table-level primary key, for columnDefinition().
+    for (auto [eb, ee] : splitTop(k + 1, c, ",")) {
+        size_t p = eb;
+        while (p + 2 < ee && !(tok(p).is("PRIMARY") && tok(p + 1).is("KEY") && tok(p + 2).is("(")))
+            p = tok(p).is("(") ? closing(p) + 1 : p + 1;
+        if (isTableConstraintStart(tok(eb)) && p + 2 < ee)
+            for (size_t q = p + 3; q < closing(p + 2); ++q)
+                if (tok(q).isName())
+                    keyColumns_.push_back(tok(q).upper);
+    }
     std::string body;
     for (auto [eb, ee] : splitTop(k + 1, c, ",")) {
         if (eb >= ee)
@@ -482,6 +492,15 @@ std::string Translator::columnDefinition(size_t b, size_t e, const Scope &scope)
             break;
         }
     }
+    // A key column is NOT NULL on the server; SQLite lets a NULL into a non-integer key.
+    bool key = std::find(keyColumns_.begin(), keyColumns_.end(), tok(b).upper) != keyColumns_.end();
+    bool notNull = false;
+    for (size_t i = typeEnd; i + 1 < e; ++i) {
+        key |= tok(i).is("PRIMARY") && tok(i + 1).is("KEY");
+        notNull |= tok(i).is("NOT") && tok(i + 1).is("NULL");
+    }
+    if (key && !notNull)
+        out += " NOT NULL";
     return out;
 }
 

@@ -194,6 +194,17 @@ TEST_F(DialectTranslate, DdlKeepsOracleTypesAndGivesSqliteTheRightAffinity)
     }
     // The default sysdate is evaluated by the registered function.
     EXPECT_EQ(value("select length(d) from all_types"), "19");
+    // Key columns refuse NULL as on the server, whether the key is declared on the column or
+    // on the table.
+    run("create table keyed1 (a varchar2(5) primary key, b number)");
+    run("create table keyed2 (c number, d number, constraint pk_k2 primary key (c, d))");
+    for (const char *insert : { "insert into KEYED1 (B) values (1)",
+             "insert into KEYED2 (C) values (1)", "insert into KEYED2 (D) values (1)" }) {
+        SCOPED_TRACE(insert);
+        EXPECT_EQ(sqlite3_exec(db, insert, nullptr, nullptr, nullptr), SQLITE_CONSTRAINT);
+        EXPECT_EQ(oraErrorFromSqlite(db, "SCOTT").code, 1400);
+    }
+    EXPECT_FALSE(describeQuery("select a from keyed1")[0].nullable);
     const auto constraints = tableConstraints(
         "create table emp (empno number(4) constraint pk_emp primary key, ename varchar2(10) not "
         "null, "
