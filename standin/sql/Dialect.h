@@ -22,6 +22,7 @@
 // - rownum only as a top-level "rownum <= n" / "< n" / "= n" filter (ANDed) and in select
 //   lists; CONNECT BY, the (+) outer-join marker and FOR UPDATE SKIP LOCKED raise ORA-03001.
 // - ALTER TABLE: ADD of one column, RENAME, DROP COLUMN; MODIFY and ADD CONSTRAINT raise 3001.
+//   A DATE column added later gets no conversion trigger (see Translation::followUp).
 // - No implicit conversion of text to DATE in comparisons (compare with to_date(...)); column
 //   sizes and NUMBER scales are described, not enforced on insert.
 // - Arithmetic is done in doubles and printed to 15 significant digits.
@@ -140,6 +141,11 @@ struct Translation {
     // out-placeholders (sqliteIndex 0) receive the returned columns in order. They are not in
     // `placeholders`.
     std::vector<Placeholder> returningInto;
+    // SQLite statements to run right after `sqlite` succeeded, in the same transaction: a
+    // CREATE TABLE with DATE columns adds triggers named QD_DATES_<table>_INSERT/_UPDATE that
+    // convert text written into those columns with the session's date format (they need the
+    // registered functions on every connection that writes the table).
+    std::vector<std::string> followUp;
 };
 
 // Context the translation and the functions need from the engine.

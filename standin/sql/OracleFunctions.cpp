@@ -609,6 +609,26 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
         }
         resultText(c, out);
     });
+    // A literal compared with a column: a DATE when the column holds one (see the translation).
+    add("QD_DATEARG", 2, true, [ctx](sqlite3_context *c, int, Args a) {
+        if (isDateText(a[0]))
+            return resultDate(c, parseDateTime(text(a[1]), ctx(c)->dateFormat));
+        sqlite3_result_value(c, a[1]);
+    });
+    // The DATE-column triggers of translated CREATE TABLE statements.
+    add("QD_ALLDATES", -1, true, [](sqlite3_context *c, int n, Args a) {
+        bool all = true;
+        for (int i = 0; i < n; ++i)
+            all = all && (isNull(a[i]) || isDateText(a[i]));
+        sqlite3_result_int(c, all);
+    });
+    add("QD_TODATE", 1, true, [dateArg](sqlite3_context *c, int, Args a) {
+        if (isNull(a[0]) || isDateText(a[0]))
+            return sqlite3_result_value(c, a[0]);
+        if (isNumber(a[0]))
+            throw oraError(932, "DATE got NUMBER");
+        resultDate(c, dateArg(c, a[0]));
+    });
     add("QD_EXTRACT", 2, true, [dateArg](sqlite3_context *c, int n, Args a) {
         if (anyNull(n, a))
             return sqlite3_result_null(c);

@@ -302,6 +302,7 @@ std::string Translator::expr(size_t b, size_t e, const Scope &scope)
         us.erase(us.begin() + static_cast<long>(k), us.begin() + static_cast<long>(k) + 3);
         us.insert(us.begin() + static_cast<long>(k), text);
     }
+    implicitDates(us, scope);
     std::string out;
     auto append = [&](const std::string &s) {
         if (!out.empty() && !s.empty())
@@ -339,6 +340,62 @@ std::string Translator::expr(size_t b, size_t e, const Scope &scope)
         k = j;
     }
     return out;
+}
+
+// A column compared with a literal in the session's date format ("hiredate > '01-JAN-81'"):
+// Oracle converts the literal to a DATE when the column is one. The type is known only per
+// row, so QD_DATEARG converts the literal when the column's value is a stored date.
+void Translator::implicitDates(std::vector<Unit> &us, const Scope &scope)
+{
+    auto comparison = [&](const Unit &u) {
+        if (u.kind != Unit::Other || tok(u.b).type != TokenType::Operator)
+            return false;
+        const std::string &o = tok(u.b).upper;
+        return o == "=" || o == "<>" || o == "!=" || o == "^=" || o == "<" || o == ">" || o == "<="
+            || o == ">=";
+    };
+    auto column = [&](const Unit &u) {
+        if (u.kind != Unit::Primary)
+            return false;
+        for (size_t i = u.b; i < u.e; ++i)
+            if (!(tok(i).isName() || tok(i).is(".")))
+                return false;
+        const Token &last = tok(u.e - 1);
+        return !(last.is("ROWID") || last.is("ROWNUM") || last.is("SYSDATE") || last.is("USER")
+            || last.is("NULL") || last.is("NEXTVAL") || last.is("CURRVAL"));
+    };
+    auto dateLiteral = [&](const Unit &u) {
+        if (u.kind != Unit::Primary || u.e != u.b + 1 || tok(u.b).type != TokenType::String
+            || tok(u.b).upper.empty() || looksNumeric(tok(u.b).upper))
+            return false;
+        try {
+            parseDate(tok(u.b).upper, context_.dateFormat);
+            return true;
+        } catch (const OraError &) {
+            return false;
+        }
+    };
+    for (size_t k = 0; k + 2 < us.size(); ++k) {
+        const bool before = k > 0 && us[k - 1].kind == Unit::Op;
+        const bool after = k + 3 < us.size() && us[k + 3].kind == Unit::Op;
+        if (before || after || !comparison(us[k + 1]))
+            continue;
+        const Unit *col = nullptr, *lit = nullptr;
+        if (column(us[k]) && dateLiteral(us[k + 2]))
+            col = &us[k], lit = &us[k + 2];
+        else if (dateLiteral(us[k]) && column(us[k + 2]))
+            lit = &us[k], col = &us[k + 2];
+        if (!col)
+            continue;
+        const std::string c = primary(col->b, col->e, scope);
+        const std::string converted
+            = "QD_DATEARG(" + c + ", " + quoteLiteral(tok(lit->b).upper) + ")";
+        const std::string op = token(us[k + 1].b, scope);
+        Unit text { Unit::Text, us[k].b, us[k + 2].e,
+            col == &us[k] ? c + " " + op + " " + converted : converted + " " + op + " " + c };
+        us.erase(us.begin() + static_cast<long>(k), us.begin() + static_cast<long>(k) + 3);
+        us.insert(us.begin() + static_cast<long>(k), text);
+    }
 }
 
 // Emits units [from, to) forming operands and binary operators. * and / bind tighter than

@@ -78,6 +78,7 @@ private:
     bool startsPrimary(size_t i) const;
     bool isRowidRef(const Unit &u) const;
     std::pair<std::string, std::string> rowidTable(size_t b, size_t e, const Scope &scope) const;
+    void implicitDates(std::vector<Unit> &us, const Scope &scope);
     std::string arithmetic(const std::vector<Unit> &us, size_t from, size_t to, const Scope &scope);
     std::string placeholder(size_t i) const;
 
@@ -112,6 +113,8 @@ private:
     std::vector<size_t> match_;
     std::map<std::string, int> index_;
     size_t end_ = 0; // index of the End token
+    std::vector<std::string> dateColumns_; // of the CREATE TABLE being translated
+    std::vector<std::string> keyColumns_; // its table-level primary key
     int depth_ = 0; // nesting of expressions and subqueries, bounded against stack exhaustion
     struct Nest {
         Translator &t;

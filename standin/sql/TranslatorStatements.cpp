@@ -71,8 +71,11 @@ Translation Translator::run()
         kind(StatementKind::PlSqlBlock, first.is("BEGIN") ? 8 : 9, 34);
         return std::move(out_);
     }
-    if (storedCode)
+    if (storedCode) {
+        // ":new.sal" in a trigger body is no bind variable of the statement.
+        out_.placeholders.clear();
         return std::move(out_);
+    }
     for (size_t i = 0; i < end_; ++i)
         if (tok(i).is(";"))
             fail(911, i);
@@ -414,6 +417,16 @@ std::string Translator::createTable(size_t i)
     const size_t c = closing(k);
     Scope scope;
     scope.tables.push_back({ target.name, target.name });
+    // Columns of a table-level primary key, for columnDefinition().
+    for (auto [eb, ee] : splitTop(k + 1, c, ",")) {
+        size_t p = eb;
+        while (p + 2 < ee && !(tok(p).is("PRIMARY") && tok(p + 1).is("KEY") && tok(p + 2).is("(")))
+            p = tok(p).is("(") ? closing(p) + 1 : p + 1;
+        if (isTableConstraintStart(tok(eb)) && p + 2 < ee)
+            for (size_t q = p + 3; q < closing(p + 2); ++q)
+                if (tok(q).isName())
+                    keyColumns_.push_back(tok(q).upper);
+    }
     std::string body;
     for (auto [eb, ee] : splitTop(k + 1, c, ",")) {
         if (eb >= ee)
@@ -425,6 +438,24 @@ std::string Translator::createTable(size_t i)
     // Storage and physical clauses after the column list mean nothing to SQLite.
     if (findTop(c + 1, end_, "AS") < end_)
         fail(3001, findTop(c + 1, end_, "AS"));
+    if (!dateColumns_.empty()) {
+        // Text written into a DATE column ('17-DEC-80' in a VALUES list) is converted with the
+        // session's date format right after the write, as the server converts it on the way in.
+        std::string sets, args, cols;
+        for (const std::string &col : dateColumns_) {
+            sets += (sets.empty() ? "" : ", ") + col + " = QD_TODATE(" + col + ")";
+            args += (args.empty() ? "" : ", ") + ("NEW." + col);
+            cols += (cols.empty() ? "" : ", ") + col;
+        }
+        const std::string base = target.name;
+        for (const char *event : { "INSERT", "UPDATE" }) {
+            const bool insert = event[0] == 'I';
+            out_.followUp.push_back("CREATE TRIGGER " + quoteName("QD_DATES_" + base + "_" + event)
+                + " AFTER " + event + (insert ? "" : " OF " + cols) + " ON " + target.text
+                + " WHEN NOT QD_ALLDATES(" + args + ") BEGIN UPDATE " + target.text + " SET " + sets
+                + " WHERE rowid = NEW.rowid; END");
+        }
+    }
     return "CREATE TABLE " + target.text + " (" + body + ")";
 }
 
@@ -442,7 +473,10 @@ std::string Translator::columnDefinition(size_t b, size_t e, const Scope &scope)
         typeEnd = closing(typeEnd) + 1;
     if (typeEnd == k)
         fail(902, k);
-    out += " " + declaredType(k, typeEnd);
+    const std::string declared = declaredType(k, typeEnd);
+    if (declared == "DATE TEXT")
+        dateColumns_.push_back(name(b));
+    out += " " + declared;
     k = typeEnd;
     while (k < e) {
         if (is(k, "DEFAULT")) {
@@ -458,6 +492,15 @@ std::string Translator::columnDefinition(size_t b, size_t e, const Scope &scope)
             break;
         }
     }
+    // A key column is NOT NULL on the server; SQLite lets a NULL into a non-integer key.
+    bool key = std::find(keyColumns_.begin(), keyColumns_.end(), tok(b).upper) != keyColumns_.end();
+    bool notNull = false;
+    for (size_t i = typeEnd; i + 1 < e; ++i) {
+        key |= tok(i).is("PRIMARY") && tok(i + 1).is("KEY");
+        notNull |= tok(i).is("NOT") && tok(i + 1).is("NULL");
+    }
+    if (key && !notNull)
+        out += " NOT NULL";
     return out;
 }
 

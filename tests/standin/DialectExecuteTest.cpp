@@ -144,6 +144,30 @@ TEST_F(DialectExecute, ExpressionsGiveOracleResults)
     }
 }
 
+TEST_F(DialectExecute, DateLiteralsInTheSessionFormatCompareAsDates)
+{
+    EXPECT_EQ(value("select count(*) from emp where hiredate < '01-JAN-81'"), "1");
+    EXPECT_EQ(value("select count(*) from emp where '20-FEB-81' <= hiredate"), "3");
+    EXPECT_EQ(value("select ename from emp where hiredate = '17-DEC-80'"), "SMITH");
+    // A text column compares with the literal as text.
+    run("insert into emp (empno, ename) values (1, '17-DEC-80')");
+    EXPECT_EQ(value("select empno from emp where ename = '17-DEC-80'"), "1");
+    context.dateFormat = "DD.MM.YYYY";
+    EXPECT_EQ(value("select ename from emp where hiredate = '17.12.1980'"), "SMITH");
+}
+
+TEST_F(DialectExecute, TextWrittenIntoDateColumnsIsConverted)
+{
+    run("insert into emp (empno, hiredate) values (1, '03-MAR-99')");
+    EXPECT_EQ(value("select hiredate from emp where empno = 1"), "1999-03-03 00:00:00");
+    run("update emp set hiredate = '04-APR-04' where empno = 1");
+    EXPECT_EQ(value("select hiredate from emp where empno = 1"), "2004-04-04 00:00:00");
+    run("update emp set hiredate = hiredate + 1 where empno = 1");
+    EXPECT_EQ(value("select hiredate from emp where empno = 1"), "2004-04-05 00:00:00");
+    EXPECT_EQ(error("insert into emp (empno, hiredate) values (2, 'not a date')").code, 1858);
+    EXPECT_EQ(value("select count(*) from emp where empno = 2"), "0");
+}
+
 TEST_F(DialectExecute, FoldedNamesComeOutUpperCaseQuotedNamesAsWritten)
 {
     run("create table \"Mixed\" (\"Name\" varchar2(10), plain number)");

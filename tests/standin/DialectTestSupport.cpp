@@ -102,6 +102,9 @@ Translation DialectDb::run(const std::string &sql, const std::vector<std::string
             throw e;
         throw std::runtime_error("SQLite failed \"" + t.sqlite + "\": " + sqlite3_errmsg(db));
     }
+    for (const std::string &more : t.followUp)
+        if (sqlite3_exec(db, more.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            throw std::runtime_error("follow-up failed: " + more + ": " + sqlite3_errmsg(db));
     return t;
 }
 

@@ -62,15 +62,12 @@ TEST_F(DialectTranslate, PlaceholdersOutsideStringsAndComments)
 {
     const std::string sql = "select ':no', a /* :nor */ from t -- :neither\n"
                             "where b = :First and c = :2 and d = :first and e := 1";
-    // ":=" is not a placeholder; translation rejects the statement only later.
-    Translation t;
-    try {
-        t = translate(sql, context);
-    } catch (const OraError &) {
-    }
+    // ":=" is not a placeholder but an assignment, which plain SQL cannot hold.
+    EXPECT_EQ(error(sql).code, 911);
+    EXPECT_EQ(error(sql).offset, static_cast<int>(sql.find(":=")));
     const std::string ok = "select ':no', a /* :nor */ from t -- :neither\n"
                            "where b = :First and c = :2 and d = :first";
-    t = translate(ok, context);
+    const Translation t = translate(ok, context);
     ASSERT_EQ(t.placeholders.size(), 3u);
     EXPECT_EQ(t.placeholders[0].name, "FIRST");
     EXPECT_EQ(t.placeholders[0].sqliteIndex, 1);
@@ -81,6 +78,10 @@ TEST_F(DialectTranslate, PlaceholdersOutsideStringsAndComments)
     EXPECT_NE(t.sqlite.find("?1"), std::string::npos);
     EXPECT_EQ(t.sqlite.find(":"), t.sqlite.find("':no'") + 1);
 
+    EXPECT_TRUE(translate("create trigger trg before insert on t for each row "
+                          "begin :new.a := 1; end;",
+        context)
+                    .placeholders.empty());
     const Translation plsql = translate("begin :result := f(:arg); end;", context);
     ASSERT_EQ(plsql.placeholders.size(), 2u);
     EXPECT_EQ(plsql.placeholders[0].name, "RESULT");
@@ -193,6 +194,17 @@ TEST_F(DialectTranslate, DdlKeepsOracleTypesAndGivesSqliteTheRightAffinity)
     }
     // The default sysdate is evaluated by the registered function.
     EXPECT_EQ(value("select length(d) from all_types"), "19");
+    // Key columns refuse NULL as on the server, whether the key is declared on the column or
+    // on the table.
+    run("create table keyed1 (a varchar2(5) primary key, b number)");
+    run("create table keyed2 (c number, d number, constraint pk_k2 primary key (c, d))");
+    for (const char *insert : { "insert into KEYED1 (B) values (1)",
+             "insert into KEYED2 (C) values (1)", "insert into KEYED2 (D) values (1)" }) {
+        SCOPED_TRACE(insert);
+        EXPECT_EQ(sqlite3_exec(db, insert, nullptr, nullptr, nullptr), SQLITE_CONSTRAINT);
+        EXPECT_EQ(oraErrorFromSqlite(db, "SCOTT").code, 1400);
+    }
+    EXPECT_FALSE(describeQuery("select a from keyed1")[0].nullable);
     const auto constraints = tableConstraints(
         "create table emp (empno number(4) constraint pk_emp primary key, ename varchar2(10) not "
         "null, "
