@@ -2,60 +2,10 @@
 
 #include "engine/ConstraintNames.h"
 
-#include <map>
 
 namespace qdsi::engine {
 
 namespace {
-
-const std::map<int, std::string_view> &messages()
-{
-    static const std::map<int, std::string_view> table = {
-        { 1, "unique constraint (%s) violated" },
-        { 54, "resource busy and acquire with NOWAIT specified or timeout expired" },
-        { 60, "deadlock detected while waiting for resource" },
-        { 600, "internal error code, arguments: [%s]" },
-        { 900, "invalid SQL statement" },
-        { 904, "%s: invalid identifier" },
-        { 911, "invalid character" },
-        { 942, "table or view does not exist" },
-        { 955, "name is already used by an existing object" },
-        { 988, "missing or invalid password(s)" },
-        { 1002, "fetch out of sequence" },
-        { 1007, "variable not in select list" },
-        { 1008, "not all variables bound" },
-        { 1012, "not logged on" },
-        { 1013, "user requested cancel of current operation" },
-        { 1017, "invalid username/password; logon denied" },
-        { 1036, "illegal variable name/number" },
-        { 1086, "savepoint '%s' never established in this session or is invalid" },
-        { 1400, "cannot insert NULL into (%s)" },
-        { 1403, "no data found" },
-        { 1405, "fetched column value is NULL" },
-        { 1406, "fetched column value was truncated" },
-        { 1455, "converting column overflows integer datatype" },
-        { 1722, "invalid number" },
-        { 1861, "literal does not match format string" },
-        { 2289, "sequence does not exist" },
-        { 2290, "check constraint (%s) violated" },
-        { 2291, "integrity constraint (%s) violated - parent key not found" },
-        { 2292, "integrity constraint (%s) violated - child record found" },
-        { 3001, "unimplemented feature" },
-        { 3113, "end-of-file on communication channel" },
-        { 3114, "not connected to ORACLE" },
-        { 8002, "sequence %s.CURRVAL is not yet defined in this session" },
-        { 12154, "TNS:could not resolve the connect identifier specified" },
-        { 24333, "zero iteration count" },
-        { 24315, "illegal attribute type" },
-        { 24334, "no descriptor for this position" },
-        { 24338, "statement handle not executed" },
-        { 28000, "the account is locked" },
-        { 28001, "the password has expired" },
-        { 28002, "the password will expire within 7 days" },
-        { 28011, "the account will expire soon; change your password now" },
-    };
-    return table;
-}
 
 // SQLite does not say which foreign key failed; the statement names it when it can.
 const char *const unnamedConstraint = "SYS_C000000";
@@ -75,19 +25,13 @@ std::string afterColon(std::string_view message)
 
 std::string oraText(int code, std::string_view argument)
 {
-    const auto it = messages().find(code);
-    if (it == messages().end())
-        return "Message " + std::to_string(code) + " not found";
-    std::string text(it->second);
-    const size_t at = text.find("%s");
-    if (at != std::string::npos)
-        text.replace(at, 2, argument);
-    return text;
+    // The one wording table lives with the dialect layer; strip its "ORA-nnnnn: " head.
+    return sql::oraError(code, argument).text.substr(11);
 }
 
 sql::OraError oraFail(int code, std::string_view argument, int offset)
 {
-    return sql::oraError(code, oraText(code, argument), offset);
+    return sql::oraError(code, argument, offset);
 }
 
 sql::OraError fromSqlite(sqlite3 *db, int rc, const std::string &owner, bool cancelled)

@@ -89,6 +89,26 @@ constexpr Wording kWordings[] = {
     { 955, "name is already used by an existing object" },
     { 2290, "check constraint (%s) violated" },
     { 2291, "integrity constraint (%s) violated - parent key not found" },
+    { 60, "deadlock detected while waiting for resource" },
+    { 600, "internal error code, arguments: [%s]" },
+    { 988, "missing or invalid password(s)" },
+    { 1012, "not logged on" },
+    { 1017, "invalid username/password; logon denied" },
+    { 1405, "fetched column value is NULL" },
+    { 1406, "fetched column value was truncated" },
+    { 1455, "converting column overflows integer datatype" },
+    { 2292, "integrity constraint (%s) violated - child record found" },
+    { 3113, "end-of-file on communication channel" },
+    { 3114, "not connected to ORACLE" },
+    { 12154, "TNS:could not resolve the connect identifier specified" },
+    { 24333, "zero iteration count" },
+    { 24315, "illegal attribute type" },
+    { 24334, "no descriptor for this position" },
+    { 24338, "statement handle not executed" },
+    { 28000, "the account is locked" },
+    { 28001, "the password has expired" },
+    { 28002, "the password will expire within 7 days" },
+    { 28011, "the account will expire soon; change your password now" },
 };
 
 } // namespace
@@ -112,7 +132,7 @@ OraError oraError(int code, std::string_view detail, int offset)
             message = detail.empty() ? std::string(text) : std::string(detail);
         }
     } else {
-        message = detail.empty() ? "unknown error" : std::string(detail);
+        message = detail.empty() ? "Message " + std::to_string(code) + " not found" : std::string(detail);
     }
     return OraError(code, head + message, offset);
 }
