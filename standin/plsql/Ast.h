@@ -30,6 +30,7 @@ struct Arg {
 struct SqlText {
     std::vector<Token> tokens;
     std::vector<std::string> gaps;
+    std::vector<std::string> raw; // each token as written
 };
 
 struct Expr {

@@ -7,6 +7,7 @@
 #include "plsql/SessionState.h"
 #include "sql/Dialect.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <set>
@@ -534,7 +535,7 @@ private:
         return nullptr;
     }
 
-    int codeOfException(const std::string &id)
+    int codeOfException(const std::string &id, Scope *from)
     {
         for (const auto &[key, pkg] : session_.packages) {
             for (Scope *s : {pkg->spec.get(), pkg->body.get()})
@@ -544,7 +545,7 @@ private:
                         return it->second;
                 }
         }
-        for (Scope *s = currentScope_; s; s = s->parent.get()) {
+        for (Scope *s = from; s; s = s->parent.get()) {
             auto it = s->exceptionCodes.find(id);
             if (it != s->exceptionCodes.end())
                 return it->second;
@@ -701,7 +702,7 @@ private:
                                                          + "' must be declared");
             if (e.userException == *id)
                 return true;
-            const int code = codeOfException(*id);
+            const int code = codeOfException(*id, scope.get());
             if (code != 0 && e.userException.empty() && e.code == code)
                 return true;
         }
@@ -772,7 +773,7 @@ private:
             throw e;
         }
         if (const std::string *id = findException(s.exception, scope)) {
-            const int code = codeOfException(*id);
+            const int code = codeOfException(*id, scope.get());
             if (code != 0)
                 throw plsqlError(code);
             throw PlsqlError(1, "User-Defined Exception", *id);
@@ -946,7 +947,7 @@ private:
     {
         std::vector<NamedValue> binds;
         const std::string text = buildSql(sql, scope, binds);
-        c.result = host_.executeSql(text, binds);
+        c.result = executeSql(text, binds);
         c.open = true;
         c.next = 0;
         c.lastFetch = -1;
@@ -1016,13 +1017,13 @@ private:
     void runSql(const Stmt &s, const std::shared_ptr<Scope> &scope)
     {
         switch (s.sqlKind) {
-        case Stmt::SqlKind::Commit: host_.commit(); return;
-        case Stmt::SqlKind::Rollback: host_.rollback(); return;
+        case Stmt::SqlKind::Commit: serverCall([&] { host_.commit(); }); return;
+        case Stmt::SqlKind::Rollback: serverCall([&] { host_.rollback(); }); return;
         default: break;
         }
         std::vector<NamedValue> binds;
         const std::string text = buildSql(s.sql, scope, binds);
-        SqlResult r = host_.executeSql(text, binds);
+        SqlResult r = executeSql(text, binds);
         if (s.sqlKind == Stmt::SqlKind::Query) {
             sqlRowCount_ = int64_t(std::min<size_t>(r.rows.size(), 1));
             sqlFound_ = r.rows.empty() ? 0 : 1;
@@ -1052,16 +1053,28 @@ private:
         } catch (const CompileError &) {
             throw plsqlError(900, "invalid SQL statement");
         }
+        // Dynamic SQL sees no PL/SQL names; its placeholders become ":QDPn" in order of first
+        // appearance, each taking the next USING value.
         std::vector<std::string> seen;
-        for (const Token &t : tokens)
-            if (t.kind == Token::Kind::Bind
-                && std::find(seen.begin(), seen.end(), t.text) == seen.end())
-                seen.push_back(t.text);
+        std::string rebuilt;
+        size_t last = 0;
+        for (const Token &t : tokens) {
+            if (t.kind != Token::Kind::Bind)
+                continue;
+            auto it = std::find(seen.begin(), seen.end(), t.text);
+            if (it == seen.end())
+                it = seen.insert(seen.end(), t.text);
+            rebuilt += text.substr(last, t.offset - last);
+            rebuilt += ":QDP" + std::to_string(it - seen.begin() + 1);
+            last = t.endOffset;
+        }
+        rebuilt += text.substr(last);
+        text = rebuilt;
         if (seen.size() > s.usingArgs.size())
             throw plsqlError(1008, "not all variables bound");
         for (size_t i = 0; i < seen.size(); ++i)
-            binds.push_back({seen[i], evaluate(*s.usingArgs[i], scope)});
-        SqlResult r = host_.executeSql(text, binds);
+            binds.push_back({"QDP" + std::to_string(i + 1), evaluate(*s.usingArgs[i], scope)});
+        SqlResult r = executeSql(text, binds);
         if (!s.into.empty()) {
             if (r.rows.empty())
                 throw plsqlError(1403);
@@ -1071,6 +1084,23 @@ private:
         }
         sqlRowCount_ = r.rowCount;
         sqlFound_ = r.rowCount > 0 ? 1 : 0;
+    }
+
+    // Server errors of SQL run from PL/SQL become PL/SQL exceptions that handlers can catch.
+    template <typename F> void serverCall(F f)
+    {
+        try {
+            f();
+        } catch (const sql::OraError &e) {
+            throw PlsqlError(e.code, e.text);
+        }
+    }
+
+    SqlResult executeSql(const std::string &text, const std::vector<NamedValue> &binds)
+    {
+        SqlResult r;
+        serverCall([&] { r = host_.executeSql(text, binds); });
+        return r;
     }
 
     // Rebuilds an embedded statement with every PL/SQL name and client bind replaced by a
@@ -1131,8 +1161,7 @@ private:
                 out += '\'';
                 break;
             }
-            case Token::Kind::QuotedName: out += "\"" + t.text + "\""; break;
-            default: out += t.text;
+            default: out += sql.raw[i];
             }
         }
         return out;
@@ -1546,6 +1575,10 @@ private:
                 return;
             }
         }
+        if ((e.path.size() == 1 && e.path[0] == "RAISE_APPLICATION_ERROR")
+            || (e.path.size() == 2 && e.path[1] == "RAISE_APPLICATION_ERROR"
+                && (e.path[0] == "DBMS_STANDARD" || e.path[0] == "STANDARD")))
+            raiseApplicationError(e, scope);
         call(e, scope, false);
     }
 

@@ -37,7 +37,7 @@ public:
         ParsedUnit unit;
         unit.kind = ParsedUnit::Kind::Anonymous;
         unit.block = blockStatement();
-        accept(";");
+        expect(";");
         expectEnd();
         return unit;
     }
@@ -830,6 +830,7 @@ private:
                                    ? (sql.tokens.empty() ? std::string() : std::string(" "))
                                    : std::string(source_.substr(lastEnd, t.offset - lastEnd)));
             sql.tokens.push_back(t);
+            sql.raw.emplace_back(source_.substr(t.offset, t.endOffset - t.offset));
             lastEnd = t.endOffset;
             next();
         }
