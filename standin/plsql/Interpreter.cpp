@@ -1480,6 +1480,8 @@ private:
                 throw semanticError(given[i]->line, given[i]->column,
                                     "PLS-00363: expression cannot be used as an assignment "
                                     "target");
+            if (!given[i] && (!p.defaultValue || p.mode != Param::Mode::In))
+                throw wrongArguments(sub.name);
             if (p.mode != Param::Mode::Out) {
                 if (given[i])
                     var->value = coerce(var->type, evaluate(*given[i], scope));

@@ -855,13 +855,21 @@ private:
     ExprPtr target()
     {
         const Token &t = peek();
-        if (t.kind == Token::Kind::Bind) {
-            next();
-            auto e = make(Expr::Kind::Bind, t);
-            e->path = {t.text};
-            return e;
-        }
+        if (t.kind == Token::Kind::Bind)
+            return bindReference();
         return namedPrimary();
+    }
+
+    // ":name", or ":new.column" in a trigger (bound as "NEW.COLUMN").
+    ExprPtr bindReference()
+    {
+        const Token &t = next();
+        auto e = make(Expr::Kind::Bind, t);
+        std::string name = t.text;
+        while (accept("."))
+            name += "." + identifierOrTypeWord();
+        e->path = {name};
+        return e;
     }
 
     ExprPtr namedPrimary()
@@ -1069,12 +1077,7 @@ private:
             e->literal = Value::fromText(t.text);
             return e;
         }
-        case Token::Kind::Bind: {
-            next();
-            auto e = make(Expr::Kind::Bind, t);
-            e->path = {t.text};
-            return e;
-        }
+        case Token::Kind::Bind: return bindReference();
         case Token::Kind::Symbol:
             if (accept("(")) {
                 ExprPtr e = expression();
