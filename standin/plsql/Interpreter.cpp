@@ -144,7 +144,8 @@ public:
         try {
             runBlock(*unit.block, nullptr);
         } catch (PlsqlError &e) {
-            noteFrame(e, frame);
+            if (!(e.fatal && e.code == 1013))
+                noteFrame(e, frame);
             frames_.pop_back();
             throw;
         }
@@ -1529,6 +1530,10 @@ private:
     Value callBuiltin(const Expr &e, const Builtin &b, const std::string &name,
                       const std::shared_ptr<Scope> &scope, bool wantResult)
     {
+        if (b.anyArguments) {
+            std::vector<Value> none;
+            return b.run(host_, none);
+        }
         if (wantResult != b.isFunction)
             throw semanticError(e.line, e.column,
                                 wantResult ? "PLS-00222: no function with name '" + name
@@ -1543,6 +1548,8 @@ private:
             if (b.params[i].out) {
                 if (!given[i] || !isAssignable(*given[i]))
                     throw wrongArguments(name);
+                if (b.params[i].inOut)
+                    values[i] = evaluate(*given[i], scope);
                 continue;
             }
             if (given[i])

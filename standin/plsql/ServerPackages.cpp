@@ -83,13 +83,14 @@ using Table = std::map<std::string, std::map<std::string, Builtin>>;
 BuiltinParam in(const char *name) { return {name, false, false, {}}; }
 BuiltinParam inDefault(const char *name, Value v) { return {name, false, true, std::move(v)}; }
 BuiltinParam out(const char *name) { return {name, true, false, {}}; }
+BuiltinParam inOut(const char *name) { return {name, true, false, {}, true}; }
 
 const Table &routines()
 {
     static const Table table = [] {
         Table t;
         auto &o = t["DBMS_OUTPUT"];
-        o["ENABLE"] = {{inDefault("BUFFER_SIZE", Value::fromInteger(20000))}, false,
+        o["ENABLE"] = {{inDefault("BUFFER_SIZE", Value::fromInteger(20000))}, false, false,
                        [](PlsqlHost &h, std::vector<Value> &a) {
                            ServerOutput &out = h.sessionState().output;
                            out.enabled = true;
@@ -99,28 +100,28 @@ const Table &routines()
                                          : std::clamp<int64_t>(a[0].toInteger(), 2000, 1000000);
                            return Value();
                        }};
-        o["DISABLE"] = {{}, false, [](PlsqlHost &h, std::vector<Value> &) {
+        o["DISABLE"] = {{}, false, false, [](PlsqlHost &h, std::vector<Value> &) {
                             h.sessionState().output = ServerOutput();
                             return Value();
                         }};
-        o["PUT"] = {{in("A")}, false, [](PlsqlHost &h, std::vector<Value> &a) {
+        o["PUT"] = {{in("A")}, false, false, [](PlsqlHost &h, std::vector<Value> &a) {
                         outputPut(h, a[0].toText());
                         return Value();
                     }};
-        o["PUT_LINE"] = {{in("A")}, false, [](PlsqlHost &h, std::vector<Value> &a) {
+        o["PUT_LINE"] = {{in("A")}, false, false, [](PlsqlHost &h, std::vector<Value> &a) {
                              outputPut(h, a[0].toText());
                              outputNewLine(h);
                              return Value();
                          }};
-        o["NEW_LINE"] = {{}, false, [](PlsqlHost &h, std::vector<Value> &) {
+        o["NEW_LINE"] = {{}, false, false, [](PlsqlHost &h, std::vector<Value> &) {
                              outputNewLine(h);
                              return Value();
                          }};
-        o["GET_LINE"] = {{out("LINE"), out("STATUS")}, false,
+        o["GET_LINE"] = {{out("LINE"), out("STATUS")}, false, false,
                          [](PlsqlHost &h, std::vector<Value> &a) {
                              return outputGetLine(h, a[0], a[1]);
                          }};
-        o["GET_LINES"] = {{out("LINES"), out("NUMLINES")}, false,
+        o["GET_LINES"] = {{out("LINES"), inOut("NUMLINES")}, false, false,
                           [](PlsqlHost &h, std::vector<Value> &a) {
                               const int64_t wanted = a[1].isNull() ? 0 : a[1].toInteger();
                               auto lines = std::make_shared<IndexTable>();
@@ -140,48 +141,48 @@ const Table &routines()
                           }};
 
         auto &ai = t["DBMS_APPLICATION_INFO"];
-        ai["SET_MODULE"] = {{in("MODULE_NAME"), in("ACTION_NAME")}, false,
+        ai["SET_MODULE"] = {{in("MODULE_NAME"), in("ACTION_NAME")}, false, false,
                             [](PlsqlHost &h, std::vector<Value> &a) {
                                 auto &app = h.sessionState().application;
                                 app.module = truncated(a[0], 48);
                                 app.action = truncated(a[1], 32);
                                 return Value();
                             }};
-        ai["SET_ACTION"] = {{in("ACTION_NAME")}, false, [](PlsqlHost &h, std::vector<Value> &a) {
+        ai["SET_ACTION"] = {{in("ACTION_NAME")}, false, false, [](PlsqlHost &h, std::vector<Value> &a) {
                                 h.sessionState().application.action = truncated(a[0], 32);
                                 return Value();
                             }};
-        ai["SET_CLIENT_INFO"] = {{in("CLIENT_INFO")}, false,
+        ai["SET_CLIENT_INFO"] = {{in("CLIENT_INFO")}, false, false,
                                  [](PlsqlHost &h, std::vector<Value> &a) {
                                      h.sessionState().application.clientInfo = truncated(a[0], 64);
                                      return Value();
                                  }};
-        ai["READ_MODULE"] = {{out("MODULE_NAME"), out("ACTION_NAME")}, false,
+        ai["READ_MODULE"] = {{out("MODULE_NAME"), out("ACTION_NAME")}, false, false,
                              [](PlsqlHost &h, std::vector<Value> &a) {
                                  const auto &app = h.sessionState().application;
                                  a[0] = Value::fromText(app.module);
                                  a[1] = Value::fromText(app.action);
                                  return Value();
                              }};
-        ai["READ_CLIENT_INFO"] = {{out("CLIENT_INFO")}, false,
+        ai["READ_CLIENT_INFO"] = {{out("CLIENT_INFO")}, false, false,
                                   [](PlsqlHost &h, std::vector<Value> &a) {
                                       a[0] = Value::fromText(h.sessionState().application.clientInfo);
                                       return Value();
                                   }};
 
         auto &di = t["DIUTIL"];
-        di["BOOL_TO_INT"] = {{in("B")}, true, [](PlsqlHost &, std::vector<Value> &a) {
+        di["BOOL_TO_INT"] = {{in("B")}, true, false, [](PlsqlHost &, std::vector<Value> &a) {
                                  if (a[0].isNull())
                                      return Value();
                                  return Value::fromInteger(a[0].toBoolean() ? 1 : 0);
                              }};
-        di["INT_TO_BOOL"] = {{in("I")}, true, [](PlsqlHost &, std::vector<Value> &a) {
+        di["INT_TO_BOOL"] = {{in("I")}, true, false, [](PlsqlHost &, std::vector<Value> &a) {
                                  if (a[0].isNull())
                                      return Value();
                                  return Value::fromBoolean(a[0].toInteger() != 0);
                              }};
 
-        t["DBMS_LOCK"]["SLEEP"] = {{in("SECONDS")}, false, [](PlsqlHost &h, std::vector<Value> &a) {
+        t["DBMS_LOCK"]["SLEEP"] = {{in("SECONDS")}, false, false, [](PlsqlHost &h, std::vector<Value> &a) {
             if (a[0].isNull())
                 throw plsqlError(6502);
             const double seconds = a[0].toReal();
@@ -225,7 +226,7 @@ const Builtin *findServerRoutine(const std::string &package, const std::string &
     if (package == "DBMS_LOB") {
         // Large objects are not kept by this server yet; say so instead of pretending.
         static const Builtin unsupported{
-            {}, false, [](PlsqlHost &, std::vector<Value> &) -> Value {
+            {}, false, true, [](PlsqlHost &, std::vector<Value> &) -> Value {
                 throw plsqlError(3001, "DBMS_LOB is not supported by this server");
             }};
         return &unsupported;

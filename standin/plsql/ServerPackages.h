@@ -18,11 +18,13 @@ struct BuiltinParam {
     bool out = false;   // OUT or IN OUT: the routine writes args[i]
     bool optional = false;
     Value defaultValue;
+    bool inOut = false; // an OUT parameter that also reads the caller's value
 };
 
 struct Builtin {
     std::vector<BuiltinParam> params;
     bool isFunction = false;
+    bool anyArguments = false; // runs without looking at its arguments (unsupported routines)
     // args has one entry per parameter, defaults filled in; returns the function's result.
     std::function<Value(PlsqlHost &, std::vector<Value> &)> run;
 };
