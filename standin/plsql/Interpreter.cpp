@@ -36,7 +36,7 @@ struct Scope;
 
 struct Cursor {
     const Decl *decl = nullptr;     // declared cursor; null for an inline query
-    std::shared_ptr<Scope> scope;   // where the query's names resolve
+    std::weak_ptr<Scope> scope;     // where the query's names resolve (it owns the cursor)
     bool open = false;
     SqlResult result;
     size_t next = 0;
@@ -921,15 +921,16 @@ private:
         if (!c.decl || c.decl->sql.tokens.empty())
             throw plsqlError(1001);
         // Parameters are evaluated where the cursor is opened and seen where it was declared.
+        const std::shared_ptr<Scope> declared = c.scope.lock();
         auto ps = std::make_shared<Scope>();
-        ps->parent = c.scope;
+        ps->parent = declared;
         const auto &params = c.decl->params;
         std::vector<const Expr *> given(params.size(), nullptr);
         bindArguments(params.size(), [&](size_t i) { return params[i].name; }, args, given,
                       c.decl->name);
         for (size_t i = 0; i < params.size(); ++i) {
             auto var = std::make_shared<Variable>();
-            var->type = resolveType(params[i].type, c.scope);
+            var->type = resolveType(params[i].type, declared);
             if (given[i])
                 var->value = coerce(var->type, evaluate(*given[i], scope));
             else if (params[i].defaultValue)
@@ -1963,7 +1964,11 @@ private:
             if (a.kind == Value::Kind::Boolean || b.kind == Value::Kind::Boolean)
                 throw semanticError(e.line, e.column, "PLS-00306: wrong number or types of "
                                                       "arguments in call to '||'");
-            return Value::fromText(a.toText() + b.toText());
+            std::string joined = a.toText() + b.toText();
+            // PL/SQL strings end at 32767 bytes.
+            if (joined.size() > 32767)
+                throw valueError("character string buffer too small");
+            return Value::fromText(std::move(joined));
         }
         if (op == "=" || op == "<>" || op == "<" || op == "<=" || op == ">" || op == ">=")
             return compareOp(op, a, b, e);
@@ -2166,6 +2171,8 @@ CreateResult Interpreter::createUnit(std::string_view text)
         }
     } catch (const CompileError &e) {
         unit.errors.push_back({e.line, e.column, e.text});
+    } catch (const PlsqlError &e) {
+        throw toOraError(e);
     }
     unit.valid = unit.errors.empty();
     result.compiledWithErrors = !unit.valid;

@@ -2,6 +2,7 @@
 
 #include "plsql/CompileError.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <set>
 
@@ -1065,10 +1066,13 @@ private:
             next();
             auto e = make(Expr::Kind::Literal, t);
             const bool whole = t.text.find_first_of(".eE") == std::string::npos;
+            const double real = std::strtod(t.text.c_str(), nullptr);
+            if (!std::isfinite(real) || std::fabs(real) >= 1e126)
+                throw CompileError(t.line, t.column, "PLS-00569: numeric overflow or underflow");
             if (whole && t.text.size() < 19)
                 e->literal = Value::fromInteger(std::strtoll(t.text.c_str(), nullptr, 10));
             else
-                e->literal = Value::fromReal(std::strtod(t.text.c_str(), nullptr));
+                e->literal = Value::fromReal(real);
             return e;
         }
         case Token::Kind::String: {

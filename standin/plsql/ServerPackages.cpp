@@ -286,8 +286,11 @@ bool standardFunction(const std::string &name, const std::vector<Value> &args, V
         std::string s = text(0);
         const std::string from = text(1), to = n == 3 ? text(2) : std::string();
         if (!from.empty())
-            for (size_t p = s.find(from); p != std::string::npos; p = s.find(from, p + to.size()))
+            for (size_t p = s.find(from); p != std::string::npos; p = s.find(from, p + to.size())) {
                 s.replace(p, from.size(), to);
+                if (s.size() > 32767)
+                    throw valueError("character string buffer too small");
+            }
         result = Value::fromText(s);
         return true;
     }
