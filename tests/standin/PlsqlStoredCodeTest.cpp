@@ -3,6 +3,7 @@
 // session, public cursors, DROP.
 
 #include "PlsqlTestHost.h"
+#include "plsql/Dictionary.h"
 
 #include <gtest/gtest.h>
 
@@ -281,6 +282,70 @@ TEST_F(PlsqlStoredCode, RecursionIsBounded)
     create("create procedure forever(n integer) is begin forever(n + 1); end;");
     const sql::OraError e = failure("begin forever(1); end;");
     EXPECT_EQ(e.code, 6500);
+}
+
+TEST_F(PlsqlStoredCode, ArgumentRowsForTheDictionary)
+{
+    create("create package api is\n"
+           "  procedure ping;\n"
+           "  procedure put(a varchar2, b in out number, c out date, d boolean default null);\n"
+           "  procedure put(a varchar2);\n"
+           "  function ok(n integer) return boolean;\n"
+           "end;");
+    const auto rows = describeArguments(*unit("API", UnitType::Package));
+    struct Expected {
+        const char *object;
+        int overload; // 0 = none
+        int position;
+        const char *argument;
+        const char *type;
+        const char *inOut;
+    } expected[] = {
+        {"PING", 0, 1, "", "", "IN"},
+        {"PUT", 1, 1, "A", "VARCHAR2", "IN"},
+        {"PUT", 1, 2, "B", "NUMBER", "IN/OUT"},
+        {"PUT", 1, 3, "C", "DATE", "OUT"},
+        {"PUT", 1, 4, "D", "PL/SQL BOOLEAN", "IN"},
+        {"PUT", 2, 1, "A", "VARCHAR2", "IN"},
+        {"OK", 0, 0, "", "PL/SQL BOOLEAN", "OUT"},
+        {"OK", 0, 1, "N", "NUMBER", "IN"},
+    };
+    ASSERT_EQ(rows.size(), std::size(expected));
+    for (size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(rows[i].packageName, "API");
+        EXPECT_EQ(rows[i].objectName, expected[i].object);
+        EXPECT_EQ(rows[i].overload.value_or(0), expected[i].overload);
+        EXPECT_EQ(rows[i].position, expected[i].position);
+        EXPECT_EQ(rows[i].argumentName, expected[i].argument);
+        EXPECT_EQ(rows[i].dataType, expected[i].type);
+        EXPECT_EQ(rows[i].inOut, expected[i].inOut);
+    }
+    EXPECT_TRUE(rows[4].defaulted);
+
+    create("create function twice(x number) return number is begin return 2 * x; end;");
+    const auto fn = describeArguments(*unit("TWICE", UnitType::Function));
+    ASSERT_EQ(fn.size(), 2u);
+    EXPECT_EQ(fn[0].packageName, "");
+    EXPECT_EQ(fn[0].position, 0);
+    EXPECT_EQ(fn[1].argumentName, "X");
+}
+
+TEST_F(PlsqlStoredCode, TriggerPartsForTheDictionary)
+{
+    create("create or replace trigger scott.emp_biu\n"
+           "  before insert or update on emp\n"
+           "  for each row when (new.sal > 0)\n"
+           "declare\n  x integer;\nbegin\n  null;\nend;");
+    const auto t = describeTrigger(*unit("EMP_BIU", UnitType::Trigger));
+    ASSERT_TRUE(t);
+    EXPECT_EQ(t->description, "scott.emp_biu\n  before insert or update on emp\n  for each row when "
+                              "(new.sal > 0)\n");
+    EXPECT_EQ(t->body, "declare\n  x integer;\nbegin\n  null;\nend;");
+    EXPECT_EQ(t->triggerType, "BEFORE EACH ROW");
+    EXPECT_EQ(t->triggeringEvent, "INSERT OR UPDATE");
+    EXPECT_EQ(t->tableName, "EMP");
+    EXPECT_EQ(t->whenClause, "new.sal > 0");
 }
 
 } // namespace
