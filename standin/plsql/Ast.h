@@ -38,6 +38,7 @@ struct Expr {
     Kind kind = Kind::Literal;
     int line = 0;
     int column = 0;
+    int height = 1; // operator chains ("a + b + c ...") grow the tree without parser recursion
     Value literal;
     Path path;             // Name, Call, Attribute (the cursor), Bind (the bind name)
     std::vector<Arg> args; // Call

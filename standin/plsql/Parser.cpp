@@ -2,6 +2,7 @@
 
 #include "plsql/CompileError.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <set>
@@ -932,6 +933,10 @@ private:
     ExprPtr binary(const Token &at, std::string op, ExprPtr l, ExprPtr r)
     {
         auto e = make(Expr::Kind::Binary, at);
+        e->height = std::max(l->height, r->height) + 1;
+        // The interpreter walks expressions recursively; keep them within the native stack.
+        if (e->height > maxDepth * 4)
+            throw CompileError(at.line, at.column, "PLS-00123: program too large (Diana nodes)");
         e->op = std::move(op);
         e->operands.push_back(std::move(l));
         e->operands.push_back(std::move(r));

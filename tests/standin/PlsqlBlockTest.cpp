@@ -322,6 +322,22 @@ TEST_F(PlsqlBlock, BreakFlagStopsALoopAndCannotBeHandled)
     EXPECT_EQ(e.text.rfind("ORA-01013: user requested cancel of current operation", 0), 0u);
 }
 
+TEST_F(PlsqlBlock, HugeExpressionsAreRefusedNotOverflowed)
+{
+    std::string sum = "1";
+    for (int i = 0; i < 50000; ++i)
+        sum += "+1";
+    const sql::OraError e = failure("declare n integer; begin n := " + sum + "; end;");
+    EXPECT_EQ(e.code, 6550);
+    EXPECT_NE(e.text.find("PLS-00123"), std::string::npos);
+
+    std::string nested = "1";
+    for (int i = 0; i < 5000; ++i)
+        nested = "(" + nested + ")";
+    EXPECT_EQ(failure("declare n integer; begin n := " + nested + "; end;").code, 6550);
+    EXPECT_EQ(result("begin :r := 1+1+1+1+1+1+1+1+1+1; end;"), "10");
+}
+
 TEST(PlsqlStatementClass, BlocksAndStoredCodeAreRecognised)
 {
     struct Case {
