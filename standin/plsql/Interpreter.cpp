@@ -102,10 +102,27 @@ std::string oraText(int code, const std::string &text)
 // A compile-time kind of error found while running: the server would have refused the block.
 PlsqlError semanticError(int line, int column, const std::string &pls)
 {
-    PlsqlError e(6550, oraText(6550, "line " + std::to_string(line) + ", column "
-                                         + std::to_string(column) + ":\n" + pls));
+    const std::string at = "line " + std::to_string(line) + ", column " + std::to_string(column)
+                          + ":\n";
+    PlsqlError e(6550, oraText(6550, at + pls) + "\n" + oraText(6550, at + "PL/SQL: Statement ignored"));
     e.fatal = true;
+    e.compileTime = true;
+    e.line = line;
+    e.column = column;
     return e;
+}
+
+// Byte offset of a 1-based line and column in a text.
+int offsetOf(std::string_view text, int line, int column)
+{
+    size_t pos = 0;
+    for (int l = 1; l < line && pos < text.size(); ++l) {
+        const size_t nl = text.find('\n', pos);
+        if (nl == std::string_view::npos)
+            return int(text.size());
+        pos = nl + 1;
+    }
+    return int(std::min(text.size(), pos + size_t(std::max(column, 1) - 1)));
 }
 
 std::string joinPath(const Path &p)
@@ -173,6 +190,13 @@ private:
 
     static void noteFrame(PlsqlError &e, const Frame &f)
     {
+        if (e.compileTime) {
+            if (!e.unitKnown) {
+                e.unit = f.unit;
+                e.unitKnown = true;
+            }
+            return;
+        }
         e.backtrace.push_back(f.unit.empty()
                                   ? "ORA-06512: at line " + std::to_string(f.line)
                                   : "ORA-06512: at \"" + f.unit + "\", line "
@@ -1812,19 +1836,16 @@ private:
                         return sqlFunction(e, n, args);
                 }
             }
-        } else if (e.path.size() == 2 && e.path[0] == "STANDARD") {
-            Expr inner;
-            inner.kind = e.kind;
-            inner.line = e.line;
-            inner.column = e.column;
-            inner.path = {e.path[1]};
+        } else if ((e.path.size() == 2 && e.path[0] == "STANDARD")
+                   || (e.path.size() == 3 && e.path[0] == "SYS" && e.path[1] == "STANDARD")) {
+            const std::string &n = e.path.back();
             std::vector<Value> args;
             for (const Arg &a : e.args)
                 args.push_back(evaluate(*a.value, scope));
             Value r;
-            if (standardFunction(e.path[1], args, r))
+            if (standardFunction(n, args, r))
                 return r;
-            return sqlFunction(e, e.path[1], args);
+            return sqlFunction(e, n, args);
         }
         return call(e, scope, true);
     }
@@ -2033,13 +2054,17 @@ private:
     std::vector<std::shared_ptr<const ParsedUnit>> keep_;
 };
 
-sql::OraError toOraError(const PlsqlError &e)
+sql::OraError toOraError(const PlsqlError &e, std::string_view block = {})
 {
     std::string text = e.userException.empty() ? e.message
                                                : plsqlError(6510).message;
     for (const auto &line : e.backtrace)
         text += "\n" + line;
-    return sql::OraError(e.userException.empty() ? e.code : 6510, text);
+    // The client shows where in its own block a compile-time error is.
+    const int offset = e.compileTime && e.unit.empty() && !block.empty()
+                         ? offsetOf(block, e.line, e.column)
+                         : 0;
+    return sql::OraError(e.userException.empty() ? e.code : 6510, text, offset);
 }
 
 std::string trimmedSource(std::string_view text)
@@ -2113,14 +2138,18 @@ void Interpreter::executeBlock(std::string_view text, std::vector<Bind> &binds)
     try {
         unit = parseAnonymousBlock(text);
     } catch (const CompileError &e) {
-        throw sql::OraError(6550, oraText(6550, "line " + std::to_string(e.line) + ", column "
-                                                    + std::to_string(e.column) + ":\n" + e.text));
+        throw sql::OraError(6550,
+                            oraText(6550, "line " + std::to_string(e.line) + ", column "
+                                              + std::to_string(e.column) + ":\n" + e.text),
+                            offsetOf(text, e.line, e.column));
+    } catch (const PlsqlError &e) {
+        throw toOraError(e);
     }
     Executor ex(host_, budget_, &binds);
     try {
         ex.runAnonymous(unit);
     } catch (const PlsqlError &e) {
-        throw toOraError(e);
+        throw toOraError(e, text);
     } catch (const CompileError &e) {
         // A stored unit that no longer parses (its source changed behind the dictionary).
         throw sql::OraError(6550, oraText(6550, "line " + std::to_string(e.line) + ", column "

@@ -21,6 +21,13 @@ struct PlsqlError : std::runtime_error {
     std::vector<std::string> backtrace; // "ORA-06512: at line 3", innermost first
     // Breaks and exhausted budgets end the whole call: no handler may swallow them.
     bool fatal = false;
+    // A compile-time kind of error found while running ("identifier must be declared"): it
+    // carries its position, gets no ORA-06512 lines, and names the stored unit it is in.
+    bool compileTime = false;
+    int line = 0;
+    int column = 0;
+    std::string unit; // "OWNER.NAME"; empty for the anonymous block
+    bool unitKnown = false;
 };
 
 // The server's standard errors, worded as the server words them.

@@ -42,6 +42,10 @@ const BlockCase blockCases[] = {
                                    "upper(substr('hello', 2, 3)) || ',' || nvl(null, 'd') || ',' "
                                    "|| length('four'); end;",
      "2,3,ELL,d,4"},
+    {"standard functions by their package name",
+     "begin :r := sys.standard.upper('a') || standard.lower('B') || sys.standard.nvl(null, 1); "
+     "end;",
+     "Ab1"},
     {"three-valued logic: null condition takes the else branch",
      "declare n number; begin if n = 1 or n <> 1 then :r := 'yes'; else :r := 'no'; end if; end;",
      "no"},
@@ -258,6 +262,7 @@ TEST_F(PlsqlBlock, CompileErrorsNameLineAndColumn)
                            0),
               0u)
         << e.text;
+    EXPECT_EQ(e.offset, 13) << "the offset of line 2, column 8 in the block";
 
     const sql::OraError undeclared = failure("begin\n  undeclared_thing := 1;\nend;");
     EXPECT_EQ(undeclared.code, 6550);
@@ -265,6 +270,12 @@ TEST_F(PlsqlBlock, CompileErrorsNameLineAndColumn)
                                    "'UNDECLARED_THING' must be declared"),
               std::string::npos)
         << undeclared.text;
+    EXPECT_NE(undeclared.text.find("\nORA-06550: line 2, column 3:\nPL/SQL: Statement ignored"),
+              std::string::npos)
+        << undeclared.text;
+    EXPECT_EQ(undeclared.text.find("ORA-06512"), std::string::npos)
+        << "a compile-time error names no run-time line";
+    EXPECT_EQ(undeclared.offset, 8);
 
     EXPECT_EQ(failure("begin null; end").code, 6550) << "missing semicolon at the end";
     EXPECT_EQ(failure("declare c constant integer; begin null; end;").code, 6550)
