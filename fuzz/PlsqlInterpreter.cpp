@@ -27,10 +27,10 @@ public:
         sqlite3_open(":memory:", &db_);
         sqlite3_limit(db_, SQLITE_LIMIT_LENGTH, 100000);
         sqlite3_exec(db_,
-                     "create table dual (dummy text); insert into dual values ('X');"
-                     "create table emp (empno integer, ename text, sal number);"
-                     "insert into emp values (1, 'A', 10); insert into emp values (2, 'B', 20);",
-                     nullptr, nullptr, nullptr);
+            "create table dual (dummy text); insert into dual values ('X');"
+            "create table emp (empno integer, ename text, sal number);"
+            "insert into emp values (1, 'A', 10); insert into emp values (2, 'B', 20);",
+            nullptr, nullptr, nullptr);
     }
     ~FuzzHost() override { sqlite3_close(db_); }
 
@@ -44,8 +44,8 @@ public:
         for (const NamedValue &b : binds) {
             const int i = sqlite3_bind_parameter_index(st, (":" + b.name).c_str());
             if (i > 0 && (b.value.kind == Value::Kind::Text || b.value.kind == Value::Kind::Date))
-                sqlite3_bind_text(st, i, b.value.text.c_str(), int(b.value.text.size()),
-                                  SQLITE_TRANSIENT);
+                sqlite3_bind_text(
+                    st, i, b.value.text.c_str(), int(b.value.text.size()), SQLITE_TRANSIENT);
             else if (i > 0 && b.value.kind == Value::Kind::Integer)
                 sqlite3_bind_int64(st, i, b.value.integer);
             else if (i > 0 && b.value.kind == Value::Kind::Real)
@@ -70,24 +70,24 @@ public:
         r.rowCount = int64_t(r.rows.size());
         return r;
     }
-    void commit() override {}
-    void rollback() override {}
+    void commit() override { }
+    void rollback() override { }
     std::string currentUser() override { return "FUZZ"; }
-    std::shared_ptr<const StoredUnit> loadUnit(const std::string &owner, const std::string &name,
-                                               UnitType type) override
+    std::shared_ptr<const StoredUnit> loadUnit(
+        const std::string &owner, const std::string &name, UnitType type) override
     {
-        auto it = units_.find({owner, name, int(type)});
+        auto it = units_.find({ owner, name, int(type) });
         return it == units_.end() ? nullptr : it->second;
     }
     void storeUnit(const StoredUnit &unit) override
     {
         auto copy = std::make_shared<StoredUnit>(unit);
         copy->version = ++version_;
-        units_[{unit.owner, unit.name, int(unit.type)}] = copy;
+        units_[{ unit.owner, unit.name, int(unit.type) }] = copy;
     }
     bool dropUnit(const std::string &owner, const std::string &name, UnitType type) override
     {
-        return units_.erase({owner, name, int(type)}) > 0;
+        return units_.erase({ owner, name, int(type) }) > 0;
     }
     bool breakRequested() override
     {
@@ -124,8 +124,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             // Run what was stored, so that stored units are exercised too.
             interpreter.executeBlock("begin fuzz_entry; end;", binds);
             break;
-        case StatementClass::Kind::DropUnit: interpreter.dropUnit(text); break;
-        default: interpreter.executeBlock(text, binds); break;
+        case StatementClass::Kind::DropUnit:
+            interpreter.dropUnit(text);
+            break;
+        default:
+            interpreter.executeBlock(text, binds);
+            break;
         }
     } catch (const qdsi::sql::OraError &) {
     }

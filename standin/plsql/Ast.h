@@ -34,27 +34,40 @@ struct SqlText {
 };
 
 struct Expr {
-    enum class Kind { Literal, Name, Bind, Call, Unary, Binary, IsNull, Like, Between, In, Attribute, Case };
+    enum class Kind {
+        Literal,
+        Name,
+        Bind,
+        Call,
+        Unary,
+        Binary,
+        IsNull,
+        Like,
+        Between,
+        In,
+        Attribute,
+        Case
+    };
     Kind kind = Kind::Literal;
     int line = 0;
     int column = 0;
     int height = 1; // operator chains ("a + b + c ...") grow the tree without parser recursion
     Value literal;
-    Path path;             // Name, Call, Attribute (the cursor), Bind (the bind name)
+    Path path; // Name, Call, Attribute (the cursor), Bind (the bind name)
     std::vector<Arg> args; // Call
-    std::string op;        // Unary/Binary operator, Attribute name (FOUND, ROWCOUNT, ...)
-    bool negated = false;  // IS NOT NULL, NOT LIKE, NOT BETWEEN, NOT IN
+    std::string op; // Unary/Binary operator, Attribute name (FOUND, ROWCOUNT, ...)
+    bool negated = false; // IS NOT NULL, NOT LIKE, NOT BETWEEN, NOT IN
     std::vector<ExprPtr> operands;
     std::vector<std::pair<ExprPtr, ExprPtr>> whens; // Case; operands[0] is the selector, if any
     ExprPtr elseValue;
 };
 
 struct TypeSpec {
-    Path name;          // e.g. {"VARCHAR2"}, {"EMP", "ENAME"} for %type
-    int length = -1;    // VARCHAR2(n), NUMBER(p)
-    int scale = -1;     // NUMBER(p, s)
+    Path name; // e.g. {"VARCHAR2"}, {"EMP", "ENAME"} for %type
+    int length = -1; // VARCHAR2(n), NUMBER(p)
+    int scale = -1; // NUMBER(p, s)
     bool anchored = false; // %type
-    bool rowtype = false;  // %rowtype
+    bool rowtype = false; // %rowtype
     int line = 0;
     int column = 0;
 };
@@ -68,7 +81,15 @@ struct Param {
 };
 
 struct Decl {
-    enum class Kind { Variable, Exception, Cursor, Subprogram, RecordType, TableType, ExceptionInit };
+    enum class Kind {
+        Variable,
+        Exception,
+        Cursor,
+        Subprogram,
+        RecordType,
+        TableType,
+        ExceptionInit
+    };
     Kind kind = Kind::Variable;
     int line = 0;
     int column = 0;
@@ -78,10 +99,10 @@ struct Decl {
     bool notNull = false;
     ExprPtr init;
     std::vector<Param> params; // Cursor
-    SqlText sql;               // Cursor (may be empty in a package spec: "cursor c return ...")
+    SqlText sql; // Cursor (may be empty in a package spec: "cursor c return ...")
     std::shared_ptr<Subprogram> subprogram;
     std::vector<std::pair<std::string, TypeSpec>> fields; // RecordType
-    int errorCode = 0;                                   // ExceptionInit
+    int errorCode = 0; // ExceptionInit
 };
 
 struct Handler {
@@ -108,8 +129,21 @@ struct Subprogram {
 
 struct Stmt {
     enum class Kind {
-        Null, Assign, If, Loop, Exit, Continue, Return, Call, Sql, Open, Fetch, Close, Raise,
-        Block, ExecuteImmediate
+        Null,
+        Assign,
+        If,
+        Loop,
+        Exit,
+        Continue,
+        Return,
+        Call,
+        Sql,
+        Open,
+        Fetch,
+        Close,
+        Raise,
+        Block,
+        ExecuteImmediate
     };
     enum class LoopKind { Basic, While, ForRange, ForCursor };
     enum class SqlKind { Query, Dml, Commit, Rollback, Other };
@@ -117,34 +151,43 @@ struct Stmt {
     int line = 0;
     int column = 0;
     ExprPtr target; // Assign
-    ExprPtr value;  // Assign, Return, Call, Exit/Continue condition, ExecuteImmediate text
+    ExprPtr value; // Assign, Return, Call, Exit/Continue condition, ExecuteImmediate text
     std::vector<std::pair<ExprPtr, StmtList>> branches; // If
-    StmtList elseBody;                                 // If
+    StmtList elseBody; // If
     LoopKind loopKind = LoopKind::Basic;
     std::string label;
     std::string loopVar;
     bool reverse = false;
     ExprPtr low, high; // ForRange bounds; While uses low as the condition
     StmtList body;
-    Path cursor;          // ForCursor, Open, Fetch, Close
+    Path cursor; // ForCursor, Open, Fetch, Close
     std::vector<Arg> cursorArgs;
-    SqlText sql;          // Sql; ForCursor over an inline query
+    SqlText sql; // Sql; ForCursor over an inline query
     SqlKind sqlKind = SqlKind::Other;
     std::vector<ExprPtr> into; // Sql (select into), Fetch, ExecuteImmediate
     std::vector<ExprPtr> usingArgs; // ExecuteImmediate
-    Path exception;       // Raise; empty re-raises
+    Path exception; // Raise; empty re-raises
     std::shared_ptr<Block> block;
 };
 
 // One unit of source: an anonymous block or the stored unit of a CREATE statement.
 struct ParsedUnit {
-    enum class Kind { Anonymous, Procedure, Function, PackageSpec, PackageBody, Trigger, Type, TypeBody };
+    enum class Kind {
+        Anonymous,
+        Procedure,
+        Function,
+        PackageSpec,
+        PackageBody,
+        Trigger,
+        Type,
+        TypeBody
+    };
     Kind kind = Kind::Anonymous;
     std::string owner; // empty when not given
     std::string name;
-    std::shared_ptr<Block> block;           // anonymous block, trigger body, package initialisation
+    std::shared_ptr<Block> block; // anonymous block, trigger body, package initialisation
     std::shared_ptr<Subprogram> subprogram; // procedure, function
-    std::vector<Decl> decls;                // package spec or body
+    std::vector<Decl> decls; // package spec or body
 };
 
 } // namespace qdsi::plsql

@@ -10,7 +10,10 @@ namespace qdsi::plsql {
 
 struct CompileError : std::runtime_error {
     CompileError(int line, int column, std::string text)
-        : std::runtime_error(text), line(line), column(column), text(std::move(text))
+        : std::runtime_error(text)
+        , line(line)
+        , column(column)
+        , text(std::move(text))
     {
     }
     int line;

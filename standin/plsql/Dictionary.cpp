@@ -25,20 +25,30 @@ std::string dictionaryType(const TypeSpec &t)
     if (t.anchored || t.rowtype || t.name.size() != 1)
         return t.rowtype ? "PL/SQL RECORD" : t.name.empty() ? "" : "VARCHAR2";
     static const std::map<std::string, std::string> names = {
-        {"INTEGER", "NUMBER"},        {"INT", "NUMBER"},           {"SMALLINT", "NUMBER"},
-        {"NUMERIC", "NUMBER"},        {"DECIMAL", "NUMBER"},       {"DEC", "NUMBER"},
-        {"REAL", "FLOAT"},            {"DOUBLE PRECISION", "FLOAT"},
-        {"PLS_INTEGER", "PL/SQL PLS INTEGER"}, {"BINARY_INTEGER", "BINARY_INTEGER"},
-        {"NATURAL", "BINARY_INTEGER"}, {"POSITIVE", "BINARY_INTEGER"},
-        {"BOOLEAN", "PL/SQL BOOLEAN"}, {"VARCHAR", "VARCHAR2"},     {"STRING", "VARCHAR2"},
-        {"CHARACTER", "CHAR"},        {"TIMESTAMP", "TIMESTAMP"},
+        { "INTEGER", "NUMBER" },
+        { "INT", "NUMBER" },
+        { "SMALLINT", "NUMBER" },
+        { "NUMERIC", "NUMBER" },
+        { "DECIMAL", "NUMBER" },
+        { "DEC", "NUMBER" },
+        { "REAL", "FLOAT" },
+        { "DOUBLE PRECISION", "FLOAT" },
+        { "PLS_INTEGER", "PL/SQL PLS INTEGER" },
+        { "BINARY_INTEGER", "BINARY_INTEGER" },
+        { "NATURAL", "BINARY_INTEGER" },
+        { "POSITIVE", "BINARY_INTEGER" },
+        { "BOOLEAN", "PL/SQL BOOLEAN" },
+        { "VARCHAR", "VARCHAR2" },
+        { "STRING", "VARCHAR2" },
+        { "CHARACTER", "CHAR" },
+        { "TIMESTAMP", "TIMESTAMP" },
     };
     auto it = names.find(t.name[0]);
     return it == names.end() ? t.name[0] : it->second;
 }
 
 void addSubprogram(const Subprogram &sub, const std::string &package, std::optional<int> overload,
-                   std::vector<ArgumentRow> &rows)
+    std::vector<ArgumentRow> &rows)
 {
     ArgumentRow base;
     base.packageName = package;
@@ -125,7 +135,7 @@ std::optional<TriggerDescription> describeTrigger(const StoredUnit &unit)
         return std::nullopt;
     TriggerDescription t;
     size_t i = 2;
-    if (tokens.size() > 3 && tokens[2].is(".") )
+    if (tokens.size() > 3 && tokens[2].is("."))
         i = 4;
     std::string timing;
     bool eachRow = false;
@@ -163,7 +173,8 @@ std::optional<TriggerDescription> describeTrigger(const StoredUnit &unit)
         head.pop_back();
     t.description = head + "\n";
     t.body = source.substr(bodyStart);
-    t.triggerType = timing == "INSTEAD OF" ? timing : timing + (eachRow ? " EACH ROW" : " STATEMENT");
+    t.triggerType
+        = timing == "INSTEAD OF" ? timing : timing + (eachRow ? " EACH ROW" : " STATEMENT");
     if (whenStart && whenEnd > whenStart)
         t.whenClause = source.substr(whenStart, whenEnd - whenStart);
     return t;

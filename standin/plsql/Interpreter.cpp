@@ -35,8 +35,8 @@ struct Variable {
 struct Scope;
 
 struct Cursor {
-    const Decl *decl = nullptr;     // declared cursor; null for an inline query
-    std::weak_ptr<Scope> scope;     // where the query's names resolve (it owns the cursor)
+    const Decl *decl = nullptr; // declared cursor; null for an inline query
+    std::weak_ptr<Scope> scope; // where the query's names resolve (it owns the cursor)
     bool open = false;
     SqlResult result;
     size_t next = 0;
@@ -48,7 +48,7 @@ struct Scope {
     std::map<std::string, std::shared_ptr<Variable>> vars;
     std::map<std::string, std::shared_ptr<Cursor>> cursors;
     std::map<std::string, std::string> exceptions; // name -> identity
-    std::map<std::string, int> exceptionCodes;     // identity -> ORA code (pragma exception_init)
+    std::map<std::string, int> exceptionCodes; // identity -> ORA code (pragma exception_init)
     std::map<std::string, RType> types;
     std::map<std::string, std::vector<std::shared_ptr<Subprogram>>> subs;
     PackageInstance *package = nullptr; // the package whose spec or body this scope is
@@ -64,13 +64,20 @@ struct PackageInstance {
 const char *unitTypeName(UnitType type)
 {
     switch (type) {
-    case UnitType::Procedure: return "PROCEDURE";
-    case UnitType::Function: return "FUNCTION";
-    case UnitType::Package: return "PACKAGE";
-    case UnitType::PackageBody: return "PACKAGE BODY";
-    case UnitType::Trigger: return "TRIGGER";
-    case UnitType::Type: return "TYPE";
-    case UnitType::TypeBody: return "TYPE BODY";
+    case UnitType::Procedure:
+        return "PROCEDURE";
+    case UnitType::Function:
+        return "FUNCTION";
+    case UnitType::Package:
+        return "PACKAGE";
+    case UnitType::PackageBody:
+        return "PACKAGE BODY";
+    case UnitType::Trigger:
+        return "TRIGGER";
+    case UnitType::Type:
+        return "TYPE";
+    case UnitType::TypeBody:
+        return "TYPE BODY";
     }
     return "";
 }
@@ -82,12 +89,21 @@ constexpr int maxCallDepth = 100;
 const std::map<std::string, int> &predefinedExceptions()
 {
     static const std::map<std::string, int> names = {
-        {"NO_DATA_FOUND", 1403},      {"TOO_MANY_ROWS", 1422},   {"ZERO_DIVIDE", 1476},
-        {"VALUE_ERROR", 6502},        {"INVALID_NUMBER", 1722},  {"DUP_VAL_ON_INDEX", 1},
-        {"INVALID_CURSOR", 1001},     {"CURSOR_ALREADY_OPEN", 6511},
-        {"CASE_NOT_FOUND", 6592},     {"LOGIN_DENIED", 1017},    {"NOT_LOGGED_ON", 1012},
-        {"PROGRAM_ERROR", 6501},      {"STORAGE_ERROR", 6500},   {"TIMEOUT_ON_RESOURCE", 51},
-        {"ROWTYPE_MISMATCH", 6504},
+        { "NO_DATA_FOUND", 1403 },
+        { "TOO_MANY_ROWS", 1422 },
+        { "ZERO_DIVIDE", 1476 },
+        { "VALUE_ERROR", 6502 },
+        { "INVALID_NUMBER", 1722 },
+        { "DUP_VAL_ON_INDEX", 1 },
+        { "INVALID_CURSOR", 1001 },
+        { "CURSOR_ALREADY_OPEN", 6511 },
+        { "CASE_NOT_FOUND", 6592 },
+        { "LOGIN_DENIED", 1017 },
+        { "NOT_LOGGED_ON", 1012 },
+        { "PROGRAM_ERROR", 6501 },
+        { "STORAGE_ERROR", 6500 },
+        { "TIMEOUT_ON_RESOURCE", 51 },
+        { "ROWTYPE_MISMATCH", 6504 },
     };
     return names;
 }
@@ -102,9 +118,10 @@ std::string oraText(int code, const std::string &text)
 // A compile-time kind of error found while running: the server would have refused the block.
 PlsqlError semanticError(int line, int column, const std::string &pls)
 {
-    const std::string at = "line " + std::to_string(line) + ", column " + std::to_string(column)
-                          + ":\n";
-    PlsqlError e(6550, oraText(6550, at + pls) + "\n" + oraText(6550, at + "PL/SQL: Statement ignored"));
+    const std::string at
+        = "line " + std::to_string(line) + ", column " + std::to_string(column) + ":\n";
+    PlsqlError e(
+        6550, oraText(6550, at + pls) + "\n" + oraText(6550, at + "PL/SQL: Statement ignored"));
     e.fatal = true;
     e.compileTime = true;
     e.line = line;
@@ -150,7 +167,10 @@ struct Frame {
 class Executor {
 public:
     Executor(PlsqlHost &host, int64_t budget, std::vector<Bind> *binds)
-        : host_(host), session_(host.sessionState()), budget_(budget), binds_(binds)
+        : host_(host)
+        , session_(host.sessionState())
+        , budget_(budget)
+        , binds_(binds)
     {
     }
 
@@ -198,9 +218,8 @@ private:
             return;
         }
         e.backtrace.push_back(f.unit.empty()
-                                  ? "ORA-06512: at line " + std::to_string(f.line)
-                                  : "ORA-06512: at \"" + f.unit + "\", line "
-                                        + std::to_string(f.line));
+                ? "ORA-06512: at line " + std::to_string(f.line)
+                : "ORA-06512: at \"" + f.unit + "\", line " + std::to_string(f.line));
     }
 
     // ---------------------------------------------------------- types
@@ -225,15 +244,14 @@ private:
                 if (it != s->types.end())
                     return it->second;
             }
-            static const std::set<std::string> numbers = {
-                "NUMBER", "NUMERIC", "DECIMAL", "DEC", "FLOAT", "REAL", "DOUBLE PRECISION",
-                "BINARY_DOUBLE", "BINARY_FLOAT"};
-            static const std::set<std::string> integers = {
-                "INTEGER", "INT", "SMALLINT", "PLS_INTEGER", "BINARY_INTEGER", "NATURAL",
-                "NATURALN", "POSITIVE", "POSITIVEN", "SIGNTYPE", "SIMPLE_INTEGER"};
-            static const std::set<std::string> texts = {
-                "VARCHAR2", "VARCHAR", "STRING", "NVARCHAR2", "LONG", "CLOB", "NCLOB", "RAW",
-                "LONG RAW", "ROWID", "UROWID", "BLOB"};
+            static const std::set<std::string> numbers = { "NUMBER", "NUMERIC", "DECIMAL", "DEC",
+                "FLOAT", "REAL", "DOUBLE PRECISION", "BINARY_DOUBLE", "BINARY_FLOAT" };
+            static const std::set<std::string> integers
+                = { "INTEGER", "INT", "SMALLINT", "PLS_INTEGER", "BINARY_INTEGER", "NATURAL",
+                      "NATURALN", "POSITIVE", "POSITIVEN", "SIGNTYPE", "SIMPLE_INTEGER" };
+            static const std::set<std::string> texts
+                = { "VARCHAR2", "VARCHAR", "STRING", "NVARCHAR2", "LONG", "CLOB", "NCLOB", "RAW",
+                      "LONG RAW", "ROWID", "UROWID", "BLOB" };
             if (numbers.count(n)) {
                 r.base = t.scale == 0 && t.length > 0 ? RType::Base::Integer : RType::Base::Number;
                 r.length = t.length;
@@ -251,8 +269,8 @@ private:
             } else if (n == "BOOLEAN") {
                 r.base = RType::Base::Boolean;
             } else {
-                throw semanticError(t.line, t.column,
-                                    "PLS-00201: identifier '" + n + "' must be declared");
+                throw semanticError(
+                    t.line, t.column, "PLS-00201: identifier '" + n + "' must be declared");
             }
             return r;
         }
@@ -272,8 +290,8 @@ private:
                 if (it != pkg->spec->types.end())
                     return it->second;
             }
-        throw semanticError(t.line, t.column,
-                            "PLS-00201: identifier '" + joinPath(t.name) + "' must be declared");
+        throw semanticError(
+            t.line, t.column, "PLS-00201: identifier '" + joinPath(t.name) + "' must be declared");
     }
 
     Value initialValue(const RType &t)
@@ -302,7 +320,8 @@ private:
             return v;
         }
         switch (t.base) {
-        case RType::Base::Any: return copyValue(v);
+        case RType::Base::Any:
+            return copyValue(v);
         case RType::Base::Number:
         case RType::Base::Integer: {
             if (v.kind == Value::Kind::Boolean || v.kind == Value::Kind::Date
@@ -331,7 +350,8 @@ private:
                 s.resize(size_t(t.length), ' ');
             return Value::fromText(s);
         }
-        case RType::Base::Date: return toDate(v);
+        case RType::Base::Date:
+            return toDate(v);
         case RType::Base::Boolean:
             if (v.kind != Value::Kind::Boolean)
                 throw semanticError(frame().line, 1, "PLS-00382: expression is of wrong type");
@@ -357,8 +377,8 @@ private:
             throw valueError("character to date conversion error");
         int y, mo, d, h = 0, mi = 0, s = 0;
         char tail = 0;
-        const int got = std::sscanf(v.text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &y, &mo, &d, &h,
-                                    &mi, &s, &tail);
+        const int got = std::sscanf(
+            v.text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &s, &tail);
         if ((got != 3 && got != 6) || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59
             || s > 59)
             throw plsqlError(1861, "literal does not match format string");
@@ -387,12 +407,15 @@ private:
                 scope->vars[d.name] = var;
                 break;
             }
-            case Decl::Kind::Exception: scope->exceptions[d.name] = exceptionIdentity(d); break;
+            case Decl::Kind::Exception:
+                scope->exceptions[d.name] = exceptionIdentity(d);
+                break;
             case Decl::Kind::ExceptionInit: {
-                const std::string *id = findException(Path{d.name}, scope);
+                const std::string *id = findException(Path { d.name }, scope);
                 if (!id)
-                    throw semanticError(d.line, d.column, "PLS-00109: unknown exception name '"
-                                                              + d.name + "' in PRAGMA EXCEPTION_INIT");
+                    throw semanticError(d.line, d.column,
+                        "PLS-00109: unknown exception name '" + d.name
+                            + "' in PRAGMA EXCEPTION_INIT");
                 scope->exceptionCodes[*id] = d.errorCode < 0 ? -d.errorCode : d.errorCode;
                 break;
             }
@@ -519,7 +542,7 @@ private:
             return &v.record->back().second;
         }
         throw semanticError(at ? at->line : frame().line, at ? at->column : 1,
-                            "PLS-00302: component '" + name + "' must be declared");
+            "PLS-00302: component '" + name + "' must be declared");
     }
 
     Cursor *findCursor(const Path &p, const std::shared_ptr<Scope> &scope)
@@ -533,7 +556,7 @@ private:
             return nullptr;
         }
         PackageInstance *pkg = p.size() == 2 ? findPackage(p[0], false)
-                             : p.size() == 3 ? findPackage(p[1], false, p[0])
+            : p.size() == 3                  ? findPackage(p[1], false, p[0])
                                              : nullptr;
         if (!pkg)
             return nullptr;
@@ -563,7 +586,7 @@ private:
     int codeOfException(const std::string &id, Scope *from)
     {
         for (const auto &[key, pkg] : session_.packages) {
-            for (Scope *s : {pkg->spec.get(), pkg->body.get()})
+            for (Scope *s : { pkg->spec.get(), pkg->body.get() })
                 if (s) {
                     auto it = s->exceptionCodes.find(id);
                     if (it != s->exceptionCodes.end())
@@ -590,30 +613,30 @@ private:
         for (const auto &l : u.lines)
             source += l;
         auto parsed = std::make_shared<const ParsedUnit>(parseStoredUnit(source));
-        session_.parsed[key] = {u.version, parsed};
+        session_.parsed[key] = { u.version, parsed };
         return parsed;
     }
 
     void requireValid(const StoredUnit &u)
     {
         if (!u.valid)
-            throw semanticError(frame().line, 1, "PLS-00905: object " + u.owner + "." + u.name
-                                                     + " is invalid");
+            throw semanticError(
+                frame().line, 1, "PLS-00905: object " + u.owner + "." + u.name + " is invalid");
     }
 
     // The package "name" of "owner" (default: the current schema), instantiated for this
     // session on first use. Null when there is no such package. A package whose stored
     // source changed since it was instantiated starts afresh.
-    PackageInstance *findPackage(const std::string &name, bool mustExist,
-                                 const std::string &ownerIn = {})
+    PackageInstance *findPackage(
+        const std::string &name, bool mustExist, const std::string &ownerIn = {})
     {
         const std::string owner = ownerIn.empty() ? currentUser() : ownerIn;
         const std::string key = owner + "." + name;
         auto spec = host_.loadUnit(owner, name, UnitType::Package);
         if (!spec) {
             if (mustExist)
-                throw semanticError(frame().line, 1,
-                                    "PLS-00201: identifier '" + name + "' must be declared");
+                throw semanticError(
+                    frame().line, 1, "PLS-00201: identifier '" + name + "' must be declared");
             return nullptr;
         }
         auto body = host_.loadUnit(owner, name, UnitType::PackageBody);
@@ -673,34 +696,27 @@ private:
     {
         auto scope = std::make_shared<Scope>();
         scope->parent = parent;
-        Scope *savedScope = currentScope_;
-        currentScope_ = scope.get();
         try {
             declare(block.decls, scope);
-            Flow f = runStatements(block.body, scope);
-            currentScope_ = savedScope;
-            return f;
+            return runStatements(block.body, scope);
         } catch (PlsqlError &e) {
-            currentScope_ = savedScope;
             if (e.fatal)
                 throw;
             for (const Handler &h : block.handlers) {
                 if (!handles(h, e, scope))
                     continue;
+                // sqlcode, sqlerrm and "raise;" see the exception while its handler runs.
                 Frame &fr = frame();
                 const PlsqlError *saved = fr.handling;
                 PlsqlError caught = e;
                 caught.backtrace.clear();
                 fr.handling = &caught;
-                currentScope_ = scope.get();
                 try {
                     Flow f = runStatements(h.body, scope);
                     fr.handling = saved;
-                    currentScope_ = savedScope;
                     return f;
                 } catch (...) {
                     fr.handling = saved;
-                    currentScope_ = savedScope;
                     throw;
                 }
             }
@@ -723,8 +739,8 @@ private:
             }
             const std::string *id = findException(name, scope);
             if (!id)
-                throw semanticError(frame().line, 1, "PLS-00201: identifier '" + joinPath(name)
-                                                         + "' must be declared");
+                throw semanticError(frame().line, 1,
+                    "PLS-00201: identifier '" + joinPath(name) + "' must be declared");
             if (e.userException == *id)
                 return true;
             const int code = codeOfException(*id, scope.get());
@@ -749,14 +765,18 @@ private:
         tick();
         frame().line = s.line;
         switch (s.kind) {
-        case Stmt::Kind::Null: return Flow::Normal;
-        case Stmt::Kind::Assign: assign(*s.target, evaluate(*s.value, scope), scope); return Flow::Normal;
+        case Stmt::Kind::Null:
+            return Flow::Normal;
+        case Stmt::Kind::Assign:
+            assign(*s.target, evaluate(*s.value, scope), scope);
+            return Flow::Normal;
         case Stmt::Kind::If:
             for (const auto &[cond, body] : s.branches)
                 if (isTrue(evaluate(*cond, scope)))
                     return runStatements(body, scope);
             return runStatements(s.elseBody, scope);
-        case Stmt::Kind::Loop: return runLoop(s, scope);
+        case Stmt::Kind::Loop:
+            return runLoop(s, scope);
         case Stmt::Kind::Exit:
         case Stmt::Kind::Continue:
             if (s.value && !isTrue(evaluate(*s.value, scope)))
@@ -768,10 +788,18 @@ private:
                 frame().result = evaluate(*s.value, scope);
             frame().returned = true;
             return Flow::Return;
-        case Stmt::Kind::Call: callStatement(*s.value, scope); return Flow::Normal;
-        case Stmt::Kind::Sql: runSql(s, scope); return Flow::Normal;
-        case Stmt::Kind::Open: openCursor(s, scope); return Flow::Normal;
-        case Stmt::Kind::Fetch: fetch(s, scope); return Flow::Normal;
+        case Stmt::Kind::Call:
+            callStatement(*s.value, scope);
+            return Flow::Normal;
+        case Stmt::Kind::Sql:
+            runSql(s, scope);
+            return Flow::Normal;
+        case Stmt::Kind::Open:
+            openCursor(s, scope);
+            return Flow::Normal;
+        case Stmt::Kind::Fetch:
+            fetch(s, scope);
+            return Flow::Normal;
         case Stmt::Kind::Close: {
             Cursor *c = cursorOf(s.cursor, s, scope);
             if (!c->open)
@@ -780,9 +808,13 @@ private:
             c->result = SqlResult();
             return Flow::Normal;
         }
-        case Stmt::Kind::Raise: raise(s, scope);
-        case Stmt::Kind::Block: return runBlock(*s.block, scope);
-        case Stmt::Kind::ExecuteImmediate: executeImmediate(s, scope); return Flow::Normal;
+        case Stmt::Kind::Raise:
+            raise(s, scope);
+        case Stmt::Kind::Block:
+            return runBlock(*s.block, scope);
+        case Stmt::Kind::ExecuteImmediate:
+            executeImmediate(s, scope);
+            return Flow::Normal;
         }
         return Flow::Normal;
     }
@@ -791,9 +823,10 @@ private:
     {
         if (s.exception.empty()) {
             if (!frame().handling)
-                throw semanticError(s.line, s.column, "PLS-00367: a RAISE statement with no "
-                                                      "exception name must be inside an "
-                                                      "exception handler");
+                throw semanticError(s.line, s.column,
+                    "PLS-00367: a RAISE statement with no "
+                    "exception name must be inside an "
+                    "exception handler");
             PlsqlError e = *frame().handling;
             throw e;
         }
@@ -808,8 +841,8 @@ private:
             if (pre != predefinedExceptions().end())
                 throw plsqlError(pre->second);
         }
-        throw semanticError(s.line, s.column, "PLS-00201: identifier '" + joinPath(s.exception)
-                                                  + "' must be declared");
+        throw semanticError(s.line, s.column,
+            "PLS-00201: identifier '" + joinPath(s.exception) + "' must be declared");
     }
 
     bool isTrue(const Value &v)
@@ -837,12 +870,12 @@ private:
             tick();
             Flow f = runStatements(s.body, sc);
             if (f == Flow::Return)
-                return {true, f};
+                return { true, f };
             if (f == Flow::Exit)
-                return mine(s) ? std::pair{true, Flow::Normal} : std::pair{true, f};
+                return mine(s) ? std::pair { true, Flow::Normal } : std::pair { true, f };
             if (f == Flow::Continue && !mine(s))
-                return {true, f};
-            return {false, Flow::Normal};
+                return { true, f };
+            return { false, Flow::Normal };
         };
         switch (s.loopKind) {
         case Stmt::LoopKind::Basic:
@@ -869,7 +902,8 @@ private:
             var->type.base = RType::Base::Integer;
             var->constant = true;
             sc->vars[s.loopVar] = var;
-            for (int64_t i = s.reverse ? b : a; s.reverse ? i >= a : i <= b; s.reverse ? --i : ++i) {
+            for (int64_t i = s.reverse ? b : a; s.reverse ? i >= a : i <= b;
+                 s.reverse ? --i : ++i) {
                 var->value = Value::fromInteger(i);
                 auto [stop, f] = body(sc);
                 if (stop)
@@ -882,7 +916,7 @@ private:
             Cursor *c = &inlineCursor;
             if (s.cursor.empty()) {
                 inlineCursor.scope = scope;
-                openWith(inlineCursor, s.sql, scope, {});
+                openWith(inlineCursor, s.sql, scope);
             } else {
                 c = cursorOf(s.cursor, s, scope);
                 if (c->open)
@@ -923,8 +957,8 @@ private:
     {
         Cursor *c = findCursor(p, scope);
         if (!c)
-            throw semanticError(s.line, s.column,
-                                "PLS-00201: identifier '" + joinPath(p) + "' must be declared");
+            throw semanticError(
+                s.line, s.column, "PLS-00201: identifier '" + joinPath(p) + "' must be declared");
         return c;
     }
 
@@ -950,8 +984,8 @@ private:
         ps->parent = declared;
         const auto &params = c.decl->params;
         std::vector<const Expr *> given(params.size(), nullptr);
-        bindArguments(params.size(), [&](size_t i) { return params[i].name; }, args, given,
-                      c.decl->name);
+        bindArguments(
+            params.size(), [&](size_t i) { return params[i].name; }, args, given, c.decl->name);
         for (size_t i = 0; i < params.size(); ++i) {
             auto var = std::make_shared<Variable>();
             var->type = resolveType(params[i].type, declared);
@@ -961,15 +995,14 @@ private:
                 var->value = coerce(var->type, evaluate(*params[i].defaultValue, ps));
             else
                 throw semanticError(frame().line, 1,
-                                    "PLS-00306: wrong number or types of arguments in call to '"
-                                        + c.decl->name + "'");
+                    "PLS-00306: wrong number or types of arguments in call to '" + c.decl->name
+                        + "'");
             ps->vars[params[i].name] = var;
         }
-        openWith(c, c.decl->sql, ps, {});
+        openWith(c, c.decl->sql, ps);
     }
 
-    void openWith(Cursor &c, const SqlText &sql, const std::shared_ptr<Scope> &scope,
-                  const std::vector<Value> &)
+    void openWith(Cursor &c, const SqlText &sql, const std::shared_ptr<Scope> &scope)
     {
         std::vector<NamedValue> binds;
         const std::string text = buildSql(sql, scope, binds);
@@ -1002,40 +1035,40 @@ private:
     }
 
     void intoTargets(const std::vector<ExprPtr> &into, const std::vector<std::string> &columns,
-                     const std::vector<Value> &row, const std::shared_ptr<Scope> &scope,
-                     const Stmt &s)
+        const std::vector<Value> &row, const std::shared_ptr<Scope> &scope, const Stmt &s)
     {
         if (into.size() == 1 && row.size() >= 1) {
             size_t used = 0;
             Variable *v = into[0]->kind == Expr::Kind::Name
-                            ? resolveVariable(into[0]->path, scope, used)
-                            : nullptr;
+                ? resolveVariable(into[0]->path, scope, used)
+                : nullptr;
             if (v && used == into[0]->path.size() && v->type.base == RType::Base::Record) {
                 Value rec;
                 rec.kind = Value::Kind::Record;
                 rec.record = std::make_shared<Record>();
                 for (size_t i = 0; i < row.size(); ++i) {
-                    const std::string name = i < columns.size() ? columns[i] : std::to_string(i + 1);
+                    const std::string name
+                        = i < columns.size() ? columns[i] : std::to_string(i + 1);
                     const RType *ft = nullptr;
                     if (v->type.fields && i < v->type.fields->size())
                         ft = &(*v->type.fields)[i].second;
                     rec.record->emplace_back(v->type.fields && i < v->type.fields->size()
-                                                 ? (*v->type.fields)[i].first
-                                                 : name,
-                                             ft ? coerce(*ft, row[i]) : row[i]);
+                            ? (*v->type.fields)[i].first
+                            : name,
+                        ft ? coerce(*ft, row[i]) : row[i]);
                 }
                 if (v->type.fields && v->type.fields->size() != row.size())
-                    throw semanticError(s.line, s.column, "PLS-00394: wrong number of values in "
-                                                          "the INTO list of a FETCH statement");
+                    throw semanticError(s.line, s.column,
+                        "PLS-00394: wrong number of values in "
+                        "the INTO list of a FETCH statement");
                 v->value = rec;
                 return;
             }
         }
         if (into.size() != row.size())
             throw semanticError(s.line, s.column,
-                                into.size() < row.size()
-                                    ? "PLS-00913: too many values"
-                                    : "PLS-00914: not enough values");
+                into.size() < row.size() ? "PLS-00913: too many values"
+                                         : "PLS-00914: not enough values");
         for (size_t i = 0; i < into.size(); ++i)
             assign(*into[i], row[i], scope);
     }
@@ -1043,9 +1076,14 @@ private:
     void runSql(const Stmt &s, const std::shared_ptr<Scope> &scope)
     {
         switch (s.sqlKind) {
-        case Stmt::SqlKind::Commit: serverCall([&] { host_.commit(); }); return;
-        case Stmt::SqlKind::Rollback: serverCall([&] { host_.rollback(); }); return;
-        default: break;
+        case Stmt::SqlKind::Commit:
+            serverCall([&] { host_.commit(); });
+            return;
+        case Stmt::SqlKind::Rollback:
+            serverCall([&] { host_.rollback(); });
+            return;
+        default:
+            break;
         }
         std::vector<NamedValue> binds;
         const std::string text = buildSql(s.sql, scope, binds);
@@ -1099,7 +1137,7 @@ private:
         if (seen.size() > s.usingArgs.size())
             throw plsqlError(1008, "not all variables bound");
         for (size_t i = 0; i < seen.size(); ++i)
-            binds.push_back({"QDP" + std::to_string(i + 1), evaluate(*s.usingArgs[i], scope)});
+            binds.push_back({ "QDP" + std::to_string(i + 1), evaluate(*s.usingArgs[i], scope) });
         SqlResult r = executeSql(text, binds);
         if (!s.into.empty()) {
             if (r.rows.empty())
@@ -1132,8 +1170,8 @@ private:
     // Rebuilds an embedded statement with every PL/SQL name and client bind replaced by a
     // bind ":QDPn" carrying its current value. A name that is no PL/SQL variable (a column,
     // a table, a function) stays as it is.
-    std::string buildSql(const SqlText &sql, const std::shared_ptr<Scope> &scope,
-                         std::vector<NamedValue> &binds)
+    std::string buildSql(
+        const SqlText &sql, const std::shared_ptr<Scope> &scope, std::vector<NamedValue> &binds)
     {
         std::string out;
         const auto &tk = sql.tokens;
@@ -1142,7 +1180,7 @@ private:
                 || v.kind == Value::Kind::Table)
                 throw semanticError(frame().line, 1, "PLS-00382: expression is of wrong type");
             const std::string name = "QDP" + std::to_string(binds.size() + 1);
-            binds.push_back({name, std::move(v)});
+            binds.push_back({ name, std::move(v) });
             out += ":" + name;
         };
         for (size_t i = 0; i < tk.size(); ++i) {
@@ -1151,10 +1189,10 @@ private:
             const bool afterDot = i > 0 && tk[i - 1].is(".");
             if ((t.kind == Token::Kind::Name || t.kind == Token::Kind::QuotedName) && !afterDot
                 && !(i + 1 < tk.size() && tk[i + 1].is("("))) {
-                Path p{t.text};
+                Path p { t.text };
                 for (size_t k = i + 1; k + 1 < tk.size() && tk[k].is(".")
-                                       && (tk[k + 1].kind == Token::Kind::Name
-                                           || tk[k + 1].kind == Token::Kind::QuotedName);
+                     && (tk[k + 1].kind == Token::Kind::Name
+                         || tk[k + 1].kind == Token::Kind::QuotedName);
                      k += 2)
                     p.push_back(tk[k + 1].text);
                 size_t used = 0;
@@ -1179,7 +1217,9 @@ private:
                 }
             }
             switch (t.kind) {
-            case Token::Kind::Bind: addBind(bindValue(t.text, t.line, t.column)); break;
+            case Token::Kind::Bind:
+                addBind(bindValue(t.text));
+                break;
             case Token::Kind::String: {
                 out += '\'';
                 for (char c : t.text)
@@ -1187,7 +1227,8 @@ private:
                 out += '\'';
                 break;
             }
-            default: out += sql.raw[i];
+            default:
+                out += sql.raw[i];
             }
         }
         return out;
@@ -1205,14 +1246,12 @@ private:
         return nullptr;
     }
 
-    Value bindValue(const std::string &name, int line, int column)
+    Value bindValue(const std::string &name)
     {
         Bind *b = findBind(name);
         if (!b) {
             PlsqlError e = plsqlError(1008, "not all variables bound");
             e.fatal = true;
-            (void)line;
-            (void)column;
             throw e;
         }
         return b->value;
@@ -1243,8 +1282,12 @@ private:
             case BindType::Integer:
                 out = v.kind == Value::Kind::Integer ? v : Value::fromInteger(v.toInteger());
                 break;
-            case BindType::Float: out = v.isNumber() ? v : Value::fromReal(v.toReal()); break;
-            case BindType::Date: out = toDate(v); break;
+            case BindType::Float:
+                out = v.isNumber() ? v : Value::fromReal(v.toReal());
+                break;
+            case BindType::Date:
+                out = toDate(v);
+                break;
             }
         }
         b->value = out;
@@ -1266,24 +1309,23 @@ private:
                 const Value key = evaluate(*target.args[0].value, scope);
                 if (key.isNull())
                     throw valueError("NULL index table key value");
-                (*var->value.table)[key.toInteger()] =
-                    var->type.element ? coerce(*var->type.element, v) : v;
+                (*var->value.table)[key.toInteger()]
+                    = var->type.element ? coerce(*var->type.element, v) : v;
                 return;
             }
         }
         if (target.kind != Expr::Kind::Name || !target.operands.empty())
             throw semanticError(target.line, target.column,
-                                "PLS-00363: expression cannot be used as an assignment target");
+                "PLS-00363: expression cannot be used as an assignment target");
         size_t used = 0;
         Variable *var = resolveVariable(target.path, scope, used);
         if (!var)
             throw semanticError(target.line, target.column,
-                                "PLS-00201: identifier '" + joinPath(target.path)
-                                    + "' must be declared");
+                "PLS-00201: identifier '" + joinPath(target.path) + "' must be declared");
         if (var->constant)
             throw semanticError(target.line, target.column,
-                                "PLS-00363: expression '" + joinPath(target.path)
-                                    + "' cannot be used as an assignment target");
+                "PLS-00363: expression '" + joinPath(target.path)
+                    + "' cannot be used as an assignment target");
         if (used == target.path.size()) {
             var->value = coerce(var->type, v);
             return;
@@ -1293,9 +1335,8 @@ private:
         const RType *type = &var->type;
         for (size_t i = used; i < target.path.size(); ++i) {
             if (slot->kind != Value::Kind::Record)
-                throw semanticError(target.line, target.column, "PLS-00302: component '"
-                                                                    + target.path[i]
-                                                                    + "' must be declared");
+                throw semanticError(target.line, target.column,
+                    "PLS-00302: component '" + target.path[i] + "' must be declared");
             const RType *ft = nullptr;
             if (type && type->fields)
                 for (const auto &[n, t] : *type->fields)
@@ -1313,7 +1354,7 @@ private:
     // receives the expression for parameter i or stays null.
     template <typename NameOf>
     void bindArguments(size_t count, NameOf nameOf, const std::vector<Arg> &args,
-                       std::vector<const Expr *> &given, const std::string &routine)
+        std::vector<const Expr *> &given, const std::string &routine)
     {
         size_t position = 0;
         bool named = false;
@@ -1341,8 +1382,7 @@ private:
     PlsqlError wrongArguments(const std::string &routine)
     {
         return semanticError(frame().line, 1,
-                             "PLS-00306: wrong number or types of arguments in call to '"
-                                 + routine + "'");
+            "PLS-00306: wrong number or types of arguments in call to '" + routine + "'");
     }
 
     bool acceptsArguments(const Subprogram &sub, const std::vector<Arg> &args)
@@ -1372,16 +1412,17 @@ private:
     struct Callee {
         std::shared_ptr<Subprogram> sub;
         std::shared_ptr<Scope> scope; // where the body's names resolve
-        std::string unit;             // frame name for ORA-06512
+        std::string unit; // frame name for ORA-06512
         const Builtin *builtin = nullptr;
         std::string builtinName;
     };
 
     // Finds the routine a path names; "found" stays false when nothing by that name exists.
-    bool findRoutine(const Path &p, const std::vector<Arg> &args, const std::shared_ptr<Scope> &scope,
-                     Callee &callee)
+    bool findRoutine(const Path &p, const std::vector<Arg> &args,
+        const std::shared_ptr<Scope> &scope, Callee &callee)
     {
-        auto pick = [&](const std::vector<std::shared_ptr<Subprogram>> &subs) -> std::shared_ptr<Subprogram> {
+        auto pick = [&](const std::vector<std::shared_ptr<Subprogram>> &subs)
+            -> std::shared_ptr<Subprogram> {
             for (const auto &s : subs)
                 if (acceptsArguments(*s, args))
                     return s;
@@ -1397,8 +1438,8 @@ private:
                 callee.sub = pick(it->second);
                 // Declared in a package: run in the package body's scope.
                 callee.scope = s->package ? s->package->body : findOwner(scope, s);
-                callee.unit = s->package ? s->package->owner + "." + s->package->name
-                                         : frame().unit;
+                callee.unit
+                    = s->package ? s->package->owner + "." + s->package->name : frame().unit;
                 if (s->package && !callee.sub->body)
                     callee.sub = implementation(*s->package, *callee.sub);
                 return true;
@@ -1419,8 +1460,8 @@ private:
             if (PackageInstance *pkg = findPackage(pkgName, false, owner)) {
                 auto it = pkg->spec->subs.find(q.back());
                 if (it == pkg->spec->subs.end())
-                    throw semanticError(frame().line, 1, "PLS-00302: component '" + q.back()
-                                                             + "' must be declared");
+                    throw semanticError(frame().line, 1,
+                        "PLS-00302: component '" + q.back() + "' must be declared");
                 callee.sub = implementation(*pkg, *pick(it->second));
                 callee.scope = pkg->body;
                 callee.unit = pkg->owner + "." + pkg->name;
@@ -1450,8 +1491,8 @@ private:
             for (const auto &s : it->second)
                 if (s->body && sameShape(*s, decl))
                     return s;
-        throw plsqlError(4067, "package body \"" + pkg.owner + "." + pkg.name
-                                   + "\" does not exist");
+        throw plsqlError(
+            4067, "package body \"" + pkg.owner + "." + pkg.name + "\" does not exist");
     }
 
     bool standalone(const std::string &owner, const std::string &name, Callee &callee)
@@ -1477,24 +1518,25 @@ private:
         Callee callee;
         if (!findRoutine(e.path, e.args, scope, callee))
             throw semanticError(e.line, e.column,
-                                "PLS-00201: identifier '" + joinPath(e.path) + "' must be declared");
+                "PLS-00201: identifier '" + joinPath(e.path) + "' must be declared");
         if (callee.builtin)
             return callBuiltin(e, *callee.builtin, callee.builtinName, scope, wantResult);
         const Subprogram &sub = *callee.sub;
         if (wantResult && !sub.isFunction)
-            throw semanticError(e.line, e.column, "PLS-00222: no function with name '" + sub.name
-                                                      + "' exists in this scope");
+            throw semanticError(e.line, e.column,
+                "PLS-00222: no function with name '" + sub.name + "' exists in this scope");
         if (!wantResult && sub.isFunction)
-            throw semanticError(e.line, e.column, "PLS-00221: '" + sub.name
-                                                      + "' is not a procedure or is undefined");
+            throw semanticError(e.line, e.column,
+                "PLS-00221: '" + sub.name + "' is not a procedure or is undefined");
         if (frames_.size() > maxCallDepth) {
             PlsqlError err = plsqlError(6500);
             err.fatal = true;
             throw err;
         }
         std::vector<const Expr *> given(sub.params.size(), nullptr);
-        bindArguments(sub.params.size(), [&](size_t i) { return sub.params[i].name; }, e.args,
-                      given, sub.name);
+        bindArguments(
+            sub.params.size(), [&](size_t i) { return sub.params[i].name; }, e.args, given,
+            sub.name);
         auto callScope = std::make_shared<Scope>();
         callScope->parent = callee.scope;
         for (size_t i = 0; i < sub.params.size(); ++i) {
@@ -1504,8 +1546,8 @@ private:
             var->value = initialValue(var->type);
             if (p.mode != Param::Mode::In && given[i] && !isAssignable(*given[i]))
                 throw semanticError(given[i]->line, given[i]->column,
-                                    "PLS-00363: expression cannot be used as an assignment "
-                                    "target");
+                    "PLS-00363: expression cannot be used as an assignment "
+                    "target");
             if (!given[i] && (!p.defaultValue || p.mode != Param::Mode::In))
                 throw wrongArguments(sub.name);
             if (p.mode != Param::Mode::Out) {
@@ -1522,27 +1564,24 @@ private:
         f.unit = callee.unit;
         f.line = sub.line;
         frames_.push_back(&f);
-        Scope *savedScope = currentScope_;
         try {
             runBlock(*sub.body, callScope);
             if (sub.isFunction && !f.returned)
                 throw plsqlError(6503);
         } catch (PlsqlError &err) {
-            currentScope_ = savedScope;
             if (!err.fatal || err.code != 1013)
                 noteFrame(err, f);
             frames_.pop_back();
             throw;
         }
-        currentScope_ = savedScope;
         frames_.pop_back();
         // OUT and IN OUT values go back to the caller's variables.
         for (size_t i = 0; i < sub.params.size(); ++i)
             if (sub.params[i].mode != Param::Mode::In && given[i])
                 assign(*given[i], callScope->vars[sub.params[i].name]->value, scope);
         if (sub.isFunction)
-            return coerce(resolveType(sub.returnType, callee.scope ? callee.scope : callScope),
-                          f.result);
+            return coerce(
+                resolveType(sub.returnType, callee.scope ? callee.scope : callScope), f.result);
         return {};
     }
 
@@ -1553,7 +1592,7 @@ private:
     }
 
     Value callBuiltin(const Expr &e, const Builtin &b, const std::string &name,
-                      const std::shared_ptr<Scope> &scope, bool wantResult)
+        const std::shared_ptr<Scope> &scope, bool wantResult)
     {
         if (b.anyArguments) {
             std::vector<Value> none;
@@ -1561,13 +1600,11 @@ private:
         }
         if (wantResult != b.isFunction)
             throw semanticError(e.line, e.column,
-                                wantResult ? "PLS-00222: no function with name '" + name
-                                                 + "' exists in this scope"
-                                           : "PLS-00221: '" + name
-                                                 + "' is not a procedure or is undefined");
+                wantResult ? "PLS-00222: no function with name '" + name + "' exists in this scope"
+                           : "PLS-00221: '" + name + "' is not a procedure or is undefined");
         std::vector<const Expr *> given(b.params.size(), nullptr);
-        bindArguments(b.params.size(), [&](size_t i) { return b.params[i].name; }, e.args, given,
-                      name);
+        bindArguments(
+            b.params.size(), [&](size_t i) { return b.params[i].name; }, e.args, given, name);
         std::vector<Value> values(b.params.size());
         for (size_t i = 0; i < b.params.size(); ++i) {
             if (b.params[i].out) {
@@ -1621,10 +1658,14 @@ private:
     Value evaluate(const Expr &e, const std::shared_ptr<Scope> &scope)
     {
         switch (e.kind) {
-        case Expr::Kind::Literal: return e.literal;
-        case Expr::Kind::Bind: return bindValue(e.path[0], e.line, e.column);
-        case Expr::Kind::Name: return evaluateName(e, scope);
-        case Expr::Kind::Call: return evaluateCall(e, scope);
+        case Expr::Kind::Literal:
+            return e.literal;
+        case Expr::Kind::Bind:
+            return bindValue(e.path[0]);
+        case Expr::Kind::Name:
+            return evaluateName(e, scope);
+        case Expr::Kind::Call:
+            return evaluateCall(e, scope);
         case Expr::Kind::Unary: {
             const Value v = evaluate(*e.operands[0], scope);
             if (e.op == "NOT")
@@ -1639,7 +1680,8 @@ private:
                 return Value::fromInteger(-v.integer);
             return Value::fromReal(-v.toReal());
         }
-        case Expr::Kind::Binary: return evaluateBinary(e, scope);
+        case Expr::Kind::Binary:
+            return evaluateBinary(e, scope);
         case Expr::Kind::IsNull: {
             const bool isNull = evaluate(*e.operands[0], scope).isNull();
             return Value::fromBoolean(e.negated ? !isNull : isNull);
@@ -1668,7 +1710,8 @@ private:
                 r = orOp(r, compareOp("=", v, evaluate(*e.operands[i], scope), e));
             return e.negated ? notOp(r) : r;
         }
-        case Expr::Kind::Attribute: return attribute(e, scope);
+        case Expr::Kind::Attribute:
+            return attribute(e, scope);
         case Expr::Kind::Case: {
             Value selector;
             const bool simple = !e.operands.empty();
@@ -1730,7 +1773,7 @@ private:
         Cursor *c = findCursor(e.path, scope);
         if (!c)
             throw semanticError(e.line, e.column,
-                                "PLS-00201: identifier '" + joinPath(e.path) + "' must be declared");
+                "PLS-00201: identifier '" + joinPath(e.path) + "' must be declared");
         if (e.op == "ISOPEN")
             return Value::fromBoolean(c->open);
         if (!c->open)
@@ -1837,7 +1880,7 @@ private:
                 }
             }
         } else if ((e.path.size() == 2 && e.path[0] == "STANDARD")
-                   || (e.path.size() == 3 && e.path[0] == "SYS" && e.path[1] == "STANDARD")) {
+            || (e.path.size() == 3 && e.path[0] == "SYS" && e.path[1] == "STANDARD")) {
             const std::string &n = e.path.back();
             std::vector<Value> args;
             for (const Arg &a : e.args)
@@ -1858,8 +1901,9 @@ private:
         const Value text = evaluate(*e.args[1].value, scope);
         const int64_t n = code.isNull() ? 0 : code.toInteger();
         if (n > -20000 || n < -20999)
-            throw plsqlError(21000, "error number argument to raise_application_error of "
-                                        + std::to_string(n) + " is out of range");
+            throw plsqlError(21000,
+                "error number argument to raise_application_error of " + std::to_string(n)
+                    + " is out of range");
         std::string message = text.toText();
         if (message.size() > 2048)
             message.resize(2048);
@@ -1879,7 +1923,7 @@ private:
                     throw wrongArguments(name);
                 const std::string b = "QDP" + std::to_string(i + 1);
                 text += (i ? ", :" : ":") + b;
-                binds.push_back({b, args[i]});
+                binds.push_back({ b, args[i] });
             }
             text += ")";
         }
@@ -1889,8 +1933,8 @@ private:
             r = host_.executeSql(text, binds);
         } catch (const sql::OraError &err) {
             if (err.code == 904 || err.code == 900 || err.code == 936)
-                throw semanticError(e.line, e.column,
-                                    "PLS-00201: identifier '" + name + "' must be declared");
+                throw semanticError(
+                    e.line, e.column, "PLS-00201: identifier '" + name + "' must be declared");
             throw PlsqlError(err.code, err.text);
         }
         if (r.rows.size() != 1 || r.rows[0].empty())
@@ -1926,13 +1970,17 @@ private:
         int c = 0;
         if (a.kind == Value::Kind::Boolean || b.kind == Value::Kind::Boolean) {
             if (a.kind != b.kind || (op != "=" && op != "<>"))
-                throw semanticError(e.line, e.column, "PLS-00306: wrong number or types of "
-                                                      "arguments in call to '" + op + "'");
+                throw semanticError(e.line, e.column,
+                    "PLS-00306: wrong number or types of "
+                    "arguments in call to '"
+                        + op + "'");
             c = a.boolean == b.boolean ? 0 : 1;
         } else if (a.kind == Value::Kind::Record || b.kind == Value::Kind::Record
-                   || a.kind == Value::Kind::Table || b.kind == Value::Kind::Table) {
-            throw semanticError(e.line, e.column, "PLS-00306: wrong number or types of "
-                                                  "arguments in call to '" + op + "'");
+            || a.kind == Value::Kind::Table || b.kind == Value::Kind::Table) {
+            throw semanticError(e.line, e.column,
+                "PLS-00306: wrong number or types of "
+                "arguments in call to '"
+                    + op + "'");
         } else if (a.isNumber() || b.isNumber()) {
             if (a.kind == Value::Kind::Integer && b.kind == Value::Kind::Integer)
                 c = a.integer < b.integer ? -1 : a.integer > b.integer ? 1 : 0;
@@ -1983,8 +2031,9 @@ private:
         const Value b = evaluate(*e.operands[1], scope);
         if (op == "||") {
             if (a.kind == Value::Kind::Boolean || b.kind == Value::Kind::Boolean)
-                throw semanticError(e.line, e.column, "PLS-00306: wrong number or types of "
-                                                      "arguments in call to '||'");
+                throw semanticError(e.line, e.column,
+                    "PLS-00306: wrong number or types of "
+                    "arguments in call to '||'");
             std::string joined = a.toText() + b.toText();
             // PL/SQL strings end at 32767 bytes.
             if (joined.size() > 32767)
@@ -1993,11 +2042,13 @@ private:
         }
         if (op == "=" || op == "<>" || op == "<" || op == "<=" || op == ">" || op == ">=")
             return compareOp(op, a, b, e);
-        for (const Value *v : {&a, &b})
+        for (const Value *v : { &a, &b })
             if (v->kind == Value::Kind::Boolean || v->kind == Value::Kind::Record
                 || v->kind == Value::Kind::Table)
-                throw semanticError(e.line, e.column, "PLS-00306: wrong number or types of "
-                                                      "arguments in call to '" + op + "'");
+                throw semanticError(e.line, e.column,
+                    "PLS-00306: wrong number or types of "
+                    "arguments in call to '"
+                        + op + "'");
         if (a.isNull() || b.isNull())
             return {};
         // Date arithmetic: date +/- days, date - date.
@@ -2010,8 +2061,10 @@ private:
                 return Value::fromReal(daysBetween(a.text, b.text));
             if (op == "-" && a.kind == Value::Kind::Date)
                 return Value::fromDate(addDays(a.text, -b.toReal()));
-            throw semanticError(e.line, e.column, "PLS-00306: wrong number or types of "
-                                                  "arguments in call to '" + op + "'");
+            throw semanticError(e.line, e.column,
+                "PLS-00306: wrong number or types of "
+                "arguments in call to '"
+                    + op + "'");
         }
         if (a.kind == Value::Kind::Integer && b.kind == Value::Kind::Integer) {
             int64_t r;
@@ -2047,7 +2100,6 @@ private:
     int64_t steps_ = 0;
     std::vector<Bind> *binds_ = nullptr;
     std::vector<Frame *> frames_;
-    Scope *currentScope_ = nullptr;
     std::string user_;
     int64_t sqlRowCount_ = 0;
     int sqlFound_ = -1; // -1 before the first implicit cursor
@@ -2056,14 +2108,12 @@ private:
 
 sql::OraError toOraError(const PlsqlError &e, std::string_view block = {})
 {
-    std::string text = e.userException.empty() ? e.message
-                                               : plsqlError(6510).message;
+    std::string text = e.userException.empty() ? e.message : plsqlError(6510).message;
     for (const auto &line : e.backtrace)
         text += "\n" + line;
     // The client shows where in its own block a compile-time error is.
-    const int offset = e.compileTime && e.unit.empty() && !block.empty()
-                         ? offsetOf(block, e.line, e.column)
-                         : 0;
+    const int offset
+        = e.compileTime && e.unit.empty() && !block.empty() ? offsetOf(block, e.line, e.column) : 0;
     return sql::OraError(e.userException.empty() ? e.code : 6510, text, offset);
 }
 
@@ -2106,7 +2156,8 @@ std::vector<std::string> splitLines(const std::string &source)
 
 // Checks a package body against its specification: every subprogram the spec declares must
 // have a body.
-void checkPackageBody(const ParsedUnit &spec, const ParsedUnit &body, std::vector<UnitError> &errors)
+void checkPackageBody(
+    const ParsedUnit &spec, const ParsedUnit &body, std::vector<UnitError> &errors)
 {
     for (const Decl &d : spec.decls) {
         if (d.kind != Decl::Kind::Subprogram)
@@ -2117,10 +2168,10 @@ void checkPackageBody(const ParsedUnit &spec, const ParsedUnit &body, std::vecto
                 && b.subprogram->params.size() == d.subprogram->params.size() && b.subprogram->body)
                 found = true;
         if (!found)
-            errors.push_back({d.line, d.column,
-                              "PLS-00323: subprogram or cursor '" + d.name
-                                  + "' is declared in a package specification and must be "
-                                    "defined in the package body"});
+            errors.push_back({ d.line, d.column,
+                "PLS-00323: subprogram or cursor '" + d.name
+                    + "' is declared in a package specification and must be "
+                      "defined in the package body" });
     }
 }
 
@@ -2128,7 +2179,10 @@ void checkPackageBody(const ParsedUnit &spec, const ParsedUnit &body, std::vecto
 
 // ---------------------------------------------------------------- public entry points
 
-Interpreter::Interpreter(PlsqlHost &host) : host_(host) {}
+Interpreter::Interpreter(PlsqlHost &host)
+    : host_(host)
+{
+}
 
 void Interpreter::executeBlock(std::string_view text, std::vector<Bind> &binds)
 {
@@ -2139,9 +2193,10 @@ void Interpreter::executeBlock(std::string_view text, std::vector<Bind> &binds)
         unit = parseAnonymousBlock(text);
     } catch (const CompileError &e) {
         throw sql::OraError(6550,
-                            oraText(6550, "line " + std::to_string(e.line) + ", column "
-                                              + std::to_string(e.column) + ":\n" + e.text),
-                            offsetOf(text, e.line, e.column));
+            oraText(6550,
+                "line " + std::to_string(e.line) + ", column " + std::to_string(e.column) + ":\n"
+                    + e.text),
+            offsetOf(text, e.line, e.column));
     } catch (const PlsqlError &e) {
         throw toOraError(e);
     }
@@ -2152,8 +2207,10 @@ void Interpreter::executeBlock(std::string_view text, std::vector<Bind> &binds)
         throw toOraError(e, text);
     } catch (const CompileError &e) {
         // A stored unit that no longer parses (its source changed behind the dictionary).
-        throw sql::OraError(6550, oraText(6550, "line " + std::to_string(e.line) + ", column "
-                                                    + std::to_string(e.column) + ":\n" + e.text));
+        throw sql::OraError(6550,
+            oraText(6550,
+                "line " + std::to_string(e.line) + ", column " + std::to_string(e.column) + ":\n"
+                    + e.text));
     }
 }
 
@@ -2187,10 +2244,11 @@ CreateResult Interpreter::createUnit(std::string_view text)
         if (header.type == UnitType::PackageBody) {
             auto spec = host_.loadUnit(unit.owner, unit.name, UnitType::Package);
             if (!spec) {
-                unit.errors.push_back({1, 14, "PLS-00201: identifier '" + unit.name
-                                                  + "' must be declared"});
-                unit.errors.push_back({1, 14, "PLS-00304: cannot compile body of '" + unit.name
-                                                  + "' without its specification"});
+                unit.errors.push_back(
+                    { 1, 14, "PLS-00201: identifier '" + unit.name + "' must be declared" });
+                unit.errors.push_back({ 1, 14,
+                    "PLS-00304: cannot compile body of '" + unit.name
+                        + "' without its specification" });
             } else if (spec->valid) {
                 std::string specSource;
                 for (const auto &l : spec->lines)
@@ -2199,7 +2257,7 @@ CreateResult Interpreter::createUnit(std::string_view text)
             }
         }
     } catch (const CompileError &e) {
-        unit.errors.push_back({e.line, e.column, e.text});
+        unit.errors.push_back({ e.line, e.column, e.text });
     } catch (const PlsqlError &e) {
         throw toOraError(e);
     }
@@ -2293,19 +2351,33 @@ StatementClass classifyStatement(std::string_view text)
         c.kind = StatementClass::Kind::CreateUnit;
         c.statementType = 5;
         switch (h.type) {
-        case UnitType::Procedure: c.functionCode = 24; break;
-        case UnitType::Function: c.functionCode = 91; break;
-        case UnitType::Package: c.functionCode = 94; break;
-        case UnitType::PackageBody: c.functionCode = 97; break;
-        case UnitType::Trigger: c.functionCode = 59; break;
-        case UnitType::Type: c.functionCode = 77; break;
-        case UnitType::TypeBody: c.functionCode = 81; break;
+        case UnitType::Procedure:
+            c.functionCode = 24;
+            break;
+        case UnitType::Function:
+            c.functionCode = 91;
+            break;
+        case UnitType::Package:
+            c.functionCode = 94;
+            break;
+        case UnitType::PackageBody:
+            c.functionCode = 97;
+            break;
+        case UnitType::Trigger:
+            c.functionCode = 59;
+            break;
+        case UnitType::Type:
+            c.functionCode = 77;
+            break;
+        case UnitType::TypeBody:
+            c.functionCode = 81;
+            break;
         }
         return c;
     }
     if (at(0, "DROP")) {
-        static const std::map<std::string, int> codes = {
-            {"PROCEDURE", 68}, {"FUNCTION", 93}, {"PACKAGE", 95}, {"TRIGGER", 61}, {"TYPE", 78}};
+        static const std::map<std::string, int> codes = { { "PROCEDURE", 68 }, { "FUNCTION", 93 },
+            { "PACKAGE", 95 }, { "TRIGGER", 61 }, { "TYPE", 78 } };
         if (t.size() > 1) {
             auto it = codes.find(t[1].text);
             if (it != codes.end() && t[1].kind == Token::Kind::Name) {

@@ -6,7 +6,10 @@
 
 namespace qdsi::plsql {
 
-static bool isNameStart(unsigned char c) { return std::isalpha(c) || c >= 0x80; }
+static bool isNameStart(unsigned char c)
+{
+    return std::isalpha(c) || c >= 0x80;
+}
 static bool isNameChar(unsigned char c)
 {
     return std::isalnum(c) || c == '_' || c == '$' || c == '#' || c >= 0x80;
@@ -39,8 +42,8 @@ std::vector<Token> tokenize(std::string_view s, size_t maxTokens)
             } else if (c == '/' && i + 1 < s.size() && s[i + 1] == '*') {
                 size_t e = s.find("*/", i + 2);
                 if (e == std::string_view::npos)
-                    throw CompileError(line, int(i - lineStart) + 1,
-                                       "PLS-00111: end-of-file in comment");
+                    throw CompileError(
+                        line, int(i - lineStart) + 1, "PLS-00111: end-of-file in comment");
                 advanceTo(e + 2);
             } else {
                 break;
@@ -65,7 +68,8 @@ std::vector<Token> tokenize(std::string_view s, size_t maxTokens)
             for (size_t k = i; k < e; ++k)
                 t.text += char(std::toupper(static_cast<unsigned char>(s[k])));
             advanceTo(e);
-        } else if (std::isdigit(c) || (c == '.' && i + 1 < s.size() && std::isdigit((unsigned char)s[i + 1]))) {
+        } else if (std::isdigit(c)
+            || (c == '.' && i + 1 < s.size() && std::isdigit((unsigned char)s[i + 1]))) {
             size_t e = i;
             while (e < s.size() && std::isdigit((unsigned char)s[e]))
                 ++e;
@@ -94,8 +98,8 @@ std::vector<Token> tokenize(std::string_view s, size_t maxTokens)
             while (true) {
                 if (k >= s.size())
                     throw CompileError(t.line, t.column,
-                                       "PLS-00103: Encountered the symbol \"end-of-file\" when "
-                                       "expecting one of the following:\n\n   '");
+                        "PLS-00103: Encountered the symbol \"end-of-file\" when "
+                        "expecting one of the following:\n\n   '");
                 if (s[k] == '\'') {
                     if (k + 1 < s.size() && s[k + 1] == '\'') {
                         text += '\'';
@@ -113,13 +117,13 @@ std::vector<Token> tokenize(std::string_view s, size_t maxTokens)
             size_t e = s.find('"', i + 1);
             if (e == std::string_view::npos || e == i + 1)
                 throw CompileError(t.line, t.column,
-                                   "PLS-00103: Encountered the symbol \"\"\" when expecting one "
-                                   "of the following:\n\n   an identifier");
+                    "PLS-00103: Encountered the symbol \"\"\" when expecting one "
+                    "of the following:\n\n   an identifier");
             t.kind = Token::Kind::QuotedName;
             t.text = std::string(s.substr(i + 1, e - i - 1));
             advanceTo(e + 1);
         } else if (c == ':' && i + 1 < s.size()
-                   && (isNameChar((unsigned char)s[i + 1]) || s[i + 1] == '"')) {
+            && (isNameChar((unsigned char)s[i + 1]) || s[i + 1] == '"')) {
             size_t e = i + 1;
             if (s[e] == '"') {
                 size_t q = s.find('"', e + 1);
@@ -136,8 +140,8 @@ std::vector<Token> tokenize(std::string_view s, size_t maxTokens)
             t.kind = Token::Kind::Bind;
             advanceTo(e);
         } else {
-            static const char *const twoChar[] = {":=", "=>", "..", "||", "<=", ">=", "<>",
-                                                  "!=", "~=", "^=", "**", "<<", ">>"};
+            static const char *const twoChar[]
+                = { ":=", "=>", "..", "||", "<=", ">=", "<>", "!=", "~=", "^=", "**", "<<", ">>" };
             t.kind = Token::Kind::Symbol;
             for (const char *op : twoChar) {
                 if (s.substr(i, 2) == op) {
@@ -149,10 +153,10 @@ std::vector<Token> tokenize(std::string_view s, size_t maxTokens)
                 if (std::string_view("+-*/(),;.=<>%@").find(char(c)) == std::string_view::npos) {
                     std::string shown(1, char(c));
                     throw CompileError(t.line, t.column,
-                                       "PLS-00103: Encountered the symbol \"" + shown
-                                           + "\" when expecting one of the following:\n\n"
-                                             "   begin declare exit for goto if loop null raise "
-                                             "return select update while");
+                        "PLS-00103: Encountered the symbol \"" + shown
+                            + "\" when expecting one of the following:\n\n"
+                              "   begin declare exit for goto if loop null raise "
+                              "return select update while");
                 }
                 t.text = std::string(1, char(c));
             }

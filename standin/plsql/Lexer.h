@@ -13,8 +13,8 @@ struct Token {
     enum class Kind { Name, QuotedName, Number, String, Bind, Symbol, End };
     Kind kind = Kind::End;
     std::string text; // name (upper case), number text, string contents, bind name, symbol
-    int line = 1;     // 1-based
-    int column = 1;   // 1-based
+    int line = 1; // 1-based
+    int column = 1; // 1-based
     size_t offset = 0;
     size_t endOffset = 0;
 

@@ -18,11 +18,53 @@ constexpr int maxDepth = 200;
 const std::set<std::string> &reservedWords()
 {
     static const std::set<std::string> words = {
-        "BEGIN", "END", "DECLARE", "EXCEPTION", "IF", "THEN", "ELSE", "ELSIF", "LOOP", "WHILE",
-        "FOR", "WHEN", "IS", "AS", "IN", "OUT", "AND", "OR", "NOT", "NULL", "LIKE", "BETWEEN",
-        "SELECT", "FROM", "WHERE", "INTO", "CASE", "RETURN", "EXIT", "RAISE", "CURSOR",
-        "PROCEDURE", "FUNCTION", "TYPE", "OTHERS", "USING", "OPEN", "FETCH", "CLOSE",
-        "INSERT", "UPDATE", "DELETE", "COMMIT", "ROLLBACK", "REVERSE", "CONSTANT", "DEFAULT",
+        "BEGIN",
+        "END",
+        "DECLARE",
+        "EXCEPTION",
+        "IF",
+        "THEN",
+        "ELSE",
+        "ELSIF",
+        "LOOP",
+        "WHILE",
+        "FOR",
+        "WHEN",
+        "IS",
+        "AS",
+        "IN",
+        "OUT",
+        "AND",
+        "OR",
+        "NOT",
+        "NULL",
+        "LIKE",
+        "BETWEEN",
+        "SELECT",
+        "FROM",
+        "WHERE",
+        "INTO",
+        "CASE",
+        "RETURN",
+        "EXIT",
+        "RAISE",
+        "CURSOR",
+        "PROCEDURE",
+        "FUNCTION",
+        "TYPE",
+        "OTHERS",
+        "USING",
+        "OPEN",
+        "FETCH",
+        "CLOSE",
+        "INSERT",
+        "UPDATE",
+        "DELETE",
+        "COMMIT",
+        "ROLLBACK",
+        "REVERSE",
+        "CONSTANT",
+        "DEFAULT",
     };
     return words;
 }
@@ -30,7 +72,8 @@ const std::set<std::string> &reservedWords()
 class Parser {
 public:
     explicit Parser(std::string_view source, size_t maxTokens = 0)
-        : source_(source), tokens_(tokenize(source, maxTokens))
+        : source_(source)
+        , tokens_(tokenize(source, maxTokens))
     {
     }
 
@@ -49,11 +92,11 @@ public:
         ParsedUnit unit;
         if (acceptWord("PROCEDURE") || acceptWord("FUNCTION")) {
             --pos_;
-            unit.kind = peek().is("PROCEDURE") ? ParsedUnit::Kind::Procedure
-                                               : ParsedUnit::Kind::Function;
+            unit.kind
+                = peek().is("PROCEDURE") ? ParsedUnit::Kind::Procedure : ParsedUnit::Kind::Function;
             next();
-            unit.subprogram = subprogramAfterKeyword(unit.kind == ParsedUnit::Kind::Function,
-                                                     &unit.owner);
+            unit.subprogram
+                = subprogramAfterKeyword(unit.kind == ParsedUnit::Kind::Function, &unit.owner);
             if (!unit.subprogram->body)
                 fail(peek(), "IS AS");
             unit.name = unit.subprogram->name;
@@ -69,7 +112,7 @@ public:
             if (body && acceptWord("BEGIN")) {
                 unit.block = std::make_shared<Block>();
                 unit.block->line = tokens_[pos_ - 1].line;
-                unit.block->body = statements({"END", "EXCEPTION"});
+                unit.block->body = statements({ "END", "EXCEPTION" });
                 if (acceptWord("EXCEPTION"))
                     unit.block->handlers = handlers();
             }
@@ -82,7 +125,7 @@ public:
             qualifiedName(unit.owner, unit.name);
             int depth = 0;
             while (peek().kind != Token::Kind::End
-                   && !(depth == 0 && (peek().is("DECLARE") || peek().is("BEGIN")))) {
+                && !(depth == 0 && (peek().is("DECLARE") || peek().is("BEGIN")))) {
                 if (peek().is("("))
                     ++depth;
                 else if (peek().is(")"))
@@ -132,14 +175,15 @@ private:
     [[noreturn]] void fail(const Token &t, const std::string &expecting)
     {
         std::string shown = t.kind == Token::Kind::End ? "end-of-file"
-                          : t.kind == Token::Kind::String ? "'" + t.text + "'"
-                          : t.kind == Token::Kind::Bind ? ":" + t.text : t.text;
+            : t.kind == Token::Kind::String            ? "'" + t.text + "'"
+            : t.kind == Token::Kind::Bind              ? ":" + t.text
+                                                       : t.text;
         // The server reports a literal by its kind when it cannot use one.
         if (t.kind == Token::Kind::String)
             shown = "string literal";
         throw CompileError(t.line, t.column,
-                           "PLS-00103: Encountered the symbol \"" + shown
-                               + "\" when expecting one of the following:\n\n   " + expecting);
+            "PLS-00103: Encountered the symbol \"" + shown
+                + "\" when expecting one of the following:\n\n   " + expecting);
     }
 
     const Token &peek(int ahead = 0) const
@@ -211,11 +255,12 @@ private:
             next();
     }
     struct DepthGuard {
-        DepthGuard(Parser &p) : p(p)
+        DepthGuard(Parser &p)
+            : p(p)
         {
             if (++p.depth_ > maxDepth)
-                throw CompileError(p.peek().line, p.peek().column,
-                                   "PLS-00123: program too large (Diana nodes)");
+                throw CompileError(
+                    p.peek().line, p.peek().column, "PLS-00123: program too large (Diana nodes)");
         }
         ~DepthGuard() { --p.depth_; }
         Parser &p;
@@ -295,7 +340,8 @@ private:
         return params;
     }
 
-    std::shared_ptr<Subprogram> subprogramAfterKeyword(bool isFunction, std::string *owner = nullptr)
+    std::shared_ptr<Subprogram> subprogramAfterKeyword(
+        bool isFunction, std::string *owner = nullptr)
     {
         auto sub = std::make_shared<Subprogram>();
         sub->isFunction = isFunction;
@@ -310,7 +356,7 @@ private:
             expectWord("RETURN");
             sub->returnType = typeSpec();
             while (peek().is("DETERMINISTIC") || peek().is("PIPELINED")
-                   || peek().is("PARALLEL_ENABLE") || peek().is("RESULT_CACHE"))
+                || peek().is("PARALLEL_ENABLE") || peek().is("RESULT_CACHE"))
                 next();
         }
         while (peek().is("AUTHID") || peek().is("CURRENT_USER") || peek().is("DEFINER"))
@@ -320,7 +366,7 @@ private:
             block->line = peek().line;
             block->decls = declarations(true);
             expectWord("BEGIN");
-            block->body = statements({"END", "EXCEPTION"});
+            block->body = statements({ "END", "EXCEPTION" });
             if (acceptWord("EXCEPTION"))
                 block->handlers = handlers();
             expectWord("END");
@@ -349,8 +395,8 @@ private:
                 d.subprogram = subprogramAfterKeyword(isFunction);
                 if (d.subprogram->body && !bodies)
                     throw CompileError(d.line, d.column,
-                                       "PLS-00706: subprogram bodies are not allowed in a package "
-                                       "specification");
+                        "PLS-00706: subprogram bodies are not allowed in a package "
+                        "specification");
                 d.name = d.subprogram->name;
             } else if (acceptWord("CURSOR")) {
                 d.kind = Decl::Kind::Cursor;
@@ -371,7 +417,7 @@ private:
                 if (subtype) {
                     d.kind = Decl::Kind::TableType; // an alias: element type without a table
                     d.type = typeSpec();
-                    d.constant = true;              // marks the alias
+                    d.constant = true; // marks the alias
                     acceptWord("NOT") ? expectWord("NULL") : void();
                 } else if (acceptWord("RECORD")) {
                     d.kind = Decl::Kind::RecordType;
@@ -417,7 +463,8 @@ private:
                     d.errorCode = integerLiteral(true);
                     expect(")");
                 } else {
-                    // restrict_references, serially_reusable, autonomous_transaction: no effect here
+                    // restrict_references, serially_reusable, autonomous_transaction: no effect
+                    // here
                     int depth = 0;
                     while (peek().kind != Token::Kind::End && !(depth == 0 && peek().is(";"))) {
                         depth += peek().is("(") ? 1 : peek().is(")") ? -1 : 0;
@@ -460,7 +507,7 @@ private:
         if (acceptWord("DECLARE"))
             block->decls = declarations(true);
         expectWord("BEGIN");
-        block->body = statements({"END", "EXCEPTION"});
+        block->body = statements({ "END", "EXCEPTION" });
         if (acceptWord("EXCEPTION"))
             block->handlers = handlers();
         expectWord("END");
@@ -478,14 +525,14 @@ private:
                 if (acceptWord("OTHERS")) {
                     h.others = true;
                 } else {
-                    Path p{identifier()};
+                    Path p { identifier() };
                     while (accept("."))
                         p.push_back(identifierOrTypeWord());
                     h.names.push_back(std::move(p));
                 }
             } while (acceptWord("OR"));
             expectWord("THEN");
-            h.body = statements({"END", "WHEN"});
+            h.body = statements({ "END", "WHEN" });
             hs.push_back(std::move(h));
         }
         if (hs.empty())
@@ -501,13 +548,15 @@ private:
             for (auto e : enders)
                 if (t.kind == Token::Kind::Name && t.text == e) {
                     if (list.empty())
-                        fail(t, "begin case declare exit for goto if loop null raise return "
-                                "select update while");
+                        fail(t,
+                            "begin case declare exit for goto if loop null raise return "
+                            "select update while");
                     return list;
                 }
             if (t.kind == Token::Kind::End)
-                fail(t, "begin case declare end exception exit for goto if loop mod null "
-                        "pragma raise return select update while");
+                fail(t,
+                    "begin case declare end exception exit for goto if loop mod null "
+                    "pragma raise return select update while");
             list.push_back(statement());
         }
     }
@@ -547,11 +596,11 @@ private:
                 do {
                     ExprPtr cond = expression();
                     expectWord("THEN");
-                    s->branches.emplace_back(std::move(cond),
-                                             statements({"ELSIF", "ELSE", "END"}));
+                    s->branches.emplace_back(
+                        std::move(cond), statements({ "ELSIF", "ELSE", "END" }));
                 } while (acceptWord("ELSIF"));
                 if (acceptWord("ELSE"))
-                    s->elseBody = statements({"END"});
+                    s->elseBody = statements({ "END" });
                 expectWord("END");
                 expectWord("IF");
                 expect(";");
@@ -577,18 +626,18 @@ private:
                         cond = std::move(eq);
                     }
                     expectWord("THEN");
-                    s->branches.emplace_back(std::move(cond),
-                                             statements({"WHEN", "ELSE", "END"}));
+                    s->branches.emplace_back(
+                        std::move(cond), statements({ "WHEN", "ELSE", "END" }));
                 }
                 if (s->branches.empty())
                     fail(peek(), "WHEN");
                 if (acceptWord("ELSE")) {
-                    s->elseBody = statements({"END"});
+                    s->elseBody = statements({ "END" });
                 } else {
                     auto raise = std::make_unique<Stmt>();
                     raise->kind = Stmt::Kind::Raise;
                     raise->line = s->line;
-                    raise->exception = {"CASE_NOT_FOUND"};
+                    raise->exception = { "CASE_NOT_FOUND" };
                     s->elseBody.push_back(std::move(raise));
                 }
                 expectWord("END");
@@ -651,8 +700,8 @@ private:
             }
             if (w == "GOTO")
                 throw CompileError(t.line, t.column,
-                                   "PLS-00999: implementation restriction (may be temporary) "
-                                   "GOTO is not supported");
+                    "PLS-00999: implementation restriction (may be temporary) "
+                    "GOTO is not supported");
             if (w == "EXECUTE" && peek(1).is("IMMEDIATE")) {
                 next();
                 next();
@@ -674,18 +723,17 @@ private:
                 || w == "MERGE" || w == "LOCK" || w == "SAVEPOINT" || w == "COMMIT"
                 || w == "ROLLBACK" || w == "SET") {
                 s->kind = Stmt::Kind::Sql;
-                s->sqlKind = w == "SELECT" || w == "WITH" ? Stmt::SqlKind::Query
-                           : w == "COMMIT"                ? Stmt::SqlKind::Commit
-                           : (w == "ROLLBACK" && !isRollbackToSavepoint())
-                               ? Stmt::SqlKind::Rollback
-                           : (w == "INSERT" || w == "UPDATE" || w == "DELETE" || w == "MERGE")
-                               ? Stmt::SqlKind::Dml
-                               : Stmt::SqlKind::Other;
+                s->sqlKind = w == "SELECT" || w == "WITH"           ? Stmt::SqlKind::Query
+                    : w == "COMMIT"                                 ? Stmt::SqlKind::Commit
+                    : (w == "ROLLBACK" && !isRollbackToSavepoint()) ? Stmt::SqlKind::Rollback
+                    : (w == "INSERT" || w == "UPDATE" || w == "DELETE" || w == "MERGE")
+                    ? Stmt::SqlKind::Dml
+                    : Stmt::SqlKind::Other;
                 s->sql = sqlUntilSemicolon(s->sqlKind == Stmt::SqlKind::Query ? &s->into : nullptr);
                 if (s->sqlKind == Stmt::SqlKind::Query && s->into.empty())
                     throw CompileError(t.line, t.column,
-                                       "PLS-00428: an INTO clause is expected in this SELECT "
-                                       "statement");
+                        "PLS-00428: an INTO clause is expected in this SELECT "
+                        "statement");
                 expect(";");
                 return s;
             }
@@ -693,8 +741,9 @@ private:
         if (t.kind == Token::Kind::Name || t.kind == Token::Kind::QuotedName
             || t.kind == Token::Kind::Bind) {
             if (t.kind == Token::Kind::Name && reservedWords().count(t.text))
-                fail(t, "begin case declare exit for goto if loop null raise return select "
-                        "update while");
+                fail(t,
+                    "begin case declare exit for goto if loop null raise return select "
+                    "update while");
             ExprPtr lhs = target();
             if (accept(":=")) {
                 s->kind = Stmt::Kind::Assign;
@@ -710,8 +759,9 @@ private:
                 fail(peek(), s->kind == Stmt::Kind::Assign ? ";" : ":= . ( @ % ;");
             return s;
         }
-        fail(t, "begin case declare exit for goto if loop null raise return select update "
-                "while");
+        fail(t,
+            "begin case declare exit for goto if loop null raise return select update "
+            "while");
     }
 
     bool isRollbackToSavepoint() const
@@ -733,7 +783,7 @@ private:
         for (const auto &o : e.operands)
             c->operands.push_back(cloneSelector(*o));
         for (const auto &a : e.args)
-            c->args.push_back({a.name, cloneSelector(*a.value)});
+            c->args.push_back({ a.name, cloneSelector(*a.value) });
         for (const auto &[w, v] : e.whens)
             c->whens.emplace_back(cloneSelector(*w), cloneSelector(*v));
         if (e.elseValue)
@@ -761,7 +811,9 @@ private:
                 // A cursor name is a path not followed by "..".
                 const size_t save = pos_;
                 bool isCursor = false;
-                if (!s->reverse && (peek().kind == Token::Kind::Name || peek().kind == Token::Kind::QuotedName)) {
+                if (!s->reverse
+                    && (peek().kind == Token::Kind::Name
+                        || peek().kind == Token::Kind::QuotedName)) {
                     Path p = path();
                     std::vector<Arg> args;
                     if (accept("("))
@@ -783,7 +835,7 @@ private:
             }
         }
         expectWord("LOOP");
-        s->body = statements({"END"});
+        s->body = statements({ "END" });
         expectWord("END");
         expectWord("LOOP");
         if (peek().kind == Token::Kind::Name && !reservedWords().count(peek().text))
@@ -794,7 +846,7 @@ private:
 
     Path path()
     {
-        Path p{identifier()};
+        Path p { identifier() };
         while (accept("."))
             p.push_back(identifierOrTypeWord());
         return p;
@@ -829,8 +881,8 @@ private:
             else if (t.is(")"))
                 --depth;
             sql.gaps.push_back(lastEnd == std::string::npos
-                                   ? (sql.tokens.empty() ? std::string() : std::string(" "))
-                                   : std::string(source_.substr(lastEnd, t.offset - lastEnd)));
+                    ? (sql.tokens.empty() ? std::string() : std::string(" "))
+                    : std::string(source_.substr(lastEnd, t.offset - lastEnd)));
             sql.tokens.push_back(t);
             sql.raw.emplace_back(source_.substr(t.offset, t.endOffset - t.offset));
             lastEnd = t.endOffset;
@@ -870,7 +922,7 @@ private:
         std::string name = t.text;
         while (accept("."))
             name += "." + identifierOrTypeWord();
-        e->path = {name};
+        e->path = { name };
         return e;
     }
 
@@ -976,7 +1028,8 @@ private:
     {
         ExprPtr l = additive();
         const Token &t = peek();
-        static const std::set<std::string> ops = {"=", "<>", "!=", "~=", "^=", "<", ">", "<=", ">="};
+        static const std::set<std::string> ops
+            = { "=", "<>", "!=", "~=", "^=", "<", ">", "<=", ">=" };
         if (t.kind == Token::Kind::Symbol && ops.count(t.text)) {
             next();
             std::string op = t.text == "!=" || t.text == "~=" || t.text == "^=" ? "<>" : t.text;
@@ -990,7 +1043,8 @@ private:
             e->operands.push_back(std::move(l));
             return e;
         }
-        const bool negated = t.is("NOT") && (peek(1).is("LIKE") || peek(1).is("BETWEEN") || peek(1).is("IN"));
+        const bool negated
+            = t.is("NOT") && (peek(1).is("LIKE") || peek(1).is("BETWEEN") || peek(1).is("IN"));
         if (negated)
             next();
         if (acceptWord("LIKE")) {
@@ -1037,8 +1091,8 @@ private:
     {
         ExprPtr l = unary();
         while (peek().is("*") || peek().is("/") || peek().is("MOD")) {
-            if (peek().is("MOD") && !(peek(1).kind != Token::Kind::Symbol || peek(1).is("(")
-                                      || peek(1).is("-")))
+            if (peek().is("MOD")
+                && !(peek(1).kind != Token::Kind::Symbol || peek(1).is("(") || peek(1).is("-")))
                 break;
             const Token &t = next();
             l = binary(t, t.text, std::move(l), unary());
@@ -1086,7 +1140,8 @@ private:
             e->literal = Value::fromText(t.text);
             return e;
         }
-        case Token::Kind::Bind: return bindReference();
+        case Token::Kind::Bind:
+            return bindReference();
         case Token::Kind::Symbol:
             if (accept("(")) {
                 ExprPtr e = expression();
@@ -1125,20 +1180,20 @@ private:
                 next();
                 const Token &lit = next();
                 auto e = make(Expr::Kind::Call, t);
-                e->path = {"TO_DATE"};
+                e->path = { "TO_DATE" };
                 auto a = make(Expr::Kind::Literal, lit);
                 a->literal = Value::fromText(lit.text);
                 auto f = make(Expr::Kind::Literal, lit);
                 f->literal = Value::fromText("YYYY-MM-DD");
-                e->args.push_back({"", std::move(a)});
-                e->args.push_back({"", std::move(f)});
+                e->args.push_back({ "", std::move(a) });
+                e->args.push_back({ "", std::move(f) });
                 return e;
             }
             if (t.text == "SQL" && peek(1).is("%")) {
                 next();
                 next();
                 auto attr = make(Expr::Kind::Attribute, t);
-                attr->path = {"SQL"};
+                attr->path = { "SQL" };
                 attr->op = identifierOrTypeWord();
                 return attr;
             }
@@ -1148,8 +1203,9 @@ private:
         default:
             break;
         }
-        fail(t, "( - + case mod new not null <an identifier> <a double-quoted delimited-identifier> "
-                "<a bind variable> <a number> <a single-quoted SQL string>");
+        fail(t,
+            "( - + case mod new not null <an identifier> <a double-quoted delimited-identifier> "
+            "<a bind variable> <a number> <a single-quoted SQL string>");
     }
 
     std::string_view source_;
@@ -1160,9 +1216,15 @@ private:
 
 } // namespace
 
-ParsedUnit parseAnonymousBlock(std::string_view source) { return Parser(source).anonymous(); }
+ParsedUnit parseAnonymousBlock(std::string_view source)
+{
+    return Parser(source).anonymous();
+}
 
-ParsedUnit parseStoredUnit(std::string_view source) { return Parser(source).stored(); }
+ParsedUnit parseStoredUnit(std::string_view source)
+{
+    return Parser(source).stored();
+}
 
 CreateHeader parseCreateHeader(std::string_view text)
 {

@@ -11,12 +11,14 @@ namespace qdsi::plsql {
 
 struct PlsqlError : std::runtime_error {
     PlsqlError(int code, std::string message, std::string userException = {})
-        : std::runtime_error(message), code(code), message(std::move(message)),
-          userException(std::move(userException))
+        : std::runtime_error(message)
+        , code(code)
+        , message(std::move(message))
+        , userException(std::move(userException))
     {
     }
-    int code;                  // Oracle error number; 1 for a user-defined exception
-    std::string message;       // "ORA-01403: no data found" (what sqlerrm returns)
+    int code; // Oracle error number; 1 for a user-defined exception
+    std::string message; // "ORA-01403: no data found" (what sqlerrm returns)
     std::string userException; // qualified name of a user-defined exception, else empty
     std::vector<std::string> backtrace; // "ORA-06512: at line 3", innermost first
     // Breaks and exhausted budgets end the whole call: no handler may swallow them.

@@ -23,23 +23,23 @@ struct NamedValue {
 };
 
 struct SqlResult {
-    std::vector<std::string> columns;   // select-list names, upper case (empty for DML)
+    std::vector<std::string> columns; // select-list names, upper case (empty for DML)
     std::vector<std::vector<Value>> rows; // all rows of a query
-    int64_t rowCount = 0;                 // rows fetched or rows changed
+    int64_t rowCount = 0; // rows fetched or rows changed
 };
 
 // A stored unit as the dictionary keeps it (user_source, user_objects, user_errors).
 enum class UnitType { Procedure, Function, Package, PackageBody, Trigger, Type, TypeBody };
 
 struct UnitError {
-    int line = 0;     // 1-based line of the stored source
+    int line = 0; // 1-based line of the stored source
     int position = 0; // 1-based column
     std::string text; // "PLS-00103: Encountered the symbol ..."
 };
 
 struct StoredUnit {
     std::string owner; // upper case
-    std::string name;  // upper case
+    std::string name; // upper case
     UnitType type = UnitType::Procedure;
     std::vector<std::string> lines; // source, one line per row, each ending in "\n" but the last
     bool valid = true;
@@ -59,8 +59,8 @@ public:
     // Runs one SQL statement (query, DML, DDL, lock, savepoint) of Oracle text with the given
     // binds; a query returns all its rows. Throws qdsi::sql::OraError for what the server
     // rejects. Never used for COMMIT/ROLLBACK, which come through commit()/rollback().
-    virtual SqlResult executeSql(const std::string &oracleSql,
-                                 const std::vector<NamedValue> &binds) = 0;
+    virtual SqlResult executeSql(const std::string &oracleSql, const std::vector<NamedValue> &binds)
+        = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
 
@@ -69,8 +69,8 @@ public:
 
     // Stored units. loadUnit returns null when the unit does not exist. storeUnit replaces a
     // unit of the same owner, name and type; the host gives it a new version.
-    virtual std::shared_ptr<const StoredUnit> loadUnit(const std::string &owner,
-                                                       const std::string &name, UnitType type)
+    virtual std::shared_ptr<const StoredUnit> loadUnit(
+        const std::string &owner, const std::string &name, UnitType type)
         = 0;
     virtual void storeUnit(const StoredUnit &unit) = 0;
     virtual bool dropUnit(const std::string &owner, const std::string &name, UnitType type) = 0;

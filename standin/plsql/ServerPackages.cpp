@@ -35,11 +35,12 @@ void outputPut(PlsqlHost &host, const std::string &text)
         out.reading = false;
     }
     if (out.limit > 0 && out.used + int64_t(text.size()) > out.limit)
-        throw applicationError(20000, "ORU-10027: buffer overflow, limit of "
-                                          + std::to_string(out.limit) + " bytes");
+        throw applicationError(
+            20000, "ORU-10027: buffer overflow, limit of " + std::to_string(out.limit) + " bytes");
     if (int64_t(out.partial.size() + text.size()) > maxLineLength)
-        throw applicationError(20000, "ORU-10028: line length overflow, limit of 32767 bytes "
-                                      "per line");
+        throw applicationError(20000,
+            "ORU-10028: line length overflow, limit of 32767 bytes "
+            "per line");
     out.partial += text;
     out.used += int64_t(text.size());
 }
@@ -80,127 +81,138 @@ std::string truncated(const Value &v, size_t max)
 
 using Table = std::map<std::string, std::map<std::string, Builtin>>;
 
-BuiltinParam in(const char *name) { return {name, false, false, {}}; }
-BuiltinParam inDefault(const char *name, Value v) { return {name, false, true, std::move(v)}; }
-BuiltinParam out(const char *name) { return {name, true, false, {}}; }
-BuiltinParam inOut(const char *name) { return {name, true, false, {}, true}; }
+BuiltinParam in(const char *name)
+{
+    return { name, false, false, {} };
+}
+BuiltinParam inDefault(const char *name, Value v)
+{
+    return { name, false, true, std::move(v) };
+}
+BuiltinParam out(const char *name)
+{
+    return { name, true, false, {} };
+}
+BuiltinParam inOut(const char *name)
+{
+    return { name, true, false, {}, true };
+}
 
 const Table &routines()
 {
     static const Table table = [] {
         Table t;
         auto &o = t["DBMS_OUTPUT"];
-        o["ENABLE"] = {{inDefault("BUFFER_SIZE", Value::fromInteger(20000))}, false, false,
-                       [](PlsqlHost &h, std::vector<Value> &a) {
-                           ServerOutput &out = h.sessionState().output;
-                           out.enabled = true;
-                           // The server keeps the size within 2000 .. 1000000; null is unlimited.
-                           out.limit = a[0].isNull()
-                                         ? 0
-                                         : std::clamp<int64_t>(a[0].toInteger(), 2000, 1000000);
-                           return Value();
-                       }};
-        o["DISABLE"] = {{}, false, false, [](PlsqlHost &h, std::vector<Value> &) {
+        o["ENABLE"] = { { inDefault("BUFFER_SIZE", Value::fromInteger(20000)) }, false, false,
+            [](PlsqlHost &h, std::vector<Value> &a) {
+                ServerOutput &out = h.sessionState().output;
+                out.enabled = true;
+                // The server keeps the size within 2000 .. 1000000; null is unlimited.
+                out.limit
+                    = a[0].isNull() ? 0 : std::clamp<int64_t>(a[0].toInteger(), 2000, 1000000);
+                return Value();
+            } };
+        o["DISABLE"] = { {}, false, false, [](PlsqlHost &h, std::vector<Value> &) {
                             h.sessionState().output = ServerOutput();
                             return Value();
-                        }};
-        o["PUT"] = {{in("A")}, false, false, [](PlsqlHost &h, std::vector<Value> &a) {
+                        } };
+        o["PUT"] = { { in("A") }, false, false, [](PlsqlHost &h, std::vector<Value> &a) {
                         outputPut(h, a[0].toText());
                         return Value();
-                    }};
-        o["PUT_LINE"] = {{in("A")}, false, false, [](PlsqlHost &h, std::vector<Value> &a) {
+                    } };
+        o["PUT_LINE"] = { { in("A") }, false, false, [](PlsqlHost &h, std::vector<Value> &a) {
                              outputPut(h, a[0].toText());
                              outputNewLine(h);
                              return Value();
-                         }};
-        o["NEW_LINE"] = {{}, false, false, [](PlsqlHost &h, std::vector<Value> &) {
+                         } };
+        o["NEW_LINE"] = { {}, false, false, [](PlsqlHost &h, std::vector<Value> &) {
                              outputNewLine(h);
                              return Value();
-                         }};
-        o["GET_LINE"] = {{out("LINE"), out("STATUS")}, false, false,
-                         [](PlsqlHost &h, std::vector<Value> &a) {
-                             return outputGetLine(h, a[0], a[1]);
-                         }};
-        o["GET_LINES"] = {{out("LINES"), inOut("NUMLINES")}, false, false,
-                          [](PlsqlHost &h, std::vector<Value> &a) {
-                              const int64_t wanted = a[1].isNull() ? 0 : a[1].toInteger();
-                              auto lines = std::make_shared<IndexTable>();
-                              int64_t n = 0;
-                              while (n < wanted) {
-                                  Value line, status;
-                                  outputGetLine(h, line, status);
-                                  if (status.integer != 0)
-                                      break;
-                                  (*lines)[++n] = line;
-                              }
-                              a[0] = Value();
-                              a[0].kind = Value::Kind::Table;
-                              a[0].table = lines;
-                              a[1] = Value::fromInteger(n);
-                              return Value();
-                          }};
+                         } };
+        o["GET_LINE"] = { { out("LINE"), out("STATUS") }, false, false,
+            [](PlsqlHost &h, std::vector<Value> &a) { return outputGetLine(h, a[0], a[1]); } };
+        o["GET_LINES"] = { { out("LINES"), inOut("NUMLINES") }, false, false,
+            [](PlsqlHost &h, std::vector<Value> &a) {
+                const int64_t wanted = a[1].isNull() ? 0 : a[1].toInteger();
+                auto lines = std::make_shared<IndexTable>();
+                int64_t n = 0;
+                while (n < wanted) {
+                    Value line, status;
+                    outputGetLine(h, line, status);
+                    if (status.integer != 0)
+                        break;
+                    (*lines)[++n] = line;
+                }
+                a[0] = Value();
+                a[0].kind = Value::Kind::Table;
+                a[0].table = lines;
+                a[1] = Value::fromInteger(n);
+                return Value();
+            } };
 
         auto &ai = t["DBMS_APPLICATION_INFO"];
-        ai["SET_MODULE"] = {{in("MODULE_NAME"), in("ACTION_NAME")}, false, false,
-                            [](PlsqlHost &h, std::vector<Value> &a) {
-                                auto &app = h.sessionState().application;
-                                app.module = truncated(a[0], 48);
-                                app.action = truncated(a[1], 32);
-                                return Value();
-                            }};
-        ai["SET_ACTION"] = {{in("ACTION_NAME")}, false, false, [](PlsqlHost &h, std::vector<Value> &a) {
-                                h.sessionState().application.action = truncated(a[0], 32);
-                                return Value();
-                            }};
-        ai["SET_CLIENT_INFO"] = {{in("CLIENT_INFO")}, false, false,
-                                 [](PlsqlHost &h, std::vector<Value> &a) {
-                                     h.sessionState().application.clientInfo = truncated(a[0], 64);
-                                     return Value();
-                                 }};
-        ai["READ_MODULE"] = {{out("MODULE_NAME"), out("ACTION_NAME")}, false, false,
-                             [](PlsqlHost &h, std::vector<Value> &a) {
-                                 const auto &app = h.sessionState().application;
-                                 a[0] = Value::fromText(app.module);
-                                 a[1] = Value::fromText(app.action);
-                                 return Value();
-                             }};
-        ai["READ_CLIENT_INFO"] = {{out("CLIENT_INFO")}, false, false,
-                                  [](PlsqlHost &h, std::vector<Value> &a) {
-                                      a[0] = Value::fromText(h.sessionState().application.clientInfo);
-                                      return Value();
-                                  }};
+        ai["SET_MODULE"] = { { in("MODULE_NAME"), in("ACTION_NAME") }, false, false,
+            [](PlsqlHost &h, std::vector<Value> &a) {
+                auto &app = h.sessionState().application;
+                app.module = truncated(a[0], 48);
+                app.action = truncated(a[1], 32);
+                return Value();
+            } };
+        ai["SET_ACTION"]
+            = { { in("ACTION_NAME") }, false, false, [](PlsqlHost &h, std::vector<Value> &a) {
+                   h.sessionState().application.action = truncated(a[0], 32);
+                   return Value();
+               } };
+        ai["SET_CLIENT_INFO"]
+            = { { in("CLIENT_INFO") }, false, false, [](PlsqlHost &h, std::vector<Value> &a) {
+                   h.sessionState().application.clientInfo = truncated(a[0], 64);
+                   return Value();
+               } };
+        ai["READ_MODULE"] = { { out("MODULE_NAME"), out("ACTION_NAME") }, false, false,
+            [](PlsqlHost &h, std::vector<Value> &a) {
+                const auto &app = h.sessionState().application;
+                a[0] = Value::fromText(app.module);
+                a[1] = Value::fromText(app.action);
+                return Value();
+            } };
+        ai["READ_CLIENT_INFO"]
+            = { { out("CLIENT_INFO") }, false, false, [](PlsqlHost &h, std::vector<Value> &a) {
+                   a[0] = Value::fromText(h.sessionState().application.clientInfo);
+                   return Value();
+               } };
 
         auto &di = t["DIUTIL"];
-        di["BOOL_TO_INT"] = {{in("B")}, true, false, [](PlsqlHost &, std::vector<Value> &a) {
+        di["BOOL_TO_INT"] = { { in("B") }, true, false, [](PlsqlHost &, std::vector<Value> &a) {
                                  if (a[0].isNull())
                                      return Value();
                                  return Value::fromInteger(a[0].toBoolean() ? 1 : 0);
-                             }};
-        di["INT_TO_BOOL"] = {{in("I")}, true, false, [](PlsqlHost &, std::vector<Value> &a) {
+                             } };
+        di["INT_TO_BOOL"] = { { in("I") }, true, false, [](PlsqlHost &, std::vector<Value> &a) {
                                  if (a[0].isNull())
                                      return Value();
                                  return Value::fromBoolean(a[0].toInteger() != 0);
-                             }};
+                             } };
 
-        t["DBMS_LOCK"]["SLEEP"] = {{in("SECONDS")}, false, false, [](PlsqlHost &h, std::vector<Value> &a) {
-            if (a[0].isNull())
-                throw plsqlError(6502);
-            const double seconds = a[0].toReal();
-            if (seconds < 0 || seconds > 3600000)
-                throw applicationError(20000, "ORU-10024: there are no alerts");
-            // Sleep in short ticks so that a break from the client ends it promptly.
-            const auto until = std::chrono::steady_clock::now()
-                             + std::chrono::microseconds(int64_t(seconds * 1e6));
-            while (std::chrono::steady_clock::now() < until) {
-                if (h.breakRequested()) {
-                    PlsqlError e = plsqlError(1013);
-                    e.fatal = true;
-                    throw e;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-            return Value();
-        }};
+        t["DBMS_LOCK"]["SLEEP"]
+            = { { in("SECONDS") }, false, false, [](PlsqlHost &h, std::vector<Value> &a) {
+                   if (a[0].isNull())
+                       throw plsqlError(6502);
+                   const double seconds = a[0].toReal();
+                   if (seconds < 0 || seconds > 3600000)
+                       throw applicationError(20000, "ORU-10024: there are no alerts");
+                   // Sleep in short ticks so that a break from the client ends it promptly.
+                   const auto until = std::chrono::steady_clock::now()
+                       + std::chrono::microseconds(int64_t(seconds * 1e6));
+                   while (std::chrono::steady_clock::now() < until) {
+                       if (h.breakRequested()) {
+                           PlsqlError e = plsqlError(1013);
+                           e.fatal = true;
+                           throw e;
+                       }
+                       std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                   }
+                   return Value();
+               } };
         return t;
     }();
     return table;
@@ -225,10 +237,10 @@ const Builtin *findServerRoutine(const std::string &package, const std::string &
 {
     if (package == "DBMS_LOB") {
         // Large objects are not kept by this server yet; say so instead of pretending.
-        static const Builtin unsupported{
-            {}, false, true, [](PlsqlHost &, std::vector<Value> &) -> Value {
+        static const Builtin unsupported { {}, false, true,
+            [](PlsqlHost &, std::vector<Value> &) -> Value {
                 throw plsqlError(3001, "DBMS_LOB is not supported by this server");
-            }};
+            } };
         return &unsupported;
     }
     auto p = routines().find(package);
@@ -300,13 +312,31 @@ bool standardFunction(const std::string &name, const std::vector<Value> &args, V
     }
 
     static const std::map<std::string, std::pair<size_t, size_t>> arity = {
-        {"UPPER", {1, 1}}, {"LOWER", {1, 1}}, {"LENGTH", {1, 1}}, {"SUBSTR", {2, 3}},
-        {"INSTR", {2, 4}}, {"LTRIM", {1, 1}}, {"RTRIM", {1, 1}}, {"TRIM", {1, 1}},
-        {"LPAD", {2, 3}}, {"RPAD", {2, 3}}, {"TO_CHAR", {1, 1}}, {"TO_NUMBER", {1, 1}},
-        {"ABS", {1, 1}}, {"MOD", {2, 2}}, {"ROUND", {1, 2}}, {"TRUNC", {1, 2}},
-        {"FLOOR", {1, 1}}, {"CEIL", {1, 1}}, {"SIGN", {1, 1}}, {"POWER", {2, 2}},
-        {"SQRT", {1, 1}}, {"GREATEST", {1, 255}}, {"LEAST", {1, 255}}, {"CHR", {1, 1}},
-        {"ASCII", {1, 1}},
+        { "UPPER", { 1, 1 } },
+        { "LOWER", { 1, 1 } },
+        { "LENGTH", { 1, 1 } },
+        { "SUBSTR", { 2, 3 } },
+        { "INSTR", { 2, 4 } },
+        { "LTRIM", { 1, 1 } },
+        { "RTRIM", { 1, 1 } },
+        { "TRIM", { 1, 1 } },
+        { "LPAD", { 2, 3 } },
+        { "RPAD", { 2, 3 } },
+        { "TO_CHAR", { 1, 1 } },
+        { "TO_NUMBER", { 1, 1 } },
+        { "ABS", { 1, 1 } },
+        { "MOD", { 2, 2 } },
+        { "ROUND", { 1, 2 } },
+        { "TRUNC", { 1, 2 } },
+        { "FLOOR", { 1, 1 } },
+        { "CEIL", { 1, 1 } },
+        { "SIGN", { 1, 1 } },
+        { "POWER", { 2, 2 } },
+        { "SQRT", { 1, 1 } },
+        { "GREATEST", { 1, 255 } },
+        { "LEAST", { 1, 255 } },
+        { "CHR", { 1, 1 } },
+        { "ASCII", { 1, 1 } },
     };
     auto a = arity.find(name);
     if (a == arity.end() || n < a->second.first || n > a->second.second)
@@ -321,7 +351,8 @@ bool standardFunction(const std::string &name, const std::vector<Value> &args, V
     if (name == "UPPER" || name == "LOWER") {
         std::string s = text(0);
         for (char &c : s)
-            c = char(name == "UPPER" ? std::toupper((unsigned char)c) : std::tolower((unsigned char)c));
+            c = char(
+                name == "UPPER" ? std::toupper((unsigned char)c) : std::tolower((unsigned char)c));
         result = Value::fromText(s);
     } else if (name == "LENGTH") {
         result = Value::fromInteger(int64_t(text(0).size()));
@@ -337,7 +368,8 @@ bool standardFunction(const std::string &name, const std::vector<Value> &args, V
         if (start < 1 || start > len || count < 1)
             result = Value();
         else
-            result = Value::fromText(s.substr(size_t(start - 1), size_t(std::min(count, len - start + 1))));
+            result = Value::fromText(
+                s.substr(size_t(start - 1), size_t(std::min(count, len - start + 1))));
     } else if (name == "INSTR") {
         const std::string s = text(0), sub = text(1);
         const int64_t start = n >= 3 ? args[2].toInteger() : 1;
@@ -389,8 +421,8 @@ bool standardFunction(const std::string &name, const std::vector<Value> &args, V
             result = Value::fromReal(number(0));
     } else if (name == "ABS") {
         result = args[0].kind == Value::Kind::Integer && args[0].integer != INT64_MIN
-                   ? Value::fromInteger(std::llabs(args[0].integer))
-                   : Value::fromReal(std::fabs(number(0)));
+            ? Value::fromInteger(std::llabs(args[0].integer))
+            : Value::fromReal(std::fabs(number(0)));
     } else if (name == "MOD") {
         const double m = number(1);
         result = m == 0 ? args[0] : Value::fromReal(std::fmod(number(0), m));
@@ -476,7 +508,7 @@ std::string addDays(const std::string &isoDate, double days)
         throw plsqlError(1841, "(full) year must be between -4713 and +9999, and not be 0");
     char buf[32];
     std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02d:%02d:%02d", int(y), m, d, int(rest / 3600),
-                  int(rest / 60 % 60), int(rest % 60));
+        int(rest / 60 % 60), int(rest % 60));
     return buf;
 }
 

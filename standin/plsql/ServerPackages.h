@@ -15,7 +15,7 @@ namespace qdsi::plsql {
 
 struct BuiltinParam {
     std::string name;
-    bool out = false;   // OUT or IN OUT: the routine writes args[i]
+    bool out = false; // OUT or IN OUT: the routine writes args[i]
     bool optional = false;
     Value defaultValue;
     bool inOut = false; // an OUT parameter that also reads the caller's value

@@ -19,7 +19,7 @@ struct ServerOutput {
     int64_t limit = 20000; // bytes; 0 = unlimited
     int64_t used = 0;
     std::deque<std::string> lines;
-    std::string partial;  // text put without a line end yet
+    std::string partial; // text put without a line end yet
     bool reading = false; // a get_line came; the next put discards what was not read
 };
 

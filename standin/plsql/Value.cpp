@@ -67,8 +67,7 @@ static double parseNumber(const std::string &text)
     char *end = nullptr;
     const double v = std::strtod(t.c_str(), &end);
     // strtod also takes "inf", "nan" and hex; Oracle's to_number does not.
-    const bool plain = !t.empty()
-                    && t.find_first_not_of("0123456789.+-eE") == std::string::npos;
+    const bool plain = !t.empty() && t.find_first_not_of("0123456789.+-eE") == std::string::npos;
     if (!plain || end != t.c_str() + t.size())
         throw valueError("character to number conversion error");
     return v;
@@ -77,11 +76,16 @@ static double parseNumber(const std::string &text)
 double Value::toReal() const
 {
     switch (kind) {
-    case Kind::Integer: return double(integer);
-    case Kind::Real: return real;
-    case Kind::Text: return parseNumber(text);
-    case Kind::Null: return 0;
-    default: throw valueError("character to number conversion error");
+    case Kind::Integer:
+        return double(integer);
+    case Kind::Real:
+        return real;
+    case Kind::Text:
+        return parseNumber(text);
+    case Kind::Null:
+        return 0;
+    default:
+        throw valueError("character to number conversion error");
     }
 }
 
@@ -98,14 +102,19 @@ int64_t Value::toInteger() const
 std::string Value::toText() const
 {
     switch (kind) {
-    case Kind::Null: return {};
-    case Kind::Integer: return sql::numberToText(integer);
-    case Kind::Real: return sql::numberToText(real);
+    case Kind::Null:
+        return {};
+    case Kind::Integer:
+        return sql::numberToText(integer);
+    case Kind::Real:
+        return sql::numberToText(real);
     case Kind::Text:
-    case Kind::Date: return text;
+    case Kind::Date:
+        return text;
     case Kind::Boolean:
     case Kind::Record:
-    case Kind::Table: break;
+    case Kind::Table:
+        break;
     }
     throw valueError("character string conversion error");
 }

@@ -15,7 +15,7 @@ namespace qdsi::plsql {
 
 struct Value;
 using Record = std::vector<std::pair<std::string, Value>>; // field name (upper case), value
-using IndexTable = std::map<int64_t, Value>;                // index-by table of scalars
+using IndexTable = std::map<int64_t, Value>; // index-by table of scalars
 
 struct Value {
     enum class Kind { Null, Integer, Real, Text, Date, Boolean, Record, Table };

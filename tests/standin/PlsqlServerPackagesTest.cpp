@@ -46,16 +46,16 @@ protected:
     // The get_line call of the server-output wrapper; returns {line, status}.
     std::pair<Value, int64_t> getLine()
     {
-        std::vector<Bind> binds{stringBind("LINE", "", 32767), integerBind("STATUS")};
+        std::vector<Bind> binds { stringBind("LINE", "", 32767), integerBind("STATUS") };
         binds[0].value = Value();
         run("begin\n  sys.dbms_output.get_line(line => :line, status => :status);\nend;", binds);
-        return {binds[0].value, binds[1].value.toInteger()};
+        return { binds[0].value, binds[1].value.toInteger() };
     }
 };
 
 TEST_F(PlsqlServerPackages, PositionalCallWithABooleanArgument)
 {
-    std::vector<Bind> binds{stringBind("P1", "hello"), integerBind("P2", 1)};
+    std::vector<Bind> binds { stringBind("P1", "hello"), integerBind("P2", 1) };
     run("declare\n"
         "  zeb__boolean1 boolean := sys.diutil.int_to_bool(:p2);\n"
         "begin\n"
@@ -83,21 +83,21 @@ TEST_F(PlsqlServerPackages, GeneratedFunctionCalls)
     dateOut.name = "ZEB__VALUE";
     dateOut.value = Value();
     const std::vector<Case> cases = {
-        {"integer function, named", "begin\n  :zeb__value := pkg.twice(n => :n);\nend;",
-         {integerBind("N", 21), integerBind("ZEB__VALUE")}, "42"},
-        {"float function, positional", "begin\n  :zeb__value := pkg.twice(:p1);\nend;",
-         {floatBind("P1", 1.25), floatBind("ZEB__VALUE")}, "2.5"},
-        {"boolean function true",
-         "begin\n  :zeb__value := sys.diutil.bool_to_int(pkg.is_even(n => :n));\nend;",
-         {integerBind("N", 4), integerBind("ZEB__VALUE")}, "1"},
-        {"boolean function false",
-         "begin\n  :zeb__value := sys.diutil.bool_to_int(pkg.is_even(n => :n));\nend;",
-         {integerBind("N", 3), integerBind("ZEB__VALUE")}, "0"},
-        {"boolean function of null is null",
-         "begin\n  :zeb__value := sys.diutil.bool_to_int(pkg.is_even(n => :n));\nend;",
-         {integerBind("N"), integerBind("ZEB__VALUE")}, "<null>"},
-        {"date function", "begin\n  :zeb__value := pkg.next_day(d => :d);\nend;",
-         {date, dateOut}, "2025-01-01 23:00:00"},
+        { "integer function, named", "begin\n  :zeb__value := pkg.twice(n => :n);\nend;",
+            { integerBind("N", 21), integerBind("ZEB__VALUE") }, "42" },
+        { "float function, positional", "begin\n  :zeb__value := pkg.twice(:p1);\nend;",
+            { floatBind("P1", 1.25), floatBind("ZEB__VALUE") }, "2.5" },
+        { "boolean function true",
+            "begin\n  :zeb__value := sys.diutil.bool_to_int(pkg.is_even(n => :n));\nend;",
+            { integerBind("N", 4), integerBind("ZEB__VALUE") }, "1" },
+        { "boolean function false",
+            "begin\n  :zeb__value := sys.diutil.bool_to_int(pkg.is_even(n => :n));\nend;",
+            { integerBind("N", 3), integerBind("ZEB__VALUE") }, "0" },
+        { "boolean function of null is null",
+            "begin\n  :zeb__value := sys.diutil.bool_to_int(pkg.is_even(n => :n));\nend;",
+            { integerBind("N"), integerBind("ZEB__VALUE") }, "<null>" },
+        { "date function", "begin\n  :zeb__value := pkg.next_day(d => :d);\nend;",
+            { date, dateOut }, "2025-01-01 23:00:00" },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -115,7 +115,7 @@ TEST_F(PlsqlServerPackages, GeneratedFunctionCalls)
 
 TEST_F(PlsqlServerPackages, BooleanOutputArgumentIsCopiedBack)
 {
-    std::vector<Bind> binds{integerBind("FLAG")};
+    std::vector<Bind> binds { integerBind("FLAG") };
     run("declare\n"
         "  zeb__boolean1 boolean := sys.diutil.int_to_bool(:flag);\n"
         "begin\n"
@@ -143,7 +143,7 @@ TEST_F(PlsqlServerPackages, ServerOutputOfAStoredProcedureIsReadLineByLine)
            "  dbms_output.put_line(null);\n"
            "  dbms_output.put_line('last');\n"
            "end;");
-    std::vector<Bind> enable{integerBind("BUFFER_SIZE", 20000)};
+    std::vector<Bind> enable { integerBind("BUFFER_SIZE", 20000) };
     run("begin\n  sys.dbms_output.enable(buffer_size => :buffer_size);\nend;", enable);
     run("begin chatty(2); end;");
 
@@ -157,7 +157,7 @@ TEST_F(PlsqlServerPackages, ServerOutputOfAStoredProcedureIsReadLineByLine)
         }
         lines.push_back(line.isNull() ? "<null>" : line.text);
     }
-    EXPECT_EQ(lines, (std::vector<std::string>{"first", "second 2", "<null>", "last"}));
+    EXPECT_EQ(lines, (std::vector<std::string> { "first", "second 2", "<null>", "last" }));
     EXPECT_EQ(getLine().second, 1) << "the buffer stays empty";
 }
 
@@ -176,8 +176,8 @@ TEST_F(PlsqlServerPackages, ServerOutputRules)
         = failure("begin for i in 1 .. 30 loop dbms_output.put_line(rpad('x', 100, 'x')); end "
                   "loop; end;");
     EXPECT_EQ(overflow.code, 20000);
-    EXPECT_EQ(overflow.text.rfind("ORA-20000: ORU-10027: buffer overflow, limit of 2000 bytes", 0),
-              0u)
+    EXPECT_EQ(
+        overflow.text.rfind("ORA-20000: ORU-10027: buffer overflow, limit of 2000 bytes", 0), 0u)
         << overflow.text;
 
     run("begin\n  sys.dbms_output.disable;\nend;");
@@ -186,7 +186,7 @@ TEST_F(PlsqlServerPackages, ServerOutputRules)
 
     run("begin dbms_output.enable(null); dbms_output.put_line('one'); dbms_output.put_line('two');"
         " end;");
-    std::vector<Bind> binds{stringBind("R", "")};
+    std::vector<Bind> binds { stringBind("R", "") };
     run("declare l dbms_output.chararr; n integer := 5; begin dbms_output.get_lines(l, n); :r := n "
         "|| ':' || l(1) || ',' || l(2); end;",
         binds);
@@ -195,11 +195,12 @@ TEST_F(PlsqlServerPackages, ServerOutputRules)
 
 TEST_F(PlsqlServerPackages, ApplicationInfoIsKeptPerSession)
 {
-    std::vector<Bind> module{stringBind("MODULE_NAME", "Quarlo Desk"), stringBind("ACTION_NAME", "Tuning")};
+    std::vector<Bind> module { stringBind("MODULE_NAME", "Quarlo Desk"),
+        stringBind("ACTION_NAME", "Tuning") };
     run("begin\n  sys.dbms_application_info.set_module(module_name => :module_name, action_name "
         "=> :action_name);\nend;",
         module);
-    std::vector<Bind> client{stringBind("CLIENT_INFO", std::string(70, 'c'))};
+    std::vector<Bind> client { stringBind("CLIENT_INFO", std::string(70, 'c')) };
     run("begin\n  sys.dbms_application_info.set_client_info(client_info => :client_info);\nend;",
         client);
     EXPECT_EQ(host.state.application.module, "Quarlo Desk");
@@ -207,7 +208,7 @@ TEST_F(PlsqlServerPackages, ApplicationInfoIsKeptPerSession)
     EXPECT_EQ(host.state.application.clientInfo, std::string(64, 'c'))
         << "client info is cut to 64 bytes";
 
-    std::vector<Bind> read{stringBind("M", ""), stringBind("A", ""), stringBind("C", "")};
+    std::vector<Bind> read { stringBind("M", ""), stringBind("A", ""), stringBind("C", "") };
     run("begin dbms_application_info.set_action('Run'); dbms_application_info.read_module(:m, "
         ":a); dbms_application_info.read_client_info(:c); end;",
         read);
@@ -225,10 +226,10 @@ TEST_F(PlsqlServerPackages, DiutilConversions)
 {
     EXPECT_EQ(result("begin :r := diutil.bool_to_int(true) || diutil.bool_to_int(false) || "
                      "nvl(to_char(sys.diutil.bool_to_int(null)), 'n'); end;"),
-              "10n");
+        "10n");
     EXPECT_EQ(result("begin if sys.diutil.int_to_bool(7) and not diutil.int_to_bool(0) and "
                      "diutil.int_to_bool(null) is null then :r := 'ok'; end if; end;"),
-              "ok");
+        "ok");
 }
 
 TEST_F(PlsqlServerPackages, SleepEndsOnBreak)
@@ -256,7 +257,8 @@ TEST_F(PlsqlServerPackages, ShortSleepCompletes)
 
 TEST_F(PlsqlServerPackages, LobPackageFailsClearly)
 {
-    const sql::OraError e = failure("declare n integer; begin n := 0; dbms_lob.trim(null, n); end;");
+    const sql::OraError e
+        = failure("declare n integer; begin n := 0; dbms_lob.trim(null, n); end;");
     EXPECT_EQ(e.code, 3001);
     EXPECT_NE(e.text.find("DBMS_LOB"), std::string::npos) << e.text;
 }

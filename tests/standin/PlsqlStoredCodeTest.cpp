@@ -35,7 +35,7 @@ TEST_F(PlsqlStoredCode, ProcedureWithDefaultsNamedAndOutArguments)
            "  insert into emp values (p_no, p_name, p_sal, 10);\n"
            "  select sum(sal) into p_total from emp;\n"
            "end;");
-    std::vector<Bind> binds{floatBind("T")};
+    std::vector<Bind> binds { floatBind("T") };
     run("begin add_emp(5, 'NEW', p_total => :t); end;", binds);
     EXPECT_EQ(bindNamed(binds, "T").value.toReal(), 800 + 1600 + 1250 + 1000);
     run("begin scott.add_emp(p_total => :t, p_name => 'SIX', p_no => 6, p_sal => 1); end;", binds);
@@ -45,10 +45,10 @@ TEST_F(PlsqlStoredCode, ProcedureWithDefaultsNamedAndOutArguments)
     EXPECT_EQ(missing.code, 6550);
     EXPECT_NE(missing.text.find("PLS-00306: wrong number or types of arguments in call to "
                                 "'ADD_EMP'"),
-              std::string::npos)
+        std::string::npos)
         << missing.text;
     EXPECT_NE(failure("declare n number; begin add_emp(7, 'X', 1, 5); end;").text.find("PLS-00363"),
-              std::string::npos)
+        std::string::npos)
         << "a literal cannot take an OUT value";
 }
 
@@ -58,8 +58,8 @@ TEST_F(PlsqlStoredCode, SourceIsStoredOneLinePerRowFromTheKindWord)
     auto u = unit("TWO_LINES", UnitType::Procedure);
     ASSERT_TRUE(u);
     EXPECT_TRUE(u->valid);
-    EXPECT_EQ(u->lines, (std::vector<std::string>{"procedure two_lines is\n", "begin\n",
-                                                  "  null;\n", "end;"}));
+    EXPECT_EQ(u->lines,
+        (std::vector<std::string> { "procedure two_lines is\n", "begin\n", "  null;\n", "end;" }));
 }
 
 TEST_F(PlsqlStoredCode, FunctionCalledFromExpressions)
@@ -87,8 +87,8 @@ TEST_F(PlsqlStoredCode, CompileErrorIsStoredWithLineAndPosition)
     EXPECT_EQ(u->errors[0].position, 8);
     EXPECT_EQ(u->errors[0].text.rfind("PLS-00103: Encountered the symbol \";\" when expecting "
                                       "one of the following:",
-                                      0),
-              0u);
+                  0),
+        0u);
     EXPECT_EQ(u->lines.size(), 4u) << "an invalid unit keeps its source";
 
     const sql::OraError call = failure("begin\n  broken;\nend;");
@@ -108,7 +108,7 @@ TEST_F(PlsqlStoredCode, PackageBodyIsCheckedAgainstItsSpecification)
     ASSERT_TRUE(lonely);
     ASSERT_FALSE(lonely->errors.empty());
     EXPECT_EQ(lonely->errors.back().text,
-              "PLS-00304: cannot compile body of 'LONELY' without its specification");
+        "PLS-00304: cannot compile body of 'LONELY' without its specification");
 
     create("create package half is\n  procedure a;\n  procedure b;\nend;");
     EXPECT_TRUE(interpreter
@@ -154,7 +154,7 @@ TEST_F(PlsqlStoredCode, PackageStateLivesPerSession)
 
     TestHost other(database, store);
     Interpreter second(other);
-    std::vector<Bind> binds{integerBind("R")};
+    std::vector<Bind> binds { integerBind("R") };
     second.executeBlock("begin :r := counter.next_value; end;", binds);
     EXPECT_EQ(binds[0].value.toInteger(), 1) << "another session starts with its own state";
 
@@ -174,7 +174,7 @@ TEST_F(PlsqlStoredCode, PackageInitialisationAndPrivateState)
            "  secret := 'init';\n"
            "end;");
     EXPECT_EQ(result("begin :r := cfg.get; end;"), "init");
-    EXPECT_EQ(failure("begin :r := cfg.secret; end;", {stringBind("R", "")}).code, 6550)
+    EXPECT_EQ(failure("begin :r := cfg.secret; end;", { stringBind("R", "") }).code, 6550)
         << "body variables are private";
 }
 
@@ -183,31 +183,41 @@ TEST_F(PlsqlStoredCode, PackageInitialisationAndPrivateState)
 TEST_F(PlsqlStoredCode, PublicCursorOfAGeneratedPackage)
 {
     const std::string name = "SCOTT739_4211";
-    create("create or replace package " + name + " as\n"
-           "  cursor cur_tune is\n"
-           "select ename from emp where deptno = 30 order by empno\n"
-           ";\n"
-           "  rec_tune cur_tune%rowtype;\n"
-           "  procedure cur_open;\n"
-           "  procedure cur_fetch;\n"
-           "  function cur_eof return boolean;\n"
-           "  function cur_rowcount return number;\n"
-           "  procedure cur_close;\n"
-           "end;");
-    create("create or replace package body " + name + " as\n"
-           "procedure cur_open is\nbegin\n  open " + name + ".cur_tune;\nend;\n"
-           "procedure cur_fetch is\nbegin\n  fetch " + name + ".cur_tune into " + name
-           + ".rec_tune;\nend;\n"
-           "function cur_eof return boolean is\nbegin\n"
-           "  if (" + name + ".cur_tune%notfound is not null) and (" + name + ".cur_tune%notfound)\n"
-           "    then return true;\n    else return false;\n  end if;\nend;\n"
-           "function cur_rowcount return number is\nbegin\n  return " + name
-           + ".cur_tune%rowcount;\nend;\n"
-           "procedure cur_close is\nbegin\n  close " + name + ".cur_tune;\nend;\n"
-           "end;");
+    create("create or replace package " + name
+        + " as\n"
+          "  cursor cur_tune is\n"
+          "select ename from emp where deptno = 30 order by empno\n"
+          ";\n"
+          "  rec_tune cur_tune%rowtype;\n"
+          "  procedure cur_open;\n"
+          "  procedure cur_fetch;\n"
+          "  function cur_eof return boolean;\n"
+          "  function cur_rowcount return number;\n"
+          "  procedure cur_close;\n"
+          "end;");
+    create("create or replace package body " + name
+        + " as\n"
+          "procedure cur_open is\nbegin\n  open "
+        + name
+        + ".cur_tune;\nend;\n"
+          "procedure cur_fetch is\nbegin\n  fetch "
+        + name + ".cur_tune into " + name
+        + ".rec_tune;\nend;\n"
+          "function cur_eof return boolean is\nbegin\n"
+          "  if ("
+        + name + ".cur_tune%notfound is not null) and (" + name
+        + ".cur_tune%notfound)\n"
+          "    then return true;\n    else return false;\n  end if;\nend;\n"
+          "function cur_rowcount return number is\nbegin\n  return "
+        + name
+        + ".cur_tune%rowcount;\nend;\n"
+          "procedure cur_close is\nbegin\n  close "
+        + name
+        + ".cur_tune;\nend;\n"
+          "end;");
 
     auto eof = [&] {
-        std::vector<Bind> b{integerBind("ZEB__VALUE")};
+        std::vector<Bind> b { integerBind("ZEB__VALUE") };
         run("begin\n  :zeb__value := sys.diutil.bool_to_int(" + name + ".cur_eof);\nend;", b);
         return b[0].value.toInteger() != 0;
     };
@@ -218,7 +228,7 @@ TEST_F(PlsqlStoredCode, PublicCursorOfAGeneratedPackage)
         ++fetched;
         ASSERT_LT(fetched, 10);
     }
-    std::vector<Bind> count{floatBind("ZEB__VALUE")};
+    std::vector<Bind> count { floatBind("ZEB__VALUE") };
     run("begin\n  :zeb__value := " + name + ".cur_rowcount;\nend;", count);
     EXPECT_EQ(count[0].value.toInteger(), 2);
     EXPECT_EQ(fetched, 3) << "the third fetch finds no row and sets %notfound";
@@ -240,12 +250,13 @@ TEST_F(PlsqlStoredCode, ErrorsLeavingStoredUnitsNameEachLine)
     create("create package body wrap is\n  procedure go is\n  begin\n    fail_deep;\n  end;\nend;");
     const sql::OraError e = failure("begin\n  wrap.go;\nend;");
     EXPECT_EQ(e.code, 20042);
-    EXPECT_EQ(e.text, "ORA-20042: deep trouble\n"
-                      "ORA-06512: at \"SCOTT.FAIL_DEEP\", line 4\n"
-                      "ORA-06512: at \"SCOTT.WRAP\", line 4\n"
-                      "ORA-06512: at line 2");
+    EXPECT_EQ(e.text,
+        "ORA-20042: deep trouble\n"
+        "ORA-06512: at \"SCOTT.FAIL_DEEP\", line 4\n"
+        "ORA-06512: at \"SCOTT.WRAP\", line 4\n"
+        "ORA-06512: at line 2");
     EXPECT_EQ(result("begin fail_deep; exception when others then :r := sqlerrm; end;"),
-              "ORA-20042: deep trouble");
+        "ORA-20042: deep trouble");
 }
 
 TEST_F(PlsqlStoredCode, DropRemovesTheUnit)
@@ -272,8 +283,9 @@ TEST_F(PlsqlStoredCode, TriggersAndTypesAreStored)
     EXPECT_TRUE(trigger->valid);
     create("create or replace type point as object (x number, y number);");
     EXPECT_TRUE(unit("POINT", UnitType::Type));
-    EXPECT_TRUE(interpreter.createUnit("create or replace trigger bad_trg after delete on emp\n"
-                                       "begin\n  if then null; end if;\nend;")
+    EXPECT_TRUE(interpreter
+                    .createUnit("create or replace trigger bad_trg after delete on emp\n"
+                                "begin\n  if then null; end if;\nend;")
                     .compiledWithErrors);
 }
 
@@ -301,14 +313,14 @@ TEST_F(PlsqlStoredCode, ArgumentRowsForTheDictionary)
         const char *type;
         const char *inOut;
     } expected[] = {
-        {"PING", 0, 1, "", "", "IN"},
-        {"PUT", 1, 1, "A", "VARCHAR2", "IN"},
-        {"PUT", 1, 2, "B", "NUMBER", "IN/OUT"},
-        {"PUT", 1, 3, "C", "DATE", "OUT"},
-        {"PUT", 1, 4, "D", "PL/SQL BOOLEAN", "IN"},
-        {"PUT", 2, 1, "A", "VARCHAR2", "IN"},
-        {"OK", 0, 0, "", "PL/SQL BOOLEAN", "OUT"},
-        {"OK", 0, 1, "N", "NUMBER", "IN"},
+        { "PING", 0, 1, "", "", "IN" },
+        { "PUT", 1, 1, "A", "VARCHAR2", "IN" },
+        { "PUT", 1, 2, "B", "NUMBER", "IN/OUT" },
+        { "PUT", 1, 3, "C", "DATE", "OUT" },
+        { "PUT", 1, 4, "D", "PL/SQL BOOLEAN", "IN" },
+        { "PUT", 2, 1, "A", "VARCHAR2", "IN" },
+        { "OK", 0, 0, "", "PL/SQL BOOLEAN", "OUT" },
+        { "OK", 0, 1, "N", "NUMBER", "IN" },
     };
     ASSERT_EQ(rows.size(), std::size(expected));
     for (size_t i = 0; i < rows.size(); ++i) {
@@ -339,8 +351,9 @@ TEST_F(PlsqlStoredCode, TriggerPartsForTheDictionary)
            "declare\n  x integer;\nbegin\n  null;\nend;");
     const auto t = describeTrigger(*unit("EMP_BIU", UnitType::Trigger));
     ASSERT_TRUE(t);
-    EXPECT_EQ(t->description, "scott.emp_biu\n  before insert or update on emp\n  for each row when "
-                              "(new.sal > 0)\n");
+    EXPECT_EQ(t->description,
+        "scott.emp_biu\n  before insert or update on emp\n  for each row when "
+        "(new.sal > 0)\n");
     EXPECT_EQ(t->body, "declare\n  x integer;\nbegin\n  null;\nend;");
     EXPECT_EQ(t->triggerType, "BEFORE EACH ROW");
     EXPECT_EQ(t->triggeringEvent, "INSERT OR UPDATE");

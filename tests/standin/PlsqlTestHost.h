@@ -15,9 +15,9 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
-#include <optional>
 #include <tuple>
 
 namespace qdsi::plsql::test {
@@ -52,11 +52,13 @@ public:
 class TestHost : public PlsqlHost {
 public:
     TestHost(SqliteDatabase &database, std::shared_ptr<UnitStore> store)
-        : database_(database), store_(std::move(store))
+        : database_(database)
+        , store_(std::move(store))
     {
     }
 
-    SqlResult executeSql(const std::string &oracleSql, const std::vector<NamedValue> &binds) override
+    SqlResult executeSql(
+        const std::string &oracleSql, const std::vector<NamedValue> &binds) override
     {
         ++sqlCount;
         lastSql = oracleSql;
@@ -70,13 +72,18 @@ public:
                 continue;
             const Value &v = b.value;
             switch (v.kind) {
-            case Value::Kind::Integer: sqlite3_bind_int64(st, i, v.integer); break;
-            case Value::Kind::Real: sqlite3_bind_double(st, i, v.real); break;
+            case Value::Kind::Integer:
+                sqlite3_bind_int64(st, i, v.integer);
+                break;
+            case Value::Kind::Real:
+                sqlite3_bind_double(st, i, v.real);
+                break;
             case Value::Kind::Text:
             case Value::Kind::Date:
                 sqlite3_bind_text(st, i, v.text.c_str(), int(v.text.size()), SQLITE_TRANSIENT);
                 break;
-            default: sqlite3_bind_null(st, i);
+            default:
+                sqlite3_bind_null(st, i);
             }
         }
         if (!sqlite3_stmt_readonly(st) && sqlite3_get_autocommit(db))
@@ -93,13 +100,18 @@ public:
             std::vector<Value> row;
             for (int c = 0; c < sqlite3_column_count(st); ++c) {
                 switch (sqlite3_column_type(st, c)) {
-                case SQLITE_INTEGER: row.push_back(Value::fromInteger(sqlite3_column_int64(st, c))); break;
-                case SQLITE_FLOAT: row.push_back(Value::fromReal(sqlite3_column_double(st, c))); break;
+                case SQLITE_INTEGER:
+                    row.push_back(Value::fromInteger(sqlite3_column_int64(st, c)));
+                    break;
+                case SQLITE_FLOAT:
+                    row.push_back(Value::fromReal(sqlite3_column_double(st, c)));
+                    break;
                 case SQLITE_TEXT:
                     row.push_back(Value::fromText(
                         reinterpret_cast<const char *>(sqlite3_column_text(st, c))));
                     break;
-                default: row.push_back(Value());
+                default:
+                    row.push_back(Value());
                 }
             }
             r.rows.push_back(std::move(row));
@@ -129,11 +141,11 @@ public:
     }
     std::string currentUser() override { return "SCOTT"; }
 
-    std::shared_ptr<const StoredUnit> loadUnit(const std::string &owner, const std::string &name,
-                                               UnitType type) override
+    std::shared_ptr<const StoredUnit> loadUnit(
+        const std::string &owner, const std::string &name, UnitType type) override
     {
         std::lock_guard lock(store_->mutex);
-        auto it = store_->units.find({owner, name, int(type)});
+        auto it = store_->units.find({ owner, name, int(type) });
         return it == store_->units.end() ? nullptr : it->second;
     }
     void storeUnit(const StoredUnit &unit) override
@@ -141,17 +153,17 @@ public:
         std::lock_guard lock(store_->mutex);
         auto copy = std::make_shared<StoredUnit>(unit);
         copy->version = store_->nextVersion++;
-        store_->units[{unit.owner, unit.name, int(unit.type)}] = copy;
+        store_->units[{ unit.owner, unit.name, int(unit.type) }] = copy;
     }
     bool dropUnit(const std::string &owner, const std::string &name, UnitType type) override
     {
         std::lock_guard lock(store_->mutex);
-        return store_->units.erase({owner, name, int(type)}) > 0;
+        return store_->units.erase({ owner, name, int(type) }) > 0;
     }
     bool breakRequested() override { return breakFlag.load(); }
     SessionState &sessionState() override { return state; }
 
-    std::atomic<bool> breakFlag{false};
+    std::atomic<bool> breakFlag { false };
     SessionState state;
     int sqlCount = 0;
     int commits = 0;
@@ -212,8 +224,8 @@ class PlsqlFixture : public ::testing::Test {
 protected:
     SqliteDatabase database;
     std::shared_ptr<UnitStore> store = std::make_shared<UnitStore>();
-    TestHost host{database, store};
-    Interpreter interpreter{host};
+    TestHost host { database, store };
+    Interpreter interpreter { host };
 
     void create(const std::string &text)
     {
@@ -222,7 +234,8 @@ protected:
             auto unit = host.loadUnit(r.owner, r.name, r.type);
             std::string errors;
             for (const auto &e : unit->errors)
-                errors += std::to_string(e.line) + "/" + std::to_string(e.position) + " " + e.text + "\n";
+                errors += std::to_string(e.line) + "/" + std::to_string(e.position) + " " + e.text
+                    + "\n";
             FAIL() << "compilation errors:\n" << errors;
         }
     }
@@ -253,7 +266,7 @@ protected:
     // Runs a block that assigns :r and returns the value as text.
     std::string result(const std::string &block)
     {
-        std::vector<Bind> binds{stringBind("R", "", 4000)};
+        std::vector<Bind> binds { stringBind("R", "", 4000) };
         binds[0].value = Value();
         interpreter.executeBlock(block, binds);
         return binds[0].value.isNull() ? "<null>" : binds[0].value.toText();
