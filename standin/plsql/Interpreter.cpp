@@ -1857,11 +1857,10 @@ private:
             const std::string &n = e.path[0];
             if (n == "RAISE_APPLICATION_ERROR")
                 raiseApplicationError(e, scope);
-            Callee callee;
-            bool local = false;
-            for (Scope *s = scope.get(); s && !local; s = s->parent.get())
-                local = s->subs.count(n) > 0;
-            if (!local) {
+            // A routine of the block, package or schema comes first; otherwise a standard or
+            // SQL function. Arguments are evaluated once, by whichever runs.
+            Callee routine;
+            if (!findRoutine(e.path, e.args, scope, routine)) {
                 std::vector<Value> args;
                 bool named = false;
                 for (const Arg &a : e.args) {
@@ -1873,11 +1872,8 @@ private:
                     return r;
                 if (!named && (n == "SQLCODE" || n == "SQLERRM" || n == "USER"))
                     return evaluateName(e, scope);
-                if (!named && !e.args.empty()) {
-                    Callee stored;
-                    if (!findRoutine(e.path, e.args, scope, stored))
-                        return sqlFunction(e, n, args);
-                }
+                if (!named && !e.args.empty())
+                    return sqlFunction(e, n, args);
             }
         } else if ((e.path.size() == 2 && e.path[0] == "STANDARD")
             || (e.path.size() == 3 && e.path[0] == "SYS" && e.path[1] == "STANDARD")) {

@@ -159,6 +159,9 @@ TEST_F(PlsqlStoredCode, PackageStateLivesPerSession)
     EXPECT_EQ(binds[0].value.toInteger(), 1) << "another session starts with its own state";
 
     EXPECT_EQ(result("begin :r := counter.next_value; end;"), "3");
+    create("create function plus_one(x number) return number is begin return x + 1; end;");
+    EXPECT_EQ(result("begin :r := plus_one(counter.next_value); end;"), "5");
+    EXPECT_EQ(result("begin :r := counter.hits; end;"), "4") << "arguments are evaluated once";
     create(counterBody);
     EXPECT_EQ(result("begin :r := counter.next_value; end;"), "1")
         << "a recompiled package starts afresh";
