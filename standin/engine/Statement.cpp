@@ -30,6 +30,24 @@ bool blank(const char *tail)
 
 } // namespace
 
+namespace {
+
+// The out-binds of "returning ... into :a, :b" are placeholders of the statement too (the
+// client binds them by name or position), but the SQLite text no longer names them: give
+// them indices past the statement's own so that they never collide with an input.
+void adoptReturningInto(sql::Translation &t)
+{
+    int next = 0;
+    for (const sql::Placeholder &p : t.placeholders)
+        next = std::max(next, p.sqliteIndex);
+    for (sql::Placeholder &p : t.returningInto) {
+        p.sqliteIndex = ++next;
+        t.placeholders.push_back(p);
+    }
+}
+
+} // namespace
+
 Statement::~Statement()
 {
     release();
@@ -68,6 +86,7 @@ void Statement::prepare(std::string text)
     }
     try {
         m_classified = sql::translate(m_text, sql::SessionContext {});
+        adoptReturningInto(m_classified);
     } catch (const sql::OraError &e) {
         m_classifyError = e;
     }
@@ -164,6 +183,7 @@ FetchResult Statement::execute(Session &session, const std::vector<BoundValue> &
     sql::Translation t;
     try {
         t = sql::translate(m_text, session.context());
+        adoptReturningInto(t);
     } catch (const sql::OraError &e) {
         m_parseErrorOffset = e.offset;
         throw;
@@ -428,12 +448,9 @@ FetchResult Statement::fetch(
 void Statement::runDml(Session &session, const sql::Translation &t,
     const std::vector<BoundValue> &binds, ub4 iterations, ub4 rowOffset, bool describeOnly)
 {
-    std::string sql = t.sqlite;
-    const ReturningInto returning = findReturningInto(sql);
-    if (returning.present) {
-        sql.erase(returning.intoStart, returning.intoEnd - returning.intoStart);
-        m_outTargets = returning.targets;
-    }
+    const std::string &sql = t.sqlite;
+    for (const sql::Placeholder &p : t.returningInto)
+        m_outTargets.push_back(p.sqliteIndex);
     prepareSqlite(session, sql);
     m_hiddenColumns = 0;
     if (describeOnly)

@@ -93,28 +93,6 @@ LockTarget lockTarget(std::string_view text)
     return target;
 }
 
-ReturningInto findReturningInto(std::string_view text)
-{
-    const std::vector<Token> t = scanSql(text);
-    ReturningInto result;
-    size_t i = 0;
-    while (
-        i < t.size() && !(t[i].depth == 0 && (isWord(t[i], "RETURNING") || isWord(t[i], "RETURN"))))
-        ++i;
-    while (i < t.size() && !(t[i].depth == 0 && isWord(t[i], "INTO")))
-        ++i;
-    if (i == t.size())
-        return result;
-    result.present = true;
-    result.intoStart = t[i].offset;
-    result.intoEnd = text.size();
-    for (size_t k = i + 1; k < t.size(); ++k) {
-        if (t[k].kind == Token::Parameter && t[k].text[0] == '?')
-            result.targets.push_back(std::atoi(t[k].text.c_str() + 1));
-    }
-    return result;
-}
-
 std::string dmlTable(std::string_view text)
 {
     const std::vector<Token> t = scanSql(text);

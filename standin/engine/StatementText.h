@@ -35,15 +35,6 @@ struct LockTarget {
 };
 LockTarget lockTarget(std::string_view text);
 
-// "RETURNING expr, ... INTO ?1, ?2": the INTO part is the client's, not SQLite's.
-struct ReturningInto {
-    bool present = false;
-    size_t intoStart = 0;
-    size_t intoEnd = 0;
-    std::vector<int> targets; // SQLite parameter numbers of the INTO list, in order
-};
-ReturningInto findReturningInto(std::string_view text);
-
 // Target table of INSERT INTO t / UPDATE t / DELETE [FROM] t.
 std::string dmlTable(std::string_view text);
 
