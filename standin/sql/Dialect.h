@@ -10,6 +10,22 @@
 // - NUMBER values are SQLite INTEGER or REAL; VARCHAR2/CHAR/LONG/CLOB as TEXT; RAW/LONG RAW/BLOB
 //   as BLOB. An empty string is NULL.
 // - Unquoted identifiers are folded to upper case; quoted ones keep their case.
+// - `dual` is translated away into a one-row subquery (SELECT 'X' AS DUMMY): the engine creates
+//   no DUAL table. `v$version` likewise becomes a subquery over SessionContext::banner.
+// - Oracle functions are registered under their own names (overriding SQLite's substr, length,
+//   round, ...); the translation also calls helpers named QD_* (concatenation, arithmetic that
+//   understands dates, sequences, rowids, user). A failing function reports the full ORA text
+//   as SQLite's error message (see oraErrorFromMessage).
+// - Schema-qualified names (SCOTT.EMP) are passed through as SQLite schema.table.
+//
+// Limits (the statement fails with an ORA error instead of answering wrongly):
+// - rownum only as a top-level "rownum <= n" / "< n" / "= n" filter (ANDed) and in select
+//   lists; CONNECT BY, the (+) outer-join marker and FOR UPDATE SKIP LOCKED raise ORA-03001.
+// - ALTER TABLE: ADD of one column, RENAME, DROP COLUMN; MODIFY and ADD CONSTRAINT raise 3001.
+//   A DATE column added later gets no conversion trigger (see Translation::followUp).
+// - No implicit conversion of text to DATE in comparisons (compare with to_date(...)); column
+//   sizes and NUMBER scales are described, not enforced on insert.
+// - Arithmetic is done in doubles and printed to 15 significant digits.
 
 #include <sqlite3.h>
 
@@ -33,6 +49,8 @@ struct OraError : std::runtime_error {
 };
 
 // Builds "ORA-%05d: <message>" with the server's wording for the codes the stand-in raises.
+// The detail fills the wording's placeholder (ORA-00001's constraint name, ...); for a code
+// without a placeholder a non-empty detail replaces the wording.
 OraError oraError(int code, std::string_view detail = {}, int offset = 0);
 
 enum class StatementKind {
@@ -73,6 +91,11 @@ struct ForUpdate {
     bool nowait = false;
     int waitSeconds = -1;          // "wait n"; -1 when absent
     std::vector<std::string> ofColumns;
+    // Added: the table whose rows the statement locks (the qualifier of the first "of" column,
+    // else the first table of the FROM clause) and a SQLite query with the same placeholders
+    // that yields the integer rowids of exactly those rows, for the engine's lock registry.
+    std::string table;
+    std::string rowidSql;
 };
 
 struct SequenceDefinition {
@@ -80,6 +103,20 @@ struct SequenceDefinition {
     int64_t start = 1;
     int64_t increment = 1;
 };
+
+// A FROM item or DML target: upper-cased table name (empty for a subquery) and its alias
+// (the name itself when none is given).
+struct TableRef {
+    std::string name;
+    std::string alias;
+};
+
+struct SessionSetting {
+    std::string name;  // NLS_DATE_FORMAT, ...
+    std::string value; // the literal's text without quotes
+};
+
+struct SelectItem; // below ColumnDescription
 
 struct Translation {
     StatementKind kind = StatementKind::Other;
@@ -91,6 +128,24 @@ struct Translation {
     std::vector<std::string> tables; // upper-cased table names of the top-level FROM / DML target
     std::string objectName;          // DDL target, savepoint name, ...
     SequenceDefinition sequence;     // for CreateSequence
+
+    // Added declarations (the first cut's fields above are unchanged).
+    std::vector<TableRef> from;            // top-level FROM items / DML target with their aliases
+    std::vector<SelectItem> selectItems;   // the top-level select list, in order
+    std::vector<SessionSetting> settings;  // AlterSession: each "name = value", name upper case
+    // "select ... from v$version": the translation already reads the banner from
+    // SessionContext::banner (one row per line); the flag only tells the engine.
+    bool versionQuery = false;
+    bool orReplace = false; // CREATE OR REPLACE VIEW: the engine drops the old view first
+    // "returning expr, ... into :a, :b": the SQLite text ends in "RETURNING expr, ..."; these
+    // out-placeholders (sqliteIndex 0) receive the returned columns in order. They are not in
+    // `placeholders`.
+    std::vector<Placeholder> returningInto;
+    // SQLite statements to run right after `sqlite` succeeded, in the same transaction: a
+    // CREATE TABLE with DATE columns adds triggers named QD_DATES_<table>_INSERT/_UPDATE that
+    // convert text written into those columns with the session's date format (they need the
+    // registered functions on every connection that writes the table).
+    std::vector<std::string> followUp;
 };
 
 // Context the translation and the functions need from the engine.
@@ -102,6 +157,8 @@ struct SessionContext {
     std::function<int64_t(const std::string &seq)> currval; // throws OraError (ORA-08002)
     std::function<std::string(const std::string &table, int64_t rowid)> rowidText;
     std::function<int64_t(const std::string &text)> rowidNumber; // -1 when not a valid rowid
+    // Added: the server banner "select * from v$version" returns, one row per line.
+    std::string banner = "Oracle Database 19c Enterprise Edition Release 19.0.0.0.0 - Production";
 };
 
 // Translates one statement. Throws OraError for what the server would reject at parse time
@@ -123,6 +180,27 @@ struct ColumnDescription {
     bool nullable = true;
 };
 
+// What translate() inferred for one select-list item. Every item that is not a star is given
+// its Oracle column name as an alias in the SQLite text, so sqlite3_column_name() reports
+// Oracle's name (the alias as given, else the expression text upper-cased without blanks).
+struct SelectItem {
+    std::string name;
+    bool star = false;        // "*" or "t.*"
+    bool typeKnown = false;   // `type` holds the Oracle type of the expression
+    ColumnDescription type;
+    // When the type is that of a column (nvl(col, ..), max(col), ...): the column and its
+    // qualifier (alias or table, may be empty); describe() looks its declared type up.
+    std::string sourceQualifier;
+    std::string sourceColumn;
+    // With typeKnown and a source column: the type when that column turns out to be a DATE
+    // (to_char(col, 'fmt'), col + 1, ...); dataType 0 when the column's type does not matter.
+    ColumnDescription typeIfSourceIsDate = [] {
+        ColumnDescription none;
+        none.dataType = 0;
+        return none;
+    }();
+};
+
 // Describes the select list of a prepared statement as an Oracle server would.
 std::vector<ColumnDescription> describe(sqlite3_stmt *statement, const Translation &translation);
 
@@ -133,5 +211,39 @@ std::string numberToText(int64_t value);
 std::string formatDate(std::string_view isoDate, std::string_view formatModel);
 // Parses text in a format model to ISO "YYYY-MM-DD HH24:MI:SS"; throws OraError (ORA-01861 ...).
 std::string parseDate(std::string_view text, std::string_view formatModel);
+
+// ---- Added declarations ----
+
+// The Oracle description of a SQLite declared type written by translate()'s DDL. Encoding:
+// the declared type is Oracle's type name with its size, with one extra word where SQLite's
+// affinity rules would otherwise pick the wrong affinity: "LONG TEXT", "LONG RAW BLOB",
+// "RAW BLOB(16)", "DATE TEXT". Every other Oracle type already gets the right affinity from
+// its own name (VARCHAR2(n)/CHAR(n)/CLOB → TEXT, NUMBER(p,s) → NUMERIC, INTEGER → INTEGER,
+// FLOAT → REAL, BLOB → BLOB). Unknown or empty types describe as VARCHAR2(4000).
+ColumnDescription describeDeclaredType(std::string_view declaredType);
+
+// A constraint named in a CREATE TABLE statement (Oracle or translated text), so that the
+// engine can word "ORA-00001: unique constraint (OWNER.NAME) violated".
+struct ConstraintInfo {
+    std::string name;                 // upper case; empty when the constraint has no name
+    std::string kind;                 // PRIMARY KEY, UNIQUE, FOREIGN KEY, CHECK, NOT NULL
+    std::vector<std::string> columns; // upper case
+};
+std::vector<ConstraintInfo> tableConstraints(std::string_view createTableSql);
+
+// Functions fail with an SQLite error whose message is the full ORA text; this recovers the
+// OraError from such a message (nullopt-like: code 0 when the message is not an ORA text).
+OraError oraErrorFromMessage(std::string_view sqliteMessage);
+
+// The server's error for the last failure on a connection: ORA texts set by the functions pass
+// through; SQLite's own messages map to 942 (no such table), 904 (no such column or function),
+// 918 (ambiguous column), 1 (unique or primary key, naming OWNER.CONSTRAINT from the table's
+// CREATE statement, else SYS_C plus the table), 1400 (NOT NULL: ("OWNER"."TABLE"."COLUMN")),
+// 2291 (foreign key), 2290 (check), 955 (name already used) and 933/921 (syntax SQLite
+// rejects). Code 0 for anything else.
+OraError oraErrorFromSqlite(sqlite3 *db, std::string_view owner);
+
+// Oracle's number-to-text conversion of an SQLite value (integer, real or numeric text).
+std::string numberToText(sqlite3_value *value);
 
 } // namespace qdsi::sql

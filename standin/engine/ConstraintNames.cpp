@@ -1,0 +1,167 @@
+#include "engine/ConstraintNames.h"
+
+#include "engine/SqlScan.h"
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+#include <vector>
+
+namespace qdsi::engine {
+
+namespace {
+
+std::string upper(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
+    return s;
+}
+
+std::string trim(const std::string &s)
+{
+    const size_t b = s.find_first_not_of(' ');
+    const size_t e = s.find_last_not_of(' ');
+    return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+}
+
+std::vector<std::string> rows(sqlite3 *db, const std::string &sql, int column)
+{
+    std::vector<std::string> out;
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            const auto *t = sqlite3_column_text(st, column);
+            out.push_back(t ? reinterpret_cast<const char *>(t) : "");
+        }
+    }
+    sqlite3_finalize(st);
+    return out;
+}
+
+std::string quoted(const std::string &name)
+{
+    std::string q = "\"";
+    for (char c : name)
+        q += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return q + "\"";
+}
+
+// Searches the CREATE TABLE text for "CONSTRAINT name PRIMARY KEY|UNIQUE (cols)" or a column
+// definition "col type ... CONSTRAINT name PRIMARY KEY|UNIQUE" that covers exactly `columns`.
+std::string nameFromDdl(const std::string &ddl, const std::set<std::string> &columns)
+{
+    const std::vector<Token> t = scanSql(ddl);
+    std::string currentColumn;
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (t[i].depth == 1 && (i == 0 || t[i - 1].text == "(" || t[i - 1].text == ","))
+            currentColumn = upper(identifier(t[i]));
+        if (!isWord(t[i], "CONSTRAINT") || i + 2 >= t.size())
+            continue;
+        const std::string name = identifier(t[i + 1]);
+        size_t k = i + 2;
+        if (!(isWord(t[k], "UNIQUE")
+                || (isWord(t[k], "PRIMARY") && k + 1 < t.size() && isWord(t[k + 1], "KEY"))))
+            continue;
+        k += isWord(t[k], "PRIMARY") ? 2 : 1;
+        std::set<std::string> listed;
+        if (k < t.size() && t[k].text == "(" && t[k].kind == Token::Symbol) {
+            for (++k; k < t.size() && t[k].text != ")"; ++k)
+                if (!identifier(t[k]).empty())
+                    listed.insert(upper(identifier(t[k])));
+        } else {
+            listed.insert(currentColumn);
+        }
+        if (listed == columns)
+            return name;
+    }
+    return {};
+}
+
+std::string literal(const std::string &value)
+{
+    std::string q = "'";
+    for (char c : value)
+        q += c == '\'' ? std::string("''") : std::string(1, c);
+    return q + "'";
+}
+
+// The named foreign keys of one CREATE TABLE text with the tables they reference.
+std::vector<std::pair<std::string, std::string>> foreignKeys(const std::string &ddl)
+{
+    std::vector<std::pair<std::string, std::string>> keys;
+    const std::vector<Token> t = scanSql(ddl);
+    std::string constraint;
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (t[i].depth == 1 && t[i].text == "," && t[i].kind == Token::Symbol)
+            constraint.clear();
+        else if (isWord(t[i], "CONSTRAINT") && i + 1 < t.size())
+            constraint = identifier(t[i + 1]);
+        else if (isWord(t[i], "REFERENCES") && i + 1 < t.size() && !constraint.empty())
+            keys.emplace_back(constraint, upper(identifier(t[i + 1])));
+    }
+    return keys;
+}
+
+} // namespace
+
+std::string foreignKeyName(sqlite3 *db, const std::string &child, const std::string &parent)
+{
+    std::string sql = "SELECT sql FROM sqlite_master WHERE type = 'table' AND sql IS NOT NULL";
+    if (!child.empty())
+        sql += " AND name = " + literal(child) + " COLLATE NOCASE";
+    for (const std::string &ddl : rows(db, sql, 0)) {
+        for (const auto &[name, referenced] : foreignKeys(ddl)) {
+            if (parent.empty() || referenced == upper(parent))
+                return name;
+        }
+    }
+    return {};
+}
+
+std::string uniqueConstraintName(sqlite3 *db, const std::string &detail)
+{
+    std::string table;
+    std::set<std::string> columns;
+    size_t start = 0;
+    while (start < detail.size()) {
+        size_t comma = detail.find(',', start);
+        if (comma == std::string::npos)
+            comma = detail.size();
+        const std::string item = trim(detail.substr(start, comma - start));
+        const size_t dot = item.find('.');
+        if (dot != std::string::npos) {
+            table = item.substr(0, dot);
+            columns.insert(upper(item.substr(dot + 1)));
+        }
+        start = comma + 1;
+    }
+    if (table.empty() || !db)
+        return "SYS_C000000";
+
+    // An index created by CREATE UNIQUE INDEX carries the constraint's name itself.
+    for (const std::string &index : rows(db, "PRAGMA index_list(" + quoted(table) + ")", 1)) {
+        const auto origin = rows(db,
+            "SELECT origin FROM pragma_index_list(" + quoted(table)
+                + ") WHERE name = " + literal(index),
+            0);
+        std::set<std::string> indexed;
+        for (const std::string &c : rows(db, "PRAGMA index_info(" + quoted(index) + ")", 2))
+            indexed.insert(upper(c));
+        if (indexed == columns && !origin.empty() && origin[0] == "c")
+            return upper(index);
+    }
+    const auto ddl = rows(db,
+        "SELECT sql, rootpage FROM sqlite_master WHERE type = 'table' AND name = " + literal(table),
+        0);
+    if (!ddl.empty()) {
+        const std::string name = nameFromDdl(ddl[0], columns);
+        if (!name.empty())
+            return name;
+    }
+    const auto root
+        = rows(db, "SELECT rootpage FROM sqlite_master WHERE name = " + literal(table), 0);
+    const std::string number = root.empty() ? "0" : root[0];
+    return "SYS_C" + std::string(number.size() < 6 ? 6 - number.size() : 0, '0') + number;
+}
+
+} // namespace qdsi::engine

@@ -1,0 +1,82 @@
+#include "engine/OraErrors.h"
+
+#include "engine/ConstraintNames.h"
+
+
+namespace qdsi::engine {
+
+namespace {
+
+// SQLite does not say which foreign key failed; the statement names it when it can.
+const char *const unnamedConstraint = "SYS_C000000";
+
+bool startsWith(std::string_view s, std::string_view prefix)
+{
+    return s.substr(0, prefix.size()) == prefix;
+}
+
+std::string afterColon(std::string_view message)
+{
+    const size_t colon = message.find(": ");
+    return colon == std::string_view::npos ? std::string() : std::string(message.substr(colon + 2));
+}
+
+} // namespace
+
+std::string oraText(int code, std::string_view argument)
+{
+    // The one wording table lives with the dialect layer; strip its "ORA-nnnnn: " head.
+    return sql::oraError(code, argument).text.substr(11);
+}
+
+sql::OraError oraFail(int code, std::string_view argument, int offset)
+{
+    return sql::oraError(code, argument, offset);
+}
+
+sql::OraError fromSqlite(sqlite3 *db, int rc, const std::string &owner, bool cancelled)
+{
+    if (db && (rc & 0xff) == sqlite3_errcode(db))
+        rc = sqlite3_extended_errcode(db);
+    const int primary = rc & 0xff;
+    const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    if (cancelled && (primary == SQLITE_INTERRUPT || primary == SQLITE_BUSY))
+        return oraFail(1013);
+    if (primary == SQLITE_INTERRUPT)
+        return oraFail(1013);
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+        return oraFail(54);
+    if (primary == SQLITE_CONSTRAINT) {
+        const std::string detail = afterColon(message);
+        if (rc == SQLITE_CONSTRAINT_NOTNULL) {
+            // "T.C" becomes ("OWNER"."T"."C") as the server quotes it.
+            const size_t dot = detail.find('.');
+            const std::string table = detail.substr(0, dot);
+            const std::string column = dot == std::string::npos ? "" : detail.substr(dot + 1);
+            return oraFail(1400, "\"" + owner + "\".\"" + table + "\".\"" + column + "\"");
+        }
+        if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
+            return oraFail(1, owner + "." + uniqueConstraintName(db, detail));
+        if (rc == SQLITE_CONSTRAINT_CHECK)
+            return oraFail(2290, owner + "." + detail);
+        if (rc == SQLITE_CONSTRAINT_FOREIGNKEY)
+            return oraFail(2291, owner + "." + unnamedConstraint);
+        return oraFail(600, message);
+    }
+    if (startsWith(message, "no such table") || startsWith(message, "no such view"))
+        return oraFail(942);
+    if (startsWith(message, "no such column") || startsWith(message, "no such function"))
+        return oraFail(904, "\"" + afterColon(message) + "\"");
+    if (message.find("already exists") != std::string::npos)
+        return oraFail(955);
+    if (message.find("syntax error") != std::string::npos
+        || message.find("incomplete input") != std::string::npos) {
+        const int offset = db ? sqlite3_error_offset(db) : -1;
+        return oraFail(900, {}, offset > 0 ? offset : 0);
+    }
+    if (primary == SQLITE_MISMATCH)
+        return oraFail(1722);
+    return oraFail(600, message);
+}
+
+} // namespace qdsi::engine

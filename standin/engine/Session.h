@@ -1,0 +1,141 @@
+#pragma once
+
+// One server session: a user logged on to an alias, with its own SQLite connection to the
+// user's schema file. It owns the transaction (begun lazily at the first change), savepoints,
+// the row locks it holds, sequences' current values, the break flag of the running call, and
+// the test hooks' state (statement trace, round trips, injected faults).
+
+#include "engine/Config.h"
+#include "sql/Dialect.h"
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace qdsi::engine {
+
+class Statement;
+
+class Session {
+public:
+    // Opens the connection. Throws OraError.
+    Session(std::shared_ptr<Config> config, const AliasEntry &alias, std::string user);
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    sqlite3 *db() const { return m_db; }
+    const std::string &user() const { return m_user; }
+    const std::string &databasePath() const { return m_path; }
+    const AliasEntry &alias() const { return m_alias; }
+    sql::SessionContext &context() { return m_context; }
+
+    // Marks a client call in progress (so OCIBreak can end it) and counts a round trip.
+    class Call {
+    public:
+        Call(Session &session, bool roundTrip);
+        ~Call();
+        Call(const Call &) = delete;
+        Call &operator=(const Call &) = delete;
+
+    private:
+        Session &m_session;
+    };
+
+    // Break handling: true when a call was running and is now asked to stop.
+    bool requestBreak();
+    bool broken() const { return m_break.load(std::memory_order_relaxed); }
+    bool callInProgress() const { return m_inCall.load(); }
+    // Sleeps up to `ms` milliseconds (negative: until broken). Throws ORA-01013 when broken.
+    void pause(int ms);
+
+    // Lost connection: the first call after the loss fails with 3113, later ones with 3114.
+    void loseConnection() { m_lost = true; }
+    void checkConnection();
+
+    // Selects with rows still to come; they give up their snapshot when the session must write.
+    void openCursor(Statement *statement) { m_cursors.insert(statement); }
+    void closeCursor(Statement *statement) { m_cursors.erase(statement); }
+
+    // Runs a statement that writes, outside the prepared statements (DDL, BEGIN). Throws OraError.
+    void write(const char *sql);
+
+    // Transactions.
+    void beginChange();
+    void commit();
+    void rollback();
+    void savepoint(const std::string &name);
+    void rollbackToSavepoint(const std::string &name);
+    bool inTransaction() const { return m_transaction; }
+
+    // Locks a row of a table of this session's schema for the transaction (FOR UPDATE).
+    void lockRow(const std::string &table, int64_t rowid, int waitMs);
+
+    // Sequences kept in the schema's side table.
+    void createSequence(const sql::SequenceDefinition &definition);
+    void dropSequence(const std::string &name);
+    int64_t nextval(const std::string &name);
+    int64_t currval(const std::string &name);
+
+    // The table's object number shown in ROWID texts.
+    int64_t tableNumber(const std::string &table);
+    void forgetTables() { m_tableNumbers.clear(); }
+
+    // An OraError for a failed SQLite call on this connection.
+    sql::OraError sqliteError(int rc) const;
+
+    // Test hooks.
+    void traceStatement(const std::string &text);
+    std::vector<std::string> trace() const;
+    void clearTrace();
+    unsigned roundTrips() const { return m_roundTrips.load(); }
+    void resetRoundTrips() { m_roundTrips = 0; }
+    std::atomic<bool> blockNextFetch { false };
+    std::atomic<int> rowDelayMs { 0 };
+
+private:
+    static int busyHandler(void *self, int count);
+    static int progressHandler(void *self);
+    void exec(const char *sql);
+
+    std::shared_ptr<Config> m_config;
+    const AliasEntry &m_alias;
+    std::string m_user;
+    std::string m_path;
+    sqlite3 *m_db = nullptr;
+    sql::SessionContext m_context;
+
+    std::mutex m_callMutex;
+    std::condition_variable m_wake;
+    std::atomic<bool> m_inCall { false };
+    std::atomic<bool> m_break { false };
+    std::atomic<unsigned> m_roundTrips { 0 };
+    std::chrono::steady_clock::time_point m_busySince;
+    std::atomic<bool> m_lost { false };
+    bool m_closed = false;
+
+    struct Savepoint {
+        std::string name;
+        bool inSqlite; // taken inside the SQLite transaction (else before its first change)
+        size_t lockMark; // row locks held when it was taken
+    };
+    bool m_transaction = false;
+    std::vector<Savepoint> m_savepoints;
+
+    std::set<Statement *> m_cursors;
+    std::map<std::string, int64_t> m_currval;
+    std::map<std::string, int64_t> m_tableNumbers;
+
+    mutable std::mutex m_traceMutex;
+    std::vector<std::string> m_trace;
+};
+
+} // namespace qdsi::engine

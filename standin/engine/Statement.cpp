@@ -1,0 +1,551 @@
+#include "engine/Statement.h"
+
+#include "engine/ConstraintNames.h"
+#include "engine/OraErrors.h"
+#include "engine/RowLocks.h"
+#include "engine/StatementText.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace qdsi::engine {
+
+using sql::StatementKind;
+
+namespace {
+
+std::string upper(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
+    return s;
+}
+
+bool blank(const char *tail)
+{
+    for (; tail && *tail; ++tail)
+        if (!std::isspace(static_cast<unsigned char>(*tail)) && *tail != ';')
+            return false;
+    return true;
+}
+
+} // namespace
+
+namespace {
+
+// The out-binds of "returning ... into :a, :b" are placeholders of the statement too (the
+// client binds them by name or position), but the SQLite text no longer names them: give
+// them indices past the statement's own so that they never collide with an input.
+void adoptReturningInto(sql::Translation &t)
+{
+    int next = 0;
+    for (const sql::Placeholder &p : t.placeholders)
+        next = std::max(next, p.sqliteIndex);
+    for (sql::Placeholder &p : t.returningInto) {
+        p.sqliteIndex = ++next;
+        t.placeholders.push_back(p);
+    }
+}
+
+} // namespace
+
+Statement::~Statement()
+{
+    release();
+}
+
+void Statement::release()
+{
+    finishCursor();
+    sqlite3_finalize(m_stmt);
+    m_stmt = nullptr;
+    m_preparedSession = 0;
+    m_preparedSql.clear();
+    m_fetching = false;
+}
+
+void Statement::prepare(std::string text)
+{
+    release();
+    m_text = std::move(text);
+    m_classified = {};
+    m_classifyError.reset();
+    m_columns.clear();
+    m_rowCount = m_rowsFetched = 0;
+    m_parseErrorOffset = 0;
+    m_lastRowid.clear();
+    const TransactionControl control = transactionControl(m_text);
+    if (control.kind == TransactionControl::Commit) {
+        m_classified.kind = StatementKind::Commit;
+        m_classified.ociStatementType = 21;
+        return;
+    }
+    if (control.kind != TransactionControl::None) {
+        m_classified.kind = StatementKind::Rollback;
+        m_classified.ociStatementType = 17;
+        return;
+    }
+    try {
+        m_classified = sql::translate(m_text, sql::SessionContext {});
+        adoptReturningInto(m_classified);
+    } catch (const sql::OraError &e) {
+        m_classifyError = e;
+    }
+}
+
+int Statement::placeholderIndex(const std::string &name) const
+{
+    std::string key = name;
+    if (!key.empty() && key[0] == ':')
+        key.erase(0, 1);
+    const bool quoted = key.size() >= 2 && key.front() == '"' && key.back() == '"';
+    key = quoted ? key.substr(1, key.size() - 2) : upper(key);
+    for (const sql::Placeholder &p : m_classified.placeholders)
+        if (p.name == key)
+            return p.sqliteIndex;
+    return 0;
+}
+
+int Statement::placeholderIndex(ub4 position) const
+{
+    if (position < 1 || position > m_classified.placeholders.size())
+        return 0;
+    return m_classified.placeholders[position - 1].sqliteIndex;
+}
+
+void Statement::prepareSqlite(Session &session, const std::string &sql)
+{
+    if (m_stmt && m_preparedSession == session.context().sessionId && m_preparedSql == sql) {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+        return;
+    }
+    release();
+    const char *tail = nullptr;
+    const int rc = sqlite3_prepare_v2(
+        session.db(), sql.c_str(), static_cast<int>(sql.size()), &m_stmt, &tail);
+    if (rc != SQLITE_OK) {
+        sql::OraError e = session.sqliteError(rc);
+        m_parseErrorOffset = e.offset;
+        release();
+        throw e;
+    }
+    if (!m_stmt || !blank(tail)) {
+        release();
+        throw oraFail(m_stmt ? 911 : 900);
+    }
+    m_preparedSession = session.context().sessionId;
+    m_preparedSql = sql;
+}
+
+void Statement::bindInputs(const std::vector<BoundValue> &binds, size_t row)
+{
+    for (const BoundValue &b : binds) {
+        if (std::find(m_outTargets.begin(), m_outTargets.end(), b.sqliteIndex)
+            == m_outTargets.end())
+            bindInput(m_stmt, b.sqliteIndex, b.buffer, row);
+    }
+}
+
+FetchResult Statement::execute(Session &session, const std::vector<BoundValue> &binds,
+    const std::vector<std::optional<ClientBuffer>> &defines, ub4 iterations, ub4 rowOffset,
+    bool describeOnly, bool commitOnSuccess)
+{
+    session.checkConnection();
+    m_rowCount = m_rowsFetched = 0;
+    m_parseErrorOffset = 0;
+    m_lastRowid.clear();
+    finishCursor();
+    m_fetching = false;
+    m_outTargets.clear();
+    if (!describeOnly)
+        session.traceStatement(m_text);
+
+    const TransactionControl control = transactionControl(m_text);
+    if (control.kind != TransactionControl::None) {
+        if (describeOnly)
+            return {};
+        switch (control.kind) {
+        case TransactionControl::Commit:
+            session.commit();
+            break;
+        case TransactionControl::Rollback:
+            session.rollback();
+            break;
+        case TransactionControl::Savepoint:
+            session.savepoint(control.savepoint);
+            break;
+        default:
+            session.rollbackToSavepoint(control.savepoint);
+        }
+        return {};
+    }
+
+    sql::Translation t;
+    try {
+        t = sql::translate(m_text, session.context());
+        adoptReturningInto(t);
+    } catch (const sql::OraError &e) {
+        m_parseErrorOffset = e.offset;
+        throw;
+    }
+    m_lastFunctionCode = t.sqlFunctionCode;
+    // Every placeholder must have a value before the server runs the statement; a describe
+    // only parses.
+    for (const sql::Placeholder &p :
+        describeOnly ? std::vector<sql::Placeholder>() : t.placeholders) {
+        const bool bound = std::any_of(binds.begin(), binds.end(),
+            [&](const BoundValue &b) { return b.sqliteIndex == p.sqliteIndex; });
+        if (!bound)
+            throw oraFail(1008);
+    }
+
+    switch (t.kind) {
+    case StatementKind::Commit:
+        if (!describeOnly)
+            session.commit();
+        return {};
+    case StatementKind::Rollback:
+        if (!describeOnly)
+            session.rollback();
+        return {};
+    case StatementKind::Savepoint:
+        if (!describeOnly)
+            session.savepoint(t.objectName);
+        return {};
+    case StatementKind::RollbackToSavepoint:
+        if (!describeOnly)
+            session.rollbackToSavepoint(t.objectName);
+        return {};
+    case StatementKind::AlterSession:
+        if (!describeOnly) {
+            if (const auto format = nlsDateFormat(m_text))
+                session.context().dateFormat = *format;
+        }
+        return {};
+    case StatementKind::CreateSequence:
+    case StatementKind::DropSequence:
+        if (!describeOnly) {
+            session.commit();
+            if (t.kind == StatementKind::CreateSequence)
+                session.createSequence(t.sequence);
+            else
+                session.dropSequence(t.objectName);
+            session.commit();
+        }
+        return {};
+    case StatementKind::Select:
+        runSelect(session, t, binds, describeOnly);
+        if (describeOnly || iterations == 0)
+            return {};
+        return fetch(session, defines, iterations);
+    case StatementKind::Insert:
+    case StatementKind::Update:
+    case StatementKind::Delete:
+    case StatementKind::Merge:
+        runDml(session, t, binds, iterations, rowOffset, describeOnly);
+        break;
+    case StatementKind::CreateTable:
+    case StatementKind::CreateView:
+    case StatementKind::CreateIndex:
+    case StatementKind::Drop:
+    case StatementKind::Alter:
+    case StatementKind::Grant:
+        runDdl(session, t, describeOnly);
+        break;
+    default:
+        // PL/SQL, CALL and the rest run when the dialect gives them SQLite text.
+        if (t.sqlite.empty())
+            throw oraFail(3001);
+        runDml(session, t, binds, iterations, rowOffset, describeOnly);
+    }
+    if (commitOnSuccess && !describeOnly)
+        session.commit();
+    return {};
+}
+
+void Statement::runSelect(Session &session, const sql::Translation &t,
+    const std::vector<BoundValue> &binds, bool describeOnly)
+{
+    std::string sql = t.sqlite;
+    LockClause lock;
+    lock.present = t.forUpdate.present;
+    lock.nowait = t.forUpdate.nowait;
+    lock.waitSeconds = t.forUpdate.waitSeconds;
+    if (!lock.present) {
+        // Until the dialect strips the clause itself, find and cut it here.
+        lock = findForUpdate(sql);
+        if (lock.present)
+            sql.resize(lock.start);
+    }
+    LockTarget target;
+    m_hiddenColumns = 0;
+    if (lock.present) {
+        target = lockTarget(sql);
+        if (!target.found)
+            throw oraFail(900);
+        sql.insert(target.selectListStart, " \"" + target.qualifier + "\".ROWID,");
+        m_hiddenColumns = 1;
+    }
+    prepareSqlite(session, sql);
+    bindInputs(binds, 0);
+    std::vector<sql::ColumnDescription> all = sql::describe(m_stmt, t);
+    m_columns.assign(all.begin() + std::min<size_t>(m_hiddenColumns, all.size()), all.end());
+    m_styles.clear();
+    for (const auto &c : m_columns)
+        m_styles.push_back({ c.dataType, session.context().dateFormat });
+    if (describeOnly)
+        return;
+    if (lock.present) {
+        const int waitMs = lock.nowait ? 0 : lock.waitSeconds >= 0 ? lock.waitSeconds * 1000 : -1;
+        lockSelectedRows(session, target.table, waitMs);
+    }
+    m_fetching = true;
+    m_exhausted = false;
+    m_cursorSession = &session;
+    session.openCursor(this);
+}
+
+void Statement::finishCursor()
+{
+    m_exhausted = true;
+    if (m_stmt)
+        sqlite3_reset(m_stmt);
+    dropSpilledRows();
+    if (m_cursorSession)
+        m_cursorSession->closeCursor(this);
+    m_cursorSession = nullptr;
+}
+
+void Statement::dropSpilledRows()
+{
+    for (auto &row : m_spilledRows)
+        for (sqlite3_value *v : row)
+            sqlite3_value_free(v);
+    m_spilledRows.clear();
+    m_spillPosition = 0;
+    m_spilled = false;
+    m_spillError.reset();
+}
+
+void Statement::spill()
+{
+    // Keeps the rows still to come in memory and lets go of SQLite's read snapshot, so that the
+    // session can begin writing although others have committed since this cursor opened.
+    if (m_spilled || m_exhausted || !m_stmt)
+        return;
+    const int columns = static_cast<int>(m_columns.size());
+    int rc;
+    while ((rc = sqlite3_step(m_stmt)) == SQLITE_ROW) {
+        std::vector<sqlite3_value *> row;
+        row.reserve(static_cast<size_t>(columns));
+        for (int c = 0; c < columns; ++c)
+            row.push_back(sqlite3_value_dup(sqlite3_column_value(m_stmt, c + m_hiddenColumns)));
+        m_spilledRows.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE)
+        m_spillError = oraFail((rc & 0xff) == SQLITE_INTERRUPT ? 1013 : 600, sqlite3_errstr(rc));
+    sqlite3_reset(m_stmt);
+    m_spilled = true;
+}
+
+void Statement::sessionEnded()
+{
+    m_cursorSession = nullptr;
+}
+
+void Statement::lockSelectedRows(Session &session, const std::string &table, int waitMs)
+{
+    std::vector<int64_t> rowids;
+    int rc;
+    while ((rc = sqlite3_step(m_stmt)) == SQLITE_ROW)
+        rowids.push_back(sqlite3_column_int64(m_stmt, 0));
+    sqlite3_reset(m_stmt);
+    if (rc != SQLITE_DONE)
+        throw session.sqliteError(rc);
+    const size_t mark = RowLocks::instance().mark(&session);
+    try {
+        for (int64_t rowid : rowids)
+            session.lockRow(table, rowid, waitMs);
+    } catch (...) {
+        // A statement that fails keeps none of the locks it took.
+        RowLocks::instance().releaseAfter(&session, mark);
+        throw;
+    }
+}
+
+FetchResult Statement::fetch(
+    Session &session, const std::vector<std::optional<ClientBuffer>> &defines, ub4 rows)
+{
+    FetchResult result;
+    if (!m_fetching)
+        throw oraFail(m_stmt ? 1002 : 24338);
+    if (m_preparedSession != session.context().sessionId)
+        throw oraFail(1002); // executed in a session that has ended
+    session.checkConnection();
+    m_rowsFetched = 0;
+    if (m_exhausted) {
+        result.exhausted = true;
+        return result;
+    }
+    ub4 r = 0;
+    try {
+        if (session.blockNextFetch.exchange(false))
+            session.pause(-1);
+        const size_t n = std::min(defines.size(), m_columns.size());
+        for (; r < rows; ++r) {
+            if (const int delay = session.rowDelayMs.load())
+                session.pause(delay);
+            const std::vector<sqlite3_value *> *kept = nullptr;
+            if (m_spilled) {
+                if (m_spillPosition == m_spilledRows.size()) {
+                    finishCursor();
+                    if (m_spillError)
+                        throw *m_spillError;
+                    break;
+                }
+                kept = &m_spilledRows[m_spillPosition++];
+            } else {
+                const int rc = sqlite3_step(m_stmt);
+                if (rc == SQLITE_DONE) {
+                    finishCursor();
+                    break;
+                }
+                if (rc != SQLITE_ROW)
+                    throw session.sqliteError(rc);
+            }
+            bool nullWithoutIndicator = false;
+            for (size_t c = 0; c < n; ++c) {
+                if (!defines[c])
+                    continue;
+                sqlite3_value *value = kept
+                    ? (*kept)[c]
+                    : sqlite3_column_value(m_stmt, static_cast<int>(c) + m_hiddenColumns);
+                const int code = storeOutput(value, m_styles[c], *defines[c], r);
+                if (ub2 *rcode = defines[c]->codeAt(r))
+                    *rcode = static_cast<ub2>(code);
+                if (code == 1406)
+                    result.warning = 1406;
+                nullWithoutIndicator = nullWithoutIndicator || code == 1405;
+            }
+            if (nullWithoutIndicator) {
+                ++r;
+                throw oraFail(1405);
+            }
+        }
+    } catch (const sql::OraError &) {
+        m_rowsFetched = r;
+        m_rowCount += r;
+        finishCursor();
+        throw;
+    }
+    result.rows = r;
+    result.exhausted = m_exhausted || result.rows < rows;
+    m_rowsFetched = result.rows;
+    m_rowCount += result.rows;
+    return result;
+}
+
+void Statement::runDml(Session &session, const sql::Translation &t,
+    const std::vector<BoundValue> &binds, ub4 iterations, ub4 rowOffset, bool describeOnly)
+{
+    const std::string &sql = t.sqlite;
+    for (const sql::Placeholder &p : t.returningInto)
+        m_outTargets.push_back(p.sqliteIndex);
+    prepareSqlite(session, sql);
+    m_hiddenColumns = 0;
+    if (describeOnly)
+        return;
+    if (iterations == 0)
+        throw oraFail(24333);
+    session.beginChange();
+    sqlite3 *db = session.db();
+    const bool mayMeetLocks = t.kind == StatementKind::Update || t.kind == StatementKind::Delete;
+    const std::string table = t.tables.empty() ? dmlTable(sql) : t.tables.front();
+    for (ub4 row = rowOffset; row < iterations; ++row) {
+        if (mayMeetLocks
+            && RowLocks::instance().othersHold(session.databasePath(), table, &session))
+            waitForLockedRows(session, table, sql, binds, row);
+        sqlite3_reset(m_stmt);
+        bindInputs(binds, row);
+        bool returned = false;
+        int rc;
+        while ((rc = sqlite3_step(m_stmt)) == SQLITE_ROW) {
+            // RETURNING ... INTO: the row's values go to the OUT binds of this iteration.
+            for (size_t k = 0; k < m_outTargets.size(); ++k) {
+                const auto bind = std::find_if(binds.begin(), binds.end(),
+                    [&](const BoundValue &b) { return b.sqliteIndex == m_outTargets[k]; });
+                if (bind != binds.end() && static_cast<int>(k) < sqlite3_column_count(m_stmt))
+                    storeOutput(sqlite3_column_value(m_stmt, static_cast<int>(k)),
+                        { 1, session.context().dateFormat }, bind->buffer, row);
+            }
+            returned = true;
+        }
+        if (rc != SQLITE_DONE) {
+            sql::OraError e = session.sqliteError(rc);
+            sqlite3_reset(m_stmt);
+            throw e.code == 2291 ? foreignKeyError(session, t.kind, table) : e;
+        }
+        if (!returned) {
+            for (const BoundValue &b : binds)
+                if (std::find(m_outTargets.begin(), m_outTargets.end(), b.sqliteIndex)
+                    != m_outTargets.end())
+                    if (sb2 *ind = b.buffer.indicatorAt(row))
+                        *ind = -1;
+        }
+        m_rowCount += static_cast<ub4>(sqlite3_changes(db));
+    }
+    sqlite3_reset(m_stmt);
+    if (t.kind == StatementKind::Insert) {
+        if (!table.empty())
+            m_lastRowid = session.context().rowidText(table, sqlite3_last_insert_rowid(db));
+    }
+}
+
+void Statement::waitForLockedRows(Session &session, const std::string &table,
+    const std::string &dml, const std::vector<BoundValue> &binds, ub4 row)
+{
+    // The rows the change will touch: its WHERE clause over the table's row ids.
+    const std::string where = whereClause(dml);
+    const std::string probe = "SELECT rowid FROM \"" + table + "\" " + where;
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(session.db(), probe.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return; // the statement itself will report what is wrong with it
+    }
+    for (const BoundValue &b : binds) {
+        if (std::find(m_outTargets.begin(), m_outTargets.end(), b.sqliteIndex) == m_outTargets.end()
+            && b.sqliteIndex <= sqlite3_bind_parameter_count(st))
+            bindInput(st, b.sqliteIndex, b.buffer, row);
+    }
+    std::vector<int64_t> rowids;
+    while (sqlite3_step(st) == SQLITE_ROW)
+        rowids.push_back(sqlite3_column_int64(st, 0));
+    sqlite3_finalize(st);
+    for (int64_t rowid : rowids)
+        RowLocks::instance().waitUntilFree({ session.databasePath(), table, rowid }, &session,
+            [&session] { return session.broken(); });
+}
+
+sql::OraError Statement::foreignKeyError(
+    Session &session, sql::StatementKind kind, const std::string &table) const
+{
+    // A delete meets child rows of the table; an insert or update misses a parent row.
+    const bool parentSide = kind == StatementKind::Delete;
+    std::string name = parentSide ? foreignKeyName(session.db(), {}, table)
+                                  : foreignKeyName(session.db(), table, {});
+    if (name.empty())
+        name = "SYS_C000000";
+    return oraFail(parentSide ? 2292 : 2291, session.user() + "." + name);
+}
+
+void Statement::runDdl(Session &session, const sql::Translation &t, bool describeOnly)
+{
+    if (describeOnly || t.sqlite.empty())
+        return;
+    // Data definition ends the transaction before and after it, as on the server.
+    session.commit();
+    session.write(t.sqlite.c_str());
+    session.forgetTables();
+}
+
+} // namespace qdsi::engine

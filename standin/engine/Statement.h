@@ -1,0 +1,116 @@
+#pragma once
+
+// One statement of a client: its text, the dialect's translation, the prepared SQLite
+// statement, and the execute and fetch steps with the counts the client reads back.
+
+#include "engine/Session.h"
+#include "engine/Values.h"
+#include "sql/Dialect.h"
+
+#include <sqlite3.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qdsi::engine {
+
+struct BoundValue {
+    int sqliteIndex;
+    ClientBuffer buffer;
+};
+
+// Result of a step that moves rows into the caller's buffers.
+struct FetchResult {
+    ub4 rows = 0;
+    bool exhausted = false; // fewer rows than asked for
+    int warning = 0; // 1406 when a value was truncated
+};
+
+class Statement {
+public:
+    Statement() = default;
+    ~Statement();
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    // Takes the text and classifies it; errors in the text are raised by execute.
+    void prepare(std::string text);
+    const std::string &text() const { return m_text; }
+    int statementType() const { return m_classified.ociStatementType; }
+    int sqlFunctionCode() const { return m_classified.sqlFunctionCode; }
+    bool isSelect() const { return m_classified.kind == sql::StatementKind::Select; }
+
+    // SQLite parameter number of a placeholder (name without ':', any case) or of the n-th
+    // placeholder; 0 when the statement has no such placeholder.
+    int placeholderIndex(const std::string &name) const;
+    int placeholderIndex(ub4 position) const;
+
+    // Runs the statement: iterations and row offset as OCIStmtExecute takes them. For a select
+    // with iterations > 0 the first rows go into the defines. Throws OraError; rowCount() tells
+    // how many rows were processed before a failure.
+    FetchResult execute(Session &session, const std::vector<BoundValue> &binds,
+        const std::vector<std::optional<ClientBuffer>> &defines, ub4 iterations, ub4 rowOffset,
+        bool describeOnly, bool commitOnSuccess);
+    FetchResult fetch(
+        Session &session, const std::vector<std::optional<ClientBuffer>> &defines, ub4 rows);
+
+    const std::vector<sql::ColumnDescription> &columns() const { return m_columns; }
+    ub4 rowCount() const { return m_rowCount; }
+    ub4 rowsFetched() const { return m_rowsFetched; }
+    int parseErrorOffset() const { return m_parseErrorOffset; }
+    int lastSqlFunctionCode() const { return m_lastFunctionCode; }
+    // ROWID of the row the last INSERT made; empty when none.
+    const std::string &lastRowid() const { return m_lastRowid; }
+
+    // Drops the prepared SQLite statement (the session it belongs to is ending).
+    void release();
+
+    // An open cursor reads the rest of its rows into memory and resets its SQLite statement.
+    void spill();
+    // The session of the open cursor has ended.
+    void sessionEnded();
+
+private:
+    void prepareSqlite(Session &session, const std::string &sql);
+    void bindInputs(const std::vector<BoundValue> &binds, size_t row);
+    void runSelect(Session &session, const sql::Translation &t,
+        const std::vector<BoundValue> &binds, bool describeOnly);
+    void lockSelectedRows(Session &session, const std::string &table, int waitMs);
+    void runDml(Session &session, const sql::Translation &t, const std::vector<BoundValue> &binds,
+        ub4 iterations, ub4 rowOffset, bool describeOnly);
+    void waitForLockedRows(Session &session, const std::string &table, const std::string &dml,
+        const std::vector<BoundValue> &binds, ub4 row);
+    sql::OraError foreignKeyError(
+        Session &session, sql::StatementKind kind, const std::string &table) const;
+    void finishCursor();
+    void dropSpilledRows();
+    void runDdl(Session &session, const sql::Translation &t, bool describeOnly);
+
+    std::string m_text;
+    sql::Translation m_classified;
+    std::optional<sql::OraError> m_classifyError;
+
+    sqlite3_stmt *m_stmt = nullptr;
+    int64_t m_preparedSession = 0; // id of the session the SQLite statement belongs to
+    std::string m_preparedSql;
+    int m_hiddenColumns = 0; // the row id column added for FOR UPDATE
+    std::vector<int> m_outTargets;
+    std::vector<sql::ColumnDescription> m_columns;
+    std::vector<ColumnStyle> m_styles;
+    bool m_fetching = false;
+    bool m_exhausted = true;
+    Session *m_cursorSession = nullptr; // while rows are still to come
+    bool m_spilled = false;
+    std::vector<std::vector<sqlite3_value *>> m_spilledRows;
+    size_t m_spillPosition = 0;
+    std::optional<sql::OraError> m_spillError;
+
+    ub4 m_rowCount = 0;
+    ub4 m_rowsFetched = 0;
+    int m_parseErrorOffset = 0;
+    int m_lastFunctionCode = 0;
+    std::string m_lastRowid;
+};
+
+} // namespace qdsi::engine

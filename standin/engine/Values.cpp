@@ -1,0 +1,333 @@
+#include "engine/Values.h"
+
+#include "engine/OraErrors.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+namespace qdsi::engine {
+
+using namespace qdsi::oci;
+
+sb2 *ClientBuffer::indicatorAt(size_t i) const
+{
+    return indicator
+        ? reinterpret_cast<sb2 *>(reinterpret_cast<char *>(indicator) + i * indicatorSkip)
+        : nullptr;
+}
+
+ub2 *ClientBuffer::lengthAt(size_t i) const
+{
+    return length ? reinterpret_cast<ub2 *>(reinterpret_cast<char *>(length) + i * lengthSkip)
+                  : nullptr;
+}
+
+ub2 *ClientBuffer::codeAt(size_t i) const
+{
+    return returnCode ? reinterpret_cast<ub2 *>(reinterpret_cast<char *>(returnCode) + i * codeSkip)
+                      : nullptr;
+}
+
+std::string dateFromBytes(const unsigned char *b)
+{
+    char text[32];
+    const int year = (b[0] - 100) * 100 + (b[1] - 100);
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, b[2], b[3], b[4] - 1,
+        b[5] - 1, b[6] - 1);
+    return text;
+}
+
+bool dateToBytes(const std::string &iso, unsigned char *b)
+{
+    int y, mo, d, h = 0, mi = 0, s = 0;
+    char tail = 0;
+    const int n = std::sscanf(iso.c_str(), "%d-%d-%d %d:%d:%d%c", &y, &mo, &d, &h, &mi, &s, &tail);
+    if ((n != 3 && n != 6) || y < -4712 || y > 9999 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0
+        || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59)
+        return false;
+    b[0] = static_cast<unsigned char>(y / 100 + 100);
+    b[1] = static_cast<unsigned char>(y % 100 + 100);
+    b[2] = static_cast<unsigned char>(mo);
+    b[3] = static_cast<unsigned char>(d);
+    b[4] = static_cast<unsigned char>(h + 1);
+    b[5] = static_cast<unsigned char>(mi + 1);
+    b[6] = static_cast<unsigned char>(s + 1);
+    return true;
+}
+
+namespace {
+
+void bindText(sqlite3_stmt *st, int index, const char *text, size_t length)
+{
+    // The server treats an empty string as NULL.
+    if (length == 0)
+        sqlite3_bind_null(st, index);
+    else
+        sqlite3_bind_text(st, index, text, static_cast<int>(length), SQLITE_TRANSIENT);
+}
+
+} // namespace
+
+void bindInput(sqlite3_stmt *st, int index, const ClientBuffer &b, size_t row)
+{
+    const sb2 *ind = b.indicatorAt(row);
+    if ((ind && *ind == -1) || !b.data) {
+        sqlite3_bind_null(st, index);
+        return;
+    }
+    const char *p = static_cast<const char *>(b.element(row));
+    const ub2 *alen = b.lengthAt(row);
+    const size_t size = b.size > 0 ? static_cast<size_t>(b.size) : 0;
+    switch (b.type) {
+    case SQLT_INT:
+        if (size == 1)
+            sqlite3_bind_int64(st, index, *reinterpret_cast<const int8_t *>(p));
+        else if (size == 2)
+            sqlite3_bind_int64(st, index, *reinterpret_cast<const int16_t *>(p));
+        else if (size == 4)
+            sqlite3_bind_int64(st, index, *reinterpret_cast<const int32_t *>(p));
+        else if (size == 8)
+            sqlite3_bind_int64(st, index, *reinterpret_cast<const int64_t *>(p));
+        else
+            throw oraFail(3001);
+        return;
+    case SQLT_UIN:
+        if (size == 1)
+            sqlite3_bind_int64(st, index, *reinterpret_cast<const uint8_t *>(p));
+        else if (size == 2)
+            sqlite3_bind_int64(st, index, *reinterpret_cast<const uint16_t *>(p));
+        else if (size == 4)
+            sqlite3_bind_int64(st, index, *reinterpret_cast<const uint32_t *>(p));
+        else
+            throw oraFail(3001);
+        return;
+    case SQLT_FLT:
+        if (size == 4)
+            sqlite3_bind_double(st, index, *reinterpret_cast<const float *>(p));
+        else if (size == 8)
+            sqlite3_bind_double(st, index, *reinterpret_cast<const double *>(p));
+        else
+            throw oraFail(3001);
+        return;
+    case SQLT_STR:
+    case SQLT_AVC: {
+        const size_t limit = alen ? std::min<size_t>(*alen, size) : size;
+        bindText(st, index, p, strnlen(p, limit));
+        return;
+    }
+    case SQLT_CHR:
+    case SQLT_AFC:
+    case SQLT_LNG:
+        bindText(st, index, p, alen ? std::min<size_t>(*alen, size) : size);
+        return;
+    case SQLT_VCS: {
+        if (size < 2)
+            throw oraFail(3001);
+        const ub2 n = *reinterpret_cast<const ub2 *>(p);
+        bindText(st, index, p + 2, std::min<size_t>(n, size - 2));
+        return;
+    }
+    case SQLT_DAT:
+        if (size < 7)
+            throw oraFail(3001);
+        sqlite3_bind_text(st, index,
+            dateFromBytes(reinterpret_cast<const unsigned char *>(p)).c_str(), -1,
+            SQLITE_TRANSIENT);
+        return;
+    case SQLT_BIN:
+    case SQLT_LBI: {
+        const size_t n = alen ? std::min<size_t>(*alen, size) : size;
+        if (n == 0)
+            sqlite3_bind_null(st, index);
+        else
+            sqlite3_bind_blob(st, index, p, static_cast<int>(n), SQLITE_TRANSIENT);
+        return;
+    }
+    default:
+        throw oraFail(3001);
+    }
+}
+
+namespace {
+
+std::string hex(const void *data, int size)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    const auto *p = static_cast<const unsigned char *>(data);
+    for (int i = 0; i < size; ++i) {
+        out += digits[p[i] >> 4];
+        out += digits[p[i] & 15];
+    }
+    return out;
+}
+
+std::string columnText(sqlite3_value *v, const ColumnStyle &style)
+{
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+        return sql::numberToText(static_cast<int64_t>(sqlite3_value_int64(v)));
+    case SQLITE_FLOAT:
+        return sql::numberToText(sqlite3_value_double(v));
+    case SQLITE_BLOB:
+        return hex(sqlite3_value_blob(v), sqlite3_value_bytes(v));
+    default: {
+        const auto *t = reinterpret_cast<const char *>(sqlite3_value_text(v));
+        std::string text(t ? t : "", static_cast<size_t>(sqlite3_value_bytes(v)));
+        if (style.oracleType == 12)
+            return sql::formatDate(text, style.dateFormat);
+        if (style.oracleType == 23)
+            return hex(text.data(), static_cast<int>(text.size()));
+        return text;
+    }
+    }
+}
+
+// A column's value as a number, as the server converts text to NUMBER.
+double columnNumber(sqlite3_value *v)
+{
+    const int type = sqlite3_value_type(v);
+    if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
+        return sqlite3_value_double(v);
+    const auto *t = reinterpret_cast<const char *>(sqlite3_value_text(v));
+    char *end = nullptr;
+    const double number = t ? std::strtod(t, &end) : 0;
+    while (end && *end == ' ')
+        ++end;
+    if (!t || end == t || *end)
+        throw oraFail(1722);
+    return number;
+}
+
+// Copies text into a character buffer; returns 1406 when it had to be cut.
+int storeText(
+    const std::string &text, const ClientBuffer &b, size_t row, size_t prefix, bool zero, bool pad)
+{
+    char *p = static_cast<char *>(b.element(row));
+    const size_t size = b.size > 0 ? static_cast<size_t>(b.size) : 0;
+    const size_t room = size > prefix + (zero ? 1 : 0) ? size - prefix - (zero ? 1 : 0) : 0;
+    const size_t n = std::min(room, text.size());
+    std::memcpy(p + prefix, text.data(), n);
+    size_t written = n;
+    if (pad && n < room) {
+        std::memset(p + prefix + n, ' ', room - n);
+        written = room;
+    }
+    if (zero && size > prefix)
+        p[prefix + written] = '\0';
+    if (prefix == 2)
+        *reinterpret_cast<ub2 *>(p) = static_cast<ub2>(n);
+    if (ub2 *len = b.lengthAt(row))
+        *len = static_cast<ub2>(written);
+    if (n < text.size()) {
+        if (sb2 *ind = b.indicatorAt(row))
+            *ind = static_cast<sb2>(std::min<size_t>(text.size(), 32767));
+        return 1406;
+    }
+    return 0;
+}
+
+int storeInteger(double value, const ClientBuffer &b, size_t row, bool isUnsigned)
+{
+    const double v = std::round(value);
+    void *p = b.element(row);
+    const auto fits = [&](double lo, double hi) {
+        if (v < lo || v > hi)
+            throw oraFail(1455);
+    };
+    switch (b.size) {
+    case 1:
+        isUnsigned ? fits(0, 255) : fits(-128, 127);
+        *static_cast<int8_t *>(p) = static_cast<int8_t>(static_cast<int64_t>(v));
+        break;
+    case 2:
+        isUnsigned ? fits(0, 65535) : fits(-32768, 32767);
+        *static_cast<int16_t *>(p) = static_cast<int16_t>(static_cast<int64_t>(v));
+        break;
+    case 4:
+        isUnsigned ? fits(0, 4294967295.0) : fits(-2147483648.0, 2147483647.0);
+        *static_cast<int32_t *>(p) = static_cast<int32_t>(static_cast<int64_t>(v));
+        break;
+    case 8:
+        fits(-9.2233720368547758e18, 9.2233720368547748e18);
+        *static_cast<int64_t *>(p) = static_cast<int64_t>(v);
+        break;
+    default:
+        throw oraFail(3001);
+    }
+    if (ub2 *len = b.lengthAt(row))
+        *len = static_cast<ub2>(b.size);
+    return 0;
+}
+
+} // namespace
+
+int storeOutput(sqlite3_value *v, const ColumnStyle &style, const ClientBuffer &b, size_t row)
+{
+    sb2 *ind = b.indicatorAt(row);
+    if (sqlite3_value_type(v) == SQLITE_NULL) {
+        if (!ind)
+            return 1405;
+        *ind = -1;
+        if (ub2 *len = b.lengthAt(row))
+            *len = 0;
+        return 0;
+    }
+    if (ind)
+        *ind = 0;
+    switch (b.type) {
+    case SQLT_INT:
+    case SQLT_UIN:
+        if (sqlite3_value_type(v) == SQLITE_INTEGER && b.size == 8) {
+            *static_cast<int64_t *>(b.element(row)) = sqlite3_value_int64(v);
+            if (ub2 *len = b.lengthAt(row))
+                *len = 8;
+            return 0;
+        }
+        return storeInteger(columnNumber(v), b, row, b.type == SQLT_UIN);
+    case SQLT_FLT: {
+        const double number = columnNumber(v);
+        if (b.size == 8)
+            *static_cast<double *>(b.element(row)) = number;
+        else if (b.size == 4)
+            *static_cast<float *>(b.element(row)) = static_cast<float>(number);
+        else
+            throw oraFail(3001);
+        if (ub2 *len = b.lengthAt(row))
+            *len = static_cast<ub2>(b.size);
+        return 0;
+    }
+    case SQLT_STR:
+    case SQLT_AVC:
+        return storeText(columnText(v, style), b, row, 0, true, false);
+    case SQLT_CHR:
+    case SQLT_LNG:
+        return storeText(columnText(v, style), b, row, 0, false, false);
+    case SQLT_AFC:
+        return storeText(columnText(v, style), b, row, 0, false, true);
+    case SQLT_VCS:
+        return storeText(columnText(v, style), b, row, 2, false, false);
+    case SQLT_DAT: {
+        const auto *t = reinterpret_cast<const char *>(sqlite3_value_text(v));
+        if (b.size < 7 || !t || !dateToBytes(t, static_cast<unsigned char *>(b.element(row))))
+            throw oraFail(1861);
+        if (ub2 *len = b.lengthAt(row))
+            *len = 7;
+        return 0;
+    }
+    case SQLT_BIN:
+    case SQLT_LBI: {
+        const void *data = sqlite3_value_blob(v);
+        const int n = sqlite3_value_bytes(v);
+        const std::string bytes = data ? std::string(static_cast<const char *>(data), n) : "";
+        return storeText(bytes, b, row, 0, false, false);
+    }
+    default:
+        throw oraFail(3001);
+    }
+}
+
+} // namespace qdsi::engine

@@ -1,0 +1,52 @@
+#pragma once
+
+// Moving values between the caller's buffers (external datatypes: strings, integers, doubles,
+// 7-byte dates, raw bytes) and SQLite, in both directions.
+
+#include "oci/OciTypes.h"
+#include "sql/Dialect.h"
+
+#include <sqlite3.h>
+
+#include <string>
+
+namespace qdsi::engine {
+
+// A caller's buffer array for a bind or define: element i lives at data + i * skip.
+struct ClientBuffer {
+    void *data = nullptr;
+    sb4 size = 0;
+    ub2 type = 0;
+    sb2 *indicator = nullptr;
+    ub2 *length = nullptr; // actual length (bind) / returned length (define)
+    ub2 *returnCode = nullptr; // per element column return code
+    ub4 skip = 0, indicatorSkip = sizeof(sb2), lengthSkip = sizeof(ub2), codeSkip = sizeof(ub2);
+    ub4 *currentElements = nullptr; // PL/SQL tables
+
+    void *element(size_t i) const { return static_cast<char *>(data) + i * (skip ? skip : size); }
+    sb2 *indicatorAt(size_t i) const;
+    ub2 *lengthAt(size_t i) const;
+    ub2 *codeAt(size_t i) const;
+};
+
+// Converts 7-byte DATE to ISO "YYYY-MM-DD HH24:MI:SS" and back (false for text that is not one).
+std::string dateFromBytes(const unsigned char *bytes);
+bool dateToBytes(const std::string &iso, unsigned char *bytes);
+
+// Binds element `row` of the buffer as SQLite parameter `index`. Throws OraError.
+void bindInput(sqlite3_stmt *statement, int index, const ClientBuffer &buffer, size_t row);
+
+// How a column's values are to be shown as text.
+struct ColumnStyle {
+    int oracleType = 1; // 12 DATE: in the date format; 23 RAW: upper-case hex
+    std::string dateFormat; // the session's NLS_DATE_FORMAT
+};
+
+// Stores a value (a column of the current row, or one kept from it) into element `row` of the
+// buffer. Returns 0, or the column's ORA code: 1406 truncated (the value still arrives), 1405
+// null without an indicator. Throws OraError for a value that cannot be converted (1722, 1861,
+// 3001).
+int storeOutput(
+    sqlite3_value *value, const ColumnStyle &style, const ClientBuffer &buffer, size_t row);
+
+} // namespace qdsi::engine

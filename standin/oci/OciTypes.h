@@ -1,0 +1,193 @@
+#pragma once
+
+// Our own declarations of the client library's public C interface: scalar types, opaque
+// handle types, the constants the stand-in answers to, and every exported entry point with its
+// published signature. Written from the public API documentation; no vendor header is used.
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" {
+
+typedef unsigned char ub1;
+typedef signed char sb1;
+typedef uint16_t ub2;
+typedef int16_t sb2;
+typedef uint32_t ub4;
+typedef int32_t sb4;
+typedef int sword;
+typedef unsigned int uword;
+typedef int boolean;
+typedef unsigned char text;
+typedef unsigned char oratext;
+typedef ub2 OCIDuration;
+typedef ub2 OCITypeCode;
+typedef sb2 OCIInd;
+typedef int OCIPinOpt;
+typedef int OCILockOpt;
+typedef int OCITypeGetOpt;
+
+struct OCIEnv;
+struct OCIError;
+struct OCISvcCtx;
+struct OCIStmt;
+struct OCIBind;
+struct OCIDefine;
+struct OCIDescribe;
+struct OCIServer;
+struct OCISession;
+struct OCISnapshot;
+struct OCILobLocator;
+struct OCIType;
+struct OCIRef;
+struct OCIString;
+struct OCIRaw;
+struct OCINumber;
+struct OCIColl;
+typedef OCIColl OCITable;
+struct OCIDateTime;
+struct OCIDirPathCtx;
+struct OCIDirPathColArray;
+struct OCIDirPathStream;
+struct OCIResult;
+struct OCIComplexObject;
+struct OCISPool;
+typedef OCISession OCIAuthInfo;
+
+// The older interface's logon and cursor data areas (64 bytes each); the stand-in only writes
+// the return code (rc) of an area it is given.
+struct cda_def {
+    sb2 v2_rc;
+    ub2 ft;
+    ub4 rpc;
+    ub2 peo;
+    ub1 fc;
+    ub1 rcs1;
+    ub2 rc;
+    ub1 rest[50];
+};
+typedef struct cda_def Cda_Def;
+typedef struct cda_def Lda_Def;
+
+typedef sb4 (*OCICallbackInBind)(void *ictxp, OCIBind *bindp, ub4 iter, ub4 index, void **bufpp,
+    ub4 *alenp, ub1 *piecep, void **indp);
+typedef sb4 (*OCICallbackOutBind)(void *octxp, OCIBind *bindp, ub4 iter, ub4 index, void **bufpp,
+    ub4 **alenp, ub1 *piecep, void **indp, ub2 **rcodep);
+typedef sb4 (*OCICallbackDefine)(void *octxp, OCIDefine *defnp, ub4 iter, void **bufpp, ub4 **alenp,
+    ub1 *piecep, void **indp, ub2 **rcodep);
+typedef sb4 (*OCICallbackLobRead)(void *ctxp, const void *bufp, ub4 len, ub1 piece);
+typedef sb4 (*OCICallbackLobWrite)(void *ctxp, void *bufp, ub4 *lenp, ub1 *piece);
+typedef void *(*OCIMallocFn)(void *ctxp, size_t size);
+typedef void *(*OCIReallocFn)(void *ctxp, void *memptr, size_t newsize);
+typedef void (*OCIFreeFn)(void *ctxp, void *memptr);
+
+} // extern "C"
+
+namespace qdsi::oci {
+
+// Return codes.
+constexpr sword OCI_SUCCESS = 0;
+constexpr sword OCI_SUCCESS_WITH_INFO = 1;
+constexpr sword OCI_NEED_DATA = 99;
+constexpr sword OCI_NO_DATA = 100;
+constexpr sword OCI_ERROR = -1;
+constexpr sword OCI_INVALID_HANDLE = -2;
+constexpr sword OCI_STILL_EXECUTING = -3123;
+constexpr sword OCI_CONTINUE = -24200;
+
+// Handle and descriptor types.
+constexpr ub4 OCI_HTYPE_ENV = 1;
+constexpr ub4 OCI_HTYPE_ERROR = 2;
+constexpr ub4 OCI_HTYPE_SVCCTX = 3;
+constexpr ub4 OCI_HTYPE_STMT = 4;
+constexpr ub4 OCI_HTYPE_BIND = 5;
+constexpr ub4 OCI_HTYPE_DEFINE = 6;
+constexpr ub4 OCI_HTYPE_DESCRIBE = 7;
+constexpr ub4 OCI_HTYPE_SERVER = 8;
+constexpr ub4 OCI_HTYPE_SESSION = 9;
+constexpr ub4 OCI_HTYPE_TRANS = 10;
+constexpr ub4 OCI_HTYPE_SPOOL = 27;
+constexpr ub4 OCI_DTYPE_LOB = 50;
+constexpr ub4 OCI_DTYPE_PARAM = 53;
+constexpr ub4 OCI_DTYPE_ROWID = 54;
+constexpr ub4 OCI_DTYPE_FILE = 56;
+constexpr ub4 OCI_DTYPE_INTERVAL_YM = 62;
+constexpr ub4 OCI_DTYPE_INTERVAL_DS = 63;
+constexpr ub4 OCI_DTYPE_TIMESTAMP = 68;
+constexpr ub4 OCI_DTYPE_TIMESTAMP_TZ = 69;
+constexpr ub4 OCI_DTYPE_TIMESTAMP_LTZ = 70;
+
+// Attributes (the handle type they are read from decides between double meanings).
+constexpr ub4 OCI_ATTR_FNCODE = 1;
+constexpr ub4 OCI_ATTR_DATA_SIZE = 1;
+constexpr ub4 OCI_ATTR_DATA_TYPE = 2;
+constexpr ub4 OCI_ATTR_NAME = 4;
+constexpr ub4 OCI_ATTR_ENV = 5;
+constexpr ub4 OCI_ATTR_PRECISION = 5;
+constexpr ub4 OCI_ATTR_SERVER = 6;
+constexpr ub4 OCI_ATTR_SCALE = 6;
+constexpr ub4 OCI_ATTR_SESSION = 7;
+constexpr ub4 OCI_ATTR_IS_NULL = 7;
+constexpr ub4 OCI_ATTR_TRANS = 8;
+constexpr ub4 OCI_ATTR_TYPE_NAME = 8;
+constexpr ub4 OCI_ATTR_ROW_COUNT = 9;
+constexpr ub4 OCI_ATTR_SCHEMA_NAME = 9;
+constexpr ub4 OCI_ATTR_SQLFNCODE = 10;
+constexpr ub4 OCI_ATTR_PREFETCH_ROWS = 11;
+constexpr ub4 OCI_ATTR_PREFETCH_MEMORY = 13;
+constexpr ub4 OCI_ATTR_PARAM_COUNT = 18;
+constexpr ub4 OCI_ATTR_ROWID = 19;
+constexpr ub4 OCI_ATTR_USERNAME = 22;
+constexpr ub4 OCI_ATTR_PASSWORD = 23;
+constexpr ub4 OCI_ATTR_STMT_TYPE = 24;
+constexpr ub4 OCI_ATTR_ROWS_RETURNED = 42;
+constexpr ub4 OCI_ATTR_REF_TDO = 110;
+constexpr ub4 OCI_ATTR_PARAM = 124;
+constexpr ub4 OCI_ATTR_PARSE_ERROR_OFFSET = 129;
+constexpr ub4 OCI_ATTR_STMTCACHESIZE = 176;
+constexpr ub4 OCI_ATTR_ROWS_FETCHED = 197;
+constexpr ub4 OCI_ATTR_TYPECODE = 216;
+constexpr ub4 OCI_ATTR_CHAR_SIZE = 286;
+
+// Modes and flags.
+constexpr ub4 OCI_DEFAULT = 0;
+constexpr ub4 OCI_THREADED = 0x1;
+constexpr ub4 OCI_OBJECT = 0x2;
+constexpr ub4 OCI_CRED_RDBMS = 1;
+constexpr ub4 OCI_CRED_EXT = 2;
+constexpr ub4 OCI_SYSDBA = 0x2;
+constexpr ub4 OCI_SYSOPER = 0x4;
+constexpr ub4 OCI_AUTH = 0x8;
+constexpr ub4 OCI_STMT_SCROLLABLE_READONLY = 0x08;
+constexpr ub4 OCI_DESCRIBE_ONLY = 0x10;
+constexpr ub4 OCI_COMMIT_ON_SUCCESS = 0x20;
+constexpr ub4 OCI_STMT_CACHE = 0x40;
+constexpr ub4 OCI_NTV_SYNTAX = 1;
+constexpr ub2 OCI_FETCH_NEXT = 0x02;
+constexpr ub4 OCI_DYNAMIC_FETCH = 2;
+constexpr sb2 OCI_IND_NULL = -1;
+constexpr sb2 OCI_IND_NOTNULL = 0;
+
+// External datatypes.
+constexpr ub2 SQLT_CHR = 1;
+constexpr ub2 SQLT_NUM = 2;
+constexpr ub2 SQLT_INT = 3;
+constexpr ub2 SQLT_FLT = 4;
+constexpr ub2 SQLT_STR = 5;
+constexpr ub2 SQLT_VNU = 6;
+constexpr ub2 SQLT_LNG = 8;
+constexpr ub2 SQLT_VCS = 9;
+constexpr ub2 SQLT_RID = 11;
+constexpr ub2 SQLT_DAT = 12;
+constexpr ub2 SQLT_BIN = 23;
+constexpr ub2 SQLT_LBI = 24;
+constexpr ub2 SQLT_UIN = 68;
+constexpr ub2 SQLT_LVC = 94;
+constexpr ub2 SQLT_LVB = 95;
+constexpr ub2 SQLT_AFC = 96;
+constexpr ub2 SQLT_AVC = 97;
+constexpr ub2 SQLT_RDD = 104;
+constexpr ub2 SQLT_CLOB = 112;
+constexpr ub2 SQLT_BLOB = 113;
+
+} // namespace qdsi::oci

@@ -1,0 +1,308 @@
+// Statements: prepare, bind, define, execute, fetch and the select-list parameters.
+#include "Export.h"
+#include "engine/OraErrors.h"
+#include "oci/Handles.h"
+
+#include <cstring>
+
+using namespace qdsi;
+using namespace qdsi::oci;
+using engine::oraFail;
+
+namespace {
+
+std::string textOf(const text *p, sb4 length)
+{
+    if (!p)
+        return {};
+    const char *s = reinterpret_cast<const char *>(p);
+    return length < 0 ? std::string(s) : std::string(s, static_cast<size_t>(length));
+}
+
+void prepareText(StmtHandle &stmt, std::string text)
+{
+    stmt.binds.clear();
+    stmt.defines.clear();
+    stmt.params.clear();
+    stmt.statement.prepare(std::move(text));
+}
+
+engine::Session &sessionOf(SvcCtxHandle *service)
+{
+    if (!service || !service->session || !service->session->session)
+        throw oraFail(1012);
+    return *service->session->session;
+}
+
+std::vector<engine::BoundValue> boundValues(const StmtHandle &stmt)
+{
+    std::vector<engine::BoundValue> values;
+    values.reserve(stmt.binds.size());
+    for (const auto &b : stmt.binds)
+        values.push_back(b->value);
+    return values;
+}
+
+std::vector<std::optional<engine::ClientBuffer>> defineBuffers(const StmtHandle &stmt)
+{
+    std::vector<std::optional<engine::ClientBuffer>> buffers;
+    for (const auto &d : stmt.defines) {
+        if (buffers.size() < d->position)
+            buffers.resize(d->position);
+        buffers[d->position - 1] = d->buffer;
+    }
+    return buffers;
+}
+
+// OCI status for rows moved into the caller's buffers.
+sword rowsStatus(OCIError *errhp, const engine::FetchResult &result)
+{
+    if (result.exhausted)
+        return note(errhp, 1403, OCI_NO_DATA);
+    if (result.warning)
+        return note(errhp, result.warning, OCI_SUCCESS_WITH_INFO);
+    return OCI_SUCCESS;
+}
+
+sword bindAt(StmtHandle *stmt, OCIBind **bindpp, OCIError *errhp, int index, void *valuep,
+    sb4 value_sz, ub2 dty, void *indp, ub2 *alenp, ub2 *rcodep, ub4 *curelep, ub4 mode)
+{
+    if (mode != OCI_DEFAULT)
+        return fail(errhp, 3001); // data at execute time is not supported
+    if (index == 0)
+        return fail(errhp, 1036);
+    BindHandle *bind = nullptr;
+    for (const auto &b : stmt->binds)
+        if (b->value.sqliteIndex == index)
+            bind = b.get();
+    if (!bind) {
+        stmt->binds.push_back(std::make_unique<BindHandle>());
+        bind = stmt->binds.back().get();
+        bind->statement = stmt;
+        bind->env = nullptr;
+    }
+    engine::ClientBuffer buffer;
+    buffer.data = valuep;
+    buffer.size = value_sz;
+    buffer.type = dty;
+    buffer.indicator = static_cast<sb2 *>(indp);
+    buffer.length = alenp;
+    buffer.returnCode = rcodep;
+    buffer.currentElements = curelep;
+    bind->value = { index, buffer };
+    if (bindpp)
+        *bindpp = reinterpret_cast<OCIBind *>(static_cast<Handle *>(bind));
+    return OCI_SUCCESS;
+}
+
+} // namespace
+
+QDSI_EXPORT sword OCIStmtPrepare(
+    OCIStmt *stmtp, OCIError *errhp, const text *stmt, ub4 stmt_len, ub4, ub4)
+{
+    auto *handle = handleOf<StmtHandle>(stmtp, OCI_HTYPE_STMT);
+    if (!handle)
+        return OCI_INVALID_HANDLE;
+    return guarded(errhp, [&] {
+        prepareText(*handle, textOf(stmt, static_cast<sb4>(stmt_len)));
+        return OCI_SUCCESS;
+    });
+}
+
+QDSI_EXPORT sword OCIStmtPrepare2(OCISvcCtx *svchp, OCIStmt **stmthp, OCIError *errhp,
+    const text *stmttext, ub4 stmt_len, const text *, ub4, ub4, ub4)
+{
+    auto *service = handleOf<SvcCtxHandle>(svchp, OCI_HTYPE_SVCCTX);
+    if (!service || !stmthp)
+        return OCI_INVALID_HANDLE;
+    return guarded(errhp, [&] {
+        auto *handle = new StmtHandle;
+        handle->env = service->env;
+        if (handle->env) {
+            std::lock_guard lock(handle->env->mutex);
+            handle->env->children.insert(handle);
+        }
+        handle->service = service;
+        *stmthp = reinterpret_cast<OCIStmt *>(static_cast<Handle *>(handle));
+        prepareText(*handle, textOf(stmttext, static_cast<sb4>(stmt_len)));
+        return OCI_SUCCESS;
+    });
+}
+
+QDSI_EXPORT sword OCIStmtRelease(OCIStmt *stmtp, OCIError *errhp, const text *, ub4, ub4)
+{
+    auto *handle = handleOf<StmtHandle>(stmtp, OCI_HTYPE_STMT);
+    if (!handle)
+        return OCI_INVALID_HANDLE;
+    clearError(errhp);
+    if (handle->env) {
+        std::lock_guard lock(handle->env->mutex);
+        handle->env->children.erase(handle);
+    }
+    delete handle;
+    return OCI_SUCCESS;
+}
+
+QDSI_EXPORT sword OCIBindByName(OCIStmt *stmtp, OCIBind **bindpp, OCIError *errhp,
+    const text *placeholder, sb4 placeh_len, void *valuep, sb4 value_sz, ub2 dty, void *indp,
+    ub2 *alenp, ub2 *rcodep, ub4, ub4 *curelep, ub4 mode)
+{
+    auto *stmt = handleOf<StmtHandle>(stmtp, OCI_HTYPE_STMT);
+    if (!stmt)
+        return OCI_INVALID_HANDLE;
+    clearError(errhp);
+    const int index = stmt->statement.placeholderIndex(textOf(placeholder, placeh_len));
+    return bindAt(
+        stmt, bindpp, errhp, index, valuep, value_sz, dty, indp, alenp, rcodep, curelep, mode);
+}
+
+QDSI_EXPORT sword OCIBindByPos(OCIStmt *stmtp, OCIBind **bindpp, OCIError *errhp, ub4 position,
+    void *valuep, sb4 value_sz, ub2 dty, void *indp, ub2 *alenp, ub2 *rcodep, ub4, ub4 *curelep,
+    ub4 mode)
+{
+    auto *stmt = handleOf<StmtHandle>(stmtp, OCI_HTYPE_STMT);
+    if (!stmt)
+        return OCI_INVALID_HANDLE;
+    clearError(errhp);
+    const int index = stmt->statement.placeholderIndex(position);
+    return bindAt(
+        stmt, bindpp, errhp, index, valuep, value_sz, dty, indp, alenp, rcodep, curelep, mode);
+}
+
+QDSI_EXPORT sword OCIBindArrayOfStruct(
+    OCIBind *bindp, OCIError *errhp, ub4 pvskip, ub4 indskip, ub4 alskip, ub4 rcskip)
+{
+    auto *bind = handleOf<BindHandle>(bindp, OCI_HTYPE_BIND);
+    if (!bind)
+        return OCI_INVALID_HANDLE;
+    clearError(errhp);
+    engine::ClientBuffer &b = bind->value.buffer;
+    b.skip = pvskip;
+    b.indicatorSkip = indskip;
+    b.lengthSkip = alskip;
+    b.codeSkip = rcskip;
+    return OCI_SUCCESS;
+}
+
+QDSI_EXPORT sword OCIDefineByPos(OCIStmt *stmtp, OCIDefine **defnpp, OCIError *errhp, ub4 position,
+    void *valuep, sb4 value_sz, ub2 dty, void *indp, ub2 *rlenp, ub2 *rcodep, ub4 mode)
+{
+    auto *stmt = handleOf<StmtHandle>(stmtp, OCI_HTYPE_STMT);
+    if (!stmt)
+        return OCI_INVALID_HANDLE;
+    clearError(errhp);
+    if (mode != OCI_DEFAULT)
+        return fail(errhp, 3001); // dynamic fetch comes with LONG support
+    if (position < 1
+        || (!stmt->statement.columns().empty() && position > stmt->statement.columns().size()))
+        return fail(errhp, 1007);
+    DefineHandle *define = nullptr;
+    for (const auto &d : stmt->defines)
+        if (d->position == position)
+            define = d.get();
+    if (!define) {
+        stmt->defines.push_back(std::make_unique<DefineHandle>());
+        define = stmt->defines.back().get();
+        define->statement = stmt;
+        define->position = position;
+    }
+    engine::ClientBuffer &b = define->buffer;
+    b = {};
+    b.data = valuep;
+    b.size = value_sz;
+    b.type = dty;
+    b.indicator = static_cast<sb2 *>(indp);
+    b.length = rlenp;
+    b.returnCode = rcodep;
+    if (defnpp)
+        *defnpp = reinterpret_cast<OCIDefine *>(static_cast<Handle *>(define));
+    return OCI_SUCCESS;
+}
+
+QDSI_EXPORT sword OCIDefineArrayOfStruct(
+    OCIDefine *defnp, OCIError *errhp, ub4 pvskip, ub4 indskip, ub4 rlskip, ub4 rcskip)
+{
+    auto *define = handleOf<DefineHandle>(defnp, OCI_HTYPE_DEFINE);
+    if (!define)
+        return OCI_INVALID_HANDLE;
+    clearError(errhp);
+    engine::ClientBuffer &b = define->buffer;
+    b.skip = pvskip;
+    b.indicatorSkip = indskip;
+    b.lengthSkip = rlskip;
+    b.codeSkip = rcskip;
+    return OCI_SUCCESS;
+}
+
+QDSI_EXPORT sword OCIStmtExecute(OCISvcCtx *svchp, OCIStmt *stmtp, OCIError *errhp, ub4 iters,
+    ub4 rowoff, const OCISnapshot *, OCISnapshot *, ub4 mode)
+{
+    auto *service = handleOf<SvcCtxHandle>(svchp, OCI_HTYPE_SVCCTX);
+    auto *stmt = handleOf<StmtHandle>(stmtp, OCI_HTYPE_STMT);
+    if (!service || !stmt)
+        return OCI_INVALID_HANDLE;
+    std::lock_guard lock(service->callLock);
+    return guarded(errhp, [&] {
+        engine::Session &session = sessionOf(service);
+        engine::Session::Call call(session, true);
+        stmt->service = service;
+        stmt->params.clear();
+        const bool describeOnly = (mode & OCI_DESCRIBE_ONLY) != 0;
+        const engine::FetchResult result = stmt->statement.execute(session, boundValues(*stmt),
+            defineBuffers(*stmt), iters, rowoff, describeOnly, (mode & OCI_COMMIT_ON_SUCCESS) != 0);
+        if (stmt->statement.isSelect() && !describeOnly && iters > 0)
+            return rowsStatus(errhp, result);
+        return OCI_SUCCESS;
+    });
+}
+
+namespace {
+
+sword fetchRows(OCIStmt *stmtp, OCIError *errhp, ub4 nrows, ub2 orientation)
+{
+    auto *stmt = handleOf<StmtHandle>(stmtp, OCI_HTYPE_STMT);
+    if (!stmt)
+        return OCI_INVALID_HANDLE;
+    if (!stmt->service)
+        return fail(errhp, 24338);
+    std::lock_guard lock(stmt->service->callLock);
+    return guarded(errhp, [&] {
+        if (orientation != OCI_FETCH_NEXT && orientation != 0)
+            throw oraFail(3001); // scrolling is accepted at execute but fetches run forward
+        if (nrows == 0)
+            return OCI_SUCCESS;
+        engine::Session &session = sessionOf(stmt->service);
+        engine::Session::Call call(session, true);
+        return rowsStatus(errhp, stmt->statement.fetch(session, defineBuffers(*stmt), nrows));
+    });
+}
+
+} // namespace
+
+QDSI_EXPORT sword OCIStmtFetch(OCIStmt *stmtp, OCIError *errhp, ub4 nrows, ub2 orientation, ub4)
+{
+    return fetchRows(stmtp, errhp, nrows, orientation);
+}
+
+QDSI_EXPORT sword OCIStmtFetch2(
+    OCIStmt *stmtp, OCIError *errhp, ub4 nrows, ub2 orientation, sb4, ub4)
+{
+    return fetchRows(stmtp, errhp, nrows, orientation);
+}
+
+QDSI_EXPORT sword OCIParamGet(
+    const void *hndlp, ub4 htype, OCIError *errhp, void **parmdpp, ub4 pos)
+{
+    auto *stmt = htype == OCI_HTYPE_STMT ? handleOf<StmtHandle>(hndlp, OCI_HTYPE_STMT) : nullptr;
+    if (!stmt || !parmdpp)
+        return OCI_INVALID_HANDLE;
+    clearError(errhp);
+    const auto &columns = stmt->statement.columns();
+    if (pos < 1 || pos > columns.size())
+        return fail(errhp, 24334);
+    auto param = std::make_unique<ParamDescriptor>();
+    param->column = columns[pos - 1];
+    *parmdpp = static_cast<Handle *>(param.get());
+    stmt->params.push_back(std::move(param));
+    return OCI_SUCCESS;
+}

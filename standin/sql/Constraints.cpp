@@ -1,0 +1,115 @@
+// Constraint names and columns of a CREATE TABLE statement, so the engine can name the
+// constraint a change violates.
+#include "sql/Dialect.h"
+#include "sql/Lexer.h"
+
+namespace qdsi::sql {
+
+namespace {
+
+bool startsConstraint(const Token &t)
+{
+    return t.is("CONSTRAINT") || t.is("PRIMARY") || t.is("UNIQUE") || t.is("FOREIGN")
+        || t.is("CHECK") || t.is("NOT") || t.is("REFERENCES");
+}
+
+// Index just past the ')' closing the '(' at open (or end).
+size_t skipParens(const std::vector<Token> &t, size_t open, size_t end)
+{
+    size_t depth = 0;
+    for (size_t j = open; j < end; ++j) {
+        if (t[j].is("("))
+            ++depth;
+        else if (t[j].is(")") && --depth == 0)
+            return j + 1;
+    }
+    return end;
+}
+
+} // namespace
+
+std::vector<ConstraintInfo> tableConstraints(std::string_view sql)
+{
+    std::vector<ConstraintInfo> out;
+    std::vector<Token> t;
+    try {
+        t = tokenize(sql);
+    } catch (const OraError &) {
+        return out;
+    }
+    const size_t n = t.size() - 1; // End token
+    size_t k = 0;
+    while (k < n && !t[k].is("TABLE"))
+        ++k;
+    while (k < n && !t[k].is("("))
+        ++k;
+    if (k >= n)
+        return out;
+    // Elements of the column list, split at top-level commas.
+    size_t depth = 0, start = k + 1;
+    std::vector<std::pair<size_t, size_t>> elements;
+    for (size_t i = k; i < n; ++i) {
+        if (t[i].is("(")) {
+            ++depth;
+        } else if (t[i].is(")")) {
+            if (--depth == 0) {
+                elements.emplace_back(start, i);
+                break;
+            }
+        } else if (t[i].is(",") && depth == 1) {
+            elements.emplace_back(start, i);
+            start = i + 1;
+        }
+    }
+    auto columnsIn = [&](size_t open, size_t end, std::vector<std::string> &cols) {
+        size_t i = open + 1;
+        for (; i < end && !t[i].is(")"); ++i)
+            if (t[i].isName())
+                cols.push_back(t[i].upper);
+        return i;
+    };
+    for (auto [b, e] : elements) {
+        if (b >= e || !t[b].isName())
+            continue;
+        const bool tableLevel = t[b].is("CONSTRAINT") || t[b].is("PRIMARY") || t[b].is("UNIQUE")
+            || t[b].is("FOREIGN") || t[b].is("CHECK");
+        const std::string column = tableLevel ? std::string() : t[b].upper;
+        size_t i = tableLevel ? b : b + 1;
+        while (i < e) {
+            if (!startsConstraint(t[i])) {
+                i = t[i].is("(") ? skipParens(t, i, e) : i + 1;
+                continue;
+            }
+            ConstraintInfo c;
+            if (t[i].is("CONSTRAINT") && i + 1 < e) {
+                c.name = t[i + 1].upper;
+                i += 2;
+            }
+            if (i >= e)
+                break;
+            if (t[i].is("PRIMARY") || t[i].is("FOREIGN")) {
+                c.kind = t[i].is("PRIMARY") ? "PRIMARY KEY" : "FOREIGN KEY";
+                i += 2; // KEY
+            } else if (t[i].is("NOT")) {
+                c.kind = "NOT NULL";
+                i += 2;
+            } else if (t[i].is("REFERENCES")) {
+                c.kind = "FOREIGN KEY";
+            } else {
+                c.kind = t[i].upper; // UNIQUE, CHECK
+                ++i;
+            }
+            if (c.kind != "CHECK" && i < e && t[i].is("(")
+                && (tableLevel || c.kind != "FOREIGN KEY"))
+                i = columnsIn(i, e, c.columns) + 1;
+            if (c.columns.empty() && !column.empty())
+                c.columns.push_back(column);
+            if (c.kind == "FOREIGN KEY" && i < e && t[i].is("REFERENCES"))
+                ++i;
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+} // namespace qdsi::sql

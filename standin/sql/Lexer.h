@@ -1,0 +1,72 @@
+#pragma once
+
+// Splits Oracle SQL into tokens with their byte offsets. Whitespace and comments are dropped;
+// unquoted identifiers are folded to upper case.
+
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qdsi::sql {
+
+enum class TokenType {
+    Identifier, // unquoted word (keywords too), `upper` holds it folded
+    Quoted, // "Name": `upper` holds the name as written, without quotes
+    String, // 'text': `upper` holds the value with quotes undone (not folded)
+    Number, // 12, 1.5, .5, 1e10
+    Placeholder, // :name or :1, `upper` holds the name (folded unless quoted)
+    Operator, // = <> != ^= < > <= >= + - * / || ( ) , . ; @ => and the like
+    End,
+};
+
+struct Token {
+    TokenType type = TokenType::End;
+    std::string text; // as written
+    std::string upper; // see TokenType
+    int offset = 0; // byte offset in the statement text
+    int end = 0; // offset just past the token
+
+    bool is(std::string_view word) const
+    {
+        return (type == TokenType::Identifier || type == TokenType::Operator) && upper == word;
+    }
+    bool isName() const { return type == TokenType::Identifier || type == TokenType::Quoted; }
+};
+
+// The leading integer of a text, clamped to int (sizes, precisions and waits in SQL text).
+inline int boundedInt(const char *text)
+{
+    const long long v = std::strtoll(text, nullptr, 10);
+    return static_cast<int>(v > 1000000000 ? 1000000000 : v < -1000000000 ? -1000000000 : v);
+}
+
+// SQL text of a string literal and of a quoted identifier.
+inline std::string quoteLiteral(std::string_view value)
+{
+    std::string out = "'";
+    for (char c : value) {
+        out += c;
+        if (c == '\'')
+            out += '\'';
+    }
+    return out + "'";
+}
+
+inline std::string quoteName(std::string_view name)
+{
+    std::string out = "\"";
+    for (char c : name) {
+        out += c;
+        if (c == '"')
+            out += '"';
+    }
+    return out + "\"";
+}
+
+// Throws OraError for an unterminated string (ORA-01756), an unterminated quoted identifier
+// (ORA-01740) or a character no statement may contain (ORA-00911). The list ends with an End
+// token at the text's length.
+std::vector<Token> tokenize(std::string_view text);
+
+} // namespace qdsi::sql

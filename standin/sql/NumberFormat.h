@@ -1,0 +1,17 @@
+#pragma once
+
+// Oracle's text for numbers: the default conversion and the number format models of
+// to_char/to_number (9, 0, '.', 'D', ',', 'G', '$', 'S', 'MI', 'FM').
+
+#include <string>
+#include <string_view>
+
+namespace qdsi::sql {
+
+std::string formatNumber(double value, std::string_view model);
+// Parses a number written plainly or in a format model; throws ORA-01722 on bad text.
+double parseNumber(std::string_view text, std::string_view model = {});
+// True when the whole text is a number Oracle would convert implicitly ("12", " -1.5e3 ").
+bool looksNumeric(std::string_view text, double *value = nullptr);
+
+} // namespace qdsi::sql

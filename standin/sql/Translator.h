@@ -1,0 +1,127 @@
+#pragma once
+
+// The Oracle-to-SQLite rewriter behind translate(). It works on the token list: no full
+// grammar, only the structure the rewrites need (clauses, select items, FROM items, operands
+// of ||, + and -, function calls). Anything it does not rewrite passes through token by token.
+
+#include "sql/Dialect.h"
+#include "sql/Lexer.h"
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace qdsi::sql {
+
+class Translator {
+public:
+    Translator(std::string_view sql, const SessionContext &context);
+    Translation run();
+
+    // Oracle's type name (with size) → the declared type written into SQLite DDL; tokens
+    // [b, e) hold the type as written. Throws ORA-00902 for an unknown type.
+    std::string declaredType(size_t b, size_t e) const;
+
+private:
+    struct Scope {
+        std::vector<TableRef> tables;
+        const Scope *parent = nullptr;
+        bool selectList = false;
+        bool unqualifiedRowid = false; // RETURNING may not qualify the target's rowid
+    };
+    struct Unit {
+        enum Kind { Primary, Op, Other, Text } kind;
+        size_t b, e; // token range
+        std::string text; // Text units: already emitted
+    };
+    struct Inferred {
+        bool known = false;
+        ColumnDescription type;
+        std::string qualifier, column;
+        ColumnDescription ifDate = SelectItem().typeIfSourceIsDate; // none unless set
+    };
+    struct Target {
+        std::string text; // SQLite text of the name
+        std::string name; // upper-cased object name
+        std::string alias; // empty when none
+    };
+    struct Block {
+        std::string sql;
+        std::string fromText;
+        std::string whereText; // " WHERE ..." or empty
+        std::string limitText;
+        Scope scope;
+    };
+
+    // tokens and structure
+    const Token &tok(size_t i) const { return tokens_[std::min(i, tokens_.size() - 1)]; }
+    bool is(size_t i, std::string_view word) const
+    {
+        return i < tokens_.size() && tokens_[i].is(word);
+    }
+    size_t closing(size_t open) const; // matching ')' of '(' at open
+    size_t findTop(size_t b, size_t e, std::string_view word, std::string_view next = {}) const;
+    std::vector<std::pair<size_t, size_t>> splitTop(size_t b, size_t e, std::string_view sep) const;
+    [[noreturn]] void fail(int code, size_t tokenIndex, std::string_view detail = {}) const;
+    void expectEnd(size_t i, size_t e) const;
+
+    // emission
+    std::string name(size_t i) const;
+    std::string token(size_t i, const Scope &scope) const;
+    std::string expr(size_t b, size_t e, const Scope &scope);
+    std::string list(size_t b, size_t e, const Scope &scope);
+    std::string primary(size_t b, size_t e, const Scope &scope);
+    std::string call(size_t b, size_t nameEnd, size_t e, const Scope &scope);
+    std::vector<Unit> units(size_t b, size_t e) const;
+    size_t primaryEnd(size_t i, size_t e) const;
+    bool startsPrimary(size_t i) const;
+    bool isRowidRef(const Unit &u) const;
+    std::pair<std::string, std::string> rowidTable(size_t b, size_t e, const Scope &scope) const;
+    void implicitDates(std::vector<Unit> &us, const Scope &scope);
+    std::string arithmetic(const std::vector<Unit> &us, size_t from, size_t to, const Scope &scope);
+    std::string placeholder(size_t i) const;
+
+    // statements
+    std::string query(size_t b, size_t e, const Scope *parent, bool top);
+    Block selectBlock(size_t b, size_t e, const Scope *parent, bool record, bool canLimit);
+    std::string fromClause(size_t b, size_t e, Scope &scope, const Scope *parent);
+    std::string rownumLimit(size_t b, size_t e, std::vector<std::pair<size_t, size_t>> &rest);
+    std::string selectItem(size_t b, size_t e, const Scope &scope, bool record);
+    void forUpdate(size_t b, size_t e, const Block &top);
+    std::string returning(size_t b, size_t e, const Scope &scope);
+    // [schema.]name at k, and an alias unless the next word is one of the stop words.
+    Target readTarget(
+        size_t &k, std::initializer_list<std::string_view> stops, bool alias = true) const;
+    std::string insert();
+    std::string update();
+    std::string remove();
+    std::string create();
+    std::string createTable(size_t i);
+    std::string columnDefinition(size_t b, size_t e, const Scope &scope);
+    std::string constraintTokens(size_t b, size_t e, const Scope &scope);
+    std::string drop();
+    std::string alter();
+    void sequence(size_t i);
+
+    Inferred infer(size_t b, size_t e) const;
+    Inferred inferUnits(const std::vector<Unit> &us) const;
+
+    std::string_view sql_;
+    const SessionContext &context_;
+    std::vector<Token> tokens_;
+    std::vector<size_t> match_;
+    std::map<std::string, int> index_;
+    size_t end_ = 0; // index of the End token
+    std::vector<std::string> dateColumns_; // of the CREATE TABLE being translated
+    std::vector<std::string> keyColumns_; // its table-level primary key
+    int depth_ = 0; // nesting of expressions and subqueries, bounded against stack exhaustion
+    struct Nest {
+        Translator &t;
+        Nest(Translator &owner, size_t at);
+        ~Nest() { --t.depth_; }
+    };
+    Translation out_;
+};
+
+} // namespace qdsi::sql

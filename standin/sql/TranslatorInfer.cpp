@@ -1,0 +1,283 @@
+// The Oracle type of a select-list expression, as far as the text tells it. Plain columns are
+// left to describe(), which reads their declared types.
+#include "sql/Translator.h"
+
+#include "sql/DateFormat.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace qdsi::sql {
+
+namespace {
+
+ColumnDescription numberType()
+{
+    ColumnDescription d;
+    d.dataType = 2, d.dataSize = 22, d.precision = 0, d.scale = -127;
+    return d;
+}
+ColumnDescription varcharType(int size)
+{
+    ColumnDescription d;
+    d.dataType = 1, d.dataSize = std::max(0, std::min(size, 4000));
+    return d;
+}
+ColumnDescription dateType()
+{
+    ColumnDescription d;
+    d.dataType = 12, d.dataSize = 7;
+    return d;
+}
+
+bool oneOf(std::string_view w, std::initializer_list<std::string_view> words)
+{
+    return std::find(words.begin(), words.end(), w) != words.end();
+}
+
+} // namespace
+
+Translator::Inferred Translator::infer(size_t b, size_t e) const
+{
+    if (b >= e)
+        return {};
+    return inferUnits(units(b, e));
+}
+
+Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
+{
+    Inferred r;
+    auto known = [](ColumnDescription d) {
+        Inferred i;
+        i.known = true;
+        i.type = d;
+        return i;
+    };
+    if (us.empty())
+        return r;
+    if (us.size() > 1) {
+        bool concat = false, plusMinus = false;
+        for (const Unit &u : us)
+            if (u.kind == Unit::Op) {
+                concat |= tok(u.b).is("||");
+                plusMinus |= tok(u.b).is("+") || tok(u.b).is("-");
+            }
+        if (concat) {
+            int size = 0;
+            for (const Unit &u : us)
+                if (u.kind == Unit::Primary) {
+                    const Inferred part = inferUnits({ u });
+                    size += part.known ? (part.type.dataType == 2 ? 40 : part.type.dataSize) : 4000;
+                }
+            return known(varcharType(size));
+        }
+        // date +/- number is a date, date - date a number of days
+        if (plusMinus && us.front().kind == Unit::Primary) {
+            const Inferred first = inferUnits({ us.front() });
+            if (!first.known && !first.column.empty()) {
+                // Decided by the column's type at describe time.
+                Inferred r2 = known(numberType());
+                r2.qualifier = first.qualifier, r2.column = first.column;
+                bool minusDate = false;
+                for (size_t k = 1; k + 1 < us.size(); ++k)
+                    if (us[k].kind == Unit::Op && tok(us[k].b).is("-")) {
+                        const Inferred other = inferUnits({ us[k + 1] });
+                        minusDate
+                            |= (other.known && other.type.dataType == 12) || !other.column.empty();
+                    }
+                r2.ifDate = minusDate ? numberType() : dateType();
+                return r2;
+            }
+            if (first.known && first.type.dataType == 12) {
+                for (size_t k = 1; k + 1 < us.size(); ++k)
+                    if (us[k].kind == Unit::Op && tok(us[k].b).is("-")) {
+                        const Inferred other = inferUnits({ us[k + 1] });
+                        if (other.known && other.type.dataType == 12)
+                            return known(numberType());
+                    }
+                return known(dateType());
+            }
+        }
+        bool arithmetic = false;
+        for (const Unit &u : us)
+            arithmetic |= u.kind == Unit::Op;
+        return arithmetic ? known(numberType()) : r;
+    }
+    const Unit &u = us.front();
+    if (u.kind != Unit::Primary)
+        return r;
+    const Token &t = tok(u.b);
+    if (t.type == TokenType::Number)
+        return known(numberType());
+    if (t.type == TokenType::String) {
+        if (u.e == u.b + 1) {
+            ColumnDescription d;
+            d.dataType = t.upper.empty() ? 1 : 96; // a literal is a CHAR of its length
+            d.dataSize = static_cast<int>(t.upper.size());
+            return known(d);
+        }
+    }
+    if (t.type == TokenType::Placeholder)
+        return known(varcharType(4000));
+    if (t.is("(")) {
+        if (is(u.b + 1, "SELECT") || is(u.b + 1, "WITH"))
+            return r;
+        return infer(u.b + 1, u.e - 1);
+    }
+    if (t.is("CASE")) {
+        for (size_t k = u.b; k < u.e; ++k)
+            if (tok(k).is("THEN")) {
+                size_t end = k + 1;
+                while (end < u.e - 1 && !tok(end).is("WHEN") && !tok(end).is("ELSE"))
+                    end = tok(end).is("(") ? closing(end) + 1 : end + 1;
+                return infer(k + 1, end);
+            }
+        return r;
+    }
+    if ((t.is("DATE") || t.is("TIMESTAMP")) && u.e == u.b + 2)
+        return known(dateType());
+    if (!t.isName())
+        return r;
+    size_t j = u.b + 1;
+    while (j + 1 < u.e && tok(j).is(".") && tok(j + 1).isName())
+        j += 2;
+    const Token &last = tok(j - 1);
+    if (j == u.e) { // a name chain
+        if (last.is("NEXTVAL") || last.is("CURRVAL") || last.is("ROWNUM") || last.is("UID"))
+            return known(numberType());
+        if (last.is("SYSDATE") || last.is("CURRENT_DATE") || last.is("SYSTIMESTAMP"))
+            return known(dateType());
+        if (last.is("USER") && j == u.b + 1)
+            return known(varcharType(30));
+        if (last.is("NULL"))
+            return known(varcharType(0));
+        if (last.is("ROWID")) {
+            ColumnDescription d;
+            d.dataType = 104, d.dataSize = 10;
+            return known(d);
+        }
+        r.column = last.upper;
+        if (j - u.b >= 3)
+            r.qualifier = tok(j - 3).upper;
+        return r;
+    }
+    if (!tok(j).is("("))
+        return r;
+    // a call: name(args)
+    const std::string fn = last.upper;
+    const size_t open = j, close = closing(j);
+    const auto args = splitTop(open + 1, close, ",");
+    auto arg = [&](size_t n) {
+        return n < args.size() ? infer(args[n].first, args[n].second) : Inferred {};
+    };
+    auto literalNumber = [&](size_t n, int &value) {
+        if (n >= args.size() || args[n].second != args[n].first + 1
+            || tok(args[n].first).type != TokenType::Number)
+            return false;
+        value = boundedInt(tok(args[n].first).text.c_str());
+        return true;
+    };
+    if (oneOf(fn,
+            { "COUNT", "SUM", "AVG", "LENGTH", "INSTR", "MONTHS_BETWEEN", "MOD", "ABS", "SIGN",
+                "FLOOR", "CEIL", "POWER", "SQRT", "TO_NUMBER", "ASCII", "STDDEV", "VARIANCE",
+                "ROW_NUMBER", "RANK", "DENSE_RANK", "EXP", "LN", "LOG" }))
+        return known(numberType());
+    if (oneOf(fn, { "SYSDATE", "TO_DATE", "ADD_MONTHS", "LAST_DAY", "NEXT_DAY" }))
+        return known(dateType());
+    if (fn == "TRUNC" || fn == "ROUND") {
+        const Inferred a = arg(0);
+        if (a.known)
+            return known(a.type.dataType == 12 ? dateType() : numberType());
+        if (!a.column.empty())
+            return a;
+        const bool unit = args.size() > 1 && tok(args[1].first).type == TokenType::String;
+        return known(unit ? dateType() : numberType());
+    }
+    if (fn == "USERENV") {
+        const bool numeric = !args.empty() && tok(args[0].first).type == TokenType::String
+            && oneOf(tok(args[0].first).upper, { "SESSIONID", "SID", "ENTRYID" });
+        return known(numeric ? numberType() : varcharType(64));
+    }
+    if (fn == "SUBSTR") {
+        int n = 0;
+        if (literalNumber(2, n))
+            return known(varcharType(n));
+        const Inferred a = arg(0);
+        return a.known         ? known(varcharType(a.type.dataSize))
+            : a.column.empty() ? known(varcharType(4000))
+                               : a;
+    }
+    if (fn == "LPAD" || fn == "RPAD") {
+        int n = 0;
+        return known(varcharType(literalNumber(1, n) ? n : 4000));
+    }
+    if (fn == "CHR")
+        return known(varcharType(1));
+    if (fn == "TO_CHAR") {
+        const Inferred a = arg(0);
+        if (args.size() > 1 && tok(args[1].first).type == TokenType::String) {
+            const std::string &model = tok(args[1].first).upper;
+            if (a.known && a.type.dataType == 12) {
+                try {
+                    // The longest month and day names give the widest text of the model.
+                    DateTime wide { 2000, 9, 27, 23, 59, 59 };
+                    return known(varcharType(static_cast<int>(formatDateTime(wide, model).size())));
+                } catch (const OraError &) {
+                }
+            } else if (a.known && a.type.dataType == 2) {
+                return known(varcharType(static_cast<int>(model.size()) + 1));
+            }
+        }
+        if (!a.known && !a.column.empty()) {
+            Inferred r2 = known(varcharType(40));
+            r2.qualifier = a.qualifier, r2.column = a.column;
+            r2.ifDate = varcharType(75);
+            if (args.size() > 1 && tok(args[1].first).type == TokenType::String) {
+                const std::string &model = tok(args[1].first).upper;
+                r2.type = varcharType(static_cast<int>(model.size()) + 1);
+                try {
+                    DateTime wide { 2000, 9, 27, 23, 59, 59 };
+                    r2.ifDate = varcharType(static_cast<int>(formatDateTime(wide, model).size()));
+                } catch (const OraError &) {
+                }
+            }
+            return r2;
+        }
+        return known(varcharType(a.known && a.type.dataType == 12 ? 75
+                : a.known && a.type.dataType == 2                 ? 40
+                                                                  : 4000));
+    }
+    if (oneOf(fn,
+            { "UPPER", "LOWER", "INITCAP", "TRIM", "LTRIM", "RTRIM", "REPLACE", "TRANSLATE" })) {
+        const Inferred a = arg(0);
+        return a.known         ? known(varcharType(fn == "REPLACE" ? 4000 : a.type.dataSize))
+            : a.column.empty() ? known(varcharType(4000))
+                               : a;
+    }
+    if (fn == "CONCAT") {
+        int size = 0;
+        for (size_t n = 0; n < args.size(); ++n) {
+            const Inferred a = arg(n);
+            size += a.known ? a.type.dataSize : 4000;
+        }
+        return known(varcharType(size));
+    }
+    if (oneOf(fn, { "NVL", "GREATEST", "LEAST", "MAX", "MIN", "COALESCE" }))
+        return arg(0);
+    if (fn == "NVL2")
+        return arg(1);
+    if (fn == "DECODE")
+        return arg(2);
+    if (fn == "CAST") {
+        const size_t as = findTop(open + 1, close, "AS");
+        if (as < close) {
+            try {
+                return known(describeDeclaredType(declaredType(as + 1, close)));
+            } catch (const OraError &) {
+            }
+        }
+    }
+    return r;
+}
+
+} // namespace qdsi::sql

@@ -1,0 +1,792 @@
+// Statement kinds, DML, DDL and the transaction and session statements.
+#include "sql/Translator.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace qdsi::sql {
+
+namespace {
+
+bool isColumnConstraintWord(const Token &t)
+{
+    return t.is("NOT") || t.is("NULL") || t.is("CONSTRAINT") || t.is("PRIMARY") || t.is("UNIQUE")
+        || t.is("REFERENCES") || t.is("CHECK") || t.is("DEFAULT") || t.is("ENABLE")
+        || t.is("DISABLE");
+}
+
+bool isTableConstraintStart(const Token &t)
+{
+    return t.is("CONSTRAINT") || t.is("PRIMARY") || t.is("UNIQUE") || t.is("FOREIGN")
+        || t.is("CHECK");
+}
+
+} // namespace
+
+Translation translate(std::string_view oracleSql, const SessionContext &context)
+{
+    return Translator(oracleSql, context).run();
+}
+
+Translation Translator::run()
+{
+    if (tokens_.size() == 1)
+        throw oraError(900, {}, 0);
+    Translation &t = out_;
+    auto kind = [&](StatementKind k, int type, int code) {
+        t.kind = k, t.ociStatementType = type, t.sqlFunctionCode = code;
+    };
+    const Token &first = tok(0);
+    const bool plsql = first.is("BEGIN") || first.is("DECLARE");
+    bool storedCode = false;
+    if (first.is("CREATE")) {
+        size_t k = 1;
+        if (is(k, "OR") && is(k + 1, "REPLACE"))
+            k += 2;
+        if (is(k, "EDITIONABLE") || is(k, "NONEDITIONABLE"))
+            ++k;
+        storedCode = is(k, "PROCEDURE") || is(k, "FUNCTION") || is(k, "PACKAGE") || is(k, "TRIGGER")
+            || is(k, "TYPE") || is(k, "LIBRARY") || is(k, "JAVA");
+        if (storedCode)
+            kind(StatementKind::CreateOther, 5, is(k, "TRIGGER") ? 59 : 24);
+        if (storedCode && k + 1 < end_ && tok(k + 1).isName())
+            t.objectName = tok(k + 1).upper;
+    }
+    // Placeholders: one SQLite index per distinct name, in text order. Those after a DML
+    // statement's "returning ... into" are out-binds of the RETURNING clause instead.
+    size_t intoAt = end_;
+    if (first.is("INSERT") || first.is("UPDATE") || first.is("DELETE")) {
+        size_t ret = findTop(1, end_, "RETURNING");
+        ret = std::min(ret, findTop(1, end_, "RETURN"));
+        if (ret < end_)
+            intoAt = findTop(ret, end_, "INTO");
+    }
+    for (size_t i = 0; i < intoAt; ++i) {
+        if (tok(i).type != TokenType::Placeholder)
+            continue;
+        auto [it, added] = index_.emplace(tok(i).upper, static_cast<int>(index_.size()) + 1);
+        t.placeholders.push_back({ tok(i).upper, it->second, tok(i).offset });
+    }
+    if (plsql) {
+        kind(StatementKind::PlSqlBlock, first.is("BEGIN") ? 8 : 9, 34);
+        return std::move(out_);
+    }
+    if (storedCode) {
+        // ":new.sal" in a trigger body is no bind variable of the statement.
+        out_.placeholders.clear();
+        return std::move(out_);
+    }
+    for (size_t i = 0; i < end_; ++i)
+        if (tok(i).is(";"))
+            fail(911, i);
+
+    if (first.is("SELECT") || first.is("WITH") || first.is("(")) {
+        kind(StatementKind::Select, 1, 4);
+        t.sqlite = query(0, end_, nullptr, true);
+    } else if (first.is("INSERT")) {
+        kind(StatementKind::Insert, 4, 3);
+        t.sqlite = insert();
+    } else if (first.is("UPDATE")) {
+        kind(StatementKind::Update, 2, 5);
+        t.sqlite = update();
+    } else if (first.is("DELETE")) {
+        kind(StatementKind::Delete, 3, 9);
+        t.sqlite = remove();
+    } else if (first.is("MERGE")) {
+        kind(StatementKind::Merge, 16, 189);
+    } else if (first.is("CREATE")) {
+        t.sqlite = create();
+    } else if (first.is("DROP")) {
+        t.sqlite = drop();
+    } else if (first.is("ALTER")) {
+        t.sqlite = alter();
+    } else if (first.is("TRUNCATE")) {
+        if (!is(1, "TABLE") || !tok(2).isName())
+            fail(903, 2);
+        kind(StatementKind::Other, 0, 85);
+        size_t k = 2;
+        const Target target = readTarget(k, {}, false);
+        expectEnd(k, end_);
+        t.objectName = target.name;
+        t.tables = { target.name };
+        t.sqlite = "DELETE FROM " + target.text;
+    } else if (first.is("COMMIT")) {
+        kind(StatementKind::Commit, 21, 54);
+        size_t k = 1;
+        if (is(k, "WORK"))
+            ++k;
+        if (is(k, "COMMENT") && tok(k + 1).type == TokenType::String)
+            k += 2;
+        expectEnd(k, end_);
+    } else if (first.is("ROLLBACK")) {
+        size_t k = 1;
+        if (is(k, "WORK"))
+            ++k;
+        if (is(k, "TO")) {
+            ++k;
+            if (is(k, "SAVEPOINT"))
+                ++k;
+            if (!tok(k).isName())
+                fail(936, k);
+            kind(StatementKind::RollbackToSavepoint, 17, 55);
+            t.objectName = tok(k++).upper;
+        } else {
+            kind(StatementKind::Rollback, 17, 55);
+        }
+        expectEnd(k, end_);
+    } else if (first.is("SAVEPOINT")) {
+        kind(StatementKind::Savepoint, 0, 56);
+        if (!tok(1).isName())
+            fail(936, 1);
+        t.objectName = tok(1).upper;
+        expectEnd(2, end_);
+    } else if (first.is("CALL")) {
+        kind(StatementKind::Call, 10, 170);
+    } else if (first.is("EXPLAIN")) {
+        kind(StatementKind::Explain, 15, 27);
+    } else if (first.is("GRANT") || first.is("REVOKE")) {
+        kind(StatementKind::Grant, 0, first.is("GRANT") ? 28 : 29);
+    } else if (first.is("COMMENT") || first.is("LOCK") || first.is("SET") || first.is("ANALYZE")
+        || first.is("RENAME") || first.is("AUDIT") || first.is("NOAUDIT")) {
+        kind(StatementKind::Other, 0,
+            first.is("COMMENT")      ? 38
+                : first.is("LOCK")   ? 35
+                : first.is("SET")    ? 33
+                : first.is("RENAME") ? 37
+                                     : 0);
+    } else {
+        fail(900, 0);
+    }
+    return std::move(out_);
+}
+
+std::string Translator::returning(size_t b, size_t e, const Scope &scope)
+{
+    const size_t intoAt = findTop(b + 1, e, "INTO");
+    if (intoAt >= e)
+        fail(925, e);
+    Scope target = scope;
+    target.unqualifiedRowid = true;
+    const std::string exprs = list(b + 1, intoAt, target);
+    for (auto [pb, pe] : splitTop(intoAt + 1, e, ",")) {
+        if (pe != pb + 1 || tok(pb).type != TokenType::Placeholder)
+            fail(936, pb);
+        out_.returningInto.push_back({ tok(pb).upper, 0, tok(pb).offset });
+    }
+    return " RETURNING " + exprs;
+}
+
+Translator::Target Translator::readTarget(
+    size_t &k, std::initializer_list<std::string_view> stops, bool alias) const
+{
+    if (!tok(k).isName())
+        fail(903, k);
+    Target target;
+    target.text = name(k);
+    target.name = tok(k).upper;
+    ++k;
+    if (is(k, ".") && tok(k + 1).isName()) {
+        target.text += "." + name(k + 1);
+        target.name = tok(k + 1).upper;
+        k += 2;
+    }
+    bool stop = false;
+    for (std::string_view w : stops)
+        stop |= is(k, w);
+    if (alias && !stop && tok(k).isName()) {
+        target.alias = tok(k).upper;
+        ++k;
+    }
+    return target;
+}
+
+std::string Translator::insert()
+{
+    size_t k = 1;
+    if (!is(k, "INTO"))
+        fail(925, k);
+    ++k;
+    const Target target = readTarget(k, { "VALUES", "SELECT", "WITH", "RETURNING" });
+    Scope scope;
+    scope.tables.push_back({ target.name, target.alias.empty() ? target.name : target.alias });
+    out_.tables = { target.name };
+    out_.objectName = target.name;
+    out_.from = scope.tables;
+    std::string out = "INSERT INTO " + target.text
+        + (target.alias.empty() ? "" : " AS " + quoteName(target.alias));
+    if (is(k, "(") && !is(k + 1, "SELECT") && !is(k + 1, "WITH")) {
+        const size_t c = closing(k);
+        std::string cols;
+        for (auto [cb, ce] : splitTop(k + 1, c, ",")) {
+            // t.col → col: SQLite's column list takes bare names
+            if (!(ce == cb + 1 && tok(cb).isName())
+                && !(ce == cb + 3 && tok(cb).isName() && tok(cb + 1).is(".")
+                    && tok(cb + 2).isName()))
+                fail(904, cb);
+            cols += (cols.empty() ? "" : ", ") + name(ce - 1);
+        }
+        out += " (" + cols + ")";
+        k = c + 1;
+    }
+    size_t retAt = std::min(findTop(k, end_, "RETURNING"), findTop(k, end_, "RETURN"));
+    if (is(k, "VALUES")) {
+        if (!is(k + 1, "("))
+            fail(906, k + 1);
+        const size_t c = closing(k + 1);
+        out += " VALUES (" + list(k + 2, c, scope) + ")";
+        expectEnd(c + 1, retAt);
+    } else if (is(k, "SELECT") || is(k, "WITH") || is(k, "(")) {
+        out += " " + query(k, retAt, nullptr, false);
+    } else {
+        fail(926, k);
+    }
+    if (retAt < end_)
+        out += returning(retAt, end_, scope);
+    return out;
+}
+
+std::string Translator::update()
+{
+    size_t k = 1;
+    const Target target = readTarget(k, { "SET" });
+    if (!is(k, "SET"))
+        fail(971, k);
+    Scope scope;
+    scope.tables.push_back({ target.name, target.alias.empty() ? target.name : target.alias });
+    out_.tables = { target.name };
+    out_.objectName = target.name;
+    out_.from = scope.tables;
+    const size_t whereAt = findTop(k, end_, "WHERE");
+    const size_t retAt = std::min(findTop(k, end_, "RETURNING"), findTop(k, end_, "RETURN"));
+    const size_t setEnd = std::min(whereAt, retAt);
+    std::string sets;
+    for (auto [ab, ae] : splitTop(k + 1, setEnd, ",")) {
+        std::string lhs;
+        size_t eq = ab;
+        if (is(ab, "(")) {
+            const size_t c = closing(ab);
+            std::string cols;
+            for (auto [cb, ce] : splitTop(ab + 1, c, ","))
+                cols += (cols.empty() ? "" : ", ") + (ce > cb ? name(ce - 1) : (fail(904, cb), ""));
+            lhs = "(" + cols + ")";
+            eq = c + 1;
+        } else if (ab < ae && tok(ab).isName()) {
+            eq = ab + 1;
+            while (is(eq, ".") && eq + 1 < ae && tok(eq + 1).isName())
+                eq += 2;
+            lhs = name(eq - 1); // SQLite's SET takes bare column names
+        } else {
+            fail(904, ab);
+        }
+        if (eq >= ae || !is(eq, "="))
+            fail(927, eq);
+        sets += (sets.empty() ? "" : ", ") + lhs + " = " + expr(eq + 1, ae, scope);
+    }
+    std::string out = "UPDATE " + target.text
+        + (target.alias.empty() ? "" : " AS " + quoteName(target.alias)) + " SET " + sets;
+    if (whereAt < end_) {
+        const size_t whereEnd = retAt > whereAt ? retAt : end_;
+        out += " WHERE " + expr(whereAt + 1, whereEnd, scope);
+    }
+    if (retAt < end_)
+        out += returning(retAt, end_, scope);
+    return out;
+}
+
+std::string Translator::remove()
+{
+    size_t k = 1;
+    if (is(k, "FROM"))
+        ++k;
+    const Target target = readTarget(k, { "WHERE", "RETURNING", "RETURN" });
+    Scope scope;
+    scope.tables.push_back({ target.name, target.alias.empty() ? target.name : target.alias });
+    out_.tables = { target.name };
+    out_.objectName = target.name;
+    out_.from = scope.tables;
+    const size_t retAt = std::min(findTop(k, end_, "RETURNING"), findTop(k, end_, "RETURN"));
+    std::string out = "DELETE FROM " + target.text
+        + (target.alias.empty() ? "" : " AS " + quoteName(target.alias));
+    if (is(k, "WHERE")) {
+        out += " WHERE " + expr(k + 1, retAt, scope);
+    } else {
+        expectEnd(k, retAt);
+    }
+    if (retAt < end_)
+        out += returning(retAt, end_, scope);
+    return out;
+}
+
+std::string Translator::create()
+{
+    size_t k = 1;
+    if (is(k, "OR") && is(k + 1, "REPLACE")) {
+        out_.orReplace = true;
+        k += 2;
+    }
+    if (is(k, "FORCE"))
+        ++k;
+    else if (is(k, "NO") && is(k + 1, "FORCE"))
+        k += 2;
+    bool temporary = false;
+    if (is(k, "GLOBAL") && is(k + 1, "TEMPORARY"))
+        temporary = true, k += 2;
+    auto kind = [&](StatementKind kd, int code) {
+        out_.kind = kd, out_.ociStatementType = 5, out_.sqlFunctionCode = code;
+    };
+    if (is(k, "TABLE")) {
+        kind(StatementKind::CreateTable, 1);
+        std::string text = createTable(k);
+        if (temporary)
+            text.replace(0, 6, "CREATE TEMP");
+        return text;
+    }
+    if (is(k, "VIEW")) {
+        kind(StatementKind::CreateView, 10);
+        ++k;
+        const Target target = readTarget(k, {}, false);
+        out_.objectName = target.name;
+        std::string out = "CREATE VIEW " + target.text;
+        if (is(k, "(")) {
+            const size_t c = closing(k);
+            std::string cols;
+            for (auto [cb, ce] : splitTop(k + 1, c, ","))
+                cols += (cols.empty() ? "" : ", ")
+                    + (ce == cb + 1 && tok(cb).isName() ? name(cb) : (fail(904, cb), ""));
+            out += " (" + cols + ")";
+            k = c + 1;
+        }
+        if (!is(k, "AS"))
+            fail(905, k);
+        size_t bodyEnd = end_;
+        for (size_t w = findTop(k, end_, "WITH"); w < end_; w = findTop(w + 1, end_, "WITH"))
+            if (is(w + 1, "READ") || is(w + 1, "CHECK")) {
+                bodyEnd = w;
+                break;
+            }
+        return out + " AS " + query(k + 1, bodyEnd, nullptr, false);
+    }
+    bool unique = false;
+    if (is(k, "UNIQUE") || is(k, "BITMAP"))
+        unique = is(k, "UNIQUE"), ++k;
+    if (is(k, "INDEX")) {
+        kind(StatementKind::CreateIndex, 20);
+        ++k;
+        const Target index = readTarget(k, {}, false);
+        out_.objectName = index.name;
+        if (!is(k, "ON"))
+            fail(969, k);
+        ++k;
+        const Target table = readTarget(k, {}, false);
+        if (!is(k, "("))
+            fail(906, k);
+        out_.tables = { table.name };
+        Scope scope;
+        scope.tables.push_back({ table.name, table.name });
+        const size_t c = closing(k);
+        return std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " + index.text + " ON "
+            + table.text + " (" + list(k + 1, c, scope) + ")";
+    }
+    if (is(k, "SEQUENCE")) {
+        kind(StatementKind::CreateSequence, 13);
+        sequence(k);
+        return {};
+    }
+    if (is(k, "PUBLIC"))
+        ++k;
+    if (is(k, "SYNONYM") || is(k, "USER") || is(k, "ROLE") || is(k, "TABLESPACE")
+        || is(k, "DATABASE") || is(k, "DIRECTORY") || is(k, "PROFILE")) {
+        kind(StatementKind::CreateOther, is(k, "SYNONYM") ? 30 : is(k, "USER") ? 19 : 0);
+        if (tok(k + 1).isName())
+            out_.objectName = tok(k + 1).upper;
+        return {};
+    }
+    fail(901, k);
+}
+
+std::string Translator::createTable(size_t i)
+{
+    size_t k = i + 1;
+    const Target target = readTarget(k, {}, false);
+    out_.objectName = target.name;
+    out_.tables = { target.name };
+    if (is(k, "AS"))
+        return "CREATE TABLE " + target.text + " AS " + query(k + 1, end_, nullptr, false);
+    if (!is(k, "("))
+        fail(906, k);
+    const size_t c = closing(k);
+    Scope scope;
+    scope.tables.push_back({ target.name, target.name });
+    // Columns of a table-level primary key, for columnDefinition().
+    for (auto [eb, ee] : splitTop(k + 1, c, ",")) {
+        size_t p = eb;
+        while (p + 2 < ee && !(tok(p).is("PRIMARY") && tok(p + 1).is("KEY") && tok(p + 2).is("(")))
+            p = tok(p).is("(") ? closing(p) + 1 : p + 1;
+        if (isTableConstraintStart(tok(eb)) && p + 2 < ee)
+            for (size_t q = p + 3; q < closing(p + 2); ++q)
+                if (tok(q).isName())
+                    keyColumns_.push_back(tok(q).upper);
+    }
+    std::string body;
+    for (auto [eb, ee] : splitTop(k + 1, c, ",")) {
+        if (eb >= ee)
+            fail(904, eb);
+        body += (body.empty() ? "" : ", ")
+            + (isTableConstraintStart(tok(eb)) ? constraintTokens(eb, ee, scope)
+                                               : columnDefinition(eb, ee, scope));
+    }
+    // Storage and physical clauses after the column list mean nothing to SQLite.
+    if (findTop(c + 1, end_, "AS") < end_)
+        fail(3001, findTop(c + 1, end_, "AS"));
+    if (!dateColumns_.empty()) {
+        // Text written into a DATE column ('17-DEC-80' in a VALUES list) is converted with the
+        // session's date format right after the write, as the server converts it on the way in.
+        std::string sets, args, cols;
+        for (const std::string &col : dateColumns_) {
+            sets += (sets.empty() ? "" : ", ") + col + " = QD_TODATE(" + col + ")";
+            args += (args.empty() ? "" : ", ") + ("NEW." + col);
+            cols += (cols.empty() ? "" : ", ") + col;
+        }
+        const std::string base = target.name;
+        for (const char *event : { "INSERT", "UPDATE" }) {
+            const bool insert = event[0] == 'I';
+            out_.followUp.push_back("CREATE TRIGGER " + quoteName("QD_DATES_" + base + "_" + event)
+                + " AFTER " + event + (insert ? "" : " OF " + cols) + " ON " + target.text
+                + " WHEN NOT QD_ALLDATES(" + args + ") BEGIN UPDATE " + target.text + " SET " + sets
+                + " WHERE rowid = NEW.rowid; END");
+        }
+    }
+    return "CREATE TABLE " + target.text + " (" + body + ")";
+}
+
+std::string Translator::columnDefinition(size_t b, size_t e, const Scope &scope)
+{
+    if (!tok(b).isName())
+        fail(904, b);
+    std::string out = name(b);
+    size_t k = b + 1;
+    size_t typeEnd = k;
+    while (typeEnd < e && tok(typeEnd).type == TokenType::Identifier
+        && !isColumnConstraintWord(tok(typeEnd)))
+        ++typeEnd;
+    if (typeEnd < e && tok(typeEnd).is("("))
+        typeEnd = closing(typeEnd) + 1;
+    if (typeEnd == k)
+        fail(902, k);
+    const std::string declared = declaredType(k, typeEnd);
+    if (declared == "DATE TEXT")
+        dateColumns_.push_back(name(b));
+    out += " " + declared;
+    k = typeEnd;
+    while (k < e) {
+        if (is(k, "DEFAULT")) {
+            size_t d = k + 1;
+            while (d < e && !isColumnConstraintWord(tok(d)))
+                d = tok(d).is("(") ? closing(d) + 1 : d + 1;
+            out += " DEFAULT (" + expr(k + 1, d, scope) + ")";
+            k = d;
+        } else {
+            const std::string rest = constraintTokens(k, e, scope);
+            if (!rest.empty())
+                out += " " + rest;
+            break;
+        }
+    }
+    // A key column is NOT NULL on the server; SQLite lets a NULL into a non-integer key.
+    bool key = std::find(keyColumns_.begin(), keyColumns_.end(), tok(b).upper) != keyColumns_.end();
+    bool notNull = false;
+    for (size_t i = typeEnd; i + 1 < e; ++i) {
+        key |= tok(i).is("PRIMARY") && tok(i + 1).is("KEY");
+        notNull |= tok(i).is("NOT") && tok(i + 1).is("NULL");
+    }
+    if (key && !notNull)
+        out += " NOT NULL";
+    return out;
+}
+
+std::string Translator::constraintTokens(size_t b, size_t e, const Scope &scope)
+{
+    std::string out;
+    auto add = [&](const std::string &s) { out += (out.empty() ? "" : " ") + s; };
+    size_t k = b;
+    while (k < e) {
+        const Token &t = tok(k);
+        if (t.is("ENABLE") || t.is("DISABLE") || t.is("VALIDATE") || t.is("NOVALIDATE")
+            || t.is("RELY") || t.is("DEFERRABLE")) {
+            ++k;
+        } else if (t.is("INITIALLY")) {
+            k += 2;
+        } else if (t.is("USING") && is(k + 1, "INDEX")) {
+            k += 2;
+            if (is(k, "("))
+                k = closing(k) + 1;
+            while (k < e && tok(k).type != TokenType::Operator && !isColumnConstraintWord(tok(k)))
+                ++k; // tablespace and storage words
+        } else if (t.is("DEFAULT")) {
+            size_t d = k + 1;
+            while (d < e && !isColumnConstraintWord(tok(d)))
+                d = tok(d).is("(") ? closing(d) + 1 : d + 1;
+            add("DEFAULT (" + expr(k + 1, d, scope) + ")");
+            k = d;
+        } else if (t.is("(")) {
+            const size_t c = closing(k);
+            add("(" + list(k + 1, c, scope) + ")");
+            k = c + 1;
+        } else {
+            add(token(k, scope));
+            ++k;
+        }
+    }
+    return out;
+}
+
+std::string Translator::declaredType(size_t b, size_t e) const
+{
+    std::string words;
+    size_t k = b;
+    while (k < e && tok(k).type == TokenType::Identifier)
+        words += (words.empty() ? "" : " ") + tok(k++).upper;
+    std::vector<std::string> args;
+    if (k < e && tok(k).is("(")) {
+        const size_t c = closing(k);
+        for (size_t a = k + 1; a < c; ++a) {
+            if (tok(a).type == TokenType::Number)
+                args.push_back(tok(a).text);
+            else if (tok(a).is("*"))
+                args.push_back("38");
+            else if (tok(a).is("-") && tok(a + 1).type == TokenType::Number)
+                args.push_back("-" + tok(++a).text);
+            else if (!(tok(a).is(",") || tok(a).is("CHAR") || tok(a).is("BYTE")))
+                fail(902, a);
+        }
+        k = c + 1;
+    }
+    if (k != e || words.empty())
+        fail(902, std::min(k, e));
+    auto sized = [&](const std::string &base, bool required, const std::string &affinity = {}) {
+        if (args.empty() && required)
+            fail(906, e);
+        std::string out = base + affinity;
+        if (!args.empty()) {
+            out += "(" + args[0];
+            if (args.size() > 1)
+                out += "," + args[1];
+            out += ")";
+        }
+        return out;
+    };
+    if (words == "VARCHAR2" || words == "VARCHAR" || words == "CHARACTER VARYING"
+        || words == "CHAR VARYING")
+        return sized("VARCHAR2", true);
+    if (words == "NVARCHAR2")
+        return sized("NVARCHAR2", true);
+    if (words == "CHAR" || words == "CHARACTER" || words == "NCHAR") {
+        if (args.empty())
+            args.push_back("1");
+        return sized(words == "NCHAR" ? "NCHAR" : "CHAR", false);
+    }
+    if (words == "NUMBER" || words == "NUMERIC" || words == "DECIMAL" || words == "DEC")
+        return sized("NUMBER", false);
+    if (words == "INTEGER" || words == "INT" || words == "SMALLINT")
+        return "INTEGER";
+    if (words == "FLOAT")
+        return sized("FLOAT", false);
+    if (words == "REAL")
+        return "FLOAT(63)";
+    if (words == "DOUBLE PRECISION")
+        return "FLOAT(126)";
+    if (words == "DATE")
+        return "DATE TEXT";
+    if (words == "TIMESTAMP")
+        return sized("TIMESTAMP", false, " TEXT");
+    if (words == "RAW")
+        return sized("RAW", true, " BLOB");
+    if (words == "LONG")
+        return "LONG TEXT";
+    if (words == "LONG RAW")
+        return "LONG RAW BLOB";
+    if (words == "CLOB" || words == "NCLOB" || words == "BLOB" || words == "BINARY_FLOAT"
+        || words == "BINARY_DOUBLE")
+        return words;
+    if (words == "BFILE")
+        return "BFILE BLOB";
+    if (words == "ROWID" || words == "UROWID" || words == "XMLTYPE")
+        return words + " TEXT";
+    fail(902, b);
+}
+
+void Translator::sequence(size_t i)
+{
+    size_t k = i + 1;
+    const Target target = readTarget(k, {}, false);
+    SequenceDefinition &s = out_.sequence;
+    s.name = target.name;
+    out_.objectName = target.name;
+    bool startGiven = false;
+    auto number = [&](size_t &at) -> int64_t {
+        bool negative = false;
+        if (is(at, "-") || is(at, "+"))
+            negative = is(at++, "-");
+        if (tok(at).type != TokenType::Number)
+            fail(1722, at);
+        const double v = std::strtod(tok(at++).text.c_str(), nullptr);
+        const double clamped = std::max(-9.2e18, std::min(9.2e18, v));
+        return static_cast<int64_t>(negative ? -clamped : clamped);
+    };
+    while (k < end_) {
+        if (is(k, "INCREMENT") && is(k + 1, "BY")) {
+            k += 2;
+            s.increment = number(k);
+        } else if (is(k, "START") && is(k + 1, "WITH")) {
+            k += 2;
+            s.start = number(k);
+            startGiven = true;
+        } else if (is(k, "MAXVALUE") || is(k, "MINVALUE") || is(k, "CACHE")) {
+            ++k;
+            number(k);
+        } else if (is(k, "NOMAXVALUE") || is(k, "NOMINVALUE") || is(k, "CYCLE") || is(k, "NOCYCLE")
+            || is(k, "NOCACHE") || is(k, "ORDER") || is(k, "NOORDER") || is(k, "KEEP")
+            || is(k, "NOKEEP")) {
+            ++k;
+        } else {
+            fail(933, k);
+        }
+    }
+    if (s.increment == 0)
+        fail(4002, i);
+    if (!startGiven && s.increment < 0)
+        s.start = -1;
+}
+
+std::string Translator::drop()
+{
+    size_t k = 1;
+    auto kind = [&](StatementKind kd, int code) {
+        out_.kind = kd, out_.ociStatementType = 6, out_.sqlFunctionCode = code;
+    };
+    std::string what;
+    if (is(k, "TABLE") || is(k, "VIEW") || is(k, "INDEX") || is(k, "SEQUENCE"))
+        what = tok(k).upper;
+    if (what.empty()) {
+        if (is(k, "PUBLIC"))
+            ++k;
+        if (!(is(k, "SYNONYM") || is(k, "PROCEDURE") || is(k, "FUNCTION") || is(k, "PACKAGE")
+                || is(k, "TRIGGER") || is(k, "TYPE") || is(k, "USER") || is(k, "ROLE")))
+            fail(950, k);
+        kind(StatementKind::Drop, is(k, "SYNONYM") ? 31 : is(k, "TRIGGER") ? 61 : 0);
+        if (is(k, "PACKAGE") && is(k + 1, "BODY"))
+            ++k;
+        if (tok(k + 1).isName())
+            out_.objectName = tok(k + 1).upper;
+        return {};
+    }
+    ++k;
+    const Target target = readTarget(k, {}, false);
+    out_.objectName = target.name;
+    if (what == "SEQUENCE") {
+        kind(StatementKind::DropSequence, 16);
+        expectEnd(k, end_);
+        return {};
+    }
+    if (what == "TABLE") {
+        if (is(k, "CASCADE") && is(k + 1, "CONSTRAINTS"))
+            k += 2;
+        if (is(k, "PURGE"))
+            ++k;
+        out_.tables = { target.name };
+    }
+    expectEnd(k, end_);
+    kind(StatementKind::Drop, what == "TABLE" ? 8 : what == "VIEW" ? 7 : 21);
+    return "DROP " + what + " " + target.text;
+}
+
+std::string Translator::alter()
+{
+    size_t k = 1;
+    if (is(k, "SESSION")) {
+        out_.kind = StatementKind::AlterSession, out_.ociStatementType = 7,
+        out_.sqlFunctionCode = 52;
+        ++k;
+        if (!is(k, "SET")) {
+            if (is(k, "ENABLE") || is(k, "DISABLE") || is(k, "FORCE") || is(k, "CLOSE")
+                || is(k, "ADVISE"))
+                return {};
+            fail(922, k);
+        }
+        ++k;
+        while (k < end_) {
+            if (!tok(k).isName() || !is(k + 1, "="))
+                fail(922, k);
+            SessionSetting setting;
+            setting.name = tok(k).upper;
+            const Token &v = tok(k + 2);
+            if (v.type == TokenType::String)
+                setting.value = v.upper;
+            else if (v.type == TokenType::Number || v.isName())
+                setting.value = v.type == TokenType::Identifier ? v.upper : v.text;
+            else
+                fail(922, k + 2);
+            out_.settings.push_back(setting);
+            k += 3;
+        }
+        if (out_.settings.empty())
+            fail(922, k);
+        return {};
+    }
+    out_.kind = StatementKind::Alter, out_.ociStatementType = 7;
+    if (!is(k, "TABLE")) {
+        out_.sqlFunctionCode = is(k, "SEQUENCE") ? 14
+            : is(k, "INDEX")                     ? 41
+            : is(k, "USER")                      ? 53
+                                                 : 0;
+        if (tok(k + 1).isName())
+            out_.objectName = tok(k + 1).upper;
+        return {};
+    }
+    out_.sqlFunctionCode = 26;
+    ++k;
+    const Target target = readTarget(k, {}, false);
+    out_.objectName = target.name;
+    out_.tables = { target.name };
+    Scope scope;
+    scope.tables.push_back({ target.name, target.name });
+    const std::string head = "ALTER TABLE " + target.text;
+    if (is(k, "ADD")) {
+        ++k;
+        if (isTableConstraintStart(tok(k)))
+            fail(3001, k); // SQLite cannot add a constraint to an existing table
+        size_t b = k, e = end_;
+        if (is(k, "(")) {
+            e = closing(k);
+            b = k + 1;
+            expectEnd(e + 1, end_);
+            if (splitTop(b, e, ",").size() != 1)
+                fail(3001, k);
+        }
+        return head + " ADD COLUMN " + columnDefinition(b, e, scope);
+    }
+    if (is(k, "RENAME")) {
+        if (is(k + 1, "TO") && tok(k + 2).isName()) {
+            expectEnd(k + 3, end_);
+            return head + " RENAME TO " + name(k + 2);
+        }
+        if (is(k + 1, "COLUMN") && tok(k + 2).isName() && is(k + 3, "TO") && tok(k + 4).isName()) {
+            expectEnd(k + 5, end_);
+            return head + " RENAME COLUMN " + name(k + 2) + " TO " + name(k + 4);
+        }
+        fail(940, k);
+    }
+    if (is(k, "DROP")) {
+        size_t c = k + 1;
+        if (is(c, "COLUMN"))
+            ++c;
+        else if (is(c, "(") && closing(c) == c + 2)
+            ++c;
+        if (!tok(c).isName())
+            fail(904, c);
+        return head + " DROP COLUMN " + name(c);
+    }
+    fail(3001, k);
+}
+
+} // namespace qdsi::sql
