@@ -2,11 +2,9 @@
 
 #include "Exception.h"
 #include "StringList.h"
+#include "TextFile.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QStringDecoder>
 
 #include <cmath>
 
@@ -114,24 +112,11 @@ void TIniFile::refresh() const
     QList<QString> lines;
     bool crlf = true, bom = false;
     if (stamp.exists) {
-        QFile file(m_fileName);
-        if (!file.open(QIODevice::ReadOnly))
-            throw Exception(
-                QStringLiteral("Cannot open file \"%1\". %2").arg(m_fileName, file.errorString()));
-        const QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            throw Exception(
-                QStringLiteral("Cannot read file \"%1\". %2").arg(m_fileName, file.errorString()));
+        const QByteArray bytes = ReadFileBytes(m_fileName);
         bom = bytes.startsWith("\xef\xbb\xbf");
         const qsizetype lf = bytes.indexOf('\n');
         crlf = lf < 0 || (lf > 0 && bytes[lf - 1] == '\r');
-        // Not UTF-8: read as Latin-1, so every byte survives a rewrite as a character.
-        QStringDecoder utf8(QStringDecoder::Utf8);
-        QString text = utf8.decode(bytes);
-        if (utf8.hasError())
-            text = QString::fromLatin1(bytes);
-        else if (text.startsWith(QChar(0xFEFF)))
-            text.remove(0, 1);
+        const QString text = DecodeText(bytes);
         TStringList split;
         split.SetText(text);
         lines.reserve(split.Count());
@@ -156,15 +141,7 @@ void TIniFile::save(const QList<QString> &lines)
         text += eol;
     }
     const QByteArray bytes = text.toUtf8();
-    QSaveFile file(m_fileName);
-    // Unbuffered, so a short write (disk full, file size limit) shows in write()'s count:
-    // a buffered QSaveFile can commit a truncated file when the flush writes only part.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw Exception(
-            QStringLiteral("Cannot create file \"%1\". %2").arg(m_fileName, file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw Exception(
-            QStringLiteral("Cannot write file \"%1\". %2").arg(m_fileName, file.errorString()));
+    WriteFileAtomically(m_fileName, bytes);
     m_lines = lines;
     m_stamp = currentStamp();
 }

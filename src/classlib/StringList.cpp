@@ -1,10 +1,7 @@
 #include "StringList.h"
 
 #include "Exception.h"
-
-#include <QFile>
-#include <QSaveFile>
-#include <QStringDecoder>
+#include "TextFile.h"
 
 #include <algorithm>
 
@@ -380,35 +377,12 @@ void TStringList::assignLines(const QList<QString> &lines)
 
 void TStringList::LoadFromFile(const QString &fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Exception(
-            QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, file.errorString()));
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Exception(
-            QStringLiteral("Cannot read file \"%1\". %2").arg(fileName, file.errorString()));
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError())
-        text = QString::fromLatin1(bytes);
-    else if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    SetText(text);
+    SetText(DecodeText(ReadFileBytes(fileName)));
 }
 
 void TStringList::SaveToFile(const QString &fileName) const
 {
-    QSaveFile file(fileName);
-    // Unbuffered, so a short write (disk full, file size limit) shows in write()'s count:
-    // a buffered QSaveFile can commit a truncated file when the flush writes only part.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw Exception(
-            QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, file.errorString()));
-    const QByteArray bytes = Text().toUtf8();
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw Exception(
-            QStringLiteral("Cannot write file \"%1\". %2").arg(fileName, file.errorString()));
+    WriteFileAtomically(fileName, Text().toUtf8());
 }
 
 } // namespace qd
