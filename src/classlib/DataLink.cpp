@@ -148,12 +148,13 @@ void TDataLink::DataEvent(TDataEvent event, qintptr info)
     case deDataSetChange:
     case deDataSetScroll:
     case deLayoutChange: {
-        const int oldActive = ActiveRecord();
-        if (event == deDataSetScroll)
-            m_firstRecord += static_cast<int>(info);
+        // The buffers moved by info places; the window follows its records, then the range
+        // keeps the active record inside. What is left is how far the window scrolled.
+        const int shifted = m_firstRecord + (event == deDataSetScroll ? static_cast<int>(info) : 0);
+        m_firstRecord = shifted;
         UpdateRange();
         if (event == deDataSetScroll)
-            DataSetScrolled(ActiveRecord() - oldActive);
+            DataSetScrolled(m_firstRecord - shifted);
         else if (event == deDataSetChange)
             DataSetChanged();
         else

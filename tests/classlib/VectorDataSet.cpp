@@ -19,7 +19,8 @@ public:
     }
     ~VectorBlobStream() override
     {
-        if (!m_modified)
+        // Values filled in while fetching are no change of the record.
+        if (!m_modified || (m_ds->State() != dsEdit && m_ds->State() != dsInsert))
             return;
         if (auto *blob = dynamic_cast<TBlobField *>(m_field))
             blob->SetModified(true);
