@@ -195,6 +195,14 @@ public:
     TField *Fields(int index) const;
     // Adds a field to a closed dataset; raises "Duplicate field name '%s'" for a name in use.
     TField *Add(std::unique_ptr<TField> field);
+    // A persistent field of class F named name: ds->Fields().Create<TStringField>("NAME").
+    template <class F>
+    F *Create(const QString &name)
+    {
+        auto field = std::make_unique<F>();
+        field->SetFieldName(name);
+        return static_cast<F *>(Add(std::move(field)));
+    }
     // Gives the field back to the caller (closed dataset only).
     std::unique_ptr<TField> Remove(TField *field);
     void Clear();
