@@ -94,7 +94,8 @@ public:
     void Edit();
     void Insert();
     void Append();
-    void Post();
+    // Descendants may refuse or skip a post (and then call the base).
+    virtual void Post();
     void Cancel();
     void Delete();
     // Lets data-aware controls write their pending changes into the record.
@@ -139,6 +140,18 @@ public:
     virtual std::unique_ptr<TStream> CreateBlobStream(TField *field, TBlobStreamMode mode);
     virtual void CloseBlob(TField *field) { (void)field; }
     virtual TUpdateStatus UpdateStatus() { return usUnmodified; }
+    // Copies the active record into buffer; false when there is none (the base has none).
+    virtual bool GetCurrentRecord(TRecordBuffer buffer)
+    {
+        (void)buffer;
+        return false;
+    }
+    // True when the dataset's records are ordered by the field (a sort key).
+    virtual bool IsIndexField(TField *field)
+    {
+        (void)field;
+        return false;
+    }
     virtual bool IsSequenced() { return true; }
 
     // ---- Reading records without moving (grid models): visits at most maxCount records

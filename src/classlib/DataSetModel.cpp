@@ -66,7 +66,7 @@ void DataSetModel::Reattach()
 void DataSetModel::rebuild()
 {
     ++m_generation;
-    auto snapshot = build(std::max<int>(m_knownRows.load(), m_batchSize));
+    auto snapshot = build(std::max(m_knownRows.load(), m_batchSize.load()));
     apply(*snapshot);
 }
 
@@ -77,7 +77,7 @@ void DataSetModel::dataEvent(Change change)
         m_detached.store(true);
         const int generation = m_generation.load();
         std::shared_ptr<Snapshot> snapshot
-            = build(std::max<int>(m_knownRows.load(), m_batchSize));
+            = build(std::max(m_knownRows.load(), m_batchSize.load()));
         QMetaObject::invokeMethod(
             this,
             [this, snapshot, generation] {
@@ -171,8 +171,11 @@ std::shared_ptr<DataSetModel::Snapshot> DataSetModel::build(int minRows)
         };
         more = ds->ReadRecords({}, minRows, visit);
         while (more && ((wantedRow < 0 && !wanted.isEmpty()) || toEnd))
-            more = ds->ReadRecords(last, m_batchSize, visit);
+            more = ds->ReadRecords(last, m_batchSize.load(), visit);
         snapshot->atEnd = !more;
+        // The row being edited shows the edit, not the stored record.
+        if (state == dsEdit && wantedRow >= 0)
+            readRow(snapshot->rows[static_cast<size_t>(wantedRow)], snapshot->columns);
         if (inserted) {
             int at = insertFlag == bfBOF ? 0
                 : insertFlag == bfEOF   ? static_cast<int>(snapshot->rows.size())
@@ -342,7 +345,7 @@ void DataSetModel::fetchMore(const QModelIndex &parent)
     std::vector<Row> rows;
     bool more = false;
     try {
-        more = ds->ReadRecords(last, m_batchSize, [&](const TBookmark &bookmark) {
+        more = ds->ReadRecords(last, m_batchSize.load(), [&](const TBookmark &bookmark) {
             Row row;
             row.bookmark = bookmark;
             readRow(row, m_columns);

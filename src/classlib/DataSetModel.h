@@ -45,7 +45,7 @@ public:
 
     TDataSource *DataSource() const;
     void SetDataSource(TDataSource *source);
-    int BatchSize() const { return m_batchSize; }
+    int BatchSize() const { return m_batchSize.load(); }
     void SetBatchSize(int rows) { m_batchSize = rows < 1 ? 1 : rows; }
 
     bool Detached() const { return m_detached.load(); }
@@ -108,7 +108,7 @@ private:
     std::vector<Row> m_rows;
     bool m_atEnd = true;
     int m_currentRow = -1;
-    int m_batchSize = 256;
+    std::atomic<int> m_batchSize { 256 };
     std::atomic<bool> m_detached { false };
     std::atomic<int> m_generation { 0 };
     std::atomic<int> m_knownRows { 0 };

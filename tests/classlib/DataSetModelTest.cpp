@@ -119,6 +119,9 @@ TEST(DataSetModel, FollowsEveryDataEvent)
     grid.ds->Edit();
     grid.ds->FieldByName("NAME")->SetAsString("edited");
     EXPECT_EQ(grid.text(2, NAME), "edited") << "a field change shows before the post";
+    grid.ds->FieldByName("AMOUNT")->SetDisplayWidth(12);
+    EXPECT_EQ(grid.model.headerData(AMOUNT, Qt::Horizontal, DataSetModel::DisplayWidthRole), 12);
+    EXPECT_EQ(grid.text(2, NAME), "edited") << "a rebuild during the edit shows the edit";
     grid.ds->Cancel();
     EXPECT_EQ(grid.text(2, NAME), "P3");
 
