@@ -28,9 +28,17 @@ namespace qd::test {
 inline std::vector<VariantArray> peopleRows(int count)
 {
     std::vector<VariantArray> rows;
-    for (int i = 1; i <= count; ++i)
-        rows.push_back({ Variant(i), Variant(QStringLiteral("P%1").arg(i)), Variant(i * 1.5),
-            i % 2 ? Variant(QStringLiteral("note %1").arg(i)) : Variant::Null() });
+    for (int i = 1; i <= count; ++i) {
+        VariantArray row;
+        row.emplace_back(i);
+        row.emplace_back(QStringLiteral("P%1").arg(i));
+        row.emplace_back(i * 1.5);
+        if (i % 2)
+            row.emplace_back(QStringLiteral("note %1").arg(i));
+        else
+            row.push_back(Variant::Null());
+        rows.push_back(std::move(row));
+    }
     return rows;
 }
 
