@@ -39,19 +39,19 @@ public:
     void UpdateRecord();
 
 protected:
-    virtual void ActiveChanged() {}
-    virtual void CheckBrowseMode() {}
+    virtual void ActiveChanged() { }
+    virtual void CheckBrowseMode() { }
     virtual void DataSetChanged() { RecordChanged(nullptr); }
     virtual void DataSetScrolled(int distance)
     {
         (void)distance;
         DataSetChanged();
     }
-    virtual void EditingChanged() {}
+    virtual void EditingChanged() { }
     virtual void FocusControl(TField *field) { (void)field; }
     virtual void LayoutChanged() { DataSetChanged(); }
     virtual void RecordChanged(TField *field) { (void)field; }
-    virtual void UpdateData() {}
+    virtual void UpdateData() { }
 
 private:
     friend class TDataSource;

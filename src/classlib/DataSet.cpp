@@ -334,8 +334,8 @@ Variant TDataSet::Lookup(const QString &, const Variant &, const QString &)
 
 std::unique_ptr<TStream> TDataSet::CreateBlobStream(TField *field, TBlobStreamMode)
 {
-    DatabaseError(QStringLiteral("Field '%1' is not a BLOB field").arg(field->DisplayName()),
-        m_name);
+    DatabaseError(
+        QStringLiteral("Field '%1' is not a BLOB field").arg(field->DisplayName()), m_name);
 }
 
 void TDataSet::InternalHandleException()
@@ -343,8 +343,8 @@ void TDataSet::InternalHandleException()
     try {
         throw;
     } catch (const std::exception &e) {
-        qWarning("%s: %s", qPrintable(m_name.isEmpty() ? QStringLiteral("DataSet") : m_name),
-            e.what());
+        qWarning(
+            "%s: %s", qPrintable(m_name.isEmpty() ? QStringLiteral("DataSet") : m_name), e.what());
     } catch (...) {
         qWarning("%s: unknown exception", qPrintable(m_name));
     }

@@ -158,8 +158,8 @@ public:
     // after the bookmark (from the first when it is empty), in order. Fields read the visited
     // record through a temporary browse state. No event is sent and the cursor is resynced
     // before the next operation. Returns false when the end was reached.
-    bool ReadRecords(const TBookmark &after, int maxCount,
-        const std::function<void(const TBookmark &)> &visit);
+    bool ReadRecords(
+        const TBookmark &after, int maxCount, const std::function<void(const TBookmark &)> &visit);
     // Bookmark flag of the active buffer (bfInserted, bfEOF while appending, ...).
     TBookmarkFlag ActiveBookmarkFlag();
     // For an inserted record, the bookmark of the record it was inserted before.
@@ -201,11 +201,11 @@ protected:
     virtual void InternalAddRecord(TRecordBuffer buffer, bool append) = 0;
     // The base checks the required fields; descendants call it first.
     virtual void InternalPost();
-    virtual void InternalEdit() {}
-    virtual void InternalInsert() {}
-    virtual void InternalCancel() {}
+    virtual void InternalEdit() { }
+    virtual void InternalInsert() { }
+    virtual void InternalCancel() { }
     virtual void InternalDelete() = 0;
-    virtual void InternalRefresh() {}
+    virtual void InternalRefresh() { }
     virtual void InternalOpen() = 0;
     virtual void InternalClose() = 0;
     virtual void InternalInitFieldDefs() = 0;

@@ -136,8 +136,8 @@ std::shared_ptr<DataSetModel::Snapshot> DataSetModel::build(int minRows)
                 continue;
             const TFieldType type = field->DataType();
             const bool numeric = type == ftSmallint || type == ftInteger || type == ftWord
-                || type == ftAutoInc || type == ftLargeint || type == ftFloat
-                || type == ftCurrency || type == ftBCD;
+                || type == ftAutoInc || type == ftLargeint || type == ftFloat || type == ftCurrency
+                || type == ftBCD;
             snapshot->columns.push_back({ field->DisplayName(), field->DisplayWidth(),
                 field->CanModify() && !field->IsBlob(), numeric, field });
         }
@@ -178,8 +178,8 @@ std::shared_ptr<DataSetModel::Snapshot> DataSetModel::build(int minRows)
             readRow(snapshot->rows[static_cast<size_t>(wantedRow)], snapshot->columns);
         if (inserted) {
             int at = insertFlag == bfBOF ? 0
-                : insertFlag == bfEOF   ? static_cast<int>(snapshot->rows.size())
-                                        : std::max(wantedRow, 0);
+                : insertFlag == bfEOF    ? static_cast<int>(snapshot->rows.size())
+                                         : std::max(wantedRow, 0);
             snapshot->rows.insert(snapshot->rows.begin() + at, std::move(*inserted));
             snapshot->currentRow = at;
         } else {
@@ -216,7 +216,8 @@ void DataSetModel::apply(const Snapshot &snapshot)
         const int common = std::min(oldCount, newCount);
         std::copy(snapshot.rows.begin(), snapshot.rows.begin() + common, m_rows.begin());
         if (common > 0 && !m_columns.empty())
-            emit dataChanged(index(0, 0), index(common - 1, static_cast<int>(m_columns.size()) - 1));
+            emit dataChanged(
+                index(0, 0), index(common - 1, static_cast<int>(m_columns.size()) - 1));
     }
     m_atEnd = snapshot.atEnd;
     m_knownRows.store(static_cast<int>(m_rows.size()));

@@ -264,8 +264,8 @@ void TDataSet::Resync(TResyncModes mode)
         CursorPosChanged();
         if (GetRecord(spare, gmCurrent, true) != grOK)
             DatabaseError(QStringLiteral("Record not found"), m_name);
-    } else if (GetRecord(spare, gmCurrent, false) != grOK
-        && GetRecord(spare, gmNext, false) != grOK && GetRecord(spare, gmPrior, false) != grOK) {
+    } else if (GetRecord(spare, gmCurrent, false) != grOK && GetRecord(spare, gmNext, false) != grOK
+        && GetRecord(spare, gmPrior, false) != grOK) {
         ClearBuffers();
         DataEvent(deDataSetChange, 0);
         return;
@@ -321,8 +321,8 @@ int TDataSet::CompareBookmarks(const TBookmark &a, const TBookmark &b)
 {
     if (a.isEmpty() || b.isEmpty())
         return a.isEmpty() == b.isEmpty() ? 0 : (a.isEmpty() ? -1 : 1);
-    const int c = std::memcmp(a.constData(), b.constData(),
-        static_cast<size_t>(std::min(a.size(), b.size())));
+    const int c = std::memcmp(
+        a.constData(), b.constData(), static_cast<size_t>(std::min(a.size(), b.size())));
     return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
 

@@ -174,8 +174,8 @@ void TDateTimeField::SetAsString(const QString &value)
     double v = 0;
     if (!TextToDateTime(value, v)) {
         const char *what = DataType() == ftDate ? "date"
-            : DataType() == ftTime                ? "time"
-                                                  : "date and time";
+            : DataType() == ftTime              ? "time"
+                                                : "date and time";
         throw EConvertError(
             QStringLiteral("'%1' is not a valid %2").arg(value, QString::fromLatin1(what)));
     }

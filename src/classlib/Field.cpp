@@ -170,7 +170,8 @@ void TField::SetVarValue(const Variant &)
 
 void TField::AccessError(const QString &typeName) const
 {
-    DatabaseError(QStringLiteral("Cannot access field '%1' as type %2").arg(DisplayName(), typeName));
+    DatabaseError(
+        QStringLiteral("Cannot access field '%1' as type %2").arg(DisplayName(), typeName));
 }
 
 QString TField::AsString()

@@ -132,7 +132,7 @@ public:
     // Runs OnChange; the dataset calls it when the field's value changed.
     void Change();
     // Called by the dataset when the record's edit ends.
-    virtual void FreeBuffers() {}
+    virtual void FreeBuffers() { }
     void FocusControl();
 
     TFieldNotifyEvent OnChange;
@@ -196,8 +196,7 @@ public:
     // Adds a field to a closed dataset; raises "Duplicate field name '%s'" for a name in use.
     TField *Add(std::unique_ptr<TField> field);
     // A persistent field of class F named name: ds->Fields().Create<TStringField>("NAME").
-    template <class F>
-    F *Create(const QString &name)
+    template <class F> F *Create(const QString &name)
     {
         auto field = std::make_unique<F>();
         field->SetFieldName(name);

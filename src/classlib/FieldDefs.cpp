@@ -5,8 +5,8 @@
 
 namespace qd {
 
-TFieldDef::TFieldDef(TFieldDefs *owner, QString name, TFieldType dataType, int size,
-    bool required, int fieldNo)
+TFieldDef::TFieldDef(
+    TFieldDefs *owner, QString name, TFieldType dataType, int size, bool required, int fieldNo)
     : m_owner(owner)
     , m_name(std::move(name))
     , m_dataType(dataType)

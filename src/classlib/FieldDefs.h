@@ -13,8 +13,8 @@ class TFieldDefs;
 // initialised its field definitions. Default fields are created from these.
 class TFieldDef {
 public:
-    TFieldDef(TFieldDefs *owner, QString name, TFieldType dataType, int size, bool required,
-        int fieldNo);
+    TFieldDef(
+        TFieldDefs *owner, QString name, TFieldType dataType, int size, bool required, int fieldNo);
 
     const QString &Name() const { return m_name; }
     void SetName(const QString &name) { m_name = name; }

@@ -316,11 +316,11 @@ void TFloatField::SetAsFloat(double value)
         DatabaseError(QStringLiteral("'%1' is not a valid floating point value for field '%2'")
                           .arg(QString::number(value), DisplayName()));
     if ((m_minValue != 0 || m_maxValue != 0) && (value < m_minValue || value > m_maxValue))
-        DatabaseError(QStringLiteral("%1 is not a valid value for field '%2'. The allowed range "
-                                     "is %3 to %4")
-                          .arg(QString::number(value, 'g', 15), DisplayName(),
-                              QString::number(m_minValue, 'g', 15),
-                              QString::number(m_maxValue, 'g', 15)));
+        DatabaseError(
+            QStringLiteral("%1 is not a valid value for field '%2'. The allowed range "
+                           "is %3 to %4")
+                .arg(QString::number(value, 'g', 15), DisplayName(),
+                    QString::number(m_minValue, 'g', 15), QString::number(m_maxValue, 'g', 15)));
     SetData(&value);
 }
 

@@ -65,9 +65,8 @@ TEST(DataSetFilter, OnFilterRecordHidesRecordsWhileFiltered)
     ds->Prior();
     EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 4);
 
-    ds->SetOnFilterRecord([](TDataSet *d, bool &accept) {
-        accept = d->FieldByName("ID")->AsInteger() > 4;
-    });
+    ds->SetOnFilterRecord(
+        [](TDataSet *d, bool &accept) { accept = d->FieldByName("ID")->AsInteger() > 4; });
     EXPECT_EQ(namesInOrder(*ds), QStringList({ "P5", "P6" })) << "a new handler applies at once";
     ds->SetFiltered(false);
     EXPECT_EQ(ds->RecordCount(), 6);

@@ -191,9 +191,8 @@ TEST(DataSetEdit, ErrorHandlersRetryAbortOrFail)
         ++editErrors;
         action = daAbort;
     };
-    ds->OnDeleteError = [&](TDataSet *, EDatabaseError &, TDataAction &action) {
-        action = daAbort;
-    };
+    ds->OnDeleteError
+        = [&](TDataSet *, EDatabaseError &, TDataAction &action) { action = daAbort; };
     // The dataset's own operations succeed here, so the handlers are not called.
     ds->Edit();
     ds->Cancel();

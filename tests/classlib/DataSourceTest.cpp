@@ -11,7 +11,8 @@ TEST(DataSource, FollowsTheDataSetsStateAndData)
     auto ds = makePeople(3, false);
     TDataSource source;
     QStringList log;
-    source.OnStateChange = [&](TDataSource *s) { log << QStringLiteral("state %1").arg(s->State()); };
+    source.OnStateChange
+        = [&](TDataSource *s) { log << QStringLiteral("state %1").arg(s->State()); };
     source.OnDataChange = [&](TDataSource *, TField *f) {
         log << (f ? "data " + f->FieldName() : QStringLiteral("data"));
     };
@@ -25,8 +26,8 @@ TEST(DataSource, FollowsTheDataSetsStateAndData)
     ds->FieldByName("ID")->SetAsInteger(8);
     ds->Post();
     EXPECT_EQ(log,
-        QStringList({ "state 1", "data", "state 2", "data", "data ID", "update", "state 1",
-            "data" }));
+        QStringList(
+            { "state 1", "data", "state 2", "data", "data ID", "update", "state 1", "data" }));
 
     source.SetAutoEdit(false);
     EXPECT_FALSE(source.Edit());
@@ -101,8 +102,9 @@ TEST(MasterDataLink, TellsTheDetailWhenTheMastersLinkFieldsChange)
     master->Post();
     master->Close();
     // Field names set before the link is active: the detail hears "disable" at once.
-    EXPECT_EQ(log, QStringList({ "disable", "change 1", "change 2", "change 2", "change 20",
-                       "change 20", "disable" }));
+    EXPECT_EQ(log,
+        QStringList({ "disable", "change 1", "change 2", "change 2", "change 20", "change 20",
+            "disable" }));
 
     // The master's scroll first settles an edit of the detail.
     master->Open();

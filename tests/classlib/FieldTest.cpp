@@ -30,11 +30,10 @@ TEST(Field, KindsHaveTheirClassesAndNativeSizes)
 {
     AllKinds f;
     const std::tuple<const char *, int, const char *> expected[] = { { "S", 9, "String" },
-        { "SI", 2, "SmallInt" }, { "I", 4, "Integer" }, { "W", 2, "Word" },
-        { "L", 8, "LargeInt" }, { "F", 8, "Float" }, { "C", 8, "Currency" }, { "BCD", 8, "BCD" },
-        { "D", 4, "Date" }, { "T", 4, "Time" }, { "DT", 8, "DateTime" }, { "B", 2, "Boolean" },
-        { "BL", 0, "Blob" }, { "M", 0, "Memo" }, { "G", 0, "Graphic" }, { "OB", 0, "OraBlob" },
-        { "OC", 0, "OraClob" } };
+        { "SI", 2, "SmallInt" }, { "I", 4, "Integer" }, { "W", 2, "Word" }, { "L", 8, "LargeInt" },
+        { "F", 8, "Float" }, { "C", 8, "Currency" }, { "BCD", 8, "BCD" }, { "D", 4, "Date" },
+        { "T", 4, "Time" }, { "DT", 8, "DateTime" }, { "B", 2, "Boolean" }, { "BL", 0, "Blob" },
+        { "M", 0, "Memo" }, { "G", 0, "Graphic" }, { "OB", 0, "OraBlob" }, { "OC", 0, "OraClob" } };
     for (const auto &[name, size, typeName] : expected) {
         EXPECT_EQ(f[name]->DataSize(), size) << name;
         EXPECT_EQ(FieldTypeName(f[name]->DataType()), typeName) << name;
@@ -230,7 +229,8 @@ TEST(Field, FormatsAndRanges)
         count->SetAsInteger(11);
         FAIL();
     } catch (const EDatabaseError &e) {
-        EXPECT_EQ(e.Message(), "11 is not a valid value for field 'I'. The allowed range is 1 to 10");
+        EXPECT_EQ(
+            e.Message(), "11 is not a valid value for field 'I'. The allowed range is 1 to 10");
     }
     auto *flag = static_cast<TBooleanField *>(f["B"]);
     flag->SetDisplayValues("Yes;No");
@@ -251,7 +251,8 @@ TEST(Field, TextEventsReplaceTheKindsTextForms)
     code->OnGetText = [](TField *field, QString &text, bool displayText) {
         text = (displayText ? "<" : "") + field->AsString().toLower() + (displayText ? ">" : "");
     };
-    code->OnSetText = [](TField *field, const QString &text) { field->SetAsString(text.toUpper()); };
+    code->OnSetText
+        = [](TField *field, const QString &text) { field->SetAsString(text.toUpper()); };
     code->SetText("abc");
     EXPECT_EQ(code->AsString(), "ABC");
     EXPECT_EQ(code->Text(), "abc");

@@ -360,8 +360,7 @@ TGetResult VectorDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool do
     TGetResult result = grOK;
     switch (mode) {
     case gmCurrent:
-        while (m_current >= count() && fetchBlock()) {
-        }
+        while (m_current >= count() && fetchBlock()) { }
         if (m_current < 0 || m_current >= count() || !acceptRecord(m_current))
             result = grError;
         break;
@@ -401,8 +400,7 @@ TGetResult VectorDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool do
 
 void VectorDataSet::InternalLast()
 {
-    while (fetchBlock()) {
-    }
+    while (fetchBlock()) { }
     m_current = static_cast<int>(m_records.size());
 }
 
@@ -494,7 +492,8 @@ void VectorDataSet::InternalInitFieldDefs()
         return;
     for (TField *field : Fields())
         if (field->FieldKind() == fkData)
-            FieldDefs().Add(field->FieldName(), field->DataType(), field->Size(), field->Required());
+            FieldDefs().Add(
+                field->FieldName(), field->DataType(), field->Size(), field->Required());
 }
 
 void VectorDataSet::InternalOpen()
@@ -584,7 +583,8 @@ Variant VectorDataSet::StoredValue(int record, const QString &fieldName)
 
 // ---- Searching
 
-bool VectorDataSet::Locate(const QString &keyFields, const Variant &keyValues, TLocateOptions options)
+bool VectorDataSet::Locate(
+    const QString &keyFields, const Variant &keyValues, TLocateOptions options)
 {
     CheckBrowseMode();
     std::vector<TField *> fields;
@@ -597,7 +597,8 @@ bool VectorDataSet::Locate(const QString &keyFields, const Variant &keyValues, T
                 const QString want = key.AsString();
                 if (options & loPartialKey)
                     text.truncate(want.size());
-                const auto cs = options & loCaseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive;
+                const auto cs
+                    = options & loCaseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive;
                 if (text.compare(want, cs) != 0)
                     return false;
             } else if (fields[i]->AsVariant() != key) {

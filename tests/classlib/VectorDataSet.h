@@ -31,7 +31,8 @@ public:
     void CloseBlob(TField *field) override;
     bool BookmarkValid(const TBookmark &bookmark) override;
     int CompareBookmarks(const TBookmark &a, const TBookmark &b) override;
-    bool Locate(const QString &keyFields, const Variant &keyValues, TLocateOptions options) override;
+    bool Locate(
+        const QString &keyFields, const Variant &keyValues, TLocateOptions options) override;
     Variant Lookup(
         const QString &keyFields, const Variant &keyValues, const QString &resultFields) override;
 
