@@ -139,12 +139,6 @@ void TDataSet::InitFieldDefs()
     InternalInitFieldDefs();
 }
 
-void TDataSet::ClearFields()
-{
-    CheckInactive();
-    m_fields.Clear();
-}
-
 void TDataSet::CreateFields()
 {
     for (int i = 0; i < m_fieldDefs.Count(); ++i) {

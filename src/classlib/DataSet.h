@@ -68,7 +68,6 @@ public:
     bool DefaultFields() const { return m_defaultFields; }
     // Fills FieldDefs from the descendant's description of its columns.
     void InitFieldDefs();
-    void ClearFields();
 
     // ---- Navigation
     void First();
@@ -100,7 +99,6 @@ public:
     void Delete();
     // Lets data-aware controls write their pending changes into the record.
     void UpdateRecord();
-    void ClearFieldsValues();
 
     // ---- Bookmarks
     TBookmark GetBookmark();

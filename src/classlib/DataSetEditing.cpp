@@ -232,15 +232,4 @@ void TDataSet::Refresh()
     DoAfterRefresh();
 }
 
-void TDataSet::ClearFieldsValues()
-{
-    if (m_state != dsEdit && m_state != dsInsert)
-        DatabaseError(QStringLiteral("Dataset not in edit or insert mode"), m_name);
-    DataEvent(deCheckBrowseMode, 0);
-    InternalInitRecord(ActiveBuffer());
-    if (m_state != dsSetKey)
-        GetCalcFields(ActiveBuffer());
-    DataEvent(deRecordChange, 0);
-}
-
 } // namespace qd

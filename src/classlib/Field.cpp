@@ -331,6 +331,8 @@ std::unique_ptr<TField> TFields::Remove(TField *field)
 
 void TFields::Clear()
 {
+    if (m_dataSet)
+        m_dataSet->CheckInactive();
     while (!m_items.empty()) {
         m_items.back()->m_dataSet = nullptr;
         m_items.pop_back();

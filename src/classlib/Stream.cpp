@@ -44,6 +44,8 @@ qint64 TMemoryStream::Write(const void *buffer, qint64 count)
         return 0;
     if (m_position + count > std::numeric_limits<int>::max())
         throw Exception(QStringLiteral("Out of memory while expanding memory stream"));
+    if (m_position > m_data.size())
+        SetSize(m_position); // a gap after a seek past the end reads as zeros
     if (m_position + count > m_data.size())
         m_data.resize(static_cast<int>(m_position + count));
     std::memcpy(m_data.data() + m_position, buffer, static_cast<size_t>(count));

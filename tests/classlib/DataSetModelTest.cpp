@@ -291,6 +291,27 @@ TEST(DataSetModel, ADataSetFilledOnAWorkerReachesTheViewThroughQueuedCopies)
     EXPECT_EQ(grid.offGuiSignals, 0);
 }
 
+TEST(DataSetModel, ADataSetOpenedAndScrolledOnAWorkerShowsItsRows)
+{
+    Grid grid(makePeople(5, false));
+    EXPECT_EQ(grid.model.columnCount(), 0);
+    grid.model.Detach();
+    std::thread worker([&] {
+        grid.ds->Open();
+        grid.ds->MoveBy(3);
+    });
+    worker.join();
+    QTRY_COMPARE(grid.model.CurrentRow(), 3);
+    EXPECT_EQ(grid.model.columnCount(), 4);
+    EXPECT_EQ(grid.model.rowCount(), 5);
+    EXPECT_EQ(grid.text(4, NAME), "P5");
+    grid.model.Reattach();
+    EXPECT_EQ(grid.model.CurrentRow(), 3);
+    EXPECT_TRUE(grid.model.SetCurrentRow(1));
+    EXPECT_EQ(grid.ds->FieldByName("ID")->AsInteger(), 2);
+    EXPECT_EQ(grid.offGuiSignals, 0);
+}
+
 TEST(DataSetModel, AWorkerWithoutDetachDetachesTheModelByItsFirstEvent)
 {
     Grid grid(makePeople(3));

@@ -3,6 +3,7 @@
 
 #include "classlib/DateTimeFields.h"
 #include "classlib/DateTimeUtils.h"
+#include "classlib/Stream.h"
 
 namespace qd::test {
 namespace {
@@ -279,6 +280,25 @@ TEST(Field, PropertiesAndDisplayNames)
     EXPECT_EQ(f.ds->Fields()[2], s);
     EXPECT_THROW(s->SetFieldName("I"), EDatabaseError) << "duplicate name";
     EXPECT_THROW(s->SetSize(4), EDatabaseError) << "size of an open dataset's field";
+}
+
+TEST(MemoryStream, GrowsOnWriteAndReadsWhatItHas)
+{
+    TMemoryStream stream;
+    EXPECT_EQ(stream.Write("abc", 3), 3);
+    stream.Seek(5, soBeginning);
+    EXPECT_EQ(stream.Write("z", 1), 1);
+    EXPECT_EQ(stream.Size(), 6);
+    EXPECT_EQ(stream.Data(), QByteArray("abc\0\0z", 6)) << "a gap is zero-filled";
+    char buffer[10] = {};
+    stream.Seek(-2, soEnd);
+    EXPECT_EQ(stream.Read(buffer, 10), 2) << "reading past the end gives fewer bytes";
+    EXPECT_EQ(stream.Seek(-100, soCurrent), 0) << "no position before the start";
+    stream.SetSize(2);
+    EXPECT_EQ(stream.ReadAll(), "ab");
+    stream.WriteAll("replaced");
+    EXPECT_EQ(stream.ReadAll(), "replaced");
+    EXPECT_THROW(stream.SetSize(-1), Exception);
 }
 
 } // namespace

@@ -43,6 +43,8 @@ public:
     {
         if (!m_slot || !m_writable || count <= 0)
             return 0;
+        if (m_pos > m_slot->size())
+            m_slot->append(QByteArray(static_cast<int>(m_pos - m_slot->size()), '\0'));
         if (m_pos + count > m_slot->size())
             m_slot->resize(static_cast<int>(m_pos + count));
         std::memcpy(m_slot->data() + m_pos, buffer, static_cast<size_t>(count));
@@ -61,7 +63,10 @@ public:
     {
         if (!m_slot || !m_writable)
             return;
-        m_slot->resize(static_cast<int>(size));
+        if (size > m_slot->size())
+            m_slot->append(QByteArray(static_cast<int>(size - m_slot->size()), '\0'));
+        else
+            m_slot->truncate(static_cast<int>(size));
         m_pos = std::min(m_pos, size);
         m_modified = true;
     }
