@@ -105,7 +105,7 @@ void TDataSet::SetState(TDataSetState value)
 TDataSetState TDataSet::SetTempState(TDataSetState state, TRecordBuffer buffer)
 {
     const TDataSetState previous = m_state;
-    m_tempStates.push_back({ buffer, m_modified });
+    m_tempStates.push_back({ buffer, m_calcBuffer, m_modified });
     m_state = state;
     if (state == dsCalcFields && buffer)
         m_calcBuffer = buffer;
@@ -118,6 +118,7 @@ void TDataSet::RestoreState(TDataSetState previous)
     if (!m_tempStates.empty()) {
         // Reading old values during an edit must not make the edit look unmodified.
         m_modified = m_tempStates.back().modified;
+        m_calcBuffer = m_tempStates.back().calcBuffer;
         m_tempStates.pop_back();
     }
 }
@@ -235,12 +236,8 @@ void TDataSet::GetCalcFields(TRecordBuffer buffer)
 {
     if (!m_hasCalcFields)
         return;
-    TRecordBuffer savedCalc = m_calcBuffer;
-    {
-        TTempState temp(this, dsCalcFields, buffer);
-        CalculateFields(buffer);
-    }
-    m_calcBuffer = savedCalc;
+    TTempState temp(this, dsCalcFields, buffer);
+    CalculateFields(buffer);
 }
 
 void TDataSet::CalculateFields(TRecordBuffer buffer)

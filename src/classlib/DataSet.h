@@ -309,6 +309,7 @@ private:
     TRecordBuffer m_calcBuffer = nullptr;
     struct TempFrame {
         TRecordBuffer buffer;
+        TRecordBuffer calcBuffer;
         bool modified;
     };
     std::vector<TempFrame> m_tempStates;

@@ -185,19 +185,38 @@ TEST(DataSetEdit, ErrorHandlersRetryAbortOrFail)
     EXPECT_THROW(ds->Post(), EDatabaseError) << "daFail lets the error through";
     ds->Cancel();
 
-    int editErrors = 0;
-    ds->BeforeEdit = [&](TDataSet *) {};
-    ds->OnEditError = [&](TDataSet *, EDatabaseError &, TDataAction &action) {
-        ++editErrors;
-        action = daAbort;
+    // Edit and delete errors: the dataset's own operation fails until the handler has seen
+    // it twice; retry runs the operation again, abort unwinds silently.
+    int failuresLeft = 0;
+    ds->BeforeInternal = [&](const char *operation) {
+        if (failuresLeft > 0) {
+            --failuresLeft;
+            throw EDatabaseError(QStringLiteral("record locked (%1)").arg(operation));
+        }
     };
-    ds->OnDeleteError
-        = [&](TDataSet *, EDatabaseError &, TDataAction &action) { action = daAbort; };
-    // The dataset's own operations succeed here, so the handlers are not called.
+    QStringList seen;
+    ds->OnEditError = [&](TDataSet *, EDatabaseError &e, TDataAction &action) {
+        seen << e.Message();
+        action = daRetry;
+    };
+    failuresLeft = 2;
     ds->Edit();
+    EXPECT_EQ(ds->State(), dsEdit);
+    EXPECT_EQ(seen, QStringList({ "record locked (edit)", "record locked (edit)" }));
     ds->Cancel();
+
+    ds->OnEditError = [](TDataSet *, EDatabaseError &, TDataAction &action) { action = daAbort; };
+    failuresLeft = 1;
+    EXPECT_THROW(ds->Edit(), EAbort);
+    EXPECT_EQ(ds->State(), dsBrowse);
+
+    ds->OnDeleteError = [](TDataSet *, EDatabaseError &, TDataAction &action) { action = daFail; };
+    failuresLeft = 1;
+    EXPECT_THROW(ds->Delete(), EDatabaseError);
+    EXPECT_EQ(ds->RecordCount(), 2) << "a failed delete keeps the record";
+    ds->OnDeleteError = [](TDataSet *, EDatabaseError &, TDataAction &action) { action = daRetry; };
+    failuresLeft = 1;
     ds->Delete();
-    EXPECT_EQ(editErrors, 0);
     EXPECT_EQ(ds->RecordCount(), 1);
 }
 

@@ -466,9 +466,17 @@ void VectorDataSet::InternalAddRecord(TRecordBuffer buffer, bool append)
     m_current = at;
 }
 
+void VectorDataSet::InternalEdit()
+{
+    if (BeforeInternal)
+        BeforeInternal("edit");
+}
+
 void VectorDataSet::InternalPost()
 {
     TDataSet::InternalPost();
+    if (BeforeInternal)
+        BeforeInternal("post");
     if (State() == dsEdit)
         storeBuffer(ActiveBuffer(), m_current);
     else
@@ -477,6 +485,8 @@ void VectorDataSet::InternalPost()
 
 void VectorDataSet::InternalDelete()
 {
+    if (BeforeInternal)
+        BeforeInternal("delete");
     if (m_current < 0 || m_current >= static_cast<int>(m_records.size()))
         DatabaseError(QStringLiteral("No Records"));
     m_records.erase(m_records.begin() + m_current);

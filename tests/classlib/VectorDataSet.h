@@ -22,6 +22,9 @@ public:
     void SetReadOnly(bool value) { m_readOnly = value; }
     // Records fetched so far (before filtering).
     int FetchedCount() const { return static_cast<int>(m_records.size()); }
+    // Runs before the dataset's own edit, post and delete ("edit", "post", "delete"), so a
+    // test can make them fail.
+    std::function<void(const char *operation)> BeforeInternal;
     // Values of stored record i as Variants, read through the fields.
     Variant StoredValue(int record, const QString &fieldName);
 
@@ -52,6 +55,7 @@ protected:
     void InternalGotoBookmark(const void *bookmark) override;
     void InternalSetToRecord(TRecordBuffer buffer) override;
     void InternalAddRecord(TRecordBuffer buffer, bool append) override;
+    void InternalEdit() override;
     void InternalPost() override;
     void InternalDelete() override;
     void InternalRefresh() override;
