@@ -14,7 +14,7 @@ namespace qd {
 
 EOracleError::EOracleError(
     QString message, int errorCode, void *failingObject, OracleSessionInterface *session)
-    : Exception(std::move(message))
+    : EDatabaseError(std::move(message))
     , m_errorCode(errorCode)
     , m_failingObject(failingObject)
     , m_session(session)

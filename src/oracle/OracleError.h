@@ -12,8 +12,9 @@ class OraclePlatform;
 class OracleSessionInterface;
 
 // An error the Oracle client library or server reported: its text as the library gives it
-// (at most 1023 characters) and its error number.
-class EOracleError : public Exception {
+// (at most 1023 characters) and its error number. A database error, so that the datasets'
+// error handlers (post, delete, edit) see server errors too.
+class EOracleError : public EDatabaseError {
 public:
     EOracleError(QString message, int errorCode, void *failingObject = nullptr,
         OracleSessionInterface *session = nullptr);
