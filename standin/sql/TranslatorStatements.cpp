@@ -518,6 +518,9 @@ std::string Translator::declaredType(size_t b, size_t e) const
         }
         k = c + 1;
     }
+    // TIMESTAMP(n) WITH [LOCAL] TIME ZONE: the zone words follow the precision.
+    while (words.rfind("TIMESTAMP", 0) == 0 && k < e && tok(k).type == TokenType::Identifier)
+        words += " " + tok(k++).upper;
     if (k != e || words.empty())
         fail(902, std::min(k, e));
     auto sized = [&](const std::string &base, bool required, const std::string &affinity = {}) {
@@ -554,8 +557,9 @@ std::string Translator::declaredType(size_t b, size_t e) const
         return "FLOAT(126)";
     if (words == "DATE")
         return "DATE TEXT";
-    if (words == "TIMESTAMP")
-        return sized("TIMESTAMP", false, " TEXT");
+    if (words == "TIMESTAMP" || words == "TIMESTAMP WITH TIME ZONE"
+        || words == "TIMESTAMP WITH LOCAL TIME ZONE")
+        return sized(words, false, " TEXT");
     if (words == "RAW")
         return sized("RAW", true, " BLOB");
     if (words == "LONG")
