@@ -248,8 +248,8 @@ void noteCounts(Cda_Def *cda, const Cursor &cursor)
     if (StmtHandle *s = cursor.statement()) {
         cda->rpc = s->statement.rowCount();
         cda->peo = static_cast<ub2>(s->statement.parseErrorOffset());
-        const int code = s->statement.lastSqlFunctionCode();
-        cda->ft = static_cast<ub2>(code ? code : s->statement.sqlFunctionCode());
+        const int code = s->statement.sqlFunctionCode();
+        cda->ft = static_cast<ub2>(code ? code : s->statement.lastSqlFunctionCode());
     }
 }
 
