@@ -84,6 +84,9 @@ int Statement::placeholderIndex(const std::string &name) const
     for (const sql::Placeholder &p : m_classified.placeholders)
         if (p.name == key)
             return p.sqliteIndex;
+    for (size_t k = 0; k < m_classified.returningInto.size(); ++k)
+        if (m_classified.returningInto[k].name == key)
+            return returningTarget(k);
     return 0;
 }
 
@@ -438,12 +441,16 @@ void Statement::runDml(Session &session, const sql::Translation &t,
     if (returning.present) {
         sql.erase(returning.intoStart, returning.intoEnd - returning.intoStart);
         m_outTargets = returning.targets;
-        m_lobRowidColumn = -1;
-        if (returnsLob(binds, m_outTargets)) {
-            // LOB locators returned from the change must find their row again.
-            m_lobRowidColumn = static_cast<int>(m_outTargets.size());
-            sql += ", rowid";
-        }
+    } else if (!t.returningInto.empty()) {
+        // The dialect already turned "returning ... into :a" into SQLite's RETURNING.
+        for (size_t k = 0; k < t.returningInto.size(); ++k)
+            m_outTargets.push_back(returningTarget(k));
+    }
+    m_lobRowidColumn = -1;
+    if (!m_outTargets.empty() && returnsLob(binds, m_outTargets)) {
+        // LOB locators returned from the change must find their row again.
+        m_lobRowidColumn = static_cast<int>(m_outTargets.size());
+        sql += ", rowid";
     }
     prepareSqlite(session, sql);
     m_hiddenColumns = 0;

@@ -97,6 +97,9 @@ private:
     int storeReturnedLob(Session &session, const std::string &table, int column,
         const ClientBuffer &buffer, size_t row);
     static bool returnsLob(const std::vector<BoundValue> &binds, const std::vector<int> &targets);
+    // The bind number of the k-th "returning ... into" target: above every SQLite parameter
+    // number, since the target is written by the statement and never bound to SQLite.
+    static int returningTarget(size_t k) { return 1000000 + static_cast<int>(k); }
     void keepLongs(const std::vector<sqlite3_value *> *kept);
 
     std::string m_text;
