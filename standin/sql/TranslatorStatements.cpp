@@ -440,6 +440,11 @@ std::string Translator::columnDefinition(size_t b, size_t e, const Scope &scope)
         ++typeEnd;
     if (typeEnd < e && tok(typeEnd).is("("))
         typeEnd = closing(typeEnd) + 1;
+    // TIMESTAMP(n) WITH [LOCAL] TIME ZONE: the zone words follow the precision.
+    if (typeEnd > k && tok(k).is("TIMESTAMP"))
+        while (typeEnd < e && tok(typeEnd).type == TokenType::Identifier
+            && !isColumnConstraintWord(tok(typeEnd)))
+            ++typeEnd;
     if (typeEnd == k)
         fail(902, k);
     out += " " + declaredType(k, typeEnd);
@@ -557,9 +562,13 @@ std::string Translator::declaredType(size_t b, size_t e) const
         return "FLOAT(126)";
     if (words == "DATE")
         return "DATE TEXT";
-    if (words == "TIMESTAMP" || words == "TIMESTAMP WITH TIME ZONE"
-        || words == "TIMESTAMP WITH LOCAL TIME ZONE")
-        return sized(words, false, " TEXT");
+    // SQLite takes no keyword (WITH) in a type name: the zoned kinds are written TZ and LTZ.
+    if (words == "TIMESTAMP")
+        return sized("TIMESTAMP", false, " TEXT");
+    if (words == "TIMESTAMP WITH TIME ZONE")
+        return sized("TIMESTAMP TZ", false, " TEXT");
+    if (words == "TIMESTAMP WITH LOCAL TIME ZONE")
+        return sized("TIMESTAMP LTZ", false, " TEXT");
     if (words == "RAW")
         return sized("RAW", true, " BLOB");
     if (words == "LONG")
