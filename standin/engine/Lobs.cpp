@@ -37,9 +37,11 @@ std::string quoted(const std::string &name)
 
 void registerLobFunctions(sqlite3 *db, const std::string &)
 {
-    sqlite3_create_function(db, "BFILENAME", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+    sqlite3_create_function(
+        db, "BFILENAME", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
         [](sqlite3_context *c, int, sqlite3_value **a) {
-            if (sqlite3_value_type(a[0]) == SQLITE_NULL || sqlite3_value_type(a[1]) == SQLITE_NULL) {
+            if (sqlite3_value_type(a[0]) == SQLITE_NULL
+                || sqlite3_value_type(a[1]) == SQLITE_NULL) {
                 sqlite3_result_null(c);
                 return;
             }

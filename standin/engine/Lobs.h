@@ -50,8 +50,7 @@ std::string readBfile(const LobRef &ref);
 // Defined by the client layer: puts a LOB into the locator of element `row` of a define or
 // out-bind buffer (a NULL sets the indicator and leaves the locator uninitialised), and reads
 // the value of a locator bound as input (false for a null or uninitialised one).
-int storeLobOutput(
-    const LobRef &ref, bool isNull, const ClientBuffer &buffer, size_t row);
+int storeLobOutput(const LobRef &ref, bool isNull, const ClientBuffer &buffer, size_t row);
 bool lobInputValue(const ClientBuffer &buffer, size_t row, std::string &value);
 
 } // namespace qdsi::engine

@@ -15,7 +15,8 @@ int storePieces(sqlite3_value *v, const ClientBuffer &b, size_t row)
         bytes = sql::numberToText(v);
     } else if (!isNull) {
         const void *p = sqlite3_value_blob(v);
-        bytes.assign(p ? static_cast<const char *>(p) : "", static_cast<size_t>(sqlite3_value_bytes(v)));
+        bytes.assign(
+            p ? static_cast<const char *>(p) : "", static_cast<size_t>(sqlite3_value_bytes(v)));
     }
     size_t offset = 0;
     bool first = true;
@@ -25,9 +26,8 @@ int storePieces(sqlite3_value *v, const ClientBuffer &b, size_t row)
         void *indicator = nullptr;
         ub2 *code = nullptr;
         ub1 piece = first ? oci::OCI_FIRST_PIECE : oci::OCI_NEXT_PIECE;
-        const sb4 status = b.pieceCallback(b.pieceContext,
-            static_cast<OCIDefine *>(b.defineHandle), static_cast<ub4>(row), &buffer, &length,
-            &piece, &indicator, &code);
+        const sb4 status = b.pieceCallback(b.pieceContext, static_cast<OCIDefine *>(b.defineHandle),
+            static_cast<ub4>(row), &buffer, &length, &piece, &indicator, &code);
         if (status != oci::OCI_CONTINUE)
             throw oraFail(24343);
         if (!length || (!buffer && *length > 0))

@@ -15,8 +15,8 @@ std::string bytesOf(sqlite3_value *v)
     if (sqlite3_value_type(v) == SQLITE_INTEGER || sqlite3_value_type(v) == SQLITE_FLOAT)
         return sql::numberToText(v);
     const void *p = sqlite3_value_blob(v);
-    return std::string(p ? static_cast<const char *>(p) : "",
-        static_cast<size_t>(sqlite3_value_bytes(v)));
+    return std::string(
+        p ? static_cast<const char *>(p) : "", static_cast<size_t>(sqlite3_value_bytes(v)));
 }
 
 int lobKind(const ClientBuffer &buffer)
@@ -47,7 +47,9 @@ int Statement::storeSelectedLob(Session &session, size_t column, sqlite3_value *
     const int index = static_cast<int>(column) + m_hiddenColumns;
     const char *table = fromSqlite ? sqlite3_column_table_name(m_stmt, index) : nullptr;
     const char *origin = fromSqlite ? sqlite3_column_origin_name(m_stmt, index) : nullptr;
-    if (table && origin && m_hiddenColumns == 1) {
+    const char *locked
+        = fromSqlite && m_hiddenColumns == 1 ? sqlite3_column_table_name(m_stmt, 0) : nullptr;
+    if (table && origin && locked && std::string(table) == locked) {
         // A row locked by FOR UPDATE: the locator reads and writes the row itself.
         ref.hasRow = true;
         ref.writable = true;
@@ -62,8 +64,8 @@ int Statement::storeSelectedLob(Session &session, size_t column, sqlite3_value *
     return storeLobOutput(ref, isNull, buffer, row);
 }
 
-int Statement::storeReturnedLob(Session &session, const std::string &table, int column,
-    const ClientBuffer &buffer, size_t row)
+int Statement::storeReturnedLob(
+    Session &session, const std::string &table, int column, const ClientBuffer &buffer, size_t row)
 {
     LobRef ref;
     ref.kind = lobKind(buffer);

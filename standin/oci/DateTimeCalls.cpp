@@ -47,7 +47,9 @@ std::string storedText(const DateTimeDescriptor &v)
 bool fromStoredText(const std::string &text, DateTimeDescriptor &v)
 {
     static const std::regex form(
-        R"(\s*(-?\d{1,4})-(\d{1,2})-(\d{1,2})(?:[ T](\d{1,2}):(\d{1,2}):(\d{1,2})(?:[.,](\d{1,9}))?)?\s*(?:([+-])(\d{1,2}):(\d{2}))?\s*)");
+        R"(\s*(-?\d{1,4})-(\d{1,2})-(\d{1,2}))" // date
+        R"((?:[ T](\d{1,2}):(\d{1,2}):(\d{1,2})(?:[.,](\d{1,9}))?)?)" // time, fraction
+        R"(\s*(?:([+-])(\d{1,2}):(\d{2}))?\s*)"); // zone
     std::smatch m;
     if (!std::regex_match(text, m, form))
         return false;
@@ -252,8 +254,8 @@ void parseText(DateTimeDescriptor &d, const std::string &text, const std::string
         dateModel.pop_back();
     // The dropped radix leaves "SS AM" in the model as "SS AM"; the text reads the same.
     const sql::DateTime date = sql::parseDateTime(rest, dateModel);
-    construct(d, date.year, date.month, date.day, date.hour, date.minute, date.second, fraction,
-        zone);
+    construct(
+        d, date.year, date.month, date.day, date.hour, date.minute, date.second, fraction, zone);
 }
 
 template <class F> sword dateTimeCall(OCIError *errhp, F &&body)
@@ -273,8 +275,7 @@ bool isDateTimeType(ub2 type)
 void bindDateTime(sqlite3_stmt *st, int index, const ClientBuffer &b, size_t row)
 {
     const sb2 *indicator = b.indicatorAt(row);
-    DateTimeDescriptor *d
-        = b.data ? dateTimeOf(*static_cast<void **>(b.element(row))) : nullptr;
+    DateTimeDescriptor *d = b.data ? dateTimeOf(*static_cast<void **>(b.element(row))) : nullptr;
     if ((indicator && *indicator == -1) || (d && !d->set)) {
         sqlite3_bind_null(st, index);
         return;
@@ -287,8 +288,7 @@ void bindDateTime(sqlite3_stmt *st, int index, const ClientBuffer &b, size_t row
 
 int storeDateTime(sqlite3_value *v, const ClientBuffer &b, size_t row)
 {
-    DateTimeDescriptor *d
-        = b.data ? dateTimeOf(*static_cast<void **>(b.element(row))) : nullptr;
+    DateTimeDescriptor *d = b.data ? dateTimeOf(*static_cast<void **>(b.element(row))) : nullptr;
     if (!d)
         throw oraFail(1010);
     sb2 *indicator = b.indicatorAt(row);
@@ -320,7 +320,8 @@ QDSI_EXPORT sword OCIDateTimeConstruct(void *, OCIError *err, OCIDateTime *datet
     return dateTimeCall(err, [&] {
         int zone = 0;
         if (timezone && timezone_length > 0)
-            zone = zoneOffset(std::string(reinterpret_cast<const char *>(timezone), timezone_length));
+            zone = zoneOffset(
+                std::string(reinterpret_cast<const char *>(timezone), timezone_length));
         construct(*d, yr, mnth, dy, hr, mm, ss, fsec, zone);
         return OCI_SUCCESS;
     });

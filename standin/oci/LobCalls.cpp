@@ -78,11 +78,6 @@ bool lobInputValue(const ClientBuffer &buffer, size_t row, std::string &value)
 
 namespace {
 
-struct Target {
-    SvcCtxHandle *service;
-    LobLocator *locator;
-};
-
 engine::Session &sessionOf(SvcCtxHandle *service)
 {
     if (!service || !service->session || !service->session->session)
@@ -275,8 +270,8 @@ QDSI_EXPORT sword OCILobGetLength(OCISvcCtx *svchp, OCIError *errhp, OCILobLocat
         return OCI_INVALID_HANDLE;
     return lobCall(svchp, errhp, locp, [&](SvcCtxHandle &service, LobLocator &locator) {
         // A BFILE's length is known without opening it.
-        const bool file = locator.initialized && !locator.temporary
-            && locator.ref.kind == SQLT_BFILEE;
+        const bool file
+            = locator.initialized && !locator.temporary && locator.ref.kind == SQLT_BFILEE;
         *lenp = static_cast<ub4>(
             file ? engine::readBfile(locator.ref).size() : currentValue(&service, locator).size());
         return OCI_SUCCESS;
@@ -294,8 +289,8 @@ QDSI_EXPORT sword OCILobLocatorIsInit(
     return OCI_SUCCESS;
 }
 
-QDSI_EXPORT sword OCILobCreateTemporary(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp,
-    ub2, ub1, ub1 lobtype, boolean, OCIDuration)
+QDSI_EXPORT sword OCILobCreateTemporary(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *locp, ub2,
+    ub1, ub1 lobtype, boolean, OCIDuration)
 {
     return lobCall(svchp, errhp, locp, [&](SvcCtxHandle &service, LobLocator &locator) {
         sessionOf(&service);

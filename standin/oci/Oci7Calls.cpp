@@ -150,8 +150,8 @@ Credentials splitConnectString(std::string text)
     for (const auto &[suffix, mode] :
         { std::pair<std::string, ub4>(" as sysdba", OCI_SYSDBA), { " as sysoper", OCI_SYSOPER } }) {
         const size_t at = folded.rfind(suffix);
-        if (at != std::string::npos && folded.find_first_not_of(' ', at + suffix.size())
-                == std::string::npos) {
+        if (at != std::string::npos
+            && folded.find_first_not_of(' ', at + suffix.size()) == std::string::npos) {
             c.mode = mode;
             text.resize(at);
             break;
@@ -276,8 +276,7 @@ QDSI_EXPORT sword olog(Lda_Def *lda, ub1 *, text *uid, sword uidl, text *pswd, s
     return logOn(lda, c);
 }
 
-QDSI_EXPORT sword orlon(
-    Lda_Def *lda, ub1 *, text *uid, sword uidl, text *pswd, sword pswdl, sword)
+QDSI_EXPORT sword orlon(Lda_Def *lda, ub1 *, text *uid, sword uidl, text *pswd, sword pswdl, sword)
 {
     Credentials c;
     c.user = textOf(uid, uidl);
@@ -309,16 +308,14 @@ QDSI_EXPORT sword ologof(Lda_Def *lda)
 
 QDSI_EXPORT sword ocom(Lda_Def *lda)
 {
-    return onLogon(lda, [&](Logon &l) {
-        return reportStatus(lda, OCITransCommit(l.svc, l.err, 0), l.err);
-    });
+    return onLogon(
+        lda, [&](Logon &l) { return reportStatus(lda, OCITransCommit(l.svc, l.err, 0), l.err); });
 }
 
 QDSI_EXPORT sword orol(Lda_Def *lda)
 {
-    return onLogon(lda, [&](Logon &l) {
-        return reportStatus(lda, OCITransRollback(l.svc, l.err, 0), l.err);
-    });
+    return onLogon(
+        lda, [&](Logon &l) { return reportStatus(lda, OCITransRollback(l.svc, l.err, 0), l.err); });
 }
 
 QDSI_EXPORT sword ocon(Lda_Def *lda)
@@ -489,8 +486,8 @@ QDSI_EXPORT sword odescr(Cda_Def *cursor, sword pos, sb4 *dbsize, sb2 *dbtype, s
         StmtHandle *s = c.statement();
         if (s->statement.isSelect() && s->statement.columns().empty()) {
             // A deferred parse: the select list is known once the server has seen the text.
-            const sword status = OCIStmtExecute(
-                l.svc, c.stmt, c.err, 0, 0, nullptr, nullptr, OCI_DESCRIBE_ONLY);
+            const sword status
+                = OCIStmtExecute(l.svc, c.stmt, c.err, 0, 0, nullptr, nullptr, OCI_DESCRIBE_ONLY);
             if (status != OCI_SUCCESS) {
                 noteCounts(cursor, c);
                 return reportStatus(cursor, status, c.err);

@@ -25,8 +25,8 @@ template <class F> F exported(const char *name)
 using uchar = unsigned char;
 
 struct DateTimeCalls {
-    sword (*Construct)(void *, void *, void *, sb2, uchar, uchar, uchar, uchar, uchar, ub4, text *,
-        size_t)
+    sword (*Construct)(
+        void *, void *, void *, sb2, uchar, uchar, uchar, uchar, uchar, ub4, text *, size_t)
         = exported<decltype(Construct)>("OCIDateTimeConstruct");
     sword (*GetDate)(void *, void *, const void *, sb2 *, uchar *, uchar *)
         = exported<decltype(GetDate)>("OCIDateTimeGetDate");
@@ -35,10 +35,11 @@ struct DateTimeCalls {
     sword (*ToText)(void *, void *, const void *, const text *, uchar, uchar, const text *, size_t,
         ub4 *, text *)
         = exported<decltype(ToText)>("OCIDateTimeToText");
-    sword (*FromText)(void *, void *, const text *, size_t, const text *, uchar, const text *,
-        size_t, void *)
+    sword (*FromText)(
+        void *, void *, const text *, size_t, const text *, uchar, const text *, size_t, void *)
         = exported<decltype(FromText)>("OCIDateTimeFromText");
-    sword (*Assign)(void *, void *, const void *, void *) = exported<decltype(Assign)>("OCIDateTimeAssign");
+    sword (*Assign)(void *, void *, const void *, void *)
+        = exported<decltype(Assign)>("OCIDateTimeAssign");
 };
 
 const DateTimeCalls &dt()
@@ -118,23 +119,23 @@ TEST_F(DateTimes, TimestampColumnsRoundTripWithMilliseconds)
     void *ts = descriptor(DTYPE_TIMESTAMP);
     void *tz = descriptor(DTYPE_TIMESTAMP_TZ);
     void *ltz = descriptor(DTYPE_TIMESTAMP_LTZ);
-    ASSERT_EQ(dt().Construct(db.env, db.err, ts, 2024, 2, 29, 13, 45, 30, 123000000, nullptr, 0),
-        SUCCESS)
+    ASSERT_EQ(
+        dt().Construct(db.env, db.err, ts, 2024, 2, 29, 13, 45, 30, 123000000, nullptr, 0), SUCCESS)
         << db.errorText();
     text zone[] = "+05:30";
-    ASSERT_EQ(dt().Construct(db.env, db.err, tz, 1999, 12, 31, 23, 59, 59, 999000000, zone, 6),
-        SUCCESS)
+    ASSERT_EQ(
+        dt().Construct(db.env, db.err, tz, 1999, 12, 31, 23, 59, 59, 999000000, zone, 6), SUCCESS)
         << db.errorText();
-    ASSERT_EQ(dt().Construct(db.env, db.err, ltz, 2001, 1, 1, 0, 0, 0, 7000000, nullptr, 0),
-        SUCCESS);
+    ASSERT_EQ(
+        dt().Construct(db.env, db.err, ltz, 2001, 1, 1, 0, 0, 0, 7000000, nullptr, 0), SUCCESS);
     {
         Cursor insert(db, "insert into stamps values (1, :ts, :tz, :ltz)");
         void *b = nullptr;
         ASSERT_EQ(api().BindByPos(insert.stmt, &b, insert.err, 1, &ts, sizeof ts, SQLT_TIMESTAMP,
                       nullptr, nullptr, nullptr, 0, nullptr, DEFAULT),
             SUCCESS);
-        api().BindByPos(insert.stmt, &b, insert.err, 2, &tz, sizeof tz, SQLT_TIMESTAMP_TZ,
-            nullptr, nullptr, nullptr, 0, nullptr, DEFAULT);
+        api().BindByPos(insert.stmt, &b, insert.err, 2, &tz, sizeof tz, SQLT_TIMESTAMP_TZ, nullptr,
+            nullptr, nullptr, 0, nullptr, DEFAULT);
         api().BindByPos(insert.stmt, &b, insert.err, 3, &ltz, sizeof ltz, SQLT_TIMESTAMP_LTZ,
             nullptr, nullptr, nullptr, 0, nullptr, DEFAULT);
         ASSERT_EQ(insert.execute(1), SUCCESS) << insert.errorText();
@@ -154,9 +155,8 @@ TEST_F(DateTimes, TimestampColumnsRoundTripWithMilliseconds)
     sb2 ind[3] = { 7, 7, 7 };
     for (ub4 pos = 1; pos <= 3; ++pos) {
         void *d = nullptr;
-        ASSERT_EQ(api().DefineByPos(select.stmt, &d, select.err, pos, &out[pos - 1],
-                      sizeof(void *), expectedTypes[pos - 1], &ind[pos - 1], nullptr, nullptr,
-                      DEFAULT),
+        ASSERT_EQ(api().DefineByPos(select.stmt, &d, select.err, pos, &out[pos - 1], sizeof(void *),
+                      expectedTypes[pos - 1], &ind[pos - 1], nullptr, nullptr, DEFAULT),
             SUCCESS);
     }
     ASSERT_EQ(select.execute(1), SUCCESS) << select.errorText();
@@ -164,7 +164,8 @@ TEST_F(DateTimes, TimestampColumnsRoundTripWithMilliseconds)
     EXPECT_EQ(partsOf(out[0]), (Parts { 2024, 2, 29, 13, 45, 30, 123000000 }));
     EXPECT_EQ(partsOf(out[1]), (Parts { 1999, 12, 31, 23, 59, 59, 999000000 }));
     EXPECT_EQ(partsOf(out[2]), (Parts { 2001, 1, 1, 0, 0, 0, 7000000 }));
-    EXPECT_EQ(toText(out[1], "YYYY-MM-DD HH24:MI:SS.FF3 TZH:TZM"), "1999-12-31 23:59:59.999 +05:30");
+    EXPECT_EQ(
+        toText(out[1], "YYYY-MM-DD HH24:MI:SS.FF3 TZH:TZM"), "1999-12-31 23:59:59.999 +05:30");
 }
 
 TEST_F(DateTimes, NullTimestampSetsTheIndicator)
@@ -185,7 +186,8 @@ TEST_F(DateTimes, NullTimestampSetsTheIndicator)
 TEST_F(DateTimes, TextConversionsAndAssign)
 {
     void *a = descriptor(DTYPE_TIMESTAMP);
-    ASSERT_EQ(dt().Construct(db.env, db.err, a, 2023, 7, 4, 9, 5, 3, 450000000, nullptr, 0), SUCCESS);
+    ASSERT_EQ(
+        dt().Construct(db.env, db.err, a, 2023, 7, 4, 9, 5, 3, 450000000, nullptr, 0), SUCCESS);
     EXPECT_EQ(toText(a, "YYYY-MM-DD HH24:MI:SS.FF3"), "2023-07-04 09:05:03.450");
     EXPECT_EQ(toText(a, "DD.MM.YYYY HH24:MI:SSXFF", 2), "04.07.2023 09:05:03.45");
     EXPECT_EQ(toText(a, nullptr), "04-JUL-23 09.05.03.450000 AM");
@@ -195,7 +197,8 @@ TEST_F(DateTimes, TextConversionsAndAssign)
         const char *format;
         Parts parts;
     } cases[] = {
-        { "2023-07-04 09:05:03.45", "YYYY-MM-DD HH24:MI:SS.FF", { 2023, 7, 4, 9, 5, 3, 450000000 } },
+        { "2023-07-04 09:05:03.45", "YYYY-MM-DD HH24:MI:SS.FF",
+            { 2023, 7, 4, 9, 5, 3, 450000000 } },
         { "04.07.2023 21:05:03,123456789", "DD.MM.YYYY HH24:MI:SSXFF9",
             { 2023, 7, 4, 21, 5, 3, 123456789 } },
         { "1988-01-02", nullptr, { 1988, 1, 2, 0, 0, 0, 0 } },
@@ -246,7 +249,7 @@ TEST_F(DateTimes, InvalidPartsAreRefusedWithTheServersErrors)
     uchar month, day;
     EXPECT_EQ(dt().GetDate(db.env, db.err, empty, &year, &month, &day), ERROR);
     const char *bad = "31-FOO-2020";
-    EXPECT_EQ(dt().FromText(db.env, db.err, tx(bad), std::strlen(bad), tx("DD-MON-YYYY"), 11,
-                  nullptr, 0, d),
+    EXPECT_EQ(dt().FromText(
+                  db.env, db.err, tx(bad), std::strlen(bad), tx("DD-MON-YYYY"), 11, nullptr, 0, d),
         ERROR);
 }

@@ -33,14 +33,15 @@ using ReadCallback = sb4 (*)(void *, const void *, ub4, unsigned char);
 using WriteCallback = sb4 (*)(void *, void *, ub4 *, unsigned char *);
 
 struct Lob {
-    sword (*Read)(void *, void *, void *, ub4 *, ub4, void *, ub4, void *, ReadCallback, ub2,
-        unsigned char)
+    sword (*Read)(
+        void *, void *, void *, ub4 *, ub4, void *, ub4, void *, ReadCallback, ub2, unsigned char)
         = exported<decltype(Read)>("OCILobRead");
     sword (*Write)(void *, void *, void *, ub4 *, ub4, void *, ub4, unsigned char, void *,
         WriteCallback, ub2, unsigned char)
         = exported<decltype(Write)>("OCILobWrite");
     sword (*Trim)(void *, void *, void *, ub4) = exported<decltype(Trim)>("OCILobTrim");
-    sword (*GetLength)(void *, void *, void *, ub4 *) = exported<decltype(GetLength)>("OCILobGetLength");
+    sword (*GetLength)(void *, void *, void *, ub4 *)
+        = exported<decltype(GetLength)>("OCILobGetLength");
     sword (*IsInit)(void *, void *, const void *, int *)
         = exported<decltype(IsInit)>("OCILobLocatorIsInit");
     sword (*CreateTemporary)(void *, void *, void *, ub2, unsigned char, unsigned char, int, ub2)
@@ -113,8 +114,8 @@ protected:
         std::string value(200, '\0');
         sb2 ind = 0;
         void *d = nullptr;
-        api().DefineByPos(c.stmt, &d, c.err, 1, value.data(), 200, SQLT_STR, &ind, nullptr,
-            nullptr, DEFAULT);
+        api().DefineByPos(
+            c.stmt, &d, c.err, 1, value.data(), 200, SQLT_STR, &ind, nullptr, nullptr, DEFAULT);
         EXPECT_EQ(c.execute(1), SUCCESS) << c.errorText();
         return ind == -1 ? "<null>" : value.c_str();
     }
@@ -125,8 +126,8 @@ protected:
         std::string buffer(chunk, '\0');
         for (ub4 offset = 1;; offset += chunk) {
             ub4 amount = chunk;
-            const sword status = lob().Read(db.svc, db.err, locator, &amount, offset,
-                buffer.data(), chunk, nullptr, nullptr, 0, 1);
+            const sword status = lob().Read(db.svc, db.err, locator, &amount, offset, buffer.data(),
+                chunk, nullptr, nullptr, 0, 1);
             if (status == NO_DATA)
                 break;
             EXPECT_EQ(status, SUCCESS) << db.errorText();
@@ -166,11 +167,11 @@ TEST_F(Lobs, ClobWrittenThroughReturnedLocatorChangesTheRow)
     // Polled pieces go on after what is there.
     const std::string pieces[] = { " jumps", " over the", " lazy dog." };
     ub4 amount = 0;
-    EXPECT_EQ(lob().Write(db.svc, db.err, locator, &amount, 20, const_cast<char *>(pieces[0].data()),
-                  6, FIRST_PIECE, nullptr, nullptr, 0, 1),
+    EXPECT_EQ(lob().Write(db.svc, db.err, locator, &amount, 20,
+                  const_cast<char *>(pieces[0].data()), 6, FIRST_PIECE, nullptr, nullptr, 0, 1),
         NEED_DATA);
-    EXPECT_EQ(lob().Write(db.svc, db.err, locator, &amount, 20, const_cast<char *>(pieces[1].data()),
-                  9, NEXT_PIECE, nullptr, nullptr, 0, 1),
+    EXPECT_EQ(lob().Write(db.svc, db.err, locator, &amount, 20,
+                  const_cast<char *>(pieces[1].data()), 9, NEXT_PIECE, nullptr, nullptr, 0, 1),
         NEED_DATA);
     ASSERT_EQ(lob().Write(db.svc, db.err, locator, &amount, 20,
                   const_cast<char *>(pieces[2].data()), 10, LAST_PIECE, nullptr, nullptr, 0, 1),
@@ -269,8 +270,8 @@ TEST_F(Lobs, CallbackModesStreamTheWholeValue)
         << db.errorText();
     EXPECT_EQ(sink.data, "wxyzabcdabcdabcd");
     EXPECT_EQ(amount, 16u);
-    EXPECT_EQ(sink.pieces, (std::vector<unsigned char> { FIRST_PIECE, NEXT_PIECE, NEXT_PIECE,
-                               LAST_PIECE }));
+    EXPECT_EQ(sink.pieces,
+        (std::vector<unsigned char> { FIRST_PIECE, NEXT_PIECE, NEXT_PIECE, LAST_PIECE }));
 
     // Without a callback a read larger than the buffer is polled piece by piece.
     std::string polled;
@@ -334,8 +335,8 @@ TEST_F(Lobs, BfileIsReadFromTheConfiguredDirectoryOnlyWhenOpen)
     ASSERT_EQ(db.run("create table files (id number, f bfile)"), SUCCESS) << db.errorText();
     ASSERT_EQ(db.run("insert into files values (1, bfilename('DOCS', 'note.txt'))"), SUCCESS)
         << db.errorText();
-    ASSERT_EQ(db.run("insert into files values (2, bfilename('DOCS', '../../DEMO.sqlite'))"),
-        SUCCESS)
+    ASSERT_EQ(
+        db.run("insert into files values (2, bfilename('DOCS', '../../DEMO.sqlite'))"), SUCCESS)
         << db.errorText();
     ASSERT_EQ(db.run("insert into files values (3, bfilename('DOCS', 'missing.txt'))"), SUCCESS);
 

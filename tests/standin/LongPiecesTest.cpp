@@ -16,8 +16,8 @@ constexpr ub4 DYNAMIC_FETCH = 2;
 constexpr sb4 CONTINUE = -24200;
 constexpr unsigned char FIRST_PIECE = 1, NEXT_PIECE = 2;
 
-using DefineCallback = sb4 (*)(void *, void *, ub4, void **, ub4 **, unsigned char *, void **,
-    ub2 **);
+using DefineCallback
+    = sb4 (*)(void *, void *, ub4, void **, ub4 **, unsigned char *, void **, ub2 **);
 
 // Pieces as the product asks for them: 4096 bytes first, doubling up to 32768.
 struct Pieces {
@@ -78,9 +78,9 @@ protected:
         ASSERT_EQ(api().BindByPos(c.stmt, &b1, c.err, 1, &key, 4, SQLT_INT, nullptr, nullptr,
                       nullptr, 0, nullptr, DEFAULT),
             SUCCESS);
-        ASSERT_EQ(api().BindByPos(c.stmt, &b2, c.err, 2, value.data(),
-                      static_cast<sb4>(value.size()), type, &ind, nullptr, nullptr, 0, nullptr,
-                      DEFAULT),
+        ASSERT_EQ(
+            api().BindByPos(c.stmt, &b2, c.err, 2, value.data(), static_cast<sb4>(value.size()),
+                type, &ind, nullptr, nullptr, 0, nullptr, DEFAULT),
             SUCCESS);
         ASSERT_EQ(c.execute(1), SUCCESS) << c.errorText();
     }

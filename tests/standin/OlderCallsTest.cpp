@@ -52,15 +52,17 @@ struct Oci7 {
     sword (*ofen)(Area *, sword) = exported<decltype(ofen)>("ofen");
     sword (*odescr)(Area *, sword, sb4 *, sb2 *, signed char *, sb4 *, sb4 *, sb2 *, sb2 *, sb2 *)
         = exported<decltype(odescr)>("odescr");
-    sword (*odefin)(Area *, sword, uchar *, sword, sword, sword, sb2 *, text *, sword, sword,
-        ub2 *, ub2 *)
+    sword (*odefin)(
+        Area *, sword, uchar *, sword, sword, sword, sb2 *, text *, sword, sword, ub2 *, ub2 *)
         = exported<decltype(odefin)>("odefin");
     sword (*oflng)(Area *, sword, uchar *, sb4, sword, ub4 *, sb4)
         = exported<decltype(oflng)>("oflng");
     sword (*oclose)(Area *) = exported<decltype(oclose)>("oclose");
     sword (*opinit)(ub4) = exported<decltype(opinit)>("opinit");
-    sword (*SvcCtxToLda)(void *, void *, Area *) = exported<decltype(SvcCtxToLda)>("OCISvcCtxToLda");
-    sword (*LdaToSvcCtx)(void **, void *, Area *) = exported<decltype(LdaToSvcCtx)>("OCILdaToSvcCtx");
+    sword (*SvcCtxToLda)(void *, void *, Area *)
+        = exported<decltype(SvcCtxToLda)>("OCISvcCtxToLda");
+    sword (*LdaToSvcCtx)(void **, void *, Area *)
+        = exported<decltype(LdaToSvcCtx)>("OCILdaToSvcCtx");
 };
 
 const Oci7 &oci7()
@@ -78,7 +80,10 @@ text *t(const char *s)
 struct OldLogon {
     Area lda {};
     unsigned char hda[qd::HDA_SIZE] {};
-    sword logon(const char *connect) { return oci7().olog(&lda, hda, t(connect), -1, nullptr, -1, nullptr, -1, 0); }
+    sword logon(const char *connect)
+    {
+        return oci7().olog(&lda, hda, t(connect), -1, nullptr, -1, nullptr, -1, 0);
+    }
     ~OldLogon() { oci7().ologof(&lda); }
 };
 
@@ -276,16 +281,16 @@ TEST_F(OlderCalls, LongColumnIsReadInPartsWithOflng)
     const ub4 rows = c.cda.rpc;
     std::string rest(8000, '\0');
     ub4 got = 0;
-    ASSERT_EQ(oci7().oflng(&c.cda, 1, reinterpret_cast<unsigned char *>(rest.data()), 8000, 8,
-                  &got, 4096),
+    ASSERT_EQ(oci7().oflng(
+                  &c.cda, 1, reinterpret_cast<unsigned char *>(rest.data()), 8000, 8, &got, 4096),
         0)
         << c.cda.rc;
     EXPECT_EQ(got, 10000u - 4096u);
     EXPECT_EQ(first + rest.substr(0, got), body);
     EXPECT_EQ(c.cda.rpc, rows);
     // Past the end nothing more arrives.
-    EXPECT_EQ(oci7().oflng(&c.cda, 1, reinterpret_cast<unsigned char *>(rest.data()), 8000, 8,
-                  &got, 20000),
+    EXPECT_EQ(oci7().oflng(
+                  &c.cda, 1, reinterpret_cast<unsigned char *>(rest.data()), 8000, 8, &got, 20000),
         0);
     EXPECT_EQ(got, 0u);
 }
@@ -409,8 +414,8 @@ TEST_F(OlderCallsOverService, ModeChangeThereAndBackOnOneConnection)
     Cursor count(c, "select count(*) from moves");
     int32_t n = -1;
     void *def = nullptr;
-    api().DefineByPos(count.stmt, &def, count.err, 1, &n, 4, SQLT_INT, nullptr, nullptr, nullptr,
-        DEFAULT);
+    api().DefineByPos(
+        count.stmt, &def, count.err, 1, &n, 4, SQLT_INT, nullptr, nullptr, nullptr, DEFAULT);
     ASSERT_EQ(count.execute(1), SUCCESS) << count.errorText();
     EXPECT_EQ(n, 0);
 }

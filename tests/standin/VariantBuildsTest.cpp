@@ -13,19 +13,19 @@
 namespace {
 
 const std::vector<std::string> olderGroup = { "orlon", "ologof", "oerhms", "oopen", "oparse",
-    "odefin", "oexfet", "ofen", "oflng", "oclose", "odescr", "oexec", "oexn", "ocom", "orol", "ocon",
-    "ocof", "obreak", "obndra", "odessp", "olog", "opinit" };
+    "odefin", "oexfet", "ofen", "oflng", "oclose", "odescr", "oexec", "oexn", "ocom", "orol",
+    "ocon", "ocof", "obreak", "obndra", "odessp", "olog", "opinit" };
 
 const std::vector<std::string> group81 = { "OCIEnvCreate", "OCIDirPathAbort", "OCIDirPathFinish",
     "OCIDirPathPrepare", "OCIDirPathColArrayEntrySet", "OCIDirPathColArrayToStream",
-    "OCIDirPathLoadStream", "OCIDirPathStreamReset", "OCILobCreateTemporary",
-    "OCILobFreeTemporary", "OCILobIsTemporary", "OCIDateTimeToText", "OCIDateTimeFromText",
-    "OCIDateTimeGetDate", "OCIDateTimeGetTime", "OCIDateTimeConstruct", "OCIDateTimeAssign" };
+    "OCIDirPathLoadStream", "OCIDirPathStreamReset", "OCILobCreateTemporary", "OCILobFreeTemporary",
+    "OCILobIsTemporary", "OCIDateTimeToText", "OCIDateTimeFromText", "OCIDateTimeGetDate",
+    "OCIDateTimeGetTime", "OCIDateTimeConstruct", "OCIDateTimeAssign" };
 
 // Names around the gap of the gap build: the handle-based group before and after it.
-const std::vector<std::string> handleGroupSample = { "OCIInitialize", "OCIHandleAlloc",
-    "OCIStmtPrepare", "OCIParamSet", "OCITransStart", "OCITransDetach", "OCITransCommit",
-    "OCILobRead", "OCICacheFlush" };
+const std::vector<std::string> handleGroupSample
+    = { "OCIInitialize", "OCIHandleAlloc", "OCIStmtPrepare", "OCIParamSet", "OCITransStart",
+          "OCITransDetach", "OCITransCommit", "OCILobRead", "OCICacheFlush" };
 
 const std::vector<std::string> laterGroups = { "OCIStmtFetch2", "OCISessionPoolCreate",
     "OCISessionGet", "OCIStmtPrepare2", "OCIStmtRelease", "qdsi_version" };
@@ -73,8 +73,7 @@ TEST(VariantBuilds, EachVariantExportsExactlyItsGroups)
         Library library(path);
         ASSERT_NE(library.handle, nullptr) << path << ": " << dlerror();
         for (const std::string &name : all)
-            EXPECT_EQ(library.exports(name), c.missing.count(name) == 0)
-                << name << " in " << path;
+            EXPECT_EQ(library.exports(name), c.missing.count(name) == 0) << name << " in " << path;
     }
 }
 
