@@ -128,6 +128,9 @@ std::shared_ptr<Config> Config::parse(const std::string &text, const std::string
                 config->m_defaultAlias = yes(value) ? alias->name : config->m_defaultAlias;
             else if (key == "LOCK_WAIT_MS")
                 alias->lockWaitMs = std::max(0, std::atoi(value.c_str()));
+            else if (key == "BFILE_DIRECTORY")
+                alias->bfileDirectory
+                    = value.empty() || value[0] == '/' ? value : baseDirectory + "/" + value;
             else
                 fail("unknown alias key \"" + key + "\"");
         } else if (user) {
@@ -144,6 +147,8 @@ std::shared_ptr<Config> Config::parse(const std::string &text, const std::string
     for (auto &[name, entry] : config->m_aliases) {
         if (entry.directory.empty())
             entry.directory = programDirectory() + "/standin/" + name;
+        if (entry.bfileDirectory.empty())
+            entry.bfileDirectory = entry.directory + "/bfiles";
     }
     return config;
 }

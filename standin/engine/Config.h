@@ -26,6 +26,8 @@ struct AliasEntry {
     std::string banner = "Oracle Database 19c Enterprise Edition Release 19.0.0.0.0 - Production";
     bool demo = false; // create the sample schema on first use
     int lockWaitMs = 3000; // bound on waiting for another session's uncommitted change
+    // BFILENAME('DIR', 'name') reads <bfileDirectory>/DIR/name; default <directory>/bfiles.
+    std::string bfileDirectory;
     std::map<std::string, UserEntry> users; // by name
 };
 

@@ -1,6 +1,7 @@
 #include "engine/Session.h"
 
 #include "engine/Database.h"
+#include "engine/Lobs.h"
 #include "engine/OraErrors.h"
 #include "engine/RowLocks.h"
 #include "engine/Rowid.h"
@@ -30,7 +31,9 @@ Session::Session(std::shared_ptr<Config> config, const AliasEntry &alias, std::s
         return engine::rowidText(tableNumber(table), rowid);
     };
     m_context.rowidNumber = [](const std::string &text) { return engine::rowidNumber(text); };
+    m_context.banner = alias.banner;
     sql::registerFunctions(m_db, &m_context);
+    registerLobFunctions(m_db, m_alias.bfileDirectory);
 }
 
 Session::~Session()

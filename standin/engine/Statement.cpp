@@ -1,6 +1,7 @@
 #include "engine/Statement.h"
 
 #include "engine/ConstraintNames.h"
+#include "engine/Lobs.h"
 #include "engine/OraErrors.h"
 #include "engine/RowLocks.h"
 #include "engine/StatementText.h"
@@ -420,13 +421,17 @@ FetchResult Statement::fetch(
                 sqlite3_value *value = kept
                     ? (*kept)[c]
                     : sqlite3_column_value(m_stmt, static_cast<int>(c) + m_hiddenColumns);
-                const int code = storeOutput(value, m_styles[c], *defines[c], r);
+                const int code = isLobType(defines[c]->type)
+                    ? storeSelectedLob(session, c, value, *defines[c], r, !kept)
+                    : storeOutput(value, m_styles[c], *defines[c], r);
                 if (ub2 *rcode = defines[c]->codeAt(r))
                     *rcode = static_cast<ub2>(code);
                 if (code == 1406)
                     result.warning = 1406;
                 nullWithoutIndicator = nullWithoutIndicator || code == 1405;
             }
+            if (m_keepLongs)
+                keepLongs(kept);
             if (nullWithoutIndicator) {
                 ++r;
                 throw oraFail(1405);
@@ -448,9 +453,15 @@ FetchResult Statement::fetch(
 void Statement::runDml(Session &session, const sql::Translation &t,
     const std::vector<BoundValue> &binds, ub4 iterations, ub4 rowOffset, bool describeOnly)
 {
-    const std::string &sql = t.sqlite;
+    std::string sql = t.sqlite;
     for (const sql::Placeholder &p : t.returningInto)
         m_outTargets.push_back(p.sqliteIndex);
+    m_lobRowidColumn = -1;
+    if (!m_outTargets.empty() && returnsLob(binds, m_outTargets)) {
+        // LOB locators returned from the change must find their row again.
+        m_lobRowidColumn = static_cast<int>(m_outTargets.size());
+        sql += ", rowid";
+    }
     prepareSqlite(session, sql);
     m_hiddenColumns = 0;
     if (describeOnly)
@@ -474,7 +485,9 @@ void Statement::runDml(Session &session, const sql::Translation &t,
             for (size_t k = 0; k < m_outTargets.size(); ++k) {
                 const auto bind = std::find_if(binds.begin(), binds.end(),
                     [&](const BoundValue &b) { return b.sqliteIndex == m_outTargets[k]; });
-                if (bind != binds.end() && static_cast<int>(k) < sqlite3_column_count(m_stmt))
+                if (bind != binds.end() && isLobType(bind->buffer.type))
+                    storeReturnedLob(session, table, static_cast<int>(k), bind->buffer, row);
+                else if (bind != binds.end() && static_cast<int>(k) < sqlite3_column_count(m_stmt))
                     storeOutput(sqlite3_column_value(m_stmt, static_cast<int>(k)),
                         { 1, session.context().dateFormat }, bind->buffer, row);
             }

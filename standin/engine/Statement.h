@@ -66,6 +66,11 @@ public:
     // Drops the prepared SQLite statement (the session it belongs to is ending).
     void release();
 
+    // Keeps the LONG and LONG RAW values of the last row fetched, so that the older interface
+    // can read such a column in parts; nullptr for another column or a NULL.
+    void keepLongValues(bool keep) { m_keepLongs = keep; }
+    const std::string *lastLongValue(size_t column) const;
+
     // An open cursor reads the rest of its rows into memory and resets its SQLite statement.
     void spill();
     // The session of the open cursor has ended.
@@ -86,6 +91,13 @@ private:
     void finishCursor();
     void dropSpilledRows();
     void runDdl(Session &session, const sql::Translation &t, bool describeOnly);
+    // LOB locators and LONG copies (StatementLobs.cpp).
+    int storeSelectedLob(Session &session, size_t column, sqlite3_value *value,
+        const ClientBuffer &buffer, size_t row, bool fromSqlite);
+    int storeReturnedLob(Session &session, const std::string &table, int column,
+        const ClientBuffer &buffer, size_t row);
+    static bool returnsLob(const std::vector<BoundValue> &binds, const std::vector<int> &targets);
+    void keepLongs(const std::vector<sqlite3_value *> *kept);
 
     std::string m_text;
     sql::Translation m_classified;
@@ -111,6 +123,9 @@ private:
     int m_parseErrorOffset = 0;
     int m_lastFunctionCode = 0;
     std::string m_lastRowid;
+    bool m_keepLongs = false;
+    std::vector<std::optional<std::string>> m_lastLongs;
+    int m_lobRowidColumn = -1; // RETURNING: the row id column added for LOB out-binds
 };
 
 } // namespace qdsi::engine

@@ -1,5 +1,6 @@
 #include "engine/Values.h"
 
+#include "engine/Lobs.h"
 #include "engine/OraErrors.h"
 
 #include <cmath>
@@ -147,6 +148,22 @@ void bindInput(sqlite3_stmt *st, int index, const ClientBuffer &b, size_t row)
         return;
     }
     default:
+        if (isDateTimeType(b.type)) {
+            bindDateTime(st, index, b, row);
+            return;
+        }
+        if (isLobType(b.type)) {
+            std::string value;
+            if (!lobInputValue(b, row, value))
+                sqlite3_bind_null(st, index);
+            else if (b.type == SQLT_CLOB)
+                sqlite3_bind_text(st, index, value.data(), static_cast<int>(value.size()),
+                    SQLITE_TRANSIENT);
+            else
+                sqlite3_bind_blob(st, index, value.data(), static_cast<int>(value.size()),
+                    SQLITE_TRANSIENT);
+            return;
+        }
         throw oraFail(3001);
     }
 }
@@ -267,6 +284,10 @@ int storeInteger(double value, const ClientBuffer &b, size_t row, bool isUnsigne
 
 int storeOutput(sqlite3_value *v, const ColumnStyle &style, const ClientBuffer &b, size_t row)
 {
+    if (b.pieceCallback)
+        return storePieces(v, b, row);
+    if (isDateTimeType(b.type))
+        return storeDateTime(v, b, row);
     sb2 *ind = b.indicatorAt(row);
     if (sqlite3_value_type(v) == SQLITE_NULL) {
         if (!ind)

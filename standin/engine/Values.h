@@ -22,6 +22,10 @@ struct ClientBuffer {
     ub2 *returnCode = nullptr; // per element column return code
     ub4 skip = 0, indicatorSkip = sizeof(sb2), lengthSkip = sizeof(ub2), codeSkip = sizeof(ub2);
     ub4 *currentElements = nullptr; // PL/SQL tables
+    // Dynamic fetch (LONG pieces): the define's callback, its context and the define handle.
+    OCICallbackDefine pieceCallback = nullptr;
+    void *pieceContext = nullptr;
+    void *defineHandle = nullptr;
 
     void *element(size_t i) const { return static_cast<char *>(data) + i * (skip ? skip : size); }
     sb2 *indicatorAt(size_t i) const;
@@ -48,5 +52,13 @@ struct ColumnStyle {
 // 3001).
 int storeOutput(
     sqlite3_value *value, const ColumnStyle &style, const ClientBuffer &buffer, size_t row);
+
+// Hands a value to a dynamic define's callback in pieces (LongPieces.cpp).
+int storePieces(sqlite3_value *value, const ClientBuffer &buffer, size_t row);
+
+// Date-time descriptors in binds and defines; defined by the client layer, which owns them.
+bool isDateTimeType(ub2 type);
+void bindDateTime(sqlite3_stmt *statement, int index, const ClientBuffer &buffer, size_t row);
+int storeDateTime(sqlite3_value *value, const ClientBuffer &buffer, size_t row);
 
 } // namespace qdsi::engine

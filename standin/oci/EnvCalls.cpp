@@ -1,6 +1,8 @@
 // Environment, handle and descriptor allocation, and error retrieval.
 #include "Export.h"
+#include "oci/DateTimeDescriptor.h"
 #include "oci/Handles.h"
+#include "oci/LobLocator.h"
 
 #include <cstring>
 
@@ -39,11 +41,13 @@ Handle *newDescriptor(ub4 type)
         return new ParamDescriptor;
     case OCI_DTYPE_LOB:
     case OCI_DTYPE_FILE:
-    case OCI_DTYPE_INTERVAL_YM:
-    case OCI_DTYPE_INTERVAL_DS:
+        return newLobLocator(type);
     case OCI_DTYPE_TIMESTAMP:
     case OCI_DTYPE_TIMESTAMP_TZ:
     case OCI_DTYPE_TIMESTAMP_LTZ:
+        return newDateTime(type);
+    case OCI_DTYPE_INTERVAL_YM:
+    case OCI_DTYPE_INTERVAL_DS:
         return new PlainHandle(type);
     default:
         return nullptr;

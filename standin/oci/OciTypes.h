@@ -54,18 +54,35 @@ struct OCIComplexObject;
 struct OCISPool;
 typedef OCISession OCIAuthInfo;
 
-// The older interface's logon and cursor data areas (64 bytes each); the stand-in only writes
-// the return code (rc) of an area it is given.
+// The older interface's logon and cursor data areas: 64 bytes with the public fields at their
+// published places (return code, function type, rows processed, parse error offset, function
+// code, warning byte, ROWID parts); the private tail is the library's own.
 struct cda_def {
-    sb2 v2_rc;
-    ub2 ft;
-    ub4 rpc;
-    ub2 peo;
-    ub1 fc;
+    sb2 v2_rc; // return code in the version 2 form (negative)
+    ub2 ft; // SQL function type of the parsed statement
+    ub4 rpc; // rows processed
+    ub2 peo; // parse error offset
+    ub1 fc; // function code of the last call
     ub1 rcs1;
-    ub2 rc;
-    ub1 rest[50];
+    ub2 rc; // ORA code of the last call
+    ub1 wrn; // warning flags
+    ub1 rcs2;
+    sword rcs3;
+    struct {
+        struct {
+            ub4 rcs4;
+            ub2 rcs5;
+            ub1 rcs6;
+        } rd;
+        ub4 rcs7;
+        ub2 rcs8;
+    } rid;
+    sword ose;
+    ub1 chk;
+    void *rcsp;
+    ub1 rcs9[64 - 56];
 };
+static_assert(sizeof(cda_def) == 64, "the data areas are 64 bytes");
 typedef struct cda_def Cda_Def;
 typedef struct cda_def Lda_Def;
 
@@ -189,5 +206,19 @@ constexpr ub2 SQLT_AVC = 97;
 constexpr ub2 SQLT_RDD = 104;
 constexpr ub2 SQLT_CLOB = 112;
 constexpr ub2 SQLT_BLOB = 113;
+constexpr ub2 SQLT_BFILEE = 114;
+constexpr ub2 SQLT_CFILEE = 115;
+constexpr ub2 SQLT_TIMESTAMP = 187;
+constexpr ub2 SQLT_TIMESTAMP_TZ = 188;
+constexpr ub2 SQLT_TIMESTAMP_LTZ = 232;
+
+// Pieces of piecewise transfers.
+constexpr ub1 OCI_ONE_PIECE = 0;
+constexpr ub1 OCI_FIRST_PIECE = 1;
+constexpr ub1 OCI_NEXT_PIECE = 2;
+constexpr ub1 OCI_LAST_PIECE = 3;
+
+// Host data area of the older logon calls on 64-bit platforms.
+constexpr int HDA_SIZE = 512;
 
 } // namespace qdsi::oci

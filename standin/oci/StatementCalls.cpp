@@ -191,8 +191,8 @@ QDSI_EXPORT sword OCIDefineByPos(OCIStmt *stmtp, OCIDefine **defnpp, OCIError *e
     if (!stmt)
         return OCI_INVALID_HANDLE;
     clearError(errhp);
-    if (mode != OCI_DEFAULT)
-        return fail(errhp, 3001); // dynamic fetch comes with LONG support
+    if (mode != OCI_DEFAULT && mode != OCI_DYNAMIC_FETCH)
+        return fail(errhp, 3001);
     if (position < 1
         || (!stmt->statement.columns().empty() && position > stmt->statement.columns().size()))
         return fail(errhp, 1007);

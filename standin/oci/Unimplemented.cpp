@@ -66,11 +66,6 @@ QDSI_EXPORT sword OCIDefineObject(
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCIDefineDynamic(OCIDefine *, OCIError *errhp, void *, OCICallbackDefine)
-{
-    return unimplemented(errhp);
-}
-
 QDSI_EXPORT sword OCIStmtGetBindInfo(
     OCIStmt *, OCIError *errhp, ub4, ub4, sb4 *, text **, ub1 *, text **, ub1 *, ub1 *, OCIBind **)
 {
@@ -149,11 +144,6 @@ QDSI_EXPORT sword OCILobErase(OCISvcCtx *, OCIError *errhp, OCILobLocator *, ub4
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCILobFileClose(OCISvcCtx *, OCIError *errhp, OCILobLocator *)
-{
-    return unimplemented(errhp);
-}
-
 QDSI_EXPORT sword OCILobFileCloseAll(OCISvcCtx *, OCIError *errhp)
 {
     return unimplemented(errhp);
@@ -170,16 +160,6 @@ QDSI_EXPORT sword OCILobFileGetName(
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCILobFileIsOpen(OCISvcCtx *, OCIError *errhp, OCILobLocator *, boolean *)
-{
-    return unimplemented(errhp);
-}
-
-QDSI_EXPORT sword OCILobFileOpen(OCISvcCtx *, OCIError *errhp, OCILobLocator *, ub1)
-{
-    return unimplemented(errhp);
-}
-
 QDSI_EXPORT sword OCILobFileSetName(
     OCIEnv *, OCIError *errhp, OCILobLocator **, const text *, ub2, const text *, ub2)
 {
@@ -191,11 +171,6 @@ QDSI_EXPORT sword OCILobFlushBuffer(OCISvcCtx *, OCIError *errhp, OCILobLocator 
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCILobGetLength(OCISvcCtx *, OCIError *errhp, OCILobLocator *, ub4 *)
-{
-    return unimplemented(errhp);
-}
-
 QDSI_EXPORT sword OCILobIsEqual(OCIEnv *, const OCILobLocator *, const OCILobLocator *, boolean *)
 {
     return unimplemented(nullptr);
@@ -203,38 +178,6 @@ QDSI_EXPORT sword OCILobIsEqual(OCIEnv *, const OCILobLocator *, const OCILobLoc
 
 QDSI_EXPORT sword OCILobLoadFromFile(
     OCISvcCtx *, OCIError *errhp, OCILobLocator *, OCILobLocator *, ub4, ub4, ub4)
-{
-    return unimplemented(errhp);
-}
-
-QDSI_EXPORT sword OCILobLocatorIsInit(OCIEnv *, OCIError *errhp, const OCILobLocator *, boolean *)
-{
-    return unimplemented(errhp);
-}
-
-QDSI_EXPORT sword OCILobRead(OCISvcCtx *, OCIError *errhp, OCILobLocator *, ub4 *, ub4, void *, ub4,
-    void *, OCICallbackLobRead, ub2, ub1)
-{
-    return unimplemented(errhp);
-}
-
-QDSI_EXPORT sword OCILobTrim(OCISvcCtx *, OCIError *errhp, OCILobLocator *, ub4)
-{
-    return unimplemented(errhp);
-}
-
-QDSI_EXPORT sword OCILobWrite(OCISvcCtx *, OCIError *errhp, OCILobLocator *, ub4 *, ub4, void *,
-    ub4, ub1, void *, OCICallbackLobWrite, ub2, ub1)
-{
-    return unimplemented(errhp);
-}
-
-QDSI_EXPORT sword OCISvcCtxToLda(OCISvcCtx *, OCIError *errhp, Lda_Def *)
-{
-    return unimplemented(errhp);
-}
-
-QDSI_EXPORT sword OCILdaToSvcCtx(OCISvcCtx **, OCIError *errhp, Lda_Def *)
 {
     return unimplemented(errhp);
 }
@@ -523,57 +466,6 @@ QDSI_EXPORT sword OCIDirPathStreamReset(OCIDirPathStream *, OCIError *errhp)
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCILobCreateTemporary(
-    OCISvcCtx *, OCIError *errhp, OCILobLocator *, ub2, ub1, ub1, boolean, OCIDuration)
-{
-    return unimplemented(errhp);
-}
-
-QDSI_EXPORT sword OCILobFreeTemporary(OCISvcCtx *, OCIError *errhp, OCILobLocator *)
-{
-    return unimplemented(errhp);
-}
-
-QDSI_EXPORT sword OCILobIsTemporary(OCIEnv *, OCIError *errhp, OCILobLocator *, boolean *)
-{
-    return unimplemented(errhp);
-}
-
-QDSI_EXPORT sword OCIDateTimeToText(void *, OCIError *err, const OCIDateTime *, const oratext *,
-    ub1, ub1, const oratext *, size_t, ub4 *, oratext *)
-{
-    return unimplemented(err);
-}
-
-QDSI_EXPORT sword OCIDateTimeFromText(void *, OCIError *err, const oratext *, size_t,
-    const oratext *, ub1, const oratext *, size_t, OCIDateTime *)
-{
-    return unimplemented(err);
-}
-
-QDSI_EXPORT sword OCIDateTimeGetDate(
-    void *, OCIError *err, const OCIDateTime *, sb2 *, ub1 *, ub1 *)
-{
-    return unimplemented(err);
-}
-
-QDSI_EXPORT sword OCIDateTimeGetTime(
-    void *, OCIError *err, OCIDateTime *, ub1 *, ub1 *, ub1 *, ub4 *)
-{
-    return unimplemented(err);
-}
-
-QDSI_EXPORT sword OCIDateTimeConstruct(
-    void *, OCIError *err, OCIDateTime *, sb2, ub1, ub1, ub1, ub1, ub1, ub4, oratext *, size_t)
-{
-    return unimplemented(err);
-}
-
-QDSI_EXPORT sword OCIDateTimeAssign(void *, OCIError *err, const OCIDateTime *, OCIDateTime *)
-{
-    return unimplemented(err);
-}
-
 QDSI_EXPORT sword OCISessionPoolCreate(OCIEnv *, OCIError *errhp, OCISPool *, oratext **, ub4 *,
     const oratext *, ub4, ub4, ub4, ub4, oratext *, ub4, oratext *, ub4, ub4)
 {
@@ -596,111 +488,9 @@ QDSI_EXPORT sword OCISessionRelease(OCISvcCtx *, OCIError *errhp, oratext *, ub4
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword orlon(Lda_Def *lda, ub1 *, text *, sword, text *, sword, sword)
-{
-    return unimplemented7(lda);
-}
-
-QDSI_EXPORT sword olog(Lda_Def *lda, ub1 *, text *, sword, text *, sword, text *, sword, ub4)
-{
-    return unimplemented7(lda);
-}
-
-QDSI_EXPORT sword ologof(Lda_Def *lda)
-{
-    return unimplemented7(lda);
-}
-
-QDSI_EXPORT sword oopen(Cda_Def *cursor, Lda_Def *, text *, sword, sword, text *, sword)
-{
-    return unimplemented7(cursor);
-}
-
-QDSI_EXPORT sword oparse(Cda_Def *cursor, text *, sb4, sword, ub4)
-{
-    return unimplemented7(cursor);
-}
-
-QDSI_EXPORT sword odefin(
-    Cda_Def *cursor, sword, ub1 *, sword, sword, sword, sb2 *, text *, sword, sword, ub2 *, ub2 *)
-{
-    return unimplemented7(cursor);
-}
-
-QDSI_EXPORT sword oexfet(Cda_Def *cursor, ub4, sword, sword)
-{
-    return unimplemented7(cursor);
-}
-
-QDSI_EXPORT sword ofen(Cda_Def *cursor, sword)
-{
-    return unimplemented7(cursor);
-}
-
-QDSI_EXPORT sword oflng(Cda_Def *cursor, sword, ub1 *, sb4, sword, ub4 *, sb4)
-{
-    return unimplemented7(cursor);
-}
-
-QDSI_EXPORT sword oclose(Cda_Def *cursor)
-{
-    return unimplemented7(cursor);
-}
-
-QDSI_EXPORT sword odescr(
-    Cda_Def *cursor, sword, sb4 *, sb2 *, sb1 *, sb4 *, sb4 *, sb2 *, sb2 *, sb2 *)
-{
-    return unimplemented7(cursor);
-}
-
-QDSI_EXPORT sword oexec(Cda_Def *cursor)
-{
-    return unimplemented7(cursor);
-}
-
-QDSI_EXPORT sword oexn(Cda_Def *cursor, sword, sword)
-{
-    return unimplemented7(cursor);
-}
-
-QDSI_EXPORT sword ocom(Lda_Def *lda)
-{
-    return unimplemented7(lda);
-}
-
-QDSI_EXPORT sword orol(Lda_Def *lda)
-{
-    return unimplemented7(lda);
-}
-
-QDSI_EXPORT sword ocon(Lda_Def *lda)
-{
-    return unimplemented7(lda);
-}
-
-QDSI_EXPORT sword ocof(Lda_Def *lda)
-{
-    return unimplemented7(lda);
-}
-
-QDSI_EXPORT sword obreak(Lda_Def *lda)
-{
-    return unimplemented7(lda);
-}
-
-QDSI_EXPORT sword obndra(Cda_Def *cursor, text *, sword, ub1 *, sword, sword, sword, sb2 *, ub2 *,
-    ub2 *, ub4, ub4 *, text *, sword, sword)
-{
-    return unimplemented7(cursor);
-}
-
 QDSI_EXPORT sword odessp(Lda_Def *cursor, text *, size_t, ub1 *, size_t, ub1 *, size_t, ub2 *,
     ub2 *, ub2 *, text **, ub2 *, ub2 *, ub1 *, ub1 *, ub4 *, sb2 *, sb2 *, ub1 *, ub4 *, ub4 *)
 {
     return unimplemented7(cursor);
 }
 
-QDSI_EXPORT sword opinit(ub4)
-{
-    return unimplemented7(nullptr);
-}

@@ -56,6 +56,10 @@ ColumnDescription describeDeclaredType(std::string_view declared)
         d.dataType = 101, d.dataSize = 8;
     } else if (startsWith("DATE")) {
         d.dataType = 12, d.dataSize = 7;
+    } else if (startsWith("TIMESTAMP TZ")) {
+        d.dataType = 188, d.dataSize = 13, d.scale = arg1 >= 0 ? arg1 : 6;
+    } else if (startsWith("TIMESTAMP LTZ")) {
+        d.dataType = 232, d.dataSize = 11, d.scale = arg1 >= 0 ? arg1 : 6;
     } else if (startsWith("TIMESTAMP")) {
         d.dataType = 187, d.dataSize = 11, d.scale = arg1 >= 0 ? arg1 : 6;
     } else if (startsWith("RAW")) {

@@ -109,6 +109,21 @@ constexpr Wording kWordings[] = {
     { 28001, "the password has expired" },
     { 28002, "the password will expire within 7 days" },
     { 28011, "the account will expire soon; change your password now" },
+    { 1001, "invalid cursor" },
+    { 1010, "invalid OCI operation" },
+    { 1857, "not a valid time zone" },
+    { 1877, "string is too long for internal buffer" },
+    { 1880, "the fractional seconds must be between 0 and 999999999" },
+    { 22275, "invalid LOB locator specified" },
+    { 22285, "non-existent directory or file for %s operation" },
+    { 22286, "insufficient privileges on file or directory to perform %s operation" },
+    { 22288, "file or LOB operation %s failed" },
+    { 22289, "cannot perform %s operation on an unopened file or LOB" },
+    { 22920, "row containing the LOB value is not locked" },
+    { 22926, "specified trim length is greater than current LOB value's length" },
+    { 24343, "user defined callback error" },
+    { 24344, "success with compilation error" },
+    { 24801, "illegal parameter value in OCI lob function" },
 };
 
 } // namespace

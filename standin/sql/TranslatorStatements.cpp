@@ -471,6 +471,11 @@ std::string Translator::columnDefinition(size_t b, size_t e, const Scope &scope)
         ++typeEnd;
     if (typeEnd < e && tok(typeEnd).is("("))
         typeEnd = closing(typeEnd) + 1;
+    // TIMESTAMP(n) WITH [LOCAL] TIME ZONE: the zone words follow the precision.
+    if (typeEnd > k && tok(k).is("TIMESTAMP"))
+        while (typeEnd < e && tok(typeEnd).type == TokenType::Identifier
+            && !isColumnConstraintWord(tok(typeEnd)))
+            ++typeEnd;
     if (typeEnd == k)
         fail(902, k);
     const std::string declared = declaredType(k, typeEnd);
@@ -561,6 +566,9 @@ std::string Translator::declaredType(size_t b, size_t e) const
         }
         k = c + 1;
     }
+    // TIMESTAMP(n) WITH [LOCAL] TIME ZONE: the zone words follow the precision.
+    while (words.rfind("TIMESTAMP", 0) == 0 && k < e && tok(k).type == TokenType::Identifier)
+        words += " " + tok(k++).upper;
     if (k != e || words.empty())
         fail(902, std::min(k, e));
     auto sized = [&](const std::string &base, bool required, const std::string &affinity = {}) {
@@ -597,8 +605,13 @@ std::string Translator::declaredType(size_t b, size_t e) const
         return "FLOAT(126)";
     if (words == "DATE")
         return "DATE TEXT";
+    // SQLite takes no keyword (WITH) in a type name: the zoned kinds are written TZ and LTZ.
     if (words == "TIMESTAMP")
         return sized("TIMESTAMP", false, " TEXT");
+    if (words == "TIMESTAMP WITH TIME ZONE")
+        return sized("TIMESTAMP TZ", false, " TEXT");
+    if (words == "TIMESTAMP WITH LOCAL TIME ZONE")
+        return sized("TIMESTAMP LTZ", false, " TEXT");
     if (words == "RAW")
         return sized("RAW", true, " BLOB");
     if (words == "LONG")
