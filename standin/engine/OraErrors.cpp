@@ -25,8 +25,13 @@ std::string afterColon(std::string_view message)
 
 std::string oraText(int code, std::string_view argument)
 {
-    // The one wording table lives with the dialect layer; strip its "ORA-nnnnn: " head.
-    return sql::oraError(code, argument).text.substr(11);
+    std::string text(sql::oraWording(code));
+    if (text.empty())
+        return "Message " + std::to_string(code) + " not found";
+    const size_t at = text.find("%s");
+    if (at != std::string::npos)
+        text.replace(at, 2, argument);
+    return text;
 }
 
 sql::OraError oraFail(int code, std::string_view argument, int offset)

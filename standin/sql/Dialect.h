@@ -52,6 +52,9 @@ struct OraError : std::runtime_error {
 // The detail fills the wording's placeholder (ORA-00001's constraint name, ...); for a code
 // without a placeholder a non-empty detail replaces the wording.
 OraError oraError(int code, std::string_view detail = {}, int offset = 0);
+// The server's message template for a code ("unique constraint (%s) violated"), empty when the
+// stand-in has none.
+std::string_view oraWording(int code);
 
 enum class StatementKind {
     Select,

@@ -128,6 +128,14 @@ constexpr Wording kWordings[] = {
 
 } // namespace
 
+std::string_view oraWording(int code)
+{
+    for (const auto &w : kWordings)
+        if (w.code == code)
+            return w.text;
+    return {};
+}
+
 OraError oraError(int code, std::string_view detail, int offset)
 {
     char head[16];
