@@ -2,9 +2,11 @@
 
 #include "engine/Database.h"
 #include "engine/OraErrors.h"
+#include "engine/PlsqlSessionHost.h"
 #include "engine/RowLocks.h"
 #include "engine/Rowid.h"
 #include "engine/Statement.h"
+#include "engine/StoredCode.h"
 
 #include <thread>
 
@@ -31,10 +33,17 @@ Session::Session(std::shared_ptr<Config> config, const AliasEntry &alias, std::s
     };
     m_context.rowidNumber = [](const std::string &text) { return engine::rowidNumber(text); };
     sql::registerFunctions(m_db, &m_context);
+    try {
+        ensureStoredCodeTables(*this);
+    } catch (...) {
+        sqlite3_close_v2(m_db);
+        throw;
+    }
 }
 
 Session::~Session()
 {
+    m_plsql.reset();
     // Ending a session without commit rolls back, as the server does.
     if (m_transaction)
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -46,6 +55,13 @@ Session::~Session()
     sqlite3_busy_handler(m_db, nullptr, nullptr);
     sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
     sqlite3_close_v2(m_db);
+}
+
+PlsqlSessionHost &Session::plsql()
+{
+    if (!m_plsql)
+        m_plsql = std::make_unique<PlsqlSessionHost>(*this);
+    return *m_plsql;
 }
 
 Session::Call::Call(Session &session, bool roundTrip)

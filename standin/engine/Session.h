@@ -23,6 +23,7 @@
 namespace qdsi::engine {
 
 class Statement;
+class PlsqlSessionHost;
 
 class Session {
 public:
@@ -37,6 +38,8 @@ public:
     const std::string &databasePath() const { return m_path; }
     const AliasEntry &alias() const { return m_alias; }
     sql::SessionContext &context() { return m_context; }
+    // The PL/SQL interpreter's host for this session (made at first use).
+    PlsqlSessionHost &plsql();
 
     // Marks a client call in progress (so OCIBreak can end it) and counts a round trip.
     class Call {
@@ -133,6 +136,7 @@ private:
     std::set<Statement *> m_cursors;
     std::map<std::string, int64_t> m_currval;
     std::map<std::string, int64_t> m_tableNumbers;
+    std::unique_ptr<PlsqlSessionHost> m_plsql;
 
     mutable std::mutex m_traceMutex;
     std::vector<std::string> m_trace;
