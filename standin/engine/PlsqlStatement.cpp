@@ -7,7 +7,11 @@
 #include "plsql/Interpreter.h"
 
 #include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace qdsi::engine {
 
@@ -29,6 +33,95 @@ sql::OraError numericOverflow()
     return sql::OraError(6502, "ORA-06502: PL/SQL: numeric or value error: number precision too large");
 }
 
+// The server's NUMBER format: an exponent byte (base 100) and up to 20 base-100 digits, each
+// stored plus one (positive) or as 101 minus the digit with a closing 102 (negative); zero is
+// the single byte 0x80.
+Value numberFromBytes(const unsigned char *b, size_t n)
+{
+    if (n == 0)
+        throw oraFail(1722);
+    if (n == 1 && b[0] == 0x80)
+        return Value::fromInteger(0);
+    const bool positive = (b[0] & 0x80) != 0;
+    const int exponent = positive ? b[0] - 193 : 62 - b[0];
+    std::string digits;
+    for (size_t i = 1; i < n && i <= 20; ++i) {
+        if (!positive && b[i] == 102)
+            break;
+        const int d = positive ? b[i] - 1 : 101 - b[i];
+        if (d < 0 || d > 99)
+            throw oraFail(1722);
+        digits += static_cast<char>('0' + d / 10);
+        digits += static_cast<char>('0' + d % 10);
+    }
+    // digits hold d1 d2 ... with the decimal point after (exponent + 1) pairs.
+    const int point = (exponent + 1) * 2;
+    std::string text;
+    if (point <= 0)
+        text = "0." + std::string(static_cast<size_t>(-point), '0') + digits;
+    else if (static_cast<size_t>(point) >= digits.size())
+        text = digits + std::string(static_cast<size_t>(point) - digits.size(), '0');
+    else
+        text = digits.substr(0, static_cast<size_t>(point)) + "." + digits.substr(point);
+    if (!positive)
+        text = "-" + text;
+    if (text.find('.') == std::string::npos && text.size() <= 18)
+        return Value::fromInteger(std::stoll(text));
+    return Value::fromReal(std::strtod(text.c_str(), nullptr));
+}
+
+// Encodes a number; returns the bytes used (at most 21).
+size_t numberToBytes(const Value &v, unsigned char *out)
+{
+    std::string digits; // decimal digits without sign or point
+    int point = 0; // digits before the decimal point
+    bool negative = false;
+    if (v.kind == Value::Kind::Integer) {
+        negative = v.integer < 0;
+        const uint64_t magnitude
+            = negative ? 0 - static_cast<uint64_t>(v.integer) : static_cast<uint64_t>(v.integer);
+        digits = std::to_string(magnitude);
+        point = static_cast<int>(digits.size());
+    } else {
+        const double d = v.toReal();
+        if (!std::isfinite(d))
+            throw numericOverflow();
+        char text[64];
+        std::snprintf(text, sizeof text, "%.14e", std::fabs(d));
+        negative = d < 0;
+        digits = std::string(1, text[0]) + std::string(text + 2, 14);
+        point = std::atoi(std::strchr(text, 'e') + 1) + 1;
+    }
+    while (!digits.empty() && digits.back() == '0')
+        digits.pop_back();
+    while (!digits.empty() && digits.front() == '0') {
+        digits.erase(0, 1);
+        --point;
+    }
+    if (digits.empty()) {
+        out[0] = 0x80;
+        return 1;
+    }
+    if (point % 2 != 0) { // pairs are aligned on the decimal point
+        digits.insert(0, "0");
+        ++point;
+    }
+    if (digits.size() % 2 != 0)
+        digits += '0';
+    const int exponent = point / 2 - 1;
+    if (exponent > 62 || exponent < -65)
+        throw numericOverflow();
+    size_t n = 1;
+    out[0] = static_cast<unsigned char>(negative ? 62 - exponent : 193 + exponent);
+    for (size_t i = 0; i < digits.size() && n <= 20; i += 2, ++n) {
+        const int d = (digits[i] - '0') * 10 + (digits[i + 1] - '0');
+        out[n] = static_cast<unsigned char>(negative ? 101 - d : d + 1);
+    }
+    if (negative && n <= 20)
+        out[n++] = 102;
+    return n;
+}
+
 // How the client's buffer type maps onto the interpreter's bind types; false for types the
 // stand-in does not take in blocks.
 bool bindTypeOf(ub2 type, BindType &out)
@@ -46,6 +139,8 @@ bool bindTypeOf(ub2 type, BindType &out)
         out = BindType::Integer;
         return true;
     case SQLT_FLT:
+    case SQLT_NUM:
+    case SQLT_VNU:
         out = BindType::Float;
         return true;
     case SQLT_DAT:
@@ -139,6 +234,14 @@ Value readBind(const ClientBuffer &b, size_t row)
     case SQLT_DAT:
         if (size >= 7)
             return Value::fromDate(dateFromBytes(reinterpret_cast<const unsigned char *>(p)));
+        break;
+    case SQLT_NUM:
+        return numberFromBytes(reinterpret_cast<const unsigned char *>(p),
+            std::min<size_t>(alen ? *alen : size, std::min<size_t>(size, 22)));
+    case SQLT_VNU:
+        if (size >= 2)
+            return numberFromBytes(reinterpret_cast<const unsigned char *>(p) + 1,
+                std::min<size_t>(static_cast<unsigned char>(p[0]), std::min<size_t>(size - 1, 21)));
         break;
     }
     throw oraFail(3001);
@@ -243,6 +346,21 @@ void writeBind(const ClientBuffer &b, size_t row, const Value &v, const std::str
         if (ub2 *len = b.lengthAt(row))
             *len = static_cast<ub2>(b.size);
         break;
+    case SQLT_NUM:
+    case SQLT_VNU: {
+        unsigned char bytes[22];
+        const size_t n = numberToBytes(v.isNumber() ? v : Value::fromReal(v.toReal()), bytes);
+        const size_t prefix = b.type == SQLT_VNU ? 1 : 0;
+        if (static_cast<size_t>(std::max(b.size, 0)) < n + prefix)
+            throw numericOverflow();
+        auto *p = static_cast<unsigned char *>(b.element(row));
+        if (prefix)
+            p[0] = static_cast<unsigned char>(n);
+        std::memcpy(p + prefix, bytes, n);
+        if (ub2 *len = b.lengthAt(row))
+            *len = static_cast<ub2>(n + prefix);
+        break;
+    }
     case SQLT_DAT:
         if (b.size < 7 || v.kind != Value::Kind::Date
             || !dateToBytes(v.text, static_cast<unsigned char *>(b.element(row))))

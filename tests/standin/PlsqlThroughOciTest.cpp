@@ -17,7 +17,7 @@ using namespace qd::test::standin;
 
 namespace {
 
-constexpr ub2 SQLT_CHR = 1, SQLT_AFC = 96, SQLT_LVC = 94;
+constexpr ub2 SQLT_NUM = 2, SQLT_VNU = 6, SQLT_AFC = 96, SQLT_LVC = 94;
 
 // A bind buffer with its indicator and length, kept alive for the statement's execution.
 struct Var {
@@ -259,6 +259,34 @@ TEST_F(PlsqlSession, OutBindsHonourBufferTypesSizesAndNullIndicators)
     Var narrow = Var::integer(0);
     EXPECT_EQ(call(db, "begin :n := 3000000000; end;", { { ":n", &narrow } }, &error), ERROR);
     EXPECT_EQ(error.rfind("ORA-06502", 0), 0u) << error;
+
+    // Numbers in the server's own format, counted by the length or by a length byte.
+    Var number = Var::null(SQLT_NUM, 22);
+    number.indicator = 0;
+    number.data = { 0xC2, 0x02, 0x18, 0x2E }; // 123.45
+    number.data.resize(22);
+    number.length = 4;
+    call(db, "begin :n := :n * -1; end;", { { ":n", &number } });
+    EXPECT_EQ(number.length, 5);
+    EXPECT_EQ(std::vector<unsigned char>(number.data.begin(), number.data.begin() + 5),
+        (std::vector<unsigned char> { 0x3D, 0x64, 0x4E, 0x38, 0x66 })); // -123.45
+    struct NumberCase {
+        const char *expression;
+        std::vector<unsigned char> bytes;
+    };
+    for (const NumberCase &c : { NumberCase { "0", { 1, 0x80 } }, NumberCase { "0.5", { 2, 0xC0, 0x33 } },
+             NumberCase { "-1", { 3, 0x3E, 0x64, 0x66 } }, NumberCase { "100", { 2, 0xC2, 0x02 } },
+             NumberCase { ":n + 0.55", { 5, 0x3D, 0x64, 0x4F, 0x0B, 0x66 } } }) { // -122.9
+        Var counted = Var::null(SQLT_VNU, 22), in = number;
+        std::vector<std::pair<std::string, Var *>> vars { { ":v", &counted } };
+        if (std::strstr(c.expression, ":n"))
+            vars.push_back({ ":n", &in });
+        call(db, std::string("begin :v := ") + c.expression + "; end;", vars);
+        EXPECT_EQ(std::vector<unsigned char>(counted.data.begin(),
+                      counted.data.begin() + static_cast<long>(c.bytes.size())),
+            c.bytes)
+            << c.expression;
+    }
 
     // A placeholder without a bind.
     EXPECT_EQ(call(db, "begin :missing := 1; end;", {}, &error), ERROR);
