@@ -425,6 +425,42 @@ std::string callAsBlock(std::string_view text)
         + std::string(rest.substr(0, into)) + "; end;";
 }
 
+// A call that fails with an unhandled exception leaves no change behind, as on the server:
+// what it changed since it began is rolled back, the transaction's earlier work stays. A
+// commit or rollback inside the call ends that span early.
+class CallAtomicity {
+public:
+    explicit CallAtomicity(Session &session)
+        : m_session(session)
+    {
+        m_session.savepoint(name);
+    }
+    ~CallAtomicity()
+    {
+        try {
+            if (!m_done)
+                m_session.rollbackToSavepoint(name);
+            m_session.releaseSavepoint(name);
+        } catch (...) {
+            // The savepoint ended with a commit or rollback inside the call: what the call did
+            // after that is its own transaction, and it goes.
+            try {
+                if (m_session.inTransaction())
+                    m_session.rollback();
+            } catch (...) {
+            }
+        }
+    }
+    void done() { m_done = true; }
+    CallAtomicity(const CallAtomicity &) = delete;
+    CallAtomicity &operator=(const CallAtomicity &) = delete;
+
+private:
+    static constexpr const char *name = "QDSI$CALL";
+    Session &m_session;
+    bool m_done = false;
+};
+
 void runBlock(Session &session, const std::string &block, const sql::Translation &t,
     const std::vector<BoundValue> &clientBinds, ub4 iterations, ub4 rowOffset)
 {
@@ -458,7 +494,9 @@ void runBlock(Session &session, const std::string &block, const sql::Translation
     for (ub4 row = rowOffset; row < iterations; ++row) {
         for (size_t k = 0; k < binds.size(); ++k)
             binds[k].value = readBind(*buffers[k], row);
+        CallAtomicity atomic(session);
         interpreter.executeBlock(block, binds);
+        atomic.done();
         for (size_t k = 0; k < binds.size(); ++k)
             if (binds[k].assigned)
                 writeBind(*buffers[k], row, binds[k].value, session.context().dateFormat);

@@ -230,6 +230,18 @@ void Session::rollbackToSavepoint(const std::string &name)
     RowLocks::instance().releaseAfter(this, point.lockMark);
 }
 
+void Session::releaseSavepoint(const std::string &name)
+{
+    size_t i = m_savepoints.size();
+    while (i > 0 && m_savepoints[i - 1].name != name)
+        --i;
+    if (i == 0)
+        return;
+    if (m_savepoints[i - 1].inSqlite && m_transaction)
+        exec(("RELEASE " + quoted(name)).c_str());
+    m_savepoints.resize(i - 1);
+}
+
 void Session::lockRow(const std::string &table, int64_t rowid, int waitMs)
 {
     RowLocks::instance().acquire(

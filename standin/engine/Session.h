@@ -77,6 +77,8 @@ public:
     void rollback();
     void savepoint(const std::string &name);
     void rollbackToSavepoint(const std::string &name);
+    // Forgets the latest savepoint of that name and those after it (no-op when there is none).
+    void releaseSavepoint(const std::string &name);
     bool inTransaction() const { return m_transaction; }
 
     // Locks a row of a table of this session's schema for the transaction (FOR UPDATE).

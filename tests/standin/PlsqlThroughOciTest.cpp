@@ -501,6 +501,30 @@ TEST_F(PlsqlSession, BlocksChangeDataInTheSessionTransaction)
         { { ":d", &d } });
     EXPECT_EQ(d.data, Var::date(2023, 7, 1, 8, 30, 0).data);
     EXPECT_EQ(column(other, "select msg from pt_log"), std::vector<std::string> { "second" });
+
+    // A block ending in an unhandled exception leaves none of its changes; the transaction's
+    // earlier work stays, and so does the work of a call that handled its exception.
+    ASSERT_EQ(db.run("insert into pt_log (msg) values ('before')"), SUCCESS) << db.errorText();
+    std::string error;
+    EXPECT_EQ(call(db,
+                  "begin\n  insert into pt_log (msg) values ('lost');\n"
+                  "  raise_application_error(-20005, 'stop');\nend;",
+                  {}, &error),
+        ERROR);
+    EXPECT_EQ(error.rfind("ORA-20005: stop", 0), 0u) << error;
+    call(db,
+        "begin\n  insert into pt_log (msg) values ('handled');\n  raise no_data_found;\n"
+        "exception\n  when no_data_found then null;\nend;",
+        {});
+    EXPECT_EQ(column(db, "select msg from pt_log order by msg"),
+        (std::vector<std::string> { "before", "handled", "second" }));
+    ASSERT_EQ(db.rollback(), SUCCESS);
+    // Without a transaction before it, the failing call leaves none either.
+    EXPECT_EQ(call(db, "begin insert into pt_log (msg) values ('lost'); raise zero_divide; end;",
+                  {}, &error),
+        ERROR);
+    ASSERT_EQ(db.commit(), SUCCESS);
+    EXPECT_EQ(column(other, "select msg from pt_log"), std::vector<std::string> { "second" });
     ASSERT_EQ(db.run("drop table pt_log"), SUCCESS);
 }
 
