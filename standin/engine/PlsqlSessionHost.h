@@ -32,8 +32,7 @@ public:
     std::shared_ptr<const plsql::StoredUnit> loadUnit(
         const std::string &owner, const std::string &name, plsql::UnitType type) override;
     void storeUnit(const plsql::StoredUnit &unit) override;
-    bool dropUnit(
-        const std::string &owner, const std::string &name, plsql::UnitType type) override;
+    bool dropUnit(const std::string &owner, const std::string &name, plsql::UnitType type) override;
     bool breakRequested() override;
     plsql::SessionState &sessionState() override { return m_state; }
 

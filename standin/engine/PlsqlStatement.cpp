@@ -30,7 +30,8 @@ sql::OraError bufferTooSmall()
 
 sql::OraError numericOverflow()
 {
-    return sql::OraError(6502, "ORA-06502: PL/SQL: numeric or value error: number precision too large");
+    return sql::OraError(
+        6502, "ORA-06502: PL/SQL: numeric or value error: number precision too large");
 }
 
 // The server's NUMBER format: an exponent byte (base 100) and up to 20 base-100 digits, each
@@ -220,8 +221,8 @@ Value readBind(const ClientBuffer &b, size_t row)
         return Value::fromText(std::string(p, alen ? std::min<size_t>(*alen, size) : size));
     case SQLT_VCS:
         if (size >= 2)
-            return Value::fromText(std::string(
-                p + 2, std::min<size_t>(*reinterpret_cast<const ub2 *>(p), size - 2)));
+            return Value::fromText(
+                std::string(p + 2, std::min<size_t>(*reinterpret_cast<const ub2 *>(p), size - 2)));
         break;
     case SQLT_LVC:
         if (size >= 4) {
@@ -370,8 +371,8 @@ void writeBind(const ClientBuffer &b, size_t row, const Value &v, const std::str
         break;
     default:
         // A date given to a character buffer reads as the session shows dates.
-        writeText(b, row,
-            v.kind == Value::Kind::Date ? sql::formatDate(v.text, dateFormat) : v.toText());
+        writeText(
+            b, row, v.kind == Value::Kind::Date ? sql::formatDate(v.text, dateFormat) : v.toText());
     }
     if (ind)
         *ind = 0;
@@ -421,8 +422,8 @@ std::string callAsBlock(std::string_view text)
     }
     if (into == std::string_view::npos)
         return "begin " + std::string(rest) + "; end;";
-    return "begin " + std::string(rest.substr(into + 4)) + " := "
-        + std::string(rest.substr(0, into)) + "; end;";
+    return "begin " + std::string(rest.substr(into + 4))
+        + " := " + std::string(rest.substr(0, into)) + "; end;";
 }
 
 // A call that fails with an unhandled exception leaves no change behind, as on the server:

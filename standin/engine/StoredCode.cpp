@@ -79,8 +79,7 @@ public:
     }
     void run()
     {
-        while (step()) {
-        }
+        while (step()) { }
     }
     int64_t integerAt(int c) const { return sqlite3_column_int64(m_stmt, c); }
     std::string textAt(int c) const
@@ -188,8 +187,8 @@ int64_t writeStoredUnit(Session &session, const StoredUnit &unit)
             version = std::max(version, q.integerAt(0) + 1);
     }
     {
-        Query q(session,
-            "SELECT CREATED FROM QDSI_UNITS WHERE OWNER = ?1 AND NAME = ?2 AND TYPE = ?3");
+        Query q(
+            session, "SELECT CREATED FROM QDSI_UNITS WHERE OWNER = ?1 AND NAME = ?2 AND TYPE = ?3");
         q.unit(unit.owner, unit.name, unit.type);
         if (q.step() && !q.textAt(0).empty())
             created = q.textAt(0); // a replaced unit keeps its creation time

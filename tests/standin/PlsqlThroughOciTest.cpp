@@ -72,10 +72,7 @@ struct Var {
     }
 
     bool isNull() const { return indicator == -1; }
-    std::string text() const
-    {
-        return std::string(reinterpret_cast<const char *>(data.data()));
-    }
+    std::string text() const { return std::string(reinterpret_cast<const char *>(data.data())); }
     int32_t asInteger() const
     {
         int32_t n;
@@ -97,9 +94,10 @@ protected:
     static sword bind(Cursor &c, const std::string &name, Var &v)
     {
         void *handle = nullptr;
-        return api().BindByName(c.stmt, &handle, c.err, reinterpret_cast<const text *>(name.c_str()),
-            -1, v.data.data(), static_cast<sb4>(v.data.size()), v.type, &v.indicator, &v.length,
-            nullptr, 0, nullptr, DEFAULT);
+        return api().BindByName(c.stmt, &handle, c.err,
+            reinterpret_cast<const text *>(name.c_str()), -1, v.data.data(),
+            static_cast<sb4>(v.data.size()), v.type, &v.indicator, &v.length, nullptr, 0, nullptr,
+            DEFAULT);
     }
 
     // Prepares the block, binds the variables by name and executes it once.
@@ -214,7 +212,8 @@ TEST_F(PlsqlSession, NullArgumentsNamedArgumentsAndDatesInAndOut)
     create("create or replace procedure pt_shift(d in out date, days in number) is\n"
            "begin\n  d := d + days;\nend;");
     Var d = Var::date(2024, 2, 28, 13, 45, 10), days = Var::integer(2);
-    call(db, "begin\n  pt_shift(d => :d, days => :days);\nend;", { { ":d", &d }, { ":days", &days } });
+    call(db, "begin\n  pt_shift(d => :d, days => :days);\nend;",
+        { { ":d", &d }, { ":days", &days } });
     EXPECT_EQ(d.data, Var::date(2024, 3, 1, 13, 45, 10).data);
 
     // A date given back into a string buffer reads in the session's date format.
@@ -230,7 +229,8 @@ TEST_F(PlsqlSession, OutBindsHonourBufferTypesSizesAndNullIndicators)
     std::string error;
     EXPECT_EQ(call(db, "begin :s := 'abcdef'; end;", { { ":s", &small } }, &error), ERROR);
     EXPECT_EQ(error.rfind("ORA-06502: PL/SQL: numeric or value error: character string buffer too "
-                          "small", 0),
+                          "small",
+                  0),
         0u)
         << error;
     // Three characters and the terminating NUL fit.
@@ -274,9 +274,10 @@ TEST_F(PlsqlSession, OutBindsHonourBufferTypesSizesAndNullIndicators)
         const char *expression;
         std::vector<unsigned char> bytes;
     };
-    for (const NumberCase &c : { NumberCase { "0", { 1, 0x80 } }, NumberCase { "0.5", { 2, 0xC0, 0x33 } },
-             NumberCase { "-1", { 3, 0x3E, 0x64, 0x66 } }, NumberCase { "100", { 2, 0xC2, 0x02 } },
-             NumberCase { ":n + 0.55", { 5, 0x3D, 0x64, 0x4F, 0x0B, 0x66 } } }) { // -122.9
+    for (const NumberCase &c :
+        { NumberCase { "0", { 1, 0x80 } }, NumberCase { "0.5", { 2, 0xC0, 0x33 } },
+            NumberCase { "-1", { 3, 0x3E, 0x64, 0x66 } }, NumberCase { "100", { 2, 0xC2, 0x02 } },
+            NumberCase { ":n + 0.55", { 5, 0x3D, 0x64, 0x4F, 0x0B, 0x66 } } }) { // -122.9
         Var counted = Var::null(SQLT_VNU, 22), in = number;
         std::vector<std::pair<std::string, Var *>> vars { { ":v", &counted } };
         if (std::strstr(c.expression, ":n"))
@@ -341,7 +342,8 @@ TEST_F(PlsqlSession, ApplicationInfoIsKeptPerSession)
         "action_name => :action_name);\nend;",
         { { ":module_name", &module }, { ":action_name", &action } });
     Var info = Var::string("client 7");
-    call(db, "begin\n  sys.dbms_application_info.set_client_info(client_info => :client_info);\nend;",
+    call(db,
+        "begin\n  sys.dbms_application_info.set_client_info(client_info => :client_info);\nend;",
         { { ":client_info", &info } });
 
     Var m = Var::string(""), a = Var::string(""), c = Var::string("");
@@ -454,8 +456,8 @@ TEST_F(PlsqlSession, DropRemovesStoredCodeAndCreateWithoutReplaceRefusesAnExisti
 TEST_F(PlsqlSession, RaiseApplicationErrorGivesItsCodeAndText)
 {
     std::string error;
-    EXPECT_EQ(call(db, "begin\n  raise_application_error(-20042, 'Quota exceeded');\nend;", {},
-                  &error),
+    EXPECT_EQ(
+        call(db, "begin\n  raise_application_error(-20042, 'Quota exceeded');\nend;", {}, &error),
         ERROR);
     EXPECT_EQ(error, "ORA-20042: Quota exceeded\nORA-06512: at line 2");
 
@@ -470,8 +472,8 @@ TEST_F(PlsqlSession, RaiseApplicationErrorGivesItsCodeAndText)
     ASSERT_EQ(bind(c, ":p1", n), SUCCESS);
     EXPECT_EQ(c.execute(1), ERROR);
     EXPECT_EQ(c.errorCode(), 20001);
-    EXPECT_EQ(c.errorText().rfind("ORA-20001: Too many: 12\nORA-06512: at \"DEMO.PT_REFUSE\", line 4",
-                  0),
+    EXPECT_EQ(
+        c.errorText().rfind("ORA-20001: Too many: 12\nORA-06512: at \"DEMO.PT_REFUSE\", line 4", 0),
         0u)
         << c.errorText();
 }
@@ -552,8 +554,7 @@ TEST_F(PlsqlSession, BreakEndsASleepAndTheSessionWorksOn)
     const auto [status, error] = sleeping.get();
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
     EXPECT_EQ(status, ERROR);
-    EXPECT_EQ(error.rfind("ORA-01013: user requested cancel of current operation", 0), 0u)
-        << error;
+    EXPECT_EQ(error.rfind("ORA-01013: user requested cancel of current operation", 0), 0u) << error;
 
     // The break was for that call only.
     Var value = Var::integer(std::nullopt);
