@@ -3,9 +3,11 @@
 #include "engine/Database.h"
 #include "engine/Lobs.h"
 #include "engine/OraErrors.h"
+#include "engine/PlsqlSessionHost.h"
 #include "engine/RowLocks.h"
 #include "engine/Rowid.h"
 #include "engine/Statement.h"
+#include "engine/StoredCode.h"
 
 #include <thread>
 
@@ -34,10 +36,17 @@ Session::Session(std::shared_ptr<Config> config, const AliasEntry &alias, std::s
     m_context.banner = alias.banner;
     sql::registerFunctions(m_db, &m_context);
     registerLobFunctions(m_db, m_alias.bfileDirectory);
+    try {
+        ensureStoredCodeTables(*this);
+    } catch (...) {
+        sqlite3_close_v2(m_db);
+        throw;
+    }
 }
 
 Session::~Session()
 {
+    m_plsql.reset();
     // Ending a session without commit rolls back, as the server does.
     if (m_transaction)
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -49,6 +58,13 @@ Session::~Session()
     sqlite3_busy_handler(m_db, nullptr, nullptr);
     sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
     sqlite3_close_v2(m_db);
+}
+
+PlsqlSessionHost &Session::plsql()
+{
+    if (!m_plsql)
+        m_plsql = std::make_unique<PlsqlSessionHost>(*this);
+    return *m_plsql;
 }
 
 Session::Call::Call(Session &session, bool roundTrip)
@@ -215,6 +231,18 @@ void Session::rollbackToSavepoint(const std::string &name)
         m_transaction = false;
     }
     RowLocks::instance().releaseAfter(this, point.lockMark);
+}
+
+void Session::releaseSavepoint(const std::string &name)
+{
+    size_t i = m_savepoints.size();
+    while (i > 0 && m_savepoints[i - 1].name != name)
+        --i;
+    if (i == 0)
+        return;
+    if (m_savepoints[i - 1].inSqlite && m_transaction)
+        exec(("RELEASE " + quoted(name)).c_str());
+    m_savepoints.resize(i - 1);
 }
 
 void Session::lockRow(const std::string &table, int64_t rowid, int waitMs)

@@ -23,6 +23,7 @@
 namespace qdsi::engine {
 
 class Statement;
+class PlsqlSessionHost;
 
 class Session {
 public:
@@ -37,6 +38,8 @@ public:
     const std::string &databasePath() const { return m_path; }
     const AliasEntry &alias() const { return m_alias; }
     sql::SessionContext &context() { return m_context; }
+    // The PL/SQL interpreter's host for this session (made at first use).
+    PlsqlSessionHost &plsql();
 
     // Marks a client call in progress (so OCIBreak can end it) and counts a round trip.
     class Call {
@@ -74,6 +77,8 @@ public:
     void rollback();
     void savepoint(const std::string &name);
     void rollbackToSavepoint(const std::string &name);
+    // Forgets the latest savepoint of that name and those after it (no-op when there is none).
+    void releaseSavepoint(const std::string &name);
     bool inTransaction() const { return m_transaction; }
 
     // Locks a row of a table of this session's schema for the transaction (FOR UPDATE).
@@ -133,6 +138,7 @@ private:
     std::set<Statement *> m_cursors;
     std::map<std::string, int64_t> m_currval;
     std::map<std::string, int64_t> m_tableNumbers;
+    std::unique_ptr<PlsqlSessionHost> m_plsql;
 
     mutable std::mutex m_traceMutex;
     std::vector<std::string> m_trace;

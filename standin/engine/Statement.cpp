@@ -3,6 +3,7 @@
 #include "engine/ConstraintNames.h"
 #include "engine/Lobs.h"
 #include "engine/OraErrors.h"
+#include "engine/PlsqlStatement.h"
 #include "engine/RowLocks.h"
 #include "engine/StatementText.h"
 
@@ -88,6 +89,7 @@ void Statement::prepare(std::string text)
     try {
         m_classified = sql::translate(m_text, sql::SessionContext {});
         adoptReturningInto(m_classified);
+        adoptPlsqlClass(m_classified, m_text);
     } catch (const sql::OraError &e) {
         m_classifyError = e;
     }
@@ -189,6 +191,7 @@ FetchResult Statement::execute(Session &session, const std::vector<BoundValue> &
         m_parseErrorOffset = e.offset;
         throw;
     }
+    const bool plsql = adoptPlsqlClass(t, m_text);
     m_lastFunctionCode = t.sqlFunctionCode;
     // Every placeholder must have a value before the server runs the statement; a describe
     // only parses.
@@ -198,6 +201,16 @@ FetchResult Statement::execute(Session &session, const std::vector<BoundValue> &
             [&](const BoundValue &b) { return b.sqliteIndex == p.sqliteIndex; });
         if (!bound)
             throw oraFail(1008);
+    }
+
+    if (plsql) {
+        FetchResult result;
+        if (describeOnly)
+            return result;
+        result.warning = executePlsql(session, m_text, t, binds, iterations, rowOffset);
+        if (commitOnSuccess)
+            session.commit();
+        return result;
     }
 
     switch (t.kind) {

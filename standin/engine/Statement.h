@@ -24,7 +24,7 @@ struct BoundValue {
 struct FetchResult {
     ub4 rows = 0;
     bool exhausted = false; // fewer rows than asked for
-    int warning = 0; // 1406 when a value was truncated
+    int warning = 0; // 1406 when a value was truncated; 24344 stored code with errors
 };
 
 class Statement {

@@ -252,6 +252,8 @@ QDSI_EXPORT sword OCIStmtExecute(OCISvcCtx *svchp, OCIStmt *stmtp, OCIError *err
             defineBuffers(*stmt), iters, rowoff, describeOnly, (mode & OCI_COMMIT_ON_SUCCESS) != 0);
         if (stmt->statement.isSelect() && !describeOnly && iters > 0)
             return rowsStatus(errhp, result);
+        if (result.warning)
+            return note(errhp, result.warning, OCI_SUCCESS_WITH_INFO);
         return OCI_SUCCESS;
     });
 }

@@ -1273,6 +1273,11 @@ private:
             switch (b->type) {
             case BindType::String:
             case BindType::LongString: {
+                if (v.kind == Value::Kind::Date) {
+                    // The host writes dates in the session's date format and checks the room.
+                    out = v;
+                    break;
+                }
                 std::string s = v.toText();
                 if (b->maxLength > 0 && int64_t(s.size()) > b->maxLength)
                     throw valueError("character string buffer too small");

@@ -21,7 +21,9 @@ namespace qdsi::plsql {
 
 // One client bind variable of a block. The engine maps its OCI bind onto this: the buffer's
 // value (or Null for a null indicator) goes in; after the call, a bind with "assigned" set has
-// its new value in "value" (Null for a null indicator) for the engine to write back.
+// its new value in "value" (Null for a null indicator) for the engine to write back. A date
+// assigned to a string bind stays a Date value: the engine writes it in the session's date
+// format and checks that it fits.
 enum class BindType { String, Integer, Float, Date, LongString };
 
 struct Bind {

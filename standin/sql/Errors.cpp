@@ -52,6 +52,8 @@ constexpr Wording kWordings[] = {
     { 1428, "argument '%s' is out of range" },
     { 2003, "invalid USERENV parameter" },
     { 1013, "user requested cancel of current operation" },
+    { 24344, "success with compilation error" },
+    { 1031, "insufficient privileges" },
     { 1400, "cannot insert NULL into (%s)" },
     { 1403, "no data found" },
     { 1476, "divisor is equal to zero" },

@@ -1,0 +1,27 @@
+#pragma once
+
+// Client statements that the PL/SQL interpreter runs: anonymous blocks and CALL with the
+// client's bind variables, CREATE of stored code and DROP of it.
+
+#include "engine/Values.h"
+#include "sql/Dialect.h"
+
+#include <string_view>
+#include <vector>
+
+namespace qdsi::engine {
+
+class Session;
+struct BoundValue;
+
+// True when the interpreter runs the statement. Stored-code DDL then gets the statement type
+// and function code the server reports for its kind of unit.
+bool adoptPlsqlClass(sql::Translation &t, std::string_view text);
+
+// Runs the statement for iterations rowOffset .. iterations-1 of the binds and writes the
+// assigned out binds back into the client's buffers. Returns 24344 when a CREATE stored a
+// unit with compilation errors, else 0. Throws OraError.
+int executePlsql(Session &session, std::string_view text, const sql::Translation &t,
+    const std::vector<BoundValue> &binds, ub4 iterations, ub4 rowOffset);
+
+} // namespace qdsi::engine
