@@ -319,7 +319,7 @@ QString Translator::readWord()
     for (;;) {
         while (m_pos < n && isSeparator(m_text.at(m_pos)))
             m_raw += m_text.at(m_pos++);
-        const QString before = word;
+        const qsizetype before = word.size();
         const qsizetype start = m_pos;
         bool inSingle = false;
         bool inDouble = false;
@@ -343,7 +343,7 @@ QString Translator::readWord()
                 ++m_pos;
                 goOn = true;
             } else {
-                word = before;
+                word.truncate(before);
                 m_swallowed = true;
                 goOn = word.isEmpty();
             }

