@@ -227,9 +227,8 @@ QString integerLiteral(const QString &v)
 
 // The number with "." as its decimal point and no grouping. When both "," and "." occur, the
 // last one is the decimal point. One kind repeated can only be grouping. One single separator
-// is the decimal point, except that typed text (typedByUser) follows the locale when the locale
-// groups with it.
-QString floatLiteral(const QString &typed, const QBELocaleSettings &locale, bool typedByUser)
+// is the decimal point, whatever the locale groups with.
+QString floatLiteral(const QString &typed)
 {
     const QString v = QBEUnquote(typed);
     const qsizetype dots = v.count(u'.');
@@ -239,11 +238,8 @@ QString floatLiteral(const QString &typed, const QBELocaleSettings &locale, bool
     bool decimalKept = false;
     if (dots > 0 && commas > 0)
         decimalKept = true;
-    else if (dots + commas == 1) {
-        const QChar sep = dots ? QChar(u'.') : QChar(u',');
-        decimalKept
-            = !(typedByUser && sep == locale.thousandSeparator && sep != locale.decimalSeparator);
-    }
+    else if (dots + commas == 1)
+        decimalKept = true;
     QString result;
     for (qsizetype i = v.size() - 1; i >= 0; --i) {
         const QChar c = v.at(i);
@@ -689,7 +685,7 @@ QString QBEValueToLiteral(const QString &Value, bool OperatorGiven, QBELiteralCo
     } else if (isIntegerType(type)) {
         result = integerLiteral(Value);
     } else if (isFloatType(type)) {
-        result = floatLiteral(Value, Context.locale, sw.allowOperators);
+        result = floatLiteral(Value);
     }
 
     if (!OperatorGiven && HasQBEWildcard(result))

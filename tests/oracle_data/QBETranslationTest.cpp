@@ -154,8 +154,8 @@ TEST(QBETranslation, NumberCriteria)
         { "1.234,5", ftFloat, ops, "(COL = 1234.5)" },
         { "1,234.5", ftFloat, ops, "(COL = 1234.5)" },
         { "1,5", ftCurrency, ops, "(COL = 1.5)" },
-        // A lone "." is this locale's grouping; a repeated separator is grouping in any locale.
-        { "1.234", ftFloat, ops, "(COL = 1234)" },
+        // A lone separator is the decimal point; a repeated one is grouping in any locale.
+        { "1.234", ftFloat, ops, "(COL = 1.234)" },
         { "1.234.567", ftFloat, ops, "(COL = 1234567)" },
         { "1,2%", ftFloat, ops, "(COL like '1.2%')" },
     });
@@ -170,7 +170,7 @@ TEST(QBETranslation, NumberSeparatorsFollowTheLocale)
     runCases(
         {
             { "1.234", ftFloat, ops, "(COL = 1.234)" },
-            { "1,234", ftFloat, ops, "(COL = 1234)" },
+            { "1,234", ftFloat, ops, "(COL = 1.234)" },
             { "1.234,5", ftFloat, ops, "(COL = 1234.5)" },
         },
         english);
