@@ -1353,16 +1353,21 @@ QString TOracleSession::ServerVersion()
     if (version.isEmpty() && m_odbcBridge)
         version = m_oca60Installed ? QStringLiteral("Oracle Lite")
                                    : QStringLiteral("Personal Oracle Lite");
+    return ShortVersionText(version);
+}
+
+QString TOracleSession::ShortVersionText(const QString &banner)
+{
     // One line, without the trailing " - Production"-like remark (the blank stays).
-    qsizetype cut = version.size();
-    for (qsizetype i = 0; i < version.size(); ++i) {
-        const QChar c = version.at(i);
-        if (c == u'\r' || c == u'\n' || (c == u'-' && (i == 0 || version.at(i - 1) == u' '))) {
+    qsizetype cut = banner.size();
+    for (qsizetype i = 0; i < banner.size(); ++i) {
+        const QChar c = banner.at(i);
+        if (c == u'\r' || c == u'\n' || (c == u'-' && (i == 0 || banner.at(i - 1) == u' '))) {
             cut = i;
             break;
         }
     }
-    return version.left(cut);
+    return banner.left(cut);
 }
 
 int TOracleSession::BytesPerChar()

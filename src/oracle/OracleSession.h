@@ -201,6 +201,9 @@ public:
 
     // ---- Probes -----------------------------------------------------------------------------------
     QString ServerVersion();
+    // A version text as ServerVersion gives it: cut before the first line break and before
+    // the first "-" that stands first or follows a blank (the blank stays).
+    static QString ShortVersionText(const QString &banner);
     int BytesPerChar();
     int MaxStringChars();
     int DateFormatLength();
