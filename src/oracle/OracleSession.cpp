@@ -360,8 +360,9 @@ void TOracleSession::SetStatementCacheSize(int value)
 {
     if (value != m_statementCacheSize && m_connected && UsesStatementCache()) {
         ub4 size = static_cast<ub4>(std::max(value, 0));
-        checkStatus(entryPoints().OCIAttrSet(
-            m_svc, OCI_HTYPE_SVCCTX, &size, sizeof(size), OCI_ATTR_STMTCACHESIZE, m_error2));
+        CheckOracleResult(entryPoints().OCIAttrSet(m_svc, OCI_HTYPE_SVCCTX, &size, sizeof(size),
+                              OCI_ATTR_STMTCACHESIZE, m_error2),
+            QStringLiteral("TOracleSession"), entryPoints(), m_error2, this);
     }
     m_statementCacheSize = value;
 }
@@ -704,8 +705,9 @@ void TOracleSession::LogOn()
             logOnExternalService();
         if (UsesStatementCache()) {
             ub4 size = static_cast<ub4>(std::max(m_statementCacheSize, 0));
-            checkStatus(entryPoints().OCIAttrSet(
-                m_svc, OCI_HTYPE_SVCCTX, &size, sizeof(size), OCI_ATTR_STMTCACHESIZE, m_error2));
+            CheckOracleResult(entryPoints().OCIAttrSet(m_svc, OCI_HTYPE_SVCCTX, &size,
+                                  sizeof(size), OCI_ATTR_STMTCACHESIZE, m_error2),
+                QStringLiteral("TOracleSession"), entryPoints(), m_error2, this);
         }
         m_connected = true;
         if (!Shared())
@@ -1218,7 +1220,11 @@ TOracleSession::InternalResult TOracleSession::runInternalOCI7(
     try {
         if (oci.oparse(&cursor, oraText(sql), -1, 0, 2) != 0)
             fail();
-        const bool select = cursor.ft == OCI7SelectFunction;
+        // The function type tells a select; a library that leaves it unset is read from the
+        // statement's first word.
+        const QString head = RemoveComments(text).section(u' ', 0, 0).trimmed().toLower();
+        const bool select = cursor.ft == OCI7SelectFunction
+            || (cursor.ft == 0 && (head == QLatin1String("select") || head == QLatin1String("with")));
         std::vector<QByteArray> buffers(std::max(columns, 0), QByteArray(InternalBufferSize, 0));
         std::vector<sb2> indicators(buffers.size(), 0);
         std::vector<ub2> lengths(buffers.size(), 0);
@@ -1483,10 +1489,43 @@ QString TOracleSession::ErrorText(int errorCode)
 
 QString TOracleSession::serverErrorText(int errorCode)
 {
-    ExecSQL(QStringLiteral("select sqlerrm(-%1) from dual").arg(std::abs(errorCode)), false);
-    QString text = m_internalRow.value(0);
-    m_internalRow.clear();
-    return text;
+    if (!m_connected)
+        throw Exception(QStringLiteral("Not logged on"));
+    const OracleEntryPoints &oci = entryPoints();
+    if (!m_oci8Mode) {
+        // The older interface always has its own message call.
+        if (!oci.oerhms)
+            throw Exception(QStringLiteral("The client library offers no message texts"));
+        return ErrorText(errorCode);
+    }
+    // sqlerrm exists only in PL/SQL, so the text comes back through an output bind.
+    OCIStmt *statement = nullptr;
+    if (oci.OCIHandleAlloc(m_env, reinterpret_cast<void **>(&statement), OCI_HTYPE_STMT, 0,
+            nullptr)
+        != OCI_SUCCESS)
+        throw Exception(QStringLiteral("TOracleSession: Could not allocate a statement handle"));
+    struct Release {
+        const OracleEntryPoints &oci;
+        OCIStmt *statement;
+        ~Release() { oci.OCIHandleFree(statement, OCI_HTYPE_STMT); }
+    } release { oci, statement };
+    QByteArray sql = QStringLiteral("begin :text := sqlerrm(-%1); end;")
+                         .arg(std::abs(errorCode))
+                         .toUtf8();
+    QByteArray name(":text");
+    QByteArray buffer(InternalBufferSize, '\0');
+    sb2 indicator = 0;
+    OCIBind *bind = nullptr;
+    Enter(true);
+    checkStatus(oci.OCIStmtPrepare(statement, m_error, oraText(sql),
+        static_cast<ub4>(sql.size()), OCI_NTV_SYNTAX, OCI_DEFAULT));
+    checkStatus(oci.OCIBindByName(statement, &bind, m_error, oraText(name),
+        static_cast<sb4>(name.size()), buffer.data(), InternalBufferSize, SQLT_STR, &indicator,
+        nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
+    checkStatus(oci.OCIStmtExecute(
+        m_svc, statement, m_error, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+    Leave(true);
+    return indicator == -1 ? QString() : QString::fromUtf8(buffer.constData());
 }
 
 OCITypeCode TOracleSession::ObjectTypeCode(void *typeDescriptor)

@@ -62,6 +62,9 @@ inline void UseSessionStandin()
             text += QByteArray("[user ") + u.user + "@QDS]\npassword = secret\nstate = "
                 + u.state + "\n";
         }
+        // Users of the older-call tests, on the server with the old banner.
+        text += "[user CHANGER@QDS7]\npassword = secret\n";
+        text += "[user OLDBREAK@QDS7]\npassword = secret\n";
         file.write(text);
         file.close();
         qputenv("QD_STANDIN_CONFIG", QFile::encodeName(path));
