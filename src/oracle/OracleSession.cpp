@@ -57,7 +57,7 @@ OraText *oraText(QByteArray &bytes)
 
 } // namespace
 
-// ---- Session pool ------------------------------------------------------------------------------
+// ---- Session pool -------------------------------------------------------------------------------
 
 void TOracleSessionPoolBase::SetDefaultPool(TOracleSessionPoolBase *pool)
 {
@@ -69,7 +69,7 @@ TOracleSessionPoolBase *TOracleSessionPoolBase::DefaultPool()
     return defaultPool();
 }
 
-// ---- Dependents ----------------------------------------------------------------------------------
+// ---- Dependents ---------------------------------------------------------------------------------
 
 struct TOracleSession::DependentLists {
     mutable std::recursive_mutex mutex;
@@ -133,7 +133,7 @@ void TOracleSession::ReactivateDataSets()
     });
 }
 
-// ---- Construction ------------------------------------------------------------------------------
+// ---- Construction -------------------------------------------------------------------------------
 
 TOracleSession::TOracleSession(QObject *owner, OracleClientLibrary *library)
     : QObject(owner)
@@ -199,7 +199,7 @@ const OracleCapabilities &TOracleSession::capabilities() const
     return m_library->capabilities();
 }
 
-// ---- Component state ------------------------------------------------------------------------------
+// ---- Component state ----------------------------------------------------------------------------
 
 bool TOracleSession::IsDesignConnectionStream() const
 {
@@ -263,7 +263,7 @@ void TOracleSession::DoAfterLogOn()
         AfterLogOn(this);
 }
 
-// ---- Properties ------------------------------------------------------------------------------------
+// ---- Properties ---------------------------------------------------------------------------------
 
 void TOracleSession::checkNotConnected(const char *property) const
 {
@@ -308,8 +308,8 @@ void TOracleSession::SetLogonDatabase(const QString &value)
 void TOracleSession::DetectODBCBridge()
 {
     const QLatin1String marker("ODBC:");
-    m_odbcBridge = m_logonDatabase.toUpper().contains(marker)
-        || m_logonUsername.toUpper().contains(marker);
+    m_odbcBridge
+        = m_logonDatabase.toUpper().contains(marker) || m_logonUsername.toUpper().contains(marker);
     // The bridge's own client is recorded in the Windows registry, which Linux has not.
     m_oca60Installed = false;
 }
@@ -367,7 +367,7 @@ void TOracleSession::SetStatementCacheSize(int value)
     m_statementCacheSize = value;
 }
 
-// ---- Status and errors ------------------------------------------------------------------------------
+// ---- Status and errors --------------------------------------------------------------------------
 
 bool TOracleSession::SetStatus(sword status)
 {
@@ -413,7 +413,7 @@ Lda_Def *TOracleSession::LogonDataArea()
     return m_externalLDA ? m_externalLDA : &m_lda;
 }
 
-// ---- Call lock ------------------------------------------------------------------------------------
+// ---- Call lock ----------------------------------------------------------------------------------
 
 void TOracleSession::Enter(bool skipInOCI8Mode)
 {
@@ -428,7 +428,7 @@ void TOracleSession::Leave(bool skipInOCI8Mode)
         m_callLock.Leave();
 }
 
-// ---- Logon ------------------------------------------------------------------------------------------
+// ---- Logon --------------------------------------------------------------------------------------
 
 QString TOracleSession::GetLogonString()
 {
@@ -451,8 +451,8 @@ QString TOracleSession::GetLogonString()
 
 int TOracleSession::BannerMajorVersion(const QString &banner)
 {
-    static const QRegularExpression release(QStringLiteral("\\bRELEASE\\s+(\\d+)"),
-        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression release(
+        QStringLiteral("\\bRELEASE\\s+(\\d+)"), QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch m = release.match(banner);
     if (m.hasMatch())
         return m.captured(1).toInt();
@@ -469,9 +469,8 @@ void TOracleSession::AttachServer()
     if (!m_env) {
         m_env = m_library->GetSharedEnvironment();
         m_ownsHandles = true;
-        const bool allocated
-            = oci.OCIHandleAlloc(m_env, reinterpret_cast<void **>(&m_svc), OCI_HTYPE_SVCCTX, 0,
-                  nullptr)
+        const bool allocated = oci.OCIHandleAlloc(m_env, reinterpret_cast<void **>(&m_svc),
+                                   OCI_HTYPE_SVCCTX, 0, nullptr)
                 == OCI_SUCCESS
             && oci.OCIHandleAlloc(
                    m_env, reinterpret_cast<void **>(&m_server), OCI_HTYPE_SERVER, 0, nullptr)
@@ -541,8 +540,8 @@ void TOracleSession::logOnOwnConnection()
         if (!oci.olog) {
             SetStatus(oci.orlon(&m_lda, m_hda.data(), oraText(connect), -1, nullptr, -1, 0));
         } else {
-            SetStatus(oci.olog(&m_lda, m_hda.data(), oraText(connect), -1, nullptr, -1, nullptr,
-                -1, OCI_DEFAULT));
+            SetStatus(oci.olog(
+                &m_lda, m_hda.data(), oraText(connect), -1, nullptr, -1, nullptr, -1, OCI_DEFAULT));
         }
         code = LastErrorCode();
         if (m_status != OCI_SUCCESS && code == 0) {
@@ -652,7 +651,8 @@ void TOracleSession::LogOn()
     if ((m_connected || !Shared()) && m_pooling != spNone) {
         LogOff();
         if (m_pooling == spInternal) {
-            TOracleSessionPoolBase *pool = m_pool ? m_pool.data() : TOracleSessionPoolBase::DefaultPool();
+            TOracleSessionPoolBase *pool
+                = m_pool ? m_pool.data() : TOracleSessionPoolBase::DefaultPool();
             if (!pool)
                 throw Exception(QStringLiteral("No session pool to reserve a connection from"));
             pool->ReserveSession(*this);
@@ -705,8 +705,8 @@ void TOracleSession::LogOn()
             logOnExternalService();
         if (UsesStatementCache()) {
             ub4 size = static_cast<ub4>(std::max(m_statementCacheSize, 0));
-            CheckOracleResult(entryPoints().OCIAttrSet(m_svc, OCI_HTYPE_SVCCTX, &size,
-                                  sizeof(size), OCI_ATTR_STMTCACHESIZE, m_error2),
+            CheckOracleResult(entryPoints().OCIAttrSet(m_svc, OCI_HTYPE_SVCCTX, &size, sizeof(size),
+                                  OCI_ATTR_STMTCACHESIZE, m_error2),
                 QStringLiteral("TOracleSession"), entryPoints(), m_error2, this);
         }
         m_connected = true;
@@ -723,13 +723,14 @@ void TOracleSession::LogOn()
     finish(QString());
 }
 
-// ---- Logoff ------------------------------------------------------------------------------------------
+// ---- Logoff -------------------------------------------------------------------------------------
 
 void TOracleSession::LogOff()
 {
     std::exception_ptr failure;
     if (m_connected) {
-        TOracleSessionPoolBase *pool = m_pool ? m_pool.data() : TOracleSessionPoolBase::DefaultPool();
+        TOracleSessionPoolBase *pool
+            = m_pool ? m_pool.data() : TOracleSessionPoolBase::DefaultPool();
         if (Shared() && m_pooling == spInternal && pool) {
             try {
                 pool->FireBeforeRelease(*this);
@@ -805,7 +806,8 @@ void TOracleSession::logOffConnection()
             m_error2 = nullptr;
         }
         if (m_pooling == spInternal) {
-            if (TOracleSessionPoolBase *pool = m_pool ? m_pool.data() : TOracleSessionPoolBase::DefaultPool())
+            if (TOracleSessionPoolBase *pool
+                = m_pool ? m_pool.data() : TOracleSessionPoolBase::DefaultPool())
                 pool->ReleaseSession(*this);
         } else if (m_pooling == spMTS) {
             MTSReleaseService(m_svc);
@@ -886,7 +888,7 @@ int TOracleSession::CheckConnection(bool reconnect)
     }
 }
 
-// ---- Connection sharing ------------------------------------------------------------------------
+// ---- Connection sharing -------------------------------------------------------------------------
 
 void TOracleSession::SetExternalLDA(Lda_Def *handle)
 {
@@ -969,7 +971,7 @@ void TOracleSession::MTSReleaseService(OCISvcCtx *service)
         throw EOracleMTSError(static_cast<int>(status), QStringLiteral("OraMTSSvcRel"));
 }
 
-// ---- Transactions ------------------------------------------------------------------------------
+// ---- Transactions -------------------------------------------------------------------------------
 
 void TOracleSession::Commit()
 {
@@ -1049,7 +1051,7 @@ void TOracleSession::SetAutoCommit(bool value)
     }
 }
 
-// ---- Other operations --------------------------------------------------------------------------
+// ---- Other operations ---------------------------------------------------------------------------
 
 void TOracleSession::BreakExecution()
 {
@@ -1077,8 +1079,7 @@ namespace {
 QString quotedForStatement(const QString &value, bool foldCase)
 {
     QString bare = value;
-    const bool alreadyQuoted
-        = bare.size() >= 2 && bare.startsWith(u'"') && bare.endsWith(u'"');
+    const bool alreadyQuoted = bare.size() >= 2 && bare.startsWith(u'"') && bare.endsWith(u'"');
     if (alreadyQuoted)
         bare = bare.mid(1, bare.size() - 2);
     else if (foldCase)
@@ -1111,7 +1112,9 @@ void TOracleSession::ChangePassword(const QString &newPassword)
         ExecSQL(PasswordChangeStatement(m_logonUsername, newPassword), true);
     } else {
         const OracleEntryPoints &oci = entryPoints();
-        if (!m_serverAttached) {
+        // A connected session (also one on a shared connection) changes it over its own
+        // connection; otherwise the server is attached without a session.
+        if (!m_connected && !m_serverAttached) {
             GetLogonString();
             AttachServer();
         }
@@ -1122,10 +1125,10 @@ void TOracleSession::ChangePassword(const QString &newPassword)
         QByteArray user = m_logonUsername.toUtf8();
         QByteArray oldPassword = m_logonPassword.toUtf8();
         QByteArray password = newPassword.toUtf8();
-        checkStatus(oci.OCIPasswordChange(m_svc, m_error, oraText(user),
-            static_cast<ub4>(user.size()), oraText(oldPassword),
-            static_cast<ub4>(oldPassword.size()), oraText(password),
-            static_cast<ub4>(password.size()), withoutSession ? OCI_AUTH : OCI_DEFAULT));
+        checkStatus(
+            oci.OCIPasswordChange(m_svc, m_error, oraText(user), static_cast<ub4>(user.size()),
+                oraText(oldPassword), static_cast<ub4>(oldPassword.size()), oraText(password),
+                static_cast<ub4>(password.size()), withoutSession ? OCI_AUTH : OCI_DEFAULT));
         if (withoutSession)
             oci.OCISessionEnd(m_svc, m_error2, m_session, OCI_DEFAULT);
     }
@@ -1155,8 +1158,7 @@ TOracleSession::InternalResult TOracleSession::runInternalOCI8(
 {
     const OracleEntryPoints &oci = entryPoints();
     OCIStmt *statement = nullptr;
-    if (oci.OCIHandleAlloc(m_env, reinterpret_cast<void **>(&statement), OCI_HTYPE_STMT, 0,
-            nullptr)
+    if (oci.OCIHandleAlloc(m_env, reinterpret_cast<void **>(&statement), OCI_HTYPE_STMT, 0, nullptr)
         != OCI_SUCCESS)
         throw Exception(QStringLiteral("TOracleSession: Could not allocate a statement handle"));
     struct Release {
@@ -1168,8 +1170,8 @@ TOracleSession::InternalResult TOracleSession::runInternalOCI8(
     InternalResult result;
     QByteArray sql = text.toUtf8();
     Enter(true);
-    checkStatus(oci.OCIStmtPrepare(statement, m_error, oraText(sql),
-        static_cast<ub4>(sql.size()), OCI_NTV_SYNTAX, OCI_DEFAULT));
+    checkStatus(oci.OCIStmtPrepare(statement, m_error, oraText(sql), static_cast<ub4>(sql.size()),
+        OCI_NTV_SYNTAX, OCI_DEFAULT));
     ub2 type = 0;
     oci.OCIAttrGet(statement, OCI_HTYPE_STMT, &type, nullptr, OCI_ATTR_STMT_TYPE, m_error);
     const bool select = type == OCI_STMT_SELECT;
@@ -1193,8 +1195,8 @@ TOracleSession::InternalResult TOracleSession::runInternalOCI8(
             checkStatus(status);
             QStringList row;
             for (int i = 0; i < columns; ++i) {
-                row.append(indicators[i] == -1 ? QString()
-                                               : QString::fromUtf8(buffers[i].constData()));
+                row.append(
+                    indicators[i] == -1 ? QString() : QString::fromUtf8(buffers[i].constData()));
             }
             result.rows.push_back(row);
         }
@@ -1224,7 +1226,8 @@ TOracleSession::InternalResult TOracleSession::runInternalOCI7(
         // statement's first word.
         const QString head = RemoveComments(text).section(u' ', 0, 0).trimmed().toLower();
         const bool select = cursor.ft == OCI7SelectFunction
-            || (cursor.ft == 0 && (head == QLatin1String("select") || head == QLatin1String("with")));
+            || (cursor.ft == 0
+                && (head == QLatin1String("select") || head == QLatin1String("with")));
         std::vector<QByteArray> buffers(std::max(columns, 0), QByteArray(InternalBufferSize, 0));
         std::vector<sb2> indicators(buffers.size(), 0);
         std::vector<ub2> lengths(buffers.size(), 0);
@@ -1249,8 +1252,8 @@ TOracleSession::InternalResult TOracleSession::runInternalOCI7(
             }
             QStringList row;
             for (int i = 0; i < columns; ++i) {
-                row.append(indicators[i] == -1 ? QString()
-                                               : QString::fromUtf8(buffers[i].constData()));
+                row.append(
+                    indicators[i] == -1 ? QString() : QString::fromUtf8(buffers[i].constData()));
             }
             result.rows.push_back(row);
         }
@@ -1265,7 +1268,7 @@ TOracleSession::InternalResult TOracleSession::runInternalOCI7(
     return result;
 }
 
-// ---- Options -------------------------------------------------------------------------------------
+// ---- Options ------------------------------------------------------------------------------------
 
 void TOracleSession::runAlterSession(const QString &statement)
 {
@@ -1344,7 +1347,7 @@ bool TOracleSession::UsesStatementCache() const
     return m_statementCache;
 }
 
-// ---- Probes ---------------------------------------------------------------------------------------
+// ---- Probes -------------------------------------------------------------------------------------
 
 QString TOracleSession::ServerVersion()
 {
@@ -1441,7 +1444,7 @@ int TOracleSession::DateFormatLength()
             lines.append(QStringLiteral("union all"));
         lines.append(QStringLiteral("select to_char(to_date('10-%1-1999 10:10:10', "
                                     "'dd-mm-yyyy hh24:mi:ss')) from dual")
-                .arg(month));
+                         .arg(month));
     }
     int longest = 0;
     try {
@@ -1476,8 +1479,8 @@ QString TOracleSession::ErrorText(int errorCode)
     Enter(true);
     if (m_oci8Mode) {
         Lda_Def scratch {};
-        oci.oerhms(&scratch, static_cast<sb2>(errorCode), reinterpret_cast<OraText *>(buffer.data()),
-            static_cast<sword>(buffer.size()));
+        oci.oerhms(&scratch, static_cast<sb2>(errorCode),
+            reinterpret_cast<OraText *>(buffer.data()), static_cast<sword>(buffer.size()));
     } else {
         oci.oerhms(LogonDataArea(), static_cast<sb2>(errorCode),
             reinterpret_cast<OraText *>(buffer.data()), static_cast<sword>(buffer.size()));
@@ -1500,8 +1503,7 @@ QString TOracleSession::serverErrorText(int errorCode)
     }
     // sqlerrm exists only in PL/SQL, so the text comes back through an output bind.
     OCIStmt *statement = nullptr;
-    if (oci.OCIHandleAlloc(m_env, reinterpret_cast<void **>(&statement), OCI_HTYPE_STMT, 0,
-            nullptr)
+    if (oci.OCIHandleAlloc(m_env, reinterpret_cast<void **>(&statement), OCI_HTYPE_STMT, 0, nullptr)
         != OCI_SUCCESS)
         throw Exception(QStringLiteral("TOracleSession: Could not allocate a statement handle"));
     struct Release {
@@ -1509,21 +1511,19 @@ QString TOracleSession::serverErrorText(int errorCode)
         OCIStmt *statement;
         ~Release() { oci.OCIHandleFree(statement, OCI_HTYPE_STMT); }
     } release { oci, statement };
-    QByteArray sql = QStringLiteral("begin :text := sqlerrm(-%1); end;")
-                         .arg(std::abs(errorCode))
-                         .toUtf8();
+    QByteArray sql
+        = QStringLiteral("begin :text := sqlerrm(-%1); end;").arg(std::abs(errorCode)).toUtf8();
     QByteArray name(":text");
     QByteArray buffer(InternalBufferSize, '\0');
     sb2 indicator = 0;
     OCIBind *bind = nullptr;
     Enter(true);
-    checkStatus(oci.OCIStmtPrepare(statement, m_error, oraText(sql),
-        static_cast<ub4>(sql.size()), OCI_NTV_SYNTAX, OCI_DEFAULT));
+    checkStatus(oci.OCIStmtPrepare(statement, m_error, oraText(sql), static_cast<ub4>(sql.size()),
+        OCI_NTV_SYNTAX, OCI_DEFAULT));
     checkStatus(oci.OCIBindByName(statement, &bind, m_error, oraText(name),
         static_cast<sb4>(name.size()), buffer.data(), InternalBufferSize, SQLT_STR, &indicator,
         nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
-    checkStatus(oci.OCIStmtExecute(
-        m_svc, statement, m_error, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+    checkStatus(oci.OCIStmtExecute(m_svc, statement, m_error, 1, 0, nullptr, nullptr, OCI_DEFAULT));
     Leave(true);
     return indicator == -1 ? QString() : QString::fromUtf8(buffer.constData());
 }
@@ -1545,8 +1545,8 @@ OCITypeCode TOracleSession::ObjectTypeCode(void *typeDescriptor)
     sword status = oci.OCIDescribeAny(
         m_svc, m_error, typeDescriptor, 0, OCI_OTYPE_PTR, 0, OCI_PTYPE_TYPE, describe);
     if (status == OCI_SUCCESS)
-        status = oci.OCIAttrGet(describe, OCI_HTYPE_DESCRIBE, &parameter, nullptr, OCI_ATTR_PARAM,
-            m_error);
+        status = oci.OCIAttrGet(
+            describe, OCI_HTYPE_DESCRIBE, &parameter, nullptr, OCI_ATTR_PARAM, m_error);
     if (status == OCI_SUCCESS)
         status = oci.OCIAttrGet(
             parameter, OCI_DTYPE_PARAM, &code, nullptr, OCI_ATTR_TYPECODE, m_error);
@@ -1583,7 +1583,7 @@ void TOracleSession::ChooseNumberType(
     }
 }
 
-// ---- Monitor -------------------------------------------------------------------------------------
+// ---- Monitor ------------------------------------------------------------------------------------
 
 int TOracleSession::MonitorId()
 {

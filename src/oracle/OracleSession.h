@@ -67,7 +67,7 @@ public:
     TOracleSession(const TOracleSession &) = delete;
     TOracleSession &operator=(const TOracleSession &) = delete;
 
-    // ---- Component state (streaming and design time) ----------------------------------------
+    // ---- Component state (streaming and design time) --------------------------------------------
     bool Loading() const { return m_loading; }
     bool Designing() const { return m_designing; }
     void SetDesigning(bool value) { m_designing = value; }
@@ -77,7 +77,7 @@ public:
     bool IsDesignConnectionStream() const;
     void CompleteStreamedLogOn();
 
-    // ---- Published properties ----------------------------------------------------------------
+    // ---- Published properties -------------------------------------------------------------------
     bool Connected() const override { return m_connected; }
     void SetConnected(bool value);
     bool RollbackOnDisconnect() const { return m_rollbackOnDisconnect; }
@@ -128,7 +128,7 @@ public:
     TOracleSessionEvent BeforeLogOn;
     TOracleSessionEvent AfterLogOn;
 
-    // ---- Run-time state ------------------------------------------------------------------------
+    // ---- Run-time state -------------------------------------------------------------------------
     bool AutoCommit() const { return m_autoCommit; }
     void SetAutoCommit(bool value);
     bool OCI8Mode() const override { return m_oci8Mode; }
@@ -141,7 +141,7 @@ public:
     // The text of the warning the last logon returned (ORA-28002, ORA-28011), else empty.
     QString LogonWarning() const { return m_logonWarning; }
 
-    // ---- Logon and logoff ------------------------------------------------------------------
+    // ---- Logon and logoff -----------------------------------------------------------------------
     void LogOn();
     void LogOff();
     // 0 alive, 1 not connected or the connection failed, 2 logged on again.
@@ -149,7 +149,7 @@ public:
     // user[/password][@database][ as mode]; the parts are written back to the properties.
     QString GetLogonString();
 
-    // ---- Connection sharing ----------------------------------------------------------------------
+    // ---- Connection sharing ---------------------------------------------------------------------
     void SetExternalLDA(Lda_Def *handle);
     Lda_Def *GetExternalLDA();
     void SetExternalSVC(OCISvcCtx *handle);
@@ -171,7 +171,7 @@ public:
     // Raises the error of the last client call as EOracleError.
     [[noreturn]] void RaiseLastError(void *failingObject = nullptr);
 
-    // ---- Call lock -------------------------------------------------------------------------------
+    // ---- Call lock ------------------------------------------------------------------------------
     // With ThreadSafe, enter or leave the call lock; skipInOCI8Mode leaves it alone in the
     // handle-based mode (whose environment is threaded). Query calls pass true: they take the
     // lock only in the older mode.
@@ -179,13 +179,13 @@ public:
     void Leave(bool skipInOCI8Mode = true);
     TOracleCriticalSection &CallLock() { return m_callLock; }
 
-    // ---- Transactions ----------------------------------------------------------------------------
+    // ---- Transactions ---------------------------------------------------------------------------
     void Commit();
     void Rollback();
     void Savepoint(const QString &name);
     void RollbackToSavepoint(const QString &name);
 
-    // ---- Other operations --------------------------------------------------------------------------
+    // ---- Other operations -----------------------------------------------------------------------
     // Cancels the call running on the session; takes no lock, so it may come from any thread.
     void BreakExecution();
     void ChangePassword(const QString &newPassword);
@@ -199,7 +199,7 @@ public:
     // The first row of the last select that ExecSQL ran, as text (empty when none came).
     QStringList InternalRow() const { return m_internalRow; }
 
-    // ---- Probes -----------------------------------------------------------------------------------
+    // ---- Probes ---------------------------------------------------------------------------------
     QString ServerVersion();
     // A version text as ServerVersion gives it: cut before the first line break and before
     // the first "-" that stands first or follows a blank (the blank stays).
@@ -217,7 +217,7 @@ public:
     // the banner names none.
     static int BannerMajorVersion(const QString &banner);
 
-    // ---- Dependents ----------------------------------------------------------------------------------
+    // ---- Dependents -----------------------------------------------------------------------------
     void AddDependent(OracleSessionDependent *dependent);
     void RemoveDependent(OracleSessionDependent *dependent);
     QList<OracleSessionDependent *> Dependents(OracleSessionDependent::Kind kind) const;
@@ -225,18 +225,18 @@ public:
     void CloseDependents();
     void ReactivateDataSets();
 
-    // ---- Monitor -------------------------------------------------------------------------------------
+    // ---- Monitor --------------------------------------------------------------------------------
     int MonitorId() override;
     void MonitorBegin(const QString &text);
     void MonitorEnd(const QString &errorText = QString());
     QStringList ConnectionDescription();
 
-    // ---- The process's sessions -------------------------------------------------------------------
+    // ---- The process's sessions -----------------------------------------------------------------
     static QList<TOracleSession *> AllSessions();
     // Logs every session off (unit shut-down); errors are swallowed.
     static void LogOffAllSessions();
 
-    // ---- OracleSessionInterface ---------------------------------------------------------------------
+    // ---- OracleSessionInterface -----------------------------------------------------------------
     const OracleEntryPoints &entryPoints() const override;
     const OracleCapabilities &capabilities() const override;
     Lda_Def *logonDataArea() override { return m_oci8Mode ? nullptr : LogonDataArea(); }
@@ -252,7 +252,7 @@ public:
     // The client library the session calls.
     OracleClientLibrary &library() const { return *m_library; }
 
-    // ---- Overridable steps -----------------------------------------------------------------------
+    // ---- Overridable steps ----------------------------------------------------------------------
     virtual void DoBeforeLogOn();
     virtual void DoAfterLogOn();
 

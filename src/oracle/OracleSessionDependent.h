@@ -27,12 +27,12 @@ public:
 
     // The session is logging off and its connection is about to end: a query closes its
     // cursor; a dataset closes unless it can live detached from the connection.
-    virtual void sessionLoggingOff() {}
+    virtual void sessionLoggingOff() { }
     // The session has logged off: a dataset that now runs detached redraws its controls.
-    virtual void sessionLoggedOff() {}
+    virtual void sessionLoggedOff() { }
     // A preference that shapes fields changed on a designed session: a dataset resets its
     // query and reopens when it was open. May raise; the session reports the error.
-    virtual void sessionPreferencesChanged() {}
+    virtual void sessionPreferencesChanged() { }
     // The session is being destroyed: forget it (Session becomes null) without calling it.
     // The object must not call RemoveDependent from here.
     virtual void sessionDestroyed() = 0;

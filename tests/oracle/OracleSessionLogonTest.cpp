@@ -123,8 +123,8 @@ TEST_F(SessionLogon, WrongPasswordOrLockedAccountFailsAndTheSessionRecovers)
         const char *user;
         const char *password;
         int code;
-    } cases[] = { { "scott", "wrong", 1017 }, { "nobody", "x", 1017 },
-        { "locked", "secret", 28000 } };
+    } cases[]
+        = { { "scott", "wrong", 1017 }, { "nobody", "x", 1017 }, { "locked", "secret", 28000 } };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.user);
         TOracleSession session;
@@ -135,8 +135,7 @@ TEST_F(SessionLogon, WrongPasswordOrLockedAccountFailsAndTheSessionRecovers)
         } catch (const EOracleError &e) {
             EXPECT_EQ(e.ErrorCode(), c.code);
             const QString ora = QStringLiteral("ORA-%1").arg(c.code, 5, 10, QLatin1Char('0'));
-            EXPECT_TRUE(e.Message().contains(ora))
-                << e.Message().toStdString();
+            EXPECT_TRUE(e.Message().contains(ora)) << e.Message().toStdString();
         }
         EXPECT_FALSE(session.Connected());
         // The same object logs on once the values are right.
@@ -326,11 +325,10 @@ TEST(SessionBanner, MajorReleaseOfServerBanners)
         const char *banner;
         int major;
     } cases[] = { { Banner19, 19 }, { Banner21, 21 }, { Banner23, 23 }, { Banner7, 7 },
-        { BannerHyphen, 9 },
-        { "Oracle8i Enterprise Edition Release 8.1.7.0.0 - Production", 8 },
+        { BannerHyphen, 9 }, { "Oracle8i Enterprise Edition Release 8.1.7.0.0 - Production", 8 },
         { "Oracle Database 10g Release 10.2.0.1.0 - Production", 10 },
-        { "Personal Oracle7 Release 7.3.4.0.0 - Production", 7 },
-        { "Oracle7 Server", 7 }, { "Some other server", 0 }, { "", 0 } };
+        { "Personal Oracle7 Release 7.3.4.0.0 - Production", 7 }, { "Oracle7 Server", 7 },
+        { "Some other server", 0 }, { "", 0 } };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.banner);
         EXPECT_EQ(TOracleSession::BannerMajorVersion(QString::fromLatin1(c.banner)), c.major);
@@ -501,13 +499,11 @@ TEST_F(SessionLogon, PropertiesThatCannotChangeWhileConnected)
     } cases[] = {
         { "Cannot change ThreadSafe property when connected",
             [&] { session.SetThreadSafe(true); } },
-        { "Cannot change Pooling property when connected",
-            [&] { session.SetPooling(spMTS); } },
+        { "Cannot change Pooling property when connected", [&] { session.SetPooling(spMTS); } },
         { "Cannot change Pool property when connected", [&] { session.SetPool(nullptr); } },
         { "Cannot change StatementCache property when connected",
             [&] { session.SetStatementCache(true); } },
-        { "Cannot change MTSOptions property when connected",
-            [&] { session.SetMTSOptions(0); } },
+        { "Cannot change MTSOptions property when connected", [&] { session.SetMTSOptions(0); } },
     };
     for (const auto &c : cases) {
         try {
@@ -531,7 +527,8 @@ TEST_F(SessionLogon, TransactionServerModeFailsWithoutTheEnlistmentLibrary)
         session.LogOn();
         FAIL() << "there is no enlistment library on Linux";
     } catch (const Exception &e) {
-        EXPECT_TRUE(e.Message().startsWith(QStringLiteral("Initialization error\r\nCould not locate")))
+        EXPECT_TRUE(
+            e.Message().startsWith(QStringLiteral("Initialization error\r\nCould not locate")))
             << e.Message().toStdString();
     }
     EXPECT_FALSE(session.Connected());

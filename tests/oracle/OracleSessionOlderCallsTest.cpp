@@ -27,8 +27,8 @@ protected:
     // Logs on to the server whose banner is older than release 8: the connection is made
     // with handles and then driven with the older calls, so the stand-in's trace hooks still
     // reach it through the service context. False (test skipped) while unimplemented.
-    bool logOnOld(TOracleSession &session, const char *user = "scott",
-        const char *password = "tiger")
+    bool logOnOld(
+        TOracleSession &session, const char *user = "scott", const char *password = "tiger")
     {
         SetLogon(session, QString::fromLatin1(user), QString::fromLatin1(password),
             QStringLiteral("QDS7"));
@@ -91,8 +91,8 @@ TEST_F(SessionOlderCalls, PasswordChangeQuotesUserAndPassword)
     hooks.traceClear(session.ServiceContext());
     session.ChangePassword(QStringLiteral("new secret"));
     const QStringList trace = hooks.trace(session.ServiceContext());
-    EXPECT_TRUE(trace.contains(
-        QStringLiteral("alter user \"CHANGER\" identified by \"new secret\"")))
+    EXPECT_TRUE(
+        trace.contains(QStringLiteral("alter user \"CHANGER\" identified by \"new secret\"")))
         << trace.join(u'|').toStdString();
     EXPECT_EQ(session.LogonPassword(), QStringLiteral("new secret"));
 }
@@ -135,6 +135,7 @@ TEST_F(SessionOlderCalls, BreakFromAnotherThread)
     LOG_ON_OLD_OR_SKIP(session, "oldbreak", "secret");
     ASSERT_EQ(hooks.blockNextFetch(session.ServiceContext()), 0);
     std::atomic<int> code { -1 };
+    std::atomic<bool> finished { false };
     std::thread worker([&] {
         try {
             session.ExecSQL(QStringLiteral("select ename from emp"));
@@ -142,13 +143,14 @@ TEST_F(SessionOlderCalls, BreakFromAnotherThread)
         } catch (const EOracleError &e) {
             code = e.ErrorCode();
         }
+        finished = true;
     });
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (hooks.callInProgress(session.ServiceContext()) != 1
-        && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    session.BreakExecution(); // without the call lock the worker holds
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(finished.load());
+    // Without the call lock, which the worker holds.
+    const bool ended = BreakUntilFinished(session, hooks, finished);
     worker.join();
+    EXPECT_TRUE(ended);
     EXPECT_EQ(code.load(), 1013);
     EXPECT_EQ(session.CallLock().NestingCount(), 0);
     session.ExecSQL(QStringLiteral("select 'x' from dual"));

@@ -15,7 +15,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 namespace qd::test {
 
@@ -59,8 +62,8 @@ inline void UseSessionStandin()
             { "LOCKED", "locked" }, { "BREAKER", "open" }, { "LOCKER", "open" },
             { "EVENTS", "open" }, { "SAVER", "open" } };
         for (const auto &u : users) {
-            text += QByteArray("[user ") + u.user + "@QDS]\npassword = secret\nstate = "
-                + u.state + "\n";
+            text += QByteArray("[user ") + u.user + "@QDS]\npassword = secret\nstate = " + u.state
+                + "\n";
         }
         // Users of the older-call tests, on the server with the old banner.
         text += "[user CHANGER@QDS7]\npassword = secret\n";
@@ -93,8 +96,7 @@ struct StandinHooks {
             = reinterpret_cast<int (*)(void *)>(library.resolve("qdsi_call_in_progress"));
         blockNextFetch
             = reinterpret_cast<int (*)(void *)>(library.resolve("qdsi_block_next_fetch"));
-        loseConnection
-            = reinterpret_cast<int (*)(void *)>(library.resolve("qdsi_lose_connection"));
+        loseConnection = reinterpret_cast<int (*)(void *)>(library.resolve("qdsi_lose_connection"));
     }
     bool complete() const
     {
@@ -122,6 +124,23 @@ struct StandinHooks {
     int (*blockNextFetch)(void *) = nullptr;
     int (*loseConnection)(void *) = nullptr;
 };
+
+// Cancels the call a worker thread runs on the session until the worker reports that it has
+// finished. The call in progress may still be the execute when a break arrives (the break
+// then ends that, or is spent before the blocked fetch begins), so one break is not enough
+// to be sure. False when the worker did not finish within the time limit.
+inline bool BreakUntilFinished(
+    TOracleSession &session, const StandinHooks &hooks, const std::atomic<bool> &finished)
+{
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + seconds(60);
+    while (!finished && steady_clock::now() < deadline) {
+        if (hooks.callInProgress(session.ServiceContext()) == 1)
+            session.BreakExecution();
+        std::this_thread::sleep_for(milliseconds(20));
+    }
+    return finished;
+}
 
 // A session with its logon values set.
 inline void SetLogon(TOracleSession &session, const QString &user, const QString &password,
