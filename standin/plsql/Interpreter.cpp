@@ -1836,6 +1836,22 @@ private:
         return evaluateCall(e, scope);
     }
 
+    // sqlerrm(n): the server's message for an error number, as clients use it to word codes.
+    static Value sqlerrmOf(const Value &code)
+    {
+        if (code.isNull())
+            return Value::fromText("ORA-0000: normal, successful completion");
+        const int64_t n = code.toInteger();
+        if (n == 0)
+            return Value::fromText("ORA-0000: normal, successful completion");
+        if (n > 0)
+            return Value::fromText("User-Defined Exception");
+        if (n < -99999)
+            return Value::fromText("ORA" + std::to_string(n) + ": Message " + std::to_string(-n)
+                + " not found");
+        return Value::fromText(sql::oraError(static_cast<int>(-n)).text);
+    }
+
     Value evaluateCall(const Expr &e, const std::shared_ptr<Scope> &scope)
     {
         // Element of an index-by table, or a collection method with an argument.
@@ -1875,6 +1891,8 @@ private:
                 Value r;
                 if (!named && standardFunction(n, args, r))
                     return r;
+                if (!named && n == "SQLERRM" && args.size() == 1)
+                    return sqlerrmOf(args[0]);
                 if (!named && (n == "SQLCODE" || n == "SQLERRM" || n == "USER"))
                     return evaluateName(e, scope);
                 if (!named && !e.args.empty())
