@@ -88,7 +88,12 @@ TEST_P(QueryFetch, NumberRuleAndStringFieldsOnly)
         QStringLiteral("i number(5), f number(12,2), w number(50), d date"));
     run(QStringLiteral("insert into qf_numbers values (12345, 1234567.25, 123, "
                        "to_date('2024-02-29 13:14:15', 'yyyy-mm-dd hh24:mi:ss'))"));
+    // Without a float limit every NUMBER that is no integer is a float.
     query->SQL().SetText(QStringLiteral("select i, f, w, d from qf_numbers"));
+    query->Execute();
+    EXPECT_EQ(query->FieldType(2), SQLT_FLT);
+    session->Preferences().SetFloatPrecision(15);
+    query->Close();
     query->Execute();
     EXPECT_EQ(query->FieldType(0), SQLT_INT);
     EXPECT_EQ(query->FieldType(1), SQLT_FLT);
