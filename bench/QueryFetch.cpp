@@ -51,8 +51,8 @@ void setUp()
 
     TOracleQuery insert;
     insert.SetSession(session.get());
-    insert.SQL().SetText(QStringLiteral(
-        "insert into bench_rows values (:id, :amount, :name, :created, :qty)"));
+    insert.SQL().SetText(
+        QStringLiteral("insert into bench_rows values (:id, :amount, :name, :created, :qty)"));
     insert.DeclareVariable(QStringLiteral("id"), SQLT_INT);
     insert.DeclareVariable(QStringLiteral("amount"), SQLT_FLT);
     insert.DeclareVariable(QStringLiteral("name"), SQLT_STR);
@@ -128,20 +128,27 @@ void RawFetch(benchmark::State &state)
             static_cast<ub4>(std::strlen(selectText)), OCI_NTV_SYNTAX, OCI_DEFAULT);
         ub4 zero = 0;
         oci.OCIAttrSet(stmt, OCI_HTYPE_STMT, &zero, 0, OCI_ATTR_PREFETCH_ROWS, err);
-        oci.OCIStmtExecute(session->ServiceContext(), stmt, err, 0, 0, nullptr, nullptr, OCI_DEFAULT);
+        oci.OCIStmtExecute(
+            session->ServiceContext(), stmt, err, 0, 0, nullptr, nullptr, OCI_DEFAULT);
         OCIDefine *d = nullptr;
-        oci.OCIDefineByPos(stmt, &d, err, 1, ids, 4, SQLT_INT, ind[0], len[0], nullptr, OCI_DEFAULT);
-        oci.OCIDefineByPos(stmt, &d, err, 2, amounts, 8, SQLT_FLT, ind[1], len[1], nullptr, OCI_DEFAULT);
-        oci.OCIDefineByPos(stmt, &d, err, 3, names, 31, SQLT_STR, ind[2], len[2], nullptr, OCI_DEFAULT);
-        oci.OCIDefineByPos(stmt, &d, err, 4, dates, 7, SQLT_DAT, ind[3], len[3], nullptr, OCI_DEFAULT);
-        oci.OCIDefineByPos(stmt, &d, err, 5, qtys, 4, SQLT_INT, ind[4], len[4], nullptr, OCI_DEFAULT);
+        oci.OCIDefineByPos(
+            stmt, &d, err, 1, ids, 4, SQLT_INT, ind[0], len[0], nullptr, OCI_DEFAULT);
+        oci.OCIDefineByPos(
+            stmt, &d, err, 2, amounts, 8, SQLT_FLT, ind[1], len[1], nullptr, OCI_DEFAULT);
+        oci.OCIDefineByPos(
+            stmt, &d, err, 3, names, 31, SQLT_STR, ind[2], len[2], nullptr, OCI_DEFAULT);
+        oci.OCIDefineByPos(
+            stmt, &d, err, 4, dates, 7, SQLT_DAT, ind[3], len[3], nullptr, OCI_DEFAULT);
+        oci.OCIDefineByPos(
+            stmt, &d, err, 5, qtys, 4, SQLT_INT, ind[4], len[4], nullptr, OCI_DEFAULT);
         qint64 rows = 0;
         qint64 sum = 0;
         double total = 0;
         qsizetype chars = 0;
         ub4 before = 0;
         for (;;) {
-            const sword status = oci.OCIStmtFetch(stmt, err, arraySize, OCI_FETCH_NEXT, OCI_DEFAULT);
+            const sword status
+                = oci.OCIStmtFetch(stmt, err, arraySize, OCI_FETCH_NEXT, OCI_DEFAULT);
             ub4 count = 0;
             oci.OCIAttrGet(stmt, OCI_HTYPE_STMT, &count, nullptr, OCI_ATTR_ROW_COUNT, err);
             const int got = static_cast<int>(count - before);
@@ -150,7 +157,9 @@ void RawFetch(benchmark::State &state)
                 sum += ind[0][r] == -1 ? 0 : ids[r];
                 total += ind[1][r] == -1 ? 0 : amounts[r];
                 if (ind[2][r] != -1)
-                    chars += QString::fromUtf8(names[r], static_cast<qsizetype>(strnlen(names[r], 31))).size();
+                    chars += QString::fromUtf8(
+                        names[r], static_cast<qsizetype>(strnlen(names[r], 31)))
+                                 .size();
                 total += ind[3][r] == -1 ? 0 : DecodeOracleDate(dates[r]);
                 sum += ind[4][r] == -1 ? 0 : qtys[r];
             }

@@ -64,11 +64,20 @@ void TOracleQuery::sessionLoggingOff()
     } catch (...) {
         // The connection is ending; its handles end with it.
     }
+    // Whatever could not be closed is not used again on the next connection.
+    if (m_cursorOpen)
+        dropHandles();
 }
 
 void TOracleQuery::sessionDestroyed()
 {
-    // The handles belong to the session's environment, which is going away with it.
+    dropHandles();
+    m_session = nullptr;
+}
+
+void TOracleQuery::dropHandles()
+{
+    // The handles belong to the session's environment and end with its connection.
     m_stmt = nullptr;
     m_error = nullptr;
     m_error2 = nullptr;
@@ -85,7 +94,6 @@ void TOracleQuery::sessionDestroyed()
         m_variables->Items(i).bindHandle = nullptr;
         m_variables->Items(i).boundAddress = nullptr;
     }
-    m_session = nullptr;
 }
 
 QString TOracleQuery::RowIdText(ub4 objectNumber, ub4 file, ub4 block, ub4 row)

@@ -98,7 +98,8 @@ public:
     // 0 idle, 1 executing, 2 fetching.
     int State() const { return m_state; }
 
-    // ---- Bind variables --------------------------------------------------------------------------
+    // ---- Bind variables
+    // --------------------------------------------------------------------------
     void DeclareVariable(const QString &name, int variableType);
     void DeleteVariable(const QString &name);
     void DeleteVariables();
@@ -117,7 +118,8 @@ public:
     QString VariableName(int index) const;
     int VariableType(int index) const;
 
-    // ---- Select list and rows ---------------------------------------------------------------------
+    // ---- Select list and rows
+    // ---------------------------------------------------------------------
     void Next();
     bool Eof() const { return m_eof; }
     int RowCount() const;
@@ -156,7 +158,8 @@ public:
     int RowsPerFetch() const { return m_rowsPerFetch; }
     bool CursorVariableBound() const { return m_cursorVariableBound; }
 
-    // ---- OracleSessionDependent ---------------------------------------------------------------------
+    // ---- OracleSessionDependent
+    // ---------------------------------------------------------------------
     Kind dependentKind() const override { return dkQuery; }
     QString dependentName() const override { return objectName(); }
     void sessionLoggingOff() override;
@@ -187,7 +190,8 @@ private:
     void executeCore(bool describeOnly, int rowOffset, int iterations);
     void prepareStatement(bool deferred);
     void applySubstitutions(QString &text) const;
-    void newStatementHandle();
+    // A cursor variable's handle is always allocated here, never taken from the cache.
+    void newStatementHandle(bool forCursorVariable = false);
     void openCursor();
     void closeCursor();
     void releaseCursorIfDone();
@@ -205,6 +209,7 @@ private:
     void monitorEnd(const QString &text);
     TOracleSession &requireSession() const;
     void checkConnected();
+    void dropHandles();
 
     // Select list (OracleQueryFields.cpp)
     void describeFields();

@@ -156,7 +156,8 @@ void TOracleQuery::executeCore(bool describeOnly, int rowOffset, int iterations)
     m_scrollableInEffect = m_scrollable && caps.OCI9Available && s.OCI8Mode();
     const bool tracing = OracleMonitor::TracingEnabled();
     if (tracing)
-        monitorBegin(describeOnly ? QStringLiteral("Query.Describe") : QStringLiteral("Query.Execute"));
+        monitorBegin(
+            describeOnly ? QStringLiteral("Query.Describe") : QStringLiteral("Query.Execute"));
     ub4 mode = OCI_DEFAULT;
     if (describeOnly)
         mode = OCI_DESCRIBE_ONLY;
@@ -191,8 +192,8 @@ void TOracleQuery::executeCore(bool describeOnly, int rowOffset, int iterations)
                 selectMode |= OCI_STMT_SCROLLABLE_READONLY;
             {
                 CallLock lock(s);
-                m_status = oci.OCIStmtExecute(
-                    s.ServiceContext(), m_stmt, m_error, execIters, 0, nullptr, nullptr, selectMode);
+                m_status = oci.OCIStmtExecute(s.ServiceContext(), m_stmt, m_error, execIters, 0,
+                    nullptr, nullptr, selectMode);
             }
             if (!acceptableFetchStatus(m_status)) {
                 locateError();
@@ -209,9 +210,9 @@ void TOracleQuery::executeCore(bool describeOnly, int rowOffset, int iterations)
             {
                 CallLock lock(s);
                 if (!oci8) {
-                    const sword r = m_cursorVariableBound ? oci.ofen(&m_cda, m_rowsPerFetch)
-                                                          : oci.oexfet(&m_cda,
-                                                              static_cast<ub4>(m_rowsPerFetch), 0, 0);
+                    const sword r = m_cursorVariableBound
+                        ? oci.ofen(&m_cda, m_rowsPerFetch)
+                        : oci.oexfet(&m_cda, static_cast<ub4>(m_rowsPerFetch), 0, 0);
                     failed = r != 0 && m_cda.rc != 1403 && m_cda.rc != 1406;
                 } else if (execIters == 0) {
                     resetBeforeFetch();
@@ -259,8 +260,8 @@ void TOracleQuery::executeCore(bool describeOnly, int rowOffset, int iterations)
                         static_cast<ub4>(iterations), static_cast<ub4>(rowOffset), nullptr, nullptr,
                         mode);
                     ub2 code = 0;
-                    if (oci.OCIAttrGet(m_stmt, OCI_HTYPE_STMT, &code, nullptr, OCI_ATTR_FNCODE,
-                            m_error2)
+                    if (oci.OCIAttrGet(
+                            m_stmt, OCI_HTYPE_STMT, &code, nullptr, OCI_ATTR_FNCODE, m_error2)
                         == OCI_SUCCESS)
                         m_sqlType = code;
                     failed = m_status == OCI_ERROR || m_status == OCI_INVALID_HANDLE
@@ -286,7 +287,8 @@ void TOracleQuery::executeCore(bool describeOnly, int rowOffset, int iterations)
     releaseCursorIfDone();
 }
 
-// ---- Parse ---------------------------------------------------------------------------------------
+// ---- Parse
+// ---------------------------------------------------------------------------------------
 
 void TOracleQuery::applySubstitutions(QString &text) const
 {
@@ -339,8 +341,8 @@ void TOracleQuery::prepareStatement(bool deferred)
         bool reparse = m_arraySize > 1;
         for (int i = 0; i < m_variables->Count() && !reparse; ++i) {
             const TVariableData &v = m_variables->Items(i);
-            reparse = v.type == SQLT_LNG || v.type == SQLT_LBI || v.isPLSQLTable
-                || v.elementCount > 1;
+            reparse
+                = v.type == SQLT_LNG || v.type == SQLT_LBI || v.isPLSQLTable || v.elementCount > 1;
         }
         if (reparse)
             forgetParse();
@@ -357,8 +359,8 @@ void TOracleQuery::prepareStatement(bool deferred)
     {
         CallLock lock(s);
         if (!oci8) {
-            const sword r = oci.oparse(&m_cda, reinterpret_cast<OraText *>(utf8.data()), -1,
-                deferred ? 1 : 0, 2);
+            const sword r = oci.oparse(
+                &m_cda, reinterpret_cast<OraText *>(utf8.data()), -1, deferred ? 1 : 0, 2);
             m_sqlType = m_cda.ft;
             failed = r != 0;
         } else {
@@ -377,9 +379,11 @@ void TOracleQuery::prepareStatement(bool deferred)
                 // ReadBuffer alone decides the rows per round trip.
                 ub4 zero = 0;
                 oci.OCIAttrSet(m_stmt, OCI_HTYPE_STMT, &zero, 0, OCI_ATTR_PREFETCH_ROWS, m_error2);
-                oci.OCIAttrSet(m_stmt, OCI_HTYPE_STMT, &zero, 0, OCI_ATTR_PREFETCH_MEMORY, m_error2);
+                oci.OCIAttrSet(
+                    m_stmt, OCI_HTYPE_STMT, &zero, 0, OCI_ATTR_PREFETCH_MEMORY, m_error2);
                 ub2 type = 0;
-                oci.OCIAttrGet(m_stmt, OCI_HTYPE_STMT, &type, nullptr, OCI_ATTR_STMT_TYPE, m_error2);
+                oci.OCIAttrGet(
+                    m_stmt, OCI_HTYPE_STMT, &type, nullptr, OCI_ATTR_STMT_TYPE, m_error2);
                 switch (type) {
                 case OCI_STMT_SELECT:
                     m_sqlType = 4;
@@ -413,7 +417,7 @@ void TOracleQuery::prepareStatement(bool deferred)
     m_described = false;
 }
 
-void TOracleQuery::newStatementHandle()
+void TOracleQuery::newStatementHandle(bool forCursorVariable)
 {
     TOracleSession &s = requireSession();
     const OracleEntryPoints &oci = s.entryPoints();
@@ -424,11 +428,11 @@ void TOracleQuery::newStatementHandle()
             oci.OCIHandleFree(m_stmt, OCI_HTYPE_STMT);
         m_stmt = nullptr;
     }
-    m_stmtFromCache = s.UsesStatementCache();
+    m_stmtFromCache = !forCursorVariable && s.UsesStatementCache();
     if (!m_stmtFromCache) {
         void *handle = nullptr;
-        const sword status = oci.OCIHandleAlloc(
-            s.environmentHandle(), &handle, OCI_HTYPE_STMT, 0, nullptr);
+        const sword status
+            = oci.OCIHandleAlloc(s.environmentHandle(), &handle, OCI_HTYPE_STMT, 0, nullptr);
         if (status != OCI_SUCCESS || !handle)
             throw Exception(QStringLiteral("TOracleQuery: Invalid handle"));
         m_stmt = static_cast<OCIStmt *>(handle);
@@ -439,7 +443,8 @@ void TOracleQuery::newStatementHandle()
     }
 }
 
-// ---- Cursor ----------------------------------------------------------------------------------------
+// ---- Cursor
+// ----------------------------------------------------------------------------------------
 
 void TOracleQuery::openCursor()
 {
@@ -538,7 +543,8 @@ void TOracleQuery::releaseCursorIfDone()
     closeCursor();
 }
 
-// ---- Status and errors ---------------------------------------------------------------------------
+// ---- Status and errors
+// ---------------------------------------------------------------------------
 
 int TOracleQuery::currentRowCount()
 {
@@ -614,9 +620,8 @@ void TOracleQuery::locateError()
     if (m_session->OCI8Mode()) {
         if (m_stmt) {
             ub2 value = 0;
-            const ub4 attribute = m_session->capabilities().OCI9Available
-                ? OCI_ATTR_PARSE_ERROR_OFFSET
-                : 128;
+            const ub4 attribute
+                = m_session->capabilities().OCI9Available ? OCI_ATTR_PARSE_ERROR_OFFSET : 128;
             if (m_session->entryPoints().OCIAttrGet(
                     m_stmt, OCI_HTYPE_STMT, &value, nullptr, attribute, m_error2)
                 == OCI_SUCCESS)
@@ -672,7 +677,8 @@ void TOracleQuery::checkStatus(sword status)
         raiseError();
 }
 
-// ---- Fetch ------------------------------------------------------------------------------------------
+// ---- Fetch
+// ------------------------------------------------------------------------------------------
 
 void TOracleQuery::Next()
 {
@@ -737,7 +743,8 @@ void TOracleQuery::fetchRows()
     m_rowsInBuffer = currentRowCount() - before;
     m_eof = m_rowsInBuffer <= 0;
     if (tracing)
-        monitorEnd(QStringLiteral(" (") + recordsText(m_rowsInBuffer) + QStringLiteral(" processed)"));
+        monitorEnd(
+            QStringLiteral(" (") + recordsText(m_rowsInBuffer) + QStringLiteral(" processed)"));
 }
 
 int TOracleQuery::RowCount() const
@@ -747,15 +754,16 @@ int TOracleQuery::RowCount() const
     return m_rowsProcessed - m_rowsInBuffer + m_bufferIndex + 1;
 }
 
-// ---- Debug and monitor ----------------------------------------------------------------------------
+// ---- Debug and monitor
+// ----------------------------------------------------------------------------
 
 void TOracleQuery::showDebug()
 {
     QString text = m_sql.Text();
     for (int i = 0; i < m_variables->Count(); ++i) {
         TVariableData &v = m_variables->Items(i);
-        text += QLatin1Char('\r') + v.name + QStringLiteral(" = ")
-            + v.DisplayText(variableValue(v));
+        text
+            += QLatin1Char('\r') + v.name + QStringLiteral(" = ") + v.DisplayText(variableValue(v));
     }
     ScreenConfirm(text, QStringLiteral("O"));
 }

@@ -31,11 +31,11 @@ public:
     // After the buffers exist: per-row descriptors and the field's value wrapper.
     virtual void setUpBuffers(TOracleQuery &query, TFieldData &field) = 0;
     // After OCIDefineByPos of the handle-based mode (object defines and the like).
-    virtual void define(TOracleQuery &, TFieldData &, OCIDefine *) {}
+    virtual void define(TOracleQuery &, TFieldData &, OCIDefine *) { }
     // Before every fetch call (LOB locators rewind).
-    virtual void beforeFetch(TOracleQuery &, TFieldData &) {}
+    virtual void beforeFetch(TOracleQuery &, TFieldData &) { }
     // The current row moved to row.
-    virtual void prepareRow(TOracleQuery &, TFieldData &, int /*row*/) {}
+    virtual void prepareRow(TOracleQuery &, TFieldData &, int /*row*/) { }
     // Null test of the current row when the indicator alone does not decide (objects).
     virtual bool isNull(TOracleQuery &, TFieldData &field, int row) const;
     // Value of a non-null row, as Field gives it.
@@ -59,9 +59,9 @@ public:
     // only holds a date value, which the handler then provides for).
     virtual void *bindValue(TOracleQuery &query, TVariableData &variable, sb4 &size) = 0;
     // After OCIBindByName (OCIBindObject and the like).
-    virtual void afterBind(TOracleQuery &, TVariableData &, OCIBind *) {}
+    virtual void afterBind(TOracleQuery &, TVariableData &, OCIBind *) { }
     // After every execute of the handle-based mode: the value object takes up the indicator.
-    virtual void sync(TOracleQuery &, TVariableData &) {}
+    virtual void sync(TOracleQuery &, TVariableData &) { }
     // GetVariable of a one-element variable of this kind.
     virtual Variant value(TOracleQuery &, TVariableData &) { return Variant(); }
 };

@@ -61,7 +61,8 @@ double textToDateTime(const QString &text)
     const QLocale locale;
     const QString trimmed = text.trimmed();
     const QString dateFormat = locale.dateFormat(QLocale::ShortFormat);
-    QDateTime dt = locale.toDateTime(trimmed, dateFormat + QLatin1Char(' ') + longTimeFormat(locale));
+    QDateTime dt
+        = locale.toDateTime(trimmed, dateFormat + QLatin1Char(' ') + longTimeFormat(locale));
     if (!dt.isValid()) {
         const QDate date = locale.toDate(trimmed, dateFormat);
         if (date.isValid())
@@ -132,7 +133,8 @@ void TOracleQuery::describeFields()
     clearFields();
     ub4 columnCount = 0;
     if (oci8)
-        oci.OCIAttrGet(m_stmt, OCI_HTYPE_STMT, &columnCount, nullptr, OCI_ATTR_PARAM_COUNT, m_error2);
+        oci.OCIAttrGet(
+            m_stmt, OCI_HTYPE_STMT, &columnCount, nullptr, OCI_ATTR_PARAM_COUNT, m_error2);
 
     std::vector<std::unique_ptr<TFieldData>> fields;
     std::vector<std::unique_ptr<FieldExtra>> extras;
@@ -167,8 +169,8 @@ void TOracleQuery::describeFields()
                 }
                 field->dataSize = dbsize;
                 field->dataType = static_cast<ub2>(dbtype);
-                field->name = QString::fromUtf8(reinterpret_cast<const char *>(name),
-                    std::clamp<sb4>(nameLength, 0, 30));
+                field->name = QString::fromUtf8(
+                    reinterpret_cast<const char *>(name), std::clamp<sb4>(nameLength, 0, 30));
                 field->precision = precision;
                 field->scale = scale;
                 field->nullable = nullOk;
@@ -190,29 +192,29 @@ void TOracleQuery::describeFields()
                 sb2 precision = 0;
                 sb1 scale = 0;
                 ub1 nullOk = 0;
-                m_status = oci.OCIAttrGet(parameter, OCI_DTYPE_PARAM, &size, nullptr,
-                    OCI_ATTR_DATA_SIZE, m_error);
+                m_status = oci.OCIAttrGet(
+                    parameter, OCI_DTYPE_PARAM, &size, nullptr, OCI_ATTR_DATA_SIZE, m_error);
                 if (m_status == OCI_SUCCESS)
-                    m_status = oci.OCIAttrGet(parameter, OCI_DTYPE_PARAM, &type, nullptr,
-                        OCI_ATTR_DATA_TYPE, m_error);
+                    m_status = oci.OCIAttrGet(
+                        parameter, OCI_DTYPE_PARAM, &type, nullptr, OCI_ATTR_DATA_TYPE, m_error);
                 if (m_status == OCI_SUCCESS)
-                    m_status = oci.OCIAttrGet(parameter, OCI_DTYPE_PARAM, &name, &nameLength,
-                        OCI_ATTR_NAME, m_error);
+                    m_status = oci.OCIAttrGet(
+                        parameter, OCI_DTYPE_PARAM, &name, &nameLength, OCI_ATTR_NAME, m_error);
                 if (m_status == OCI_SUCCESS)
                     m_status = oci.OCIAttrGet(parameter, OCI_DTYPE_PARAM, &precision, nullptr,
                         OCI_ATTR_PRECISION, m_error);
                 if (m_status == OCI_SUCCESS)
-                    m_status = oci.OCIAttrGet(parameter, OCI_DTYPE_PARAM, &scale, nullptr,
-                        OCI_ATTR_SCALE, m_error);
+                    m_status = oci.OCIAttrGet(
+                        parameter, OCI_DTYPE_PARAM, &scale, nullptr, OCI_ATTR_SCALE, m_error);
                 if (m_status == OCI_SUCCESS)
-                    m_status = oci.OCIAttrGet(parameter, OCI_DTYPE_PARAM, &nullOk, nullptr,
-                        OCI_ATTR_IS_NULL, m_error);
+                    m_status = oci.OCIAttrGet(
+                        parameter, OCI_DTYPE_PARAM, &nullOk, nullptr, OCI_ATTR_IS_NULL, m_error);
                 if (m_status == OCI_ERROR || m_status == OCI_INVALID_HANDLE)
                     fail();
                 field->dataSize = size;
                 field->dataType = type;
                 field->name = name ? QString::fromUtf8(reinterpret_cast<const char *>(name),
-                                         static_cast<qsizetype>(nameLength))
+                                  static_cast<qsizetype>(nameLength))
                                          .left(30)
                                    : QString();
                 field->precision = precision;
@@ -330,8 +332,8 @@ void TOracleQuery::defineFields()
                 extra.define = define;
             } else {
                 failed = oci.odefin(&m_cda, static_cast<sword>(position), field.data.get(),
-                             field.elementSize, type, -1, field.indicatorBuffer.data(), nullptr,
-                             -1, -1, field.lengthBuffer.data(), nullptr)
+                             field.elementSize, type, -1, field.indicatorBuffer.data(), nullptr, -1,
+                             -1, field.lengthBuffer.data(), nullptr)
                     != 0;
             }
         }
@@ -387,7 +389,8 @@ void TOracleQuery::prepareRowObjects()
     }
 }
 
-// ---- Field information -----------------------------------------------------------------------------
+// ---- Field information
+// -----------------------------------------------------------------------------
 
 void TOracleQuery::fieldIndexError(int index)
 {
@@ -482,7 +485,8 @@ int TOracleQuery::FieldPrecisionByName(const QString &name) const
     return m_fields[static_cast<std::size_t>(fieldIndexOrRaise(name))]->precision;
 }
 
-// ---- Row data ----------------------------------------------------------------------------------------
+// ---- Row data
+// ----------------------------------------------------------------------------------------
 
 TOracleQuery::FieldExtra *TOracleQuery::handlerField(int index)
 {
@@ -539,9 +543,8 @@ Variant TOracleQuery::Field(int index)
     case SQLT_LBI:
         return longBytes(index);
     default:
-        return BufferToVariant(field.RowAddress(m_bufferIndex), field.elementSize,
-            field.defineType, field.lengthBuffer[static_cast<std::size_t>(m_bufferIndex)],
-            m_session);
+        return BufferToVariant(field.RowAddress(m_bufferIndex), field.elementSize, field.defineType,
+            field.lengthBuffer[static_cast<std::size_t>(m_bufferIndex)], m_session);
     }
 }
 
@@ -708,7 +711,8 @@ double TOracleQuery::FieldAsDate(int index)
     }
 }
 
-// ---- LONG values ------------------------------------------------------------------------------------
+// ---- LONG values
+// ------------------------------------------------------------------------------------
 
 int TOracleQuery::GetLongField(int index, void *buffer, int offset, int length)
 {
@@ -747,8 +751,8 @@ int TOracleQuery::GetLongField(int index, void *buffer, int offset, int length)
         const int rowLength = field.lengthBuffer[static_cast<std::size_t>(m_bufferIndex)];
         int n = std::clamp(rowLength - chunkOffset, 0, wanted);
         if (n > 0)
-            std::memcpy(target, field.RowAddress(m_bufferIndex) + chunkOffset,
-                static_cast<std::size_t>(n));
+            std::memcpy(
+                target, field.RowAddress(m_bufferIndex) + chunkOffset, static_cast<std::size_t>(n));
         if (n < wanted && rowLength == OCI7LongBuffer) {
             ub4 returned = 0;
             const ub4 rowsProcessed = m_cda.rpc;
@@ -811,7 +815,8 @@ QString TOracleQuery::longText(int index)
     return FromOracleText(QString::fromUtf8(longBytes(index)), m_session);
 }
 
-// ---- Value wrappers -------------------------------------------------------------------------------------
+// ---- Value wrappers
+// -------------------------------------------------------------------------------------
 
 OracleValueObject *TOracleQuery::LOBField(int index)
 {

@@ -85,7 +85,8 @@ void TOracleQuery::SetVariable(const QString &name, const Variant &value)
     if (!array || v.type == SQLT_LBI) {
         if (v.isPLSQLTable) {
             if (!value.IsNullOrEmpty())
-                throw Exception(name + QStringLiteral(" is a PL/SQL Table, assign a variant array to it"));
+                throw Exception(
+                    name + QStringLiteral(" is a PL/SQL Table, assign a variant array to it"));
             v.currentElementCount = 0;
             return;
         }
@@ -98,7 +99,8 @@ void TOracleQuery::SetVariable(const QString &name, const Variant &value)
     if (v.isComplex)
         throw Exception(name + QStringLiteral(" is a complex variable and cannot be an array"));
     if (v.type == 1)
-        throw Exception(name + QStringLiteral(" is a substitution variable and cannot be an array"));
+        throw Exception(
+            name + QStringLiteral(" is a substitution variable and cannot be an array"));
     const int count = static_cast<int>(array->size());
     if (v.isPLSQLTable) {
         if (count > v.elementCount)
@@ -202,7 +204,8 @@ int TOracleQuery::VariableType(int index) const
     return m_variables->Items(index).type;
 }
 
-// ---- Binding --------------------------------------------------------------------------------------
+// ---- Binding
+// --------------------------------------------------------------------------------------
 
 void TOracleQuery::bindVariables()
 {
@@ -232,8 +235,9 @@ void TOracleQuery::bindVariables()
             type = SQLT_STR;
             break;
         case SQLT_RSET: {
-            auto *cursorQuery
-                = v.buffer ? dynamic_cast<TOracleQuery *>(static_cast<QObject *>(v.buffer)) : nullptr;
+            auto *cursorQuery = v.buffer
+                ? dynamic_cast<TOracleQuery *>(static_cast<QObject *>(v.buffer))
+                : nullptr;
             if (!cursorQuery)
                 throw Exception(nilMessage(v.type, v.name));
             cursorQuery->Close();
@@ -245,7 +249,7 @@ void TOracleQuery::bindVariables()
                 type = SQLT_CUR;
             } else {
                 cursorQuery->openCursor();
-                cursorQuery->newStatementHandle();
+                cursorQuery->newStatementHandle(true);
                 ub4 zero = 0;
                 oci.OCIAttrSet(cursorQuery->m_stmt, OCI_HTYPE_STMT, &zero, 0,
                     OCI_ATTR_PREFETCH_ROWS, cursorQuery->m_error2);

@@ -222,6 +222,52 @@ TEST_P(QueryExecute, SessionAndConnectionAreRequired)
     } catch (const Exception &e) {
         EXPECT_EQ(e.Message(), QStringLiteral("Not logged on"));
     }
+    // On a new connection the query starts afresh.
+    session->LogOn();
+    query->Execute();
+    EXPECT_EQ(query->FieldAsInteger(0), 1);
+    query->Next();
+    EXPECT_EQ(query->FieldAsInteger(0), 2);
+}
+
+// With and without the kept parse and the client's statement cache, statements run again and
+// selects are read to the end.
+TEST_P(QueryExecute, CursorHandlingWithAndWithoutOptimizeAndStatementCache)
+{
+    createTable(QStringLiteral("qx_cursor"), QStringLiteral("n number(5)"));
+    const struct {
+        bool optimize;
+        bool statementCache;
+    } cases[] = { { true, false }, { false, false }, { true, true }, { false, true } };
+    int expected = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(
+            testing::Message() << "Optimize " << c.optimize << ", cache " << c.statementCache);
+        session->LogOff();
+        session->SetStatementCache(c.statementCache);
+        session->LogOn();
+        TOracleQuery q;
+        q.SetSession(session.get());
+        q.SetOptimize(c.optimize);
+        q.SQL().SetText(QStringLiteral("insert into qx_cursor values (:n)"));
+        q.DeclareVariable(QStringLiteral("n"), SQLT_INT);
+        for (int i = 0; i < 3; ++i) {
+            q.SetVariable(QStringLiteral("n"), i);
+            q.Execute();
+            ++expected;
+        }
+        q.SQL().SetText(QStringLiteral("select n from qx_cursor"));
+        q.DeleteVariables();
+        q.SetReadBuffer(2);
+        for (int round = 0; round < 2; ++round) {
+            q.Execute();
+            int rows = 0;
+            for (; !q.Eof(); q.Next())
+                ++rows;
+            EXPECT_EQ(rows, expected);
+        }
+        session->Commit();
+    }
 }
 
 TEST_P(QueryExecute, UnchangedTextIsNotParsedAgainAndNewVariablesForceAParse)

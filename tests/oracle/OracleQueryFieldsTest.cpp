@@ -67,7 +67,8 @@ TEST_P(QueryFetch, ReexecutingADescribedSelectFetchesItsFirstArrayInTheExecute)
     for (; !query->Eof(); query->Next())
         ++rows;
     EXPECT_EQ(rows, 1000);
-    EXPECT_EQ(roundTrips(), 11); // the execute brings 100 rows; 9 more full fetches and an empty one
+    EXPECT_EQ(
+        roundTrips(), 11); // the execute brings 100 rows; 9 more full fetches and an empty one
 }
 
 TEST_P(QueryFetch, RowCountInsideTheArray)
@@ -124,9 +125,9 @@ TEST_P(QueryFetch, NumberRuleAndStringFieldsOnly)
 
 TEST_P(QueryFetch, DateTextHasATimeOnlyWhenTheDateHasOne)
 {
-    query->SQL().SetText(QStringLiteral(
-        "select to_date('2024-03-01', 'yyyy-mm-dd'), "
-        "to_date('2024-03-01 10:11:12', 'yyyy-mm-dd hh24:mi:ss') from dual"));
+    query->SQL().SetText(
+        QStringLiteral("select to_date('2024-03-01', 'yyyy-mm-dd'), "
+                       "to_date('2024-03-01 10:11:12', 'yyyy-mm-dd hh24:mi:ss') from dual"));
     query->Execute();
     const QString midnight = query->FieldAsString(0);
     const QString withTime = query->FieldAsString(1);
@@ -192,7 +193,8 @@ TEST_P(QueryFetch, FieldErrorsNameTheFieldAndTheRow)
     EXPECT_EQ(message([&] { query->GetLongField(0, nullptr, 0, 1); }),
         QStringLiteral("Field 0 is not a Long"));
     EXPECT_EQ(message([&] { query->LOBField(0); }), QStringLiteral("Field 0 is not a LOB"));
-    EXPECT_EQ(message([&] { query->FieldAsObject(0); }), QStringLiteral("Field 0 is not an Object"));
+    EXPECT_EQ(
+        message([&] { query->FieldAsObject(0); }), QStringLiteral("Field 0 is not an Object"));
     EXPECT_EQ(message([&] { query->RefField(1); }), QStringLiteral("Field 1 is not a Reference"));
     EXPECT_THROW(query->FieldAsInteger(0), EConvertError);
     EXPECT_EQ(query->FieldIndex(QStringLiteral("N")), 1);
@@ -268,7 +270,7 @@ public:
         field.elementSize = 101;
         ++described;
     }
-    void setUpBuffers(TOracleQuery &, TFieldData &) override {}
+    void setUpBuffers(TOracleQuery &, TFieldData &) override { }
     Variant value(TOracleQuery &, TFieldData &field, int row) override
     {
         return BufferToVariant(field.RowAddress(row), field.elementSize, SQLT_STR, 0, nullptr);

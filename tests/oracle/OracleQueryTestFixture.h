@@ -118,7 +118,8 @@ protected:
     {
         TOracleQuery q;
         q.SetSession(session.get());
-        q.SQL().SetText(QStringLiteral("insert into ") + table + QStringLiteral(" (n) values (:n)"));
+        q.SQL().SetText(
+            QStringLiteral("insert into ") + table + QStringLiteral(" (n) values (:n)"));
         q.DeclareVariable(QStringLiteral("n"), SQLT_INT);
         VariantArray values;
         for (int i = 1; i <= count; ++i)

@@ -100,7 +100,9 @@ TEST(QueryVariables, PlsqlTables)
         QStringLiteral("You must specify the size of the PL/SQL Table"));
 
     q.DimPLSQLTable(QStringLiteral("t"), 2, 0);
-    EXPECT_EQ(messageOf([&] { q.SetVariable(QStringLiteral("t"), Variant(VariantArray { 1, 2, 3 })); }),
+    EXPECT_EQ(messageOf([&] {
+        q.SetVariable(QStringLiteral("t"), Variant(VariantArray { 1, 2, 3 }));
+    }),
         QStringLiteral("Array is larger than PL/SQL Table (3 > 2)"));
     EXPECT_EQ(messageOf([&] { q.SetVariable(QStringLiteral("t"), 1); }),
         QStringLiteral("t is a PL/SQL Table, assign a variant array to it"));
@@ -119,7 +121,8 @@ TEST(QueryVariables, ArraysComeBackAsArraysAndClearVariablesNullsAll)
     TOracleQuery q;
     q.DeclareVariable(QStringLiteral("a"), SQLT_STR);
     q.DeclareVariable(QStringLiteral("b"), SQLT_FLT);
-    q.SetVariable(QStringLiteral("a"), Variant(VariantArray { QStringLiteral("x"), Variant(), QStringLiteral("z") }));
+    q.SetVariable(QStringLiteral("a"),
+        Variant(VariantArray { QStringLiteral("x"), Variant(), QStringLiteral("z") }));
     q.SetVariable(QStringLiteral("b"), 2.5);
     const Variant a = q.GetVariable(QStringLiteral("a"));
     ASSERT_NE(a.ArrayPtr(), nullptr);
@@ -139,8 +142,8 @@ using QueryBinds = OracleQueryFixture;
 TEST_P(QueryBinds, OutValuesOfReturningInto)
 {
     createTable(QStringLiteral("qv_returning"), QStringLiteral("n number(9), s varchar2(20)"));
-    query->SQL().SetText(
-        QStringLiteral("insert into qv_returning values (:a * 2, 'got ' || :s) returning n, s into :r, :t"));
+    query->SQL().SetText(QStringLiteral(
+        "insert into qv_returning values (:a * 2, 'got ' || :s) returning n, s into :r, :t"));
     query->DeclareVariable(QStringLiteral("a"), SQLT_INT);
     query->DeclareVariable(QStringLiteral("s"), SQLT_STR);
     query->DeclareVariable(QStringLiteral("r"), SQLT_INT);
@@ -209,12 +212,14 @@ TEST_P(QueryBinds, ComplexVariablesWithoutValueCannotBeBound)
 {
     query->SQL().SetText(QStringLiteral("begin null; end;"));
     query->DeclareVariable(QStringLiteral("c"), SQLT_RSET);
-    EXPECT_EQ(messageOf([&] { query->Execute(); }), QStringLiteral("Cursor variable :C cannot be nil"));
+    EXPECT_EQ(
+        messageOf([&] { query->Execute(); }), QStringLiteral("Cursor variable :C cannot be nil"));
     query->DeclareVariable(QStringLiteral("c"), SQLT_BLOB);
     query->SetComplexVariable(QStringLiteral("c"), nullptr);
     const QString message = messageOf([&] { query->Execute(); });
     if (olderMode())
-        EXPECT_TRUE(message.startsWith(QStringLiteral("A LOB Locator variable requires"))) << message.toStdString();
+        EXPECT_TRUE(message.startsWith(QStringLiteral("A LOB Locator variable requires")))
+            << message.toStdString();
     else
         EXPECT_EQ(message, QStringLiteral("LOB variable :C cannot be nil"));
 }
