@@ -294,6 +294,10 @@ void TOracleQuery::bindVariables()
         // their stride, which the buffers already limit.
         if ((v.type == SQLT_STR || v.type == SQLT_AVC) && v.elementCount == 1 && !v.isPLSQLTable)
             size = std::min<sb4>(size, s.MaxStringChars() + 1);
+        // A LONG too long for the 16-bit length slot goes by its size alone, which must then be
+        // the text's length without the buffer's terminating zero.
+        if (v.type == SQLT_LNG && !returnLength && v.length > 0)
+            size = std::min<sb4>(size, v.length);
 
         const QByteArray placeholder = v.name.toUtf8();
         if (!oci8) {
