@@ -1,6 +1,7 @@
 #include "engine/Session.h"
 
 #include "engine/Database.h"
+#include "engine/Dictionary.h"
 #include "engine/OraErrors.h"
 #include "engine/RowLocks.h"
 #include "engine/Rowid.h"
@@ -31,6 +32,7 @@ Session::Session(std::shared_ptr<Config> config, const AliasEntry &alias, std::s
     };
     m_context.rowidNumber = [](const std::string &text) { return engine::rowidNumber(text); };
     sql::registerFunctions(m_db, &m_context);
+    installDictionary(m_db, m_user);
 }
 
 Session::~Session()

@@ -228,8 +228,21 @@ struct ConstraintInfo {
     std::string name;                 // upper case; empty when the constraint has no name
     std::string kind;                 // PRIMARY KEY, UNIQUE, FOREIGN KEY, CHECK, NOT NULL
     std::vector<std::string> columns; // upper case
+    // CHECK: the condition as the user wrote it (from the translation's note, see
+    // oracleNote), else the text inside the parentheses. NOT NULL: "COL" IS NOT NULL.
+    std::string condition;
+    std::string refTable;                // FOREIGN KEY: the referenced table, upper case
+    std::vector<std::string> refColumns; // and its columns (empty: its primary key)
+    bool onDeleteCascade = false;
 };
 std::vector<ConstraintInfo> tableConstraints(std::string_view createTableSql);
+
+// The translation keeps the Oracle text of column defaults, check conditions and view queries
+// in a comment right after the SQLite text, so the dictionary can show what the user wrote:
+// "/*QD:<text>*/". These write and read such a note ("*/" inside the text is kept as "* /").
+std::string oracleNote(std::string_view oracleText);
+// The note starting at or after `from` up to the next token; nullopt-like: empty with ok=false.
+bool readOracleNote(std::string_view sql, size_t from, size_t to, std::string &text);
 
 // Functions fail with an SQLite error whose message is the full ORA text; this recovers the
 // OraError from such a message (nullopt-like: code 0 when the message is not an ORA text).
@@ -242,6 +255,11 @@ OraError oraErrorFromMessage(std::string_view sqliteMessage);
 // 2291 (foreign key), 2290 (check), 955 (name already used) and 933/921 (syntax SQLite
 // rejects). Code 0 for anything else.
 OraError oraErrorFromSqlite(sqlite3 *db, std::string_view owner);
+
+// The engine's table behind a data-dictionary view name (ALL_TABLES, USER_TAB_COLUMNS,
+// DBA_OBJECTS, ..., upper case, without SYS.): "QDSI_DICT_ALL_TABLES"; empty for other names.
+// The translation reads them in place of the views, with or without the SYS. prefix.
+std::string dictionaryTable(std::string_view name);
 
 // Oracle's number-to-text conversion of an SQLite value (integer, real or numeric text).
 std::string numberToText(sqlite3_value *value);

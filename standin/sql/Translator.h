@@ -81,6 +81,8 @@ private:
     void implicitDates(std::vector<Unit> &us, const Scope &scope);
     std::string arithmetic(const std::vector<Unit> &us, size_t from, size_t to, const Scope &scope);
     std::string placeholder(size_t i) const;
+    // oracleNote() of the statement text of tokens [b, e).
+    std::string originalNote(size_t b, size_t e) const;
 
     // statements
     std::string query(size_t b, size_t e, const Scope *parent, bool top);

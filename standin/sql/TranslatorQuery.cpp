@@ -274,6 +274,17 @@ std::string Translator::fromClause(size_t b, size_t e, Scope &scope, const Scope
                 derived = true;
                 ref.alias = "V$VERSION";
                 ++k;
+            } else if (const size_t nameAt = is(k + 1, ".") && tok(k).is("SYS") ? k + 2 : k;
+                       tok(nameAt).type == TokenType::Identifier
+                       && !dictionaryTable(tok(nameAt).upper).empty()
+                       && (nameAt == k || tok(k + 1).type == TokenType::Operator)
+                       && !is(nameAt + 1, ".")) {
+                // A dictionary view: the engine's table, under the view's name.
+                ref.name = dictionaryTable(tok(nameAt).upper);
+                ref.alias = tok(nameAt).upper;
+                spec = ref.name;
+                derived = true;
+                k = nameAt + 1;
             } else {
                 spec = name(k);
                 ref.name = tok(k).upper;

@@ -317,6 +317,15 @@ std::string Translator::remove()
     return out;
 }
 
+std::string Translator::originalNote(size_t b, size_t e) const
+{
+    if (b >= e)
+        return {};
+    const size_t from = static_cast<size_t>(tok(b).offset);
+    const size_t to = static_cast<size_t>(tok(e - 1).end);
+    return " " + oracleNote(sql_.substr(from, to - from));
+}
+
 std::string Translator::create()
 {
     size_t k = 1;
@@ -364,7 +373,9 @@ std::string Translator::create()
                 bodyEnd = w;
                 break;
             }
-        return out + " AS " + query(k + 1, bodyEnd, nullptr, false);
+        // The query as written, for the dictionary's view text.
+        return out + " " + originalNote(k + 1, bodyEnd) + " AS "
+            + query(k + 1, bodyEnd, nullptr, false);
     }
     bool unique = false;
     if (is(k, "UNIQUE") || is(k, "BITMAP"))
@@ -483,7 +494,7 @@ std::string Translator::columnDefinition(size_t b, size_t e, const Scope &scope)
             size_t d = k + 1;
             while (d < e && !isColumnConstraintWord(tok(d)))
                 d = tok(d).is("(") ? closing(d) + 1 : d + 1;
-            out += " DEFAULT (" + expr(k + 1, d, scope) + ")";
+            out += " DEFAULT (" + expr(k + 1, d, scope) + ")" + originalNote(k + 1, d);
             k = d;
         } else {
             const std::string rest = constraintTokens(k, e, scope);
@@ -526,11 +537,12 @@ std::string Translator::constraintTokens(size_t b, size_t e, const Scope &scope)
             size_t d = k + 1;
             while (d < e && !isColumnConstraintWord(tok(d)))
                 d = tok(d).is("(") ? closing(d) + 1 : d + 1;
-            add("DEFAULT (" + expr(k + 1, d, scope) + ")");
+            add("DEFAULT (" + expr(k + 1, d, scope) + ")" + originalNote(k + 1, d));
             k = d;
         } else if (t.is("(")) {
             const size_t c = closing(k);
-            add("(" + list(k + 1, c, scope) + ")");
+            add("(" + list(k + 1, c, scope) + ")"
+                + (k > b && tok(k - 1).is("CHECK") ? originalNote(k + 1, c) : std::string()));
             k = c + 1;
         } else {
             add(token(k, scope));
