@@ -244,6 +244,7 @@ Catalogue readCatalogue(sqlite3 *db)
                                                 : 'C';
             c.columns = info.columns;
             c.condition = info.condition;
+            c.checkText = info.checkText;
             if (c.type == 'R') {
                 c.deleteRule = info.onDeleteCascade ? "CASCADE" : "NO ACTION";
                 c.refConstraint = info.refTable; // resolved below

@@ -29,7 +29,8 @@ struct CatalogueConstraint {
     char type = 'C';                   // P, U, R, C
     std::string table;
     std::vector<std::string> columns;
-    std::string condition;             // C
+    std::string condition;             // C, as written
+    std::string checkText;             // C, as SQLite holds (and reports) it
     std::string refConstraint;         // R: the referenced key
     std::string deleteRule;            // R: NO ACTION or CASCADE
     bool generatedName = false;

@@ -128,9 +128,10 @@ std::vector<ConstraintInfo> tableConstraints(std::string_view sql)
             if (c.kind == "CHECK" && i < e && t[i].is("(")) {
                 const size_t close = skipParens(t, i, e) - 1;
                 const size_t next = close + 1 < t.size() ? t[close + 1].offset : sql.size();
+                c.checkText = std::string(
+                    sql.substr(t[i].end, static_cast<size_t>(t[close].offset - t[i].end)));
                 if (!readOracleNote(sql, t[close].end, next, c.condition))
-                    c.condition = std::string(
-                        sql.substr(t[i].end, static_cast<size_t>(t[close].offset - t[i].end)));
+                    c.condition = c.checkText;
                 // The columns a condition reads, in order of first mention.
                 for (size_t j = i + 1; j < close; ++j)
                     if (t[j].isName() && !(j + 1 < close && t[j + 1].is("("))

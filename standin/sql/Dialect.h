@@ -231,6 +231,7 @@ struct ConstraintInfo {
     // CHECK: the condition as the user wrote it (from the translation's note, see
     // oracleNote), else the text inside the parentheses. NOT NULL: "COL" IS NOT NULL.
     std::string condition;
+    std::string checkText;               // CHECK: the text inside the parentheses as stored
     std::string refTable;                // FOREIGN KEY: the referenced table, upper case
     std::vector<std::string> refColumns; // and its columns (empty: its primary key)
     bool onDeleteCascade = false;

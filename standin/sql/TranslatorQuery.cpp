@@ -120,7 +120,9 @@ std::string Translator::query(size_t b, size_t e, const Scope *parent, bool top)
                 item += tok(oe - 1).is("DESC") ? " NULLS FIRST" : " NULLS LAST";
             items += (items.empty() ? "" : ", ") + item;
         }
-        out += " ORDER BY " + items;
+        out += " ORDER BY " + items + first.orderTail;
+    } else if (!first.orderTail.empty() && !compound) {
+        out += " ORDER BY " + first.orderTail.substr(2);
     }
     if (forAt < e) {
         if (!top)
@@ -159,26 +161,48 @@ Translator::Block Translator::selectBlock(
     const size_t whereAt = findTop(fromAt, e, "WHERE");
     const size_t groupAt = findTop(fromAt, e, "GROUP", "BY");
     const size_t havingAt = findTop(fromAt, e, "HAVING");
-    for (const char *word : { "CONNECT", "START" }) {
-        const size_t at = findTop(fromAt, e, word, word[0] == 'C' ? "BY" : "WITH");
-        if (at < e)
-            fail(3001, at);
-    }
-    const size_t fromEnd = std::min({ whereAt, groupAt, havingAt });
+    const size_t connectAt = findTop(fromAt, e, "CONNECT", "BY");
+    const size_t startAt = findTop(fromAt, e, "START", "WITH");
+    if (startAt < e && connectAt == e)
+        fail(1788, startAt); // CONNECT BY clause required in this query block
+    const size_t fromEnd = std::min({ whereAt, groupAt, havingAt, connectAt, startAt });
     if (fromAt + 1 >= fromEnd)
         fail(903, fromAt + 1);
-    blk.fromText = fromClause(fromAt + 1, fromEnd, blk.scope, parent);
+    size_t whereEnd = e;
+    for (size_t at : { groupAt, havingAt, connectAt, startAt })
+        if (at > whereAt)
+            whereEnd = std::min(whereEnd, at);
+    const bool wasHierarchical = hierarchical_;
+    hierarchical_ = connectAt < e;
+    struct Restore {
+        bool &flag;
+        bool value;
+        ~Restore() { flag = value; }
+    } restore { hierarchical_, wasHierarchical };
+    const bool outer = whereAt < e && hasOuterJoinMarker(whereAt + 1, whereEnd);
+    if (!outer)
+        blk.fromText = fromClause(fromAt + 1, fromEnd, blk.scope, parent);
 
     std::vector<std::pair<size_t, size_t>> conjuncts;
     std::string limit;
     if (whereAt < e) {
-        size_t whereEnd = e;
-        for (size_t at : { groupAt, havingAt })
-            if (at > whereAt)
-                whereEnd = std::min(whereEnd, at);
         if (whereAt + 1 >= whereEnd)
             fail(936, whereEnd);
         limit = rownumLimit(whereAt + 1, whereEnd, conjuncts);
+    }
+    if (outer)
+        blk.fromText = outerJoinFrom(fromAt + 1, fromEnd, conjuncts, blk.scope, parent);
+    std::string withText;
+    if (connectAt < e) {
+        auto clauseEnd = [&](size_t at) {
+            size_t end = e;
+            for (size_t other : { groupAt, havingAt, connectAt, startAt, whereAt })
+                if (other > at)
+                    end = std::min(end, other);
+            return end;
+        };
+        withText = connectBy(blk, startAt, startAt < e ? clauseEnd(startAt) : e, connectAt,
+            clauseEnd(connectAt));
     }
     Scope listScope = blk.scope;
     listScope.selectList = true;
@@ -230,7 +254,9 @@ Translator::Block Translator::selectBlock(
         const size_t havingEnd = groupAt > havingAt ? groupAt : e;
         having = " HAVING " + expr(havingAt + 1, havingEnd, blk.scope);
     }
-    blk.sql = "SELECT " + std::string(distinct ? "DISTINCT " : "") + listText + " FROM "
+    if (!withText.empty() && listText.rfind("*", 0) == 0)
+        listText.replace(0, 1, quoteName(blk.scope.tables[0].alias) + ".*"); // not the tree's
+    blk.sql = withText + "SELECT " + std::string(distinct ? "DISTINCT " : "") + listText + " FROM "
         + blk.fromText + blk.whereText + group + having + blk.limitText;
     return blk;
 }
