@@ -536,8 +536,78 @@ sqlite3_module makeModule()
 
 } // namespace
 
+std::pair<std::string, std::string> synonymTarget(
+    sqlite3 *db, const std::string &user, const std::string &name)
+{
+    auto isObject = [db](const std::string &n) {
+        bool found = false;
+        sqlite3_stmt *st = nullptr;
+        if (sqlite3_prepare_v2(db,
+                "SELECT 1 FROM main.sqlite_master WHERE type IN ('table', 'view') AND name = ?1",
+                -1, &st, nullptr)
+            == SQLITE_OK) {
+            sqlite3_bind_text(st, 1, n.c_str(), -1, SQLITE_TRANSIENT);
+            found = sqlite3_step(st) == SQLITE_ROW;
+        }
+        sqlite3_finalize(st);
+        return found;
+    };
+    std::pair<std::string, std::string> target;
+    std::string current = name;
+    // An object of the schema hides any public synonym of its name. The chain is bounded, so
+    // a synonym loop ends (the statement then fails on the name as it stands).
+    for (int step = 0; step < 16 && !isObject(current); ++step) {
+        sqlite3_stmt *st = nullptr;
+        if (sqlite3_prepare_v2(db,
+                "SELECT TABLE_OWNER, TABLE_NAME FROM main.QDSI_SYNONYMS WHERE SYNONYM_NAME = ?1 "
+                "AND OWNER IN (?2, 'PUBLIC') AND DB_LINK IS NULL "
+                "ORDER BY CASE OWNER WHEN 'PUBLIC' THEN 1 ELSE 0 END",
+                -1, &st, nullptr)
+            != SQLITE_OK) {
+            sqlite3_finalize(st);
+            break;
+        }
+        sqlite3_bind_text(st, 1, current.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, user.c_str(), -1, SQLITE_TRANSIENT);
+        const bool found = sqlite3_step(st) == SQLITE_ROW;
+        if (found) {
+            const auto *o = sqlite3_column_text(st, 0);
+            const auto *t = sqlite3_column_text(st, 1);
+            target = { o ? reinterpret_cast<const char *>(o) : "",
+                t ? reinterpret_cast<const char *>(t) : "" };
+        }
+        sqlite3_finalize(st);
+        if (!found || target.first != user || target.second == current)
+            break;
+        current = target.second;
+    }
+    return target;
+}
+
+bool columnDescription(
+    sqlite3 *db, const std::string &table, const std::string &column, sql::ColumnDescription &d)
+{
+    const char *declared = nullptr;
+    int notNull = 0;
+    // Without a column: whether the table exists.
+    if (sqlite3_table_column_metadata(db, nullptr, table.c_str(),
+            column.empty() ? nullptr : column.c_str(), &declared,
+            nullptr, &notNull, nullptr, nullptr)
+        != SQLITE_OK)
+        return false;
+    d = sql::describeDeclaredType(declared ? declared : "");
+    d.nullable = notNull == 0;
+    return true;
+}
+
 int installDictionary(sqlite3 *db, const std::string &user)
 {
+    // Synonyms are rows of a side table; a schema made before it existed gets it now.
+    sqlite3_exec(db,
+        "CREATE TABLE IF NOT EXISTS main.QDSI_SYNONYMS (OWNER TEXT NOT NULL, "
+        "SYNONYM_NAME TEXT NOT NULL, TABLE_OWNER TEXT, TABLE_NAME TEXT NOT NULL, DB_LINK TEXT, "
+        "PRIMARY KEY (OWNER, SYNONYM_NAME))",
+        nullptr, nullptr, nullptr);
     static const sqlite3_module module = makeModule();
     // The connection owns its copy of the user: it may outlive the session that opened it.
     int rc = sqlite3_create_module_v2(db, "qdsi_dictionary", &module, new std::string(user),

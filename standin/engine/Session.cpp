@@ -33,6 +33,13 @@ Session::Session(std::shared_ptr<Config> config, const AliasEntry &alias, std::s
     m_context.rowidNumber = [](const std::string &text) { return engine::rowidNumber(text); };
     sql::registerFunctions(m_db, &m_context);
     installDictionary(m_db, m_user);
+    m_context.synonymTarget = [this](const std::string &name) {
+        return synonymTarget(m_db, m_user, name);
+    };
+    m_context.columnType = [this](const std::string &table, const std::string &column,
+                               sql::ColumnDescription &d) {
+        return columnDescription(m_db, table, column, d);
+    };
 }
 
 Session::~Session()

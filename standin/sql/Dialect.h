@@ -20,7 +20,10 @@
 //
 // Limits (the statement fails with an ORA error instead of answering wrongly):
 // - rownum only as a top-level "rownum <= n" / "< n" / "= n" filter (ANDed) and in select
-//   lists; CONNECT BY, the (+) outer-join marker and FOR UPDATE SKIP LOCKED raise ORA-03001.
+//   lists; FOR UPDATE SKIP LOCKED raises ORA-03001. CONNECT BY only over one table; the (+)
+//   marker only after a qualified column in WHERE (see TranslatorOuterJoin, ...ConnectBy).
+// - Dictionary views (ALL_/USER_/DBA_..., with or without SYS.) are read from the engine's
+//   tables named by dictionaryTable(); synonyms resolve through SessionContext::synonymTarget.
 // - ALTER TABLE: ADD of one column, RENAME, DROP COLUMN; MODIFY and ADD CONSTRAINT raise 3001.
 //   A DATE column added later gets no conversion trigger (see Translation::followUp).
 // - No implicit conversion of text to DATE in comparisons (compare with to_date(...)); column
@@ -148,6 +151,8 @@ struct Translation {
     std::vector<std::string> followUp;
 };
 
+struct ColumnDescription; // below
+
 // Context the translation and the functions need from the engine.
 struct SessionContext {
     std::string user;              // current schema, upper case
@@ -157,6 +162,14 @@ struct SessionContext {
     std::function<int64_t(const std::string &seq)> currval; // throws OraError (ORA-08002)
     std::function<std::string(const std::string &table, int64_t rowid)> rowidText;
     std::function<int64_t(const std::string &text)> rowidNumber; // -1 when not a valid rowid
+    // The object a synonym names, for a FROM item that is not an object of the schema: the
+    // session's private synonym, else a public one, followed through chains. Returns
+    // {owner, object}; empty object when the name is no synonym.
+    std::function<std::pair<std::string, std::string>(const std::string &name)> synonymTarget;
+    // The declared type of a table's column (false when there is no such column), so that the
+    // translation can size expressions over columns as the server describes them.
+    std::function<bool(const std::string &table, const std::string &column, ColumnDescription &)>
+        columnType;
     // Added: the server banner "select * from v$version" returns, one row per line.
     std::string banner = "Oracle Database 19c Enterprise Edition Release 19.0.0.0.0 - Production";
 };

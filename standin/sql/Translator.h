@@ -88,6 +88,7 @@ private:
     // statements
     std::string query(size_t b, size_t e, const Scope *parent, bool top);
     Block selectBlock(size_t b, size_t e, const Scope *parent, bool record, bool canLimit);
+    bool dictionaryView(const std::string &name, bool sysPrefix) const;
     std::string fromClause(size_t b, size_t e, Scope &scope, const Scope *parent);
     // The old outer-join marker "col(+)" in WHERE: the FROM list with each marked table as a
     // LEFT JOIN whose ON clause holds the conditions that mark it; those leave `conjuncts`.
@@ -110,6 +111,7 @@ private:
     std::string update();
     std::string remove();
     std::string create();
+    std::string synonym(size_t synonymAt, bool isPublic);
     std::string createTable(size_t i);
     std::string columnDefinition(size_t b, size_t e, const Scope &scope);
     std::string constraintTokens(size_t b, size_t e, const Scope &scope);
@@ -131,6 +133,7 @@ private:
     bool hierarchical_ = false; // LEVEL names the tree's depth (a CONNECT BY block)
     bool priorNext_ = false;    // PRIOR came: the next column is the parent row's
     std::string priorTable_;    // the table the parent rows come from
+    const Scope *inferScope_ = nullptr; // the tables whose columns infer() may look up
     bool outerMarkers_ = false; // "(+)" after a column is dropped (inside an ON clause)
     int depth_ = 0; // nesting of expressions and subqueries, bounded against stack exhaustion
     struct Nest {

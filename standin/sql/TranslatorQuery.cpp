@@ -112,6 +112,14 @@ std::string Translator::query(size_t b, size_t e, const Scope *parent, bool top)
         out += text;
     }
     if (orderAt < forAt) {
+        // LEVEL may order a hierarchical query.
+        const bool wasHierarchical = hierarchical_;
+        hierarchical_ = !first.orderTail.empty();
+        struct Restore {
+            bool &flag;
+            bool value;
+            ~Restore() { flag = value; }
+        } restore { hierarchical_, wasHierarchical };
         std::string items;
         for (auto [ob, oe] : splitTop(orderAt + 2, forAt, ",")) {
             std::string item = expr(ob, oe, first.scope);
@@ -261,6 +269,14 @@ Translator::Block Translator::selectBlock(
     return blk;
 }
 
+bool Translator::dictionaryView(const std::string &name, bool sysPrefix) const
+{
+    // The views are the engine's; like the server's public synonyms for them, a table of the
+    // schema with the same name comes first unless SYS. names the view.
+    ColumnDescription d;
+    return context_.columnType && (sysPrefix || !context_.columnType(name, {}, d));
+}
+
 std::string Translator::fromClause(size_t b, size_t e, Scope &scope, const Scope *parent)
 {
     std::string out;
@@ -304,7 +320,7 @@ std::string Translator::fromClause(size_t b, size_t e, Scope &scope, const Scope
                        tok(nameAt).type == TokenType::Identifier
                        && !dictionaryTable(tok(nameAt).upper).empty()
                        && (nameAt == k || tok(k + 1).type == TokenType::Operator)
-                       && !is(nameAt + 1, ".")) {
+                       && !is(nameAt + 1, ".") && dictionaryView(tok(nameAt).upper, nameAt > k)) {
                 // A dictionary view: the engine's table, under the view's name.
                 ref.name = dictionaryTable(tok(nameAt).upper);
                 ref.alias = tok(nameAt).upper;
@@ -316,13 +332,23 @@ std::string Translator::fromClause(size_t b, size_t e, Scope &scope, const Scope
                 ref.name = tok(k).upper;
                 ++k;
                 if (is(k, ".") && k + 1 < end && tok(k + 1).isName()) {
-                    spec += "." + name(k + 1);
+                    // The session's own schema is the connection's main database.
+                    spec = ref.name == context_.user ? name(k + 1) : spec + "." + name(k + 1);
                     ref.name = tok(k + 1).upper;
                     k += 2;
                 }
+                ref.alias = ref.name;
+                if (spec.find('.') == std::string::npos && context_.synonymTarget) {
+                    // A synonym reads its object under the synonym's own name.
+                    const auto [owner, object] = context_.synonymTarget(ref.name);
+                    if (!object.empty() && owner == context_.user) {
+                        spec = quoteName(object);
+                        ref.name = object;
+                        derived = true; // named by the alias below
+                    }
+                }
                 if (is(k, "@"))
                     fail(3001, k);
-                ref.alias = ref.name;
             }
         } else {
             fail(903, k);
@@ -500,7 +526,9 @@ std::string Translator::selectItem(size_t b, size_t e, const Scope &scope, bool 
     if (record) {
         SelectItem item;
         item.name = oracleName;
+        inferScope_ = &scope;
         const Inferred inf = infer(b, exprEnd);
+        inferScope_ = nullptr;
         item.typeKnown = inf.known;
         item.type = inf.type;
         item.type.name = oracleName;

@@ -186,7 +186,8 @@ Translator::Target Translator::readTarget(
     target.name = tok(k).upper;
     ++k;
     if (is(k, ".") && tok(k + 1).isName()) {
-        target.text += "." + name(k + 1);
+        // The session's own schema is the connection's main database.
+        target.text = tok(k).upper == context_.user ? name(k + 1) : target.text + "." + name(k + 1);
         target.name = tok(k + 1).upper;
         k += 2;
     }
@@ -326,6 +327,43 @@ std::string Translator::originalNote(size_t b, size_t e) const
     return " " + oracleNote(sql_.substr(from, to - from));
 }
 
+std::string Translator::synonym(size_t k, bool isPublic)
+{
+    // create [or replace] [public] synonym [schema.]name for [schema.]object[@link]: a row of
+    // the schema's synonym table, which name resolution and the dictionary read.
+    out_.kind = StatementKind::CreateOther, out_.ociStatementType = 5, out_.sqlFunctionCode = 30;
+    ++k;
+    if (!tok(k).isName())
+        fail(903, k);
+    std::string name = tok(k).upper;
+    if (is(k + 1, ".") && tok(k + 2).isName())
+        name = tok(k += 2).upper;
+    out_.objectName = name;
+    if (!is(++k, "FOR"))
+        fail(905, k);
+    ++k;
+    if (!tok(k).isName())
+        fail(903, k);
+    std::string owner = context_.user, object = tok(k).upper, link;
+    if (is(k + 1, ".") && tok(k + 2).isName()) {
+        owner = object;
+        object = tok(k += 2).upper;
+    }
+    ++k;
+    if (is(k, "@") && tok(k + 1).isName()) {
+        link = tok(k + 1).upper;
+        k += 2;
+        while (is(k, ".") && tok(k + 1).isName())
+            link += "." + tok(k + 1).upper, k += 2;
+    }
+    expectEnd(k, end_);
+    return std::string(out_.orReplace ? "INSERT OR REPLACE" : "INSERT")
+        + " INTO QDSI_SYNONYMS (OWNER, SYNONYM_NAME, TABLE_OWNER, TABLE_NAME, DB_LINK) VALUES ("
+        + quoteLiteral(isPublic ? "PUBLIC" : context_.user) + ", " + quoteLiteral(name) + ", "
+        + quoteLiteral(owner) + ", " + quoteLiteral(object) + ", "
+        + (link.empty() ? std::string("NULL") : quoteLiteral(link)) + ")";
+}
+
 std::string Translator::create()
 {
     size_t k = 1;
@@ -403,8 +441,11 @@ std::string Translator::create()
         sequence(k);
         return {};
     }
-    if (is(k, "PUBLIC"))
+    const bool isPublic = is(k, "PUBLIC");
+    if (isPublic)
         ++k;
+    if (is(k, "SYNONYM"))
+        return synonym(k, isPublic);
     if (is(k, "SYNONYM") || is(k, "USER") || is(k, "ROLE") || is(k, "TABLESPACE")
         || is(k, "DATABASE") || is(k, "DIRECTORY") || is(k, "PROFILE")) {
         kind(StatementKind::CreateOther, is(k, "SYNONYM") ? 30 : is(k, "USER") ? 19 : 0);
@@ -690,6 +731,12 @@ std::string Translator::drop()
             ++k;
         if (tok(k + 1).isName())
             out_.objectName = tok(k + 1).upper;
+        if (is(k, "SYNONYM") && tok(k + 1).isName()) {
+            expectEnd(k + 2, end_);
+            return "DELETE FROM QDSI_SYNONYMS WHERE OWNER = "
+                + quoteLiteral(is(k - 1, "PUBLIC") ? "PUBLIC" : context_.user)
+                + " AND SYNONYM_NAME = " + quoteLiteral(tok(k + 1).upper);
+        }
         return {};
     }
     ++k;
