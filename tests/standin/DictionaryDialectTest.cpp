@@ -117,3 +117,23 @@ TEST_F(DictionaryDialect, ComputedColumnsAreDescribedWithTheServersSizes)
         EXPECT_EQ(d[i].scale, -127) << d[i].name;
     }
 }
+
+TEST_F(DictionarySchema, SampleSchemaShowsSynonymCheckAndMaterializedView)
+{
+    Connection scott;
+    ASSERT_EQ(scott.logon("SCOTT", "tiger", "DICTDEMO"), SUCCESS) << scott.errorText();
+    active = &scott;
+    // The public synonym names SCOTT's own EMP.
+    EXPECT_EQ(rows("select count(*) from staff"), (Rows { { "8" } }));
+    EXPECT_EQ(rows("select owner, table_owner, table_name from all_synonyms "
+                   "where synonym_name = 'STAFF'"),
+        (Rows { { "PUBLIC", "SCOTT", "EMP" } }));
+    EXPECT_EQ(rows("select name, table_name from all_snapshots where owner = 'SCOTT'"),
+        (Rows { { "DEPT_SUMMARY", "DEPT_SUMMARY" } }));
+    EXPECT_EQ(rows("select search_condition from user_constraints "
+                   "where constraint_name = 'CK_SALGRADE_RANGE'"),
+        (Rows { { "LOSAL <= HISAL" } }));
+    std::string text;
+    EXPECT_EQ(failure("insert into salgrade values (9, 5, 1)", &text), 2290);
+    EXPECT_EQ(text, "ORA-02290: check constraint (SCOTT.CK_SALGRADE_RANGE) violated");
+}

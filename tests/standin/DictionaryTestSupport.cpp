@@ -57,21 +57,21 @@ void DictionarySchema::TearDown()
 
 void DictionarySchema::exec(const std::string &sql)
 {
-    ASSERT_EQ(db.run(sql), SUCCESS) << sql << "\n" << db.errorText();
+    ASSERT_EQ(active->run(sql), SUCCESS) << sql << "\n" << active->errorText();
 }
 
 int DictionarySchema::failure(const std::string &sql, std::string *text)
 {
-    const sword status = db.run(sql);
+    const sword status = active->run(sql);
     if (text)
-        *text = status == SUCCESS ? std::string() : db.errorText();
-    return status == SUCCESS ? 0 : db.errorCode();
+        *text = status == SUCCESS ? std::string() : active->errorText();
+    return status == SUCCESS ? 0 : active->errorCode();
 }
 
 Rows DictionarySchema::rows(const std::string &sql, const Binds &binds)
 {
     Rows out;
-    Query q(db, sql, binds);
+    Query q(*active, sql, binds);
     EXPECT_EQ(q.status, SUCCESS) << sql << "\n" << q.cursor.errorText();
     if (q.status != SUCCESS)
         return out;
@@ -102,7 +102,7 @@ Rows DictionarySchema::rows(const std::string &sql, const Binds &binds)
 std::vector<Described> DictionarySchema::describe(const std::string &sql, const Binds &binds)
 {
     std::vector<Described> out;
-    Query q(db, sql, binds);
+    Query q(*active, sql, binds);
     EXPECT_EQ(q.status, SUCCESS) << sql << "\n" << q.cursor.errorText();
     const ub4 count = q.cursor.attribute4(ATTR_PARAM_COUNT);
     for (ub4 i = 1; i <= count; ++i) {

@@ -41,6 +41,7 @@ protected:
     int failure(const std::string &sql, std::string *text = nullptr);
 
     Connection db;
+    Connection *active = &db; // the connection the helpers use
 };
 
 } // namespace qd::test::standin
