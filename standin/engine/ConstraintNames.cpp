@@ -1,5 +1,6 @@
 #include "engine/ConstraintNames.h"
 
+#include "engine/Catalogue.h"
 #include "engine/SqlScan.h"
 
 #include <algorithm>
@@ -106,6 +107,15 @@ std::vector<std::pair<std::string, std::string>> foreignKeys(const std::string &
 
 std::string foreignKeyName(sqlite3 *db, const std::string &child, const std::string &parent)
 {
+    // The catalogue knows every foreign key, named or not, and what it references.
+    const Catalogue catalogue = readCatalogue(db);
+    for (const CatalogueConstraint &c : catalogue.constraints) {
+        if (c.type != 'R' || (!child.empty() && c.table != upper(child)))
+            continue;
+        for (const CatalogueConstraint &k : catalogue.constraints)
+            if (k.name == c.refConstraint && (parent.empty() || k.table == upper(parent)))
+                return c.name;
+    }
     std::string sql = "SELECT sql FROM sqlite_master WHERE type = 'table' AND sql IS NOT NULL";
     if (!child.empty())
         sql += " AND name = " + literal(child) + " COLLATE NOCASE";
@@ -158,10 +168,10 @@ std::string uniqueConstraintName(sqlite3 *db, const std::string &detail)
         if (!name.empty())
             return name;
     }
-    const auto root
-        = rows(db, "SELECT rootpage FROM sqlite_master WHERE name = " + literal(table), 0);
-    const std::string number = root.empty() ? "0" : root[0];
-    return "SYS_C" + std::string(number.size() < 6 ? 6 - number.size() : 0, '0') + number;
+    // An unnamed key: the name the dictionary shows for it.
+    const std::string generated = constraintNamed(readCatalogue(db), upper(table), "PU",
+        std::vector<std::string>(columns.begin(), columns.end()));
+    return generated.empty() ? "SYS_C000000" : generated;
 }
 
 } // namespace qdsi::engine

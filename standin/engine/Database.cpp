@@ -55,7 +55,7 @@ sqlite3 *openSchema(const AliasEntry &alias, const std::string &user)
         static std::mutex creating;
         std::lock_guard lock(creating);
         if (userVersion(db) == 0) {
-            const int created = createDemoSchema(db);
+            const int created = createDemoSchema(db, user);
             if (created != SQLITE_OK && userVersion(db) == 0) {
                 const std::string message = sqlite3_errmsg(db);
                 sqlite3_close(db);

@@ -1,5 +1,7 @@
 #include "engine/DemoSchema.h"
 
+#include <string>
+
 namespace qdsi::engine {
 
 namespace {
@@ -25,6 +27,19 @@ CREATE TABLE EMP (
 CREATE INDEX EMP_DEPTNO_IX ON EMP (DEPTNO);
 CREATE VIEW EMP_DEPT AS
     SELECT E.EMPNO, E.ENAME, E.JOB, D.DNAME, D.LOC FROM EMP E JOIN DEPT D ON D.DEPTNO = E.DEPTNO;
+CREATE TABLE SALGRADE (
+    GRADE NUMBER(2) CONSTRAINT PK_SALGRADE PRIMARY KEY NOT NULL,
+    LOSAL NUMBER(7,2) NOT NULL,
+    HISAL NUMBER(7,2) NOT NULL,
+    CONSTRAINT CK_SALGRADE_RANGE CHECK (LOSAL <= HISAL)
+);
+CREATE TABLE DEPT_SUMMARY (DEPTNO NUMBER(2), HEADCOUNT NUMBER, TOTAL_SAL NUMBER);
+CREATE TABLE QDSI_MVIEWS (NAME TEXT PRIMARY KEY, TABLE_NAME TEXT, QUERY TEXT);
+INSERT INTO QDSI_MVIEWS VALUES ('DEPT_SUMMARY', 'DEPT_SUMMARY',
+    'select deptno, count(*) headcount, sum(sal) total_sal from emp group by deptno');
+CREATE TABLE QDSI_SYNONYMS (OWNER TEXT NOT NULL, SYNONYM_NAME TEXT NOT NULL, TABLE_OWNER TEXT,
+    TABLE_NAME TEXT NOT NULL, DB_LINK TEXT, PRIMARY KEY (OWNER, SYNONYM_NAME));
+INSERT INTO QDSI_SYNONYMS VALUES ('PUBLIC', 'STAFF', QD_DEMO_OWNER, 'EMP', NULL);
 CREATE TABLE QDSI_SEQUENCES (
     NAME TEXT PRIMARY KEY, LAST_NUMBER INTEGER, INCREMENT_BY INTEGER, STARTED INTEGER);
 INSERT INTO QDSI_SEQUENCES VALUES ('EMP_SEQ', 1000, 1, 0);
@@ -40,17 +55,30 @@ INSERT INTO EMP VALUES (105, 'SILVA', 'CLERK', 104, '2019-05-14 09:30:00', 1900.
 INSERT INTO EMP VALUES (106, 'TANAKA', 'ANALYST', 102, '2020-02-03 00:00:00', 3700, NULL, 20);
 INSERT INTO EMP VALUES (107, 'DUBOIS', 'CLERK', 101, '2021-09-27 00:00:00', 1850, 0, 10);
 INSERT INTO EMP VALUES (108, 'ANDERSEN', 'SUPPORT', 101, '2022-04-11 00:00:00', 2400, NULL, NULL);
+INSERT INTO SALGRADE VALUES (1, 0, 1999.99);
+INSERT INTO SALGRADE VALUES (2, 2000, 3499.99);
+INSERT INTO SALGRADE VALUES (3, 3500, 9999.99);
+INSERT INTO DEPT_SUMMARY SELECT DEPTNO, COUNT(*), SUM(SAL) FROM EMP WHERE DEPTNO IS NOT NULL
+    GROUP BY DEPTNO;
 PRAGMA user_version = 1;
 )sql";
 
 } // namespace
 
-int createDemoSchema(sqlite3 *db)
+int createDemoSchema(sqlite3 *db, const std::string &owner)
 {
     int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
         return rc;
-    rc = sqlite3_exec(db, script, nullptr, nullptr, nullptr);
+    // The public synonym names the schema's own table.
+    std::string text = script;
+    const std::string mark = "QD_DEMO_OWNER";
+    std::string literal = "'";
+    for (char c : owner)
+        literal += c == '\'' ? std::string("''") : std::string(1, c);
+    literal += "'";
+    text.replace(text.find(mark), mark.size(), literal);
+    rc = sqlite3_exec(db, text.c_str(), nullptr, nullptr, nullptr);
     sqlite3_exec(db, rc == SQLITE_OK ? "COMMIT" : "ROLLBACK", nullptr, nullptr, nullptr);
     return rc;
 }

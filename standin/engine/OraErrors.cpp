@@ -1,5 +1,6 @@
 #include "engine/OraErrors.h"
 
+#include "engine/Catalogue.h"
 #include "engine/ConstraintNames.h"
 
 
@@ -62,8 +63,18 @@ sql::OraError fromSqlite(sqlite3 *db, int rc, const std::string &owner, bool can
         }
         if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
             return oraFail(1, owner + "." + uniqueConstraintName(db, detail));
-        if (rc == SQLITE_CONSTRAINT_CHECK)
+        if (rc == SQLITE_CONSTRAINT_CHECK) {
+            // A named check is reported by name; an unnamed one by its condition.
+            for (const CatalogueConstraint &c : readCatalogue(db).constraints) {
+                std::string text = c.checkText;
+                const size_t b = text.find_first_not_of(' ');
+                const size_t e = text.find_last_not_of(' ');
+                text = b == std::string::npos ? std::string() : text.substr(b, e - b + 1);
+                if (c.type == 'C' && (c.name == detail || (c.generatedName && text == detail)))
+                    return oraFail(2290, owner + "." + c.name);
+            }
             return oraFail(2290, owner + "." + detail);
+        }
         if (rc == SQLITE_CONSTRAINT_FOREIGNKEY)
             return oraFail(2291, owner + "." + unnamedConstraint);
         return oraFail(600, message);

@@ -2,6 +2,7 @@
 
 #include "engine/Database.h"
 #include "engine/Lobs.h"
+#include "engine/Dictionary.h"
 #include "engine/OraErrors.h"
 #include "engine/PlsqlSessionHost.h"
 #include "engine/RowLocks.h"
@@ -42,6 +43,14 @@ Session::Session(std::shared_ptr<Config> config, const AliasEntry &alias, std::s
         sqlite3_close_v2(m_db);
         throw;
     }
+    installDictionary(m_db, m_user);
+    m_context.synonymTarget = [this](const std::string &name) {
+        return synonymTarget(m_db, m_user, name);
+    };
+    m_context.columnType = [this](const std::string &table, const std::string &column,
+                               sql::ColumnDescription &d) {
+        return columnDescription(m_db, table, column, d);
+    };
 }
 
 Session::~Session()

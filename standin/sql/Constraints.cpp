@@ -3,6 +3,8 @@
 #include "sql/Dialect.h"
 #include "sql/Lexer.h"
 
+#include <algorithm>
+
 namespace qdsi::sql {
 
 namespace {
@@ -27,6 +29,30 @@ size_t skipParens(const std::vector<Token> &t, size_t open, size_t end)
 }
 
 } // namespace
+
+std::string oracleNote(std::string_view oracleText)
+{
+    std::string text(oracleText);
+    for (size_t at = text.find("*/"); at != std::string::npos; at = text.find("*/", at + 2))
+        text.insert(at + 1, " ");
+    return "/*QD:" + text + "*/";
+}
+
+bool readOracleNote(std::string_view sql, size_t from, size_t to, std::string &text)
+{
+    to = std::min(to, sql.size());
+    if (from >= to)
+        return false;
+    const std::string_view gap = sql.substr(from, to - from);
+    const size_t open = gap.find("/*QD:");
+    if (open == std::string_view::npos)
+        return false;
+    const size_t close = gap.find("*/", open + 5);
+    if (close == std::string_view::npos)
+        return false;
+    text = std::string(gap.substr(open + 5, close - open - 5));
+    return true;
+}
 
 std::vector<ConstraintInfo> tableConstraints(std::string_view sql)
 {
@@ -99,13 +125,49 @@ std::vector<ConstraintInfo> tableConstraints(std::string_view sql)
                 c.kind = t[i].upper; // UNIQUE, CHECK
                 ++i;
             }
+            if (c.kind == "CHECK" && i < e && t[i].is("(")) {
+                const size_t close = skipParens(t, i, e) - 1;
+                const size_t next = close + 1 < t.size() ? t[close + 1].offset : sql.size();
+                c.checkText = std::string(
+                    sql.substr(t[i].end, static_cast<size_t>(t[close].offset - t[i].end)));
+                if (!readOracleNote(sql, t[close].end, next, c.condition))
+                    c.condition = c.checkText;
+                // The columns a condition reads, in order of first mention.
+                for (size_t j = i + 1; j < close; ++j)
+                    if (t[j].isName() && !(j + 1 < close && t[j + 1].is("("))
+                        && std::find(c.columns.begin(), c.columns.end(), t[j].upper)
+                            == c.columns.end()
+                        && !t[j].is("AND") && !t[j].is("OR") && !t[j].is("NOT")
+                        && !t[j].is("NULL") && !t[j].is("IS") && !t[j].is("IN")
+                        && !t[j].is("BETWEEN") && !t[j].is("LIKE"))
+                        c.columns.push_back(t[j].upper);
+                if (!tableLevel && std::find(c.columns.begin(), c.columns.end(), column)
+                        == c.columns.end())
+                    c.columns.insert(c.columns.begin(), column);
+                i = close + 1;
+            }
             if (c.kind != "CHECK" && i < e && t[i].is("(")
                 && (tableLevel || c.kind != "FOREIGN KEY"))
                 i = columnsIn(i, e, c.columns) + 1;
             if (c.columns.empty() && !column.empty())
                 c.columns.push_back(column);
-            if (c.kind == "FOREIGN KEY" && i < e && t[i].is("REFERENCES"))
+            if (c.kind == "NOT NULL" && !c.columns.empty())
+                c.condition = "\"" + c.columns[0] + "\" IS NOT NULL";
+            if (c.kind == "FOREIGN KEY" && i < e && t[i].is("REFERENCES")) {
                 ++i;
+                if (i < e && t[i].isName()) {
+                    c.refTable = t[i].upper;
+                    ++i;
+                    if (i + 1 < e && t[i].is(".") && t[i + 1].isName()) {
+                        c.refTable = t[i + 1].upper;
+                        i += 2;
+                    }
+                }
+                if (i < e && t[i].is("("))
+                    i = columnsIn(i, e, c.refColumns) + 1;
+                if (i + 2 < e && t[i].is("ON") && t[i + 1].is("DELETE") && t[i + 2].is("CASCADE"))
+                    c.onDeleteCascade = true;
+            }
             out.push_back(c);
         }
     }

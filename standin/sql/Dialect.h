@@ -20,7 +20,10 @@
 //
 // Limits (the statement fails with an ORA error instead of answering wrongly):
 // - rownum only as a top-level "rownum <= n" / "< n" / "= n" filter (ANDed) and in select
-//   lists; CONNECT BY, the (+) outer-join marker and FOR UPDATE SKIP LOCKED raise ORA-03001.
+//   lists; FOR UPDATE SKIP LOCKED raises ORA-03001. CONNECT BY only over one table; the (+)
+//   marker only after a qualified column in WHERE (see TranslatorOuterJoin, ...ConnectBy).
+// - Dictionary views (ALL_/USER_/DBA_..., with or without SYS.) are read from the engine's
+//   tables named by dictionaryTable(); synonyms resolve through SessionContext::synonymTarget.
 // - ALTER TABLE: ADD of one column, RENAME, DROP COLUMN; MODIFY and ADD CONSTRAINT raise 3001.
 //   A DATE column added later gets no conversion trigger (see Translation::followUp).
 // - No implicit conversion of text to DATE in comparisons (compare with to_date(...)); column
@@ -151,6 +154,8 @@ struct Translation {
     std::vector<std::string> followUp;
 };
 
+struct ColumnDescription; // below
+
 // Context the translation and the functions need from the engine.
 struct SessionContext {
     std::string user;              // current schema, upper case
@@ -160,6 +165,14 @@ struct SessionContext {
     std::function<int64_t(const std::string &seq)> currval; // throws OraError (ORA-08002)
     std::function<std::string(const std::string &table, int64_t rowid)> rowidText;
     std::function<int64_t(const std::string &text)> rowidNumber; // -1 when not a valid rowid
+    // The object a synonym names, for a FROM item that is not an object of the schema: the
+    // session's private synonym, else a public one, followed through chains. Returns
+    // {owner, object}; empty object when the name is no synonym.
+    std::function<std::pair<std::string, std::string>(const std::string &name)> synonymTarget;
+    // The declared type of a table's column (false when there is no such column), so that the
+    // translation can size expressions over columns as the server describes them.
+    std::function<bool(const std::string &table, const std::string &column, ColumnDescription &)>
+        columnType;
     // Added: the server banner "select * from v$version" returns, one row per line.
     std::string banner = "Oracle Database 19c Enterprise Edition Release 19.0.0.0.0 - Production";
 };
@@ -231,8 +244,22 @@ struct ConstraintInfo {
     std::string name;                 // upper case; empty when the constraint has no name
     std::string kind;                 // PRIMARY KEY, UNIQUE, FOREIGN KEY, CHECK, NOT NULL
     std::vector<std::string> columns; // upper case
+    // CHECK: the condition as the user wrote it (from the translation's note, see
+    // oracleNote), else the text inside the parentheses. NOT NULL: "COL" IS NOT NULL.
+    std::string condition;
+    std::string checkText;               // CHECK: the text inside the parentheses as stored
+    std::string refTable;                // FOREIGN KEY: the referenced table, upper case
+    std::vector<std::string> refColumns; // and its columns (empty: its primary key)
+    bool onDeleteCascade = false;
 };
 std::vector<ConstraintInfo> tableConstraints(std::string_view createTableSql);
+
+// The translation keeps the Oracle text of column defaults, check conditions and view queries
+// in a comment right after the SQLite text, so the dictionary can show what the user wrote:
+// "/*QD:<text>*/". These write and read such a note ("*/" inside the text is kept as "* /").
+std::string oracleNote(std::string_view oracleText);
+// The note starting at or after `from` up to the next token; nullopt-like: empty with ok=false.
+bool readOracleNote(std::string_view sql, size_t from, size_t to, std::string &text);
 
 // Functions fail with an SQLite error whose message is the full ORA text; this recovers the
 // OraError from such a message (nullopt-like: code 0 when the message is not an ORA text).
@@ -245,6 +272,11 @@ OraError oraErrorFromMessage(std::string_view sqliteMessage);
 // 2291 (foreign key), 2290 (check), 955 (name already used) and 933/921 (syntax SQLite
 // rejects). Code 0 for anything else.
 OraError oraErrorFromSqlite(sqlite3 *db, std::string_view owner);
+
+// The engine's table behind a data-dictionary view name (ALL_TABLES, USER_TAB_COLUMNS,
+// DBA_OBJECTS, ..., upper case, without SYS.): "QDSI_DICT_ALL_TABLES"; empty for other names.
+// The translation reads them in place of the views, with or without the SYS. prefix.
+std::string dictionaryTable(std::string_view name);
 
 // Oracle's number-to-text conversion of an SQLite value (integer, real or numeric text).
 std::string numberToText(sqlite3_value *value);

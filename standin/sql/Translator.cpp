@@ -325,6 +325,11 @@ std::string Translator::expr(size_t b, size_t e, const Scope &scope)
         size_t past = operand(j);
         if (past == j) {
             const Unit &u = us[k];
+            if (hierarchical_ && u.kind == Unit::Other && tokens_[u.b].is("PRIOR")) {
+                priorNext_ = true; // the next column is the parent row's
+                ++k;
+                continue;
+            }
             append(u.kind == Unit::Text ? u.text : token(u.b, scope));
             ++k;
             continue;
@@ -504,6 +509,13 @@ std::string Translator::primary(size_t b, size_t e, const Scope &scope)
     size_t j = b + 1;
     while (j + 1 < e && tokens_[j].is(".") && tokens_[j + 1].isName())
         j += 2;
+    if (j < e && tokens_[j].is("(") && outerMarkers_ && is(j + 1, "+") && is(j + 2, ")")
+        && j + 3 == e) {
+        std::string column;
+        for (size_t k = b; k < j; k += 2)
+            column += (column.empty() ? "" : ".") + name(k);
+        return column;
+    }
     if (j < e && tokens_[j].is("("))
         return call(b, j, e, scope);
     const size_t parts = (j - b + 1) / 2;
@@ -533,8 +545,16 @@ std::string Translator::primary(size_t b, size_t e, const Scope &scope)
                 fail(3001, b);
             return "ROW_NUMBER() OVER ()";
         }
-        if (t.upper == "LEVEL")
-            fail(3001, b);
+        if (t.upper == "LEVEL") {
+            if (!hierarchical_)
+                fail(3001, b);
+            return "QD_TREE.QD_LEVEL";
+        }
+    }
+    if (priorNext_) {
+        priorNext_ = false;
+        return "(SELECT QD_PRIOR." + name(j - 1) + " FROM " + priorTable_
+            + " AS QD_PRIOR WHERE QD_PRIOR.ROWID = QD_TREE.QD_RID)";
     }
     std::string out;
     for (size_t k = b; k < j; k += 2)

@@ -51,6 +51,7 @@ private:
         std::string fromText;
         std::string whereText; // " WHERE ..." or empty
         std::string limitText;
+        std::string orderTail; // ", <key>": CONNECT BY's depth-first order after the user's
         Scope scope;
     };
 
@@ -81,11 +82,24 @@ private:
     void implicitDates(std::vector<Unit> &us, const Scope &scope);
     std::string arithmetic(const std::vector<Unit> &us, size_t from, size_t to, const Scope &scope);
     std::string placeholder(size_t i) const;
+    // oracleNote() of the statement text of tokens [b, e).
+    std::string originalNote(size_t b, size_t e) const;
 
     // statements
     std::string query(size_t b, size_t e, const Scope *parent, bool top);
     Block selectBlock(size_t b, size_t e, const Scope *parent, bool record, bool canLimit);
+    bool dictionaryView(const std::string &name, bool sysPrefix) const;
     std::string fromClause(size_t b, size_t e, Scope &scope, const Scope *parent);
+    // The old outer-join marker "col(+)" in WHERE: the FROM list with each marked table as a
+    // LEFT JOIN whose ON clause holds the conditions that mark it; those leave `conjuncts`.
+    // START WITH ... CONNECT BY ...: a recursive common table expression QD_TREE of the
+    // block's rows (rowid, level, path); returns "WITH RECURSIVE ... " to put before the block
+    // and joins the tree into its FROM.
+    std::string connectBy(
+        Block &blk, size_t startAt, size_t startEnd, size_t connectAt, size_t connectEnd);
+    bool hasOuterJoinMarker(size_t b, size_t e) const;
+    std::string outerJoinFrom(size_t b, size_t e, std::vector<std::pair<size_t, size_t>> &conjuncts,
+        Scope &scope, const Scope *parent);
     std::string rownumLimit(size_t b, size_t e, std::vector<std::pair<size_t, size_t>> &rest);
     std::string selectItem(size_t b, size_t e, const Scope &scope, bool record);
     void forUpdate(size_t b, size_t e, const Block &top);
@@ -97,6 +111,7 @@ private:
     std::string update();
     std::string remove();
     std::string create();
+    std::string synonym(size_t synonymAt, bool isPublic);
     std::string createTable(size_t i);
     std::string columnDefinition(size_t b, size_t e, const Scope &scope);
     std::string constraintTokens(size_t b, size_t e, const Scope &scope);
@@ -115,6 +130,11 @@ private:
     size_t end_ = 0; // index of the End token
     std::vector<std::string> dateColumns_; // of the CREATE TABLE being translated
     std::vector<std::string> keyColumns_; // its table-level primary key
+    bool hierarchical_ = false; // LEVEL names the tree's depth (a CONNECT BY block)
+    bool priorNext_ = false;    // PRIOR came: the next column is the parent row's
+    std::string priorTable_;    // the table the parent rows come from
+    const Scope *inferScope_ = nullptr; // the tables whose columns infer() may look up
+    bool outerMarkers_ = false; // "(+)" after a column is dropped (inside an ON clause)
     int depth_ = 0; // nesting of expressions and subqueries, bounded against stack exhaustion
     struct Nest {
         Translator &t;

@@ -159,6 +159,18 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
         r.column = last.upper;
         if (j - u.b >= 3)
             r.qualifier = tok(j - 3).upper;
+        // The column's declared type, when the engine can tell it now.
+        for (const Scope *s = inferScope_; s && context_.columnType; s = s->parent)
+            for (const TableRef &t : s->tables) {
+                if (t.name.empty() || (!r.qualifier.empty() && r.qualifier != t.alias))
+                    continue;
+                ColumnDescription d;
+                if (context_.columnType(t.name, r.column, d)) {
+                    r.known = true;
+                    r.type = d;
+                    return r;
+                }
+            }
         return r;
     }
     if (!tok(j).is("("))
@@ -266,8 +278,22 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
         return arg(0);
     if (fn == "NVL2")
         return arg(1);
-    if (fn == "DECODE")
-        return arg(2);
+    if (fn == "DECODE") {
+        // The first result's type, as wide as the widest result (the server converts the
+        // others to it).
+        Inferred first = arg(2);
+        if (!first.known || (first.type.dataType != 1 && first.type.dataType != 96))
+            return first;
+        int size = first.type.dataSize;
+        for (size_t n = 2; n < args.size(); ++n) { // results: 2, 4, ... and a default
+            const bool result = n % 2 == 0 || n + 1 == args.size();
+            if (!result)
+                continue;
+            const Inferred a = arg(n);
+            size = std::max(size, a.known ? (a.type.dataType == 2 ? 40 : a.type.dataSize) : 4000);
+        }
+        return known(varcharType(size));
+    }
     if (fn == "CAST") {
         const size_t as = findTop(open + 1, close, "AS");
         if (as < close) {

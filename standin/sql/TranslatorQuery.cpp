@@ -112,6 +112,14 @@ std::string Translator::query(size_t b, size_t e, const Scope *parent, bool top)
         out += text;
     }
     if (orderAt < forAt) {
+        // LEVEL may order a hierarchical query.
+        const bool wasHierarchical = hierarchical_;
+        hierarchical_ = !first.orderTail.empty();
+        struct Restore {
+            bool &flag;
+            bool value;
+            ~Restore() { flag = value; }
+        } restore { hierarchical_, wasHierarchical };
         std::string items;
         for (auto [ob, oe] : splitTop(orderAt + 2, forAt, ",")) {
             std::string item = expr(ob, oe, first.scope);
@@ -120,7 +128,9 @@ std::string Translator::query(size_t b, size_t e, const Scope *parent, bool top)
                 item += tok(oe - 1).is("DESC") ? " NULLS FIRST" : " NULLS LAST";
             items += (items.empty() ? "" : ", ") + item;
         }
-        out += " ORDER BY " + items;
+        out += " ORDER BY " + items + first.orderTail;
+    } else if (!first.orderTail.empty() && !compound) {
+        out += " ORDER BY " + first.orderTail.substr(2);
     }
     if (forAt < e) {
         if (!top)
@@ -159,26 +169,48 @@ Translator::Block Translator::selectBlock(
     const size_t whereAt = findTop(fromAt, e, "WHERE");
     const size_t groupAt = findTop(fromAt, e, "GROUP", "BY");
     const size_t havingAt = findTop(fromAt, e, "HAVING");
-    for (const char *word : { "CONNECT", "START" }) {
-        const size_t at = findTop(fromAt, e, word, word[0] == 'C' ? "BY" : "WITH");
-        if (at < e)
-            fail(3001, at);
-    }
-    const size_t fromEnd = std::min({ whereAt, groupAt, havingAt });
+    const size_t connectAt = findTop(fromAt, e, "CONNECT", "BY");
+    const size_t startAt = findTop(fromAt, e, "START", "WITH");
+    if (startAt < e && connectAt == e)
+        fail(1788, startAt); // CONNECT BY clause required in this query block
+    const size_t fromEnd = std::min({ whereAt, groupAt, havingAt, connectAt, startAt });
     if (fromAt + 1 >= fromEnd)
         fail(903, fromAt + 1);
-    blk.fromText = fromClause(fromAt + 1, fromEnd, blk.scope, parent);
+    size_t whereEnd = e;
+    for (size_t at : { groupAt, havingAt, connectAt, startAt })
+        if (at > whereAt)
+            whereEnd = std::min(whereEnd, at);
+    const bool wasHierarchical = hierarchical_;
+    hierarchical_ = connectAt < e;
+    struct Restore {
+        bool &flag;
+        bool value;
+        ~Restore() { flag = value; }
+    } restore { hierarchical_, wasHierarchical };
+    const bool outer = whereAt < e && hasOuterJoinMarker(whereAt + 1, whereEnd);
+    if (!outer)
+        blk.fromText = fromClause(fromAt + 1, fromEnd, blk.scope, parent);
 
     std::vector<std::pair<size_t, size_t>> conjuncts;
     std::string limit;
     if (whereAt < e) {
-        size_t whereEnd = e;
-        for (size_t at : { groupAt, havingAt })
-            if (at > whereAt)
-                whereEnd = std::min(whereEnd, at);
         if (whereAt + 1 >= whereEnd)
             fail(936, whereEnd);
         limit = rownumLimit(whereAt + 1, whereEnd, conjuncts);
+    }
+    if (outer)
+        blk.fromText = outerJoinFrom(fromAt + 1, fromEnd, conjuncts, blk.scope, parent);
+    std::string withText;
+    if (connectAt < e) {
+        auto clauseEnd = [&](size_t at) {
+            size_t end = e;
+            for (size_t other : { groupAt, havingAt, connectAt, startAt, whereAt })
+                if (other > at)
+                    end = std::min(end, other);
+            return end;
+        };
+        withText = connectBy(blk, startAt, startAt < e ? clauseEnd(startAt) : e, connectAt,
+            clauseEnd(connectAt));
     }
     Scope listScope = blk.scope;
     listScope.selectList = true;
@@ -230,9 +262,19 @@ Translator::Block Translator::selectBlock(
         const size_t havingEnd = groupAt > havingAt ? groupAt : e;
         having = " HAVING " + expr(havingAt + 1, havingEnd, blk.scope);
     }
-    blk.sql = "SELECT " + std::string(distinct ? "DISTINCT " : "") + listText + " FROM "
+    if (!withText.empty() && listText.rfind("*", 0) == 0)
+        listText.replace(0, 1, quoteName(blk.scope.tables[0].alias) + ".*"); // not the tree's
+    blk.sql = withText + "SELECT " + std::string(distinct ? "DISTINCT " : "") + listText + " FROM "
         + blk.fromText + blk.whereText + group + having + blk.limitText;
     return blk;
+}
+
+bool Translator::dictionaryView(const std::string &name, bool sysPrefix) const
+{
+    // The views are the engine's; like the server's public synonyms for them, a table of the
+    // schema with the same name comes first unless SYS. names the view.
+    ColumnDescription d;
+    return context_.columnType && (sysPrefix || !context_.columnType(name, {}, d));
 }
 
 std::string Translator::fromClause(size_t b, size_t e, Scope &scope, const Scope *parent)
@@ -274,18 +316,39 @@ std::string Translator::fromClause(size_t b, size_t e, Scope &scope, const Scope
                 derived = true;
                 ref.alias = "V$VERSION";
                 ++k;
+            } else if (const size_t nameAt = is(k + 1, ".") && tok(k).is("SYS") ? k + 2 : k;
+                       tok(nameAt).type == TokenType::Identifier
+                       && !dictionaryTable(tok(nameAt).upper).empty()
+                       && (nameAt == k || tok(k + 1).type == TokenType::Operator)
+                       && !is(nameAt + 1, ".") && dictionaryView(tok(nameAt).upper, nameAt > k)) {
+                // A dictionary view: the engine's table, under the view's name.
+                ref.name = dictionaryTable(tok(nameAt).upper);
+                ref.alias = tok(nameAt).upper;
+                spec = ref.name;
+                derived = true;
+                k = nameAt + 1;
             } else {
                 spec = name(k);
                 ref.name = tok(k).upper;
                 ++k;
                 if (is(k, ".") && k + 1 < end && tok(k + 1).isName()) {
-                    spec += "." + name(k + 1);
+                    // The session's own schema is the connection's main database.
+                    spec = ref.name == context_.user ? name(k + 1) : spec + "." + name(k + 1);
                     ref.name = tok(k + 1).upper;
                     k += 2;
                 }
+                ref.alias = ref.name;
+                if (spec.find('.') == std::string::npos && context_.synonymTarget) {
+                    // A synonym reads its object under the synonym's own name.
+                    const auto [owner, object] = context_.synonymTarget(ref.name);
+                    if (!object.empty() && owner == context_.user) {
+                        spec = quoteName(object);
+                        ref.name = object;
+                        derived = true; // named by the alias below
+                    }
+                }
                 if (is(k, "@"))
                     fail(3001, k);
-                ref.alias = ref.name;
             }
         } else {
             fail(903, k);
@@ -463,7 +526,9 @@ std::string Translator::selectItem(size_t b, size_t e, const Scope &scope, bool 
     if (record) {
         SelectItem item;
         item.name = oracleName;
+        inferScope_ = &scope;
         const Inferred inf = infer(b, exprEnd);
+        inferScope_ = nullptr;
         item.typeKnown = inf.known;
         item.type = inf.type;
         item.type.name = oracleName;

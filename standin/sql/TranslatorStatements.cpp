@@ -186,7 +186,8 @@ Translator::Target Translator::readTarget(
     target.name = tok(k).upper;
     ++k;
     if (is(k, ".") && tok(k + 1).isName()) {
-        target.text += "." + name(k + 1);
+        // The session's own schema is the connection's main database.
+        target.text = tok(k).upper == context_.user ? name(k + 1) : target.text + "." + name(k + 1);
         target.name = tok(k + 1).upper;
         k += 2;
     }
@@ -317,6 +318,52 @@ std::string Translator::remove()
     return out;
 }
 
+std::string Translator::originalNote(size_t b, size_t e) const
+{
+    if (b >= e)
+        return {};
+    const size_t from = static_cast<size_t>(tok(b).offset);
+    const size_t to = static_cast<size_t>(tok(e - 1).end);
+    return " " + oracleNote(sql_.substr(from, to - from));
+}
+
+std::string Translator::synonym(size_t k, bool isPublic)
+{
+    // create [or replace] [public] synonym [schema.]name for [schema.]object[@link]: a row of
+    // the schema's synonym table, which name resolution and the dictionary read.
+    out_.kind = StatementKind::CreateOther, out_.ociStatementType = 5, out_.sqlFunctionCode = 30;
+    ++k;
+    if (!tok(k).isName())
+        fail(903, k);
+    std::string name = tok(k).upper;
+    if (is(k + 1, ".") && tok(k + 2).isName())
+        name = tok(k += 2).upper;
+    out_.objectName = name;
+    if (!is(++k, "FOR"))
+        fail(905, k);
+    ++k;
+    if (!tok(k).isName())
+        fail(903, k);
+    std::string owner = context_.user, object = tok(k).upper, link;
+    if (is(k + 1, ".") && tok(k + 2).isName()) {
+        owner = object;
+        object = tok(k += 2).upper;
+    }
+    ++k;
+    if (is(k, "@") && tok(k + 1).isName()) {
+        link = tok(k + 1).upper;
+        k += 2;
+        while (is(k, ".") && tok(k + 1).isName())
+            link += "." + tok(k + 1).upper, k += 2;
+    }
+    expectEnd(k, end_);
+    return std::string(out_.orReplace ? "INSERT OR REPLACE" : "INSERT")
+        + " INTO QDSI_SYNONYMS (OWNER, SYNONYM_NAME, TABLE_OWNER, TABLE_NAME, DB_LINK) VALUES ("
+        + quoteLiteral(isPublic ? "PUBLIC" : context_.user) + ", " + quoteLiteral(name) + ", "
+        + quoteLiteral(owner) + ", " + quoteLiteral(object) + ", "
+        + (link.empty() ? std::string("NULL") : quoteLiteral(link)) + ")";
+}
+
 std::string Translator::create()
 {
     size_t k = 1;
@@ -364,7 +411,9 @@ std::string Translator::create()
                 bodyEnd = w;
                 break;
             }
-        return out + " AS " + query(k + 1, bodyEnd, nullptr, false);
+        // The query as written, for the dictionary's view text.
+        return out + " " + originalNote(k + 1, bodyEnd) + " AS "
+            + query(k + 1, bodyEnd, nullptr, false);
     }
     bool unique = false;
     if (is(k, "UNIQUE") || is(k, "BITMAP"))
@@ -392,8 +441,11 @@ std::string Translator::create()
         sequence(k);
         return {};
     }
-    if (is(k, "PUBLIC"))
+    const bool isPublic = is(k, "PUBLIC");
+    if (isPublic)
         ++k;
+    if (is(k, "SYNONYM"))
+        return synonym(k, isPublic);
     if (is(k, "SYNONYM") || is(k, "USER") || is(k, "ROLE") || is(k, "TABLESPACE")
         || is(k, "DATABASE") || is(k, "DIRECTORY") || is(k, "PROFILE")) {
         kind(StatementKind::CreateOther, is(k, "SYNONYM") ? 30 : is(k, "USER") ? 19 : 0);
@@ -488,7 +540,7 @@ std::string Translator::columnDefinition(size_t b, size_t e, const Scope &scope)
             size_t d = k + 1;
             while (d < e && !isColumnConstraintWord(tok(d)))
                 d = tok(d).is("(") ? closing(d) + 1 : d + 1;
-            out += " DEFAULT (" + expr(k + 1, d, scope) + ")";
+            out += " DEFAULT (" + expr(k + 1, d, scope) + ")" + originalNote(k + 1, d);
             k = d;
         } else {
             const std::string rest = constraintTokens(k, e, scope);
@@ -531,11 +583,12 @@ std::string Translator::constraintTokens(size_t b, size_t e, const Scope &scope)
             size_t d = k + 1;
             while (d < e && !isColumnConstraintWord(tok(d)))
                 d = tok(d).is("(") ? closing(d) + 1 : d + 1;
-            add("DEFAULT (" + expr(k + 1, d, scope) + ")");
+            add("DEFAULT (" + expr(k + 1, d, scope) + ")" + originalNote(k + 1, d));
             k = d;
         } else if (t.is("(")) {
             const size_t c = closing(k);
-            add("(" + list(k + 1, c, scope) + ")");
+            add("(" + list(k + 1, c, scope) + ")"
+                + (k > b && tok(k - 1).is("CHECK") ? originalNote(k + 1, c) : std::string()));
             k = c + 1;
         } else {
             add(token(k, scope));
@@ -691,6 +744,12 @@ std::string Translator::drop()
             ++k;
         if (tok(k + 1).isName())
             out_.objectName = tok(k + 1).upper;
+        if (is(k, "SYNONYM") && tok(k + 1).isName()) {
+            expectEnd(k + 2, end_);
+            return "DELETE FROM QDSI_SYNONYMS WHERE OWNER = "
+                + quoteLiteral(is(k - 1, "PUBLIC") ? "PUBLIC" : context_.user)
+                + " AND SYNONYM_NAME = " + quoteLiteral(tok(k + 1).upper);
+        }
         return {};
     }
     ++k;

@@ -1,0 +1,628 @@
+#include "engine/Dictionary.h"
+
+#include "engine/Catalogue.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qdsi::engine {
+
+namespace {
+
+struct Cell {
+    enum Kind { Null, Int, Text } kind = Null;
+    int64_t i = 0;
+    std::string s;
+};
+using Row = std::vector<Cell>;
+
+Cell null() { return {}; }
+Cell num(int64_t v) { return { Cell::Int, v, {} }; }
+Cell optNum(int64_t v) { return v < 0 ? null() : num(v); } // -1 stands for null
+Cell str(std::string v)
+{
+    // The server has no empty strings: an empty text is NULL.
+    return v.empty() ? null() : Cell { Cell::Text, 0, std::move(v) };
+}
+
+struct Source {
+    sqlite3 *db;
+    const std::string &user;
+    const Catalogue &cat;
+};
+
+// A view's columns as the server declares them, and how its rows come about. `ownerColumn`
+// is the column USER_ forms filter on (-1: none).
+struct View {
+    const char *name;
+    const char *columns;
+    int ownerColumn;
+    std::function<void(const Source &, std::vector<Row> &)> rows;
+};
+
+// Rows a later layer keeps in a side table QDSI_<VIEW> with the view's own column names
+// (stored code's arguments, triggers, types); columns the table lacks are NULL.
+void sideRows(const Source &src, const std::string &view, const std::string &columns,
+    std::vector<Row> &out)
+{
+    const std::string table = "QDSI_" + view;
+    std::vector<std::string> have;
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(src.db, "SELECT upper(name) FROM pragma_table_info(?1)", -1, &st,
+            nullptr)
+        == SQLITE_OK) {
+        sqlite3_bind_text(st, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+        while (sqlite3_step(st) == SQLITE_ROW)
+            have.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+    }
+    sqlite3_finalize(st);
+    if (have.empty())
+        return;
+    std::string select;
+    size_t p = 0;
+    while (p < columns.size()) {
+        size_t comma = columns.find(',', p);
+        if (comma == std::string::npos)
+            comma = columns.size();
+        const std::string def = columns.substr(p, comma - p); // no type has "(p,s)" here
+        const size_t b = def.find_first_not_of(' ');
+        const std::string col = def.substr(b, def.find(' ', b) - b);
+        const bool present = std::find(have.begin(), have.end(), col) != have.end();
+        select += (select.empty() ? "" : ", ") + (present ? "\"" + col + "\"" : "NULL");
+        p = comma + 1;
+    }
+    const std::string sql = "SELECT " + select + " FROM \"" + table + "\"";
+    if (sqlite3_prepare_v2(src.db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            Row r;
+            for (int i = 0; i < sqlite3_column_count(st); ++i) {
+                switch (sqlite3_column_type(st, i)) {
+                case SQLITE_NULL: r.push_back(null()); break;
+                case SQLITE_INTEGER: r.push_back(num(sqlite3_column_int64(st, i))); break;
+                default:
+                    r.push_back(str(reinterpret_cast<const char *>(sqlite3_column_text(st, i))));
+                }
+            }
+            out.push_back(std::move(r));
+        }
+    }
+    sqlite3_finalize(st);
+}
+
+// A few procedures and functions of the server's STANDARD package, enough for the built-in
+// lists: functions have their result at position 0, procedures start at position 1, and a
+// procedure without arguments has one row with neither name nor type.
+struct Builtin {
+    const char *name;
+    int overload; // 0: not overloaded
+    const char *result; // nullptr: procedure
+    std::vector<std::pair<const char *, const char *>> arguments;
+};
+const std::vector<Builtin> &builtins()
+{
+    static const std::vector<Builtin> list = {
+        { "COMMIT", 0, nullptr, {} },
+        { "LENGTH", 0, "NUMBER", { { "CH", "VARCHAR2" } } },
+        { "LOWER", 0, "VARCHAR2", { { "CH", "VARCHAR2" } } },
+        { "NVL", 1, "VARCHAR2", { { "B1", "VARCHAR2" }, { "B2", "VARCHAR2" } } },
+        { "NVL", 2, "NUMBER", { { "B1", "NUMBER" }, { "B2", "NUMBER" } } },
+        { "NVL", 3, "DATE", { { "B1", "DATE" }, { "B2", "DATE" } } },
+        { "SAVEPOINT", 0, nullptr, { { "SAVE_POINT", "CHAR" } } },
+        { "SUBSTR", 0, "VARCHAR2", { { "STR1", "VARCHAR2" }, { "POS", "NUMBER" },
+                                       { "LEN", "NUMBER" } } },
+        { "SYSDATE", 0, "DATE", {} },
+        { "UPPER", 0, "VARCHAR2", { { "CH", "VARCHAR2" } } },
+    };
+    return list;
+}
+
+const char *const argumentColumns = "OWNER VARCHAR2(128), OBJECT_NAME VARCHAR2(128), "
+    "PACKAGE_NAME VARCHAR2(128), OBJECT_ID NUMBER, OVERLOAD VARCHAR2(40), SUBPROGRAM_ID NUMBER, "
+    "ARGUMENT_NAME VARCHAR2(128), POSITION NUMBER, SEQUENCE NUMBER, DATA_LEVEL NUMBER, "
+    "DATA_TYPE VARCHAR2(30), DEFAULTED VARCHAR2(1), DATA_LENGTH NUMBER, DATA_PRECISION NUMBER, "
+    "DATA_SCALE NUMBER, IN_OUT VARCHAR2(9), TYPE_OWNER VARCHAR2(128), TYPE_NAME VARCHAR2(128), "
+    "TYPE_SUBNAME VARCHAR2(128)";
+
+const char *const triggerColumns = "OWNER VARCHAR2(128), TRIGGER_NAME VARCHAR2(128), "
+    "TRIGGER_TYPE VARCHAR2(16), TRIGGERING_EVENT VARCHAR2(246), TABLE_OWNER VARCHAR2(128), "
+    "BASE_OBJECT_TYPE VARCHAR2(18), TABLE_NAME VARCHAR2(128), COLUMN_NAME VARCHAR2(4000), "
+    "REFERENCING_NAMES VARCHAR2(422), WHEN_CLAUSE VARCHAR2(4000), STATUS VARCHAR2(8), "
+    "DESCRIPTION VARCHAR2(4000), ACTION_TYPE VARCHAR2(11), TRIGGER_BODY LONG TEXT";
+
+const char *const typeColumns = "OWNER VARCHAR2(128), TYPE_NAME VARCHAR2(128), "
+    "TYPE_OID RAW BLOB(16), TYPECODE VARCHAR2(128), ATTRIBUTES NUMBER, METHODS NUMBER, "
+    "PREDEFINED VARCHAR2(3), INCOMPLETE VARCHAR2(3), FINAL VARCHAR2(3)";
+
+const char *const typeAttrColumns = "OWNER VARCHAR2(128), TYPE_NAME VARCHAR2(128), "
+    "ATTR_NAME VARCHAR2(128), ATTR_TYPE_MOD VARCHAR2(7), ATTR_TYPE_OWNER VARCHAR2(128), "
+    "ATTR_TYPE_NAME VARCHAR2(128), LENGTH NUMBER, PRECISION NUMBER, SCALE NUMBER, "
+    "CHARACTER_SET_NAME VARCHAR2(44), ATTR_NO NUMBER";
+
+const std::vector<View> &views()
+{
+    static const std::vector<View> list = {
+        { "OBJECTS",
+            "OWNER VARCHAR2(128), OBJECT_NAME VARCHAR2(128), SUBOBJECT_NAME VARCHAR2(128), "
+            "OBJECT_ID NUMBER, DATA_OBJECT_ID NUMBER, OBJECT_TYPE VARCHAR2(23), "
+            "CREATED DATE TEXT, LAST_DDL_TIME DATE TEXT, TIMESTAMP VARCHAR2(19), "
+            "STATUS VARCHAR2(7), TEMPORARY VARCHAR2(1), GENERATED VARCHAR2(1), "
+            "SECONDARY VARCHAR2(1)",
+            0,
+            [](const Source &s, std::vector<Row> &out) {
+                int64_t id = 100000;
+                auto add = [&](const std::string &owner, const std::string &name,
+                               const char *type, int64_t objectId, const std::string &status) {
+                    out.push_back({ str(owner), str(name), null(), num(objectId),
+                        type[0] == 'T' || type[0] == 'I' ? num(objectId) : null(), str(type),
+                        null(), null(), null(), str(status), str("N"),
+                        str(type[0] == 'I' && name.rfind("SYS_C", 0) == 0 ? "Y" : "N"),
+                        str("N") });
+                };
+                for (const CatalogueTable &t : s.cat.tables)
+                    add(s.user, t.name, t.view ? "VIEW" : "TABLE", t.rootpage ? t.rootpage : ++id,
+                        "VALID");
+                for (const CatalogueMView &m : s.cat.mviews)
+                    add(s.user, m.name, "MATERIALIZED VIEW", ++id, "VALID");
+                for (const CatalogueIndex &i : s.cat.indexes)
+                    add(s.user, i.name, "INDEX", ++id, "VALID");
+                for (const CatalogueSequence &q : s.cat.sequences)
+                    add(s.user, q.name, "SEQUENCE", ++id, "VALID");
+                for (const CatalogueSynonym &y : s.cat.synonyms)
+                    add(y.owner, y.name, "SYNONYM", ++id, "VALID");
+                add("SYS", "STANDARD", "PACKAGE", 10, "VALID");
+                add("SYS", "STANDARD", "PACKAGE BODY", 11, "VALID");
+                // Stored code and triggers a later layer records with the view's columns.
+                std::vector<Row> side;
+                sideRows(s, "OBJECTS", views()[0].columns, side);
+                for (Row &r : side) {
+                    if (r[0].kind == Cell::Null)
+                        r[0] = str(s.user);
+                    if (r[3].kind == Cell::Null)
+                        r[3] = num(++id);
+                    if (r[9].kind == Cell::Null)
+                        r[9] = str("VALID");
+                    out.push_back(std::move(r));
+                }
+            } },
+        { "TABLES",
+            "OWNER VARCHAR2(128), TABLE_NAME VARCHAR2(128), TABLESPACE_NAME VARCHAR2(30), "
+            "CLUSTER_NAME VARCHAR2(128), IOT_NAME VARCHAR2(128), STATUS VARCHAR2(8), "
+            "NUM_ROWS NUMBER, TEMPORARY VARCHAR2(1), NESTED VARCHAR2(3)",
+            0,
+            [](const Source &s, std::vector<Row> &out) {
+                for (const CatalogueTable &t : s.cat.tables)
+                    if (!t.view)
+                        out.push_back({ str(s.user), str(t.name), str("USERS"), null(), null(),
+                            str("VALID"), null(), str("N"), str("NO") });
+            } },
+        { "VIEWS",
+            "OWNER VARCHAR2(128), VIEW_NAME VARCHAR2(128), TEXT_LENGTH NUMBER, TEXT LONG TEXT",
+            0,
+            [](const Source &s, std::vector<Row> &out) {
+                for (const CatalogueTable &t : s.cat.tables)
+                    if (t.view)
+                        out.push_back({ str(s.user), str(t.name),
+                            num(static_cast<int64_t>(t.viewText.size())), str(t.viewText) });
+            } },
+        { "SNAPSHOTS",
+            "OWNER VARCHAR2(128), NAME VARCHAR2(128), TABLE_NAME VARCHAR2(128), "
+            "MASTER_VIEW VARCHAR2(128), MASTER_OWNER VARCHAR2(128), MASTER VARCHAR2(128), "
+            "TYPE VARCHAR2(8), QUERY LONG TEXT",
+            0,
+            [](const Source &s, std::vector<Row> &out) {
+                for (const CatalogueMView &m : s.cat.mviews)
+                    out.push_back({ str(s.user), str(m.name), str(m.tableName), null(),
+                        str(s.user), null(), str("COMPLETE"), str(m.query) });
+            } },
+        { "TAB_COLUMNS",
+            "OWNER VARCHAR2(128), TABLE_NAME VARCHAR2(128), COLUMN_NAME VARCHAR2(128), "
+            "DATA_TYPE VARCHAR2(128), DATA_TYPE_MOD VARCHAR2(3), DATA_TYPE_OWNER VARCHAR2(128), "
+            "DATA_LENGTH NUMBER, DATA_PRECISION NUMBER, DATA_SCALE NUMBER, "
+            "NULLABLE VARCHAR2(1), COLUMN_ID NUMBER, DEFAULT_LENGTH NUMBER, "
+            "DATA_DEFAULT LONG TEXT, CHAR_LENGTH NUMBER",
+            0,
+            [](const Source &s, std::vector<Row> &out) {
+                for (const CatalogueTable &t : s.cat.tables)
+                    for (const CatalogueColumn &c : t.columns) {
+                        const bool chars = c.dataType.find("CHAR") != std::string::npos;
+                        out.push_back({ str(s.user), str(t.name), str(c.name), str(c.dataType),
+                            null(), null(), num(c.length), optNum(c.precision),
+                            optNum(c.scale), str(c.nullable ? "Y" : "N"), num(c.columnId),
+                            c.defaultText.empty()
+                                ? null()
+                                : num(static_cast<int64_t>(c.defaultText.size())),
+                            str(c.defaultText), num(chars ? c.length : 0) });
+                    }
+            } },
+        { "CONSTRAINTS",
+            "OWNER VARCHAR2(128), CONSTRAINT_NAME VARCHAR2(128), CONSTRAINT_TYPE VARCHAR2(1), "
+            "TABLE_NAME VARCHAR2(128), SEARCH_CONDITION LONG TEXT, R_OWNER VARCHAR2(128), "
+            "R_CONSTRAINT_NAME VARCHAR2(128), DELETE_RULE VARCHAR2(9), STATUS VARCHAR2(8), "
+            "DEFERRABLE VARCHAR2(14), DEFERRED VARCHAR2(9), VALIDATED VARCHAR2(13), "
+            "GENERATED VARCHAR2(14), INDEX_OWNER VARCHAR2(128), INDEX_NAME VARCHAR2(128)",
+            0,
+            [](const Source &s, std::vector<Row> &out) {
+                for (const CatalogueConstraint &c : s.cat.constraints) {
+                    const bool keyed = c.type == 'P' || c.type == 'U';
+                    out.push_back({ str(s.user), str(c.name), str(std::string(1, c.type)),
+                        str(c.table), str(c.condition),
+                        c.type == 'R' ? str(s.user) : null(), str(c.refConstraint),
+                        str(c.deleteRule), str("ENABLED"), str("NOT DEFERRABLE"),
+                        str("IMMEDIATE"), str("VALIDATED"),
+                        str(c.generatedName ? "GENERATED NAME" : "USER NAME"),
+                        keyed ? str(s.user) : null(), keyed ? str(c.name) : null() });
+                }
+            } },
+        { "CONS_COLUMNS",
+            "OWNER VARCHAR2(128), CONSTRAINT_NAME VARCHAR2(128), TABLE_NAME VARCHAR2(128), "
+            "COLUMN_NAME VARCHAR2(4000), POSITION NUMBER",
+            0,
+            [](const Source &s, std::vector<Row> &out) {
+                for (const CatalogueConstraint &c : s.cat.constraints)
+                    for (size_t i = 0; i < c.columns.size(); ++i)
+                        // check constraints list their columns without a position
+                        out.push_back({ str(s.user), str(c.name), str(c.table), str(c.columns[i]),
+                            c.type == 'C' ? null() : num(static_cast<int64_t>(i) + 1) });
+            } },
+        { "INDEXES",
+            "OWNER VARCHAR2(128), INDEX_NAME VARCHAR2(128), INDEX_TYPE VARCHAR2(27), "
+            "TABLE_OWNER VARCHAR2(128), TABLE_NAME VARCHAR2(128), TABLE_TYPE VARCHAR2(11), "
+            "UNIQUENESS VARCHAR2(9), TABLESPACE_NAME VARCHAR2(30), STATUS VARCHAR2(8), "
+            "GENERATED VARCHAR2(1)",
+            0,
+            [](const Source &s, std::vector<Row> &out) {
+                for (const CatalogueIndex &i : s.cat.indexes)
+                    out.push_back({ str(s.user), str(i.name), str("NORMAL"), str(s.user),
+                        str(i.table), str("TABLE"), str(i.unique ? "UNIQUE" : "NONUNIQUE"),
+                        str("USERS"), str("VALID"), str("N") });
+            } },
+        { "IND_COLUMNS",
+            "INDEX_OWNER VARCHAR2(128), INDEX_NAME VARCHAR2(128), TABLE_OWNER VARCHAR2(128), "
+            "TABLE_NAME VARCHAR2(128), COLUMN_NAME VARCHAR2(4000), COLUMN_POSITION NUMBER, "
+            "COLUMN_LENGTH NUMBER, CHAR_LENGTH NUMBER, DESCEND VARCHAR2(4)",
+            0,
+            [](const Source &s, std::vector<Row> &out) {
+                for (const CatalogueIndex &i : s.cat.indexes) {
+                    const CatalogueTable *t = s.cat.table(i.table);
+                    for (size_t k = 0; k < i.columns.size(); ++k) {
+                        int64_t length = 22;
+                        if (t)
+                            for (const CatalogueColumn &c : t->columns)
+                                if (c.name == i.columns[k])
+                                    length = c.length;
+                        out.push_back({ str(s.user), str(i.name), str(s.user), str(i.table),
+                            str(i.columns[k]), num(static_cast<int64_t>(k) + 1), num(length),
+                            num(0), str("ASC") });
+                    }
+                }
+            } },
+        { "SEQUENCES",
+            "SEQUENCE_OWNER VARCHAR2(128), SEQUENCE_NAME VARCHAR2(128), MIN_VALUE NUMBER, "
+            "MAX_VALUE NUMBER, INCREMENT_BY NUMBER, CYCLE_FLAG VARCHAR2(1), "
+            "ORDER_FLAG VARCHAR2(1), CACHE_SIZE NUMBER, LAST_NUMBER NUMBER",
+            0,
+            [](const Source &s, std::vector<Row> &out) {
+                for (const CatalogueSequence &q : s.cat.sequences)
+                    out.push_back({ str(s.user), str(q.name), num(1),
+                        str("9999999999999999999999999999"), num(q.incrementBy), str("N"),
+                        str("N"), num(0), num(q.lastNumber) });
+            } },
+        { "SYNONYMS",
+            "OWNER VARCHAR2(128), SYNONYM_NAME VARCHAR2(128), TABLE_OWNER VARCHAR2(128), "
+            "TABLE_NAME VARCHAR2(128), DB_LINK VARCHAR2(128)",
+            0,
+            [](const Source &s, std::vector<Row> &out) {
+                for (const CatalogueSynonym &y : s.cat.synonyms)
+                    out.push_back({ str(y.owner), str(y.name), str(y.tableOwner),
+                        str(y.tableName), str(y.dbLink) });
+            } },
+        { "USERS", "USERNAME VARCHAR2(128), USER_ID NUMBER, CREATED DATE TEXT", 0,
+            [](const Source &s, std::vector<Row> &out) {
+                out.push_back({ str("SYS"), num(0), null() });
+                out.push_back({ str("SYSTEM"), num(5), null() });
+                if (s.user != "SYS" && s.user != "SYSTEM")
+                    out.push_back({ str(s.user), num(100), null() });
+            } },
+        { "TYPES", typeColumns, 0,
+            [](const Source &s, std::vector<Row> &out) {
+                sideRows(s, "TYPES", typeColumns, out);
+            } },
+        { "TYPE_ATTRS", typeAttrColumns, 0,
+            [](const Source &s, std::vector<Row> &out) {
+                sideRows(s, "TYPE_ATTRS", typeAttrColumns, out);
+            } },
+        { "TRIGGERS", triggerColumns, 0,
+            [](const Source &s, std::vector<Row> &out) {
+                sideRows(s, "TRIGGERS", triggerColumns, out);
+            } },
+        { "ARGUMENTS", argumentColumns, 0,
+            [](const Source &s, std::vector<Row> &out) {
+                int64_t subprogram = 0;
+                for (const Builtin &b : builtins()) {
+                    ++subprogram;
+                    int64_t sequence = 0;
+                    auto arg = [&](const char *name, const char *type, int64_t position,
+                                   const char *inOut) {
+                        out.push_back({ str("SYS"), str(b.name), str("STANDARD"), num(10),
+                            b.overload ? str(std::to_string(b.overload)) : null(),
+                            num(subprogram), name ? str(name) : null(), num(position),
+                            num(sequence == 0 && !type ? 0 : ++sequence), num(0),
+                            type ? str(type) : null(), str("N"), null(), null(), null(),
+                            str(inOut), null(), null(), null() });
+                    };
+                    if (b.result)
+                        arg(nullptr, b.result, 0, "OUT");
+                    else if (b.arguments.empty())
+                        arg(nullptr, nullptr, 1, "IN");
+                    int64_t position = 0;
+                    for (const auto &[name, type] : b.arguments)
+                        arg(name, type, ++position, "IN");
+                }
+                sideRows(s, "ARGUMENTS", argumentColumns, out);
+            } },
+    };
+    return list;
+}
+
+// ---- the virtual table ----
+
+struct Table : sqlite3_vtab {
+    sqlite3 *db = nullptr;
+    const View *view = nullptr;
+    bool userForm = false;
+    const std::string *user = nullptr;
+};
+
+struct Cursor : sqlite3_vtab_cursor {
+    std::vector<Row> rows;
+    size_t at = 0;
+};
+
+int connect(sqlite3 *db, void *aux, int argc, const char *const *argv, sqlite3_vtab **out,
+    char **error)
+{
+    if (argc < 4) {
+        *error = sqlite3_mprintf("dictionary view name missing");
+        return SQLITE_ERROR;
+    }
+    const std::string arg = argv[3];
+    const bool userForm = arg.rfind("USER_", 0) == 0;
+    const std::string base = arg.substr(arg.find('_') + 1);
+    const View *view = nullptr;
+    for (const View &v : views())
+        if (base == v.name)
+            view = &v;
+    if (!view) {
+        *error = sqlite3_mprintf("unknown dictionary view %s", argv[3]);
+        return SQLITE_ERROR;
+    }
+    // Column names in quotes: DEFERRABLE, TEMPORARY and others are SQLite keywords.
+    std::string declaration;
+    const std::string columns = view->columns;
+    for (size_t p = 0; p < columns.size();) {
+        size_t comma = columns.find(',', p);
+        if (comma == std::string::npos)
+            comma = columns.size();
+        const size_t b = columns.find_first_not_of(' ', p);
+        const size_t blank = columns.find(' ', b);
+        declaration += (declaration.empty() ? "" : ", ") + ("\"" + columns.substr(b, blank - b))
+            + "\"" + columns.substr(blank, comma - blank);
+        p = comma + 1;
+    }
+    const int rc = sqlite3_declare_vtab(db, ("CREATE TABLE x(" + declaration + ")").c_str());
+    if (rc != SQLITE_OK)
+        return rc;
+    auto *t = new Table();
+    t->db = db;
+    t->view = view;
+    t->userForm = userForm;
+    t->user = static_cast<const std::string *>(aux);
+    *out = t;
+    return SQLITE_OK;
+}
+
+int disconnect(sqlite3_vtab *vtab)
+{
+    delete static_cast<Table *>(vtab);
+    return SQLITE_OK;
+}
+
+int bestIndex(sqlite3_vtab *, sqlite3_index_info *info)
+{
+    info->estimatedCost = 1000;
+    info->estimatedRows = 100;
+    return SQLITE_OK;
+}
+
+int openCursor(sqlite3_vtab *, sqlite3_vtab_cursor **out)
+{
+    *out = new Cursor();
+    return SQLITE_OK;
+}
+
+int closeCursor(sqlite3_vtab_cursor *cursor)
+{
+    delete static_cast<Cursor *>(cursor);
+    return SQLITE_OK;
+}
+
+int filter(sqlite3_vtab_cursor *cursor, int, const char *, int, sqlite3_value **)
+{
+    auto *c = static_cast<Cursor *>(cursor);
+    const auto *t = static_cast<const Table *>(cursor->pVtab);
+    c->rows.clear();
+    c->at = 0;
+    try {
+        const Catalogue cat = readCatalogue(t->db);
+        const Source src { t->db, *t->user, cat };
+        std::vector<Row> rows;
+        t->view->rows(src, rows);
+        const int owner = t->view->ownerColumn;
+        for (Row &r : rows)
+            if (!t->userForm || owner < 0
+                || (r[static_cast<size_t>(owner)].kind == Cell::Text
+                    && r[static_cast<size_t>(owner)].s == *t->user))
+                c->rows.push_back(std::move(r));
+    } catch (const std::exception &e) {
+        sqlite3_free(cursor->pVtab->zErrMsg);
+        cursor->pVtab->zErrMsg = sqlite3_mprintf("%s", e.what());
+        return SQLITE_ERROR;
+    }
+    return SQLITE_OK;
+}
+
+int next(sqlite3_vtab_cursor *cursor)
+{
+    ++static_cast<Cursor *>(cursor)->at;
+    return SQLITE_OK;
+}
+
+int eof(sqlite3_vtab_cursor *cursor)
+{
+    const auto *c = static_cast<Cursor *>(cursor);
+    return c->at >= c->rows.size();
+}
+
+int column(sqlite3_vtab_cursor *cursor, sqlite3_context *context, int i)
+{
+    const auto *c = static_cast<Cursor *>(cursor);
+    const Row &r = c->rows[c->at];
+    if (i < 0 || static_cast<size_t>(i) >= r.size()) {
+        sqlite3_result_null(context);
+        return SQLITE_OK;
+    }
+    const Cell &cell = r[static_cast<size_t>(i)];
+    switch (cell.kind) {
+    case Cell::Null: sqlite3_result_null(context); break;
+    case Cell::Int: sqlite3_result_int64(context, cell.i); break;
+    case Cell::Text:
+        sqlite3_result_text(context, cell.s.c_str(), static_cast<int>(cell.s.size()),
+            SQLITE_TRANSIENT);
+        break;
+    }
+    return SQLITE_OK;
+}
+
+int rowid(sqlite3_vtab_cursor *cursor, sqlite3_int64 *out)
+{
+    *out = static_cast<sqlite3_int64>(static_cast<Cursor *>(cursor)->at) + 1;
+    return SQLITE_OK;
+}
+
+sqlite3_module makeModule()
+{
+    sqlite3_module m;
+    std::memset(&m, 0, sizeof m);
+    m.iVersion = 1;
+    m.xCreate = connect;
+    m.xConnect = connect;
+    m.xBestIndex = bestIndex;
+    m.xDisconnect = disconnect;
+    m.xDestroy = disconnect;
+    m.xOpen = openCursor;
+    m.xClose = closeCursor;
+    m.xFilter = filter;
+    m.xNext = next;
+    m.xEof = eof;
+    m.xColumn = column;
+    m.xRowid = rowid;
+    return m;
+}
+
+} // namespace
+
+std::pair<std::string, std::string> synonymTarget(
+    sqlite3 *db, const std::string &user, const std::string &name)
+{
+    auto isObject = [db](const std::string &n) {
+        bool found = false;
+        sqlite3_stmt *st = nullptr;
+        if (sqlite3_prepare_v2(db,
+                "SELECT 1 FROM main.sqlite_master WHERE type IN ('table', 'view') AND name = ?1",
+                -1, &st, nullptr)
+            == SQLITE_OK) {
+            sqlite3_bind_text(st, 1, n.c_str(), -1, SQLITE_TRANSIENT);
+            found = sqlite3_step(st) == SQLITE_ROW;
+        }
+        sqlite3_finalize(st);
+        return found;
+    };
+    std::pair<std::string, std::string> target;
+    std::string current = name;
+    // An object of the schema hides any public synonym of its name. The chain is bounded, so
+    // a synonym loop ends (the statement then fails on the name as it stands).
+    for (int step = 0; step < 16 && !isObject(current); ++step) {
+        sqlite3_stmt *st = nullptr;
+        if (sqlite3_prepare_v2(db,
+                "SELECT TABLE_OWNER, TABLE_NAME FROM main.QDSI_SYNONYMS WHERE SYNONYM_NAME = ?1 "
+                "AND OWNER IN (?2, 'PUBLIC') AND DB_LINK IS NULL "
+                "ORDER BY CASE OWNER WHEN 'PUBLIC' THEN 1 ELSE 0 END",
+                -1, &st, nullptr)
+            != SQLITE_OK) {
+            sqlite3_finalize(st);
+            break;
+        }
+        sqlite3_bind_text(st, 1, current.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, user.c_str(), -1, SQLITE_TRANSIENT);
+        const bool found = sqlite3_step(st) == SQLITE_ROW;
+        if (found) {
+            const auto *o = sqlite3_column_text(st, 0);
+            const auto *t = sqlite3_column_text(st, 1);
+            target = { o ? reinterpret_cast<const char *>(o) : "",
+                t ? reinterpret_cast<const char *>(t) : "" };
+        }
+        sqlite3_finalize(st);
+        if (!found || target.first != user || target.second == current)
+            break;
+        current = target.second;
+    }
+    return target;
+}
+
+bool columnDescription(
+    sqlite3 *db, const std::string &table, const std::string &column, sql::ColumnDescription &d)
+{
+    const char *declared = nullptr;
+    int notNull = 0;
+    // Without a column: whether the table exists.
+    if (sqlite3_table_column_metadata(db, nullptr, table.c_str(),
+            column.empty() ? nullptr : column.c_str(), &declared,
+            nullptr, &notNull, nullptr, nullptr)
+        != SQLITE_OK)
+        return false;
+    d = sql::describeDeclaredType(declared ? declared : "");
+    d.nullable = notNull == 0;
+    return true;
+}
+
+int installDictionary(sqlite3 *db, const std::string &user)
+{
+    // Synonyms are rows of a side table; a schema made before it existed gets it now.
+    sqlite3_exec(db,
+        "CREATE TABLE IF NOT EXISTS main.QDSI_SYNONYMS (OWNER TEXT NOT NULL, "
+        "SYNONYM_NAME TEXT NOT NULL, TABLE_OWNER TEXT, TABLE_NAME TEXT NOT NULL, DB_LINK TEXT, "
+        "PRIMARY KEY (OWNER, SYNONYM_NAME))",
+        nullptr, nullptr, nullptr);
+    static const sqlite3_module module = makeModule();
+    // The connection owns its copy of the user: it may outlive the session that opened it.
+    int rc = sqlite3_create_module_v2(db, "qdsi_dictionary", &module, new std::string(user),
+        [](void *p) { delete static_cast<std::string *>(p); });
+    for (const View &v : views()) {
+        for (const char *form : { "ALL_", "USER_" }) {
+            if (rc != SQLITE_OK)
+                return rc;
+            const std::string name = std::string(form) + v.name;
+            const std::string sql = "CREATE VIRTUAL TABLE temp.QDSI_DICT_" + name
+                + " USING qdsi_dictionary(" + name + ")";
+            rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+        }
+    }
+    return rc;
+}
+
+} // namespace qdsi::engine
