@@ -20,6 +20,13 @@ std::string upper(std::string s)
 bool internalName(const std::string &name)
 {
     const std::string u = upper(name);
+    // The stored-code views (user_source, user_errors, ...) live in the schema file as SQLite
+    // views but belong to the dictionary, not to the user's objects.
+    static const char *const dictionaryViews[] = { "USER_SOURCE", "ALL_SOURCE", "USER_ERRORS",
+        "ALL_ERRORS" };
+    for (const char *view : dictionaryViews)
+        if (u == view)
+            return true;
     return u.rfind("SQLITE_", 0) == 0 || u.rfind("QDSI_", 0) == 0 || u.rfind("QD_", 0) == 0;
 }
 
