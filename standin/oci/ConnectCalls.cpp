@@ -12,14 +12,6 @@ using engine::oraFail;
 
 namespace {
 
-std::string textOf(const text *p, sb4 length)
-{
-    if (!p)
-        return {};
-    const char *s = reinterpret_cast<const char *>(p);
-    return length < 0 ? std::string(s) : std::string(s, static_cast<size_t>(length));
-}
-
 // The logged-on session of a service context; throws ORA-01012 when there is none.
 engine::Session &sessionOf(SvcCtxHandle &service)
 {

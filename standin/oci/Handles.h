@@ -19,6 +19,15 @@
 
 namespace qdsi::oci {
 
+// A client's text argument: NUL-terminated when its length is negative.
+inline std::string textOf(const text *p, sb4 length)
+{
+    if (!p)
+        return {};
+    const char *s = reinterpret_cast<const char *>(p);
+    return length < 0 ? std::string(s) : std::string(s, static_cast<size_t>(length));
+}
+
 struct EnvHandle;
 
 struct Handle {

@@ -123,14 +123,6 @@ std::shared_ptr<Cursor> cursorOf(const Cda_Def *cda)
     return it == cursors.end() ? nullptr : it->second;
 }
 
-std::string textOf(const text *p, sword length)
-{
-    if (!p)
-        return {};
-    const char *s = reinterpret_cast<const char *>(p);
-    return length < 0 ? std::string(s) : std::string(s, static_cast<size_t>(length));
-}
-
 std::string lower(std::string s)
 {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });

@@ -11,14 +11,6 @@ using engine::oraFail;
 
 namespace {
 
-std::string textOf(const text *p, sb4 length)
-{
-    if (!p)
-        return {};
-    const char *s = reinterpret_cast<const char *>(p);
-    return length < 0 ? std::string(s) : std::string(s, static_cast<size_t>(length));
-}
-
 void prepareText(StmtHandle &stmt, std::string text)
 {
     stmt.binds.clear();
