@@ -26,7 +26,7 @@ struct ArgumentRow {
     bool defaulted = false;
 };
 
-// The rows of all_arguments for a valid procedure, function or package specification; empty
+// The rows of all_arguments for a valid procedure, function or package header; empty
 // for other units or for a unit that does not parse.
 std::vector<ArgumentRow> describeArguments(const StoredUnit &unit);
 

@@ -423,7 +423,7 @@ private:
                 auto c = std::make_shared<Cursor>();
                 c->decl = &d;
                 c->scope = scope;
-                // A body's "cursor c is ..." completes the spec's "cursor c return ...".
+                // A body's "cursor c is ..." completes the header's "cursor c return ...".
                 if (scope->package && d.sql.tokens.empty())
                     break;
                 scope->cursors[d.name] = c;
@@ -661,7 +661,7 @@ private:
         pkg->body->parent = pkg->spec;
         pkg->body->package = pkg.get();
         session_.packages[key] = pkg;
-        // Elaborate the spec, then the body and its initialisation part, as the package's own
+        // Elaborate the header, then the body and its initialisation part, as the package's own
         // frame so that errors name it.
         Frame f;
         f.unit = key;
@@ -2173,7 +2173,7 @@ std::vector<std::string> splitLines(const std::string &source)
     return lines;
 }
 
-// Checks a package body against its specification: every subprogram the spec declares must
+// Checks a package body against its header: every subprogram the header declares must
 // have a body.
 void checkPackageBody(
     const ParsedUnit &spec, const ParsedUnit &body, std::vector<UnitError> &errors)
