@@ -53,7 +53,7 @@ struct ColumnStyle {
 int storeOutput(
     sqlite3_value *value, const ColumnStyle &style, const ClientBuffer &buffer, size_t row);
 
-// Hands a value to a dynamic define's callback in pieces (LongPieces.cpp).
+// Hands a value to a dynamic define's callback in pieces (DynamicFetch.cpp).
 int storePieces(sqlite3_value *value, const ClientBuffer &buffer, size_t row);
 
 // Date-time descriptors in binds and defines; defined by the client layer, which owns them.

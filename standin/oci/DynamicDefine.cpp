@@ -1,5 +1,5 @@
 // OCIDefineDynamic: LONG and LONG RAW columns defined with OCI_DYNAMIC_FETCH arrive through the
-// define's callback, one buffer per piece (see engine/LongPieces.cpp).
+// define's callback, one buffer per piece (see engine/DynamicFetch.cpp).
 #include "Export.h"
 #include "oci/Handles.h"
 
