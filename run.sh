@@ -3,5 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ./tools/install-deps.sh
-./tools/build.sh build -DQD_BUILD_TESTS=OFF
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --parallel "$(nproc)" --target quarlodesk qdstandin
 exec ./build/quarlodesk "OCIDLL=$PWD/build/libqdstandin.so" "$@"
