@@ -14,4 +14,4 @@ if [ "${1:-}" = "--sanitize" ]; then
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fi
 ./tools/build.sh "$build" "${flags[@]}"
-ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)" --timeout 300
+ctest --test-dir "$build" --output-on-failure --parallel "${QD_JOBS:-$(nproc)}" --timeout 300
