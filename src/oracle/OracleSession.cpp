@@ -4,7 +4,9 @@
 #include "oracle/OracleClientLibrary.h"
 #include "oracle/OracleError.h"
 #include "oracle/OracleMonitor.h"
+#include "oracle/OraclePackage.h"
 #include "oracle/OracleSqlText.h"
+#include "oracle/OracleUnit.h"
 
 #include <QRegularExpression>
 
@@ -140,6 +142,7 @@ TOracleSession::TOracleSession(QObject *owner, OracleClientLibrary *library)
     , m_library(library ? library : &OracleClientLibrary::instance())
     , m_dependents(std::make_unique<DependentLists>())
 {
+    OracleUnit::Startup();
     m_preferences = std::make_unique<TSessionPreferences>(this);
     std::lock_guard lock(sessionListMutex());
     sessionList().append(this);
@@ -153,6 +156,8 @@ TOracleSession::~TOracleSession()
     } catch (...) {
         // A destructor never throws; the connection is gone with the handles below.
     }
+    m_dbmsOutput.reset();
+    m_dbmsApplicationInfo.reset();
     {
         // Dependents forget the session; they must not find it in their own destructors.
         std::lock_guard lock(m_dependents->mutex);
@@ -1581,6 +1586,22 @@ void TOracleSession::ChooseNumberType(
         if (isFloat)
             size += 132;
     }
+}
+
+// ---- Server package wrappers --------------------------------------------------------------------
+
+TDBMS_Application_Info &TOracleSession::DBMS_Application_Info()
+{
+    if (!m_dbmsApplicationInfo)
+        m_dbmsApplicationInfo = std::make_unique<TDBMS_Application_Info>(this);
+    return *m_dbmsApplicationInfo;
+}
+
+TDBMS_Output &TOracleSession::DBMS_Output()
+{
+    if (!m_dbmsOutput)
+        m_dbmsOutput = std::make_unique<TDBMS_Output>(this);
+    return *m_dbmsOutput;
 }
 
 // ---- Monitor ------------------------------------------------------------------------------------

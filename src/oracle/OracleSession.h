@@ -24,6 +24,8 @@
 namespace qd {
 
 class OracleClientLibrary;
+class TDBMS_Application_Info;
+class TDBMS_Output;
 class TOracleSession;
 
 enum TSessionPoolingOption { spNone, spInternal, spMTS };
@@ -225,6 +227,10 @@ public:
     void CloseDependents();
     void ReactivateDataSets();
 
+    // ---- Server package wrappers (created on first use, freed with the session) ----------------
+    TDBMS_Application_Info &DBMS_Application_Info();
+    TDBMS_Output &DBMS_Output();
+
     // ---- Monitor --------------------------------------------------------------------------------
     int MonitorId() override;
     void MonitorBegin(const QString &text);
@@ -345,6 +351,8 @@ private:
     QElapsedTimer m_monitorTimer;
 
     std::unique_ptr<DependentLists> m_dependents;
+    std::unique_ptr<TDBMS_Application_Info> m_dbmsApplicationInfo;
+    std::unique_ptr<TDBMS_Output> m_dbmsOutput;
 };
 
 } // namespace qd

@@ -1,0 +1,12 @@
+begin
+  noop;
+end;
+/
+begin
+  noop;
+end;
+/
+begin
+  sys.dbms_output.disable;
+end;
+/

@@ -1,0 +1,8 @@
+begin
+  show_args(:p1, Null, Null, :p4);
+end;
+/
+begin
+  show_args(c => :c, b => Null, a => :a, r => :r);
+end;
+/
