@@ -30,8 +30,8 @@ std::function<void(TOraclePackage *)> &creationHook()
 
 bool isOutputType(int type)
 {
-    return type == SQLT_INT || type == SQLT_FLT || type == SQLT_STR
-        || type == SQLT_DAT || type == ptPLSQLBoolean;
+    return type == SQLT_INT || type == SQLT_FLT || type == SQLT_STR || type == SQLT_DAT
+        || type == ptPLSQLBoolean;
 }
 
 // A named argument becomes both the parameter name in the call and a bind variable, so it
@@ -67,8 +67,8 @@ int typeOfValue(const Variant &value, const QString &bindName)
     case VariantKind::Array:
         break;
     }
-    throw Exception(QStringLiteral("Type of parameter ") + bindName
-        + QStringLiteral(" not supported"));
+    throw Exception(
+        QStringLiteral("Type of parameter ") + bindName + QStringLiteral(" not supported"));
 }
 
 QString messageOf(const std::exception &e)
@@ -173,8 +173,8 @@ std::vector<TPackageParameter> TOraclePackage::buildParameters(
         && arguments.front().MarkerType() == 0) {
         // no arguments
     } else if (const VariantArray *array = arguments.size() == 1 && !arguments.front().IsMarker()
-                   ? arguments.front().Value().ArrayPtr()
-                   : nullptr) {
+            ? arguments.front().Value().ArrayPtr()
+            : nullptr) {
         list.assign(array->begin(), array->end());
     } else {
         list = arguments;
@@ -192,7 +192,8 @@ std::vector<TPackageParameter> TOraclePackage::buildParameters(
         TPackageParameter p;
         if (named) {
             const PackageArgument &nameArgument = list[i];
-            const QString *text = nameArgument.IsMarker() ? nullptr : nameArgument.Value().StringPtr();
+            const QString *text
+                = nameArgument.IsMarker() ? nullptr : nameArgument.Value().StringPtr();
             if (!text)
                 throw Exception(QStringLiteral("Parameter names must be strings"));
             if (!isPlainIdentifier(*text))
@@ -237,8 +238,8 @@ void TOraclePackage::takeParameters(std::vector<TPackageParameter> parameters)
 Variant TOraclePackage::GetParameter(int index) const
 {
     if (index < 0 || index >= ParameterCount())
-        throw Exception(
-            QStringLiteral("Parameter ") + QString::number(index) + QStringLiteral(" does not exist"));
+        throw Exception(QStringLiteral("Parameter ") + QString::number(index)
+            + QStringLiteral(" does not exist"));
     const TPackageParameter &p = m_parameters[static_cast<std::size_t>(index)];
     return p.type == ptPLSQLBoolean ? booleanOut(p.value) : p.value;
 }
@@ -382,7 +383,8 @@ void TOraclePackage::monitorEnd(const QString &errorText)
     if (!m_monitorStarted)
         return;
     m_monitorStarted = false;
-    OracleMonitor::ReportCall(false, OracleMonitor::KindPackage, m_monitorId, nullptr, { errorText });
+    OracleMonitor::ReportCall(
+        false, OracleMonitor::KindPackage, m_monitorId, nullptr, { errorText });
 }
 
 // ---- Server packages ---------------------------------------------------------------------------
@@ -435,8 +437,8 @@ TDBMS_Application_Info::TDBMS_Application_Info(TOracleSession *session)
 
 void TDBMS_Application_Info::Set_Module(const QString &moduleName, const QString &actionName)
 {
-    Package().CallProcedure(QStringLiteral("set_module"),
-        { "module_name", moduleName, "action_name", actionName });
+    Package().CallProcedure(
+        QStringLiteral("set_module"), { "module_name", moduleName, "action_name", actionName });
 }
 
 void TDBMS_Application_Info::Set_Client_Info(const QString &clientInfo)

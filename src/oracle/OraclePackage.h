@@ -46,8 +46,7 @@ public:
     {
     }
     template <typename T>
-        requires std::constructible_from<Variant, T>
-    PackageArgument(T &&value)
+    requires std::constructible_from<Variant, T> PackageArgument(T &&value)
         : m_value(std::forward<T>(value))
     {
     }

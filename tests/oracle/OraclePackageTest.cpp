@@ -27,7 +27,9 @@ namespace {
 
 QString goldenPath(const QString &name)
 {
-    return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("golden/") + name);
+    return QFileInfo(QStringLiteral(__FILE__))
+        .absoluteDir()
+        .filePath(QStringLiteral("golden/") + name);
 }
 
 // The statements are written one after another, each followed by a line "/".
@@ -169,11 +171,11 @@ TEST_F(PackageCalls, BooleanArgumentsAndResultsGoThroughIntegers)
     EXPECT_EQ(package.CallBooleanFunction(QStringLiteral("is_even"), { 4 }), Variant(true));
     EXPECT_EQ(package.CallBooleanFunction(QStringLiteral("is_even"), { 3 }), Variant(false));
     // A null goes in as null; it comes back as the session's null value.
-    EXPECT_TRUE(package.CallBooleanFunction(QStringLiteral("is_even"), { Variant::Null() })
-                    .IsUnassigned());
+    EXPECT_TRUE(
+        package.CallBooleanFunction(QStringLiteral("is_even"), { Variant::Null() }).IsUnassigned());
     session.SetNullValue(nvNull);
-    EXPECT_TRUE(package.CallBooleanFunction(QStringLiteral("is_even"), { Variant::Null() })
-                    .IsNull());
+    EXPECT_TRUE(
+        package.CallBooleanFunction(QStringLiteral("is_even"), { Variant::Null() }).IsNull());
     expectGolden("package-booleans.sql");
 }
 
@@ -263,8 +265,8 @@ TEST_F(PackageCalls, EqualShapesShareTheirDeclarations)
     package.SetParameterMode(pmPositional);
 
     // A call whose block could not be built leaves nothing half declared for the next one.
-    EXPECT_THROW(package.CallIntegerFunction(QStringLiteral("twice"), { qint64(1) << 40 }),
-        Exception);
+    EXPECT_THROW(
+        package.CallIntegerFunction(QStringLiteral("twice"), { qint64(1) << 40 }), Exception);
     EXPECT_EQ(package.CallIntegerFunction(QStringLiteral("twice"), { 6 }), Variant(12));
 
     // A server error keeps the collection of the failed call.
@@ -298,7 +300,8 @@ TEST_F(PackageCalls, ServerOutputIsReadLineByLineUntilNoneIsLeft)
     }
     // A line without its end stays in the buffer.
     EXPECT_EQ(lines,
-        QStringList({ QStringLiteral("line 1"), QStringLiteral("line 2"), QStringLiteral("line 3") }));
+        QStringList(
+            { QStringLiteral("line 1"), QStringLiteral("line 2"), QStringLiteral("line 3") }));
     EXPECT_EQ(status, 1);
     output.Disable();
     expectGolden("package-server-output.sql");
@@ -396,6 +399,8 @@ protected:
         const bool ended = BreakUntilFinished(session, hooks, finished);
         worker.join();
         EXPECT_TRUE(ended);
+        // The worker's error left the call lock it held.
+        EXPECT_EQ(session.CallLock().NestingCount(), 0);
         return code.load();
     }
 
@@ -409,8 +414,8 @@ TEST_P(PackageBreak, BreakEndsAPackageCallAndTheNextCallSucceeds)
     sleeper.SetSession(&session);
     sleeper.SetPackageName(QStringLiteral("sys.dbms_lock"));
     const auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(breakWhileRunning([&] { sleeper.CallProcedure(QStringLiteral("sleep"), { 60 }); }),
-        1013);
+    EXPECT_EQ(
+        breakWhileRunning([&] { sleeper.CallProcedure(QStringLiteral("sleep"), { 60 }); }), 1013);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
 
     EXPECT_TRUE(session.Connected());
@@ -448,8 +453,8 @@ TEST_P(PackageBreak, BreakEndsAFetchAndTheQueryRunsAgain)
     EXPECT_EQ(session.InternalRow().value(0), QStringLiteral("y"));
 }
 
-INSTANTIATE_TEST_SUITE_P(ClientModes, PackageBreak, ::testing::Bool(),
-    [](const ::testing::TestParamInfo<bool> &info) {
+INSTANTIATE_TEST_SUITE_P(
+    ClientModes, PackageBreak, ::testing::Bool(), [](const ::testing::TestParamInfo<bool> &info) {
         return info.param ? std::string("OlderCalls") : std::string("HandleCalls");
     });
 
