@@ -1,8 +1,9 @@
 // Threaded execution of TOracleQuery against the stand-in: the worker's events, their order
 // and thread, errors, a second Execute, breaking a run and destroying the query.
 
-#include "OracleSessionTestSupport.h"
 #include "QStringPrinter.h"
+
+#include "OracleSessionTestSupport.h"
 
 #include "oracle/OracleQuery.h"
 
@@ -126,8 +127,8 @@ protected:
     int (*setRowDelay)(void *, int) = nullptr;
 };
 
-const QStringList deptTenEvents = { "BeforeQuery", "Executed", "Record CLARK", "Record KING",
-    "Record MILLER", "AfterQuery", "Finished" };
+const QStringList threeRowEvents = { "BeforeQuery", "Executed", "Record FINANCE",
+    "Record LABORATORY", "Record LOGISTICS", "AfterQuery", "Finished" };
 
 TEST_F(QueryThread, EventsComeInOrderOnTheThreadTheSettingNames)
 {
@@ -137,19 +138,19 @@ TEST_F(QueryThread, EventsComeInOrderOnTheThreadTheSettingNames)
         log.clear();
         query->SetThreadSynchronized(synchronized);
         query->SetReadBuffer(2); // the rows cross an array boundary
-        query->SQL().SetText(QStringLiteral("select ename from emp where deptno = 10 order by ename"));
+        query->SQL().SetText(QStringLiteral("select dname from dept where deptno <= 30 order by deptno"));
         query->Execute();
         if (synchronized) { // a synchronised event needs this thread's event loop
             EXPECT_FALSE(log.all().contains(QStringLiteral("Executed")));
         }
         ASSERT_TRUE(waitFinished());
-        EXPECT_EQ(log.all(), deptTenEvents);
+        EXPECT_EQ(log.all(), threeRowEvents);
         const Qt::HANDLE worker = log.threadOf(0);
         EXPECT_NE(worker, mainThread); // BeforeQuery runs inside the run, on the worker
-        for (int i = 0; i < deptTenEvents.size(); ++i) {
-            const bool threadEvent = i != 0 && deptTenEvents[i] != QStringLiteral("AfterQuery");
+        for (int i = 0; i < threeRowEvents.size(); ++i) {
+            const bool threadEvent = i != 0 && threeRowEvents[i] != QStringLiteral("AfterQuery");
             EXPECT_EQ(log.threadOf(i), threadEvent && synchronized ? mainThread : worker)
-                << deptTenEvents[i].toStdString();
+                << threeRowEvents[i].toStdString();
         }
         EXPECT_TRUE(query->Eof());
         EXPECT_EQ(query->RowsProcessed(), 3);
@@ -173,10 +174,10 @@ TEST_F(QueryThread, AParseErrorReportsTheErrorThenFinishesAndTheQueryRunsAgain)
     const Qt::HANDLE worker = log.threadOf(0);
 
     log.clear();
-    query->SQL().SetText(QStringLiteral("select ename from emp where deptno = 10 order by ename"));
+    query->SQL().SetText(QStringLiteral("select dname from dept where deptno <= 30 order by deptno"));
     query->Execute();
     ASSERT_TRUE(waitFinished());
-    EXPECT_EQ(log.all(), deptTenEvents);
+    EXPECT_EQ(log.all(), threeRowEvents);
     EXPECT_EQ(log.threadOf(0), worker); // the same worker serves every run
 }
 
@@ -224,10 +225,10 @@ TEST_F(QueryThread, ASecondExecuteWhileRunningRaisesAndABreakEndsTheFetch)
 
     // The session and the query are usable again.
     log.clear();
-    query->SQL().SetText(QStringLiteral("select ename from emp where deptno = 10 order by ename"));
+    query->SQL().SetText(QStringLiteral("select dname from dept where deptno <= 30 order by deptno"));
     query->Execute();
     ASSERT_TRUE(waitFinished());
-    EXPECT_EQ(log.all(), deptTenEvents);
+    EXPECT_EQ(log.all(), threeRowEvents);
 }
 
 TEST_F(QueryThread, ABreakEndsAFetchThatWouldNeverReturn)
