@@ -1,10 +1,14 @@
 // The session pool against the stand-in: sessions with Pooling spInternal borrow the pool's
 // connections through their own LogOn and LogOff.
 
-#include "OracleSessionTestSupport.h"
 #include "QStringPrinter.h"
 
+#include "OracleSessionTestSupport.h"
+
 #include "oracle/OracleSessionPool.h"
+#include "platform/LinuxOraclePlatform.h"
+
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -273,6 +277,27 @@ TEST_F(SessionPool, ALibraryPoolTheClientRefusesIsReportedAndLeavesNothingBehind
     EXPECT_EQ(pool.EffectivePoolType(), ptDefault);
     EXPECT_EQ(opened, 1);
     session->LogOff();
+}
+
+TEST_F(SessionPool, ALibraryPoolFallsBackToTheOwnPoolWithAClientThatHasNone)
+{
+    // The stand-in built without the 8.1 additions has none of the later groups either.
+    OracleClientLibrary library(std::make_shared<LinuxOraclePlatform>());
+    library.SetOCIDLL(QFileInfo(standinLibraryPath()).dir().filePath(
+        QStringLiteral("libqdstandin_no81.so")));
+    TOracleSessionPool oraclePool(nullptr, &library);
+    oraclePool.SetPoolType(ptOracle);
+    TOracleSession session(nullptr, &library);
+    SetLogon(session, QStringLiteral("scott"), QStringLiteral("tiger"));
+    session.SetPool(&oraclePool);
+    session.LogOn();
+    ASSERT_TRUE(session.Connected());
+    EXPECT_FALSE(library.OCI10Available());
+    EXPECT_EQ(oraclePool.EffectivePoolType(), ptDefault);
+    EXPECT_TRUE(oraclePool.PoolName().isEmpty());
+    EXPECT_EQ(oraclePool.Count(), 1);
+    EXPECT_EQ(currentUser(session), QStringLiteral("SCOTT"));
+    session.LogOff();
 }
 
 TEST_F(SessionPool, ManyThreadsReservingAndReleasingLeaveThePoolConsistent)
