@@ -76,7 +76,8 @@ void TOracleQuery::stopThread() noexcept
     }
 }
 
-// ---- The worker ----------------------------------------------------------------------------------
+// ---- The worker
+// ----------------------------------------------------------------------------------
 
 TOracleQuery::TQueryThread::TQueryThread(TOracleQuery &query)
     : m_query(query)

@@ -140,9 +140,9 @@ void TOracleSessionPoolEntry::newSession(TOracleSession &client)
     m_pool.checkPoolStatus(oci.OCIAttrSet(m_pool.m_auth, OCI_HTYPE_AUTHINFO, password.data(),
         byteLength(password), OCI_ATTR_PASSWORD, m_pool.m_error));
     OCISvcCtx *service = nullptr;
-    m_pool.checkPoolStatus(oci.OCISessionGet(m_pool.m_env, m_pool.m_error, &service,
-        m_pool.m_auth, oraText(poolName), byteLength(poolName), nullptr, 0, nullptr, nullptr,
-        nullptr, OCI_SESSGET_SPOOL));
+    m_pool.checkPoolStatus(
+        oci.OCISessionGet(m_pool.m_env, m_pool.m_error, &service, m_pool.m_auth, oraText(poolName),
+            byteLength(poolName), nullptr, 0, nullptr, nullptr, nullptr, OCI_SESSGET_SPOOL));
     m_librarySession = service;
     try {
         session->SetExternalSVC(service);
@@ -199,8 +199,8 @@ void TOracleSessionPoolEntry::dropSession() noexcept
     if (m_librarySession) {
         const OracleEntryPoints &oci = m_pool.library().entryPoints();
         if (oci.OCISessionRelease)
-            oci.OCISessionRelease(m_librarySession, m_pool.m_error, nullptr, 0,
-                OCI_SESSRLS_DROPSESS);
+            oci.OCISessionRelease(
+                m_librarySession, m_pool.m_error, nullptr, 0, OCI_SESSRLS_DROPSESS);
         m_librarySession = nullptr;
     }
 }
@@ -342,8 +342,8 @@ void TOracleSessionPool::openLibraryPool()
         checkPoolStatus(oci.OCISessionPoolCreate(m_env, m_error, m_spool, &name, &nameLength,
             oraText(database), byteLength(database), 0, LibraryPoolMaximum, 1, oraText(user),
             byteLength(user), oraText(password), byteLength(password), mode));
-        m_poolName = name ? QString::fromUtf8(reinterpret_cast<const char *>(name),
-                                static_cast<qsizetype>(nameLength))
+        m_poolName = name ? QString::fromUtf8(
+                         reinterpret_cast<const char *>(name), static_cast<qsizetype>(nameLength))
                           : QString();
     } catch (...) {
         // The error has been read from the handle; the pool stays closed and owns nothing.
@@ -379,8 +379,8 @@ void TOracleSessionPool::checkPoolStatus(sword status)
 void TOracleSessionPool::raisePoolError(sword status)
 {
     CheckOracleResult(status, className(), library().entryPoints(), m_error, nullptr, this);
-    throw Exception(className() + QStringLiteral(": call failed with status ")
-        + QString::number(status));
+    throw Exception(
+        className() + QStringLiteral(": call failed with status ") + QString::number(status));
 }
 
 void TOracleSessionPool::Close()

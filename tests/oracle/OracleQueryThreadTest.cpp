@@ -138,7 +138,8 @@ TEST_F(QueryThread, EventsComeInOrderOnTheThreadTheSettingNames)
         log.clear();
         query->SetThreadSynchronized(synchronized);
         query->SetReadBuffer(2); // the rows cross an array boundary
-        query->SQL().SetText(QStringLiteral("select dname from dept where deptno <= 30 order by deptno"));
+        query->SQL().SetText(
+            QStringLiteral("select dname from dept where deptno <= 30 order by deptno"));
         query->Execute();
         if (synchronized) { // a synchronised event needs this thread's event loop
             EXPECT_FALSE(log.all().contains(QStringLiteral("Executed")));
@@ -174,7 +175,8 @@ TEST_F(QueryThread, AParseErrorReportsTheErrorThenFinishesAndTheQueryRunsAgain)
     const Qt::HANDLE worker = log.threadOf(0);
 
     log.clear();
-    query->SQL().SetText(QStringLiteral("select dname from dept where deptno <= 30 order by deptno"));
+    query->SQL().SetText(
+        QStringLiteral("select dname from dept where deptno <= 30 order by deptno"));
     query->Execute();
     ASSERT_TRUE(waitFinished());
     EXPECT_EQ(log.all(), threeRowEvents);
@@ -190,8 +192,8 @@ TEST_F(QueryThread, AnExceptionOfAHandlerEndsTheRunAsAnErrorWithCodeZero)
     query->SQL().SetText(QStringLiteral("select ename from emp"));
     query->Execute();
     ASSERT_TRUE(waitFinished());
-    EXPECT_EQ(log.all(),
-        QStringList({ "BeforeQuery", "Executed", "Record", "Error 0", "Finished" }));
+    EXPECT_EQ(
+        log.all(), QStringList({ "BeforeQuery", "Executed", "Record", "Error 0", "Finished" }));
     EXPECT_EQ(lastErrorMessage, QStringLiteral("handler gave up"));
 }
 
@@ -225,7 +227,8 @@ TEST_F(QueryThread, ASecondExecuteWhileRunningRaisesAndABreakEndsTheFetch)
 
     // The session and the query are usable again.
     log.clear();
-    query->SQL().SetText(QStringLiteral("select dname from dept where deptno <= 30 order by deptno"));
+    query->SQL().SetText(
+        QStringLiteral("select dname from dept where deptno <= 30 order by deptno"));
     query->Execute();
     ASSERT_TRUE(waitFinished());
     EXPECT_EQ(log.all(), threeRowEvents);

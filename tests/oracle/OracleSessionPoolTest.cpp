@@ -261,7 +261,8 @@ TEST_F(SessionPool, ALibraryPoolTheClientRefusesIsReportedAndLeavesNothingBehind
         ADD_FAILURE() << "the stand-in has no session pools";
     } catch (const EOracleError &e) {
         EXPECT_EQ(e.ErrorCode(), 3001);
-        EXPECT_TRUE(e.Message().startsWith(QStringLiteral("ORA-03001"))) << e.Message().toStdString();
+        EXPECT_TRUE(e.Message().startsWith(QStringLiteral("ORA-03001")))
+            << e.Message().toStdString();
     }
     EXPECT_FALSE(session->Connected());
     EXPECT_FALSE(pool.Active());
@@ -283,8 +284,8 @@ TEST_F(SessionPool, ALibraryPoolFallsBackToTheOwnPoolWithAClientThatHasNone)
 {
     // The stand-in built without the 8.1 additions has none of the later groups either.
     OracleClientLibrary library(std::make_shared<LinuxOraclePlatform>());
-    library.SetOCIDLL(QFileInfo(standinLibraryPath()).dir().filePath(
-        QStringLiteral("libqdstandin_no81.so")));
+    library.SetOCIDLL(
+        QFileInfo(standinLibraryPath()).dir().filePath(QStringLiteral("libqdstandin_no81.so")));
     TOracleSessionPool oraclePool(nullptr, &library);
     oraclePool.SetPoolType(ptOracle);
     TOracleSession session(nullptr, &library);
