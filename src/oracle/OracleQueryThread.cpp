@@ -183,11 +183,11 @@ void TOracleQuery::TQueryThread::run()
             ShowCurrentException();
         }
     }
-    {
-        std::lock_guard lock(m_mutex);
-        m_busy = false;
-        m_ended = true;
-    }
+    // Notified under the lock: once Terminate sees m_ended it may free the condition, so the
+    // worker must be done with it by then.
+    std::lock_guard lock(m_mutex);
+    m_busy = false;
+    m_ended = true;
     m_changed.notify_all();
 }
 

@@ -20,7 +20,8 @@ namespace qd {
 // A run request and the busy flag live under one mutex with one condition: Execute sets both,
 // the worker takes the request and clears busy before it reports the end. So an Execute that
 // arrives while the worker is finishing is never lost, and the finished handler may start the
-// next run itself.
+// next run itself. A handler that runs on the worker must not destroy the query (the query's
+// destructor waits for the worker).
 class TOracleQuery::TQueryThread : public QThread {
 public:
     // Starts the worker idle.
