@@ -21,7 +21,8 @@ namespace qd {
 // the worker takes the request and clears busy before it reports the end. So an Execute that
 // arrives while the worker is finishing is never lost, and the finished handler may start the
 // next run itself. A handler that runs on the worker must not destroy the query (the query's
-// destructor waits for the worker).
+// destructor waits for the worker). With ThreadSynchronized the query's thread must run an
+// event loop; destroying the query there while the worker waits for it abandons that event.
 class TOracleQuery::TQueryThread : public QThread {
 public:
     // Starts the worker idle.
