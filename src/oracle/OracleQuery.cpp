@@ -2,6 +2,7 @@
 
 #include "classlib/Exception.h"
 #include "oracle/OracleQueryExtensions.h"
+#include "oracle/OracleQueryThread.h"
 #include "oracle/OracleSession.h"
 
 namespace qd {
@@ -14,6 +15,8 @@ TOracleQuery::TOracleQuery(QObject *owner)
 
 TOracleQuery::~TOracleQuery()
 {
+    // The worker may be using the query: it ends first, without firing anything more.
+    stopThread();
     try {
         if (m_session)
             m_session->RemoveDependent(this);

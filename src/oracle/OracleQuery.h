@@ -35,6 +35,9 @@ using TThreadErrorEvent
 // with Next and the field accessors. One thread at a time uses a query.
 class TOracleQuery : public QObject, public OracleSessionDependent {
 public:
+    // The worker of a threaded query (OracleQueryThread.h).
+    class TQueryThread;
+
     explicit TOracleQuery(QObject *owner = nullptr);
     ~TOracleQuery() override;
     TOracleQuery(const TOracleQuery &) = delete;
@@ -231,6 +234,12 @@ private:
     static sb4 longPieceCallback(void *context, OCIDefine *define, ub4 iteration, void **buffer,
         ub4 **length, ub1 *piece, void **indicator, ub2 **returnCode);
 
+    // Threaded execution (OracleQueryThread.cpp)
+    void executeThreaded();
+    // Raises "Query thread is still in progress" while the worker runs the statement.
+    void checkThreadIdle() const;
+    void stopThread() noexcept;
+
     // Variables (OracleQueryVariables.cpp)
     void bindVariables();
     void syncComplexVariables();
@@ -287,6 +296,7 @@ private:
     int m_errorPosition = 0;
     int m_monitorId = 0;
     qint64 m_monitorStart = 0;
+    std::unique_ptr<TQueryThread> m_thread; // created by the first threaded Execute
 };
 
 } // namespace qd

@@ -93,9 +93,12 @@ void TOracleQuery::checkConnected()
 
 void TOracleQuery::Execute()
 {
+    // While a run is in progress the query belongs to its worker, threaded or not.
+    checkThreadIdle();
     if (m_threaded)
-        throw Exception(QStringLiteral("Threaded execution is not supported"));
-    ExecuteRows(-1, -1);
+        executeThreaded();
+    else
+        ExecuteRows(-1, -1);
 }
 
 int TOracleQuery::ExecuteRows(int index, int count)
@@ -146,6 +149,7 @@ int TOracleQuery::ExecuteRows(int index, int count)
 
 void TOracleQuery::Describe()
 {
+    checkThreadIdle();
     executeCore(true, 0, 0);
 }
 
