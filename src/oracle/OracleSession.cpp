@@ -5,6 +5,7 @@
 #include "oracle/OracleError.h"
 #include "oracle/OracleMonitor.h"
 #include "oracle/OracleSqlText.h"
+#include "oracle/OracleValueHandlers.h"
 
 #include <QRegularExpression>
 
@@ -141,6 +142,7 @@ TOracleSession::TOracleSession(QObject *owner, OracleClientLibrary *library)
     , m_dependents(std::make_unique<DependentLists>())
 {
     m_preferences = std::make_unique<TSessionPreferences>(this);
+    RegisterOracleValueHandlers();
     std::lock_guard lock(sessionListMutex());
     sessionList().append(this);
 }
