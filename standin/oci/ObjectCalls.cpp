@@ -199,7 +199,7 @@ QDSI_EXPORT sword OCIDescribeAny(OCISvcCtx *svchp, OCIError *errhp, void *objptr
                 static_cast<sb4>(objnm_len));
             type = engine::findObjectType(session, name);
             if (!type)
-                throw oraFail(4043, name);
+                throw oraFail(4043, "object " + name + " does not exist");
         } else {
             throw oraFail(3001);
         }

@@ -134,7 +134,6 @@ constexpr Wording kWordings[] = {
     { 24801, "illegal parameter value in OCI lob function" },
     { 1465, "invalid hex number" },
     { 12899, "%s" },
-    { 4043, "object %s does not exist" },
     { 21700, "object does not exist or is marked for delete" },
     { 22165, "given index [%s] must be in the range of [1] to [limit]" },
     { 22303, "type \"%s\" not found" },
