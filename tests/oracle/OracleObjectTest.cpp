@@ -227,6 +227,36 @@ TEST_P(Objects, ConstructorArgumentsAreChecked)
     }
 }
 
+TEST_P(Objects, XmlTypeColumnsComeAsXmlDocuments)
+{
+    createTable(QStringLiteral("qd_docs"), QStringLiteral("id number, doc xmltype"));
+    run(QStringLiteral("insert into qd_docs values (1, null)"));
+    query->SQL().SetText(QStringLiteral("select doc from qd_docs"));
+    query->Execute();
+    ASSERT_FALSE(query->Eof());
+    EXPECT_EQ(query->FieldType(0), SQLT_NTY);
+    EXPECT_EQ(query->FieldTypeName(0), QStringLiteral("SYS.XMLTYPE"));
+    auto *document = dynamic_cast<TXMLType *>(query->FieldAsObject(0));
+    ASSERT_TRUE(document);
+    EXPECT_TRUE(query->FieldIsNull(0));
+    // A null document is empty text without a server call.
+    StandinHooks::get().resetRoundTrips(session->ServiceContext());
+    EXPECT_EQ(document->XMLText(), QString());
+    EXPECT_EQ(StandinHooks::get().roundTrips(session->ServiceContext()), 0);
+}
+
+TEST_P(Objects, ReferencesStartNullAndKnowTheirType)
+{
+    TOracleReference reference(session.get(), nullptr, QStringLiteral("qd_person"));
+    EXPECT_TRUE(reference.IsNull());
+    EXPECT_TRUE(reference.TypeDescriptor());
+    EXPECT_EQ(reference.AsHex(), QString());
+    reference.Clear();
+    EXPECT_TRUE(reference.IsNull());
+    EXPECT_THROW(TOracleReference(session.get(), nullptr, QStringLiteral("qd_nothing")),
+        EOracleError);
+}
+
 INSTANTIATE_TEST_SUITE_P(HandleMode, Objects, ::testing::Values(false));
 
 } // namespace
