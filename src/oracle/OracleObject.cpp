@@ -413,7 +413,13 @@ void TOracleObject::describeAttributes()
     if (m_typeCodeOfType == OCI_TYPECODE_NAMEDCOLLECTION) {
         check(m_oci->OCIAttrGet(parameter, OCI_DTYPE_PARAM, &m_collectionTypeCode, nullptr,
             OCI_ATTR_TYPECODE_COLLECTION, m_errorHandle));
-        // A collection's elements are not attributes: its wrapper lists none.
+        // The elements are described by one more attribute without a name.
+        void *element = nullptr;
+        check(m_oci->OCIAttrGet(parameter, OCI_DTYPE_PARAM, &element, nullptr,
+            OCI_ATTR_COLLECTION_ELEMENT, m_errorHandle));
+        describeAttribute(element, QString(), valueOffset, nullOffset, 0);
+        m_elementAttribute = m_attributes.back().get();
+        m_elementTypeCode = static_cast<ub2>(m_elementAttribute->m_rawDataType);
     } else {
         describeLevel(static_cast<OCIParam *>(parameter), QString(), valueOffset, nullOffset, 0);
     }
@@ -434,13 +440,22 @@ void TOracleObject::describeLevel(
     void *list = nullptr;
     check(oci.OCIAttrGet(
         typeParameter, OCI_DTYPE_PARAM, &list, nullptr, OCI_ATTR_LIST_TYPE_ATTRS, m_errorHandle));
+    for (ub4 position = 1; position <= count; ++position) {
+        void *parameter = nullptr;
+        check(oci.OCIParamGet(list, OCI_DTYPE_PARAM, m_errorHandle, &parameter, position));
+        describeAttribute(parameter, prefix, valueOffset, nullOffset, depth);
+    }
+}
+
+void TOracleObject::describeAttribute(
+    void *parameter, const QString &prefix, qint64 &valueOffset, qint64 &nullOffset, int depth)
+{
+    const OracleEntryPoints &oci = *m_oci;
     // An embedded wrapper's values lie inside the parent's instance: alignment counts from there.
     const qint64 base = m_parent && m_parent->m_instance && m_instance
         ? static_cast<char *>(m_instance) - static_cast<char *>(m_parent->m_instance)
         : 0;
-    for (ub4 position = 1; position <= count; ++position) {
-        void *parameter = nullptr;
-        check(oci.OCIParamGet(list, OCI_DTYPE_PARAM, m_errorHandle, &parameter, position));
+    {
         auto attribute = std::make_unique<TObjectAttribute>();
         TObjectAttribute &a = *attribute;
         a.m_owner = this;

@@ -89,6 +89,13 @@ public:
 
     bool IsNull() const;
     bool IsCollection();
+    // A collection's elements: their type code and the attribute that describes them.
+    int CollectionTypeCode() { return IsCollection() ? m_collectionTypeCode : 0; }
+    TObjectAttribute *ElementAttribute()
+    {
+        describeAttributes();
+        return m_elementAttribute;
+    }
     int AttributeCount();
     TObjectAttribute *Attributes(int index);
     TObjectAttribute *AttributeByName(const QString &name, bool mustExist);
@@ -142,6 +149,8 @@ private:
     void describeAttributes();
     void describeLevel(OCIParam *typeParameter, const QString &prefix, qint64 &valueOffset,
         qint64 &nullOffset, int depth);
+    void describeAttribute(
+        void *parameter, const QString &prefix, qint64 &valueOffset, qint64 &nullOffset, int depth);
     void freeWrappers();
     void markUpdated();
     TObjectAttribute *attributeOfKind(const QString &name, bool (*accepts)(int));
@@ -169,6 +178,8 @@ private:
     bool m_described = false;
     ub2 m_typeCodeOfType = 0;
     ub2 m_collectionTypeCode = 0;
+    ub2 m_elementTypeCode = 0;
+    TObjectAttribute *m_elementAttribute = nullptr; // a collection's elements
     std::unique_ptr<TOracleQuery> m_query;
     int m_ownerMonitorId = 0;
     QString m_ownerName;

@@ -227,6 +227,36 @@ TEST_P(Objects, ConstructorArgumentsAreChecked)
     }
 }
 
+TEST_P(Objects, LobAndCollectionAttributes)
+{
+    runIgnoringErrors(QStringLiteral("drop table qd_cards"));
+    run(QStringLiteral("create or replace type qd_phones as varray(3) of varchar2(20)"));
+    run(QStringLiteral(
+        "create or replace type qd_card as object (notes clob, phones qd_phones, tag varchar2(5))"));
+    run(QStringLiteral("create table qd_cards (card qd_card)"));
+    run(QStringLiteral("insert into qd_cards values (qd_card('long note', qd_phones('1', '2'), 'x'))"));
+    query->SQL().SetText(QStringLiteral("select card from qd_cards"));
+    query->Execute();
+    ASSERT_FALSE(query->Eof());
+    auto *card = dynamic_cast<TOracleObject *>(query->FieldAsObject(0));
+    ASSERT_TRUE(card);
+    EXPECT_EQ(card->AttributeByName(QStringLiteral("NOTES"), true)->Value().AsString(),
+        QStringLiteral("long note"));
+    EXPECT_EQ(card->AttributeByName(QStringLiteral("TAG"), true)->Value().AsString(),
+        QStringLiteral("x"));
+    TObjectAttribute *phones = card->AttributeByName(QStringLiteral("PHONES"), true);
+    EXPECT_TRUE(phones->IsCollection());
+    EXPECT_FALSE(phones->IsNull());
+    TOracleObject *list = card->ObjectAttribute(QStringLiteral("PHONES"));
+    EXPECT_TRUE(list->IsCollection());
+    EXPECT_EQ(list->CollectionTypeCode(), 247); // a varray
+    ASSERT_TRUE(list->ElementAttribute());
+    EXPECT_EQ(list->ElementAttribute()->Name(), QString());
+    EXPECT_EQ(list->ElementAttribute()->DataType(), SQLT_STR);
+    EXPECT_FALSE(card->IsCollection());
+    EXPECT_EQ(card->ElementAttribute(), nullptr);
+}
+
 TEST_P(Objects, XmlTypeColumnsComeAsXmlDocuments)
 {
     createTable(QStringLiteral("qd_docs"), QStringLiteral("id number, doc xmltype"));
