@@ -533,7 +533,9 @@ void TOracleObject::describeAttribute(
         }
         a.m_nullOffset = nullOffset;
         nullOffset += 2;
-        const bool embedded = type == SQLT_NTY && !a.m_isCollection && !a.m_notFinal;
+        // Collections, types that are not final and XMLTYPE are held by pointer.
+        const bool embedded = type == SQLT_NTY && !a.m_isCollection && !a.m_notFinal
+            && a.m_typeName.compare(QStringLiteral("SYS.XMLTYPE"), Qt::CaseInsensitive) != 0;
         qint64 size = pointerSize; // strings, raws, LOBs, REFs, timestamps, collections
         if (a.m_dataType == SQLT_INT || a.m_dataType == SQLT_FLT)
             size = 22; // an Oracle NUMBER

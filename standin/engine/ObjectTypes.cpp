@@ -37,7 +37,9 @@ void layOut(ObjectType &type)
     size_t value = 0, null = 2;
     for (ObjectAttribute &a : type.attributes) {
         a.nullOffset = null;
-        const bool embedded = a.typeCode == tcObject && a.type && !a.type->isCollection();
+        // An XMLTYPE is held by pointer, like a collection.
+        const bool embedded
+            = a.typeCode == tcObject && a.type && !a.type->isCollection() && !a.type->isXml;
         if (embedded)
             null += a.type->nullSize; // its own indicator and those of its attributes
         else
@@ -395,7 +397,8 @@ std::shared_ptr<const ObjectType> findObjectType(
     Session &session, const std::string &schemaName, const std::string &typeName)
 {
     const std::string schema = upper(schemaName), name = upper(typeName);
-    if (name == "XMLTYPE" && (schema == "SYS" || schema == "PUBLIC" || schema.empty()))
+    if (name == "XMLTYPE"
+        && (schema == "SYS" || schema == "PUBLIC" || schema.empty() || schema == session.user()))
         return xmlType();
     if (!schema.empty() && schema != session.user())
         return nullptr; // the session sees its own schema only

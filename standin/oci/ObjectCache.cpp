@@ -49,16 +49,20 @@ Instance *find(const void *instance)
     return it == instances.end() ? nullptr : it->second.get();
 }
 
-bool isPointerSlot(const ObjectAttribute &a)
-{
-    return a.valueSize == sizeof(void *) && a.typeCode != engine::tcNumber
-        && a.typeCode != engine::tcDate
-        && !(a.typeCode == engine::tcObject && a.type && !a.type->isCollection());
-}
-
 bool isEmbedded(const ObjectAttribute &a)
 {
-    return a.typeCode == engine::tcObject && a.type && !a.type->isCollection();
+    return a.typeCode == engine::tcObject && a.type && !a.type->isCollection()
+        && !a.type->isXml;
+}
+
+bool isXmlAttribute(const ObjectAttribute &a)
+{
+    return a.typeCode == engine::tcObject && a.type && a.type->isXml;
+}
+
+bool isPointerSlot(const ObjectAttribute &a)
+{
+    return a.typeCode != engine::tcNumber && a.typeCode != engine::tcDate && !isEmbedded(a);
 }
 
 Handle *newSlotValue(const ObjectAttribute &a)
@@ -99,6 +103,8 @@ void allocateSlots(const ObjectType &type, char *base)
     for (const ObjectAttribute &a : type.attributes) {
         if (isEmbedded(a))
             allocateSlots(*a.type, base + a.valueOffset);
+        else if (isXmlAttribute(a))
+            *slotAt(base, a) = newInstance(a.type);
         else if (isPointerSlot(a))
             *slotAt(base, a) = static_cast<Handle *>(newSlotValue(a));
     }
@@ -109,6 +115,9 @@ void freeSlots(const ObjectType &type, char *base)
     for (const ObjectAttribute &a : type.attributes) {
         if (isEmbedded(a)) {
             freeSlots(*a.type, base + a.valueOffset);
+        } else if (isXmlAttribute(a)) {
+            freeInstance(*slotAt(base, a));
+            *slotAt(base, a) = nullptr;
         } else if (isPointerSlot(a)) {
             delete static_cast<Handle *>(*slotAt(base, a));
             *slotAt(base, a) = nullptr;
@@ -183,6 +192,11 @@ void fillAttribute(const ObjectAttribute &a, char *base, sb2 *nulls, const Objec
         fillLevel(*a.type, base + a.valueOffset, indicator, v);
         return;
     }
+    if (isXmlAttribute(a)) {
+        *indicator = v.isNull ? -1 : 0;
+        fillInstance(*slotAt(base, a), v);
+        return;
+    }
     *indicator = v.isNull ? -1 : 0;
     const std::string &text = v.scalar;
     void *slot = base + a.valueOffset;
@@ -242,6 +256,8 @@ ObjectValue attributeValue(const ObjectAttribute &a, const char *base, const sb2
     const sb2 *indicator = nulls + a.nullOffset / 2;
     if (isEmbedded(a))
         return levelValue(*a.type, base + a.valueOffset, indicator);
+    if (isXmlAttribute(a))
+        return *indicator != 0 ? ObjectValue() : instanceValue(*reinterpret_cast<void *const *>(base + a.valueOffset));
     ObjectValue v;
     if (*indicator != 0)
         return v;
@@ -386,14 +402,40 @@ std::string instanceXml(const void *instance)
     return i ? i->xml : std::string();
 }
 
+namespace {
+
+// The whole definition of a type as text: a type replaced by another definition gets a TDO of
+// its own, while describing the same type again finds the one it had.
+void signatureOf(const ObjectAttribute &a, std::string &out);
+
+std::string signatureOf(const ObjectType &type)
+{
+    std::string out = type.qualifiedName() + "{" + std::to_string(type.typeCode) + ","
+        + std::to_string(type.collectionCode) + "," + std::to_string(type.limit);
+    for (const ObjectAttribute &a : type.attributes)
+        signatureOf(a, out);
+    if (type.element)
+        signatureOf(*type.element, out);
+    return out + "}";
+}
+
+void signatureOf(const ObjectAttribute &a, std::string &out)
+{
+    out += ";" + a.name + ":" + std::to_string(a.typeCode) + "," + std::to_string(a.dataSize) + ","
+        + std::to_string(a.precision) + "," + std::to_string(a.scale);
+    if (a.type)
+        out += a.typeCode == engine::tcRef ? a.type->qualifiedName() : signatureOf(*a.type);
+}
+
+} // namespace
+
 TypeDescriptor *typeDescriptorFor(const std::shared_ptr<const ObjectType> &type)
 {
-    // One TDO per type name and definition; kept for the process like the server's types.
+    // One TDO per type definition; kept for the process like the server's types.
     static std::mutex mutex;
     static std::map<std::string, std::unique_ptr<TypeDescriptor>> descriptors;
     std::lock_guard lock(mutex);
-    auto &slot = descriptors[type->qualifiedName() + "#" + std::to_string(type->instanceSize)
-        + "#" + std::to_string(type->attributes.size())];
+    auto &slot = descriptors[signatureOf(*type)];
     if (!slot) {
         slot = std::make_unique<TypeDescriptor>();
         slot->type = type;

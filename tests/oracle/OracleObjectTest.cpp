@@ -257,6 +257,38 @@ TEST_P(Objects, LobAndCollectionAttributes)
     EXPECT_EQ(card->ElementAttribute(), nullptr);
 }
 
+TEST_P(Objects, XmlTypeAttributesAreHeldByPointer)
+{
+    runIgnoringErrors(QStringLiteral("drop table qd_memos"));
+    run(QStringLiteral(
+        "create or replace type qd_memo as object (id number, doc xmltype, tail varchar2(5))"));
+    run(QStringLiteral("create table qd_memos (memo qd_memo)"));
+    run(QStringLiteral("insert into qd_memos values (qd_memo(7, xmltype('<a/>'), 'end'))"));
+    run(QStringLiteral("insert into qd_memos values (qd_memo(8, null, 'none'))"));
+    query->SQL().SetText(QStringLiteral("select memo from qd_memos"));
+    query->Execute();
+    ASSERT_FALSE(query->Eof());
+    auto *memo = dynamic_cast<TOracleObject *>(query->FieldAsObject(0));
+    ASSERT_TRUE(memo);
+    TObjectAttribute *doc = memo->AttributeByName(QStringLiteral("DOC"), true);
+    EXPECT_EQ(doc->TypeName(), QStringLiteral("SYS.XMLTYPE"));
+    EXPECT_EQ(doc->ValueOffset() % static_cast<qint64>(sizeof(void *)), 0);
+    EXPECT_EQ(memo->AttributeByName(QStringLiteral("TAIL"), true)->ValueOffset(),
+        doc->ValueOffset() + static_cast<qint64>(sizeof(void *)));
+    EXPECT_EQ(memo->AttributeByName(QStringLiteral("TAIL"), true)->Value().AsString(),
+        QStringLiteral("end"));
+    TXMLType *xml = memo->XMLTypeAttribute(QStringLiteral("doc"));
+    ASSERT_TRUE(xml);
+    EXPECT_FALSE(xml->IsNull());
+    query->Next();
+    ASSERT_FALSE(query->Eof());
+    memo = dynamic_cast<TOracleObject *>(query->FieldAsObject(0));
+    EXPECT_EQ(memo->AttributeByName(QStringLiteral("TAIL"), true)->Value().AsString(),
+        QStringLiteral("none"));
+    EXPECT_TRUE(memo->XMLTypeAttribute(QStringLiteral("DOC"))->IsNull());
+    EXPECT_EQ(memo->XMLTypeAttribute(QStringLiteral("DOC"))->XMLText(), QString());
+}
+
 TEST_P(Objects, XmlTypeColumnsComeAsXmlDocuments)
 {
     createTable(QStringLiteral("qd_docs"), QStringLiteral("id number, doc xmltype"));
