@@ -234,6 +234,21 @@ constexpr OCIDuration OCI_DURATION_SESSION = 10;
 constexpr OCIInd OCI_IND_NOTNULL = 0;
 constexpr OCIInd OCI_IND_NULL = -1;
 
+// ---- LOBs and the object cache ------------------------------------------------------------------
+constexpr ub1 OCI_TEMP_BLOB = 1;
+constexpr ub1 OCI_TEMP_CLOB = 2;
+constexpr ub1 OCI_FILE_READONLY = 1;
+constexpr ub4 OCI_LOB_BUFFER_NOFREE = 2;
+constexpr ub1 SQLCS_IMPLICIT = 1;
+constexpr ub2 OCI_OBJECTFREE_FORCE = 0x0001;
+constexpr OCITypeCode OCI_TYPECODE_REF = 110;
+constexpr OCITypeCode OCI_TYPECODE_NAMEDCOLLECTION = 122;
+constexpr ub4 OCI_ATTR_TYPECODE_COLLECTION = 217;
+constexpr ub4 OCI_ATTR_COLLECTION_ELEMENT = 227;
+constexpr ub4 OCI_ATTR_NUM_TYPE_ATTRS = 228;
+constexpr ub4 OCI_ATTR_LIST_TYPE_ATTRS = 229;
+constexpr ub4 OCI_ATTR_IS_FINAL_TYPE = 279;
+
 // Character set id of AL32UTF8; the shared environment is opened in it.
 constexpr ub2 AL32UTF8_CHARSET_ID = 873;
 

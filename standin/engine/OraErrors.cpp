@@ -50,6 +50,12 @@ sql::OraError fromSqlite(sqlite3 *db, int rc, const std::string &owner, bool can
         return oraFail(1013);
     if (primary == SQLITE_INTERRUPT)
         return oraFail(1013);
+    // A function of the dialect or an object constructor set the server's error itself.
+    if (primary == SQLITE_ERROR) {
+        sql::OraError ora = sql::oraErrorFromMessage(message);
+        if (ora.code)
+            return ora;
+    }
     if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
         return oraFail(54);
     if (primary == SQLITE_CONSTRAINT) {

@@ -2,6 +2,7 @@
 
 #include "engine/Database.h"
 #include "engine/Lobs.h"
+#include "engine/ObjectTypes.h"
 #include "engine/Dictionary.h"
 #include "engine/OraErrors.h"
 #include "engine/PlsqlSessionHost.h"
@@ -50,6 +51,13 @@ Session::Session(std::shared_ptr<Config> config, const AliasEntry &alias, std::s
     m_context.columnType = [this](const std::string &table, const std::string &column,
                                sql::ColumnDescription &d) {
         return columnDescription(m_db, table, column, d);
+    };
+    m_context.isObjectType = [this](const std::string &name) {
+        try {
+            return findObjectType(*this, name) != nullptr;
+        } catch (const sql::OraError &) {
+            return false;
+        }
     };
 }
 

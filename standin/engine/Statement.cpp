@@ -2,6 +2,7 @@
 
 #include "engine/ConstraintNames.h"
 #include "engine/Lobs.h"
+#include "engine/ObjectTypes.h"
 #include "engine/OraErrors.h"
 #include "engine/PlsqlStatement.h"
 #include "engine/RowLocks.h"
@@ -304,6 +305,7 @@ void Statement::runSelect(Session &session, const sql::Translation &t,
     bindInputs(binds, 0);
     std::vector<sql::ColumnDescription> all = sql::describe(m_stmt, t);
     m_columns.assign(all.begin() + std::min<size_t>(m_hiddenColumns, all.size()), all.end());
+    describeObjectColumns(session, m_stmt, m_hiddenColumns, m_columns);
     m_styles.clear();
     for (const auto &c : m_columns)
         m_styles.push_back({ c.dataType, session.context().dateFormat });

@@ -152,6 +152,10 @@ void bindInput(sqlite3_stmt *st, int index, const ClientBuffer &b, size_t row)
             bindDateTime(st, index, b, row);
             return;
         }
+        if (isObjectType(b.type)) {
+            bindObject(st, index, b, row);
+            return;
+        }
         if (isLobType(b.type)) {
             std::string value;
             if (!lobInputValue(b, row, value))
@@ -288,6 +292,8 @@ int storeOutput(sqlite3_value *v, const ColumnStyle &style, const ClientBuffer &
         return storePieces(v, b, row);
     if (isDateTimeType(b.type))
         return storeDateTime(v, b, row);
+    if (isObjectType(b.type))
+        return storeObject(v, b, row);
     sb2 *ind = b.indicatorAt(row);
     if (sqlite3_value_type(v) == SQLITE_NULL) {
         if (!ind)

@@ -26,6 +26,11 @@ struct ClientBuffer {
     OCICallbackDefine pieceCallback = nullptr;
     void *pieceContext = nullptr;
     void *defineHandle = nullptr;
+    // Objects and REFs (OCIDefineObject, OCIBindObject): the type descriptor, the array of
+    // instance pointers and the array of null-structure pointers.
+    const void *objectType = nullptr;
+    void **objectSlots = nullptr;
+    void **objectNulls = nullptr;
 
     void *element(size_t i) const { return static_cast<char *>(data) + i * (skip ? skip : size); }
     sb2 *indicatorAt(size_t i) const;
@@ -60,5 +65,10 @@ int storePieces(sqlite3_value *value, const ClientBuffer &buffer, size_t row);
 bool isDateTimeType(ub2 type);
 void bindDateTime(sqlite3_stmt *statement, int index, const ClientBuffer &buffer, size_t row);
 int storeDateTime(sqlite3_value *value, const ClientBuffer &buffer, size_t row);
+
+// Objects and REFs in binds and defines; defined by the client layer (ObjectCalls.cpp).
+bool isObjectType(ub2 type);
+void bindObject(sqlite3_stmt *statement, int index, const ClientBuffer &buffer, size_t row);
+int storeObject(sqlite3_value *value, const ClientBuffer &buffer, size_t row);
 
 } // namespace qdsi::engine

@@ -2,6 +2,7 @@
 #include "Export.h"
 #include "engine/OraErrors.h"
 #include "oci/Handles.h"
+#include "oci/ObjectCache.h"
 
 #include <cstring>
 
@@ -93,14 +94,14 @@ sword parameterAttribute(
         return put<sb1>(attributep, sizep, static_cast<sb1>(c.scale));
     case OCI_ATTR_IS_NULL:
         return put<ub1>(attributep, sizep, c.nullable ? 1 : 0);
-    case OCI_ATTR_TYPE_NAME:
-    case OCI_ATTR_SCHEMA_NAME:
-        return putText(attributep, sizep, empty);
     case OCI_ATTR_CHAR_SIZE:
         return put<ub2>(attributep, sizep,
             static_cast<ub2>(c.dataType == 1 || c.dataType == 96 ? c.dataSize : 0));
-    default:
-        return fail(errhp, 24315);
+    default: {
+        bool handled = false;
+        const sword status = objectParamAttribute(param, attributep, sizep, attr, errhp, handled);
+        return handled ? status : fail(errhp, 24315);
+    }
     }
 }
 
@@ -117,6 +118,13 @@ QDSI_EXPORT sword OCIAttrGet(const void *trgthndlp, ub4 trghndltyp, void *attrib
     case OCI_DTYPE_PARAM:
         if (auto *param = handleOf<ParamDescriptor>(trgthndlp, OCI_DTYPE_PARAM))
             return parameterAttribute(*param, attributep, sizep, attrtype, errhp);
+        break;
+    case OCI_HTYPE_DESCRIBE:
+        if (auto *describe = handleOf<DescribeHandle>(trgthndlp, OCI_HTYPE_DESCRIBE)) {
+            if (attrtype != OCI_ATTR_PARAM || !describe->root)
+                return fail(errhp, 24315);
+            return putPointer(attributep, sizep, static_cast<Handle *>(describe->root.get()));
+        }
         break;
     case OCI_HTYPE_SVCCTX:
         if (auto *service = handleOf<SvcCtxHandle>(trgthndlp, OCI_HTYPE_SVCCTX)) {

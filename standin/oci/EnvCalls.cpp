@@ -3,6 +3,7 @@
 #include "oci/DateTimeDescriptor.h"
 #include "oci/Handles.h"
 #include "oci/LobLocator.h"
+#include "oci/ObjectCache.h"
 
 #include <cstring>
 
@@ -23,8 +24,9 @@ Handle *newHandle(ub4 type)
         return new ServerHandle;
     case OCI_HTYPE_SESSION:
         return new SessionHandle;
-    case OCI_HTYPE_TRANS:
     case OCI_HTYPE_DESCRIBE:
+        return newDescribeHandle();
+    case OCI_HTYPE_TRANS:
     case OCI_HTYPE_SPOOL:
         return new PlainHandle(type);
     default:

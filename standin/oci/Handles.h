@@ -5,6 +5,7 @@
 // instead of being used.
 
 #include "engine/Config.h"
+#include "engine/ObjectTypes.h"
 #include "engine/Session.h"
 #include "engine/Statement.h"
 #include "oci/OciTypes.h"
@@ -125,6 +126,12 @@ struct ParamDescriptor : Handle {
     {
     }
     sql::ColumnDescription column;
+    // Object describe (ObjectCache.h): what the parameter shows, the type it names (a described
+    // type, an object or REF column's or attribute's type) and the parameters it hands out.
+    enum Level { lvColumn, lvType, lvAttributeList, lvAttribute } level = lvColumn;
+    std::shared_ptr<const engine::ObjectType> objectType;
+    std::vector<std::unique_ptr<ParamDescriptor>> children;
+    std::unique_ptr<Handle> typeRef; // the REF_TDO handed out
 };
 
 struct RowidDescriptor : Handle {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <optional>
 
 using namespace qdsi;
 using namespace qdsi::oci;
@@ -130,7 +131,13 @@ template <class F> sword lobCall(OCISvcCtx *svchp, OCIError *errhp, OCILobLocato
     if (!service || !locator)
         return OCI_INVALID_HANDLE;
     std::lock_guard lock(service->callLock);
-    return guarded(errhp, [&] { return body(*service, *locator); });
+    return guarded(errhp, [&] {
+        // Every LOB operation of this kind goes to the server.
+        std::optional<engine::Session::Call> call;
+        if (service->session && service->session->session)
+            call.emplace(*service->session->session, true);
+        return body(*service, *locator);
+    });
 }
 
 } // namespace

@@ -164,6 +164,11 @@ constexpr ub4 OCI_ATTR_PARSE_ERROR_OFFSET = 129;
 constexpr ub4 OCI_ATTR_STMTCACHESIZE = 176;
 constexpr ub4 OCI_ATTR_ROWS_FETCHED = 197;
 constexpr ub4 OCI_ATTR_TYPECODE = 216;
+constexpr ub4 OCI_ATTR_TYPECODE_COLLECTION = 217;
+constexpr ub4 OCI_ATTR_COLLECTION_ELEMENT = 227;
+constexpr ub4 OCI_ATTR_NUM_TYPE_ATTRS = 228;
+constexpr ub4 OCI_ATTR_LIST_TYPE_ATTRS = 229;
+constexpr ub4 OCI_ATTR_IS_FINAL_TYPE = 279;
 constexpr ub4 OCI_ATTR_CHAR_SIZE = 286;
 
 // Modes and flags.
@@ -182,6 +187,9 @@ constexpr ub4 OCI_STMT_CACHE = 0x40;
 constexpr ub4 OCI_NTV_SYNTAX = 1;
 constexpr ub2 OCI_FETCH_NEXT = 0x02;
 constexpr ub4 OCI_DYNAMIC_FETCH = 2;
+constexpr ub1 OCI_OTYPE_NAME = 1;
+constexpr ub1 OCI_OTYPE_PTR = 3;
+constexpr ub1 OCI_PTYPE_TYPE = 6;
 constexpr sb2 OCI_IND_NULL = -1;
 constexpr sb2 OCI_IND_NOTNULL = 0;
 
@@ -204,6 +212,8 @@ constexpr ub2 SQLT_LVB = 95;
 constexpr ub2 SQLT_AFC = 96;
 constexpr ub2 SQLT_AVC = 97;
 constexpr ub2 SQLT_RDD = 104;
+constexpr ub2 SQLT_NTY = 108;
+constexpr ub2 SQLT_REF = 110;
 constexpr ub2 SQLT_CLOB = 112;
 constexpr ub2 SQLT_BLOB = 113;
 constexpr ub2 SQLT_BFILEE = 114;

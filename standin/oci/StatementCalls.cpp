@@ -1,7 +1,9 @@
 // Statements: prepare, bind, define, execute, fetch and the select-list parameters.
 #include "Export.h"
+#include "engine/ObjectTypes.h"
 #include "engine/OraErrors.h"
 #include "oci/Handles.h"
+#include "oci/ObjectCache.h"
 
 #include <cstring>
 
@@ -240,8 +242,21 @@ QDSI_EXPORT sword OCIStmtExecute(OCISvcCtx *svchp, OCIStmt *stmtp, OCIError *err
         stmt->service = service;
         stmt->params.clear();
         const bool describeOnly = (mode & OCI_DESCRIBE_ONLY) != 0;
-        const engine::FetchResult result = stmt->statement.execute(session, boundValues(*stmt),
-            defineBuffers(*stmt), iters, rowoff, describeOnly, (mode & OCI_COMMIT_ON_SUCCESS) != 0);
+        auto run = [&] {
+            return stmt->statement.execute(session, boundValues(*stmt), defineBuffers(*stmt),
+                iters, rowoff, describeOnly, (mode & OCI_COMMIT_ON_SUCCESS) != 0);
+        };
+        engine::FetchResult result;
+        try {
+            result = run();
+        } catch (const sql::OraError &e) {
+            // A constructor of an object type made after the connection opened: make the
+            // constructors known and run the statement again.
+            if (!engine::namesObjectType(session, e))
+                throw;
+            engine::registerObjectConstructors(session);
+            result = run();
+        }
         if (stmt->statement.isSelect() && !describeOnly && iters > 0)
             return rowsStatus(errhp, result);
         if (result.warning)
@@ -287,6 +302,12 @@ QDSI_EXPORT sword OCIStmtFetch2(
 QDSI_EXPORT sword OCIParamGet(
     const void *hndlp, ub4 htype, OCIError *errhp, void **parmdpp, ub4 pos)
 {
+    if (auto *list = htype == OCI_DTYPE_PARAM ? handleOf<ParamDescriptor>(hndlp, htype) : nullptr) {
+        if (!parmdpp)
+            return OCI_INVALID_HANDLE;
+        clearError(errhp);
+        return listParamGet(*list, errhp, parmdpp, pos);
+    }
     auto *stmt = htype == OCI_HTYPE_STMT ? handleOf<StmtHandle>(hndlp, OCI_HTYPE_STMT) : nullptr;
     if (!stmt || !parmdpp)
         return OCI_INVALID_HANDLE;
@@ -296,6 +317,12 @@ QDSI_EXPORT sword OCIParamGet(
         return fail(errhp, 24334);
     auto param = std::make_unique<ParamDescriptor>();
     param->column = columns[pos - 1];
+    param->env = stmt->env;
+    try {
+        attachColumnType(*param, stmt->service);
+    } catch (const sql::OraError &e) {
+        return fail(errhp, e);
+    }
     *parmdpp = static_cast<Handle *>(param.get());
     stmt->params.push_back(std::move(param));
     return OCI_SUCCESS;

@@ -36,12 +36,6 @@ QDSI_EXPORT sword OCILogoff(OCISvcCtx *, OCIError *errhp)
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCIBindObject(
-    OCIBind *, OCIError *errhp, const OCIType *, void **, ub4 *, void **, ub4 *)
-{
-    return unimplemented(errhp);
-}
-
 QDSI_EXPORT sword OCIBindDynamic(
     OCIBind *, OCIError *errhp, void *, OCICallbackInBind, void *, OCICallbackOutBind)
 {
@@ -60,20 +54,8 @@ QDSI_EXPORT sword OCIStmtSetPieceInfo(
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCIDefineObject(
-    OCIDefine *, OCIError *errhp, const OCIType *, void **, ub4 *, void **, ub4 *)
-{
-    return unimplemented(errhp);
-}
-
 QDSI_EXPORT sword OCIStmtGetBindInfo(
     OCIStmt *, OCIError *errhp, ub4, ub4, sb4 *, text **, ub1 *, text **, ub1 *, ub1 *, OCIBind **)
-{
-    return unimplemented(errhp);
-}
-
-QDSI_EXPORT sword OCIDescribeAny(
-    OCISvcCtx *, OCIError *errhp, void *, ub4, ub1, ub1, ub1, OCIDescribe *)
 {
     return unimplemented(errhp);
 }
@@ -187,11 +169,6 @@ QDSI_EXPORT sword OCIResultSetToStmt(OCIResult *, OCIError *errhp)
     return unimplemented(errhp);
 }
 
-QDSI_EXPORT sword OCIObjectUnpin(OCIEnv *, OCIError *err, void *)
-{
-    return unimplemented(err);
-}
-
 QDSI_EXPORT sword OCIObjectLock(OCIEnv *, OCIError *err, void *)
 {
     return unimplemented(err);
@@ -233,11 +210,6 @@ QDSI_EXPORT sword OCIObjectGetObjectRef(OCIEnv *, OCIError *err, void *, OCIRef 
     return unimplemented(err);
 }
 
-QDSI_EXPORT sword OCIObjectGetInd(OCIEnv *, OCIError *err, void *, void **)
-{
-    return unimplemented(err);
-}
-
 QDSI_EXPORT sword OCIObjectExists(OCIEnv *, OCIError *err, void *, boolean *)
 {
     return unimplemented(err);
@@ -264,23 +236,6 @@ QDSI_EXPORT sword OCIObjectPinTable(OCIEnv *, OCIError *err, const OCISvcCtx *, 
     return unimplemented(err);
 }
 
-QDSI_EXPORT sword OCIObjectNew(OCIEnv *, OCIError *err, const OCISvcCtx *, OCITypeCode, OCIType *,
-    void *, OCIDuration, boolean, void **)
-{
-    return unimplemented(err);
-}
-
-QDSI_EXPORT sword OCIObjectPin(OCIEnv *, OCIError *err, OCIRef *, OCIComplexObject *, OCIPinOpt,
-    OCIDuration, OCILockOpt, void **)
-{
-    return unimplemented(err);
-}
-
-QDSI_EXPORT sword OCIObjectFree(OCIEnv *, OCIError *err, void *, ub2)
-{
-    return unimplemented(err);
-}
-
 QDSI_EXPORT sword OCITypeByName(OCIEnv *, OCIError *err, const OCISvcCtx *, const oratext *, ub4,
     const oratext *, ub4, const oratext *, ub4, OCIDuration, OCITypeGetOpt, OCIType **)
 {
@@ -301,11 +256,6 @@ QDSI_EXPORT sword OCIObjectSetAttr(OCIEnv *, OCIError *err, void *, void *, OCIT
     return unimplemented(err);
 }
 
-QDSI_EXPORT oratext *OCIStringPtr(OCIEnv *, const OCIString *)
-{
-    return 0;
-}
-
 QDSI_EXPORT sword OCIStringAssignText(OCIEnv *, OCIError *err, const oratext *, ub4, OCIString **)
 {
     return unimplemented(err);
@@ -316,23 +266,7 @@ QDSI_EXPORT sword OCINumberFromInt(OCIError *err, const void *, uword, uword, OC
     return unimplemented(err);
 }
 
-QDSI_EXPORT sword OCINumberToInt(OCIError *err, const OCINumber *, uword, uword, void *)
-{
-    return unimplemented(err);
-}
-
 QDSI_EXPORT sword OCINumberFromReal(OCIError *err, const void *, uword, OCINumber *)
-{
-    return unimplemented(err);
-}
-
-QDSI_EXPORT sword OCINumberToReal(OCIError *err, const OCINumber *, uword, void *)
-{
-    return unimplemented(err);
-}
-
-QDSI_EXPORT sword OCINumberToText(
-    OCIError *err, const OCINumber *, const oratext *, ub4, const oratext *, ub4, ub4 *, oratext *)
 {
     return unimplemented(err);
 }
@@ -343,50 +277,13 @@ QDSI_EXPORT sword OCINumberFromText(
     return unimplemented(err);
 }
 
-QDSI_EXPORT ub1 *OCIRawPtr(OCIEnv *, const OCIRaw *)
-{
-    return 0;
-}
-
-QDSI_EXPORT ub4 OCIRawSize(OCIEnv *, const OCIRaw *)
-{
-    return 0;
-}
-
 QDSI_EXPORT sword OCIRawAssignBytes(OCIEnv *, OCIError *err, const ub1 *, ub4, OCIRaw **)
 {
     return unimplemented(err);
 }
 
-QDSI_EXPORT sword OCIRefAssign(OCIEnv *, OCIError *err, const OCIRef *, OCIRef **)
-{
-    return unimplemented(err);
-}
-
-QDSI_EXPORT void OCIRefClear(OCIEnv *, OCIRef *) { }
-
-QDSI_EXPORT boolean OCIRefIsNull(OCIEnv *, const OCIRef *)
-{
-    return 0;
-}
-
 QDSI_EXPORT sword OCIRefFromHex(
     OCIEnv *, OCIError *err, const OCISvcCtx *, const oratext *, ub4, OCIRef **)
-{
-    return unimplemented(err);
-}
-
-QDSI_EXPORT ub4 OCIRefHexSize(OCIEnv *, const OCIRef *)
-{
-    return 0;
-}
-
-QDSI_EXPORT sword OCIRefToHex(OCIEnv *, OCIError *err, const OCIRef *, oratext *, ub4 *)
-{
-    return unimplemented(err);
-}
-
-QDSI_EXPORT sword OCICollSize(OCIEnv *, OCIError *err, const OCIColl *, sb4 *)
 {
     return unimplemented(err);
 }

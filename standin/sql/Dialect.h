@@ -173,6 +173,9 @@ struct SessionContext {
     // translation can size expressions over columns as the server describes them.
     std::function<bool(const std::string &table, const std::string &column, ColumnDescription &)>
         columnType;
+    // True when the name (upper case) is one of the session's object types, which a column
+    // may be declared with.
+    std::function<bool(const std::string &name)> isObjectType;
     // Added: the server banner "select * from v$version" returns, one row per line.
     std::string banner = "Oracle Database 19c Enterprise Edition Release 19.0.0.0.0 - Production";
 };
@@ -194,6 +197,7 @@ struct ColumnDescription {
     int precision = 0;     // NUMBER(p,s); FLOAT: precision 126, scale -127
     int scale = 0;
     bool nullable = true;
+    std::string typeSchema, typeName; // object columns (108): the type's owner and name
 };
 
 // What translate() inferred for one select-list item. Every item that is not a star is given

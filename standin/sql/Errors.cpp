@@ -132,6 +132,12 @@ constexpr Wording kWordings[] = {
     { 24343, "user defined callback error" },
     { 24344, "success with compilation error" },
     { 24801, "illegal parameter value in OCI lob function" },
+    { 1465, "invalid hex number" },
+    { 12899, "%s" },
+    { 21700, "object does not exist or is marked for delete" },
+    { 22165, "given index [%s] must be in the range of [1] to [limit]" },
+    { 22303, "type \"%s\" not found" },
+    { 21560, "argument %s is null, invalid, or out of range" },
 };
 
 } // namespace

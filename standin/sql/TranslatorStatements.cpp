@@ -678,6 +678,10 @@ std::string Translator::declaredType(size_t b, size_t e) const
         return "BFILE BLOB";
     if (words == "ROWID" || words == "UROWID" || words == "XMLTYPE")
         return words + " TEXT";
+    // An object type's name is kept as the column's declared type (see engine/ObjectTypes).
+    if (args.empty() && words.find(' ') == std::string::npos && context_.isObjectType
+        && context_.isObjectType(words))
+        return words;
     fail(902, b);
 }
 

@@ -285,11 +285,21 @@ public:
 
 class QueryColumnKinds : public OracleQueryFixture {
 protected:
+    // The LOB handler the session layer registers is put back after the test.
+    void SetUp() override
+    {
+        OracleQueryFixture::SetUp();
+        m_registered = OracleQueryExtensions::ColumnHandler(SQLT_CLOB);
+        OracleQueryExtensions::SetColumnHandler(SQLT_CLOB, nullptr);
+    }
     void TearDown() override
     {
-        OracleQueryExtensions::SetColumnHandler(SQLT_CLOB, nullptr);
+        OracleQueryExtensions::SetColumnHandler(SQLT_CLOB, m_registered);
         OracleQueryFixture::TearDown();
     }
+
+private:
+    std::shared_ptr<OracleColumnHandler> m_registered;
 };
 
 TEST_P(QueryColumnKinds, LobColumnsNeedTheirHandler)
