@@ -7,6 +7,7 @@
 #include "engine/PlsqlSessionHost.h"
 #include "engine/RowLocks.h"
 #include "engine/Rowid.h"
+#include "engine/Schemas.h"
 #include "engine/Statement.h"
 #include "engine/StoredCode.h"
 
@@ -39,6 +40,9 @@ Session::Session(std::shared_ptr<Config> config, const AliasEntry &alias, std::s
     registerLobFunctions(m_db, m_alias.bfileDirectory);
     try {
         ensureStoredCodeTables(*this);
+        m_otherSchemas = attachSchemas(m_db, alias, m_user);
+        if (m_otherSchemas > 0)
+            installSchemaViews(m_db, m_user);
     } catch (...) {
         sqlite3_close_v2(m_db);
         throw;
@@ -182,7 +186,28 @@ void Session::beginChange()
 {
     if (m_transaction)
         return;
-    write("BEGIN IMMEDIATE");
+    if (m_otherSchemas == 0) {
+        write("BEGIN IMMEDIATE");
+    } else {
+        // BEGIN IMMEDIATE would take every attached schema for writing and so keep other
+        // users' sessions from changing their own schemas: take the own schema's write lock
+        // with a change that changes nothing; other schemas are taken when written.
+        const char *begin = "BEGIN; UPDATE main.QDSI_UNITS SET VERSION = VERSION WHERE 0";
+        auto attempt = [this, begin] {
+            const int rc = sqlite3_exec(m_db, begin, nullptr, nullptr, nullptr);
+            if (rc != SQLITE_OK && !sqlite3_get_autocommit(m_db))
+                sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+            return rc;
+        };
+        int rc = attempt();
+        if ((rc == SQLITE_BUSY_SNAPSHOT || (rc & 0xff) == SQLITE_LOCKED) && !m_cursors.empty()) {
+            for (Statement *cursor : std::set<Statement *>(m_cursors))
+                cursor->spill();
+            rc = attempt();
+        }
+        if (rc != SQLITE_OK)
+            throw sqliteError(rc);
+    }
     m_transaction = true;
 }
 

@@ -116,6 +116,7 @@ private:
     std::string m_user;
     std::string m_path;
     sqlite3 *m_db = nullptr;
+    int m_otherSchemas = 0; // schema files of other users attached to the connection
     sql::SessionContext m_context;
 
     std::mutex m_callMutex;

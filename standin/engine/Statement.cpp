@@ -1,5 +1,6 @@
 #include "engine/Statement.h"
 
+#include "engine/ConstraintChanges.h"
 #include "engine/ConstraintNames.h"
 #include "engine/Lobs.h"
 #include "engine/OraErrors.h"
@@ -566,6 +567,10 @@ sql::OraError Statement::foreignKeyError(
 
 void Statement::runDdl(Session &session, const sql::Translation &t, bool describeOnly)
 {
+    if (!describeOnly && t.constraintChange.action != sql::Translation::ConstraintChange::None) {
+        changeConstraint(session, t);
+        return;
+    }
     if (describeOnly || t.sqlite.empty())
         return;
     // Data definition ends the transaction before and after it, as on the server.
