@@ -508,9 +508,12 @@ void Statement::runDml(Session &session, const sql::Translation &t,
             returned = true;
         }
         if (rc != SQLITE_DONE) {
-            sql::OraError e = session.sqliteError(rc);
+            // A violation names the changed table's owner and its constraint.
+            sql::OraError e = t.targetOwner.empty()
+                ? session.sqliteError(rc)
+                : fromSqlite(db, rc, t.targetOwner, session.broken());
             sqlite3_reset(m_stmt);
-            throw e.code == 2291 ? foreignKeyError(session, t.kind, table) : e;
+            throw e.code == 2291 ? foreignKeyError(session, t.kind, table, t.targetOwner) : e;
         }
         if (!returned) {
             for (const BoundValue &b : binds)
@@ -553,16 +556,17 @@ void Statement::waitForLockedRows(Session &session, const std::string &table,
             [&session] { return session.broken(); });
 }
 
-sql::OraError Statement::foreignKeyError(
-    Session &session, sql::StatementKind kind, const std::string &table) const
+sql::OraError Statement::foreignKeyError(Session &session, sql::StatementKind kind,
+    const std::string &table, const std::string &owner) const
 {
     // A delete meets child rows of the table; an insert or update misses a parent row.
     const bool parentSide = kind == StatementKind::Delete;
-    std::string name = parentSide ? foreignKeyName(session.db(), {}, table)
-                                  : foreignKeyName(session.db(), table, {});
+    const std::string database = owner.empty() ? "main" : owner;
+    std::string name = parentSide ? foreignKeyName(session.db(), {}, table, database)
+                                  : foreignKeyName(session.db(), table, {}, database);
     if (name.empty())
         name = "SYS_C000000";
-    return oraFail(parentSide ? 2292 : 2291, session.user() + "." + name);
+    return oraFail(parentSide ? 2292 : 2291, (owner.empty() ? session.user() : owner) + "." + name);
 }
 
 void Statement::runDdl(Session &session, const sql::Translation &t, bool describeOnly)

@@ -86,8 +86,9 @@ private:
         ub4 iterations, ub4 rowOffset, bool describeOnly);
     void waitForLockedRows(Session &session, const std::string &table, const std::string &dml,
         const std::vector<BoundValue> &binds, ub4 row);
-    sql::OraError foreignKeyError(
-        Session &session, sql::StatementKind kind, const std::string &table) const;
+    // `owner`: the table's schema when it is another user's (empty: the session's own).
+    sql::OraError foreignKeyError(Session &session, sql::StatementKind kind,
+        const std::string &table, const std::string &owner = {}) const;
     void finishCursor();
     void dropSpilledRows();
     void runDdl(Session &session, const sql::Translation &t, bool describeOnly);

@@ -154,6 +154,9 @@ struct Translation {
     // convert text written into those columns with the session's date format (they need the
     // registered functions on every connection that writes the table).
     std::vector<std::string> followUp;
+    // INSERT, UPDATE, DELETE: the owner of the changed table when it is another schema's (named
+    // with its owner or through a synonym); empty for the session's own.
+    std::string targetOwner;
     // ALTER TABLE ... ADD / DROP / ENABLE / DISABLE of a constraint (also MODIFY CONSTRAINT):
     // SQLite cannot change a table's constraints, so the engine rebuilds the table.
     struct ConstraintChange {

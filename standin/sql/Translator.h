@@ -45,6 +45,7 @@ private:
         std::string text; // SQLite text of the name
         std::string name; // upper-cased object name
         std::string alias; // empty when none
+        std::string owner; // another schema's owner; empty for the session's own
     };
     struct Block {
         std::string sql;

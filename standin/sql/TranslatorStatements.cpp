@@ -187,7 +187,10 @@ Translator::Target Translator::readTarget(
     ++k;
     if (is(k, ".") && tok(k + 1).isName()) {
         // The session's own schema is the connection's main database.
-        target.text = tok(k).upper == context_.user ? name(k + 1) : target.text + "." + name(k + 1);
+        const std::string owner = target.name;
+        target.text = owner == context_.user ? name(k + 1) : target.text + "." + name(k + 1);
+        if (owner != context_.user)
+            target.owner = owner;
         target.name = tok(k + 1).upper;
         k += 2;
     }
@@ -201,6 +204,7 @@ Translator::Target Translator::readTarget(
             target.text = owner == context_.user || owner.empty()
                 ? quoteName(object)
                 : quoteName(owner) + "." + quoteName(object);
+            target.owner = owner == context_.user ? std::string() : owner;
             if (!(alias && !stop && tok(k).isName()))
                 target.alias = target.name;
             target.name = object;
@@ -220,6 +224,7 @@ std::string Translator::insert()
         fail(925, k);
     ++k;
     const Target target = readTarget(k, { "VALUES", "SELECT", "WITH", "RETURNING" }, true, true);
+    out_.targetOwner = target.owner;
     Scope scope;
     scope.tables.push_back({ target.name, target.alias.empty() ? target.name : target.alias });
     out_.tables = { target.name };
@@ -262,6 +267,7 @@ std::string Translator::update()
 {
     size_t k = 1;
     const Target target = readTarget(k, { "SET" }, true, true);
+    out_.targetOwner = target.owner;
     if (!is(k, "SET"))
         fail(971, k);
     Scope scope;
@@ -312,6 +318,7 @@ std::string Translator::remove()
     if (is(k, "FROM"))
         ++k;
     const Target target = readTarget(k, { "WHERE", "RETURNING", "RETURN" }, true, true);
+    out_.targetOwner = target.owner;
     Scope scope;
     scope.tables.push_back({ target.name, target.alias.empty() ? target.name : target.alias });
     out_.tables = { target.name };

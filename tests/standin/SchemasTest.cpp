@@ -173,3 +173,37 @@ TEST_F(Schemas, SynonymsResolvePrivateFirstInChainsAndAsChangeTargets)
     // Grants are accepted.
     EXPECT_EQ(failure("grant select on staff to fix"), 0);
 }
+
+TEST_F(Schemas, ViolationsInAnotherSchemaNameItsOwner)
+{
+    exec("create synonym staff for fix.emp");
+    struct Case {
+        const char *sql;
+        int code;
+        const char *text;
+    } cases[] = {
+        { "insert into fix.emp values (1, 'TWIN', 10)", 1,
+            "ORA-00001: unique constraint (FIX.PK_EMP) violated" },
+        { "insert into staff values (1, 'TWIN', 10)", 1,
+            "ORA-00001: unique constraint (FIX.PK_EMP) violated" },
+        { "insert into fix.emp values (5, 'LOST', 99)", 2291,
+            "ORA-02291: integrity constraint (FIX.FK_EMP_DEPT) violated - parent key not found" },
+        { "delete from fix.dept", 2292,
+            "ORA-02292: integrity constraint (FIX.FK_EMP_DEPT) violated - child record found" },
+        { "insert into fix.dept (deptno) values (50)", 1400,
+            "ORA-01400: cannot insert NULL into (\"FIX\".\"DEPT\".\"DNAME\")" },
+    };
+    for (const Case &c : cases) {
+        std::string text;
+        EXPECT_EQ(failure(c.sql, &text), c.code) << c.sql;
+        EXPECT_EQ(text, c.text) << c.sql;
+    }
+    exec("rollback");
+    // The owner's own name qualifies its objects in changes too.
+    active = &db;
+    exec("insert into fix.dept values (60, 'OWN')");
+    exec("update fix.dept set dname = 'MINE' where deptno = 60");
+    EXPECT_EQ(rows("select dname from dept where deptno = 60"), (Rows { { "MINE" } }));
+    exec("delete from fix.dept where deptno = 60");
+    exec("commit");
+}
