@@ -152,8 +152,9 @@ Catalogue readCatalogue(sqlite3 *db, const std::string &database)
     };
     std::vector<Ddl> ddls;
     each(db,
-        "SELECT type, name, sql, rootpage FROM " + schema + ".sqlite_master "
-        "WHERE type IN ('table', 'view') ORDER BY name",
+        "SELECT type, name, sql, rootpage FROM " + schema
+            + ".sqlite_master "
+              "WHERE type IN ('table', 'view') ORDER BY name",
         [&](sqlite3_stmt *st) {
             const std::string name = text(st, 1);
             if (internalName(name))
@@ -177,7 +178,8 @@ Catalogue readCatalogue(sqlite3 *db, const std::string &database)
         });
     for (CatalogueTable &t : cat.tables) {
         each(
-            db, "SELECT name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(?1, "
+            db,
+            "SELECT name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(?1, "
                 + quotedSchema + ")",
             [&](sqlite3_stmt *st) {
                 CatalogueColumn c;
@@ -286,8 +288,8 @@ Catalogue readCatalogue(sqlite3 *db, const std::string &database)
     }
     if (tableExists(db, schema, disabledConstraintTable))
         each(db,
-            "SELECT TABLE_NAME, COLUMN_NAME, CLAUSE FROM " + schema + "."
-                + disabledConstraintTable + " ORDER BY TABLE_NAME, rowid",
+            "SELECT TABLE_NAME, COLUMN_NAME, CLAUSE FROM " + schema + "." + disabledConstraintTable
+                + " ORDER BY TABLE_NAME, rowid",
             [&](sqlite3_stmt *st) {
                 const std::string column = text(st, 1);
                 const std::string ddl = "CREATE TABLE X ("
@@ -346,7 +348,8 @@ Catalogue readCatalogue(sqlite3 *db, const std::string &database)
         if (t.view)
             continue;
         each(
-            db, "SELECT name, \"unique\", origin FROM pragma_index_list(?1, " + quotedSchema
+            db,
+            "SELECT name, \"unique\", origin FROM pragma_index_list(?1, " + quotedSchema
                 + ") ORDER BY seq DESC",
             [&](sqlite3_stmt *st) {
                 CatalogueIndex ix;
@@ -354,9 +357,9 @@ Catalogue readCatalogue(sqlite3 *db, const std::string &database)
                 ix.table = t.name;
                 ix.unique = sqlite3_column_int(st, 1) != 0;
                 each(
-                    db, "SELECT name FROM pragma_index_info(?1, " + quotedSchema + ") ORDER BY seqno",
-                    [&](sqlite3_stmt *c) { ix.columns.push_back(upper(text(c, 0))); },
-                    sqliteName);
+                    db,
+                    "SELECT name FROM pragma_index_info(?1, " + quotedSchema + ") ORDER BY seqno",
+                    [&](sqlite3_stmt *c) { ix.columns.push_back(upper(text(c, 0))); }, sqliteName);
                 if (text(st, 2) == "c") {
                     ix.name = sqliteName;
                 } else {

@@ -34,7 +34,7 @@ struct CatalogueConstraint {
     std::string refConstraint;         // R: the referenced key
     std::string deleteRule;            // R: NO ACTION or CASCADE
     bool generatedName = false;
-    bool enabled = true;               // a disabled one is kept but not enforced
+    bool enabled = true; // a disabled one is kept but not enforced
 };
 
 struct CatalogueIndex {

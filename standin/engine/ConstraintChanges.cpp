@@ -74,11 +74,10 @@ std::vector<Defined> definedConstraints(const std::string &ddl, int64_t rootpage
     int ordinal = 0;
     for (const sql::ConstraintInfo &info : infos) {
         ++ordinal;
-        Defined d { info, info.name.empty() ? generatedConstraintName(rootpage, ordinal) : info.name,
-            false };
+        Defined d { info,
+            info.name.empty() ? generatedConstraintName(rootpage, ordinal) : info.name, false };
         d.keyNotNull = info.kind == "NOT NULL" && info.name.empty() && !info.columns.empty()
-            && std::find(keyColumns.begin(), keyColumns.end(), info.columns[0])
-                != keyColumns.end();
+            && std::find(keyColumns.begin(), keyColumns.end(), info.columns[0]) != keyColumns.end();
         out.push_back(std::move(d));
     }
     return out;
@@ -195,11 +194,10 @@ void rebuild(Session &session, const std::string &table, const std::string &ddl,
     const std::string quoted = sql::quoteName(table);
     const std::string shadow = "QDSI_REBUILD";
     session.write(("CREATE TABLE main." + shadow + " " + ddl.substr(open)).c_str());
-    const std::string copy = rowidAlias
-        ? "INSERT INTO main." + shadow + " (" + columns + ") SELECT " + columns + " FROM main."
-            + quoted
-        : "INSERT INTO main." + shadow + " (rowid, " + columns + ") SELECT rowid, " + columns
-            + " FROM main." + quoted;
+    // The row ids go along, unless a column is the row id itself.
+    const std::string list = rowidAlias ? columns : "rowid, " + columns;
+    const std::string copy
+        = "INSERT INTO main." + shadow + " (" + list + ") SELECT " + list + " FROM main." + quoted;
     try {
         session.write(copy.c_str());
     } catch (const sql::OraError &e) {
@@ -258,8 +256,7 @@ const CatalogueConstraint *findConstraint(
     const Catalogue &cat, const std::string &table, const Change &change)
 {
     for (const CatalogueConstraint &c : cat.constraints)
-        if (c.table == table
-            && (change.primaryKey ? c.type == 'P' : c.name == change.name))
+        if (c.table == table && (change.primaryKey ? c.type == 'P' : c.name == change.name))
             return &c;
     return nullptr;
 }
@@ -297,7 +294,8 @@ void cutOut(Session &session, const CatalogueConstraint &c, bool keep)
         if (info.name.empty())
             clause = "CONSTRAINT " + it->name + " " + clause;
         Query q(db,
-            std::string("INSERT INTO main.") + disabledConstraintTable + " VALUES (?1, ?2, ?3, ?4)");
+            std::string("INSERT INTO main.") + disabledConstraintTable
+                + " VALUES (?1, ?2, ?3, ?4)");
         q.bind(1, c.table).bind(2, it->name).bind(4, clause);
         if (!info.tableLevel && !info.columns.empty())
             q.bind(3, info.columns.front());
@@ -442,7 +440,8 @@ void changeConstraint(Session &session, const sql::Translation &t)
                 named.insert(at, " " + row.clause);
             else
                 named.insert(named.rfind(')'), ", " + row.clause);
-            Query(db, std::string("DELETE FROM main.") + disabledConstraintTable + " WHERE rowid = ?1")
+            Query(db,
+                std::string("DELETE FROM main.") + disabledConstraintTable + " WHERE rowid = ?1")
                 .bind(1, row.rowid)
                 .row();
             rebuild(session, table, named, c);

@@ -2,8 +2,8 @@
 
 // ALTER TABLE ... ADD / DROP / ENABLE / DISABLE CONSTRAINT. SQLite keeps a table's constraints
 // in its CREATE TABLE text and cannot change them in place, so the table is rebuilt under the
-// changed definition (rows keep their row numbers; indexes and triggers are made again). A disabled
-// constraint leaves the definition, so it is not enforced, and waits in the side table
+// changed definition (rows keep their row numbers; indexes and triggers are made again). A
+// disabled constraint leaves the definition, so it is not enforced, and waits in the side table
 // QDSI_DISABLED_CONSTRAINTS until it is enabled (and then validated) or dropped.
 
 #include "sql/Dialect.h"

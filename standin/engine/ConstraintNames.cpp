@@ -105,8 +105,8 @@ std::vector<std::pair<std::string, std::string>> foreignKeys(const std::string &
 
 } // namespace
 
-std::string foreignKeyName(sqlite3 *db, const std::string &child, const std::string &parent,
-    const std::string &database)
+std::string foreignKeyName(
+    sqlite3 *db, const std::string &child, const std::string &parent, const std::string &database)
 {
     // The catalogue knows every foreign key, named or not, and what it references.
     const Catalogue catalogue = readCatalogue(db, database);
@@ -130,7 +130,8 @@ std::string foreignKeyName(sqlite3 *db, const std::string &child, const std::str
     return {};
 }
 
-std::string uniqueConstraintName(sqlite3 *db, const std::string &detail, const std::string &database)
+std::string uniqueConstraintName(
+    sqlite3 *db, const std::string &detail, const std::string &database)
 {
     std::string table;
     std::set<std::string> columns;
@@ -166,8 +167,8 @@ std::string uniqueConstraintName(sqlite3 *db, const std::string &detail, const s
             return upper(index);
     }
     const auto ddl = rows(db,
-        "SELECT sql, rootpage FROM " + schema + ".sqlite_master WHERE type = 'table' AND name = "
-            + literal(table),
+        "SELECT sql, rootpage FROM " + schema
+            + ".sqlite_master WHERE type = 'table' AND name = " + literal(table),
         0);
     if (!ddl.empty()) {
         const std::string name = nameFromDdl(ddl[0], columns);

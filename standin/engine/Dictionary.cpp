@@ -67,9 +67,9 @@ std::vector<plsql::StoredUnit> storedUnits(const Source &s, const std::set<std::
     const std::string db = quotedDatabase(s);
     sqlite3_stmt *st = nullptr;
     if (sqlite3_prepare_v2(s.db,
-            ("SELECT u.NAME, u.TYPE, u.STATUS, s.TEXT FROM " + db + ".QDSI_UNITS u LEFT JOIN "
-                + db + ".QDSI_SOURCE s ON s.OWNER = u.OWNER AND s.NAME = u.NAME "
-                       "AND s.TYPE = u.TYPE ORDER BY u.NAME, u.TYPE, s.LINE")
+            ("SELECT u.NAME, u.TYPE, u.STATUS, s.TEXT FROM " + db + ".QDSI_UNITS u LEFT JOIN " + db
+                + ".QDSI_SOURCE s ON s.OWNER = u.OWNER AND s.NAME = u.NAME "
+                  "AND s.TYPE = u.TYPE ORDER BY u.NAME, u.TYPE, s.LINE")
                 .c_str(),
             -1, &st, nullptr)
         != SQLITE_OK) {
@@ -127,8 +127,8 @@ void sideRows(const Source &src, const std::string &view, const std::string &col
     const std::string table = "QDSI_" + view;
     std::vector<std::string> have;
     sqlite3_stmt *st = nullptr;
-    if (sqlite3_prepare_v2(src.db, "SELECT upper(name) FROM pragma_table_info(?1, ?2)", -1, &st,
-            nullptr)
+    if (sqlite3_prepare_v2(
+            src.db, "SELECT upper(name) FROM pragma_table_info(?1, ?2)", -1, &st, nullptr)
         == SQLITE_OK) {
         sqlite3_bind_text(st, 1, table.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(st, 2, src.database.c_str(), -1, SQLITE_TRANSIENT);
@@ -232,9 +232,8 @@ const std::vector<View> &views()
             [](const Source &s, std::vector<Row> &out) {
                 int64_t id = s.idBase;
                 auto add = [&](const std::string &owner, const std::string &name,
-                               const std::string &type, int64_t objectId,
-                               const std::string &status, const std::string &created = {},
-                               const std::string &ddlTime = {}) {
+                               const std::string &type, int64_t objectId, const std::string &status,
+                               const std::string &created = {}, const std::string &ddlTime = {}) {
                     const bool segment = type == "TABLE" || type == "INDEX";
                     out.push_back({ str(owner), str(name), null(), num(objectId),
                         segment ? num(objectId) : null(), str(type), str(created), str(ddlTime),
@@ -348,11 +347,10 @@ const std::vector<View> &views()
                 for (const CatalogueConstraint &c : s.cat.constraints) {
                     const bool keyed = c.type == 'P' || c.type == 'U';
                     out.push_back({ str(s.user), str(c.name), str(std::string(1, c.type)),
-                        str(c.table), str(c.condition),
-                        c.type == 'R' ? str(s.user) : null(), str(c.refConstraint),
-                        str(c.deleteRule), str(c.enabled ? "ENABLED" : "DISABLED"),
-                        str("NOT DEFERRABLE"), str("IMMEDIATE"),
-                        str(c.enabled ? "VALIDATED" : "NOT VALIDATED"),
+                        str(c.table), str(c.condition), c.type == 'R' ? str(s.user) : null(),
+                        str(c.refConstraint), str(c.deleteRule),
+                        str(c.enabled ? "ENABLED" : "DISABLED"), str("NOT DEFERRABLE"),
+                        str("IMMEDIATE"), str(c.enabled ? "VALIDATED" : "NOT VALIDATED"),
                         str(c.generatedName ? "GENERATED NAME" : "USER NAME"),
                         keyed ? str(s.user) : null(), keyed ? str(c.name) : null() });
                 }
@@ -472,11 +470,10 @@ const std::vector<View> &views()
                             lastSubprogram = sub;
                         }
                         out.push_back({ str(s.user), str(a.objectName), str(a.packageName),
-                            num(objectId),
-                            a.overload ? str(std::to_string(*a.overload)) : null(), num(sub),
-                            str(a.argumentName), num(a.position), num(a.sequence),
-                            num(a.dataLevel), str(a.dataType), str(a.defaulted ? "Y" : "N"),
-                            null(), null(), null(), str(a.inOut), null(), null(), null() });
+                            num(objectId), a.overload ? str(std::to_string(*a.overload)) : null(),
+                            num(sub), str(a.argumentName), num(a.position), num(a.sequence),
+                            num(a.dataLevel), str(a.dataType), str(a.defaulted ? "Y" : "N"), null(),
+                            null(), null(), str(a.inOut), null(), null(), null() });
                     }
                 }
                 if (!s.first) {
@@ -754,8 +751,7 @@ std::pair<std::string, std::string> synonymTarget(
     // public one.
     for (int step = 0; step < 16 && !isObject(target.first, target.second); ++step) {
         std::pair<std::string, std::string> next;
-        if (!synonym(target.first, target.second, next)
-            && !synonym("PUBLIC", target.second, next))
+        if (!synonym(target.first, target.second, next) && !synonym("PUBLIC", target.second, next))
             break;
         if (next == target)
             break;

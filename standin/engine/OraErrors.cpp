@@ -4,7 +4,6 @@
 #include "engine/ConstraintNames.h"
 #include "engine/Schemas.h"
 
-
 namespace qdsi::engine {
 
 namespace {

@@ -65,8 +65,8 @@ std::vector<SchemaRef> connectionSchemas(sqlite3 *db, const std::string &user)
 {
     std::vector<SchemaRef> out { { "main", user } };
     sqlite3_stmt *st = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT name FROM pragma_database_list ORDER BY seq", -1, &st,
-            nullptr)
+    if (sqlite3_prepare_v2(
+            db, "SELECT name FROM pragma_database_list ORDER BY seq", -1, &st, nullptr)
         == SQLITE_OK) {
         while (sqlite3_step(st) == SQLITE_ROW) {
             const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(st, 0));

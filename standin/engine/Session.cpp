@@ -1,8 +1,8 @@
 #include "engine/Session.h"
 
 #include "engine/Database.h"
-#include "engine/Lobs.h"
 #include "engine/Dictionary.h"
+#include "engine/Lobs.h"
 #include "engine/OraErrors.h"
 #include "engine/PlsqlSessionHost.h"
 #include "engine/RowLocks.h"

@@ -115,8 +115,8 @@ int createStoredCodeTables(sqlite3 *db)
 {
     sqlite3_stmt *st = nullptr;
     bool present = false;
-    if (sqlite3_prepare_v2(db, "SELECT 1 FROM main.sqlite_master WHERE name = 'QDSI_UNITS'", -1,
-            &st, nullptr)
+    if (sqlite3_prepare_v2(
+            db, "SELECT 1 FROM main.sqlite_master WHERE name = 'QDSI_UNITS'", -1, &st, nullptr)
         == SQLITE_OK)
         present = sqlite3_step(st) == SQLITE_ROW;
     sqlite3_finalize(st);

@@ -176,8 +176,8 @@ std::vector<ConstraintInfo> tableConstraints(std::string_view sql)
         // A column's constraint runs up to the next one; a table-level one is its element,
         // with the comma before it.
         for (size_t c = firstOfElement; c < out.size(); ++c)
-            out[c].textEnd = c + 1 < out.size() ? out[c + 1].textBegin
-                                                 : static_cast<size_t>(t[e].offset);
+            out[c].textEnd
+                = c + 1 < out.size() ? out[c + 1].textBegin : static_cast<size_t>(t[e].offset);
         if (tableLevel && out.size() == firstOfElement + 1 && b > 0 && t[b - 1].is(","))
             out.back().textBegin = static_cast<size_t>(t[b - 1].offset);
     }

@@ -161,11 +161,11 @@ struct Translation {
     // SQLite cannot change a table's constraints, so the engine rebuilds the table.
     struct ConstraintChange {
         enum Action { None, Add, Drop, Enable, Disable } action = None;
-        std::string name;         // upper case; empty for an unnamed ADD and for PRIMARY KEY
-        bool primaryKey = false;  // DROP / ENABLE / DISABLE PRIMARY KEY
-        std::string sqlite;       // Add: the table constraint as SQLite text
-        bool disabled = false;    // Add: added as DISABLE (kept, not enforced)
-        bool cascade = false;     // Drop ... CASCADE, Disable ... CASCADE
+        std::string name; // upper case; empty for an unnamed ADD and for PRIMARY KEY
+        bool primaryKey = false; // DROP / ENABLE / DISABLE PRIMARY KEY
+        std::string sqlite; // Add: the table constraint as SQLite text
+        bool disabled = false; // Add: added as DISABLE (kept, not enforced)
+        bool cascade = false; // Drop ... CASCADE, Disable ... CASCADE
     } constraintChange;
 };
 

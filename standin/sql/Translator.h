@@ -107,8 +107,8 @@ private:
     std::string returning(size_t b, size_t e, const Scope &scope);
     // [schema.]name at k, and an alias unless the next word is one of the stop words. The
     // target of a change (`dml`) may be a synonym: the text then names its object.
-    Target readTarget(size_t &k, std::initializer_list<std::string_view> stops,
-        bool alias = true, bool dml = false) const;
+    Target readTarget(size_t &k, std::initializer_list<std::string_view> stops, bool alias = true,
+        bool dml = false) const;
     std::string insert();
     std::string update();
     std::string remove();

@@ -340,8 +340,7 @@ std::string Translator::fromClause(size_t b, size_t e, Scope &scope, const Scope
                 }
                 ref.alias = ref.name;
                 if (spec.find('.') == std::string::npos && context_.synonymTarget
-                    && std::find(cteNames_.begin(), cteNames_.end(), ref.name)
-                        == cteNames_.end()) {
+                    && std::find(cteNames_.begin(), cteNames_.end(), ref.name) == cteNames_.end()) {
                     // A synonym reads its object under the synonym's own name.
                     const auto [owner, object] = context_.synonymTarget(ref.name);
                     if (!object.empty()) {

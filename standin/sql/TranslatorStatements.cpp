@@ -845,8 +845,8 @@ std::string Translator::alter()
     auto &change = out_.constraintChange;
     const bool constraintWords = (is(k, "ADD") && isTableConstraintStart(tok(k + 1)))
         || (is(k, "ADD") && is(k + 1, "(") && isTableConstraintStart(tok(k + 2)))
-        || (is(k, "DROP") && (is(k + 1, "CONSTRAINT") || is(k + 1, "PRIMARY")))
-        || is(k, "ENABLE") || is(k, "DISABLE") || is(k, "MODIFY");
+        || (is(k, "DROP") && (is(k + 1, "CONSTRAINT") || is(k + 1, "PRIMARY"))) || is(k, "ENABLE")
+        || is(k, "DISABLE") || is(k, "MODIFY");
     // Constraints of another schema's tables are not ours to change.
     if (constraintWords && target.text.find('.') != std::string::npos)
         fail(1031, 1);
@@ -888,8 +888,8 @@ std::string Translator::alter()
             at += 2;
         return at;
     };
-    if ((is(k, "DROP") && (is(k + 1, "CONSTRAINT") || is(k + 1, "PRIMARY")))
-        || is(k, "ENABLE") || is(k, "DISABLE")) {
+    if ((is(k, "DROP") && (is(k + 1, "CONSTRAINT") || is(k + 1, "PRIMARY"))) || is(k, "ENABLE")
+        || is(k, "DISABLE")) {
         change.action = is(k, "DROP") ? Translation::ConstraintChange::Drop
             : is(k, "ENABLE")         ? Translation::ConstraintChange::Enable
                                       : Translation::ConstraintChange::Disable;

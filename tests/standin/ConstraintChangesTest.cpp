@@ -1,6 +1,6 @@
-// ALTER TABLE's constraint clauses: ADD, DROP, ENABLE and DISABLE keep the rows (row ids handed
-// out before still find them), the indexes and the other constraints' names; a disabled constraint is not
-// enforced and shows DISABLED; enabling or adding checks the rows already there.
+// ALTER TABLE's constraint clauses: ADD, DROP, ENABLE and DISABLE keep the rows (row ids
+// handed out before still find them), the indexes and the other constraints' names; a disabled
+// constraint is not enforced and shows DISABLED; enabling or adding checks the rows already there.
 #include "DictionaryTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -55,9 +55,8 @@ TEST_F(ConstraintChanges, AddDisableEnableDropACheck)
     // The unnamed key and NOT NULL keep their generated names; the rows keep their row ids.
     Rows expected = before;
     expected.insert(expected.begin(), { "CK_EMP_SAL", "C", "ENABLED" });
-    std::sort(expected.begin(), expected.end(), [](const auto &a, const auto &b) {
-        return std::tie(a[1], a[0]) < std::tie(b[1], b[0]);
-    });
+    std::sort(expected.begin(), expected.end(),
+        [](const auto &a, const auto &b) { return std::tie(a[1], a[0]) < std::tie(b[1], b[0]); });
     EXPECT_EQ(constraints("EMP"), expected);
     // A row id handed out before the rebuild still finds its row.
     for (const auto &row : rowids)

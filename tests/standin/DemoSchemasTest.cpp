@@ -49,10 +49,9 @@ TEST_F(DemoSchemas, DictionaryListsTheSampleObjectsOfEveryKind)
                    "where owner = 'DEMO' and object_type in ('PACKAGE', 'PACKAGE BODY', "
                    "'TRIGGER', 'MATERIALIZED VIEW', 'SEQUENCE', 'VIEW') "
                    "order by object_type, object_name"),
-        (Rows { { "DEPT_SUMMARY", "MATERIALIZED VIEW", "VALID" },
-            { "EMP_API", "PACKAGE", "VALID" }, { "EMP_API", "PACKAGE BODY", "VALID" },
-            { "EMP_SEQ", "SEQUENCE", "VALID" }, { "EMP_BIU", "TRIGGER", "VALID" },
-            { "EMP_DEPT", "VIEW", "VALID" } }));
+        (Rows { { "DEPT_SUMMARY", "MATERIALIZED VIEW", "VALID" }, { "EMP_API", "PACKAGE", "VALID" },
+            { "EMP_API", "PACKAGE BODY", "VALID" }, { "EMP_SEQ", "SEQUENCE", "VALID" },
+            { "EMP_BIU", "TRIGGER", "VALID" }, { "EMP_DEPT", "VIEW", "VALID" } }));
     EXPECT_EQ(rows("select distinct owner from all_objects where object_type IN ('TABLE', "
                    "'VIEW', 'MATERIALIZED VIEW', 'PACKAGE', 'PROCEDURE', 'FUNCTION', 'TRIGGER', "
                    "'TYPE', 'SEQUENCE') order by owner"),
@@ -101,8 +100,8 @@ TEST_F(DemoSchemas, PackageArgumentsSourceAndTriggerOfTheSample)
                    "  from all_triggers\r\n  where owner = upper(:obj_owner)\r\n"
                    "    and trigger_name = upper(:obj_name)",
                   { { ":obj_owner", "demo" }, { ":obj_name", "emp_biu" } }),
-        (Rows { { "EMP_BIU", "BEFORE EACH ROW", "INSERT OR UPDATE", "\"DEMO\".\"EMP\"",
-            "ENABLED" } }));
+        (Rows {
+            { "EMP_BIU", "BEFORE EACH ROW", "INSERT OR UPDATE", "\"DEMO\".\"EMP\"", "ENABLED" } }));
     // The package runs for its owner.
     Connection demo;
     ASSERT_EQ(demo.logon("DEMO", "DEMO"), SUCCESS) << demo.errorText();

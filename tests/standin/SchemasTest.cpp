@@ -125,8 +125,8 @@ TEST_F(Schemas, DictionaryShowsEverySchemaWithItsOwner)
     active = &db;
     EXPECT_EQ(rows("select owner, table_name from all_tables where owner = 'USR'"),
         (Rows { { "USR", "NOTES" } }));
-    EXPECT_EQ(rows("select table_name from user_tables order by 1"),
-        (Rows { { "DEPT" }, { "EMP" } }));
+    EXPECT_EQ(
+        rows("select table_name from user_tables order by 1"), (Rows { { "DEPT" }, { "EMP" } }));
 }
 
 TEST_F(Schemas, SynonymsResolvePrivateFirstInChainsAndAsChangeTargets)
