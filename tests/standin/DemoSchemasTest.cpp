@@ -22,6 +22,43 @@ protected:
 
 const Binds demoPackage = { { ":obj_owner", "demo" }, { ":pack_name", "emp_api" } };
 
+// The dataset's block that finds the owner and table behind a name, as the program sends it.
+const char *const splitBlock = "begin\n  begin\n"
+    "    select user, table_name into :table_owner, :table_name\n"
+    "      from sys.user_tables where table_name = :name;\n"
+    "  exception when no_data_found then\n    begin\n"
+    "      select user, view_name into :table_owner, :table_name\n"
+    "        from sys.user_views where view_name = :name;\n"
+    "    exception when no_data_found then\n      begin\n"
+    "        select table_owner, table_name into :table_owner, :table_name\n"
+    "          from sys.user_synonyms where synonym_name = :name;\n"
+    "      exception when no_data_found then\n        begin\n"
+    "          select table_owner, table_name into :table_owner, :table_name\n"
+    "            from sys.all_synonyms where owner = 'PUBLIC' and synonym_name = :name;\n"
+    "        exception when no_data_found then\n"
+    "          :table_owner := null; :table_name := null;\n"
+    "        end;\n      end;\n    end;\n  end;\nend;";
+
+// Runs the block for `name`; "owner.table", "." for nulls.
+std::string splitTableName(Connection &connection, const std::string &name)
+{
+    Cursor c(connection, splitBlock);
+    char owner[64] = {}, table[64] = {};
+    std::string input = name;
+    sb2 ownerNull = 0, tableNull = 0;
+    void *b1 = nullptr, *b2 = nullptr, *b3 = nullptr;
+    api().BindByName(c.stmt, &b1, c.err, reinterpret_cast<const text *>(":table_owner"), -1,
+        owner, sizeof owner, SQLT_STR, &ownerNull, nullptr, nullptr, 0, nullptr, DEFAULT);
+    api().BindByName(c.stmt, &b2, c.err, reinterpret_cast<const text *>(":table_name"), -1, table,
+        sizeof table, SQLT_STR, &tableNull, nullptr, nullptr, 0, nullptr, DEFAULT);
+    api().BindByName(c.stmt, &b3, c.err, reinterpret_cast<const text *>(":name"), -1,
+        input.data(), static_cast<sb4>(input.size() + 1), SQLT_STR, nullptr, nullptr, nullptr, 0,
+        nullptr, DEFAULT);
+    const sword status = c.execute(1);
+    EXPECT_EQ(status, SUCCESS) << c.errorText();
+    return std::string(ownerNull == -1 ? "" : owner) + "." + (tableNull == -1 ? "" : table);
+}
+
 } // namespace
 
 TEST_F(DemoSchemas, SecondSchemaReadsTheFirstByOwnerAndSynonym)
@@ -112,4 +149,36 @@ TEST_F(DemoSchemas, PackageArgumentsSourceAndTriggerOfTheSample)
     exec("rollback");
     active = &db;
     demo.logoff();
+}
+
+TEST_F(DemoSchemas, NavigatorListsAndTableNameResolution)
+{
+    const Binds demo = { { ":obj_owner", "DEMO" } };
+    EXPECT_EQ(rows("select object_name from all_objects where owner = :obj_owner and "
+                   "object_type = 'PACKAGE' order by object_name",
+                  demo),
+        (Rows { { "EMP_API" } }));
+    EXPECT_EQ(rows("select object_name from all_objects where owner = :obj_owner and "
+                   "object_type = 'TRIGGER' order by object_name",
+                  demo),
+        (Rows { { "EMP_BIU" } }));
+    EXPECT_EQ(rows("select name from all_snapshots where owner = :obj_owner order by name", demo),
+        (Rows { { "DEPT_SUMMARY" } }));
+    EXPECT_EQ(rows("select column_name \r\n  from all_tab_columns tc,\r\n       all_snapshots s\r\n"
+                   "  where upper(rtrim(s.name)) = upper(rtrim(:obj_name)) \r\n"
+                   "    and upper(rtrim(s.owner)) = upper(rtrim(:obj_owner)) \r\n"
+                   "    and s.table_name = tc.table_name \r\n"
+                   "    and s.owner = tc.owner \r\n  order by column_id",
+                  { { ":obj_owner", "demo" }, { ":obj_name", "dept_summary" } }),
+        (Rows { { "DEPTNO" }, { "HEADCOUNT" }, { "TOTAL_SAL" } }));
+    EXPECT_EQ(rows("select distinct object_name \r\n  from all_arguments\r\n"
+                   "  where owner = upper(:obj_owner)\r\n    and package_name = upper(:obj_name)\r\n"
+                   "  order by object_name",
+                  { { ":obj_owner", "demo" }, { ":obj_name", "emp_api" } }),
+        (Rows { { "HEADCOUNT" }, { "RAISE_SALARY" } }));
+    // A table, the private synonym, the public synonym, and no such name.
+    EXPECT_EQ(splitTableName(db, "JOBS"), "HR.JOBS");
+    EXPECT_EQ(splitTableName(db, "EMPLOYEES"), "DEMO.EMP");
+    EXPECT_EQ(splitTableName(db, "STAFF"), "DEMO.EMP");
+    EXPECT_EQ(splitTableName(db, "NONE"), ".");
 }
