@@ -17,8 +17,13 @@ std::string quoteSqlName(const std::string &name)
 int attachSchemas(sqlite3 *db, const AliasEntry &alias, const std::string &user)
 {
     int attached = 0;
+    // SQLite attaches a bounded number of files to a connection (10 in the usual builds); the
+    // users beyond it are not seen rather than failing the logon.
+    const int limit = sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, -1);
     for (const auto &[name, entry] : alias.users) {
         (void)entry;
+        if (attached >= limit)
+            break;
         // SQLite reserves these database names for itself.
         if (name == user || name.empty() || name == "MAIN" || name == "TEMP")
             continue;

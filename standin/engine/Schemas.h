@@ -23,7 +23,8 @@ struct SchemaRef {
 };
 
 // Attaches the schema files of the alias's other users (creating them, with the sample schema
-// on a demo alias, when they do not exist yet). Returns the number attached. Throws OraError.
+// on a demo alias, when they do not exist yet), in name order and as many as SQLite allows.
+// Returns the number attached. Throws OraError.
 int attachSchemas(sqlite3 *db, const AliasEntry &alias, const std::string &user);
 
 // Temporary views ALL_SOURCE and ALL_ERRORS over the stored code of every schema of the

@@ -172,7 +172,8 @@ TEST_F(DemoSchemas, NavigatorListsAndTableNameResolution)
                   { { ":obj_owner", "demo" }, { ":obj_name", "dept_summary" } }),
         (Rows { { "DEPTNO" }, { "HEADCOUNT" }, { "TOTAL_SAL" } }));
     EXPECT_EQ(rows("select distinct object_name \r\n  from all_arguments\r\n"
-                   "  where owner = upper(:obj_owner)\r\n    and package_name = upper(:obj_name)\r\n"
+                   "  where owner = upper(:obj_owner)\r\n"
+                   "    and package_name = upper(:obj_name)\r\n"
                    "  order by object_name",
                   { { ":obj_owner", "demo" }, { ":obj_name", "emp_api" } }),
         (Rows { { "HEADCOUNT" }, { "RAISE_SALARY" } }));

@@ -207,3 +207,24 @@ TEST_F(Schemas, ViolationsInAnotherSchemaNameItsOwner)
     exec("delete from fix.dept where deptno = 60");
     exec("commit");
 }
+
+TEST_F(Schemas, MoreUsersThanSqliteAttachesStillLogOn)
+{
+    const std::string path = qd::test::programDirectory().toStdString() + "/many.schemas.conf";
+    std::ofstream out(path);
+    out << "[alias MANY]\ndirectory = schemas-many\n";
+    for (int i = 1; i <= 14; ++i)
+        out << "[user U" << (i < 10 ? "0" : "") << i << "@MANY]\npassword = p\n";
+    out.close();
+    setenv("QD_STANDIN_CONFIG", path.c_str(), 1);
+    Connection many;
+    ASSERT_EQ(many.logon("U01", "p", "MANY"), SUCCESS) << many.errorText();
+    active = &many;
+    exec("create table t (x number)");
+    EXPECT_EQ(rows("select username from all_users where username in ('U01', 'U02') "
+                   "order by username"),
+        (Rows { { "U01" }, { "U02" } }));
+    EXPECT_EQ(rows("select owner, table_name from all_tables"), (Rows { { "U01", "T" } }));
+    active = &user;
+    many.logoff();
+}
