@@ -242,8 +242,7 @@ TEST_F(Schemas, StoredCodeInErrorIsListedForItsOwnerAndOthers)
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0][0], "4");
     EXPECT_EQ(errors[0][1], "8");
-    EXPECT_EQ(errors[0][2].rfind("PLS-00103: Encountered the symbol \";\"", 0), 0u)
-        << errors[0][2];
+    EXPECT_EQ(errors[0][2].rfind("PLS-00103: Encountered the symbol \";\"", 0), 0u) << errors[0][2];
     EXPECT_EQ(rows("select object_type, status from user_objects where object_name = 'BROKEN'"),
         (Rows { { "PROCEDURE", "INVALID" } }));
     // Another user sees it with its owner.
@@ -251,7 +250,8 @@ TEST_F(Schemas, StoredCodeInErrorIsListedForItsOwnerAndOthers)
     EXPECT_EQ(rows("select owner, object_type, status from all_objects "
                    "where object_name = 'BROKEN'"),
         (Rows { { "FIX", "PROCEDURE", "INVALID" } }));
-    EXPECT_EQ(rows("select owner, name, line from all_errors"), (Rows { { "FIX", "BROKEN", "4" } }));
+    EXPECT_EQ(
+        rows("select owner, name, line from all_errors"), (Rows { { "FIX", "BROKEN", "4" } }));
     EXPECT_EQ(rows("select owner, line, text from all_source where name = 'BROKEN' order by line"),
         (Rows { { "FIX", "1", "procedure broken is\n" }, { "FIX", "2", "  x number;\n" },
             { "FIX", "3", "begin\n" }, { "FIX", "4", "  x := ;\n" }, { "FIX", "5", "end;\n" } }));
