@@ -11,6 +11,7 @@
 #include "engine/Statement.h"
 #include "engine/StoredCode.h"
 
+#include <cctype>
 #include <thread>
 
 namespace qdsi::engine {
@@ -279,10 +280,25 @@ void Session::releaseSavepoint(const std::string &name)
     m_savepoints.resize(i - 1);
 }
 
-void Session::lockRow(const std::string &table, int64_t rowid, int waitMs)
+std::string Session::lockFile(const std::string &database) const
+{
+    // Locks belong to the schema's file, so that every user's session meets them.
+    std::string owner = database;
+    for (char &c : owner)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (database.empty() || owner == "MAIN" || database == m_user)
+        return m_path;
+    std::string attached = schemaDatabase(m_db, m_user, database);
+    if (attached.empty())
+        attached = schemaDatabase(m_db, m_user, owner);
+    return attached.empty() || attached == "main" ? m_path : schemaPath(m_alias, attached);
+}
+
+void Session::lockRow(
+    const std::string &table, int64_t rowid, int waitMs, const std::string &database)
 {
     RowLocks::instance().acquire(
-        { m_path, table, rowid }, this, waitMs, [this] { return broken(); });
+        { lockFile(database), table, rowid }, this, waitMs, [this] { return broken(); });
 }
 
 int64_t Session::tableNumber(const std::string &table)

@@ -312,7 +312,7 @@ void Statement::runSelect(Session &session, const sql::Translation &t,
         return;
     if (lock.present) {
         const int waitMs = lock.nowait ? 0 : lock.waitSeconds >= 0 ? lock.waitSeconds * 1000 : -1;
-        lockSelectedRows(session, target.table, waitMs);
+        lockSelectedRows(session, target.table, waitMs, target.schema);
     }
     m_fetching = true;
     m_exhausted = false;
@@ -368,7 +368,8 @@ void Statement::sessionEnded()
     m_cursorSession = nullptr;
 }
 
-void Statement::lockSelectedRows(Session &session, const std::string &table, int waitMs)
+void Statement::lockSelectedRows(
+    Session &session, const std::string &table, int waitMs, const std::string &database)
 {
     std::vector<int64_t> rowids;
     int rc;
@@ -380,7 +381,7 @@ void Statement::lockSelectedRows(Session &session, const std::string &table, int
     const size_t mark = RowLocks::instance().mark(&session);
     try {
         for (int64_t rowid : rowids)
-            session.lockRow(table, rowid, waitMs);
+            session.lockRow(table, rowid, waitMs, database);
     } catch (...) {
         // A statement that fails keeps none of the locks it took.
         RowLocks::instance().releaseAfter(&session, mark);
@@ -488,8 +489,8 @@ void Statement::runDml(Session &session, const sql::Translation &t,
     const std::string table = t.tables.empty() ? dmlTable(sql) : t.tables.front();
     for (ub4 row = rowOffset; row < iterations; ++row) {
         if (mayMeetLocks
-            && RowLocks::instance().othersHold(session.databasePath(), table, &session))
-            waitForLockedRows(session, table, sql, binds, row);
+            && RowLocks::instance().othersHold(session.lockFile(t.targetOwner), table, &session))
+            waitForLockedRows(session, table, sql, binds, row, t.targetOwner);
         sqlite3_reset(m_stmt);
         bindInputs(binds, row);
         bool returned = false;
@@ -532,11 +533,14 @@ void Statement::runDml(Session &session, const sql::Translation &t,
 }
 
 void Statement::waitForLockedRows(Session &session, const std::string &table,
-    const std::string &dml, const std::vector<BoundValue> &binds, ub4 row)
+    const std::string &dml, const std::vector<BoundValue> &binds, ub4 row,
+    const std::string &database)
 {
     // The rows the change will touch: its WHERE clause over the table's row ids.
     const std::string where = whereClause(dml);
-    const std::string probe = "SELECT rowid FROM \"" + table + "\" " + where;
+    const std::string probe = "SELECT rowid FROM "
+        + (database.empty() ? std::string() : "\"" + database + "\".") + "\"" + table + "\" "
+        + where;
     sqlite3_stmt *st = nullptr;
     if (sqlite3_prepare_v2(session.db(), probe.c_str(), -1, &st, nullptr) != SQLITE_OK) {
         sqlite3_finalize(st);
@@ -552,7 +556,7 @@ void Statement::waitForLockedRows(Session &session, const std::string &table,
         rowids.push_back(sqlite3_column_int64(st, 0));
     sqlite3_finalize(st);
     for (int64_t rowid : rowids)
-        RowLocks::instance().waitUntilFree({ session.databasePath(), table, rowid }, &session,
+        RowLocks::instance().waitUntilFree({ session.lockFile(database), table, rowid }, &session,
             [&session] { return session.broken(); });
 }
 

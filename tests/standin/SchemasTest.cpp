@@ -257,3 +257,24 @@ TEST_F(Schemas, StoredCodeInErrorIsListedForItsOwnerAndOthers)
             { "FIX", "3", "begin\n" }, { "FIX", "4", "  x := ;\n" }, { "FIX", "5", "end;\n" } }));
     EXPECT_TRUE(rows("select * from user_errors").empty());
 }
+
+TEST_F(Schemas, RowLocksOfAnotherSchemaMeetItsOwnersSessions)
+{
+    exec("create synonym staff for fix.emp");
+    EXPECT_EQ(
+        rows("select ename from staff where empno = 1 for update nowait"), (Rows { { "KING" } }));
+    active = &db;
+    std::string text;
+    EXPECT_EQ(failure("select ename from emp where empno = 1 for update nowait", &text), 54)
+        << text;
+    active = &user;
+    exec("commit");
+    active = &db;
+    EXPECT_EQ(
+        rows("select ename from emp where empno = 1 for update nowait"), (Rows { { "KING" } }));
+    active = &user;
+    EXPECT_EQ(failure("select ename from fix.emp where empno = 1 for update nowait", &text), 54)
+        << text;
+    active = &db;
+    exec("rollback");
+}
