@@ -53,11 +53,11 @@ void each(sqlite3 *db, const std::string &sql, const std::function<void(sqlite3_
     sqlite3_finalize(st);
 }
 
-bool tableExists(sqlite3 *db, const char *name)
+bool tableExists(sqlite3 *db, const std::string &schema, const char *name)
 {
     bool found = false;
     each(
-        db, "SELECT 1 FROM main.sqlite_master WHERE type = 'table' AND name = ?1",
+        db, "SELECT 1 FROM " + schema + ".sqlite_master WHERE type = 'table' AND name = ?1",
         [&](sqlite3_stmt *) { found = true; }, name);
     return found;
 }
@@ -109,6 +109,12 @@ const CatalogueTable *Catalogue::table(const std::string &name) const
     return nullptr;
 }
 
+bool isGeneratedConstraintName(const std::string &name)
+{
+    return name.size() > 5 && name.rfind("SYS_C", 0) == 0
+        && std::all_of(name.begin() + 5, name.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 std::string generatedConstraintName(int64_t rootpage, int ordinal)
 {
     std::string number = std::to_string(rootpage * 100 + ordinal);
@@ -122,7 +128,7 @@ std::string constraintNamed(const Catalogue &catalogue, const std::string &table
 {
     std::sort(columns.begin(), columns.end());
     for (const CatalogueConstraint &c : catalogue.constraints) {
-        if (c.table != table || types.find(c.type) == std::string::npos)
+        if (c.table != table || types.find(c.type) == std::string::npos || !c.enabled)
             continue;
         std::vector<std::string> mine = c.columns;
         std::sort(mine.begin(), mine.end());
@@ -132,17 +138,23 @@ std::string constraintNamed(const Catalogue &catalogue, const std::string &table
     return {};
 }
 
-Catalogue readCatalogue(sqlite3 *db)
+Catalogue readCatalogue(sqlite3 *db, const std::string &database)
 {
     Catalogue cat;
+    std::string schema = "\"";
+    for (char c : database)
+        schema += c == '"' ? std::string("\"\"") : std::string(1, c);
+    schema += "\"";
+    const std::string quotedSchema = sql::quoteLiteral(database);
     struct Ddl {
         std::string name, sql;
         int64_t rootpage;
     };
     std::vector<Ddl> ddls;
     each(db,
-        "SELECT type, name, sql, rootpage FROM main.sqlite_master "
-        "WHERE type IN ('table', 'view') ORDER BY name",
+        "SELECT type, name, sql, rootpage FROM " + schema
+            + ".sqlite_master "
+              "WHERE type IN ('table', 'view') ORDER BY name",
         [&](sqlite3_stmt *st) {
             const std::string name = text(st, 1);
             if (internalName(name))
@@ -166,7 +178,9 @@ Catalogue readCatalogue(sqlite3 *db)
         });
     for (CatalogueTable &t : cat.tables) {
         each(
-            db, "SELECT name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(?1)",
+            db,
+            "SELECT name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(?1, "
+                + quotedSchema + ")",
             [&](sqlite3_stmt *st) {
                 CatalogueColumn c;
                 c.name = text(st, 0);
@@ -243,7 +257,8 @@ Catalogue readCatalogue(sqlite3 *db)
                 continue;
             CatalogueConstraint c;
             c.table = d.name;
-            c.generatedName = info.name.empty();
+            // A rebuilt table keeps the generated names of its constraints written out.
+            c.generatedName = info.name.empty() || isGeneratedConstraintName(info.name);
             c.name = info.name.empty() ? generatedConstraintName(d.rootpage, ordinal) : info.name;
             c.type = info.kind == "PRIMARY KEY" ? 'P'
                 : info.kind == "UNIQUE"         ? 'U'
@@ -271,6 +286,39 @@ Catalogue readCatalogue(sqlite3 *db)
             cat.constraints.push_back(std::move(c));
         }
     }
+    if (tableExists(db, schema, disabledConstraintTable))
+        each(db,
+            "SELECT TABLE_NAME, COLUMN_NAME, CLAUSE FROM " + schema + "." + disabledConstraintTable
+                + " ORDER BY TABLE_NAME, rowid",
+            [&](sqlite3_stmt *st) {
+                const std::string column = text(st, 1);
+                const std::string ddl = "CREATE TABLE X ("
+                    + (column.empty() ? "" : sql::quoteName(column) + " ") + text(st, 2) + ")";
+                for (const sql::ConstraintInfo &info : sql::tableConstraints(ddl)) {
+                    CatalogueConstraint c;
+                    c.table = text(st, 0);
+                    c.name = info.name;
+                    c.generatedName = isGeneratedConstraintName(info.name);
+                    c.enabled = false;
+                    c.type = info.kind == "PRIMARY KEY" ? 'P'
+                        : info.kind == "UNIQUE"         ? 'U'
+                        : info.kind == "FOREIGN KEY"    ? 'R'
+                                                        : 'C';
+                    c.columns = info.columns;
+                    c.condition = c.type == 'R' ? std::string() : info.condition;
+                    c.checkText = info.checkText;
+                    if (c.type == 'R') {
+                        c.deleteRule = info.onDeleteCascade ? "CASCADE" : "NO ACTION";
+                        c.refConstraint = info.refTable;
+                        if (!info.refColumns.empty()) {
+                            c.refConstraint += '\n';
+                            for (const std::string &col : info.refColumns)
+                                c.refConstraint += col + '\n';
+                        }
+                    }
+                    cat.constraints.push_back(std::move(c));
+                }
+            });
     // A foreign key references the parent's primary key, or the key over the listed columns.
     for (CatalogueConstraint &c : cat.constraints) {
         if (c.type != 'R')
@@ -300,16 +348,18 @@ Catalogue readCatalogue(sqlite3 *db)
         if (t.view)
             continue;
         each(
-            db, "SELECT name, \"unique\", origin FROM pragma_index_list(?1) ORDER BY seq DESC",
+            db,
+            "SELECT name, \"unique\", origin FROM pragma_index_list(?1, " + quotedSchema
+                + ") ORDER BY seq DESC",
             [&](sqlite3_stmt *st) {
                 CatalogueIndex ix;
                 const std::string sqliteName = text(st, 0);
                 ix.table = t.name;
                 ix.unique = sqlite3_column_int(st, 1) != 0;
                 each(
-                    db, "SELECT name FROM pragma_index_info(?1) ORDER BY seqno",
-                    [&](sqlite3_stmt *c) { ix.columns.push_back(upper(text(c, 0))); },
-                    sqliteName);
+                    db,
+                    "SELECT name FROM pragma_index_info(?1, " + quotedSchema + ") ORDER BY seqno",
+                    [&](sqlite3_stmt *c) { ix.columns.push_back(upper(text(c, 0))); }, sqliteName);
                 if (text(st, 2) == "c") {
                     ix.name = sqliteName;
                 } else {
@@ -321,7 +371,9 @@ Catalogue readCatalogue(sqlite3 *db)
             },
             t.name);
     }
-    each(db, "SELECT NAME, LAST_NUMBER, INCREMENT_BY, STARTED FROM QDSI_SEQUENCES ORDER BY NAME",
+    each(db,
+        "SELECT NAME, LAST_NUMBER, INCREMENT_BY, STARTED FROM " + schema
+            + ".QDSI_SEQUENCES ORDER BY NAME",
         [&](sqlite3_stmt *st) {
             CatalogueSequence s;
             s.name = text(st, 0);
@@ -329,16 +381,16 @@ Catalogue readCatalogue(sqlite3 *db)
             s.lastNumber = sqlite3_column_int64(st, 1) + (sqlite3_column_int(st, 3) ? s.incrementBy : 0);
             cat.sequences.push_back(std::move(s));
         });
-    if (tableExists(db, "QDSI_SYNONYMS"))
+    if (tableExists(db, schema, "QDSI_SYNONYMS"))
         each(db,
-            "SELECT OWNER, SYNONYM_NAME, TABLE_OWNER, TABLE_NAME, DB_LINK FROM QDSI_SYNONYMS "
-            "ORDER BY OWNER, SYNONYM_NAME",
+            "SELECT OWNER, SYNONYM_NAME, TABLE_OWNER, TABLE_NAME, DB_LINK FROM " + schema
+                + ".QDSI_SYNONYMS ORDER BY OWNER, SYNONYM_NAME",
             [&](sqlite3_stmt *st) {
                 cat.synonyms.push_back(
                     { text(st, 0), text(st, 1), text(st, 2), text(st, 3), text(st, 4) });
             });
-    if (tableExists(db, "QDSI_MVIEWS"))
-        each(db, "SELECT NAME, TABLE_NAME, QUERY FROM QDSI_MVIEWS ORDER BY NAME",
+    if (tableExists(db, schema, "QDSI_MVIEWS"))
+        each(db, "SELECT NAME, TABLE_NAME, QUERY FROM " + schema + ".QDSI_MVIEWS ORDER BY NAME",
             [&](sqlite3_stmt *st) {
                 cat.mviews.push_back({ text(st, 0), text(st, 1), text(st, 2) });
             });

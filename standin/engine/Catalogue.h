@@ -34,6 +34,7 @@ struct CatalogueConstraint {
     std::string refConstraint;         // R: the referenced key
     std::string deleteRule;            // R: NO ACTION or CASCADE
     bool generatedName = false;
+    bool enabled = true; // a disabled one is kept but not enforced
 };
 
 struct CatalogueIndex {
@@ -82,9 +83,17 @@ struct Catalogue {
     const CatalogueTable *table(const std::string &name) const;
 };
 
-// Reads the catalogue of the connection's main schema. Internal objects (sqlite_*, QDSI_*,
-// the date-conversion triggers) are left out.
-Catalogue readCatalogue(sqlite3 *db);
+// Reads the catalogue of one schema of the connection (its SQLite database name: "main" for the
+// session's own, else the attached name). Internal objects (sqlite_*, QDSI_*, the
+// date-conversion triggers) are left out.
+Catalogue readCatalogue(sqlite3 *db, const std::string &database = "main");
+
+// Disabled constraints are cut out of the table's SQLite definition and kept here with their
+// clause as SQLite text (a column's constraint with its column), until enabled or dropped.
+constexpr const char *disabledConstraintTable = "QDSI_DISABLED_CONSTRAINTS";
+
+// Whether a name is of the form the server generates (SYS_C and digits).
+bool isGeneratedConstraintName(const std::string &name);
 
 // The name the server generates for an unnamed constraint: SYS_C and six digits, stable for a
 // table (its root page) and the constraint's place in its DDL.

@@ -155,7 +155,8 @@ std::shared_ptr<Config> Config::parse(const std::string &text, const std::string
 
 std::shared_ptr<Config> Config::builtIn()
 {
-    return parse("[alias DEMO]\ndemo = yes\ndefault = yes\n[user DEMO@DEMO]\npassword = DEMO\n",
+    return parse("[alias DEMO]\ndemo = yes\ndefault = yes\n[user DEMO@DEMO]\npassword = DEMO\n"
+                 "[user HR@DEMO]\npassword = HR\n",
         programDirectory());
 }
 

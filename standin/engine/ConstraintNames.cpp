@@ -105,10 +105,11 @@ std::vector<std::pair<std::string, std::string>> foreignKeys(const std::string &
 
 } // namespace
 
-std::string foreignKeyName(sqlite3 *db, const std::string &child, const std::string &parent)
+std::string foreignKeyName(
+    sqlite3 *db, const std::string &child, const std::string &parent, const std::string &database)
 {
     // The catalogue knows every foreign key, named or not, and what it references.
-    const Catalogue catalogue = readCatalogue(db);
+    const Catalogue catalogue = readCatalogue(db, database);
     for (const CatalogueConstraint &c : catalogue.constraints) {
         if (c.type != 'R' || (!child.empty() && c.table != upper(child)))
             continue;
@@ -116,7 +117,8 @@ std::string foreignKeyName(sqlite3 *db, const std::string &child, const std::str
             if (k.name == c.refConstraint && (parent.empty() || k.table == upper(parent)))
                 return c.name;
     }
-    std::string sql = "SELECT sql FROM sqlite_master WHERE type = 'table' AND sql IS NOT NULL";
+    std::string sql = "SELECT sql FROM " + quoted(database)
+        + ".sqlite_master WHERE type = 'table' AND sql IS NOT NULL";
     if (!child.empty())
         sql += " AND name = " + literal(child) + " COLLATE NOCASE";
     for (const std::string &ddl : rows(db, sql, 0)) {
@@ -128,7 +130,8 @@ std::string foreignKeyName(sqlite3 *db, const std::string &child, const std::str
     return {};
 }
 
-std::string uniqueConstraintName(sqlite3 *db, const std::string &detail)
+std::string uniqueConstraintName(
+    sqlite3 *db, const std::string &detail, const std::string &database)
 {
     std::string table;
     std::set<std::string> columns;
@@ -149,19 +152,23 @@ std::string uniqueConstraintName(sqlite3 *db, const std::string &detail)
         return "SYS_C000000";
 
     // An index created by CREATE UNIQUE INDEX carries the constraint's name itself.
-    for (const std::string &index : rows(db, "PRAGMA index_list(" + quoted(table) + ")", 1)) {
+    const std::string schema = quoted(database);
+    for (const std::string &index :
+        rows(db, "PRAGMA " + schema + ".index_list(" + quoted(table) + ")", 1)) {
         const auto origin = rows(db,
-            "SELECT origin FROM pragma_index_list(" + quoted(table)
+            "SELECT origin FROM pragma_index_list(" + literal(table) + ", " + literal(database)
                 + ") WHERE name = " + literal(index),
             0);
         std::set<std::string> indexed;
-        for (const std::string &c : rows(db, "PRAGMA index_info(" + quoted(index) + ")", 2))
+        for (const std::string &c :
+            rows(db, "PRAGMA " + schema + ".index_info(" + quoted(index) + ")", 2))
             indexed.insert(upper(c));
         if (indexed == columns && !origin.empty() && origin[0] == "c")
             return upper(index);
     }
     const auto ddl = rows(db,
-        "SELECT sql, rootpage FROM sqlite_master WHERE type = 'table' AND name = " + literal(table),
+        "SELECT sql, rootpage FROM " + schema
+            + ".sqlite_master WHERE type = 'table' AND name = " + literal(table),
         0);
     if (!ddl.empty()) {
         const std::string name = nameFromDdl(ddl[0], columns);
@@ -169,7 +176,7 @@ std::string uniqueConstraintName(sqlite3 *db, const std::string &detail)
             return name;
     }
     // An unnamed key: the name the dictionary shows for it.
-    const std::string generated = constraintNamed(readCatalogue(db), upper(table), "PU",
+    const std::string generated = constraintNamed(readCatalogue(db, database), upper(table), "PU",
         std::vector<std::string>(columns.begin(), columns.end()));
     return generated.empty() ? "SYS_C000000" : generated;
 }

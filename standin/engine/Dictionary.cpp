@@ -1,12 +1,15 @@
 #include "engine/Dictionary.h"
 
 #include "engine/Catalogue.h"
+#include "engine/Schemas.h"
+#include "plsql/Dictionary.h"
 
 #include <algorithm>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,11 +33,82 @@ Cell str(std::string v)
     return v.empty() ? null() : Cell { Cell::Text, 0, std::move(v) };
 }
 
+// One schema's part of a view: `user` is the schema's owner, `database` its SQLite name. Rows
+// the server has once (SYS.STANDARD, the users) come with the session's own schema (`first`).
 struct Source {
     sqlite3 *db;
     const std::string &user;
     const Catalogue &cat;
+    std::string database = "main";
+    bool first = true;
+    const std::vector<SchemaRef> *schemas = nullptr;
+    // Public synonyms already listed: every schema file keeps those its owner made, and the
+    // first one of a name (the session's own schema first) is the one in force.
+    std::set<std::string> *publicSeen = nullptr;
+    int64_t idBase = 100000; // object numbers handed out for rows without a page of their own
 };
+
+bool publicShown(const Source &s, const CatalogueSynonym &y)
+{
+    if (y.owner != "PUBLIC" || !s.publicSeen)
+        return true;
+    return s.publicSeen->insert(y.name).second;
+}
+
+std::string quotedDatabase(const Source &s)
+{
+    return quoteSqlName(s.database);
+}
+
+// The stored units of the schema (QDSI_UNITS and their source lines) of the given types.
+std::vector<plsql::StoredUnit> storedUnits(const Source &s, const std::set<std::string> &types)
+{
+    std::vector<plsql::StoredUnit> units;
+    const std::string db = quotedDatabase(s);
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(s.db,
+            ("SELECT u.NAME, u.TYPE, u.STATUS, s.TEXT FROM " + db + ".QDSI_UNITS u LEFT JOIN " + db
+                + ".QDSI_SOURCE s ON s.OWNER = u.OWNER AND s.NAME = u.NAME "
+                  "AND s.TYPE = u.TYPE ORDER BY u.NAME, u.TYPE, s.LINE")
+                .c_str(),
+            -1, &st, nullptr)
+        != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return units;
+    }
+    auto text = [st](int i) {
+        const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(st, i));
+        return t ? std::string(t) : std::string();
+    };
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        const std::string name = text(0), type = text(1);
+        if (!types.count(type))
+            continue;
+        if (units.empty() || units.back().name != name
+            || plsql::unitTypeName(units.back().type) != type) {
+            plsql::StoredUnit u;
+            u.owner = s.user;
+            u.name = name;
+            bool known = false;
+            for (plsql::UnitType t : { plsql::UnitType::Procedure, plsql::UnitType::Function,
+                     plsql::UnitType::Package, plsql::UnitType::PackageBody,
+                     plsql::UnitType::Trigger, plsql::UnitType::Type, plsql::UnitType::TypeBody })
+                if (type == plsql::unitTypeName(t))
+                    u.type = t, known = true;
+            if (!known)
+                continue;
+            u.valid = text(2) == "VALID";
+            units.push_back(std::move(u));
+        }
+        if (sqlite3_column_type(st, 3) != SQLITE_NULL)
+            units.back().lines.push_back(text(3));
+    }
+    sqlite3_finalize(st);
+    for (plsql::StoredUnit &u : units)
+        if (!u.lines.empty() && !u.lines.back().empty() && u.lines.back().back() == '\n')
+            u.lines.back().pop_back();
+    return units;
+}
 
 // A view's columns as the server declares them, and how its rows come about. `ownerColumn`
 // is the column USER_ forms filter on (-1: none).
@@ -53,10 +127,11 @@ void sideRows(const Source &src, const std::string &view, const std::string &col
     const std::string table = "QDSI_" + view;
     std::vector<std::string> have;
     sqlite3_stmt *st = nullptr;
-    if (sqlite3_prepare_v2(src.db, "SELECT upper(name) FROM pragma_table_info(?1)", -1, &st,
-            nullptr)
+    if (sqlite3_prepare_v2(
+            src.db, "SELECT upper(name) FROM pragma_table_info(?1, ?2)", -1, &st, nullptr)
         == SQLITE_OK) {
         sqlite3_bind_text(st, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, src.database.c_str(), -1, SQLITE_TRANSIENT);
         while (sqlite3_step(st) == SQLITE_ROW)
             have.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
     }
@@ -76,7 +151,8 @@ void sideRows(const Source &src, const std::string &view, const std::string &col
         select += (select.empty() ? "" : ", ") + (present ? "\"" + col + "\"" : "NULL");
         p = comma + 1;
     }
-    const std::string sql = "SELECT " + select + " FROM \"" + table + "\"";
+    const std::string sql
+        = "SELECT " + select + " FROM " + quotedDatabase(src) + ".\"" + table + "\"";
     if (sqlite3_prepare_v2(src.db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK) {
         while (sqlite3_step(st) == SQLITE_ROW) {
             Row r;
@@ -154,18 +230,20 @@ const std::vector<View> &views()
             "SECONDARY VARCHAR2(1)",
             0,
             [](const Source &s, std::vector<Row> &out) {
-                int64_t id = 100000;
+                int64_t id = s.idBase;
                 auto add = [&](const std::string &owner, const std::string &name,
-                               const char *type, int64_t objectId, const std::string &status) {
+                               const std::string &type, int64_t objectId, const std::string &status,
+                               const std::string &created = {}, const std::string &ddlTime = {}) {
+                    const bool segment = type == "TABLE" || type == "INDEX";
                     out.push_back({ str(owner), str(name), null(), num(objectId),
-                        type[0] == 'T' || type[0] == 'I' ? num(objectId) : null(), str(type),
-                        null(), null(), null(), str(status), str("N"),
-                        str(type[0] == 'I' && name.rfind("SYS_C", 0) == 0 ? "Y" : "N"),
+                        segment ? num(objectId) : null(), str(type), str(created), str(ddlTime),
+                        null(), str(status), str("N"),
+                        str(type == "INDEX" && name.rfind("SYS_C", 0) == 0 ? "Y" : "N"),
                         str("N") });
                 };
                 for (const CatalogueTable &t : s.cat.tables)
-                    add(s.user, t.name, t.view ? "VIEW" : "TABLE", t.rootpage ? t.rootpage : ++id,
-                        "VALID");
+                    add(s.user, t.name, t.view ? "VIEW" : "TABLE",
+                        t.rootpage ? s.idBase - 100000 + t.rootpage : ++id, "VALID");
                 for (const CatalogueMView &m : s.cat.mviews)
                     add(s.user, m.name, "MATERIALIZED VIEW", ++id, "VALID");
                 for (const CatalogueIndex &i : s.cat.indexes)
@@ -173,9 +251,28 @@ const std::vector<View> &views()
                 for (const CatalogueSequence &q : s.cat.sequences)
                     add(s.user, q.name, "SEQUENCE", ++id, "VALID");
                 for (const CatalogueSynonym &y : s.cat.synonyms)
-                    add(y.owner, y.name, "SYNONYM", ++id, "VALID");
-                add("SYS", "STANDARD", "PACKAGE", 10, "VALID");
-                add("SYS", "STANDARD", "PACKAGE BODY", 11, "VALID");
+                    if (publicShown(s, y))
+                        add(y.owner, y.name, "SYNONYM", ++id, "VALID");
+                if (s.first) {
+                    add("SYS", "STANDARD", "PACKAGE", 10, "VALID");
+                    add("SYS", "STANDARD", "PACKAGE BODY", 11, "VALID");
+                }
+                // Stored code: its status is that of its last compilation.
+                sqlite3_stmt *st = nullptr;
+                if (sqlite3_prepare_v2(s.db,
+                        ("SELECT NAME, TYPE, STATUS, CREATED, LAST_DDL_TIME FROM "
+                            + quotedDatabase(s) + ".QDSI_UNITS ORDER BY NAME, TYPE")
+                            .c_str(),
+                        -1, &st, nullptr)
+                    == SQLITE_OK) {
+                    auto text = [st](int i) {
+                        const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(st, i));
+                        return t ? std::string(t) : std::string();
+                    };
+                    while (sqlite3_step(st) == SQLITE_ROW)
+                        add(s.user, text(0), text(1), ++id, text(2), text(3), text(4));
+                }
+                sqlite3_finalize(st);
                 // Stored code and triggers a later layer records with the view's columns.
                 std::vector<Row> side;
                 sideRows(s, "OBJECTS", views()[0].columns, side);
@@ -250,10 +347,10 @@ const std::vector<View> &views()
                 for (const CatalogueConstraint &c : s.cat.constraints) {
                     const bool keyed = c.type == 'P' || c.type == 'U';
                     out.push_back({ str(s.user), str(c.name), str(std::string(1, c.type)),
-                        str(c.table), str(c.condition),
-                        c.type == 'R' ? str(s.user) : null(), str(c.refConstraint),
-                        str(c.deleteRule), str("ENABLED"), str("NOT DEFERRABLE"),
-                        str("IMMEDIATE"), str("VALIDATED"),
+                        str(c.table), str(c.condition), c.type == 'R' ? str(s.user) : null(),
+                        str(c.refConstraint), str(c.deleteRule),
+                        str(c.enabled ? "ENABLED" : "DISABLED"), str("NOT DEFERRABLE"),
+                        str("IMMEDIATE"), str(c.enabled ? "VALIDATED" : "NOT VALIDATED"),
                         str(c.generatedName ? "GENERATED NAME" : "USER NAME"),
                         keyed ? str(s.user) : null(), keyed ? str(c.name) : null() });
                 }
@@ -318,15 +415,19 @@ const std::vector<View> &views()
             0,
             [](const Source &s, std::vector<Row> &out) {
                 for (const CatalogueSynonym &y : s.cat.synonyms)
-                    out.push_back({ str(y.owner), str(y.name), str(y.tableOwner),
-                        str(y.tableName), str(y.dbLink) });
+                    if (publicShown(s, y))
+                        out.push_back({ str(y.owner), str(y.name), str(y.tableOwner),
+                            str(y.tableName), str(y.dbLink) });
             } },
         { "USERS", "USERNAME VARCHAR2(128), USER_ID NUMBER, CREATED DATE TEXT", 0,
             [](const Source &s, std::vector<Row> &out) {
-                out.push_back({ str("SYS"), num(0), null() });
-                out.push_back({ str("SYSTEM"), num(5), null() });
+                // Every schema of the alias is a user; each schema adds its own owner.
+                if (s.first) {
+                    out.push_back({ str("SYS"), num(0), null() });
+                    out.push_back({ str("SYSTEM"), num(5), null() });
+                }
                 if (s.user != "SYS" && s.user != "SYSTEM")
-                    out.push_back({ str(s.user), num(100), null() });
+                    out.push_back({ str(s.user), num(s.idBase / 100000 + 99), null() });
             } },
         { "TYPES", typeColumns, 0,
             [](const Source &s, std::vector<Row> &out) {
@@ -338,11 +439,47 @@ const std::vector<View> &views()
             } },
         { "TRIGGERS", triggerColumns, 0,
             [](const Source &s, std::vector<Row> &out) {
+                for (const plsql::StoredUnit &u : storedUnits(s, { "TRIGGER" })) {
+                    const auto d = plsql::describeTrigger(u);
+                    if (!d)
+                        continue;
+                    out.push_back({ str(s.user), str(u.name), str(d->triggerType),
+                        str(d->triggeringEvent), str(s.user), str("TABLE"), str(d->tableName),
+                        null(), str("REFERENCING NEW AS NEW OLD AS OLD"), str(d->whenClause),
+                        str("ENABLED"), str(d->description), str("PL/SQL"), str(d->body) });
+                }
                 sideRows(s, "TRIGGERS", triggerColumns, out);
             } },
         { "ARGUMENTS", argumentColumns, 0,
             [](const Source &s, std::vector<Row> &out) {
                 int64_t subprogram = 0;
+                int64_t objectId = s.idBase + 50000;
+                for (const plsql::StoredUnit &u :
+                    storedUnits(s, { "PROCEDURE", "FUNCTION", "PACKAGE" })) {
+                    ++objectId;
+                    int64_t lastSubprogram = -1;
+                    std::string lastName;
+                    std::optional<int> lastOverload;
+                    int64_t sub = 0;
+                    for (const plsql::ArgumentRow &a : plsql::describeArguments(u)) {
+                        if (a.objectName != lastName || a.overload != lastOverload
+                            || lastSubprogram < 0) {
+                            ++sub;
+                            lastName = a.objectName;
+                            lastOverload = a.overload;
+                            lastSubprogram = sub;
+                        }
+                        out.push_back({ str(s.user), str(a.objectName), str(a.packageName),
+                            num(objectId), a.overload ? str(std::to_string(*a.overload)) : null(),
+                            num(sub), str(a.argumentName), num(a.position), num(a.sequence),
+                            num(a.dataLevel), str(a.dataType), str(a.defaulted ? "Y" : "N"), null(),
+                            null(), null(), str(a.inOut), null(), null(), null() });
+                    }
+                }
+                if (!s.first) {
+                    sideRows(s, "ARGUMENTS", argumentColumns, out);
+                    return;
+                }
                 for (const Builtin &b : builtins()) {
                     ++subprogram;
                     int64_t sequence = 0;
@@ -458,10 +595,20 @@ int filter(sqlite3_vtab_cursor *cursor, int, const char *, int, sqlite3_value **
     c->rows.clear();
     c->at = 0;
     try {
-        const Catalogue cat = readCatalogue(t->db);
-        const Source src { t->db, *t->user, cat };
+        // USER_ forms read the session's own schema only; the others every schema.
+        const std::vector<SchemaRef> schemas = connectionSchemas(t->db, *t->user);
+        std::set<std::string> publicSeen;
         std::vector<Row> rows;
-        t->view->rows(src, rows);
+        for (size_t k = 0; k < schemas.size() && (k == 0 || !t->userForm); ++k) {
+            const Catalogue cat = readCatalogue(t->db, schemas[k].database);
+            Source src { t->db, schemas[k].owner, cat };
+            src.database = schemas[k].database;
+            src.first = k == 0;
+            src.schemas = &schemas;
+            src.publicSeen = &publicSeen;
+            src.idBase = 100000 * static_cast<int64_t>(k + 1);
+            t->view->rows(src, rows);
+        }
         const int owner = t->view->ownerColumn;
         for (Row &r : rows)
             if (!t->userForm || owner < 0
@@ -539,47 +686,76 @@ sqlite3_module makeModule()
 std::pair<std::string, std::string> synonymTarget(
     sqlite3 *db, const std::string &user, const std::string &name)
 {
-    auto isObject = [db](const std::string &n) {
-        bool found = false;
+    const std::vector<SchemaRef> schemas = connectionSchemas(db, user);
+    auto databaseOf = [&](const std::string &owner) -> const SchemaRef * {
+        for (const SchemaRef &s : schemas)
+            if (s.owner == owner)
+                return &s;
+        return nullptr;
+    };
+    auto one = [db](const std::string &sql, const std::vector<std::string> &binds,
+                   std::pair<std::string, std::string> *row) {
         sqlite3_stmt *st = nullptr;
-        if (sqlite3_prepare_v2(db,
-                "SELECT 1 FROM main.sqlite_master WHERE type IN ('table', 'view') AND name = ?1",
-                -1, &st, nullptr)
-            == SQLITE_OK) {
-            sqlite3_bind_text(st, 1, n.c_str(), -1, SQLITE_TRANSIENT);
+        bool found = false;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK) {
+            for (size_t i = 0; i < binds.size(); ++i)
+                sqlite3_bind_text(
+                    st, static_cast<int>(i) + 1, binds[i].c_str(), -1, SQLITE_TRANSIENT);
             found = sqlite3_step(st) == SQLITE_ROW;
+            if (found && row) {
+                const auto *o = sqlite3_column_text(st, 0);
+                const auto *t = sqlite3_column_text(st, 1);
+                *row = { o ? reinterpret_cast<const char *>(o) : "",
+                    t ? reinterpret_cast<const char *>(t) : "" };
+            }
         }
         sqlite3_finalize(st);
         return found;
     };
+    auto isObject = [&](const std::string &owner, const std::string &n) {
+        const SchemaRef *s = databaseOf(owner);
+        return s
+            && one("SELECT 1 FROM " + quoteSqlName(s->database)
+                    + ".sqlite_master WHERE type IN ('table', 'view') AND name = ?1",
+                { n }, nullptr);
+    };
+    // A synonym owned by `owner` (a user or PUBLIC): a user's are kept in the user's schema,
+    // public ones in the schema of whoever made them, the session's own first.
+    auto synonym = [&](const std::string &owner, const std::string &n,
+                       std::pair<std::string, std::string> &target) {
+        for (const SchemaRef &s : schemas) {
+            if (owner != "PUBLIC" && s.owner != owner)
+                continue;
+            if (one("SELECT TABLE_OWNER, TABLE_NAME FROM " + quoteSqlName(s.database)
+                        + ".QDSI_SYNONYMS WHERE OWNER = ?1 AND SYNONYM_NAME = ?2 "
+                          "AND DB_LINK IS NULL",
+                    { owner, n }, &target))
+                return true;
+        }
+        return false;
+    };
     std::pair<std::string, std::string> target;
-    std::string current = name;
-    // An object of the schema hides any public synonym of its name. The chain is bounded, so
-    // a synonym loop ends (the statement then fails on the name as it stands).
-    for (int step = 0; step < 16 && !isObject(current); ++step) {
-        sqlite3_stmt *st = nullptr;
-        if (sqlite3_prepare_v2(db,
-                "SELECT TABLE_OWNER, TABLE_NAME FROM main.QDSI_SYNONYMS WHERE SYNONYM_NAME = ?1 "
-                "AND OWNER IN (?2, 'PUBLIC') AND DB_LINK IS NULL "
-                "ORDER BY CASE OWNER WHEN 'PUBLIC' THEN 1 ELSE 0 END",
-                -1, &st, nullptr)
-            != SQLITE_OK) {
-            sqlite3_finalize(st);
+    // An object of the schema hides any public synonym of its name.
+    if (isObject(user, name))
+        return target;
+    if (!synonym(user, name, target) && !synonym("PUBLIC", name, target)) {
+        // SQLite would find another schema's object of the name, where the server finds none:
+        // name it in the own schema, where it is missing.
+        for (const SchemaRef &s : schemas)
+            if (s.database != "main" && isObject(s.owner, name))
+                return { "main", name };
+        return target;
+    }
+    // The chain is bounded, so a synonym loop ends (the statement then fails on the name as it
+    // stands). A target that is no object is looked up as a synonym of its owner, then as a
+    // public one.
+    for (int step = 0; step < 16 && !isObject(target.first, target.second); ++step) {
+        std::pair<std::string, std::string> next;
+        if (!synonym(target.first, target.second, next) && !synonym("PUBLIC", target.second, next))
             break;
-        }
-        sqlite3_bind_text(st, 1, current.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 2, user.c_str(), -1, SQLITE_TRANSIENT);
-        const bool found = sqlite3_step(st) == SQLITE_ROW;
-        if (found) {
-            const auto *o = sqlite3_column_text(st, 0);
-            const auto *t = sqlite3_column_text(st, 1);
-            target = { o ? reinterpret_cast<const char *>(o) : "",
-                t ? reinterpret_cast<const char *>(t) : "" };
-        }
-        sqlite3_finalize(st);
-        if (!found || target.first != user || target.second == current)
+        if (next == target)
             break;
-        current = target.second;
+        target = next;
     }
     return target;
 }

@@ -21,7 +21,9 @@ int installDictionary(sqlite3 *db, const std::string &user);
 
 // The object a name stands for when it is a synonym and no object of the schema: the user's
 // private synonym first, else a public one, followed through chains of the user's synonyms.
-// {owner, object}; an empty object when the name is no synonym.
+// {owner, object}; an empty object when the name is no synonym. A name that is neither an
+// object of the own schema nor a synonym but an object of another attached schema gives
+// {"main", name}, so that the statement names the own schema and fails as on the server.
 std::pair<std::string, std::string> synonymTarget(
     sqlite3 *db, const std::string &user, const std::string &name);
 

@@ -2,7 +2,7 @@
 
 #include "engine/Catalogue.h"
 #include "engine/ConstraintNames.h"
-
+#include "engine/Schemas.h"
 
 namespace qdsi::engine {
 
@@ -67,11 +67,15 @@ sql::OraError fromSqlite(sqlite3 *db, int rc, const std::string &owner, bool can
             const std::string column = dot == std::string::npos ? "" : detail.substr(dot + 1);
             return oraFail(1400, "\"" + owner + "\".\"" + table + "\".\"" + column + "\"");
         }
+        // The owner's schema: the session's own, or another user's attached under its name.
+        std::string database = db ? schemaDatabase(db, {}, owner) : std::string();
+        if (database.empty())
+            database = "main";
         if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
-            return oraFail(1, owner + "." + uniqueConstraintName(db, detail));
+            return oraFail(1, owner + "." + uniqueConstraintName(db, detail, database));
         if (rc == SQLITE_CONSTRAINT_CHECK) {
             // A named check is reported by name; an unnamed one by its condition.
-            for (const CatalogueConstraint &c : readCatalogue(db).constraints) {
+            for (const CatalogueConstraint &c : readCatalogue(db, database).constraints) {
                 std::string text = c.checkText;
                 const size_t b = text.find_first_not_of(' ');
                 const size_t e = text.find_last_not_of(' ');

@@ -1,16 +1,18 @@
 #include "engine/Session.h"
 
 #include "engine/Database.h"
+#include "engine/Dictionary.h"
 #include "engine/Lobs.h"
 #include "engine/ObjectTypes.h"
-#include "engine/Dictionary.h"
 #include "engine/OraErrors.h"
 #include "engine/PlsqlSessionHost.h"
 #include "engine/RowLocks.h"
 #include "engine/Rowid.h"
+#include "engine/Schemas.h"
 #include "engine/Statement.h"
 #include "engine/StoredCode.h"
 
+#include <cctype>
 #include <thread>
 
 namespace qdsi::engine {
@@ -40,6 +42,9 @@ Session::Session(std::shared_ptr<Config> config, const AliasEntry &alias, std::s
     registerLobFunctions(m_db, m_alias.bfileDirectory);
     try {
         ensureStoredCodeTables(*this);
+        m_otherSchemas = attachSchemas(m_db, alias, m_user);
+        if (m_otherSchemas > 0)
+            installSchemaViews(m_db, m_user);
     } catch (...) {
         sqlite3_close_v2(m_db);
         throw;
@@ -190,7 +195,28 @@ void Session::beginChange()
 {
     if (m_transaction)
         return;
-    write("BEGIN IMMEDIATE");
+    if (m_otherSchemas == 0) {
+        write("BEGIN IMMEDIATE");
+    } else {
+        // BEGIN IMMEDIATE would take every attached schema for writing and so keep other
+        // users' sessions from changing their own schemas: take the own schema's write lock
+        // with a change that changes nothing; other schemas are taken when written.
+        const char *begin = "BEGIN; UPDATE main.QDSI_UNITS SET VERSION = VERSION WHERE 0";
+        auto attempt = [this, begin] {
+            const int rc = sqlite3_exec(m_db, begin, nullptr, nullptr, nullptr);
+            if (rc != SQLITE_OK && !sqlite3_get_autocommit(m_db))
+                sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+            return rc;
+        };
+        int rc = attempt();
+        if ((rc == SQLITE_BUSY_SNAPSHOT || (rc & 0xff) == SQLITE_LOCKED) && !m_cursors.empty()) {
+            for (Statement *cursor : std::set<Statement *>(m_cursors))
+                cursor->spill();
+            rc = attempt();
+        }
+        if (rc != SQLITE_OK)
+            throw sqliteError(rc);
+    }
     m_transaction = true;
 }
 
@@ -262,10 +288,25 @@ void Session::releaseSavepoint(const std::string &name)
     m_savepoints.resize(i - 1);
 }
 
-void Session::lockRow(const std::string &table, int64_t rowid, int waitMs)
+std::string Session::lockFile(const std::string &database) const
+{
+    // Locks belong to the schema's file, so that every user's session meets them.
+    std::string owner = database;
+    for (char &c : owner)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (database.empty() || owner == "MAIN" || database == m_user)
+        return m_path;
+    std::string attached = schemaDatabase(m_db, m_user, database);
+    if (attached.empty())
+        attached = schemaDatabase(m_db, m_user, owner);
+    return attached.empty() || attached == "main" ? m_path : schemaPath(m_alias, attached);
+}
+
+void Session::lockRow(
+    const std::string &table, int64_t rowid, int waitMs, const std::string &database)
 {
     RowLocks::instance().acquire(
-        { m_path, table, rowid }, this, waitMs, [this] { return broken(); });
+        { lockFile(database), table, rowid }, this, waitMs, [this] { return broken(); });
 }
 
 int64_t Session::tableNumber(const std::string &table)

@@ -81,8 +81,13 @@ public:
     void releaseSavepoint(const std::string &name);
     bool inTransaction() const { return m_transaction; }
 
-    // Locks a row of a table of this session's schema for the transaction (FOR UPDATE).
-    void lockRow(const std::string &table, int64_t rowid, int waitMs);
+    // Locks a row of a table for the transaction (FOR UPDATE): of this session's schema, or of
+    // the schema attached as `database`.
+    void lockRow(
+        const std::string &table, int64_t rowid, int waitMs, const std::string &database = {});
+    // The file the row locks of a schema of the connection are kept under ("main" or empty:
+    // this session's own; else the attached user's).
+    std::string lockFile(const std::string &database) const;
 
     // Sequences kept in the schema's side table.
     void createSequence(const sql::SequenceDefinition &definition);
@@ -116,6 +121,7 @@ private:
     std::string m_user;
     std::string m_path;
     sqlite3 *m_db = nullptr;
+    int m_otherSchemas = 0; // schema files of other users attached to the connection
     sql::SessionContext m_context;
 
     std::mutex m_callMutex;

@@ -1,5 +1,6 @@
 #include "engine/Statement.h"
 
+#include "engine/ConstraintChanges.h"
 #include "engine/ConstraintNames.h"
 #include "engine/Lobs.h"
 #include "engine/ObjectTypes.h"
@@ -313,7 +314,7 @@ void Statement::runSelect(Session &session, const sql::Translation &t,
         return;
     if (lock.present) {
         const int waitMs = lock.nowait ? 0 : lock.waitSeconds >= 0 ? lock.waitSeconds * 1000 : -1;
-        lockSelectedRows(session, target.table, waitMs);
+        lockSelectedRows(session, target.table, waitMs, target.schema);
     }
     m_fetching = true;
     m_exhausted = false;
@@ -369,7 +370,8 @@ void Statement::sessionEnded()
     m_cursorSession = nullptr;
 }
 
-void Statement::lockSelectedRows(Session &session, const std::string &table, int waitMs)
+void Statement::lockSelectedRows(
+    Session &session, const std::string &table, int waitMs, const std::string &database)
 {
     std::vector<int64_t> rowids;
     int rc;
@@ -381,7 +383,7 @@ void Statement::lockSelectedRows(Session &session, const std::string &table, int
     const size_t mark = RowLocks::instance().mark(&session);
     try {
         for (int64_t rowid : rowids)
-            session.lockRow(table, rowid, waitMs);
+            session.lockRow(table, rowid, waitMs, database);
     } catch (...) {
         // A statement that fails keeps none of the locks it took.
         RowLocks::instance().releaseAfter(&session, mark);
@@ -489,8 +491,8 @@ void Statement::runDml(Session &session, const sql::Translation &t,
     const std::string table = t.tables.empty() ? dmlTable(sql) : t.tables.front();
     for (ub4 row = rowOffset; row < iterations; ++row) {
         if (mayMeetLocks
-            && RowLocks::instance().othersHold(session.databasePath(), table, &session))
-            waitForLockedRows(session, table, sql, binds, row);
+            && RowLocks::instance().othersHold(session.lockFile(t.targetOwner), table, &session))
+            waitForLockedRows(session, table, sql, binds, row, t.targetOwner);
         sqlite3_reset(m_stmt);
         bindInputs(binds, row);
         bool returned = false;
@@ -509,9 +511,12 @@ void Statement::runDml(Session &session, const sql::Translation &t,
             returned = true;
         }
         if (rc != SQLITE_DONE) {
-            sql::OraError e = session.sqliteError(rc);
+            // A violation names the changed table's owner and its constraint.
+            sql::OraError e = t.targetOwner.empty()
+                ? session.sqliteError(rc)
+                : fromSqlite(db, rc, t.targetOwner, session.broken());
             sqlite3_reset(m_stmt);
-            throw e.code == 2291 ? foreignKeyError(session, t.kind, table) : e;
+            throw e.code == 2291 ? foreignKeyError(session, t.kind, table, t.targetOwner) : e;
         }
         if (!returned) {
             for (const BoundValue &b : binds)
@@ -530,11 +535,14 @@ void Statement::runDml(Session &session, const sql::Translation &t,
 }
 
 void Statement::waitForLockedRows(Session &session, const std::string &table,
-    const std::string &dml, const std::vector<BoundValue> &binds, ub4 row)
+    const std::string &dml, const std::vector<BoundValue> &binds, ub4 row,
+    const std::string &database)
 {
     // The rows the change will touch: its WHERE clause over the table's row ids.
     const std::string where = whereClause(dml);
-    const std::string probe = "SELECT rowid FROM \"" + table + "\" " + where;
+    const std::string probe = "SELECT rowid FROM "
+        + (database.empty() ? std::string() : "\"" + database + "\".") + "\"" + table + "\" "
+        + where;
     sqlite3_stmt *st = nullptr;
     if (sqlite3_prepare_v2(session.db(), probe.c_str(), -1, &st, nullptr) != SQLITE_OK) {
         sqlite3_finalize(st);
@@ -550,24 +558,29 @@ void Statement::waitForLockedRows(Session &session, const std::string &table,
         rowids.push_back(sqlite3_column_int64(st, 0));
     sqlite3_finalize(st);
     for (int64_t rowid : rowids)
-        RowLocks::instance().waitUntilFree({ session.databasePath(), table, rowid }, &session,
+        RowLocks::instance().waitUntilFree({ session.lockFile(database), table, rowid }, &session,
             [&session] { return session.broken(); });
 }
 
-sql::OraError Statement::foreignKeyError(
-    Session &session, sql::StatementKind kind, const std::string &table) const
+sql::OraError Statement::foreignKeyError(Session &session, sql::StatementKind kind,
+    const std::string &table, const std::string &owner) const
 {
     // A delete meets child rows of the table; an insert or update misses a parent row.
     const bool parentSide = kind == StatementKind::Delete;
-    std::string name = parentSide ? foreignKeyName(session.db(), {}, table)
-                                  : foreignKeyName(session.db(), table, {});
+    const std::string database = owner.empty() ? "main" : owner;
+    std::string name = parentSide ? foreignKeyName(session.db(), {}, table, database)
+                                  : foreignKeyName(session.db(), table, {}, database);
     if (name.empty())
         name = "SYS_C000000";
-    return oraFail(parentSide ? 2292 : 2291, session.user() + "." + name);
+    return oraFail(parentSide ? 2292 : 2291, (owner.empty() ? session.user() : owner) + "." + name);
 }
 
 void Statement::runDdl(Session &session, const sql::Translation &t, bool describeOnly)
 {
+    if (!describeOnly && t.constraintChange.action != sql::Translation::ConstraintChange::None) {
+        changeConstraint(session, t);
+        return;
+    }
     if (describeOnly || t.sqlite.empty())
         return;
     // Data definition ends the transaction before and after it, as on the server.

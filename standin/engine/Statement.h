@@ -81,13 +81,16 @@ private:
     void bindInputs(const std::vector<BoundValue> &binds, size_t row);
     void runSelect(Session &session, const sql::Translation &t,
         const std::vector<BoundValue> &binds, bool describeOnly);
-    void lockSelectedRows(Session &session, const std::string &table, int waitMs);
+    void lockSelectedRows(
+        Session &session, const std::string &table, int waitMs, const std::string &database = {});
     void runDml(Session &session, const sql::Translation &t, const std::vector<BoundValue> &binds,
         ub4 iterations, ub4 rowOffset, bool describeOnly);
+    // `database`: the attached schema of the table (empty: the session's own).
     void waitForLockedRows(Session &session, const std::string &table, const std::string &dml,
-        const std::vector<BoundValue> &binds, ub4 row);
-    sql::OraError foreignKeyError(
-        Session &session, sql::StatementKind kind, const std::string &table) const;
+        const std::vector<BoundValue> &binds, ub4 row, const std::string &database = {});
+    // `owner`: the table's schema when it is another user's (empty: the session's own).
+    sql::OraError foreignKeyError(Session &session, sql::StatementKind kind,
+        const std::string &table, const std::string &owner = {}) const;
     void finishCursor();
     void dropSpilledRows();
     void runDdl(Session &session, const sql::Translation &t, bool describeOnly);

@@ -81,6 +81,7 @@ LockTarget lockTarget(std::string_view text)
     target.table = identifier(t[k]);
     // schema.table: the last part names the table
     while (k + 2 < t.size() && t[k + 1].text == "." && !identifier(t[k + 2]).empty()) {
+        target.schema = target.table;
         k += 2;
         target.table = identifier(t[k]);
     }

@@ -30,6 +30,7 @@ LockClause findForUpdate(std::string_view text);
 struct LockTarget {
     std::string table;
     std::string qualifier; // alias, else the table name
+    std::string schema; // the schema part of "schema.table"; empty when none
     size_t selectListStart = 0;
     bool found = false;
 };

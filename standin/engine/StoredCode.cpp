@@ -111,6 +111,18 @@ std::string now()
 
 } // namespace
 
+int createStoredCodeTables(sqlite3 *db)
+{
+    sqlite3_stmt *st = nullptr;
+    bool present = false;
+    if (sqlite3_prepare_v2(
+            db, "SELECT 1 FROM main.sqlite_master WHERE name = 'QDSI_UNITS'", -1, &st, nullptr)
+        == SQLITE_OK)
+        present = sqlite3_step(st) == SQLITE_ROW;
+    sqlite3_finalize(st);
+    return present ? SQLITE_OK : sqlite3_exec(db, schemaSql, nullptr, nullptr, nullptr);
+}
+
 void ensureStoredCodeTables(Session &session)
 {
     // Checked first so that opening a session does not take the schema's write lock.

@@ -23,6 +23,8 @@ class Session;
 
 // Creates the side tables and views when the schema file has none yet. Throws OraError.
 void ensureStoredCodeTables(Session &session);
+// The same on a connection of its own to a schema file; returns an SQLite code.
+int createStoredCodeTables(sqlite3 *db);
 
 // The version of a stored unit, or nothing when it does not exist.
 std::optional<int64_t> storedUnitVersion(

@@ -101,12 +101,15 @@ std::vector<ConstraintInfo> tableConstraints(std::string_view sql)
             || t[b].is("FOREIGN") || t[b].is("CHECK");
         const std::string column = tableLevel ? std::string() : t[b].upper;
         size_t i = tableLevel ? b : b + 1;
+        const size_t firstOfElement = out.size();
         while (i < e) {
             if (!startsConstraint(t[i])) {
                 i = t[i].is("(") ? skipParens(t, i, e) : i + 1;
                 continue;
             }
             ConstraintInfo c;
+            c.tableLevel = tableLevel;
+            c.textBegin = static_cast<size_t>(t[i].offset);
             if (t[i].is("CONSTRAINT") && i + 1 < e) {
                 c.name = t[i + 1].upper;
                 i += 2;
@@ -170,6 +173,13 @@ std::vector<ConstraintInfo> tableConstraints(std::string_view sql)
             }
             out.push_back(c);
         }
+        // A column's constraint runs up to the next one; a table-level one is its element,
+        // with the comma before it.
+        for (size_t c = firstOfElement; c < out.size(); ++c)
+            out[c].textEnd
+                = c + 1 < out.size() ? out[c + 1].textBegin : static_cast<size_t>(t[e].offset);
+        if (tableLevel && out.size() == firstOfElement + 1 && b > 0 && t[b - 1].is(","))
+            out.back().textBegin = static_cast<size_t>(t[b - 1].offset);
     }
     return out;
 }

@@ -24,7 +24,9 @@
 //   marker only after a qualified column in WHERE (see TranslatorOuterJoin, ...ConnectBy).
 // - Dictionary views (ALL_/USER_/DBA_..., with or without SYS.) are read from the engine's
 //   tables named by dictionaryTable(); synonyms resolve through SessionContext::synonymTarget.
-// - ALTER TABLE: ADD of one column, RENAME, DROP COLUMN; MODIFY and ADD CONSTRAINT raise 3001.
+// - ALTER TABLE: ADD of one column, RENAME, DROP COLUMN; constraint clauses (ADD, DROP,
+//   ENABLE, DISABLE, MODIFY CONSTRAINT) come out as Translation::constraintChange for the
+//   engine; MODIFY of a column raises 3001.
 //   A DATE column added later gets no conversion trigger (see Translation::followUp).
 // - No implicit conversion of text to DATE in comparisons (compare with to_date(...)); column
 //   sizes and NUMBER scales are described, not enforced on insert.
@@ -152,6 +154,19 @@ struct Translation {
     // convert text written into those columns with the session's date format (they need the
     // registered functions on every connection that writes the table).
     std::vector<std::string> followUp;
+    // INSERT, UPDATE, DELETE: the owner of the changed table when it is another schema's (named
+    // with its owner or through a synonym); empty for the session's own.
+    std::string targetOwner;
+    // ALTER TABLE ... ADD / DROP / ENABLE / DISABLE of a constraint (also MODIFY CONSTRAINT):
+    // SQLite cannot change a table's constraints, so the engine rebuilds the table.
+    struct ConstraintChange {
+        enum Action { None, Add, Drop, Enable, Disable } action = None;
+        std::string name; // upper case; empty for an unnamed ADD and for PRIMARY KEY
+        bool primaryKey = false; // DROP / ENABLE / DISABLE PRIMARY KEY
+        std::string sqlite; // Add: the table constraint as SQLite text
+        bool disabled = false; // Add: added as DISABLE (kept, not enforced)
+        bool cascade = false; // Drop ... CASCADE, Disable ... CASCADE
+    } constraintChange;
 };
 
 struct ColumnDescription; // below
@@ -165,9 +180,10 @@ struct SessionContext {
     std::function<int64_t(const std::string &seq)> currval; // throws OraError (ORA-08002)
     std::function<std::string(const std::string &table, int64_t rowid)> rowidText;
     std::function<int64_t(const std::string &text)> rowidNumber; // -1 when not a valid rowid
-    // The object a synonym names, for a FROM item that is not an object of the schema: the
-    // session's private synonym, else a public one, followed through chains. Returns
-    // {owner, object}; empty object when the name is no synonym.
+    // The object a synonym names, for a FROM item or change target that is not an object of
+    // the schema: the session's private synonym, else a public one, followed through chains.
+    // Returns {owner, object} (the owner is the SQLite database name the text qualifies the
+    // object with unless it is the session's user); empty object when the name is no synonym.
     std::function<std::pair<std::string, std::string>(const std::string &name)> synonymTarget;
     // The declared type of a table's column (false when there is no such column), so that the
     // translation can size expressions over columns as the server describes them.
@@ -255,6 +271,10 @@ struct ConstraintInfo {
     std::string refTable;                // FOREIGN KEY: the referenced table, upper case
     std::vector<std::string> refColumns; // and its columns (empty: its primary key)
     bool onDeleteCascade = false;
+    // Where the constraint stands in the statement text: [textBegin, textEnd) holds its clause
+    // (for a table-level constraint with the comma before it), so that it can be cut out.
+    bool tableLevel = false;
+    size_t textBegin = 0, textEnd = 0;
 };
 std::vector<ConstraintInfo> tableConstraints(std::string_view createTableSql);
 

@@ -45,6 +45,7 @@ private:
         std::string text; // SQLite text of the name
         std::string name; // upper-cased object name
         std::string alias; // empty when none
+        std::string owner; // another schema's owner; empty for the session's own
     };
     struct Block {
         std::string sql;
@@ -104,9 +105,10 @@ private:
     std::string selectItem(size_t b, size_t e, const Scope &scope, bool record);
     void forUpdate(size_t b, size_t e, const Block &top);
     std::string returning(size_t b, size_t e, const Scope &scope);
-    // [schema.]name at k, and an alias unless the next word is one of the stop words.
-    Target readTarget(
-        size_t &k, std::initializer_list<std::string_view> stops, bool alias = true) const;
+    // [schema.]name at k, and an alias unless the next word is one of the stop words. The
+    // target of a change (`dml`) may be a synonym: the text then names its object.
+    Target readTarget(size_t &k, std::initializer_list<std::string_view> stops, bool alias = true,
+        bool dml = false) const;
     std::string insert();
     std::string update();
     std::string remove();
@@ -134,6 +136,7 @@ private:
     bool priorNext_ = false;    // PRIOR came: the next column is the parent row's
     std::string priorTable_;    // the table the parent rows come from
     const Scope *inferScope_ = nullptr; // the tables whose columns infer() may look up
+    std::vector<std::string> cteNames_; // WITH names: never synonyms
     bool outerMarkers_ = false; // "(+)" after a column is dropped (inside an ON clause)
     int depth_ = 0; // nesting of expressions and subqueries, bounded against stack exhaustion
     struct Nest {

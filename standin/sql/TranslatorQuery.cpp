@@ -39,6 +39,7 @@ std::string Translator::query(size_t b, size_t e, const Scope *parent, bool top)
         for (;;) {
             if (!tok(i).isName())
                 fail(936, i);
+            cteNames_.push_back(tok(i).upper);
             ctes += name(i++);
             if (is(i, "(")) {
                 const size_t c = closing(i);
@@ -338,11 +339,14 @@ std::string Translator::fromClause(size_t b, size_t e, Scope &scope, const Scope
                     k += 2;
                 }
                 ref.alias = ref.name;
-                if (spec.find('.') == std::string::npos && context_.synonymTarget) {
+                if (spec.find('.') == std::string::npos && context_.synonymTarget
+                    && std::find(cteNames_.begin(), cteNames_.end(), ref.name) == cteNames_.end()) {
                     // A synonym reads its object under the synonym's own name.
                     const auto [owner, object] = context_.synonymTarget(ref.name);
-                    if (!object.empty() && owner == context_.user) {
-                        spec = quoteName(object);
+                    if (!object.empty()) {
+                        spec = owner == context_.user || owner.empty()
+                            ? quoteName(object)
+                            : quoteName(owner) + "." + quoteName(object);
                         ref.name = object;
                         derived = true; // named by the alias below
                     }

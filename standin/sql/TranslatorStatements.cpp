@@ -177,7 +177,7 @@ std::string Translator::returning(size_t b, size_t e, const Scope &scope)
 }
 
 Translator::Target Translator::readTarget(
-    size_t &k, std::initializer_list<std::string_view> stops, bool alias) const
+    size_t &k, std::initializer_list<std::string_view> stops, bool alias, bool dml) const
 {
     if (!tok(k).isName())
         fail(903, k);
@@ -187,13 +187,29 @@ Translator::Target Translator::readTarget(
     ++k;
     if (is(k, ".") && tok(k + 1).isName()) {
         // The session's own schema is the connection's main database.
-        target.text = tok(k).upper == context_.user ? name(k + 1) : target.text + "." + name(k + 1);
+        const std::string owner = target.name;
+        target.text = owner == context_.user ? name(k + 1) : target.text + "." + name(k + 1);
+        if (owner != context_.user)
+            target.owner = owner;
         target.name = tok(k + 1).upper;
         k += 2;
     }
     bool stop = false;
     for (std::string_view w : stops)
         stop |= is(k, w);
+    if (dml && target.text.find('.') == std::string::npos && context_.synonymTarget) {
+        // A change through a synonym changes its object, which keeps the synonym's name.
+        const auto [owner, object] = context_.synonymTarget(target.name);
+        if (!object.empty()) {
+            target.text = owner == context_.user || owner.empty()
+                ? quoteName(object)
+                : quoteName(owner) + "." + quoteName(object);
+            target.owner = owner == context_.user ? std::string() : owner;
+            if (!(alias && !stop && tok(k).isName()))
+                target.alias = target.name;
+            target.name = object;
+        }
+    }
     if (alias && !stop && tok(k).isName()) {
         target.alias = tok(k).upper;
         ++k;
@@ -207,7 +223,8 @@ std::string Translator::insert()
     if (!is(k, "INTO"))
         fail(925, k);
     ++k;
-    const Target target = readTarget(k, { "VALUES", "SELECT", "WITH", "RETURNING" });
+    const Target target = readTarget(k, { "VALUES", "SELECT", "WITH", "RETURNING" }, true, true);
+    out_.targetOwner = target.owner;
     Scope scope;
     scope.tables.push_back({ target.name, target.alias.empty() ? target.name : target.alias });
     out_.tables = { target.name };
@@ -249,7 +266,8 @@ std::string Translator::insert()
 std::string Translator::update()
 {
     size_t k = 1;
-    const Target target = readTarget(k, { "SET" });
+    const Target target = readTarget(k, { "SET" }, true, true);
+    out_.targetOwner = target.owner;
     if (!is(k, "SET"))
         fail(971, k);
     Scope scope;
@@ -299,7 +317,8 @@ std::string Translator::remove()
     size_t k = 1;
     if (is(k, "FROM"))
         ++k;
-    const Target target = readTarget(k, { "WHERE", "RETURNING", "RETURN" });
+    const Target target = readTarget(k, { "WHERE", "RETURNING", "RETURN" }, true, true);
+    out_.targetOwner = target.owner;
     Scope scope;
     scope.tables.push_back({ target.name, target.alias.empty() ? target.name : target.alias });
     out_.tables = { target.name };
@@ -827,10 +846,79 @@ std::string Translator::alter()
     Scope scope;
     scope.tables.push_back({ target.name, target.name });
     const std::string head = "ALTER TABLE " + target.text;
+    auto &change = out_.constraintChange;
+    const bool constraintWords = (is(k, "ADD") && isTableConstraintStart(tok(k + 1)))
+        || (is(k, "ADD") && is(k + 1, "(") && isTableConstraintStart(tok(k + 2)))
+        || (is(k, "DROP") && (is(k + 1, "CONSTRAINT") || is(k + 1, "PRIMARY"))) || is(k, "ENABLE")
+        || is(k, "DISABLE") || is(k, "MODIFY");
+    // Constraints of another schema's tables are not ours to change.
+    if (constraintWords && target.text.find('.') != std::string::npos)
+        fail(1031, 1);
+    if ((is(k, "ADD") && isTableConstraintStart(tok(k + 1)))
+        || (is(k, "ADD") && is(k + 1, "(") && isTableConstraintStart(tok(k + 2)))) {
+        // The engine rebuilds the table with the constraint in its definition.
+        size_t b = k + 1, e = end_;
+        if (is(b, "(")) {
+            e = closing(b);
+            expectEnd(e + 1, end_);
+            ++b;
+        }
+        change.action = Translation::ConstraintChange::Add;
+        if (is(b, "CONSTRAINT")) {
+            if (!tok(b + 1).isName())
+                fail(902, b + 1);
+            change.name = tok(b + 1).upper;
+        }
+        for (size_t d = b; d < e; d = tok(d).is("(") ? closing(d) + 1 : d + 1)
+            if (tok(d).is("DISABLE"))
+                change.disabled = true;
+        change.sqlite = constraintTokens(b, e, scope);
+        return {};
+    }
+    auto constraintTarget = [&](size_t at) {
+        // CONSTRAINT name | PRIMARY KEY, then [CASCADE] [KEEP|DROP INDEX]
+        if (is(at, "PRIMARY") && is(at + 1, "KEY")) {
+            change.primaryKey = true;
+            at += 2;
+        } else if (is(at, "CONSTRAINT") && tok(at + 1).isName()) {
+            change.name = tok(at + 1).upper;
+            at += 2;
+        } else {
+            fail(is(at, "CONSTRAINT") ? 904 : 3001, at);
+        }
+        if (is(at, "CASCADE"))
+            change.cascade = true, ++at;
+        if ((is(at, "KEEP") || is(at, "DROP")) && is(at + 1, "INDEX"))
+            at += 2;
+        return at;
+    };
+    if ((is(k, "DROP") && (is(k + 1, "CONSTRAINT") || is(k + 1, "PRIMARY"))) || is(k, "ENABLE")
+        || is(k, "DISABLE")) {
+        change.action = is(k, "DROP") ? Translation::ConstraintChange::Drop
+            : is(k, "ENABLE")         ? Translation::ConstraintChange::Enable
+                                      : Translation::ConstraintChange::Disable;
+        size_t at = k + 1;
+        if (is(at, "VALIDATE") || is(at, "NOVALIDATE"))
+            ++at;
+        expectEnd(constraintTarget(at), end_);
+        return {};
+    }
+    if (is(k, "MODIFY") && (is(k + 1, "CONSTRAINT") || is(k + 1, "PRIMARY"))) {
+        size_t at = constraintTarget(k + 1);
+        if (is(at, "RELY") || is(at, "NORELY"))
+            ++at;
+        if (!is(at, "ENABLE") && !is(at, "DISABLE"))
+            fail(3001, at);
+        change.action = is(at, "ENABLE") ? Translation::ConstraintChange::Enable
+                                         : Translation::ConstraintChange::Disable;
+        ++at;
+        if (is(at, "VALIDATE") || is(at, "NOVALIDATE"))
+            ++at;
+        expectEnd(at, end_);
+        return {};
+    }
     if (is(k, "ADD")) {
         ++k;
-        if (isTableConstraintStart(tok(k)))
-            fail(3001, k); // SQLite cannot add a constraint to an existing table
         size_t b = k, e = end_;
         if (is(k, "(")) {
             e = closing(k);
