@@ -1,0 +1,295 @@
+#include "OracleRecordStore.h"
+
+#include "OracleBlob.h"
+#include "OracleDataSet.h"
+
+#include <QDebug>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace qd {
+
+std::atomic<int> TRecordDataList::s_liveBlocks { 0 };
+
+namespace {
+constexpr qsizetype TextChunkSize = 64 * 1024;
+constexpr int BlockHeaderSize = 12;
+
+char *slotOf(TRecordDataList::BlockHeader *block, int slot, int slotSize)
+{
+    return reinterpret_cast<char *>(block) + BlockHeaderSize
+        + static_cast<qsizetype>(slot) * slotSize;
+}
+} // namespace
+
+TRecordDataList::TRecordDataList(TOracleDataSet *owner, int slotSize)
+    : m_owner(owner)
+    , m_slotSize(std::max<int>(slotSize, static_cast<int>(sizeof(TRecordHeader))))
+{
+}
+
+TRecordDataList::~TRecordDataList()
+{
+    Clear();
+}
+
+int TRecordDataList::RecordCount() const
+{
+    return m_owner->Filtered() ? FilteredCount() : Count();
+}
+
+char *TRecordDataList::Records(int index) const
+{
+    if (m_owner->Filtered()) {
+        if (index < 0 || index >= FilteredCount())
+            throw Exception(QStringLiteral("List index out of bounds (%1)").arg(index));
+        return m_filtered[static_cast<size_t>(index)];
+    }
+    return FullRecord(index);
+}
+
+char *TRecordDataList::FullRecord(int index) const
+{
+    if (index < m_base && index >= 0)
+        throw Exception(m_owner->Name() + QStringLiteral(": Record ") + QString::number(index)
+            + QStringLiteral(" not accessible in Unidirectional mode"));
+    const qsizetype i = static_cast<qsizetype>(index) - m_base;
+    if (i < 0 || i >= static_cast<qsizetype>(m_records.size()))
+        throw Exception(QStringLiteral("List index out of bounds (%1)").arg(index));
+    return m_records[static_cast<size_t>(i)];
+}
+
+TRecordDataList::BlockHeader *TRecordDataList::NewBlock()
+{
+    int capacity = 0;
+    if (Unidirectional && !m_blocks.empty()) {
+        // The window moves on: every record so far is dropped, numbering goes on.
+        capacity = m_blocks.front()->Capacity;
+        const int dropped = Count();
+        Clear();
+        m_base = dropped;
+    } else {
+        if (!Unidirectional)
+            m_base = 0;
+        capacity = std::max(Count() / 2, m_owner->ReadBuffer() + 1);
+    }
+    const qint64 bytes = static_cast<qint64>(capacity) * m_slotSize + BlockHeaderSize;
+    if (bytes > std::numeric_limits<qint32>::max())
+        throw std::bad_alloc();
+    void *memory = std::calloc(1, static_cast<size_t>(bytes));
+    if (!memory)
+        throw std::bad_alloc();
+    auto *block = static_cast<BlockHeader *>(memory);
+    block->Capacity = capacity;
+    block->Used = 0;
+    block->Bytes = static_cast<qint32>(bytes);
+    m_blocks.push_back(block);
+    ++s_liveBlocks;
+    // The full list never needs to grow between blocks.
+    m_records.reserve(m_records.size() + static_cast<size_t>(capacity));
+    return block;
+}
+
+char *TRecordDataList::PrepareSlot()
+{
+    BlockHeader *block = m_blocks.empty() ? nullptr : m_blocks.back();
+    if (!block || block->Used >= block->Capacity)
+        block = NewBlock();
+    char *slot = slotOf(block, block->Used, m_slotSize);
+    if (m_prepared) {
+        // A row that was not taken (skipped or failed) leaves nothing behind.
+        releaseRecord(slot);
+        std::memset(slot, 0, static_cast<size_t>(m_slotSize));
+    }
+    m_prepared = true;
+    return slot;
+}
+
+char *TRecordDataList::AppendPrepared()
+{
+    if (!m_prepared)
+        PrepareSlot();
+    BlockHeader *block = m_blocks.back();
+    char *slot = slotOf(block, block->Used, m_slotSize);
+    ++block->Used;
+    m_prepared = false;
+    m_records.push_back(slot);
+    return slot;
+}
+
+char *TRecordDataList::NewRecord(int index, bool alsoFiltered)
+{
+    char *slot = PrepareSlot();
+    BlockHeader *block = m_blocks.back();
+    ++block->Used;
+    m_prepared = false;
+    RecordHeader(slot)->MasterBookmark = -1;
+    int full = alsoFiltered ? FilteredToFull(index) : index;
+    const int local = full - m_base;
+    if (local < 0 || local >= static_cast<int>(m_records.size()))
+        m_records.push_back(slot);
+    else
+        m_records.insert(m_records.begin() + local, slot);
+    if (alsoFiltered) {
+        if (index < 0 || index >= FilteredCount())
+            m_filtered.push_back(slot);
+        else
+            m_filtered.insert(m_filtered.begin() + index, slot);
+    }
+    return slot;
+}
+
+void TRecordDataList::DeleteRecord(int index, bool alsoFiltered)
+{
+    int full = index;
+    if (alsoFiltered) {
+        if (m_owner->Filtered()) {
+            if (index < 0 || index >= FilteredCount())
+                return;
+            full = IndexOfRecord(m_filtered[static_cast<size_t>(index)]);
+            m_filtered.erase(m_filtered.begin() + index);
+        } else {
+            const int f = FullToFiltered(index);
+            if (f >= 0)
+                m_filtered.erase(m_filtered.begin() + f);
+        }
+    }
+    char *record = FullRecord(full);
+    releaseRecord(record);
+    m_records.erase(m_records.begin() + (full - m_base));
+}
+
+void TRecordDataList::AddFiltered(char *record, bool append)
+{
+    const auto at = std::find(m_filtered.begin(), m_filtered.end(), record);
+    if (at != m_filtered.end()) {
+        const QString message = QStringLiteral("BUG: Duplicate record in filtered list (%1)")
+                                    .arg(at - m_filtered.begin());
+        TOracleDataSet::ReportInconsistency(message);
+        throw Exception(message);
+    }
+    if (append) {
+        m_filtered.push_back(record);
+        return;
+    }
+    // Before the first filtered record that follows it in the full list.
+    const int full = IndexOfRecord(record);
+    for (size_t f = 0; f < m_filtered.size(); ++f) {
+        if (IndexOfRecord(m_filtered[f]) > full) {
+            m_filtered.insert(m_filtered.begin() + static_cast<qsizetype>(f), record);
+            return;
+        }
+    }
+    m_filtered.push_back(record);
+}
+
+int TRecordDataList::FilteredToFull(int index) const
+{
+    if (!m_owner->Filtered() || index < 0)
+        return index;
+    if (index < FilteredCount())
+        return IndexOfRecord(m_filtered[static_cast<size_t>(index)]);
+    return Count();
+}
+
+int TRecordDataList::FullToFiltered(int index) const
+{
+    const qsizetype local = static_cast<qsizetype>(index) - m_base;
+    if (local < 0 || local >= static_cast<qsizetype>(m_records.size()))
+        return -1;
+    const auto at
+        = std::find(m_filtered.begin(), m_filtered.end(), m_records[static_cast<size_t>(local)]);
+    return at == m_filtered.end() ? -1 : static_cast<int>(at - m_filtered.begin());
+}
+
+int TRecordDataList::IndexOfRecord(const char *record) const
+{
+    // Fetched records are in bookmark order: try the bookmark's own place first.
+    const qint32 bookmark = reinterpret_cast<const TRecordHeader *>(record)->Bookmark;
+    const qsizetype guess = static_cast<qsizetype>(bookmark) - 1 - m_base;
+    if (guess >= 0 && guess < static_cast<qsizetype>(m_records.size())
+        && m_records[static_cast<size_t>(guess)] == record)
+        return static_cast<int>(guess) + m_base;
+    const auto at = std::find(m_records.begin(), m_records.end(), record);
+    return at == m_records.end() ? -1 : static_cast<int>(at - m_records.begin()) + m_base;
+}
+
+void TRecordDataList::CopyRecord(const char *source, char *dest) const
+{
+    std::memmove(dest, source, static_cast<size_t>(m_slotSize));
+}
+
+void TRecordDataList::releaseRecord(char *record)
+{
+    m_owner->ReleaseRecordContent(record);
+}
+
+void TRecordDataList::Clear()
+{
+    for (auto it = m_records.rbegin(); it != m_records.rend(); ++it)
+        releaseRecord(*it);
+    // A prepared slot may hold a half-built record's BLOB list.
+    if (m_prepared && !m_blocks.empty()) {
+        BlockHeader *block = m_blocks.back();
+        if (block->Used < block->Capacity)
+            releaseRecord(slotOf(block, block->Used, m_slotSize));
+    }
+    m_prepared = false;
+    m_records.clear();
+    m_records.shrink_to_fit();
+    m_filtered.clear();
+    freeBlocks();
+    m_texts.clear();
+    m_textBytes = 0;
+}
+
+void TRecordDataList::freeBlocks()
+{
+    while (!m_blocks.empty()) {
+        std::free(m_blocks.back());
+        m_blocks.pop_back();
+        --s_liveBlocks;
+    }
+}
+
+const char *TRecordDataList::HoldText(const char *text, qsizetype length)
+{
+    const qsizetype need = length + 1;
+    if (m_texts.empty() || m_texts.back().size - m_texts.back().used < need) {
+        TextChunk chunk;
+        chunk.size = std::max(need, TextChunkSize);
+        chunk.bytes.reset(new char[static_cast<size_t>(chunk.size)]);
+        m_textBytes += chunk.size;
+        // A large text gets a chunk of its own; the current chunk stays the one to fill.
+        if (need > TextChunkSize / 4 && !m_texts.empty()) {
+            m_texts.insert(m_texts.end() - 1, std::move(chunk));
+            TextChunk &own = m_texts[m_texts.size() - 2];
+            std::memcpy(own.bytes.get(), text, static_cast<size_t>(length));
+            own.bytes[static_cast<size_t>(length)] = '\0';
+            own.used = need;
+            return own.bytes.get();
+        }
+        m_texts.push_back(std::move(chunk));
+    }
+    TextChunk &chunk = m_texts.back();
+    char *at = chunk.bytes.get() + chunk.used;
+    if (length > 0)
+        std::memcpy(at, text, static_cast<size_t>(length));
+    at[length] = '\0';
+    chunk.used += need;
+    return at;
+}
+
+qint64 TRecordDataList::BytesHeld() const
+{
+    qint64 bytes = m_textBytes;
+    for (const BlockHeader *block : m_blocks)
+        bytes += block->Bytes;
+    bytes += static_cast<qint64>(m_records.capacity() + m_filtered.capacity()) * sizeof(char *);
+    return bytes;
+}
+
+} // namespace qd
