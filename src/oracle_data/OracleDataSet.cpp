@@ -268,13 +268,8 @@ void TOracleDataSet::sessionPreferencesChanged()
 
 void TOracleDataSet::sessionDestroyed()
 {
-    // The main query forgets the session through its own registration.
-    if (!m_detachable) {
-        try {
-            Close();
-        } catch (...) {
-        }
-    }
+    // The session is going away while holding its list: the queries forget it through their own
+    // registration; the dataset keeps its records and reports Detached from now on.
 }
 
 void TOracleDataSet::NotifyDataSetChange()

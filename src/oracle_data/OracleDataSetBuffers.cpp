@@ -6,6 +6,7 @@
 #include "OracleDataSetFilterSource.h"
 #include "classlib/BlobField.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace qd {
@@ -236,35 +237,31 @@ TGetResult TOracleDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool d
 {
     if (!m_store)
         return grError;
+    // The record is taken before the index moves: a record below the unidirectional window
+    // raises and leaves the index where it was.
+    int index = m_currentIndex;
     TGetResult result = grOK;
     switch (mode) {
     case gmCurrent:
-        if (m_currentIndex < 0 || m_currentIndex >= m_store->RecordCount()) {
-            if (!m_allFetched && m_currentIndex >= 0)
-                fetchBlock();
-            if (m_currentIndex < 0 || m_currentIndex >= m_store->RecordCount())
-                result = grError;
-        }
+        if (index >= 0 && index >= m_store->RecordCount() && !m_allFetched)
+            fetchBlock();
+        if (index < 0 || index >= m_store->RecordCount())
+            result = grError;
         break;
     case gmNext:
-        if (m_currentIndex >= m_store->RecordCount() - 1) {
-            if (!m_allFetched)
-                fetchBlock();
-        }
-        if (m_currentIndex >= m_store->RecordCount() - 1) {
+        if (index >= m_store->RecordCount() - 1 && !m_allFetched)
+            fetchBlock();
+        if (index >= m_store->RecordCount() - 1) {
             m_currentIndex = m_store->RecordCount();
             result = grEOF;
         } else {
-            ++m_currentIndex;
+            ++index;
         }
         break;
     case gmPrior:
-        if (m_currentIndex > m_store->RecordCount())
-            m_currentIndex = m_store->RecordCount();
-        if (m_currentIndex > 0) {
-            // Below the unidirectional window this raises and leaves the index alone.
-            m_store->Records(m_currentIndex - 1);
-            --m_currentIndex;
+        index = std::min(index, m_store->RecordCount());
+        if (index > 0) {
+            --index;
         } else {
             m_currentIndex = -1;
             result = grBOF;
@@ -272,7 +269,9 @@ TGetResult TOracleDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool d
         break;
     }
     if (result == grOK) {
-        DecodeRecord(m_store->Records(m_currentIndex), buffer);
+        const char *stored = m_store->Records(index);
+        m_currentIndex = index;
+        DecodeRecord(stored, buffer);
         SetBookmarkFlag(buffer, bfCurrent);
         ClearCalcFields(buffer);
         GetCalcFields(buffer);

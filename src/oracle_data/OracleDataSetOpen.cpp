@@ -315,6 +315,7 @@ bool TOracleDataSet::FetchRecord()
         m_firstRowPositioned = false;
         if (query.Eof()) {
             m_allFetched = true;
+            m_store->TrimLastBlock();
             return false;
         }
         char *record = m_store->PrepareSlot();

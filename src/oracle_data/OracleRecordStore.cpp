@@ -222,6 +222,38 @@ void TRecordDataList::CopyRecord(const char *source, char *dest) const
     std::memmove(dest, source, static_cast<size_t>(m_slotSize));
 }
 
+void TRecordDataList::TrimLastBlock()
+{
+    if (m_blocks.empty() || m_prepared)
+        return;
+    BlockHeader *block = m_blocks.back();
+    const qint64 unused = static_cast<qint64>(block->Capacity - block->Used) * m_slotSize;
+    if (unused < TrimThreshold || block->Used == 0)
+        return;
+    const qint64 bytes = static_cast<qint64>(block->Used) * m_slotSize + BlockHeaderSize;
+    // Addresses as numbers: the old block is gone once realloc moved it.
+    const auto oldStart = reinterpret_cast<quintptr>(block);
+    const auto oldEnd = oldStart + static_cast<quintptr>(block->Bytes);
+    void *moved = std::realloc(block, static_cast<size_t>(bytes));
+    if (!moved)
+        return; // the block stays as it was
+    auto *trimmed = static_cast<BlockHeader *>(moved);
+    trimmed->Capacity = trimmed->Used;
+    trimmed->Bytes = static_cast<qint32>(bytes);
+    m_blocks.back() = trimmed;
+    if (reinterpret_cast<quintptr>(moved) != oldStart) {
+        // The allocator moved the block: the lists follow its records.
+        for (std::vector<char *> *list : { &m_records, &m_filtered }) {
+            for (char *&record : *list) {
+                const auto at = reinterpret_cast<quintptr>(record);
+                if (at >= oldStart && at < oldEnd)
+                    record = static_cast<char *>(moved) + (at - oldStart);
+            }
+        }
+    }
+    m_records.shrink_to_fit();
+}
+
 void TRecordDataList::releaseRecord(char *record)
 {
     m_owner->ReleaseRecordContent(record);

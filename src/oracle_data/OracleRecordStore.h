@@ -43,8 +43,10 @@ inline TRecordHeader *RecordHeader(char *record)
 // in fetch and insertion order, and the filtered list. In unidirectional mode only a window of
 // recent records is kept while record numbers go on counting from the first row.
 //
-// Slots are never reused individually and never move: a record pointer stays valid until
-// Clear (or, in unidirectional mode, until the window moves on).
+// Slots are never reused individually: a record pointer stays valid until Clear (or, in
+// unidirectional mode, until the window moves on). TrimLastBlock may move the records of the
+// last block (the lists follow); the dataset calls it only when a fetch reaches the end of the
+// result, when nothing else holds a record pointer.
 class TRecordDataList {
 public:
     struct BlockHeader {
@@ -92,6 +94,10 @@ public:
     int IndexOfRecord(const char *record) const;
     void CopyRecord(const char *source, char *dest) const;
     void Clear();
+    // Gives back the unused slots of the last block when they take more than TrimThreshold
+    // bytes; the block's capacity becomes its used count, so the next record starts a new block.
+    static constexpr qint64 TrimThreshold = 1024 * 1024;
+    void TrimLastBlock();
 
     // A zero-terminated copy of text held until Clear.
     const char *HoldText(const char *text, qsizetype length);
