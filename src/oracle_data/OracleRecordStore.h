@@ -122,8 +122,11 @@ private:
     std::vector<BlockHeader *> m_blocks;
     std::vector<char *> m_records;
     std::vector<char *> m_filtered;
+    struct FreeDeleter {
+        void operator()(char *p) const;
+    };
     struct TextChunk {
-        std::unique_ptr<char[]> bytes;
+        std::unique_ptr<char, FreeDeleter> bytes;
         qsizetype size = 0;
         qsizetype used = 0;
     };
