@@ -365,6 +365,7 @@ private:
     void applyActive(bool value);
     void defineFieldsFromQuery(TOracleQuery &query);
     void bindFieldInfo();
+    void applyDictionaryFieldOptions();
     void computeLayout();
     void readColumn(TOracleQuery &query, const FieldSlot &slot, char *stored);
     void readLobColumn(TOracleQuery &query, const FieldSlot &slot, QByteArray &value);

@@ -352,8 +352,6 @@ int TOracleDataSet::GetRecNo()
     UpdateCursorPos();
     if (m_currentIndex == -1)
         return m_store->RecordCount() > 0 ? 1 : 0;
-    if (State() == dsInsert && ActiveBookmarkFlag() != bfCurrent)
-        return 0;
     return m_currentIndex + 1;
 }
 

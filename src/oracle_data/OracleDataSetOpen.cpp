@@ -7,12 +7,14 @@
 #include "OracleDataSetFilterSource.h"
 #include "classlib/BlobField.h"
 #include "classlib/DateTimeFields.h"
+#include "classlib/NumericFields.h"
 #include "oracle/OracleBuffers.h"
 #include "oracle/OracleDate.h"
 #include "oracle/OracleQuery.h"
 #include "oracle/OracleSession.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace qd {
@@ -199,6 +201,56 @@ void TOracleDataSet::computeLayout()
     m_scratch.assign(static_cast<size_t>(RecordBufferSize()), 0);
 }
 
+// Field options from the describe: value ranges, display formats and hidden object columns.
+// Field kinds from the updating table's columns belong to the dictionary layer.
+void TOracleDataSet::applyDictionaryFieldOptions()
+{
+    for (TField *field : Fields()) {
+        if (field->FieldKind() != fkData && field->FieldKind() != fkInternalCalc)
+            continue;
+        TOracleFieldInfo *info = m_fieldInfo.FindByField(field);
+        if (!info || info->FieldKind == TOracleFieldInfo::kfRowId)
+            continue;
+        if (info->DataType == 108 || info->DataType == 110)
+            field->SetVisible(false);
+        const int p = info->Precision;
+        const int s = info->Scale;
+        auto *numeric = dynamic_cast<TNumericField *>(field);
+        if (!numeric || p <= 0)
+            continue;
+        if (m_dictionary.RangeValues) {
+            const double max = (std::pow(10.0, p) - 1) / std::pow(10.0, s);
+            if (auto *integer = dynamic_cast<TIntegerField *>(field)) {
+                if (integer->MinValue() == 0 && integer->MaxValue() == 0) {
+                    integer->SetMinValue(-std::llround(max));
+                    integer->SetMaxValue(std::llround(max));
+                }
+            } else if (auto *real = dynamic_cast<TFloatField *>(field)) {
+                if (real->MinValue() == 0.0 && real->MaxValue() == 0.0) {
+                    real->SetMinValue(-max);
+                    real->SetMaxValue(max);
+                }
+            }
+        }
+        if (m_dictionary.DisplayFormats() && numeric->DisplayFormat().isEmpty()
+            && numeric->EditFormat().isEmpty()) {
+            if (s > 0) {
+                const QString whole
+                    = p > s ? QString(p - s - 1, QLatin1Char('#')) + QLatin1Char('0') : QStringLiteral("0");
+                QString display = whole;
+                for (int at = static_cast<int>(display.size()) - 2; at > 1; at -= 3)
+                    display.insert(at - 1, QLatin1Char(','));
+                const QString decimals = QLatin1Char('.') + QString(s, QLatin1Char('0'));
+                numeric->SetEditFormat(whole + decimals);
+                numeric->SetDisplayFormat(display + decimals);
+                numeric->SetDisplayWidth(static_cast<int>(display.size() + decimals.size()) + 1);
+            } else {
+                numeric->SetDisplayWidth(p + 1);
+            }
+        }
+    }
+}
+
 std::unique_ptr<TRecordDataList> TOracleDataSet::CreateRecordStore()
 {
     return std::make_unique<TRecordDataList>(this, m_storedSize);
@@ -232,6 +284,8 @@ void TOracleDataSet::InternalOpen()
     }
     BindFields(true);
     bindFieldInfo();
+    if (DefaultFields() && Session() && Session()->Connected())
+        applyDictionaryFieldOptions();
     computeLayout();
     m_store = CreateRecordStore();
     m_store->Unidirectional = m_unidirectional;
