@@ -59,6 +59,9 @@ TOracleDataSet::TOracleDataSet(QObject *owner)
 
 TOracleDataSet::~TOracleDataSet()
 {
+    // A dataset destroyed half-way through streaming still closes.
+    m_loading = false;
+    m_designActivation = false;
     try {
         Close();
     } catch (const std::exception &e) {

@@ -355,5 +355,28 @@ TEST_F(OracleDataSetBrowse, FilteredStorePositions)
     EXPECT_EQ(store->FilteredToFull(1), 3);
 }
 
+TEST_F(OracleDataSetBrowse, DeletingFromTheStoreKeepsTheViewsInStep)
+{
+    createNumbered(QStringLiteral("ds_del"), 5);
+    TOracleDataSet &ds = newDataSet(QStringLiteral("select * from ds_del order by id"));
+    ds.Open();
+    TRecordDataList *store = ds.RecordStore();
+    char *second = store->FullRecord(1);
+    char *fourth = store->FullRecord(3);
+    store->AddFiltered(fourth, true);
+    // Not in the filtered list: only the full list loses it.
+    store->DeleteRecord(1, true);
+    EXPECT_EQ(store->Count(), 4);
+    EXPECT_EQ(store->FilteredCount(), 1);
+    EXPECT_EQ(store->IndexOfRecord(second), -1);
+    EXPECT_EQ(store->IndexOfRecord(fourth), 2);
+    store->DeleteRecord(2, true);
+    EXPECT_EQ(store->Count(), 3);
+    EXPECT_EQ(store->FilteredCount(), 0);
+    // Slots stay allocated until the store is cleared.
+    EXPECT_EQ(store->Block(0).Used, 5);
+    store->ClearFiltered();
+}
+
 } // namespace
 } // namespace qd::test
