@@ -74,9 +74,10 @@ using TAfterFetchRecordEvent = std::function<void(
 // Records. A record buffer of the framework holds the header (TRecordHeader), then for every
 // data or internal-calc field one null byte (1 = null) and the field's native value
 // (TField::DataSize bytes), then the calculated-field area. A stored record holds the same
-// header, then a null bit per stored field and the values packed: fixed-size kinds as their
-// native bytes, texts as a pointer to a copy held by the store, BLOB kinds in the record's
-// TBlobList. Bookmarks are the 4-byte bookmark numbers, compared as numbers.
+// header, then a null bit per stored field, the row address (a pointer to a copy held by the
+// store) when the select list has one, and the values packed: fixed-size kinds as their native
+// bytes, texts as a pointer to a copy held by the store, BLOB kinds in the record's TBlobList.
+// Bookmarks are the 4-byte bookmark numbers, compared as numbers.
 //
 // Threads: a dataset is driven by one thread at a time; it may be opened and fetched on a
 // worker while a DataSetModel shows it (detach the model first, see DataSetModel.h).
@@ -259,7 +260,7 @@ public:
     char *CurrentStoredRecord() const;
     // The stored record with this bookmark number and its visible index; null when absent.
     char *FindBookmark(qint32 bookmark, int *index = nullptr) const;
-    // The row address of a record (stored or buffer); setting it keeps a copy in the store.
+    // The row address of a stored record; setting it keeps a copy in the store.
     QString RecordRowId(const char *record) const;
     void SetRecordRowId(char *record, const QString &rowId);
     // The next bookmark number.
@@ -427,6 +428,7 @@ private:
     bool m_hasBlobFields = false;
     int m_rowIdIndex = -1;
     bool m_hasRowId = false;
+    int m_rowIdOffset = -1; // in stored records
     int m_currentIndex = -1;
     int m_searchIndex = -1;
     qint32 m_bookmarkCounter = 0;

@@ -93,7 +93,10 @@ void TOracleDataSet::ReleaseRecordContent(char *record)
 
 QString TOracleDataSet::RecordRowId(const char *record) const
 {
-    const char *rowId = reinterpret_cast<const TRecordHeader *>(record)->RowId;
+    if (!m_hasRowId || m_rowIdOffset < 0)
+        return QString();
+    const char *rowId = nullptr;
+    std::memcpy(&rowId, record + m_rowIdOffset, sizeof rowId);
     return rowId ? QString::fromUtf8(rowId) : QString();
 }
 
@@ -101,9 +104,12 @@ void TOracleDataSet::SetRecordRowId(char *record, const QString &rowId)
 {
     if (!m_store)
         DatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"), Name());
+    if (!m_hasRowId || m_rowIdOffset < 0)
+        return;
     const QByteArray bytes = rowId.toUtf8();
-    RecordHeader(record)->RowId
+    const char *held
         = bytes.isEmpty() ? nullptr : m_store->HoldText(bytes.constData(), bytes.size());
+    std::memcpy(record + m_rowIdOffset, &held, sizeof held);
 }
 
 char *TOracleDataSet::CurrentStoredRecord() const
@@ -201,7 +207,6 @@ void TOracleDataSet::InternalInitRecord(TRecordBuffer buffer)
     header->Status = 0;
     header->BlobList = nullptr;
     header->ChangeLog = nullptr;
-    header->RowId = nullptr;
     std::memset(buffer + HeaderSize, 1, static_cast<size_t>(RecordBufferSize() - HeaderSize));
 }
 

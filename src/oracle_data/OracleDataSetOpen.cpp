@@ -191,6 +191,12 @@ void TOracleDataSet::computeLayout()
     m_recordSize = bufferOffset;
     m_nullBytes = (static_cast<int>(m_slots.size()) + 7) / 8;
     stored = static_cast<int>(sizeof(TRecordHeader)) + m_nullBytes;
+    // Stored records only: the row address as a pointer to a copy held by the store.
+    m_rowIdOffset = -1;
+    if (m_hasRowId) {
+        m_rowIdOffset = stored;
+        stored += static_cast<int>(sizeof(const char *));
+    }
     for (FieldSlot &slot : m_slots) {
         if (slot.blob)
             continue;
@@ -380,7 +386,8 @@ bool TOracleDataSet::FetchRecord()
             readColumn(query, slot, record);
         if (m_hasRowId) {
             const QByteArray rowId = query.FieldAsString(m_rowIdIndex).toUtf8();
-            header->RowId = m_store->HoldText(rowId.constData(), rowId.size());
+            const char *held = m_store->HoldText(rowId.constData(), rowId.size());
+            std::memcpy(record + m_rowIdOffset, &held, sizeof held);
         }
         m_store->AppendPrepared();
         header->Bookmark = NextBookmark();

@@ -18,7 +18,6 @@ std::atomic<int> TRecordDataList::s_liveBlocks { 0 };
 
 namespace {
 constexpr qsizetype TextChunkSize = 64 * 1024;
-constexpr int BlockHeaderSize = 12;
 
 // Large blocks ask for huge pages: filling a block of a million records otherwise costs a page
 // fault every 4 KB. The memory is zero-filled either way.
@@ -38,14 +37,16 @@ void *allocateBlock(size_t bytes)
 
 char *slotOf(TRecordDataList::BlockHeader *block, int slot, int slotSize)
 {
-    return reinterpret_cast<char *>(block) + BlockHeaderSize
+    return reinterpret_cast<char *>(block) + TRecordDataList::BlockHeaderSize
         + static_cast<qsizetype>(slot) * slotSize;
 }
 } // namespace
 
 TRecordDataList::TRecordDataList(TOracleDataSet *owner, int slotSize)
     : m_owner(owner)
-    , m_slotSize(std::max<int>(slotSize, static_cast<int>(sizeof(TRecordHeader))))
+    , m_slotSize((std::max<int>(slotSize, static_cast<int>(sizeof(TRecordHeader)))
+                     + static_cast<int>(alignof(TRecordHeader)) - 1)
+          & ~(static_cast<int>(alignof(TRecordHeader)) - 1))
 {
 }
 

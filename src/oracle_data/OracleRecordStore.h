@@ -27,10 +27,8 @@ struct TRecordHeader {
     TBlobList *BlobList;
     // The change-log entry of a record with a cached change (owned by the change log).
     TChangeLogItem *ChangeLog;
-    // The row address, zero-terminated, held by the record store; null when none.
-    const char *RowId;
 };
-static_assert(sizeof(TRecordHeader) == 16 + 3 * sizeof(void *));
+static_assert(sizeof(TRecordHeader) == 16 + 2 * sizeof(void *));
 
 inline TRecordHeader *RecordHeader(char *record)
 {
@@ -49,13 +47,18 @@ inline TRecordHeader *RecordHeader(char *record)
 // result, when nothing else holds a record pointer.
 class TRecordDataList {
 public:
+    // A block: this header, padded so that slots start aligned for the record header, then
+    // Capacity slots.
     struct BlockHeader {
         qint32 Capacity;
         qint32 Used;
         qint32 Bytes;
+        qint32 Reserved;
     };
+    static constexpr int BlockHeaderSize = static_cast<int>(sizeof(BlockHeader));
 
-    // slotSize: the bytes of one record slot (header included).
+    // slotSize: the bytes of one record slot (header included), rounded up to keep every slot
+    // aligned for its header.
     TRecordDataList(TOracleDataSet *owner, int slotSize);
     ~TRecordDataList();
     TRecordDataList(const TRecordDataList &) = delete;
