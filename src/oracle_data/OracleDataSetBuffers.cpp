@@ -134,7 +134,7 @@ char *TOracleDataSet::FindBookmark(qint32 bookmark, int *index) const
 {
     if (!m_store || bookmark <= 0)
         return nullptr;
-    const int low = Filtered() ? 0 : m_store->Base();
+    const int low = m_store->VisibleBase();
     const int high = m_store->RecordCount();
     auto at = [&](int i) { return RecordHeader(m_store->Records(i))->Bookmark; };
     auto found = [&](int i) {

@@ -202,7 +202,7 @@ bool TOracleDataSet::SearchRecord(const QString &fieldNames, const Variant &fiel
     };
     for (;;) {
         index += step;
-        if (step < 0 && index < (Filtered() ? 0 : m_store->Base()))
+        if (step < 0 && index < m_store->VisibleBase())
             return false;
         if (step > 0 && index >= m_store->RecordCount()) {
             if (m_allFetched)

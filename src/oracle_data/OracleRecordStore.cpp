@@ -57,15 +57,24 @@ TRecordDataList::~TRecordDataList()
 
 int TRecordDataList::RecordCount() const
 {
-    return m_owner->Filtered() ? FilteredCount() : Count();
+    return m_owner->Filtered() ? FilteredCount() + m_filteredBase : Count();
+}
+
+int TRecordDataList::VisibleBase() const
+{
+    return m_owner->Filtered() ? m_filteredBase : m_base;
 }
 
 char *TRecordDataList::Records(int index) const
 {
     if (m_owner->Filtered()) {
-        if (index < 0 || index >= FilteredCount())
+        if (index < m_filteredBase && index >= 0)
+            throw Exception(m_owner->Name() + QStringLiteral(": Record ") + QString::number(index)
+                + QStringLiteral(" not accessible in Unidirectional mode"));
+        const int local = index - m_filteredBase;
+        if (local < 0 || local >= FilteredCount())
             throw Exception(QStringLiteral("List index out of bounds (%1)").arg(index));
-        return m_filtered[static_cast<size_t>(index)];
+        return m_filtered[static_cast<size_t>(local)];
     }
     return FullRecord(index);
 }
@@ -88,11 +97,11 @@ TRecordDataList::BlockHeader *TRecordDataList::NewBlock()
         // The window moves on: every record so far is dropped, numbering goes on.
         capacity = m_blocks.front()->Capacity;
         const int dropped = Count();
+        const int droppedFiltered = FilteredCount() + m_filteredBase;
         Clear();
         m_base = dropped;
+        m_filteredBase = droppedFiltered;
     } else {
-        if (!Unidirectional)
-            m_base = 0;
         capacity = std::max(Count() / 2, m_owner->ReadBuffer() + 1);
     }
     const qint64 bytes = static_cast<qint64>(capacity) * m_slotSize + BlockHeaderSize;
@@ -295,6 +304,8 @@ void TRecordDataList::Clear()
     freeBlocks();
     m_texts.clear();
     m_textBytes = 0;
+    m_base = 0;
+    m_filteredBase = 0;
 }
 
 void TRecordDataList::freeBlocks()

@@ -66,6 +66,9 @@ public:
 
     bool Unidirectional = true;
     int Base() const { return m_base; }
+    // The first visible index still in the window: Base, or when filtered the number of
+    // filtered records the window dropped.
+    int VisibleBase() const;
     int SlotSize() const { return m_slotSize; }
 
     // The full count, dropped records included.
@@ -121,6 +124,7 @@ private:
     TOracleDataSet *m_owner;
     int m_slotSize;
     int m_base = 0;
+    int m_filteredBase = 0;
     bool m_prepared = false;
     std::vector<BlockHeader *> m_blocks;
     std::vector<char *> m_records;
