@@ -1,0 +1,600 @@
+// The dataset component: construction, properties, bind-variable forwarders, the session link,
+// activation rules and the statement queries it owns.
+#include "OracleDataSet.h"
+
+#include "ColumnExpression.h"
+#include "OracleDataSetFilterSource.h"
+#include "classlib/BlobField.h"
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
+#include "oracle/OracleSqlText.h"
+
+#include <QDebug>
+#include <QRegularExpression>
+
+#include <atomic>
+
+namespace qd {
+
+namespace {
+
+std::atomic<int> consistencyFailures { 0 };
+
+// Records blocks that outlive every dataset are a leak; the check runs when the process ends
+// and only reports.
+struct ExitCheck {
+    ~ExitCheck()
+    {
+        if (TRecordDataList::LiveBlocks() != 0)
+            qCritical("Assertion failed: RecordBlocks = 0 (%d left)", TRecordDataList::LiveBlocks());
+    }
+} exitCheck;
+
+} // namespace
+
+int TOracleDataSet::ConsistencyFailures()
+{
+    return consistencyFailures.load();
+}
+
+void TOracleDataSet::ReportInconsistency(const QString &message)
+{
+    ++consistencyFailures;
+    qCritical("%s", qPrintable(message));
+}
+
+TOracleDataSet::TOracleDataSet(QObject *owner)
+    : m_owner(owner)
+    , m_sequenceField(this)
+    , m_dictionary(this)
+    , m_qbeDefinition(this)
+    , m_fieldInfo(this)
+{
+    m_mainQuery = CreateQuery();
+    m_mainQuery->setObjectName(QStringLiteral("MainQuery"));
+    m_activeQuery = m_mainQuery;
+    m_sequenceField.SetApplyMoment(amOnPost);
+    m_dataSource.SetDataSet(this);
+}
+
+TOracleDataSet::~TOracleDataSet()
+{
+    // A dataset destroyed half-way through streaming still closes.
+    m_loading = false;
+    m_designActivation = false;
+    try {
+        Close();
+    } catch (const std::exception &e) {
+        qWarning("%s: closing failed: %s", qPrintable(Name()), e.what());
+    } catch (...) {
+        qWarning("%s: closing failed", qPrintable(Name()));
+    }
+    m_dataSource.SetDataSet(nullptr);
+    if (TOracleSession *session = Session())
+        session->RemoveDependent(this);
+    closeCursorQuery();
+    delete m_dmlQuery;
+    delete m_mainQuery;
+}
+
+TOracleQuery *TOracleDataSet::CreateQuery()
+{
+    return new TOracleQuery();
+}
+
+// ---- Properties
+
+TStringList &TOracleDataSet::SQL()
+{
+    return m_mainQuery->SQL();
+}
+
+const TStringList &TOracleDataSet::SQL() const
+{
+    return m_mainQuery->SQL();
+}
+
+void TOracleDataSet::SetSQL(const TStringList &value)
+{
+    SetSQLText(value.Text());
+}
+
+void TOracleDataSet::SetSQLText(const QString &text)
+{
+    m_mainQuery->SQL().SetText(text);
+    m_resolvedUpdatingTable.clear();
+    DataEvent(dePropertyChange, 0);
+    reopenIfActive();
+}
+
+QString TOracleDataSet::GetSQL() const
+{
+    return m_mainQuery->SQL().Text();
+}
+
+int TOracleDataSet::ReadBuffer() const
+{
+    return m_mainQuery->ReadBuffer();
+}
+
+void TOracleDataSet::SetReadBuffer(int value)
+{
+    m_mainQuery->SetReadBuffer(value);
+}
+
+bool TOracleDataSet::Optimize() const
+{
+    return m_mainQuery->Optimize();
+}
+
+void TOracleDataSet::SetOptimize(bool value)
+{
+    m_mainQuery->SetOptimize(value);
+}
+
+bool TOracleDataSet::Debug() const
+{
+    return m_mainQuery->Debug();
+}
+
+void TOracleDataSet::SetDebug(bool value)
+{
+    m_mainQuery->SetDebug(value);
+}
+
+TVariables &TOracleDataSet::Variables()
+{
+    return m_mainQuery->Variables();
+}
+
+void TOracleDataSet::SetVariables(const TVariables &value)
+{
+    m_mainQuery->SetVariables(value);
+}
+
+bool TOracleDataSet::StringFieldsOnly() const
+{
+    return m_mainQuery->StringFieldsOnly();
+}
+
+void TOracleDataSet::SetStringFieldsOnly(bool value)
+{
+    if (value == StringFieldsOnly())
+        return;
+    m_mainQuery->SetStringFieldsOnly(value);
+    DataEvent(dePropertyChange, 0);
+    reopenIfActive();
+}
+
+TCursor TOracleDataSet::Cursor() const
+{
+    return m_mainQuery->Cursor();
+}
+
+void TOracleDataSet::SetCursor(TCursor value)
+{
+    m_mainQuery->SetCursor(value);
+}
+
+void TOracleDataSet::SetReadOnly(bool value)
+{
+    if (value == m_readOnly)
+        return;
+    m_readOnly = value;
+    DataEvent(deDataSetChange, 0);
+}
+
+void TOracleDataSet::SetUnidirectional(bool value)
+{
+    CheckInactive();
+    m_unidirectional = value;
+}
+
+void TOracleDataSet::SetUpdatingTable(const QString &value)
+{
+    m_updatingTable = value;
+    m_resolvedUpdatingTable.clear();
+}
+
+TOracleSession *TOracleDataSet::Session() const
+{
+    return m_mainQuery->Session();
+}
+
+bool TOracleDataSet::Detached() const
+{
+    return Active() && (!Session() || !Session()->Connected());
+}
+
+int TOracleDataSet::ErrorLine() const
+{
+    return m_mainQuery->ErrorLine();
+}
+
+int TOracleDataSet::ErrorPosition() const
+{
+    return m_mainQuery->ErrorPosition();
+}
+
+void TOracleDataSet::reopenIfActive()
+{
+    if (!Active())
+        return;
+    Close();
+    Open();
+}
+
+// ---- Session
+
+void TOracleDataSet::SetSession(TOracleSession *value)
+{
+    TOracleSession *old = Session();
+    if (value == old)
+        return;
+    if (value || !m_detachable)
+        Close();
+    if (old)
+        old->RemoveDependent(this);
+    m_mainQuery->SetSession(value);
+    if (value)
+        value->AddDependent(this);
+    if (Detached())
+        NotifyDataSetChange();
+    if (m_activateAfterLoad && value && !m_loading)
+        SetActive(true);
+}
+
+void TOracleDataSet::sessionLoggingOff()
+{
+    if (!m_detachable) {
+        try {
+            Close();
+        } catch (const std::exception &e) {
+            qWarning("%s: closing failed: %s", qPrintable(Name()), e.what());
+        }
+    }
+}
+
+void TOracleDataSet::sessionLoggedOff()
+{
+    if (Active())
+        NotifyDataSetChange();
+}
+
+void TOracleDataSet::sessionPreferencesChanged()
+{
+    const bool wasActive = Active();
+    ResetQuery();
+    if (wasActive)
+        Open();
+}
+
+void TOracleDataSet::sessionDestroyed()
+{
+    // The session is going away while holding its list: the queries forget it through their own
+    // registration; the dataset keeps its records and reports Detached from now on.
+}
+
+void TOracleDataSet::NotifyDataSetChange()
+{
+    DataEvent(deDataSetChange, 0);
+}
+
+void TOracleDataSet::ResetQuery()
+{
+    Close();
+    m_mainQuery->Close();
+    DataEvent(dePropertyChange, 0);
+}
+
+// ---- Activation
+
+void TOracleDataSet::SetActive(bool value)
+{
+    if (m_designActivation && !m_designing && m_loading)
+        return;
+    if (m_loading || (!Session() && m_designing)) {
+        if (value)
+            m_activateAfterLoad = true;
+        return;
+    }
+    const bool fromLoading = m_activateAfterLoad;
+    m_activateAfterLoad = false;
+    if (value == Active())
+        return;
+    if (TOracleSession *session = Session())
+        session->CompleteStreamedLogOn();
+    if (value && fromLoading && Session() && !Session()->Connected() && !m_designing)
+        return;
+    m_activating = true;
+    try {
+        TDataSet::SetActive(value);
+    } catch (...) {
+        m_activating = false;
+        throw;
+    }
+    m_activating = false;
+}
+
+void TOracleDataSet::Loaded()
+{
+    m_loading = false;
+    if (m_activateAfterLoad)
+        SetActive(true);
+}
+
+// ---- Bind variables
+
+void TOracleDataSet::ClearVariables()
+{
+    m_mainQuery->ClearVariables();
+}
+
+void TOracleDataSet::DeleteVariables()
+{
+    m_mainQuery->DeleteVariables();
+}
+
+void TOracleDataSet::DeclareVariable(const QString &name, int variableType)
+{
+    m_mainQuery->DeclareVariable(name, variableType);
+}
+
+void TOracleDataSet::SetVariable(const QString &name, const Variant &value)
+{
+    m_mainQuery->SetVariable(name, value);
+}
+
+void TOracleDataSet::SetComplexVariable(const QString &name, QObject *value)
+{
+    m_mainQuery->SetComplexVariable(name, value);
+}
+
+Variant TOracleDataSet::GetVariable(const QString &name)
+{
+    return m_mainQuery->GetVariable(name);
+}
+
+int TOracleDataSet::VariableCount() const
+{
+    return m_mainQuery->VariableCount();
+}
+
+QString TOracleDataSet::VariableName(int index) const
+{
+    return m_mainQuery->VariableName(index);
+}
+
+int TOracleDataSet::VariableType(int index) const
+{
+    return m_mainQuery->VariableType(index);
+}
+
+int TOracleDataSet::VariableIndex(const QString &name) const
+{
+    return m_mainQuery->VariableIndex(name);
+}
+
+bool TOracleDataSet::IsCursorDataSet() const
+{
+    for (int i = 0; i < m_mainQuery->VariableCount(); ++i)
+        if (m_mainQuery->VariableType(i) == 116)
+            return true;
+    return false;
+}
+
+// ---- Statement queries
+
+TOracleQuery *TOracleDataSet::DMLQuery(bool silent)
+{
+    if (!m_dmlQuery) {
+        m_dmlQuery = CreateQuery();
+        m_dmlQuery->setObjectName(QStringLiteral("DMLQuery"));
+    }
+    m_dmlQuery->SetDebug(Debug() && !silent);
+    m_dmlQuery->SetOptimize(Optimize());
+    m_dmlQuery->SetSession(Session());
+    m_dmlQuery->SetCursor(Cursor());
+    m_dmlQuery->SetReadBuffer(2);
+    m_dmlQuery->SetStringFieldsOnly(false);
+    return m_dmlQuery;
+}
+
+void TOracleDataSet::ReleaseDMLQuery()
+{
+    if (!m_dmlQuery)
+        return;
+    TOracleSession *session = Session();
+    if (!(Optimize() && session && !session->UsesStatementCache()))
+        m_dmlQuery->Close();
+}
+
+void TOracleDataSet::CopyVariablesTo(TOracleQuery &query, const QString &text)
+{
+    const TStringList names = FindVariables(text, false);
+    for (int i = 0; i < names.Count(); ++i) {
+        const int index = VariableIndex(names[i]);
+        if (index < 0)
+            continue;
+        const QString name = VariableName(index);
+        query.DeclareVariable(name, VariableType(index));
+        if (VariableType(index) != 116)
+            query.SetVariable(name, GetVariable(name));
+    }
+}
+
+void TOracleDataSet::closeCursorQuery()
+{
+    m_activeQuery = m_mainQuery;
+    if (m_cursorQuery) {
+        try {
+            delete m_cursorQuery;
+        } catch (...) {
+        }
+        m_cursorQuery = nullptr;
+    }
+    m_cursorExecuted = false;
+}
+
+void TOracleDataSet::PrepareCursor()
+{
+    m_activeQuery = m_mainQuery;
+    int cursorVariable = -1;
+    for (int i = 0; i < m_mainQuery->VariableCount() && cursorVariable < 0; ++i)
+        if (m_mainQuery->VariableType(i) == 116)
+            cursorVariable = i;
+    if (cursorVariable < 0)
+        return;
+    if (!m_cursorQuery) {
+        m_cursorQuery = new TOracleQuery();
+        m_cursorQuery->setObjectName(QStringLiteral("CursorQuery"));
+    }
+    m_cursorQuery->SetReadBuffer(m_mainQuery->ReadBuffer());
+    m_cursorQuery->SetSession(Session());
+    m_cursorQuery->SetOptimize(Optimize());
+    m_cursorQuery->SetCursor(Cursor());
+    m_cursorQuery->SetStringFieldsOnly(StringFieldsOnly());
+    m_mainQuery->SetComplexVariable(m_mainQuery->VariableName(cursorVariable), m_cursorQuery);
+    m_activeQuery = m_cursorQuery;
+    m_mainQuery->Execute();
+    m_cursorExecuted = true;
+}
+
+// ---- Hooks of the later layers
+
+void TOracleDataSet::UpdatingTableAlias(QString &alias)
+{
+    alias.clear();
+}
+
+void TOracleDataSet::UpdatingTableName(QString &name)
+{
+    if (!m_resolvedUpdatingTable.isEmpty()) {
+        name = m_resolvedUpdatingTable;
+        return;
+    }
+    name = m_updatingTable.trimmed().toUpper().remove(QLatin1Char('"'));
+    if (!name.isEmpty())
+        m_resolvedUpdatingTable = name;
+}
+
+bool TOracleDataSet::DoApplyRecord(QChar action, QString &newRowId)
+{
+    if (!OnApplyRecord)
+        return false;
+    bool applied = false;
+    OnApplyRecord(this, action, applied, newRowId);
+    return applied;
+}
+
+bool TOracleDataSet::GetCanModify()
+{
+    if (m_qbeMode)
+        return true;
+    if (!Active() || Detached() || m_readOnly)
+        return false;
+    if (!m_hasRowId && !OnApplyRecord)
+        return false;
+    if (m_master && (!m_master->Active() || !m_master->m_store || m_master->IsEmpty()
+            || m_master->QBEMode()))
+        return false;
+    return true;
+}
+
+void TOracleDataSet::DoBeforeInsert()
+{
+    if (!m_qbeMode)
+        TDataSet::DoBeforeInsert();
+}
+
+void TOracleDataSet::DoAfterInsert()
+{
+    if (!m_qbeMode)
+        TDataSet::DoAfterInsert();
+}
+
+void TOracleDataSet::DoBeforeCancel()
+{
+    if (!m_qbeMode)
+        TDataSet::DoBeforeCancel();
+}
+
+void TOracleDataSet::DoAfterCancel()
+{
+    if (!m_qbeMode)
+        TDataSet::DoAfterCancel();
+}
+
+void TOracleDataSet::DataEvent(TDataEvent event, qintptr info)
+{
+    TDataSet::DataEvent(event, info);
+}
+
+// ---- TQBEDataSetLink
+
+QStringList TOracleDataSet::QBEFieldDefNames() const
+{
+    QStringList names;
+    auto &defs = const_cast<TOracleDataSet *>(this)->FieldDefs();
+    for (int i = 0; i < defs.Count(); ++i)
+        names.append(defs.Items(i)->Name());
+    return names;
+}
+
+bool TOracleDataSet::QBEFieldDefIsBlobLike(const QString &name) const
+{
+    auto &defs = const_cast<TOracleDataSet *>(this)->FieldDefs();
+    const int i = defs.IndexOf(name);
+    if (i < 0)
+        return false;
+    const TFieldType type = defs.Items(i)->DataType();
+    return type == ftBlob || type == ftMemo || type == ftGraphic || type == ftOraBlob
+        || type == ftOraClob;
+}
+
+std::optional<QString> TOracleDataSet::QBEFieldAsString(const QString &name) const
+{
+    TField *field = FindField(name);
+    if (!field)
+        return std::nullopt;
+    return field->AsString();
+}
+
+void TOracleDataSet::QBESetFieldText(const QString &name, const QString &text)
+{
+    FieldByName(name)->SetText(text);
+}
+
+// ---- Strings and BLOB values
+
+QString TOracleDataSet::TrimmedString(const QString &text) const
+{
+    TOracleSession *session = Session();
+    if (!session || !session->Preferences().TrimStringFields())
+        return text;
+    qsizetype n = text.size();
+    while (n > 0 && text.at(n - 1).unicode() <= 32)
+        --n;
+    return n == text.size() ? text : text.left(n);
+}
+
+TBlobCompression TOracleDataSet::BlobCompression()
+{
+    TBlobCompression settings;
+    settings.DataSet = this;
+    settings.CompressBLOBs = m_compressBLOBs;
+    settings.OnCompressBLOB = OnCompressBLOB;
+    settings.OnDecompressBLOB = OnDecompressBLOB;
+    return settings;
+}
+
+void TOracleDataSet::DecompressBlob(TBlobField *field, QByteArray &value)
+{
+    QString problem;
+    DecompressBlobValue(BlobCompression(), field, value, &problem);
+    if (!problem.isEmpty())
+        qWarning("%s.%s: %s", qPrintable(Name()), qPrintable(field ? field->FieldName() : QString()),
+            qPrintable(problem));
+}
+
+} // namespace qd

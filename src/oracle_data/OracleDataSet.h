@@ -1,0 +1,445 @@
+#pragma once
+
+#include "OracleBlob.h"
+#include "OracleCompress.h"
+#include "OracleFieldInfo.h"
+#include "OracleRecordStore.h"
+#include "QBEDefinition.h"
+#include "classlib/DataSet.h"
+#include "classlib/DataSource.h"
+#include "classlib/StringList.h"
+#include "oracle/OracleSessionDependent.h"
+#include "oracle/ScreenServices.h"
+
+#include <QChar>
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace qd {
+
+class TExpression;
+class TOracleQuery;
+class TOracleSession;
+class TVariables;
+class OracleDataSetFilterSource;
+
+enum TLockingModeOptions { lmLockImmediate, lmCheckImmediate, lmLockDelayed, lmNone };
+
+enum TRefreshOption { roBeforeEdit = 1, roAfterInsert = 2, roAfterUpdate = 4, roAllFields = 8 };
+using TRefreshOptions = unsigned;
+
+enum TOracleProviderOption {
+    opNoKeyFields = 1,
+    opNoIndexDefs = 2,
+    opNoDefaultOrder = 4,
+    opNoCommit = 8
+};
+using TOracleProviderOptions = unsigned;
+
+// What AfterFetchRecord answers: go on, stop this fetch step, end the result, or end it and
+// discard the records fetched so far.
+enum TAfterFetchRecordAction { afContinue = 0, afPause = 1, afStop = 2, afCancel = 3 };
+
+// Option bits of TOracleDataSet::SearchRecord.
+enum TSearchRecordOption {
+    srForward = 1,
+    srBackward = 2,
+    srFromCurrent = 4,
+    srFromBeginning = 8,
+    srFromEnd = 16,
+    srIgnoreCase = 32,
+    srDateOnly = 64,
+    srWildcards = 128,
+    srPartial = 256,
+    srDontMove = 512
+};
+
+class TOracleDataSet;
+using TOracleDataSetEvent = std::function<void(TOracleDataSet *sender)>;
+using TTranslateMessageEvent = std::function<void(TOracleDataSet *sender, int errorCode,
+    const QString &constraintName, QChar action, QString &msg)>;
+using TCancelQBEEvent = std::function<void(TOracleDataSet *sender, bool &requery)>;
+using TApplyRecordEvent = std::function<void(
+    TOracleDataSet *sender, QChar action, bool &applied, QString &newRowId)>;
+using TAfterFetchRecordEvent = std::function<void(
+    TOracleDataSet *sender, bool filterAccept, TAfterFetchRecordAction &action)>;
+
+// The dataset over an Oracle query: runs one SELECT (or a PL/SQL block that opens a cursor
+// variable) through its owned TOracleQuery "MainQuery", keeps the fetched rows in its record
+// store, and serves them to grids and data-aware controls through the TDataSet contract.
+//
+// Records. A record buffer of the framework holds the header (TRecordHeader), then for every
+// data or internal-calc field one null byte (1 = null) and the field's native value
+// (TField::DataSize bytes), then the calculated-field area. A stored record holds the same
+// header, then a null bit per stored field, the row address (a pointer to a copy held by the
+// store) when the select list has one, and the values packed: fixed-size kinds as their native
+// bytes, texts as a pointer to a copy held by the store, BLOB kinds in the record's TBlobList.
+// Bookmarks are the 4-byte bookmark numbers, compared as numbers.
+//
+// Threads: a dataset is driven by one thread at a time; it may be opened and fetched on a
+// worker while a DataSetModel shows it (detach the model first, see DataSetModel.h).
+class TOracleDataSet : public TDataSet, public OracleSessionDependent, public TQBEDataSetLink {
+public:
+    explicit TOracleDataSet(QObject *owner = nullptr);
+    ~TOracleDataSet() override;
+
+    QObject *Owner() const { return m_owner; }
+
+    // ---- Properties -----------------------------------------------------------------------------
+    TStringList &SQL();
+    const TStringList &SQL() const;
+    // Assigns the text, forgets the resolved updating table and reopens an open dataset.
+    void SetSQL(const TStringList &value);
+    void SetSQLText(const QString &text);
+    QString GetSQL() const;
+    int ReadBuffer() const;
+    void SetReadBuffer(int value);
+    bool Optimize() const;
+    void SetOptimize(bool value);
+    bool Debug() const;
+    void SetDebug(bool value);
+    TVariables &Variables();
+    void SetVariables(const TVariables &value);
+    bool StringFieldsOnly() const;
+    // A change reopens an open dataset.
+    void SetStringFieldsOnly(bool value);
+    TSequenceField &SequenceField() { return m_sequenceField; }
+    void SetSequenceField(const TSequenceField &value) { m_sequenceField.Assign(value); }
+    TOracleDictionary &OracleDictionary() { return m_dictionary; }
+    void SetOracleDictionary(const TOracleDictionary &value) { m_dictionary.Assign(value); }
+    TQBEDefinition &QBEDefinition() { return m_qbeDefinition; }
+    TCursor Cursor() const;
+    void SetCursor(TCursor value);
+    const QString &UniqueFields() const { return m_uniqueFields; }
+    void SetUniqueFields(const QString &value) { m_uniqueFields = value; }
+    TOracleDataSet *Master() const { return m_master; }
+    void SetMaster(TOracleDataSet *value) { m_master = value; }
+    const QString &MasterFields() const { return m_masterFields; }
+    void SetMasterFields(const QString &value) { m_masterFields = value; }
+    const QString &DetailFields() const { return m_detailFields; }
+    void SetDetailFields(const QString &value) { m_detailFields = value; }
+    bool ReadOnly() const { return m_readOnly; }
+    // Raises the dataset-changed event on a change.
+    virtual void SetReadOnly(bool value);
+    TLockingModeOptions LockingMode() const { return m_lockingMode; }
+    void SetLockingMode(TLockingModeOptions value) { m_lockingMode = value; }
+    bool QueryAllRecords() const { return m_queryAllRecords; }
+    void SetQueryAllRecords(bool value) { m_queryAllRecords = value; }
+    bool Unidirectional() const { return m_unidirectional; }
+    // Only while closed.
+    void SetUnidirectional(bool value);
+    bool CountAllRecords() const { return m_countAllRecords; }
+    void SetCountAllRecords(bool value) { m_countAllRecords = value; }
+    TRefreshOptions RefreshOptions() const { return m_refreshOptions; }
+    void SetRefreshOptions(TRefreshOptions value) { m_refreshOptions = value; }
+    const QString &UpdatingTable() const { return m_updatingTable; }
+    void SetUpdatingTable(const QString &value);
+    bool CommitOnPost() const { return m_commitOnPost; }
+    void SetCommitOnPost(bool value) { m_commitOnPost = value; }
+    bool CachedUpdates() const { return m_cachedUpdates; }
+    void SetCachedUpdates(bool value) { m_cachedUpdates = value; }
+    bool QBEMode() const { return m_qbeMode; }
+    void SetQBEMode(bool value) { m_qbeMode = value; }
+    TOracleSession *Session() const;
+    virtual void SetSession(TOracleSession *value);
+    bool DesignActivation() const { return m_designActivation; }
+    void SetDesignActivation(bool value) { m_designActivation = value; }
+    bool Detachable() const { return m_detachable; }
+    void SetDetachable(bool value) { m_detachable = value; }
+    // Open while the session is missing or not connected.
+    bool Detached() const;
+    bool GetDetached() const { return Detached(); }
+    bool CompressBLOBs() const { return m_compressBLOBs; }
+    void SetCompressBLOBs(bool value) { m_compressBLOBs = value; }
+    TOracleProviderOptions ProviderOptions() const { return m_providerOptions; }
+    void SetProviderOptions(TOracleProviderOptions value) { m_providerOptions = value; }
+    bool GetActive() const { return Active(); }
+    // The activation rules of a streamed component (loading, design activation, a session
+    // that cannot connect), then the framework's open or close.
+    void SetActive(bool value) override;
+    // Component streaming: between BeginLoading and Loaded, Active = True is only remembered.
+    void BeginLoading() { m_loading = true; }
+    void Loaded();
+    bool Loading() const { return m_loading; }
+    bool Designing() const { return m_designing; }
+    void SetDesigning(bool value) { m_designing = value; }
+
+    // ---- Events ---------------------------------------------------------------------------------
+    TTranslateMessageEvent OnTranslateMessage;
+    TOracleDataSetEvent BeforeQuery, AfterQuery;
+    TOracleDataSetEvent BeforeQBE, AfterQBE;
+    TCancelQBEEvent OnCancelQBE;
+    TApplyRecordEvent OnApplyRecord;
+    TAfterFetchRecordEvent AfterFetchRecord;
+    TOracleDataSetEvent AfterRefreshRecord;
+    TCompressionEvent OnCompressBLOB, OnDecompressBLOB;
+
+    // ---- Queries --------------------------------------------------------------------------------
+    TOracleQuery *MainQuery() const { return m_mainQuery; }
+    // The query rows are read from: the main query, or the cursor query of a cursor dataset.
+    TOracleQuery *ActiveQuery() const { return m_activeQuery; }
+    // Errors of the last statement, as the main query reports them.
+    int ErrorLine() const;
+    int ErrorPosition() const;
+    // True when one of the main query's variables is a cursor variable (type 116).
+    bool IsCursorDataSet() const;
+    // The internal statement query "DMLQuery", created on first use and set up from the
+    // dataset; Silent leaves Debug off. Release it when done.
+    TOracleQuery *DMLQuery(bool silent);
+    void ReleaseDMLQuery();
+    // Declares the dataset's variables that text uses on query, with their values.
+    void CopyVariablesTo(TOracleQuery &query, const QString &text);
+
+    // ---- Bind variables (on the main query) -----------------------------------------------------
+    void ClearVariables();
+    void DeleteVariables();
+    void DeclareVariable(const QString &name, int variableType);
+    void SetVariable(const QString &name, const Variant &value);
+    void SetComplexVariable(const QString &name, QObject *value);
+    // Raises "Unknown variable: <name>".
+    Variant GetVariable(const QString &name);
+    int VariableCount() const;
+    QString VariableName(int index) const;
+    int VariableType(int index) const;
+    int VariableIndex(const QString &name) const;
+
+    // ---- Records --------------------------------------------------------------------------------
+    // The ROWID text of the current record, "" when there is none.
+    QString RowId();
+    bool HasRowId() const { return m_hasRowId; }
+    int RowIdFieldIndex() const { return m_rowIdIndex; }
+    // Raises the dataset-changed event; the session calls it on its detached datasets.
+    void NotifyDataSetChange();
+    // Closes the dataset and the main query's cursor and announces a property change.
+    void ResetQuery();
+    // Adds the next record to the store; false at the end of the result.
+    bool FetchRecord();
+    // Fetches until the result ends.
+    void FetchAll();
+    bool AllFetched() const { return m_allFetched; }
+    // The server's count of the query's rows: "select count(*) from (<query>)".
+    int CountQueryHits();
+    // Searches the fetched (and, as needed, further) records; see TSearchRecordOption.
+    bool SearchRecord(const QString &fieldNames, const Variant &fieldValues, int options);
+    bool Locate(
+        const QString &keyFields, const Variant &keyValues, TLocateOptions options) override;
+    Variant Lookup(const QString &keyFields, const Variant &keyValues,
+        const QString &resultFields) override;
+    int CompareBookmarks(const TBookmark &a, const TBookmark &b) override;
+    bool BookmarkValid(const TBookmark &bookmark) override;
+    std::unique_ptr<TStream> CreateBlobStream(TField *field, TBlobStreamMode mode) override;
+    void CloseBlob(TField *field) override;
+    bool GetFieldData(TField *field, void *buffer) override;
+    void SetFieldData(TField *field, const void *buffer) override;
+    bool GetCurrentRecord(TRecordBuffer buffer) override;
+    void DataEvent(TDataEvent event, qintptr info) override;
+    void SetFiltered(bool value) override;
+    void SetFilterText(const QString &text) override;
+    void SetFilterOptions(TFilterOptions options) override;
+    // Applies the filter to every stored record again and moves to the first.
+    void Refilter();
+
+    // ---- The record store, for the edit-back, change-log and QBE code ---------------------------
+    TRecordDataList *RecordStore() const { return m_store.get(); }
+    TOracleFieldInfoList &FieldInfo() { return m_fieldInfo; }
+    TStringList &KeyFields() { return m_keyFields; }
+    TDataSource *DataSource() { return &m_dataSource; }
+    // Visible index of the current record, -1 before the first.
+    int CurrentIndex() const { return m_currentIndex; }
+    // Bytes of a stored record slot and of a record buffer.
+    int StoredRecordSize() const { return m_storedSize; }
+    int RecordBufferSize() const { return m_recordSize + CalcFieldsSize(); }
+    // Converts between a stored record and a record buffer (header included). Decoding borrows
+    // the stored record's BLOB list and row address; encoding keeps the stored record's.
+    void DecodeRecord(const char *stored, char *buffer) const;
+    void EncodeRecord(const char *buffer, char *stored);
+    // The record of the current index in the store, null when there is none.
+    char *CurrentStoredRecord() const;
+    // The stored record with this bookmark number and its visible index; null when absent.
+    char *FindBookmark(qint32 bookmark, int *index = nullptr) const;
+    // The row address of a stored record; setting it keeps a copy in the store.
+    QString RecordRowId(const char *record) const;
+    void SetRecordRowId(char *record, const QString &rowId);
+    // The next bookmark number.
+    qint32 NextBookmark() { return ++m_bookmarkCounter; }
+    // Releases what a stored record holds (its BLOB list).
+    void ReleaseRecordContent(char *record);
+    // The BLOB list of the record being edited.
+    TBlobList &EditBlobs() { return m_editBlobs; }
+    // The stored value of a BLOB field in the record field access reads now (the active
+    // buffer's record, or the record of the old-value, new-value or filter state); null when
+    // that record holds none.
+    TOracleBlob *ReadBlob(TField *field);
+    bool HasBlobFields() const { return m_hasBlobFields; }
+    TBlobCompression BlobCompression();
+    // The compression of a fetched BLOB value, reported through qWarning when it fails.
+    void DecompressBlob(TBlobField *field, QByteArray &value);
+    // Trailing blanks and control characters removed when the session trims string fields.
+    QString TrimmedString(const QString &text) const;
+
+    // ---- Consistency checks ---------------------------------------------------------------------
+    // Internal inconsistencies are logged (qCritical) and counted, never fatal; tests expect 0.
+    static int ConsistencyFailures();
+    static void ReportInconsistency(const QString &message);
+
+    // ---- OracleSessionDependent -----------------------------------------------------------------
+    Kind dependentKind() const override { return dkDataSet; }
+    QString dependentName() const override { return Name(); }
+    void sessionLoggingOff() override;
+    void sessionLoggedOff() override;
+    void sessionPreferencesChanged() override;
+    void sessionDestroyed() override;
+
+    // ---- TQBEDataSetLink ------------------------------------------------------------------------
+    QStringList QBEFieldDefNames() const override;
+    bool QBEFieldDefIsBlobLike(const QString &name) const override;
+    std::optional<QString> QBEFieldAsString(const QString &name) const override;
+    void QBESetFieldText(const QString &name, const QString &text) override;
+
+    // Hooks of the later layers (updating table, edit-back, dictionary checks).
+    virtual void UpdatingTableAlias(QString &alias);
+    virtual void UpdatingTableName(QString &name);
+    virtual bool DoApplyRecord(QChar action, QString &newRowId);
+
+protected:
+    virtual TOracleQuery *CreateQuery();
+    // The record store made at each open.
+    virtual std::unique_ptr<TRecordDataList> CreateRecordStore();
+    // Chooses the active query: the main query, or the cursor query bound to its cursor
+    // variable (then the main statement runs at once).
+    void PrepareCursor();
+
+    TRecordBuffer AllocRecordBuffer() override;
+    void FreeRecordBuffer(TRecordBuffer &buffer) override;
+    void GetBookmarkData(TRecordBuffer buffer, void *data) override;
+    void SetBookmarkData(TRecordBuffer buffer, const void *data) override;
+    TBookmarkFlag GetBookmarkFlag(TRecordBuffer buffer) override;
+    void SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag) override;
+    TGetResult GetRecord(TRecordBuffer buffer, TGetMode mode, bool doCheck) override;
+    int GetRecordSize() override { return m_recordSize; }
+    void InternalInitRecord(TRecordBuffer buffer) override;
+    void ClearCalcFields(TRecordBuffer buffer) override;
+    void CalculateFields(TRecordBuffer buffer) override;
+    void InternalFirst() override;
+    void InternalLast() override;
+    void InternalGotoBookmark(const void *bookmark) override;
+    void InternalSetToRecord(TRecordBuffer buffer) override;
+    void InternalAddRecord(TRecordBuffer buffer, bool append) override;
+    void InternalPost() override;
+    void InternalDelete() override;
+    void InternalRefresh() override;
+    void InternalOpen() override;
+    void InternalClose() override;
+    void InternalInitFieldDefs() override;
+    bool IsCursorOpen() override { return m_store != nullptr; }
+    bool GetCanModify() override;
+    int GetRecordCount() override;
+    int GetRecNo() override;
+    void SetRecNoValue(int value) override;
+    void DoBeforeInsert() override;
+    void DoAfterInsert() override;
+    void DoBeforeCancel() override;
+    void DoAfterCancel() override;
+
+    // The execute step of open and refresh: empties the store, runs the query and, with
+    // QueryAllRecords, fetches every row.
+    void ExecuteQuery(bool opening);
+    // Whether the filter (OnFilterRecord, then the filter expression) accepts a record buffer.
+    bool FilterRecord(char *buffer);
+
+private:
+    friend class OracleDataSetFilterSource;
+    struct FieldSlot {
+        TField *field = nullptr;
+        TOracleFieldInfo *info = nullptr;
+        int bufferOffset = 0;  // null byte, then the value
+        int storedOffset = -1; // packed value; -1 for BLOB kinds
+        int nullBit = 0;
+        int dataSize = 0;
+        bool text = false;
+        bool blob = false;
+    };
+
+    void applyActive(bool value);
+    void defineFieldsFromQuery(TOracleQuery &query);
+    void bindFieldInfo();
+    void applyDictionaryFieldOptions();
+    void computeLayout();
+    void readColumn(TOracleQuery &query, const FieldSlot &slot, char *stored);
+    void readLobColumn(TOracleQuery &query, const FieldSlot &slot, QByteArray &value);
+    bool fetchOne();
+    void ensureFetchedTo(int visibleIndex);
+    void fetchBlock();
+    const char *stateRecord(bool &isStored);
+    char *decodeScratch(const char *stored) const;
+    void reopenIfActive();
+    void closeCursorQuery();
+    TBlobList *blobListOf(const char *buffer) const;
+
+    QObject *m_owner;
+    TOracleQuery *m_mainQuery = nullptr;
+    TOracleQuery *m_activeQuery = nullptr;
+    TOracleQuery *m_cursorQuery = nullptr;
+    bool m_cursorExecuted = false;
+    TOracleQuery *m_dmlQuery = nullptr;
+    std::unique_ptr<TRecordDataList> m_store;
+    TSequenceField m_sequenceField;
+    TOracleDictionary m_dictionary;
+    TQBEDefinition m_qbeDefinition;
+    TOracleFieldInfoList m_fieldInfo;
+    TStringList m_keyFields;
+    TDataSource m_dataSource;
+    TBlobList m_editBlobs;
+    std::unique_ptr<TExpression> m_filterExpression;
+    std::unique_ptr<OracleDataSetFilterSource> m_filterSource;
+
+    QString m_uniqueFields;
+    TOracleDataSet *m_master = nullptr;
+    QString m_masterFields;
+    QString m_detailFields;
+    bool m_readOnly = false;
+    TLockingModeOptions m_lockingMode = lmCheckImmediate;
+    bool m_queryAllRecords = true;
+    bool m_unidirectional = false;
+    bool m_countAllRecords = false;
+    TRefreshOptions m_refreshOptions = 0;
+    QString m_updatingTable;
+    QString m_resolvedUpdatingTable;
+    bool m_commitOnPost = true;
+    bool m_cachedUpdates = false;
+    bool m_qbeMode = false;
+    bool m_designActivation = false;
+    bool m_detachable = false;
+    bool m_compressBLOBs = false;
+    TOracleProviderOptions m_providerOptions = 0;
+    bool m_loading = false;
+    bool m_designing = false;
+    bool m_activateAfterLoad = false;
+    bool m_activating = false;
+
+    // Open state
+    std::vector<FieldSlot> m_slots;
+    int m_nullBytes = 0;
+    int m_recordSize = 0; // buffer: header + data area, without calculated fields
+    int m_storedSize = 0;
+    bool m_hasBlobFields = false;
+    int m_rowIdIndex = -1;
+    bool m_hasRowId = false;
+    int m_rowIdOffset = -1; // in stored records
+    int m_currentIndex = -1;
+    int m_searchIndex = -1;
+    qint32 m_bookmarkCounter = 0;
+    bool m_allFetched = true;
+    bool m_firstRowPositioned = false;
+    bool m_opening = false;
+    bool m_counted = false;
+    int m_countedTotal = 0;
+    int m_netInserts = 0;
+    char *m_filterBuffer = nullptr; // the record being filtered
+    mutable std::vector<char> m_scratch;
+};
+
+} // namespace qd

@@ -1,0 +1,627 @@
+// Opening and closing the dataset: field definitions from the described select list, the
+// record layout, the execute step, the record fetch and the count of query hits.
+#include "OracleDataSet.h"
+
+#include "ColumnExpression.h"
+#include "DataSetStatementText.h"
+#include "OracleDataSetFilterSource.h"
+#include "classlib/BlobField.h"
+#include "classlib/DateTimeFields.h"
+#include "classlib/NumericFields.h"
+#include "oracle/OracleBuffers.h"
+#include "oracle/OracleDate.h"
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace qd {
+
+namespace {
+
+bool isTextType(TFieldType type)
+{
+    return type == ftString || type == ftFixedChar || type == ftWideString;
+}
+
+// Cuts UTF-8 text to at most max bytes without splitting a character.
+qsizetype utf8Cut(const char *text, qsizetype length, qsizetype max)
+{
+    if (length <= max)
+        return length;
+    qsizetype n = max;
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+        --n;
+    return n;
+}
+
+} // namespace
+
+// ---- Field definitions
+
+void TOracleDataSet::InternalInitFieldDefs()
+{
+    FieldDefs().Clear();
+    if (m_opening && !m_qbeMode && BeforeQuery)
+        BeforeQuery(this);
+    PrepareCursor();
+    TOracleQuery &query = *m_activeQuery;
+    if (m_opening && !m_qbeMode) {
+        // The cursor query of a cursor dataset is opened by the main statement; executing it
+        // now describes it and reads its first rows.
+        query.Execute();
+    } else if (!m_cursorExecuted) {
+        query.Describe();
+    }
+    defineFieldsFromQuery(query);
+    if (Active() || m_opening)
+        bindFieldInfo();
+}
+
+void TOracleDataSet::defineFieldsFromQuery(TOracleQuery &query)
+{
+    TOracleSession *session = Session();
+    const int count = query.FieldCount();
+    m_rowIdIndex = -1;
+    for (int i = 0; i < count && m_rowIdIndex < 0; ++i)
+        if (query.FieldName(i).compare(QLatin1String("ROWID"), Qt::CaseInsensitive) == 0)
+            m_rowIdIndex = i;
+    for (int i = 0; i < count && m_rowIdIndex < 0; ++i)
+        if (query.FieldInternalType(i) == 11 || query.FieldInternalType(i) == 104)
+            m_rowIdIndex = i;
+    m_hasRowId = m_rowIdIndex >= 0;
+
+    m_fieldInfo.Clear();
+    TOracleFieldInfo *rowId = m_fieldInfo.Add(QStringLiteral("ROWID"));
+    rowId->FieldKind = TOracleFieldInfo::kfRowId;
+    rowId->ColumnIndex = m_rowIdIndex;
+    const int smallInt = session ? session->Preferences().SmallIntPrecision() : -1;
+    const int smallIntLimit = smallInt == 0 ? 4 : smallInt;
+    const int maxString = session ? session->Preferences().MaxStringFieldSize() : 0;
+    const bool requiredFields = m_dictionary.RequiredFields();
+    for (int i = 0; i < count; ++i) {
+        if (i == m_rowIdIndex)
+            continue;
+        TOracleFieldInfo *info = m_fieldInfo.Add(query.FieldName(i));
+        info->FieldKind = TOracleFieldInfo::kfColumn;
+        info->Column = query.FieldName(i);
+        info->DataType = query.FieldType(i);
+        info->TypeName = query.FieldTypeName(i);
+        info->Size = query.FieldSize(i);
+        info->Precision = query.FieldPrecision(i);
+        info->Scale = query.FieldScale(i);
+        info->NotNull = !query.FieldOptional(i);
+        info->ColumnIndex = i;
+        if (info->TypeName.compare(QLatin1String("SYS.XMLTYPE"), Qt::CaseInsensitive) == 0) {
+            info->XmlType = true;
+            info->DataType = 112;
+        }
+        TFieldType type = ftUnknown;
+        int size = 0;
+        switch (info->DataType) {
+        case 3:
+            type = info->Precision <= smallIntLimit ? ftSmallint : ftInteger;
+            break;
+        case 4:
+            type = ftFloat;
+            break;
+        case 5:
+            size = std::max(info->Size, 1);
+            type = maxString != 0 && maxString < size ? ftMemo : ftString;
+            if (type == ftMemo)
+                size = 0;
+            break;
+        case 8:
+            type = ftMemo;
+            break;
+        case 12:
+        case 187:
+        case 188:
+        case 232:
+            type = ftDateTime;
+            break;
+        case 24:
+            type = ftBlob;
+            break;
+        case 110:
+            type = ftString;
+            size = 256;
+            break;
+        case 112:
+            type = ftOraClob;
+            break;
+        case 113:
+        case 114:
+            type = ftOraBlob;
+            break;
+        default:
+            // Object columns and other kinds have no field of their own.
+            break;
+        }
+        if (type != ftUnknown)
+            FieldDefs().Add(info->Name, type, size, requiredFields && info->NotNull,
+                m_fieldInfo.Count() - 1);
+    }
+}
+
+void TOracleDataSet::bindFieldInfo()
+{
+    for (int i = 0; i < m_fieldInfo.Count(); ++i) {
+        TOracleFieldInfo *info = m_fieldInfo.Items(i);
+        if (info->FieldKind == TOracleFieldInfo::kfRowId)
+            continue;
+        info->Field = FindField(info->Name);
+        if (info->Field) {
+            info->ReadOnly = info->Field->ReadOnly();
+            info->Required = info->Field->Required();
+            if (info->FieldKind == TOracleFieldInfo::kfNoField)
+                info->FieldKind = TOracleFieldInfo::kfColumn;
+        } else if (info->FieldKind == TOracleFieldInfo::kfColumn) {
+            info->FieldKind = TOracleFieldInfo::kfNoField;
+        }
+    }
+}
+
+void TOracleDataSet::computeLayout()
+{
+    m_slots.clear();
+    int bufferOffset = static_cast<int>(sizeof(TRecordHeader));
+    int stored = 0;
+    m_hasBlobFields = false;
+    for (TField *field : Fields()) {
+        if (field->FieldKind() != fkData && field->FieldKind() != fkInternalCalc)
+            continue;
+        FieldSlot slot;
+        slot.field = field;
+        slot.info = field->FieldKind() == fkData ? m_fieldInfo.FindByField(field) : nullptr;
+        if (slot.info && slot.info->FieldKind == TOracleFieldInfo::kfRowId)
+            slot.info = nullptr;
+        slot.bufferOffset = bufferOffset;
+        slot.dataSize = field->DataSize();
+        slot.blob = field->IsBlob();
+        slot.text = isTextType(field->DataType());
+        slot.nullBit = static_cast<int>(m_slots.size());
+        field->SetOffset(bufferOffset);
+        bufferOffset += slot.dataSize + 1;
+        m_hasBlobFields = m_hasBlobFields || slot.blob;
+        m_slots.push_back(slot);
+    }
+    m_recordSize = bufferOffset;
+    m_nullBytes = (static_cast<int>(m_slots.size()) + 7) / 8;
+    stored = static_cast<int>(sizeof(TRecordHeader)) + m_nullBytes;
+    // Stored records only: the row address as a pointer to a copy held by the store.
+    m_rowIdOffset = -1;
+    if (m_hasRowId) {
+        m_rowIdOffset = stored;
+        stored += static_cast<int>(sizeof(const char *));
+    }
+    for (FieldSlot &slot : m_slots) {
+        if (slot.blob)
+            continue;
+        slot.storedOffset = stored;
+        stored += slot.text ? static_cast<int>(sizeof(const char *)) : slot.dataSize;
+    }
+    m_storedSize = stored;
+    m_scratch.assign(static_cast<size_t>(RecordBufferSize()), 0);
+}
+
+// Field options from the describe: value ranges, display formats and hidden object columns.
+// Field kinds from the updating table's columns belong to the dictionary layer.
+void TOracleDataSet::applyDictionaryFieldOptions()
+{
+    for (TField *field : Fields()) {
+        if (field->FieldKind() != fkData && field->FieldKind() != fkInternalCalc)
+            continue;
+        TOracleFieldInfo *info = m_fieldInfo.FindByField(field);
+        if (!info || info->FieldKind == TOracleFieldInfo::kfRowId)
+            continue;
+        if (info->DataType == 108 || info->DataType == 110)
+            field->SetVisible(false);
+        const int p = info->Precision;
+        const int s = info->Scale;
+        auto *numeric = dynamic_cast<TNumericField *>(field);
+        if (!numeric || p <= 0)
+            continue;
+        if (m_dictionary.RangeValues) {
+            const double max = (std::pow(10.0, p) - 1) / std::pow(10.0, s);
+            if (auto *integer = dynamic_cast<TIntegerField *>(field)) {
+                if (integer->MinValue() == 0 && integer->MaxValue() == 0) {
+                    integer->SetMinValue(-std::llround(max));
+                    integer->SetMaxValue(std::llround(max));
+                }
+            } else if (auto *real = dynamic_cast<TFloatField *>(field)) {
+                if (real->MinValue() == 0.0 && real->MaxValue() == 0.0) {
+                    real->SetMinValue(-max);
+                    real->SetMaxValue(max);
+                }
+            }
+        }
+        if (m_dictionary.DisplayFormats() && numeric->DisplayFormat().isEmpty()
+            && numeric->EditFormat().isEmpty()) {
+            if (s > 0) {
+                const QString whole
+                    = p > s ? QString(p - s - 1, QLatin1Char('#')) + QLatin1Char('0') : QStringLiteral("0");
+                QString display = whole;
+                for (int at = static_cast<int>(display.size()) - 2; at > 1; at -= 3)
+                    display.insert(at - 1, QLatin1Char(','));
+                const QString decimals = QLatin1Char('.') + QString(s, QLatin1Char('0'));
+                numeric->SetEditFormat(whole + decimals);
+                numeric->SetDisplayFormat(display + decimals);
+                numeric->SetDisplayWidth(static_cast<int>(display.size() + decimals.size()) + 1);
+            } else {
+                numeric->SetDisplayWidth(p + 1);
+            }
+        }
+    }
+}
+
+std::unique_ptr<TRecordDataList> TOracleDataSet::CreateRecordStore()
+{
+    return std::make_unique<TRecordDataList>(this, m_storedSize);
+}
+
+// ---- Open and close
+
+void TOracleDataSet::InternalOpen()
+{
+    struct OpeningMark {
+        bool &flag;
+        explicit OpeningMark(bool &f)
+            : flag(f)
+        {
+            flag = true;
+        }
+        ~OpeningMark() { flag = false; }
+    } mark(m_opening);
+    m_currentIndex = -1;
+    SetBookmarkSize(static_cast<int>(sizeof(qint32)));
+    InternalInitFieldDefs();
+    if (DefaultFields())
+        CreateFields();
+    // String fields take their size from the current description.
+    for (TField *field : Fields()) {
+        if (field->FieldKind() != fkData || !isTextType(field->DataType()))
+            continue;
+        const int def = FieldDefs().IndexOf(field->FieldName());
+        if (def >= 0 && FieldDefs().Items(def)->Size() > 0)
+            field->SetSize(FieldDefs().Items(def)->Size());
+    }
+    BindFields(true);
+    bindFieldInfo();
+    if (DefaultFields() && Session() && Session()->Connected())
+        applyDictionaryFieldOptions();
+    computeLayout();
+    m_store = CreateRecordStore();
+    m_store->Unidirectional = m_unidirectional;
+    if (m_cachedUpdates && !m_designing && !m_hasRowId)
+        throw Exception(QStringLiteral("CachedUpdates requires a rowid!"));
+    m_keyFields.Clear();
+    if (!m_uniqueFields.trimmed().isEmpty() && m_hasRowId) {
+        std::vector<TField *> fields;
+        GetFieldList(fields, m_uniqueFields.trimmed());
+        for (TField *field : fields)
+            m_keyFields.Add(field->FieldName());
+    }
+    m_filterSource = std::make_unique<OracleDataSetFilterSource>(this);
+    m_filterExpression.reset();
+    if (!Filter().isEmpty())
+        m_filterExpression = ParseDataSetFilter(Filter(), static_cast<int>(FilterOptions()),
+            *m_filterSource);
+    if (!m_qbeMode)
+        ExecuteQuery(true);
+}
+
+void TOracleDataSet::InternalClose()
+{
+    m_store.reset();
+    if (DefaultFields())
+        DestroyFields();
+    m_bookmarkCounter = 0;
+    m_currentIndex = -1;
+    m_allFetched = true;
+    m_counted = false;
+    m_netInserts = 0;
+    m_editBlobs.Clear();
+    m_filterExpression.reset();
+    m_slots.clear();
+    closeCursorQuery();
+}
+
+// ---- Execute and fetch
+
+void TOracleDataSet::ExecuteQuery(bool opening)
+{
+    if (m_store)
+        m_store->Clear();
+    m_bookmarkCounter = 0;
+    m_currentIndex = -1;
+    m_counted = false;
+    m_netInserts = 0;
+    m_allFetched = true;
+    if (Detached())
+        return;
+    if (!opening) {
+        if (BeforeQuery)
+            BeforeQuery(this);
+        PrepareCursor();
+        m_activeQuery->Execute();
+    }
+    m_firstRowPositioned = true;
+    m_allFetched = false;
+    {
+        ScreenCursorSaver busy(Cursor());
+        if (m_queryAllRecords && !m_unidirectional)
+            FetchAll();
+    }
+    if (AfterQuery)
+        AfterQuery(this);
+}
+
+void TOracleDataSet::FetchAll()
+{
+    ScreenCursorSaver busy(Cursor());
+    while (FetchRecord()) {
+    }
+}
+
+bool TOracleDataSet::FetchRecord()
+{
+    if (!m_store || m_qbeMode)
+        return false;
+    while (!m_allFetched) {
+        TOracleQuery &query = *m_activeQuery;
+        if (!m_firstRowPositioned)
+            query.Next();
+        m_firstRowPositioned = false;
+        if (query.Eof()) {
+            m_allFetched = true;
+            m_store->TrimLastBlock();
+            return false;
+        }
+        char *record = m_store->PrepareSlot();
+        TRecordHeader *header = RecordHeader(record);
+        for (const FieldSlot &slot : m_slots)
+            readColumn(query, slot, record);
+        if (m_hasRowId) {
+            const QByteArray rowId = query.FieldAsString(m_rowIdIndex).toUtf8();
+            const char *held = m_store->HoldText(rowId.constData(), rowId.size());
+            std::memcpy(record + m_rowIdOffset, &held, sizeof held);
+        }
+        m_store->AppendPrepared();
+        header->Bookmark = NextBookmark();
+        header->MasterBookmark = -1;
+        header->BookmarkFlag = bfCurrent;
+        header->Status = 0;
+        bool accept = true;
+        if (Filtered()) {
+            char *buffer = decodeScratch(record);
+            accept = FilterRecord(buffer);
+            if (accept)
+                m_store->AddFiltered(record, true);
+        }
+        if (AfterFetchRecord) {
+            TAfterFetchRecordAction action = afContinue;
+            const int saved = m_currentIndex;
+            m_currentIndex = m_store->Count() - 1;
+            try {
+                AfterFetchRecord(this, accept, action);
+            } catch (...) {
+                m_currentIndex = saved;
+                throw;
+            }
+            m_currentIndex = saved;
+            switch (action) {
+            case afPause:
+                return accept;
+            case afStop:
+                m_allFetched = true;
+                return accept;
+            case afCancel:
+                m_allFetched = true;
+                m_store->Clear();
+                return false;
+            default:
+                break;
+            }
+        }
+        if (accept)
+            return true;
+    }
+    return false;
+}
+
+void TOracleDataSet::readColumn(TOracleQuery &query, const FieldSlot &slot, char *record)
+{
+    if (!slot.info || slot.info->ColumnIndex < 0 || slot.info->FieldKind == TOracleFieldInfo::kfNoField)
+        return;
+    const int column = slot.info->ColumnIndex;
+    const int source = slot.info->DataType;
+    TField *field = slot.field;
+    if (slot.blob) {
+        auto *blobs = RecordHeader(record)->BlobList;
+        if (!blobs) {
+            blobs = new TBlobList;
+            RecordHeader(record)->BlobList = blobs;
+        }
+        TOracleBlob *blob = blobs->Add(field);
+        if (query.FieldIsNull(column))
+            return;
+        QByteArray value;
+        switch (source) {
+        case 8:
+            value = query.FieldAsString(column).toUtf8();
+            break;
+        case 24:
+            value = query.Field(column).AsBytes();
+            break;
+        case 112:
+        case 113:
+        case 114:
+            readLobColumn(query, slot, value);
+            break;
+        case 3:
+        case 4:
+        case 5:
+        case 12:
+        case 110:
+            value = TrimmedString(query.FieldAsString(column)).toUtf8();
+            break;
+        default:
+            DatabaseError(QStringLiteral("Unexpected datatype: ") + field->FieldName());
+        }
+        if (source == 24 || source == 113 || source == 114)
+            DecompressBlob(static_cast<TBlobField *>(field), value);
+        blob->SetData(std::move(value));
+        return;
+    }
+    // Plain columns are read straight from the fetch buffers: the accessors' checks and
+    // conversions cost more than the copy.
+    const TFieldData &data = query.FieldItem(column);
+    const int row = query.BufferIndex();
+    const ub2 defineType = data.defineType;
+    const bool plain = defineType == SQLT_INT || defineType == SQLT_FLT || defineType == SQLT_DAT
+        || defineType == SQLT_STR;
+    if (plain ? data.indicatorBuffer[static_cast<size_t>(row)] == -1 : query.FieldIsNull(column))
+        return;
+    char *value = record + slot.storedOffset;
+    const TFieldType target = field->DataType();
+    if (plain && !slot.text) {
+        const ub1 *raw = data.RowAddress(row);
+        bool done = true;
+        if (defineType == SQLT_INT && (target == ftInteger || target == ftAutoInc)) {
+            std::memcpy(value, raw, sizeof(qint32));
+        } else if (defineType == SQLT_INT && target == ftSmallint) {
+            qint32 n = 0;
+            std::memcpy(&n, raw, sizeof n);
+            const auto small = static_cast<qint16>(n);
+            std::memcpy(value, &small, sizeof small);
+        } else if (defineType == SQLT_FLT && (target == ftFloat || target == ftCurrency)) {
+            std::memcpy(value, raw, sizeof(double));
+        } else if (defineType == SQLT_DAT && target == ftDateTime) {
+            DateTimeToNative(ftDateTime, DecodeOracleDate(raw), value);
+        } else {
+            done = false;
+        }
+        if (done) {
+            record[sizeof(TRecordHeader) + slot.nullBit / 8]
+                |= static_cast<char>(1 << (slot.nullBit % 8));
+            return;
+        }
+    }
+    if (slot.text) {
+        QByteArray converted;
+        const char *text = nullptr;
+        qsizetype length = 0;
+        if (source == 5 && defineType == SQLT_STR) {
+            // The fetch buffer already holds UTF-8; line breaks take the converting path.
+            text = reinterpret_cast<const char *>(data.RowAddress(row));
+            length = static_cast<qsizetype>(strnlen(text, static_cast<size_t>(slot.info->Size) + 1));
+            if (std::memchr(text, '\r', static_cast<size_t>(length))
+                || std::memchr(text, '\n', static_cast<size_t>(length))) {
+                converted = TrimmedString(query.FieldAsString(column)).toUtf8();
+                text = converted.constData();
+                length = converted.size();
+            } else if (TOracleSession *session = Session();
+                session && session->Preferences().TrimStringFields()) {
+                while (length > 0 && static_cast<unsigned char>(text[length - 1]) <= 32)
+                    --length;
+            }
+        } else {
+            converted = TrimmedString(query.FieldAsString(column)).toUtf8();
+            text = converted.constData();
+            length = converted.size();
+        }
+        if (length == 0)
+            return; // an empty text is null
+        length = utf8Cut(text, length, field->Size());
+        const char *held = m_store->HoldText(text, length);
+        std::memcpy(value, &held, sizeof held);
+    } else {
+        switch (target) {
+        case ftSmallint:
+        case ftWord:
+        case ftBoolean: {
+            const int v = query.FieldAsInteger(column);
+            const qint16 n = target == ftBoolean ? qint16(v != 0) : static_cast<qint16>(v);
+            std::memcpy(value, &n, sizeof n);
+            break;
+        }
+        case ftInteger:
+        case ftAutoInc: {
+            const qint32 n = query.FieldAsInteger(column);
+            std::memcpy(value, &n, sizeof n);
+            break;
+        }
+        case ftLargeint: {
+            const qint64 n = source == 3 ? qint64(query.FieldAsInteger(column))
+                                         : static_cast<qint64>(query.FieldAsFloat(column));
+            std::memcpy(value, &n, sizeof n);
+            break;
+        }
+        case ftFloat:
+        case ftCurrency:
+        case ftBCD: {
+            const double d = query.FieldAsFloat(column);
+            std::memcpy(value, &d, sizeof d);
+            break;
+        }
+        case ftDate:
+        case ftTime:
+        case ftDateTime:
+            DateTimeToNative(target, query.FieldAsDate(column), value);
+            break;
+        default:
+            DatabaseError(QStringLiteral("Unexpected datatype: ") + field->FieldName());
+        }
+    }
+    record[sizeof(TRecordHeader) + slot.nullBit / 8] |= static_cast<char>(1 << (slot.nullBit % 8));
+}
+
+// LOB columns: the query serves them through a column handler when one is registered; the
+// value arrives as text or bytes. A LOB locator class plugs in here.
+void TOracleDataSet::readLobColumn(TOracleQuery &query, const FieldSlot &slot, QByteArray &value)
+{
+    const int column = slot.info->ColumnIndex;
+    const Variant v = query.Field(column);
+    if (const QString *text = v.StringPtr())
+        value = text->toUtf8();
+    else if (v.Kind() == VariantKind::Bytes)
+        value = v.AsBytes();
+    else if (!v.IsNullOrEmpty())
+        DatabaseError(QStringLiteral("Unexpected datatype: ") + slot.field->FieldName());
+}
+
+// ---- Count of query hits
+
+int TOracleDataSet::CountQueryHits()
+{
+    if (IsCursorDataSet())
+        throw Exception(QStringLiteral("Cannot count query hits for cursor dataset"));
+    QString text;
+    m_mainQuery->SubstitutedSQL(text);
+    QString head, where, tail, keyword;
+    SplitStatement(text, head, where, tail, keyword);
+    TOracleQuery *query = DMLQuery(true);
+    query->Clear();
+    QString sql = QStringLiteral("select count(*) from (\n") + head + QLatin1Char('\n');
+    if (!where.isEmpty())
+        sql += keyword + QLatin1Char(' ') + where + QStringLiteral(")");
+    else
+        sql += QStringLiteral(")");
+    query->SQL().SetText(sql);
+    CopyVariablesTo(*query, sql);
+    int result = 0;
+    try {
+        query->Execute();
+        result = query->FieldAsInteger(0);
+    } catch (...) {
+        ReleaseDMLQuery();
+        throw;
+    }
+    ReleaseDMLQuery();
+    return result;
+}
+
+} // namespace qd

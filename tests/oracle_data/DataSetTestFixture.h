@@ -1,0 +1,118 @@
+#pragma once
+
+// A session on the stand-in's DEMO database and datasets on it; every test makes its own
+// tables. TearDown checks that no record block outlives its dataset and that no internal
+// consistency check failed.
+
+#include "common/TestSupport.h"
+#include "oracle/OracleClientLibrary.h"
+#include "oracle/OracleError.h"
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
+#include "oracle_data/OracleDataSet.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace qd::test {
+
+class DataSetFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_failuresBefore = TOracleDataSet::ConsistencyFailures();
+        SetOCIDLL(standinLibraryPath());
+        session = std::make_unique<TOracleSession>();
+        session->SetLogonUsername(QStringLiteral("DEMO"));
+        session->SetLogonPassword(QStringLiteral("DEMO"));
+        session->SetLogonDatabase(QStringLiteral("DEMO"));
+        session->LogOn();
+    }
+
+    void TearDown() override
+    {
+        dataSet.reset();
+        EXPECT_EQ(TRecordDataList::LiveBlocks(), 0);
+        EXPECT_EQ(TOracleDataSet::ConsistencyFailures() - m_failuresBefore, m_expectedFailures);
+        if (session && session->Connected())
+            session->LogOff();
+        session.reset();
+    }
+
+    void exec(const QString &sql)
+    {
+        TOracleQuery q;
+        q.SetSession(session.get());
+        q.SQL().SetText(sql);
+        q.Execute();
+    }
+
+    // A fresh table (dropped first when an earlier run left it).
+    void createTable(const QString &name, const QString &columns)
+    {
+        try {
+            exec(QStringLiteral("drop table ") + name);
+        } catch (const std::exception &) {
+        }
+        exec(QStringLiteral("create table ") + name + QStringLiteral(" (") + columns
+            + QStringLiteral(")"));
+    }
+
+    // Rows 1..count of (id number(9), name varchar2(30), qty number(5)): name "name <id>",
+    // qty id mod 10.
+    void createNumbered(const QString &name, int count)
+    {
+        createTable(name, QStringLiteral("id number(9), name varchar2(30), qty number(5)"));
+        TOracleQuery insert;
+        insert.SetSession(session.get());
+        insert.SQL().SetText(
+            QStringLiteral("insert into ") + name + QStringLiteral(" values (:id, :name, :qty)"));
+        insert.DeclareVariable(QStringLiteral("id"), SQLT_INT);
+        insert.DeclareVariable(QStringLiteral("name"), SQLT_STR);
+        insert.DeclareVariable(QStringLiteral("qty"), SQLT_INT);
+        VariantArray ids, names, qtys;
+        for (int i = 1; i <= count; ++i) {
+            ids.push_back(i);
+            names.push_back(QStringLiteral("name %1").arg(i));
+            qtys.push_back(i % 10);
+        }
+        if (count > 0) {
+            insert.SetVariable(QStringLiteral("id"), Variant(ids));
+            insert.SetVariable(QStringLiteral("name"), Variant(names));
+            insert.SetVariable(QStringLiteral("qty"), Variant(qtys));
+            insert.Execute();
+        }
+        session->Commit();
+    }
+
+    TOracleDataSet &newDataSet(const QString &sql)
+    {
+        dataSet = std::make_unique<TOracleDataSet>();
+        dataSet->SetName(QStringLiteral("OracleDataSet1"));
+        dataSet->SetSession(session.get());
+        dataSet->SetSQLText(sql);
+        return *dataSet;
+    }
+
+    static QString messageOf(const std::function<void()> &action)
+    {
+        try {
+            action();
+        } catch (const std::exception &e) {
+            return QString::fromUtf8(e.what());
+        }
+        return QString();
+    }
+
+    std::unique_ptr<TOracleSession> session;
+    std::unique_ptr<TOracleDataSet> dataSet;
+    // A test that provokes an inconsistency on purpose says how many.
+    int m_expectedFailures = 0;
+
+private:
+    int m_failuresBefore = 0;
+};
+
+} // namespace qd::test
