@@ -1,4 +1,5 @@
 #include "EditBackTestSupport.h"
+#include "oracle_data/ConstraintEnforcement.h"
 #include "oracle_data/OracleTableInfo.h"
 
 #include "classlib/Exception.h"
@@ -325,6 +326,45 @@ TEST_F(TableInfo, FailedDescribeIsShownAndLeavesNoColumns)
     ASSERT_EQ(shown.size(), 1);
     EXPECT_TRUE(shown.first().contains(QStringLiteral("ORA-00942"))) << shown.first().toStdString();
     EXPECT_TRUE(missing.ApplyDefaults({ QStringLiteral("X") }, false, false).isEmpty());
+}
+
+
+TEST_F(TableInfo, EnforcementPicksTheConstraintsOfAFieldOrOfTheChanges)
+{
+    ConstraintEnforcement e;
+    e.enabled = true;
+    // A new record duplicating the key and missing its parent, with a bad salary.
+    const ConstraintCheckRecord bad = record(true,
+        { number("ID", 10), number("A", 5), text("B", "b"), number("SAL", -1),
+            number("COMM", Variant::Null()), number("PARENT_ID", 7) });
+    auto message = [&](const ConstraintEnforcement &how, const QString &field = QString()) {
+        try {
+            EnforceConstraints(*info, dml, bad, how, field);
+            return QString();
+        } catch (const EDatabaseError &error) {
+            return error.Message().left(9);
+        }
+    };
+    // Constraints are walked by name: the check comes first.
+    e.changedColumns = { "ID", "A", "B", "SAL", "PARENT_ID" };
+    EXPECT_EQ(message(e), QStringLiteral("ORA-02290"));
+    e.disabledConstraints = { "ck_eb_child_sal" };
+    EXPECT_EQ(message(e), QStringLiteral("ORA-02291"));
+    e.changedColumns = { "ID" };
+    EXPECT_EQ(message(e), QStringLiteral("ORA-00001"));
+    e.pendingSequenceColumns = { "ID" }; // the server fills ID: its key waits
+    EXPECT_EQ(message(e), QString());
+    e.pendingSequenceColumns.clear();
+
+    // One field: only the constraints it alone decides.
+    EXPECT_EQ(message(e, QStringLiteral("PARENT_ID")), QStringLiteral("ORA-02291"));
+    EXPECT_EQ(message(e, QStringLiteral("A")), QString()); // (A, B) waits for the record
+    EXPECT_EQ(message(e, QStringLiteral("COMM")), QString()); // a null field is not checked
+    e.autoFilledFields = { "PARENT_ID" };
+    EXPECT_EQ(message(e, QStringLiteral("PARENT_ID")), QString());
+    e.enabled = false;
+    e.changedColumns = { "ID" };
+    EXPECT_EQ(message(e), QString());
 }
 
 } // namespace
