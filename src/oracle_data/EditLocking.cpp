@@ -7,8 +7,7 @@ RecordServerAction EditStartAction(
 {
     RecordServerAction action;
     const bool beforeEdit = (refresh & roBeforeEdit) != 0;
-    if (hasChangeLogEntry
-        || (mode != lmLockImmediate && mode != lmCheckImmediate && !beforeEdit))
+    if (hasChangeLogEntry || (mode != lmLockImmediate && mode != lmCheckImmediate && !beforeEdit))
         return action;
     action.lock = mode == lmLockImmediate;
     action.check = mode == lmLockImmediate || mode == lmCheckImmediate;

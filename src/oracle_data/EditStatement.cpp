@@ -98,8 +98,9 @@ void addReturning(EditStatement &statement, Returning &returning, const EditRowI
     }
     if (returning.columns.isEmpty())
         return;
-    statement.lines.append(QStringLiteral("returning ") + returning.columns.join(QStringLiteral(", "))
-        + QStringLiteral(" into ") + returning.variables.join(QStringLiteral(", ")));
+    statement.lines.append(QStringLiteral("returning ")
+        + returning.columns.join(QStringLiteral(", ")) + QStringLiteral(" into ")
+        + returning.variables.join(QStringLiteral(", ")));
 }
 
 bool keyIsNull(const EditKeyField &key)
@@ -167,7 +168,8 @@ QString BuildRowCondition(const EditRowIdentity &row, QList<EditBindVariable> &v
         if (keyIsNull(key)) {
             line += key.name + QStringLiteral(" is null");
         } else {
-            const QString variable = QString::fromLatin1(KeyVariablePrefix) + QString::number(i + 1);
+            const QString variable
+                = QString::fromLatin1(KeyVariablePrefix) + QString::number(i + 1);
             line += key.name + QStringLiteral(" = :") + variable;
             addVariable(variables, variable, key.type, key.value);
         }
@@ -175,8 +177,8 @@ QString BuildRowCondition(const EditRowIdentity &row, QList<EditBindVariable> &v
     return line;
 }
 
-EditStatement BuildUpdateStatement(
-    const QList<EditColumn> &columns, const EditRowIdentity &row, const EditStatementOptions &options)
+EditStatement BuildUpdateStatement(const QList<EditColumn> &columns, const EditRowIdentity &row,
+    const EditStatementOptions &options)
 {
     EditStatement statement;
     Returning returning;
@@ -200,8 +202,8 @@ EditStatement BuildUpdateStatement(
     return statement;
 }
 
-EditStatement BuildInsertStatement(
-    const QList<EditColumn> &columns, const EditRowIdentity &row, const EditStatementOptions &options)
+EditStatement BuildInsertStatement(const QList<EditColumn> &columns, const EditRowIdentity &row,
+    const EditStatementOptions &options)
 {
     EditStatement statement;
     bool allNull = true;
@@ -246,8 +248,8 @@ EditStatement BuildDeleteStatement(const EditRowIdentity &row, const QString &up
 EditStatement BuildRowIdLookup(const QList<EditKeyField> &keys, const QString &updatingTable)
 {
     EditStatement statement;
-    statement.lines.append(QStringLiteral("select rowid from ") + updatingTable
-        + QStringLiteral(" where"));
+    statement.lines.append(
+        QStringLiteral("select rowid from ") + updatingTable + QStringLiteral(" where"));
     for (int i = 0; i < keys.size(); ++i) {
         const EditKeyField &key = keys.at(i);
         QString line = (i > 0 ? QStringLiteral("and ") : QString()) + key.name;
@@ -313,8 +315,9 @@ EditStatement BuildRecordSelect(const RecordSelectRequest &request)
     const QString rowTest = request.rowReference + QStringLiteral(".rowid = :") + rowIdName;
     statement.lines.append(head);
     if (!where.isEmpty()) {
-        statement.lines.append(keyword + QStringLiteral(" (") + where + u')' + QStringLiteral("\r\n")
-            + QStringLiteral("and") + QStringLiteral("\r\n") + u'(' + rowTest + u')');
+        statement.lines.append(keyword + QStringLiteral(" (") + where + u')'
+            + QStringLiteral("\r\n") + QStringLiteral("and") + QStringLiteral("\r\n") + u'('
+            + rowTest + u')');
     } else {
         statement.lines.append(keyword + u' ' + rowTest);
     }

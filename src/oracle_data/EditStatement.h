@@ -102,11 +102,11 @@ struct EditStatement {
 QString BuildRowCondition(const EditRowIdentity &row, QList<EditBindVariable> &variables);
 
 // update <table> / set <assignments> / <row condition> [/ returning ... into ...].
-EditStatement BuildUpdateStatement(
-    const QList<EditColumn> &columns, const EditRowIdentity &row, const EditStatementOptions &options);
+EditStatement BuildUpdateStatement(const QList<EditColumn> &columns, const EditRowIdentity &row,
+    const EditStatementOptions &options);
 // insert into <table> / (<columns>) / values / (<values>) [/ returning ... into ...].
-EditStatement BuildInsertStatement(
-    const QList<EditColumn> &columns, const EditRowIdentity &row, const EditStatementOptions &options);
+EditStatement BuildInsertStatement(const QList<EditColumn> &columns, const EditRowIdentity &row,
+    const EditStatementOptions &options);
 // delete from <table> / <row condition>. Raises the missing-rowid message ("A delete") when
 // the row is addressed by an empty ROWID.
 EditStatement BuildDeleteStatement(const EditRowIdentity &row, const QString &updatingTable);

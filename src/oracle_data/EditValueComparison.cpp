@@ -45,8 +45,8 @@ bool IsEditValueNull(const Variant &value, bool trimStrings)
     return trimStrings ? rightTrimmed(*text).isEmpty() : text->isEmpty();
 }
 
-bool SameEditValue(int bindType, const Variant &recordValue, const Variant &serverValue,
-    int fieldSize)
+bool SameEditValue(
+    int bindType, const Variant &recordValue, const Variant &serverValue, int fieldSize)
 {
     const bool recordNull = isNullForCompare(recordValue);
     const bool serverNull = isNullForCompare(serverValue);

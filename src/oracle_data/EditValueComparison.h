@@ -10,8 +10,8 @@ namespace qd {
 // 1e-10; DATE (12) less than one second apart; timestamps (187, 188, 232) less than one
 // millisecond apart; LONG RAW (24) and BLOB (113) byte by byte; anything else by plain equality.
 // Values that cannot be read as the type compare unequal.
-bool SameEditValue(int bindType, const Variant &recordValue, const Variant &serverValue,
-    int fieldSize = 0);
+bool SameEditValue(
+    int bindType, const Variant &recordValue, const Variant &serverValue, int fieldSize = 0);
 
 // Null, Unassigned, empty bytes (a BLOB buffer without data), or a string that is empty (after
 // trailing blanks are removed when trimStrings is set).

@@ -26,8 +26,8 @@ QString ConstraintNameFromMessage(int errorCode, const QString &message)
     }
 }
 
-QString TranslateMessage(TOracleSession *session, bool useMessageTable, QChar action,
-    int errorCode, const QString &errorMessage, const TTranslateMessageHook &hook)
+QString TranslateMessage(TOracleSession *session, bool useMessageTable, QChar action, int errorCode,
+    const QString &errorMessage, const TTranslateMessageHook &hook)
 {
     QString msg = errorMessage;
     if (errorCode >= 20000 && errorCode <= 20999) {
@@ -38,8 +38,7 @@ QString TranslateMessage(TOracleSession *session, bool useMessageTable, QChar ac
             msg.truncate(stack > 0 ? stack - 1 : 0);
     }
     const QString constraint = ConstraintNameFromMessage(errorCode, errorMessage);
-    if (useMessageTable && session && !session->MessageTable().isEmpty()
-        && !constraint.isEmpty()) {
+    if (useMessageTable && session && !session->MessageTable().isEmpty() && !constraint.isEmpty()) {
         const QChar filter = errorCode == 2291 ? u'C' : errorCode == 2292 ? u'P' : u'*';
         TOracleQuery query;
         query.setObjectName(QStringLiteral("MessageQuery"));

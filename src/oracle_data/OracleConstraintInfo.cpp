@@ -104,7 +104,8 @@ QString ConditionWithBindVariables(const QString &condition, const QStringList &
             } else if (before == u'"' && after == u'"') {
                 // "NAME" becomes :NAME, the bind variable of the same name.
                 const bool outerBefore = pos < 2 || !isConditionWordChar(upper.at(pos - 2));
-                const bool outerAfter = end + 1 >= upper.size() || !isConditionWordChar(upper.at(end + 1));
+                const bool outerAfter
+                    = end + 1 >= upper.size() || !isConditionWordChar(upper.at(end + 1));
                 if (outerBefore && outerAfter)
                     edits.append({ pos - 1, name.size() + 2, u':' + result.mid(pos, name.size()) });
             }
@@ -127,7 +128,8 @@ void TOracleConstraintInfo::LoadDetails(TOracleQuery &query)
         return;
     m_detailsLoaded = true;
     prepare(query);
-    query.SQL().Add(QStringLiteral("select constraint_type, r_constraint_name, r_owner, search_condition"));
+    query.SQL().Add(
+        QStringLiteral("select constraint_type, r_constraint_name, r_owner, search_condition"));
     query.SQL().Add(QStringLiteral("  from sys.all_constraints"));
     query.SQL().Add(QStringLiteral(" where constraint_name = :constraint_name and owner = :owner"));
     query.SQL().Add(QStringLiteral("   and status = 'ENABLED'"));
@@ -166,7 +168,8 @@ void TOracleConstraintInfo::LoadDetails(TOracleQuery &query)
         m_referencedOwner = referencedOwner;
         prepare(query);
         query.SQL().Add(QStringLiteral("select table_name, column_name from sys.all_cons_columns"));
-        query.SQL().Add(QStringLiteral(" where owner = :owner and constraint_name = :constraint_name"));
+        query.SQL().Add(
+            QStringLiteral(" where owner = :owner and constraint_name = :constraint_name"));
         query.SQL().Add(QStringLiteral(" order by position"));
         declareString(query, QStringLiteral("owner"), referencedOwner);
         declareString(query, QStringLiteral("constraint_name"), referencedConstraint);
@@ -249,7 +252,8 @@ int TOracleConstraintInfo::evaluateKey(TOracleQuery &query, const ConstraintChec
 int TOracleConstraintInfo::evaluateForeign(TOracleQuery &query, const ConstraintCheckRecord &record)
 {
     const QString &table = record.updatingTable;
-    query.SQL().Add(QStringLiteral("select 'x' from ") + m_referencedOwner + u'.' + m_referencedTable);
+    query.SQL().Add(
+        QStringLiteral("select 'x' from ") + m_referencedOwner + u'.' + m_referencedTable);
     bool rowIdNeeded = false;
     bool allEmpty = true;
     for (int i = 0; i < m_referencedColumns.size(); ++i) {
@@ -305,8 +309,9 @@ int TOracleConstraintInfo::evaluateCheck(TOracleQuery &query, const ConstraintCh
     const bool select = !columnList.isEmpty();
     if (select) {
         query.SQL().Add(QStringLiteral("  select ") + columnList.join(QStringLiteral(", "))
-            + QStringLiteral(" into ") + intoList.join(QStringLiteral(", ")) + QStringLiteral(" from ")
-            + record.updatingTable + QStringLiteral(" where rowid = :zeb__rowid;"));
+            + QStringLiteral(" into ") + intoList.join(QStringLiteral(", "))
+            + QStringLiteral(" from ") + record.updatingTable
+            + QStringLiteral(" where rowid = :zeb__rowid;"));
         declareString(query, rowIdVariable, record.rowId);
     }
     query.SQL().Add(QStringLiteral("  if not (") + m_condition + QStringLiteral(") then"));

@@ -52,7 +52,8 @@ void TOracleTableInfo::LoadConstraints()
     m_constraints.emplace();
     TOracleQuery &query = *m_query;
     prepareDictionaryRead(query);
-    query.SQL().Add(QStringLiteral("select constraint_name, column_name from sys.all_cons_columns"));
+    query.SQL().Add(
+        QStringLiteral("select constraint_name, column_name from sys.all_cons_columns"));
     query.SQL().Add(QStringLiteral("where owner = :owner and table_name = :table_name"));
     query.SQL().Add(QStringLiteral("and constraint_name not like 'SYS_C%'"));
     query.SQL().Add(QStringLiteral("order by constraint_name, position"));
@@ -235,7 +236,8 @@ TOracleTableInfo &TOracleTableInfoCache::TableInfo(const QString &updatingTableN
     QString owner;
     QString table;
     SplitTableName(*m_session, updatingTableName, owner, table);
-    m_items.push_back(std::make_unique<TOracleTableInfo>(m_session, updatingTableName, owner, table));
+    m_items.push_back(
+        std::make_unique<TOracleTableInfo>(m_session, updatingTableName, owner, table));
     return *m_items.back();
 }
 

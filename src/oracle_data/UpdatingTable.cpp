@@ -172,9 +172,9 @@ UpdatingTableReference UpdatingTableAliasOf(const QString &sql, const QString &t
     while (end < text.size() && isIdentifierChar(text.at(end), false))
         ++end;
     const QString alias = text.mid(pos, end - pos);
-    static const QStringList notAliases = { QStringLiteral("WHERE"), QStringLiteral("ORDER"),
-        QStringLiteral("GROUP"), QStringLiteral("FOR"), QStringLiteral("START"),
-        QStringLiteral("CONNECT") };
+    static const QStringList notAliases
+        = { QStringLiteral("WHERE"), QStringLiteral("ORDER"), QStringLiteral("GROUP"),
+              QStringLiteral("FOR"), QStringLiteral("START"), QStringLiteral("CONNECT") };
     if (!notAliases.contains(alias))
         result.alias = alias;
     return result;

@@ -37,10 +37,10 @@ TEST(ChangeLog, ChangesOfOneRecordMerge)
         int net;
     } const cases[] = {
         { "insert then delete leaves nothing", { { u'I', "a" }, { u'D', "" } }, 0, u' ', "", 0 },
-        { "insert then edit stays an insert of the latest record",
-            { { u'I', "a" }, { u'U', "b" } }, 1, u'I', "b", 1 },
-        { "edit twice keeps one update of the latest record",
-            { { u'U', "a" }, { u'U', "b" } }, 1, u'U', "b", 0 },
+        { "insert then edit stays an insert of the latest record", { { u'I', "a" }, { u'U', "b" } },
+            1, u'I', "b", 1 },
+        { "edit twice keeps one update of the latest record", { { u'U', "a" }, { u'U', "b" } }, 1,
+            u'U', "b", 0 },
         { "edit then delete becomes a delete", { { u'U', "a" }, { u'D', "" } }, 1, u'D', "", -1 },
         { "delete then edit changes nothing", { { u'D', "" }, { u'U', "b" } }, 1, u'D', "", -1 },
         { "insert then insert changes nothing", { { u'I', "a" }, { u'I', "b" } }, 1, u'I', "a", 1 },
@@ -137,7 +137,8 @@ TEST(ChangeLog, UpdateStatusOfTheActiveRecord)
         { false, false, true, false, u' ', usModified },
     };
     for (const auto &c : cases)
-        EXPECT_EQ(ChangeLogUpdateStatus(c.empty, c.inserting, c.editing, c.cached, c.logged), c.status);
+        EXPECT_EQ(
+            ChangeLogUpdateStatus(c.empty, c.inserting, c.editing, c.cached, c.logged), c.status);
 }
 
 } // namespace

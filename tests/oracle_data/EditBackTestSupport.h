@@ -4,11 +4,11 @@
 // product's own loader, with the stand-in's statement trace.
 
 #include "common/TestSupport.h"
-#include "oracle/QStringPrinter.h"
 #include "oracle/OracleClientLibrary.h"
 #include "oracle/OracleError.h"
 #include "oracle/OracleQuery.h"
 #include "oracle/OracleSession.h"
+#include "oracle/QStringPrinter.h"
 
 #include <QLibrary>
 #include <QStringList>

@@ -1,5 +1,5 @@
-#include "EditBackTestSupport.h"
 #include "oracle_data/EditLocking.h"
+#include "EditBackTestSupport.h"
 #include "oracle_data/EditStatement.h"
 #include "oracle_data/EditTransaction.h"
 
@@ -43,7 +43,8 @@ TEST(EditLocking, RefreshOptions)
 {
     // Re-reading before an edit replaces the check in every mode; the lock stays.
     EXPECT_EQ(EditStartAction(lmLockImmediate, roBeforeEdit, false), act(true, false, true));
-    EXPECT_EQ(EditStartAction(lmNone, roBeforeEdit | roAllFields, false), act(false, false, true, true));
+    EXPECT_EQ(
+        EditStartAction(lmNone, roBeforeEdit | roAllFields, false), act(false, false, true, true));
     EXPECT_EQ(EditStartAction(lmLockDelayed, roAllFields, false), RecordServerAction {});
 
     EXPECT_EQ(RefreshAfterPostAction(false, roAfterUpdate, false, false), act(false, false, true));
@@ -72,7 +73,8 @@ TEST(EditTransactionMessages, LockErrorsReadAsRecordLocked)
 {
     EXPECT_EQ(LockErrorMessage(54, QStringLiteral("ORA-00054: resource busy")),
         QStringLiteral("Record is locked by another user"));
-    EXPECT_EQ(LockErrorMessage(942, QStringLiteral("ORA-00942: x")), QStringLiteral("ORA-00942: x"));
+    EXPECT_EQ(
+        LockErrorMessage(942, QStringLiteral("ORA-00942: x")), QStringLiteral("ORA-00942: x"));
     EXPECT_EQ(RecordChangedMessage(), QStringLiteral("Record has been changed by another user"));
     EXPECT_EQ(RecordDeletedMessage(), QStringLiteral("Record has been deleted by another user"));
 }

@@ -1,5 +1,5 @@
-#include "EditBackTestSupport.h"
 #include "oracle_data/EditStatement.h"
+#include "EditBackTestSupport.h"
 #include "oracle_data/EditValueComparison.h"
 #include "oracle_data/UpdatingTable.h"
 
@@ -26,7 +26,8 @@ QList<EditColumn> recordOfT(const Variant &id, const Variant &oldName, const Var
 
 QList<EditColumn> newRecordOfT(const Variant &id, const Variant &name, const Variant &note)
 {
-    QList<EditColumn> columns = recordOfT(Variant::Null(), Variant::Null(), name, Variant::Null(), note);
+    QList<EditColumn> columns
+        = recordOfT(Variant::Null(), Variant::Null(), name, Variant::Null(), note);
     columns[0].newValue = id;
     return columns;
 }
@@ -84,8 +85,8 @@ TEST(EditStatement, UpdateTexts)
     keysWithValues.keys[1].value = QStringLiteral("X1");
 
     const auto nameChanged = recordOfT(7, QStringLiteral("old"), QStringLiteral("new"));
-    const auto noteChanged = recordOfT(7, QStringLiteral("old"), QStringLiteral("new"),
-        QStringLiteral("a"), QStringLiteral("b"));
+    const auto noteChanged = recordOfT(
+        7, QStringLiteral("old"), QStringLiteral("new"), QStringLiteral("a"), QStringLiteral("b"));
 
     expectGolden({
         { "one changed column, row address returned",
@@ -95,8 +96,7 @@ TEST(EditStatement, UpdateTexts)
             "where rowid = :zeb__rowid\n"
             "returning rowid into :zeb__rowid",
             { "v2", "zeb__rowid" } },
-        { "older call mode: no returning",
-            BuildUpdateStatement(nameChanged, byRowId(), older),
+        { "older call mode: no returning", BuildUpdateStatement(nameChanged, byRowId(), older),
             "update O.T\nset NAME = :v2\nwhere rowid = :zeb__rowid", { "v2", "zeb__rowid" } },
         { "a CLOB is written through the returned locator",
             BuildUpdateStatement(noteChanged, byRowId(), optionsFor()),
@@ -105,16 +105,15 @@ TEST(EditStatement, UpdateTexts)
             "where rowid = :zeb__rowid\n"
             "returning NOTE, rowid into :v3, :zeb__rowid",
             { "v2", "v3", "zeb__rowid" } },
-        { "temporary LOBs bind the value",
-            BuildUpdateStatement(noteChanged, byRowId(), temporary),
+        { "temporary LOBs bind the value", BuildUpdateStatement(noteChanged, byRowId(), temporary),
             "update O.T\n"
             "set NAME = :v2, NOTE = :v3\n"
             "where rowid = :zeb__rowid\n"
             "returning rowid into :zeb__rowid",
             { "v2", "v3", "zeb__rowid" } },
         { "a cleared column becomes null",
-            BuildUpdateStatement(recordOfT(7, QStringLiteral("old"), QStringLiteral("   ")),
-                byRowId(), older),
+            BuildUpdateStatement(
+                recordOfT(7, QStringLiteral("old"), QStringLiteral("   ")), byRowId(), older),
             "update O.T\nset NAME = null\nwhere rowid = :zeb__rowid", { "zeb__rowid" } },
         { "unique fields, one of them null: one line, no returning",
             BuildUpdateStatement(nameChanged, keys, optionsFor()),
@@ -142,8 +141,8 @@ TEST(EditStatement, InsertTexts)
 
     expectGolden({
         { "null columns are left out for the server's defaults",
-            BuildInsertStatement(newRecordOfT(1, QStringLiteral("n"), Variant::Null()), byRowId(),
-                optionsFor()),
+            BuildInsertStatement(
+                newRecordOfT(1, QStringLiteral("n"), Variant::Null()), byRowId(), optionsFor()),
             "insert into O.T\n"
             "  (ID, NAME)\n"
             "values\n"
@@ -160,8 +159,8 @@ TEST(EditStatement, InsertTexts)
             "returning NOTE, rowid into :v3, :zeb__rowid",
             { "v1", "v2", "v3", "zeb__rowid" } },
         { "NullLOBIsEmpty writes an empty LOB for a null CLOB",
-            BuildInsertStatement(newRecordOfT(1, Variant::Null(), Variant::Null()), byRowId(),
-                lobIsEmpty),
+            BuildInsertStatement(
+                newRecordOfT(1, Variant::Null(), Variant::Null()), byRowId(), lobIsEmpty),
             "insert into O.T\n"
             "  (ID, NOTE)\n"
             "values\n"
@@ -176,8 +175,7 @@ TEST(EditStatement, InsertTexts)
             "  (S_ID.nextval, :v2)\n"
             "returning rowid into :zeb__rowid",
             { "v2", "zeb__rowid" } },
-        { "an XMLTYPE column",
-            BuildInsertStatement(xml, byRowId(), optionsFor()),
+        { "an XMLTYPE column", BuildInsertStatement(xml, byRowId(), optionsFor()),
             "insert into O.T\n"
             "  (ID, NOTE)\n"
             "values\n"
@@ -216,19 +214,20 @@ TEST(EditStatement, DeleteLockCheckAndRefreshTexts)
     lockT.lock = true;
 
     // With an alias, a condition, an ORDER BY that the statement drops, and dataset variables.
-    const QString sqlE = QStringLiteral(
-        "select e.rowid, e.* from emp e where e.deptno = :dept order by e.ename");
+    const QString sqlE
+        = QStringLiteral("select e.rowid, e.* from emp e where e.deptno = :dept order by e.ename");
     RecordSelectRequest lockE = lockT;
     lockE.sql = sqlE;
-    lockE.rowReference = RowReference(UpdatingTableAliasOf(sqlE, QStringLiteral("EMP")),
-        QStringLiteral("EMP"));
+    lockE.rowReference
+        = RowReference(UpdatingTableAliasOf(sqlE, QStringLiteral("EMP")), QStringLiteral("EMP"));
     lockE.firstDataField = QStringLiteral("EMPNO");
     lockE.dataSetVariables = { { QStringLiteral(":DEPT"), SQLT_INT, 10, false },
         { QStringLiteral("UNUSED"), SQLT_STR, QStringLiteral("x"), false } };
 
     RecordSelectRequest grouped = refreshT;
-    grouped.sql = QStringLiteral("select deptno, count(*) n from emp group by deptno /* END_REFRESH */ "
-                                 "having count(*) > 1");
+    grouped.sql
+        = QStringLiteral("select deptno, count(*) n from emp group by deptno /* END_REFRESH */ "
+                         "having count(*) > 1");
     grouped.rowReference = QStringLiteral("emp");
 
     expectGolden({
@@ -238,22 +237,18 @@ TEST(EditStatement, DeleteLockCheckAndRefreshTexts)
             "select * from O.T where rowid = :zeb__rowid\nfor update nowait", { "zeb__rowid" } },
         { "check", BuildRecordSelect(check), "select * from O.T where rowid = :zeb__rowid",
             { "zeb__rowid" } },
-        { "refresh all fields without alias names the table",
-            BuildRecordSelect(refreshT),
+        { "refresh all fields without alias names the table", BuildRecordSelect(refreshT),
             "select T.rowid, T.* from O.T\nwhere O.T.rowid = :zeb__rowid", { "zeb__rowid" } },
-        { "lock all fields without alias names the table",
-            BuildRecordSelect(lockT),
+        { "lock all fields without alias names the table", BuildRecordSelect(lockT),
             "select T.rowid, T.* from O.T\nwhere O.T.rowid = :zeb__rowid\n"
             "for update of O.T.ID nowait",
             { "zeb__rowid" } },
-        { "lock all fields with alias and condition",
-            BuildRecordSelect(lockE),
+        { "lock all fields with alias and condition", BuildRecordSelect(lockE),
             "select e.rowid, e.* from emp e\n"
             "where (e.deptno = :dept)\r\nand\r\n(E.rowid = :zeb__rowid)\n"
             "for update of E.EMPNO nowait",
             { "zeb__rowid", "DEPT" } },
-        { "a grouping query's marker ends what is re-read",
-            BuildRecordSelect(grouped),
+        { "a grouping query's marker ends what is re-read", BuildRecordSelect(grouped),
             "select deptno, count(*) n from emp group by deptno\nhaving emp.rowid = :zeb__rowid",
             { "zeb__rowid" } },
     });
@@ -263,9 +258,9 @@ TEST(EditStatement, NothingToSend)
 {
     // An untouched edit (trailing blanks and half a second do not count as changes).
     auto unchanged = recordOfT(7, QStringLiteral("same"), QStringLiteral("same  "));
-    unchanged.append(EditColumn { QStringLiteral("HIRED"), 4, SQLT_DAT, true,
-        Variant::FromDateTime(45000.5), Variant::FromDateTime(45000.5 + 0.5 / 86400), 0, {},
-        false, false });
+    unchanged.append(
+        EditColumn { QStringLiteral("HIRED"), 4, SQLT_DAT, true, Variant::FromDateTime(45000.5),
+            Variant::FromDateTime(45000.5 + 0.5 / 86400), 0, {}, false, false });
     const EditStatement update = BuildUpdateStatement(unchanged, byRowId(), optionsFor());
     EXPECT_TRUE(update.nothingToSend);
     EXPECT_TRUE(update.lines.isEmpty());
@@ -318,8 +313,8 @@ TEST(EditStatement, Errors)
             [] {
                 EditRowIdentity row;
                 row.uniqueFieldsSet = true;
-                BuildUpdateStatement(recordOfT(1, QStringLiteral("a"), QStringLiteral("b")), row,
-                    optionsFor());
+                BuildUpdateStatement(
+                    recordOfT(1, QStringLiteral("a"), QStringLiteral("b")), row, optionsFor());
             },
             QStringLiteral("No UniqueFields are present in dataset") },
     };
@@ -336,15 +331,17 @@ TEST(EditStatement, Errors)
 
 TEST(EditStatement, RowIdLookupAndLockPointTexts)
 {
-    const EditStatement lookup = BuildRowIdLookup(
-        { { QStringLiteral("DEPTNO"), SQLT_INT, 10, false },
-            { QStringLiteral("DNAME"), SQLT_STR, QString(), true } },
-        QStringLiteral("DEPT"));
-    EXPECT_EQ(text(lookup), QStringLiteral("select rowid from DEPT where\nDEPTNO = :DEPTNO\nand DNAME is null"));
+    const EditStatement lookup
+        = BuildRowIdLookup({ { QStringLiteral("DEPTNO"), SQLT_INT, 10, false },
+                               { QStringLiteral("DNAME"), SQLT_STR, QString(), true } },
+            QStringLiteral("DEPT"));
+    EXPECT_EQ(text(lookup),
+        QStringLiteral("select rowid from DEPT where\nDEPTNO = :DEPTNO\nand DNAME is null"));
     ASSERT_EQ(lookup.variables.size(), 1);
     EXPECT_EQ(lookup.variables[0].value, Variant(10));
     EXPECT_EQ(SetLockPointStatement(), QStringLiteral("savepoint ZEB__LOCKPOINT"));
-    EXPECT_EQ(RollbackToLockPointStatement(), QStringLiteral("rollback to savepoint ZEB__LOCKPOINT"));
+    EXPECT_EQ(
+        RollbackToLockPointStatement(), QStringLiteral("rollback to savepoint ZEB__LOCKPOINT"));
 }
 
 TEST(EditValueComparison, ValuesCompareAsTheServerStoresThem)
@@ -362,8 +359,8 @@ TEST(EditValueComparison, ValuesCompareAsTheServerStoresThem)
         { "empty text is null", SQLT_STR, QString(), Variant::Null(), 0, true },
         { "null against a value", SQLT_INT, Variant::Null(), 0, 0, false },
         { "trailing blanks", SQLT_STR, QStringLiteral("abc"), QStringLiteral("abc   "), 0, true },
-        { "server text cut to the field", SQLT_STR, QStringLiteral("abc"), QStringLiteral("abcdef"), 3,
-            true },
+        { "server text cut to the field", SQLT_STR, QStringLiteral("abc"), QStringLiteral("abcdef"),
+            3, true },
         { "different text", SQLT_STR, QStringLiteral("abc"), QStringLiteral("abd"), 0, false },
         { "float within 1e-10", SQLT_FLT, 1.0 + 1e-12, 1.0, 0, true },
         { "float beyond 1e-10", SQLT_FLT, 1.0 + 1e-8, 1.0, 0, false },
@@ -427,8 +424,9 @@ TEST_F(EditStatementOnServer, UpdateInsertAndDeleteRunAndReturnTheRowAddress)
     // target, so the update runs in its older-call form (no RETURNING line).
     EditStatementOptions older = options;
     older.oci8Mode = false;
-    const EditStatement update = BuildUpdateStatement(
-        recordOfT(1, QStringLiteral("one"), QStringLiteral("uno")).mid(0, 2), byRowId(rowId), older);
+    const EditStatement update
+        = BuildUpdateStatement(recordOfT(1, QStringLiteral("one"), QStringLiteral("uno")).mid(0, 2),
+            byRowId(rowId), older);
     execute(update, dml);
     EXPECT_EQ(dml.RowsProcessed(), 1);
 
@@ -494,8 +492,8 @@ TEST_F(EditStatementOnServer, RefreshOfAllFieldsReadsTheRowThroughTheDataSetQuer
     refresh.lock = true;
     refresh.rowId = rowId;
     refresh.sql = sql;
-    refresh.rowReference = RowReference(UpdatingTableAliasOf(sql, QStringLiteral("EB_T")),
-        QStringLiteral("EB_T"));
+    refresh.rowReference
+        = RowReference(UpdatingTableAliasOf(sql, QStringLiteral("EB_T")), QStringLiteral("EB_T"));
     refresh.firstDataField = QStringLiteral("ID");
     refresh.dataSetVariables = { { QStringLiteral("low"), SQLT_INT, 0, false } };
     TOracleQuery q;
@@ -508,8 +506,8 @@ TEST_F(EditStatementOnServer, RefreshOfAllFieldsReadsTheRowThroughTheDataSetQuer
     // Without an alias the statement names the table instead of producing ".rowid".
     const QString bare = QStringLiteral("select rowid, id, name from EB_T");
     refresh.sql = bare;
-    refresh.rowReference = RowReference(UpdatingTableAliasOf(bare, QStringLiteral("EB_T")),
-        QStringLiteral("EB_T"));
+    refresh.rowReference
+        = RowReference(UpdatingTableAliasOf(bare, QStringLiteral("EB_T")), QStringLiteral("EB_T"));
     execute(BuildRecordSelect(refresh), q);
     ASSERT_FALSE(q.Eof());
     EXPECT_EQ(q.FieldAsInteger(1), 1);
@@ -526,8 +524,8 @@ TEST_F(EditStatementOnServer, RowIdLookupFindsOneRecordByItsKey)
 {
     TOracleQuery q;
     q.SetSession(session.get());
-    EXPECT_EQ(DetermineRowId(q, { { QStringLiteral("ID"), SQLT_INT, 1, false } },
-                  QStringLiteral("EB_T")),
+    EXPECT_EQ(
+        DetermineRowId(q, { { QStringLiteral("ID"), SQLT_INT, 1, false } }, QStringLiteral("EB_T")),
         rowId);
     EXPECT_EQ(DetermineRowId(q, {}, QStringLiteral("EB_T")), QString());
     run(QStringLiteral("insert into EB_T (id) values (2)"));

@@ -1,5 +1,5 @@
-#include "EditBackTestSupport.h"
 #include "oracle_data/MessageTranslation.h"
+#include "EditBackTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +31,8 @@ TEST(MessageTranslation, ConstraintNameIsThePartAfterTheOwner)
 TEST(MessageTranslation, ApplicationErrorLosesItsStackAndTheHookHasTheLastWord)
 {
     const QString raised = QStringLiteral("ORA-20001: text\nORA-06512: at line 3");
-    EXPECT_EQ(TranslateMessage(nullptr, true, u'U', 20001, raised), QStringLiteral("ORA-20001: text"));
+    EXPECT_EQ(
+        TranslateMessage(nullptr, true, u'U', 20001, raised), QStringLiteral("ORA-20001: text"));
     // Outside the application range the stack stays.
     EXPECT_EQ(TranslateMessage(nullptr, true, u'U', 6502, raised), raised);
 
@@ -107,7 +108,8 @@ TEST_F(MessageTable, ConstraintErrorsTakeTheTableTextForTheirAction)
     const EOracleError noParent = serverError(
         QStringLiteral("insert into emp (empno, ename, deptno) values (9001, 'NEW', 99)"));
     ASSERT_EQ(noParent.ErrorCode(), 2291);
-    const EOracleError hasChildren = serverError(QStringLiteral("delete from dept where deptno = 10"));
+    const EOracleError hasChildren
+        = serverError(QStringLiteral("delete from dept where deptno = 10"));
     ASSERT_EQ(hasChildren.ErrorCode(), 2292);
 
     struct {
@@ -129,7 +131,8 @@ TEST_F(MessageTable, ConstraintErrorsTakeTheTableTextForTheirAction)
         EXPECT_EQ(msg, c.expected ? QString::fromUtf8(c.expected) : c.error->Message());
     }
     // Without UseMessageTable the table is not read.
-    EXPECT_EQ(TranslateMessage(session.get(), false, u'I', 1, duplicate.Message()), duplicate.Message());
+    EXPECT_EQ(
+        TranslateMessage(session.get(), false, u'I', 1, duplicate.Message()), duplicate.Message());
 }
 
 TEST_F(MessageTable, ConstraintNameTravelsAsABindVariable)
@@ -138,9 +141,10 @@ TEST_F(MessageTable, ConstraintNameTravelsAsABindVariable)
     clearTrace();
     // A name with a quote in it neither breaks the statement nor changes what it asks.
     const QString msg = QStringLiteral("ORA-00001: unique constraint (DEMO.X'Y) violated");
-    EXPECT_EQ(TranslateMessage(session.get(), true, u'I', 1, msg), QStringLiteral("Matched a quoted name"));
-    const QString injected = QStringLiteral(
-        "ORA-00001: unique constraint (DEMO.Z' or '1'='1) violated");
+    EXPECT_EQ(TranslateMessage(session.get(), true, u'I', 1, msg),
+        QStringLiteral("Matched a quoted name"));
+    const QString injected
+        = QStringLiteral("ORA-00001: unique constraint (DEMO.Z' or '1'='1) violated");
     EXPECT_EQ(TranslateMessage(session.get(), true, u'I', 1, injected), injected);
     const QStringList texts = trace();
     ASSERT_FALSE(texts.isEmpty());

@@ -1,6 +1,6 @@
+#include "oracle_data/OracleTableInfo.h"
 #include "EditBackTestSupport.h"
 #include "oracle_data/ConstraintEnforcement.h"
-#include "oracle_data/OracleTableInfo.h"
 
 #include "classlib/Exception.h"
 #include "oracle/OracleCI.h"
@@ -61,7 +61,8 @@ protected:
                            "values (10, 1, null, 500, 50, 1)"));
         session->Commit();
         rowId = scalar(QStringLiteral("select rowid from EB_CHILD where id = 10"));
-        info = &TOracleTableInfoCache::ForSession(session.get()).TableInfo(QStringLiteral("EB_CHILD"));
+        info = &TOracleTableInfoCache::ForSession(session.get())
+                    .TableInfo(QStringLiteral("EB_CHILD"));
         dml.SetSession(session.get());
     }
 
@@ -118,8 +119,8 @@ TEST_F(TableInfo, ConstraintsAndTheirDetailsComeFromTheDictionary)
     QStringList names;
     for (int i = 0; i < info->ConstraintCount(); ++i)
         names.append(info->Constraint(i).Name());
-    EXPECT_EQ(names, (QStringList { "CK_EB_CHILD_SAL", "FK_EB_CHILD_PARENT", "PK_EB_CHILD",
-                         "UK_EB_CHILD_AB" }));
+    EXPECT_EQ(names,
+        (QStringList { "CK_EB_CHILD_SAL", "FK_EB_CHILD_PARENT", "PK_EB_CHILD", "UK_EB_CHILD_AB" }));
 
     struct {
         const char *name;
@@ -172,9 +173,10 @@ TEST_F(TableInfo, KeyChecksFindDuplicatesBeforeTheServerDoes)
     update.rowId = other;
     EXPECT_EQ(checkMessage(uk, update),
         QStringLiteral("ORA-00001: unique constraint (DEMO.UK_EB_CHILD_AB) violated"));
-    EXPECT_EQ(dml.SQL().Text(), QStringLiteral("select 'x' from EB_CHILD\r\n"
-                                               "where rowid <> :zeb__rowid\r\nand A = :A\r\n"
-                                               "and B is null\r\n"));
+    EXPECT_EQ(dml.SQL().Text(),
+        QStringLiteral("select 'x' from EB_CHILD\r\n"
+                       "where rowid <> :zeb__rowid\r\nand A = :A\r\n"
+                       "and B is null\r\n"));
     // No insert or update reached the server: the error came first.
     for (const QString &t : trace())
         EXPECT_TRUE(t.trimmed().startsWith(QStringLiteral("select"), Qt::CaseInsensitive))
@@ -182,7 +184,8 @@ TEST_F(TableInfo, KeyChecksFindDuplicatesBeforeTheServerDoes)
 
     // An entirely null key is no duplicate, and no statement runs for it.
     clearTrace();
-    EXPECT_EQ(checkMessage(uk, record(true, { number("A", Variant::Null()), text("B", QString()) })),
+    EXPECT_EQ(
+        checkMessage(uk, record(true, { number("A", Variant::Null()), text("B", QString()) })),
         QString());
     EXPECT_TRUE(trace().isEmpty());
     // A new record whose key column is not a field cannot be judged.
@@ -222,21 +225,24 @@ TEST_F(TableInfo, ForeignKeyCheckNeedsTheParent)
 TEST_F(TableInfo, CheckConstraintRunsItsConditionOnTheRecord)
 {
     TOracleConstraintInfo &ck = constraint(QStringLiteral("CK_EB_CHILD_SAL"));
-    EXPECT_EQ(checkMessage(ck, record(true, { number("SAL", -1), number("COMM", Variant::Null()) })),
+    EXPECT_EQ(
+        checkMessage(ck, record(true, { number("SAL", -1), number("COMM", Variant::Null()) })),
         QStringLiteral("ORA-02290: check constraint (DEMO.CK_EB_CHILD_SAL) violated"));
-    EXPECT_EQ(dml.SQL().Text(), QStringLiteral("begin\r\n"
-                                               "  if not (:sal > 0 and (:comm is null or :comm "
-                                               "<= :sal)) then\r\n"
-                                               "    :error := 2290;\r\n"
-                                               "  else\r\n"
-                                               "    :error := 0;\r\n"
-                                               "  end if;\r\n"
-                                               "end;\r\n"));
+    EXPECT_EQ(dml.SQL().Text(),
+        QStringLiteral("begin\r\n"
+                       "  if not (:sal > 0 and (:comm is null or :comm "
+                       "<= :sal)) then\r\n"
+                       "    :error := 2290;\r\n"
+                       "  else\r\n"
+                       "    :error := 0;\r\n"
+                       "  end if;\r\n"
+                       "end;\r\n"));
     EXPECT_EQ(checkMessage(ck, record(true, { number("SAL", 10), number("COMM", 5) })), QString());
     // A new record without the COMM field cannot be judged.
     EXPECT_EQ(checkMessage(ck, record(true, { number("SAL", -1) })), QString());
     // An existing record reads COMM (50) from its row: SAL 40 is below it.
-    EXPECT_EQ(checkMessage(ck, record(false, { number("SAL", 40) })).left(9), QStringLiteral("ORA-02290"));
+    EXPECT_EQ(checkMessage(ck, record(false, { number("SAL", 40) })).left(9),
+        QStringLiteral("ORA-02290"));
     EXPECT_TRUE(dml.SQL().Text().contains(
         QStringLiteral("  select COMM into :COMM from EB_CHILD where rowid = :zeb__rowid;\r\n")));
     EXPECT_EQ(checkMessage(ck, record(false, { number("SAL", 60) })), QString());
@@ -250,7 +256,8 @@ TEST_F(TableInfo, SingleEditableColumnOfAConstraint)
         QStringLiteral("*"));
     ConstraintCheckField readOnly = text("B", "x");
     readOnly.editable = false;
-    EXPECT_EQ(uk.SingleEditableColumn(record(true, { number("A", 1), readOnly })), QStringLiteral("A"));
+    EXPECT_EQ(
+        uk.SingleEditableColumn(record(true, { number("A", 1), readOnly })), QStringLiteral("A"));
     EXPECT_EQ(uk.SingleEditableColumn(record(true, {})), QString());
 }
 
@@ -315,7 +322,8 @@ TEST_F(TableInfo, FailedDescribeIsShownAndLeavesNoColumns)
 {
     QStringList shown;
     ScreenServices services;
-    services.showException = [&](std::exception_ptr error) { shown.append(ExceptionMessage(error)); };
+    services.showException
+        = [&](std::exception_ptr error) { shown.append(ExceptionMessage(error)); };
     InstallScreenServices(services);
     TOracleTableInfo &missing
         = TOracleTableInfoCache::ForSession(session.get()).TableInfo(QStringLiteral("EB_MISSING"));
@@ -327,7 +335,6 @@ TEST_F(TableInfo, FailedDescribeIsShownAndLeavesNoColumns)
     EXPECT_TRUE(shown.first().contains(QStringLiteral("ORA-00942"))) << shown.first().toStdString();
     EXPECT_TRUE(missing.ApplyDefaults({ QStringLiteral("X") }, false, false).isEmpty());
 }
-
 
 TEST_F(TableInfo, EnforcementPicksTheConstraintsOfAFieldOrOfTheChanges)
 {

@@ -1,5 +1,5 @@
-#include "EditBackTestSupport.h"
 #include "oracle_data/UpdatingTable.h"
+#include "EditBackTestSupport.h"
 
 #include "classlib/Exception.h"
 
@@ -31,8 +31,8 @@ const TableCase tableCases[] = {
     { "select x.rowid, x.* from \"Scott\".\"Emp\" x", "SCOTT.EMP", "X", "X" },
     { "select * from \"Scott\".\"Emp\"", "SCOTT.EMP", "", "\"Scott\".\"Emp\"" },
     { "select * from TABLE(x.y)", "(x.y)", "", "TABLE(x.y" },
-    { "select * from the ( select c from t where c = ')' ) z",
-        " ( select c from t where c = ')' )", "", "the" },
+    { "select * from the ( select c from t where c = ')' ) z", " ( select c from t where c = ')' )",
+        "", "the" },
     { "select * from TABLE(x.y", "", "", "TABLE(x.y" },
     { "select sysdate", "", "", "" },
     { "select 'from x' from dual", "DUAL", "", "dual" },
@@ -53,8 +53,8 @@ TEST(UpdatingTable, NameAliasAndRowReferenceFollowTheFromClause)
 
 TEST(UpdatingTable, PropertyWinsUpperCasedWithoutQuotes)
 {
-    EXPECT_EQ(UpdatingTableNameOf(QStringLiteral("select * from emp"),
-                  QStringLiteral("scott.\"Emp\""), false),
+    EXPECT_EQ(UpdatingTableNameOf(
+                  QStringLiteral("select * from emp"), QStringLiteral("scott.\"Emp\""), false),
         QStringLiteral("SCOTT.EMP"));
     // A cursor dataset has nothing else to go by.
     EXPECT_EQ(UpdatingTableNameOf(QStringLiteral("begin open :c for select * from emp; end;"),
@@ -65,7 +65,8 @@ TEST(UpdatingTable, PropertyWinsUpperCasedWithoutQuotes)
             QStringLiteral("  "), true);
         FAIL() << "a cursor dataset without UpdatingTable resolved a table";
     } catch (const Exception &e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("UpdatingTable property required for cursor dataset"));
+        EXPECT_EQ(
+            e.Message(), QStringLiteral("UpdatingTable property required for cursor dataset"));
     }
 }
 
@@ -77,7 +78,7 @@ TEST(UpdatingTable, CollectionTablesAreTableOrTheExpressions)
     EXPECT_FALSE(IsCollectionTable(QStringLiteral("TABLE(x.y")));
 }
 
-class UpdatingTableDictionary : public test::StandinSessionFixture {};
+class UpdatingTableDictionary : public test::StandinSessionFixture { };
 
 TEST_F(UpdatingTableDictionary, SplitTableNameResolvesTablesViewsAndSynonyms)
 {
@@ -135,7 +136,8 @@ TEST_F(UpdatingTableDictionary, KeyFieldsComeFromUniqueFieldsOrThePrimaryKey)
             DetermineKeyFields(*session, QString(), table);
             ADD_FAILURE() << "no key for " << table.toStdString();
         } catch (const EDatabaseError &e) {
-            EXPECT_EQ(e.Message(), QStringLiteral("Primary or Unique key columns must be included"));
+            EXPECT_EQ(
+                e.Message(), QStringLiteral("Primary or Unique key columns must be included"));
         }
     }
 }
