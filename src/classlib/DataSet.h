@@ -211,6 +211,12 @@ protected:
     // the operation; the base logs it. Descendants may hand it to the application.
     virtual void InternalHandleException();
     virtual bool IsCursorOpen() = 0;
+    // Whether the record being filtered passes the dataset's own filter, its Filter text. A
+    // descendant asks it while Filtered, in the filter state, after OnFilterRecord has left
+    // Accept true. The base knows no filter language and accepts every record; a descendant
+    // answers it with a filter bound to its Filter and FilterOptions. Errors reach the code that
+    // caused the filtering.
+    virtual bool FilterAccept() { return true; }
     virtual bool GetCanModify() { return true; }
     virtual int GetRecordCount() { return -1; }
     virtual int GetRecNo() { return -1; }

@@ -201,8 +201,8 @@ bool VectorDataSet::GetFieldData(TField *field, void *buffer)
         const int i = blobIndex(field);
         if (i < 0)
             return false;
-        // An old value of a stored record lives in the record itself.
-        if (State() == dsOldValue || State() == dsCurValue) {
+        // An old value or a record being filtered is a stored record, whose BLOBs live in it.
+        if (State() == dsOldValue || State() == dsCurValue || State() == dsFilter) {
             for (const Record &r : m_records)
                 if (r.data.data() == record)
                     return !r.blobs[static_cast<size_t>(i)].isEmpty();
@@ -263,12 +263,12 @@ std::unique_ptr<TStream> VectorDataSet::CreateBlobStream(TField *field, TBlobStr
     }
     TRecordBuffer record = bufferForState();
     QByteArray *slot = nullptr;
-    if (record) {
+    if (record && (state == dsOldValue || state == dsCurValue || state == dsFilter)) {
+        for (Record &r : m_records)
+            if (r.data.data() == record)
+                slot = &r.blobs[static_cast<size_t>(i)];
+    } else if (record) {
         slot = &blobsOf(record)[static_cast<size_t>(i)];
-        if (state == dsOldValue || state == dsCurValue)
-            for (Record &r : m_records)
-                if (r.data.data() == record)
-                    slot = &r.blobs[static_cast<size_t>(i)];
     }
     auto stream = std::make_unique<VectorBlobStream>(this, field, slot, writing);
     if (mode == bmWrite)
@@ -336,18 +336,26 @@ bool VectorDataSet::fetchBlock()
 
 bool VectorDataSet::acceptRecord(int index)
 {
-    if (!Filtered() || !OnFilterRecord)
+    if (!Filtered())
         return true;
-    bool accept = true;
+    // Fields read the stored record in the filter state; the previous record and state come
+    // back even when the dataset's filter fails.
+    struct Restore {
+        TRecordBuffer &place;
+        TRecordBuffer previous;
+        ~Restore() { place = previous; }
+    } restore { m_filterBuffer, m_filterBuffer };
     m_filterBuffer = m_records[static_cast<size_t>(index)].data.data();
     TTempState temp(this, dsFilter);
-    try {
-        OnFilterRecord(this, accept);
-    } catch (...) {
-        InternalHandleException();
+    bool accept = true;
+    if (OnFilterRecord) {
+        try {
+            OnFilterRecord(this, accept);
+        } catch (...) {
+            InternalHandleException();
+        }
     }
-    m_filterBuffer = nullptr;
-    return accept;
+    return accept && FilterAccept();
 }
 
 void VectorDataSet::copyToBuffer(int index, TRecordBuffer buffer)
