@@ -50,9 +50,9 @@ TLOBLocator *TLOBLocator::CreateTemporary(TOracleSession *session, int lobType, 
     if (!session->capabilities().OCI81Available)
         throw Exception(QStringLiteral("A Temporary TLOBLocator requires Net8 8.1 or later"));
     auto locator = std::make_unique<TLOBLocator>(session, lobType);
-    locator->check(locator->oci().OCILobCreateTemporary(locator->service(),
-        locator->m_errorHandle, locator->m_locator, 0, 0,
-        lobType == otCLOB ? OCI_TEMP_CLOB : OCI_TEMP_BLOB, cache ? 1 : 0, OCI_DURATION_SESSION));
+    locator->check(locator->oci().OCILobCreateTemporary(locator->service(), locator->m_errorHandle,
+        locator->m_locator, 0, 0, lobType == otCLOB ? OCI_TEMP_CLOB : OCI_TEMP_BLOB, cache ? 1 : 0,
+        OCI_DURATION_SESSION));
     return locator.release();
 }
 
@@ -140,8 +140,7 @@ void TLOBLocator::ensureLocator()
     // An object attribute may carry no locator yet: make a LOB instance in the cache.
     void *instance = nullptr;
     check(oci().OCIObjectNew(m_environment, m_errorHandle, service(),
-        static_cast<OCITypeCode>(m_lobType), nullptr, nullptr, OCI_DURATION_SESSION, 1,
-        &instance));
+        static_cast<OCITypeCode>(m_lobType), nullptr, nullptr, OCI_DURATION_SESSION, 1, &instance));
     m_locator = static_cast<OCILobLocator *>(instance);
     m_ownsLocator = false;
 }

@@ -22,7 +22,9 @@ inline constexpr int otBFile = 114;
 // library. Amounts and positions count what the client library counts: characters for a CLOB,
 // bytes otherwise. A locator starts null; a fetch or an out-bind fills it through
 // LocatorAddress, CreateTemporary gives it a server-side temporary value.
-class TLOBLocator : public QObject, public OracleValueObject, public TStream,
+class TLOBLocator : public QObject,
+                    public OracleValueObject,
+                    public TStream,
                     public OracleSessionDependent {
 public:
     TLOBLocator(TOracleSession *session, int lobType);

@@ -29,8 +29,8 @@ QString upperName(const QString &name)
     return name.toUpper();
 }
 
-QString attributeText(const OracleEntryPoints &oci, void *parameter, ub4 attribute, OCIError *error,
-    sword &status)
+QString attributeText(
+    const OracleEntryPoints &oci, void *parameter, ub4 attribute, OCIError *error, sword &status)
 {
     OraText *text = nullptr;
     ub4 length = 0;
@@ -38,8 +38,8 @@ QString attributeText(const OracleEntryPoints &oci, void *parameter, ub4 attribu
     if (status != OCI_SUCCESS || !text)
         return QString();
     // Schema and type names are at most 30 characters.
-    return QString::fromUtf8(reinterpret_cast<const char *>(text),
-        static_cast<qsizetype>(std::min<ub4>(length, 30)));
+    return QString::fromUtf8(
+        reinterpret_cast<const char *>(text), static_cast<qsizetype>(std::min<ub4>(length, 30)));
 }
 
 // A describe handle for one nested describe, freed on leaving the scope.
@@ -101,8 +101,8 @@ Variant TObjectAttribute::Value() const
         const auto *number = static_cast<const OCINumber *>(address);
         int size = 0, type = 0;
         const bool floating = m_scale == -127;
-        session->ChooseNumberType(floating ? 38 : m_precision, floating ? -127 : m_scale, size,
-            type, false);
+        session->ChooseNumberType(
+            floating ? 38 : m_precision, floating ? -127 : m_scale, size, type, false);
         if (type == SQLT_INT) {
             qint32 value = 0;
             check(oci.OCINumberToInt(error, number, sizeof value, OCI_NUMBER_SIGNED, &value));
@@ -128,8 +128,8 @@ Variant TObjectAttribute::Value() const
         if (m_asText) {
             OraText buffer[0x97] = {};
             ub4 length = sizeof buffer;
-            check(oci.OCIDateTimeToText(env, error, static_cast<OCIDateTime *>(slot()), nullptr,
-                0, static_cast<ub1>(std::max<int>(m_scale, 0)), nullptr, 0, &length, buffer));
+            check(oci.OCIDateTimeToText(env, error, static_cast<OCIDateTime *>(slot()), nullptr, 0,
+                static_cast<ub1>(std::max<int>(m_scale, 0)), nullptr, 0, &length, buffer));
             return QString::fromUtf8(reinterpret_cast<const char *>(buffer),
                 static_cast<qsizetype>(std::min<ub4>(length, sizeof buffer)));
         }
@@ -217,9 +217,9 @@ void TOracleObject::create(TOracleSession *session, const QString &objectType, c
         const QByteArray schema = dot < 0 ? QByteArray() : name.left(dot).toUtf8();
         const QByteArray object = (dot < 0 ? name : name.mid(dot + 1)).toUtf8();
         check(m_oci->OCIObjectPinTable(m_environment, m_errorHandle, service(),
-            reinterpret_cast<const OraText *>(schema.constData()),
-            static_cast<ub4>(schema.size()), reinterpret_cast<const OraText *>(object.constData()),
-            static_cast<ub4>(object.size()), nullptr, OCI_DURATION_SESSION, &m_tableObject));
+            reinterpret_cast<const OraText *>(schema.constData()), static_cast<ub4>(schema.size()),
+            reinterpret_cast<const OraText *>(object.constData()), static_cast<ub4>(object.size()),
+            nullptr, OCI_DURATION_SESSION, &m_tableObject));
     }
     describeByName(objectType.toUpper(), m_typeRef, m_typeDescriptor);
     const OCITypeCode typeCode = m_session->ObjectTypeCode(m_typeDescriptor);
@@ -426,8 +426,8 @@ void TOracleObject::describeAttributes()
     m_described = true;
 }
 
-void TOracleObject::describeLevel(
-    OCIParam *typeParameter, const QString &prefix, qint64 &valueOffset, qint64 &nullOffset, int depth)
+void TOracleObject::describeLevel(OCIParam *typeParameter, const QString &prefix,
+    qint64 &valueOffset, qint64 &nullOffset, int depth)
 {
     if (!typeParameter)
         return;
@@ -462,8 +462,8 @@ void TOracleObject::describeAttribute(
         sword status = OCI_SUCCESS;
         a.m_name = prefix + attributeText(oci, parameter, OCI_ATTR_NAME, m_errorHandle, status);
         check(status);
-        check(oci.OCIAttrGet(
-            parameter, OCI_DTYPE_PARAM, &a.m_rawDataType, nullptr, OCI_ATTR_DATA_TYPE, m_errorHandle));
+        check(oci.OCIAttrGet(parameter, OCI_DTYPE_PARAM, &a.m_rawDataType, nullptr,
+            OCI_ATTR_DATA_TYPE, m_errorHandle));
         int type = a.m_rawDataType;
         if (type == SQLT_CHR || type == SQLT_VCS || type == SQLT_AFC)
             type = SQLT_STR;
@@ -519,15 +519,15 @@ void TOracleObject::describeAttribute(
             parameter, OCI_DTYPE_PARAM, &a.m_dataSize, nullptr, OCI_ATTR_DATA_SIZE, m_errorHandle));
         if (type == SQLT_NUM) {
             sb2 precision = 0;
-            check(oci.OCIAttrGet(
-                parameter, OCI_DTYPE_PARAM, &precision, nullptr, OCI_ATTR_PRECISION, m_errorHandle));
+            check(oci.OCIAttrGet(parameter, OCI_DTYPE_PARAM, &precision, nullptr,
+                OCI_ATTR_PRECISION, m_errorHandle));
             check(oci.OCIAttrGet(
                 parameter, OCI_DTYPE_PARAM, &a.m_scale, nullptr, OCI_ATTR_SCALE, m_errorHandle));
             a.m_precision = static_cast<ub1>(precision);
             if (a.m_scale == -127 && a.m_precision == 0)
                 a.m_scale = 0;
-            a.m_dataType = a.m_scale <= 0 && a.m_precision < 10
-                    && !(a.m_scale == 0 && a.m_precision == 0)
+            a.m_dataType
+                = a.m_scale <= 0 && a.m_precision < 10 && !(a.m_scale == 0 && a.m_precision == 0)
                 ? SQLT_INT
                 : SQLT_FLT;
         }
@@ -587,9 +587,8 @@ TOracleObject *TOracleObject::ObjectAttribute(const QString &name)
     if (attribute->m_dataType != SQLT_NTY)
         throw Exception(QStringLiteral("Attribute ") + name + QStringLiteral(" is not an object"));
     std::unique_ptr<TOracleObject> wrapper;
-    const bool xml = attribute->m_typeName.compare(
-                         QStringLiteral("SYS.XMLTYPE"), Qt::CaseInsensitive)
-        == 0;
+    const bool xml
+        = attribute->m_typeName.compare(QStringLiteral("SYS.XMLTYPE"), Qt::CaseInsensitive) == 0;
     if (xml)
         wrapper = TXMLType::CreateWrapper(m_session, attribute->m_typeName, attribute->m_typeRef);
     else
@@ -620,19 +619,18 @@ TObjectAttribute *TOracleObject::attributeOfKind(const QString &name, bool (*acc
 {
     TObjectAttribute *attribute = AttributeByName(name, true);
     if (!accepts(attribute->m_dataType) || !attribute->ValueAddress())
-        throw Exception(QStringLiteral("Attribute type not supported (%1).")
-                            .arg(attribute->m_rawDataType));
+        throw Exception(
+            QStringLiteral("Attribute type not supported (%1).").arg(attribute->m_rawDataType));
     return attribute;
 }
 
 TOracleReference *TOracleObject::RefAttribute(const QString &name)
 {
-    TObjectAttribute *attribute
-        = attributeOfKind(name, [](int type) { return type == SQLT_REF; });
+    TObjectAttribute *attribute = attributeOfKind(name, [](int type) { return type == SQLT_REF; });
     auto reference = std::make_unique<TOracleReference>(
         m_session, attribute->m_typeRef, attribute->m_typeName);
-    reference->AttachRef(*static_cast<OCIRef **>(attribute->ValueAddress()),
-        attribute->IndicatorAddress());
+    reference->AttachRef(
+        *static_cast<OCIRef **>(attribute->ValueAddress()), attribute->IndicatorAddress());
     reference->SetOwner(this, attribute->m_name);
     TOracleReference *result = reference.get();
     m_otherWrappers.push_back(std::move(reference));
@@ -777,8 +775,8 @@ void TOracleReference::create(OCIRef *typeRef, const QString &typeName)
     if (!tdoRef && !typeName.isEmpty()) {
         const QByteArray text = typeName.toUpper().toUtf8();
         check(m_oci->OCIDescribeAny(session->ServiceContext(), m_errorHandle,
-            const_cast<char *>(text.constData()), static_cast<ub4>(text.size()), OCI_OTYPE_NAME,
-            0, OCI_PTYPE_TYPE, describe.handle));
+            const_cast<char *>(text.constData()), static_cast<ub4>(text.size()), OCI_OTYPE_NAME, 0,
+            OCI_PTYPE_TYPE, describe.handle));
         void *parameter = nullptr;
         check(m_oci->OCIAttrGet(describe.handle, OCI_HTYPE_DESCRIBE, &parameter, nullptr,
             OCI_ATTR_PARAM, m_errorHandle));

@@ -74,7 +74,9 @@ private:
 // One object instance in the client library's object cache, with its attributes by name. A
 // new object (Create) is transient and atomically null until an attribute changes; wrappers
 // of fetched values and embedded attributes look at an instance someone else holds.
-class TOracleObject : public QObject, public OracleValueObject, public OracleSessionDependent,
+class TOracleObject : public QObject,
+                      public OracleValueObject,
+                      public OracleSessionDependent,
                       public OracleAttributeOwner {
 public:
     // A new instance of the named type; transient when table is empty, else a new persistent
@@ -198,8 +200,7 @@ public:
 };
 
 // A REF to an object of a type.
-class TOracleReference : public QObject, public OracleValueObject,
-                         public OracleSessionDependent {
+class TOracleReference : public QObject, public OracleValueObject, public OracleSessionDependent {
 public:
     // typeRef, when given, is the REF of the referenced type's descriptor; otherwise the type
     // is described by typeName.

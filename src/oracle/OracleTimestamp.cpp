@@ -2,8 +2,8 @@
 
 #include "classlib/DateTimeUtils.h"
 #include "classlib/Exception.h"
-#include "oracle/OracleDate.h"
 #include "oracle/OracleAttributeOwner.h"
+#include "oracle/OracleDate.h"
 #include "oracle/OracleError.h"
 #include "oracle/OracleSession.h"
 
@@ -26,8 +26,7 @@ TOracleTimestamp::TOracleTimestamp(TOracleSession *session, int type)
     m_oci = &session->entryPoints();
     m_type = type;
     void *error = nullptr;
-    check(m_oci->OCIHandleAlloc(
-        session->environmentHandle(), &error, OCI_HTYPE_ERROR, 0, nullptr));
+    check(m_oci->OCIHandleAlloc(session->environmentHandle(), &error, OCI_HTYPE_ERROR, 0, nullptr));
     m_errorHandle = static_cast<OCIError *>(error);
     void *descriptor = nullptr;
     check(m_oci->OCIDescriptorAlloc(
@@ -82,8 +81,8 @@ void TOracleTimestamp::SetComponents(
 {
     if (!m_descriptor || !m_session)
         throw Exception(QStringLiteral("TOracleTimestamp: Invalid handle"));
-    check(m_oci->OCIDateTimeConstruct(m_session->environmentHandle(), m_errorHandle,
-        m_descriptor, static_cast<sb2>(year), static_cast<ub1>(month), static_cast<ub1>(day),
+    check(m_oci->OCIDateTimeConstruct(m_session->environmentHandle(), m_errorHandle, m_descriptor,
+        static_cast<sb2>(year), static_cast<ub1>(month), static_cast<ub1>(day),
         static_cast<ub1>(hour), static_cast<ub1>(minute), static_cast<ub1>(second),
         fractionalSeconds, nullptr, 0));
     m_isNull = false;

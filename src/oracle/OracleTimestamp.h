@@ -27,8 +27,8 @@ public:
     // 0.0 with the session's ZeroDateIsNull preference makes the value null; milliseconds are
     // kept (as nanoseconds).
     void SetValue(double value);
-    void SetComponents(int year, int month, int day, int hour, int minute, int second,
-        ub4 fractionalSeconds);
+    void SetComponents(
+        int year, int month, int day, int hour, int minute, int second, ub4 fractionalSeconds);
     void SetNull();
     bool IsNull() const { return m_isNull; }
     int Type() const { return m_type; }

@@ -21,8 +21,7 @@ namespace {
 
 Variant nullForm(const TOracleQuery &query)
 {
-    return query.Session() && query.Session()->NullValue() == nvNull ? Variant::Null()
-                                                                     : Variant();
+    return query.Session() && query.Session()->NullValue() == nvNull ? Variant::Null() : Variant();
 }
 
 void allocateRowDescriptors(TOracleQuery &query, TFieldData &field, ub4 kind)
@@ -33,8 +32,8 @@ void allocateRowDescriptors(TOracleQuery &query, TFieldData &field, ub4 kind)
         void *descriptor = nullptr;
         const sword status
             = oci.OCIDescriptorAlloc(session->environmentHandle(), &descriptor, kind, 0, nullptr);
-        CheckOracleResult(status, QStringLiteral("TOracleQuery"), oci, session->errorHandle(),
-            session, &query);
+        CheckOracleResult(
+            status, QStringLiteral("TOracleQuery"), oci, session->errorHandle(), session, &query);
         field.SetRowReference(row, descriptor);
     }
 }
@@ -265,8 +264,8 @@ QString paramText(const OracleEntryPoints &oci, OCIParam *parameter, ub4 attribu
     if (oci.OCIAttrGet(parameter, OCI_DTYPE_PARAM, &text, &length, attribute, error) != OCI_SUCCESS
         || !text)
         return QString();
-    return QString::fromUtf8(reinterpret_cast<const char *>(text),
-        static_cast<qsizetype>(std::min<ub4>(length, 30)));
+    return QString::fromUtf8(
+        reinterpret_cast<const char *>(text), static_cast<qsizetype>(std::min<ub4>(length, 30)));
 }
 
 class ObjectColumnHandler : public OracleColumnHandler {
@@ -287,7 +286,8 @@ public:
         if (field.dataType != SQLT_NTY)
             return;
         OCIRef *tdoRef = nullptr;
-        check(oci.OCIAttrGet(parameter, OCI_DTYPE_PARAM, &tdoRef, nullptr, OCI_ATTR_REF_TDO, error));
+        check(
+            oci.OCIAttrGet(parameter, OCI_DTYPE_PARAM, &tdoRef, nullptr, OCI_ATTR_REF_TDO, error));
         void *ref = nullptr;
         check(oci.OCIObjectNew(env, error, session->ServiceContext(), OCI_TYPECODE_REF, nullptr,
             nullptr, OCI_DURATION_SESSION, 1, &ref));
@@ -324,8 +324,8 @@ public:
         const sword status = oci.OCIDefineObject(define, query.ErrorHandle(),
             object ? field.typeDescriptor : nullptr, reinterpret_cast<void **>(field.data.get()),
             nullptr, object ? field.nullStructures.data() : nullptr, nullptr);
-        CheckOracleResult(status, QStringLiteral("TOracleQuery"), oci, query.ErrorHandle(),
-            session, &query);
+        CheckOracleResult(
+            status, QStringLiteral("TOracleQuery"), oci, query.ErrorHandle(), session, &query);
     }
     void prepareRow(TOracleQuery &query, TFieldData &field, int row) override
     {
@@ -419,8 +419,8 @@ public:
         const OracleEntryPoints &oci = session->entryPoints();
         const sword status = oci.OCIBindObject(bind, query.ErrorHandle(), object->TypeDescriptor(),
             object->InstanceAddress(), nullptr, object->NullStructAddress(), nullptr);
-        CheckOracleResult(status, QStringLiteral("TOracleQuery"), oci, query.ErrorHandle(),
-            session, &query);
+        CheckOracleResult(
+            status, QStringLiteral("TOracleQuery"), oci, query.ErrorHandle(), session, &query);
     }
 
 private:
@@ -448,11 +448,11 @@ public:
         TOracleReference *reference = of(variable);
         TOracleSession *session = query.Session();
         const OracleEntryPoints &oci = session->entryPoints();
-        const sword status = oci.OCIBindObject(bind, query.ErrorHandle(),
-            reference->TypeDescriptor(), reinterpret_cast<void **>(reference->RefAddress()),
-            nullptr, nullptr, nullptr);
-        CheckOracleResult(status, QStringLiteral("TOracleQuery"), oci, query.ErrorHandle(),
-            session, &query);
+        const sword status
+            = oci.OCIBindObject(bind, query.ErrorHandle(), reference->TypeDescriptor(),
+                reinterpret_cast<void **>(reference->RefAddress()), nullptr, nullptr, nullptr);
+        CheckOracleResult(
+            status, QStringLiteral("TOracleQuery"), oci, query.ErrorHandle(), session, &query);
     }
     void sync(TOracleQuery &, TVariableData &variable) override
     {
@@ -490,7 +490,8 @@ void RegisterOracleValueHandlers()
         auto objectColumns = std::make_shared<ObjectColumnHandler>();
         OracleQueryExtensions::SetColumnHandler(SQLT_NTY, objectColumns);
         OracleQueryExtensions::SetColumnHandler(SQLT_REF, objectColumns);
-        OracleQueryExtensions::SetVariableHandler(SQLT_NTY, std::make_shared<ObjectVariableHandler>());
+        OracleQueryExtensions::SetVariableHandler(
+            SQLT_NTY, std::make_shared<ObjectVariableHandler>());
         OracleQueryExtensions::SetVariableHandler(
             SQLT_REF, std::make_shared<ReferenceVariableHandler>());
         auto timestampColumns = std::make_shared<TimestampColumnHandler>();

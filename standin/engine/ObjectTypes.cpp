@@ -165,7 +165,8 @@ struct Parser {
         return type;
     }
 
-    std::shared_ptr<ObjectType> typeSpecification(const std::string &schema, const std::string &name)
+    std::shared_ptr<ObjectType> typeSpecification(
+        const std::string &schema, const std::string &name)
     {
         auto type = std::make_shared<ObjectType>();
         type->schema = schema;
@@ -179,8 +180,8 @@ struct Parser {
             expect("(");
             for (;;) {
                 if (tok().is("MEMBER") || tok().is("STATIC") || tok().is("CONSTRUCTOR")
-                    || tok().is("MAP") || tok().is("ORDER") || tok().is("FINAL")
-                    || tok().is("NOT") || tok().is("OVERRIDING"))
+                    || tok().is("MAP") || tok().is("ORDER") || tok().is("FINAL") || tok().is("NOT")
+                    || tok().is("OVERRIDING"))
                     break; // methods: the stand-in keeps no method code
                 ObjectAttribute a;
                 if (!tok().isName())
@@ -312,8 +313,8 @@ ObjectValue argumentValue(const ObjectAttribute &a, sqlite3_value *arg)
     v.isNull = false;
     v.isScalar = true;
     if (a.typeCode == tcRaw && sqlite3_value_type(arg) == SQLITE_BLOB) {
-        v.scalar = hexOf(static_cast<const unsigned char *>(sqlite3_value_blob(arg)),
-            sqlite3_value_bytes(arg));
+        v.scalar = hexOf(
+            static_cast<const unsigned char *>(sqlite3_value_blob(arg)), sqlite3_value_bytes(arg));
         return v;
     }
     const auto *t = reinterpret_cast<const char *>(sqlite3_value_text(arg));
@@ -335,7 +336,8 @@ ObjectValue argumentValue(const ObjectAttribute &a, sqlite3_value *arg)
 
 void construct(sqlite3_context *context, int argc, sqlite3_value **argv)
 {
-    const auto &type = *static_cast<std::shared_ptr<const ObjectType> *>(sqlite3_user_data(context));
+    const auto &type
+        = *static_cast<std::shared_ptr<const ObjectType> *>(sqlite3_user_data(context));
     try {
         ObjectValue value;
         value.isNull = false;
@@ -358,7 +360,8 @@ void construct(sqlite3_context *context, int argc, sqlite3_value **argv)
             if (static_cast<size_t>(argc) != type->attributes.size())
                 throw oraFail(909);
             for (int i = 0; i < argc; ++i)
-                value.items.push_back(argumentValue(type->attributes[static_cast<size_t>(i)], argv[i]));
+                value.items.push_back(
+                    argumentValue(type->attributes[static_cast<size_t>(i)], argv[i]));
         }
         const std::string text = encodeObjectValue(value);
         sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);

@@ -51,8 +51,7 @@ Instance *find(const void *instance)
 
 bool isEmbedded(const ObjectAttribute &a)
 {
-    return a.typeCode == engine::tcObject && a.type && !a.type->isCollection()
-        && !a.type->isXml;
+    return a.typeCode == engine::tcObject && a.type && !a.type->isCollection() && !a.type->isXml;
 }
 
 bool isXmlAttribute(const ObjectAttribute &a)
@@ -257,7 +256,9 @@ ObjectValue attributeValue(const ObjectAttribute &a, const char *base, const sb2
     if (isEmbedded(a))
         return levelValue(*a.type, base + a.valueOffset, indicator);
     if (isXmlAttribute(a))
-        return *indicator != 0 ? ObjectValue() : instanceValue(*reinterpret_cast<void *const *>(base + a.valueOffset));
+        return *indicator != 0
+            ? ObjectValue()
+            : instanceValue(*reinterpret_cast<void *const *>(base + a.valueOffset));
     ObjectValue v;
     if (*indicator != 0)
         return v;

@@ -134,7 +134,8 @@ void bindObject(sqlite3_stmt *statement, int index, const ClientBuffer &b, size_
         }
         text = encodeObjectValue(value);
     }
-    sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(
+        statement, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
 } // namespace qdsi::engine
@@ -157,8 +158,8 @@ QDSI_EXPORT sword OCIDefineObject(OCIDefine *defnp, OCIError *errhp, const OCITy
     return OCI_SUCCESS;
 }
 
-QDSI_EXPORT sword OCIBindObject(OCIBind *bindp, OCIError *errhp, const OCIType *type, void **pgvpp,
-    ub4 *, void **indpp, ub4 *)
+QDSI_EXPORT sword OCIBindObject(
+    OCIBind *bindp, OCIError *errhp, const OCIType *type, void **pgvpp, ub4 *, void **indpp, ub4 *)
 {
     auto *bind = handleOf<BindHandle>(bindp, OCI_HTYPE_BIND);
     if (!bind)
@@ -195,8 +196,8 @@ QDSI_EXPORT sword OCIDescribeAny(OCISvcCtx *svchp, OCIError *errhp, void *objptr
                 throw oraFail(3001); // only types are described
             engine::Session &session = sessionOf(service);
             engine::Session::Call call(session, true);
-            const std::string name = textOf(static_cast<const text *>(objptr),
-                static_cast<sb4>(objnm_len));
+            const std::string name
+                = textOf(static_cast<const text *>(objptr), static_cast<sb4>(objnm_len));
             type = engine::findObjectType(session, name);
             if (!type)
                 throw oraFail(4043, "object " + name + " does not exist");
@@ -340,7 +341,8 @@ QDSI_EXPORT ub4 OCIRefHexSize(OCIEnv *, const OCIRef *ref)
     return r ? static_cast<ub4>(2 * refText(*r).size()) : 0;
 }
 
-QDSI_EXPORT sword OCIRefToHex(OCIEnv *, OCIError *err, const OCIRef *ref, oratext *hex, ub4 *hex_length)
+QDSI_EXPORT sword OCIRefToHex(
+    OCIEnv *, OCIError *err, const OCIRef *ref, oratext *hex, ub4 *hex_length)
 {
     auto *r = handleOf<RefValue>(ref, kRefValue);
     if (!r || !hex || !hex_length)
@@ -417,7 +419,8 @@ QDSI_EXPORT sword OCINumberToInt(
     });
 }
 
-QDSI_EXPORT sword OCINumberToReal(OCIError *err, const OCINumber *number, uword rsl_length, void *rsl)
+QDSI_EXPORT sword OCINumberToReal(
+    OCIError *err, const OCINumber *number, uword rsl_length, void *rsl)
 {
     if (!number || !rsl)
         return OCI_INVALID_HANDLE;

@@ -17,10 +17,7 @@ namespace {
 class LobLocators : public OracleQueryFixture {
 protected:
     int roundTrips() const { return StandinHooks::get().roundTrips(session->ServiceContext()); }
-    void resetRoundTrips() const
-    {
-        StandinHooks::get().resetRoundTrips(session->ServiceContext());
-    }
+    void resetRoundTrips() const { StandinHooks::get().resetRoundTrips(session->ServiceContext()); }
     std::unique_ptr<TLOBLocator> temporary(int type, const QByteArray &content = {})
     {
         std::unique_ptr<TLOBLocator> lob(TLOBLocator::CreateTemporary(session.get(), type, true));
@@ -71,8 +68,7 @@ TEST_P(LobLocators, SeekMovesThePositionByOrigin)
         { 3, 5, 1, 8 }, // from the current position
         { 3, 5, 0, 5 }, // from the start
         { 3, 0, 2, 10 }, // the end is the length
-        { 3, -4, 2, 6 },
-        { 3, 9, 7, 3 }, // an unknown origin leaves the position
+        { 3, -4, 2, 6 }, { 3, 9, 7, 3 }, // an unknown origin leaves the position
         { 3, -5, 1, -2 }, // not clamped
     };
     for (const Case &c : cases) {

@@ -39,8 +39,8 @@ protected:
     {
         TOracleQuery select;
         select.SetSession(session.get());
-        select.SQL().SetText(
-            QStringLiteral("select person from qd_people ") + where + QStringLiteral(" order by id"));
+        select.SQL().SetText(QStringLiteral("select person from qd_people ") + where
+            + QStringLiteral(" order by id"));
         select.Execute();
         check(select);
     }
@@ -109,8 +109,8 @@ TEST_P(Objects, AttributeErrors)
             EXPECT_EQ(e.Message(), c.message);
         }
     }
-    EXPECT_THROW(TOracleObject(session.get(), QStringLiteral("QD_NO_SUCH_TYPE"), QString()),
-        EOracleError);
+    EXPECT_THROW(
+        TOracleObject(session.get(), QStringLiteral("QD_NO_SUCH_TYPE"), QString()), EOracleError);
     TOracleSession idle;
     EXPECT_THROW(TOracleObject(&idle, QStringLiteral("QD_PERSON"), QString()), Exception);
 }
@@ -194,7 +194,8 @@ TEST_P(Objects, ObjectBoundIntoAnInsertRoundTrips)
             QStringLiteral("0AFF"));
         EXPECT_EQ(copy->AttributeByName(QStringLiteral("ADDRESS.STREET"), true)->Value().AsString(),
             QStringLiteral("Main 1"));
-        EXPECT_EQ(copy->AttributeByName(QStringLiteral("ADDRESS.SINCE"), true)->Value().AsDateTime(),
+        EXPECT_EQ(
+            copy->AttributeByName(QStringLiteral("ADDRESS.SINCE"), true)->Value().AsDateTime(),
             EncodeDateTime(2012, 3, 4, 5, 6, 7, 89));
         select.Next();
         ASSERT_FALSE(select.Eof());
@@ -202,7 +203,8 @@ TEST_P(Objects, ObjectBoundIntoAnInsertRoundTrips)
         EXPECT_FALSE(copy->IsNull());
         EXPECT_TRUE(copy->AttributeByName(QStringLiteral("NAME"), true)->IsNull());
         EXPECT_FALSE(copy->AttributeByName(QStringLiteral("ADDRESS"), true)->IsNull());
-        EXPECT_EQ(copy->AttributeByName(QStringLiteral("ADDRESS.SINCE"), true)->Value().AsDateTime(),
+        EXPECT_EQ(
+            copy->AttributeByName(QStringLiteral("ADDRESS.SINCE"), true)->Value().AsDateTime(),
             EncodeDateTime(2030, 1, 1, 0, 0, 0, 5));
     });
 }
@@ -231,10 +233,11 @@ TEST_P(Objects, LobAndCollectionAttributes)
 {
     runIgnoringErrors(QStringLiteral("drop table qd_cards"));
     run(QStringLiteral("create or replace type qd_phones as varray(3) of varchar2(20)"));
-    run(QStringLiteral(
-        "create or replace type qd_card as object (notes clob, phones qd_phones, tag varchar2(5))"));
+    run(QStringLiteral("create or replace type qd_card as object (notes clob, phones qd_phones, "
+                       "tag varchar2(5))"));
     run(QStringLiteral("create table qd_cards (card qd_card)"));
-    run(QStringLiteral("insert into qd_cards values (qd_card('long note', qd_phones('1', '2'), 'x'))"));
+    run(QStringLiteral(
+        "insert into qd_cards values (qd_card('long note', qd_phones('1', '2'), 'x'))"));
     query->SQL().SetText(QStringLiteral("select card from qd_cards"));
     query->Execute();
     ASSERT_FALSE(query->Eof());
@@ -315,8 +318,8 @@ TEST_P(Objects, ReferencesStartNullAndKnowTheirType)
     EXPECT_EQ(reference.AsHex(), QString());
     reference.Clear();
     EXPECT_TRUE(reference.IsNull());
-    EXPECT_THROW(TOracleReference(session.get(), nullptr, QStringLiteral("qd_nothing")),
-        EOracleError);
+    EXPECT_THROW(
+        TOracleReference(session.get(), nullptr, QStringLiteral("qd_nothing")), EOracleError);
 }
 
 INSTANTIATE_TEST_SUITE_P(HandleMode, Objects, ::testing::Values(false));

@@ -125,8 +125,7 @@ TEST_P(Timestamps, OutBindFillsTheTimestamp)
         QStringLiteral("t"), Variant::FromDateTime(EncodeDateTime(2012, 3, 4, 5, 6, 7, 89)));
     insert.Execute();
     TOracleTimestamp out(session.get(), SQLT_TIMESTAMP);
-    query->SQL().SetText(
-        QStringLiteral("update ts_out set t = t returning t into :t"));
+    query->SQL().SetText(QStringLiteral("update ts_out set t = t returning t into :t"));
     query->DeclareVariable(QStringLiteral("t"), SQLT_TIMESTAMP);
     query->SetComplexVariable(QStringLiteral("t"), &out);
     query->Execute();

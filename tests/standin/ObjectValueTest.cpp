@@ -47,8 +47,8 @@ TEST(ObjectValues, NestedValuesRoundTrip)
 
 TEST(ObjectValues, MalformedTextIsRefused)
 {
-    for (const char *text : { "", "X", "S5:ab", "O2:N", "S:", "O1:NN", "S3ab", "S12345678901:x",
-             "O999999:", "S-1:" }) {
+    for (const char *text :
+        { "", "X", "S5:ab", "O2:N", "S:", "O1:NN", "S3ab", "S12345678901:x", "O999999:", "S-1:" }) {
         try {
             decodeObjectValue(text);
             ADD_FAILURE() << "accepted: " << text;
