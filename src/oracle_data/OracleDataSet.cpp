@@ -26,7 +26,8 @@ struct ExitCheck {
     ~ExitCheck()
     {
         if (TRecordDataList::LiveBlocks() != 0)
-            qCritical("Assertion failed: RecordBlocks = 0 (%d left)", TRecordDataList::LiveBlocks());
+            qCritical(
+                "Assertion failed: RecordBlocks = 0 (%d left)", TRecordDataList::LiveBlocks());
     }
 } exitCheck;
 
@@ -495,7 +496,8 @@ bool TOracleDataSet::GetCanModify()
         return false;
     if (!m_hasRowId && !OnApplyRecord)
         return false;
-    if (m_master && (!m_master->Active() || !m_master->m_store || m_master->IsEmpty()
+    if (m_master
+        && (!m_master->Active() || !m_master->m_store || m_master->IsEmpty()
             || m_master->QBEMode()))
         return false;
     return true;
@@ -593,8 +595,8 @@ void TOracleDataSet::DecompressBlob(TBlobField *field, QByteArray &value)
     QString problem;
     DecompressBlobValue(BlobCompression(), field, value, &problem);
     if (!problem.isEmpty())
-        qWarning("%s.%s: %s", qPrintable(Name()), qPrintable(field ? field->FieldName() : QString()),
-            qPrintable(problem));
+        qWarning("%s.%s: %s", qPrintable(Name()),
+            qPrintable(field ? field->FieldName() : QString()), qPrintable(problem));
 }
 
 } // namespace qd

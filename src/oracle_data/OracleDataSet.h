@@ -62,8 +62,8 @@ using TOracleDataSetEvent = std::function<void(TOracleDataSet *sender)>;
 using TTranslateMessageEvent = std::function<void(TOracleDataSet *sender, int errorCode,
     const QString &constraintName, QChar action, QString &msg)>;
 using TCancelQBEEvent = std::function<void(TOracleDataSet *sender, bool &requery)>;
-using TApplyRecordEvent = std::function<void(
-    TOracleDataSet *sender, QChar action, bool &applied, QString &newRowId)>;
+using TApplyRecordEvent
+    = std::function<void(TOracleDataSet *sender, QChar action, bool &applied, QString &newRowId)>;
 using TAfterFetchRecordEvent = std::function<void(
     TOracleDataSet *sender, bool filterAccept, TAfterFetchRecordAction &action)>;
 
@@ -226,8 +226,8 @@ public:
     bool SearchRecord(const QString &fieldNames, const Variant &fieldValues, int options);
     bool Locate(
         const QString &keyFields, const Variant &keyValues, TLocateOptions options) override;
-    Variant Lookup(const QString &keyFields, const Variant &keyValues,
-        const QString &resultFields) override;
+    Variant Lookup(
+        const QString &keyFields, const Variant &keyValues, const QString &resultFields) override;
     int CompareBookmarks(const TBookmark &a, const TBookmark &b) override;
     bool BookmarkValid(const TBookmark &bookmark) override;
     std::unique_ptr<TStream> CreateBlobStream(TField *field, TBlobStreamMode mode) override;
@@ -335,6 +335,8 @@ protected:
     void InternalClose() override;
     void InternalInitFieldDefs() override;
     bool IsCursorOpen() override { return m_store != nullptr; }
+    // Hands the exception to the application's exception display.
+    void InternalHandleException() override { ShowCurrentException(); }
     bool GetCanModify() override;
     int GetRecordCount() override;
     int GetRecNo() override;
@@ -355,7 +357,7 @@ private:
     struct FieldSlot {
         TField *field = nullptr;
         TOracleFieldInfo *info = nullptr;
-        int bufferOffset = 0;  // null byte, then the value
+        int bufferOffset = 0; // null byte, then the value
         int storedOffset = -1; // packed value; -1 for BLOB kinds
         int nullBit = 0;
         int dataSize = 0;

@@ -37,7 +37,8 @@ void TOracleDataSet::DecodeRecord(const char *stored, char *buffer) const
         if (slot.text) {
             const char *text = nullptr;
             std::memcpy(&text, value, sizeof text);
-            const size_t length = std::min(std::strlen(text), static_cast<size_t>(slot.dataSize - 1));
+            const size_t length
+                = std::min(std::strlen(text), static_cast<size_t>(slot.dataSize - 1));
             std::memcpy(target + 1, text, length);
             target[1 + length] = '\0';
         } else {
@@ -683,8 +684,7 @@ void TOracleDataSet::SetFilterText(const QString &text)
     // A text that does not parse changes nothing.
     std::unique_ptr<TExpression> expression;
     if (!text.isEmpty())
-        expression
-            = ParseDataSetFilter(text, static_cast<int>(FilterOptions()), *m_filterSource);
+        expression = ParseDataSetFilter(text, static_cast<int>(FilterOptions()), *m_filterSource);
     m_filterExpression = std::move(expression);
     if (Filtered())
         Refilter();

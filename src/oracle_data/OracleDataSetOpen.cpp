@@ -141,8 +141,8 @@ void TOracleDataSet::defineFieldsFromQuery(TOracleQuery &query)
             break;
         }
         if (type != ftUnknown)
-            FieldDefs().Add(info->Name, type, size, requiredFields && info->NotNull,
-                m_fieldInfo.Count() - 1);
+            FieldDefs().Add(
+                info->Name, type, size, requiredFields && info->NotNull, m_fieldInfo.Count() - 1);
     }
 }
 
@@ -241,8 +241,9 @@ void TOracleDataSet::applyDictionaryFieldOptions()
         if (m_dictionary.DisplayFormats() && numeric->DisplayFormat().isEmpty()
             && numeric->EditFormat().isEmpty()) {
             if (s > 0) {
-                const QString whole
-                    = p > s ? QString(p - s - 1, QLatin1Char('#')) + QLatin1Char('0') : QStringLiteral("0");
+                const QString whole = p > s
+                    ? QString(p - s - 1, QLatin1Char('#')) + QLatin1Char('0')
+                    : QStringLiteral("0");
                 QString display = whole;
                 for (int at = static_cast<int>(display.size()) - 2; at > 1; at -= 3)
                     display.insert(at - 1, QLatin1Char(','));
@@ -307,8 +308,8 @@ void TOracleDataSet::InternalOpen()
     m_filterSource = std::make_unique<OracleDataSetFilterSource>(this);
     m_filterExpression.reset();
     if (!Filter().isEmpty())
-        m_filterExpression = ParseDataSetFilter(Filter(), static_cast<int>(FilterOptions()),
-            *m_filterSource);
+        m_filterExpression
+            = ParseDataSetFilter(Filter(), static_cast<int>(FilterOptions()), *m_filterSource);
     if (!m_qbeMode)
         ExecuteQuery(true);
 }
@@ -362,8 +363,7 @@ void TOracleDataSet::ExecuteQuery(bool opening)
 void TOracleDataSet::FetchAll()
 {
     ScreenCursorSaver busy(Cursor());
-    while (FetchRecord()) {
-    }
+    while (FetchRecord()) { }
 }
 
 bool TOracleDataSet::FetchRecord()
@@ -434,7 +434,8 @@ bool TOracleDataSet::FetchRecord()
 
 void TOracleDataSet::readColumn(TOracleQuery &query, const FieldSlot &slot, char *record)
 {
-    if (!slot.info || slot.info->ColumnIndex < 0 || slot.info->FieldKind == TOracleFieldInfo::kfNoField)
+    if (!slot.info || slot.info->ColumnIndex < 0
+        || slot.info->FieldKind == TOracleFieldInfo::kfNoField)
         return;
     const int column = slot.info->ColumnIndex;
     const int source = slot.info->DataType;
@@ -517,14 +518,15 @@ void TOracleDataSet::readColumn(TOracleQuery &query, const FieldSlot &slot, char
         if (source == 5 && defineType == SQLT_STR) {
             // The fetch buffer already holds UTF-8; line breaks take the converting path.
             text = reinterpret_cast<const char *>(data.RowAddress(row));
-            length = static_cast<qsizetype>(strnlen(text, static_cast<size_t>(slot.info->Size) + 1));
+            length
+                = static_cast<qsizetype>(strnlen(text, static_cast<size_t>(slot.info->Size) + 1));
             if (std::memchr(text, '\r', static_cast<size_t>(length))
                 || std::memchr(text, '\n', static_cast<size_t>(length))) {
                 converted = TrimmedString(query.FieldAsString(column)).toUtf8();
                 text = converted.constData();
                 length = converted.size();
             } else if (TOracleSession *session = Session();
-                session && session->Preferences().TrimStringFields()) {
+                       session && session->Preferences().TrimStringFields()) {
                 while (length > 0 && static_cast<unsigned char>(text[length - 1]) <= 32)
                     --length;
             }

@@ -51,7 +51,8 @@ double textDateTime(const QString &text)
 
 } // namespace
 
-bool TOracleDataSet::SearchRecord(const QString &fieldNames, const Variant &fieldValues, int options)
+bool TOracleDataSet::SearchRecord(
+    const QString &fieldNames, const Variant &fieldValues, int options)
 {
     const int starts = ((options & srFromCurrent) ? 1 : 0) + ((options & srFromBeginning) ? 1 : 0)
         + ((options & srFromEnd) ? 1 : 0);
@@ -61,7 +62,8 @@ bool TOracleDataSet::SearchRecord(const QString &fieldNames, const Variant &fiel
         throw Exception(Name() + QStringLiteral(".SearchRecord options invalid"));
     CheckActive();
     CheckBrowseMode();
-    const bool rowIdSearch = fieldNames.trimmed().compare(QLatin1String("ROWID"), Qt::CaseInsensitive) == 0;
+    const bool rowIdSearch
+        = fieldNames.trimmed().compare(QLatin1String("ROWID"), Qt::CaseInsensitive) == 0;
     if (fieldNames.toUpper().contains(QLatin1String("ROWID")) && !m_hasRowId)
         throw Exception(
             QStringLiteral("You cannot search a rowid if it is not included in the select list"));
@@ -85,7 +87,8 @@ bool TOracleDataSet::SearchRecord(const QString &fieldNames, const Variant &fiel
         SearchKey &key = keys[i];
         const Variant &value = array ? (*array)[i] : fieldValues;
         key.field = rowIdSearch ? nullptr : fields[i];
-        if (key.field && (key.field->FieldKind() == fkCalculated || key.field->FieldKind() == fkLookup))
+        if (key.field
+            && (key.field->FieldKind() == fkCalculated || key.field->FieldKind() == fkLookup))
             needsCalc = true;
         if (value.IsNullOrEmpty())
             continue;
@@ -114,7 +117,8 @@ bool TOracleDataSet::SearchRecord(const QString &fieldNames, const Variant &fiel
             case ftTime:
             case ftDateTime:
                 key.kind = KeyKind::Date;
-                key.number = value.StringPtr() ? textDateTime(*value.StringPtr()) : value.AsDateTime();
+                key.number
+                    = value.StringPtr() ? textDateTime(*value.StringPtr()) : value.AsDateTime();
                 if (dateOnly)
                     key.number = std::trunc(key.number);
                 break;

@@ -72,16 +72,10 @@ protected:
         insert.DeclareVariable(QStringLiteral("id"), SQLT_INT);
         insert.DeclareVariable(QStringLiteral("name"), SQLT_STR);
         insert.DeclareVariable(QStringLiteral("qty"), SQLT_INT);
-        VariantArray ids, names, qtys;
         for (int i = 1; i <= count; ++i) {
-            ids.push_back(i);
-            names.push_back(QStringLiteral("name %1").arg(i));
-            qtys.push_back(i % 10);
-        }
-        if (count > 0) {
-            insert.SetVariable(QStringLiteral("id"), Variant(ids));
-            insert.SetVariable(QStringLiteral("name"), Variant(names));
-            insert.SetVariable(QStringLiteral("qty"), Variant(qtys));
+            insert.SetVariable(QStringLiteral("id"), i);
+            insert.SetVariable(QStringLiteral("name"), QStringLiteral("name %1").arg(i));
+            insert.SetVariable(QStringLiteral("qty"), i % 10);
             insert.Execute();
         }
         session->Commit();

@@ -142,8 +142,8 @@ TEST_F(OracleDataSetBrowse, FilterNamingAnUnknownFieldFailsWhenRead)
     TOracleDataSet &ds = newDataSet(QStringLiteral("select * from ds_filter3"));
     ds.SetFilter(QStringLiteral("NOPE = 1"));
     ds.SetFiltered(true);
-    EXPECT_EQ(messageOf([&] { ds.Open(); }),
-        QStringLiteral("OracleDataSet1: Field 'NOPE' not found"));
+    EXPECT_EQ(
+        messageOf([&] { ds.Open(); }), QStringLiteral("OracleDataSet1: Field 'NOPE' not found"));
     EXPECT_FALSE(ds.Active());
 }
 
@@ -191,16 +191,12 @@ TEST_F(OracleDataSetBrowse, LocateWithPartialAndCaseInsensitiveKeys)
         EXPECT_EQ(found, c.found != 0);
         EXPECT_EQ(id(), c.found ? c.found : 2);
     }
-    EXPECT_EQ(ds.Lookup(QStringLiteral("NAME"), QStringLiteral("Smithers"),
-                  QStringLiteral("CITY"))
+    EXPECT_EQ(ds.Lookup(QStringLiteral("NAME"), QStringLiteral("Smithers"), QStringLiteral("CITY"))
                   .AsString(),
         QStringLiteral("Bergen"));
-    EXPECT_TRUE(
-        ds.Lookup(QStringLiteral("NAME"), QStringLiteral("Nobody"), QStringLiteral("CITY"))
-            .IsUnassigned());
-    EXPECT_EQ(messageOf([&] {
-        ds.Locate(QStringLiteral("NAME;CITY"), QStringLiteral("x"), 0);
-    }),
+    EXPECT_TRUE(ds.Lookup(QStringLiteral("NAME"), QStringLiteral("Nobody"), QStringLiteral("CITY"))
+                    .IsUnassigned());
+    EXPECT_EQ(messageOf([&] { ds.Locate(QStringLiteral("NAME;CITY"), QStringLiteral("x"), 0); }),
         QStringLiteral("OracleDataSet1.SearchRecord: number of fields and values do not match"));
 }
 
