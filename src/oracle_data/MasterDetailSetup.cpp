@@ -1,6 +1,7 @@
 #include "MasterDetailSetup.h"
 
 #include "DataSetStatementText.h"
+#include "UpdatingTable.h"
 
 #include "classlib/Exception.h"
 #include "oracle/OracleCI.h"
@@ -190,33 +191,6 @@ QStringList readColumn(TOracleQuery &query)
 }
 
 } // namespace
-
-QStringList FindKeyColumns(TOracleQuery &query, const QString &owner, const QString &table)
-{
-    query.SQL().SetText(QStringLiteral("select constraint_name from all_constraints\r\n"
-                                       "where owner = :owner and table_name = :table_name\r\n"
-                                       "and constraint_type in ('P', 'U')\r\n"
-                                       "order by constraint_type"));
-    declareStrings(query, { QStringLiteral("owner"), QStringLiteral("table_name") });
-    query.SetVariable(QStringLiteral("owner"), owner);
-    query.SetVariable(QStringLiteral("table_name"), table);
-    query.Execute();
-    if (query.Eof())
-        return {};
-    // Primary keys sort before unique keys: the first row is the key to use.
-    const QString constraint = query.FieldAsString(0);
-    query.SQL().SetText(QStringLiteral("select column_name from all_cons_columns\r\n"
-                                       "where owner = :owner and table_name = :table_name\r\n"
-                                       "and constraint_name = :constraint_name\r\n"
-                                       "order by position"));
-    declareStrings(query,
-        { QStringLiteral("owner"), QStringLiteral("table_name"),
-            QStringLiteral("constraint_name") });
-    query.SetVariable(QStringLiteral("owner"), owner);
-    query.SetVariable(QStringLiteral("table_name"), table);
-    query.SetVariable(QStringLiteral("constraint_name"), constraint);
-    return readColumn(query);
-}
 
 ForeignKeyFacts ReadForeignKey(TOracleSession &session, const QString &detailOwner,
     const QString &detailTable, const QString &masterOwner, const QString &masterTable)

@@ -90,9 +90,7 @@ MasterDetailLink CollectionLink(const QString &masterTable, const QString &path,
 
 // ---- Reading the facts through the dictionary on a session.
 
-// The columns of the table's primary key, else of its first unique key, in key order; empty when
-// it has neither. Runs on query, whose SQL and variables it replaces.
-QStringList FindKeyColumns(TOracleQuery &query, const QString &owner, const QString &table);
+// FindKeyColumns (UpdatingTable.h) gives a table's key columns.
 
 // The foreign key from the detail table to the master table. Raises Exception with the set-up's
 // message when there is none or more than one.

@@ -3,7 +3,7 @@
 #include "OracleDataSet.h"
 
 #include "ColumnExpression.h"
-#include "OracleDataSetFilterSource.h"
+#include "DataSetFilter.h"
 #include "classlib/BlobField.h"
 #include "oracle/OracleQuery.h"
 #include "oracle/OracleSession.h"
@@ -50,6 +50,7 @@ TOracleDataSet::TOracleDataSet(QObject *owner)
     , m_dictionary(this)
     , m_qbeDefinition(this)
     , m_fieldInfo(this)
+    , m_filter(std::make_unique<DataSetFilter>(*this))
 {
     m_mainQuery = CreateQuery();
     m_mainQuery->setObjectName(QStringLiteral("MainQuery"));

@@ -24,7 +24,7 @@ class TExpression;
 class TOracleQuery;
 class TOracleSession;
 class TVariables;
-class OracleDataSetFilterSource;
+class DataSetFilter;
 
 enum TLockingModeOptions { lmLockImmediate, lmCheckImmediate, lmLockDelayed, lmNone };
 
@@ -351,9 +351,9 @@ protected:
     void ExecuteQuery(bool opening);
     // Whether the filter (OnFilterRecord, then the filter expression) accepts a record buffer.
     bool FilterRecord(char *buffer);
+    bool FilterAccept() override;
 
 private:
-    friend class OracleDataSetFilterSource;
     struct FieldSlot {
         TField *field = nullptr;
         TOracleFieldInfo *info = nullptr;
@@ -395,8 +395,7 @@ private:
     TStringList m_keyFields;
     TDataSource m_dataSource;
     TBlobList m_editBlobs;
-    std::unique_ptr<TExpression> m_filterExpression;
-    std::unique_ptr<OracleDataSetFilterSource> m_filterSource;
+    std::unique_ptr<DataSetFilter> m_filter;
 
     QString m_uniqueFields;
     TOracleDataSet *m_master = nullptr;

@@ -3,7 +3,7 @@
 #include "OracleDataSet.h"
 
 #include "ColumnExpression.h"
-#include "OracleDataSetFilterSource.h"
+#include "DataSetFilter.h"
 #include "classlib/BlobField.h"
 
 #include <algorithm>
@@ -624,6 +624,11 @@ void TOracleDataSet::InternalRefresh()
 
 // ---- Filtering
 
+bool TOracleDataSet::FilterAccept()
+{
+    return !m_filter || m_filter->Accept();
+}
+
 bool TOracleDataSet::FilterRecord(char *buffer)
 {
     TTempState temp(this, dsFilter, buffer);
@@ -637,8 +642,8 @@ bool TOracleDataSet::FilterRecord(char *buffer)
     bool accept = true;
     if (OnFilterRecord)
         OnFilterRecord(this, accept);
-    if (accept && m_filterExpression)
-        accept = FilterAccept(m_filterExpression.get());
+    if (accept)
+        accept = FilterAccept();
     return accept;
 }
 
@@ -682,10 +687,7 @@ void TOracleDataSet::SetFilterText(const QString &text)
     }
     CheckBrowseMode();
     // A text that does not parse changes nothing.
-    std::unique_ptr<TExpression> expression;
-    if (!text.isEmpty())
-        expression = ParseDataSetFilter(text, static_cast<int>(FilterOptions()), *m_filterSource);
-    m_filterExpression = std::move(expression);
+    m_filter->Parse(text, FilterOptions());
     if (Filtered())
         Refilter();
     TDataSet::SetFilterText(text);
@@ -698,10 +700,7 @@ void TOracleDataSet::SetFilterOptions(TFilterOptions options)
         return;
     }
     CheckBrowseMode();
-    std::unique_ptr<TExpression> expression;
-    if (!Filter().isEmpty())
-        expression = ParseDataSetFilter(Filter(), static_cast<int>(options), *m_filterSource);
-    m_filterExpression = std::move(expression);
+    m_filter->Parse(Filter(), options);
     if (Filtered())
         Refilter();
     TDataSet::SetFilterOptions(options);

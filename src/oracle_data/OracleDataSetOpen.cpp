@@ -4,7 +4,7 @@
 
 #include "ColumnExpression.h"
 #include "DataSetStatementText.h"
-#include "OracleDataSetFilterSource.h"
+#include "DataSetFilter.h"
 #include "classlib/BlobField.h"
 #include "classlib/DateTimeFields.h"
 #include "classlib/NumericFields.h"
@@ -305,11 +305,7 @@ void TOracleDataSet::InternalOpen()
         for (TField *field : fields)
             m_keyFields.Add(field->FieldName());
     }
-    m_filterSource = std::make_unique<OracleDataSetFilterSource>(this);
-    m_filterExpression.reset();
-    if (!Filter().isEmpty())
-        m_filterExpression
-            = ParseDataSetFilter(Filter(), static_cast<int>(FilterOptions()), *m_filterSource);
+    m_filter->Parse(Filter(), FilterOptions());
     if (!m_qbeMode)
         ExecuteQuery(true);
 }
@@ -325,7 +321,7 @@ void TOracleDataSet::InternalClose()
     m_counted = false;
     m_netInserts = 0;
     m_editBlobs.Clear();
-    m_filterExpression.reset();
+    m_filter->Clear();
     m_slots.clear();
     closeCursorQuery();
 }

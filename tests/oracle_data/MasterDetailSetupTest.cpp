@@ -1,6 +1,7 @@
 // The automatic master/detail set-up: the detail SQL it builds from the dictionary's facts, and
 // the reading of those facts on the stand-in.
 #include "oracle_data/MasterDetailSetup.h"
+#include "oracle_data/UpdatingTable.h"
 #include "common/TestSupport.h"
 #include "oracle/OracleCI.h"
 #include "oracle/OracleClientLibrary.h"
