@@ -7,7 +7,6 @@
 #include "oracle/OraclePackage.h"
 #include "oracle/OracleSqlText.h"
 #include "oracle/OracleUnit.h"
-#include "oracle/OracleValueHandlers.h"
 
 #include <QRegularExpression>
 
@@ -145,7 +144,6 @@ TOracleSession::TOracleSession(QObject *owner, OracleClientLibrary *library)
 {
     OracleUnit::Startup();
     m_preferences = std::make_unique<TSessionPreferences>(this);
-    RegisterOracleValueHandlers();
     std::lock_guard lock(sessionListMutex());
     sessionList().append(this);
 }

@@ -3,6 +3,8 @@
 #include "oracle/OracleClientLibrary.h"
 #include "oracle/OracleError.h"
 #include "oracle/OracleSession.h"
+#include "oracle/OracleSessionPool.h"
+#include "oracle/OracleValueHandlers.h"
 #include "platform/LinuxOraclePlatform.h"
 
 #include <QCoreApplication>
@@ -53,6 +55,10 @@ void OracleUnit::Startup(const OraclePlatform &platform, bool debuggerAttached)
     std::lock_guard guard(s.lock);
     if (debuggerAttached)
         OracleWarnings::LoadWarnings(platform);
+    RegisterOracleValueHandlers();
+    // Sessions with internal pooling and no pool of their own reserve from this one.
+    if (!TOracleSessionPoolBase::DefaultPool())
+        TOracleSessionPoolBase::SetDefaultPool(new TOracleSessionPool());
     s.started = true;
     // The end of the application object is the last point at which the sessions, the client
     // library and what that library keeps are all still alive. Without an application object
@@ -72,6 +78,9 @@ void OracleUnit::Shutdown()
         if (!s.started)
             return;
         TOracleSession::LogOffAllSessions();
+        // The pool's entries log off before the library they were made with goes.
+        delete TOracleSessionPoolBase::DefaultPool();
+        TOracleSessionPoolBase::SetDefaultPool(nullptr);
         OracleClientLibrary &library = OracleClientLibrary::instance();
         try {
             library.FreeSharedEnvironment();

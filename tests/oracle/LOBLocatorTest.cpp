@@ -16,8 +16,8 @@ namespace {
 
 class LobLocators : public OracleQueryFixture {
 protected:
-    int roundTrips() const { return StandinHooks::get().roundTrips(session->ServiceContext()); }
-    void resetRoundTrips() const { StandinHooks::get().resetRoundTrips(session->ServiceContext()); }
+    int roundTrips() const { return QueryStandinHooks::get().roundTrips(session->ServiceContext()); }
+    void resetRoundTrips() const { QueryStandinHooks::get().resetRoundTrips(session->ServiceContext()); }
     std::unique_ptr<TLOBLocator> temporary(int type, const QByteArray &content = {})
     {
         std::unique_ptr<TLOBLocator> lob(TLOBLocator::CreateTemporary(session.get(), type, true));
@@ -37,7 +37,7 @@ protected:
 
 TEST_P(LobLocators, NullLocatorReadsAndMeasuresWithoutServerCall)
 {
-    ASSERT_TRUE(StandinHooks::get().roundTrips);
+    ASSERT_TRUE(QueryStandinHooks::get().roundTrips);
     TLOBLocator lob(session.get(), otCLOB);
     EXPECT_TRUE(lob.IsNull());
     resetRoundTrips();

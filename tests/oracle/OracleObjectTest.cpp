@@ -305,9 +305,9 @@ TEST_P(Objects, XmlTypeColumnsComeAsXmlDocuments)
     ASSERT_TRUE(document);
     EXPECT_TRUE(query->FieldIsNull(0));
     // A null document is empty text without a server call.
-    StandinHooks::get().resetRoundTrips(session->ServiceContext());
+    QueryStandinHooks::get().resetRoundTrips(session->ServiceContext());
     EXPECT_EQ(document->XMLText(), QString());
-    EXPECT_EQ(StandinHooks::get().roundTrips(session->ServiceContext()), 0);
+    EXPECT_EQ(QueryStandinHooks::get().roundTrips(session->ServiceContext()), 0);
 }
 
 TEST_P(Objects, ReferencesStartNullAndKnowTheirType)

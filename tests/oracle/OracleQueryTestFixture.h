@@ -19,17 +19,17 @@
 
 namespace qd::test {
 
-struct StandinHooks {
+struct QueryStandinHooks {
     int (*traceCount)(void *) = nullptr;
     int (*traceGet)(void *, int, char *, int) = nullptr;
     void (*traceClear)(void *) = nullptr;
     int (*roundTrips)(void *) = nullptr;
     void (*resetRoundTrips)(void *) = nullptr;
 
-    static const StandinHooks &get()
+    static const QueryStandinHooks &get()
     {
-        static const StandinHooks hooks = [] {
-            StandinHooks h;
+        static const QueryStandinHooks hooks = [] {
+            QueryStandinHooks h;
             void *module = dlopen(standinLibraryPath().toLocal8Bit().constData(), RTLD_NOW);
             if (!module)
                 return h;
@@ -138,13 +138,13 @@ protected:
     }
 
     void *service() const { return session->ServiceContext(); }
-    bool hasHooks() const { return service() && StandinHooks::get().roundTrips; }
-    int roundTrips() const { return StandinHooks::get().roundTrips(service()); }
-    void resetRoundTrips() const { StandinHooks::get().resetRoundTrips(service()); }
+    bool hasHooks() const { return service() && QueryStandinHooks::get().roundTrips; }
+    int roundTrips() const { return QueryStandinHooks::get().roundTrips(service()); }
+    void resetRoundTrips() const { QueryStandinHooks::get().resetRoundTrips(service()); }
     QStringList trace() const
     {
         QStringList texts;
-        const StandinHooks &h = StandinHooks::get();
+        const QueryStandinHooks &h = QueryStandinHooks::get();
         const int n = h.traceCount(service());
         for (int i = 0; i < n; ++i) {
             QByteArray buffer(65536, '\0');
@@ -153,7 +153,7 @@ protected:
         }
         return texts;
     }
-    void clearTrace() const { StandinHooks::get().traceClear(service()); }
+    void clearTrace() const { QueryStandinHooks::get().traceClear(service()); }
 
     std::unique_ptr<TOracleSession> session;
     std::unique_ptr<TOracleQuery> query;

@@ -97,6 +97,14 @@ TEST_F(SessionSharing, APooledSessionBorrowsAndReturnsTheConnection)
     client.SetPool(pool.get());
     pool.reset();
     EXPECT_EQ(client.Pool(), nullptr);
+    // The layer's start-up made a default pool; without it there is nothing to reserve from.
+    TOracleSessionPoolBase *defaultPool = TOracleSessionPoolBase::DefaultPool();
+    ASSERT_NE(defaultPool, nullptr);
+    TOracleSessionPoolBase::SetDefaultPool(nullptr);
+    struct RestoreDefault {
+        TOracleSessionPoolBase *pool;
+        ~RestoreDefault() { TOracleSessionPoolBase::SetDefaultPool(pool); }
+    } restoreDefault { defaultPool };
     try {
         client.LogOn(); // internal pooling without any pool
         FAIL() << "no pool to reserve from";

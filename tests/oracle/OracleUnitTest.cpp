@@ -113,10 +113,12 @@ TEST(OracleUnit, ShutDownLogsOffEverySessionAndUnloadsTheLibraryLast)
         loadedInHook = OracleClientLibrary::instance().ClientLibraryLoaded();
     });
     ASSERT_TRUE(OracleUnit::Started());
+    ASSERT_NE(TOracleSessionPoolBase::DefaultPool(), nullptr);
 
     OracleUnit::Shutdown();
     for (const auto &s : sessions)
         EXPECT_FALSE(s->Connected());
+    EXPECT_EQ(TOracleSessionPoolBase::DefaultPool(), nullptr);
     EXPECT_FALSE(OracleClientLibrary::instance().ClientLibraryLoaded());
     EXPECT_EQ(hookCalls, 1);
     EXPECT_FALSE(loadedInHook);
@@ -131,6 +133,7 @@ TEST(OracleUnit, ShutDownLogsOffEverySessionAndUnloadsTheLibraryLast)
     // The layer starts again with the next session, loading the library on its logon.
     TOracleSession again;
     EXPECT_TRUE(OracleUnit::Started());
+    EXPECT_NE(TOracleSessionPoolBase::DefaultPool(), nullptr);
     SetLogon(again, QStringLiteral("scott"), QStringLiteral("tiger"));
     again.LogOn();
     EXPECT_TRUE(OracleClientLibrary::instance().ClientLibraryLoaded());
