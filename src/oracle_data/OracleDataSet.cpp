@@ -316,6 +316,9 @@ void TOracleDataSet::SetActive(bool value)
         throw;
     }
     m_activating = false;
+    // The open itself left the dataset empty; now the QBE record is started.
+    if (value && m_qbeMode && Active())
+        EnterQBEMode(true);
 }
 
 void TOracleDataSet::Loaded()
@@ -565,7 +568,18 @@ std::optional<QString> TOracleDataSet::QBEFieldAsString(const QString &name) con
 
 void TOracleDataSet::QBESetFieldText(const QString &name, const QString &text)
 {
-    FieldByName(name)->SetText(text);
+    TField *field = FieldByName(name);
+    // In QBE mode the field's OnSetText is the QBE hook that called here: the field's own
+    // text setter takes the text.
+    TFieldSetTextEvent hook = std::move(field->OnSetText);
+    field->OnSetText = nullptr;
+    try {
+        field->SetText(text);
+    } catch (...) {
+        field->OnSetText = std::move(hook);
+        throw;
+    }
+    field->OnSetText = std::move(hook);
 }
 
 // ---- Strings and BLOB values

@@ -5,6 +5,7 @@
 #include "OracleFieldInfo.h"
 #include "OracleRecordStore.h"
 #include "QBEDefinition.h"
+#include "QBEStatement.h"
 #include "classlib/DataSet.h"
 #include "classlib/DataSource.h"
 #include "classlib/StringList.h"
@@ -142,7 +143,8 @@ public:
     bool CachedUpdates() const { return m_cachedUpdates; }
     void SetCachedUpdates(bool value) { m_cachedUpdates = value; }
     bool QBEMode() const { return m_qbeMode; }
-    void SetQBEMode(bool value) { m_qbeMode = value; }
+    // On an open dataset, enters or leaves QBE mode; on a closed one only stores the flag.
+    void SetQBEMode(bool value);
     TOracleSession *Session() const;
     virtual void SetSession(TOracleSession *value);
     bool DesignActivation() const { return m_designActivation; }
@@ -205,6 +207,22 @@ public:
     QString VariableName(int index) const;
     int VariableType(int index) const;
     int VariableIndex(const QString &name) const;
+
+    // ---- Query by example ---------------------------------------------------------------------
+    // Entering hooks the fields and, when interactive, empties the dataset and starts the QBE
+    // record; leaving unhooks them, discards the record and (unless OnCancelQBE says no)
+    // refreshes, so the statement with the last applied condition runs.
+    void EnterQBEMode(bool interactive);
+    void LeaveQBEMode(bool interactive);
+    // Whether QBE mode may be entered; the first refusal raises when raiseError is set.
+    bool CheckQBEAllowed(bool raiseError);
+    // The QBE texts of the fields become their QBEValues (Null when empty).
+    void StoreQBEValues();
+    // Merges the fields' criteria into the statement, ending it with the QBE marker line.
+    void ApplyQBE();
+    // Gives the statement back as written before ApplyQBE and drops the QBE variables.
+    void RemoveQBE();
+    bool QBEApplied() const { return m_qbeStatement.Applied(); }
 
     // ---- Records --------------------------------------------------------------------------------
     // The ROWID text of the current record, "" when there is none.
@@ -345,6 +363,7 @@ protected:
     void DoAfterInsert() override;
     void DoBeforeCancel() override;
     void DoAfterCancel() override;
+    void DoOnNewRecord() override;
 
     // The execute step of open and refresh: empties the store, runs the query and, with
     // QueryAllRecords, fetches every row.
@@ -366,6 +385,8 @@ private:
     };
 
     void applyActive(bool value);
+    // Gives the fields hooked for QBE mode their own handlers, ReadOnly and Required back.
+    void unhookQBEFields();
     void defineFieldsFromQuery(TOracleQuery &query);
     void bindFieldInfo();
     void applyDictionaryFieldOptions();
@@ -412,6 +433,15 @@ private:
     bool m_commitOnPost = true;
     bool m_cachedUpdates = false;
     bool m_qbeMode = false;
+    // The field handlers replaced by the QBE hooks while QBE mode lasts.
+    struct QBEFieldHandlers {
+        TField *field = nullptr;
+        TFieldGetTextEvent getText;
+        TFieldSetTextEvent setText;
+        TFieldNotifyEvent change;
+    };
+    std::vector<QBEFieldHandlers> m_qbeHandlers;
+    TQBEStatement m_qbeStatement;
     bool m_designActivation = false;
     bool m_detachable = false;
     bool m_compressBLOBs = false;

@@ -342,7 +342,8 @@ int TOracleDataSet::GetRecordCount()
 {
     CheckActive();
     if (m_countAllRecords && !Filtered()) {
-        if (!m_counted) {
+        // In QBE mode every count applies the criteria as they stand now.
+        if (!m_counted || m_qbeMode) {
             m_countedTotal = CountQueryHits();
             m_counted = true;
         }

@@ -308,10 +308,15 @@ void TOracleDataSet::InternalOpen()
     m_filter->Parse(Filter(), FilterOptions());
     if (!m_qbeMode)
         ExecuteQuery(true);
+    else if (!m_activating)
+        EnterQBEMode(false);
 }
 
 void TOracleDataSet::InternalClose()
 {
+    RemoveQBE();
+    // The fields may go with the close; they must not keep hooks into the QBE items.
+    unhookQBEFields();
     m_store.reset();
     if (DefaultFields())
         DestroyFields();
@@ -597,6 +602,14 @@ int TOracleDataSet::CountQueryHits()
 {
     if (IsCursorDataSet())
         throw Exception(QStringLiteral("Cannot count query hits for cursor dataset"));
+    if (m_qbeMode) {
+        // The criteria typed so far become the condition the count (and the refresh that ends
+        // QBE mode) runs with.
+        if (State() == dsInsert)
+            UpdateRecord();
+        StoreQBEValues();
+        ApplyQBE();
+    }
     QString text;
     m_mainQuery->SubstitutedSQL(text);
     QString head, where, tail, keyword;
