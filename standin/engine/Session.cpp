@@ -57,13 +57,10 @@ Session::Session(std::shared_ptr<Config> config, const AliasEntry &alias, std::s
                                sql::ColumnDescription &d) {
         return columnDescription(m_db, table, column, d);
     };
-    m_context.isObjectType = [this](const std::string &name) {
-        try {
-            return findObjectType(*this, name) != nullptr;
-        } catch (const sql::OraError &) {
-            return false;
-        }
-    };
+    // A failed lookup (the schema busy past lock_wait_ms, a break, a type naming a missing
+    // one) is the statement's error: taking it for "no such type" would report ORA-00902.
+    m_context.isObjectType
+        = [this](const std::string &name) { return findObjectType(*this, name) != nullptr; };
 }
 
 Session::~Session()

@@ -38,13 +38,22 @@ namespace {
 
 // The out-binds of "returning ... into :a, :b" are placeholders of the statement too (the
 // client binds them by name or position), but the SQLite text no longer names them: give
-// them indices past the statement's own so that they never collide with an input.
+// them indices past the statement's own so that they never collide with an input. A target
+// that is also an input of the statement (`where rowid = :r returning rowid into :r`) is one
+// IN OUT bind: it keeps the input's index, its value is read before the change and the
+// returned value written back.
 void adoptReturningInto(sql::Translation &t)
 {
     int next = 0;
     for (const sql::Placeholder &p : t.placeholders)
         next = std::max(next, p.sqliteIndex);
     for (sql::Placeholder &p : t.returningInto) {
+        const auto input = std::find_if(t.placeholders.begin(), t.placeholders.end(),
+            [&](const sql::Placeholder &q) { return q.name == p.name; });
+        if (input != t.placeholders.end()) {
+            p.sqliteIndex = input->sqliteIndex;
+            continue;
+        }
         p.sqliteIndex = ++next;
         t.placeholders.push_back(p);
     }
@@ -142,11 +151,17 @@ void Statement::prepareSqlite(Session &session, const std::string &sql)
     m_preparedSql = sql;
 }
 
+bool Statement::isOutOnly(int sqliteIndex) const
+{
+    // Targets that are also inputs keep an index the SQLite text uses.
+    return std::find(m_outTargets.begin(), m_outTargets.end(), sqliteIndex) != m_outTargets.end()
+        && sqliteIndex > sqlite3_bind_parameter_count(m_stmt);
+}
+
 void Statement::bindInputs(const std::vector<BoundValue> &binds, size_t row)
 {
     for (const BoundValue &b : binds) {
-        if (std::find(m_outTargets.begin(), m_outTargets.end(), b.sqliteIndex)
-            == m_outTargets.end())
+        if (!isOutOnly(b.sqliteIndex))
             bindInput(m_stmt, b.sqliteIndex, b.buffer, row);
     }
 }
@@ -549,8 +564,7 @@ void Statement::waitForLockedRows(Session &session, const std::string &table,
         return; // the statement itself will report what is wrong with it
     }
     for (const BoundValue &b : binds) {
-        if (std::find(m_outTargets.begin(), m_outTargets.end(), b.sqliteIndex) == m_outTargets.end()
-            && b.sqliteIndex <= sqlite3_bind_parameter_count(st))
+        if (!isOutOnly(b.sqliteIndex) && b.sqliteIndex <= sqlite3_bind_parameter_count(st))
             bindInput(st, b.sqliteIndex, b.buffer, row);
     }
     std::vector<int64_t> rowids;

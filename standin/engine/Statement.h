@@ -78,6 +78,8 @@ public:
 
 private:
     void prepareSqlite(Session &session, const std::string &sql);
+    // A RETURNING target that is no input of the statement.
+    bool isOutOnly(int sqliteIndex) const;
     void bindInputs(const std::vector<BoundValue> &binds, size_t row);
     void runSelect(Session &session, const sql::Translation &t,
         const std::vector<BoundValue> &binds, bool describeOnly);

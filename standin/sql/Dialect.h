@@ -190,7 +190,7 @@ struct SessionContext {
     std::function<bool(const std::string &table, const std::string &column, ColumnDescription &)>
         columnType;
     // True when the name (upper case) is one of the session's object types, which a column
-    // may be declared with.
+    // may be declared with. Throws OraError when the lookup itself fails.
     std::function<bool(const std::string &name)> isObjectType;
     // Added: the server banner "select * from v$version" returns, one row per line.
     std::string banner = "Oracle Database 19c Enterprise Edition Release 19.0.0.0.0 - Production";

@@ -152,6 +152,42 @@ TEST_F(DemoSession, OutBindsOfReturningIntoWithNullIndicator)
     EXPECT_EQ(commInd, -1);
 }
 
+// One name as input and RETURNING target is an IN OUT bind: its value selects the row and the
+// returned value comes back into the same buffer.
+TEST_F(DemoSession, ReturningIntoABindThatIsAlsoAnInput)
+{
+    Cursor find(db, "SELECT ROWID FROM EMP WHERE EMPNO = 102");
+    char rowid[40] = {};
+    ASSERT_EQ(find.execute(0), SUCCESS) << find.errorText();
+    define(find, 1, rowid, sizeof rowid, SQLT_STR);
+    ASSERT_EQ(find.fetch(1), SUCCESS) << find.errorText();
+    const std::string original = rowid;
+
+    Cursor c(db, "UPDATE EMP SET SAL = 1234 WHERE ROWID = :zeb__rowid "
+                 "RETURNING ROWID INTO :zeb__rowid");
+    sb2 ind = 7;
+    ASSERT_EQ(bindName(c, ":zeb__rowid", rowid, sizeof rowid, SQLT_STR, &ind), SUCCESS);
+    ASSERT_EQ(c.execute(1), SUCCESS) << c.errorText();
+    EXPECT_EQ(c.attribute4(ATTR_ROW_COUNT), 1u);
+    EXPECT_EQ(std::string(rowid), original);
+    EXPECT_EQ(ind, 0);
+
+    // The returned value replaces the input: read from it, then written back.
+    Cursor raise(db, "UPDATE EMP SET SAL = :sal + 1 WHERE EMPNO = 102 RETURNING SAL INTO :sal");
+    int32_t sal = 2000;
+    ASSERT_EQ(bindName(raise, ":sal", &sal, 4, SQLT_INT), SUCCESS);
+    ASSERT_EQ(raise.execute(1), SUCCESS) << raise.errorText();
+    EXPECT_EQ(sal, 2001);
+    ASSERT_EQ(raise.execute(1), SUCCESS) << raise.errorText();
+    EXPECT_EQ(sal, 2002);
+
+    // No row changed: the target comes back NULL.
+    std::strcpy(rowid, "AAAAAAAAAAAAAAAAAA");
+    ASSERT_EQ(c.execute(1), SUCCESS) << c.errorText();
+    EXPECT_EQ(c.attribute4(ATTR_ROW_COUNT), 0u);
+    EXPECT_EQ(ind, -1);
+}
+
 TEST_F(DemoSession, BindErrors)
 {
     Cursor c(db, "SELECT ENAME FROM EMP WHERE EMPNO = :id AND DEPTNO = :dept");
