@@ -91,11 +91,6 @@ int infoIndex(TOracleDataSet &ds, const char *column)
     return -1;
 }
 
-QString dump(const QStringList &texts)
-{
-    return texts.join(QStringLiteral("\n--\n"));
-}
-
 } // namespace
 
 TEST_F(OracleDataSetEdit, EditInsertAndDeleteLockImmediatelyAndRefresh)
@@ -302,6 +297,25 @@ TEST_F(OracleDataSetEdit, AliasedTableIsEditedByItsPrimaryKey)
                 .arg(infoIndex(ds, "ENAME")) }));
     EXPECT_EQ(scalar(QStringLiteral("select ename from edemp where empno = 7369")),
         QStringLiteral("JONES"));
+}
+
+TEST_F(OracleDataSetEdit, RowChangedElsewhereIsCheckedOrReRead)
+{
+    TOracleDataSet &ds = openRowIdDataSet(lmCheckImmediate, 0);
+    exec(QStringLiteral("update EDT set name = 'eins' where id = 1"));
+    session->Commit();
+    EXPECT_EQ(
+        messageOf([&] { ds.Edit(); }), QStringLiteral("Record has been changed by another user"));
+    EXPECT_EQ(ds.State(), dsBrowse);
+
+    // Re-reading before the edit takes the server's values and checks nothing.
+    ds.SetRefreshOptions(roBeforeEdit);
+    ds.Edit();
+    EXPECT_EQ(ds.FieldByName(QStringLiteral("NAME"))->AsString(), QStringLiteral("eins"));
+    EXPECT_EQ(
+        ds.FieldByName(QStringLiteral("NAME"))->OldValue().AsString(), QStringLiteral("eins"));
+    ds.Cancel();
+    EXPECT_EQ(ds.FieldByName(QStringLiteral("NAME"))->AsString(), QStringLiteral("eins"));
 }
 
 } // namespace qd
