@@ -1,6 +1,7 @@
 // The dataset component: construction, properties, bind-variable forwarders, the session link,
 // activation rules and the statement queries it owns.
 #include "OracleDataSet.h"
+#include "UpdatingTable.h"
 
 #include "ColumnExpression.h"
 #include "DataSetFilter.h"
@@ -469,7 +470,9 @@ void TOracleDataSet::PrepareCursor()
 
 void TOracleDataSet::UpdatingTableAlias(QString &alias)
 {
-    alias.clear();
+    QString table;
+    UpdatingTableName(table);
+    alias = table.isEmpty() ? QString() : UpdatingTableAliasOf(GetSQL(), table).alias;
 }
 
 void TOracleDataSet::UpdatingTableName(QString &name)
@@ -478,7 +481,7 @@ void TOracleDataSet::UpdatingTableName(QString &name)
         name = m_resolvedUpdatingTable;
         return;
     }
-    name = m_updatingTable.trimmed().toUpper().remove(QLatin1Char('"'));
+    name = UpdatingTableNameOf(GetSQL(), m_updatingTable, IsCursorDataSet());
     if (!name.isEmpty())
         m_resolvedUpdatingTable = name;
 }
@@ -498,7 +501,7 @@ bool TOracleDataSet::GetCanModify()
         return true;
     if (!Active() || Detached() || m_readOnly)
         return false;
-    if (!m_hasRowId && !OnApplyRecord)
+    if (!m_hasRowId && !OnApplyRecord && m_uniqueFields.trimmed().isEmpty())
         return false;
     if (m_master
         && (!m_master->Active() || !m_master->m_store || m_master->IsEmpty()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "EditLocking.h"
+#include "EditStatement.h"
 #include "OracleBlob.h"
 #include "OracleCompress.h"
 #include "OracleFieldInfo.h"
@@ -26,11 +28,6 @@ class TOracleQuery;
 class TOracleSession;
 class TVariables;
 class DataSetFilter;
-
-enum TLockingModeOptions { lmLockImmediate, lmCheckImmediate, lmLockDelayed, lmNone };
-
-enum TRefreshOption { roBeforeEdit = 1, roAfterInsert = 2, roAfterUpdate = 4, roAllFields = 8 };
-using TRefreshOptions = unsigned;
 
 enum TOracleProviderOption {
     opNoKeyFields = 1,
@@ -348,6 +345,10 @@ protected:
     void InternalAddRecord(TRecordBuffer buffer, bool append) override;
     void InternalPost() override;
     void InternalDelete() override;
+    // Edit start: locks, checks or re-reads the record as LockingMode and RefreshOptions say.
+    void InternalEdit() override;
+    // Cancelling an edit under lmLockImmediate rolls back, which releases the lock.
+    void InternalCancel() override;
     void InternalRefresh() override;
     void InternalOpen() override;
     void InternalClose() override;
@@ -383,6 +384,20 @@ private:
         bool text = false;
         bool blob = false;
     };
+
+    // The edit-back: the statements that write a posted or deleted record to the server.
+    enum class PostOutcome { Sent, Applied, Skipped, NothingToInsert };
+    bool writesToServer();
+    PostOutcome postToServer(bool inserting, QString &newRowId);
+    void deleteOnServer();
+    void refreshAfterPost(bool inserting);
+    // Locks, checks or re-reads the record of the active buffer; whether a lock point was set.
+    bool recordServerAction(RecordServerAction action);
+    QList<EditColumn> editColumns(bool inserting);
+    EditRowIdentity editRowIdentity(bool oldValues);
+    EditStatementOptions editStatementOptions();
+    QString rowReference();
+    [[noreturn]] void raiseTranslated(QChar action, int errorCode, const QString &message);
 
     void applyActive(bool value);
     // Gives the fields hooked for QBE mode their own handlers, ReadOnly and Required back.

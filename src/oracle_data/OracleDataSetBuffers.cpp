@@ -532,8 +532,8 @@ void TOracleDataSet::CloseBlob(TField *field)
         blob->Clear();
 }
 
-// ---- Editing: the store side (the statements that write to the server are the edit-back
-// layer's; OnApplyRecord may take them over)
+// ---- Editing: the store side (the statements that write to the server are in
+// OracleDataSetEditBack.cpp; OnApplyRecord may take them over)
 
 void TOracleDataSet::InternalAddRecord(TRecordBuffer buffer, bool append)
 {
@@ -542,8 +542,16 @@ void TOracleDataSet::InternalAddRecord(TRecordBuffer buffer, bool append)
     if (append)
         InternalLast();
     QString rowId;
-    if (!DoApplyRecord(QLatin1Char('I'), rowId))
+    bool sent = false;
+    if (writesToServer()) {
+        const PostOutcome outcome = postToServer(true, rowId);
+        // A record without a single value is no record: nothing was sent, nothing is kept.
+        if (outcome == PostOutcome::NothingToInsert)
+            return;
+        sent = outcome == PostOutcome::Sent;
+    } else if (!DoApplyRecord(QLatin1Char('I'), rowId)) {
         DatabaseError(QStringLiteral("Records cannot be inserted into this dataset"), Name());
+    }
     const int at = append ? -1 : m_currentIndex;
     char *stored = m_store->NewRecord(at, Filtered());
     RecordHeader(buffer)->Bookmark = NextBookmark();
@@ -567,6 +575,8 @@ void TOracleDataSet::InternalAddRecord(TRecordBuffer buffer, bool append)
     else
         m_currentIndex = m_store->RecordCount() - 1;
     ++m_netInserts;
+    if (sent)
+        refreshAfterPost(true);
 }
 
 void TOracleDataSet::InternalPost()
@@ -579,7 +589,10 @@ void TOracleDataSet::InternalPost()
         return;
     }
     QString rowId;
-    if (!DoApplyRecord(QLatin1Char('U'), rowId))
+    bool sent = false;
+    if (writesToServer())
+        sent = postToServer(false, rowId) == PostOutcome::Sent;
+    else if (!DoApplyRecord(QLatin1Char('U'), rowId))
         DatabaseError(QStringLiteral("Records of this dataset cannot be updated"), Name());
     char *stored = CurrentStoredRecord();
     if (!stored)
@@ -598,15 +611,19 @@ void TOracleDataSet::InternalPost()
     }
     if (!rowId.isEmpty())
         SetRecordRowId(stored, rowId);
+    if (sent)
+        refreshAfterPost(false);
 }
 
 void TOracleDataSet::InternalDelete()
 {
-    QString rowId;
-    if (!DoApplyRecord(QLatin1Char('D'), rowId))
-        DatabaseError(QStringLiteral("Records of this dataset cannot be deleted"), Name());
     if (!CurrentStoredRecord())
         DatabaseError(QStringLiteral("Record not found"), Name());
+    QString rowId;
+    if (writesToServer())
+        deleteOnServer();
+    else if (!DoApplyRecord(QLatin1Char('D'), rowId))
+        DatabaseError(QStringLiteral("Records of this dataset cannot be deleted"), Name());
     m_store->DeleteRecord(m_currentIndex, true);
     --m_netInserts;
     if (m_currentIndex >= m_store->RecordCount())

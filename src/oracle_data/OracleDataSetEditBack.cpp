@@ -1,0 +1,443 @@
+// The dataset's edit-back: posted inserts and edits and deletes become statements on the DML
+// query, with the locks, checks and re-reads the locking mode and refresh options ask for and the
+// transaction end of CommitOnPost.
+
+#include "EditTransaction.h"
+#include "EditValueComparison.h"
+#include "MessageTranslation.h"
+#include "OracleDataSet.h"
+#include "UpdatingTable.h"
+
+#include "classlib/BlobField.h"
+#include "oracle/OracleCI.h"
+#include "oracle/OracleError.h"
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
+
+namespace qd {
+
+namespace {
+
+// The type a field's value is bound with.
+int BindTypeOf(const TField *field)
+{
+    switch (field->DataType()) {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftBoolean:
+    case ftAutoInc:
+        return SQLT_INT;
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+    case ftFMTBcd:
+        return SQLT_FLT;
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+        return SQLT_DAT;
+    case ftMemo:
+    case ftFmtMemo:
+        return SQLT_LNG;
+    case ftBlob:
+    case ftGraphic:
+        return SQLT_LBI;
+    case ftOraClob:
+        return SQLT_CLOB;
+    case ftOraBlob:
+        return SQLT_BLOB;
+    default:
+        return SQLT_STR;
+    }
+}
+
+bool IsTextField(const TField *field)
+{
+    const TFieldType type = field->DataType();
+    return type == ftString || type == ftFixedChar || type == ftWideString || type == ftMemo
+        || type == ftFmtMemo;
+}
+
+// The value of a field as the statements bind it: BLOB kinds as their bytes or text.
+Variant EditValueOf(TField *field)
+{
+    if (field->IsNull())
+        return Variant::Null();
+    if (auto *blob = dynamic_cast<TBlobField *>(field)) {
+        const int type = BindTypeOf(field);
+        if (type == SQLT_LNG || type == SQLT_CLOB)
+            return blob->AsString();
+        return blob->AsBytes();
+    }
+    return field->AsVariant();
+}
+
+} // namespace
+
+// Whether posts and deletes go to the server: a connected session is needed; without one the
+// dataset only takes what OnApplyRecord applies.
+bool TOracleDataSet::writesToServer()
+{
+    TOracleSession *session = Session();
+    return session && session->Connected();
+}
+
+QString TOracleDataSet::rowReference()
+{
+    QString table;
+    UpdatingTableName(table);
+    return RowReference(UpdatingTableAliasOf(GetSQL(), table), table);
+}
+
+EditStatementOptions TOracleDataSet::editStatementOptions()
+{
+    EditStatementOptions options;
+    UpdatingTableName(options.updatingTable);
+    TOracleSession *session = Session();
+    options.oci8Mode = session && session->OCI8Mode();
+    // LOB values go through the locators the statement returns.
+    options.temporaryLobs = false;
+    if (session) {
+        options.nullLobIsEmpty = session->Preferences().NullLOBIsEmpty();
+        options.trimStringFields = session->Preferences().TrimStringFields();
+    }
+    return options;
+}
+
+QList<EditColumn> TOracleDataSet::editColumns(bool inserting)
+{
+    QList<EditColumn> columns;
+    for (int i = 0; i < m_fieldInfo.Count(); ++i) {
+        TOracleFieldInfo *info = m_fieldInfo.Items(i);
+        if (info->FieldKind != TOracleFieldInfo::kfColumn || !info->Field)
+            continue;
+        TField *field = info->Field;
+        EditColumn column;
+        column.column = info->Column.isEmpty() ? info->Name : info->Column;
+        column.index = i;
+        column.type = BindTypeOf(field);
+        column.dataField = field->FieldKind() == fkData;
+        column.oldValue = inserting ? Variant::Null() : field->OldValue();
+        column.newValue = EditValueOf(field);
+        column.fieldSize = IsTextField(field) ? field->Size() : 0;
+        if (inserting) {
+            if (!field->DefaultExpression().isEmpty())
+                column.defaultText = field->DefaultExpression();
+            else if (m_sequenceField.IsServerSequence(field->FieldName()))
+                column.defaultText = m_sequenceField.Sequence() + QStringLiteral(".nextval");
+        }
+        column.isXml = info->XmlType;
+        column.noLobDefault = info->NoDefault;
+        columns.append(column);
+    }
+    return columns;
+}
+
+EditRowIdentity TOracleDataSet::editRowIdentity(bool oldValues)
+{
+    EditRowIdentity row;
+    if (const char *stored = CurrentStoredRecord())
+        row.rowId = RecordRowId(stored);
+    row.uniqueFieldsSet = !m_uniqueFields.trimmed().isEmpty();
+    if (!row.uniqueFieldsSet)
+        return row;
+    const QStringList names = m_uniqueFields.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (const QString &name : names) {
+        TField *field = FindField(name.trimmed());
+        if (!field)
+            continue;
+        EditKeyField key;
+        key.name = field->FieldName();
+        key.type = BindTypeOf(field);
+        key.value = oldValues ? field->OldValue() : EditValueOf(field);
+        key.isString = IsTextField(field);
+        row.keys.append(key);
+    }
+    return row;
+}
+
+void TOracleDataSet::raiseTranslated(QChar action, int errorCode, const QString &message)
+{
+    TTranslateMessageHook hook;
+    if (OnTranslateMessage)
+        hook = [this](int code, const QString &constraint, QChar letter, QString &msg) {
+            OnTranslateMessage(this, code, constraint, letter, msg);
+        };
+    DatabaseError(TranslateMessage(Session(), true, action, errorCode, message, hook));
+}
+
+bool TOracleDataSet::recordServerAction(RecordServerAction action)
+{
+    EditTransaction transaction { m_cachedUpdates, m_commitOnPost };
+    TOracleQuery *query = DMLQuery(false);
+    bool lockPoint = false;
+    QString failure;
+    int failureCode = 0;
+    try {
+        if (action.lock)
+            lockPoint = transaction.SetLockPoint(*query);
+        QString ignored;
+        if (action.refresh) {
+            action.check = false;
+            if (DoApplyRecord(QLatin1Char('R'), ignored))
+                action.refresh = false;
+        }
+        if (action.lock && DoApplyRecord(QLatin1Char('L'), ignored)) {
+            action.lock = false;
+            action.check = false;
+        }
+        if (action.check && DoApplyRecord(QLatin1Char('C'), ignored))
+            action.check = false;
+        if (!action.Any()) {
+            ReleaseDMLQuery();
+            return lockPoint;
+        }
+        RecordSelectRequest request;
+        request.lock = action.lock;
+        request.allFields = action.allFields;
+        if (const char *stored = CurrentStoredRecord())
+            request.rowId = RecordRowId(stored);
+        UpdatingTableName(request.updatingTable);
+        request.sql = GetSQL();
+        request.rowReference = rowReference();
+        for (int i = 0; i < Fields().Count(); ++i)
+            if (Fields()[i]->FieldKind() == fkData) {
+                request.firstDataField = Fields()[i]->FieldName();
+                break;
+            }
+        request.componentName = Name();
+        for (int i = 0; i < VariableCount(); ++i) {
+            const QString name = VariableName(i);
+            request.dataSetVariables.append({ name, VariableType(i),
+                VariableType(i) == SQLT_RSET ? Variant() : GetVariable(name), false });
+        }
+        const EditStatement statement = BuildRecordSelect(request);
+        query->Clear();
+        query->DeleteVariables();
+        query->SetStringFieldsOnly(StringFieldsOnly());
+        statement.AddLinesTo(*query);
+        statement.DeclareOn(*query);
+        query->Execute();
+        if ((action.lock || action.check) && query->Eof()) {
+            failure = RecordDeletedMessage();
+        } else if (!query->Eof()) {
+            if (action.refresh) {
+                // The server's values go into the stored record.
+                TTempState state(this, dsNewValue);
+                for (int i = 0; i < query->FieldCount(); ++i) {
+                    TField *field = FindField(query->FieldName(i));
+                    if (!field || field->FieldKind() != fkData || m_fieldInfo.Count() == 0)
+                        continue;
+                    TOracleFieldInfo *info = m_fieldInfo.FindByField(field);
+                    if (!info || info->FieldKind != TOracleFieldInfo::kfColumn)
+                        continue;
+                    const Variant server = query->Field(i);
+                    if (SameEditValue(BindTypeOf(field), EditValueOf(field), server,
+                            IsTextField(field) ? field->Size() : 0))
+                        continue;
+                    if (server.IsNull())
+                        field->Clear();
+                    else if (IsTextField(field))
+                        field->SetAsString(TrimmedString(server.AsString()));
+                    else
+                        field->SetAsVariant(server);
+                }
+                if (AfterRefreshRecord)
+                    AfterRefreshRecord(this);
+            }
+            if (action.check) {
+                TTempState state(this, dsOldValue);
+                for (int i = 0; i < query->FieldCount() && failure.isEmpty(); ++i) {
+                    TField *field = FindField(query->FieldName(i));
+                    if (!field || field->FieldKind() != fkData || dynamic_cast<TBlobField *>(field))
+                        continue;
+                    TOracleFieldInfo *info = m_fieldInfo.FindByField(field);
+                    if (!info || info->FieldKind != TOracleFieldInfo::kfColumn)
+                        continue;
+                    if (!SameEditValue(BindTypeOf(field), EditValueOf(field), query->Field(i),
+                            IsTextField(field) ? field->Size() : 0))
+                        failure = RecordChangedMessage();
+                }
+            }
+        }
+    } catch (const EOracleError &e) {
+        failure = LockErrorMessage(e.ErrorCode(), e.Message());
+        failureCode = e.ErrorCode();
+    } catch (...) {
+        if (lockPoint)
+            transaction.RollbackToLockPoint(*query);
+        ReleaseDMLQuery();
+        throw;
+    }
+    if (failure.isEmpty()) {
+        ReleaseDMLQuery();
+        return lockPoint;
+    }
+    if (lockPoint)
+        transaction.RollbackToLockPoint(*query);
+    ReleaseDMLQuery();
+    raiseTranslated(QLatin1Char('L'), failureCode, failure);
+}
+
+TOracleDataSet::PostOutcome TOracleDataSet::postToServer(bool inserting, QString &newRowId)
+{
+    const QChar action = QLatin1Char(inserting ? 'I' : 'U');
+    TOracleSession *session = Session();
+    EditTransaction transaction { m_cachedUpdates, m_commitOnPost };
+    const EditStatementOptions options = editStatementOptions();
+    const EditRowIdentity row = editRowIdentity(!inserting);
+    const QList<EditColumn> columns = editColumns(inserting);
+    const EditStatement statement = inserting ? BuildInsertStatement(columns, row, options)
+                                              : BuildUpdateStatement(columns, row, options);
+    if (statement.nothingToSend) {
+        if (inserting)
+            return PostOutcome::NothingToInsert;
+        // An unchanged edit still ends the transaction that holds the edit-start lock.
+        if (CommitAfterSkippedPost(m_lockingMode, m_cachedUpdates))
+            transaction.Commit(*session);
+        return PostOutcome::Skipped;
+    }
+    if (m_cachedUpdates)
+        return PostOutcome::Skipped;
+    if (!statement.lobWrites.isEmpty())
+        DatabaseError(QStringLiteral("LOB columns cannot be written by this dataset"), Name());
+
+    const RecordServerAction before = PostEditAction(m_lockingMode, inserting);
+    bool lockPoint = false;
+    if (before.Any())
+        lockPoint = recordServerAction(before);
+    TOracleQuery *query = DMLQuery(false);
+    QString failure;
+    int failureCode = 0;
+    try {
+        if (!before.Any())
+            lockPoint = transaction.SetLockPoint(*query);
+        if (DoApplyRecord(action, newRowId)) {
+            ReleaseDMLQuery();
+            transaction.Commit(*session);
+            return PostOutcome::Applied;
+        }
+        if (options.updatingTable.isEmpty())
+            DatabaseError(QStringLiteral("No updating table"), Name());
+        query->Clear();
+        query->DeleteVariables();
+        statement.AddLinesTo(*query);
+        statement.DeclareOn(*query);
+        CopyVariablesTo(*query, options.updatingTable);
+        query->Execute();
+        if (!inserting && query->RowsProcessed() == 0) {
+            failure = RecordDeletedMessage();
+        } else if (inserting && row.uniqueFieldsSet) {
+            newRowId = DetermineRowId(*query, editRowIdentity(false).keys, options.updatingTable);
+        } else if (options.oci8Mode && !row.uniqueFieldsSet) {
+            newRowId = query->GetVariable(QString::fromLatin1(RowIdVariable)).AsString();
+        } else if (inserting) {
+            newRowId = query->RowId();
+        }
+    } catch (const EOracleError &e) {
+        failure = e.Message();
+        failureCode = e.ErrorCode();
+    } catch (...) {
+        if (lockPoint)
+            transaction.RollbackToLockPoint(*query);
+        ReleaseDMLQuery();
+        throw;
+    }
+    if (!failure.isEmpty()) {
+        if (lockPoint)
+            transaction.RollbackToLockPoint(*query);
+        ReleaseDMLQuery();
+        raiseTranslated(action, failureCode, failure);
+    }
+    ReleaseDMLQuery();
+    transaction.Commit(*session);
+    return PostOutcome::Sent;
+}
+
+void TOracleDataSet::refreshAfterPost(bool inserting)
+{
+    bool serverSequence = false, anyDefault = false;
+    for (int i = 0; i < Fields().Count(); ++i) {
+        TField *field = Fields()[i];
+        anyDefault = anyDefault || !field->DefaultExpression().isEmpty();
+        serverSequence = serverSequence || m_sequenceField.IsServerSequence(field->FieldName());
+    }
+    const RecordServerAction refresh
+        = RefreshAfterPostAction(inserting, m_refreshOptions, serverSequence, anyDefault);
+    if (refresh.Any())
+        recordServerAction(refresh);
+}
+
+void TOracleDataSet::deleteOnServer()
+{
+    const RecordServerAction lock = DeleteAction(m_lockingMode, m_cachedUpdates, false);
+    if (m_cachedUpdates) {
+        if (lock.Any())
+            recordServerAction(lock);
+        return;
+    }
+    EditTransaction transaction { m_cachedUpdates, m_commitOnPost };
+    bool lockPoint = false;
+    if (lock.Any())
+        lockPoint = recordServerAction(lock);
+    TOracleQuery *query = DMLQuery(false);
+    QString failure;
+    int failureCode = 0;
+    try {
+        QString ignored;
+        if (!DoApplyRecord(QLatin1Char('D'), ignored)) {
+            QString table;
+            UpdatingTableName(table);
+            const EditStatement statement = BuildDeleteStatement(editRowIdentity(true), table);
+            query->Clear();
+            query->DeleteVariables();
+            statement.AddLinesTo(*query);
+            statement.DeclareOn(*query);
+            CopyVariablesTo(*query, table);
+            query->Execute();
+            if (query->RowsProcessed() == 0)
+                failure = RecordDeletedMessage();
+        }
+    } catch (const EOracleError &e) {
+        failure = e.Message();
+        failureCode = e.ErrorCode();
+    } catch (...) {
+        if (lockPoint)
+            transaction.RollbackToLockPoint(*query);
+        ReleaseDMLQuery();
+        throw;
+    }
+    if (!failure.isEmpty()) {
+        if (lockPoint && m_lockingMode != lmNone)
+            transaction.RollbackToLockPoint(*query);
+        ReleaseDMLQuery();
+        raiseTranslated(QLatin1Char('D'), failureCode, failure);
+    }
+    ReleaseDMLQuery();
+    transaction.Commit(*Session());
+}
+
+void TOracleDataSet::InternalEdit()
+{
+    if (m_qbeMode || !writesToServer())
+        return;
+    const RecordServerAction action = EditStartAction(m_lockingMode, m_refreshOptions, false);
+    if (!action.Any())
+        return;
+    recordServerAction(action);
+    // The active buffer shows what the refresh read.
+    if (action.refresh)
+        if (const char *stored = CurrentStoredRecord())
+            DecodeRecord(stored, ActiveBuffer());
+}
+
+void TOracleDataSet::InternalCancel()
+{
+    if (m_qbeMode || !writesToServer())
+        return;
+    if (RollbackOnCancel(m_lockingMode, m_cachedUpdates, State() == dsInsert))
+        EditTransaction { m_cachedUpdates, m_commitOnPost }.Rollback(*Session());
+}
+
+} // namespace qd
