@@ -1,5 +1,6 @@
 #include "engine/PlsqlSessionHost.h"
 
+#include "engine/BindBuffers.h"
 #include "engine/OraErrors.h"
 #include "engine/Session.h"
 #include "engine/Statement.h"
@@ -91,72 +92,6 @@ Value columnValue(sqlite3_stmt *st, int c, bool isDate)
         return Value::null();
     }
 }
-
-// Caller-style buffers holding the interpreter's bind values, so that changes run through
-// engine::Statement like a client's (row locks, RETURNING, DDL, sequences).
-class BindBuffers {
-public:
-    void add(Statement &statement, const NamedValue &bind)
-    {
-        const int index = statement.placeholderIndex(bind.name);
-        if (index == 0)
-            return;
-        Slot &slot = m_slots.emplace_back();
-        ClientBuffer &b = slot.buffer;
-        b.indicator = &slot.indicator;
-        const Value &v = bind.value;
-        switch (v.kind) {
-        case Value::Kind::Null:
-            slot.indicator = -1;
-            b.type = SQLT_CHR;
-            b.data = slot.text.data();
-            break;
-        case Value::Kind::Integer:
-        case Value::Kind::Boolean:
-            slot.integer = v.kind == Value::Kind::Boolean ? (v.boolean ? 1 : 0) : v.integer;
-            b.type = SQLT_INT;
-            b.data = &slot.integer;
-            b.size = sizeof slot.integer;
-            break;
-        case Value::Kind::Real:
-            slot.real = v.real;
-            b.type = SQLT_FLT;
-            b.data = &slot.real;
-            b.size = sizeof slot.real;
-            break;
-        case Value::Kind::Date:
-            if (dateToBytes(v.text, slot.date)) {
-                b.type = SQLT_DAT;
-                b.data = slot.date;
-                b.size = sizeof slot.date;
-                break;
-            }
-            [[fallthrough]];
-        case Value::Kind::Text:
-            slot.text = v.text;
-            b.type = SQLT_CHR;
-            b.data = slot.text.data();
-            b.size = static_cast<sb4>(slot.text.size());
-            break;
-        default:
-            throw oraFail(932, "-");
-        }
-        m_values.push_back({ index, b });
-    }
-    const std::vector<BoundValue> &values() const { return m_values; }
-
-private:
-    struct Slot {
-        ClientBuffer buffer;
-        sb2 indicator = 0;
-        int64_t integer = 0;
-        double real = 0;
-        unsigned char date[7] = {};
-        std::string text;
-    };
-    std::deque<Slot> m_slots; // stable addresses
-    std::vector<BoundValue> m_values;
-};
 
 } // namespace
 

@@ -22,6 +22,8 @@ using plsql::Value;
 
 namespace {
 
+CursorVariableOpener cursorVariableOpener = nullptr;
+
 sql::OraError bufferTooSmall()
 {
     return sql::OraError(
@@ -150,6 +152,9 @@ bool bindTypeOf(ub2 type, BindType &out)
     case SQLT_LNG:
     case SQLT_LVC:
         out = BindType::LongString;
+        return true;
+    case SQLT_RSET:
+        out = BindType::Cursor;
         return true;
     default:
         return false;
@@ -462,6 +467,18 @@ private:
     bool m_done = false;
 };
 
+// The buffer of a cursor variable holds the client's statement handle.
+void openCursorVariable(
+    Session &session, const ClientBuffer &buffer, size_t row, const plsql::Bind &bind)
+{
+    if (!cursorVariableOpener)
+        throw oraFail(3001);
+    if (!buffer.data)
+        throw oraFail(1001);
+    void *handle = *static_cast<void *const *>(buffer.element(row));
+    cursorVariableOpener(session, handle, bind.cursorSql, bind.cursorBinds);
+}
+
 void runBlock(Session &session, const std::string &block, const sql::Translation &t,
     const std::vector<BoundValue> &clientBinds, ub4 iterations, ub4 rowOffset)
 {
@@ -494,12 +511,17 @@ void runBlock(Session &session, const std::string &block, const sql::Translation
     plsql::Interpreter interpreter(session.plsql());
     for (ub4 row = rowOffset; row < iterations; ++row) {
         for (size_t k = 0; k < binds.size(); ++k)
-            binds[k].value = readBind(*buffers[k], row);
+            binds[k].value
+                = binds[k].type == BindType::Cursor ? Value::null() : readBind(*buffers[k], row);
         CallAtomicity atomic(session);
         interpreter.executeBlock(block, binds);
+        // A query that fails to open fails the block, as OPEN does on the server.
+        for (size_t k = 0; k < binds.size(); ++k)
+            if (binds[k].type == BindType::Cursor && binds[k].assigned)
+                openCursorVariable(session, *buffers[k], row, binds[k]);
         atomic.done();
         for (size_t k = 0; k < binds.size(); ++k)
-            if (binds[k].assigned)
+            if (binds[k].assigned && binds[k].type != BindType::Cursor)
                 writeBind(*buffers[k], row, binds[k].value, session.context().dateFormat);
     }
 }
@@ -554,6 +576,11 @@ int executePlsql(Session &session, std::string_view text, const sql::Translation
         session.rollback();
         throw;
     }
+}
+
+void setCursorVariableOpener(CursorVariableOpener opener)
+{
+    cursorVariableOpener = opener;
 }
 
 } // namespace qdsi::engine

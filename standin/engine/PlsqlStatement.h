@@ -4,8 +4,10 @@
 // client's bind variables, CREATE of stored code and DROP of it.
 
 #include "engine/Values.h"
+#include "plsql/PlsqlHost.h"
 #include "sql/Dialect.h"
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -23,5 +25,13 @@ bool adoptPlsqlClass(sql::Translation &t, std::string_view text);
 // unit with compilation errors, else 0. Throws OraError.
 int executePlsql(Session &session, std::string_view text, const sql::Translation &t,
     const std::vector<BoundValue> &binds, ub4 iterations, ub4 rowOffset);
+
+// Opens a cursor variable after a block ran "open :c for <query>": prepares the client's
+// statement handle (the value of the SQLT_RSET bind) with the query and executes it with the
+// binds in the session, so that the client defines and fetches from it as from a select.
+// Statement handles belong to the oci layer, which installs the opener; throws OraError.
+using CursorVariableOpener = void (*)(Session &session, void *clientStatement,
+    const std::string &query, const std::vector<plsql::NamedValue> &binds);
+void setCursorVariableOpener(CursorVariableOpener opener);
 
 } // namespace qdsi::engine

@@ -218,6 +218,7 @@ constexpr ub2 SQLT_CLOB = 112;
 constexpr ub2 SQLT_BLOB = 113;
 constexpr ub2 SQLT_BFILEE = 114;
 constexpr ub2 SQLT_CFILEE = 115;
+constexpr ub2 SQLT_RSET = 116;
 constexpr ub2 SQLT_TIMESTAMP = 187;
 constexpr ub2 SQLT_TIMESTAMP_TZ = 188;
 constexpr ub2 SQLT_TIMESTAMP_LTZ = 232;

@@ -1,7 +1,9 @@
 // Statements: prepare, bind, define, execute, fetch and the select-list parameters.
 #include "Export.h"
+#include "engine/BindBuffers.h"
 #include "engine/ObjectTypes.h"
 #include "engine/OraErrors.h"
+#include "engine/PlsqlStatement.h"
 #include "oci/Handles.h"
 #include "oci/ObjectCache.h"
 
@@ -57,6 +59,52 @@ sword rowsStatus(OCIError *errhp, const engine::FetchResult &result)
         return note(errhp, result.warning, OCI_SUCCESS_WITH_INFO);
     return OCI_SUCCESS;
 }
+
+// The statement OCIStmtExecute is running on this thread and its service context: a cursor
+// variable the statement opens is fetched through that service.
+thread_local StmtHandle *executingStatement = nullptr;
+thread_local SvcCtxHandle *executingService = nullptr;
+
+class ExecutingScope {
+public:
+    ExecutingScope(StmtHandle *stmt, SvcCtxHandle *service)
+        : m_stmt(executingStatement)
+        , m_service(executingService)
+    {
+        executingStatement = stmt;
+        executingService = service;
+    }
+    ~ExecutingScope()
+    {
+        executingStatement = m_stmt;
+        executingService = m_service;
+    }
+    ExecutingScope(const ExecutingScope &) = delete;
+    ExecutingScope &operator=(const ExecutingScope &) = delete;
+
+private:
+    StmtHandle *m_stmt;
+    SvcCtxHandle *m_service;
+};
+
+void openCursorVariable(engine::Session &session, void *client, const std::string &query,
+    const std::vector<plsql::NamedValue> &binds)
+{
+    auto *stmt = handleOf<StmtHandle>(client, OCI_HTYPE_STMT);
+    // The running statement cannot become its own cursor: preparing it would pull its text
+    // away from under the call.
+    if (!stmt || stmt == executingStatement || !executingService)
+        throw oraFail(1001);
+    prepareText(*stmt, query);
+    engine::BindBuffers buffers;
+    for (const plsql::NamedValue &b : binds)
+        buffers.add(stmt->statement, b);
+    stmt->service = executingService;
+    stmt->statement.execute(session, buffers.values(), {}, 0, 0, false, false);
+}
+
+[[maybe_unused]] const bool cursorOpenerInstalled
+    = (engine::setCursorVariableOpener(&openCursorVariable), true);
 
 sword bindAt(StmtHandle *stmt, OCIBind **bindpp, OCIError *errhp, int index, void *valuep,
     sb4 value_sz, ub2 dty, void *indp, ub2 *alenp, ub2 *rcodep, ub4 *curelep, ub4 mode)
@@ -239,6 +287,7 @@ QDSI_EXPORT sword OCIStmtExecute(OCISvcCtx *svchp, OCIStmt *stmtp, OCIError *err
     return guarded(errhp, [&] {
         engine::Session &session = sessionOf(service);
         engine::Session::Call call(session, true);
+        ExecutingScope executing(stmt, service);
         stmt->service = service;
         stmt->params.clear();
         const bool describeOnly = (mode & OCI_DESCRIBE_ONLY) != 0;

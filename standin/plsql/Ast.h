@@ -139,6 +139,7 @@ struct Stmt {
         Call,
         Sql,
         Open,
+        OpenFor, // "open :bind for <query>": a cursor variable the client bound
         Fetch,
         Close,
         Raise,
@@ -160,9 +161,9 @@ struct Stmt {
     bool reverse = false;
     ExprPtr low, high; // ForRange bounds; While uses low as the condition
     StmtList body;
-    Path cursor; // ForCursor, Open, Fetch, Close
+    Path cursor; // ForCursor, Open, Fetch, Close; OpenFor: the bind name
     std::vector<Arg> cursorArgs;
-    SqlText sql; // Sql; ForCursor over an inline query
+    SqlText sql; // Sql; ForCursor over an inline query; OpenFor
     SqlKind sqlKind = SqlKind::Other;
     std::vector<ExprPtr> into; // Sql (select into), Fetch, ExecuteImmediate
     std::vector<ExprPtr> usingArgs; // ExecuteImmediate

@@ -797,6 +797,9 @@ private:
         case Stmt::Kind::Open:
             openCursor(s, scope);
             return Flow::Normal;
+        case Stmt::Kind::OpenFor:
+            openCursorVariable(s, scope);
+            return Flow::Normal;
         case Stmt::Kind::Fetch:
             fetch(s, scope);
             return Flow::Normal;
@@ -1018,6 +1021,25 @@ private:
         if (c->open)
             throw plsqlError(6511);
         openDeclared(*c, s.cursorArgs, scope);
+    }
+
+    // The query's text and bind values are taken now; the engine runs it on the client's
+    // statement handle once the block has finished.
+    void openCursorVariable(const Stmt &s, const std::shared_ptr<Scope> &scope)
+    {
+        Bind *b = findBind(s.cursor[0]);
+        if (!b) {
+            PlsqlError e = plsqlError(1008, "not all variables bound");
+            e.fatal = true;
+            throw e;
+        }
+        if (b->type != BindType::Cursor)
+            throw semanticError(s.line, s.column, "PLS-00382: expression is of wrong type");
+        std::vector<NamedValue> binds;
+        std::string text = buildSql(s.sql, scope, binds);
+        b->cursorSql = std::move(text);
+        b->cursorBinds = std::move(binds);
+        b->assigned = true;
     }
 
     void fetch(const Stmt &s, const std::shared_ptr<Scope> &scope)
@@ -1293,6 +1315,8 @@ private:
             case BindType::Date:
                 out = toDate(v);
                 break;
+            case BindType::Cursor:
+                throw semanticError(at.line, at.column, "PLS-00382: expression is of wrong type");
             }
         }
         b->value = out;

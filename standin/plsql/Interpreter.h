@@ -24,7 +24,10 @@ namespace qdsi::plsql {
 // its new value in "value" (Null for a null indicator) for the engine to write back. A date
 // assigned to a string bind stays a Date value: the engine writes it in the session's date
 // format and checks that it fits.
-enum class BindType { String, Integer, Float, Date, LongString };
+// A Cursor bind is a cursor variable of the client: "open :c for <query>" leaves the query and
+// its bind values in "cursorSql" and "cursorBinds" (and sets "assigned") for the engine to open
+// on the client's statement handle.
+enum class BindType { String, Integer, Float, Date, LongString, Cursor };
 
 struct Bind {
     std::string name; // upper case, without ":"; numeric names ("1") for positional binds
@@ -32,6 +35,8 @@ struct Bind {
     int maxLength = 0; // bytes the client's buffer holds for a string; 0 = no limit
     Value value;
     bool assigned = false;
+    std::string cursorSql; // Cursor
+    std::vector<NamedValue> cursorBinds; // Cursor
 };
 
 // Where a statement goes and what the server reports for it (OCI_ATTR_STMT_TYPE and

@@ -679,6 +679,17 @@ private:
             if (w == "OPEN" || w == "CLOSE") {
                 next();
                 s->kind = w == "OPEN" ? Stmt::Kind::Open : Stmt::Kind::Close;
+                if (s->kind == Stmt::Kind::Open && peek().kind == Token::Kind::Bind) {
+                    // A cursor variable of the client: "open :c for <query>".
+                    s->kind = Stmt::Kind::OpenFor;
+                    s->cursor = { next().text };
+                    expectWord("FOR");
+                    if (!peek().is("SELECT") && !peek().is("WITH") && !peek().is("("))
+                        fail(peek(), "SELECT WITH (");
+                    s->sql = sqlUntilSemicolon(nullptr);
+                    expect(";");
+                    return s;
+                }
                 s->cursor = path();
                 if (s->kind == Stmt::Kind::Open && accept("("))
                     s->cursorArgs = arguments();
