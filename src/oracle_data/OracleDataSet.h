@@ -399,6 +399,11 @@ private:
     QString rowReference();
     [[noreturn]] void raiseTranslated(QChar action, int errorCode, const QString &message);
 
+    // The dictionary layer: the updating table's column defaults on a new record, and its
+    // constraints checked on the client before a post reaches the server.
+    void applyDictionaryDefaults();
+    void enforceRecordConstraints(bool inserting);
+
     void applyActive(bool value);
     // Gives the fields hooked for QBE mode their own handlers, ReadOnly and Required back.
     void unhookQBEFields();

@@ -4,6 +4,7 @@
 
 #include "EditTransaction.h"
 #include "EditValueComparison.h"
+#include "FieldBindValue.h"
 #include "MessageTranslation.h"
 #include "OracleDataSet.h"
 #include "UpdatingTable.h"
@@ -15,65 +16,6 @@
 #include "oracle/OracleSession.h"
 
 namespace qd {
-
-namespace {
-
-// The type a field's value is bound with.
-int BindTypeOf(const TField *field)
-{
-    switch (field->DataType()) {
-    case ftSmallint:
-    case ftInteger:
-    case ftWord:
-    case ftBoolean:
-    case ftAutoInc:
-        return SQLT_INT;
-    case ftFloat:
-    case ftCurrency:
-    case ftBCD:
-    case ftFMTBcd:
-        return SQLT_FLT;
-    case ftDate:
-    case ftTime:
-    case ftDateTime:
-        return SQLT_DAT;
-    case ftMemo:
-    case ftFmtMemo:
-        return SQLT_LNG;
-    case ftBlob:
-    case ftGraphic:
-        return SQLT_LBI;
-    case ftOraClob:
-        return SQLT_CLOB;
-    case ftOraBlob:
-        return SQLT_BLOB;
-    default:
-        return SQLT_STR;
-    }
-}
-
-bool IsTextField(const TField *field)
-{
-    const TFieldType type = field->DataType();
-    return type == ftString || type == ftFixedChar || type == ftWideString || type == ftMemo
-        || type == ftFmtMemo;
-}
-
-// The value of a field as the statements bind it: BLOB kinds as their bytes or text.
-Variant EditValueOf(TField *field)
-{
-    if (field->IsNull())
-        return Variant::Null();
-    if (auto *blob = dynamic_cast<TBlobField *>(field)) {
-        const int type = BindTypeOf(field);
-        if (type == SQLT_LNG || type == SQLT_CLOB)
-            return blob->AsString();
-        return blob->AsBytes();
-    }
-    return field->AsVariant();
-}
-
-} // namespace
 
 // Whether posts and deletes go to the server: a connected session is needed; without one the
 // dataset only takes what OnApplyRecord applies.
@@ -298,6 +240,8 @@ TOracleDataSet::PostOutcome TOracleDataSet::postToServer(bool inserting, QString
             transaction.Commit(*session);
         return PostOutcome::Skipped;
     }
+    // A violation found here is raised before anything is sent.
+    enforceRecordConstraints(inserting);
     if (m_cachedUpdates)
         return PostOutcome::Skipped;
     if (!statement.lobWrites.isEmpty())

@@ -242,6 +242,8 @@ void TOracleDataSet::DoOnNewRecord()
             DatabaseError(notInQBEMode, Name());
         return;
     }
+    if (m_dictionary.DefaultValues)
+        applyDictionaryDefaults();
     TDataSet::DoOnNewRecord();
 }
 
