@@ -2,6 +2,8 @@
 // ReadBuffer 100) and the same rows with a raw fetch loop over the same loaded client library
 // and session, in the same process, and prints the ratio. The raw loop turns each value into
 // what a caller uses (an int, a double, a QString, a day count), as the accessors do.
+#define QD_BENCH_ORACLE_ROWS
+#include "BenchSupport.h"
 #include "oracle/OracleClientLibrary.h"
 #include "oracle/OracleDate.h"
 #include "oracle/OracleQuery.h"
@@ -20,61 +22,15 @@ namespace {
 
 using namespace qd;
 
-constexpr int rowCount = 1000000;
-constexpr int arraySize = 100;
-constexpr int insertBatch = 10000;
-const char *const selectText = "select id, amount, name, created, qty from bench_rows";
+constexpr int rowCount = bench::benchRowCount;
+constexpr int arraySize = bench::benchArraySize;
+const char *const selectText = bench::benchSelectText;
 
 std::unique_ptr<TOracleSession> session;
-double querySeconds = 0;
-double rawSeconds = 0;
 
 void setUp()
 {
-    char dir[] = "/tmp/qd-query-bench-XXXXXX";
-    if (!mkdtemp(dir))
-        std::exit(1);
-    setenv("QD_HOME", dir, 1);
-    unsetenv("QD_STANDIN_CONFIG");
-    SetOCIDLL(QStringLiteral(QD_STANDIN_PATH));
-    session = std::make_unique<TOracleSession>();
-    session->SetLogonUsername(QStringLiteral("DEMO"));
-    session->SetLogonPassword(QStringLiteral("DEMO"));
-    session->SetLogonDatabase(QStringLiteral("DEMO"));
-    session->LogOn();
-
-    TOracleQuery ddl;
-    ddl.SetSession(session.get());
-    ddl.SQL().SetText(QStringLiteral("create table bench_rows (id number(9), amount number(12,2), "
-                                     "name varchar2(30), created date, qty number(5))"));
-    ddl.Execute();
-
-    TOracleQuery insert;
-    insert.SetSession(session.get());
-    insert.SQL().SetText(
-        QStringLiteral("insert into bench_rows values (:id, :amount, :name, :created, :qty)"));
-    insert.DeclareVariable(QStringLiteral("id"), SQLT_INT);
-    insert.DeclareVariable(QStringLiteral("amount"), SQLT_FLT);
-    insert.DeclareVariable(QStringLiteral("name"), SQLT_STR);
-    insert.DeclareVariable(QStringLiteral("created"), SQLT_DAT);
-    insert.DeclareVariable(QStringLiteral("qty"), SQLT_INT);
-    for (int start = 0; start < rowCount; start += insertBatch) {
-        VariantArray ids, amounts, names, dates, qtys;
-        for (int i = start; i < start + insertBatch; ++i) {
-            ids.push_back(i);
-            amounts.push_back(i * 0.25);
-            names.push_back(QStringLiteral("name %1").arg(i));
-            dates.push_back(Variant::FromDateTime(45000.0 + i % 1000 + 0.5));
-            qtys.push_back(i % 97);
-        }
-        insert.SetVariable(QStringLiteral("id"), Variant(ids));
-        insert.SetVariable(QStringLiteral("amount"), Variant(amounts));
-        insert.SetVariable(QStringLiteral("name"), Variant(names));
-        insert.SetVariable(QStringLiteral("created"), Variant(dates));
-        insert.SetVariable(QStringLiteral("qty"), Variant(qtys));
-        insert.Execute();
-    }
-    session->Commit();
+    session = bench::LogOnWithBenchRows("/tmp/qd-query-bench-XXXXXX");
 }
 
 void QueryNext(benchmark::State &state)
@@ -177,22 +133,6 @@ void RawFetch(benchmark::State &state)
     oci.OCIHandleFree(err, OCI_HTYPE_ERROR);
 }
 
-// Keeps the time per iteration of each run to print the ratio at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs) {
-            const double seconds
-                = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-            if (run.benchmark_name().rfind("QueryNext", 0) == 0)
-                querySeconds = seconds;
-            else if (run.benchmark_name().rfind("RawFetch", 0) == 0)
-                rawSeconds = seconds;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
 
 } // namespace
 
@@ -203,11 +143,11 @@ int main(int argc, char **argv)
 {
     benchmark::Initialize(&argc, argv);
     setUp();
-    RatioReporter reporter;
+    bench::RatioReporter reporter("QueryNext", "RawFetch");
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    if (rawSeconds > 0)
+    if (reporter.secondSeconds > 0)
         std::printf("query fetch / raw client-library loop: %.2f (aim: at most 1.3)\n",
-            querySeconds / rawSeconds);
+            reporter.firstSeconds / reporter.secondSeconds);
     session->LogOff();
     session.reset();
     return 0;

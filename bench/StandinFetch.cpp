@@ -1,5 +1,7 @@
 // Fetches 1,000,000 rows of 5 columns through the stand-in's C interface in arrays of 100, and
 // the same rows through a raw SQLite loop in the same process, and prints the ratio.
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <sqlite3.h>
@@ -39,7 +41,6 @@ struct Api {
 Api api;
 void *env, *err, *srv, *svc, *usr, *stmt;
 std::string databaseFile;
-double standinSeconds = 0, sqliteSeconds = 0;
 
 template <class F> void resolve(void *lib, F &f, const char *name)
 {
@@ -168,23 +169,6 @@ void RawSqlite(benchmark::State &state)
     sqlite3_close(db);
 }
 
-// Keeps the time per iteration of each run to print the ratio at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs) {
-            const double seconds
-                = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-            if (run.benchmark_name().rfind("StandinFetch", 0) == 0)
-                standinSeconds = seconds;
-            else if (run.benchmark_name().rfind("RawSqlite", 0) == 0)
-                sqliteSeconds = seconds;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 } // namespace
 
 BENCHMARK(StandinFetch)->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -194,10 +178,10 @@ int main(int argc, char **argv)
 {
     benchmark::Initialize(&argc, argv);
     setUp();
-    RatioReporter reporter;
+    qd::bench::RatioReporter reporter("StandinFetch", "RawSqlite");
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    if (sqliteSeconds > 0)
+    if (reporter.secondSeconds > 0)
         std::printf("stand-in fetch / raw sqlite3 loop: %.2f (aim: at most 1.5)\n",
-            standinSeconds / sqliteSeconds);
+            reporter.firstSeconds / reporter.secondSeconds);
     return 0;
 }

@@ -2213,7 +2213,7 @@ void checkPackageBody(
         if (!found)
             errors.push_back({ d.line, d.column,
                 "PLS-00323: subprogram or cursor '" + d.name
-                    + "' is declared in a package specification and must be "
+                    + "' is declared in a package header and must be "
                       "defined in the package body" });
     }
 }
@@ -2291,7 +2291,7 @@ CreateResult Interpreter::createUnit(std::string_view text)
                     { 1, 14, "PLS-00201: identifier '" + unit.name + "' must be declared" });
                 unit.errors.push_back({ 1, 14,
                     "PLS-00304: cannot compile body of '" + unit.name
-                        + "' without its specification" });
+                        + "' without its header" });
             } else if (spec->valid) {
                 std::string specSource;
                 for (const auto &l : spec->lines)

@@ -396,7 +396,7 @@ private:
                 if (d.subprogram->body && !bodies)
                     throw CompileError(d.line, d.column,
                         "PLS-00706: subprogram bodies are not allowed in a package "
-                        "specification");
+                        "header");
                 d.name = d.subprogram->name;
             } else if (acceptWord("CURSOR")) {
                 d.kind = Decl::Kind::Cursor;

@@ -108,7 +108,7 @@ TEST_F(PlsqlStoredCode, PackageBodyIsCheckedAgainstItsSpecification)
     ASSERT_TRUE(lonely);
     ASSERT_FALSE(lonely->errors.empty());
     EXPECT_EQ(lonely->errors.back().text,
-        "PLS-00304: cannot compile body of 'LONELY' without its specification");
+        "PLS-00304: cannot compile body of 'LONELY' without its header");
 
     create("create package half is\n  procedure a;\n  procedure b;\nend;");
     EXPECT_TRUE(interpreter
