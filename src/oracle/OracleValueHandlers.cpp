@@ -19,6 +19,30 @@ namespace qd {
 
 namespace {
 
+// The value object a complex variable was assigned (null when none or of another class).
+template <class Value>
+Value *assignedValue(TVariableData &variable)
+{
+    return dynamic_cast<Value *>(static_cast<QObject *>(variable.buffer));
+}
+
+// After an execute, a LOB locator or reference takes up the server's null indicator: a null
+// clears the value, a non-null clears the value's own null flag.
+template <class Value>
+void takeUpIndicator(TVariableData &variable)
+{
+    Value *value = assignedValue<Value>(variable);
+    if (!value || variable.indicators.empty())
+        return;
+    if (variable.indicators[0] != 0) {
+        if (!value->IsNull())
+            value->Clear();
+        variable.indicators[0] = 0;
+    } else if (sb2 *own = value->NullIndicator()) {
+        *own = 0;
+    }
+}
+
 Variant nullForm(const TOracleQuery &query)
 {
     return query.Session() && query.Session()->NullValue() == nvNull ? Variant::Null() : Variant();
@@ -122,23 +146,11 @@ public:
     }
     void sync(TOracleQuery &, TVariableData &variable) override
     {
-        TLOBLocator *lob = of(variable);
-        if (!lob || variable.indicators.empty())
-            return;
-        if (variable.indicators[0] != 0) {
-            if (!lob->IsNull())
-                lob->Clear();
-            variable.indicators[0] = 0;
-        } else if (sb2 *own = lob->NullIndicator()) {
-            *own = 0;
-        }
+        takeUpIndicator<TLOBLocator>(variable);
     }
 
 private:
-    static TLOBLocator *of(TVariableData &variable)
-    {
-        return dynamic_cast<TLOBLocator *>(static_cast<QObject *>(variable.buffer));
-    }
+    static TLOBLocator *of(TVariableData &variable) { return assignedValue<TLOBLocator>(variable); }
 };
 
 // ---- Timestamp columns and variables --------------------------------------------------------
@@ -249,10 +261,7 @@ public:
     }
 
 private:
-    static TOracleTimestamp *assigned(TVariableData &variable)
-    {
-        return dynamic_cast<TOracleTimestamp *>(static_cast<QObject *>(variable.buffer));
-    }
+    static TOracleTimestamp *assigned(TVariableData &variable) { return assignedValue<TOracleTimestamp>(variable); }
 };
 
 // ---- Object and REF columns and variables ---------------------------------------------------
@@ -424,10 +433,7 @@ public:
     }
 
 private:
-    static TOracleObject *of(TVariableData &variable)
-    {
-        return dynamic_cast<TOracleObject *>(static_cast<QObject *>(variable.buffer));
-    }
+    static TOracleObject *of(TVariableData &variable) { return assignedValue<TOracleObject>(variable); }
 };
 
 class ReferenceVariableHandler : public OracleVariableHandler {
@@ -456,23 +462,11 @@ public:
     }
     void sync(TOracleQuery &, TVariableData &variable) override
     {
-        TOracleReference *reference = of(variable);
-        if (!reference || variable.indicators.empty())
-            return;
-        if (variable.indicators[0] != 0) {
-            if (!reference->IsNull())
-                reference->Clear();
-            variable.indicators[0] = 0;
-        } else if (sb2 *own = reference->NullIndicator()) {
-            *own = 0;
-        }
+        takeUpIndicator<TOracleReference>(variable);
     }
 
 private:
-    static TOracleReference *of(TVariableData &variable)
-    {
-        return dynamic_cast<TOracleReference *>(static_cast<QObject *>(variable.buffer));
-    }
+    static TOracleReference *of(TVariableData &variable) { return assignedValue<TOracleReference>(variable); }
 };
 
 } // namespace
