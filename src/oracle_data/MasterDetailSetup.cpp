@@ -3,9 +3,15 @@
 #include "DataSetStatementText.h"
 #include "UpdatingTable.h"
 
+#include "OracleDataSet.h"
 #include "classlib/Exception.h"
 #include "oracle/OracleCI.h"
+#include "oracle/OracleError.h"
 #include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
+#include "oracle/ScreenServices.h"
+
+#include <mutex>
 
 namespace qd {
 
@@ -15,6 +21,18 @@ const QString NoForeignKeyMessage = QStringLiteral(
 const QString SeveralForeignKeysMessage = QStringLiteral(
     "Automatic Master/Detail configuration is only\r\npossible if just one foreign key "
     "constraint\r\nexists between the Master and Detail table.");
+const QString SetupSessionMessage = QStringLiteral(
+    "Automatic Master/Detail configuration is only\r\npossible if the Session is connected.");
+const QString SetupMasterSqlMessage
+    = QStringLiteral("Automatic Master/Detail configuration is only\r\npossible if the Master SQL "
+                     "text is set correctly.");
+// "configuraion" is the message as users know it.
+const QString SetupDetailSqlMessage = QStringLiteral(
+    "Automatic Master/Detail configuraion is only\r\npossible if the Detail SQL text is set "
+    "correctly,\r\nor if the Master dataset contains one or more collection fields.");
+const QString SetupConfirmMessage
+    = QStringLiteral("Modify query to add variables to WHERE clause?\r\nNOTE: This will remove "
+                     "any existing WHERE clause and variables!");
 
 namespace {
 
@@ -308,6 +326,130 @@ std::vector<KeyColumn> DescribeColumns(
     for (int i = 0; i < query.FieldCount() && i < columns.size(); ++i)
         described.push_back({ columns[i], query.FieldType(i) });
     return described;
+}
+
+// ---- Applying the set-up
+
+namespace {
+
+std::mutex setupUiLock;
+MasterDetailSetupUi setupUi;
+
+// Owner and table of the first table in the FROM clause of sql; both empty when there is none.
+void tableOfStatement(
+    TOracleSession &session, const QString &sql, QString &name, QString &owner, QString &table)
+{
+    owner.clear();
+    table.clear();
+    name = UpdatingTableNameOf(sql, QString(), false);
+    if (!name.isEmpty() && !IsCollectionTable(name))
+        SplitTableName(session, name, owner, table);
+}
+
+void declareAll(TOracleDataSet &detail, const std::vector<KeyColumn> &variables)
+{
+    for (const KeyColumn &variable : variables)
+        detail.DeclareVariable(variable.name, variable.variableType);
+}
+
+} // namespace
+
+void InstallMasterDetailSetupUi(const MasterDetailSetupUi &ui)
+{
+    std::lock_guard<std::mutex> lock(setupUiLock);
+    setupUi = ui;
+}
+
+MasterDetailSetupUi InstalledMasterDetailSetupUi()
+{
+    std::lock_guard<std::mutex> lock(setupUiLock);
+    return setupUi;
+}
+
+MasterDetailSetupResult ConfigureMasterDetail(TOracleDataSet &detail, const MasterDetailSetupUi &ui)
+{
+    TOracleDataSet *master = detail.Master();
+    if (!master)
+        throw Exception(QStringLiteral("%1 has no master dataset").arg(detail.Name()));
+    auto refuse = [&ui](const QString &message) {
+        if (ui.information)
+            ui.information(message);
+        return MasterDetailSetupResult { MasterDetailSetupOutcome::NotPossible, message };
+    };
+
+    TOracleSession *session = detail.Session();
+    if (!session || !session->Connected())
+        session = master->Session();
+    if (!session || !session->Connected())
+        return refuse(SetupSessionMessage);
+
+    detail.SetMasterFields(QString());
+    QString masterName;
+    QString masterOwner;
+    QString masterTable;
+    tableOfStatement(*session, master->GetSQL(), masterName, masterOwner, masterTable);
+    if (masterTable.isEmpty())
+        return refuse(SetupMasterSqlMessage);
+
+    // A collection of the master row comes first.
+    TOracleQuery keyQuery;
+    keyQuery.SetSession(session);
+    const QStringList keys = detail.FindKeyColumns(keyQuery, masterOwner, false, masterTable);
+    if (!keys.isEmpty() && ui.selectCollectionColumn) {
+        const std::vector<CollectionChoice> choices
+            = CollectionChoices(ReadCollectionColumns(*session, masterOwner, masterTable));
+        if (!choices.empty()) {
+            QStringList entries;
+            for (const CollectionChoice &choice : choices)
+                entries << choice.entry;
+            int index = -1;
+            bool readOnly = false;
+            if (!ui.selectCollectionColumn(entries, index, readOnly) || index < 0
+                || index >= static_cast<int>(choices.size()))
+                return { MasterDetailSetupOutcome::Cancelled, QString() };
+            const std::vector<KeyColumn> keyColumns = DescribeColumns(*session, keys, masterName);
+            const MasterDetailLink link = CollectionLink(
+                masterName, choices[static_cast<size_t>(index)].path, readOnly, keyColumns);
+            detail.DeleteVariables();
+            detail.SetMasterFields(QString());
+            detail.SetDetailFields(QString());
+            detail.SetSQLText(link.sql);
+            declareAll(detail, link.variables);
+            detail.SetMasterFields(link.masterFields);
+            return { MasterDetailSetupOutcome::Collection, QString() };
+        }
+    }
+
+    detail.SetDetailFields(QString());
+    QString detailName;
+    QString detailOwner;
+    QString detailTable;
+    tableOfStatement(*session, detail.GetSQL(), detailName, detailOwner, detailTable);
+    if (detailTable.isEmpty())
+        return refuse(SetupDetailSqlMessage);
+
+    ForeignKeyFacts facts;
+    try {
+        facts = ReadForeignKey(*session, detailOwner, detailTable, masterOwner, masterTable);
+    } catch (const EOracleError &) {
+        throw;
+    } catch (const Exception &e) {
+        if (e.Message() != NoForeignKeyMessage && e.Message() != SeveralForeignKeysMessage)
+            throw;
+        return refuse(e.Message());
+    }
+    const bool rewrite = ScreenConfirm(SetupConfirmMessage, QStringLiteral("YN")) == mrYes;
+    detail.SetDetailFields(facts.detailColumns.join(u';'));
+    detail.SetMasterFields(facts.masterColumns.join(u';'));
+    if (rewrite) {
+        const std::vector<KeyColumn> columns
+            = DescribeColumns(*session, facts.detailColumns, detailName);
+        const MasterDetailLink link = ForeignKeyLink(facts, detail.GetSQL(), columns);
+        detail.DeleteVariables();
+        detail.SetSQLText(link.sql);
+        declareAll(detail, link.variables);
+    }
+    return { MasterDetailSetupOutcome::ForeignKey, QString() };
 }
 
 } // namespace qd

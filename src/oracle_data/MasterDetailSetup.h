@@ -8,6 +8,7 @@
 
 namespace qd {
 
+class TOracleDataSet;
 class TOracleQuery;
 class TOracleSession;
 
@@ -106,8 +107,47 @@ std::vector<CollectionColumnFacts> ReadCollectionColumns(
 std::vector<KeyColumn> DescribeColumns(
     TOracleSession &session, const QStringList &columns, const QString &table);
 
+// ---- Applying the set-up to a detail dataset.
+
+// How the set-up reaches the user: its refusals are shown as information, a collection of the
+// master row is chosen with the picker. The question whether the detail's SQL may be rewritten
+// goes through the screen services (ScreenConfirm).
+struct MasterDetailSetupUi {
+    std::function<void(const QString &message)> information;
+    // Without a picker the master's collections are not offered.
+    TSelectCollectionColumnEvent selectCollectionColumn;
+};
+
+enum class MasterDetailSetupOutcome {
+    NotPossible, // refused with one of the messages below; the properties stay as they were then
+    Cancelled, // the picker was cancelled: nothing changed
+    ForeignKey, // linked over the foreign key from the detail table to the master table
+    Collection, // the detail reads a collection of the master row
+};
+
+struct MasterDetailSetupResult {
+    MasterDetailSetupOutcome outcome = MasterDetailSetupOutcome::NotPossible;
+    QString message;
+};
+
+// Links detail to its Master from the dictionary: a collection of the master table first (when
+// the master table has a key and object or collection columns, and a picker is given), else the
+// one foreign key between the detail table and the master table. Sets MasterFields and
+// DetailFields and, as the user allows, the detail's SQL and variables. Raises Exception when
+// detail has no master; dictionary errors pass unchanged.
+MasterDetailSetupResult ConfigureMasterDetail(
+    TOracleDataSet &detail, const MasterDetailSetupUi &ui);
+
+// The hooks the Master setter uses when both datasets are in design state. Thread-safe.
+void InstallMasterDetailSetupUi(const MasterDetailSetupUi &ui);
+MasterDetailSetupUi InstalledMasterDetailSetupUi();
+
 // The messages of the set-up, shown as information by the program.
 extern const QString NoForeignKeyMessage;
 extern const QString SeveralForeignKeysMessage;
+extern const QString SetupSessionMessage;
+extern const QString SetupMasterSqlMessage;
+extern const QString SetupDetailSqlMessage;
+extern const QString SetupConfirmMessage;
 
 } // namespace qd

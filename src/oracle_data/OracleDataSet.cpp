@@ -72,6 +72,7 @@ TOracleDataSet::~TOracleDataSet()
     } catch (...) {
         qWarning("%s: closing failed", qPrintable(Name()));
     }
+    detachMasterDetail();
     m_dataSource.SetDataSet(nullptr);
     if (TOracleSession *session = Session())
         session->RemoveDependent(this);
@@ -512,14 +513,19 @@ bool TOracleDataSet::GetCanModify()
 
 void TOracleDataSet::DoBeforeInsert()
 {
-    if (!m_qbeMode)
-        TDataSet::DoBeforeInsert();
+    if (m_qbeMode)
+        return;
+    TDataSet::DoBeforeInsert();
+    CheckMasterValues();
 }
 
 void TOracleDataSet::DoAfterInsert()
 {
-    if (!m_qbeMode)
-        TDataSet::DoAfterInsert();
+    if (m_qbeMode)
+        return;
+    TDataSet::DoAfterInsert();
+    // A detail that inserts holds the master's link fields from now on.
+    protectMasterLinkFields();
 }
 
 void TOracleDataSet::DoBeforeCancel()
@@ -536,6 +542,7 @@ void TOracleDataSet::DoAfterCancel()
 
 void TOracleDataSet::DataEvent(TDataEvent event, qintptr info)
 {
+    masterDetailDataEvent(event);
     TDataSet::DataEvent(event, info);
 }
 

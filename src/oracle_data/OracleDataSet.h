@@ -114,11 +114,13 @@ public:
     const QString &UniqueFields() const { return m_uniqueFields; }
     void SetUniqueFields(const QString &value) { m_uniqueFields = value; }
     TOracleDataSet *Master() const { return m_master; }
-    void SetMaster(TOracleDataSet *value) { m_master = value; }
+    // Refuses a circular chain; closes the dataset and moves it to the new master's details.
+    void SetMaster(TOracleDataSet *value);
     const QString &MasterFields() const { return m_masterFields; }
-    void SetMasterFields(const QString &value) { m_masterFields = value; }
+    // Both close the dataset.
+    void SetMasterFields(const QString &value);
     const QString &DetailFields() const { return m_detailFields; }
-    void SetDetailFields(const QString &value) { m_detailFields = value; }
+    void SetDetailFields(const QString &value);
     bool ReadOnly() const { return m_readOnly; }
     // Raises the dataset-changed event on a change.
     virtual void SetReadOnly(bool value);
@@ -295,6 +297,35 @@ public:
     // Trailing blanks and control characters removed when the session trims string fields.
     QString TrimmedString(const QString &text) const;
 
+    // ---- Keys and master/detail ------------------------------------------------------------------
+    // The key columns of owner.table (primary key first, else the first unique key), read on
+    // query; with checkFields, empty as soon as one of them is no field of the dataset.
+    QStringList FindKeyColumns(
+        TOracleQuery &query, const QString &owner, bool checkFields, const QString &table);
+    // Fills list with the key fields: the fields named in UniqueFields, else the updating
+    // table's key. Nothing happens without a ROWID in the select list.
+    void DetermineKeyFields(TStringList &list);
+    // The datasets whose Master is this one, in the order they were attached.
+    const std::vector<TOracleDataSet *> &Details() const { return m_details; }
+    // Sets this detail's bind variables from the master's current record, or from the master
+    // record held in masterBuffer.
+    void SetDetailVariables(TRecordBuffer masterBuffer = nullptr);
+    // Raises "Field '<name>' must have a value" when a master link field is empty.
+    void CheckMasterValues();
+    // The detail link fields take the master link fields' values.
+    void CopyMasterValues();
+    // Whether the detail record in buffer belongs to the master's current record.
+    bool MasterRecordMatches(TRecordBuffer buffer);
+    // The master is closed, empty, inserting or in QBE mode (false without a master).
+    bool MasterHasNoCurrentRecord() const;
+    // Bookmark number of the current record; -1 when there is no current stored record.
+    qint32 CurrentBookmarkNumber();
+    // The bookmark number of the master record this detail last ran its query for; -1 = none.
+    qint32 RememberedMasterBookmark() const { return m_masterBookmark; }
+    // The detail walk: each detail whose master record changed runs its query again. With
+    // forget, the details only forget the master record they ran for.
+    void RefreshDetails(bool forget = false);
+
     // ---- Consistency checks ---------------------------------------------------------------------
     // Internal inconsistencies are logged (qCritical) and counted, never fatal; tests expect 0.
     static int ConsistencyFailures();
@@ -404,6 +435,14 @@ private:
     void applyDictionaryDefaults();
     void enforceRecordConstraints(bool inserting);
 
+    // Master/detail: the hooks of open, fetch, edit and close.
+    void protectMasterLinkFields();
+    void protectLinkFields();
+    void masterFieldChanged();
+    void forgetDetailBookmarks();
+    void detachMasterDetail();
+    void masterDetailDataEvent(TDataEvent event);
+
     void applyActive(bool value);
     // Gives the fields hooked for QBE mode their own handlers, ReadOnly and Required back.
     void unhookQBEFields();
@@ -491,6 +530,12 @@ private:
     int m_netInserts = 0;
     char *m_filterBuffer = nullptr; // the record being filtered
     mutable std::vector<char> m_scratch;
+
+    // Master/detail
+    std::vector<TOracleDataSet *> m_details;
+    qint32 m_masterBookmark = -1;
+    bool m_detailWalkPending = false;
+    bool m_protectingLinkFields = false;
 };
 
 } // namespace qd

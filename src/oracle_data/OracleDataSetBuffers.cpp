@@ -467,6 +467,8 @@ void TOracleDataSet::SetFieldData(TField *field, const void *buffer)
         EncodeRecord(record, stored);
     if (state != dsCalcFields && state != dsFilter && state != dsNewValue)
         DataEvent(deFieldChange, reinterpret_cast<qintptr>(field));
+    if (editing && !m_details.empty() && !Detached())
+        masterFieldChanged();
 }
 
 // ---- BLOB values
@@ -586,6 +588,10 @@ void TOracleDataSet::InternalPost()
         DatabaseError(QStringLiteral("Operation not allowed in QBE mode"), Name());
     if (State() == dsInsert) {
         InternalAddRecord(ActiveBuffer(), false);
+        // The details of the new record are known to be none: no query for them.
+        if (GetBookmarkFlag(ActiveBuffer()) == bfCurrent)
+            for (TOracleDataSet *detail : m_details)
+                detail->m_masterBookmark = RecordHeader(ActiveBuffer())->Bookmark;
         return;
     }
     QString rowId;
@@ -636,6 +642,7 @@ void TOracleDataSet::InternalRefresh()
         DatabaseError(QStringLiteral("Operation not allowed in QBE mode"), Name());
     m_counted = false;
     m_netInserts = 0;
+    RefreshDetails(true);
     ExecuteQuery(false);
     m_currentIndex = -1;
 }

@@ -44,11 +44,14 @@ qsizetype utf8Cut(const char *text, qsizetype length, qsizetype max)
 void TOracleDataSet::InternalInitFieldDefs()
 {
     FieldDefs().Clear();
-    if (m_opening && !m_qbeMode && BeforeQuery)
+    SetDetailVariables();
+    // Without a master record the detail's query is only described: it shows no rows.
+    const bool run = m_opening && !m_qbeMode && !MasterHasNoCurrentRecord();
+    if (run && BeforeQuery)
         BeforeQuery(this);
     PrepareCursor();
     TOracleQuery &query = *m_activeQuery;
-    if (m_opening && !m_qbeMode) {
+    if (run) {
         // The cursor query of a cursor dataset is opened by the main statement; executing it
         // now describes it and reads its first rows.
         query.Execute();
@@ -298,13 +301,11 @@ void TOracleDataSet::InternalOpen()
     m_store->Unidirectional = m_unidirectional;
     if (m_cachedUpdates && !m_designing && !m_hasRowId)
         throw Exception(QStringLiteral("CachedUpdates requires a rowid!"));
+    m_masterBookmark = -1;
+    m_detailWalkPending = true;
     m_keyFields.Clear();
-    if (!m_uniqueFields.trimmed().isEmpty() && m_hasRowId) {
-        std::vector<TField *> fields;
-        GetFieldList(fields, m_uniqueFields.trimmed());
-        for (TField *field : fields)
-            m_keyFields.Add(field->FieldName());
-    }
+    if (!m_uniqueFields.trimmed().isEmpty() || (Session() && Session()->ODBCBridge()))
+        DetermineKeyFields(m_keyFields);
     m_filter->Parse(Filter(), FilterOptions());
     if (!m_qbeMode)
         ExecuteQuery(true);
@@ -314,6 +315,9 @@ void TOracleDataSet::InternalOpen()
 
 void TOracleDataSet::InternalClose()
 {
+    // The closing dataset holds no link fields of its master; its own are free again.
+    protectMasterLinkFields();
+    protectLinkFields();
     RemoveQBE();
     // The fields may go with the close; they must not keep hooks into the QBE items.
     unhookQBEFields();
@@ -329,6 +333,8 @@ void TOracleDataSet::InternalClose()
     m_filter->Clear();
     m_slots.clear();
     closeCursorQuery();
+    // The details of a closed master show no rows.
+    RefreshDetails(false);
 }
 
 // ---- Execute and fetch
@@ -342,14 +348,29 @@ void TOracleDataSet::ExecuteQuery(bool opening)
     m_counted = false;
     m_netInserts = 0;
     m_allFetched = true;
+    m_firstRowPositioned = false;
+    protectMasterLinkFields();
     if (Detached())
         return;
+    if (MasterHasNoCurrentRecord()) {
+        // The query is not run; the result stays at its end.
+        const TDataSetState masterState = m_master->State();
+        m_masterBookmark = masterState == dsBrowse || masterState == dsEdit
+            ? m_master->CurrentBookmarkNumber()
+            : -1;
+        SetDetailVariables();
+        return;
+    }
+    forgetDetailBookmarks();
     if (!opening) {
+        SetDetailVariables();
         if (BeforeQuery)
             BeforeQuery(this);
         PrepareCursor();
         m_activeQuery->Execute();
     }
+    if (m_master)
+        m_masterBookmark = m_master->CurrentBookmarkNumber();
     m_firstRowPositioned = true;
     m_allFetched = false;
     {
@@ -391,6 +412,8 @@ bool TOracleDataSet::FetchRecord()
             std::memcpy(record + m_rowIdOffset, &held, sizeof held);
         }
         m_store->AppendPrepared();
+        if (m_master && m_store->Count() == 1)
+            protectMasterLinkFields();
         header->Bookmark = NextBookmark();
         header->MasterBookmark = -1;
         header->BookmarkFlag = bfCurrent;

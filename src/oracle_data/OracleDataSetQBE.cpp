@@ -242,6 +242,7 @@ void TOracleDataSet::DoOnNewRecord()
             DatabaseError(notInQBEMode, Name());
         return;
     }
+    CopyMasterValues();
     if (m_dictionary.DefaultValues)
         applyDictionaryDefaults();
     TDataSet::DoOnNewRecord();
