@@ -297,7 +297,7 @@ public:
     // Trailing blanks and control characters removed when the session trims string fields.
     QString TrimmedString(const QString &text) const;
 
-    // ---- Keys and master/detail ------------------------------------------------------------------
+    // ---- Keys and master/detail -----------------------------------------------------------------
     // The key columns of owner.table (primary key first, else the first unique key), read on
     // query; with checkFields, empty as soon as one of them is no field of the dataset.
     QStringList FindKeyColumns(

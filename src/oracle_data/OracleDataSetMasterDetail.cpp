@@ -140,7 +140,8 @@ void TOracleDataSet::SetMaster(TOracleDataSet *value)
         std::erase(m_master->m_details, this);
     m_master = value;
     m_masterBookmark = -1;
-    if (value && std::find(value->m_details.begin(), value->m_details.end(), this)
+    if (value
+        && std::find(value->m_details.begin(), value->m_details.end(), this)
             == value->m_details.end())
         value->m_details.push_back(this);
     // Linking two datasets in design state sets the link up from the dictionary.
@@ -187,9 +188,8 @@ bool TOracleDataSet::MasterHasNoCurrentRecord() const
     if (!m_master)
         return false;
     TOracleDataSet *master = m_master;
-    return !master->Active() || !master->m_store || master->IsEmpty()
-        || master->State() == dsInsert || master->UpdateStatus() == usInserted
-        || master->m_qbeMode;
+    return !master->Active() || !master->m_store || master->IsEmpty() || master->State() == dsInsert
+        || master->UpdateStatus() == usInserted || master->m_qbeMode;
 }
 
 qint32 TOracleDataSet::CurrentBookmarkNumber()

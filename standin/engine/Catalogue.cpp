@@ -96,6 +96,11 @@ void columnType(const std::string &declared, CatalogueColumn &c)
     default:
         c.dataType = words.rfind("NVARCHAR2", 0) == 0 ? "NVARCHAR2" : "VARCHAR2";
         c.length = d.dataSize;
+        // The translation keeps an object type's name, one word, as the declared type.
+        if (d.dataType == 1 && !sized && words.find(' ') == std::string::npos && !words.empty()
+            && words != "VARCHAR2" && words != "VARCHAR" && words != "NVARCHAR2"
+            && words != "TEXT" && words != "XMLTYPE")
+            c.dataType = words, c.objectType = true;
     }
 }
 

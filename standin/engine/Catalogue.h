@@ -22,6 +22,7 @@ struct CatalogueColumn {
     bool nullable = true;
     std::string defaultText;  // as the user wrote it; empty: none
     int columnId = 0;
+    bool objectType = false;  // dataType names an object or collection type of the schema
 };
 
 struct CatalogueConstraint {

@@ -5,6 +5,7 @@
 #include "plsql/Dictionary.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -121,6 +122,76 @@ struct View {
 
 // Rows a later layer keeps in a side table QDSI_<VIEW> with the view's own column names
 // (stored code's arguments, triggers, types); columns the table lacks are NULL.
+// A stored object type as the type views show it: a collection, or an object with its
+// attributes (name and the type's first word, upper case) read from the source.
+struct StoredType {
+    std::string name;
+    bool collection = false;
+    std::vector<std::pair<std::string, std::string>> attributes;
+};
+
+// The next word of text from at: letters up to a blank or "(".
+std::string nextWord(const std::string &text, size_t &at)
+{
+    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])))
+        ++at;
+    const size_t from = at;
+    while (at < text.size() && !std::isspace(static_cast<unsigned char>(text[at]))
+        && text[at] != '(')
+        ++at;
+    return text.substr(from, at - from);
+}
+
+std::vector<StoredType> storedTypes(const Source &s)
+{
+    std::vector<StoredType> types;
+    for (const plsql::StoredUnit &u : storedUnits(s, { "TYPE" })) {
+        std::string text;
+        for (const std::string &line : u.lines)
+            text += line;
+        std::transform(text.begin(), text.end(), text.begin(),
+            [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        StoredType t;
+        t.name = u.name;
+        const size_t as = text.find(" OBJECT");
+        const size_t open = as == std::string::npos ? as : text.find('(', as);
+        if (open == std::string::npos) {
+            t.collection = text.find(" TABLE OF ") != std::string::npos
+                || text.find("VARRAY") != std::string::npos
+                || text.find("VARYING ARRAY") != std::string::npos;
+            types.push_back(std::move(t));
+            continue;
+        }
+        // "(name type, name type(n, m), ...)": split at the commas of the outer level.
+        auto take = [&t](const std::string &attribute) {
+            size_t at = 0;
+            const std::string name = nextWord(attribute, at);
+            const std::string type = nextWord(attribute, at);
+            if (!name.empty() && !type.empty())
+                t.attributes.emplace_back(name, type);
+        };
+        int depth = 0;
+        std::string item;
+        for (size_t i = open + 1; i < text.size(); ++i) {
+            const char c = text[i];
+            if (c == '(')
+                ++depth;
+            if (c == ')' && depth-- == 0) {
+                take(item);
+                break;
+            }
+            if (c == ',' && depth == 0) {
+                take(item);
+                item.clear();
+                continue;
+            }
+            item += c;
+        }
+        types.push_back(std::move(t));
+    }
+    return types;
+}
+
 void sideRows(const Source &src, const std::string &view, const std::string &columns,
     std::vector<Row> &out)
 {
@@ -328,8 +399,9 @@ const std::vector<View> &views()
                     for (const CatalogueColumn &c : t.columns) {
                         const bool chars = c.dataType.find("CHAR") != std::string::npos;
                         out.push_back({ str(s.user), str(t.name), str(c.name), str(c.dataType),
-                            null(), null(), num(c.length), optNum(c.precision),
-                            optNum(c.scale), str(c.nullable ? "Y" : "N"), num(c.columnId),
+                            null(), c.objectType ? str(s.user) : null(), num(c.length),
+                            optNum(c.precision), optNum(c.scale), str(c.nullable ? "Y" : "N"),
+                            num(c.columnId),
                             c.defaultText.empty()
                                 ? null()
                                 : num(static_cast<int64_t>(c.defaultText.size())),
@@ -431,10 +503,29 @@ const std::vector<View> &views()
             } },
         { "TYPES", typeColumns, 0,
             [](const Source &s, std::vector<Row> &out) {
+                for (const StoredType &t : storedTypes(s))
+                    out.push_back({ str(s.user), str(t.name), null(),
+                        str(t.collection ? "COLLECTION" : "OBJECT"),
+                        num(static_cast<int64_t>(t.attributes.size())), num(0), str("NO"),
+                        str("NO"), str("YES") });
                 sideRows(s, "TYPES", typeColumns, out);
             } },
         { "TYPE_ATTRS", typeAttrColumns, 0,
             [](const Source &s, std::vector<Row> &out) {
+                const std::vector<StoredType> types = storedTypes(s);
+                auto stored = [&types](const std::string &name) {
+                    for (const StoredType &t : types)
+                        if (t.name == name)
+                            return true;
+                    return false;
+                };
+                for (const StoredType &t : types) {
+                    int64_t number = 0;
+                    for (const auto &[name, type] : t.attributes)
+                        out.push_back({ str(s.user), str(t.name), str(name), null(),
+                            stored(type) ? str(s.user) : null(), str(type), null(), null(),
+                            null(), null(), num(++number) });
+                }
                 sideRows(s, "TYPE_ATTRS", typeAttrColumns, out);
             } },
         { "TRIGGERS", triggerColumns, 0,

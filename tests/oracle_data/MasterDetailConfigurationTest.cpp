@@ -140,11 +140,9 @@ TEST_F(MasterDetailConfiguration, RefusalsAreShownWithTheSetUpsMessages)
         { "no foreign key",
             [this] { detail->SetSQLText(QStringLiteral("select rowid, a.* from mc_alone a")); },
             NoForeignKeyMessage },
-        { "detail without FROM",
-            [this] { detail->SetSQLText(QStringLiteral("begin null; end;")); },
+        { "detail without FROM", [this] { detail->SetSQLText(QStringLiteral("begin null; end;")); },
             SetupDetailSqlMessage },
-        { "master without FROM",
-            [this] { master->SetSQLText(QStringLiteral("begin null; end;")); },
+        { "master without FROM", [this] { master->SetSQLText(QStringLiteral("begin null; end;")); },
             SetupMasterSqlMessage },
         { "master table unknown",
             [this] { master->SetSQLText(QStringLiteral("select * from mc_nothing")); },
@@ -195,6 +193,85 @@ TEST_F(MasterDetailConfiguration, LinkingDatasetsInDesignStateRunsTheSetUp)
     detail->SetMaster(master.get());
     EXPECT_EQ(detail->MasterFields(), "");
     EXPECT_EQ(questions.size(), 1);
+}
+
+// A master table with a nested-table column and an object column holding one: the set-up offers
+// both through the picker and makes the detail read the chosen collection of the master row.
+class MasterDetailCollectionConfiguration : public MasterDetailConfiguration {
+protected:
+    void SetUp() override
+    {
+        MasterDetailConfiguration::SetUp();
+        try {
+            exec(QStringLiteral("drop table mc_shop"));
+        } catch (const std::exception &) {
+        }
+        exec(QStringLiteral("create or replace type mc_phones as table of varchar2(20)"));
+        exec(QStringLiteral(
+            "create or replace type mc_address as object (street varchar2(30), phones mc_phones)"));
+        exec(QStringLiteral("create table mc_shop (id number(6) primary key, name varchar2(20), "
+                            "tags mc_phones, address mc_address)"));
+        master->SetSQLText(QStringLiteral("select s.*, s.rowid from mc_shop s"));
+        detail->SetSQLText(QStringLiteral("select * from mc_line"));
+        detail->SetMasterFields(QStringLiteral("OLD"));
+        detail->SetDetailFields(QStringLiteral("OLD"));
+        ui.selectCollectionColumn = [this](const QStringList &entries, int &index, bool &readOnly) {
+            offered = entries;
+            index = pick;
+            readOnly = pickReadOnly;
+            return pick >= 0;
+        };
+    }
+
+    QStringList offered;
+    int pick = -1;
+    bool pickReadOnly = false;
+};
+
+TEST_F(MasterDetailCollectionConfiguration, TheChosenCollectionBecomesTheDetailsRows)
+{
+    answer(mrYes);
+    pick = 1;
+    const MasterDetailSetupResult result = ConfigureMasterDetail(*detail, ui);
+    EXPECT_EQ(result.outcome, MasterDetailSetupOutcome::Collection);
+    EXPECT_EQ(offered,
+        (QStringList { QStringLiteral("TAGS (DEMO.MC_PHONES)"),
+            QStringLiteral("ADDRESS.PHONES (DEMO.MC_PHONES)") }));
+    EXPECT_TRUE(questions.isEmpty()) << "the picker is the only question";
+    EXPECT_EQ(detail->GetSQL().trimmed(),
+        "select t.*, rowid\r\n"
+        "from table(select m.address.phones\r\n"
+        "           from   mc_shop m\r\n"
+        "           where  m.id = :id) t");
+    EXPECT_EQ(detail->MasterFields(), "ID");
+    EXPECT_EQ(detail->DetailFields(), "") << "the variable takes the master field of its name";
+    ASSERT_EQ(detail->VariableCount(), 1);
+    EXPECT_EQ(detail->VariableName(0).toLower(), ":id");
+
+    pick = 0;
+    pickReadOnly = true;
+    EXPECT_EQ(ConfigureMasterDetail(*detail, ui).outcome, MasterDetailSetupOutcome::Collection);
+    EXPECT_TRUE(
+        detail->GetSQL().startsWith(QStringLiteral("select t.*\r\nfrom table(select m.tags\r\n")))
+        << qPrintable(detail->GetSQL());
+}
+
+TEST_F(MasterDetailCollectionConfiguration, CancellingThePickerChangesNothing)
+{
+    answer(mrYes);
+    const QString sql = detail->GetSQL();
+    pick = -1;
+    EXPECT_EQ(ConfigureMasterDetail(*detail, ui).outcome, MasterDetailSetupOutcome::Cancelled);
+    EXPECT_EQ(offered.size(), 2);
+    EXPECT_EQ(detail->GetSQL(), sql);
+    EXPECT_EQ(detail->DetailFields(), "OLD");
+    EXPECT_EQ(detail->VariableCount(), 1);
+    EXPECT_TRUE(questions.isEmpty());
+
+    // Without a picker the collections are not offered: the foreign key is looked for, and the
+    // shop table has none to the lines.
+    ui.selectCollectionColumn = nullptr;
+    EXPECT_EQ(ConfigureMasterDetail(*detail, ui).message, NoForeignKeyMessage);
 }
 
 } // namespace

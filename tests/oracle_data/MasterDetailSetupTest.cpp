@@ -1,13 +1,13 @@
 // The automatic master/detail set-up: the detail SQL it builds from the dictionary's facts, and
 // the reading of those facts on the stand-in.
 #include "oracle_data/MasterDetailSetup.h"
-#include "oracle_data/UpdatingTable.h"
 #include "common/TestSupport.h"
 #include "oracle/OracleCI.h"
 #include "oracle/OracleClientLibrary.h"
 #include "oracle/OracleError.h"
 #include "oracle/OracleQuery.h"
 #include "oracle/OracleSession.h"
+#include "oracle_data/UpdatingTable.h"
 
 #include <gtest/gtest.h>
 
@@ -161,7 +161,8 @@ protected:
         session->SetLogonDatabase(QStringLiteral("DEMO"));
         session->LogOn();
         // Fresh tables also when the tests share one program directory.
-        for (const char *table : { "md_twice", "md_unique", "md_line", "md_order", "md_alone" }) {
+        for (const char *table :
+            { "md_coll", "md_twice", "md_unique", "md_line", "md_order", "md_alone" }) {
             try {
                 run((std::string("drop table ") + table).c_str());
             } catch (const EOracleError &) {
@@ -289,11 +290,37 @@ TEST_F(MasterDetailDictionary, NoOrSeveralForeignKeysRaiseTheSetUpMessages)
         "constraint\r\nexists between the Master and Detail table.");
 }
 
-TEST_F(MasterDetailDictionary, ATableOfPlainColumnsHasNoCollections)
+TEST_F(MasterDetailDictionary, ReadsTheCollectionsOfTheMasterTable)
 {
-    // The stand-in knows no object or collection column types: the dictionary query runs and
-    // finds nothing to pick from.
-    EXPECT_TRUE(ReadCollectionColumns(*session, demo, QStringLiteral("MD_ORDER")).empty());
+    EXPECT_TRUE(ReadCollectionColumns(*session, demo, QStringLiteral("MD_ORDER")).empty())
+        << "plain columns only";
+
+    try {
+        run("drop table md_coll");
+    } catch (const EOracleError &) {
+    }
+    run("create or replace type md_numbers as varray(5) of number");
+    run("create or replace type md_point as object (x number, y number)");
+    run("create or replace type md_shape as object (name varchar2(10), corners md_numbers, "
+        "origin md_point)");
+    run("create table md_coll (id integer primary key, tags md_numbers, shape md_shape, "
+        "origin md_point)");
+    const std::vector<CollectionColumnFacts> columns
+        = ReadCollectionColumns(*session, demo, QStringLiteral("MD_COLL"));
+    ASSERT_EQ(columns.size(), 3u);
+    EXPECT_EQ(columns[0].columnName, "TAGS");
+    EXPECT_EQ(columns[0].typeCode, "COLLECTION");
+    EXPECT_EQ(columns[0].dataTypeOwner, "DEMO");
+    EXPECT_EQ(columns[0].dataType, "MD_NUMBERS");
+    EXPECT_EQ(columns[1].columnName, "SHAPE");
+    EXPECT_EQ(columns[1].typeCode, "OBJECT");
+    ASSERT_EQ(columns[1].collectionAttributes.size(), 1u) << "only the collection attribute";
+    EXPECT_EQ(columns[1].collectionAttributes[0].name, "CORNERS");
+    EXPECT_EQ(columns[1].collectionAttributes[0].typeName, "MD_NUMBERS");
+    EXPECT_TRUE(columns[2].collectionAttributes.empty());
+    const std::vector<CollectionChoice> choices = CollectionChoices(columns);
+    ASSERT_EQ(choices.size(), 2u);
+    EXPECT_EQ(choices[1].entry, "SHAPE.CORNERS (DEMO.MD_NUMBERS)");
 }
 
 } // namespace
