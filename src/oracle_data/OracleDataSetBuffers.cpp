@@ -170,7 +170,7 @@ char *TOracleDataSet::FindBookmark(qint32 bookmark, int *index) const
 TRecordBuffer TOracleDataSet::AllocRecordBuffer()
 {
     auto *buffer = new char[static_cast<size_t>(RecordBufferSize())]();
-    RecordHeader(buffer)->MasterBookmark = -1;
+    RecordHeader(buffer)->MasterBookmark = m_master ? m_master->CurrentBookmarkNumber() : -1;
     return buffer;
 }
 
@@ -204,7 +204,7 @@ void TOracleDataSet::InternalInitRecord(TRecordBuffer buffer)
 {
     TRecordHeader *header = RecordHeader(buffer);
     header->Bookmark = 0;
-    header->MasterBookmark = -1;
+    header->MasterBookmark = m_master ? m_master->CurrentBookmarkNumber() : -1;
     header->Status = 0;
     header->BlobList = nullptr;
     header->ChangeLog = nullptr;

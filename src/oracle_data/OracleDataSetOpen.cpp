@@ -415,7 +415,8 @@ bool TOracleDataSet::FetchRecord()
         if (m_master && m_store->Count() == 1)
             protectMasterLinkFields();
         header->Bookmark = NextBookmark();
-        header->MasterBookmark = -1;
+        // The master record the row was fetched for.
+        header->MasterBookmark = m_masterBookmark;
         header->BookmarkFlag = bfCurrent;
         header->Status = 0;
         bool accept = true;

@@ -89,6 +89,12 @@ TEST_F(OracleDataSetMasterDetail, DetailFollowsTheMastersRecord)
 
     master->Next();
     EXPECT_EQ(detailNames(), QStringList { QStringLiteral("SMITH") });
+    detail->UpdateCursorPos();
+    ASSERT_NE(detail->CurrentStoredRecord(), nullptr);
+    EXPECT_EQ(RecordHeader(detail->CurrentStoredRecord())->MasterBookmark,
+        master->CurrentBookmarkNumber())
+        << "a fetched record carries the master record it belongs to";
+    EXPECT_EQ(master->CurrentBookmarkNumber(), 2);
     master->Next();
     EXPECT_EQ(detailNames(), QStringList {});
     EXPECT_EQ(detailQueries, 3);
@@ -251,6 +257,10 @@ TEST_F(OracleDataSetMasterDetail, NewDetailRecordTakesTheMastersLinkValues)
     detail->FieldByName(QStringLiteral("EMPNO"))->SetAsInteger(4);
     detail->FieldByName(QStringLiteral("ENAME"))->SetAsString(QStringLiteral("JONES"));
     detail->Post();
+    detail->UpdateCursorPos();
+    ASSERT_NE(detail->CurrentStoredRecord(), nullptr);
+    EXPECT_EQ(RecordHeader(detail->CurrentStoredRecord())->MasterBookmark,
+        master->CurrentBookmarkNumber());
     session->Commit();
     TOracleQuery q;
     q.SetSession(session.get());
