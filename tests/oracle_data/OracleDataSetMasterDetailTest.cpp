@@ -222,6 +222,14 @@ TEST_F(OracleDataSetMasterDetail, CharMasterValuesAreBoundBlankPadded)
     master->Last();
     EXPECT_TRUE(detail->GetVariable(QStringLiteral("code")).IsNullOrEmpty()) << "null stays null";
     EXPECT_TRUE(detail->IsEmpty());
+
+    // Editing a master value binds it again at once, without running the detail's query.
+    const int queries = detailQueries;
+    master->Edit();
+    master->FieldByName(QStringLiteral("CODE"))->SetAsString(QStringLiteral("EF"));
+    EXPECT_EQ(detail->GetVariable(QStringLiteral("code")).AsString(), "EF   ");
+    EXPECT_EQ(detailQueries, queries);
+    master->Cancel();
 }
 
 TEST_F(OracleDataSetMasterDetail, DetailFieldsNameTheVariablesPairByPair)
