@@ -30,12 +30,12 @@ protected:
         test::EditBackTrace::get().clear(session->ServiceContext());
         return result;
     }
-    TOracleDataSet &openLobs(TTemporaryLOBOption temporary)
+    TOracleDataSet &openLobs(TTemporaryLOBOption temporary, TLockingModeOptions mode = lmNone)
     {
         session->Preferences().SetTemporaryLOB(temporary);
         TOracleDataSet &ds
             = newDataSet(QStringLiteral("select EDL.rowid, EDL.* from DEMO.EDL order by id"));
-        ds.SetLockingMode(lmNone);
+        ds.SetLockingMode(mode);
         ds.Open();
         sent();
         return ds;
@@ -118,13 +118,16 @@ TEST_F(OracleDataSetEditLob, InsertWritesClobAndBlobThroughReturnedLocators)
 
 TEST_F(OracleDataSetEditLob, TemporaryLobsCarryTheValueAsABind)
 {
-    TOracleDataSet &ds = openLobs(tlCache);
+    // Checked before the post: the row is locked and compared first, LOB columns aside.
+    TOracleDataSet &ds = openLobs(tlCache, lmCheckImmediate);
     ds.Edit();
     ds.FieldByName(QStringLiteral("NOTE"))->SetAsString(QStringLiteral("through a temporary"));
     ds.FieldByName(QStringLiteral("PIC"))->SetAsBytes(picture);
+    sent();
     ds.Post();
     EXPECT_EQ(sent(),
         QStringList({ QStringLiteral("savepoint ZEB__LOCKPOINT"),
+            QStringLiteral("select * from DEMO.EDL where rowid = :zeb__rowid\nfor update nowait"),
             QStringLiteral("update DEMO.EDL\nset NOTE = :v2, PIC = :v3\n"
                            "where rowid = :zeb__rowid\nreturning rowid into :zeb__rowid") }));
     EXPECT_EQ(noteOf(1), QStringLiteral("through a temporary"));
