@@ -84,8 +84,8 @@ TEST_F(OracleDataSetEditLob, ClobIsWrittenToTheLocatorTheUpdateReturns)
                            "returning NOTE, rowid into :v2, :zeb__rowid") }));
     EXPECT_EQ(noteOf(1), QStringLiteral("line one\r\nline two"));
     // The dataset keeps what it wrote and still addresses the row.
-    EXPECT_EQ(ds.FieldByName(QStringLiteral("NOTE"))->AsString(),
-        QStringLiteral("line one\r\nline two"));
+    EXPECT_EQ(
+        ds.FieldByName(QStringLiteral("NOTE"))->AsString(), QStringLiteral("line one\r\nline two"));
     EXPECT_FALSE(ds.RowId().isEmpty());
 
     // Emptying the column sends null, no locator.

@@ -37,8 +37,8 @@ TEST_F(ViewChanges, SimpleViewsChangeTheirTable)
     run("insert into v values (4, 'four')");
     run("delete from v where v.id = 2");
     EXPECT_EQ(rows("select id, name, extra from t order by id"),
-        (std::vector<std::vector<std::string>> { { "1", "uno!", "x" }, { "3", "three", "z" },
-            { "4", "four", "<null>" } }));
+        (std::vector<std::vector<std::string>> {
+            { "1", "uno!", "x" }, { "3", "three", "z" }, { "4", "four", "<null>" } }));
     // A change that meets no row of the view changes nothing.
     run("update v set name = 'none' where id = 99");
     EXPECT_EQ(sqlite3_changes(db), 0);
@@ -51,14 +51,17 @@ TEST_F(ViewChanges, OtherViewsRefuseChanges)
     run("create view filtered as select id, name from t where id > 1");
     run("create view distinctive as select distinct name from t");
     run("create view computed as select id, upper(name) name from t");
+    run("create view listed (key, name) as select id, name from t");
+    run("create view swapped (name, id) as select id, name from t");
     for (const char *sql : { "update renamed set label = 'x'", "delete from joined",
              "insert into filtered (id, name) values (9, 'nine')",
-             "update distinctive set name = 'x'", "delete from computed where id = 1" }) {
+             "update distinctive set name = 'x'", "delete from computed where id = 1",
+             "update listed set name = 'x' where key = 1", "delete from swapped where id = 1" }) {
         SCOPED_TRACE(sql);
         const OraError e = error(sql);
         EXPECT_EQ(e.code, 1732);
-        EXPECT_NE(e.text.find("data manipulation operation not legal on this view"),
-            std::string::npos)
+        EXPECT_NE(
+            e.text.find("data manipulation operation not legal on this view"), std::string::npos)
             << e.text;
     }
     EXPECT_EQ(value("select count(*) from t where name in ('one', 'two')"), "2");
