@@ -147,10 +147,10 @@ TEST(EditStatement, LobColumnsAreQueuedForTheirLocators)
         EXPECT_FALSE(update.Variable(QStringLiteral("zeb__rowid"))->boundLocator);
     }
     // A LOB that became null needs no locator.
-    const EditStatement cleared = BuildUpdateStatement(
-        recordOfT(7, QStringLiteral("n"), QStringLiteral("n"), QStringLiteral("a"),
-            Variant::Null()),
-        byRowId(), temporary);
+    const EditStatement cleared
+        = BuildUpdateStatement(recordOfT(7, QStringLiteral("n"), QStringLiteral("n"),
+                                   QStringLiteral("a"), Variant::Null()),
+            byRowId(), temporary);
     EXPECT_TRUE(cleared.lobWrites.isEmpty());
 }
 
