@@ -29,15 +29,15 @@ QString emptyLob(int type)
 }
 
 void addVariable(QList<EditBindVariable> &variables, const QString &name, int type,
-    const Variant &value, bool returnedLocator = false)
+    const Variant &value, bool boundLocator = false)
 {
     for (EditBindVariable &v : variables) {
         if (v.name.compare(name, Qt::CaseInsensitive) == 0) {
-            v = EditBindVariable { name, type, value, returnedLocator };
+            v = EditBindVariable { name, type, value, boundLocator };
             return;
         }
     }
-    variables.append(EditBindVariable { name, type, value, returnedLocator });
+    variables.append(EditBindVariable { name, type, value, boundLocator });
 }
 
 bool hasVariable(const QList<EditBindVariable> &variables, const QString &name)
@@ -80,8 +80,14 @@ QString valueText(const EditColumn &column, const EditStatementOptions &options,
         returning.columns.append(column.column);
         returning.variables.append(u':' + variable);
         addVariable(statement.variables, variable, column.type, Variant(), true);
-        statement.lobWrites.append(EditLobWrite { column.index, variable, column.type });
+        statement.lobWrites.append(EditLobWrite { column.index, variable, column.type, false });
         return emptyLob(column.type);
+    }
+    if (isLob(column.type)) {
+        // The value travels in a temporary LOB the caller fills and binds.
+        addVariable(statement.variables, variable, column.type, Variant(), true);
+        statement.lobWrites.append(EditLobWrite { column.index, variable, column.type, true });
+        return u':' + variable;
     }
     addVariable(statement.variables, variable, column.type, column.newValue);
     return u':' + variable;
@@ -139,7 +145,7 @@ void EditStatement::DeclareOn(TOracleQuery &query) const
 {
     for (const EditBindVariable &v : variables) {
         query.DeclareVariable(v.name, v.type);
-        if (!v.returnedLocator)
+        if (!v.boundLocator)
             query.SetVariable(v.name, v.value);
     }
 }

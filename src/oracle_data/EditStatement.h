@@ -28,10 +28,11 @@ QString RollbackToLockPointStatement(); // "rollback to savepoint ZEB__LOCKPOINT
 struct EditBindVariable {
     QString name;
     int type = 5;
-    // The value to set. A LOB locator the statement returns into has none: the caller binds a
-    // locator of the type (SetComplexVariable) and writes the data through it after execution.
+    // The value to set. A LOB column's variable has none: the caller binds a locator of the
+    // type (SetComplexVariable), a temporary one holding the value or one the statement returns
+    // into, whose data it writes after execution (see EditStatement::lobWrites).
     Variant value;
-    bool returnedLocator = false;
+    bool boundLocator = false; // bound to a LOB locator by the caller
 };
 
 // One column of the updating table as the record holds it.
@@ -74,11 +75,13 @@ struct EditStatementOptions {
     bool trimStringFields = true; // session preference TrimStringFields
 };
 
-// A LOB column whose data is written to the locator the statement returns.
+// A LOB column whose data goes through a locator: written to the locator the statement returns
+// after execution, or, with temporary LOBs, into a temporary locator bound as the value.
 struct EditLobWrite {
     int index = 0; // the column's field-info index
     QString variable; // the locator's variable
     int type = 112;
+    bool temporary = false;
 };
 
 struct EditStatement {

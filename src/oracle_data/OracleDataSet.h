@@ -430,6 +430,9 @@ private:
     QString rowReference();
     [[noreturn]] void raiseTranslated(QChar action, int errorCode, const QString &message);
 
+    // LOB write-back: the server form of a LOB column's value in the record being posted.
+    QByteArray editLobData(const EditLobWrite &write);
+
     // The dictionary layer: the updating table's column defaults on a new record, and its
     // constraints checked on the client before a post reaches the server.
     void applyDictionaryDefaults();

@@ -2,6 +2,7 @@
 // query, with the locks, checks and re-reads the locking mode and refresh options ask for and the
 // transaction end of CommitOnPost.
 
+#include "EditLobLocators.h"
 #include "EditTransaction.h"
 #include "EditValueComparison.h"
 #include "FieldBindValue.h"
@@ -38,8 +39,11 @@ EditStatementOptions TOracleDataSet::editStatementOptions()
     UpdatingTableName(options.updatingTable);
     TOracleSession *session = Session();
     options.oci8Mode = session && session->OCI8Mode();
-    // LOB values go through the locators the statement returns.
-    options.temporaryLobs = false;
+    // LOB values travel in temporary LOBs when the client has them and the session wants
+    // them; otherwise through the locators the statement returns.
+    options.temporaryLobs = session && session->Connected() && session->OCI8Mode()
+        && session->capabilities().OCI81Available
+        && session->Preferences().TemporaryLOB() != tlNone;
     if (session) {
         options.nullLobIsEmpty = session->Preferences().NullLOBIsEmpty();
         options.trimStringFields = session->Preferences().TrimStringFields();
@@ -244,8 +248,6 @@ TOracleDataSet::PostOutcome TOracleDataSet::postToServer(bool inserting, QString
     enforceRecordConstraints(inserting);
     if (m_cachedUpdates)
         return PostOutcome::Skipped;
-    if (!statement.lobWrites.isEmpty())
-        DatabaseError(QStringLiteral("LOB columns cannot be written by this dataset"), Name());
 
     const RecordServerAction before = PostEditAction(m_lockingMode, inserting);
     bool lockPoint = false;
@@ -254,6 +256,10 @@ TOracleDataSet::PostOutcome TOracleDataSet::postToServer(bool inserting, QString
     TOracleQuery *query = DMLQuery(false);
     QString failure;
     int failureCode = 0;
+    // Declared after the query is taken, so that the locators are let go of on every path.
+    EditLobLocators lobs(session, session->Preferences().TemporaryLOB() == tlCache);
+    const EditLobLocators::DataOf lobData
+        = [this](const EditLobWrite &write) { return editLobData(write); };
     try {
         if (!before.Any())
             lockPoint = transaction.SetLockPoint(*query);
@@ -268,16 +274,22 @@ TOracleDataSet::PostOutcome TOracleDataSet::postToServer(bool inserting, QString
         query->DeleteVariables();
         statement.AddLinesTo(*query);
         statement.DeclareOn(*query);
+        lobs.Bind(*query, statement.lobWrites, lobData);
         CopyVariablesTo(*query, options.updatingTable);
         query->Execute();
         if (!inserting && query->RowsProcessed() == 0) {
             failure = RecordDeletedMessage();
-        } else if (inserting && row.uniqueFieldsSet) {
-            newRowId = DetermineRowId(*query, editRowIdentity(false).keys, options.updatingTable);
-        } else if (options.oci8Mode && !row.uniqueFieldsSet) {
-            newRowId = query->GetVariable(QString::fromLatin1(RowIdVariable)).AsString();
-        } else if (inserting) {
-            newRowId = query->RowId();
+        } else {
+            // The returned locators are read before the query is used again for the ROWID.
+            lobs.WriteReturned(lobData);
+            if (inserting && row.uniqueFieldsSet) {
+                newRowId
+                    = DetermineRowId(*query, editRowIdentity(false).keys, options.updatingTable);
+            } else if (options.oci8Mode && !row.uniqueFieldsSet) {
+                newRowId = query->GetVariable(QString::fromLatin1(RowIdVariable)).AsString();
+            } else if (inserting) {
+                newRowId = query->RowId();
+            }
         }
     } catch (const EOracleError &e) {
         failure = e.Message();

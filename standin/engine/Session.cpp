@@ -11,6 +11,7 @@
 #include "engine/Schemas.h"
 #include "engine/Statement.h"
 #include "engine/StoredCode.h"
+#include "engine/ViewTarget.h"
 
 #include <cctype>
 #include <thread>
@@ -53,6 +54,8 @@ Session::Session(std::shared_ptr<Config> config, const AliasEntry &alias, std::s
     m_context.synonymTarget = [this](const std::string &name) {
         return synonymTarget(m_db, m_user, name);
     };
+    m_context.viewTarget
+        = [this](const std::string &name) { return viewTarget(m_db, m_user, name); };
     m_context.columnType = [this](const std::string &table, const std::string &column,
                                sql::ColumnDescription &d) {
         return columnDescription(m_db, table, column, d);

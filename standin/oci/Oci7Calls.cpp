@@ -3,6 +3,7 @@
 // reports its outcome in the caller's 64-byte area. OCISvcCtxToLda and OCILdaToSvcCtx switch one
 // connection between the two interfaces.
 #include "Export.h"
+#include "engine/Rowid.h"
 #include "oci/Handles.h"
 #include "oci/Oci7Area.h"
 #include "oci/OciCalls.h"
@@ -245,6 +246,33 @@ void noteCounts(Cda_Def *cda, const Cursor &cursor)
     }
 }
 
+// The row address of the row an INSERT added, in the area's binary form (object number; file,
+// block and row parts of the ROWID text), from which the client makes the text again. Left zero
+// when there is none, or when the row number outgrows the area's 16-bit row part (SQLite rowids
+// from 65536 on): the client then has no row address rather than a wrong one.
+void noteRowid(Cda_Def *cda, const Cursor &cursor)
+{
+    std::memset(&cda->rid, 0, sizeof cda->rid);
+    StmtHandle *s = cursor.statement();
+    if (!s || s->statement.lastRowid().empty())
+        return;
+    const std::string &text = s->statement.lastRowid();
+    const int64_t object = engine::rowidObject(text);
+    const int64_t number = engine::rowidNumber(text);
+    if (object < 0 || number < 0)
+        return;
+    const uint64_t r = static_cast<uint64_t>(number);
+    const uint64_t file = r >> 54;
+    const uint64_t block = (r & ((uint64_t(1) << 54) - 1)) >> 18;
+    const uint64_t row = r & ((uint64_t(1) << 18) - 1);
+    if (row > 0xFFFF || block > 0xFFFFFFFFu || object > 0xFFFFFFFF)
+        return;
+    cda->rid.rd.rcs4 = static_cast<ub4>(object);
+    cda->rid.rd.rcs5 = static_cast<ub2>(file);
+    cda->rid.rcs7 = static_cast<ub4>(block);
+    cda->rid.rcs8 = static_cast<ub2>(row);
+}
+
 bool runsAtParse(const StmtHandle &s)
 {
     // Data definition runs when it is parsed, as the server does for the older calls.
@@ -431,6 +459,7 @@ sword execute(Cda_Def *cursor, ub4 iterations, ub4 rowOffset, bool fetch)
         const sword status
             = OCIStmtExecute(l.svc, c.stmt, c.err, iters, rowOffset, nullptr, nullptr, mode);
         noteCounts(cursor, c);
+        noteRowid(cursor, c);
         return reportStatus(cursor, status, c.err);
     });
 }

@@ -171,6 +171,15 @@ struct Translation {
 
 struct ColumnDescription; // below
 
+// What a change through a view changes: for a view over one table that shows its columns
+// under their own names, that table and the view's columns in order; for any other view no
+// table (the change fails with ORA-01732). `view` is false when the name is no view.
+struct ViewTarget {
+    bool view = false;
+    std::string table;
+    std::vector<std::string> columns;
+};
+
 // Context the translation and the functions need from the engine.
 struct SessionContext {
     std::string user;              // current schema, upper case
@@ -185,6 +194,8 @@ struct SessionContext {
     // Returns {owner, object} (the owner is the SQLite database name the text qualifies the
     // object with unless it is the session's user); empty object when the name is no synonym.
     std::function<std::pair<std::string, std::string>(const std::string &name)> synonymTarget;
+    // The table a change through a view of the session's schema changes (see ViewTarget).
+    std::function<ViewTarget(const std::string &name)> viewTarget;
     // The declared type of a table's column (false when there is no such column), so that the
     // translation can size expressions over columns as the server describes them.
     std::function<bool(const std::string &table, const std::string &column, ColumnDescription &)>

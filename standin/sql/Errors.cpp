@@ -65,6 +65,7 @@ constexpr Wording kWordings[] = {
     { 1476, "divisor is equal to zero" },
     { 1481, "invalid number format model" },
     { 1722, "invalid number" },
+    { 1732, "data manipulation operation not legal on this view" },
     { 1740, "missing double quote in identifier" },
     { 1756, "quoted string not properly terminated" },
     { 1821, "date format not recognized" },

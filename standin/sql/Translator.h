@@ -46,6 +46,9 @@ private:
         std::string name; // upper-cased object name
         std::string alias; // empty when none
         std::string owner; // another schema's owner; empty for the session's own
+        // A change through a view: the view's columns, which an INSERT without a column
+        // list fills.
+        std::vector<std::string> viewColumns;
     };
     struct Block {
         std::string sql;
@@ -106,7 +109,8 @@ private:
     void forUpdate(size_t b, size_t e, const Block &top);
     std::string returning(size_t b, size_t e, const Scope &scope);
     // [schema.]name at k, and an alias unless the next word is one of the stop words. The
-    // target of a change (`dml`) may be a synonym: the text then names its object.
+    // target of a change (`dml`) may be a synonym, the text then names its object, or a view
+    // over one table, the text then names the table (ORA-01732 for other views).
     Target readTarget(size_t &k, std::initializer_list<std::string_view> stops, bool alias = true,
         bool dml = false) const;
     std::string insert();

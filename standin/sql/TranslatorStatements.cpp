@@ -214,6 +214,20 @@ Translator::Target Translator::readTarget(
         target.alias = tok(k).upper;
         ++k;
     }
+    if (dml && target.owner.empty() && context_.viewTarget) {
+        // A change through a simple view changes its table; the view's name stays usable as
+        // the alias the statement's columns are qualified with.
+        ViewTarget view = context_.viewTarget(target.name);
+        if (view.view) {
+            if (view.table.empty())
+                fail(1732, k);
+            target.text = quoteName(view.table);
+            if (target.alias.empty())
+                target.alias = target.name;
+            target.name = view.table;
+            target.viewColumns = std::move(view.columns);
+        }
+    }
     return target;
 }
 
@@ -245,6 +259,12 @@ std::string Translator::insert()
         }
         out += " (" + cols + ")";
         k = c + 1;
+    } else if (!target.viewColumns.empty()) {
+        // The values fill the view's columns, not every column of its table.
+        std::string cols;
+        for (const std::string &column : target.viewColumns)
+            cols += (cols.empty() ? "" : ", ") + quoteName(column);
+        out += " (" + cols + ")";
     }
     size_t retAt = std::min(findTop(k, end_, "RETURNING"), findTop(k, end_, "RETURN"));
     if (is(k, "VALUES")) {

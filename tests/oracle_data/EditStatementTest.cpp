@@ -126,6 +126,34 @@ TEST(EditStatement, UpdateTexts)
     });
 }
 
+TEST(EditStatement, LobColumnsAreQueuedForTheirLocators)
+{
+    // Neither kind of LOB variable gets a value set: the dataset binds a locator to it.
+    const auto noteChanged = recordOfT(
+        7, QStringLiteral("old"), QStringLiteral("old"), QStringLiteral("a"), QStringLiteral("b"));
+    EditStatementOptions temporary = optionsFor();
+    temporary.temporaryLobs = true;
+    for (const bool useTemporary : { false, true }) {
+        SCOPED_TRACE(useTemporary ? "temporary" : "returned");
+        const EditStatement update
+            = BuildUpdateStatement(noteChanged, byRowId(), useTemporary ? temporary : optionsFor());
+        ASSERT_EQ(update.lobWrites.size(), 1);
+        EXPECT_EQ(update.lobWrites[0].index, 3);
+        EXPECT_EQ(update.lobWrites[0].variable, QStringLiteral("v3"));
+        EXPECT_EQ(update.lobWrites[0].type, SQLT_CLOB);
+        EXPECT_EQ(update.lobWrites[0].temporary, useTemporary);
+        ASSERT_TRUE(update.Variable(QStringLiteral("v3")));
+        EXPECT_TRUE(update.Variable(QStringLiteral("v3"))->boundLocator);
+        EXPECT_FALSE(update.Variable(QStringLiteral("zeb__rowid"))->boundLocator);
+    }
+    // A LOB that became null needs no locator.
+    const EditStatement cleared
+        = BuildUpdateStatement(recordOfT(7, QStringLiteral("n"), QStringLiteral("n"),
+                                   QStringLiteral("a"), Variant::Null()),
+            byRowId(), temporary);
+    EXPECT_TRUE(cleared.lobWrites.isEmpty());
+}
+
 TEST(EditStatement, InsertTexts)
 {
     EditStatementOptions lobIsEmpty = optionsFor();
