@@ -65,6 +65,7 @@ TOracleDataSet::~TOracleDataSet()
     // A dataset destroyed half-way through streaming still closes.
     m_loading = false;
     m_designActivation = false;
+    dropChangeLogOnDestroy();
     try {
         Close();
     } catch (const std::exception &e) {

@@ -106,12 +106,13 @@ void TOracleDataSet::raiseTranslated(QChar action, int errorCode, const QString 
         hook = [this](int code, const QString &constraint, QChar letter, QString &msg) {
             OnTranslateMessage(this, code, constraint, letter, msg);
         };
-    DatabaseError(TranslateMessage(Session(), true, action, errorCode, message, hook));
+    DatabaseError(TranslateMessage(
+        Session(), m_dictionary.UseMessageTable, action, errorCode, message, hook));
 }
 
 bool TOracleDataSet::recordServerAction(RecordServerAction action)
 {
-    EditTransaction transaction { m_cachedUpdates, m_commitOnPost };
+    EditTransaction transaction { cachedUpdatesInEffect(), m_commitOnPost };
     TOracleQuery *query = DMLQuery(false);
     bool lockPoint = false;
     QString failure;
@@ -226,7 +227,7 @@ TOracleDataSet::PostOutcome TOracleDataSet::postToServer(bool inserting, QString
 {
     const QChar action = QLatin1Char(inserting ? 'I' : 'U');
     TOracleSession *session = Session();
-    EditTransaction transaction { m_cachedUpdates, m_commitOnPost };
+    EditTransaction transaction { cachedUpdatesInEffect(), m_commitOnPost };
     const EditStatementOptions options = editStatementOptions();
     const EditRowIdentity row = editRowIdentity(!inserting);
     const QList<EditColumn> columns = editColumns(inserting);
@@ -243,7 +244,7 @@ TOracleDataSet::PostOutcome TOracleDataSet::postToServer(bool inserting, QString
     // A violation found here is raised before anything is sent.
     enforceRecordConstraints(inserting);
     if (m_cachedUpdates)
-        return PostOutcome::Skipped;
+        return PostOutcome::Cached;
     if (!statement.lobWrites.isEmpty())
         DatabaseError(QStringLiteral("LOB columns cannot be written by this dataset"), Name());
 
@@ -315,13 +316,13 @@ void TOracleDataSet::refreshAfterPost(bool inserting)
 
 void TOracleDataSet::deleteOnServer()
 {
-    const RecordServerAction lock = DeleteAction(m_lockingMode, m_cachedUpdates, false);
+    const RecordServerAction lock = DeleteAction(m_lockingMode, m_cachedUpdates, hasChangeLogEntry());
     if (m_cachedUpdates) {
         if (lock.Any())
             recordServerAction(lock);
         return;
     }
-    EditTransaction transaction { m_cachedUpdates, m_commitOnPost };
+    EditTransaction transaction { cachedUpdatesInEffect(), m_commitOnPost };
     bool lockPoint = false;
     if (lock.Any())
         lockPoint = recordServerAction(lock);
@@ -366,7 +367,7 @@ void TOracleDataSet::InternalEdit()
 {
     if (m_qbeMode || !writesToServer())
         return;
-    const RecordServerAction action = EditStartAction(m_lockingMode, m_refreshOptions, false);
+    const RecordServerAction action = EditStartAction(m_lockingMode, m_refreshOptions, hasChangeLogEntry());
     if (!action.Any())
         return;
     recordServerAction(action);
@@ -381,7 +382,7 @@ void TOracleDataSet::InternalCancel()
     if (m_qbeMode || !writesToServer())
         return;
     if (RollbackOnCancel(m_lockingMode, m_cachedUpdates, State() == dsInsert))
-        EditTransaction { m_cachedUpdates, m_commitOnPost }.Rollback(*Session());
+        EditTransaction { cachedUpdatesInEffect(), m_commitOnPost }.Rollback(*Session());
 }
 
 } // namespace qd
