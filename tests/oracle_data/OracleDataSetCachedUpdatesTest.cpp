@@ -209,6 +209,43 @@ TEST_F(OracleDataSetCachedUpdates, ARequeryShowsTheLoggedState)
     EXPECT_EQ(sentWrites(), QStringList());
 }
 
+TEST_F(OracleDataSetCachedUpdates, CancelUnderAFilterBringsBackWhatTheFilterShows)
+{
+    TOracleDataSet &ds = open();
+    ds.SetFilter(QStringLiteral("[ID] > 1"));
+    ds.SetFiltered(true);
+    ASSERT_EQ(rows(ds), (QStringList { "2:two", "3:three" }));
+    remove(ds, 2);
+    insert(ds, 9, "nine");
+    setName(ds, 3, "tres");
+    EXPECT_EQ(rows(ds), (QStringList { "3:tres", "9:nine" }));
+    ds.CancelUpdates();
+    EXPECT_EQ(rows(ds), (QStringList { "2:two", "3:three" }));
+    ds.SetFiltered(false);
+    EXPECT_EQ(rows(ds), original);
+}
+
+// Under lmCheckImmediate a record is checked against the server when its edit starts and when
+// it is deleted, but not once it has a logged change: the log, not the server, holds its state.
+TEST_F(OracleDataSetCachedUpdates, ALoggedRecordIsNotCheckedAgainstTheServer)
+{
+    TOracleDataSet &ds = open();
+    ASSERT_EQ(ds.LockingMode(), lmCheckImmediate);
+    setName(ds, 1, "uno");
+    exec(QStringLiteral("update CU set name = 'ONE' where id in (1, 2)"));
+    session->Commit();
+    EXPECT_EQ(messageOf([&] { setName(ds, 1, "eins"); }), QString());
+    EXPECT_EQ(messageOf([&] { remove(ds, 1); }), QString());
+    // A record without an entry still is.
+    EXPECT_EQ(messageOf([&] { setName(ds, 2, "zwei"); }),
+        QStringLiteral("Record has been changed by another user"));
+    ds.Cancel();
+    EXPECT_EQ(messageOf([&] { remove(ds, 2); }),
+        QStringLiteral("Record has been changed by another user"));
+    EXPECT_EQ(ds.ChangeLog().Count(), 1);
+    EXPECT_EQ(ds.ChangeLog().Items(0).action, u'D');
+}
+
 TEST_F(OracleDataSetCachedUpdates, ACountOfQueryHitsCountsTheLoggedInsertsAndDeletes)
 {
     TOracleDataSet &ds = newDataSet(QStringLiteral("select rowid, t.* from CU t order by id"));
