@@ -476,7 +476,8 @@ void TOracleDataSet::SetFieldData(TField *field, const void *buffer)
         try {
             enforceFieldConstraints(field);
         } catch (...) {
-            std::memcpy(record + offset, previous.constData(), static_cast<size_t>(previous.size()));
+            std::memcpy(
+                record + offset, previous.constData(), static_cast<size_t>(previous.size()));
             throw;
         }
     }

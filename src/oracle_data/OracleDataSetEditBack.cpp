@@ -316,7 +316,8 @@ void TOracleDataSet::refreshAfterPost(bool inserting)
 
 void TOracleDataSet::deleteOnServer()
 {
-    const RecordServerAction lock = DeleteAction(m_lockingMode, m_cachedUpdates, hasChangeLogEntry());
+    const RecordServerAction lock
+        = DeleteAction(m_lockingMode, m_cachedUpdates, hasChangeLogEntry());
     if (m_cachedUpdates) {
         if (lock.Any())
             recordServerAction(lock);
@@ -367,7 +368,8 @@ void TOracleDataSet::InternalEdit()
 {
     if (m_qbeMode || !writesToServer())
         return;
-    const RecordServerAction action = EditStartAction(m_lockingMode, m_refreshOptions, hasChangeLogEntry());
+    const RecordServerAction action
+        = EditStartAction(m_lockingMode, m_refreshOptions, hasChangeLogEntry());
     if (!action.Any())
         return;
     recordServerAction(action);

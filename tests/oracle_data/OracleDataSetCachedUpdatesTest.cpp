@@ -267,7 +267,8 @@ TEST_F(OracleDataSetCachedUpdates, ACountOfQueryHitsCountsTheLoggedInsertsAndDel
 // are pending, and leaves the dataset and its log as they were.
 TEST_F(OracleDataSetCachedUpdates, PendingChangesAreNeverDroppedSilently)
 {
-    const QString refused = QStringLiteral("Cached updates are pending: commit or cancel them first");
+    const QString refused
+        = QStringLiteral("Cached updates are pending: commit or cancel them first");
     TOracleDataSet &ds = open();
     setName(ds, 1, "uno");
     const struct {

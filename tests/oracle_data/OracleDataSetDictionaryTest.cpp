@@ -249,11 +249,13 @@ TEST_F(OracleDataSetDictionary, AFieldIsCheckedAloneAgainstTheConstraintsOnlyItH
     clearTrace();
     // ID alone makes the primary key, PARENT_ID alone the foreign key: each is checked when set,
     // and a rejected value is not kept.
-    EXPECT_TRUE(messageOf([&] { field(ds, "ID")->SetAsInteger(10); })
-            .startsWith(QStringLiteral("ORA-00001: unique constraint (DEMO.PK_DD_CHILD)")));
+    EXPECT_TRUE(messageOf([&] {
+        field(ds, "ID")->SetAsInteger(10);
+    }).startsWith(QStringLiteral("ORA-00001: unique constraint (DEMO.PK_DD_CHILD)")));
     EXPECT_TRUE(field(ds, "ID")->IsNull());
-    EXPECT_TRUE(messageOf([&] { field(ds, "PARENT_ID")->SetAsInteger(99); })
-            .startsWith(QStringLiteral("ORA-02291: integrity constraint (DEMO.FK_DD_CHILD_PARENT)")));
+    EXPECT_TRUE(messageOf([&] {
+        field(ds, "PARENT_ID")->SetAsInteger(99);
+    }).startsWith(QStringLiteral("ORA-02291: integrity constraint (DEMO.FK_DD_CHILD_PARENT)")));
     EXPECT_TRUE(field(ds, "PARENT_ID")->IsNull());
     EXPECT_EQ(ds.State(), dsInsert);
     // Columns that share their constraint with another editable column wait for the post, and
@@ -263,16 +265,18 @@ TEST_F(OracleDataSetDictionary, AFieldIsCheckedAloneAgainstTheConstraintsOnlyItH
     EXPECT_EQ(messageOf([&] { field(ds, "ID")->Clear(); }), QString());
     EXPECT_EQ(messageOf([&] { field(ds, "ID")->SetAsInteger(33); }), QString());
     EXPECT_EQ(writes(), QStringList());
-    EXPECT_TRUE(messageOf([&] { ds.Post(); })
-            .startsWith(QStringLiteral("ORA-02290: check constraint (DEMO.CK_DD_CHILD_SAL)")));
+    EXPECT_TRUE(messageOf([&] {
+        ds.Post();
+    }).startsWith(QStringLiteral("ORA-02290: check constraint (DEMO.CK_DD_CHILD_SAL)")));
     ds.Cancel();
 
     // The edited record's own key is no duplicate of itself; another record's is.
     ASSERT_TRUE(ds.Locate(QStringLiteral("ID"), Variant(10), {}));
     ds.Edit();
     EXPECT_EQ(messageOf([&] { field(ds, "ID")->SetAsInteger(10); }), QString());
-    EXPECT_TRUE(messageOf([&] { field(ds, "ID")->SetAsInteger(12); })
-            .startsWith(QStringLiteral("ORA-00001: unique constraint (DEMO.PK_DD_CHILD)")));
+    EXPECT_TRUE(messageOf([&] {
+        field(ds, "ID")->SetAsInteger(12);
+    }).startsWith(QStringLiteral("ORA-00001: unique constraint (DEMO.PK_DD_CHILD)")));
     EXPECT_EQ(field(ds, "ID")->AsInteger(), 10);
     ds.Cancel();
 
