@@ -152,14 +152,30 @@ public:
         return count;
     }
 
+    // NetCount over the entries CachedUpdates logged: a provider cycle's changes reached the
+    // server and were counted by the dataset when they were made.
+    int CachedNetCount() const
+    {
+        int count = 0;
+        for (const auto &item : m_items) {
+            if (!item->placed || item->providerMark)
+                continue;
+            if (item->action == u'I')
+                ++count;
+            else if (item->action == u'D')
+                --count;
+        }
+        return count;
+    }
+
     // Updates are pending when CachedUpdates is set and something is logged.
     bool UpdatesPending(bool cachedUpdates) const { return cachedUpdates && !m_items.empty(); }
 
-    // Forgets every entry; the changes stay in the store. The net count, to carry into the
-    // dataset's count of inserted records.
+    // Forgets every entry; the changes stay in the store. The net count of the cached entries,
+    // to carry into the dataset's count of inserted records.
     int Commit()
     {
-        const int net = NetCount();
+        const int net = CachedNetCount();
         m_items.clear();
         return net;
     }

@@ -347,7 +347,7 @@ int TOracleDataSet::GetRecordCount()
             m_countedTotal = CountQueryHits();
             m_counted = true;
         }
-        return m_countedTotal + m_netInserts + m_changeLog.NetCount();
+        return m_countedTotal + m_netInserts + m_changeLog.CachedNetCount();
     }
     return m_store->RecordCount();
 }

@@ -73,6 +73,9 @@ void TOracleDataSet::CancelUpdates()
     if (State() == dsEdit || State() == dsInsert)
         Cancel();
     m_changeLog.Cancel([this](TChangeLogItem &item) {
+        // A provider cycle's changes were counted when they were made.
+        if (item.providerMark)
+            m_netInserts += item.action == u'I' ? -1 : item.action == u'D' ? 1 : 0;
         if (item.action == u'D') {
             if (!item.oldRecord)
                 return;

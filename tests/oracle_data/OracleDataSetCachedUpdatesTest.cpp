@@ -260,6 +260,29 @@ TEST_F(OracleDataSetCachedUpdates, ACountOfQueryHitsCountsTheLoggedInsertsAndDel
     EXPECT_EQ(ds.RecordCount(), 4);
     ds.CommitUpdates();
     EXPECT_EQ(ds.RecordCount(), 4);
+    EXPECT_EQ(ds.ChangeLog().NetCount(), 0);
+
+    // A provider cycle's inserts and deletes reach the server and count at once; the log that
+    // records them counts them no second time, neither pending nor committed; its cancel takes
+    // them back.
+    ds.SetCachedUpdates(false);
+    ds.SetChangeLogActive(true);
+    ds.SetCommitOnPost(false);
+    insert(ds, 10, "ten");
+    remove(ds, 10);
+    insert(ds, 11, "eleven");
+    EXPECT_EQ(ds.RecordCount(), 5);
+    ds.CancelUpdates();
+    session->Rollback();
+    EXPECT_EQ(ds.RecordCount(), 4);
+    ds.SetChangeLogActive(true);
+    insert(ds, 12, "twelve");
+    remove(ds, 2);
+    remove(ds, 3);
+    EXPECT_EQ(ds.RecordCount(), 3);
+    ds.CommitUpdates();
+    EXPECT_EQ(ds.RecordCount(), 3);
+    session->Rollback();
 }
 
 // Nothing sends cached changes to the server, so nothing may drop them unnoticed: a close (also
