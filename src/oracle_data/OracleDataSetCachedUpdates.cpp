@@ -93,7 +93,7 @@ void TOracleDataSet::CancelUpdates()
             return;
         }
         if (item.action == u'I')
-            m_store->DeleteRecord(index, false);
+            m_store->DeleteRecord(index, !Filtered()); // a filtered list is rebuilt below
         else if (item.action == u'U' && item.oldRecord)
             restoreLogged(*item.oldRecord, m_store->FullRecord(index));
     });
