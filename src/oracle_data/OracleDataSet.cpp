@@ -105,6 +105,7 @@ void TOracleDataSet::SetSQL(const TStringList &value)
 
 void TOracleDataSet::SetSQLText(const QString &text)
 {
+    refuseToDropPendingUpdates();
     m_mainQuery->SQL().SetText(text);
     m_resolvedUpdatingTable.clear();
     DataEvent(dePropertyChange, 0);
@@ -165,6 +166,7 @@ void TOracleDataSet::SetStringFieldsOnly(bool value)
 {
     if (value == StringFieldsOnly())
         return;
+    refuseToDropPendingUpdates();
     m_mainQuery->SetStringFieldsOnly(value);
     DataEvent(dePropertyChange, 0);
     reopenIfActive();

@@ -440,6 +440,8 @@ private:
     char *placeLoggedInsert(bool atEnd);
     bool mergeLoggedRow(char *record);
     void dropChangeLogOnDestroy();
+    // Raises when the dataset is open with pending cached updates (a reopen would drop them).
+    void refuseToDropPendingUpdates();
     TChangeLog<TLoggedRecord, TChangeLogItem> m_changeLog;
     bool m_changeLogActive = false;
 

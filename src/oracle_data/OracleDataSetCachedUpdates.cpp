@@ -111,11 +111,16 @@ void TOracleDataSet::CancelUpdates()
 
 void TOracleDataSet::DoBeforeClose()
 {
+    refuseToDropPendingUpdates();
+    TDataSet::DoBeforeClose();
+}
+
+void TOracleDataSet::refuseToDropPendingUpdates()
+{
     // Nothing sends logged changes to the server, so a close would silently lose them. The
     // changes of a provider update cycle are on the server already; their log may go.
-    if (m_cachedUpdates && m_changeLog.Count() > 0)
+    if (Active() && m_cachedUpdates && m_changeLog.Count() > 0)
         DatabaseError(pendingUpdatesMessage(), Name());
-    TDataSet::DoBeforeClose();
 }
 
 void TOracleDataSet::dropChangeLogOnDestroy()

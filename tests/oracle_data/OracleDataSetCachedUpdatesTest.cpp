@@ -300,6 +300,7 @@ TEST_F(OracleDataSetCachedUpdates, PendingChangesAreNeverDroppedSilently)
     } drops[] = {
         { "close", [&] { ds.Close(); } },
         { "new SQL", [&] { ds.SetSQLText(QStringLiteral("select rowid, t.* from CU t")); } },
+        { "strings only", [&] { ds.SetStringFieldsOnly(true); } },
         { "other session", [&] { ds.SetSession(nullptr); } },
         { "CachedUpdates off", [&] { ds.SetCachedUpdates(false); } },
     };
@@ -308,6 +309,9 @@ TEST_F(OracleDataSetCachedUpdates, PendingChangesAreNeverDroppedSilently)
         EXPECT_TRUE(messageOf(d.act).contains(refused)) << messageOf(d.act).toStdString();
         EXPECT_TRUE(ds.Active());
         EXPECT_TRUE(ds.CachedUpdates());
+        EXPECT_FALSE(ds.StringFieldsOnly());
+        EXPECT_TRUE(ds.GetSQL().contains(QStringLiteral("order by id")));
+        EXPECT_EQ(ds.Session(), session.get());
         EXPECT_EQ(ds.ChangeLog().Count(), 1);
         EXPECT_EQ(rows(ds), (QStringList { "1:uno", "2:two", "3:three" }));
     }
