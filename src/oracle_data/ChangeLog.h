@@ -1,8 +1,11 @@
 #pragma once
 
+#include "OracleBlob.h"
 #include "classlib/DataSetTypes.h"
 
+#include <QByteArray>
 #include <QChar>
+#include <QString>
 
 #include <functional>
 #include <memory>
@@ -12,7 +15,7 @@ namespace qd {
 
 // One logged change of a record while cached updates are in effect. Record is the dataset's
 // private copy of a record; the entry owns its copies.
-template <class Record> struct TChangeLogItem {
+template <class Record> struct TChangeLogEntry {
     QChar action = u' '; // 'I' inserted, 'U' updated, 'D' deleted
     int bookmark = -1; // the record's identity
     int position = -1; // the record's index in the unfiltered store
@@ -25,12 +28,23 @@ template <class Record> struct TChangeLogItem {
     bool providerMark = false;
 };
 
+// A dataset's private copy of a record: the record in buffer form (header and data area, texts
+// inline), its BLOB values and its row address. The copy borrows nothing from the store.
+struct TLoggedRecord {
+    QByteArray buffer;
+    std::unique_ptr<TBlobList> blobs; // null when the record had none
+    QString rowId;
+};
+
+// The entries of a TOracleDataSet's change log.
+class TChangeLogItem : public TChangeLogEntry<TLoggedRecord> { };
+
 // The change log of cached updates: the dataset's changes to its record store, merged per
 // record, so that they can be committed or cancelled as a whole. The dataset supplies the
 // record identity (its bookmark number) and the copies.
-template <class Record> class TChangeLog {
+template <class Record, class Entry = TChangeLogEntry<Record>> class TChangeLog {
 public:
-    using Item = TChangeLogItem<Record>;
+    using Item = Entry;
 
     int Count() const { return static_cast<int>(m_items.size()); }
     Item &Items(int index) { return *m_items.at(static_cast<size_t>(index)); }
@@ -99,6 +113,30 @@ public:
         m_items.push_back(std::move(item));
     }
 
+    // The newest entry that matches, placed or not (a re-query looks for the entries it has not
+    // placed yet); null when none.
+    Item *LatestIf(const std::function<bool(const Item &)> &match)
+    {
+        for (auto it = m_items.rbegin(); it != m_items.rend(); ++it)
+            if (match(**it))
+                return it->get();
+        return nullptr;
+    }
+    // The oldest entry that matches, placed or not; null when none.
+    Item *FirstIf(const std::function<bool(const Item &)> &match)
+    {
+        for (auto &item : m_items)
+            if (match(*item))
+                return item.get();
+        return nullptr;
+    }
+    // Before a re-query: no entry is placed until the fetch places it again.
+    void ClearPlaced()
+    {
+        for (auto &item : m_items)
+            item->placed = false;
+    }
+
     // Placed inserts less placed deletes.
     int NetCount() const
     {
@@ -114,23 +152,40 @@ public:
         return count;
     }
 
+    // NetCount over the entries CachedUpdates logged: a provider cycle's changes reached the
+    // server and were counted by the dataset when they were made.
+    int CachedNetCount() const
+    {
+        int count = 0;
+        for (const auto &item : m_items) {
+            if (!item->placed || item->providerMark)
+                continue;
+            if (item->action == u'I')
+                ++count;
+            else if (item->action == u'D')
+                --count;
+        }
+        return count;
+    }
+
     // Updates are pending when CachedUpdates is set and something is logged.
     bool UpdatesPending(bool cachedUpdates) const { return cachedUpdates && !m_items.empty(); }
 
-    // Forgets every entry; the changes stay in the store. The net count, to carry into the
-    // dataset's count of inserted records.
+    // Forgets every entry; the changes stay in the store. The net count of the cached entries,
+    // to carry into the dataset's count of inserted records.
     int Commit()
     {
-        const int net = NetCount();
+        const int net = CachedNetCount();
         m_items.clear();
         return net;
     }
 
-    // Undoes every entry in the store, newest first, and forgets them.
+    // Undoes every placed entry in the store, newest first, and forgets them all (an entry the
+    // last fetch did not place has no record in the store to undo).
     void Cancel(const std::function<void(Item &)> &undo)
     {
         for (auto it = m_items.rbegin(); it != m_items.rend(); ++it)
-            if (undo)
+            if (undo && (*it)->placed)
                 undo(**it);
         m_items.clear();
     }

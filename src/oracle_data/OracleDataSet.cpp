@@ -65,6 +65,7 @@ TOracleDataSet::~TOracleDataSet()
     // A dataset destroyed half-way through streaming still closes.
     m_loading = false;
     m_designActivation = false;
+    dropChangeLogOnDestroy();
     try {
         Close();
     } catch (const std::exception &e) {
@@ -105,6 +106,7 @@ void TOracleDataSet::SetSQL(const TStringList &value)
 
 void TOracleDataSet::SetSQLText(const QString &text)
 {
+    refuseToDropPendingUpdates();
     m_mainQuery->SQL().SetText(text);
     m_resolvedUpdatingTable.clear();
     DataEvent(dePropertyChange, 0);
@@ -165,6 +167,7 @@ void TOracleDataSet::SetStringFieldsOnly(bool value)
 {
     if (value == StringFieldsOnly())
         return;
+    refuseToDropPendingUpdates();
     m_mainQuery->SetStringFieldsOnly(value);
     DataEvent(dePropertyChange, 0);
     reopenIfActive();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChangeLog.h"
 #include "EditLocking.h"
 #include "EditStatement.h"
 #include "OracleBlob.h"
@@ -140,7 +141,8 @@ public:
     bool CommitOnPost() const { return m_commitOnPost; }
     void SetCommitOnPost(bool value) { m_commitOnPost = value; }
     bool CachedUpdates() const { return m_cachedUpdates; }
-    void SetCachedUpdates(bool value) { m_cachedUpdates = value; }
+    // Switching it off while changes are logged raises: they would be lost.
+    void SetCachedUpdates(bool value);
     bool QBEMode() const { return m_qbeMode; }
     // On an open dataset, enters or leaves QBE mode; on a closed one only stores the flag.
     void SetQBEMode(bool value);
@@ -326,6 +328,18 @@ public:
     // forget, the details only forget the master record they ran for.
     void RefreshDetails(bool forget = false);
 
+    // ---- Cached updates: the change log ---------------------------------------------------------
+    // Pending: CachedUpdates is set and something is logged. Commit keeps the logged changes in
+    // the record store and forgets them; cancel undoes them in the store, newest first.
+    bool UpdatesPending() const;
+    void CommitUpdates();
+    void CancelUpdates();
+    TUpdateStatus UpdateStatus() override;
+    TChangeLog<TLoggedRecord, TChangeLogItem> &ChangeLog() { return m_changeLog; }
+    // Set while a provider-driven update cycle logs the changes it sends to the server at once.
+    bool ChangeLogActive() const { return m_changeLogActive; }
+    void SetChangeLogActive(bool value) { m_changeLogActive = value; }
+
     // ---- Consistency checks ---------------------------------------------------------------------
     // Internal inconsistencies are logged (qCritical) and counted, never fatal; tests expect 0.
     static int ConsistencyFailures();
@@ -396,6 +410,8 @@ protected:
     void DoBeforeCancel() override;
     void DoAfterCancel() override;
     void DoOnNewRecord() override;
+    // Cached updates: closing with changes that nothing would apply raises instead.
+    void DoBeforeClose() override;
 
     // The execute step of open and refresh: empties the store, runs the query and, with
     // QueryAllRecords, fetches every row.
@@ -417,7 +433,7 @@ private:
     };
 
     // The edit-back: the statements that write a posted or deleted record to the server.
-    enum class PostOutcome { Sent, Applied, Skipped, NothingToInsert };
+    enum class PostOutcome { Sent, Applied, Skipped, NothingToInsert, Cached };
     bool writesToServer();
     PostOutcome postToServer(bool inserting, QString &newRowId);
     void deleteOnServer();
@@ -437,6 +453,31 @@ private:
     // constraints checked on the client before a post reaches the server.
     void applyDictionaryDefaults();
     void enforceRecordConstraints(bool inserting);
+    // A field set in edit or insert state is checked alone against the constraints whose only
+    // editable column it is; a rejected value raises and is not kept.
+    bool checksFieldChanges(TField *field) const;
+    void enforceFieldConstraints(TField *field);
+    void enforceConstraints(bool inserting, const QString &fieldName);
+    bool m_fillingNewRecord = false; // the new record's initial values are being set
+
+    // Cached updates: the change log's record copies, the logging of posts and deletes, and the
+    // merge of the log into a re-query.
+    bool cachedUpdatesInEffect() const { return m_cachedUpdates || m_changeLogActive; }
+    TChangeLogItem *activeLogEntry();
+    bool hasChangeLogEntry() { return activeLogEntry() != nullptr; }
+    std::unique_ptr<TLoggedRecord> loggedCopy(const char *stored);
+    void restoreLogged(const TLoggedRecord &copy, char *stored);
+    void logChange(
+        QChar action, int position, std::unique_ptr<TLoggedRecord> before, const char *after);
+    void setLogEntryBookmark(TChangeLogItem &item, qint32 bookmark);
+    int fullIndexOfBookmark(qint32 bookmark) const;
+    char *placeLoggedInsert(bool atEnd);
+    bool mergeLoggedRow(char *record);
+    void dropChangeLogOnDestroy();
+    // Raises when the dataset is open with pending cached updates (a reopen would drop them).
+    void refuseToDropPendingUpdates();
+    TChangeLog<TLoggedRecord, TChangeLogItem> m_changeLog;
+    bool m_changeLogActive = false;
 
     // Master/detail: the hooks of open, fetch, edit and close.
     void protectMasterLinkFields();

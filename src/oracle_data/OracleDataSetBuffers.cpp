@@ -347,7 +347,7 @@ int TOracleDataSet::GetRecordCount()
             m_countedTotal = CountQueryHits();
             m_counted = true;
         }
-        return m_countedTotal + m_netInserts;
+        return m_countedTotal + m_netInserts + m_changeLog.CachedNetCount();
     }
     return m_store->RecordCount();
 }
@@ -393,6 +393,11 @@ const char *TOracleDataSet::stateRecord(bool &isStored)
         TRecordBuffer active = ActiveBuffer();
         if (!active || GetBookmarkFlag(active) != bfCurrent)
             return nullptr;
+        // With cached updates the old value of a logged record is the one before its change.
+        if (State() == dsOldValue && m_cachedUpdates)
+            if (const TChangeLogItem *item = m_changeLog.Find(RecordHeader(active)->Bookmark);
+                item && item->action != u'I' && item->oldRecord)
+                return item->oldRecord->buffer.constData();
         const char *stored = FindBookmark(RecordHeader(active)->Bookmark);
         isStored = stored != nullptr;
         return stored;
@@ -450,7 +455,8 @@ void TOracleDataSet::SetFieldData(TField *field, const void *buffer)
     }
     if (!record)
         return;
-    const bool editing = (state == dsEdit || state == dsInsert) && !m_qbeMode;
+    const bool editing
+        = (state == dsEdit || state == dsInsert) && !m_qbeMode && !m_fillingNewRecord;
     if (editing)
         field->Validate(buffer);
     const bool calculated = field->FieldKind() == fkCalculated || field->FieldKind() == fkLookup;
@@ -460,9 +466,21 @@ void TOracleDataSet::SetFieldData(TField *field, const void *buffer)
     const bool isNull = !buffer
         || ((field->DataType() == ftString || field->DataType() == ftFixedChar)
             && static_cast<const char *>(buffer)[0] == '\0');
+    const bool check = !stored && checksFieldChanges(field);
+    const QByteArray previous
+        = check ? QByteArray(record + offset, field->DataSize() + 1) : QByteArray();
     record[offset] = isNull ? 1 : 0;
     if (!isNull)
         std::memcpy(record + offset + 1, buffer, static_cast<size_t>(field->DataSize()));
+    if (check) {
+        try {
+            enforceFieldConstraints(field);
+        } catch (...) {
+            std::memcpy(
+                record + offset, previous.constData(), static_cast<size_t>(previous.size()));
+            throw;
+        }
+    }
     if (stored)
         EncodeRecord(record, stored);
     if (state != dsCalcFields && state != dsFilter && state != dsNewValue)
@@ -576,7 +594,9 @@ void TOracleDataSet::InternalAddRecord(TRecordBuffer buffer, bool append)
         m_currentIndex = at;
     else
         m_currentIndex = m_store->RecordCount() - 1;
-    ++m_netInserts;
+    if (!m_cachedUpdates)
+        ++m_netInserts;
+    logChange(QLatin1Char('I'), m_store->IndexOfRecord(stored), nullptr, stored);
     if (sent)
         refreshAfterPost(true);
 }
@@ -596,13 +616,20 @@ void TOracleDataSet::InternalPost()
     }
     QString rowId;
     bool sent = false;
-    if (writesToServer())
-        sent = postToServer(false, rowId) == PostOutcome::Sent;
-    else if (!DoApplyRecord(QLatin1Char('U'), rowId))
+    bool changed = true;
+    if (writesToServer()) {
+        const PostOutcome outcome = postToServer(false, rowId);
+        sent = outcome == PostOutcome::Sent;
+        changed = outcome != PostOutcome::Skipped;
+    } else if (!DoApplyRecord(QLatin1Char('U'), rowId)) {
         DatabaseError(QStringLiteral("Records of this dataset cannot be updated"), Name());
+    }
     char *stored = CurrentStoredRecord();
     if (!stored)
         DatabaseError(QStringLiteral("Record not found"), Name());
+    // An edit that changed nothing is no change to log.
+    std::unique_ptr<TLoggedRecord> before
+        = changed && cachedUpdatesInEffect() ? loggedCopy(stored) : nullptr;
     EncodeRecord(ActiveBuffer(), stored);
     if (TBlobList *blobs = RecordHeader(stored)->BlobList) {
         for (const FieldSlot &slot : m_slots) {
@@ -617,6 +644,8 @@ void TOracleDataSet::InternalPost()
     }
     if (!rowId.isEmpty())
         SetRecordRowId(stored, rowId);
+    if (before)
+        logChange(QLatin1Char('U'), m_store->IndexOfRecord(stored), std::move(before), stored);
     if (sent)
         refreshAfterPost(false);
 }
@@ -630,8 +659,12 @@ void TOracleDataSet::InternalDelete()
         deleteOnServer();
     else if (!DoApplyRecord(QLatin1Char('D'), rowId))
         DatabaseError(QStringLiteral("Records of this dataset cannot be deleted"), Name());
+    char *stored = CurrentStoredRecord();
+    if (cachedUpdatesInEffect())
+        logChange(QLatin1Char('D'), m_store->IndexOfRecord(stored), loggedCopy(stored), nullptr);
     m_store->DeleteRecord(m_currentIndex, true);
-    --m_netInserts;
+    if (!m_cachedUpdates)
+        --m_netInserts;
     if (m_currentIndex >= m_store->RecordCount())
         m_currentIndex = m_store->RecordCount() - 1;
 }

@@ -15,6 +15,13 @@ namespace qd {
 
 void TOracleDataSet::applyDictionaryDefaults()
 {
+    // Initial values are no user input: no OnValidate, no field checks.
+    struct FillingMark {
+        bool &flag;
+        bool saved;
+        ~FillingMark() { flag = saved; }
+    } mark { m_fillingNewRecord, m_fillingNewRecord };
+    m_fillingNewRecord = true;
     QString table;
     UpdatingTableName(table);
     if (table.isEmpty() || !Session())
@@ -37,6 +44,23 @@ void TOracleDataSet::applyDictionaryDefaults()
 }
 
 void TOracleDataSet::enforceRecordConstraints(bool inserting)
+{
+    enforceConstraints(inserting, QString());
+}
+
+bool TOracleDataSet::checksFieldChanges(TField *field) const
+{
+    const TDataSetState state = State();
+    return m_dictionary.EnforceConstraints && (state == dsEdit || state == dsInsert) && !m_qbeMode
+        && !m_fillingNewRecord && field->FieldKind() == fkData;
+}
+
+void TOracleDataSet::enforceFieldConstraints(TField *field)
+{
+    enforceConstraints(State() == dsInsert, field->FieldName());
+}
+
+void TOracleDataSet::enforceConstraints(bool inserting, const QString &fieldName)
 {
     if (!m_dictionary.EnforceConstraints || !m_hasRowId)
         return;
@@ -99,7 +123,7 @@ void TOracleDataSet::enforceRecordConstraints(bool inserting)
     TOracleTableInfo &info = TOracleTableInfoCache::ForSession(Session()).TableInfo(table);
     TOracleQuery *query = DMLQuery(false);
     try {
-        EnforceConstraints(info, *query, record, enforcement, QString(), translate);
+        EnforceConstraints(info, *query, record, enforcement, fieldName, translate);
     } catch (...) {
         ReleaseDMLQuery();
         throw;

@@ -110,12 +110,13 @@ void TOracleDataSet::raiseTranslated(QChar action, int errorCode, const QString 
         hook = [this](int code, const QString &constraint, QChar letter, QString &msg) {
             OnTranslateMessage(this, code, constraint, letter, msg);
         };
-    DatabaseError(TranslateMessage(Session(), true, action, errorCode, message, hook));
+    DatabaseError(TranslateMessage(
+        Session(), m_dictionary.UseMessageTable, action, errorCode, message, hook));
 }
 
 bool TOracleDataSet::recordServerAction(RecordServerAction action)
 {
-    EditTransaction transaction { m_cachedUpdates, m_commitOnPost };
+    EditTransaction transaction { cachedUpdatesInEffect(), m_commitOnPost };
     TOracleQuery *query = DMLQuery(false);
     bool lockPoint = false;
     QString failure;
@@ -230,7 +231,7 @@ TOracleDataSet::PostOutcome TOracleDataSet::postToServer(bool inserting, QString
 {
     const QChar action = QLatin1Char(inserting ? 'I' : 'U');
     TOracleSession *session = Session();
-    EditTransaction transaction { m_cachedUpdates, m_commitOnPost };
+    EditTransaction transaction { cachedUpdatesInEffect(), m_commitOnPost };
     const EditStatementOptions options = editStatementOptions();
     const EditRowIdentity row = editRowIdentity(!inserting);
     const QList<EditColumn> columns = editColumns(inserting);
@@ -247,7 +248,7 @@ TOracleDataSet::PostOutcome TOracleDataSet::postToServer(bool inserting, QString
     // A violation found here is raised before anything is sent.
     enforceRecordConstraints(inserting);
     if (m_cachedUpdates)
-        return PostOutcome::Skipped;
+        return PostOutcome::Cached;
 
     const RecordServerAction before = PostEditAction(m_lockingMode, inserting);
     bool lockPoint = false;
@@ -327,13 +328,14 @@ void TOracleDataSet::refreshAfterPost(bool inserting)
 
 void TOracleDataSet::deleteOnServer()
 {
-    const RecordServerAction lock = DeleteAction(m_lockingMode, m_cachedUpdates, false);
+    const RecordServerAction lock
+        = DeleteAction(m_lockingMode, m_cachedUpdates, hasChangeLogEntry());
     if (m_cachedUpdates) {
         if (lock.Any())
             recordServerAction(lock);
         return;
     }
-    EditTransaction transaction { m_cachedUpdates, m_commitOnPost };
+    EditTransaction transaction { cachedUpdatesInEffect(), m_commitOnPost };
     bool lockPoint = false;
     if (lock.Any())
         lockPoint = recordServerAction(lock);
@@ -378,7 +380,8 @@ void TOracleDataSet::InternalEdit()
 {
     if (m_qbeMode || !writesToServer())
         return;
-    const RecordServerAction action = EditStartAction(m_lockingMode, m_refreshOptions, false);
+    const RecordServerAction action
+        = EditStartAction(m_lockingMode, m_refreshOptions, hasChangeLogEntry());
     if (!action.Any())
         return;
     recordServerAction(action);
@@ -393,7 +396,7 @@ void TOracleDataSet::InternalCancel()
     if (m_qbeMode || !writesToServer())
         return;
     if (RollbackOnCancel(m_lockingMode, m_cachedUpdates, State() == dsInsert))
-        EditTransaction { m_cachedUpdates, m_commitOnPost }.Rollback(*Session());
+        EditTransaction { cachedUpdatesInEffect(), m_commitOnPost }.Rollback(*Session());
 }
 
 } // namespace qd

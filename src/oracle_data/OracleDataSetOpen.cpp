@@ -333,6 +333,7 @@ void TOracleDataSet::InternalClose()
     m_filter->Clear();
     m_slots.clear();
     closeCursorQuery();
+    m_changeLog.Clear();
     // The details of a closed master show no rows.
     RefreshDetails(false);
 }
@@ -343,6 +344,7 @@ void TOracleDataSet::ExecuteQuery(bool opening)
 {
     if (m_store)
         m_store->Clear();
+    m_changeLog.ClearPlaced();
     m_bookmarkCounter = 0;
     m_currentIndex = -1;
     m_counted = false;
@@ -394,31 +396,44 @@ bool TOracleDataSet::FetchRecord()
         return false;
     while (!m_allFetched) {
         TOracleQuery &query = *m_activeQuery;
-        if (!m_firstRowPositioned)
-            query.Next();
-        m_firstRowPositioned = false;
-        if (query.Eof()) {
-            m_allFetched = true;
-            m_store->TrimLastBlock();
-            return false;
+        // With cached updates, logged inserts come back where they were, or after the rows.
+        char *record = placeLoggedInsert(false);
+        if (!record) {
+            if (!m_firstRowPositioned)
+                query.Next();
+            m_firstRowPositioned = false;
+            if (query.Eof()) {
+                record = placeLoggedInsert(true);
+                if (!record) {
+                    m_allFetched = true;
+                    m_store->TrimLastBlock();
+                    return false;
+                }
+                m_firstRowPositioned = true; // still at the end of the rows
+            }
         }
-        char *record = m_store->PrepareSlot();
-        TRecordHeader *header = RecordHeader(record);
-        for (const FieldSlot &slot : m_slots)
-            readColumn(query, slot, record);
-        if (m_hasRowId) {
-            const QByteArray rowId = query.FieldAsString(m_rowIdIndex).toUtf8();
-            const char *held = m_store->HoldText(rowId.constData(), rowId.size());
-            std::memcpy(record + m_rowIdOffset, &held, sizeof held);
+        if (!record) {
+            record = m_store->PrepareSlot();
+            TRecordHeader *header = RecordHeader(record);
+            for (const FieldSlot &slot : m_slots)
+                readColumn(query, slot, record);
+            if (m_hasRowId) {
+                const QByteArray rowId = query.FieldAsString(m_rowIdIndex).toUtf8();
+                const char *held = m_store->HoldText(rowId.constData(), rowId.size());
+                std::memcpy(record + m_rowIdOffset, &held, sizeof held);
+            }
+            // A row with a logged change shows it; a logged delete leaves the row out.
+            if (!mergeLoggedRow(record))
+                continue;
+            m_store->AppendPrepared();
+            header->Bookmark = NextBookmark();
+            // The master record the row was fetched for.
+            header->MasterBookmark = m_masterBookmark;
+            header->BookmarkFlag = bfCurrent;
+            header->Status = 0;
         }
-        m_store->AppendPrepared();
         if (m_master && m_store->Count() == 1)
             protectMasterLinkFields();
-        header->Bookmark = NextBookmark();
-        // The master record the row was fetched for.
-        header->MasterBookmark = m_masterBookmark;
-        header->BookmarkFlag = bfCurrent;
-        header->Status = 0;
         bool accept = true;
         if (Filtered()) {
             char *buffer = decodeScratch(record);

@@ -50,7 +50,7 @@ bool TOracleDataSet::CheckQBEAllowed(bool raiseError)
     QString refusal;
     if (IsCursorDataSet()) {
         refusal = QStringLiteral("QBE mode not supported for cursors");
-    } else if (m_cachedUpdates && (State() == dsEdit || State() == dsInsert)) {
+    } else if (m_cachedUpdates && (UpdatesPending() || State() == dsEdit || State() == dsInsert)) {
         refusal = QStringLiteral("QBE mode not allowed with pending updates");
     } else if (m_master
         && (!m_master->Active() || !m_master->m_store || m_master->IsEmpty()

@@ -7,6 +7,9 @@
 #include "oracle/OracleSession.h"
 #include "oracle/ScreenServices.h"
 
+#include <QMutex>
+#include <QMutexLocker>
+
 namespace qd {
 
 namespace {
@@ -207,8 +210,7 @@ QList<QPair<QString, Variant>> TOracleTableInfo::ApplyDefaults(
 }
 
 TOracleTableInfoCache::TOracleTableInfoCache(TOracleSession *session)
-    : QObject(session)
-    , m_session(session)
+    : m_session(session)
 {
     setObjectName(QString::fromLatin1(cacheObjectName));
 }
@@ -217,14 +219,24 @@ TOracleTableInfoCache &TOracleTableInfoCache::ForSession(TOracleSession *session
 {
     if (!session)
         throw Exception(QStringLiteral("Session undefined"));
+    // A dataset driven by a worker may be the first to ask.
+    static QMutex creation;
+    QMutexLocker lock(&creation);
     TOracleTableInfoCache *cache = nullptr;
     for (QObject *child : session->children()) {
         cache = dynamic_cast<TOracleTableInfoCache *>(child);
         if (cache)
             break;
     }
-    if (!cache)
-        cache = new TOracleTableInfoCache(session); // owned by the session as its child
+    if (!cache) {
+        // Owned by the session as its child. Qt parents only objects of the parent's thread,
+        // so a cache made on a worker first moves to the session's thread; else it would be
+        // neither found again nor freed.
+        cache = new TOracleTableInfoCache(session);
+        if (cache->thread() != session->thread())
+            cache->moveToThread(session->thread());
+        cache->setParent(session);
+    }
     return *cache;
 }
 

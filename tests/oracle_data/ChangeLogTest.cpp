@@ -119,6 +119,33 @@ TEST(ChangeLog, CommitAndCancel)
     EXPECT_EQ(log.Count(), 0);
 }
 
+// A re-query clears every placed mark and places the entries it meets again; the search for
+// them sees unplaced entries too, and a cancel undoes only placed ones.
+TEST(ChangeLog, ARequeryPlacesEntriesAgain)
+{
+    Log log;
+    log.Log(u'I', 1, 2, nullptr, rec("a"), false);
+    log.Log(u'U', 2, 0, rec("b"), rec("c"), false);
+    log.Log(u'I', 3, 2, nullptr, rec("d"), false); // moves the first insert up to 3
+    log.ClearPlaced();
+    log.Items(0).position = 2; // as a re-query that met both at 2 would leave them
+    EXPECT_EQ(log.Find(2), nullptr);
+    const auto insertAt2 = [](const Log::Item &item) {
+        return item.action == u'I' && item.position == 2 && !item.placed;
+    };
+    ASSERT_NE(log.LatestIf(insertAt2), nullptr);
+    EXPECT_EQ(log.LatestIf(insertAt2)->bookmark, 3);
+    EXPECT_EQ(log.FirstIf(insertAt2)->bookmark, 1);
+    log.LatestIf(insertAt2)->placed = true;
+    ASSERT_NE(log.LatestIf(insertAt2), nullptr);
+    EXPECT_EQ(log.LatestIf(insertAt2)->bookmark, 1); // the placed one is no longer a candidate
+    EXPECT_EQ(log.NetCount(), 1);
+    QList<int> undone;
+    log.Cancel([&](Log::Item &item) { undone.append(item.bookmark); });
+    EXPECT_EQ(undone, QList<int> { 3 });
+    EXPECT_EQ(log.Count(), 0);
+}
+
 TEST(ChangeLog, UpdateStatusOfTheActiveRecord)
 {
     struct {

@@ -176,9 +176,12 @@ TEST_F(OracleDataSetDictionary, ViolationsAreRaisedBeforeAnythingIsSent)
             ASSERT_TRUE(ds.Locate(QStringLiteral("ID"), Variant(10), {}));
             ds.Edit();
         }
-        c.fill(ds);
         clearTrace();
-        const QString message = messageOf([&] { ds.Post(); });
+        // A key of one column is checked as soon as it is set, the others when posted.
+        const QString message = messageOf([&] {
+            c.fill(ds);
+            ds.Post();
+        });
         EXPECT_TRUE(message.startsWith(QString::fromLatin1(c.message))) << message.toStdString();
         EXPECT_EQ(writes(), QStringList()) << "the record reached the server";
         EXPECT_FALSE(trace().isEmpty()) << "the check itself runs on the server";
@@ -237,6 +240,111 @@ TEST_F(OracleDataSetDictionary, DisabledOrOffConstraintsAreLeftToTheServer)
             ds.Cancel();
         session->Rollback();
     }
+}
+
+TEST_F(OracleDataSetDictionary, AFieldIsCheckedAloneAgainstTheConstraintsOnlyItHolds)
+{
+    TOracleDataSet &ds = open(false, true);
+    ds.Insert();
+    clearTrace();
+    // ID alone makes the primary key, PARENT_ID alone the foreign key: each is checked when set,
+    // and a rejected value is not kept.
+    EXPECT_TRUE(messageOf([&] {
+        field(ds, "ID")->SetAsInteger(10);
+    }).startsWith(QStringLiteral("ORA-00001: unique constraint (DEMO.PK_DD_CHILD)")));
+    EXPECT_TRUE(field(ds, "ID")->IsNull());
+    EXPECT_TRUE(messageOf([&] {
+        field(ds, "PARENT_ID")->SetAsInteger(99);
+    }).startsWith(QStringLiteral("ORA-02291: integrity constraint (DEMO.FK_DD_CHILD_PARENT)")));
+    EXPECT_TRUE(field(ds, "PARENT_ID")->IsNull());
+    EXPECT_EQ(ds.State(), dsInsert);
+    // Columns that share their constraint with another editable column wait for the post, and
+    // a null value is never checked alone.
+    EXPECT_EQ(messageOf([&] { field(ds, "A")->SetAsInteger(1); }), QString());
+    EXPECT_EQ(messageOf([&] { field(ds, "SAL")->SetAsFloat(-1); }), QString());
+    EXPECT_EQ(messageOf([&] { field(ds, "ID")->Clear(); }), QString());
+    EXPECT_EQ(messageOf([&] { field(ds, "ID")->SetAsInteger(33); }), QString());
+    EXPECT_EQ(writes(), QStringList());
+    EXPECT_TRUE(messageOf([&] {
+        ds.Post();
+    }).startsWith(QStringLiteral("ORA-02290: check constraint (DEMO.CK_DD_CHILD_SAL)")));
+    ds.Cancel();
+
+    // The edited record's own key is no duplicate of itself; another record's is.
+    ASSERT_TRUE(ds.Locate(QStringLiteral("ID"), Variant(10), {}));
+    ds.Edit();
+    EXPECT_EQ(messageOf([&] { field(ds, "ID")->SetAsInteger(10); }), QString());
+    EXPECT_TRUE(messageOf([&] {
+        field(ds, "ID")->SetAsInteger(12);
+    }).startsWith(QStringLiteral("ORA-00001: unique constraint (DEMO.PK_DD_CHILD)")));
+    EXPECT_EQ(field(ds, "ID")->AsInteger(), 10);
+    ds.Cancel();
+
+    // Without EnforceConstraints the server judges the record.
+    TOracleDataSet &plain = open(false, false);
+    plain.Insert();
+    EXPECT_EQ(messageOf([&] { field(plain, "ID")->SetAsInteger(10); }), QString());
+    plain.Cancel();
+}
+
+TEST_F(OracleDataSetDictionary, TheInitialValuesOfANewRecordAreNeitherValidatedNorChecked)
+{
+    TOracleDataSet &ds = open(true, true);
+    int validated = 0;
+    field(ds, "SAL")->OnValidate = [&](TField *) { ++validated; };
+    clearTrace();
+    ds.Insert();
+    EXPECT_EQ(field(ds, "SAL")->AsFloat(), 100.0);
+    EXPECT_EQ(validated, 0);
+    field(ds, "SAL")->SetAsFloat(7);
+    EXPECT_EQ(validated, 1);
+    ds.Cancel();
+    field(ds, "SAL")->OnValidate = nullptr;
+}
+
+// Whether a constraint error takes the text of the session's message table follows the
+// dataset's UseMessageTable alike for a violation the dataset finds and for one the server
+// reports when the record is posted.
+TEST_F(OracleDataSetDictionary, UseMessageTableDecidesForClientChecksAndServerErrorsAlike)
+{
+    try {
+        exec(QStringLiteral("drop table DD_MESSAGES"));
+    } catch (const std::exception &) {
+    }
+    exec(QStringLiteral("create table DD_MESSAGES (constraint_name varchar2(30), "
+                        "actions varchar2(10), parent_child varchar2(1), "
+                        "error_message varchar2(200))"));
+    exec(QStringLiteral(
+        "insert into DD_MESSAGES values ('PK_DD_CHILD', 'I', '*', 'This id is taken')"));
+    session->Commit();
+    session->SetMessageTable(QStringLiteral("DD_MESSAGES"));
+    const QString serverText = QStringLiteral("ORA-00001: unique constraint (DEMO.PK_DD_CHILD)");
+    for (const bool clientChecks : { true, false }) {
+        for (const bool useTable : { true, false }) {
+            SCOPED_TRACE(std::string(clientChecks ? "client check" : "server error")
+                + (useTable ? ", message table" : ", no message table"));
+            TOracleDataSet &ds = open(false, clientChecks);
+            ds.OracleDictionary().UseMessageTable = useTable;
+            ds.Insert();
+            clearTrace();
+            const QString message = messageOf([&] {
+                field(ds, "ID")->SetAsInteger(10);
+                field(ds, "SAL")->SetAsFloat(1);
+                ds.Post();
+            });
+            if (useTable)
+                EXPECT_EQ(message, QStringLiteral("This id is taken"));
+            else
+                EXPECT_TRUE(message.startsWith(serverText)) << message.toStdString();
+            bool sent = false;
+            for (const QString &text : writes())
+                sent = sent || text.startsWith(QStringLiteral("insert"), Qt::CaseInsensitive);
+            EXPECT_EQ(sent, !clientChecks);
+            ds.Cancel();
+            session->Rollback();
+        }
+    }
+    session->SetMessageTable(QString());
 }
 
 } // namespace qd
