@@ -115,6 +115,13 @@ private:
     std::string create();
     std::string synonym(size_t synonymAt, bool isPublic);
     std::string createTable(size_t i);
+    std::string objectTable(size_t k, const Target &target);
+    // ref(alias) and value(alias) of an object table's row: the table, the SQLite text of the
+    // REF and the table's type ("SCHEMA.TYPE").
+    struct RowRef {
+        std::string table, text, type;
+    };
+    RowRef rowRef(size_t open, size_t close, const Scope &scope) const;
     std::string columnDefinition(size_t b, size_t e, const Scope &scope);
     std::string constraintTokens(size_t b, size_t e, const Scope &scope);
     std::string drop();
