@@ -79,12 +79,11 @@ bool readRow(Session &session, const std::string &ref, std::string &out)
     int64_t rowid = 0;
     if (!splitRef(ref, schema, table, rowid) || schema != session.user())
         throw oraFail(21700); // no REF of this server, or one of a schema the session cannot pin
+    // A table that is gone (or no longer an object table) leaves its REFs dangling.
     const std::string typeName = objectTableType(session, table);
-    if (typeName.empty())
-        throw oraFail(21700);
-    const auto type = findObjectType(session, typeName);
+    const auto type = typeName.empty() ? nullptr : findObjectType(session, typeName);
     if (!type)
-        throw oraFail(21700);
+        return false;
     sqlite3_stmt *statement = nullptr;
     const std::string sql = "SELECT * FROM main." + sql::quoteName(table) + " WHERE rowid = ?";
     if (sqlite3_prepare_v2(session.db(), sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
@@ -137,6 +136,34 @@ void deref(sqlite3_context *context, int argc, sqlite3_value **argv)
     }
 }
 
+// QD_REFCHECK(value, 'SCHEMA.TYPE', 'SCOPE'): a value written into a REF column must be a REF
+// to a row of an object table of the column's type (and of its scope table, when it has one).
+void refCheck(sqlite3_context *context, int argc, sqlite3_value **argv)
+{
+    auto &session = *static_cast<Session *>(sqlite3_user_data(context));
+    if (argc != 3 || sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_int(context, 1);
+        return;
+    }
+    auto text = [&](int i) {
+        const auto *t = reinterpret_cast<const char *>(sqlite3_value_text(argv[i]));
+        return t ? std::string(t) : std::string();
+    };
+    try {
+        const std::string value = text(0), type = text(1), scope = text(2);
+        std::string schema, table;
+        int64_t rowid = 0;
+        if (!splitRef(value, schema, table, rowid) || schema != session.user()
+            || objectTableType(session, table) != type)
+            throw oraFail(932, "REF " + type + " got CHAR");
+        if (!scope.empty() && table != scope)
+            throw oraFail(22889);
+        sqlite3_result_int(context, 1);
+    } catch (const sql::OraError &e) {
+        sqlite3_result_error(context, e.what(), -1);
+    }
+}
+
 } // namespace
 
 std::string objectTypeQualifiedName(Session &session, const std::string &name)
@@ -180,6 +207,8 @@ void registerObjectTableFunctions(Session &session)
 {
     sqlite3_create_function_v2(session.db(), "QD_DEREF", 1, SQLITE_UTF8, &session, deref, nullptr,
         nullptr, nullptr);
+    sqlite3_create_function_v2(session.db(), "QD_REFCHECK", 3, SQLITE_UTF8, &session, refCheck,
+        nullptr, nullptr, nullptr);
 }
 
 } // namespace qdsi::engine

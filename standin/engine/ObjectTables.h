@@ -3,7 +3,8 @@
 // Object tables (`create table t of type`) and REFs to their rows. An object table is a SQLite
 // table with one column per attribute of its type, its definition headed by a comment naming
 // the type (sql::objectTableMark). A REF to a row is the text "SCHEMA.TABLE/rowid"; REF columns
-// hold that text and are declared "REF SCHEMA TYPE". `ref(t)` builds the text in SQL, and
+// hold that text and are declared "REF SCHEMA TYPE"; triggers QD_REFS_<table>_INSERT/_UPDATE
+// refuse anything else (ORA-00932, ORA-22889 outside the scope). `ref(t)` builds the text in SQL, and
 // QD_DEREF (behind `deref(r)` and `value(t)`) reads the row back as a stored object value; a
 // REF whose row is gone dereferences to NULL.
 
@@ -21,7 +22,8 @@ std::string objectTableType(Session &session, const std::string &table);
 // The column list (Oracle text) holding the attributes of an object type; ORA-00902 when the
 // name is no object type.
 std::string objectTableColumns(Session &session, const std::string &type);
-// QD_DEREF on the session's connection.
+// QD_DEREF and QD_REFCHECK (the check of values written into REF columns) on the session's
+// connection.
 void registerObjectTableFunctions(Session &session);
 
 } // namespace qdsi::engine

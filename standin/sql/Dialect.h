@@ -154,6 +154,9 @@ struct Translation {
     // convert text written into those columns with the session's date format (they need the
     // registered functions on every connection that writes the table).
     std::vector<std::string> followUp;
+    // CREATE TABLE with REF columns: the triggers (SQLite text) that refuse what is no REF of
+    // the column's type and scope; the engine creates them right after the table.
+    std::vector<std::string> referenceChecks;
     // INSERT, UPDATE, DELETE: the owner of the changed table when it is another schema's (named
     // with its owner or through a synonym); empty for the session's own.
     std::string targetOwner;

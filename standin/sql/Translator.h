@@ -138,6 +138,10 @@ private:
     std::map<std::string, int> index_;
     size_t end_ = 0; // index of the End token
     std::vector<std::string> dateColumns_; // of the CREATE TABLE being translated
+    struct RefColumn {
+        std::string column, type, scope; // SQLite name, "SCHEMA.TYPE", scope table (or empty)
+    };
+    std::vector<RefColumn> refColumns_; // of the CREATE TABLE being translated
     std::vector<std::string> keyColumns_; // its table-level primary key
     bool hierarchical_ = false; // LEVEL names the tree's depth (a CONNECT BY block)
     bool priorNext_ = false;    // PRIOR came: the next column is the parent row's

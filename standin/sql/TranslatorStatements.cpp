@@ -529,6 +529,21 @@ std::string Translator::createTable(size_t i)
                 + " WHERE rowid = NEW.rowid; END");
         }
     }
+    if (!refColumns_.empty()) {
+        // A REF column takes REFs to rows of its type (and of its scope table) only.
+        std::string checks, cols;
+        for (const RefColumn &r : refColumns_) {
+            checks += "SELECT QD_REFCHECK(NEW." + r.column + ", " + quoteLiteral(r.type) + ", "
+                + quoteLiteral(r.scope) + "); ";
+            cols += (cols.empty() ? "" : ", ") + r.column;
+        }
+        for (const char *event : { "INSERT", "UPDATE" }) {
+            const bool insert = event[0] == 'I';
+            out_.referenceChecks.push_back("CREATE TRIGGER "
+                + quoteName("QD_REFS_" + target.name + "_" + event) + " BEFORE " + event
+                + (insert ? "" : " OF " + cols) + " ON " + target.text + " BEGIN " + checks + "END");
+        }
+    }
     return "CREATE TABLE " + target.text + " (" + body + ")";
 }
 
@@ -565,6 +580,7 @@ std::string Translator::objectTable(size_t k, const Target &target)
         fail(902, k - 1);
     for (std::string &f : inner.followUp)
         out_.followUp.push_back(std::move(f));
+    out_.referenceChecks = std::move(inner.referenceChecks);
     return "CREATE TABLE " + target.text + " (" + objectTableMark(qualified)
         + inner.sqlite.substr(head.size());
 }
@@ -595,11 +611,12 @@ std::string Translator::columnDefinition(size_t b, size_t e, const Scope &scope)
             || qualified.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_.")
                 != std::string::npos)
             fail(902, k + 1);
+        std::string table;
         if (is(t, "SCOPE") && is(t + 1, "IS")) {
             t += 2;
             if (!tok(t).isName())
                 fail(903, t);
-            const std::string table = tok(t++).upper;
+            table = tok(t++).upper;
             if (context_.objectTableType) {
                 const std::string tableType = context_.objectTableType(table);
                 if (tableType.empty())
@@ -608,6 +625,7 @@ std::string Translator::columnDefinition(size_t b, size_t e, const Scope &scope)
                     fail(932, t - 1, "REF " + qualified);
             }
         }
+        refColumns_.push_back({ name(b), qualified, table });
         out += " REF " + qualified.substr(0, dot) + " " + qualified.substr(dot + 1);
         return out + (t < e ? " " + constraintTokens(t, e, scope) : std::string());
     }

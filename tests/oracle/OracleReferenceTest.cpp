@@ -166,27 +166,46 @@ TEST_P(References, WhatIsNoReferenceFails)
     }
 }
 
-TEST_P(References, TextThatIsNoReferenceIsRefusedAtDeref)
+TEST_P(References, ReferenceColumnsTakeReferencesOfTheirTypeAndScopeOnly)
 {
-    // A REF column does not check what is stored in it; deref then refuses what is no REF of an
-    // object table of the session's schema.
-    for (const char *text : { "garbage", "DEMO.QD_STAFF/1", "DEMO.QD_PERSONS_T/x1",
-             "DEMO.QD_PERSONS_T/123456789012345678901", "HR.QD_PERSONS_T/1", "/1", "DEMO./1",
-             "DEMO.QD_PERSONS_T\"--/1" }) {
-        run(QStringLiteral("delete from qd_staff where id = 9"));
-        query->SQL().SetText(QStringLiteral("insert into qd_staff values (9, :t)"));
-        query->DeclareVariable(QStringLiteral("t"), SQLT_STR);
-        query->SetVariable(QStringLiteral("t"), QString::fromLatin1(text));
-        query->Execute();
-        query->DeleteVariables();
-        query->SQL().SetText(QStringLiteral("select deref(boss) from qd_staff where id = 9"));
+    runIgnoringErrors(QStringLiteral("drop table qd_any_person"));
+    runIgnoringErrors(QStringLiteral("drop table qd_persons_2"));
+    run(QStringLiteral("create table qd_persons_2 of qd_ref_person"));
+    run(QStringLiteral("insert into qd_persons_2 values ('Cid', null, null, null)"));
+    run(QStringLiteral("create table qd_any_person (id number, who ref qd_ref_person)"));
+    // A REF of the other table of the type: outside qd_staff's scope, fine without one.
+    run(QStringLiteral("insert into qd_any_person select 1, ref(p) from qd_persons_2 p"));
+    const struct {
+        const char *sql;
+        int code;
+    } cases[] = {
+        { "insert into qd_staff select 5, ref(p) from qd_persons_2 p", 22889 },
+        { "update qd_staff set boss = (select ref(p) from qd_persons_2 p) where id = 1", 22889 },
+        { "insert into qd_staff values (5, 'garbage')", 932 },
+        { "insert into qd_any_person values (5, 'DEMO.QD_STAFF/1')", 932 },
+        { "insert into qd_any_person values (5, 'HR.QD_PERSONS_T/1')", 932 },
+        { "insert into qd_any_person values (5, 'DEMO.QD_PERSONS_T/1x')", 932 },
+        { "insert into qd_any_person values (5, 'DEMO.QD_PERSONS_T/123456789012345678901')", 932 },
+        { "insert into qd_any_person values (5, '/1')", 932 },
+    };
+    for (const auto &c : cases) {
         try {
-            query->Execute();
-            ADD_FAILURE() << "dereferenced: " << text;
+            run(QString::fromLatin1(c.sql));
+            ADD_FAILURE() << "accepted: " << c.sql;
         } catch (const EOracleError &e) {
-            EXPECT_EQ(e.ErrorCode(), 21700) << text << " " << e.Message().toStdString();
+            EXPECT_EQ(e.ErrorCode(), c.code) << c.sql << " " << e.Message().toStdString();
         }
     }
+    query->SQL().SetText(QStringLiteral("select deref(who) from qd_any_person"));
+    query->Execute();
+    ASSERT_FALSE(query->Eof());
+    EXPECT_EQ(attribute(dynamic_cast<TOracleObject *>(query->FieldAsObject(0)), "NAME"),
+        QStringLiteral("Cid"));
+    // A REF into a table that is gone dangles.
+    run(QStringLiteral("drop table qd_persons_2"));
+    query->Execute();
+    ASSERT_FALSE(query->Eof());
+    EXPECT_TRUE(query->FieldIsNull(0));
 }
 
 INSTANTIATE_TEST_SUITE_P(HandleMode, References, ::testing::Values(false));
