@@ -208,6 +208,49 @@ TEST_P(References, ReferenceColumnsTakeReferencesOfTheirTypeAndScopeOnly)
     EXPECT_TRUE(query->FieldIsNull(0));
 }
 
+TEST_P(References, ObjectTableRowsHoldNestedObjectsAndReferences)
+{
+    runIgnoringErrors(QStringLiteral("drop table qd_teams_t"));
+    run(QStringLiteral("create or replace type qd_ref_place as object (city varchar2(20))"));
+    run(QStringLiteral("create or replace type qd_ref_team as object (name varchar2(10), "
+                       "place qd_ref_place, lead ref qd_ref_person)"));
+    run(QStringLiteral("create table qd_teams_t of qd_ref_team"));
+    run(QStringLiteral("insert into qd_teams_t select 'Core', qd_ref_place('Oslo'), ref(p) "
+                       "from qd_persons_t p where p.name = 'Ann'"));
+    TOracleQuery refs;
+    refs.SetSession(session.get());
+    refs.SQL().SetText(QStringLiteral("select ref(p) from qd_persons_t p where p.name = 'Ann'"));
+    refs.Execute();
+    ASSERT_FALSE(refs.Eof());
+    const QString annHex = dynamic_cast<TOracleReference *>(refs.RefField(0))->AsHex();
+
+    query->SQL().SetText(
+        QStringLiteral("select value(t), deref(t.lead) from qd_teams_t t"));
+    query->Execute();
+    ASSERT_FALSE(query->Eof());
+    auto *team = dynamic_cast<TOracleObject *>(query->FieldAsObject(0));
+    ASSERT_TRUE(team);
+    EXPECT_EQ(attribute(team, "NAME"), QStringLiteral("Core"));
+    EXPECT_EQ(attribute(team, "PLACE.CITY"), QStringLiteral("Oslo"));
+    TOracleReference *lead = team->RefAttribute(QStringLiteral("LEAD"));
+    EXPECT_FALSE(lead->IsNull());
+    EXPECT_EQ(lead->AsHex(), annHex);
+    EXPECT_EQ(attribute(dynamic_cast<TOracleObject *>(query->FieldAsObject(1)), "NAME"),
+        QStringLiteral("Ann"));
+}
+
+TEST_P(References, PersistentNewObjectsFailCleanly)
+{
+    // New objects of an object table are not kept by the stand-in's object cache.
+    try {
+        TOracleObject object(session.get(), QStringLiteral("qd_ref_person"),
+            QStringLiteral("qd_persons_t"));
+        ADD_FAILURE() << "a persistent object was made";
+    } catch (const EOracleError &e) {
+        EXPECT_EQ(e.ErrorCode(), 3001);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(HandleMode, References, ::testing::Values(false));
 
 } // namespace
