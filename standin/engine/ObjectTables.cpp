@@ -100,8 +100,8 @@ bool readRow(Session &session, const std::string &ref, std::string &out)
                 throw oraFail(21700);
             value.isNull = false;
             for (size_t i = 0; i < type->attributes.size(); ++i)
-                value.items.push_back(argumentValue(type->attributes[i],
-                    sqlite3_column_value(statement, static_cast<int>(i))));
+                value.items.push_back(argumentValue(
+                    type->attributes[i], sqlite3_column_value(statement, static_cast<int>(i))));
             found = true;
         } else if (rc != SQLITE_DONE) {
             throw oraFail(21700);
@@ -205,10 +205,10 @@ std::string objectTableColumns(Session &session, const std::string &typeName)
 
 void registerObjectTableFunctions(Session &session)
 {
-    sqlite3_create_function_v2(session.db(), "QD_DEREF", 1, SQLITE_UTF8, &session, deref, nullptr,
-        nullptr, nullptr);
-    sqlite3_create_function_v2(session.db(), "QD_REFCHECK", 3, SQLITE_UTF8, &session, refCheck,
-        nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(
+        session.db(), "QD_DEREF", 1, SQLITE_UTF8, &session, deref, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(
+        session.db(), "QD_REFCHECK", 3, SQLITE_UTF8, &session, refCheck, nullptr, nullptr, nullptr);
 }
 
 } // namespace qdsi::engine

@@ -4,8 +4,8 @@
 // table with one column per attribute of its type, its definition headed by a comment naming
 // the type (sql::objectTableMark). A REF to a row is the text "SCHEMA.TABLE/rowid"; REF columns
 // hold that text and are declared "REF SCHEMA TYPE"; triggers QD_REFS_<table>_INSERT/_UPDATE
-// refuse anything else (ORA-00932, ORA-22889 outside the scope). `ref(t)` builds the text in SQL, and
-// QD_DEREF (behind `deref(r)` and `value(t)`) reads the row back as a stored object value; a
+// refuse anything else (ORA-00932, ORA-22889 outside the scope). `ref(t)` builds the text in SQL,
+// and QD_DEREF (behind `deref(r)` and `value(t)`) reads the row back as a stored object value; a
 // REF whose row is gone dereferences to NULL.
 
 #include <string>

@@ -172,8 +172,8 @@ bool isBlockValueBind(ub2 type)
 Value readValueBind(Session &session, const ClientBuffer &b, size_t row)
 {
     std::string text;
-    const bool present = b.type == SQLT_NTY ? xmlBindValue(b, row, text)
-                                            : lobBlockValue(session, b, row, text);
+    const bool present
+        = b.type == SQLT_NTY ? xmlBindValue(b, row, text) : lobBlockValue(session, b, row, text);
     return present ? Value::fromText(text) : Value::null();
 }
 
@@ -537,19 +537,22 @@ void runBlock(Session &session, const std::string &block, const sql::Translation
     for (ub4 row = rowOffset; row < iterations; ++row) {
         for (size_t k = 0; k < binds.size(); ++k)
             binds[k].value = binds[k].type == BindType::Cursor ? Value::null()
-                : isBlockValueBind(buffers[k]->type)       ? readValueBind(session, *buffers[k], row)
-                                                           : readBind(*buffers[k], row);
+                : isBlockValueBind(buffers[k]->type) ? readValueBind(session, *buffers[k], row)
+                                                     : readBind(*buffers[k], row);
         CallAtomicity atomic(session);
         interpreter.executeBlock(block, binds);
         // A query that fails to open fails the block, as OPEN does on the server.
         for (size_t k = 0; k < binds.size(); ++k)
             if (binds[k].type == BindType::Cursor && binds[k].assigned)
                 openCursorVariable(session, *buffers[k], row, binds[k]);
-        atomic.done();
+        // A LOB that cannot take its new value fails the block like the change it stands for.
         for (size_t k = 0; k < binds.size(); ++k)
             if (binds[k].assigned && isBlockValueBind(buffers[k]->type))
                 writeValueBind(session, *buffers[k], row, binds[k].value);
-            else if (binds[k].assigned && binds[k].type != BindType::Cursor)
+        atomic.done();
+        for (size_t k = 0; k < binds.size(); ++k)
+            if (binds[k].assigned && binds[k].type != BindType::Cursor
+                && !isBlockValueBind(buffers[k]->type))
                 writeBind(*buffers[k], row, binds[k].value, session.context().dateFormat);
     }
 }

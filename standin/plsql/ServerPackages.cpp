@@ -258,18 +258,17 @@ const std::map<std::string, Builtin> &lobRoutines()
 {
     static const std::map<std::string, Builtin> table = [] {
         std::map<std::string, Builtin> l;
-        l["GETLENGTH"] = { { in("LOB_LOC") }, true, false, [](PlsqlHost &, std::vector<Value> &a) {
-                              return a[0].isNull()
-                                  ? Value()
-                                  : Value::fromInteger(int64_t(lobText(a[0]).size()));
-                          } };
+        l["GETLENGTH"] = { { in("LOB_LOC") }, true, false,
+            [](PlsqlHost &, std::vector<Value> &a) {
+                return a[0].isNull() ? Value() : Value::fromInteger(int64_t(lobText(a[0]).size()));
+            } };
         l["TRIM"] = { { inOut("LOB_LOC"), in("NEWLEN") }, false, false,
             [](PlsqlHost &, std::vector<Value> &a) {
                 const std::string text = lobText(a[0]);
                 const int64_t length = lobNumber(a[1], 0, INT64_MAX);
                 if (length > int64_t(text.size()))
-                    throw plsqlError(22926,
-                        "specified trim length is greater than current LOB value's length");
+                    throw plsqlError(
+                        22926, "specified trim length is greater than current LOB value's length");
                 a[0] = Value::fromText(text.substr(0, size_t(length)));
                 return Value();
             } };

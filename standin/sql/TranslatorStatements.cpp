@@ -541,7 +541,8 @@ std::string Translator::createTable(size_t i)
             const bool insert = event[0] == 'I';
             out_.referenceChecks.push_back("CREATE TRIGGER "
                 + quoteName("QD_REFS_" + target.name + "_" + event) + " BEFORE " + event
-                + (insert ? "" : " OF " + cols) + " ON " + target.text + " BEGIN " + checks + "END");
+                + (insert ? "" : " OF " + cols) + " ON " + target.text + " BEGIN " + checks
+                + "END");
         }
     }
     return "CREATE TABLE " + target.text + " (" + body + ")";
@@ -573,8 +574,8 @@ std::string Translator::objectTable(size_t k, const Target &target)
             != std::string::npos)
         fail(902, k - 1);
     const std::string columns = context_.objectTableColumns(typeName);
-    Translation inner = translate(
-        "CREATE TABLE " + quoteName(target.name) + " (" + columns + ")", context_);
+    Translation inner
+        = translate("CREATE TABLE " + quoteName(target.name) + " (" + columns + ")", context_);
     const std::string head = "CREATE TABLE " + quoteName(target.name) + " (";
     if (inner.sqlite.compare(0, head.size(), head) != 0)
         fail(902, k - 1);

@@ -42,8 +42,7 @@ TEST_P(References, FetchedReferenceBoundBackFindsItsRow)
 {
     TOracleQuery refs;
     refs.SetSession(session.get());
-    refs.SQL().SetText(
-        QStringLiteral("select ref(p), p.name from qd_persons_t p order by p.name"));
+    refs.SQL().SetText(QStringLiteral("select ref(p), p.name from qd_persons_t p order by p.name"));
     refs.Execute();
     ASSERT_FALSE(refs.Eof());
     EXPECT_EQ(refs.FieldType(0), SQLT_REF);
@@ -57,8 +56,8 @@ TEST_P(References, FetchedReferenceBoundBackFindsItsRow)
     EXPECT_EQ(refs.Field(0).AsString(), annHex); // a REF field reads as its text form
 
     // The REF finds its row again, and value() gives that row's object.
-    query->SQL().SetText(QStringLiteral(
-        "select value(p), p.name from qd_persons_t p where ref(p) = :r"));
+    query->SQL().SetText(
+        QStringLiteral("select value(p), p.name from qd_persons_t p where ref(p) = :r"));
     query->DeclareVariable(QStringLiteral("r"), SQLT_REF);
     query->SetComplexVariable(QStringLiteral("r"), ann);
     query->Execute();
@@ -224,8 +223,7 @@ TEST_P(References, ObjectTableRowsHoldNestedObjectsAndReferences)
     ASSERT_FALSE(refs.Eof());
     const QString annHex = dynamic_cast<TOracleReference *>(refs.RefField(0))->AsHex();
 
-    query->SQL().SetText(
-        QStringLiteral("select value(t), deref(t.lead) from qd_teams_t t"));
+    query->SQL().SetText(QStringLiteral("select value(t), deref(t.lead) from qd_teams_t t"));
     query->Execute();
     ASSERT_FALSE(query->Eof());
     auto *team = dynamic_cast<TOracleObject *>(query->FieldAsObject(0));
@@ -243,8 +241,8 @@ TEST_P(References, PersistentNewObjectsFailCleanly)
 {
     // New objects of an object table are not kept by the stand-in's object cache.
     try {
-        TOracleObject object(session.get(), QStringLiteral("qd_ref_person"),
-            QStringLiteral("qd_persons_t"));
+        TOracleObject object(
+            session.get(), QStringLiteral("qd_ref_person"), QStringLiteral("qd_persons_t"));
         ADD_FAILURE() << "a persistent object was made";
     } catch (const EOracleError &e) {
         EXPECT_EQ(e.ErrorCode(), 3001);

@@ -53,14 +53,14 @@ TEST_P(XmlTypes, ColumnTextReadsBackThroughTheBlock)
         ASSERT_FALSE(sent.isEmpty());
         EXPECT_EQ(sent.first().toStdString(),
             std::string("declare\n"
-                           "  zeb_object sys.xmltype;\n"
-                           "  xmldata clob;\n"
-                           "begin\n"
-                           "  zeb_object := :zeb_object;\n"
-                           "  xmldata := zeb_object.getclobval();\n"
-                           "  sys.dbms_lob.trim(:xmldata, 0);\n"
-                           "  sys.dbms_lob.append(:xmldata, xmldata);\n"
-                           "end;\n"));
+                        "  zeb_object sys.xmltype;\n"
+                        "  xmldata clob;\n"
+                        "begin\n"
+                        "  zeb_object := :zeb_object;\n"
+                        "  xmldata := zeb_object.getclobval();\n"
+                        "  sys.dbms_lob.trim(:xmldata, 0);\n"
+                        "  sys.dbms_lob.append(:xmldata, xmldata);\n"
+                        "end;\n"));
         EXPECT_EQ(query->Field(0).AsString(), QStringLiteral("<a b=\"1\">x &amp; y</a>"));
 
         query->Next();
@@ -84,9 +84,9 @@ TEST_P(XmlTypes, BlocksTakeLobAndXmlBinds)
     std::unique_ptr<TLOBLocator> clob(TLOBLocator::CreateTemporary(session.get(), otCLOB, true));
     const QByteArray start("start");
     clob->Write(start.constData(), start.size());
-    query->SQL().SetText(QStringLiteral(
-        "begin :n := dbms_lob.getlength(:c); sys.dbms_lob.append(:c, '-more'); "
-        "dbms_lob.trim(:c, 8); end;"));
+    query->SQL().SetText(
+        QStringLiteral("begin :n := dbms_lob.getlength(:c); sys.dbms_lob.append(:c, '-more'); "
+                       "dbms_lob.trim(:c, 8); end;"));
     query->DeclareVariable(QStringLiteral("c"), SQLT_CLOB);
     query->DeclareVariable(QStringLiteral("n"), SQLT_INT);
     query->SetComplexVariable(QStringLiteral("c"), clob.get());
@@ -106,6 +106,48 @@ TEST_P(XmlTypes, BlocksTakeLobAndXmlBinds)
         EXPECT_EQ(e.ErrorCode(), 22926);
     }
     EXPECT_EQ(clob->AsString(), QStringLiteral("start-mo"));
+}
+
+TEST_P(XmlTypes, BlocksWriteALockedRowsLobOnly)
+{
+    createTable(QStringLiteral("qd_xnotes"), QStringLiteral("id number, note clob"));
+    run(QStringLiteral("insert into qd_xnotes values (1, 'abc')"));
+    session->Commit();
+    const QString block = QStringLiteral(
+        "begin insert into qd_xnotes values (2, 'x'); dbms_lob.append(:c, 'def'); end;");
+    for (const bool locked : { false, true }) {
+        TOracleQuery select;
+        select.SetSession(session.get());
+        select.SQL().SetText(QStringLiteral("select note from qd_xnotes where id = 1")
+            + (locked ? QStringLiteral(" for update") : QString()));
+        select.Execute();
+        ASSERT_FALSE(select.Eof());
+        auto *note = dynamic_cast<TLOBLocator *>(select.LOBField(0));
+        ASSERT_TRUE(note);
+        TOracleQuery write;
+        write.SetSession(session.get());
+        write.SQL().SetText(block);
+        write.DeclareVariable(QStringLiteral("c"), SQLT_CLOB);
+        write.SetComplexVariable(QStringLiteral("c"), note);
+        if (!locked) {
+            // A locator of a row that is not locked cannot write it: the block fails whole.
+            try {
+                write.Execute();
+                ADD_FAILURE() << "wrote through a locator of an unlocked row";
+            } catch (const EOracleError &e) {
+                EXPECT_EQ(e.ErrorCode(), 22920);
+            }
+        } else {
+            write.Execute();
+        }
+        query->SQL().SetText(QStringLiteral("select count(*) from qd_xnotes where id = 2"));
+        query->Execute();
+        EXPECT_EQ(query->Field(0).AsInteger(), locked ? 1 : 0) << locked;
+        query->SQL().SetText(QStringLiteral("select to_char(note) from qd_xnotes where id = 1"));
+        query->Execute();
+        EXPECT_EQ(query->Field(0).AsString().toStdString(), locked ? "abcdef" : "abc");
+        session->Rollback();
+    }
 }
 
 TEST_P(XmlTypes, WhatBlocksCannotHoldFails)
