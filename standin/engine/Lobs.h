@@ -52,5 +52,12 @@ std::string readBfile(const LobRef &ref);
 // the value of a locator bound as input (false for a null or uninitialised one).
 int storeLobOutput(const LobRef &ref, bool isNull, const ClientBuffer &buffer, size_t row);
 bool lobInputValue(const ClientBuffer &buffer, size_t row, std::string &value);
+// Defined by the client layer, for LOB binds of PL/SQL blocks: the value behind a bound locator
+// (a row's locator reads the row), false for a null or uninitialised one; and the block's value
+// written back through the locator (a temporary LOB takes it, a locked row's locator writes the
+// row, any other locator fails with ORA-22920).
+bool lobBlockValue(Session &session, const ClientBuffer &buffer, size_t row, std::string &value);
+void storeLobBlockValue(
+    Session &session, const ClientBuffer &buffer, size_t row, const std::string &value);
 
 } // namespace qdsi::engine

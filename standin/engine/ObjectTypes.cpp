@@ -300,7 +300,10 @@ std::string hexOf(const unsigned char *data, int size)
     return out;
 }
 
-// One argument of a constructor as the value of an attribute (or element) of that kind.
+} // namespace
+
+// One argument of a constructor (or column of an object table) as the value of an attribute
+// (or element) of that kind.
 ObjectValue argumentValue(const ObjectAttribute &a, sqlite3_value *arg)
 {
     ObjectValue v;
@@ -333,6 +336,8 @@ ObjectValue argumentValue(const ObjectAttribute &a, sqlite3_value *arg)
         v.isNull = true; // '' is null
     return v;
 }
+
+namespace {
 
 void construct(sqlite3_context *context, int argc, sqlite3_value **argv)
 {

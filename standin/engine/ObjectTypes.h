@@ -89,6 +89,10 @@ std::string encodeObjectValue(const ObjectValue &value);
 // Throws OraError 932 for text that is no encoded value.
 ObjectValue decodeObjectValue(std::string_view text);
 
+// A SQLite value (a constructor's argument, an object table's column) as the stored value of
+// an attribute of that kind. Throws OraError for a value the attribute cannot hold.
+ObjectValue argumentValue(const ObjectAttribute &attribute, sqlite3_value *value);
+
 // The type of that name in the session's schema ("SYS.XMLTYPE" and "XMLTYPE" are built in);
 // null when there is none. Throws OraError for a stored type whose text cannot be read.
 std::shared_ptr<const ObjectType> findObjectType(Session &session, const std::string &name);

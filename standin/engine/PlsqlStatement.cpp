@@ -1,5 +1,6 @@
 #include "engine/PlsqlStatement.h"
 
+#include "engine/Lobs.h"
 #include "engine/OraErrors.h"
 #include "engine/PlsqlSessionHost.h"
 #include "engine/Session.h"
@@ -159,6 +160,28 @@ bool bindTypeOf(ub2 type, BindType &out)
     default:
         return false;
     }
+}
+
+// LOB locators and XMLTYPE instances: the block sees their content as text (a LOB's bytes, the
+// document), and a LOB the block changed takes the new content back through its locator.
+bool isBlockValueBind(ub2 type)
+{
+    return type == SQLT_CLOB || type == SQLT_BLOB || type == SQLT_NTY;
+}
+
+Value readValueBind(Session &session, const ClientBuffer &b, size_t row)
+{
+    std::string text;
+    const bool present
+        = b.type == SQLT_NTY ? xmlBindValue(b, row, text) : lobBlockValue(session, b, row, text);
+    return present ? Value::fromText(text) : Value::null();
+}
+
+void writeValueBind(Session &session, const ClientBuffer &b, size_t row, const Value &v)
+{
+    if (b.type == SQLT_NTY)
+        throw oraFail(3001); // an object given back to the client
+    storeLobBlockValue(session, b, row, v.isNull() ? std::string() : v.toText());
 }
 
 // Bytes of text the buffer holds at most.
@@ -501,9 +524,11 @@ void runBlock(Session &session, const std::string &block, const sql::Translation
             throw oraFail(1008);
         plsql::Bind bind;
         bind.name = p.name;
-        if (!bindTypeOf(buffer->type, bind.type))
+        if (isBlockValueBind(buffer->type))
+            bind.type = BindType::LongString; // no limit: the value lives in the server
+        else if (!bindTypeOf(buffer->type, bind.type))
             throw oraFail(3001);
-        if (bind.type == BindType::String || bind.type == BindType::LongString)
+        else if (bind.type == BindType::String || bind.type == BindType::LongString)
             bind.maxLength = textRoom(*buffer);
         binds.push_back(std::move(bind));
         buffers.push_back(buffer);
@@ -511,17 +536,23 @@ void runBlock(Session &session, const std::string &block, const sql::Translation
     plsql::Interpreter interpreter(session.plsql());
     for (ub4 row = rowOffset; row < iterations; ++row) {
         for (size_t k = 0; k < binds.size(); ++k)
-            binds[k].value
-                = binds[k].type == BindType::Cursor ? Value::null() : readBind(*buffers[k], row);
+            binds[k].value = binds[k].type == BindType::Cursor ? Value::null()
+                : isBlockValueBind(buffers[k]->type) ? readValueBind(session, *buffers[k], row)
+                                                     : readBind(*buffers[k], row);
         CallAtomicity atomic(session);
         interpreter.executeBlock(block, binds);
         // A query that fails to open fails the block, as OPEN does on the server.
         for (size_t k = 0; k < binds.size(); ++k)
             if (binds[k].type == BindType::Cursor && binds[k].assigned)
                 openCursorVariable(session, *buffers[k], row, binds[k]);
+        // A LOB that cannot take its new value fails the block like the change it stands for.
+        for (size_t k = 0; k < binds.size(); ++k)
+            if (binds[k].assigned && isBlockValueBind(buffers[k]->type))
+                writeValueBind(session, *buffers[k], row, binds[k].value);
         atomic.done();
         for (size_t k = 0; k < binds.size(); ++k)
-            if (binds[k].assigned && binds[k].type != BindType::Cursor)
+            if (binds[k].assigned && binds[k].type != BindType::Cursor
+                && !isBlockValueBind(buffers[k]->type))
                 writeBind(*buffers[k], row, binds[k].value, session.context().dateFormat);
     }
 }

@@ -3,6 +3,7 @@
 #include "engine/Database.h"
 #include "engine/Dictionary.h"
 #include "engine/Lobs.h"
+#include "engine/ObjectTables.h"
 #include "engine/ObjectTypes.h"
 #include "engine/OraErrors.h"
 #include "engine/PlsqlSessionHost.h"
@@ -64,6 +65,13 @@ Session::Session(std::shared_ptr<Config> config, const AliasEntry &alias, std::s
     // one) is the statement's error: taking it for "no such type" would report ORA-00902.
     m_context.isObjectType
         = [this](const std::string &name) { return findObjectType(*this, name) != nullptr; };
+    m_context.objectTypeName
+        = [this](const std::string &name) { return objectTypeQualifiedName(*this, name); };
+    m_context.objectTableType
+        = [this](const std::string &table) { return objectTableType(*this, table); };
+    m_context.objectTableColumns
+        = [this](const std::string &type) { return objectTableColumns(*this, type); };
+    registerObjectTableFunctions(*this);
 }
 
 Session::~Session()

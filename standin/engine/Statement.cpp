@@ -600,6 +600,8 @@ void Statement::runDdl(Session &session, const sql::Translation &t, bool describ
     // Data definition ends the transaction before and after it, as on the server.
     session.commit();
     session.write(t.sqlite.c_str());
+    for (const std::string &trigger : t.referenceChecks)
+        session.write(trigger.c_str());
     session.forgetTables();
 }
 

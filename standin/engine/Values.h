@@ -70,5 +70,8 @@ int storeDateTime(sqlite3_value *value, const ClientBuffer &buffer, size_t row);
 bool isObjectType(ub2 type);
 void bindObject(sqlite3_stmt *statement, int index, const ClientBuffer &buffer, size_t row);
 int storeObject(sqlite3_value *value, const ClientBuffer &buffer, size_t row);
+// The document of an XMLTYPE instance bound to a PL/SQL block; false for a null one. Other
+// object types fail with ORA-03001 (blocks hold no objects but XMLTYPE documents).
+bool xmlBindValue(const ClientBuffer &buffer, size_t row, std::string &document);
 
 } // namespace qdsi::engine

@@ -75,6 +75,51 @@ bool lobInputValue(const ClientBuffer &buffer, size_t row, std::string &value)
     return true;
 }
 
+namespace {
+
+LobLocator *boundLocator(const ClientBuffer &buffer, size_t row)
+{
+    if (!buffer.data)
+        throw oraFail(22275);
+    LobLocator *locator = lobLocatorOf(*static_cast<void **>(buffer.element(row)));
+    if (!locator)
+        throw oraFail(22275);
+    return locator;
+}
+
+} // namespace
+
+bool lobBlockValue(Session &session, const ClientBuffer &buffer, size_t row, std::string &value)
+{
+    const sb2 *indicator = buffer.indicatorAt(row);
+    if ((indicator && *indicator == -1) || !buffer.data)
+        return false;
+    LobLocator *locator = boundLocator(buffer, row);
+    if (!locator->initialized)
+        return false;
+    if (locator->ref.hasRow && !locator->temporary)
+        value = readLobRow(session, locator->ref);
+    else
+        return lobInputValue(buffer, row, value);
+    return true;
+}
+
+void storeLobBlockValue(
+    Session &session, const ClientBuffer &buffer, size_t row, const std::string &value)
+{
+    LobLocator *locator = boundLocator(buffer, row);
+    if (locator->temporary) {
+        locator->temporaryValue = value;
+        locator->initialized = true;
+    } else if (locator->ref.hasRow) {
+        writeLobRow(session, locator->ref, value);
+    } else {
+        throw oraFail(locator->initialized ? 22920 : 22275);
+    }
+    if (sb2 *indicator = buffer.indicatorAt(row))
+        *indicator = 0;
+}
+
 } // namespace qdsi::engine
 
 namespace {

@@ -108,6 +108,24 @@ int storeObject(sqlite3_value *value, const ClientBuffer &b, size_t row)
     return 0;
 }
 
+bool xmlBindValue(const ClientBuffer &b, size_t row, std::string &document)
+{
+    const sb2 *indicator = b.indicatorAt(row);
+    void *instance = b.objectSlots ? b.objectSlots[row] : b.data;
+    if ((indicator && *indicator == -1) || !instance)
+        return false;
+    const ObjectType *type = instanceType(instance);
+    if (!type)
+        throw oraFail(21560, "instance");
+    if (!type->isXml)
+        throw oraFail(3001); // blocks hold no objects but XMLTYPE documents
+    const auto *nulls = static_cast<const sb2 *>(instanceNulls(instance));
+    if (!nulls || nulls[0] != 0)
+        return false;
+    document = instanceXml(instance);
+    return true;
+}
+
 void bindObject(sqlite3_stmt *statement, int index, const ClientBuffer &b, size_t row)
 {
     const sb2 *indicator = b.indicatorAt(row);

@@ -24,6 +24,7 @@ struct RType {
     bool notNull = false;
     std::shared_ptr<std::vector<std::pair<std::string, RType>>> fields; // null: fields of a row
     std::shared_ptr<RType> element;
+    std::string objectType; // SYS.XMLTYPE: a Text holding the document
 };
 
 struct Variable {
@@ -235,6 +236,13 @@ private:
         }
         if (t.rowtype) {
             r.base = RType::Base::Record;
+            return r;
+        }
+        if ((t.name.size() == 1 && t.name[0] == "XMLTYPE")
+            || (t.name.size() == 2 && t.name[0] == "SYS" && t.name[1] == "XMLTYPE")) {
+            // The one object type a block may hold: its value is the document's text.
+            r.base = RType::Base::Text;
+            r.objectType = "SYS.XMLTYPE";
             return r;
         }
         if (t.name.size() == 1) {
@@ -1822,6 +1830,8 @@ private:
         }
         size_t used = 0;
         if (Variable *v = resolveVariable(e.path, scope, used)) {
+            if (!v->type.objectType.empty() && used + 1 == e.path.size())
+                return objectMethod(*v, e);
             Value *val = &v->value;
             for (size_t i = used; i < e.path.size(); ++i) {
                 if (val->kind == Value::Kind::Table) {
@@ -1876,11 +1886,25 @@ private:
         return Value::fromText(sql::oraError(static_cast<int>(-n)).text);
     }
 
+    // getclobval() and getstringval() of an XMLTYPE variable: its document.
+    Value objectMethod(const Variable &v, const Expr &e)
+    {
+        const std::string &method = e.path.back();
+        if ((method != "GETCLOBVAL" && method != "GETSTRINGVAL") || !e.args.empty())
+            throw semanticError(
+                e.line, e.column, "PLS-00302: component '" + method + "' must be declared");
+        if (v.value.isNull())
+            throw plsqlError(30625, "method dispatch on NULL SELF argument is disallowed");
+        return v.value;
+    }
+
     Value evaluateCall(const Expr &e, const std::shared_ptr<Scope> &scope)
     {
         // Element of an index-by table, or a collection method with an argument.
         size_t used = 0;
         if (Variable *v = resolveVariable(e.path, scope, used)) {
+            if (!v->type.objectType.empty() && used + 1 == e.path.size())
+                return objectMethod(*v, e);
             if (v->value.kind == Value::Kind::Table && e.args.size() == 1) {
                 const Value key = evaluate(*e.args[0].value, scope);
                 auto &t = *v->value.table;

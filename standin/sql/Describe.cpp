@@ -70,12 +70,38 @@ ColumnDescription describeDeclaredType(std::string_view declared)
         d.dataType = 113, d.dataSize = 4000;
     } else if (startsWith("BFILE")) {
         d.dataType = 114, d.dataSize = 530;
+    } else if (startsWith("REF")) {
+        // "REF SCHEMA TYPE" (see the translation of REF columns)
+        d.dataType = 110, d.dataSize = 0;
+        const size_t second = words.find(' ', 4);
+        if (second != std::string::npos) {
+            d.typeSchema = words.substr(4, second - 4);
+            d.typeName = words.substr(second + 1);
+        }
     } else if (startsWith("ROWID") || startsWith("UROWID")) {
         d.dataType = 104, d.dataSize = 10;
     } else {
         d.dataType = 1, d.dataSize = 4000; // TEXT from CREATE TABLE AS, or no declared type
     }
     return d;
+}
+
+std::string objectTableMark(const std::string &qualifiedType)
+{
+    return "/*QD_OF:" + qualifiedType + "*/ ";
+}
+
+std::string objectTableMarkType(std::string_view createText)
+{
+    // The mark is the first comment of the definition, right after the opening parenthesis.
+    const size_t comment = createText.find("/*");
+    if (comment == std::string_view::npos || comment == 0 || createText[comment - 1] != '('
+        || createText.compare(comment, 8, "/*QD_OF:") != 0)
+        return {};
+    const size_t end = createText.find("*/", comment);
+    if (end == std::string_view::npos)
+        return {};
+    return std::string(createText.substr(comment + 8, end - comment - 8));
 }
 
 std::vector<ColumnDescription> describe(sqlite3_stmt *statement, const Translation &translation)

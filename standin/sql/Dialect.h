@@ -154,6 +154,9 @@ struct Translation {
     // convert text written into those columns with the session's date format (they need the
     // registered functions on every connection that writes the table).
     std::vector<std::string> followUp;
+    // CREATE TABLE with REF columns: the triggers (SQLite text) that refuse what is no REF of
+    // the column's type and scope; the engine creates them right after the table.
+    std::vector<std::string> referenceChecks;
     // INSERT, UPDATE, DELETE: the owner of the changed table when it is another schema's (named
     // with its owner or through a synonym); empty for the session's own.
     std::string targetOwner;
@@ -203,6 +206,14 @@ struct SessionContext {
     // True when the name (upper case) is one of the session's object types, which a column
     // may be declared with. Throws OraError when the lookup itself fails.
     std::function<bool(const std::string &name)> isObjectType;
+    // Object tables and REFs. objectTypeName: the qualified name ("SCHEMA.TYPE") of an object
+    // type (not a collection), empty when there is none. objectTableType: the type of an object
+    // table (name as written in a FROM item, maybe OWNER.TABLE), empty for any other table.
+    // objectTableColumns: the column list (Oracle text) that holds a type's attributes in an
+    // object table; throws OraError 902 when the name is no object type.
+    std::function<std::string(const std::string &type)> objectTypeName;
+    std::function<std::string(const std::string &table)> objectTableType;
+    std::function<std::string(const std::string &type)> objectTableColumns;
     // Added: the server banner "select * from v$version" returns, one row per line.
     std::string banner = "Oracle Database 19c Enterprise Edition Release 19.0.0.0.0 - Production";
 };
@@ -268,6 +279,11 @@ std::string parseDate(std::string_view text, std::string_view formatModel);
 // its own name (VARCHAR2(n)/CHAR(n)/CLOB → TEXT, NUMBER(p,s) → NUMERIC, INTEGER → INTEGER,
 // FLOAT → REAL, BLOB → BLOB). Unknown or empty types describe as VARCHAR2(4000).
 ColumnDescription describeDeclaredType(std::string_view declaredType);
+
+// The comment that heads the column list of an object table's SQLite definition and names its
+// type ("SCHEMA.TYPE"); objectTableMarkType reads it back from the definition (empty when absent).
+std::string objectTableMark(const std::string &qualifiedType);
+std::string objectTableMarkType(std::string_view createText);
 
 // A constraint named in a CREATE TABLE statement (Oracle or translated text), so that the
 // engine can word "ORA-00001: unique constraint (OWNER.NAME) violated".

@@ -147,6 +147,8 @@ constexpr Wording kWordings[] = {
     { 1465, "invalid hex number" },
     { 12899, "%s" },
     { 21700, "object does not exist or is marked for delete" },
+    { 22889, "REF value does not point to scoped table" },
+    { 30625, "method dispatch on NULL SELF argument is disallowed" },
     { 22165, "given index [%s] must be in the range of [1] to [limit]" },
     { 22303, "type \"%s\" not found" },
     { 21560, "argument %s is null, invalid, or out of range" },

@@ -562,6 +562,32 @@ std::string Translator::primary(size_t b, size_t e, const Scope &scope)
     return out;
 }
 
+Translator::RowRef Translator::rowRef(size_t open, size_t close, const Scope &scope) const
+{
+    // The one argument is the alias (or name) of an object table of the FROM clause.
+    if (close != open + 2 || !tok(open + 1).isName())
+        fail(904, open + 1, tok(open + 1).text);
+    const std::string q = tok(open + 1).upper;
+    for (const Scope *s = &scope; s; s = s->parent)
+        for (const TableRef &t : s->tables) {
+            if (t.name.empty() || (t.alias != q && t.name != q))
+                continue;
+            RowRef row;
+            row.table = t.name;
+            // Without the engine (classifying a statement at prepare) the type stays open.
+            if (context_.objectTableType) {
+                row.type = context_.objectTableType(t.name);
+                if (row.type.empty())
+                    fail(904, open + 1, q);
+            }
+            // A REF is "SCHEMA.TABLE/rowid" (see engine/ObjectTables).
+            row.text = "(" + quoteLiteral(context_.user + "." + t.name + "/") + " || "
+                + quoteName(t.alias.empty() ? t.name : t.alias) + ".ROWID)";
+            return row;
+        }
+    fail(904, open + 1, q);
+}
+
 std::string Translator::call(size_t b, size_t open, size_t e, const Scope &scope)
 {
     const size_t close = closing(open);
@@ -571,6 +597,20 @@ std::string Translator::call(size_t b, size_t open, size_t e, const Scope &scope
     std::string args;
     if (close == open + 2 && tok(open + 1).is("+"))
         fail(3001, open); // the old outer-join marker: write the join with LEFT JOIN
+    if ((fn == "REF" || fn == "VALUE") && b + 1 == open) {
+        const RowRef row = rowRef(open, close, scope);
+        return fn == "REF" ? row.text : "QD_DEREF(" + row.text + ")";
+    }
+    if (fn == "DEREF" && b + 1 == open) {
+        // Only a REF can be dereferenced: a REF column, ref(alias) or another REF expression.
+        const Scope *saved = inferScope_;
+        inferScope_ = &scope;
+        const Inferred arg = close > open + 1 ? infer(open + 1, close) : Inferred {};
+        inferScope_ = saved;
+        if (context_.objectTableType && (!arg.known || arg.type.dataType != 110))
+            fail(932, open + 1, "REF");
+        return "QD_DEREF(" + expr(open + 1, close, scope) + ")";
+    }
     if (fn == "TRIM" && findTop(open + 1, close, "FROM") < close) {
         // trim([leading|trailing|both] [set] from s)
         const size_t from = findTop(open + 1, close, "FROM");

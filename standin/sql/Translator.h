@@ -119,6 +119,13 @@ private:
     std::string create();
     std::string synonym(size_t synonymAt, bool isPublic);
     std::string createTable(size_t i);
+    std::string objectTable(size_t k, const Target &target);
+    // ref(alias) and value(alias) of an object table's row: the table, the SQLite text of the
+    // REF and the table's type ("SCHEMA.TYPE").
+    struct RowRef {
+        std::string table, text, type;
+    };
+    RowRef rowRef(size_t open, size_t close, const Scope &scope) const;
     std::string columnDefinition(size_t b, size_t e, const Scope &scope);
     std::string constraintTokens(size_t b, size_t e, const Scope &scope);
     std::string drop();
@@ -135,6 +142,10 @@ private:
     std::map<std::string, int> index_;
     size_t end_ = 0; // index of the End token
     std::vector<std::string> dateColumns_; // of the CREATE TABLE being translated
+    struct RefColumn {
+        std::string column, type, scope; // SQLite name, "SCHEMA.TYPE", scope table (or empty)
+    };
+    std::vector<RefColumn> refColumns_; // of the CREATE TABLE being translated
     std::vector<std::string> keyColumns_; // its table-level primary key
     bool hierarchical_ = false; // LEVEL names the tree's depth (a CONNECT BY block)
     bool priorNext_ = false;    // PRIOR came: the next column is the parent row's

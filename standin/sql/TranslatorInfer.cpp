@@ -189,6 +189,24 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
         value = boundedInt(tok(args[n].first).text.c_str());
         return true;
     };
+    if ((fn == "REF" || fn == "VALUE") && j == u.b + 1 && inferScope_) {
+        ColumnDescription d;
+        const RowRef row = rowRef(open, close, *inferScope_);
+        const size_t dot = row.type.find('.');
+        d.dataType = fn == "REF" ? 110 : 108, d.dataSize = 0;
+        d.typeSchema = row.type.substr(0, dot);
+        d.typeName = dot == std::string::npos ? row.type : row.type.substr(dot + 1);
+        return known(d);
+    }
+    if (fn == "DEREF" && j == u.b + 1) {
+        Inferred a = arg(0);
+        if (a.known && a.type.dataType == 110) {
+            a.type.dataType = 108;
+            a.qualifier.clear(), a.column.clear();
+            return a;
+        }
+        return r;
+    }
     if (oneOf(fn,
             { "COUNT", "SUM", "AVG", "LENGTH", "INSTR", "MONTHS_BETWEEN", "MOD", "ABS", "SIGN",
                 "FLOOR", "CEIL", "POWER", "SQRT", "TO_NUMBER", "ASCII", "STDDEV", "VARIANCE",

@@ -503,6 +503,8 @@ std::string Translator::createTable(size_t i)
     out_.tables = { target.name };
     if (is(k, "AS"))
         return "CREATE TABLE " + target.text + " AS " + query(k + 1, end_, nullptr, false);
+    if (is(k, "OF"))
+        return objectTable(k + 1, target);
     if (!is(k, "("))
         fail(906, k);
     const size_t c = closing(k);
@@ -547,7 +549,61 @@ std::string Translator::createTable(size_t i)
                 + " WHERE rowid = NEW.rowid; END");
         }
     }
+    if (!refColumns_.empty()) {
+        // A REF column takes REFs to rows of its type (and of its scope table) only.
+        std::string checks, cols;
+        for (const RefColumn &r : refColumns_) {
+            checks += "SELECT QD_REFCHECK(NEW." + r.column + ", " + quoteLiteral(r.type) + ", "
+                + quoteLiteral(r.scope) + "); ";
+            cols += (cols.empty() ? "" : ", ") + r.column;
+        }
+        for (const char *event : { "INSERT", "UPDATE" }) {
+            const bool insert = event[0] == 'I';
+            out_.referenceChecks.push_back("CREATE TRIGGER "
+                + quoteName("QD_REFS_" + target.name + "_" + event) + " BEFORE " + event
+                + (insert ? "" : " OF " + cols) + " ON " + target.text + " BEGIN " + checks
+                + "END");
+        }
+    }
     return "CREATE TABLE " + target.text + " (" + body + ")";
+}
+
+// CREATE TABLE t OF type: a table with one column per attribute of the type, each row an
+// object that REFs point at. The column list comes from the type and is translated like any
+// other; a comment at the head of the list names the type for the engine and the describe.
+std::string Translator::objectTable(size_t k, const Target &target)
+{
+    if (!tok(k).isName())
+        fail(902, k);
+    if (!context_.objectTableColumns || !context_.objectTypeName)
+        return "CREATE TABLE " + target.text + " (" + objectTableMark(tok(k).upper) + ")";
+    if (!target.owner.empty())
+        fail(1031, k); // object tables live in the session's own schema
+    std::string typeName = tok(k).upper;
+    ++k;
+    if (is(k, ".") && tok(k + 1).isName()) {
+        typeName += "." + tok(k + 1).upper;
+        k += 2;
+    }
+    // Column constraints, OID and storage clauses of object tables are not kept.
+    if (k < end_)
+        fail(3001, k);
+    const std::string qualified = context_.objectTypeName(typeName);
+    if (qualified.empty()
+        || qualified.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_$#.")
+            != std::string::npos)
+        fail(902, k - 1);
+    const std::string columns = context_.objectTableColumns(typeName);
+    Translation inner
+        = translate("CREATE TABLE " + quoteName(target.name) + " (" + columns + ")", context_);
+    const std::string head = "CREATE TABLE " + quoteName(target.name) + " (";
+    if (inner.sqlite.compare(0, head.size(), head) != 0)
+        fail(902, k - 1);
+    for (std::string &f : inner.followUp)
+        out_.followUp.push_back(std::move(f));
+    out_.referenceChecks = std::move(inner.referenceChecks);
+    return "CREATE TABLE " + target.text + " (" + objectTableMark(qualified)
+        + inner.sqlite.substr(head.size());
 }
 
 std::string Translator::columnDefinition(size_t b, size_t e, const Scope &scope)
@@ -557,6 +613,47 @@ std::string Translator::columnDefinition(size_t b, size_t e, const Scope &scope)
     std::string out = name(b);
     size_t k = b + 1;
     size_t typeEnd = k;
+    if (is(k, "REF")) {
+        // REF type [SCOPE IS table]: declared "REF SCHEMA TYPE" (no dots in a SQLite type).
+        size_t t = k + 1;
+        if (!tok(t).isName())
+            fail(902, t);
+        std::string typeName = tok(t++).upper;
+        if (is(t, ".") && tok(t + 1).isName()) {
+            typeName += "." + tok(t + 1).upper;
+            t += 2;
+        }
+        // Without the engine (classifying a statement at prepare) the type stays as written.
+        const std::string qualified = context_.objectTypeName
+            ? context_.objectTypeName(typeName)
+            : (typeName.find('.') == std::string::npos ? "SCHEMA." : "") + typeName;
+        const size_t dot = qualified.find('.');
+        if (dot == std::string::npos
+            || qualified.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_.")
+                != std::string::npos)
+            fail(902, k + 1);
+        std::string table;
+        if (is(t, "SCOPE") && is(t + 1, "IS")) {
+            t += 2;
+            if (!tok(t).isName())
+                fail(903, t);
+            table = tok(t++).upper;
+            if (context_.objectTableType) {
+                const std::string tableType = context_.objectTableType(table);
+                if (tableType.empty())
+                    fail(942, t - 1);
+                if (tableType != qualified)
+                    fail(932, t - 1, "REF " + qualified);
+            }
+        }
+        refColumns_.push_back({ name(b), qualified, table });
+        out += " REF " + qualified.substr(0, dot) + " " + qualified.substr(dot + 1);
+        return out + (t < e ? " " + constraintTokens(t, e, scope) : std::string());
+    }
+    if (is(k, "SYS") && is(k + 1, ".") && is(k + 2, "XMLTYPE")) {
+        const std::string rest = k + 3 < e ? constraintTokens(k + 3, e, scope) : std::string();
+        return out + " XMLTYPE TEXT" + (rest.empty() ? rest : " " + rest);
+    }
     while (typeEnd < e && tok(typeEnd).type == TokenType::Identifier
         && !isColumnConstraintWord(tok(typeEnd)))
         ++typeEnd;

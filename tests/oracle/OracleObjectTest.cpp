@@ -283,6 +283,8 @@ TEST_P(Objects, XmlTypeAttributesAreHeldByPointer)
     TXMLType *xml = memo->XMLTypeAttribute(QStringLiteral("doc"));
     ASSERT_TRUE(xml);
     EXPECT_FALSE(xml->IsNull());
+    // The attribute's own instance goes to the server for its text.
+    EXPECT_EQ(xml->XMLText().toStdString(), "<a/>");
     query->Next();
     ASSERT_FALSE(query->Eof());
     memo = dynamic_cast<TOracleObject *>(query->FieldAsObject(0));

@@ -255,12 +255,53 @@ TEST_F(PlsqlServerPackages, ShortSleepCompletes)
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
 }
 
-TEST_F(PlsqlServerPackages, LobPackageFailsClearly)
+TEST_F(PlsqlServerPackages, LobRoutinesWorkOnTheLobsContent)
 {
-    const sql::OraError e
-        = failure("declare n integer; begin n := 0; dbms_lob.trim(null, n); end;");
-    EXPECT_EQ(e.code, 3001);
-    EXPECT_NE(e.text.find("DBMS_LOB"), std::string::npos) << e.text;
+    EXPECT_EQ(result("declare c clob := 'abcdef'; begin sys.dbms_lob.trim(c, 3); "
+                     "dbms_lob.append(c, 'XY'); dbms_lob.writeappend(c, 1, 'Zq'); "
+                     ":r := dbms_lob.getlength(c) || ':' || dbms_lob.substr(c, 2, 3) || ':' || c "
+                     "|| ':' || nvl(to_char(dbms_lob.getlength(null)), 'n'); end;"),
+        "6:cX:abcXYZ:n");
+    // An empty LOB is the same value as NULL here: trimming it to 0 and appending work.
+    EXPECT_EQ(result("declare c clob; begin dbms_lob.trim(c, 0); dbms_lob.append(c, 'x'); "
+                     ":r := c; end;"),
+        "x");
+    const struct {
+        const char *block;
+        int code;
+        const char *text;
+    } cases[] = {
+        { "declare c clob := 'ab'; begin dbms_lob.trim(c, 3); end;", 22926, "trim length" },
+        { "declare c clob := 'ab'; begin dbms_lob.trim(c, -1); end;", 21560, "argument" },
+        { "declare c clob; begin dbms_lob.writeappend(c, 5, 'ab'); end;", 21560, "argument" },
+        { "declare c clob; begin dbms_lob.read(c, 1, 1, c); end;", 6550, "PLS-00201" },
+        { "begin dbms_lob.trim(null, 0); end;", 6550, "PLS-00306" },
+    };
+    for (const auto &c : cases) {
+        const sql::OraError e = failure(c.block);
+        EXPECT_EQ(e.code, c.code) << c.block << " " << e.text;
+        EXPECT_NE(e.text.find(c.text), std::string::npos) << c.block << " " << e.text;
+    }
+}
+
+TEST_F(PlsqlServerPackages, XmlTypeVariablesHoldTheirDocument)
+{
+    EXPECT_EQ(result("declare x sys.xmltype; y xmltype; begin x := '<a/>'; y := x; "
+                     ":r := y.getclobval() || x.getstringval(); end;"),
+        "<a/><a/>");
+    const struct {
+        const char *block;
+        int code;
+        const char *text;
+    } cases[] = {
+        { "declare x sys.xmltype; begin :r := x.getclobval(); end;", 30625, "NULL SELF" },
+        { "declare x sys.xmltype := '<a/>'; begin :r := x.extract(); end;", 6550, "PLS-00302" },
+    };
+    for (const auto &c : cases) {
+        const sql::OraError e = failure(c.block, { stringBind("R", "", 4000) });
+        EXPECT_EQ(e.code, c.code) << c.block << " " << e.text;
+        EXPECT_NE(e.text.find(c.text), std::string::npos) << c.block << " " << e.text;
+    }
 }
 
 TEST_F(PlsqlServerPackages, UnknownServerRoutineIsUndeclared)
