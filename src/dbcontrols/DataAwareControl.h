@@ -1,0 +1,11 @@
+#pragma once
+
+#include "classlib/DataSource.h"
+
+#include <QMetaType>
+
+// A data-aware control is a widget with a "DataSource" property holding a qd::TDataSource *
+// (a Q_PROPERTY or a dynamic property) and, when it shows one field, a "DataField" property
+// naming it. Code that walks the controls (query-by-example colouring) reads them through Qt's
+// property system.
+Q_DECLARE_METATYPE(qd::TDataSource *)
