@@ -35,16 +35,24 @@ void UpdateQBEControls(TQBEControlState &state, const TDataSet *dataSet,
 
     if (definition.AllowOperators()) {
         if (entering) {
-            state.maxLengthControls.clear();
-            state.maxLengths.clear();
+            // Entering again before leaving (the dataset re-opened in QBE mode) keeps the
+            // values recorded first: the controls hold 0 by now.
+            for (qsizetype i = state.maxLengthControls.size() - 1; i >= 0; --i) {
+                if (!state.maxLengthControls.at(i)) {
+                    state.maxLengthControls.removeAt(i);
+                    state.maxLengths.removeAt(i);
+                }
+            }
             for (QObject *control : access->Controls()) {
                 if (!boundTo(*access, control, dataSet))
                     continue;
                 const std::optional<int> maxLength = access->MaxLength(control);
                 if (!maxLength)
                     continue;
-                state.maxLengthControls.append(control);
-                state.maxLengths.append(*maxLength);
+                if (!state.maxLengthControls.contains(control)) {
+                    state.maxLengthControls.append(control);
+                    state.maxLengths.append(*maxLength);
+                }
                 access->SetMaxLength(control, 0);
             }
         } else {
