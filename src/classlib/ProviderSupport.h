@@ -109,8 +109,7 @@ public:
     virtual void PSGetAttributes(QList<QPair<QString, Variant>> &list) { (void)list; }
     // The error a failed write-back is reported as: the error (the one being handled, given as
     // error) wrapped in an EUpdateError that carries its message and the code of prev.
-    virtual EUpdateError PSGetUpdateException(
-        std::exception_ptr error, const EUpdateError *prev);
+    virtual EUpdateError PSGetUpdateException(std::exception_ptr error, const EUpdateError *prev);
     // Writes a change of delta's current record itself; false leaves it to the provider, which
     // then builds the statement and runs it through PSExecuteStatement.
     virtual bool PSUpdateRecord(TUpdateKind updateKind, TDataSet *delta)

@@ -164,8 +164,7 @@ TEST_F(QBEControls, WithoutOperatorsOrColoursTheControlsAreLeftAlone)
 
 TEST_F(QBEControls, CriteriaTypedIntoADataAwareEditSelectTheRows)
 {
-    TOracleDataSet &ds
-        = newDataSet(QStringLiteral("select rowid, t.* from qbe_ctl t order by id"));
+    TOracleDataSet &ds = newDataSet(QStringLiteral("select rowid, t.* from qbe_ctl t order by id"));
     ds.QBEDefinition().SetAllowOperators(true);
     ds.SetCountAllRecords(true);
     ds.Open();

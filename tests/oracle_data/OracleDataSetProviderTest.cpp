@@ -197,12 +197,13 @@ TEST_F(OracleDataSetProvider, StatementParametersReplaceTheQuestionMarksInOrder)
         return text.trimmed() == QStringLiteral("update prov_emp set name = :V0 where id = :V1");
     })) << trace.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(nameOf(2), "Ann");
-    EXPECT_EQ(provider().PSExecuteStatement(
-                  QStringLiteral("update prov_emp set qty = 0 where id > ?"), [] {
-                      TParams p;
-                      p.CreateParam(ftInteger, QStringLiteral("X"), ptInput)->SetValue(3);
-                      return p;
-                  }()),
+    EXPECT_EQ(
+        provider().PSExecuteStatement(QStringLiteral("update prov_emp set qty = 0 where id > ?"),
+            [] {
+                TParams p;
+                p.CreateParam(ftInteger, QStringLiteral("X"), ptInput)->SetValue(3);
+                return p;
+            }()),
         2);
 
     // Three parameters, two marks: refused before anything runs.
@@ -219,8 +220,9 @@ TEST_F(OracleDataSetProvider, StatementParametersReplaceTheQuestionMarksInOrder)
     std::unique_ptr<TDataSet> rows;
     TParams query;
     query.CreateParam(ftInteger, QStringLiteral("QTY"), ptInput)->SetValue(0);
-    EXPECT_EQ(provider().PSExecuteStatement(
-                  QStringLiteral("select id from prov_emp where qty = ? order by id"), query, &rows),
+    EXPECT_EQ(
+        provider().PSExecuteStatement(
+            QStringLiteral("select id from prov_emp where qty = ? order by id"), query, &rows),
         2);
     ASSERT_TRUE(rows);
     EXPECT_TRUE(rows->Active());
@@ -273,9 +275,9 @@ TEST_F(OracleDataSetProvider, LobParametersReachTheStatement)
         ->SetValue(QStringLiteral("a text for the CLOB"));
     params.CreateParam(ftOraBlob, QStringLiteral("DATA"), ptInput)
         ->SetValue(QByteArray("\x01\x02\x03", 3));
-    EXPECT_EQ(provider().PSExecuteStatement(
-                  QStringLiteral("insert into prov_docs (id, body, data) values (?, ?, ?)"),
-                  params),
+    EXPECT_EQ(
+        provider().PSExecuteStatement(
+            QStringLiteral("insert into prov_docs (id, body, data) values (?, ?, ?)"), params),
         1);
     params[0]->SetValue(2);
     params[1]->SetValue(Variant::Null());
@@ -293,8 +295,8 @@ TEST_F(OracleDataSetProvider, LobParametersReachTheStatement)
     EXPECT_TRUE(docs.FieldByName(QStringLiteral("DATA"))->AsBytes().isEmpty());
 
     // The same through the dataset's own parameters.
-    TOracleDataSet &filtered = newDataSet(QStringLiteral(
-        "select id from prov_docs where length(body) = length(:b)"));
+    TOracleDataSet &filtered
+        = newDataSet(QStringLiteral("select id from prov_docs where length(body) = length(:b)"));
     TParams own;
     own.CreateParam(ftOraClob, QStringLiteral("B"), ptInput)
         ->SetValue(QStringLiteral("nineteen characters"));
@@ -393,8 +395,7 @@ TEST_F(OracleDataSetProvider, DefaultOrderIsReadFromTheOrderByClause)
             "NAME", "NAME" },
         { "select id, name, qty from prov_emp e order by 3 desc, UPPER( name ) asc, e.id", true,
             "QTY;NAME;ID", "QTY", "NAME" },
-        { "select e.* from prov_emp e where id > 0 order by e.id nulls last", true, "ID", "",
-            "" },
+        { "select e.* from prov_emp e where id > 0 order by e.id nulls last", true, "ID", "", "" },
         { "select * from prov_emp order by id for update", true, "ID", "", "" },
         // QTY orders the rows but is not a field.
         { "select id, name from prov_emp order by id, qty", false, "", "", "" },

@@ -1,7 +1,7 @@
 // The dataset side of query-by-example colouring, over a stand-in control access whose controls
 // are plain objects with dynamic properties.
-#include "oracle_data/OracleDataSet.h"
 #include "oracle_data/QBEControls.h"
+#include "oracle_data/OracleDataSet.h"
 
 #include <QObject>
 
