@@ -84,7 +84,8 @@ public:
     // Re-reads the window around the cursor; rmExact raises "Record not found" when the
     // cursor's record is gone, rmCenter puts the record in the middle of the window.
     void Resync(TResyncModes mode);
-    void Refresh();
+    // Descendants may refuse a refresh before the pending edit is posted or cancelled.
+    virtual void Refresh();
     void CursorPosChanged() { m_currentRecord = -1; }
     // Brings the descendant's cursor to the active record.
     void UpdateCursorPos();

@@ -32,8 +32,9 @@ enum TDataSetState {
 };
 
 // Field types by their class-library names; the order is the class library's, so a stored
-// type number means the same thing everywhere.
-enum TFieldType {
+// type number means the same thing everywhere. The underlying type is fixed so that a type
+// number with flag bits set (a provider's parameter type) is still a value of the enumeration.
+enum TFieldType : int {
     ftUnknown,
     ftString,
     ftSmallint,

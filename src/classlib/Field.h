@@ -25,6 +25,11 @@ using TFieldSetTextEvent = std::function<void(TField *, const QString &text)>;
 //   ftDate  32-bit days since 0001-01-01 plus one;  ftTime  32-bit milliseconds of the day
 //   ftDateTime  double milliseconds since 0001-01-01 (see DateTimeFields.h for conversions)
 // BLOB kinds keep their value outside the record and are read through CreateBlobStream.
+// What a data provider does with a field's value when it writes a change back: set it
+// (pfInUpdate), compare it in the WHERE clause (pfInWhere), take it as the record's key
+// (pfInKey), or leave it out of the data it hands on (pfHidden).
+enum TProviderFlag { pfInUpdate = 1, pfInWhere = 2, pfInKey = 4, pfHidden = 8 };
+
 class TField {
 public:
     explicit TField(TFieldType dataType);
@@ -71,6 +76,9 @@ public:
     // Width in characters a grid gives the column; 0 means the kind's natural width.
     int DisplayWidth() const { return m_displayWidth > 0 ? m_displayWidth : DefaultWidth(); }
     void SetDisplayWidth(int width);
+    // How a data provider uses the field when it writes changes back (TProviderFlag bits).
+    unsigned ProviderFlags() const { return m_providerFlags; }
+    void SetProviderFlags(unsigned flags) { m_providerFlags = flags; }
     const QString &DefaultExpression() const { return m_defaultExpression; }
     void SetDefaultExpression(const QString &expr) { m_defaultExpression = expr; }
     // False for a read-only field, a calculated or lookup field, or a dataset that refuses.
@@ -171,6 +179,7 @@ private:
     bool m_required = false;
     bool m_visible = true;
     int m_displayWidth = 0;
+    unsigned m_providerFlags = 3; // pfInUpdate | pfInWhere
     QString m_defaultExpression;
     TDataSet *m_lookupDataSet = nullptr;
     QString m_lookupKeyFields;

@@ -6,6 +6,7 @@
 #include "ColumnExpression.h"
 #include "DataSetFilter.h"
 #include "classlib/BlobField.h"
+#include "oracle/LOBLocator.h"
 #include "oracle/OracleQuery.h"
 #include "oracle/OracleSession.h"
 #include "oracle/OracleSqlText.h"
@@ -343,11 +344,13 @@ void TOracleDataSet::ClearVariables()
 void TOracleDataSet::DeleteVariables()
 {
     m_mainQuery->DeleteVariables();
+    m_providerParams.reset();
 }
 
 void TOracleDataSet::DeclareVariable(const QString &name, int variableType)
 {
     m_mainQuery->DeclareVariable(name, variableType);
+    m_providerParams.reset();
 }
 
 void TOracleDataSet::SetVariable(const QString &name, const Variant &value)

@@ -7,10 +7,12 @@
 #include "OracleCompress.h"
 #include "OracleFieldInfo.h"
 #include "OracleRecordStore.h"
+#include "QBEControls.h"
 #include "QBEDefinition.h"
 #include "QBEStatement.h"
 #include "classlib/DataSet.h"
 #include "classlib/DataSource.h"
+#include "classlib/ProviderSupport.h"
 #include "classlib/StringList.h"
 #include "oracle/OracleSessionDependent.h"
 #include "oracle/ScreenServices.h"
@@ -25,6 +27,7 @@
 namespace qd {
 
 class TExpression;
+class TLOBLocator;
 class TOracleQuery;
 class TOracleSession;
 class TVariables;
@@ -80,7 +83,10 @@ using TAfterFetchRecordEvent = std::function<void(
 //
 // Threads: a dataset is driven by one thread at a time; it may be opened and fetched on a
 // worker while a DataSetModel shows it (detach the model first, see DataSetModel.h).
-class TOracleDataSet : public TDataSet, public OracleSessionDependent, public TQBEDataSetLink {
+class TOracleDataSet : public TDataSet,
+                       public OracleSessionDependent,
+                       public TQBEDataSetLink,
+                       public IProviderSupport {
 public:
     explicit TOracleDataSet(QObject *owner = nullptr);
     ~TOracleDataSet() override;
@@ -224,6 +230,30 @@ public:
     // Gives the statement back as written before ApplyQBE and drops the QBE variables.
     void RemoveQBE();
     bool QBEApplied() const { return m_qbeStatement.Applied(); }
+    // Colours the data-aware controls bound to this dataset (and lifts their MaxLength with
+    // AllowOperators) on entering, gives them back on leaving; see QBEControls.h.
+    void UpdateQBEControls(bool entering);
+    // Refused in QBE mode before the QBE record is touched.
+    void Refresh() override;
+
+    // ---- Provider support (IProviderSupport) --------------------------------------------------
+    void PSEndTransaction(bool commit) override;
+    void PSExecute() override;
+    int PSExecuteStatement(const QString &sql, const TParams &params,
+        std::unique_ptr<TDataSet> *resultSet = nullptr) override;
+    std::optional<TIndexDef> PSGetDefaultOrder() override;
+    QString PSGetKeyFields() override;
+    TParams *PSGetParams() override;
+    QString PSGetQuoteChar() override { return QStringLiteral("\""); }
+    QString PSGetTableName() override;
+    TIndexDefs PSGetIndexDefs(TIndexOptions indexTypes) override;
+    bool PSInTransaction() override { return m_providerTransaction; }
+    bool PSIsSQLBased() override { return true; }
+    bool PSIsSQLSupported() override { return true; }
+    void PSReset() override;
+    void PSSetCommandText(const QString &text) override;
+    void PSSetParams(const TParams &params) override;
+    void PSStartTransaction() override;
 
     // ---- Records --------------------------------------------------------------------------------
     // The ROWID text of the current record, "" when there is none.
@@ -545,10 +575,26 @@ private:
     };
     std::vector<QBEFieldHandlers> m_qbeHandlers;
     TQBEStatement m_qbeStatement;
+    TQBEControlState m_qbeControls;
     bool m_designActivation = false;
     bool m_detachable = false;
     bool m_compressBLOBs = false;
     TOracleProviderOptions m_providerOptions = 0;
+    // Provider support: the parameters that mirror the variables (made on first use, dropped
+    // when variables are declared or deleted), the LOB values set by PSSetParams, and the
+    // flag of the provider's update cycle (the change log is active while it is set).
+    struct ProviderLob {
+        std::unique_ptr<TLOBLocator> locator;
+        int index = 0;
+        QString name;
+    };
+    std::unique_ptr<TParams> m_providerParams;
+    std::vector<ProviderLob> m_providerLobs;
+    bool m_providerTransaction = false;
+    QString providerKeyFromDictionary();
+    bool providerTableUnresolved();
+    void writeProviderLobs(std::vector<ProviderLob> &lobs, const TParams &params);
+    void freeProviderLobs(std::vector<ProviderLob> &lobs, TOracleQuery *query);
     bool m_loading = false;
     bool m_designing = false;
     bool m_activateAfterLoad = false;

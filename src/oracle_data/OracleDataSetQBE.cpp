@@ -129,6 +129,7 @@ void TOracleDataSet::EnterQBEMode(bool interactive)
     }
     if (BeforeQBE)
         BeforeQBE(this);
+    UpdateQBEControls(true);
 }
 
 void TOracleDataSet::LeaveQBEMode(bool interactive)
@@ -139,9 +140,31 @@ void TOracleDataSet::LeaveQBEMode(bool interactive)
     unhookQBEFields();
     Cancel();
     m_qbeMode = false;
+    if (interactive)
+        UpdateQBEControls(false);
     DataEvent(deDataSetChange, 0);
     if (requery)
         Refresh();
+    // The counterpart of BeforeQBE: QBE mode is over and the rows the criteria select (when
+    // the dataset re-queried) are in place.
+    if (AfterQBE)
+        AfterQBE(this);
+}
+
+void TOracleDataSet::UpdateQBEControls(bool entering)
+{
+    if (m_designing)
+        return;
+    qd::UpdateQBEControls(m_qbeControls, this, m_qbeDefinition, entering);
+}
+
+void TOracleDataSet::Refresh()
+{
+    // Checked before the base class posts or cancels the pending record: in QBE mode that
+    // record holds the criteria typed so far.
+    if (m_qbeMode)
+        DatabaseError(notInQBEMode, Name());
+    TDataSet::Refresh();
 }
 
 void TOracleDataSet::unhookQBEFields()

@@ -209,6 +209,67 @@ TEST_F(OracleDataSetQBE, CancelWithoutRequeryLeavesTheDataSetEmpty)
     EXPECT_TRUE(ds.IsEmpty());
 }
 
+TEST_F(OracleDataSetQBE, AfterQBEFiresOnceQBEModeIsOverWithTheRowsInPlace)
+{
+    createPeople();
+    TOracleDataSet &ds = newDataSet(QStringLiteral("select * from qbe_people order by id"));
+    ds.QBEDefinition().SetAllowOperators(true);
+    QStringList seen;
+    ds.BeforeQBE = [&](TOracleDataSet *sender) {
+        EXPECT_EQ(sender, &ds);
+        seen.append(QStringLiteral("before"));
+    };
+    ds.AfterQBE = [&](TOracleDataSet *sender) {
+        EXPECT_EQ(sender, &ds);
+        EXPECT_FALSE(sender->QBEMode());
+        EXPECT_EQ(sender->State(), dsBrowse);
+        seen.append(QStringLiteral("after ") + ids(*sender).join(QLatin1Char(',')));
+    };
+    ds.Open();
+    ds.SetQBEMode(true);
+    EXPECT_EQ(seen, QStringList { QStringLiteral("before") });
+    ds.FieldByName(QStringLiteral("SALARY"))->SetText(QStringLiteral("> 300"));
+    ds.StoreQBEValues();
+    ds.ApplyQBE();
+    ds.SetQBEMode(false);
+    EXPECT_EQ(seen, (QStringList { QStringLiteral("before"), QStringLiteral("after 4,5") }));
+
+    // Without a requery it fires as well, on the empty dataset.
+    seen.clear();
+    ds.OnCancelQBE = [](TOracleDataSet *, bool &requery) { requery = false; };
+    ds.SetQBEMode(true);
+    ds.SetQBEMode(false);
+    EXPECT_EQ(seen, (QStringList { QStringLiteral("before"), QStringLiteral("after ") }));
+}
+
+TEST_F(OracleDataSetQBE, RefreshInQBEModeIsRefusedAndKeepsTheCriteria)
+{
+    createPeople();
+    TOracleDataSet &ds = newDataSet(QStringLiteral("select * from qbe_people order by id"));
+    for (const bool allowOperators : { true, false }) {
+        SCOPED_TRACE(allowOperators ? "operators" : "values");
+        ds.QBEDefinition().SetAllowOperators(allowOperators);
+        ds.Open();
+        ds.SetQBEMode(true);
+        ds.FieldByName(QStringLiteral("NAME"))->SetText(QStringLiteral("Jones"));
+        EXPECT_TRUE(messageOf([&] { ds.Refresh(); })
+                        .endsWith(QStringLiteral("Operation not allowed in QBE mode")));
+        EXPECT_TRUE(ds.QBEMode());
+        EXPECT_EQ(ds.State(), dsInsert) << "the QBE record is still there";
+        EXPECT_EQ(ds.FieldByName(QStringLiteral("NAME"))->Text(), QStringLiteral("Jones"));
+        EXPECT_EQ(ds.RecordStore()->RecordCount(), 0);
+        ds.SetCountAllRecords(true);
+        EXPECT_EQ(ds.RecordCount(), 1);
+        ds.SetCountAllRecords(false);
+        ds.SetQBEMode(false);
+        EXPECT_EQ(ids(ds), QStringList { QStringLiteral("2") });
+        // Outside QBE mode a refresh runs as ever.
+        ds.Refresh();
+        EXPECT_EQ(ids(ds), QStringList { QStringLiteral("2") });
+        ds.Close();
+    }
+}
+
 TEST_F(OracleDataSetQBE, PendingEditRefusesQBEModeAndLeavesTheDataSetAsItWas)
 {
     createPeople();
