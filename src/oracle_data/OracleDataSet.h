@@ -247,7 +247,7 @@ public:
     QString PSGetQuoteChar() override { return QStringLiteral("\""); }
     QString PSGetTableName() override;
     TIndexDefs PSGetIndexDefs(TIndexOptions indexTypes) override;
-    bool PSInTransaction() override { return m_providerTransaction; }
+    bool PSInTransaction() override { return m_changeLogActive; }
     bool PSIsSQLBased() override { return true; }
     bool PSIsSQLSupported() override { return true; }
     void PSReset() override;
@@ -348,6 +348,8 @@ public:
     void CopyMasterValues();
     // Whether the detail record in buffer belongs to the master's current record.
     bool MasterRecordMatches(TRecordBuffer buffer);
+    // Some detail with CachedUpdates and a blank DetailFields has logged changes.
+    bool HasCachedDetailChanges() const;
     // The master is closed, empty, inserting or in QBE mode (false without a master).
     bool MasterHasNoCurrentRecord() const;
     // Bookmark number of the current record; -1 when there is no current stored record.
@@ -581,8 +583,7 @@ private:
     bool m_compressBLOBs = false;
     TOracleProviderOptions m_providerOptions = 0;
     // Provider support: the parameters that mirror the variables (made on first use, dropped
-    // when variables are declared or deleted), the LOB values set by PSSetParams, and the
-    // flag of the provider's update cycle (the change log is active while it is set).
+    // when variables are declared or deleted) and the LOB values set by PSSetParams.
     struct ProviderLob {
         std::unique_ptr<TLOBLocator> locator;
         int index = 0;
@@ -590,7 +591,6 @@ private:
     };
     std::unique_ptr<TParams> m_providerParams;
     std::vector<ProviderLob> m_providerLobs;
-    bool m_providerTransaction = false;
     QString providerKeyFromDictionary();
     bool providerTableUnresolved();
     void writeProviderLobs(std::vector<ProviderLob> &lobs, const TParams &params);

@@ -671,6 +671,12 @@ void TOracleDataSet::InternalDelete()
 
 void TOracleDataSet::InternalRefresh()
 {
+    // A detail re-queried without link values would lose which master its logged changes
+    // belong to.
+    if (HasCachedDetailChanges())
+        DatabaseError(QStringLiteral("Refresh not allowed: detail records have cached "
+                                     "updates.\r\nYou have to apply the updates first"),
+            Name());
     if (m_qbeMode)
         DatabaseError(QStringLiteral("Operation not allowed in QBE mode"), Name());
     m_counted = false;

@@ -224,9 +224,20 @@ char *TOracleDataSet::placeLoggedInsert(bool atEnd)
     if (!m_cachedUpdates || m_changeLog.Count() == 0)
         return nullptr;
     const int position = m_store->Count();
+    // A detail shows only the logged inserts made under the master record it now shows.
+    const auto belongsHere = [&](const TChangeLogItem &item) {
+        if (!m_master || m_detailFields.trimmed().isEmpty())
+            return true;
+        const QByteArray &copy = item.newRecord->buffer;
+        if (copy.size() < static_cast<qsizetype>(sizeof(TRecordHeader)))
+            return false;
+        TRecordHeader header;
+        std::memcpy(&header, copy.constData(), sizeof header);
+        return header.MasterBookmark == m_masterBookmark;
+    };
     const auto unplacedInsert = [&](const TChangeLogItem &item) {
         return item.action == u'I' && !item.placed && item.newRecord
-            && (atEnd || item.position == position);
+            && (atEnd || item.position == position) && belongsHere(item);
     };
     TChangeLogItem *item
         = atEnd ? m_changeLog.FirstIf(unplacedInsert) : m_changeLog.LatestIf(unplacedInsert);

@@ -258,6 +258,14 @@ void TOracleDataSet::CopyMasterValues()
     }
 }
 
+bool TOracleDataSet::HasCachedDetailChanges() const
+{
+    return std::any_of(m_details.begin(), m_details.end(), [](const TOracleDataSet *detail) {
+        return detail->m_cachedUpdates && detail->m_detailFields.trimmed().isEmpty()
+            && detail->m_changeLog.Count() > 0;
+    });
+}
+
 bool TOracleDataSet::MasterRecordMatches(TRecordBuffer buffer)
 {
     if (!m_master)

@@ -570,7 +570,10 @@ std::optional<TIndexDef> TOracleDataSet::PSGetDefaultOrder()
 
 void TOracleDataSet::PSStartTransaction()
 {
-    m_providerTransaction = true;
+    // Changes still reach the server at once; the log lets the end of the cycle cancel them in
+    // the records too.
+    m_changeLog.Clear();
+    m_changeLogActive = true;
     SetCommitOnPost(false);
 }
 
@@ -584,10 +587,12 @@ void TOracleDataSet::PSEndTransaction(bool commit)
     if (commit) {
         if (ownTransaction)
             session->Commit();
-    } else if (ownTransaction) {
-        session->Rollback();
+        CommitUpdates();
+    } else {
+        if (ownTransaction)
+            session->Rollback();
+        CancelUpdates();
     }
-    m_providerTransaction = false;
 }
 
 } // namespace qd

@@ -6,6 +6,8 @@
 #include "QBETranslation.h"
 #include "oracle/OracleQuery.h"
 
+#include <QScopeGuard>
+
 namespace qd {
 
 namespace {
@@ -265,7 +267,13 @@ void TOracleDataSet::DoOnNewRecord()
             DatabaseError(notInQBEMode, Name());
         return;
     }
-    CopyMasterValues();
+    {
+        // The master's link values are no user input either: no OnValidate, no field checks.
+        const bool saved = m_fillingNewRecord;
+        m_fillingNewRecord = true;
+        const auto restore = qScopeGuard([&] { m_fillingNewRecord = saved; });
+        CopyMasterValues();
+    }
     if (m_dictionary.DefaultValues)
         applyDictionaryDefaults();
     TDataSet::DoOnNewRecord();

@@ -342,8 +342,10 @@ TEST_F(OracleDataSetCachedUpdates, PendingChangesAreNeverDroppedSilently)
 TEST_F(OracleDataSetCachedUpdates, AProviderCycleSendsChangesAtOnceAndLogsThem)
 {
     TOracleDataSet &ds = open(false);
-    ds.SetChangeLogActive(true);
-    ds.SetCommitOnPost(false);
+    IProviderSupport &provider = ds;
+    provider.PSStartTransaction();
+    EXPECT_TRUE(ds.ChangeLogActive());
+    EXPECT_FALSE(ds.CommitOnPost());
     setName(ds, 1, "uno");
     remove(ds, 3);
     EXPECT_EQ(sentWrites(), (QStringList { "update CU", "delete from CU" }));
@@ -351,17 +353,18 @@ TEST_F(OracleDataSetCachedUpdates, AProviderCycleSendsChangesAtOnceAndLogsThem)
     EXPECT_TRUE(ds.ChangeLog().Items(0).providerMark);
     EXPECT_FALSE(ds.UpdatesPending()) << "pending counts only with CachedUpdates";
 
-    ds.CancelUpdates();
-    session->Rollback();
-    EXPECT_FALSE(ds.ChangeLogActive());
+    // The provider's rollback rolls the session back and cancels the log in the records.
+    provider.PSEndTransaction(false);
+    EXPECT_FALSE(provider.PSInTransaction());
     EXPECT_EQ(rows(ds), original);
     EXPECT_EQ(serverRows(), original);
 
-    ds.SetChangeLogActive(true);
+    provider.PSStartTransaction();
     setName(ds, 2, "dos");
-    session->Commit();
-    ds.CommitUpdates();
+    provider.PSEndTransaction(true);
+    EXPECT_FALSE(provider.PSInTransaction());
     EXPECT_EQ(ds.ChangeLog().Count(), 0);
+    EXPECT_EQ(rows(ds), (QStringList { "1:one", "2:dos", "3:three" }));
     EXPECT_EQ(serverRows(), (QStringList { "1:one", "2:dos", "3:three" }));
 
     ds.SetChangeLogActive(true);
