@@ -440,3 +440,55 @@ TEST_F(OracleDataSetMasterDetail, KeyColumnsComeFromTheDictionary)
 
 } // namespace
 } // namespace qd
+
+namespace qd {
+namespace {
+
+// A cached-updates detail keeps its logged inserts with the master record they were made under,
+// and a detail whose changes cannot be told apart by master (no DetailFields) blocks the
+// master's refresh instead of losing them.
+TEST_F(OracleDataSetMasterDetail, CachedDetailChangesStayWithTheirMaster)
+{
+    const auto insertEmployee = [this](int empno, const char *name) {
+        detail->Insert();
+        if (detail->FieldByName(QStringLiteral("DEPTNO"))->IsNull())
+            detail->FieldByName(QStringLiteral("DEPTNO"))->SetAsInteger(10);
+        detail->FieldByName(QStringLiteral("EMPNO"))->SetAsInteger(empno);
+        detail->FieldByName(QStringLiteral("ENAME"))->SetAsString(QString::fromLatin1(name));
+        detail->Post();
+    };
+    detail->SetCachedUpdates(true);
+    master->Open();
+    detail->Open();
+    insertEmployee(7, "ADAMS");
+    ASSERT_TRUE(detail->UpdatesPending());
+
+    try {
+        master->Refresh();
+        ADD_FAILURE() << "refresh over cached detail changes";
+    } catch (const EDatabaseError &e) {
+        EXPECT_TRUE(QString::fromStdString(e.what()).contains(
+            QStringLiteral("Refresh not allowed: detail records have cached updates.")))
+            << e.what();
+    }
+    EXPECT_TRUE(detail->UpdatesPending());
+
+    detail->CancelUpdates();
+    detail->SetDetailFields(QStringLiteral("DEPTNO"));
+    detail->Open();
+    insertEmployee(8, "BLAKE");
+    EXPECT_EQ(detail->FieldByName(QStringLiteral("DEPTNO"))->AsInteger(), 10)
+        << "a new detail record takes the master's link value";
+    // Inserted before KING, and shown there again after the refresh.
+    EXPECT_NO_THROW(master->Refresh()) << "the link values tell which master a change belongs to";
+    EXPECT_EQ(detailNames(), (QStringList { "BLAKE", "KING", "CLARK" }));
+    master->Next();
+    EXPECT_EQ(detailNames(), QStringList { "SMITH" }) << "another master's insert stays out";
+    master->Prior();
+    EXPECT_EQ(detailNames(), (QStringList { "BLAKE", "KING", "CLARK" }));
+    detail->CancelUpdates();
+    EXPECT_EQ(detailNames(), (QStringList { "KING", "CLARK" }));
+}
+
+} // namespace
+} // namespace qd
