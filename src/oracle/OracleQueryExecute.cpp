@@ -612,7 +612,15 @@ void TOracleQuery::saveStatus()
         m_rowsProcessed = static_cast<int>(m_cda.rpc);
         m_errorCode = m_cda.rc;
         m_warningFlags = m_cda.wrn;
-        m_rowId = RowIdText(m_cda.rid.rd.rcs4, m_cda.rid.rd.rcs5, m_cda.rid.rcs7, m_cda.rid.rcs8);
+        // An all-zero address is no row: reporting it as text would make a later edit address a
+        // row that does not exist (ORA-01410) instead of saying it has no ROWID.
+        const bool noRow = m_cda.rid.rd.rcs4 == 0 && m_cda.rid.rd.rcs5 == 0
+            && m_cda.rid.rcs7 == 0 && m_cda.rid.rcs8 == 0;
+        if (noRow)
+            m_rowId.clear();
+        else
+            m_rowId
+                = RowIdText(m_cda.rid.rd.rcs4, m_cda.rid.rd.rcs5, m_cda.rid.rcs7, m_cda.rid.rcs8);
     }
 }
 

@@ -72,6 +72,24 @@ TEST_P(OracleDataSetEditModes, InsertedRowKeepsTheAddressTheServerReportsAndEdit
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from EDM")), QStringLiteral("2"));
 }
 
+// A statement that addresses no single new row reports no address (an all-zero cursor-area
+// address is none), so an edit by it is refused as having no ROWID rather than sent.
+TEST_P(OracleDataSetEditModes, AStatementWithoutARowReportsNoAddress)
+{
+    TOracleQuery q;
+    q.SetSession(session.get());
+    q.SQL().SetText(QStringLiteral("update EDM set name = name where id = 1"));
+    q.Execute();
+    EXPECT_EQ(q.RowsProcessed(), 1);
+    EXPECT_EQ(q.RowId(), QString());
+    if (GetParam()) {
+        q.SQL().SetText(QStringLiteral("insert into EDM (id, name) values (4, 'four')"));
+        q.Execute();
+        EXPECT_EQ(q.RowId(), scalar(QStringLiteral("select rowid from EDM where id = 4")));
+    }
+    session->Rollback();
+}
+
 INSTANTIATE_TEST_SUITE_P(ClientModes, OracleDataSetEditModes, ::testing::Bool(),
     [](const ::testing::TestParamInfo<bool> &info) {
         return info.param ? std::string("OlderCalls") : std::string("HandleCalls");
