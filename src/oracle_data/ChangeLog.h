@@ -138,35 +138,11 @@ public:
     }
 
     // Placed inserts less placed deletes.
-    int NetCount() const
-    {
-        int count = 0;
-        for (const auto &item : m_items) {
-            if (!item->placed)
-                continue;
-            if (item->action == u'I')
-                ++count;
-            else if (item->action == u'D')
-                --count;
-        }
-        return count;
-    }
+    int NetCount() const { return netCount(false); }
 
     // NetCount over the entries CachedUpdates logged: a provider cycle's changes reached the
     // server and were counted by the dataset when they were made.
-    int CachedNetCount() const
-    {
-        int count = 0;
-        for (const auto &item : m_items) {
-            if (!item->placed || item->providerMark)
-                continue;
-            if (item->action == u'I')
-                ++count;
-            else if (item->action == u'D')
-                --count;
-        }
-        return count;
-    }
+    int CachedNetCount() const { return netCount(true); }
 
     // Updates are pending when CachedUpdates is set and something is logged.
     bool UpdatesPending(bool cachedUpdates) const { return cachedUpdates && !m_items.empty(); }
@@ -193,6 +169,20 @@ public:
     void Clear() { m_items.clear(); }
 
 private:
+    int netCount(bool skipProviderMarked) const
+    {
+        int count = 0;
+        for (const auto &item : m_items) {
+            if (!item->placed || (skipProviderMarked && item->providerMark))
+                continue;
+            if (item->action == u'I')
+                ++count;
+            else if (item->action == u'D')
+                --count;
+        }
+        return count;
+    }
+
     void remove(Item *item)
     {
         for (auto it = m_items.begin(); it != m_items.end(); ++it) {

@@ -91,27 +91,11 @@ int variableTypeOfParam(TFieldType type)
 // session binds as strings go as LONG.
 int statementTypeOfParam(const TParam &param, TOracleSession *session)
 {
-    switch (baseType(param)) {
-    case ftSmallint:
-    case ftInteger:
-    case ftWord:
-        return SQLT_INT;
-    case ftFloat:
-    case ftCurrency:
-    case ftBCD:
-        return SQLT_FLT;
-    case ftDate:
-    case ftTime:
-    case ftDateTime:
-        return SQLT_DAT;
-    case ftBlob:
-        return SQLT_LBI;
-    case ftOraBlob:
-        return SQLT_BLOB;
-    case ftOraClob:
-        return SQLT_CLOB;
-    default:
-        break;
+    // The kinds bound as such are those declared as such, but for strings, memos and cursors.
+    const TFieldType type = baseType(param);
+    if (type != ftString && type != ftMemo && type != ftCursor) {
+        if (const int declared = variableTypeOfParam(type))
+            return declared;
     }
     const Variant &value = param.Value();
     if (session && !value.IsNullOrEmpty() && value.AsString().size() > session->MaxStringChars())

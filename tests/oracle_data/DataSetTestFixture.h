@@ -18,6 +18,15 @@
 
 namespace qd::test {
 
+// The position of a column in the dataset's field-info list: it names the value variable.
+inline int fieldInfoIndex(TOracleDataSet &ds, const char *column)
+{
+    for (int i = 0; i < ds.FieldInfo().Count(); ++i)
+        if (ds.FieldInfo().Items(i)->Name == QLatin1String(column))
+            return i;
+    return -1;
+}
+
 class DataSetFixture : public ::testing::Test {
 protected:
     void SetUp() override

@@ -39,6 +39,15 @@ public:
         return result;
     }
     void clear(void *svc) const { m_clear(svc); }
+    // The statements sent since the last call, line breaks as "\n", trimmed; clears the trace.
+    QStringList take(void *svc) const
+    {
+        QStringList result;
+        for (const QString &text : texts(svc))
+            result.append(QString(text).remove(u'\r').trimmed());
+        clear(svc);
+        return result;
+    }
 
 private:
     EditBackTrace()

@@ -46,13 +46,11 @@ protected:
     QStringList sentWrites()
     {
         QStringList result;
-        for (const QString &text : test::EditBackTrace::get().texts(session->ServiceContext())) {
-            const QString t = QString(text).remove(u'\r').trimmed();
+        for (const QString &t : test::EditBackTrace::get().take(session->ServiceContext())) {
             for (const char *verb : { "insert", "update", "delete" })
                 if (t.startsWith(QLatin1String(verb), Qt::CaseInsensitive))
                     result.append(t.section(u'\n', 0, 0));
         }
-        test::EditBackTrace::get().clear(session->ServiceContext());
         return result;
     }
     // The records as "id:name", in store order.

@@ -24,11 +24,7 @@ protected:
 
     QStringList sent()
     {
-        QStringList result;
-        for (const QString &text : test::EditBackTrace::get().texts(session->ServiceContext()))
-            result.append(QString(text).remove(u'\r').trimmed());
-        test::EditBackTrace::get().clear(session->ServiceContext());
-        return result;
+        return test::EditBackTrace::get().take(session->ServiceContext());
     }
     TOracleDataSet &openLobs(TTemporaryLOBOption temporary, TLockingModeOptions mode = lmNone)
     {

@@ -37,11 +37,7 @@ protected:
     // dataset's own select.
     QStringList sent()
     {
-        QStringList result;
-        for (const QString &text : test::EditBackTrace::get().texts(session->ServiceContext()))
-            result.append(QString(text).remove(u'\r').trimmed());
-        test::EditBackTrace::get().clear(session->ServiceContext());
-        return result;
+        return test::EditBackTrace::get().take(session->ServiceContext());
     }
     QString scalar(const QString &sql, TOracleSession *on = nullptr)
     {
@@ -81,15 +77,6 @@ protected:
 
     std::unique_ptr<TOracleSession> other;
 };
-
-// The position of a column in the dataset's field-info list: it names the value variable.
-int infoIndex(TOracleDataSet &ds, const char *column)
-{
-    for (int i = 0; i < ds.FieldInfo().Count(); ++i)
-        if (ds.FieldInfo().Items(i)->Name == QLatin1String(column))
-            return i;
-    return -1;
-}
 
 } // namespace
 
@@ -276,7 +263,7 @@ TEST_F(OracleDataSetEdit, AliasedTableIsEditedByItsPrimaryKey)
     EXPECT_EQ(sent(),
         QStringList({ QStringLiteral("savepoint ZEB__LOCKPOINT"),
             QStringLiteral("update EDEMP\nset ENAME = :v%1\nwhere EMPNO = :zeb__key1")
-                .arg(infoIndex(ds, "ENAME")) }));
+                .arg(test::fieldInfoIndex(ds, "ENAME")) }));
     EXPECT_EQ(scalar(QStringLiteral("select ename from edemp where empno = 7369")),
         QStringLiteral("JONES"));
 }

@@ -37,11 +37,7 @@ protected:
     }
     QStringList sent()
     {
-        QStringList result;
-        for (const QString &text : test::EditBackTrace::get().texts(session->ServiceContext()))
-            result.append(QString(text).remove(u'\r').trimmed());
-        test::EditBackTrace::get().clear(session->ServiceContext());
-        return result;
+        return test::EditBackTrace::get().take(session->ServiceContext());
     }
     QString scalar(const QString &sql)
     {
@@ -52,15 +48,6 @@ protected:
         return q.Eof() ? QStringLiteral("<no row>") : q.FieldAsString(0);
     }
 };
-
-// The position of a column in the dataset's field-info list: it names the value variable.
-int infoIndex(TOracleDataSet &ds, const char *column)
-{
-    for (int i = 0; i < ds.FieldInfo().Count(); ++i)
-        if (ds.FieldInfo().Items(i)->Name == QLatin1String(column))
-            return i;
-    return -1;
-}
 
 } // namespace
 
@@ -93,7 +80,7 @@ TEST_F(OracleDataSetEditView, ViewOverATableIsEditedThroughItsKey)
     EXPECT_EQ(sent(),
         QStringList({ QStringLiteral("savepoint ZEB__LOCKPOINT"),
             QStringLiteral("update EDV\nset NAME = :v%1\nwhere ID = :zeb__key1")
-                .arg(infoIndex(ds, "NAME")) }));
+                .arg(test::fieldInfoIndex(ds, "NAME")) }));
     // The table behind the view took the change; what the view does not show is kept.
     EXPECT_EQ(scalar(QStringLiteral("select name || hidden from EDVT where id = 1")),
         QStringLiteral("unox"));
