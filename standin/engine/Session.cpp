@@ -1,4 +1,5 @@
 #include "engine/Session.h"
+#include "engine/CollectionRows.h"
 
 #include "engine/Database.h"
 #include "engine/Dictionary.h"
@@ -71,6 +72,8 @@ Session::Session(std::shared_ptr<Config> config, const AliasEntry &alias, std::s
         = [this](const std::string &table) { return objectTableType(*this, table); };
     m_context.objectTableColumns
         = [this](const std::string &type) { return objectTableColumns(*this, type); };
+    m_context.collectionRows
+        = [this](const std::string &subquery) { return collectionRowsFunction(*this, subquery); };
     registerObjectTableFunctions(*this);
 }
 

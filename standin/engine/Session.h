@@ -102,6 +102,9 @@ public:
     // An OraError for a failed SQLite call on this connection.
     sql::OraError sqliteError(int rc) const;
 
+    // Names of the collection row functions already made known to the connection.
+    std::set<std::string> &collectionFunctions() { return m_collectionFunctions; }
+
     // Test hooks.
     void traceStatement(const std::string &text);
     std::vector<std::string> trace() const;
@@ -123,6 +126,7 @@ private:
     sqlite3 *m_db = nullptr;
     int m_otherSchemas = 0; // schema files of other users attached to the connection
     sql::SessionContext m_context;
+    std::set<std::string> m_collectionFunctions;
 
     std::mutex m_callMutex;
     std::condition_variable m_wake;

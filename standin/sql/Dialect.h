@@ -214,6 +214,10 @@ struct SessionContext {
     std::function<std::string(const std::string &type)> objectTypeName;
     std::function<std::string(const std::string &table)> objectTableType;
     std::function<std::string(const std::string &type)> objectTableColumns;
+    // TABLE(subquery) in a FROM clause: given the SQLite text of the subquery, the name of the
+    // table-valued function that lists the elements of the collection it returns. Throws
+    // OraError 22905 when the subquery returns no collection.
+    std::function<std::string(const std::string &subquery)> collectionRows;
     // Added: the server banner "select * from v$version" returns, one row per line.
     std::string banner = "Oracle Database 19c Enterprise Edition Release 19.0.0.0.0 - Production";
 };

@@ -152,6 +152,9 @@ constexpr Wording kWordings[] = {
     { 22165, "given index [%s] must be in the range of [1] to [limit]" },
     { 22303, "type \"%s\" not found" },
     { 21560, "argument %s is null, invalid, or out of range" },
+    { 22905, "cannot access rows from a non-nested table item" },
+    { 1427, "single-row subquery returns more than one row" },
+    { 913, "too many values" },
 };
 
 } // namespace

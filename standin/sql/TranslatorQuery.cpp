@@ -294,6 +294,25 @@ std::string Translator::fromClause(size_t b, size_t e, Scope &scope, const Scope
             spec = "(" + query(k + 1, c, parent, false) + ")";
             derived = true;
             k = c + 1;
+        } else if ((tok(k).is("TABLE") || tok(k).is("THE")) && is(k + 1, "(")) {
+            // The rows of the one collection a subquery returns: a table-valued function over
+            // the collection's type, given the subquery's single value (ORA-01427 for more
+            // than one row, no rows for none or a null collection).
+            const size_t c = closing(k + 1);
+            size_t qb = k + 2, qe = c;
+            if (is(qb, "(") && closing(qb) + 1 == qe)
+                ++qb, --qe;
+            if (!(is(qb, "SELECT") || is(qb, "WITH")))
+                fail(22905, qb); // a collection expression that is no subquery
+            const std::string sub = query(qb, qe, parent, false);
+            // Classified without an engine, the statement still names a function, unknown to
+            // a bare connection.
+            const std::string rows = context_.collectionRows ? context_.collectionRows(sub)
+                                                             : std::string("QD_COLLECTION_ROWS");
+            spec = rows + "((WITH QD_COLL(V) AS (" + sub
+                + ") SELECT QD_ONE_COLLECTION(V) FROM QD_COLL))";
+            derived = true;
+            k = c + 1;
         } else if (tok(k).isName() && !isClauseWord(tok(k))) {
             const bool single = !is(k + 1, ".");
             if (single && tok(k).is("DUAL")) {

@@ -179,6 +179,8 @@ std::string Translator::returning(size_t b, size_t e, const Scope &scope)
 Translator::Target Translator::readTarget(
     size_t &k, std::initializer_list<std::string_view> stops, bool alias, bool dml) const
 {
+    if (dml && (is(k, "TABLE") || is(k, "THE")) && is(k + 1, "("))
+        fail(3001, k); // the elements of a collection are read only here
     if (!tok(k).isName())
         fail(903, k);
     Target target;
