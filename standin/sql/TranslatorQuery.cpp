@@ -303,7 +303,7 @@ std::string Translator::fromClause(size_t b, size_t e, Scope &scope, const Scope
             if (is(qb, "(") && closing(qb) + 1 == qe)
                 ++qb, --qe;
             if (!(is(qb, "SELECT") || is(qb, "WITH")))
-                fail(22905, qb); // a collection expression that is no subquery
+                fail(3001, qb); // a column of an earlier FROM item: not read here
             const std::string sub = query(qb, qe, parent, false);
             // Classified without an engine, the statement still names a function, unknown to
             // a bare connection.

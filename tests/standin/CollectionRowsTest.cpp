@@ -124,6 +124,7 @@ TEST_F(CollectionRows, ErrorsAreTheServers)
         { "select * from table(select items from cr_master)", 1427 },
         { "select * from table(select id, items from cr_master where id = 1)", 913 },
         { "insert into table(select items from cr_master where id = 1) values ('x', 1, 1, null)", 3001 },
+        { "select t.* from cr_master m, table(m.items) t", 3001 },
         { "delete from table(select items from cr_master where id = 1)", 3001 },
         { "update the(select items from cr_master where id = 1) set qty = 0", 3001 },
     };
