@@ -165,8 +165,8 @@ int filter(sqlite3_vtab_cursor *base, int idxNum, const char *, int argc, sqlite
         return SQLITE_OK; // a null collection has no rows
     const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
     try {
-        ObjectValue value
-            = decodeObjectValue(std::string_view(text, static_cast<size_t>(sqlite3_value_bytes(argv[0]))));
+        ObjectValue value = decodeObjectValue(
+            std::string_view(text, static_cast<size_t>(sqlite3_value_bytes(argv[0]))));
         if (!value.isNull)
             cursor->elements = std::move(value.items);
     } catch (const sql::OraError &e) {
@@ -194,7 +194,8 @@ void scalarResult(sqlite3_context *context, const ObjectAttribute &a, const std:
     if (a.typeCode == tcNumber) {
         int64_t whole = 0;
         const char *end = text.data() + text.size();
-        if (auto [p, ec] = std::from_chars(text.data(), end, whole); ec == std::errc() && p == end) {
+        if (auto [p, ec] = std::from_chars(text.data(), end, whole);
+            ec == std::errc() && p == end) {
             sqlite3_result_int64(context, whole);
             return;
         }
@@ -205,10 +206,21 @@ void scalarResult(sqlite3_context *context, const ObjectAttribute &a, const std:
             return;
         }
     } else if (a.typeCode == tcRaw) {
+        // Stored text that is no hexadecimal (written into the column by hand) stays text.
         std::string bytes;
-        for (size_t i = 0; i + 1 < text.size(); i += 2)
-            bytes += static_cast<char>(std::stoi(text.substr(i, 2), nullptr, 16));
-        sqlite3_result_blob(context, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+        for (size_t i = 0; i + 1 < text.size(); i += 2) {
+            unsigned value = 0;
+            const char *from = text.data() + i;
+            if (auto [p, ec] = std::from_chars(from, from + 2, value, 16);
+                ec != std::errc() || p != from + 2) {
+                sqlite3_result_text(
+                    context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+                return;
+            }
+            bytes += static_cast<char>(value);
+        }
+        sqlite3_result_blob(
+            context, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
         return;
     }
     sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
@@ -326,9 +338,9 @@ std::string collectionRowsFunction(Session &session, const std::string &subquery
     if (rc != SQLITE_OK)
         throw session.sqliteError(rc);
     const int count = sqlite3_column_count(statement);
-    const std::string declaredType
-        = count > 0 && sqlite3_column_decltype(statement, 0) ? sqlite3_column_decltype(statement, 0)
-                                                              : "";
+    const std::string declaredType = count > 0 && sqlite3_column_decltype(statement, 0)
+        ? sqlite3_column_decltype(statement, 0)
+        : "";
     sqlite3_finalize(statement);
     if (count > 1)
         throw oraFail(913);
@@ -337,8 +349,8 @@ std::string collectionRowsFunction(Session &session, const std::string &subquery
         throw oraFail(22905);
     std::set<std::string> &known = session.collectionFunctions();
     if (known.insert("QD_ONE_COLLECTION").second)
-        sqlite3_create_function_v2(db, "QD_ONE_COLLECTION", 1, SQLITE_UTF8, nullptr, nullptr,
-            oneStep, oneFinal, nullptr);
+        sqlite3_create_function_v2(
+            db, "QD_ONE_COLLECTION", 1, SQLITE_UTF8, nullptr, nullptr, oneStep, oneFinal, nullptr);
     // One function per layout: a type replaced with other attributes gets a new one, and a
     // statement prepared against the old one keeps it.
     const std::string layout = type->qualifiedName() + "|" + tableDeclaration(*type);

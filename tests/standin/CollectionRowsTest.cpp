@@ -22,7 +22,8 @@ protected:
                  "create or replace type cr_tags as varray(5) of varchar2(10)",
                  "create table cr_master (id number(6) primary key, items cr_items, tags cr_tags)",
                  "insert into cr_master values (1, cr_items(cr_item('bolt', 3, 1.5, "
-                 "to_date('2024-03-05', 'YYYY-MM-DD')), cr_item('nut', 7, null, null), null), cr_tags('a', 'b'))",
+                 "to_date('2024-03-05', 'YYYY-MM-DD')), cr_item('nut', 7, null, null), null), "
+                 "cr_tags('a', 'b'))",
                  "insert into cr_master values (2, cr_items(), null)",
                  "insert into cr_master values (3, null, cr_tags())",
              })
@@ -79,8 +80,9 @@ TEST_F(CollectionRows, ObjectElementsGiveOneColumnPerAttribute)
         0);
     EXPECT_EQ(names, (std::vector<std::string> { "NAME", "QTY", "PRICE", "MADE" }));
     // A null element is a row of nulls.
-    EXPECT_EQ(out, (std::vector<std::string> {
-                       "bolt|3|1.5|05-MAR-24", "nut|7|<null>|<null>", "<null>|<null>|<null>|<null>" }));
+    EXPECT_EQ(out,
+        (std::vector<std::string> {
+            "bolt|3|1.5|05-MAR-24", "nut|7|<null>|<null>", "<null>|<null>|<null>|<null>" }));
 
     // Attributes are columns of the alias: filtered, ordered and computed with.
     out.clear();
@@ -97,6 +99,23 @@ TEST_F(CollectionRows, ScalarElementsAreColumnValue)
     ASSERT_EQ(rows("select * from table(select tags from cr_master where id = 1)", out, &names), 0);
     EXPECT_EQ(names, (std::vector<std::string> { "COLUMN_VALUE" }));
     EXPECT_EQ(out, (std::vector<std::string> { "a", "b" }));
+}
+
+TEST_F(CollectionRows, RawElementsReadAsTheirBytes)
+{
+    ASSERT_EQ(db.run("create or replace type cr_bytes as varray(3) of raw(4)"), SUCCESS)
+        << db.errorText();
+    ASSERT_EQ(db.run("create table cr_raw (id number, b cr_bytes)"), SUCCESS) << db.errorText();
+    ASSERT_EQ(db.run("insert into cr_raw values (1, cr_bytes('0a0B', 'ff', null))"), SUCCESS)
+        << db.errorText();
+    std::vector<std::string> out;
+    EXPECT_EQ(rows("select column_value, length(column_value) from "
+                   "table(select b from cr_raw where id = 1)",
+                  out),
+        0);
+    // Hexadecimal text, its length counted in hex digits as the server converts a RAW.
+    EXPECT_EQ(out, (std::vector<std::string> { "0A0B|4", "FF|2", "<null>|<null>" }));
+    db.run("drop table cr_raw");
 }
 
 TEST_F(CollectionRows, EmptyNullAndMissingCollectionsGiveNoRows)
@@ -123,7 +142,8 @@ TEST_F(CollectionRows, ErrorsAreTheServers)
         { "select * from table(select id from cr_master where id = 1)", 22905 },
         { "select * from table(select items from cr_master)", 1427 },
         { "select * from table(select id, items from cr_master where id = 1)", 913 },
-        { "insert into table(select items from cr_master where id = 1) values ('x', 1, 1, null)", 3001 },
+        { "insert into table(select items from cr_master where id = 1) values ('x', 1, 1, null)",
+            3001 },
         { "select t.* from cr_master m, table(m.items) t", 3001 },
         { "delete from table(select items from cr_master where id = 1)", 3001 },
         { "update the(select items from cr_master where id = 1) set qty = 0", 3001 },
@@ -139,8 +159,8 @@ TEST_F(CollectionRows, TheKeyIsABindVariable)
     Cursor c(db, "select name from table(select m.items from cr_master m where m.id = :id) t");
     int id = 1;
     void *bind = nullptr;
-    ASSERT_EQ(api().BindByName(c.stmt, &bind, c.err, reinterpret_cast<const text *>(":id"), -1,
-                  &id, sizeof id, SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, DEFAULT),
+    ASSERT_EQ(api().BindByName(c.stmt, &bind, c.err, reinterpret_cast<const text *>(":id"), -1, &id,
+                  sizeof id, SQLT_INT, nullptr, nullptr, nullptr, 0, nullptr, DEFAULT),
         SUCCESS)
         << c.errorText();
     char value[40];
@@ -158,7 +178,8 @@ TEST_F(CollectionRows, TheKeyIsABindVariable)
         names.push_back("/");
     }
     EXPECT_EQ(names,
-        (std::vector<std::string> { "bolt", "nut", "<null>", "/", "/", "bolt", "nut", "<null>", "/" }));
+        (std::vector<std::string> {
+            "bolt", "nut", "<null>", "/", "/", "bolt", "nut", "<null>", "/" }));
 }
 
 } // namespace
