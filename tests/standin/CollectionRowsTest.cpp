@@ -154,6 +154,16 @@ TEST_F(CollectionRows, ErrorsAreTheServers)
     }
 }
 
+TEST_F(CollectionRows, StoredTextThatIsNoCollectionIsRefused)
+{
+    // The column takes any text; reading its elements must fail cleanly.
+    ASSERT_EQ(db.run("update cr_master set items = 'garbage' where id = 2"), SUCCESS)
+        << db.errorText();
+    std::vector<std::string> out;
+    EXPECT_EQ(rows("select * from table(select items from cr_master where id = 2)", out), 932);
+    EXPECT_TRUE(out.empty());
+}
+
 TEST_F(CollectionRows, TheKeyIsABindVariable)
 {
     Cursor c(db, "select name from table(select m.items from cr_master m where m.id = :id) t");
