@@ -593,6 +593,7 @@ private:
     std::vector<ProviderLob> m_providerLobs;
     QString providerKeyFromDictionary();
     bool providerTableUnresolved();
+    ProviderLob newProviderLob(int type, int index, const QString &name);
     void writeProviderLobs(std::vector<ProviderLob> &lobs, const TParams &params);
     void freeProviderLobs(std::vector<ProviderLob> &lobs, TOracleQuery *query);
     bool m_loading = false;

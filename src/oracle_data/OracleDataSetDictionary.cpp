@@ -15,13 +15,6 @@ namespace qd {
 
 void TOracleDataSet::applyDictionaryDefaults()
 {
-    // Initial values are no user input: no OnValidate, no field checks.
-    struct FillingMark {
-        bool &flag;
-        bool saved;
-        ~FillingMark() { flag = saved; }
-    } mark { m_fillingNewRecord, m_fillingNewRecord };
-    m_fillingNewRecord = true;
     QString table;
     UpdatingTableName(table);
     if (table.isEmpty() || !Session())

@@ -221,6 +221,18 @@ TParams *TOracleDataSet::PSGetParams()
     return m_providerParams.get();
 }
 
+// A temporary LOB of the session for parameter index, bound as name.
+TOracleDataSet::ProviderLob TOracleDataSet::newProviderLob(int type, int index, const QString &name)
+{
+    if (!Session())
+        throw Exception(QStringLiteral("Session undefined"));
+    ProviderLob lob;
+    lob.locator.reset(TLOBLocator::CreateTemporary(Session(), type, true));
+    lob.index = index;
+    lob.name = name;
+    return lob;
+}
+
 void TOracleDataSet::PSSetParams(const TParams &params)
 {
     freeProviderLobs(m_providerLobs, m_mainQuery);
@@ -234,14 +246,8 @@ void TOracleDataSet::PSSetParams(const TParams &params)
                 continue;
             DeclareVariable(param.Name(), type);
             if (isLobType(type)) {
-                if (!Session())
-                    throw Exception(QStringLiteral("Session undefined"));
-                ProviderLob lob;
-                lob.locator.reset(TLOBLocator::CreateTemporary(Session(), type, true));
-                lob.index = i;
-                lob.name = param.Name();
-                SetComplexVariable(param.Name(), lob.locator.get());
-                lobs.push_back(std::move(lob));
+                lobs.push_back(newProviderLob(type, i, param.Name()));
+                SetComplexVariable(param.Name(), lobs.back().locator.get());
             } else if (type != SQLT_RSET) {
                 SetVariable(param.Name(), param.Value());
             }
@@ -319,14 +325,8 @@ int TOracleDataSet::PSExecuteStatement(
             const int type = statementTypeOfParam(param, Session());
             query->DeclareVariable(name, type);
             if (isLobType(type)) {
-                if (!Session())
-                    throw Exception(QStringLiteral("Session undefined"));
-                ProviderLob lob;
-                lob.locator.reset(TLOBLocator::CreateTemporary(Session(), type, true));
-                lob.index = i;
-                lob.name = name;
-                query->SetComplexVariable(name, lob.locator.get());
-                lobs.push_back(std::move(lob));
+                lobs.push_back(newProviderLob(type, i, name));
+                query->SetComplexVariable(name, lobs.back().locator.get());
             } else {
                 query->SetVariable(name, param.Value());
             }

@@ -268,14 +268,15 @@ void TOracleDataSet::DoOnNewRecord()
         return;
     }
     {
-        // The master's link values are no user input either: no OnValidate, no field checks.
+        // The master's link values and the column defaults are no user input: no OnValidate,
+        // no field checks (what the application's OnNewRecord sets is checked as usual).
         const bool saved = m_fillingNewRecord;
         m_fillingNewRecord = true;
         const auto restore = qScopeGuard([&] { m_fillingNewRecord = saved; });
         CopyMasterValues();
+        if (m_dictionary.DefaultValues)
+            applyDictionaryDefaults();
     }
-    if (m_dictionary.DefaultValues)
-        applyDictionaryDefaults();
     TDataSet::DoOnNewRecord();
 }
 
