@@ -116,6 +116,19 @@ bool keyIsNull(const EditKeyField &key)
     return key.isString && key.value.AsString().isEmpty();
 }
 
+// Declares each of the dataset's variables that the statement's lines use.
+void addUsedVariables(EditStatement &statement, const QList<EditBindVariable> &dataSetVariables)
+{
+    const TStringList used = FindVariables(statement.lines.join(u'\n'), false);
+    for (const EditBindVariable &v : dataSetVariables) {
+        QString name = v.name;
+        if (name.startsWith(u':'))
+            name.remove(0, 1);
+        if (name.compare(rowIdName, Qt::CaseInsensitive) != 0 && used.IndexOf(name.toUpper()) >= 0)
+            addVariable(statement.variables, name, v.type, v.value);
+    }
+}
+
 } // namespace
 
 QString SetLockPointStatement()
@@ -270,8 +283,8 @@ EditStatement BuildRowIdLookup(const QList<EditKeyField> &keys, const QString &u
     return statement;
 }
 
-QString DetermineRowId(
-    TOracleQuery &query, const QList<EditKeyField> &keys, const QString &updatingTable)
+QString DetermineRowId(TOracleQuery &query, const QList<EditKeyField> &keys,
+    const QString &updatingTable, const std::function<void(TOracleQuery &)> &declareTableVariables)
 {
     if (keys.isEmpty())
         return QString();
@@ -279,6 +292,8 @@ QString DetermineRowId(
     query.Clear();
     query.DeleteVariables();
     statement.AddLinesTo(query);
+    if (declareTableVariables)
+        declareTableVariables(query);
     statement.DeclareOn(query);
     query.Execute();
     if (query.Eof())
@@ -303,6 +318,8 @@ EditStatement BuildRecordSelect(const RecordSelectRequest &request)
             + QStringLiteral(" where rowid = :") + rowIdName);
         if (request.lock)
             statement.lines.append(QStringLiteral("for update nowait"));
+        // A collection expression may name the dataset's variables ("where m.no = :no").
+        addUsedVariables(statement, request.dataSetVariables);
         return statement;
     }
 
@@ -333,14 +350,7 @@ EditStatement BuildRecordSelect(const RecordSelectRequest &request)
         statement.lines.append(QStringLiteral("for update of ") + request.rowReference + u'.'
             + request.firstDataField + QStringLiteral(" nowait"));
     }
-    const TStringList used = FindVariables(statement.lines.join(u'\n'), false);
-    for (const EditBindVariable &v : request.dataSetVariables) {
-        QString name = v.name;
-        if (name.startsWith(u':'))
-            name.remove(0, 1);
-        if (name.compare(rowIdName, Qt::CaseInsensitive) != 0 && used.IndexOf(name.toUpper()) >= 0)
-            addVariable(statement.variables, name, v.type, v.value);
-    }
+    addUsedVariables(statement, request.dataSetVariables);
     return statement;
 }
 

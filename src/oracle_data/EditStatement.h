@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace qd {
 
 class TOracleQuery;
@@ -119,8 +121,10 @@ EditStatement BuildDeleteStatement(const EditRowIdentity &row, const QString &up
 EditStatement BuildRowIdLookup(const QList<EditKeyField> &keys, const QString &updatingTable);
 // Runs the lookup on query: the ROWID, or "" without keys. Raises "Error determining ROWID: no
 // record found" and "Error determining ROWID: more than one record found".
-QString DetermineRowId(
-    TOracleQuery &query, const QList<EditKeyField> &keys, const QString &updatingTable);
+// declareTableVariables declares the variables the updating table text itself uses.
+QString DetermineRowId(TOracleQuery &query, const QList<EditKeyField> &keys,
+    const QString &updatingTable,
+    const std::function<void(TOracleQuery &)> &declareTableVariables = nullptr);
 
 // The statement that locks, checks or re-reads one record.
 struct RecordSelectRequest {

@@ -110,6 +110,7 @@ void TOracleDataSet::SetSQLText(const QString &text)
     refuseToDropPendingUpdates();
     m_mainQuery->SQL().SetText(text);
     m_resolvedUpdatingTable.clear();
+    forgetCollectionTable();
     DataEvent(dePropertyChange, 0);
     reopenIfActive();
 }
@@ -202,6 +203,7 @@ void TOracleDataSet::SetUpdatingTable(const QString &value)
 {
     m_updatingTable = value;
     m_resolvedUpdatingTable.clear();
+    forgetCollectionTable();
 }
 
 TOracleSession *TOracleDataSet::Session() const

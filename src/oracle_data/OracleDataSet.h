@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ChangeLog.h"
+#include "CollectionUpdatingTable.h"
 #include "EditLocking.h"
 #include "EditStatement.h"
 #include "OracleBlob.h"
@@ -480,6 +481,18 @@ private:
 
     // LOB write-back: the server form of a LOB column's value in the record being posted.
     QByteArray editLobData(const EditLobWrite &write);
+
+    // Collection details: the analysis of a TABLE(...) or THE(...) updating table, made once
+    // per updating table, and the block that gives the master row an empty collection before
+    // an element is inserted.
+    void prepareCollectionInsert(TOracleQuery &query);
+    void forgetCollectionTable();
+    QList<EditBindVariable> dataSetBindVariables();
+    QString m_collectionTableText; // the updating table the analysis below was made for
+    bool m_collectionAnalysed = false;
+    CollectionUpdatingTable m_collectionTable;
+    QList<CollectionColumn> m_collectionColumns;
+    QStringList m_collectionAttributes;
 
     // The dictionary layer: the updating table's column defaults on a new record, and its
     // constraints checked on the client before a post reaches the server.

@@ -271,6 +271,8 @@ TOracleDataSet::PostOutcome TOracleDataSet::postToServer(bool inserting, QString
         }
         if (options.updatingTable.isEmpty())
             DatabaseError(QStringLiteral("No updating table"), Name());
+        if (inserting)
+            prepareCollectionInsert(*query);
         query->Clear();
         query->DeleteVariables();
         statement.AddLinesTo(*query);
@@ -284,8 +286,10 @@ TOracleDataSet::PostOutcome TOracleDataSet::postToServer(bool inserting, QString
             // The returned locators are read before the query is used again for the ROWID.
             lobs.WriteReturned(lobData);
             if (inserting && row.uniqueFieldsSet) {
-                newRowId
-                    = DetermineRowId(*query, editRowIdentity(false).keys, options.updatingTable);
+                newRowId = DetermineRowId(*query, editRowIdentity(false).keys,
+                    options.updatingTable, [this, &options](TOracleQuery &lookup) {
+                        CopyVariablesTo(lookup, options.updatingTable);
+                    });
             } else if (options.oci8Mode && !row.uniqueFieldsSet) {
                 newRowId = query->GetVariable(QString::fromLatin1(RowIdVariable)).AsString();
             } else if (inserting) {

@@ -124,9 +124,11 @@ QString UpdatingTableNameOf(const QString &sql, const QString &updatingTable, bo
             ++end;
         const QString word = text.mid(pos, end - pos);
         if (word == QLatin1String("TABLE") || word == QLatin1String("THE")) {
+            // The word stays part of the name: the statements write to "table(...)", and the
+            // name tells a collection from a table.
             const qsizetype open = original.indexOf(u'(', end);
             const qsizetype close = open < 0 ? -1 : closingParenthesis(original, open);
-            return close < 0 ? QString() : original.mid(end, close - end);
+            return close < 0 ? QString() : original.mid(pos, close - pos);
         }
         QString name = word;
         name.remove(u'"');
@@ -144,9 +146,22 @@ UpdatingTableReference UpdatingTableAliasOf(const QString &sql, const QString &t
     if (from < 0)
         return result;
     qsizetype pos = skipBlanks(text, from);
+    qsizetype wordEnd = pos;
+    while (wordEnd < text.size() && isIdentifierChar(text.at(wordEnd), false))
+        ++wordEnd;
+    const QString word = text.mid(pos, wordEnd - pos);
+    const qsizetype open = skipBlanks(text, wordEnd);
     if (pos < text.size() && text.at(pos) == u'(') {
         const qsizetype close = upper.indexOf(u')', pos);
         pos = close < 0 ? text.size() : close + 1;
+    } else if ((word == QLatin1String("TABLE") || word == QLatin1String("THE"))
+        && open < text.size() && text.at(open) == u'(') {
+        // A collection expression: its alias follows the parenthesis that closes it.
+        const qsizetype close = closingParenthesis(original, open);
+        if (close < 0)
+            return result;
+        result.written = original.mid(pos, close - pos);
+        pos = close;
     } else {
         // The name token: up to a blank, tab, line break or comma (all blanked in text), so an
         // owner prefix, quotes and a database link stay part of it.

@@ -30,10 +30,20 @@ const TableCase tableCases[] = {
     { "select * from (select * from emp) v", "EMP", "V", "V" },
     { "select x.rowid, x.* from \"Scott\".\"Emp\" x", "SCOTT.EMP", "X", "X" },
     { "select * from \"Scott\".\"Emp\"", "SCOTT.EMP", "", "\"Scott\".\"Emp\"" },
-    { "select * from TABLE(x.y)", "(x.y)", "", "TABLE(x.y" },
-    { "select * from the ( select c from t where c = ')' ) z", " ( select c from t where c = ')' )",
-        "", "the" },
-    { "select * from TABLE(x.y", "", "", "TABLE(x.y" },
+    // A collection expression is named with its word, as written; its alias follows the
+    // parenthesis that closes it.
+    { "select * from TABLE(x.y)", "TABLE(x.y)", "", "TABLE(x.y)" },
+    { "select * from the ( select c from t where c = ')' ) z",
+        "the ( select c from t where c = ')' )", "Z", "Z" },
+    { "select t.*, rowid\r\nfrom table(select m.lines\r\n           from   cd_order m\r\n"
+      "           where  m.no = :no) t",
+        "table(select m.lines\r\n           from   cd_order m\r\n           where  m.no = :no)",
+        "T", "T" },
+    { "select * from table(select m.lines from cd_order m where m.no = :no) t\r\n"
+      "where t.qty > 1 order by 1",
+        "table(select m.lines from cd_order m where m.no = :no)", "T", "T" },
+    { "select * from table (x.y) order by 1", "table (x.y)", "", "table (x.y)" },
+    { "select * from TABLE(x.y", "", "", "" },
     { "select sysdate", "", "", "" },
     { "select 'from x' from dual", "DUAL", "", "dual" },
 };
@@ -76,6 +86,12 @@ TEST(UpdatingTable, CollectionTablesAreTableOrTheExpressions)
     EXPECT_TRUE(IsCollectionTable(QStringLiteral("THE(x.y) ")));
     EXPECT_FALSE(IsCollectionTable(QStringLiteral("EMP")));
     EXPECT_FALSE(IsCollectionTable(QStringLiteral("TABLE(x.y")));
+    // What the FROM clause resolves to is recognised; a table named like the word is not.
+    EXPECT_TRUE(IsCollectionTable(UpdatingTableNameOf(
+        QStringLiteral("select * from the(select m.c from t m where m.k = 1) e"), QString(),
+        false)));
+    EXPECT_FALSE(IsCollectionTable(
+        UpdatingTableNameOf(QStringLiteral("select * from tables t"), QString(), false)));
 }
 
 class UpdatingTableDictionary : public test::StandinSessionFixture { };
