@@ -109,11 +109,12 @@ CollectionUpdatingTable AnalyseCollectionTable(const QString &updatingTable)
     return result;
 }
 
-QString EmptyCollectionConstructor(const QString &typeName)
+QString EmptyCollectionConstructor(const QString &typeName, const QString &user)
 {
     QString name = typeName.trimmed();
-    if (name.startsWith(u'.'))
-        name.remove(0, 1);
+    const qsizetype dot = name.indexOf(u'.');
+    if (dot >= 0 && (dot == 0 || name.left(dot) == user))
+        name.remove(0, dot + 1);
     return name + QStringLiteral("()");
 }
 
@@ -134,6 +135,13 @@ void DescribeCollectionTable(TOracleQuery &query, const CollectionUpdatingTable 
         || query.FieldTypeName(0).isEmpty())
         return;
     const QString typeName = query.FieldTypeName(0);
+    QString user;
+    if (typeName.indexOf(u'.') > 0) {
+        query.Clear();
+        query.SQL().SetText(QStringLiteral("select user from dual"));
+        query.Execute();
+        user = query.Eof() ? QString() : query.FieldAsString(0);
+    }
 
     // The elements as the collection expression shows them: one column per attribute.
     query.Clear();
@@ -143,7 +151,7 @@ void DescribeCollectionTable(TOracleQuery &query, const CollectionUpdatingTable 
     for (int i = 0; i < query.FieldCount(); ++i)
         attributes.append(query.FieldName(i));
     query.Clear();
-    columns.append({ table.selectText, EmptyCollectionConstructor(typeName) });
+    columns.append({ table.selectText, EmptyCollectionConstructor(typeName, user) });
 }
 
 EditStatement BuildEmptyCollectionBlock(const CollectionUpdatingTable &table,

@@ -38,11 +38,12 @@ struct CollectionColumn {
     QString constructor; // "DEMO.CD_LINES()"
 };
 
-// "OWNER.TYPE()" for the described type name "OWNER.TYPE", "TYPE()" without an owner.
-QString EmptyCollectionConstructor(const QString &typeName);
+// The expression of an empty collection of the described type "OWNER.TYPE": "OWNER.TYPE()",
+// or "TYPE()" when the type has no owner or belongs to user, where the bare name finds it.
+QString EmptyCollectionConstructor(const QString &typeName, const QString &user);
 
 // Describes the collection column on query (cleared first): its collection type gives the
-// column's constructor, the element's attributes their names (COLUMN_VALUE for elements that
+// column's constructor (the session's user is asked for when the type has an owner), the element's attributes their names (COLUMN_VALUE for elements that
 // are no objects). A column that is no collection adds no column.
 void DescribeCollectionTable(TOracleQuery &query, const CollectionUpdatingTable &table,
     QList<CollectionColumn> &columns, QStringList &attributes);

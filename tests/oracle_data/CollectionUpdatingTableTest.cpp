@@ -63,11 +63,21 @@ TEST(CollectionUpdatingTable, TheInnerSelectIsSplitAtItsOwnKeywords)
 
 TEST(CollectionUpdatingTable, TheConstructorIsTheTypeNameCalledWithoutArguments)
 {
-    EXPECT_EQ(EmptyCollectionConstructor(QStringLiteral("DEMO.CD_LINES")),
-        QStringLiteral("DEMO.CD_LINES()"));
-    EXPECT_EQ(EmptyCollectionConstructor(QStringLiteral("CD_LINES")), QStringLiteral("CD_LINES()"));
-    // A described name without an owner has no dot in front.
-    EXPECT_EQ(EmptyCollectionConstructor(QStringLiteral(".CD_LINES")), QStringLiteral("CD_LINES()"));
+    const struct {
+        const char *type;
+        const char *user;
+        const char *constructor;
+    } cases[] = {
+        { "SCOTT.CD_LINES", "DEMO", "SCOTT.CD_LINES()" }, // another schema's type
+        { "DEMO.CD_LINES", "DEMO", "CD_LINES()" }, // the user's own finds it by its bare name
+        { "DEMO.CD_LINES", "", "DEMO.CD_LINES()" },
+        { "CD_LINES", "DEMO", "CD_LINES()" },
+        { ".CD_LINES", "DEMO", "CD_LINES()" }, // described without an owner
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(EmptyCollectionConstructor(QString::fromUtf8(c.type), QString::fromUtf8(c.user)),
+            QString::fromUtf8(c.constructor))
+            << c.type << " for " << c.user;
 }
 
 TEST(CollectionUpdatingTable, TheBlockMakesTheMasterRowsNullCollectionEmpty)
