@@ -78,14 +78,14 @@ bool objectElement(const ObjectType &collection)
     return rowColumns(collection).front() != collection.element.get();
 }
 
+std::string columnName(const ObjectType &collection, const ObjectAttribute *a)
+{
+    return quoted(a == collection.element.get() ? "COLUMN_VALUE" : a->name);
+}
+
 std::string tableDeclaration(const ObjectType &collection)
 {
-    std::string out = "CREATE TABLE x(";
-    for (const ObjectAttribute *a : rowColumns(collection)) {
-        const std::string name = a == collection.element.get() ? "COLUMN_VALUE" : a->name;
-        out += quoted(name) + " " + declared(*a) + ", ";
-    }
-    return out + "QD_COLLECTION HIDDEN)";
+    return "CREATE TABLE x(" + elementColumnsDeclaration(collection) + ", QD_COLLECTION HIDDEN)";
 }
 
 struct Table : sqlite3_vtab {
@@ -258,7 +258,9 @@ int column(sqlite3_vtab_cursor *base, sqlite3_context *context, int index)
 
 int rowid(sqlite3_vtab_cursor *base, sqlite_int64 *out)
 {
-    *out = static_cast<sqlite_int64>(static_cast<Cursor *>(base)->at + 1);
+    const auto *cursor = static_cast<Cursor *>(base);
+    const int64_t id = cursor->elements[cursor->at].elementId;
+    *out = static_cast<sqlite_int64>(id > 0 ? id : static_cast<int64_t>(cursor->at) + 1);
     return SQLITE_OK;
 }
 
@@ -315,7 +317,9 @@ void oneFinal(sqlite3_context *context)
     }
 }
 
-TypePtr collectionOf(Session &session, const char *declaredType)
+} // namespace
+
+TypePtr collectionTypeOf(Session &session, const char *declaredType)
 {
     std::string name = declaredType ? declaredType : "";
     for (char &c : name)
@@ -328,7 +332,34 @@ TypePtr collectionOf(Session &session, const char *declaredType)
     return type && type->isCollection() && type->element ? type : nullptr;
 }
 
-} // namespace
+std::vector<std::string> elementColumnNames(const ObjectType &collection)
+{
+    std::vector<std::string> out;
+    for (const ObjectAttribute *a : rowColumns(collection))
+        out.push_back(columnName(collection, a));
+    return out;
+}
+
+std::string elementColumnsDeclaration(const ObjectType &collection)
+{
+    std::string out;
+    for (const ObjectAttribute *a : rowColumns(collection))
+        out += (out.empty() ? "" : ", ") + columnName(collection, a) + " " + declared(*a);
+    return out;
+}
+
+ObjectValue elementOfRow(const ObjectType &collection, sqlite3_stmt *row, int first)
+{
+    const std::vector<const ObjectAttribute *> columns = rowColumns(collection);
+    if (!objectElement(collection))
+        return argumentValue(*columns.front(), sqlite3_column_value(row, first));
+    ObjectValue element;
+    element.isNull = false;
+    for (size_t i = 0; i < columns.size(); ++i)
+        element.items.push_back(
+            argumentValue(*columns[i], sqlite3_column_value(row, first + static_cast<int>(i))));
+    return element;
+}
 
 std::string collectionRowsFunction(Session &session, const std::string &subquery)
 {
@@ -344,9 +375,15 @@ std::string collectionRowsFunction(Session &session, const std::string &subquery
     sqlite3_finalize(statement);
     if (count > 1)
         throw oraFail(913);
-    const TypePtr type = collectionOf(session, declaredType.c_str());
+    const TypePtr type = collectionTypeOf(session, declaredType.c_str());
     if (!type)
         throw oraFail(22905);
+    return collectionRowsFunction(session, type);
+}
+
+std::string collectionRowsFunction(Session &session, const TypePtr &type)
+{
+    sqlite3 *db = session.db();
     std::set<std::string> &known = session.collectionFunctions();
     if (known.insert("QD_ONE_COLLECTION").second)
         sqlite3_create_function_v2(

@@ -235,6 +235,11 @@ thread_local int nesting = 0;
 
 void encodeInto(const ObjectValue &value, std::string &out)
 {
+    // Identities are prefixes, so that a value without them reads as it always did.
+    if (value.elementId > 0)
+        out += 'I' + std::to_string(value.elementId) + ':';
+    if (value.lastElementId > 0 && !value.isNull && !value.isScalar)
+        out += 'H' + std::to_string(value.lastElementId) + ':';
     if (value.isNull) {
         out += 'N';
     } else if (value.isScalar) {
@@ -265,7 +270,26 @@ ObjectValue decodeFrom(std::string_view text, size_t &at, int level)
     if (at >= text.size() || level > 64)
         throw oraFail(932, "object value");
     ObjectValue value;
-    const char kind = text[at++];
+    char kind = text[at++];
+    if (kind == 'I' || kind == 'H') {
+        const int64_t id = static_cast<int64_t>(readCount(text, at));
+        if (id == 0 || at >= text.size())
+            throw oraFail(932, "object value");
+        const bool element = kind == 'I';
+        if (element)
+            value.elementId = id;
+        else
+            value.lastElementId = id;
+        kind = text[at++];
+        if (element && kind == 'H') {
+            value.lastElementId = static_cast<int64_t>(readCount(text, at));
+            if (value.lastElementId == 0 || at >= text.size())
+                throw oraFail(932, "object value");
+            kind = text[at++];
+        }
+        if (kind != 'O' && (value.lastElementId > 0 || kind == 'I' || kind == 'H'))
+            throw oraFail(932, "object value");
+    }
     if (kind == 'N')
         return value;
     value.isNull = false;
@@ -384,6 +408,12 @@ void define(sqlite3 *db, const std::shared_ptr<const ObjectType> &type)
 }
 
 } // namespace
+
+int64_t elementRowid(const ObjectValue &collection, size_t index)
+{
+    const int64_t id = collection.items[index].elementId;
+    return id > 0 ? id : static_cast<int64_t>(index) + 1;
+}
 
 std::string encodeObjectValue(const ObjectValue &value)
 {

@@ -17,6 +17,7 @@
 #include <sqlite3.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -83,7 +84,17 @@ struct ObjectValue {
     bool isScalar = false;
     std::string scalar;
     std::vector<ObjectValue> items;
+    // The identity of a collection's element, which its ROWID shows and changes through
+    // TABLE(...) address; 0 for an element that has none yet (see elementRowid).
+    int64_t elementId = 0;
+    // A collection's highest element identity ever given, so that a deleted element's
+    // identity is not given again.
+    int64_t lastElementId = 0;
 };
+
+// The ROWID number of a collection's element: its identity, else its position from 1 (the
+// identities a change through TABLE(...) makes lasting).
+int64_t elementRowid(const ObjectValue &collection, size_t index);
 
 std::string encodeObjectValue(const ObjectValue &value);
 // Throws OraError 932 for text that is no encoded value.

@@ -485,6 +485,10 @@ FetchResult Statement::fetch(
 void Statement::runDml(Session &session, const sql::Translation &t,
     const std::vector<BoundValue> &binds, ub4 iterations, ub4 rowOffset, bool describeOnly)
 {
+    if (t.collection.present) {
+        runCollectionChange(session, t, binds, iterations, rowOffset, describeOnly);
+        return;
+    }
     std::string sql = t.sqlite;
     for (const sql::Placeholder &p : t.returningInto)
         m_outTargets.push_back(p.sqliteIndex);
@@ -508,45 +512,52 @@ void Statement::runDml(Session &session, const sql::Translation &t,
         if (mayMeetLocks
             && RowLocks::instance().othersHold(session.lockFile(t.targetOwner), table, &session))
             waitForLockedRows(session, table, sql, binds, row, t.targetOwner);
-        sqlite3_reset(m_stmt);
-        bindInputs(binds, row);
-        bool returned = false;
-        int rc;
-        while ((rc = sqlite3_step(m_stmt)) == SQLITE_ROW) {
-            // RETURNING ... INTO: the row's values go to the OUT binds of this iteration.
-            for (size_t k = 0; k < m_outTargets.size(); ++k) {
-                const auto bind = std::find_if(binds.begin(), binds.end(),
-                    [&](const BoundValue &b) { return b.sqliteIndex == m_outTargets[k]; });
-                if (bind != binds.end() && isLobType(bind->buffer.type))
-                    storeReturnedLob(session, table, static_cast<int>(k), bind->buffer, row);
-                else if (bind != binds.end() && static_cast<int>(k) < sqlite3_column_count(m_stmt))
-                    storeOutput(sqlite3_column_value(m_stmt, static_cast<int>(k)),
-                        { 1, session.context().dateFormat }, bind->buffer, row);
-            }
-            returned = true;
-        }
-        if (rc != SQLITE_DONE) {
-            // A violation names the changed table's owner and its constraint.
-            sql::OraError e = t.targetOwner.empty()
-                ? session.sqliteError(rc)
-                : fromSqlite(db, rc, t.targetOwner, session.broken());
-            sqlite3_reset(m_stmt);
-            throw e.code == 2291 ? foreignKeyError(session, t.kind, table, t.targetOwner) : e;
-        }
-        if (!returned) {
-            for (const BoundValue &b : binds)
-                if (std::find(m_outTargets.begin(), m_outTargets.end(), b.sqliteIndex)
-                    != m_outTargets.end())
-                    if (sb2 *ind = b.buffer.indicatorAt(row))
-                        *ind = -1;
-        }
-        m_rowCount += static_cast<ub4>(sqlite3_changes(db));
+        stepChange(session, t, binds, row, table);
     }
     sqlite3_reset(m_stmt);
     if (t.kind == StatementKind::Insert) {
         if (!table.empty())
             m_lastRowid = session.context().rowidText(table, sqlite3_last_insert_rowid(db));
     }
+}
+
+void Statement::stepChange(Session &session, const sql::Translation &t,
+    const std::vector<BoundValue> &binds, ub4 row, const std::string &table)
+{
+    sqlite3 *db = session.db();
+    sqlite3_reset(m_stmt);
+    bindInputs(binds, row);
+    bool returned = false;
+    int rc;
+    while ((rc = sqlite3_step(m_stmt)) == SQLITE_ROW) {
+        // RETURNING ... INTO: the row's values go to the OUT binds of this iteration.
+        for (size_t k = 0; k < m_outTargets.size(); ++k) {
+            const auto bind = std::find_if(binds.begin(), binds.end(),
+                [&](const BoundValue &b) { return b.sqliteIndex == m_outTargets[k]; });
+            if (bind != binds.end() && isLobType(bind->buffer.type))
+                storeReturnedLob(session, table, static_cast<int>(k), bind->buffer, row);
+            else if (bind != binds.end() && static_cast<int>(k) < sqlite3_column_count(m_stmt))
+                storeOutput(sqlite3_column_value(m_stmt, static_cast<int>(k)),
+                    { 1, session.context().dateFormat }, bind->buffer, row);
+        }
+        returned = true;
+    }
+    if (rc != SQLITE_DONE) {
+        // A violation names the changed table's owner and its constraint.
+        sql::OraError e = t.targetOwner.empty()
+            ? session.sqliteError(rc)
+            : fromSqlite(db, rc, t.targetOwner, session.broken());
+        sqlite3_reset(m_stmt);
+        throw e.code == 2291 ? foreignKeyError(session, t.kind, table, t.targetOwner) : e;
+    }
+    if (!returned) {
+        for (const BoundValue &b : binds)
+            if (std::find(m_outTargets.begin(), m_outTargets.end(), b.sqliteIndex)
+                != m_outTargets.end())
+                if (sb2 *ind = b.buffer.indicatorAt(row))
+                    *ind = -1;
+    }
+    m_rowCount += static_cast<ub4>(sqlite3_changes(db));
 }
 
 void Statement::waitForLockedRows(Session &session, const std::string &table,

@@ -87,6 +87,13 @@ private:
         Session &session, const std::string &table, int waitMs, const std::string &database = {});
     void runDml(Session &session, const sql::Translation &t, const std::vector<BoundValue> &binds,
         ub4 iterations, ub4 rowOffset, bool describeOnly);
+    // One iteration of a prepared INSERT, UPDATE or DELETE, RETURNING values included.
+    void stepChange(Session &session, const sql::Translation &t,
+        const std::vector<BoundValue> &binds, ub4 row, const std::string &table);
+    // A change through TABLE(subquery), run on the collection's elements
+    // (StatementCollections.cpp).
+    void runCollectionChange(Session &session, const sql::Translation &t,
+        const std::vector<BoundValue> &binds, ub4 iterations, ub4 rowOffset, bool describeOnly);
     // `database`: the attached schema of the table (empty: the session's own).
     void waitForLockedRows(Session &session, const std::string &table, const std::string &dml,
         const std::vector<BoundValue> &binds, ub4 row, const std::string &database = {});

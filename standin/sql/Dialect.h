@@ -170,7 +170,20 @@ struct Translation {
         bool disabled = false; // Add: added as DISABLE (kept, not enforced)
         bool cascade = false; // Drop ... CASCADE, Disable ... CASCADE
     } constraintChange;
+    // INSERT, UPDATE, DELETE through TABLE(subquery) / THE(subquery): `sqlite` changes the
+    // temporary table collectionElementsTable, which the engine fills with the elements of the
+    // one collection parentSql selects (with the same placeholders) and writes back to its row.
+    struct CollectionTarget {
+        bool present = false;
+        std::string parentSql; // SELECT <row id>, <collection column> FROM ... [WHERE ...]
+        std::string table;     // the row's table as SQLite text
+        std::string tableName; // the table's name, upper case
+        std::string column;    // the collection column as SQLite text
+    } collection;
 };
+
+// The temporary table a change through TABLE(...) runs on: one row per element.
+inline constexpr const char *collectionElementsTable = "QD_COLLECTION_ELEMENTS";
 
 struct ColumnDescription; // below
 

@@ -153,6 +153,8 @@ constexpr Wording kWordings[] = {
     { 22303, "type \"%s\" not found" },
     { 21560, "argument %s is null, invalid, or out of range" },
     { 22905, "cannot access rows from a non-nested table item" },
+    { 22906, "cannot perform DML on expression or on nested table view column" },
+    { 22908, "reference to NULL table value" },
     { 1427, "single-row subquery returns more than one row" },
     { 913, "too many values" },
 };

@@ -113,6 +113,10 @@ private:
     // over one table, the text then names the table (ORA-01732 for other views).
     Target readTarget(size_t &k, std::initializer_list<std::string_view> stops, bool alias = true,
         bool dml = false) const;
+    // The target of a change at k: readTarget's, or for TABLE(subquery) / THE(subquery) the
+    // temporary table of the collection's elements, the parent row's query going to
+    // Translation::collection.
+    Target changeTarget(size_t &k, std::initializer_list<std::string_view> stops);
     std::string insert();
     std::string update();
     std::string remove();

@@ -179,8 +179,6 @@ std::string Translator::returning(size_t b, size_t e, const Scope &scope)
 Translator::Target Translator::readTarget(
     size_t &k, std::initializer_list<std::string_view> stops, bool alias, bool dml) const
 {
-    if (dml && (is(k, "TABLE") || is(k, "THE")) && is(k + 1, "("))
-        fail(3001, k); // the elements of a collection are read only here
     if (!tok(k).isName())
         fail(903, k);
     Target target;
@@ -233,13 +231,71 @@ Translator::Target Translator::readTarget(
     return target;
 }
 
+Translator::Target Translator::changeTarget(
+    size_t &k, std::initializer_list<std::string_view> stops)
+{
+    if (!((is(k, "TABLE") || is(k, "THE")) && is(k + 1, "(")))
+        return readTarget(k, stops, true, true);
+    // TABLE(SELECT [q.]column FROM table [alias] [WHERE ...]): the change runs on the elements
+    // of the one collection the subquery selects, which the engine then writes back to its row.
+    const size_t c = closing(k + 1);
+    size_t qb = k + 2, qe = c;
+    if (is(qb, "(") && closing(qb) + 1 == qe)
+        ++qb, --qe;
+    if (!is(qb, "SELECT"))
+        fail(3001, qb);
+    size_t p = qb + 1, columnAt = p;
+    std::string qualifier;
+    if (tok(p).isName() && is(p + 1, ".") && tok(p + 2).isName() && is(p + 3, "FROM")) {
+        qualifier = tok(p).upper;
+        columnAt = p + 2;
+        p += 4;
+    } else if (tok(p).isName() && is(p + 1, "FROM")) {
+        p += 2;
+    } else {
+        fail(3001, p); // an attribute of an object column, an expression, several columns
+    }
+    // The own schema's table only: the change is written back to it by name.
+    if (!tok(p).isName() || is(p, "WHERE") || is(p + 1, ".") || is(p + 1, ","))
+        fail(3001, p);
+    const size_t tableAt = p++;
+    std::string tableAlias = tok(tableAt).upper;
+    if (p < qe && tok(p).isName() && !is(p, "WHERE"))
+        tableAlias = tok(p++).upper;
+    if (p < qe && !is(p, "WHERE"))
+        fail(3001, p);
+    if (!qualifier.empty() && qualifier != tableAlias)
+        fail(904, columnAt - 2);
+    const std::string rows = query(qb, qe, nullptr, false);
+    if (rows.rfind("SELECT ", 0) != 0)
+        fail(3001, qb);
+    Translation::CollectionTarget &target = out_.collection;
+    target.present = true;
+    target.parentSql = "SELECT " + quoteName(tableAlias) + ".ROWID, " + rows.substr(7);
+    target.table = name(tableAt);
+    target.tableName = tok(tableAt).upper;
+    target.column = name(columnAt);
+    k = c + 1;
+    Target elements;
+    elements.text = std::string("temp.") + collectionElementsTable;
+    elements.name = collectionElementsTable;
+    bool stop = false;
+    for (std::string_view w : stops)
+        stop |= is(k, w);
+    if (!stop && tok(k).isName()) {
+        elements.alias = tok(k).upper;
+        ++k;
+    }
+    return elements;
+}
+
 std::string Translator::insert()
 {
     size_t k = 1;
     if (!is(k, "INTO"))
         fail(925, k);
     ++k;
-    const Target target = readTarget(k, { "VALUES", "SELECT", "WITH", "RETURNING" }, true, true);
+    const Target target = changeTarget(k, { "VALUES", "SELECT", "WITH", "RETURNING" });
     out_.targetOwner = target.owner;
     Scope scope;
     scope.tables.push_back({ target.name, target.alias.empty() ? target.name : target.alias });
@@ -288,7 +344,7 @@ std::string Translator::insert()
 std::string Translator::update()
 {
     size_t k = 1;
-    const Target target = readTarget(k, { "SET" }, true, true);
+    const Target target = changeTarget(k, { "SET" });
     out_.targetOwner = target.owner;
     if (!is(k, "SET"))
         fail(971, k);
@@ -339,7 +395,7 @@ std::string Translator::remove()
     size_t k = 1;
     if (is(k, "FROM"))
         ++k;
-    const Target target = readTarget(k, { "WHERE", "RETURNING", "RETURN" }, true, true);
+    const Target target = changeTarget(k, { "WHERE", "RETURNING", "RETURN" });
     out_.targetOwner = target.owner;
     Scope scope;
     scope.tables.push_back({ target.name, target.alias.empty() ? target.name : target.alias });
