@@ -155,8 +155,11 @@ TEST_F(CollectionDetailEdit, UpdateLockAndDeleteGoThroughTheCollectionExpression
     detail->Post();
     const QString qtyVariable
         = QStringLiteral(":v") + QString::number(test::fieldInfoIndex(*detail, "QTY"));
+    // Checked at edit start, locked and checked before the update.
     EXPECT_EQ(collectionStatements(),
         (QStringList { QStringLiteral("select * from ") + collectionText
+                + QStringLiteral(" where rowid = :zeb__rowid"),
+            QStringLiteral("select * from ") + collectionText
                 + QStringLiteral(" where rowid = :zeb__rowid\nfor update nowait"),
             QStringLiteral("update ") + collectionText + QStringLiteral("\nset QTY = ")
                 + qtyVariable + QStringLiteral("\nwhere rowid = :zeb__rowid\n")
@@ -170,6 +173,37 @@ TEST_F(CollectionDetailEdit, UpdateLockAndDeleteGoThroughTheCollectionExpression
                 + QStringLiteral(" where rowid = :zeb__rowid\nfor update nowait"),
             QStringLiteral("delete from ") + collectionText
                 + QStringLiteral("\nwhere rowid = :zeb__rowid") }));
+}
+
+TEST_F(CollectionDetailEdit, ARefreshOfAllFieldsAddressesTheElementByTheAlias)
+{
+    detail->SetRefreshOptions(roAfterUpdate | roAllFields);
+    toMaster(3);
+    collectionStatements();
+    detail->Edit();
+    detail->FieldByName(QStringLiteral("QTY"))->SetAsInteger(2);
+    detail->Post();
+    const QStringList sent = collectionStatements();
+    ASSERT_FALSE(sent.isEmpty());
+    EXPECT_EQ(sent.last(),
+        QStringLiteral("select t.*, rowid\nfrom ") + collectionText
+            + QStringLiteral(" t\nwhere T.rowid = :zeb__rowid"));
+    EXPECT_EQ(lines(), QStringList { QStringLiteral("bolt x 2") });
+}
+
+TEST_F(CollectionDetailEdit, WithUniqueFieldsANewElementIsFoundByItsKey)
+{
+    detail->SetUniqueFields(QStringLiteral("ITEM"));
+    toMaster(3);
+    detail->Insert();
+    detail->FieldByName(QStringLiteral("ITEM"))->SetAsString(QStringLiteral("nut"));
+    detail->FieldByName(QStringLiteral("QTY"))->SetAsInteger(3);
+    detail->Post();
+    EXPECT_EQ(collectionStatements().last(),
+        QStringLiteral("select rowid from ") + collectionText
+            + QStringLiteral(" where\nITEM = :ITEM"));
+    EXPECT_FALSE(detail->RowId().isEmpty());
+    EXPECT_EQ(elementsOnServer(3), (QStringList { QStringLiteral("bolt x 1"), QStringLiteral("nut x 3") }));
 }
 
 TEST_F(CollectionDetailEdit, AnInsertFirstMakesTheMasterRowsNullCollectionEmpty)
