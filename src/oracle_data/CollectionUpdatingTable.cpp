@@ -128,8 +128,8 @@ void DescribeCollectionTable(TOracleQuery &query, const CollectionUpdatingTable 
     // Only the statement's shape is asked for: no row is read and no variable is needed.
     query.Clear();
     query.DeleteVariables();
-    query.SQL().SetText(QStringLiteral("select ") + table.selectText + QStringLiteral(" from ")
-        + table.fromText);
+    query.SQL().SetText(
+        QStringLiteral("select ") + table.selectText + QStringLiteral(" from ") + table.fromText);
     query.Describe();
     if (query.FieldCount() != 1 || query.FieldType(0) != SQLT_NTY
         || query.FieldTypeName(0).isEmpty())
@@ -165,8 +165,8 @@ EditStatement BuildEmptyCollectionBlock(const CollectionUpdatingTable &table,
     statement.lines.append(QStringLiteral("begin"));
     for (const CollectionColumn &c : columns) {
         statement.lines.append(QStringLiteral("  update ") + table.fromText);
-        statement.lines.append(QStringLiteral("  set ") + c.column + QStringLiteral(" = ")
-            + c.constructor);
+        statement.lines.append(
+            QStringLiteral("  set ") + c.column + QStringLiteral(" = ") + c.constructor);
         statement.lines.append(QStringLiteral("  where ") + c.column + QStringLiteral(" is null"));
         statement.lines.append(QStringLiteral("  and (") + table.whereText + QStringLiteral(");"));
     }

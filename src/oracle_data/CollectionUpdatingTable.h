@@ -43,8 +43,9 @@ struct CollectionColumn {
 QString EmptyCollectionConstructor(const QString &typeName, const QString &user);
 
 // Describes the collection column on query (cleared first): its collection type gives the
-// column's constructor (the session's user is asked for when the type has an owner), the element's attributes their names (COLUMN_VALUE for elements that
-// are no objects). A column that is no collection adds no column.
+// column's constructor (the session's user is asked for when the type has an owner), the element's
+// attributes their names (COLUMN_VALUE for elements that are no objects). A column that is no
+// collection adds no column.
 void DescribeCollectionTable(TOracleQuery &query, const CollectionUpdatingTable &table,
     QList<CollectionColumn> &columns, QStringList &attributes);
 

@@ -58,8 +58,7 @@ protected:
             readOnly = false; // with a rowid: editable
             return true;
         };
-        ASSERT_EQ(
-            ConfigureMasterDetail(*detail, ui).outcome, MasterDetailSetupOutcome::Collection);
+        ASSERT_EQ(ConfigureMasterDetail(*detail, ui).outcome, MasterDetailSetupOutcome::Collection);
         master->Open();
         detail->Open();
         ASSERT_TRUE(detail->CanModify());
@@ -203,7 +202,8 @@ TEST_F(CollectionDetailEdit, WithUniqueFieldsANewElementIsFoundByItsKey)
         QStringLiteral("select rowid from ") + collectionText
             + QStringLiteral(" where\nITEM = :ITEM"));
     EXPECT_FALSE(detail->RowId().isEmpty());
-    EXPECT_EQ(elementsOnServer(3), (QStringList { QStringLiteral("bolt x 1"), QStringLiteral("nut x 3") }));
+    EXPECT_EQ(elementsOnServer(3),
+        (QStringList { QStringLiteral("bolt x 1"), QStringLiteral("nut x 3") }));
 }
 
 TEST_F(CollectionDetailEdit, AnInsertFirstMakesTheMasterRowsNullCollectionEmpty)
@@ -216,7 +216,8 @@ TEST_F(CollectionDetailEdit, AnInsertFirstMakesTheMasterRowsNullCollectionEmpty)
     detail->Post();
     const QString item
         = QStringLiteral(":v") + QString::number(test::fieldInfoIndex(*detail, "ITEM"));
-    const QString qty = QStringLiteral(":v") + QString::number(test::fieldInfoIndex(*detail, "QTY"));
+    const QString qty
+        = QStringLiteral(":v") + QString::number(test::fieldInfoIndex(*detail, "QTY"));
     EXPECT_EQ(collectionStatements(),
         (QStringList { QStringLiteral("begin\n"
                                       "  update cde_order m\n"
@@ -225,8 +226,8 @@ TEST_F(CollectionDetailEdit, AnInsertFirstMakesTheMasterRowsNullCollectionEmpty)
                                       "  and (m.no = :no);\n"
                                       "end;"),
             QStringLiteral("insert into ") + collectionText
-                + QStringLiteral("\n  (ITEM, QTY)\nvalues\n  (") + item + QStringLiteral(", ")
-                + qty + QStringLiteral(")\nreturning rowid into :zeb__rowid") }));
+                + QStringLiteral("\n  (ITEM, QTY)\nvalues\n  (") + item + QStringLiteral(", ") + qty
+                + QStringLiteral(")\nreturning rowid into :zeb__rowid") }));
 }
 
 TEST_F(CollectionDetailEdit, TheCollectionColumnIsDescribed)
@@ -248,6 +249,37 @@ TEST_F(CollectionDetailEdit, TheCollectionColumnIsDescribed)
     DescribeCollectionTable(query, table, columns, attributes);
     EXPECT_TRUE(columns.isEmpty());
     EXPECT_TRUE(attributes.isEmpty());
+}
+
+TEST_F(CollectionDetailEdit, TheCollectionIsAnalysedOncePerStatement)
+{
+    // The analysis asks for the session's user once; the describes are not traced.
+    const auto userQueries = [this] {
+        return test::EditBackTrace::get()
+            .take(session->ServiceContext())
+            .filter(QStringLiteral("select user from dual"))
+            .size();
+    };
+    const auto insertNut = [this](int qty) {
+        detail->Insert();
+        detail->FieldByName(QStringLiteral("ITEM"))->SetAsString(QStringLiteral("nut"));
+        detail->FieldByName(QStringLiteral("QTY"))->SetAsInteger(qty);
+        detail->Post();
+    };
+    toMaster(3);
+    userQueries();
+    insertNut(1);
+    EXPECT_EQ(userQueries(), 1);
+    insertNut(2);
+    EXPECT_EQ(userQueries(), 0);
+    // A new statement text is analysed again.
+    detail->SetSQLText(detail->GetSQL());
+    detail->Open();
+    insertNut(3);
+    EXPECT_EQ(userQueries(), 1);
+    EXPECT_EQ(elementsOnServer(3),
+        (QStringList { QStringLiteral("bolt x 1"), QStringLiteral("nut x 1"),
+            QStringLiteral("nut x 2"), QStringLiteral("nut x 3") }));
 }
 
 // ---- Against the server

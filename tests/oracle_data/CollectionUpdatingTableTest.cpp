@@ -1,7 +1,7 @@
 // The text analysis of a collection updating table and the block that makes a master row's
 // null collection empty before an element is inserted; no server needed.
-#include "oracle/OracleCI.h"
 #include "oracle_data/CollectionUpdatingTable.h"
+#include "oracle/OracleCI.h"
 
 #include <gtest/gtest.h>
 
@@ -19,21 +19,21 @@ struct AnalysisCase {
 
 const AnalysisCase analysisCases[] = {
     // What the automatic set-up writes.
-    { "table(select m.lines\r\n           from   cd_order m\r\n           where  m.no = :no)",
-        true, "m.lines", "cd_order m", "m.no = :no", "LINES" },
-    { " THE ( SELECT o.addr.phones FROM scott.customers o WHERE o.id = :id and o.k = 2 ) ",
-        true, "o.addr.phones", "scott.customers o", "o.id = :id and o.k = 2", "ADDR.PHONES" },
+    { "table(select m.lines\r\n           from   cd_order m\r\n           where  m.no = :no)", true,
+        "m.lines", "cd_order m", "m.no = :no", "LINES" },
+    { " THE ( SELECT o.addr.phones FROM scott.customers o WHERE o.id = :id and o.k = 2 ) ", true,
+        "o.addr.phones", "scott.customers o", "o.id = :id and o.k = 2", "ADDR.PHONES" },
     // Keywords inside literals, quoted names and nested parentheses do not count.
     { "table(select c.\"Where\" from t c where c.a = ' from x where ' and c.b in "
       "(select b from u where 1 = 1))",
-        true, "c.\"Where\"", "t c", "c.a = ' from x where ' and c.b in (select b from u where 1 = 1)",
-        "WHERE" },
+        true, "c.\"Where\"", "t c",
+        "c.a = ' from x where ' and c.b in (select b from u where 1 = 1)", "WHERE" },
     { "table(select lines from cd_order where no = 1)", true, "lines", "cd_order", "no = 1",
         "LINES" },
     { "table(select m.lines from cd_order m where m.no = ')')", true, "m.lines", "cd_order m",
         "m.no = ')'", "LINES" },
-    { "table(select /* from */ m.lines from cd_order m -- where\n where m.no = 3)", true,
-        "m.lines", "cd_order m", "m.no = 3", "LINES" },
+    { "table(select /* from */ m.lines from cd_order m -- where\n where m.no = 3)", true, "m.lines",
+        "cd_order m", "m.no = 3", "LINES" },
     // No select, no WHERE, WHERE before FROM, unbalanced or trailing text: nothing to analyse.
     { "table(x.y)", false, "", "", "", "" },
     { "table(select m.lines from cd_order m)", false, "", "", "", "" },
@@ -70,8 +70,7 @@ TEST(CollectionUpdatingTable, TheConstructorIsTheTypeNameCalledWithoutArguments)
     } cases[] = {
         { "SCOTT.CD_LINES", "DEMO", "SCOTT.CD_LINES()" }, // another schema's type
         { "DEMO.CD_LINES", "DEMO", "CD_LINES()" }, // the user's own finds it by its bare name
-        { "DEMO.CD_LINES", "", "DEMO.CD_LINES()" },
-        { "CD_LINES", "DEMO", "CD_LINES()" },
+        { "DEMO.CD_LINES", "", "DEMO.CD_LINES()" }, { "CD_LINES", "DEMO", "CD_LINES()" },
         { ".CD_LINES", "DEMO", "CD_LINES()" }, // described without an owner
     };
     for (const auto &c : cases)
@@ -114,9 +113,9 @@ TEST(CollectionUpdatingTable, NoBlockWithoutAnalysedTableOrCollectionColumn)
 {
     const QList<CollectionColumn> columns
         = { { QStringLiteral("m.lines"), QStringLiteral("CD_LINES()") } };
-    EXPECT_TRUE(BuildEmptyCollectionBlock(AnalyseCollectionTable(QStringLiteral("table(x.y)")),
-        columns, {})
-                    .nothingToSend);
+    EXPECT_TRUE(
+        BuildEmptyCollectionBlock(AnalyseCollectionTable(QStringLiteral("table(x.y)")), columns, {})
+            .nothingToSend);
     const CollectionUpdatingTable table = AnalyseCollectionTable(
         QStringLiteral("table(select m.lines from cd_order m where m.no = 1)"));
     ASSERT_TRUE(table.valid);
