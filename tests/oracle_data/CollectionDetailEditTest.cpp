@@ -104,7 +104,8 @@ protected:
     {
         QStringList out;
         for (const QString &text : test::EditBackTrace::get().take(session->ServiceContext()))
-            if (text.contains(collectionText) || text.startsWith(QLatin1String("begin")))
+            if (text.contains(QLatin1String("(select m.lines"))
+                || text.startsWith(QLatin1String("begin")))
                 out << text;
         return out;
     }
@@ -334,6 +335,27 @@ TEST_F(CollectionDetailEdit, AnElementIsAddedToANullAnEmptyAndAFilledCollection)
     EXPECT_EQ(elementsOnServer(5), QStringList { QStringLiteral("<null>") });
     EXPECT_EQ(elementsOnServer(1),
         (QStringList { QStringLiteral("nail x 10"), QStringLiteral("screw x 4") }));
+}
+
+TEST_F(CollectionDetailEdit, ATheExpressionServesAsTableDoes)
+{
+    detail->SetSQLText(QStringLiteral("select e.*, rowid from the (select m.lines from cde_order m "
+                                      "where m.no = :no) e"));
+    detail->Open();
+    toMaster(4);
+    collectionStatements();
+    detail->Insert();
+    detail->FieldByName(QStringLiteral("ITEM"))->SetAsString(QStringLiteral("nut"));
+    detail->FieldByName(QStringLiteral("QTY"))->SetAsInteger(3);
+    detail->Post();
+    const QStringList sent = collectionStatements();
+    ASSERT_EQ(sent.size(), 2);
+    EXPECT_TRUE(sent[0].startsWith(QLatin1String("begin\n  update cde_order m\n")));
+    EXPECT_TRUE(sent[1].startsWith(
+        QLatin1String("insert into the (select m.lines from cde_order m where m.no = :no)\n")));
+    EXPECT_EQ(elementsOnServer(4), QStringList { QStringLiteral("nut x 3") });
+    detail->Delete();
+    EXPECT_EQ(elementsOnServer(4), QStringList {});
 }
 
 TEST_F(CollectionDetailEdit, ADeletedElementIsGone)
