@@ -213,6 +213,12 @@ bool IsCollectionTable(const QString &updatingTable)
 
 void SplitTableName(TOracleSession &session, const QString &name, QString &owner, QString &table)
 {
+    if (IsCollectionTable(name)) {
+        // A collection expression names no table the dictionary knows: its dots are no owner.
+        owner.clear();
+        table.clear();
+        return;
+    }
     const qsizetype dot = name.indexOf(u'.');
     if (dot >= 0) {
         owner = name.left(dot).toUpper();

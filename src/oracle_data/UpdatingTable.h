@@ -43,7 +43,8 @@ bool IsCollectionTable(const QString &updatingTable);
 
 // Owner and table of an updating table. "OWNER.TABLE" is split as written (upper-cased); a bare
 // name is looked up in the dictionary on the session: the user's table, view or private synonym,
-// else a public synonym. Both are empty when nothing matches.
+// else a public synonym. Both are empty when nothing matches or name is a collection
+// expression.
 void SplitTableName(TOracleSession &session, const QString &name, QString &owner, QString &table);
 
 // The columns of the table's primary key, else of its first unique key, in key order; empty when

@@ -131,6 +131,19 @@ TEST_F(UpdatingTableDictionary, QualifiedNameIsSplitWithoutAskingTheServer)
     EXPECT_TRUE(trace().isEmpty());
 }
 
+TEST_F(UpdatingTableDictionary, ACollectionExpressionNamesNoTable)
+{
+    // Its dots are no owner prefix: the dictionary is not asked for "TABLE(SELECT M".
+    clearTrace();
+    QString owner = QStringLiteral("junk");
+    QString table = QStringLiteral("junk");
+    SplitTableName(*session, QStringLiteral("table(select m.lines from cd_order m where m.no = 1)"),
+        owner, table);
+    EXPECT_TRUE(owner.isEmpty());
+    EXPECT_TRUE(table.isEmpty());
+    EXPECT_TRUE(trace().isEmpty());
+}
+
 TEST_F(UpdatingTableDictionary, KeyFieldsComeFromUniqueFieldsOrThePrimaryKey)
 {
     EXPECT_EQ(DetermineKeyFields(*session, QStringLiteral("A; B ;"), QStringLiteral("EMP")),
