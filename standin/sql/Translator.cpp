@@ -592,7 +592,13 @@ std::string Translator::call(size_t b, size_t open, size_t e, const Scope &scope
 {
     const size_t close = closing(open);
     std::string fn;
-    for (size_t k = b; k < open; k += 2)
+    // The session's own schema before a function (a type's constructor) is the connection's
+    // main database, where the function is known by its bare name.
+    const size_t first = b + 2 < open && !context_.user.empty() && tok(b).upper == context_.user
+            && tok(b + 1).is(".")
+        ? b + 2
+        : b;
+    for (size_t k = first; k < open; k += 2)
         fn += (fn.empty() ? "" : ".") + name(k);
     std::string args;
     if (close == open + 2 && tok(open + 1).is("+"))

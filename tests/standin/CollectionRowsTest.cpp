@@ -403,6 +403,11 @@ TEST_F(CollectionChanges, ABlockGivesANullCollectionItsEmptyValueAndALockedReadF
     ASSERT_GE(change("begin\n  update cr_master m\n  set m.items = cr_items()\n"
                      "  where m.items is null\n  and (m.id = 3);\nend;"),
         0);
+    // The constructor named with its owner, as a server takes it too.
+    ASSERT_GE(change("update cr_master set items = demo.cr_items(demo.cr_item('x', 1, null, "
+                     "null)) where id = 2"),
+        0);
+    EXPECT_EQ(items(2), std::vector<std::string> { "x 1" });
     EXPECT_EQ(change("insert into table(select m.items from cr_master m where m.id = 3) (name) "
                      "values ('first')"),
         1);
