@@ -26,23 +26,20 @@ struct Keyword {
 // The top-level words of text; false when its quotes or parentheses do not balance.
 bool topLevelWords(const QString &text, QList<Keyword> &words)
 {
-    int depth = 0;
-    QChar quote;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
-        if (!quote.isNull()) {
-            if (c == quote)
-                quote = QChar();
-            continue;
-        }
         if (c == u'\'' || c == u'"') {
-            quote = c;
-        } else if (c == u'(') {
-            ++depth;
-        } else if (c == u')') {
-            if (--depth < 0)
+            i = text.indexOf(c, i + 1);
+            if (i < 0)
                 return false;
-        } else if (depth == 0 && isWordChar(c) && (i == 0 || !isWordChar(text.at(i - 1)))) {
+        } else if (c == u'(') {
+            const qsizetype close = ClosingParenthesis(text, i);
+            if (close < 0)
+                return false;
+            i = close - 1;
+        } else if (c == u')') {
+            return false;
+        } else if (isWordChar(c) && (i == 0 || !isWordChar(text.at(i - 1)))) {
             qsizetype end = i;
             while (end < text.size() && isWordChar(text.at(end)))
                 ++end;
@@ -50,7 +47,7 @@ bool topLevelWords(const QString &text, QList<Keyword> &words)
             i = end - 1;
         }
     }
-    return depth == 0 && quote.isNull();
+    return true;
 }
 
 // The column's path without the master table's alias (or name) in front.
@@ -171,14 +168,7 @@ EditStatement BuildEmptyCollectionBlock(const CollectionUpdatingTable &table,
         statement.lines.append(QStringLiteral("  and (") + table.whereText + QStringLiteral(");"));
     }
     statement.lines.append(QStringLiteral("end;"));
-    const TStringList used = FindVariables(statement.lines.join(u'\n'), false);
-    for (const EditBindVariable &v : dataSetVariables) {
-        QString name = v.name;
-        if (name.startsWith(u':'))
-            name.remove(0, 1);
-        if (used.IndexOf(name.toUpper()) >= 0)
-            statement.variables.append({ name, v.type, v.value, false });
-    }
+    AddUsedVariables(statement, dataSetVariables);
     return statement;
 }
 

@@ -116,8 +116,9 @@ bool keyIsNull(const EditKeyField &key)
     return key.isString && key.value.AsString().isEmpty();
 }
 
-// Declares each of the dataset's variables that the statement's lines use.
-void addUsedVariables(EditStatement &statement, const QList<EditBindVariable> &dataSetVariables)
+} // namespace
+
+void AddUsedVariables(EditStatement &statement, const QList<EditBindVariable> &dataSetVariables)
 {
     const TStringList used = FindVariables(statement.lines.join(u'\n'), false);
     for (const EditBindVariable &v : dataSetVariables) {
@@ -128,8 +129,6 @@ void addUsedVariables(EditStatement &statement, const QList<EditBindVariable> &d
             addVariable(statement.variables, name, v.type, v.value);
     }
 }
-
-} // namespace
 
 QString SetLockPointStatement()
 {
@@ -319,7 +318,7 @@ EditStatement BuildRecordSelect(const RecordSelectRequest &request)
         if (request.lock)
             statement.lines.append(QStringLiteral("for update nowait"));
         // A collection expression may name the dataset's variables ("where m.no = :no").
-        addUsedVariables(statement, request.dataSetVariables);
+        AddUsedVariables(statement, request.dataSetVariables);
         return statement;
     }
 
@@ -350,7 +349,7 @@ EditStatement BuildRecordSelect(const RecordSelectRequest &request)
         statement.lines.append(QStringLiteral("for update of ") + request.rowReference + u'.'
             + request.firstDataField + QStringLiteral(" nowait"));
     }
-    addUsedVariables(statement, request.dataSetVariables);
+    AddUsedVariables(statement, request.dataSetVariables);
     return statement;
 }
 

@@ -126,6 +126,10 @@ QString DetermineRowId(TOracleQuery &query, const QList<EditKeyField> &keys,
     const QString &updatingTable,
     const std::function<void(TOracleQuery &)> &declareTableVariables = nullptr);
 
+// Declares on the statement each of the dataset's variables that its lines use (never the
+// row address, which the statement sets itself).
+void AddUsedVariables(EditStatement &statement, const QList<EditBindVariable> &dataSetVariables);
+
 // The statement that locks, checks or re-reads one record.
 struct RecordSelectRequest {
     bool lock = false; // adds "for update ... nowait"

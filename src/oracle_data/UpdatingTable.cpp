@@ -65,9 +65,11 @@ qsizetype afterFrom(const QString &text)
     return p < 0 ? -1 : p + 5;
 }
 
+} // namespace
+
 // From the "(" at open, the position just after the ")" that closes it; parentheses inside
 // single or double quotes do not count. -1 when they do not balance.
-qsizetype closingParenthesis(const QString &text, qsizetype open)
+qsizetype ClosingParenthesis(const QString &text, qsizetype open)
 {
     int depth = 0;
     QChar quote;
@@ -89,8 +91,6 @@ qsizetype closingParenthesis(const QString &text, qsizetype open)
     }
     return -1;
 }
-
-} // namespace
 
 QString UpdatingTableNameOf(const QString &sql, const QString &updatingTable, bool cursorDataSet)
 {
@@ -127,7 +127,7 @@ QString UpdatingTableNameOf(const QString &sql, const QString &updatingTable, bo
             // The word stays part of the name: the statements write to "table(...)", and the
             // name tells a collection from a table.
             const qsizetype open = original.indexOf(u'(', end);
-            const qsizetype close = open < 0 ? -1 : closingParenthesis(original, open);
+            const qsizetype close = open < 0 ? -1 : ClosingParenthesis(original, open);
             return close < 0 ? QString() : original.mid(pos, close - pos);
         }
         QString name = word;
@@ -157,7 +157,7 @@ UpdatingTableReference UpdatingTableAliasOf(const QString &sql, const QString &t
     } else if ((word == QLatin1String("TABLE") || word == QLatin1String("THE"))
         && open < text.size() && text.at(open) == u'(') {
         // A collection expression: its alias follows the parenthesis that closes it.
-        const qsizetype close = closingParenthesis(original, open);
+        const qsizetype close = ClosingParenthesis(original, open);
         if (close < 0)
             return result;
         result.written = original.mid(pos, close - pos);

@@ -38,6 +38,10 @@ UpdatingTableReference UpdatingTableAliasOf(const QString &sql, const QString &t
 // "alias.rowid" and "of alias.COL" always name the table.
 QString RowReference(const UpdatingTableReference &reference, const QString &tableName);
 
+// From the "(" at open, the position just after the ")" that closes it; parentheses inside
+// single or double quotes do not count. -1 when they do not balance.
+qsizetype ClosingParenthesis(const QString &text, qsizetype open);
+
 // An updating table of the form TABLE(...) or THE(...): the rows of a collection.
 bool IsCollectionTable(const QString &updatingTable);
 

@@ -4,6 +4,7 @@
 #include "engine/OraErrors.h"
 #include "engine/RowLocks.h"
 #include "engine/Session.h"
+#include "engine/SessionQuery.h"
 
 #include <algorithm>
 #include <string>
@@ -14,11 +15,6 @@ namespace qdsi::engine {
 namespace {
 
 const std::string elementsTable = std::string("temp.") + sql::collectionElementsTable;
-
-struct FinalizeStatement {
-    sqlite3_stmt *statement = nullptr;
-    ~FinalizeStatement() { sqlite3_finalize(statement); }
-};
 
 std::string joined(const std::vector<std::string> &names)
 {
@@ -34,33 +30,20 @@ CollectionElements::CollectionElements(
     Session &session, const sql::Translation::CollectionTarget &target, const Binder &bind)
     : m_session(session), m_target(target)
 {
-    sqlite3 *db = session.db();
-    FinalizeStatement parent;
-    int rc = sqlite3_prepare_v2(db, target.parentSql.c_str(), -1, &parent.statement, nullptr);
-    if (rc != SQLITE_OK)
-        throw session.sqliteError(rc);
-    bind(parent.statement);
-    rc = sqlite3_step(parent.statement);
-    if (rc == SQLITE_DONE)
+    SessionQuery parent(session, target.parentSql);
+    bind(parent.handle());
+    if (!parent.step())
         throw oraFail(22908);
-    if (rc != SQLITE_ROW)
-        throw session.sqliteError(rc);
-    m_rowid = sqlite3_column_int64(parent.statement, 0);
-    m_type = collectionTypeOf(session, sqlite3_column_decltype(parent.statement, 1));
+    m_rowid = parent.integerAt(0);
+    m_type = collectionTypeOf(session, sqlite3_column_decltype(parent.handle(), 1));
     if (!m_type)
         throw oraFail(22905);
     if (m_type->collectionCode == tcVarray)
         throw oraFail(22906);
-    const bool isNull = sqlite3_column_type(parent.statement, 1) == SQLITE_NULL;
-    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(parent.statement, 1));
-    const std::string stored = text
-        ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(parent.statement, 1)))
-        : std::string();
-    rc = sqlite3_step(parent.statement);
-    if (rc == SQLITE_ROW)
+    const bool isNull = sqlite3_column_type(parent.handle(), 1) == SQLITE_NULL;
+    const std::string stored = parent.textAt(1);
+    if (parent.step())
         throw oraFail(1427);
-    if (rc != SQLITE_DONE)
-        throw session.sqliteError(rc);
     if (isNull)
         throw oraFail(22908);
     const ObjectValue collection = decodeObjectValue(stored);
@@ -83,18 +66,11 @@ CollectionElements::CollectionElements(
         + elementColumnsDeclaration(*m_type) + ")")
                       .c_str());
     const std::string columns = joined(elementColumnNames(*m_type));
-    FinalizeStatement load;
-    const std::string loadSql = "INSERT INTO " + elementsTable + " (rowid, " + columns
-        + ") SELECT rowid, " + columns + " FROM " + collectionRowsFunction(session, m_type)
-        + "(?1)";
-    rc = sqlite3_prepare_v2(db, loadSql.c_str(), -1, &load.statement, nullptr);
-    if (rc != SQLITE_OK)
-        throw session.sqliteError(rc);
-    sqlite3_bind_text(load.statement, 1, stored.data(), static_cast<int>(stored.size()),
-        SQLITE_TRANSIENT);
-    rc = sqlite3_step(load.statement);
-    if (rc != SQLITE_DONE)
-        throw session.sqliteError(rc);
+    SessionQuery(session,
+        "INSERT INTO " + elementsTable + " (rowid, " + columns + ") SELECT rowid, " + columns
+            + " FROM " + collectionRowsFunction(session, m_type) + "(?1)")
+        .text(1, stored)
+        .run();
 }
 
 CollectionElements::~CollectionElements()
@@ -104,30 +80,15 @@ CollectionElements::~CollectionElements()
         nullptr);
 }
 
-void CollectionElements::run(const std::string &sql, int64_t value)
-{
-    FinalizeStatement st;
-    int rc = sqlite3_prepare_v2(m_session.db(), sql.c_str(), -1, &st.statement, nullptr);
-    if (rc != SQLITE_OK)
-        throw m_session.sqliteError(rc);
-    if (sqlite3_bind_parameter_count(st.statement) > 0)
-        sqlite3_bind_int64(st.statement, 1, value);
-    rc = sqlite3_step(st.statement);
-    if (rc != SQLITE_DONE && rc != SQLITE_ROW)
-        throw m_session.sqliteError(rc);
-}
-
 void CollectionElements::reserveNewIdentities()
 {
     // SQLite numbers a new row one above the largest present: a row at the highest identity
     // given so far, removed again before the write-back, keeps deleted identities unused.
-    FinalizeStatement st;
-    sqlite3_prepare_v2(m_session.db(), ("SELECT max(rowid) FROM " + elementsTable).c_str(), -1,
-        &st.statement, nullptr);
-    const int64_t largest
-        = sqlite3_step(st.statement) == SQLITE_ROW ? sqlite3_column_int64(st.statement, 0) : 0;
-    if (m_lastId > largest) {
-        run("INSERT INTO " + elementsTable + " (rowid) VALUES (?1)", m_lastId);
+    SessionQuery largest(m_session, "SELECT max(rowid) FROM " + elementsTable);
+    if (largest.step() && m_lastId > largest.integerAt(0)) {
+        SessionQuery(m_session, "INSERT INTO " + elementsTable + " (rowid) VALUES (?1)")
+            .integer(1, m_lastId)
+            .run();
         m_reserved = m_lastId;
     }
 }
@@ -135,18 +96,17 @@ void CollectionElements::reserveNewIdentities()
 void CollectionElements::writeBack()
 {
     if (m_reserved > 0)
-        run("DELETE FROM " + elementsTable + " WHERE rowid = ?1", m_reserved);
-    FinalizeStatement rows;
-    const std::string readSql = "SELECT rowid, " + joined(elementColumnNames(*m_type)) + " FROM "
-        + elementsTable + " ORDER BY rowid";
-    int rc = sqlite3_prepare_v2(m_session.db(), readSql.c_str(), -1, &rows.statement, nullptr);
-    if (rc != SQLITE_OK)
-        throw m_session.sqliteError(rc);
+        SessionQuery(m_session, "DELETE FROM " + elementsTable + " WHERE rowid = ?1")
+            .integer(1, m_reserved)
+            .run();
+    SessionQuery rows(m_session,
+        "SELECT rowid, " + joined(elementColumnNames(*m_type)) + " FROM " + elementsTable
+            + " ORDER BY rowid");
     ObjectValue collection;
     collection.isNull = false;
-    while ((rc = sqlite3_step(rows.statement)) == SQLITE_ROW) {
-        const int64_t id = sqlite3_column_int64(rows.statement, 0);
-        ObjectValue element = elementOfRow(*m_type, rows.statement, 1);
+    while (rows.step()) {
+        const int64_t id = rows.integerAt(0);
+        ObjectValue element = elementOfRow(*m_type, rows.handle(), 1);
         // An element null as a whole shows as a row of nulls; left so, it stays null.
         if (m_nullElements.count(id) && !element.isScalar
             && std::all_of(element.items.begin(), element.items.end(),
@@ -156,22 +116,12 @@ void CollectionElements::writeBack()
         m_lastId = std::max(m_lastId, id);
         collection.items.push_back(std::move(element));
     }
-    if (rc != SQLITE_DONE)
-        throw m_session.sqliteError(rc);
     collection.lastElementId = m_lastId;
-    const std::string value = encodeObjectValue(collection);
-    FinalizeStatement update;
-    const std::string updateSql
-        = "UPDATE " + m_target.table + " SET " + m_target.column + " = ?1 WHERE rowid = ?2";
-    rc = sqlite3_prepare_v2(m_session.db(), updateSql.c_str(), -1, &update.statement, nullptr);
-    if (rc != SQLITE_OK)
-        throw m_session.sqliteError(rc);
-    sqlite3_bind_text(update.statement, 1, value.data(), static_cast<int>(value.size()),
-        SQLITE_TRANSIENT);
-    sqlite3_bind_int64(update.statement, 2, m_rowid);
-    rc = sqlite3_step(update.statement);
-    if (rc != SQLITE_DONE)
-        throw m_session.sqliteError(rc);
+    SessionQuery(m_session,
+        "UPDATE " + m_target.table + " SET " + m_target.column + " = ?1 WHERE rowid = ?2")
+        .text(1, encodeObjectValue(collection))
+        .integer(2, m_rowid)
+        .run();
 }
 
 } // namespace qdsi::engine

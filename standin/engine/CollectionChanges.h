@@ -44,8 +44,6 @@ public:
     void writeBack();
 
 private:
-    void run(const std::string &sql, int64_t value = 0);
-
     Session &m_session;
     const sql::Translation::CollectionTarget &m_target;
     std::shared_ptr<const ObjectType> m_type;

@@ -1,5 +1,7 @@
 #include "engine/StoredCode.h"
 
+#include "engine/SessionQuery.h"
+
 #include "engine/OraErrors.h"
 #include "engine/Session.h"
 
@@ -36,61 +38,14 @@ CREATE VIEW IF NOT EXISTS ALL_ERRORS AS
     FROM QDSI_ERRORS;
 )";
 
-// A prepared statement of the session's connection that finalizes itself.
-class Query {
+// The statements here address one unit by owner, name and type in their first three places.
+class Query : public SessionQuery {
 public:
-    Query(Session &session, const char *sql)
-        : m_session(session)
-    {
-        const int rc = sqlite3_prepare_v2(session.db(), sql, -1, &m_stmt, nullptr);
-        if (rc != SQLITE_OK) {
-            sqlite3_finalize(m_stmt);
-            m_stmt = nullptr;
-            throw session.sqliteError(rc);
-        }
-    }
-    ~Query() { sqlite3_finalize(m_stmt); }
-    Query(const Query &) = delete;
-    Query &operator=(const Query &) = delete;
-
-    Query &text(int i, const std::string &v)
-    {
-        sqlite3_bind_text(m_stmt, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-        return *this;
-    }
-    Query &integer(int i, int64_t v)
-    {
-        sqlite3_bind_int64(m_stmt, i, v);
-        return *this;
-    }
-    Query &unit(const std::string &owner, const std::string &name, UnitType type)
+    using SessionQuery::SessionQuery;
+    SessionQuery &unit(const std::string &owner, const std::string &name, UnitType type)
     {
         return text(1, owner).text(2, name).text(3, plsql::unitTypeName(type));
     }
-    // True while there is a row.
-    bool step()
-    {
-        const int rc = sqlite3_step(m_stmt);
-        if (rc == SQLITE_ROW)
-            return true;
-        if (rc != SQLITE_DONE)
-            throw m_session.sqliteError(rc);
-        return false;
-    }
-    void run()
-    {
-        while (step()) { }
-    }
-    int64_t integerAt(int c) const { return sqlite3_column_int64(m_stmt, c); }
-    std::string textAt(int c) const
-    {
-        const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, c));
-        return t ? std::string(t, static_cast<size_t>(sqlite3_column_bytes(m_stmt, c))) : "";
-    }
-
-private:
-    Session &m_session;
-    sqlite3_stmt *m_stmt = nullptr;
 };
 
 bool tableExists(Session &session)
