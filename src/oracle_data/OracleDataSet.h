@@ -33,6 +33,7 @@ class TOracleQuery;
 class TOracleSession;
 class TVariables;
 class DataSetFilter;
+struct EditTransaction;
 
 enum TOracleProviderOption {
     opNoKeyFields = 1,
@@ -478,6 +479,14 @@ private:
     EditStatementOptions editStatementOptions();
     QString rowReference();
     [[noreturn]] void raiseTranslated(QChar action, int errorCode, const QString &message);
+    // Lets go of the DML query after a lock, check, post or delete. Where the statement failed
+    // (an empty failure is none), what was done since the lock point is taken back first when
+    // rollBack is set, and the failure is then raised in the dataset's words.
+    void endServerStatement(const EditTransaction &transaction, TOracleQuery &query, bool rollBack,
+        QChar action, int failureCode, const QString &failure);
+    // The same for a statement left by an exception of another kind, which the caller rethrows.
+    void abandonServerStatement(
+        const EditTransaction &transaction, TOracleQuery &query, bool rollBack);
 
     // LOB write-back: the server form of a LOB column's value in the record being posted.
     QByteArray editLobData(const EditLobWrite &write);

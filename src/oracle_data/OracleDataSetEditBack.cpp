@@ -212,19 +212,11 @@ bool TOracleDataSet::recordServerAction(RecordServerAction action)
         failure = LockErrorMessage(e.ErrorCode(), e.Message());
         failureCode = e.ErrorCode();
     } catch (...) {
-        if (lockPoint)
-            transaction.RollbackToLockPoint(*query);
-        ReleaseDMLQuery();
+        abandonServerStatement(transaction, *query, lockPoint);
         throw;
     }
-    if (failure.isEmpty()) {
-        ReleaseDMLQuery();
-        return lockPoint;
-    }
-    if (lockPoint)
-        transaction.RollbackToLockPoint(*query);
-    ReleaseDMLQuery();
-    raiseTranslated(QLatin1Char('L'), failureCode, failure);
+    endServerStatement(transaction, *query, lockPoint, QLatin1Char('L'), failureCode, failure);
+    return lockPoint;
 }
 
 TOracleDataSet::PostOutcome TOracleDataSet::postToServer(bool inserting, QString &newRowId)
@@ -300,20 +292,31 @@ TOracleDataSet::PostOutcome TOracleDataSet::postToServer(bool inserting, QString
         failure = e.Message();
         failureCode = e.ErrorCode();
     } catch (...) {
-        if (lockPoint)
-            transaction.RollbackToLockPoint(*query);
-        ReleaseDMLQuery();
+        abandonServerStatement(transaction, *query, lockPoint);
         throw;
     }
-    if (!failure.isEmpty()) {
-        if (lockPoint)
-            transaction.RollbackToLockPoint(*query);
-        ReleaseDMLQuery();
-        raiseTranslated(action, failureCode, failure);
-    }
-    ReleaseDMLQuery();
+    endServerStatement(transaction, *query, lockPoint, action, failureCode, failure);
     transaction.Commit(*session);
     return PostOutcome::Sent;
+}
+
+void TOracleDataSet::endServerStatement(const EditTransaction &transaction, TOracleQuery &query,
+    bool rollBack, QChar action, int failureCode, const QString &failure)
+{
+    if (failure.isEmpty()) {
+        ReleaseDMLQuery();
+        return;
+    }
+    abandonServerStatement(transaction, query, rollBack);
+    raiseTranslated(action, failureCode, failure);
+}
+
+void TOracleDataSet::abandonServerStatement(
+    const EditTransaction &transaction, TOracleQuery &query, bool rollBack)
+{
+    if (rollBack)
+        transaction.RollbackToLockPoint(query);
+    ReleaseDMLQuery();
 }
 
 void TOracleDataSet::refreshAfterPost(bool inserting)
@@ -365,18 +368,11 @@ void TOracleDataSet::deleteOnServer()
         failure = e.Message();
         failureCode = e.ErrorCode();
     } catch (...) {
-        if (lockPoint)
-            transaction.RollbackToLockPoint(*query);
-        ReleaseDMLQuery();
+        abandonServerStatement(transaction, *query, lockPoint);
         throw;
     }
-    if (!failure.isEmpty()) {
-        if (lockPoint && m_lockingMode != lmNone)
-            transaction.RollbackToLockPoint(*query);
-        ReleaseDMLQuery();
-        raiseTranslated(QLatin1Char('D'), failureCode, failure);
-    }
-    ReleaseDMLQuery();
+    endServerStatement(transaction, *query, lockPoint && m_lockingMode != lmNone, QLatin1Char('D'),
+        failureCode, failure);
     transaction.Commit(*Session());
 }
 
