@@ -33,6 +33,30 @@ void declareString(TOracleQuery &query, const QString &name, const QString &valu
     query.SetVariable(name, value);
 }
 
+// How one key column enters a lookup of the rows that match the record's key.
+enum class KeyTerm {
+    Value, // the record's value, as a bind variable
+    Stored, // a column the record leaves out: the stored row's own value
+    Null, // the record holds a null: nothing is appended
+    Unknown, // a new row leaves the column out: its value is not known yet
+};
+
+KeyTerm appendKeyTerm(TOracleQuery &query, const ConstraintCheckRecord &record,
+    const QString &compared, const QString &column, QString &line)
+{
+    if (const ConstraintCheckField *field = record.Field(column)) {
+        if (!DeclareFieldVariable(field, false, query))
+            return KeyTerm::Null;
+        line += compared + QStringLiteral(" = :") + column;
+        return KeyTerm::Value;
+    }
+    if (record.inserted)
+        return KeyTerm::Unknown;
+    line += compared + QStringLiteral(" = (select ") + column + QStringLiteral(" from ")
+        + record.updatingTable + QStringLiteral(" where rowid = :") + rowIdVariable + u')';
+    return KeyTerm::Stored;
+}
+
 } // namespace
 
 const ConstraintCheckField *ConstraintCheckRecord::Field(const QString &name) const
@@ -224,19 +248,18 @@ int TOracleConstraintInfo::evaluateKey(TOracleQuery &query, const ConstraintChec
         else
             line = QStringLiteral("where rowid <> :zeb__rowid") + QStringLiteral("\r\n")
                 + QStringLiteral("and ");
-        if (const ConstraintCheckField *field = record.Field(column)) {
-            if (DeclareFieldVariable(field, false, query)) {
-                line += column + QStringLiteral(" = :") + column;
-                allEmpty = false;
-            } else {
-                line += column + QStringLiteral(" is null");
-            }
-        } else {
-            if (record.inserted)
-                return 0; // the new row's value of that column is not known yet
-            line += column + QStringLiteral(" = (select ") + column + QStringLiteral(" from ")
-                + table + QStringLiteral(" where rowid = :zeb__rowid)");
+        switch (appendKeyTerm(query, record, column, column, line)) {
+        case KeyTerm::Value:
+            allEmpty = false;
+            break;
+        case KeyTerm::Null:
+            line += column + QStringLiteral(" is null");
+            break;
+        case KeyTerm::Stored:
             rowIdNeeded = true;
+            break;
+        case KeyTerm::Unknown:
+            return 0;
         }
         query.SQL().Add(line);
     }
@@ -251,7 +274,6 @@ int TOracleConstraintInfo::evaluateKey(TOracleQuery &query, const ConstraintChec
 
 int TOracleConstraintInfo::evaluateForeign(TOracleQuery &query, const ConstraintCheckRecord &record)
 {
-    const QString &table = record.updatingTable;
     query.SQL().Add(
         QStringLiteral("select 'x' from ") + m_referencedOwner + u'.' + m_referencedTable);
     bool rowIdNeeded = false;
@@ -262,20 +284,18 @@ int TOracleConstraintInfo::evaluateForeign(TOracleQuery &query, const Constraint
         const QString &referenced = m_referencedColumns.at(i);
         const QString &column = m_columns.at(i);
         QString line = i == 0 ? QStringLiteral("where ") : QStringLiteral("and ");
-        if (const ConstraintCheckField *field = record.Field(column)) {
-            if (!DeclareFieldVariable(field, false, query)) {
-                // A foreign key with a null column is satisfied whatever its other columns
-                // hold, as the server judges it; a parent with a null key column never exists.
-                return 0;
-            }
-            line += referenced + QStringLiteral(" = :") + column;
+        switch (appendKeyTerm(query, record, referenced, column, line)) {
+        case KeyTerm::Value:
             allEmpty = false;
-        } else {
-            if (record.inserted)
-                return 0;
-            line += referenced + QStringLiteral(" = (select ") + column + QStringLiteral(" from ")
-                + table + QStringLiteral(" where rowid = :zeb__rowid)");
+            break;
+        case KeyTerm::Stored:
             rowIdNeeded = true;
+            break;
+        case KeyTerm::Null:
+            // A foreign key with a null column is satisfied whatever its other columns hold, as
+            // the server judges it; a parent with a null key column never exists.
+        case KeyTerm::Unknown:
+            return 0;
         }
         query.SQL().Add(line);
     }
