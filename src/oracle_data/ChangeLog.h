@@ -7,6 +7,7 @@
 #include <QChar>
 #include <QString>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -80,6 +81,10 @@ public:
     // deleted becomes a delete. Other pairs change nothing. A record's first change moves the
     // positions of the inserts at or after it (down for a delete, up for an insert) and is
     // appended. providerMark: cached updates are in effect through a provider cycle only.
+    //
+    // A cancel undoes the entries newest first, each at the position it was logged with, so a
+    // delete must stand in the log where it happened: an update turned into a delete takes the
+    // delete's position and moves to the end, and any delete moves the later inserts down.
     void Log(QChar action, int bookmark, int position, std::unique_ptr<Record> oldRecord,
         std::unique_ptr<Record> newRecord, bool providerMark)
     {
@@ -88,21 +93,22 @@ public:
                 existing->newRecord = std::move(newRecord);
             } else if (existing->action == u'I' && action == u'D') {
                 // The insert never reaches the server.
+                forgetInsert(existing, position);
                 remove(existing);
+                shiftInserts(position, -1);
             } else if (existing->action == u'U' && action == u'U') {
                 existing->newRecord = std::move(newRecord);
             } else if (existing->action == u'U' && action == u'D') {
                 existing->newRecord.reset();
                 existing->action = u'D';
+                shiftInserts(position, -1);
+                existing->position = position;
+                moveToEnd(existing);
             }
             return;
         }
-        if (action == u'D' || action == u'I') {
-            const int shift = action == u'D' ? -1 : 1;
-            for (auto &item : m_items)
-                if (item->placed && item->action == u'I' && item->position >= position)
-                    item->position += shift;
-        }
+        if (action == u'D' || action == u'I')
+            shiftInserts(position, action == u'D' ? -1 : 1);
         auto item = std::make_unique<Item>();
         item->action = action;
         item->bookmark = bookmark;
@@ -181,6 +187,46 @@ private:
                 --count;
         }
         return count;
+    }
+
+    // An insert about to leave the log: the deletes logged after it were made with the new
+    // record in the store, so those it stood before come back one place earlier without it.
+    // Walking back from the newest entry, where the record stood at each of those moments
+    // follows from where it stands now.
+    void forgetInsert(Item *insert, int currentPosition)
+    {
+        int standing = currentPosition;
+        for (auto it = m_items.rbegin(); it != m_items.rend() && it->get() != insert; ++it) {
+            Item &later = **it;
+            if (!later.placed)
+                continue;
+            if (later.action == u'D') {
+                if (standing >= later.position)
+                    ++standing; // it stood after the deleted record
+                else
+                    --later.position;
+            } else if (later.action == u'I' && currentPosition > later.position) {
+                --standing; // it stood after the later insert, which is not there yet
+            }
+        }
+    }
+
+    // The placed inserts at or after the position move by shift.
+    void shiftInserts(int position, int shift)
+    {
+        for (auto &item : m_items)
+            if (item->placed && item->action == u'I' && item->position >= position)
+                item->position += shift;
+    }
+
+    void moveToEnd(Item *item)
+    {
+        for (auto it = m_items.begin(); it != m_items.end(); ++it) {
+            if (it->get() == item) {
+                std::rotate(it, it + 1, m_items.end());
+                return;
+            }
+        }
     }
 
     void remove(Item *item)

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <gtest/gtest.h>
 
@@ -84,6 +85,65 @@ TEST(ChangeLog, FirstChangesShiftTheInsertsAtOrAfterThem)
     EXPECT_EQ(log.FindInsertAt(5), log.Find(1));
     EXPECT_EQ(log.FindInsertAt(4), nullptr);
     EXPECT_EQ(log.NetCount(), 1);
+}
+
+// A cancel undoes the entries newest first: a delete comes back at its logged position, an
+// insert is found by its identity (here its value). A list stands in for the store.
+QStringList cancelled(Log &log, QStringList store)
+{
+    log.Cancel([&store](Log::Item &item) {
+        if (item.action == u'D')
+            store.insert(item.position, item.oldRecord->value);
+        else if (item.action == u'I')
+            store.removeOne(item.newRecord->value);
+    });
+    return store;
+}
+
+TEST(ChangeLog, AMergedDeleteStandsWhereItHappened)
+{
+    // Store 1 2 3: edit 1, insert x before 3, delete 2, delete the edited 1.
+    Log log;
+    log.Log(u'U', 1, 0, rec("1"), rec("1*"), false);
+    log.Log(u'I', 9, 2, nullptr, rec("x"), false); // 1 2 x 3
+    log.Log(u'D', 2, 1, rec("2"), nullptr, false); // 1 x 3
+    log.Log(u'D', 1, 0, rec("1*"), nullptr, false); // x 3
+    ASSERT_EQ(log.Count(), 3);
+    EXPECT_EQ(log.Items(2).bookmark, 1) << "the delete is the newest change";
+    EXPECT_EQ(log.Items(2).action, u'D');
+    EXPECT_EQ(log.Items(2).position, 0);
+    EXPECT_EQ(log.Find(9)->position, 0);
+    EXPECT_EQ(cancelled(log, { "x", "3" }), (QStringList { "1", "2", "3" }));
+
+    // Store a b: insert y after a and z at the end, then delete y again.
+    log.Log(u'I', 7, 1, nullptr, rec("y"), false); // a y b
+    log.Log(u'I', 8, 3, nullptr, rec("z"), false); // a y b z
+    log.Log(u'D', 7, 1, rec("y"), nullptr, false); // a b z
+    ASSERT_EQ(log.Count(), 1);
+    EXPECT_EQ(log.Find(8)->position, 2);
+    EXPECT_EQ(cancelled(log, { "a", "b", "z" }), (QStringList { "a", "b" }));
+
+    // Store 1 2 3: insert x first, delete 2, delete x again.
+    log.Log(u'I', 9, 0, nullptr, rec("x"), false); // x 1 2 3
+    log.Log(u'D', 2, 2, rec("2"), nullptr, false); // x 1 3
+    log.Log(u'D', 9, 0, rec("x"), nullptr, false); // 1 3
+    ASSERT_EQ(log.Count(), 1);
+    EXPECT_EQ(log.Items(0).position, 1) << "without x, 2 stood second";
+    EXPECT_EQ(cancelled(log, { "1", "3" }), (QStringList { "1", "2", "3" }));
+
+    // Store a b: insert x after a and y at the end, delete b, delete x again.
+    log.Log(u'I', 9, 1, nullptr, rec("x"), false); // a x b
+    log.Log(u'I', 8, 3, nullptr, rec("y"), false); // a x b y
+    log.Log(u'D', 2, 2, rec("b"), nullptr, false); // a x y
+    log.Log(u'D', 9, 1, rec("x"), nullptr, false); // a y
+    EXPECT_EQ(log.Find(8)->position, 1);
+    EXPECT_EQ(cancelled(log, { "a", "y" }), (QStringList { "a", "b" }));
+
+    // An insert after a record that is deleted later still counts that record.
+    log.Log(u'I', 9, 2, nullptr, rec("x"), false); // a b x
+    log.Log(u'D', 1, 0, rec("a"), nullptr, false); // b x
+    log.Log(u'D', 9, 1, rec("x"), nullptr, false); // b
+    EXPECT_EQ(cancelled(log, { "b" }), (QStringList { "a", "b" }));
 }
 
 TEST(ChangeLog, OnlyPlacedEntriesAreFoundAndCounted)

@@ -179,6 +179,26 @@ TEST_F(OracleDataSetCachedUpdates, CancelRestoresTheStoreAndCommitKeepsIt)
     }
 }
 
+TEST_F(OracleDataSetCachedUpdates, CancelBringsBackDeletedRecordsInTheirOrder)
+{
+    TOracleDataSet &ds = open();
+    // An edited record deleted after another one was deleted.
+    setName(ds, 1, "uno");
+    remove(ds, 2);
+    remove(ds, 1);
+    ASSERT_EQ(rows(ds), QStringList { "3:three" });
+    ds.CancelUpdates();
+    EXPECT_EQ(rows(ds), original);
+
+    // A new record deleted again: the records after it keep their places.
+    insert(ds, 0, "zero");
+    insert(ds, 4, "four");
+    remove(ds, 0);
+    remove(ds, 3);
+    ds.CancelUpdates();
+    EXPECT_EQ(rows(ds), original);
+}
+
 TEST_F(OracleDataSetCachedUpdates, ARequeryShowsTheLoggedState)
 {
     TOracleDataSet &ds = open();
