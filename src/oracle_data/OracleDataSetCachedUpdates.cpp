@@ -224,16 +224,15 @@ char *TOracleDataSet::placeLoggedInsert(bool atEnd)
     if (!m_cachedUpdates || m_changeLog.Count() == 0)
         return nullptr;
     const int position = m_store->Count();
-    // A detail shows only the logged inserts made under the master record it now shows.
+    // A detail shows only the logged inserts made under the master record it now shows. The
+    // link values tell: the master's record numbers start again with each of its queries.
     const auto belongsHere = [&](const TChangeLogItem &item) {
         if (!m_master || m_detailFields.trimmed().isEmpty())
             return true;
-        const QByteArray &copy = item.newRecord->buffer;
-        if (copy.size() < static_cast<qsizetype>(sizeof(TRecordHeader)))
+        QByteArray &copy = item.newRecord->buffer;
+        if (copy.size() < RecordBufferSize())
             return false;
-        TRecordHeader header;
-        std::memcpy(&header, copy.constData(), sizeof header);
-        return header.MasterBookmark == m_masterBookmark;
+        return MasterRecordMatches(copy.data());
     };
     const auto unplacedInsert = [&](const TChangeLogItem &item) {
         return item.action == u'I' && !item.placed && item.newRecord

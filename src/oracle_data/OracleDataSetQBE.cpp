@@ -273,9 +273,11 @@ void TOracleDataSet::DoOnNewRecord()
         const bool saved = m_fillingNewRecord;
         m_fillingNewRecord = true;
         const auto restore = qScopeGuard([&] { m_fillingNewRecord = saved; });
-        CopyMasterValues();
+        // The defaults come first: a link column's default must not take the record away from
+        // the master record it is inserted under.
         if (m_dictionary.DefaultValues)
             applyDictionaryDefaults();
+        CopyMasterValues();
     }
     TDataSet::DoOnNewRecord();
 }

@@ -294,6 +294,34 @@ TEST_F(OracleDataSetMasterDetail, NewDetailRecordTakesTheMastersLinkValues)
     detail->Cancel();
 }
 
+TEST_F(OracleDataSetMasterDetail, TheMastersLinkValuesWinOverColumnDefaults)
+{
+    createTable(QStringLiteral("md_emp_defaults"),
+        QStringLiteral("empno number(6) primary key, deptno number(4) default 10, "
+                       "ename varchar2(20) default 'NEW'"));
+    detail->SetSQLText(
+        QStringLiteral("select rowid, e.* from md_emp_defaults e where deptno = :deptno"));
+    detail->DeclareVariable(QStringLiteral("deptno"), SQLT_INT);
+    detail->SetDetailFields(QStringLiteral("DEPTNO"));
+    detail->OracleDictionary().DefaultValues = true;
+    master->Open();
+    master->Next();
+    detail->Open();
+    detail->Insert();
+    EXPECT_EQ(detail->FieldByName(QStringLiteral("DEPTNO"))->AsInteger(), 20)
+        << "the record belongs to the master's department, not to the column's default";
+    EXPECT_EQ(detail->FieldByName(QStringLiteral("ENAME"))->AsString(), "NEW");
+    detail->Cancel();
+
+    // Without a master the default stands.
+    detail->SetMaster(nullptr);
+    detail->SetVariable(QStringLiteral("deptno"), 10);
+    detail->Open();
+    detail->Insert();
+    EXPECT_EQ(detail->FieldByName(QStringLiteral("DEPTNO"))->AsInteger(), 10);
+    detail->Cancel();
+}
+
 TEST_F(OracleDataSetMasterDetail, MasterRecordMatchesComparesTheLinkPairs)
 {
     detail->SetDetailFields(QStringLiteral("DEPTNO"));
@@ -485,6 +513,15 @@ TEST_F(OracleDataSetMasterDetail, CachedDetailChangesStayWithTheirMaster)
     master->Next();
     EXPECT_EQ(detailNames(), QStringList { "SMITH" }) << "another master's insert stays out";
     master->Prior();
+    EXPECT_EQ(detailNames(), (QStringList { "BLAKE", "KING", "CLARK" }));
+
+    // A master query that numbers its records anew: department 30 now comes first and takes
+    // the number department 10 had; BLAKE stays with 10.
+    master->SetSQLText(QStringLiteral("select rowid, d.* from md_dept d order by deptno desc"));
+    master->Open();
+    EXPECT_EQ(master->FieldByName(QStringLiteral("DEPTNO"))->AsInteger(), 30);
+    EXPECT_EQ(detailNames(), QStringList {}) << "department 30 has no employees";
+    master->Last();
     EXPECT_EQ(detailNames(), (QStringList { "BLAKE", "KING", "CLARK" }));
     detail->CancelUpdates();
     EXPECT_EQ(detailNames(), (QStringList { "KING", "CLARK" }));
