@@ -6,6 +6,8 @@
 #include "oracle/OracleQuery.h"
 #include "oracle/OracleSession.h"
 
+#include <algorithm>
+
 namespace qd {
 
 namespace {
@@ -33,6 +35,57 @@ void declareString(TOracleQuery &query, const QString &name, const QString &valu
     query.SetVariable(name, value);
 }
 
+// The positions inside string literals of an upper-cased condition: a column name there is
+// text, not a column. Besides 'text' (with '' for a quote) there are the alternative-quoting
+// literals Q'[text]' (any delimiter; brackets close with their partner); an apostrophe inside
+// a double-quoted name opens nothing.
+QList<bool> literalPositions(const QString &upper)
+{
+    QList<bool> literal(upper.size(), false);
+    const qsizetype size = upper.size();
+    qsizetype i = 0;
+    while (i < size) {
+        const QChar c = upper.at(i);
+        if (c == u'"') {
+            const qsizetype close = upper.indexOf(u'"', i + 1);
+            i = close < 0 ? size : close + 1;
+            continue;
+        }
+        if (c != u'\'') {
+            ++i;
+            continue;
+        }
+        // Q' (or NQ') where the Q starts a word.
+        const bool alternative = i > 0 && upper.at(i - 1) == u'Q' && i + 1 < size
+            && (i < 2 || !isConditionWordChar(upper.at(i - 2))
+                || (upper.at(i - 2) == u'N' && (i < 3 || !isConditionWordChar(upper.at(i - 3)))));
+        if (alternative) {
+            const QChar open = upper.at(i + 1);
+            const QChar close = open == u'[' ? QChar(u']')
+                : open == u'('               ? QChar(u')')
+                : open == u'{'               ? QChar(u'}')
+                : open == u'<'               ? QChar(u'>')
+                                             : open;
+            qsizetype end = i + 2;
+            while (end + 1 < size && !(upper.at(end) == close && upper.at(end + 1) == u'\''))
+                ++end;
+            const qsizetype last = std::min(end + 1, size - 1);
+            for (qsizetype k = i + 1; k < last; ++k)
+                literal[k] = true;
+            i = last + 1;
+            continue;
+        }
+        // 'text': a doubled quote inside closes and reopens, which leaves it inside.
+        qsizetype k = i + 1;
+        while (k < size && upper.at(k) != u'\'') {
+            literal[k] = true;
+            ++k;
+        }
+        i = k + 1;
+    }
+    return literal;
+}
+
 // How one key column enters a lookup of the rows that match the record's key.
 enum class KeyTerm {
     Value, // the record's value, as a bind variable
@@ -55,6 +108,11 @@ KeyTerm appendKeyTerm(TOracleQuery &query, const ConstraintCheckRecord &record,
     line += compared + QStringLiteral(" = (select ") + column + QStringLiteral(" from ")
         + record.updatingTable + QStringLiteral(" where rowid = :") + rowIdVariable + u')';
     return KeyTerm::Stored;
+}
+
+bool bridged(const TOracleQuery &query)
+{
+    return query.Session() && query.Session()->ODBCBridge();
 }
 
 } // namespace
@@ -95,15 +153,7 @@ QString ConditionWithBindVariables(const QString &condition, const QStringList &
         QString upper = result;
         for (QChar &c : upper)
             c = c.toUpper();
-        // Positions inside string literals: a column name there is text, not a column.
-        QList<bool> literal(upper.size(), false);
-        bool quoted = false;
-        for (qsizetype i = 0; i < upper.size(); ++i) {
-            if (upper.at(i) == u'\'')
-                quoted = !quoted;
-            else
-                literal[i] = quoted;
-        }
+        const QList<bool> literal = literalPositions(upper);
         // Edits are collected left to right and applied right to left, so that positions stay
         // valid.
         struct Edit {
@@ -156,7 +206,11 @@ void TOracleConstraintInfo::LoadDetails(TOracleQuery &query)
         QStringLiteral("select constraint_type, r_constraint_name, r_owner, search_condition"));
     query.SQL().Add(QStringLiteral("  from sys.all_constraints"));
     query.SQL().Add(QStringLiteral(" where constraint_name = :constraint_name and owner = :owner"));
-    query.SQL().Add(QStringLiteral("   and status = 'ENABLED'"));
+    // A bridged data source cannot run the block of a check constraint: those stay inactive.
+    if (bridged(query))
+        query.SQL().Add(QStringLiteral("   and constraint_type != 'C'"));
+    else
+        query.SQL().Add(QStringLiteral("   and status = 'ENABLED'"));
     declareString(query, QStringLiteral("constraint_name"), m_name);
     declareString(query, QStringLiteral("owner"), m_tableInfo->Owner());
     query.Execute();
@@ -355,6 +409,12 @@ QString TOracleConstraintInfo::ViolationMessage(TOracleQuery &query, int code) c
     TOracleSession *session = query.Session();
     if (!session)
         throw Exception(QStringLiteral("Session undefined"));
+    if (session->ODBCBridge()) {
+        const QString bridgeText = m_kind == ckForeign
+            ? QStringLiteral("[POL-5143] integrity constraint violation")
+            : QStringLiteral("[POL-3220] duplicate keys in unique/primary index");
+        return session->ErrorText(BridgedViolationCode) + bridgeText;
+    }
     QString msg = session->ErrorText(code);
     const qsizetype close = msg.indexOf(u')');
     const qsizetype open = msg.indexOf(u'(');
@@ -371,8 +431,9 @@ void TOracleConstraintInfo::Check(
         return;
     const QChar action = record.inserted ? u'I' : u'U';
     QString msg = ViolationMessage(query, code);
+    const int reported = bridged(query) ? BridgedViolationCode : code;
     if (translate)
-        msg = translate(action, code, msg);
+        msg = translate(action, reported, msg);
     throw EDatabaseError(msg);
 }
 

@@ -55,6 +55,8 @@ using TViolationTranslator
 class TOracleConstraintInfo {
 public:
     enum Kind { ckUnknown = 0, ckPrimary = 1, ckUnique = 2, ckForeign = 3, ckCheck = 4 };
+    // The code a violation is reported with on a session bridged to an ODBC data source.
+    static constexpr int BridgedViolationCode = 30021;
 
     explicit TOracleConstraintInfo(TOracleTableInfo *tableInfo, QString name);
 
@@ -78,10 +80,12 @@ public:
     // check), 0 when it holds or cannot be judged. Runs its statement on query.
     int Evaluate(TOracleQuery &query, const ConstraintCheckRecord &record);
     // Evaluate, and on a violation raise EDatabaseError with the server's text for the code
-    // naming OWNER.CONSTRAINT, passed through translate when given.
+    // naming OWNER.CONSTRAINT, passed through translate when given. On a bridged session the
+    // code is 30021 and the text names the kind of violation instead.
     void Check(TOracleQuery &query, const ConstraintCheckRecord &record,
         const TViolationTranslator &translate = {});
-    // The server's text for a violation code with its parenthesised part naming the constraint.
+    // The server's text for a violation code with its parenthesised part naming the constraint;
+    // on a bridged session the text for 30021 followed by the bridge's own words.
     QString ViolationMessage(TOracleQuery &query, int code) const;
 
     // The one column of the constraint that is an editable field of the record; "*" when

@@ -58,7 +58,9 @@ void TOracleTableInfo::LoadConstraints()
     query.SQL().Add(
         QStringLiteral("select constraint_name, column_name from sys.all_cons_columns"));
     query.SQL().Add(QStringLiteral("where owner = :owner and table_name = :table_name"));
-    query.SQL().Add(QStringLiteral("and constraint_name not like 'SYS_C%'"));
+    // A bridged data source names its constraints in its own way.
+    if (!m_session || !m_session->ODBCBridge())
+        query.SQL().Add(QStringLiteral("and constraint_name not like 'SYS_C%'"));
     query.SQL().Add(QStringLiteral("order by constraint_name, position"));
     declareString(query, QStringLiteral("owner"), m_owner);
     declareString(query, QStringLiteral("table_name"), m_tableName);

@@ -31,6 +31,14 @@ TEST(CheckCondition, ColumnsBecomeBindVariablesOutsideLiteralsAndLongerNames)
         { "T.SAL > 0", { "SAL" }, "T.SAL > 0" },
         { "sal>0", { "SAL" }, ":sal>0" },
         { "(LOSAL<=HISAL)", { "LOSAL", "HISAL" }, "(:LOSAL<=:HISAL)" },
+        // Alternative quoting: an apostrophe inside the literal ends nothing.
+        { "STATUS <> q'[it's SAL]' OR SAL > 0", { "STATUS", "SAL" },
+            ":STATUS <> q'[it's SAL]' OR :SAL > 0" },
+        { "NAME <> nQ'!a'SAL!' and SAL > 0", { "NAME", "SAL" },
+            ":NAME <> nQ'!a'SAL!' and :SAL > 0" },
+        { "SEQ = 'Q' and SAL > 0", { "SEQ", "SAL" }, ":SEQ = 'Q' and :SAL > 0" },
+        // An apostrophe in a quoted name opens no literal.
+        { "\"O'SAL\" > 0 and SAL > 0", { "SAL" }, "\"O'SAL\" > 0 and :SAL > 0" },
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.condition);
@@ -220,6 +228,46 @@ TEST_F(TableInfo, ForeignKeyCheckNeedsTheParent)
     EXPECT_TRUE(trace().isEmpty()); // nothing to ask for a null reference
     EXPECT_EQ(checkMessage(fk, record(false, { number("PARENT_ID", 2) })).left(9),
         QStringLiteral("ORA-02291"));
+}
+
+TEST_F(TableInfo, ABridgedSessionReportsViolationsInTheBridgesWords)
+{
+    ASSERT_TRUE(test::EditBackTrace::get().complete());
+    // The logon database names an ODBC data source: the session counts as bridged.
+    session->SetLogonDatabase(QStringLiteral("ODBC:demo"));
+    ASSERT_TRUE(session->ODBCBridge());
+    clearTrace();
+    info->LoadConstraints();
+    bool listed = false;
+    for (const QString &t : trace()) {
+        if (!t.contains(QStringLiteral("sys.all_cons_columns")))
+            continue;
+        listed = true;
+        EXPECT_FALSE(t.contains(QStringLiteral("SYS_C"))) << t.toStdString();
+    }
+    EXPECT_TRUE(listed);
+
+    QList<int> codes;
+    const TViolationTranslator keepCode = [&codes](QChar, int code, const QString &message) {
+        codes.append(code);
+        return message;
+    };
+    const QString bridgeText = session->ErrorText(30021);
+    TOracleConstraintInfo &pk = constraint(QStringLiteral("PK_EB_CHILD"));
+    EXPECT_EQ(checkMessage(pk, record(true, { number("ID", 10) }), keepCode),
+        bridgeText + QStringLiteral("[POL-3220] duplicate keys in unique/primary index"));
+    TOracleConstraintInfo &fk = constraint(QStringLiteral("FK_EB_CHILD_PARENT"));
+    EXPECT_EQ(checkMessage(fk, record(true, { number("PARENT_ID", 2) }), keepCode),
+        bridgeText + QStringLiteral("[POL-5143] integrity constraint violation"));
+    EXPECT_EQ(codes, (QList<int> { 30021, 30021 }));
+
+    // Check constraints are never active on a bridged session.
+    TOracleConstraintInfo &ck = constraint(QStringLiteral("CK_EB_CHILD_SAL"));
+    EXPECT_EQ(
+        checkMessage(ck, record(true, { number("SAL", -1), number("COMM", Variant::Null()) })),
+        QString());
+    EXPECT_FALSE(ck.Active());
+    EXPECT_TRUE(pk.Active());
 }
 
 TEST_F(TableInfo, CheckConstraintRunsItsConditionOnTheRecord)
