@@ -104,23 +104,34 @@ QString RemoveComments(const QString &sql)
     QString result;
     result.reserve(sql.size());
     State state = State::Normal;
+    // A comment separates the words around it: where nothing else does, a blank stays in its
+    // place ("a/*x*/from" is "a from", not "afrom").
+    bool separate = false;
+    const auto leaveComment = [&] {
+        state = State::Normal;
+        separate = !result.isEmpty() && !result.back().isSpace();
+    };
     for (qsizetype i = 0; i < sql.size(); ++i) {
         const QChar c = sql.at(i);
         const QChar next = at(sql, i + 1);
         switch (state) {
         case State::Normal:
-            if (c == u'\'') {
-                state = State::Quoted;
-                result += c;
-            } else if (c == u'/' && next == u'*') {
+            if (c == u'/' && next == u'*') {
                 state = State::BlockComment;
                 ++i;
-            } else if (c == u'-' && next == u'-') {
+                break;
+            }
+            if (c == u'-' && next == u'-') {
                 state = State::LineComment;
                 ++i;
-            } else {
-                result += c;
+                break;
             }
+            if (separate && !c.isSpace())
+                result += u' ';
+            separate = false;
+            result += c;
+            if (c == u'\'')
+                state = State::Quoted;
             break;
         case State::Quoted:
             result += c;
@@ -129,17 +140,17 @@ QString RemoveComments(const QString &sql)
             break;
         case State::BlockComment:
             if (c == u'*' && next == u'/') {
-                state = State::Normal;
+                leaveComment();
                 ++i;
             }
             break;
         case State::LineComment:
             // The line break that ends the comment goes with it (CR LF or a bare LF).
             if (c == u'\r' && next == u'\n') {
-                state = State::Normal;
+                leaveComment();
                 ++i;
             } else if (c == u'\n') {
-                state = State::Normal;
+                leaveComment();
             }
             break;
         }

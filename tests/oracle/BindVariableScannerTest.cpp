@@ -87,6 +87,11 @@ TEST(BindVariableScanner, RemoveCommentsKeepsLiteralsAndDropsCommentLineBreaks)
         { "select 'it''s -- in' from t -- gone", "select 'it''s -- in' from t" },
         { "select a/b from t", "select a/b from t" },
         { "select a-b from t", "select a-b from t" },
+        // A comment between two words still separates them.
+        { "select a/*c*/from t", "select a from t" },
+        { "where x = :no--c\nand y = 1", "where x = :no and y = 1" },
+        { "select a/*1*//*2*/from t", "select a from t" },
+        { "select (a)/*c*/ from t", "select (a) from t" },
     };
     for (const auto &c : cases)
         EXPECT_EQ(RemoveComments(QString::fromUtf8(c.sql)), QString::fromUtf8(c.expected)) << c.sql;
