@@ -268,14 +268,20 @@ EditStatement BuildRowIdLookup(const QList<EditKeyField> &keys, const QString &u
     EditStatement statement;
     statement.lines.append(
         QStringLiteral("select rowid from ") + updatingTable + QStringLiteral(" where"));
+    // A key variable is named after its field, unless the updating table text (a collection
+    // expression) binds a variable of that name: the key's value must not take its place.
+    const TStringList tableVariables = FindVariables(updatingTable, false);
     for (int i = 0; i < keys.size(); ++i) {
         const EditKeyField &key = keys.at(i);
         QString line = (i > 0 ? QStringLiteral("and ") : QString()) + key.name;
         if (keyIsNull(key)) {
             line += QStringLiteral(" is null");
         } else {
-            line += QStringLiteral(" = :") + key.name;
-            addVariable(statement.variables, key.name, key.type, key.value);
+            const QString variable = tableVariables.IndexOf(key.name.toUpper()) < 0
+                ? key.name
+                : QString::fromLatin1(KeyVariablePrefix) + QString::number(i + 1);
+            line += QStringLiteral(" = :") + variable;
+            addVariable(statement.variables, variable, key.type, key.value);
         }
         statement.lines.append(line);
     }

@@ -246,6 +246,8 @@ void TOracleDataSet::SetSession(TOracleSession *value)
     if (old)
         old->RemoveDependent(this);
     m_mainQuery->SetSession(value);
+    // The collection analysis holds what the old session's user owns.
+    forgetCollectionTable();
     if (value)
         value->AddDependent(this);
     if (Detached())
@@ -256,6 +258,8 @@ void TOracleDataSet::SetSession(TOracleSession *value)
 
 void TOracleDataSet::sessionLoggingOff()
 {
+    // The next logon may be another user's.
+    forgetCollectionTable();
     if (!m_detachable) {
         try {
             Close();

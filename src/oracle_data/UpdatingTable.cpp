@@ -95,6 +95,10 @@ qsizetype ClosingParenthesis(const QString &text, qsizetype open)
 QString UpdatingTableNameOf(const QString &sql, const QString &updatingTable, bool cursorDataSet)
 {
     if (!updatingTable.trimmed().isEmpty()) {
+        // A collection expression is SQL in its own right: its literals and quoted names keep
+        // their case.
+        if (IsCollectionTable(updatingTable))
+            return updatingTable.trimmed();
         QString name = updatingTable.toUpper();
         name.remove(u'"');
         return name;

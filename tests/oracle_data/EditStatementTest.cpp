@@ -367,6 +367,17 @@ TEST(EditStatement, RowIdLookupAndLockPointTexts)
         QStringLiteral("select rowid from DEPT where\nDEPTNO = :DEPTNO\nand DNAME is null"));
     ASSERT_EQ(lookup.variables.size(), 1);
     EXPECT_EQ(lookup.variables[0].value, Variant(10));
+    // A collection expression that binds :no itself: the key NO takes a name of its own.
+    const EditStatement collectionLookup
+        = BuildRowIdLookup({ { QStringLiteral("NO"), SQLT_INT, 3, false },
+                               { QStringLiteral("NAME"), SQLT_STR, QStringLiteral("x"), false } },
+            QStringLiteral("table(select m.lines from orders m where m.no = :no)"));
+    EXPECT_EQ(text(collectionLookup),
+        QStringLiteral("select rowid from table(select m.lines from orders m where m.no = :no) "
+                       "where\nNO = :zeb__key1\nand NAME = :NAME"));
+    ASSERT_EQ(collectionLookup.variables.size(), 2);
+    EXPECT_EQ(collectionLookup.variables[0].name, QStringLiteral("zeb__key1"));
+    EXPECT_EQ(collectionLookup.variables[0].value, Variant(3));
     EXPECT_EQ(SetLockPointStatement(), QStringLiteral("savepoint ZEB__LOCKPOINT"));
     EXPECT_EQ(
         RollbackToLockPointStatement(), QStringLiteral("rollback to savepoint ZEB__LOCKPOINT"));

@@ -66,6 +66,12 @@ TEST(UpdatingTable, PropertyWinsUpperCasedWithoutQuotes)
     EXPECT_EQ(UpdatingTableNameOf(
                   QStringLiteral("select * from emp"), QStringLiteral("scott.\"Emp\""), false),
         QStringLiteral("SCOTT.EMP"));
+    // A collection expression stands as written: upper-cased, m.code = 'a' would name
+    // another master row.
+    const QString collection
+        = QStringLiteral("table(select m.\"Lines\" from orders m where m.code = 'a')");
+    EXPECT_EQ(UpdatingTableNameOf(QStringLiteral("select * from emp"), u' ' + collection, false),
+        collection);
     // A cursor dataset has nothing else to go by.
     EXPECT_EQ(UpdatingTableNameOf(QStringLiteral("begin open :c for select * from emp; end;"),
                   QStringLiteral("emp"), true),
