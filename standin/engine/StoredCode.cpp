@@ -1,9 +1,8 @@
 #include "engine/StoredCode.h"
 
-#include "engine/SessionQuery.h"
-
 #include "engine/OraErrors.h"
 #include "engine/Session.h"
+#include "engine/SessionQuery.h"
 
 #include <algorithm>
 #include <chrono>

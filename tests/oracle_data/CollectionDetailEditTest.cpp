@@ -80,6 +80,15 @@ protected:
         FAIL() << "no master row " << no;
     }
 
+    // Inserts and posts one line into the collection of the current master row.
+    void insertLine(const QString &item, int qty)
+    {
+        detail->Insert();
+        detail->FieldByName(QStringLiteral("ITEM"))->SetAsString(item);
+        detail->FieldByName(QStringLiteral("QTY"))->SetAsInteger(qty);
+        detail->Post();
+    }
+
     // The detail's rows as "item x qty", in the order shown.
     QStringList lines()
     {
@@ -195,10 +204,7 @@ TEST_F(CollectionDetailEdit, WithUniqueFieldsANewElementIsFoundByItsKey)
 {
     detail->SetUniqueFields(QStringLiteral("ITEM"));
     toMaster(3);
-    detail->Insert();
-    detail->FieldByName(QStringLiteral("ITEM"))->SetAsString(QStringLiteral("nut"));
-    detail->FieldByName(QStringLiteral("QTY"))->SetAsInteger(3);
-    detail->Post();
+    insertLine(QStringLiteral("nut"), 3);
     EXPECT_EQ(collectionStatements().last(),
         QStringLiteral("select rowid from ") + collectionText
             + QStringLiteral(" where\nITEM = :ITEM"));
@@ -211,10 +217,7 @@ TEST_F(CollectionDetailEdit, AnInsertFirstMakesTheMasterRowsNullCollectionEmpty)
 {
     toMaster(4);
     collectionStatements();
-    detail->Insert();
-    detail->FieldByName(QStringLiteral("ITEM"))->SetAsString(QStringLiteral("nut"));
-    detail->FieldByName(QStringLiteral("QTY"))->SetAsInteger(3);
-    detail->Post();
+    insertLine(QStringLiteral("nut"), 3);
     const QString item
         = QStringLiteral(":v") + QString::number(test::fieldInfoIndex(*detail, "ITEM"));
     const QString qty
@@ -261,22 +264,16 @@ TEST_F(CollectionDetailEdit, TheCollectionIsAnalysedOncePerStatement)
             .filter(QStringLiteral("select user from dual"))
             .size();
     };
-    const auto insertNut = [this](int qty) {
-        detail->Insert();
-        detail->FieldByName(QStringLiteral("ITEM"))->SetAsString(QStringLiteral("nut"));
-        detail->FieldByName(QStringLiteral("QTY"))->SetAsInteger(qty);
-        detail->Post();
-    };
     toMaster(3);
     userQueries();
-    insertNut(1);
+    insertLine(QStringLiteral("nut"), 1);
     EXPECT_EQ(userQueries(), 1);
-    insertNut(2);
+    insertLine(QStringLiteral("nut"), 2);
     EXPECT_EQ(userQueries(), 0);
     // A new statement text is analysed again.
     detail->SetSQLText(detail->GetSQL());
     detail->Open();
-    insertNut(3);
+    insertLine(QStringLiteral("nut"), 3);
     EXPECT_EQ(userQueries(), 1);
     EXPECT_EQ(elementsOnServer(3),
         (QStringList { QStringLiteral("bolt x 1"), QStringLiteral("nut x 1"),
@@ -318,10 +315,7 @@ TEST_F(CollectionDetailEdit, AnElementIsAddedToANullAnEmptyAndAFilledCollection)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.no);
         toMaster(c.no);
-        detail->Insert();
-        detail->FieldByName(QStringLiteral("ITEM"))->SetAsString(QStringLiteral("nut"));
-        detail->FieldByName(QStringLiteral("QTY"))->SetAsInteger(3);
-        detail->Post();
+        insertLine(QStringLiteral("nut"), 3);
         EXPECT_EQ(elementsOnServer(c.no), c.after);
         // The new element's address came back: it can be changed at once.
         detail->Edit();
@@ -344,10 +338,7 @@ TEST_F(CollectionDetailEdit, ATheExpressionServesAsTableDoes)
     detail->Open();
     toMaster(4);
     collectionStatements();
-    detail->Insert();
-    detail->FieldByName(QStringLiteral("ITEM"))->SetAsString(QStringLiteral("nut"));
-    detail->FieldByName(QStringLiteral("QTY"))->SetAsInteger(3);
-    detail->Post();
+    insertLine(QStringLiteral("nut"), 3);
     const QStringList sent = collectionStatements();
     ASSERT_EQ(sent.size(), 2);
     EXPECT_TRUE(sent[0].startsWith(QLatin1String("begin\n  update cde_order m\n")));
@@ -380,10 +371,7 @@ TEST_F(CollectionDetailEdit, TheDetailFollowsTheMasterAfterEdits)
     detail->FieldByName(QStringLiteral("QTY"))->SetAsInteger(11);
     detail->Post();
     toMaster(4);
-    detail->Insert();
-    detail->FieldByName(QStringLiteral("ITEM"))->SetAsString(QStringLiteral("pin"));
-    detail->FieldByName(QStringLiteral("QTY"))->SetAsInteger(7);
-    detail->Post();
+    insertLine(QStringLiteral("pin"), 7);
 
     const struct {
         int no;
