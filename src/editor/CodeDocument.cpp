@@ -597,6 +597,7 @@ void CodeDocument::Undo()
     while (m_undo.Index() > 0) {
         const qint64 index = m_undo.Index();
         const TUndoRecord record = m_undo.Record(index - 1);
+        m_columnSelection = false; // a record replays a stream range
         setSelectionRaw(record.Start, record.End, false);
         m_replaying = m_undoing = true;
         m_undo.SetIndex(index - 1);
@@ -624,6 +625,7 @@ void CodeDocument::Redo()
         const qint64 index = m_undo.Index();
         const TUndoRecord record = m_undo.Record(index);
         const bool nextGrouped = index + 1 < m_undo.Count() && m_undo.Record(index + 1).Grouped;
+        m_columnSelection = false;
         setSelectionRaw(record.Start, record.End, false);
         m_replaying = true;
         m_recordWritten = false;

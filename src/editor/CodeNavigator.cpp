@@ -227,7 +227,8 @@ void TCodeNavigator::InsertAttr(const TAttrRecord &record)
     std::memmove(static_cast<void *>(m_par->Attrs + index + 1), m_par->Attrs + index,
         size_t(m_par->AttrCount - index) * sizeof(TAttrRecord));
     m_par->Attrs[index] = record;
-    m_par->Attrs[index].SetOffset(qint32(m_offset));
+    // Inside the line break the record takes effect at the paragraph's end.
+    m_par->Attrs[index].SetOffset(qint32(qMin<qint64>(m_offset, m_par->Length)));
     ++m_par->AttrCount;
     m_attrIndex = index + 1;
 }
