@@ -244,6 +244,34 @@ TEST(MemoryData, EveryKeptFieldTypeRoundTrips)
     }
 }
 
+TEST(MemoryData, BinaryAndGuidValuesAreChecked)
+{
+    TMemoryData ds;
+    ds.FieldDefs().Add(QStringLiteral("BY"), ftBytes, 3);
+    ds.FieldDefs().Add(QStringLiteral("VB"), ftVarBytes, 3);
+    ds.FieldDefs().Add(QStringLiteral("G"), ftGuid);
+    ds.FieldDefs().Add(QStringLiteral("WS"), ftWideString, 3);
+    ds.Open();
+    ds.Append();
+    TField *bytes = ds.FieldByName(QStringLiteral("BY"));
+    TField *varBytes = ds.FieldByName(QStringLiteral("VB"));
+    TField *guid = ds.FieldByName(QStringLiteral("G"));
+    TField *wide = ds.FieldByName(QStringLiteral("WS"));
+    EXPECT_THROW(bytes->SetAsBytes(QByteArray("1234")), EDatabaseError);
+    EXPECT_THROW(varBytes->SetAsBytes(QByteArray("1234")), EDatabaseError);
+    EXPECT_THROW(guid->SetAsString(QStringLiteral("not a guid")), EDatabaseError);
+    bytes->SetAsBytes(QByteArray("x"));
+    varBytes->SetAsBytes(QByteArray("x"));
+    guid->SetAsString(QStringLiteral("{0a0b0c0d-0000-0000-0000-00000000000f}"));
+    // A surrogate pair is never cut in half.
+    wide->SetAsString(QStringLiteral(u"ab😀"));
+    ds.Post();
+    EXPECT_EQ(bytes->AsBytes(), QByteArray("x\0\0", 3)) << "fixed length, zero padded";
+    EXPECT_EQ(varBytes->AsBytes(), QByteArray("x"));
+    EXPECT_EQ(guid->AsString(), QStringLiteral("{0A0B0C0D-0000-0000-0000-00000000000F}"));
+    EXPECT_EQ(wide->AsString(), QStringLiteral("ab"));
+}
+
 TEST(MemoryData, VariantValueSeenByItsValidationHandler)
 {
     TMemoryData ds;
