@@ -18,8 +18,8 @@ namespace qd {
 // names may span lines ("a," / "b," / "c = (...)"). An include names its file relative
 // to the directory of the file that names it, as the client resolves it; its name may
 // be in double quotes. Includes are followed at most MaxIncludeDepth deep and each file
-// is read at most once per parse, MaxFiles files at most. A problem with a file (an include that is missing,
-// unreadable, a directory, part of a cycle, nested too deep) is recorded once in
+// is read at most once per parse, MaxFiles files at most. A problem with a file (an include that is
+// missing, unreadable, a directory, part of a cycle, nested too deep) is recorded once in
 // warnings() and the rest of the files are still read.
 class TnsNames {
 public:

@@ -118,7 +118,8 @@ bool dateToBytes(std::string_view iso, unsigned char *b)
     skipBlanks();
     if (pos < iso.size()) {
         if (pos == afterDate || !readNumber(iso, pos, 2, h) || !expect(iso, pos, ':')
-            || !readNumber(iso, pos, 2, mi) || !expect(iso, pos, ':') || !readNumber(iso, pos, 2, s))
+            || !readNumber(iso, pos, 2, mi) || !expect(iso, pos, ':')
+            || !readNumber(iso, pos, 2, s))
             return false;
         skipBlanks();
         if (pos < iso.size())

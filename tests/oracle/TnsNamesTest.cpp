@@ -108,8 +108,8 @@ TEST(TnsNamesParser, IncludeDepthIsBounded)
     const QStringList aliases = parser.parseFile(QStringLiteral("0"));
     EXPECT_EQ(aliases.size(), TnsNames::MaxIncludeDepth + 1);
     ASSERT_EQ(parser.warnings().size(), 1);
-    EXPECT_TRUE(parser.warnings()[0].startsWith(QStringLiteral("Includes nested too deep: %1")
-            .arg(TnsNames::MaxIncludeDepth + 1)))
+    EXPECT_TRUE(parser.warnings()[0].startsWith(
+        QStringLiteral("Includes nested too deep: %1").arg(TnsNames::MaxIncludeDepth + 1)))
         << parser.warnings()[0].toStdString();
     EXPECT_TRUE(aliases.contains(QStringLiteral("ALIAS%1").arg(TnsNames::MaxIncludeDepth)));
     EXPECT_FALSE(aliases.contains(QStringLiteral("ALIAS%1").arg(TnsNames::MaxIncludeDepth + 1)));
@@ -192,7 +192,8 @@ TEST(TnsNamesParser, IncludePathsResolveAgainstTheIncludingFile)
         { "/etc/net/tnsnames.ora", "\"\"", "" },
     };
     for (const Case &c : cases) {
-        EXPECT_EQ(TnsNames::resolveInclude(QString::fromLatin1(c.from), QString::fromLatin1(c.value)),
+        EXPECT_EQ(
+            TnsNames::resolveInclude(QString::fromLatin1(c.from), QString::fromLatin1(c.value)),
             QString::fromLatin1(c.path))
             << c.from << " / " << c.value;
     }
@@ -337,22 +338,24 @@ TEST_F(TnsFiles, TableOfSmallFiles)
                 { "shared.ora", "SHARED = (x)\n" } },
             { "SHARED", "AFTER" } },
         { "alias list spread over several lines",
-            { { "tnsnames.ora", "a,\nb,\nc = (DESCRIPTION =\n (ADDRESS = (HOST = h)))\nd = (x)\n" } },
+            { { "tnsnames.ora",
+                "a,\nb,\nc = (DESCRIPTION =\n (ADDRESS = (HOST = h)))\nd = (x)\n" } },
             { "a", "b", "c", "d" } },
         { "alias list whose next line starts with a comma",
             { { "tnsnames.ora", "ONE\n , TWO = (x)\n" } }, { "ONE", "TWO" } },
-        { "stray word is no alias",
-            { { "tnsnames.ora", "junk\nREAL = (x)\n" } }, { "REAL" } },
+        { "stray word is no alias", { { "tnsnames.ora", "junk\nREAL = (x)\n" } }, { "REAL" } },
         { "comments: indented, inside a description, after text",
             { { "tnsnames.ora",
                 "# header\n   # indented comment\nA = (DESCRIPTION =\n  # (old address\n"
                 "  (ADDRESS = (HOST = h)) # primary (\n)\n\t#B = (x)\nC = (x) # done\n" } },
             { "A", "C" } },
         { "a \"#\" inside double quotes is text",
-            { { "tnsnames.ora", "\"odd#name\" = (x)\nN = (DESCRIPTION = (X = \"a#(\"))\nM = (x)\n" } },
+            { { "tnsnames.ora",
+                "\"odd#name\" = (x)\nN = (DESCRIPTION = (X = \"a#(\"))\nM = (x)\n" } },
             { "odd#name", "N", "M" } },
         { "byte-order mark and CR LF line ends",
-            { { "tnsnames.ora", "\xEF\xBB\xBFPROD =\r\n  (DESCRIPTION = (HOST = p))\r\nDEV = (x)\r\n" } },
+            { { "tnsnames.ora",
+                "\xEF\xBB\xBFPROD =\r\n  (DESCRIPTION = (HOST = p))\r\nDEV = (x)\r\n" } },
             { "PROD", "DEV" } },
         { "each alias once, first-seen order, later spelling wins",
             { { "tnsnames.ora", "prod = (x)\nTEST = (x)\nifile = dup.ora\nPROD = (y)\n" },
@@ -361,9 +364,8 @@ TEST_F(TnsFiles, TableOfSmallFiles)
         { "world domain cut from every name of a list",
             { { "tnsnames.ora", "A.WORLD, B.world,\nC.WORLD = (x)\nD.WORLDWIDE = (x)\n" } },
             { "A", "B", "C", "D.WORLDWIDE" }, {}, "WORLD" },
-        { "other domains leave names alone",
-            { { "tnsnames.ora", "A.WORLD, B.WORLD = (x)\n" } }, { "A.WORLD", "B.WORLD" }, {},
-            "example.com" },
+        { "other domains leave names alone", { { "tnsnames.ora", "A.WORLD, B.WORLD = (x)\n" } },
+            { "A.WORLD", "B.WORLD" }, {}, "example.com" },
         { "missing include is named, the rest still read",
             { { "tnsnames.ora", "BEFORE = (x)\nIFILE = gone.ora\nAFTER = (x)\n" } },
             { "BEFORE", "AFTER" },
@@ -403,12 +405,11 @@ TEST_F(TnsFiles, TableOfSmallFiles)
             expected << QString::fromUtf8(alias);
         EXPECT_EQ(parser.parseFile(path(QString::fromUtf8(c.files.front().first))), expected);
 
-        EXPECT_EQ(parser.warnings().size(), qsizetype(c.warnings.size())) << [&] {
-            return parser.warnings().join(QLatin1Char('\n')).toStdString();
-        }();
+        EXPECT_EQ(parser.warnings().size(), qsizetype(c.warnings.size()))
+            << [&] { return parser.warnings().join(QLatin1Char('\n')).toStdString(); }();
         for (const char *warning : c.warnings) {
-            const QString text = QString::fromUtf8(warning).replace(
-                QStringLiteral("$DIR"), m_files.path());
+            const QString text
+                = QString::fromUtf8(warning).replace(QStringLiteral("$DIR"), m_files.path());
             EXPECT_EQ(std::count_if(parser.warnings().cbegin(), parser.warnings().cend(),
                           [&](const QString &w) { return w.contains(text); }),
                 1)
@@ -431,9 +432,9 @@ TEST_F(TnsFiles, AliasListOfAFileWithABrokenInclude)
     EXPECT_EQ(homes.GetTnsAliasList(),
         (QStringList { QStringLiteral("ALPHA"), QStringLiteral("MID"), QStringLiteral("ZETA") }));
     EXPECT_EQ(homes.TnsAliasWarnings(),
-        QStringList { QStringLiteral("Included file not found: ") + path(QStringLiteral("broken.ora"))
-            + QStringLiteral(" (named in ") + path(QStringLiteral("tnsnames.ora"))
-            + QLatin1Char(')') });
+        QStringList { QStringLiteral("Included file not found: ")
+            + path(QStringLiteral("broken.ora")) + QStringLiteral(" (named in ")
+            + path(QStringLiteral("tnsnames.ora")) + QLatin1Char(')') });
 
     // Mended and rebuilt: the warning goes.
     write(QStringLiteral("broken.ora"), "FIXED = (x)\n");
