@@ -472,7 +472,7 @@ void CodeDocument::replaceRange(qint64 a, qint64 b, QString text, int flags)
     // undone together with this one.
     qint64 caretTarget = a + n;
     if (restyle && !(flags & rfNoCodeCleanup)) {
-        const QList<qint64> redundant = redundantCodes(fp, fp + m - 1);
+        const QList<qint64> redundant = redundantCodes(a, a + n);
         if (!redundant.isEmpty()) {
             m_cleaning = true;
             try {
@@ -557,14 +557,24 @@ void CodeDocument::runPasses(qint64 a, qint64 n, qint64 fp)
     }
 }
 
-QList<qint64> CodeDocument::redundantCodes(qint64 firstPar, qint64 lastPar) const
+QList<qint64> CodeDocument::redundantCodes(qint64 from, qint64 to) const
 {
+    // Only the runs of codes that the new text touches can hold new pairs; the scan covers the
+    // new text and the codes adjacent to it, so an edit in a long line costs no more than its
+    // own text.
     QList<qint64> out;
+    const qint64 firstPar = m_pars.ParagraphOfPos(from);
+    const qint64 lastPar = m_pars.ParagraphOfPos(to);
     for (qint64 par = firstPar; par <= lastPar; ++par) {
         const TParagraph *p = m_pars.At(par);
         const qint64 start = m_pars.StartPos(par);
-        qint64 i = 0;
-        while (i < p->Length) {
+        qint64 i = qBound<qint64>(0, from - start, qint64(p->Length));
+        qint64 end = qBound<qint64>(0, to - start, qint64(p->Length));
+        while (i > 0 && IsStyleCode(p->Text[i - 1]))
+            --i;
+        while (end < p->Length && IsStyleCode(p->Text[end]))
+            ++end;
+        while (i < end) {
             if (!IsStyleCode(p->Text[i])) {
                 ++i;
                 continue;
@@ -686,17 +696,28 @@ void CodeDocument::FormatParagraph(qint64 index)
     qint64 full = 0;
     qint64 width = 0;
     quint8 style = 0;
-    for (qint32 i = 0; i < p->Length; ++i) {
+    qint32 i = 0;
+    while (i < p->Length) {
         const char16_t c = p->Text[i];
-        if (m_staticFormat && ToggleStyle(style, c))
-            continue;
-        if (c == scTab) {
-            full = (full / tabWidth + 1) * tabWidth;
+        if (m_staticFormat && ToggleStyle(style, c)) {
+            ++i;
             continue;
         }
-        full += m_measurer->TextWidth(QStringView(p->Text + i, 1), style);
-        if (!isBlank(c))
+        if (c == scTab) {
+            full = (full / tabWidth + 1) * tabWidth;
+            ++i;
+            continue;
+        }
+        // A run of characters in one style: blanks, or a word, measured at once.
+        const bool blank = isBlank(c);
+        qint32 j = i + 1;
+        while (j < p->Length && p->Text[j] != scTab && isBlank(p->Text[j]) == blank
+            && !(m_staticFormat && IsStyleCode(p->Text[j])))
+            ++j;
+        full += m_measurer->TextWidth(QStringView(p->Text + i, j - i), style);
+        if (!blank)
             width = full;
+        i = j;
     }
     TLineRecord &line = p->FirstLine;
     line = TLineRecord();

@@ -214,7 +214,7 @@ private:
     void moveNavigators(qint64 a, qint64 b, qint64 n, qint64 fp, qint64 fo, qint64 lp,
         qint64 parsAdded);
     void runPasses(qint64 a, qint64 n, qint64 fp);
-    QList<qint64> redundantCodes(qint64 firstPar, qint64 lastPar) const;
+    QList<qint64> redundantCodes(qint64 from, qint64 to) const;
     void replay(bool undo);
 
     TParagraphsList m_pars;
