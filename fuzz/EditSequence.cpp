@@ -1,6 +1,6 @@
-// Long runs of the editor's randomized edit sequences: the fuzzer's bytes choose the edits (inserts,
-// deletes, replacements across paragraphs, typing, undo, redo, update brackets, column blocks,
-// navigators and attributes); every step must keep the text model's invariants, and undoing
+// Long runs of the editor's randomized edit sequences: the fuzzer's bytes choose the edits
+// (inserts, deletes, replacements across paragraphs, typing, undo, redo, update brackets, column
+// blocks, navigators and attributes); every step must keep the text model's invariants, and undoing
 // everything must give back the first text exactly.
 #include "editor/EditSequence.h"
 

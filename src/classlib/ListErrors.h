@@ -19,7 +19,10 @@ public:
 // Memory could not be allocated; the structure that asked for it is unchanged.
 class EOutOfMemory : public Exception {
 public:
-    EOutOfMemory() : Exception(QStringLiteral("Out of memory")) {}
+    EOutOfMemory()
+        : Exception(QStringLiteral("Out of memory"))
+    {
+    }
 };
 
 } // namespace qd

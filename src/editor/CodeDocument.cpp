@@ -412,8 +412,7 @@ void CodeDocument::replaceRange(qint64 a, qint64 b, QString text, int flags)
         }
     } else {
         const TParagraph *lastOld = m_pars.At(lp);
-        const QString tailText
-            = QString(reinterpret_cast<const QChar *>(lastOld->Text + lo), tail);
+        const QString tailText = QString(reinterpret_cast<const QChar *>(lastOld->Text + lo), tail);
         const TAttrRecord endAttr = *attrAt(lastOld, lo);
         std::vector<TAttrRecord> tailAttrs;
         for (qint32 i = 0; i < lastOld->AttrCount; ++i)
@@ -769,8 +768,8 @@ void CodeDocument::Check() const
             continue;
         if (nav->m_parIndex < 0 || nav->m_parIndex >= m_pars.Count()
             || m_pars.At(nav->m_parIndex) != nav->m_par
-            || nav->m_offset != nav->m_pos - m_pars.StartPos(nav->m_parIndex)
-            || nav->m_offset < 0 || nav->m_offset > nav->m_par->Length + 1)
+            || nav->m_offset != nav->m_pos - m_pars.StartPos(nav->m_parIndex) || nav->m_offset < 0
+            || nav->m_offset > nav->m_par->Length + 1)
             throw std::logic_error("a navigator's cached paragraph is stale");
     }
     const qint64 lower = m_selStart->Position();

@@ -211,8 +211,8 @@ private:
     void replaceRange(qint64 a, qint64 b, QString text, int flags);
     void cutColumnBlock();
     void setSelectionRaw(qint64 lower, qint64 upper, bool caretAtUpper);
-    void moveNavigators(qint64 a, qint64 b, qint64 n, qint64 fp, qint64 fo, qint64 lp,
-        qint64 parsAdded);
+    void moveNavigators(
+        qint64 a, qint64 b, qint64 n, qint64 fp, qint64 fo, qint64 lp, qint64 parsAdded);
     void runPasses(qint64 a, qint64 n, qint64 fp);
     QList<qint64> redundantCodes(qint64 from, qint64 to) const;
     void replay(bool undo);

@@ -13,8 +13,7 @@ namespace qd {
 // or removing elements costs time proportional to the distance from the previous edit plus the
 // elements inserted or removed, never to the whole array, so runs of edits in one region of a
 // long text stay cheap.
-template <typename T>
-class GapVector {
+template <typename T> class GapVector {
     static_assert(std::is_trivially_copyable_v<T>, "GapVector holds trivially copyable values");
 
 public:
@@ -87,8 +86,8 @@ private:
             std::memmove(static_cast<void *>(d + pos + m_gapLength), d + pos, n * sizeof(T));
         } else {
             const qint64 n = pos - m_gapStart;
-            std::memmove(static_cast<void *>(d + m_gapStart), d + m_gapStart + m_gapLength,
-                n * sizeof(T));
+            std::memmove(
+                static_cast<void *>(d + m_gapStart), d + m_gapStart + m_gapLength, n * sizeof(T));
         }
         m_gapStart = pos;
     }

@@ -127,8 +127,8 @@ void TParagraphsList::ReplaceText(
         throw Exception(QStringLiteral("Text too long"));
     const qint64 tail = p->Length - offset - removeCount;
     // Buffers carry 1/64 spare room and shrink only when 1/8 or more of them is spare.
-    const qint64 growSize = qMin<qint64>(
-        newLength + newLength / 64 + 1, std::numeric_limits<qint32>::max());
+    const qint64 growSize
+        = qMin<qint64>(newLength + newLength / 64 + 1, std::numeric_limits<qint32>::max());
     const auto *ins = reinterpret_cast<const char16_t *>(insert.utf16());
     if (newLength > p->Capacity) {
         auto *buffer = static_cast<char16_t *>(allocOrThrow(size_t(growSize) * sizeof(char16_t)));

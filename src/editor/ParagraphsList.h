@@ -66,7 +66,10 @@ public:
     // Replaces removeCount characters at offset by insert. "Text too long" when the paragraph
     // would pass the length limit; nothing is changed then.
     void ReplaceText(qint64 index, qint64 offset, qint64 removeCount, QStringView insert);
-    void SetText(qint64 index, QStringView text) { ReplaceText(index, 0, Record(index)->Length, text); }
+    void SetText(qint64 index, QStringView text)
+    {
+        ReplaceText(index, 0, Record(index)->Length, text);
+    }
 
     // Paragraph index gets n display lines (at least 1); new line records are zeroed.
     // EOutOfMemory beyond the limit of further lines; nothing is changed then.

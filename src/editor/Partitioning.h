@@ -17,7 +17,8 @@ public:
     Partitioning();
 
     qint64 Partitions() const { return m_bounds.size() - 1; }
-    // Boundary i for 0 <= i <= Partitions(): where partition i starts (the end for i = Partitions()).
+    // Boundary i for 0 <= i <= Partitions(): where partition i starts (the end for i =
+    // Partitions()).
     qint64 Boundary(qint64 i) const { return m_bounds.at(i) + (i > m_stepIndex ? m_step : 0); }
     qint64 Extent(qint64 i) const { return Boundary(i + 1) - Boundary(i); }
     qint64 Total() const { return Boundary(Partitions()); }

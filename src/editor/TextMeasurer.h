@@ -26,7 +26,10 @@ public:
         , m_lineHeight(qMax(1, lineHeight))
     {
     }
-    int TextWidth(QStringView text, quint8) const override { return int(text.size()) * m_charWidth; }
+    int TextWidth(QStringView text, quint8) const override
+    {
+        return int(text.size()) * m_charWidth;
+    }
     int CharWidth() const override { return m_charWidth; }
     int LineHeight() const override { return m_lineHeight; }
 

@@ -11,9 +11,9 @@
 #include <QString>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstdint>
 #include <exception>
 #include <memory>
 #include <string>
@@ -23,7 +23,11 @@ namespace qd::test {
 
 class ByteSource {
 public:
-    ByteSource(const uint8_t *data, size_t size) : m_data(data), m_size(size) {}
+    ByteSource(const uint8_t *data, size_t size)
+        : m_data(data)
+        , m_size(size)
+    {
+    }
     bool atEnd() const { return m_pos >= m_size; }
     uint8_t next() { return m_pos < m_size ? m_data[m_pos++] : 0; }
     // A value in 0 .. bound - 1 (0 when bound < 1).
@@ -44,8 +48,8 @@ private:
 // Text made of letters, blanks, line breaks of every form, NULs and style codes.
 inline QString randomText(ByteSource &bytes, int maxPieces)
 {
-    static const char16_t *const pieces[] = { u"a", u"bc", u"SELECT x", u" ", u"\t", u"\r",
-        u"\n", u"\r\n", u"\n\r", u"\x02", u"\x01", u"\x15", u"\x03\x04", u"\x02\x02" };
+    static const char16_t *const pieces[] = { u"a", u"bc", u"SELECT x", u" ", u"\t", u"\r", u"\n",
+        u"\r\n", u"\n\r", u"\x02", u"\x01", u"\x15", u"\x03\x04", u"\x02\x02" };
     const int count = int(sizeof(pieces) / sizeof(pieces[0]));
     QString text;
     const qint64 n = bytes.below(maxPieces + 1);
@@ -165,10 +169,13 @@ inline std::string runEditSequence(const uint8_t *data, size_t size)
             }
             }
             if (std::getenv("QD_EDIT_TRACE"))
-                fprintf(stderr, "step %d op %lld -> %s  sel %lld idx %lld/%lld\n", step, op, qPrintable(doc.Text().toUtf8().toPercentEncoding()), doc.GetSelStart(), doc.UndoList().Index(), doc.UndoList().Count());
+                fprintf(stderr, "step %d op %lld -> %s  sel %lld idx %lld/%lld\n", step, op,
+                    qPrintable(doc.Text().toUtf8().toPercentEncoding()), doc.GetSelStart(),
+                    doc.UndoList().Index(), doc.UndoList().Count());
             if (std::getenv("QD_EDIT_TRACE") && doc.UndoList().Count() > 0) {
                 const auto &r = doc.UndoList().Record(doc.UndoList().Count() - 1);
-                fprintf(stderr, "   last rec %lld..%lld g%d '%s'\n", r.Start, r.End, r.Grouped, qPrintable(r.Text.toUtf8().toPercentEncoding()));
+                fprintf(stderr, "   last rec %lld..%lld g%d '%s'\n", r.Start, r.End, r.Grouped,
+                    qPrintable(r.Text.toUtf8().toPercentEncoding()));
             }
             doc.Check();
             for (const auto &nav : navs)
@@ -183,7 +190,8 @@ inline std::string runEditSequence(const uint8_t *data, size_t size)
             doc.Undo();
             doc.Check();
             if (std::getenv("QD_EDIT_TRACE"))
-                fprintf(stderr, "undo -> %s idx %lld\n", qPrintable(doc.Text().toUtf8().toPercentEncoding()), doc.UndoList().Index());
+                fprintf(stderr, "undo -> %s idx %lld\n",
+                    qPrintable(doc.Text().toUtf8().toPercentEncoding()), doc.UndoList().Index());
         }
         if (std::getenv("QD_EDIT_TRACE"))
             fprintf(stderr, "final    %s\n", qPrintable(doc.Text().toUtf8().toPercentEncoding()));

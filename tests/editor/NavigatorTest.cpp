@@ -28,9 +28,16 @@ TEST_F(NavigatorTest, APositionInsideALineBreakBelongsToItsParagraph)
         char16_t ch;
     };
     const Case cases[] = {
-        { 0, 0, 0, u'a' }, { 3, 0, 3, 13 }, { 4, 0, 4, 10 }, { 5, 1, 0, u'd' },
-        { 7, 1, 2, 13 }, { 8, 1, 3, 10 }, { 9, 2, 0, 13 }, { 10, 2, 1, 10 },
-        { 11, 3, 0, u'f' }, { 16, 3, 5, 13 },
+        { 0, 0, 0, u'a' },
+        { 3, 0, 3, 13 },
+        { 4, 0, 4, 10 },
+        { 5, 1, 0, u'd' },
+        { 7, 1, 2, 13 },
+        { 8, 1, 3, 10 },
+        { 9, 2, 0, 13 },
+        { 10, 2, 1, 10 },
+        { 11, 3, 0, u'f' },
+        { 16, 3, 5, 13 },
     };
     for (const Case &c : cases) {
         nav.SetPos(c.pos);
@@ -120,7 +127,10 @@ TEST(Navigator, APositionAtALineEndBelongsToTheNextLineExceptOnTheLast)
 TEST(Navigator, StyleAtTogglesByTheCodesBeforeIt)
 {
     CodeDocument doc;
-    setText(doc, QStringLiteral("a\x02" "b\x01" "c"));
+    setText(doc,
+        QStringLiteral("a\x02"
+                       "b\x01"
+                       "c"));
     TCodeNavigator nav(&doc);
     const std::pair<qint64, quint8> cases[] = { { 0, 0 }, { 2, StyleBold },
         { 4, StyleBold | StyleItalic }, { 5, StyleBold | StyleItalic } };

@@ -260,7 +260,8 @@ TEST(StyleCodes, AnOpenedStyleIsClosedAfterTheInsertedText)
     setText(pasted, QStringLiteral("xy"));
     pasted.SetSelStart(1);
     pasted.ReplaceSel(B + QStringLiteral("abc"));
-    EXPECT_EQ(pasted.Text(), QStringLiteral("x") + B + QStringLiteral("abc") + B + QStringLiteral("y"));
+    EXPECT_EQ(
+        pasted.Text(), QStringLiteral("x") + B + QStringLiteral("abc") + B + QStringLiteral("y"));
     EXPECT_EQ(pasted.GetSelStart(), 6); // after the new text, closing code included
     pasted.Check();
 }
