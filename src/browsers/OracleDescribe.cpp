@@ -163,16 +163,23 @@ quint8 GetObjectKind(TOracleSession &session, const QString &owner, const QStrin
         query->Close();
         return DescribeUnknown;
     }
-    // A package or type and its body share the name; the rows come in no order, so the body
-    // must not decide while the unit itself is there.
+    // A package or type and its body share the name, and so do a materialized view and its
+    // table; the rows come in no order, so neither the body nor the table may decide.
     QString type;
+    bool decided = false, materialized = false;
     while (!query->Eof()) {
-        type = query->FieldAsString(0);
-        if (!type.endsWith(QLatin1String(" BODY")))
-            break;
+        const QString rowType = query->FieldAsString(0);
+        materialized = materialized || rowType == QLatin1String("MATERIALIZED VIEW")
+            || rowType == QLatin1String("SNAPSHOT");
+        if (!decided) {
+            type = rowType;
+            decided = !rowType.endsWith(QLatin1String(" BODY"));
+        }
         query->Next();
     }
     query->Close();
+    if (materialized)
+        return ooMView;
     static const std::pair<const char *, quint8> kinds[] = { { "TABLE", ooTable },
         { "TABLE PARTITION", ooTable }, { "VIEW", ooView }, { "SNAPSHOT", ooMView },
         { "MATERIALIZED VIEW", ooMView }, { "PACKAGE", ooPackage },

@@ -51,7 +51,7 @@ void ResolveObjectName(TOracleSession &session, const QString &name, QString &ow
 
 // 0-7 and 9 by the object's type, DescribeUnsupported for other types, DescribeUnknown when
 // the owner has no object of that name. A body (package or type) decides only when there is
-// nothing but bodies.
+// nothing but bodies; a materialized view is one also where its table is listed first.
 quint8 GetObjectKind(TOracleSession &session, const QString &owner, const QString &name);
 
 // ---- Entry points ------------------------------------------------------------------------------

@@ -5,11 +5,12 @@
 // mixed case. The fixture objects are made once per process:
 //   DEMO.ORDER_LINES  composite key (LINE_NO, ORDER_ID) declared against the column order, a
 //                     plain NUMBER, a DATE, a CHAR, a column name longer than 32 characters,
-//                     a check and a two-column index;
+//                     an enabled and a disabled check and a two-column index;
 //   DEMO.SHIPMENTS    a two-column foreign key to ORDER_LINES;
 //   DEMO.BARE         no keys, checks or indexes;
 //   HR.STAFF          a private synonym for HR.JOBS, beside the public STAFF for DEMO.EMP;
-//   "Dev"."Orders"    a quoted mixed-case table of the quoted mixed-case user;
+//   "Dev"."Orders"    a quoted mixed-case table of the quoted mixed-case user, with a quoted
+//                     mixed-case index;
 //   QDSI_OBJECTS rows of DEMO: a package whose body row comes first, and a lone body.
 // Statement texts are compared with the files in golden/. After a deliberate change of a
 // statement or a listing, regenerate them with
@@ -56,7 +57,10 @@ public:
         for (int i = 0; i < n; ++i) {
             QByteArray buffer(65536, '\0');
             m_get(svc, i, buffer.data(), static_cast<int>(buffer.size()));
-            texts << QString::fromUtf8(buffer.constData()).remove(u'\r') << QStringLiteral("/");
+            QString text = QString::fromUtf8(buffer.constData()).remove(u'\r');
+            if (text.endsWith(u'\n'))
+                text.chop(1);
+            texts << text.split(u'\n') << QStringLiteral("/");
         }
         m_clear(svc);
         return texts;
@@ -175,6 +179,9 @@ private:
                            "constraint pk_order_lines primary key (line_no, order_id), "
                            "constraint ck_order_lines_amount check (amount >= 0))"));
         run(demo,
+            QStringLiteral("alter table order_lines add constraint ck_order_lines_status "
+                           "check (status in ('O', 'S')) disable"));
+        run(demo,
             QStringLiteral("create index order_lines_shipped_ix on order_lines (shipped, status)"));
         run(demo,
             QStringLiteral("create table shipments (shipment_id number(9) primary key, "
@@ -198,8 +205,9 @@ private:
 
         const auto dev = logOn(QStringLiteral("\"Dev\""), QStringLiteral("dev"));
         run(*dev,
-            QStringLiteral("create table \"Orders\" (\"Id\" number(6) primary key, "
+            QStringLiteral("create table \"Orders\" (\"Id\" number(6) constraint \"Orders_Pk\" primary key, "
                            "\"Placed\" date, note varchar2(40))"));
+        run(*dev, QStringLiteral("create index \"Orders_Placed\" on \"Orders\" (\"Placed\", note)"));
         dev->Commit();
         dev->LogOff();
     }

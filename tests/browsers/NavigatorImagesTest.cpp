@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QIcon>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>

@@ -97,7 +97,7 @@ TEST_F(ObjectNames, ResolveThroughUsersAndSynonyms)
         { session.get(), "staff.ename", "DEMO", "EMP", "ENAME", "", ooTable },
         { session.get(), "emp_api.headcount", "DEMO", "EMP_API", "HEADCOUNT", "", ooPackage },
         { session.get(), "\"Dev\".\"Orders\"", "Dev", "Orders", "", "", ooTable },
-        { session.get(), "dev.orders", "DEV", "ORDERS", "", "", DescribeUnknown },
+        { session.get(), "dev.orders", "DEMO", "DEV", "ORDERS", "", DescribeUnknown },
         { dev.get(), "\"Orders\"", "Dev", "Orders", "", "", ooTable },
         { dev.get(), "orders", "Dev", "ORDERS", "", "", DescribeUnknown },
         // three parts and more
