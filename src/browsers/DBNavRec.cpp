@@ -7,10 +7,16 @@ QString TDBNavRec::DragDataFor(
 {
     QString text;
     switch (subType) {
-    case osoNone: text = objectName; break;
-    case osoColumn: text = subObjectName; break;
+    case osoNone:
+        text = objectName;
+        break;
+    case osoColumn:
+        text = subObjectName;
+        break;
     case osoSubProcedure:
-    case osoAttribute: text = objectName + u'.' + subObjectName; break;
+    case osoAttribute:
+        text = objectName + u'.' + subObjectName;
+        break;
     }
     return text.left(DBNavNameLength);
 }

@@ -9,8 +9,8 @@
 
 #include <QImage>
 #include <QList>
-#include <QStringList>
 #include <QString>
+#include <QStringList>
 
 class QIcon;
 

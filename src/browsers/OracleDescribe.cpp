@@ -48,7 +48,8 @@ void SplitObjectName(const QString &name, TStringList &parts, QChar separator)
             ++p;
             // The part ends at a closing quote that a separator follows or that ends the name.
             qsizetype end = p;
-            while (end < n && !(name.at(end) == u'"' && (end + 1 == n || name.at(end + 1) == separator)))
+            while (end < n
+                && !(name.at(end) == u'"' && (end + 1 == n || name.at(end + 1) == separator)))
                 ++end;
             parts.Add(name.mid(p, end - p));
             p = end + 1;
@@ -97,8 +98,8 @@ void ResolveSynonym(TOracleSession &session, bool includePublic, const QString &
 
 bool UserExists(TOracleSession &session, const QString &schema)
 {
-    const auto query
-        = NewDictionaryQuery(session, QStringLiteral("select * from all_users where username = :schema"));
+    const auto query = NewDictionaryQuery(
+        session, QStringLiteral("select * from all_users where username = :schema"));
     SetStringVariable(*query, QStringLiteral("schema"), schema);
     return hasRow(*query);
 }
@@ -180,11 +181,11 @@ quint8 GetObjectKind(TOracleSession &session, const QString &owner, const QStrin
     query->Close();
     if (materialized)
         return ooMView;
-    static const std::pair<const char *, quint8> kinds[] = { { "TABLE", ooTable },
-        { "TABLE PARTITION", ooTable }, { "VIEW", ooView }, { "SNAPSHOT", ooMView },
-        { "MATERIALIZED VIEW", ooMView }, { "PACKAGE", ooPackage },
-        { "PROCEDURE", ooProcedure }, { "FUNCTION", ooFunction }, { "TRIGGER", ooTrigger },
-        { "TYPE", ooType }, { "SEQUENCE", ooSequence } };
+    static const std::pair<const char *, quint8> kinds[]
+        = { { "TABLE", ooTable }, { "TABLE PARTITION", ooTable }, { "VIEW", ooView },
+              { "SNAPSHOT", ooMView }, { "MATERIALIZED VIEW", ooMView }, { "PACKAGE", ooPackage },
+              { "PROCEDURE", ooProcedure }, { "FUNCTION", ooFunction }, { "TRIGGER", ooTrigger },
+              { "TYPE", ooType }, { "SEQUENCE", ooSequence } };
     for (const auto &[text, kind] : kinds)
         if (type == QLatin1String(text))
             return kind;
@@ -217,9 +218,14 @@ quint8 GetObjectDescription(TOracleSession &session, const QString &name, bool q
             DescribeMViewColumns(session, owner, objectName, lines);
         }
         break;
-    case DescribeUnsupported: lines.Add(QStringLiteral("Unsupported object ") + name); break;
-    case DescribeUnknown: lines.Add(QStringLiteral("Unknown object ") + name); break;
-    default: break;
+    case DescribeUnsupported:
+        lines.Add(QStringLiteral("Unsupported object ") + name);
+        break;
+    case DescribeUnknown:
+        lines.Add(QStringLiteral("Unknown object ") + name);
+        break;
+    default:
+        break;
     }
     return kind;
 }

@@ -26,7 +26,7 @@ class TOracleSession;
 
 // Kinds 0-9 are TQDOracleObjects; these two only come back from the description routines.
 constexpr quint8 DescribeUnsupported = 10; // the object exists; its type is not described
-constexpr quint8 DescribeUnknown = 11;     // no object of that name
+constexpr quint8 DescribeUnknown = 11; // no object of that name
 
 // ---- Names -------------------------------------------------------------------------------------
 

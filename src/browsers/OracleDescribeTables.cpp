@@ -80,8 +80,7 @@ QString statement(std::initializer_list<const char *> pieces)
 
 // A statement on session with the table's owner and name bound under the given names.
 std::unique_ptr<TOracleQuery> tableQuery(TOracleSession &session, const QString &sql,
-    const char *ownerVariable, const QString &owner, const char *nameVariable,
-    const QString &name)
+    const char *ownerVariable, const QString &owner, const char *nameVariable, const QString &name)
 {
     auto query = NewDictionaryQuery(session, sql);
     SetStringVariable(*query, QLatin1String(ownerVariable), owner);

@@ -8,8 +8,8 @@ quint8 TOracleDescriber::GetObjectDescription(TOracleSession &session, const QSt
     bool queryOnly, bool withPrimaryKey, TStringList &lines, bool &isQuery, QString &owner,
     QString &objectName, QString &subName, QString &dbLink)
 {
-    return qd::GetObjectDescription(session, name, queryOnly, withPrimaryKey, lines, isQuery,
-        owner, objectName, subName, dbLink);
+    return qd::GetObjectDescription(session, name, queryOnly, withPrimaryKey, lines, isQuery, owner,
+        objectName, subName, dbLink);
 }
 
 void InstallOracleDescriber()

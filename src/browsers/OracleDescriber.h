@@ -9,8 +9,8 @@ namespace qd {
 class TOracleDescriber : public TObjectDescriber {
 public:
     quint8 GetObjectDescription(TOracleSession &session, const QString &name, bool queryOnly,
-        bool withPrimaryKey, TStringList &lines, bool &isQuery, QString &owner,
-        QString &objectName, QString &subName, QString &dbLink) override;
+        bool withPrimaryKey, TStringList &lines, bool &isQuery, QString &owner, QString &objectName,
+        QString &subName, QString &dbLink) override;
 };
 
 // Registers the dictionary describer with the worksheet; called once while the program starts.

@@ -59,8 +59,8 @@ QString attributesOfType()
 std::array<TOracleObjectKind, OracleObjectKindCount> &kinds()
 {
     static std::array<TOracleObjectKind, OracleObjectKindCount> table = { {
-        { true, QStringLiteral("'TABLE'"), QStringLiteral("Tables"), QStringLiteral("Table"),
-            true, osoColumn,
+        { true, QStringLiteral("'TABLE'"), QStringLiteral("Tables"), QStringLiteral("Table"), true,
+            osoColumn,
             QStringLiteral("select table_name from all_tables where owner = :obj_owner order by "
                            "table_name"),
             columnsOfTable(), QStringLiteral("TABLE"), 0, QStringLiteral("COLUMN"), 0, true },
@@ -132,7 +132,8 @@ TQDOracleObjects StringToOracleObject(const QString &text)
     for (int i = 0; i < OracleObjectKindCount; ++i)
         if (text == QLatin1String(objectNames[i]))
             return static_cast<TQDOracleObjects>(i);
-    throw Exception(QStringLiteral("Oracle object type ") + text + QStringLiteral(" not recognized."));
+    throw Exception(
+        QStringLiteral("Oracle object type ") + text + QStringLiteral(" not recognized."));
 }
 
 TQDOracleSubObjects StringToOracleSubObject(const QString &text)

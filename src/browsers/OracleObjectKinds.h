@@ -28,8 +28,8 @@ constexpr int OracleObjectKindCount = ooSequence + 1;
 
 enum TQDOracleSubObjects : quint8 {
     osoSubProcedure, // a member procedure or function of a package
-    osoAttribute,    // an attribute of an object type
-    osoColumn,       // a column of a table or view
+    osoAttribute, // an attribute of an object type
+    osoColumn, // a column of a table or view
     osoNone,
 };
 
@@ -41,19 +41,19 @@ constexpr TQDOracleObjectSet OracleObjectBit(TQDOracleObjects kind)
 }
 
 struct TOracleObjectKind {
-    bool InCatalogue;          // listed per owner from the catalogue
+    bool InCatalogue; // listed per owner from the catalogue
     QString ObjectTypeLiteral; // the kind's object_type as a quoted SQL literal
-    QString PluralCaption;     // the category node under each owner
-    QString SingularCaption;   // the kind's name in the navigator window
+    QString PluralCaption; // the category node under each owner
+    QString SingularCaption; // the kind's name in the navigator window
     bool HasSubObjects;
     TQDOracleSubObjects SubObjectKind;
-    QString ListQuery;         // objects of one owner (:obj_owner); first column the name
-    QString SubObjectQuery;    // sub-objects of one object (:obj_owner, :obj_name); may be empty
-    QString DragWord;          // names the kind and its image resource
-    int ImageIndex;            // image of object nodes, assigned when the images are loaded
-    QString SubDragWord;       // names the sub-object kind and its image; may be empty
-    int SubImageIndex;         // image of sub-object nodes, assigned with the images
-    bool CacheHint;            // a node hint of this kind is kept in the node's record
+    QString ListQuery; // objects of one owner (:obj_owner); first column the name
+    QString SubObjectQuery; // sub-objects of one object (:obj_owner, :obj_name); may be empty
+    QString DragWord; // names the kind and its image resource
+    int ImageIndex; // image of object nodes, assigned when the images are loaded
+    QString SubDragWord; // names the sub-object kind and its image; may be empty
+    int SubImageIndex; // image of sub-object nodes, assigned with the images
+    bool CacheHint; // a node hint of this kind is kept in the node's record
 };
 
 // The row of a kind. Read from any thread once the images are loaded.

@@ -27,8 +27,7 @@ TEST(DBNavRec, DragDataNamesWhatADropInserts)
         { "Orders", "", osoNone, "Orders" },
     };
     for (const auto &c : cases)
-        EXPECT_EQ(TDBNavRec::DragDataFor(
-                      QLatin1String(c.object), QLatin1String(c.sub), c.subType),
+        EXPECT_EQ(TDBNavRec::DragDataFor(QLatin1String(c.object), QLatin1String(c.sub), c.subType),
             QLatin1String(c.expected));
     // The text has the width of the field it was kept in.
     const QString longName(200, u'A');
@@ -63,8 +62,8 @@ void expectSame(const TDBNavDrag &drag, const TDBNavRec &rec)
     EXPECT_EQ(drag.HintText, rec.HintText);
 }
 
-QByteArray payload(quint32 magic, quint16 version, quint8 type, quint8 subType,
-    const QString &name, bool extra = false)
+QByteArray payload(quint32 magic, quint16 version, quint8 type, quint8 subType, const QString &name,
+    bool extra = false)
 {
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
@@ -107,8 +106,8 @@ TEST(DBNavDrag, TravelsInMimeDataWithItsDropTextAsPlainText)
 TEST(DBNavDrag, RefusesPayloadsThatAreNotWellFormed)
 {
     const TDBNavRec rec = memberRecord();
-    const QByteArray good = std::unique_ptr<QMimeData>(TDBNavDrag(&rec).ToMimeData())
-                                ->data(TDBNavDrag::MimeType);
+    const QByteArray good
+        = std::unique_ptr<QMimeData>(TDBNavDrag(&rec).ToMimeData())->data(TDBNavDrag::MimeType);
     const QString name = QStringLiteral("T");
     const struct {
         const char *what;

@@ -144,7 +144,7 @@ protected:
     }
 
     std::unique_ptr<TOracleSession> session; // DEMO
-    std::unique_ptr<TOracleSession> other;   // another user, when a test needs one
+    std::unique_ptr<TOracleSession> other; // another user, when a test needs one
     DescribeTrace trace;
 
 private:
@@ -192,8 +192,7 @@ private:
         run(demo,
             QStringLiteral("create table qdsi_objects (object_name varchar2(128), "
                            "object_type varchar2(23))"));
-        run(demo,
-            QStringLiteral("insert into qdsi_objects values ('BODY_FIRST', 'PACKAGE BODY')"));
+        run(demo, QStringLiteral("insert into qdsi_objects values ('BODY_FIRST', 'PACKAGE BODY')"));
         run(demo, QStringLiteral("insert into qdsi_objects values ('BODY_FIRST', 'PACKAGE')"));
         run(demo, QStringLiteral("insert into qdsi_objects values ('ONLY_BODY', 'PACKAGE BODY')"));
         demo.Commit();
@@ -205,9 +204,11 @@ private:
 
         const auto dev = logOn(QStringLiteral("\"Dev\""), QStringLiteral("dev"));
         run(*dev,
-            QStringLiteral("create table \"Orders\" (\"Id\" number(6) constraint \"Orders_Pk\" primary key, "
-                           "\"Placed\" date, note varchar2(40))"));
-        run(*dev, QStringLiteral("create index \"Orders_Placed\" on \"Orders\" (\"Placed\", note)"));
+            QStringLiteral(
+                "create table \"Orders\" (\"Id\" number(6) constraint \"Orders_Pk\" primary key, "
+                "\"Placed\" date, note varchar2(40))"));
+        run(*dev,
+            QStringLiteral("create index \"Orders_Placed\" on \"Orders\" (\"Placed\", note)"));
         dev->Commit();
         dev->LogOff();
     }

@@ -52,9 +52,9 @@ TEST_F(NavigatorImages, AllImagesGiveEachKindItsOwnCopies)
     LoadNavigatorImages();
     const TNavigatorImageList &list = qd::NavigatorImages();
     ASSERT_EQ(list.Count(), 16);
-    const char *names[] = { "DB", "TABLE", "COLUMN", "TABLE", "COLUMN", "TABLE", "COLUMN",
-        "STOREDPROC", "SUBPROC", "STOREDPROC", "STOREDPROC", "TRIGGER", "TYPE", "ATTRIBUTE",
-        "BUILTIN", "SEQUENCE" };
+    const char *names[]
+        = { "DB", "TABLE", "COLUMN", "TABLE", "COLUMN", "TABLE", "COLUMN", "STOREDPROC", "SUBPROC",
+              "STOREDPROC", "STOREDPROC", "TRIGGER", "TYPE", "ATTRIBUTE", "BUILTIN", "SEQUENCE" };
     for (int i = 0; i < list.Count(); ++i)
         EXPECT_EQ(list.ImageName(i), QLatin1String(names[i])) << i;
     expectIndexes({ { ooTable, 1, 2 }, { ooView, 3, 4 }, { ooMView, 5, 6 }, { ooPackage, 7, 8 },
@@ -69,8 +69,8 @@ TEST_F(NavigatorImages, WhiteIsTransparent)
     LoadNavigatorImages();
     const QImage db = qd::NavigatorImages().Image(0);
     ASSERT_EQ(db.size(), QSize(16, 16));
-    EXPECT_EQ(qAlpha(db.pixel(0, 0)), 0);      // the white corner
-    EXPECT_EQ(qAlpha(db.pixel(7, 7)), 255);    // the drawing
+    EXPECT_EQ(qAlpha(db.pixel(0, 0)), 0); // the white corner
+    EXPECT_EQ(qAlpha(db.pixel(7, 7)), 255); // the drawing
     EXPECT_FALSE(qd::NavigatorImages().Icon(0).isNull());
 }
 

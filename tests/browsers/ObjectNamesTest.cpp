@@ -80,8 +80,8 @@ TEST_F(ObjectNames, ResolveThroughUsersAndSynonyms)
         // one part: the logon schema, or a synonym's target
         { session.get(), "emp", "DEMO", "EMP", "", "", ooTable },
         { session.get(), "\"emp\"", "DEMO", "emp", "", "", DescribeUnknown },
-        { session.get(), "staff", "DEMO", "EMP", "", "", ooTable },      // public synonym
-        { hr.get(), "staff", "HR", "JOBS", "", "", ooTable },             // private wins
+        { session.get(), "staff", "DEMO", "EMP", "", "", ooTable }, // public synonym
+        { hr.get(), "staff", "HR", "JOBS", "", "", ooTable }, // private wins
         { hr.get(), "employees", "DEMO", "EMP", "", "", ooTable },
         { session.get(), "emp_dept", "DEMO", "EMP_DEPT", "", "", ooView },
         { session.get(), "dept_summary", "DEMO", "DEPT_SUMMARY", "", "", ooMView },
@@ -120,21 +120,21 @@ TEST_F(ObjectNames, ResolveThroughUsersAndSynonyms)
 TEST_F(ObjectNames, ResolveSynonymLeavesItsOutputsWhenThereIsNone)
 {
     QString owner = QStringLiteral("o"), table = QStringLiteral("t"), link = QStringLiteral("l");
-    ResolveSynonym(*session, true, QStringLiteral("NO_SUCH"), QStringLiteral("DEMO"), owner,
-        table, link);
+    ResolveSynonym(
+        *session, true, QStringLiteral("NO_SUCH"), QStringLiteral("DEMO"), owner, table, link);
     EXPECT_EQ(owner + table + link, "otl");
     // Without public synonyms STAFF is not found from DEMO; with them it is.
-    ResolveSynonym(*session, false, QStringLiteral("STAFF"), QStringLiteral("DEMO"), owner,
-        table, link);
+    ResolveSynonym(
+        *session, false, QStringLiteral("STAFF"), QStringLiteral("DEMO"), owner, table, link);
     EXPECT_EQ(owner + table + link, "otl");
-    ResolveSynonym(*session, true, QStringLiteral("STAFF"), QStringLiteral("DEMO"), owner,
-        table, link);
+    ResolveSynonym(
+        *session, true, QStringLiteral("STAFF"), QStringLiteral("DEMO"), owner, table, link);
     EXPECT_EQ(owner, "DEMO");
     EXPECT_EQ(table, "EMP");
     EXPECT_EQ(link, "");
     // Another schema's private synonym is seen by name of that schema.
-    ResolveSynonym(*session, false, QStringLiteral("STAFF"), QStringLiteral("HR"), owner, table,
-        link);
+    ResolveSynonym(
+        *session, false, QStringLiteral("STAFF"), QStringLiteral("HR"), owner, table, link);
     EXPECT_EQ(owner + u'.' + table, "HR.JOBS");
 }
 
@@ -150,12 +150,12 @@ TEST_F(ObjectNames, UserExistsComparesTheNameExactly)
 TEST_F(ObjectNames, AUnitsBodyDecidesOnlyWhenThereIsNothingElse)
 {
     // Two rows of one name, the body's first: the package decides.
-    EXPECT_EQ(GetObjectKind(*session, QStringLiteral("DEMO"), QStringLiteral("BODY_FIRST")),
-        ooPackage);
+    EXPECT_EQ(
+        GetObjectKind(*session, QStringLiteral("DEMO"), QStringLiteral("BODY_FIRST")), ooPackage);
     EXPECT_EQ(GetObjectKind(*session, QStringLiteral("DEMO"), QStringLiteral("ONLY_BODY")),
         DescribeUnsupported);
-    EXPECT_EQ(GetObjectKind(*session, QStringLiteral("SYS"), QStringLiteral("STANDARD")),
-        ooPackage);
+    EXPECT_EQ(
+        GetObjectKind(*session, QStringLiteral("SYS"), QStringLiteral("STANDARD")), ooPackage);
     EXPECT_EQ(GetObjectKind(*session, QStringLiteral("HR"), QStringLiteral("STAFF")),
         DescribeUnsupported);
 }
@@ -177,12 +177,13 @@ TEST_F(ObjectNames, UnknownAndUnsupportedNamesAreReportedAsTyped)
         lines.Add(QStringLiteral("kept"));
         bool isQuery = true;
         QString owner, object, sub, link;
-        EXPECT_EQ(GetObjectDescription(*session, QLatin1String(c.name), false, true, lines,
-                      isQuery, owner, object, sub, link),
+        EXPECT_EQ(GetObjectDescription(*session, QLatin1String(c.name), false, true, lines, isQuery,
+                      owner, object, sub, link),
             c.kind)
             << c.name;
         EXPECT_FALSE(isQuery);
-        EXPECT_EQ(lines.Text(), QStringLiteral("kept\r\n") + QLatin1String(c.line) + QStringLiteral("\r\n"));
+        EXPECT_EQ(lines.Text(),
+            QStringLiteral("kept\r\n") + QLatin1String(c.line) + QStringLiteral("\r\n"));
     }
 }
 
@@ -193,8 +194,8 @@ TEST_F(ObjectNames, ResolutionErrorsPassOnToTheCaller)
     TStringList lines;
     bool isQuery = false;
     QString owner, object, sub, link;
-    EXPECT_THROW(GetObjectDescription(*session, QStringLiteral("emp"), false, true, lines,
-                     isQuery, owner, object, sub, link),
+    EXPECT_THROW(GetObjectDescription(*session, QStringLiteral("emp"), false, true, lines, isQuery,
+                     owner, object, sub, link),
         std::exception);
     EXPECT_EQ(lines.Count(), 0);
 }

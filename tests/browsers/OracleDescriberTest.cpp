@@ -25,8 +25,8 @@ TEST_F(DescribeThroughTheWorksheet, DescribeOfASynonymShowsTheColumnsOfItsTable)
     quint8 kind = 0xff, textKind = 0xff;
     QStringList columns;
     std::thread runner([&] {
-        kind = describer->GetObjectDescription(
-            *session, QStringLiteral("staff"), true, true, query, isQuery, owner, object, sub, link);
+        kind = describer->GetObjectDescription(*session, QStringLiteral("staff"), true, true, query,
+            isQuery, owner, object, sub, link);
         QString o, n, s, l;
         textKind = describer->GetObjectDescription(
             *session, QStringLiteral("staff"), false, true, text, textIsQuery, o, n, s, l);

@@ -31,14 +31,13 @@ const KindRow kindRows[] = {
         osoColumn, "TABLE", "COLUMN", true },
     { ooPackage, true, "'PACKAGE'", "Packages", "Package", true, osoSubProcedure, "STOREDPROC",
         "SUBPROC", true },
-    { ooProcedure, true, "'PROCEDURE'", "Procedures", "Procedure", false, osoNone, "STOREDPROC",
-        "", true },
+    { ooProcedure, true, "'PROCEDURE'", "Procedures", "Procedure", false, osoNone, "STOREDPROC", "",
+        true },
     { ooFunction, true, "'FUNCTION'", "Functions", "Function", false, osoNone, "STOREDPROC", "",
         true },
     { ooTrigger, true, "'TRIGGER'", "Triggers", "Trigger", false, osoNone, "TRIGGER", "", true },
     { ooType, true, "'TYPE'", "Types", "Type", true, osoAttribute, "TYPE", "ATTRIBUTE", true },
-    { ooBuiltin, false, "'BUILTIN'", "Built Ins", "Built In", false, osoNone, "BUILTIN", "",
-        true },
+    { ooBuiltin, false, "'BUILTIN'", "Built Ins", "Built In", false, osoNone, "BUILTIN", "", true },
     { ooSequence, true, "'SEQUENCE'", "Sequences", "Sequence", false, osoNone, "SEQUENCE", "",
         false },
 };
@@ -94,21 +93,22 @@ TEST(OracleObjectKinds, ListQueriesSelectOneOwnersObjects)
 
 TEST(OracleObjectKinds, SubObjectQueriesAreLinesJoinedByCrLfThatBindNamesAsTheyStand)
 {
-    const QStringList table = OracleObjectKinds(ooTable).SubObjectQuery.split(QStringLiteral("\r\n"));
+    const QStringList table
+        = OracleObjectKinds(ooTable).SubObjectQuery.split(QStringLiteral("\r\n"));
     EXPECT_EQ(table,
         QStringList({ "select column_name ", "  from all_tab_columns ",
             "  where rtrim(owner) = rtrim(:obj_owner) ",
             "    and rtrim(table_name) = rtrim(:obj_name) ", "  order by column_id" }));
     EXPECT_EQ(OracleObjectKinds(ooView).SubObjectQuery, OracleObjectKinds(ooTable).SubObjectQuery);
     EXPECT_EQ(OracleObjectKinds(ooMView).SubObjectQuery.split(QStringLiteral("\r\n")),
-        QStringList({ "select column_name ", "  from all_tab_columns tc,",
-            "       all_snapshots s", "  where rtrim(s.name) = rtrim(:obj_name) ",
+        QStringList({ "select column_name ", "  from all_tab_columns tc,", "       all_snapshots s",
+            "  where rtrim(s.name) = rtrim(:obj_name) ",
             "    and rtrim(s.owner) = rtrim(:obj_owner) ", "    and s.table_name = tc.table_name ",
             "    and s.owner = tc.owner ", "  order by column_id" }));
     EXPECT_EQ(OracleObjectKinds(ooPackage).SubObjectQuery.split(QStringLiteral("\r\n")),
-        QStringList({ "select distinct object_name ", "  from all_arguments",
-            "  where owner = :obj_owner", "    and package_name = :obj_name",
-            "  order by object_name" }));
+        QStringList(
+            { "select distinct object_name ", "  from all_arguments", "  where owner = :obj_owner",
+                "    and package_name = :obj_name", "  order by object_name" }));
     EXPECT_EQ(OracleObjectKinds(ooType).SubObjectQuery.split(QStringLiteral("\r\n")),
         QStringList({ "select attr_name as \"Name\" ", "  from all_type_attrs ",
             "  where owner = :obj_owner ", "    and type_name = :obj_name ",

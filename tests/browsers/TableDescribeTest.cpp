@@ -20,7 +20,8 @@ QStringList linesOf(const TStringList &list)
     return out;
 }
 
-using Describer = std::function<void(TOracleSession &, const QString &, const QString &, TStringList &)>;
+using Describer
+    = std::function<void(TOracleSession &, const QString &, const QString &, TStringList &)>;
 
 } // namespace
 
@@ -59,11 +60,11 @@ TEST_F(DescribeTables, KeyPositionsFollowTheColumnsAndEveryFieldHasItsWidth)
     // " Primary Key" (11) " Column Name" (32) " Data Type" (30) " Not Null?" (9)
     for (int i = 0; i < lines.Count(); ++i)
         EXPECT_EQ(lines[i].size(), 1 + 11 + 1 + 32 + 1 + 30 + 1 + 9) << i;
-    EXPECT_EQ(lines[2].left(13), QStringLiteral("           2 "));   // ORDER_ID
-    EXPECT_EQ(lines[3].left(13), QStringLiteral("           1 "));   // LINE_NO
-    EXPECT_EQ(lines[4].left(13), QStringLiteral("             "));   // AMOUNT
-    EXPECT_TRUE(lines[4].contains(QStringLiteral(" NUMBER    ")));     // no precision
-    EXPECT_TRUE(lines[5].contains(QStringLiteral(" DATE "))); 
+    EXPECT_EQ(lines[2].left(13), QStringLiteral("           2 ")); // ORDER_ID
+    EXPECT_EQ(lines[3].left(13), QStringLiteral("           1 ")); // LINE_NO
+    EXPECT_EQ(lines[4].left(13), QStringLiteral("             ")); // AMOUNT
+    EXPECT_TRUE(lines[4].contains(QStringLiteral(" NUMBER    "))); // no precision
+    EXPECT_TRUE(lines[5].contains(QStringLiteral(" DATE ")));
     // The long column name is cut to 32 characters.
     EXPECT_TRUE(lines[6].contains(QStringLiteral(" A_COLUMN_NAME_LONGER_THAN_THIRTY ")));
 }
@@ -124,7 +125,8 @@ TEST_F(DescribeTables, ColumnHints)
         GetColumnHint(*session, QLatin1String(c.owner), QLatin1String(c.table),
             QLatin1String(c.column), hint);
         hints << QStringLiteral("%1.%2.%3: %4")
-                     .arg(QLatin1String(c.owner), QLatin1String(c.table), QLatin1String(c.column), hint);
+                     .arg(QLatin1String(c.owner), QLatin1String(c.table), QLatin1String(c.column),
+                         hint);
     }
     expectGolden(QStringLiteral("column-hints.txt"), hints);
 
@@ -151,10 +153,11 @@ TEST_F(DescribeTables, StatementsSent)
     GetObjectDescription(
         *session, QStringLiteral("staff"), false, true, lines, isQuery, owner, object, sub, link);
     DescribeForeignKeys(*session, QStringLiteral("DEMO"), QStringLiteral("SHIPMENTS"), lines);
-    DescribeCheckConstraints(*session, QStringLiteral("DEMO"), QStringLiteral("ORDER_LINES"), lines);
+    DescribeCheckConstraints(
+        *session, QStringLiteral("DEMO"), QStringLiteral("ORDER_LINES"), lines);
     DescribeIndexes(*session, QStringLiteral("DEMO"), QStringLiteral("ORDER_LINES"), lines);
-    GetColumnHint(*session, QStringLiteral("DEMO"), QStringLiteral("EMP"),
-        QStringLiteral("EMPNO"), hint);
+    GetColumnHint(
+        *session, QStringLiteral("DEMO"), QStringLiteral("EMP"), QStringLiteral("EMPNO"), hint);
     expectGolden(QStringLiteral("statements-table.sql"), trace.take(*session));
 
     ResolveObjectName(*session, QStringLiteral("hr.jobs"), owner, object, sub, link);
@@ -184,8 +187,8 @@ TEST_F(DescribeTables, ColumnQueriesHandedOutByTheDescription)
         TStringList sql;
         bool isQuery = false;
         QString owner, object, sub, link;
-        GetObjectDescription(*session, QLatin1String(c.name), true, c.withPrimaryKey, sql,
-            isQuery, owner, object, sub, link);
+        GetObjectDescription(*session, QLatin1String(c.name), true, c.withPrimaryKey, sql, isQuery,
+            owner, object, sub, link);
         ASSERT_TRUE(isQuery);
         // The query runs with the resolved names bound.
         const auto query = NewDictionaryQuery(*session, sql.Text());
@@ -194,7 +197,8 @@ TEST_F(DescribeTables, ColumnQueriesHandedOutByTheDescription)
         TStringList table;
         QueryToLines(*query, true, table);
         EXPECT_GT(table.Count(), 2);
-        expectGolden(QLatin1String(c.golden), linesOf(sql) << QStringLiteral("----") << linesOf(table));
+        expectGolden(
+            QLatin1String(c.golden), linesOf(sql) << QStringLiteral("----") << linesOf(table));
     }
 }
 
@@ -221,8 +225,8 @@ TEST_F(DescribeTables, QueryToLinesPadsAndCutsEveryField)
     TStringList lines;
     QueryToLines(*query, true, lines);
     EXPECT_EQ(linesOf(lines),
-        QStringList({ " Lon No     C   ", " --- ------ ----", " HAL 101        ",
-            " NOW 104    350 " }));
+        QStringList(
+            { " Lon No     C   ", " --- ------ ----", " HAL 101        ", " NOW 104    350 " }));
 }
 
 TEST_F(DescribeTables, QueryToLinesClosesTheQueryWhenAnErrorPassesOn)
@@ -240,8 +244,8 @@ TEST_F(DescribeTables, FetchColumnListsFlagsExactlyTheKeyColumns)
     TStringList keyed;
     keyed.SetText(TableColumnsQuery(true));
     TStringList names, notNulls, types;
-    FetchColumnLists(*session, QStringLiteral("DEMO"), QStringLiteral("ORDER_LINES"), keyed,
-        names, notNulls, types);
+    FetchColumnLists(*session, QStringLiteral("DEMO"), QStringLiteral("ORDER_LINES"), keyed, names,
+        notNulls, types);
     ASSERT_EQ(names.Count(), 6);
     ASSERT_EQ(notNulls.Count(), 6);
     ASSERT_EQ(types.Count(), 6);
@@ -259,8 +263,8 @@ TEST_F(DescribeTables, FetchColumnListsFlagsExactlyTheKeyColumns)
     // The plain form: three fields, no flags; lists are appended to.
     TStringList plain;
     plain.SetText(TableColumnsQuery(false));
-    FetchColumnLists(*session, QStringLiteral("DEMO"), QStringLiteral("BARE"), plain, names,
-        notNulls, types);
+    FetchColumnLists(
+        *session, QStringLiteral("DEMO"), QStringLiteral("BARE"), plain, names, notNulls, types);
     ASSERT_EQ(names.Count(), 7);
     EXPECT_EQ(names[6], "X");
     EXPECT_EQ(names.Integers(6), 0);
@@ -285,7 +289,7 @@ TEST_F(DescribeTables, DescribersSwallowErrorsAndKeepWhatTheyWrote)
         EXPECT_EQ(lines.Count(), 0);
     }
     QString hint = QStringLiteral("kept");
-    EXPECT_NO_THROW(GetColumnHint(*session, QStringLiteral("DEMO"), QStringLiteral("EMP"),
-        QStringLiteral("EMPNO"), hint));
+    EXPECT_NO_THROW(GetColumnHint(
+        *session, QStringLiteral("DEMO"), QStringLiteral("EMP"), QStringLiteral("EMPNO"), hint));
     EXPECT_EQ(hint, "kept");
 }
