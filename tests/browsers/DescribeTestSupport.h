@@ -128,9 +128,8 @@ protected:
         QString actual;
         for (const QString &line : lines)
             actual += line + QStringLiteral("|\n");
-        const QString path = QFileInfo(QStringLiteral(__FILE__))
-                                 .absoluteDir()
-                                 .filePath(QStringLiteral("golden/") + name);
+        const QString path
+            = QDir(QStringLiteral(QD_TESTS_SOURCE_DIR "/browsers/golden")).filePath(name);
         if (qEnvironmentVariableIsSet("QD_UPDATE_GOLDEN")) {
             QDir().mkpath(QFileInfo(path).absolutePath());
             QSaveFile out(path);
