@@ -220,7 +220,7 @@ void TKXScript::loadNested(TKXStatement *record)
     const QString file = ResolveScriptFile(record->Kind, name, record->ScriptDir, m_scriptPath);
     m_currentDir = DirectoryOf(file);
     TStringList fileLines;
-    fileLines.LoadFromFile(file);
+    ReadScriptFile(file, fileLines);
 
     SplitContext context;
     context.level = record->Level + 1;

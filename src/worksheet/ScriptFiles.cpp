@@ -1,10 +1,12 @@
 #include "worksheet/ScriptFiles.h"
 
+#include "classlib/TextFile.h"
 #include "shell/FileTools.h"
 #include "worksheet/KXException.h"
 #include "worksheet/StatementRules.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace qd {
@@ -22,6 +24,32 @@ bool hasExtension(const QString &name)
 QString SearchScriptFile(const QString &dirList, const QString &fileName)
 {
     return FindFileOnPath(dirList, fileName);
+}
+
+void ReadScriptFile(const QString &fileName, TStringList &lines)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EKXException(
+            QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, file.errorString()));
+    // Read in chunks up to the bound: the size of a file of /proc or /sys says nothing.
+    QByteArray bytes;
+    bytes.reserve(qsizetype(qBound<qint64>(0, file.size(), MaxScriptFileSize) + 1));
+    char chunk[65536];
+    while (bytes.size() <= MaxScriptFileSize) {
+        const qint64 got = file.read(chunk, sizeof chunk);
+        if (got < 0)
+            throw EKXException(
+                QStringLiteral("Cannot read file \"%1\". %2").arg(fileName, file.errorString()));
+        if (got == 0)
+            break;
+        bytes.append(chunk, qsizetype(got));
+    }
+    if (bytes.size() > MaxScriptFileSize)
+        throw EKXException(QStringLiteral("Script file \"%1\" is larger than %2 MB.")
+                               .arg(fileName)
+                               .arg(MaxScriptFileSize / (1024 * 1024)));
+    lines.SetText(DecodeText(bytes));
 }
 
 QString DirectoryOf(const QString &filePath)

@@ -16,6 +16,14 @@ QString SearchScriptFile(const QString &dirList, const QString &fileName);
 QString ResolveScriptFile(TKXStatementKind kind, const QString &name, const QString &holdingDir,
     const QString &scriptPath);
 
+// Largest nested script read, in bytes.
+inline constexpr qint64 MaxScriptFileSize = 64 * 1024 * 1024;
+
+// Reads a nested script into lines (UTF-8, or Latin-1 where it is not). Raises EKXException for
+// a file that cannot be read or that is larger than MaxScriptFileSize; a special file that
+// never ends is cut short there too.
+void ReadScriptFile(const QString &fileName, TStringList &lines);
+
 // The directory of a file path with a trailing "/".
 QString DirectoryOf(const QString &filePath);
 

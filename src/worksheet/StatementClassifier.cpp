@@ -1,5 +1,7 @@
 #include "worksheet/StatementClassifier.h"
 
+#include <QHash>
+
 namespace qd {
 
 namespace {
@@ -34,13 +36,41 @@ bool isEditionWord(const QString &word)
     return word == u"EDITIONABLE" || word == u"NONEDITIONABLE" || word == u"EDITIONING";
 }
 
-bool oneOf(const QString &word, std::initializer_list<const char16_t *> forms)
+// CREATE statements: the first of the stored-code and view forms found in the joined words
+// decides, the plain forms before the OR REPLACE forms.
+TKXStatementKind classifyCreate(const TStringList &words)
 {
-    for (const char16_t *form : forms) {
-        if (word == QStringView(form))
-            return true;
+    struct Form {
+        QString text;
+        TKXStatementKind kind;
+    };
+    static const QList<Form> forms = [] {
+        const std::pair<const char *, TKXStatementKind> kinds[] = {
+            { "PROCEDURE ", skCreateProcedure },
+            { "FUNCTION ", skCreateFunction },
+            { "TRIGGER ", skCreateTrigger },
+            { "PACKAGE BODY ", skCreatePackageBody },
+            { "PACKAGE ", skCreatePackage },
+            { "TYPE BODY ", skCreateTypeBody },
+            { "TYPE ", skCreateType },
+            { "VIEW ", skCreateView },
+            { "FORCE VIEW ", skCreateView },
+        };
+        QList<Form> list;
+        for (const char *prefix : { "CREATE ", "CREATE OR REPLACE " }) {
+            for (const auto &[text, kind] : kinds)
+                list.append(Form { QString::fromLatin1(prefix) + QString::fromLatin1(text), kind });
+        }
+        return list;
+    }();
+    QString joined;
+    for (int k = 0; k < words.Count(); ++k)
+        joined += words[k] + QLatin1Char(' ');
+    for (const Form &form : forms) {
+        if (joined.contains(form.text))
+            return form.kind;
     }
-    return false;
+    return skOtherSQL;
 }
 
 } // namespace
@@ -49,6 +79,7 @@ void GetStatementWords(TStringList &lines, int maxWords, int firstLine, int star
     TStringList &words, int &wordLineOffset, QList<int> *wordLines)
 {
     words.Clear();
+    words.Reserve(maxWords);
     wordLineOffset = 0;
     if (wordLines)
         wordLines->clear();
@@ -111,95 +142,80 @@ TKXStatementKind ClassifyStatement(const TStringList &words)
         return skBlockComment;
     if (first.startsWith(u"--"))
         return skLineComment;
-    if (oneOf(first, { u"ALTER", u"ANALYZE", u"AUDIT", u"COMMENT" }))
-        return skOtherSQL;
-    if (first == u"CREATE") {
-        QString joined;
-        for (int k = 0; k < words.Count(); ++k)
-            joined += words[k] + QLatin1Char(' ');
-        struct Form {
-            const char16_t *text;
-            TKXStatementKind kind;
+    if (first == u"CREATE")
+        return classifyCreate(words);
+    static const QHash<QString, TKXStatementKind> wholeWords = [] {
+        QHash<QString, TKXStatementKind> table;
+        const std::pair<const char *, TKXStatementKind> entries[] = {
+            { "ALTER", skOtherSQL },
+            { "ANALYZE", skOtherSQL },
+            { "AUDIT", skOtherSQL },
+            { "COMMENT", skOtherSQL },
+            { "DROP", skOtherSQL },
+            { "GRANT", skOtherSQL },
+            { "MERGE", skMerge },
+            { "NOAUDIT", skOtherSQL },
+            { "RENAME", skOtherSQL },
+            { "REVOKE", skOtherSQL },
+            { "TRUNCATE", skOtherSQL },
+            { "DELETE", skDelete },
+            { "EXPLAIN", skOtherSQL },
+            { "INSERT", skInsert },
+            { "LOCK", skOtherSQL },
+            { "SELECT", skSelect },
+            { "UPDATE", skUpdate },
+            { "COMMIT", skOtherSQL },
+            { "ROLLBACK", skOtherSQL },
+            { "SAVEPOINT", skOtherSQL },
+            { "EXEC", skExecute },
+            { "EXECU", skExecute },
+            { "EXECUT", skExecute },
+            { "EXECUTE", skExecute },
+            { "DESC", skDescribe },
+            { "DESCR", skDescribe },
+            { "DESCRI", skDescribe },
+            { "DESCRIB", skDescribe },
+            { "DESCRIBE", skDescribe },
+            { "START", skStartScript },
+            { "/", skRunBuffer },
+            { "SPOOL", skSpool },
+            { "BEGIN", skPLSQLBlock },
+            { "DECLARE", skPLSQLBlock },
+            { "REM", skRemark },
+            { "PROMPT", skPrompt },
+            { "VARIABLE", skVariable },
+            // A query may open with a subquery factoring clause.
+            { "WITH", skSelect },
+            { "ACC", skAccept },
+            { "ACCE", skAccept },
+            { "ACCEP", skAccept },
+            { "ACCEPT", skAccept },
+            { "DEF", skDefine },
+            { "DEFI", skDefine },
+            { "DEFIN", skDefine },
+            { "DEFINE", skDefine },
+            { "CONN", skConnect },
+            { "CONNE", skConnect },
+            { "CONNEC", skConnect },
+            { "CONNECT", skConnect },
         };
-        static const Form forms[] = {
-            { u"PROCEDURE ", skCreateProcedure },
-            { u"FUNCTION ", skCreateFunction },
-            { u"TRIGGER ", skCreateTrigger },
-            { u"PACKAGE BODY ", skCreatePackageBody },
-            { u"PACKAGE ", skCreatePackage },
-            { u"TYPE BODY ", skCreateTypeBody },
-            { u"TYPE ", skCreateType },
-            { u"VIEW ", skCreateView },
-            { u"FORCE VIEW ", skCreateView },
-        };
-        for (const char16_t *prefix : { u"CREATE ", u"CREATE OR REPLACE " }) {
-            for (const Form &form : forms) {
-                if (joined.contains(QString::fromUtf16(prefix) + QString::fromUtf16(form.text)))
-                    return form.kind;
-            }
-        }
-        return skOtherSQL;
-    }
-    struct Whole {
-        const char16_t *word;
-        TKXStatementKind kind;
-    };
-    static const Whole wholeWords[] = {
-        { u"DROP", skOtherSQL },
-        { u"GRANT", skOtherSQL },
-        { u"MERGE", skMerge },
-        { u"NOAUDIT", skOtherSQL },
-        { u"RENAME", skOtherSQL },
-        { u"REVOKE", skOtherSQL },
-        { u"TRUNCATE", skOtherSQL },
-        { u"DELETE", skDelete },
-        { u"EXPLAIN", skOtherSQL },
-        { u"INSERT", skInsert },
-        { u"LOCK", skOtherSQL },
-        { u"SELECT", skSelect },
-        { u"UPDATE", skUpdate },
-        { u"COMMIT", skOtherSQL },
-        { u"ROLLBACK", skOtherSQL },
-        { u"SAVEPOINT", skOtherSQL },
-        { u"EXEC", skExecute },
-        { u"EXECU", skExecute },
-        { u"EXECUT", skExecute },
-        { u"EXECUTE", skExecute },
-        { u"DESC", skDescribe },
-        { u"DESCR", skDescribe },
-        { u"DESCRI", skDescribe },
-        { u"DESCRIB", skDescribe },
-        { u"DESCRIBE", skDescribe },
-        { u"@", skRunScript },
-        { u"START", skStartScript },
-        { u"@@", skRunScriptRelative },
-        { u"/", skRunBuffer },
-        { u"SPOOL", skSpool },
-        { u"BEGIN", skPLSQLBlock },
-        { u"DECLARE", skPLSQLBlock },
-        { u"REM", skRemark },
-        { u"PROMPT", skPrompt },
-        { u"VARIABLE", skVariable },
-        // A query may open with a subquery factoring clause or a parenthesis.
-        { u"WITH", skSelect },
-    };
-    for (const Whole &whole : wholeWords) {
-        if (first == QStringView(whole.word))
-            return whole.kind;
-    }
+        for (const auto &[word, kind] : entries)
+            table.insert(QString::fromLatin1(word), kind);
+        return table;
+    }();
+    const auto hit = wholeWords.constFind(first);
+    if (hit != wholeWords.constEnd())
+        return hit.value();
+    // ... or with a parenthesis.
     if (first.startsWith(u'('))
         return skSelect;
     const QString second = words.Count() > 1 ? words[1] : QString();
     if (first == u"SET")
         return second == u"TRANSACTION" || second == u"ROLE" ? skOtherSQL : skCommand;
     if (first == u"SHO" || first == u"SHOW")
-        return oneOf(second, { u"ERR", u"ERRO", u"ERROR", u"ERRORS" }) ? skShowErrors : skCommand;
-    if (oneOf(first, { u"ACC", u"ACCE", u"ACCEP", u"ACCEPT" }))
-        return skAccept;
-    if (oneOf(first, { u"DEF", u"DEFI", u"DEFIN", u"DEFINE" }))
-        return skDefine;
-    if (oneOf(first, { u"CONN", u"CONNE", u"CONNEC", u"CONNECT" }))
-        return skConnect;
+        return second == u"ERR" || second == u"ERRO" || second == u"ERROR" || second == u"ERRORS"
+            ? skShowErrors
+            : skCommand;
     return skCommand;
 }
 

@@ -2,6 +2,7 @@
 
 #include "oracle/QStringPrinter.h"
 #include "worksheet/KXException.h"
+#include "worksheet/ScriptFiles.h"
 
 #include <QTemporaryDir>
 
@@ -233,6 +234,22 @@ TEST_F(KXScriptNested, ScriptCallingItselfStopsAtTheLimit)
     } catch (const EKXException &e) {
         EXPECT_EQ(
             e.Message(), QStringLiteral("Maximum level of nested scripts (3) has been exceeded"));
+    }
+}
+
+TEST_F(KXScriptNested, OversizedScriptIsRefused)
+{
+    QFile big(path(QStringLiteral("big.sql")));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(big.resize(MaxScriptFileSize + 1)); // sparse: no time spent writing
+    big.close();
+    try {
+        run(QStringLiteral("@big"));
+        FAIL() << "no error";
+    } catch (const EKXException &e) {
+        EXPECT_EQ(e.Message(),
+            QStringLiteral("Script file \"%1\" is larger than 64 MB.")
+                .arg(path(QStringLiteral("big.sql"))));
     }
 }
 
