@@ -36,39 +36,46 @@ bool isEditionWord(const QString &word)
     return word == u"EDITIONABLE" || word == u"NONEDITIONABLE" || word == u"EDITIONING";
 }
 
-// CREATE statements: the first of the stored-code and view forms found in the joined words
+// CREATE statements: the first of the stored-code and view forms found among the words
 // decides, the plain forms before the OR REPLACE forms.
 TKXStatementKind classifyCreate(const TStringList &words)
 {
     struct Form {
-        QString text;
+        QStringList words;
         TKXStatementKind kind;
     };
     static const QList<Form> forms = [] {
         const std::pair<const char *, TKXStatementKind> kinds[] = {
-            { "PROCEDURE ", skCreateProcedure },
-            { "FUNCTION ", skCreateFunction },
-            { "TRIGGER ", skCreateTrigger },
-            { "PACKAGE BODY ", skCreatePackageBody },
-            { "PACKAGE ", skCreatePackage },
-            { "TYPE BODY ", skCreateTypeBody },
-            { "TYPE ", skCreateType },
-            { "VIEW ", skCreateView },
-            { "FORCE VIEW ", skCreateView },
+            { "PROCEDURE", skCreateProcedure },
+            { "FUNCTION", skCreateFunction },
+            { "TRIGGER", skCreateTrigger },
+            { "PACKAGE BODY", skCreatePackageBody },
+            { "PACKAGE", skCreatePackage },
+            { "TYPE BODY", skCreateTypeBody },
+            { "TYPE", skCreateType },
+            { "VIEW", skCreateView },
+            { "FORCE VIEW", skCreateView },
         };
         QList<Form> list;
-        for (const char *prefix : { "CREATE ", "CREATE OR REPLACE " }) {
-            for (const auto &[text, kind] : kinds)
-                list.append(Form { QString::fromLatin1(prefix) + QString::fromLatin1(text), kind });
+        for (const char *prefix : { "CREATE", "CREATE OR REPLACE" }) {
+            for (const auto &[text, kind] : kinds) {
+                const QString form = QString::fromLatin1(prefix) + QLatin1Char(' ')
+                    + QString::fromLatin1(text);
+                list.append(Form { form.split(QLatin1Char(' ')), kind });
+            }
         }
         return list;
     }();
-    QString joined;
-    for (int k = 0; k < words.Count(); ++k)
-        joined += words[k] + QLatin1Char(' ');
+    const int count = words.Count();
     for (const Form &form : forms) {
-        if (joined.contains(form.text))
-            return form.kind;
+        const int length = int(form.words.size());
+        for (int start = 0; start + length <= count; ++start) {
+            int k = 0;
+            while (k < length && words[start + k] == form.words[k])
+                ++k;
+            if (k == length)
+                return form.kind;
+        }
     }
     return skOtherSQL;
 }
