@@ -25,17 +25,24 @@ void SaveFormPlacement(
     if (!form)
         return;
     TIniFile ini(iniFileName);
-    if (parts.testFlag(fpHeight))
-        ini.WriteInteger(section, QStringLiteral("Height"), form->height());
-    if (parts.testFlag(fpWidth))
-        ini.WriteInteger(section, QStringLiteral("Width"), form->width());
-    if (parts.testFlag(fpTop))
-        ini.WriteInteger(section, QStringLiteral("Top"), form->y());
-    if (parts.testFlag(fpLeft))
-        ini.WriteInteger(section, QStringLiteral("Left"), form->x());
-    if (parts.testFlag(fpWindowState))
-        ini.WriteString(section, QStringLiteral("WindowState"), stateName(form->windowState()));
-    ini.UpdateFile();
+    // One rewrite of the file for all the keys.
+    ini.beginUpdate();
+    try {
+        if (parts.testFlag(fpHeight))
+            ini.WriteInteger(section, QStringLiteral("Height"), form->height());
+        if (parts.testFlag(fpWidth))
+            ini.WriteInteger(section, QStringLiteral("Width"), form->width());
+        if (parts.testFlag(fpTop))
+            ini.WriteInteger(section, QStringLiteral("Top"), form->y());
+        if (parts.testFlag(fpLeft))
+            ini.WriteInteger(section, QStringLiteral("Left"), form->x());
+        if (parts.testFlag(fpWindowState))
+            ini.WriteString(section, QStringLiteral("WindowState"), stateName(form->windowState()));
+    } catch (...) {
+        ini.cancelUpdate();
+        throw;
+    }
+    ini.endUpdate();
 }
 
 void LoadFormPlacement(
