@@ -99,7 +99,7 @@ int main()
                 found = count;
                 script.Clear();
             },
-            5);
+            10);
         volatile qsizetype breaks = 0;
         const double scan
             = bestSeconds([&] { breaks = std::count(bytes.cbegin(), bytes.cend(), '\n'); }, 20);

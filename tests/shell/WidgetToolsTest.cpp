@@ -125,10 +125,12 @@ TEST(FormPlacement, SavedPartsComeBack)
     edit.WriteInteger(QStringLiteral("TSQLForm"), QStringLiteral("Width"), 0);
     QWidget partly;
     partly.setGeometry(5, 6, 200, 100);
-    LoadFormPlacement(TPlacementParts(fpWidth | fpHeight | fpWindowState), &partly, ini,
-        QStringLiteral("TSQLForm"));
+    LoadFormPlacement(
+        TPlacementParts(fpWidth | fpHeight), &partly, ini, QStringLiteral("TSQLForm"));
     EXPECT_EQ(partly.size(), QSize(200, 330));
     EXPECT_EQ(partly.pos(), QPoint(5, 6));
+    EXPECT_FALSE(partly.windowState().testFlag(Qt::WindowMaximized));
+    LoadFormPlacement(TPlacementParts(fpWindowState), &partly, ini, QStringLiteral("TSQLForm"));
     EXPECT_TRUE(partly.windowState().testFlag(Qt::WindowMaximized));
 }
 
