@@ -170,6 +170,23 @@ FetchResult Statement::execute(Session &session, const std::vector<BoundValue> &
     const std::vector<std::optional<ClientBuffer>> &defines, ub4 iterations, ub4 rowOffset,
     bool describeOnly, bool commitOnSuccess)
 {
+    try {
+        return run(session, binds, defines, iterations, rowOffset, describeOnly, commitOnSuccess);
+    } catch (sql::OraError &e) {
+        // SQLite named the unknown table or column in the executed text; the client is shown
+        // where its own text names it.
+        if (!e.name.empty()) {
+            e.offset = sql::nameOffset(m_text, e.name);
+            m_parseErrorOffset = e.offset;
+        }
+        throw;
+    }
+}
+
+FetchResult Statement::run(Session &session, const std::vector<BoundValue> &binds,
+    const std::vector<std::optional<ClientBuffer>> &defines, ub4 iterations, ub4 rowOffset,
+    bool describeOnly, bool commitOnSuccess)
+{
     session.checkConnection();
     m_rowCount = m_rowsFetched = 0;
     m_parseErrorOffset = 0;

@@ -77,6 +77,9 @@ public:
     void sessionEnded();
 
 private:
+    FetchResult run(Session &session, const std::vector<BoundValue> &binds,
+        const std::vector<std::optional<ClientBuffer>> &defines, ub4 iterations, ub4 rowOffset,
+        bool describeOnly, bool commitOnSuccess);
     void prepareSqlite(Session &session, const std::string &sql);
     // A RETURNING target that is no input of the statement.
     bool isOutOnly(int sqliteIndex) const;

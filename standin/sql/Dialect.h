@@ -51,6 +51,9 @@ struct OraError : std::runtime_error {
     int code;
     std::string text;
     int offset;
+    // The object or identifier an ORA-00942 or ORA-00904 is about, as the executed text named
+    // it ("EMP", "E.ENAMEX"), so that the offset can point at it in the client's own text.
+    std::string name;
 };
 
 // Builds "ORA-%05d: <message>" with the server's wording for the codes the stand-in raises.
@@ -332,6 +335,16 @@ bool readOracleNote(std::string_view sql, size_t from, size_t to, std::string &t
 // Functions fail with an SQLite error whose message is the full ORA text; this recovers the
 // OraError from such a message (nullopt-like: code 0 when the message is not an ORA text).
 OraError oraErrorFromMessage(std::string_view sqliteMessage);
+
+// The server's error for one of SQLite's own messages about a statement it refused (unknown
+// names, wrong numbers of values, misplaced aggregates, limits of the engine, ...). Code 0 when
+// the message is none of those.
+OraError oraErrorFromSqliteMessage(std::string_view message);
+
+// The byte offset in a statement's text of the first mention of a name as an SQLite message
+// gives it ("T", "OWNER.T", "E.COL"; quoted or not), outside literals and comments; 0 when the
+// text does not name it.
+int nameOffset(std::string_view text, std::string_view name);
 
 // The server's error for the last failure on a connection: ORA texts set by the functions pass
 // through; SQLite's own messages map to 942 (no such table), 904 (no such column or function),

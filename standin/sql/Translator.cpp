@@ -61,10 +61,11 @@ Translator::Nest::Nest(Translator &owner, size_t at)
     : t(owner)
 {
     // SQLite itself refuses expressions nested deeper than 1000; stop well before the stack
-    // of this recursive rewriter could run out.
-    if (++t.depth_ > 200) {
+    // of this recursive rewriter could run out, with the limit the user went past.
+    constexpr int maxNesting = 200;
+    if (++t.depth_ > maxNesting) {
         --t.depth_;
-        t.fail(3001, at);
+        t.fail(36, at, std::to_string(maxNesting));
     }
 }
 
