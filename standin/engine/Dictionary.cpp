@@ -61,6 +61,18 @@ std::string quotedDatabase(const Source &s)
     return quoteSqlName(s.database);
 }
 
+// A view is valid while its query can be read: a FORCE view over what does not exist, or one
+// whose table has gone since, is INVALID.
+std::string viewStatus(const Source &s, const std::string &view)
+{
+    const std::string probe
+        = "SELECT * FROM " + quotedDatabase(s) + "." + quoteSqlName(view) + " WHERE 0";
+    sqlite3_stmt *st = nullptr;
+    const int rc = sqlite3_prepare_v2(s.db, probe.c_str(), -1, &st, nullptr);
+    sqlite3_finalize(st);
+    return rc == SQLITE_OK ? "VALID" : "INVALID";
+}
+
 // The stored units of the schema (QDSI_UNITS and their source lines) of the given types.
 std::vector<plsql::StoredUnit> storedUnits(const Source &s, const std::set<std::string> &types)
 {
@@ -314,7 +326,8 @@ const std::vector<View> &views()
                 };
                 for (const CatalogueTable &t : s.cat.tables)
                     add(s.user, t.name, t.view ? "VIEW" : "TABLE",
-                        t.rootpage ? s.idBase - 100000 + t.rootpage : ++id, "VALID");
+                        t.rootpage ? s.idBase - 100000 + t.rootpage : ++id,
+                        t.view ? viewStatus(s, t.name) : "VALID");
                 for (const CatalogueMView &m : s.cat.mviews)
                     add(s.user, m.name, "MATERIALIZED VIEW", ++id, "VALID");
                 for (const CatalogueIndex &i : s.cat.indexes)

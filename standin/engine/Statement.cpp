@@ -8,6 +8,7 @@
 #include "engine/PlsqlStatement.h"
 #include "engine/RowLocks.h"
 #include "engine/StatementText.h"
+#include "sql/Lexer.h"
 
 #include <algorithm>
 #include <cctype>
@@ -565,7 +566,14 @@ void Statement::stepChange(Session &session, const sql::Translation &t,
             ? session.sqliteError(rc)
             : fromSqlite(db, rc, t.targetOwner, session.broken());
         sqlite3_reset(m_stmt);
-        throw e.code == 2291 ? foreignKeyError(session, t.kind, table, t.targetOwner) : e;
+        if (e.code != 2291)
+            throw e;
+        throw foreignKeyError(session, t.kind, table, t.targetOwner, [&] {
+            sqlite3_reset(m_stmt);
+            bindInputs(binds, row);
+            while (sqlite3_step(m_stmt) == SQLITE_ROW) { }
+            sqlite3_reset(m_stmt);
+        });
     }
     if (!returned) {
         for (const BoundValue &b : binds)
@@ -605,16 +613,24 @@ void Statement::waitForLockedRows(Session &session, const std::string &table,
 }
 
 sql::OraError Statement::foreignKeyError(Session &session, sql::StatementKind kind,
-    const std::string &table, const std::string &owner) const
+    const std::string &table, const std::string &owner, const std::function<void()> &rerun) const
 {
+    const std::string database = owner.empty() ? "main" : owner;
+    const std::string schema = owner.empty() ? session.user() : owner;
+    const BrokenForeignKey broken = brokenForeignKey(session.db(), rerun, database);
+    if (!broken.name.empty()) {
+        // A key of the changed table misses its parent row; a key of another table (or an
+        // update of this table's own parent key) has lost its parent.
+        const bool childSide = kind != StatementKind::Delete && broken.childTable == upper(table);
+        return oraFail(childSide ? 2291 : 2292, schema + "." + broken.name);
+    }
     // A delete meets child rows of the table; an insert or update misses a parent row.
     const bool parentSide = kind == StatementKind::Delete;
-    const std::string database = owner.empty() ? "main" : owner;
     std::string name = parentSide ? foreignKeyName(session.db(), {}, table, database)
                                   : foreignKeyName(session.db(), table, {}, database);
     if (name.empty())
         name = "SYS_C000000";
-    return oraFail(parentSide ? 2292 : 2291, (owner.empty() ? session.user() : owner) + "." + name);
+    return oraFail(parentSide ? 2292 : 2291, schema + "." + name);
 }
 
 void Statement::runDdl(Session &session, const sql::Translation &t, bool describeOnly)
@@ -625,12 +641,60 @@ void Statement::runDdl(Session &session, const sql::Translation &t, bool describ
     }
     if (describeOnly || t.sqlite.empty())
         return;
-    // Data definition ends the transaction before and after it, as on the server.
+    // Data definition ends the transaction before and after it, as on the server. SQLite
+    // takes a view over tables and columns that do not exist, and a foreign key to a table that
+    // does not exist, failing only when they are used: what the server checks at once is
+    // checked here, and a failure undoes the change (a view being replaced stays).
     session.commit();
-    session.write(t.sqlite.c_str());
-    for (const std::string &trigger : t.referenceChecks)
-        session.write(trigger.c_str());
+    session.write("SAVEPOINT QD_DDL");
+    try {
+        if (t.kind == StatementKind::CreateView && t.orReplace) {
+            // A table of that name stays, and the CREATE below meets it (ORA-00955).
+            sqlite3_exec(session.db(), ("DROP VIEW IF EXISTS " + t.viewText).c_str(), nullptr,
+                nullptr, nullptr);
+        }
+        session.write(t.sqlite.c_str());
+        for (const std::string &trigger : t.referenceChecks)
+            session.write(trigger.c_str());
+        if (t.kind == StatementKind::CreateView && !t.forceView)
+            checkReadable(session, t.viewText, {});
+        if (t.kind == StatementKind::CreateTable)
+            for (const std::string &parent : referencedTables(session.db(), t.objectName))
+                checkReadable(session, sql::quoteName(parent), parent);
+        session.write("RELEASE QD_DDL");
+    } catch (...) {
+        sqlite3_exec(session.db(), "ROLLBACK TO QD_DDL; RELEASE QD_DDL", nullptr, nullptr, nullptr);
+        session.forgetTables();
+        throw;
+    }
     session.forgetTables();
+}
+
+void Statement::checkReadable(Session &session, const std::string &object, const std::string &name)
+{
+    const std::string probe = "SELECT * FROM " + object + " WHERE 0";
+    sqlite3_stmt *st = nullptr;
+    const int rc = sqlite3_prepare_v2(session.db(), probe.c_str(), -1, &st, nullptr);
+    sqlite3_finalize(st);
+    if (rc == SQLITE_OK)
+        return;
+    sql::OraError e = session.sqliteError(rc);
+    if (!name.empty() && e.code == 942)
+        e.name = name; // located in the statement by the table it references
+    throw e;
+}
+
+std::vector<std::string> Statement::referencedTables(sqlite3 *db, const std::string &table)
+{
+    std::vector<std::string> parents;
+    sqlite3_stmt *st = nullptr;
+    const std::string list = "PRAGMA foreign_key_list(" + sql::quoteName(table) + ")";
+    if (sqlite3_prepare_v2(db, list.c_str(), -1, &st, nullptr) == SQLITE_OK)
+        while (sqlite3_step(st) == SQLITE_ROW)
+            if (const auto *p = sqlite3_column_text(st, 2))
+                parents.emplace_back(reinterpret_cast<const char *>(p));
+    sqlite3_finalize(st);
+    return parents;
 }
 
 } // namespace qdsi::engine

@@ -148,6 +148,10 @@ struct Translation {
     // SessionContext::banner (one row per line); the flag only tells the engine.
     bool versionQuery = false;
     bool orReplace = false; // CREATE OR REPLACE VIEW: the engine drops the old view first
+    // CREATE VIEW: the view's name as SQLite text. FORCE keeps a view whose query names what
+    // does not exist (listed INVALID) where the server would otherwise refuse it.
+    std::string viewText;
+    bool forceView = false;
     // "returning expr, ... into :a, :b": the SQLite text ends in "RETURNING expr, ..."; these
     // out-placeholders (sqliteIndex 0) receive the returned columns in order. They are not in
     // `placeholders`.

@@ -132,6 +132,8 @@ private:
     RowRef rowRef(size_t open, size_t close, const Scope &scope) const;
     std::string columnDefinition(size_t b, size_t e, const Scope &scope);
     std::string constraintTokens(size_t b, size_t e, const Scope &scope);
+    // Whether the column definition of tokens [b, e) (name first) is part of the primary key.
+    bool isKeyColumn(size_t b, size_t e) const;
     std::string drop();
     std::string alter();
     void sequence(size_t i);

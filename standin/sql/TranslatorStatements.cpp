@@ -469,7 +469,7 @@ std::string Translator::create()
         k += 2;
     }
     if (is(k, "FORCE"))
-        ++k;
+        out_.forceView = true, ++k;
     else if (is(k, "NO") && is(k + 1, "FORCE"))
         k += 2;
     bool temporary = false;
@@ -490,6 +490,7 @@ std::string Translator::create()
         ++k;
         const Target target = readTarget(k, {}, false);
         out_.objectName = target.name;
+        out_.viewText = target.text;
         std::string out = "CREATE VIEW " + target.text;
         if (is(k, "(")) {
             const size_t c = closing(k);
@@ -724,7 +725,12 @@ std::string Translator::columnDefinition(size_t b, size_t e, const Scope &scope)
             ++typeEnd;
     if (typeEnd == k)
         fail(902, k);
-    const std::string declared = declaredType(k, typeEnd);
+    std::string declared = declaredType(k, typeEnd);
+    if (declared == "INTEGER" && isKeyColumn(b, e)) {
+        // SQLite makes an INTEGER key the row number, which numbers a NULL silently where the
+        // server raises ORA-01400; INT has the same affinity without that.
+        declared = "INT";
+    }
     if (declared == "DATE TEXT")
         dateColumns_.push_back(name(b));
     out += " " + declared;
@@ -744,15 +750,22 @@ std::string Translator::columnDefinition(size_t b, size_t e, const Scope &scope)
         }
     }
     // A key column is NOT NULL on the server; SQLite lets a NULL into a non-integer key.
-    bool key = std::find(keyColumns_.begin(), keyColumns_.end(), tok(b).upper) != keyColumns_.end();
     bool notNull = false;
-    for (size_t i = typeEnd; i + 1 < e; ++i) {
-        key |= tok(i).is("PRIMARY") && tok(i + 1).is("KEY");
+    for (size_t i = typeEnd; i + 1 < e; ++i)
         notNull |= tok(i).is("NOT") && tok(i + 1).is("NULL");
-    }
-    if (key && !notNull)
+    if (isKeyColumn(b, e) && !notNull)
         out += " NOT NULL";
     return out;
+}
+
+bool Translator::isKeyColumn(size_t b, size_t e) const
+{
+    if (std::find(keyColumns_.begin(), keyColumns_.end(), tok(b).upper) != keyColumns_.end())
+        return true;
+    for (size_t i = b + 1; i + 1 < e; ++i)
+        if (tok(i).is("PRIMARY") && tok(i + 1).is("KEY"))
+            return true;
+    return false;
 }
 
 std::string Translator::constraintTokens(size_t b, size_t e, const Scope &scope)
