@@ -176,10 +176,10 @@ FetchResult Statement::execute(Session &session, const std::vector<BoundValue> &
     } catch (sql::OraError &e) {
         // SQLite named the unknown table or column in the executed text; the client is shown
         // where its own text names it.
-        if (!e.name.empty()) {
+        if (!e.name.empty())
             e.offset = sql::nameOffset(m_text, e.name);
+        if (e.offset > 0)
             m_parseErrorOffset = e.offset;
-        }
         throw;
     }
 }

@@ -164,6 +164,7 @@ constexpr Wording kWordings[] = {
     { 920, "invalid relational operator" },
     { 934, "group function is not allowed here" },
     { 937, "not a single-group group function" },
+    { 979, "not a GROUP BY expression" },
     { 939, "too many arguments for function" },
     { 947, "not enough values" },
     { 957, "duplicate column name" },

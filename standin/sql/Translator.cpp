@@ -304,6 +304,7 @@ std::string Translator::expr(size_t b, size_t e, const Scope &scope)
         us.insert(us.begin() + static_cast<long>(k), text);
     }
     implicitDates(us, scope);
+    implicitNumbers(us, scope);
     std::string out;
     auto append = [&](const std::string &s) {
         if (!out.empty() && !s.empty())
