@@ -36,8 +36,11 @@ TEST_P(QueryServerErrors, CodeMessageLineAndPositionOfEachStatement)
             continue;
         } catch (const EOracleError &e) {
             EXPECT_EQ(e.ErrorCode(), c.code) << e.Message().toStdString();
-            EXPECT_TRUE(e.Message().startsWith(QString::fromLatin1(c.message)))
-                << e.Message().toStdString();
+            // The older calls word a code through oerhms, which knows no statement's detail.
+            if (!olderMode()) {
+                EXPECT_TRUE(e.Message().startsWith(QString::fromLatin1(c.message)))
+                    << e.Message().toStdString();
+            }
         }
         if (c.offset() < 0)
             continue;
