@@ -106,6 +106,8 @@ TIniFile::Stamp TIniFile::currentStamp() const
 
 void TIniFile::refresh() const
 {
+    if (m_pending)
+        return;
     const Stamp stamp = currentStamp();
     if (m_loaded && stamp == m_stamp)
         return;
@@ -131,6 +133,16 @@ void TIniFile::refresh() const
 }
 
 void TIniFile::save(const QList<QString> &lines)
+{
+    if (m_updateDepth > 0) {
+        m_lines = lines;
+        m_pending = true;
+        return;
+    }
+    writeLines(lines);
+}
+
+void TIniFile::writeLines(const QList<QString> &lines)
 {
     const QLatin1String eol(m_crlf ? "\r\n" : "\n");
     QString text;
@@ -342,6 +354,35 @@ void TIniFile::UpdateFile()
 {
     refresh();
     save(m_lines);
+}
+
+void TIniFile::beginUpdate()
+{
+    ++m_updateDepth;
+}
+
+void TIniFile::endUpdate()
+{
+    if (m_updateDepth == 0 || --m_updateDepth > 0 || !m_pending)
+        return;
+    m_pending = false;
+    try {
+        writeLines(m_lines);
+    } catch (...) {
+        // Read the file again on next use, so the unsaved group is gone.
+        m_loaded = false;
+        throw;
+    }
+}
+
+void TIniFile::cancelUpdate()
+{
+    if (m_updateDepth == 0 || --m_updateDepth > 0)
+        return;
+    if (m_pending) {
+        m_pending = false;
+        m_loaded = false;
+    }
 }
 
 } // namespace qd

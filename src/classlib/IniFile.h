@@ -59,6 +59,14 @@ public:
     // at once, so this is needed only to create or rewrite the file on purpose.
     void UpdateFile();
 
+    // Brackets a group of writes that must reach the file together: inside the outermost
+    // bracket writes change only this object (reads see them), and endUpdate saves them in one
+    // atomic rewrite. A failed save raises, leaves the file whole and drops the group's changes.
+    // cancelUpdate ends a bracket and drops them without writing.
+    void beginUpdate();
+    void endUpdate();
+    void cancelUpdate();
+
 private:
     struct Stamp {
         bool exists = false;
@@ -70,6 +78,7 @@ private:
     Stamp currentStamp() const;
     void refresh() const;
     void save(const QList<QString> &lines);
+    void writeLines(const QList<QString> &lines);
     // The value line of key in section (first occurrence), or -1.
     int findKey(const QList<QString> &lines, const QString &section, const QString &key) const;
 
@@ -79,6 +88,9 @@ private:
     mutable bool m_loaded = false;
     mutable bool m_crlf = true;
     mutable bool m_bom = false;
+    int m_updateDepth = 0;
+    // Writes made inside a bracket and not yet saved; reads then keep m_lines as it is.
+    bool m_pending = false;
 };
 
 } // namespace qd

@@ -339,6 +339,12 @@ QStringList OracleClientLibrary::GetTnsAliasList()
     return m_homes.GetTnsAliasList();
 }
 
+QStringList OracleClientLibrary::TnsAliasWarnings()
+{
+    OracleLockGuard lock(m_libraryLock);
+    return m_homes.TnsAliasWarnings();
+}
+
 QString OCIDLL()
 {
     return OracleClientLibrary::instance().OCIDLL();
@@ -396,6 +402,11 @@ void BuildTnsAliasList()
 QStringList GetTnsAliasList()
 {
     return OracleClientLibrary::instance().GetTnsAliasList();
+}
+
+QStringList TnsAliasWarnings()
+{
+    return OracleClientLibrary::instance().TnsAliasWarnings();
 }
 
 } // namespace qd

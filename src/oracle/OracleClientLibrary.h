@@ -80,6 +80,7 @@ public:
     QString FindTnsNamesFile();
     void BuildTnsAliasList();
     QStringList GetTnsAliasList();
+    QStringList TnsAliasWarnings();
 
 private:
     void bindEntryPoints();
@@ -115,5 +116,7 @@ const OracleCapabilities &OCICapabilities();
 QString FindTnsNamesFile();
 void BuildTnsAliasList();
 QStringList GetTnsAliasList();
+// Problems met while the alias list was built (one line each, naming the file).
+QStringList TnsAliasWarnings();
 
 } // namespace qd

@@ -318,13 +318,24 @@ QString OracleHomes::GetDefaultDomain()
 void OracleHomes::ParseTnsNamesFile(const QString &fileName)
 {
     TnsNames parser(
-        [this](const QString &path) { return m_platform.readTextLines(path); }, GetDefaultDomain());
-    parser.parseFile(fileName, m_tnsAliasList);
+        [this](const QString &path) -> std::optional<QStringList> {
+            if (!m_platform.fileExists(path))
+                return std::nullopt;
+            return m_platform.readTextLines(path);
+        },
+        GetDefaultDomain());
+    for (const QString &alias : parser.parseFile(fileName))
+        TnsNames::insertSorted(m_tnsAliasList, alias);
+    for (const QString &warning : parser.warnings()) {
+        if (!m_tnsAliasWarnings.contains(warning))
+            m_tnsAliasWarnings.append(warning);
+    }
 }
 
 void OracleHomes::BuildTnsAliasList()
 {
     m_tnsAliasList.clear();
+    m_tnsAliasWarnings.clear();
     m_tnsAliasListBuilt = true;
     ParseTnsNamesFile(FindTnsNamesFile());
 }

@@ -72,6 +72,10 @@ public:
     void ParseTnsNamesFile(const QString &fileName);
     void BuildTnsAliasList();
     QStringList GetTnsAliasList();
+    // What went wrong while the alias list was last built (an include that is missing or
+    // cannot be read, ...), one line per problem naming the file, for the logon window
+    // to show beside the list.
+    const QStringList &TnsAliasWarnings() const { return m_tnsAliasWarnings; }
 
     // The version a candidate's file name stands for (ora805.dll: 0.805,
     // libclntsh.so.19.1: 19.001), or nothing when the name carries no version.
@@ -100,6 +104,7 @@ private:
     QString m_tnsNamesPath;
     QString m_defaultDomain;
     QStringList m_tnsAliasList;
+    QStringList m_tnsAliasWarnings;
     bool m_tnsAliasListBuilt = false;
 };
 

@@ -79,6 +79,8 @@ QStringList LinuxOraclePlatform::readTextLines(const QString &path) const
     QFile file(path);
     if (path.isEmpty() || !file.exists())
         return QStringList();
+    if (QFileInfo(path).isDir())
+        throw Exception(QStringLiteral("Cannot read ") + path + QStringLiteral(": is a directory"));
     if (!file.open(QIODevice::ReadOnly))
         throw Exception(
             QStringLiteral("Cannot read ") + path + QStringLiteral(": ") + file.errorString());
@@ -94,6 +96,9 @@ QStringList LinuxOraclePlatform::readTextLines(const QString &path) const
 QStringList LinuxOraclePlatform::textLines(const QByteArray &data)
 {
     QString text = QString::fromUtf8(data);
+    // A byte-order mark written by some editors is no part of the first line.
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     QStringList lines = text.split(QLatin1Char('\n'));

@@ -32,22 +32,101 @@ ub2 *ClientBuffer::codeAt(size_t i) const
                       : nullptr;
 }
 
-std::string dateFromBytes(const unsigned char *b)
+namespace {
+
+char *putDigits(char *out, int value, int width)
 {
-    char text[32];
-    const int year = (b[0] - 100) * 100 + (b[1] - 100);
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", year, b[2], b[3], b[4] - 1,
-        b[5] - 1, b[6] - 1);
-    return text;
+    for (int i = width - 1; i >= 0; --i) {
+        out[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    return out + width;
 }
 
-bool dateToBytes(const std::string &iso, unsigned char *b)
+// Reads an optionally signed decimal number of at most maxDigits digits at text[pos].
+bool readNumber(std::string_view text, size_t &pos, int maxDigits, int &value)
 {
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '-' || text[pos] == '+'))
+        negative = text[pos++] == '-';
+    const size_t start = pos;
+    int v = 0;
+    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9'
+        && pos - start < static_cast<size_t>(maxDigits))
+        v = v * 10 + (text[pos++] - '0');
+    if (pos == start || (pos < text.size() && text[pos] >= '0' && text[pos] <= '9'))
+        return false;
+    value = negative ? -v : v;
+    return true;
+}
+
+bool expect(std::string_view text, size_t &pos, char c)
+{
+    if (pos >= text.size() || text[pos] != c)
+        return false;
+    ++pos;
+    return true;
+}
+
+} // namespace
+
+size_t dateFromBytes(const unsigned char *b, char *text)
+{
+    // Years before 1 AD (the server's -4712 and so on) keep their sign.
+    int year = (b[0] - 100) * 100 + (b[1] - 100);
+    char *out = text;
+    if (year < 0) {
+        *out++ = '-';
+        year = -year;
+    }
+    out = putDigits(out, year % 10000, 4);
+    *out++ = '-';
+    out = putDigits(out, b[2] % 100, 2);
+    *out++ = '-';
+    out = putDigits(out, b[3] % 100, 2);
+    *out++ = ' ';
+    out = putDigits(out, (b[4] - 1 + 100) % 100, 2);
+    *out++ = ':';
+    out = putDigits(out, (b[5] - 1 + 100) % 100, 2);
+    *out++ = ':';
+    out = putDigits(out, (b[6] - 1 + 100) % 100, 2);
+    *out = '\0';
+    return static_cast<size_t>(out - text);
+}
+
+std::string dateFromBytes(const unsigned char *b)
+{
+    char text[DateTextSize];
+    return std::string(text, dateFromBytes(b, text));
+}
+
+bool dateToBytes(std::string_view iso, unsigned char *b)
+{
+    // "YYYY-MM-DD" or "YYYY-MM-DD HH24:MI:SS", as SQLite and the dialect layer write dates
+    // (blanks around them allowed); parsed by hand since it runs once per fetched value.
+    size_t pos = 0;
+    const auto skipBlanks = [&] {
+        while (pos < iso.size() && (iso[pos] == ' ' || iso[pos] == '\t'))
+            ++pos;
+    };
     int y, mo, d, h = 0, mi = 0, s = 0;
-    char tail = 0;
-    const int n = std::sscanf(iso.c_str(), "%d-%d-%d %d:%d:%d%c", &y, &mo, &d, &h, &mi, &s, &tail);
-    if ((n != 3 && n != 6) || y < -4712 || y > 9999 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0
-        || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59)
+    skipBlanks();
+    if (!readNumber(iso, pos, 5, y) || !expect(iso, pos, '-') || !readNumber(iso, pos, 2, mo)
+        || !expect(iso, pos, '-') || !readNumber(iso, pos, 2, d))
+        return false;
+    const size_t afterDate = pos;
+    skipBlanks();
+    if (pos < iso.size()) {
+        if (pos == afterDate || !readNumber(iso, pos, 2, h) || !expect(iso, pos, ':')
+            || !readNumber(iso, pos, 2, mi) || !expect(iso, pos, ':')
+            || !readNumber(iso, pos, 2, s))
+            return false;
+        skipBlanks();
+        if (pos < iso.size())
+            return false;
+    }
+    if (y < -4712 || y > 9999 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0
+        || mi > 59 || s < 0 || s > 59)
         return false;
     b[0] = static_cast<unsigned char>(y / 100 + 100);
     b[1] = static_cast<unsigned char>(y % 100 + 100);
@@ -131,13 +210,14 @@ void bindInput(sqlite3_stmt *st, int index, const ClientBuffer &b, size_t row)
         bindText(st, index, p + 2, std::min<size_t>(n, size - 2));
         return;
     }
-    case SQLT_DAT:
+    case SQLT_DAT: {
         if (size < 7)
             throw oraFail(3001);
-        sqlite3_bind_text(st, index,
-            dateFromBytes(reinterpret_cast<const unsigned char *>(p)).c_str(), -1,
-            SQLITE_TRANSIENT);
+        char text[DateTextSize];
+        const size_t n = dateFromBytes(reinterpret_cast<const unsigned char *>(p), text);
+        sqlite3_bind_text(st, index, text, static_cast<int>(n), SQLITE_TRANSIENT);
         return;
+    }
     case SQLT_BIN:
     case SQLT_LBI: {
         const size_t n = alen ? std::min<size_t>(*alen, size) : size;
@@ -339,7 +419,9 @@ int storeOutput(sqlite3_value *v, const ColumnStyle &style, const ClientBuffer &
         return storeText(columnText(v, style), b, row, 2, false, false);
     case SQLT_DAT: {
         const auto *t = reinterpret_cast<const char *>(sqlite3_value_text(v));
-        if (b.size < 7 || !t || !dateToBytes(t, static_cast<unsigned char *>(b.element(row))))
+        if (b.size < 7 || !t
+            || !dateToBytes(std::string_view(t, static_cast<size_t>(sqlite3_value_bytes(v))),
+                static_cast<unsigned char *>(b.element(row))))
             throw oraFail(1861);
         if (ub2 *len = b.lengthAt(row))
             *len = 7;

@@ -9,6 +9,7 @@
 #include <sqlite3.h>
 
 #include <string>
+#include <string_view>
 
 namespace qdsi::engine {
 
@@ -38,9 +39,14 @@ struct ClientBuffer {
     ub2 *codeAt(size_t i) const;
 };
 
-// Converts 7-byte DATE to ISO "YYYY-MM-DD HH24:MI:SS" and back (false for text that is not one).
+// Converts 7-byte DATE to ISO "YYYY-MM-DD HH24:MI:SS" and back (false for text that is not
+// one: "YYYY-MM-DD" alone, or with a time after blanks). Neither allocates but the
+// std::string form; the buffer form writes at most DateTextSize bytes with the NUL and returns
+// the length.
+constexpr size_t DateTextSize = 24;
+size_t dateFromBytes(const unsigned char *bytes, char *text);
 std::string dateFromBytes(const unsigned char *bytes);
-bool dateToBytes(const std::string &iso, unsigned char *bytes);
+bool dateToBytes(std::string_view iso, unsigned char *bytes);
 
 // Binds element `row` of the buffer as SQLite parameter `index`. Throws OraError.
 void bindInput(sqlite3_stmt *statement, int index, const ClientBuffer &buffer, size_t row);

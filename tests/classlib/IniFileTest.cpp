@@ -316,3 +316,61 @@ TEST_F(IniFileTest, UpdateFileCreatesTheFile)
     EXPECT_TRUE(QFileInfo::exists(m_path));
     EXPECT_EQ(readRaw(), QByteArray());
 }
+
+TEST_F(IniFileTest, UpdateBracketWritesOnceAtTheEnd)
+{
+    const QByteArray original("; kept\r\n[S]\r\nk=1\r\n");
+    writeRaw(original);
+    TIniFile ini(m_path);
+    ini.beginUpdate();
+    ini.WriteString("S", "k", "2");
+    ini.beginUpdate(); // nested brackets write with the outermost
+    ini.WriteInteger("T", "n", 7);
+    ini.endUpdate();
+    // Reads see the group, the file does not yet.
+    EXPECT_EQ(ini.ReadString("S", "k", ""), "2");
+    EXPECT_EQ(ini.ReadInteger("T", "n", 0), 7);
+    EXPECT_EQ(readRaw(), original);
+    ini.endUpdate();
+    EXPECT_EQ(readRaw(), QByteArray("; kept\r\n[S]\r\nk=2\r\n\r\n[T]\r\nn=7\r\n"));
+
+    // A cancelled group is dropped: neither the file nor later reads see it.
+    ini.beginUpdate();
+    ini.WriteString("S", "k", "3");
+    ini.cancelUpdate();
+    EXPECT_EQ(ini.ReadString("S", "k", ""), "2");
+    EXPECT_EQ(readRaw(), QByteArray("; kept\r\n[S]\r\nk=2\r\n\r\n[T]\r\nn=7\r\n"));
+    // Writes after the bracket go straight to the file again.
+    ini.WriteString("S", "k", "4");
+    EXPECT_TRUE(readRaw().contains("k=4"));
+}
+
+TEST_F(IniFileTest, FailedUpdateBracketLeavesFileWholeAndDropsTheGroup)
+{
+    const QByteArray original("[S]\r\nk=1\r\n");
+    writeRaw(original);
+    TIniFile ini(m_path);
+    ini.beginUpdate();
+    ini.WriteString("S", "k", QString(200, u'x'));
+    ini.WriteString("S", "other", "y");
+
+    rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 16;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool raised = false;
+    try {
+        ini.endUpdate();
+    } catch (const Exception &) {
+        raised = true;
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_TRUE(raised);
+    EXPECT_EQ(readRaw(), original);
+    EXPECT_EQ(ini.ReadString("S", "k", ""), "1");
+    EXPECT_FALSE(ini.ValueExists("S", "other"));
+}

@@ -174,15 +174,15 @@ QHash<QString, long long> declaredConstants()
 // The shared ABI table: shared/oci-constants.md beside the repository (or any parent).
 QString constantsFile()
 {
-    QDir dir = QFileInfo(QStringLiteral(__FILE__)).absoluteDir();
+    const QString testsDir = QStringLiteral(QD_TESTS_SOURCE_DIR "/oracle");
+    QDir dir(testsDir);
     do {
         const QString candidate = dir.filePath(QStringLiteral("shared/oci-constants.md"));
         if (QFileInfo::exists(candidate))
             return candidate;
     } while (dir.cdUp());
     // A checkout without the shared folder beside it uses the copy kept with the tests.
-    const QString copy = QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(
-        QStringLiteral("data/oci-constants.md"));
+    const QString copy = QDir(testsDir).filePath(QStringLiteral("data/oci-constants.md"));
     return QFileInfo::exists(copy) ? copy : QString();
 }
 
@@ -275,7 +275,7 @@ QList<DocEntry> documentedConstants(const QString &text, const QHash<QString, lo
 TEST(OracleCIDeclarations, ConstantsMatchTheSharedAbiTable)
 {
     const QString path = constantsFile();
-    ASSERT_FALSE(path.isEmpty()) << "oci-constants.md not found for " << __FILE__;
+    ASSERT_FALSE(path.isEmpty()) << "oci-constants.md not found from " << QD_TESTS_SOURCE_DIR;
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QHash<QString, long long> declared = declaredConstants();

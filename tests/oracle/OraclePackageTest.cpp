@@ -11,6 +11,7 @@
 #include "oracle/OraclePackage.h"
 #include "oracle/OracleQuery.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -27,9 +28,7 @@ namespace {
 
 QString goldenPath(const QString &name)
 {
-    return QFileInfo(QStringLiteral(__FILE__))
-        .absoluteDir()
-        .filePath(QStringLiteral("golden/") + name);
+    return QDir(QStringLiteral(QD_TESTS_SOURCE_DIR "/oracle/golden")).filePath(name);
 }
 
 // The statements are written one after another, each followed by a line "/".

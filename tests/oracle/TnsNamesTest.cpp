@@ -1,7 +1,18 @@
-#include "oracle/TnsNames.h"
+#include "FakeOraclePlatform.h"
 #include "QStringPrinter.h"
 
+#include "classlib/Exception.h"
+#include "oracle/OracleHomes.h"
+#include "oracle/TnsNames.h"
+#include "platform/CommandLine.h"
+#include "platform/LinuxOraclePlatform.h"
+
+#include <QDir>
+#include <QFile>
 #include <QHash>
+#include <QTemporaryDir>
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -15,18 +26,19 @@ struct Files {
     QHash<QString, int> reads;
     TnsNames::LineReader reader()
     {
-        return [this](const QString &path) {
+        return [this](const QString &path) -> std::optional<QStringList> {
             ++reads[path];
-            return content.value(path);
+            const auto found = content.constFind(path);
+            if (found == content.cend())
+                return std::nullopt;
+            return *found;
         };
     }
 };
 
 QStringList parse(Files &files, const QString &file, const QString &domain = QString())
 {
-    QStringList aliases;
-    TnsNames(files.reader(), domain).parseFile(file, aliases);
-    return aliases;
+    return TnsNames(files.reader(), domain).parseFile(file);
 }
 
 } // namespace
@@ -56,14 +68,15 @@ TEST(TnsNamesParser, RealLookingFile)
     files.content[QStringLiteral("/net/more.ora")] = { QStringLiteral("MORE = (x)") };
     files.content[QStringLiteral("/net/later.ora")] = { QStringLiteral("LATER.World = (x)") };
 
+    // First-seen order; "prod" defined again keeps its place and takes the later spelling.
     EXPECT_EQ(parse(files, QStringLiteral("/net/tnsnames.ora"), QStringLiteral("world")),
-        (QStringList { QStringLiteral("dev"), QStringLiteral("LATER"), QStringLiteral("MORE"),
-            QStringLiteral("PROD"), QStringLiteral("PROD2"), QStringLiteral("Quoted Name"),
-            QStringLiteral("SALES") }));
+        (QStringList { QStringLiteral("prod"), QStringLiteral("PROD2"), QStringLiteral("SALES"),
+            QStringLiteral("Quoted Name"), QStringLiteral("MORE"), QStringLiteral("LATER"),
+            QStringLiteral("dev") }));
     EXPECT_EQ(parse(files, QStringLiteral("/net/tnsnames.ora"), QStringLiteral("example.com")),
-        (QStringList { QStringLiteral("dev"), QStringLiteral("LATER.World"), QStringLiteral("MORE"),
-            QStringLiteral("PROD"), QStringLiteral("PROD2"), QStringLiteral("Quoted Name"),
-            QStringLiteral("SALES.WORLD") }));
+        (QStringList { QStringLiteral("prod"), QStringLiteral("PROD2"),
+            QStringLiteral("SALES.WORLD"), QStringLiteral("Quoted Name"), QStringLiteral("MORE"),
+            QStringLiteral("LATER.World"), QStringLiteral("dev") }));
 }
 
 TEST(TnsNamesParser, IncludeCyclesEndAndEachFileIsReadOnce)
@@ -72,10 +85,15 @@ TEST(TnsNamesParser, IncludeCyclesEndAndEachFileIsReadOnce)
     files.content[QStringLiteral("a")] = { QStringLiteral("A = ()"), QStringLiteral("ifile = b"),
         QStringLiteral("ifile = a"), QStringLiteral("ifile = b") };
     files.content[QStringLiteral("b")] = { QStringLiteral("B = ()"), QStringLiteral("ifile = a") };
-    EXPECT_EQ(parse(files, QStringLiteral("a")),
+    TnsNames parser(files.reader(), QString());
+    EXPECT_EQ(parser.parseFile(QStringLiteral("a")),
         (QStringList { QStringLiteral("A"), QStringLiteral("B") }));
     EXPECT_EQ(files.reads.value(QStringLiteral("a")), 1);
     EXPECT_EQ(files.reads.value(QStringLiteral("b")), 1);
+    // Each cycle is named once, however often the loop is met.
+    EXPECT_EQ(parser.warnings(),
+        (QStringList { QStringLiteral("Include cycle: a is included again by b"),
+            QStringLiteral("Include cycle: a is included again by a") }));
 }
 
 TEST(TnsNamesParser, IncludeDepthIsBounded)
@@ -86,10 +104,37 @@ TEST(TnsNamesParser, IncludeDepthIsBounded)
         files.content[QString::number(i)]
             = { QStringLiteral("ALIAS%1 = ()").arg(i), QStringLiteral("ifile = %1").arg(i + 1) };
     }
-    const QStringList aliases = parse(files, QStringLiteral("0"));
+    TnsNames parser(files.reader(), QString());
+    const QStringList aliases = parser.parseFile(QStringLiteral("0"));
     EXPECT_EQ(aliases.size(), TnsNames::MaxIncludeDepth + 1);
+    ASSERT_EQ(parser.warnings().size(), 1);
+    EXPECT_TRUE(parser.warnings()[0].startsWith(
+        QStringLiteral("Includes nested too deep: %1").arg(TnsNames::MaxIncludeDepth + 1)))
+        << parser.warnings()[0].toStdString();
     EXPECT_TRUE(aliases.contains(QStringLiteral("ALIAS%1").arg(TnsNames::MaxIncludeDepth)));
     EXPECT_FALSE(aliases.contains(QStringLiteral("ALIAS%1").arg(TnsNames::MaxIncludeDepth + 1)));
+}
+
+TEST(TnsNamesParser, BranchingIncludesStopAtTheFileLimit)
+{
+    // Every file includes two others one directory deeper, as a directory link to "."
+    // would allow: the paths double at each level.
+    int reads = 0;
+    TnsNames parser(
+        [&](const QString &path) -> std::optional<QStringList> {
+            ++reads;
+            return QStringList { QStringLiteral("ifile = a/t.ora"),
+                QStringLiteral("ifile = b/t.ora"), QString(path).replace('/', '_') + " = ()" };
+        },
+        QString());
+    const QStringList aliases = parser.parseFile(QStringLiteral("/n/t.ora"));
+    EXPECT_EQ(reads, TnsNames::MaxFiles);
+    EXPECT_EQ(aliases.size(), TnsNames::MaxFiles);
+    // Depth first: the first chain meets the depth limit, then the file limit stops the
+    // rest; each is said once.
+    ASSERT_EQ(parser.warnings().size(), 2) << parser.warnings().join('\n').toStdString();
+    EXPECT_TRUE(parser.warnings()[0].startsWith(QStringLiteral("Includes nested too deep: ")));
+    EXPECT_TRUE(parser.warnings()[1].startsWith(QStringLiteral("Too many included files: ")));
 }
 
 TEST(TnsNamesParser, StrayClosingParenthesisDoesNotHideTheRest)
@@ -118,10 +163,40 @@ TEST(TnsNamesParser, UncPathWithExtraBackslashIsRead)
     EXPECT_EQ(parse(files, QStringLiteral("main")), QStringList { QStringLiteral("UNC") });
 }
 
-TEST(TnsNamesParser, MissingFileAddsNothing)
+TEST(TnsNamesParser, MissingFileAddsNothingAndIsNoProblem)
 {
     Files files;
-    EXPECT_TRUE(parse(files, QStringLiteral("nowhere")).isEmpty());
+    TnsNames parser(files.reader(), QString());
+    EXPECT_TRUE(parser.parseFile(QStringLiteral("nowhere")).isEmpty());
+    EXPECT_TRUE(parser.warnings().isEmpty());
+}
+
+TEST(TnsNamesParser, IncludePathsResolveAgainstTheIncludingFile)
+{
+    struct Case {
+        const char *from;
+        const char *value;
+        const char *path;
+    };
+    const Case cases[] = {
+        { "/etc/net/tnsnames.ora", "more.ora", "/etc/net/more.ora" },
+        { "/etc/net/tnsnames.ora", "sub/more.ora", "/etc/net/sub/more.ora" },
+        { "/etc/net/tnsnames.ora", "\"sub/more.ora\"", "/etc/net/sub/more.ora" },
+        { "/etc/net/tnsnames.ora", "\" spaced name.ora \"", "/etc/net/spaced name.ora" },
+        { "/etc/net/tnsnames.ora", "/opt/x.ora", "/opt/x.ora" },
+        { "/etc/net/tnsnames.ora", "../up.ora", "/etc/net/../up.ora" },
+        { "C:\\net\\tnsnames.ora", "more.ora", "C:\\net\\more.ora" },
+        { "C:\\net\\tnsnames.ora", "D:\\x.ora", "D:\\x.ora" },
+        { "C:\\net\\tnsnames.ora", "\\\\srv\\x.ora", "\\\\srv\\x.ora" },
+        { "tnsnames.ora", "more.ora", "more.ora" },
+        { "/etc/net/tnsnames.ora", "\"\"", "" },
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(
+            TnsNames::resolveInclude(QString::fromLatin1(c.from), QString::fromLatin1(c.value)),
+            QString::fromLatin1(c.path))
+            << c.from << " / " << c.value;
+    }
 }
 
 TEST(TnsNamesParser, CommaTextSplitting)
@@ -171,4 +246,201 @@ TEST(TnsNamesParser, SortedInsertIgnoresDuplicatesWithoutCase)
         TnsNames::insertSorted(list, QString::fromLatin1(name));
     EXPECT_EQ(
         list, (QStringList { QStringLiteral("A"), QStringLiteral("b"), QStringLiteral("c") }));
+}
+
+// ---- real files ---------------------------------------------------------------------------
+
+namespace {
+
+// A set of small configuration files in a temporary directory, read from another
+// directory made current for the test, so that nothing resolves against the working
+// directory by chance.
+class TnsFiles : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_files.isValid());
+        ASSERT_TRUE(m_elsewhere.isValid());
+        m_savedCurrent = QDir::currentPath();
+        ASSERT_TRUE(QDir::setCurrent(m_elsewhere.path()));
+    }
+    void TearDown() override { QDir::setCurrent(m_savedCurrent); }
+
+    QString path(const QString &relative) const { return m_files.filePath(relative); }
+
+    // Writes a file; "$DIR" in content stands for the files' directory.
+    void write(const QString &relative, QByteArray content)
+    {
+        content.replace("$DIR", m_files.path().toUtf8());
+        const QString full = path(relative);
+        QDir().mkpath(QFileInfo(full).path());
+        QFile file(full);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << full.toStdString();
+        file.write(content);
+    }
+
+    // What the product reads: the Linux platform's files.
+    TnsNames::LineReader reader()
+    {
+        return [this](const QString &file) -> std::optional<QStringList> {
+            if (!m_platform.fileExists(file))
+                return std::nullopt;
+            return m_platform.readTextLines(file);
+        };
+    }
+
+    QTemporaryDir m_files;
+    QTemporaryDir m_elsewhere;
+    QString m_savedCurrent;
+    test::MapEnvironment m_environment;
+    LinuxOraclePlatform m_platform { m_environment, CommandLine() };
+};
+
+struct FileCase {
+    const char *what;
+    std::vector<std::pair<const char *, const char *>> files; // the first is read
+    std::vector<const char *> aliases;
+    std::vector<const char *> warnings {}; // each found in exactly one warning, "$DIR" expanded
+    const char *domain = "";
+};
+
+} // namespace
+
+TEST_F(TnsFiles, TableOfSmallFiles)
+{
+    const FileCase cases[] = {
+        { "descriptions over several lines",
+            { { "tnsnames.ora",
+                "ORCL =\n  (DESCRIPTION =\n    (ADDRESS = (PROTOCOL = TCP)(HOST = h)(PORT = "
+                "1521))\n    (CONNECT_DATA =\n      (SERVICE_NAME = orcl)\n    )\n  )\n\n"
+                "XE = (DESCRIPTION=(ADDRESS=(HOST=x))(CONNECT_DATA=(SID=XE)))\n" } },
+            { "ORCL", "XE" } },
+        { "simple values outside parentheses",
+            { { "tnsnames.ora", "EZ = dbhost:1521/svc\nNEXT = (DESCRIPTION=)\n" } },
+            { "EZ", "NEXT" } },
+        { "relative include beside the including file",
+            { { "tnsnames.ora", "A = (x)\nIFILE = more.ora\nC = (x)\n" },
+                { "more.ora", "B = (x)\n" } },
+            { "A", "B", "C" } },
+        { "relative include in a subdirectory, and its own relative include",
+            { { "tnsnames.ora", "ifile = sub/more.ora\n" },
+                { "sub/more.ora", "SUB = (x)\nifile = deeper.ora\n" },
+                { "sub/deeper.ora", "DEEP = (x)\n" } },
+            { "SUB", "DEEP" } },
+        { "include named in double quotes",
+            { { "tnsnames.ora", "IFILE = \"quoted.ora\"\n" }, { "quoted.ora", "Q = (x)\n" } },
+            { "Q" } },
+        { "include with an absolute path",
+            { { "tnsnames.ora", "IFILE=$DIR/abs/x.ora\n" }, { "abs/x.ora", "ABS = (x)\n" } },
+            { "ABS" } },
+        { "include name on the line after \"ifile =\"",
+            { { "tnsnames.ora", "ifile =\n  # the shared file\n  shared.ora\nAFTER = (x)\n" },
+                { "shared.ora", "SHARED = (x)\n" } },
+            { "SHARED", "AFTER" } },
+        { "alias list spread over several lines",
+            { { "tnsnames.ora",
+                "a,\nb,\nc = (DESCRIPTION =\n (ADDRESS = (HOST = h)))\nd = (x)\n" } },
+            { "a", "b", "c", "d" } },
+        { "alias list whose next line starts with a comma",
+            { { "tnsnames.ora", "ONE\n , TWO = (x)\n" } }, { "ONE", "TWO" } },
+        { "stray word is no alias", { { "tnsnames.ora", "junk\nREAL = (x)\n" } }, { "REAL" } },
+        { "comments: indented, inside a description, after text",
+            { { "tnsnames.ora",
+                "# header\n   # indented comment\nA = (DESCRIPTION =\n  # (old address\n"
+                "  (ADDRESS = (HOST = h)) # primary (\n)\n\t#B = (x)\nC = (x) # done\n" } },
+            { "A", "C" } },
+        { "a \"#\" inside double quotes is text",
+            { { "tnsnames.ora",
+                "\"odd#name\" = (x)\nN = (DESCRIPTION = (X = \"a#(\"))\nM = (x)\n" } },
+            { "odd#name", "N", "M" } },
+        { "byte-order mark and CR LF line ends",
+            { { "tnsnames.ora",
+                "\xEF\xBB\xBFPROD =\r\n  (DESCRIPTION = (HOST = p))\r\nDEV = (x)\r\n" } },
+            { "PROD", "DEV" } },
+        { "each alias once, first-seen order, later spelling wins",
+            { { "tnsnames.ora", "prod = (x)\nTEST = (x)\nifile = dup.ora\nPROD = (y)\n" },
+                { "dup.ora", "test = (z)\nOTHER = (z)\n" } },
+            { "PROD", "test", "OTHER" } },
+        { "world domain cut from every name of a list",
+            { { "tnsnames.ora", "A.WORLD, B.world,\nC.WORLD = (x)\nD.WORLDWIDE = (x)\n" } },
+            { "A", "B", "C", "D.WORLDWIDE" }, {}, "WORLD" },
+        { "other domains leave names alone", { { "tnsnames.ora", "A.WORLD, B.WORLD = (x)\n" } },
+            { "A.WORLD", "B.WORLD" }, {}, "example.com" },
+        { "missing include is named, the rest still read",
+            { { "tnsnames.ora", "BEFORE = (x)\nIFILE = gone.ora\nAFTER = (x)\n" } },
+            { "BEFORE", "AFTER" },
+            { "Included file not found: $DIR/gone.ora (named in $DIR/tnsnames.ora)" } },
+        { "include that is a directory is named, the rest still read",
+            { { "tnsnames.ora", "BEFORE = (x)\nIFILE = adir\nAFTER = (x)\n" },
+                { "adir/placeholder", "" } },
+            { "BEFORE", "AFTER" }, { "Cannot read $DIR/adir: is a directory" } },
+        { "a name list whose comma never comes is dropped",
+            { { "tnsnames.ora", "lonely\nother\nREAL = (x)\n" } }, { "REAL" } },
+        { "include cycle is named once, each file read once",
+            { { "tnsnames.ora", "A = (x)\nifile = b.ora\nZ = (x)\n" },
+                { "b.ora", "B = (x)\nifile = tnsnames.ora\nifile = b.ora\nB2 = (x)\n" } },
+            { "A", "B", "B2", "Z" },
+            { "Include cycle: $DIR/tnsnames.ora is included again by $DIR/b.ora",
+                "Include cycle: $DIR/b.ora is included again by $DIR/b.ora" } },
+        { "same include named twice is read once without complaint",
+            { { "tnsnames.ora", "ifile = s.ora\nifile = \"s.ora\"\nifile = ./s.ora\n" },
+                { "s.ora", "S = (x)\n" } },
+            { "S" } },
+        { "missing include named twice is reported once",
+            { { "tnsnames.ora", "ifile = gone.ora\nifile = gone.ora\nA = (x)\n" } }, { "A" },
+            { "Included file not found: $DIR/gone.ora" } },
+        { "unclosed description swallows what follows",
+            { { "tnsnames.ora", "ONE = (x\nTWO = (y)\n" } }, { "ONE" } },
+    };
+    for (const FileCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        m_files.remove();
+        ASSERT_TRUE(QDir().mkpath(m_files.path()));
+        for (const auto &[name, content] : c.files)
+            write(QString::fromUtf8(name), QByteArray(content));
+
+        TnsNames parser(reader(), QString::fromUtf8(c.domain));
+        QStringList expected;
+        for (const char *alias : c.aliases)
+            expected << QString::fromUtf8(alias);
+        EXPECT_EQ(parser.parseFile(path(QString::fromUtf8(c.files.front().first))), expected);
+
+        EXPECT_EQ(parser.warnings().size(), qsizetype(c.warnings.size()))
+            << [&] { return parser.warnings().join(QLatin1Char('\n')).toStdString(); }();
+        for (const char *warning : c.warnings) {
+            const QString text
+                = QString::fromUtf8(warning).replace(QStringLiteral("$DIR"), m_files.path());
+            EXPECT_EQ(std::count_if(parser.warnings().cbegin(), parser.warnings().cend(),
+                          [&](const QString &w) { return w.contains(text); }),
+                1)
+                << text.toStdString() << " in:\n"
+                << parser.warnings().join(QLatin1Char('\n')).toStdString();
+        }
+    }
+}
+
+// The logon window's list: a configuration with a broken include still lists the aliases
+// around it, sorted, and the include is named in the warnings.
+TEST_F(TnsFiles, AliasListOfAFileWithABrokenInclude)
+{
+    write(QStringLiteral("tnsnames.ora"),
+        "ZETA = (x)\nIFILE = broken.ora\nALPHA.WORLD = (x)\nifile = sub/ok.ora\n");
+    write(QStringLiteral("sub/ok.ora"), "MID = (x)\n");
+    write(QStringLiteral("sqlnet.ora"), "NAMES.DEFAULT_DOMAIN = WORLD\n");
+    m_environment.setValue(QStringLiteral("TNS_ADMIN"), m_files.path());
+    OracleHomes homes(m_platform);
+    EXPECT_EQ(homes.GetTnsAliasList(),
+        (QStringList { QStringLiteral("ALPHA"), QStringLiteral("MID"), QStringLiteral("ZETA") }));
+    EXPECT_EQ(homes.TnsAliasWarnings(),
+        QStringList { QStringLiteral("Included file not found: ")
+            + path(QStringLiteral("broken.ora")) + QStringLiteral(" (named in ")
+            + path(QStringLiteral("tnsnames.ora")) + QLatin1Char(')') });
+
+    // Mended and rebuilt: the warning goes.
+    write(QStringLiteral("broken.ora"), "FIXED = (x)\n");
+    homes.BuildTnsAliasList();
+    EXPECT_EQ(homes.GetTnsAliasList(),
+        (QStringList { QStringLiteral("ALPHA"), QStringLiteral("FIXED"), QStringLiteral("MID"),
+            QStringLiteral("ZETA") }));
+    EXPECT_TRUE(homes.TnsAliasWarnings().isEmpty());
 }

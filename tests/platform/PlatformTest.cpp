@@ -203,6 +203,8 @@ TEST(LinuxOraclePlatform, FilesListsAndLines)
     write("other.so", "");
     write("crlf.ora", "one\r\ntwo\r\n\r\nfour");
     write("lf.ora", "one\ntwo\n");
+    write("bom.ora", "\xEF\xBB\xBFone\r\ntwo");
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("adir")));
     MapEnvironment environment;
     LinuxOraclePlatform platform(environment, CommandLine());
 
@@ -221,6 +223,9 @@ TEST(LinuxOraclePlatform, FilesListsAndLines)
     EXPECT_EQ(platform.readTextLines(dir.filePath(QStringLiteral("lf.ora"))),
         (QStringList { QStringLiteral("one"), QStringLiteral("two") }));
     EXPECT_TRUE(platform.readTextLines(dir.filePath(QStringLiteral("missing"))).isEmpty());
+    EXPECT_EQ(platform.readTextLines(dir.filePath(QStringLiteral("bom.ora"))),
+        (QStringList { QStringLiteral("one"), QStringLiteral("two") }));
+    EXPECT_THROW(platform.readTextLines(dir.filePath(QStringLiteral("adir"))), Exception);
 
     QFile huge(dir.filePath(QStringLiteral("huge.ora")));
     ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
