@@ -109,6 +109,9 @@ private:
     void finishCursor();
     void dropSpilledRows();
     void runDdl(Session &session, const sql::Translation &t, bool describeOnly);
+    // COMMENT ON TABLE / COLUMN (an empty column names the table).
+    static void storeComment(Session &session, const std::string &table,
+        const std::string &column, const std::string &text);
     // Fails with the server's error when the object (SQLite text) cannot be read; `name` is
     // how the statement names it, for the error's offset.
     static void checkReadable(Session &session, const std::string &object, const std::string &name);

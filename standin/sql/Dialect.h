@@ -152,6 +152,11 @@ struct Translation {
     // does not exist (listed INVALID) where the server would otherwise refuse it.
     std::string viewText;
     bool forceView = false;
+    // COMMENT ON TABLE | COLUMN: the table, the column (empty for the table) and the text.
+    std::string commentTable, commentColumn, commentText;
+    // ALTER TRIGGER: the trigger (upper case) and 1 for ENABLE, -1 for DISABLE, 0 for COMPILE.
+    std::string triggerName;
+    int triggerEnable = 0;
     // "returning expr, ... into :a, :b": the SQLite text ends in "RETURNING expr, ..."; these
     // out-placeholders (sqliteIndex 0) receive the returned columns in order. They are not in
     // `placeholders`.
@@ -249,6 +254,8 @@ Translation translate(std::string_view oracleSql, const SessionContext &context)
 // Registers the Oracle functions (nvl, decode, to_char, to_date, sysdate, ...) on a connection.
 // The context must outlive the connection.
 void registerFunctions(sqlite3 *db, SessionContext *context);
+// The aggregate behind LISTAGG ... WITHIN GROUP (ListAgg.cpp); registerFunctions calls it.
+void registerListAgg(sqlite3 *db);
 
 // What the server says about one select-list column.
 struct ColumnDescription {

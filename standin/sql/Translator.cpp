@@ -208,6 +208,9 @@ size_t Translator::primaryEnd(size_t i, size_t e) const
         j += 2;
     if (j < e && tokens_[j].is("(")) {
         j = closing(j) + 1;
+        if (j + 2 < e && tokens_[j].is("WITHIN") && tokens_[j + 1].is("GROUP")
+            && tokens_[j + 2].is("("))
+            j = closing(j + 2) + 1;
         if (j + 1 < e && tokens_[j].is("OVER") && tokens_[j + 1].is("("))
             j = closing(j + 1) + 1;
     }
@@ -605,6 +608,8 @@ std::string Translator::call(size_t b, size_t open, size_t e, const Scope &scope
     std::string args;
     if (close == open + 2 && tok(open + 1).is("+"))
         fail(3001, open); // the old outer-join marker: write the join with LEFT JOIN
+    if (fn == "LISTAGG" && b + 1 == open)
+        return listagg(open, close, e, scope);
     if ((fn == "REF" || fn == "VALUE") && b + 1 == open) {
         const RowRef row = rowRef(open, close, scope);
         return fn == "REF" ? row.text : "QD_DEREF(" + row.text + ")";

@@ -93,6 +93,12 @@ private:
         std::string *column = nullptr) const;
     // Past an aggregate call at k: its arguments and WITHIN GROUP / KEEP clauses.
     size_t aggregateCallEnd(size_t k) const;
+    // Fails with ORA-03001 naming the feature for what the stand-in does not take (JSON
+    // functions, ROLLUP, CUBE, GROUPING SETS, hierarchical operators beyond LEVEL and PRIOR, ...)
+    // rather than letting SQLite misread it.
+    void refuseOutOfReach() const;
+    // LISTAGG(expr [, separator]) WITHIN GROUP (ORDER BY ...) at the call whose "(" is at open.
+    std::string listagg(size_t open, size_t close, size_t e, const Scope &scope);
     // A select list with aggregates names only grouped columns outside them: ORA-00937
     // without a GROUP BY, ORA-00979 with one ([groupAt, groupEnd) holds "GROUP BY ...").
     void checkGrouping(

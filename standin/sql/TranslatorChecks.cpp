@@ -191,4 +191,67 @@ void Translator::implicitNumbers(std::vector<Unit> &us, const Scope &scope)
     }
 }
 
+void Translator::refuseOutOfReach() const
+{
+    // Functions (a name followed by "("), then words that are operators or clauses.
+    static const char *const functions[] = { "JSON_VALUE", "JSON_QUERY", "JSON_TABLE",
+        "JSON_EXISTS", "JSON_OBJECT", "JSON_ARRAY", "JSON_OBJECTAGG", "JSON_ARRAYAGG",
+        "JSON_SERIALIZE", "JSON_MERGEPATCH", "JSON_TRANSFORM", "ROLLUP", "CUBE", "GROUPING",
+        "GROUPING_ID", "SYS_CONNECT_BY_PATH", "TO_TIMESTAMP", "TO_TIMESTAMP_TZ", "XMLAGG",
+        "XMLELEMENT", "XMLFOREST", "XMLTABLE", "XMLQUERY", "MEDIAN", "PERCENTILE_CONT",
+        "PERCENTILE_DISC" };
+    static const char *const words[] = { "CONNECT_BY_ROOT", "CONNECT_BY_ISLEAF",
+        "CONNECT_BY_ISCYCLE", "MATCH_RECOGNIZE", "PIVOT", "UNPIVOT" };
+    auto refuse = [&](size_t i, const std::string &feature) {
+        fail(3001, i, "unimplemented feature: " + feature);
+    };
+    for (size_t i = 0; i < end_; ++i) {
+        const Token &t = tok(i);
+        if (t.type != TokenType::Identifier || (i > 0 && tok(i - 1).is(".")))
+            continue;
+        if (is(i + 1, "(") || (t.is("GROUPING") && is(i + 1, "SETS")))
+            for (const char *f : functions)
+                if (t.upper == f)
+                    refuse(i, t.is("GROUPING") && is(i + 1, "SETS") ? "GROUPING SETS" : t.upper);
+        for (const char *w : words)
+            if (t.upper == w && !is(i + 1, ","))
+                refuse(i, t.upper);
+        if (t.is("ORDER") && is(i + 1, "SIBLINGS"))
+            refuse(i, "ORDER SIBLINGS BY");
+        if (t.is("GENERATED") && (is(i + 1, "ALWAYS") || is(i + 1, "BY")))
+            refuse(i, "identity column");
+    }
+}
+
+std::string Translator::listagg(size_t open, size_t close, size_t e, const Scope &scope)
+{
+    // QD_LISTAGG(value, separator, key1, 'A' | 'D', key2, ...): the keys sort the values.
+    const auto args = splitTop(open + 1, close, ",");
+    if (args.empty() || args.size() > 2)
+        fail(909, open);
+    std::string out = "QD_LISTAGG(" + expr(args[0].first, args[0].second, scope) + ", "
+        + (args.size() > 1 ? expr(args[1].first, args[1].second, scope) : std::string("NULL"));
+    size_t k = close + 1;
+    if (k + 2 < e && is(k, "WITHIN") && is(k + 1, "GROUP") && is(k + 2, "(")) {
+        const size_t groupClose = closing(k + 2);
+        if (!(is(k + 3, "ORDER") && is(k + 4, "BY")))
+            fail(924, k + 3); // missing BY keyword
+        for (auto [ib, ie] : splitTop(k + 5, groupClose, ",")) {
+            bool descending = false;
+            size_t end = ie;
+            if (end - ib >= 2 && is(end - 2, "NULLS") && (is(end - 1, "FIRST") || is(end - 1, "LAST")))
+                end -= 2;
+            if (end - ib >= 2 && (is(end - 1, "ASC") || is(end - 1, "DESC")))
+                descending = is(end - 1, "DESC"), --end;
+            out += ", " + expr(ib, end, scope) + (descending ? ", 'D'" : ", 'A'");
+        }
+        k = groupClose + 1;
+    } else {
+        fail(3001, close, "unimplemented feature: LISTAGG without WITHIN GROUP");
+    }
+    if (is(k, "OVER"))
+        fail(3001, k, "unimplemented feature: LISTAGG ... OVER");
+    return out + ")";
+}
+
 } // namespace qdsi::sql
