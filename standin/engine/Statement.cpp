@@ -773,15 +773,17 @@ void Statement::runDdl(Session &session, const sql::Translation &t, bool describ
         if (t.kind == StatementKind::CreateTable)
             for (const std::string &parent : referencedTables(session.db(), t.objectName))
                 checkReadable(session, sql::quoteName(parent), parent);
-        // (a table named with its owner is another schema's)
-        if (t.kind == StatementKind::Drop && t.sqlite.rfind("DROP TABLE", 0) == 0
-            && t.sqlite.find('.') == std::string::npos && !t.objectName.empty())
-            Triggers::dropTableTriggers(session, t.objectName);
         session.write("RELEASE QD_DDL");
     } catch (...) {
         sqlite3_exec(session.db(), "ROLLBACK TO QD_DDL; RELEASE QD_DDL", nullptr, nullptr, nullptr);
         session.forgetTables();
         throw;
+    }
+    // A dropped table's triggers go with it (a table named with its owner is another schema's).
+    if (t.kind == StatementKind::Drop && t.sqlite.rfind("DROP TABLE", 0) == 0
+        && t.sqlite.find('.') == std::string::npos && !t.objectName.empty()) {
+        Triggers::dropTableTriggers(session, t.objectName);
+        session.commit();
     }
     session.forgetTables();
 }

@@ -342,6 +342,8 @@ void Triggers::syncSqliteTriggers(const std::string &table)
         for (const std::string &c : columns)
             args += hasNew ? ", new." + sql::quoteName(c) : std::string(", NULL");
         const std::string target = "main." + sql::quoteName(table);
+        // SQLite takes no qualified name inside a trigger's body.
+        const std::string bodyTarget = sql::quoteName(table);
         std::string text = "CREATE TEMP TRIGGER " + sql::quoteName(prefix + k.suffix) + " "
             + (k.before ? "BEFORE " : "AFTER ")
             + (k.event == StatementKind::Insert       ? "INSERT"
@@ -363,10 +365,10 @@ void Triggers::syncSqliteTriggers(const std::string &table)
             }
             text += "WHEN QD_FIRE_ROW(" + args + ") BEGIN "
                 + (k.event == StatementKind::Insert
-                        ? "INSERT INTO " + target + " (" + names + ") VALUES (" + values
+                        ? "INSERT INTO " + bodyTarget + " (" + names + ") VALUES (" + values
                             + "); SELECT QD_TRIGGER_REWRITTEN(" + sql::quoteLiteral(table)
                             + ", last_insert_rowid()); "
-                        : "UPDATE " + target + " SET " + sets
+                        : "UPDATE " + bodyTarget + " SET " + sets
                             + " WHERE rowid = old.rowid; SELECT QD_TRIGGER_REWRITTEN("
                             + sql::quoteLiteral(table) + ", old.rowid); ")
                 + "SELECT RAISE(IGNORE); END";
