@@ -1,5 +1,9 @@
 #include "BlobField.h"
 
+#include "BytesField.h"
+#include "VariantField.h"
+#include "WideStringField.h"
+
 #include "DataSet.h"
 #include "DateTimeFields.h"
 #include "NumericFields.h"
@@ -126,6 +130,16 @@ std::unique_ptr<TField> CreateFieldOfType(TFieldType type)
         return std::make_unique<TTimeField>();
     case ftDateTime:
         return std::make_unique<TDateTimeField>();
+    case ftBytes:
+        return std::make_unique<TBytesField>();
+    case ftVarBytes:
+        return std::make_unique<TVarBytesField>();
+    case ftWideString:
+        return std::make_unique<TWideStringField>();
+    case ftGuid:
+        return std::make_unique<TGuidField>();
+    case ftVariant:
+        return std::make_unique<TVariantField>();
     case ftMemo:
     case ftFmtMemo:
     case ftOraClob:

@@ -87,7 +87,10 @@ bool TField::GetData(void *buffer)
     if (m_validating) {
         if (!m_validateBuffer)
             return false;
-        if (buffer)
+        // A variant value owns shared data: copy it as an object, never as bytes.
+        if (buffer && m_dataType == ftVariant)
+            *static_cast<Variant *>(buffer) = *static_cast<const Variant *>(m_validateBuffer);
+        else if (buffer)
             std::memcpy(buffer, m_validateBuffer, static_cast<size_t>(DataSize()));
         return true;
     }
