@@ -292,6 +292,7 @@ constexpr ub2 SQLT_IBFLOAT = 100;
 constexpr ub2 SQLT_IBDOUBLE = 101;
 constexpr ub2 SQLT_CUR = 102;
 constexpr ub2 SQLT_RDD = 104;
+constexpr ub2 SQLT_OSL = 106; // MLSLABEL
 constexpr ub2 SQLT_NTY = 108;
 constexpr ub2 SQLT_REF = 110;
 constexpr ub2 SQLT_CLOB = 112;

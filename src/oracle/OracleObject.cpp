@@ -467,7 +467,7 @@ void TOracleObject::describeAttribute(
         int type = a.m_rawDataType;
         if (type == SQLT_CHR || type == SQLT_VCS || type == SQLT_AFC)
             type = SQLT_STR;
-        else if (type == 95)
+        else if (type == SQLT_LVB)
             type = SQLT_BIN; // the describe's RAW type code
         a.m_dataType = type;
         const bool timestamp = IsTimestampType(type);

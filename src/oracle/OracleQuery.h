@@ -216,6 +216,7 @@ private:
 
     // Select list (OracleQueryFields.cpp)
     void describeFields();
+    void chooseFetchBuffer(TFieldData &field, FieldExtra &extra, OCIParam *parameter);
     void defineFields();
     void clearFields();
     void resetBeforeFetch();

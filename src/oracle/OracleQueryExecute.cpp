@@ -4,6 +4,7 @@
 
 #include "classlib/Exception.h"
 #include "oracle/OracleClientLibrary.h"
+#include "oracle/OracleCodes.h"
 #include "oracle/OracleError.h"
 #include "oracle/OracleMonitor.h"
 #include "oracle/OracleQueryExtensions.h"
@@ -21,17 +22,18 @@ namespace {
 // Statement kinds whose parse is kept for an unchanged text.
 bool keepsParse(int sqlType)
 {
+    using namespace SqlFunction;
     switch (sqlType) {
-    case 3:
-    case 4:
-    case 5:
-    case 9:
-    case 33:
-    case 34:
-    case 35:
-    case 54:
-    case 55:
-    case 56:
+    case Insert:
+    case Select:
+    case Update:
+    case Delete:
+    case SetTransaction:
+    case PlsqlBlock:
+    case LockTable:
+    case Commit:
+    case Rollback:
+    case Savepoint:
         return true;
     default:
         return false;
@@ -56,18 +58,24 @@ private:
 
 class StateGuard {
 public:
-    StateGuard(int &state, int value)
+    StateGuard(int &state, TQueryState value)
         : m_state(state)
     {
         m_state = value;
     }
-    ~StateGuard() { m_state = 0; }
+    ~StateGuard() { m_state = qsIdle; }
     StateGuard(const StateGuard &) = delete;
     StateGuard &operator=(const StateGuard &) = delete;
 
 private:
     int &m_state;
 };
+
+// A fetch that ends the rows or cuts a value still delivered its rows.
+bool endOrTruncation(int code)
+{
+    return code == OraCode::NoDataFound || code == OraCode::ValueTruncated;
+}
 
 QString recordsText(qint64 n)
 {
@@ -105,7 +113,7 @@ int TOracleQuery::ExecuteRows(int index, int count)
 {
     if (count == 0)
         return 0;
-    StateGuard state(m_state, 1);
+    StateGuard state(m_state, qsExecuting);
     if (BeforeQuery)
         BeforeQuery(this);
     m_afterQueryPending = true;
@@ -182,7 +190,7 @@ void TOracleQuery::executeCore(bool describeOnly, int rowOffset, int iterations)
     const bool oci8 = s.OCI8Mode();
     const OracleEntryPoints &oci = s.entryPoints();
 
-    if (m_sqlType == 4) {
+    if (m_sqlType == SqlFunction::Select) {
         bindVariables();
         ub4 execIters = 0;
         if (oci8 && !m_cursorVariableBound && !(m_described && describeOnly)) {
@@ -217,7 +225,7 @@ void TOracleQuery::executeCore(bool describeOnly, int rowOffset, int iterations)
                     const sword r = m_cursorVariableBound
                         ? oci.ofen(&m_cda, m_rowsPerFetch)
                         : oci.oexfet(&m_cda, static_cast<ub4>(m_rowsPerFetch), 0, 0);
-                    failed = r != 0 && m_cda.rc != 1403 && m_cda.rc != 1406;
+                    failed = r != 0 && !endOrTruncation(m_cda.rc);
                 } else if (execIters == 0) {
                     resetBeforeFetch();
                     if (oci.OCIStmtFetch2)
@@ -281,7 +289,7 @@ void TOracleQuery::executeCore(bool describeOnly, int rowOffset, int iterations)
     }
     syncComplexVariables();
     if (tracing) {
-        if (!describeOnly && (m_sqlType == 3 || m_sqlType == 4 || m_sqlType == 5 || m_sqlType == 9))
+        if (!describeOnly && SqlFunction::IsDml(m_sqlType))
             monitorEnd(QStringLiteral(" (") + recordsText(currentRowCount())
                 + QStringLiteral(" processed)"));
         else
@@ -298,7 +306,7 @@ void TOracleQuery::applySubstitutions(QString &text) const
 {
     bool any = false;
     for (int i = 0; i < m_variables->Count() && !any; ++i)
-        any = m_variables->Items(i).type == 1;
+        any = m_variables->Items(i).type == otSubst;
     if (!any)
         return;
     const TStringList found = FindVariables(text, true);
@@ -308,7 +316,7 @@ void TOracleQuery::applySubstitutions(QString &text) const
         if (index < 0)
             continue;
         TVariableData &v = m_variables->Items(index);
-        if (v.type != 1)
+        if (v.type != otSubst)
             continue;
         const QString value = v.IsNull(0) ? QString() : v.GetValue(0, m_session).AsString();
         const qsizetype at = found.Integers(i) - 1;
@@ -330,7 +338,7 @@ void TOracleQuery::prepareStatement(bool deferred)
     m_errorLine = 0;
     openCursor();
     if (m_cursorVariableBound) {
-        m_sqlType = 4;
+        m_sqlType = SqlFunction::Select;
         m_described = false;
         return;
     }
@@ -356,7 +364,7 @@ void TOracleQuery::prepareStatement(bool deferred)
 
     clearFields();
     m_parsedSQL = text;
-    m_sqlType = 0;
+    m_sqlType = SqlFunction::None;
     const OracleEntryPoints &oci = s.entryPoints();
     QByteArray utf8 = text.toUtf8();
     bool failed = false;
@@ -390,23 +398,23 @@ void TOracleQuery::prepareStatement(bool deferred)
                     m_stmt, OCI_HTYPE_STMT, &type, nullptr, OCI_ATTR_STMT_TYPE, m_error2);
                 switch (type) {
                 case OCI_STMT_SELECT:
-                    m_sqlType = 4;
+                    m_sqlType = SqlFunction::Select;
                     break;
                 case OCI_STMT_UPDATE:
-                    m_sqlType = 5;
+                    m_sqlType = SqlFunction::Update;
                     break;
                 case OCI_STMT_DELETE:
-                    m_sqlType = 9;
+                    m_sqlType = SqlFunction::Delete;
                     break;
                 case OCI_STMT_INSERT:
-                    m_sqlType = 3;
+                    m_sqlType = SqlFunction::Insert;
                     break;
                 case OCI_STMT_BEGIN:
                 case OCI_STMT_DECLARE:
-                    m_sqlType = 34;
+                    m_sqlType = SqlFunction::PlsqlBlock;
                     break;
                 default:
-                    m_sqlType = -1;
+                    m_sqlType = SqlFunction::Other;
                     break;
                 }
             }
@@ -542,7 +550,7 @@ void TOracleQuery::releaseCursorIfDone()
 {
     if (m_session && !m_session->UsesStatementCache() && m_optimize)
         return;
-    if (m_sqlType == 4 && (!m_eof || m_scrollable))
+    if (m_sqlType == SqlFunction::Select && (!m_eof || m_scrollable))
         return;
     closeCursor();
 }
@@ -581,7 +589,7 @@ int TOracleQuery::statusErrorCode(sword status)
     case OCI_NEED_DATA:
         return 0;
     case OCI_NO_DATA:
-        return 1403;
+        return OraCode::NoDataFound;
     default:
         return status;
     }
@@ -594,7 +602,7 @@ bool TOracleQuery::acceptableFetchStatus(sword status)
     if (status != OCI_ERROR)
         return status != OCI_INVALID_HANDLE;
     const int code = statusErrorCode(status);
-    return code == 1403 || code == 1406;
+    return endOrTruncation(code);
 }
 
 void TOracleQuery::saveStatus()
@@ -614,8 +622,8 @@ void TOracleQuery::saveStatus()
         m_warningFlags = m_cda.wrn;
         // An all-zero address is no row: reporting it as text would make a later edit address a
         // row that does not exist (ORA-01410) instead of saying it has no ROWID.
-        const bool noRow = m_cda.rid.rd.rcs4 == 0 && m_cda.rid.rd.rcs5 == 0
-            && m_cda.rid.rcs7 == 0 && m_cda.rid.rcs8 == 0;
+        const bool noRow = m_cda.rid.rd.rcs4 == 0 && m_cda.rid.rd.rcs5 == 0 && m_cda.rid.rcs7 == 0
+            && m_cda.rid.rcs8 == 0;
         if (noRow)
             m_rowId.clear();
         else
@@ -704,7 +712,7 @@ void TOracleQuery::Next()
             prepareRowObjects();
         return;
     }
-    StateGuard state(m_state, 2);
+    StateGuard state(m_state, qsFetching);
     ++m_bufferIndex;
     if (m_bufferIndex >= m_rowsInBuffer) {
         if (m_rowsInBuffer < m_rowsPerFetch)
@@ -737,7 +745,7 @@ void TOracleQuery::fetchRows()
             monitorBegin(QStringLiteral("Query.Next for up to ") + recordsText(m_rowsPerFetch));
         if (!s.OCI8Mode()) {
             const sword r = oci.ofen(&m_cda, m_rowsPerFetch);
-            failed = r != 0 && m_cda.rc != 1403 && m_cda.rc != 1406;
+            failed = r != 0 && !endOrTruncation(m_cda.rc);
         } else {
             resetBeforeFetch();
             if (oci.OCIStmtFetch2)

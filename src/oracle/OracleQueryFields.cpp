@@ -4,6 +4,7 @@
 
 #include "classlib/DateTimeUtils.h"
 #include "classlib/Exception.h"
+#include "oracle/OracleCodes.h"
 #include "oracle/OracleDate.h"
 #include "oracle/OracleError.h"
 #include "oracle/OracleQueryExtensions.h"
@@ -124,6 +125,82 @@ void TOracleQuery::clearFields()
     m_hasLongFields = false;
 }
 
+namespace {
+
+enum class ColumnDescribe { Described, End, Failed };
+
+// One select-list column through the older calls; End past the last column.
+ColumnDescribe describeOlderColumn(
+    const OracleEntryPoints &oci, Cda_Def &cda, int position, TFieldData &field)
+{
+    sb4 dbsize = 0;
+    sb2 dbtype = 0;
+    sb1 name[64] = {};
+    sb4 nameLength = 30;
+    sb4 displaySize = 0;
+    sb2 precision = 0;
+    sb2 scale = 0;
+    sb2 nullOk = 0;
+    if (oci.odescr(&cda, position, &dbsize, &dbtype, name, &nameLength, &displaySize, &precision,
+            &scale, &nullOk)
+        != 0)
+        return cda.rc == OraCode::NotInSelectList ? ColumnDescribe::End : ColumnDescribe::Failed;
+    field.dataSize = dbsize;
+    field.dataType = static_cast<ub2>(dbtype);
+    field.name = QString::fromUtf8(
+        reinterpret_cast<const char *>(name), std::clamp<sb4>(nameLength, 0, 30));
+    field.precision = precision;
+    field.scale = scale;
+    field.nullable = nullOk;
+    return ColumnDescribe::Described;
+}
+
+// One select-list column through the handle calls: its parameter descriptor and attributes.
+// The status of the last call is left in status.
+ColumnDescribe describeHandleColumn(const OracleEntryPoints &oci, OCIStmt *stmt, OCIError *error,
+    int position, TFieldData &field, OCIParam *&parameter, sword &status)
+{
+    void *param = nullptr;
+    status = oci.OCIParamGet(stmt, OCI_HTYPE_STMT, error, &param, static_cast<ub4>(position));
+    if (status == OCI_ERROR || status == OCI_INVALID_HANDLE)
+        return ColumnDescribe::Failed;
+    parameter = static_cast<OCIParam *>(param);
+    ub2 size = 0;
+    ub2 type = 0;
+    OraText *name = nullptr;
+    ub4 nameLength = 0;
+    sb2 precision = 0;
+    sb1 scale = 0;
+    ub1 nullOk = 0;
+    const struct {
+        void *value;
+        ub4 *length;
+        ub4 attribute;
+    } attributes[]
+        = { { &size, nullptr, OCI_ATTR_DATA_SIZE }, { &type, nullptr, OCI_ATTR_DATA_TYPE },
+              { &name, &nameLength, OCI_ATTR_NAME }, { &precision, nullptr, OCI_ATTR_PRECISION },
+              { &scale, nullptr, OCI_ATTR_SCALE }, { &nullOk, nullptr, OCI_ATTR_IS_NULL } };
+    for (const auto &a : attributes) {
+        status = oci.OCIAttrGet(parameter, OCI_DTYPE_PARAM, a.value, a.length, a.attribute, error);
+        if (status != OCI_SUCCESS)
+            break;
+    }
+    if (status == OCI_ERROR || status == OCI_INVALID_HANDLE)
+        return ColumnDescribe::Failed;
+    field.dataSize = size;
+    field.dataType = type;
+    field.name = name ? QString::fromUtf8(
+                     reinterpret_cast<const char *>(name), static_cast<qsizetype>(nameLength))
+                            .left(30)
+                      : QString();
+    field.precision = precision;
+    field.scale = scale;
+    field.nullable = nullOk;
+    return ColumnDescribe::Described;
+}
+
+} // namespace
+
 void TOracleQuery::describeFields()
 {
     TOracleSession &s = requireSession();
@@ -138,154 +215,34 @@ void TOracleQuery::describeFields()
 
     std::vector<std::unique_ptr<TFieldData>> fields;
     std::vector<std::unique_ptr<FieldExtra>> extras;
-    auto fail = [&]() {
-        clearFields();
-        locateError();
-        forgetParse();
-        raiseError();
-    };
     for (int position = 1;; ++position) {
         auto field = std::make_unique<TFieldData>(&oci);
-        auto extraOwner = std::make_unique<FieldExtra>();
-        FieldExtra &extra = *extraOwner;
+        auto extra = std::make_unique<FieldExtra>();
         OCIParam *parameter = nullptr;
+        ColumnDescribe result = ColumnDescribe::End;
         {
             FieldCallLock lock(s);
-            if (!oci8) {
-                sb4 dbsize = 0;
-                sb2 dbtype = 0;
-                sb1 name[64] = {};
-                sb4 nameLength = 30;
-                sb4 displaySize = 0;
-                sb2 precision = 0;
-                sb2 scale = 0;
-                sb2 nullOk = 0;
-                if (oci.odescr(&m_cda, position, &dbsize, &dbtype, name, &nameLength, &displaySize,
-                        &precision, &scale, &nullOk)
-                    != 0) {
-                    if (m_cda.rc == 1007)
-                        break;
-                    fail();
-                }
-                field->dataSize = dbsize;
-                field->dataType = static_cast<ub2>(dbtype);
-                field->name = QString::fromUtf8(
-                    reinterpret_cast<const char *>(name), std::clamp<sb4>(nameLength, 0, 30));
-                field->precision = precision;
-                field->scale = scale;
-                field->nullable = nullOk;
-            } else {
-                if (static_cast<ub4>(position) > columnCount) {
-                    m_status = 1007;
-                    break;
-                }
-                void *param = nullptr;
-                m_status = oci.OCIParamGet(
-                    m_stmt, OCI_HTYPE_STMT, m_error, &param, static_cast<ub4>(position));
-                if (m_status == OCI_ERROR || m_status == OCI_INVALID_HANDLE)
-                    fail();
-                parameter = static_cast<OCIParam *>(param);
-                ub2 size = 0;
-                ub2 type = 0;
-                OraText *name = nullptr;
-                ub4 nameLength = 0;
-                sb2 precision = 0;
-                sb1 scale = 0;
-                ub1 nullOk = 0;
-                m_status = oci.OCIAttrGet(
-                    parameter, OCI_DTYPE_PARAM, &size, nullptr, OCI_ATTR_DATA_SIZE, m_error);
-                if (m_status == OCI_SUCCESS)
-                    m_status = oci.OCIAttrGet(
-                        parameter, OCI_DTYPE_PARAM, &type, nullptr, OCI_ATTR_DATA_TYPE, m_error);
-                if (m_status == OCI_SUCCESS)
-                    m_status = oci.OCIAttrGet(
-                        parameter, OCI_DTYPE_PARAM, &name, &nameLength, OCI_ATTR_NAME, m_error);
-                if (m_status == OCI_SUCCESS)
-                    m_status = oci.OCIAttrGet(parameter, OCI_DTYPE_PARAM, &precision, nullptr,
-                        OCI_ATTR_PRECISION, m_error);
-                if (m_status == OCI_SUCCESS)
-                    m_status = oci.OCIAttrGet(
-                        parameter, OCI_DTYPE_PARAM, &scale, nullptr, OCI_ATTR_SCALE, m_error);
-                if (m_status == OCI_SUCCESS)
-                    m_status = oci.OCIAttrGet(
-                        parameter, OCI_DTYPE_PARAM, &nullOk, nullptr, OCI_ATTR_IS_NULL, m_error);
-                if (m_status == OCI_ERROR || m_status == OCI_INVALID_HANDLE)
-                    fail();
-                field->dataSize = size;
-                field->dataType = type;
-                field->name = name ? QString::fromUtf8(reinterpret_cast<const char *>(name),
-                                  static_cast<qsizetype>(nameLength))
-                                         .left(30)
-                                   : QString();
-                field->precision = precision;
-                field->scale = scale;
-                field->nullable = nullOk;
-            }
+            if (!oci8)
+                result = describeOlderColumn(oci, m_cda, position, *field);
+            else if (static_cast<ub4>(position) > columnCount)
+                m_status = OraCode::NotInSelectList;
+            else
+                result = describeHandleColumn(
+                    oci, m_stmt, m_error, position, *field, parameter, m_status);
+        }
+        if (result == ColumnDescribe::End)
+            break;
+        if (result == ColumnDescribe::Failed) {
+            clearFields();
+            locateError();
+            forgetParse();
+            raiseError();
         }
         if (field->scale == -127 && field->precision == 0)
             field->scale = 0;
-
-        // Fetch type and element size by the internal type.
-        const int internal = field->dataType;
-        const bool timestampAsString = s.Preferences().TimestampAsString();
-        const QString feature = OracleQueryExtensions::ColumnFeature(internal);
-        if (!feature.isEmpty() && !(IsTimestampType(internal) && timestampAsString)) {
-            if (IsTimestampType(internal))
-                CheckNet9(&s, feature);
-            else
-                CheckOCI8(&s, feature);
-            extra.handler = OracleQueryExtensions::ColumnHandler(internal);
-            if (!extra.handler)
-                throw Exception(feature + QStringLiteral(" is not supported"));
-            extra.handler->describe(*this, *field, parameter);
-        } else {
-            int type = SQLT_STR;
-            int size = field->dataSize + 1;
-            switch (internal) {
-            case SQLT_NUM:
-                s.ChooseNumberType(field->precision, field->scale, size, type, m_stringFieldsOnly);
-                break;
-            case SQLT_LNG:
-            case SQLT_LBI:
-                type = internal;
-                size = oci8 ? 0 : OCI7LongBuffer;
-                m_rowsPerFetch = 1;
-                break;
-            case SQLT_RID:
-            case SQLT_RDD:
-                size = field->dataSize < 19 ? 19 : field->dataSize + 1;
-                break;
-            case SQLT_DAT:
-                if (m_stringFieldsOnly) {
-                    size = s.DateFormatLength() + 1;
-                } else {
-                    type = SQLT_DAT;
-                    size = OracleDateSize;
-                }
-                break;
-            case SQLT_BIN:
-                size = 2 * field->dataSize + 1;
-                break;
-            case 106:
-                size = 255;
-                break;
-            case SQLT_TIMESTAMP:
-            case SQLT_TIMESTAMP_TZ:
-            case SQLT_TIMESTAMP_LTZ:
-                size = s.BytesPerChar() * 50;
-                break;
-            case SQLT_INTERVAL_YM:
-            case SQLT_INTERVAL_DS:
-                size = s.BytesPerChar() * 20;
-                break;
-            default:
-                break;
-            }
-            field->defineType = static_cast<ub2>(type);
-            field->elementSize = size;
-        }
+        chooseFetchBuffer(*field, *extra, parameter);
         fields.push_back(std::move(field));
-        extras.push_back(std::move(extraOwner));
+        extras.push_back(std::move(extra));
     }
 
     m_fields = std::move(fields);
@@ -305,6 +262,71 @@ void TOracleQuery::describeFields()
     m_described = true;
 }
 
+// The fetch type and element size of a described column, by its internal type; kinds served by
+// a column handler get it here.
+void TOracleQuery::chooseFetchBuffer(TFieldData &field, FieldExtra &extra, OCIParam *parameter)
+{
+    TOracleSession &s = requireSession();
+    const int internal = field.dataType;
+    const bool timestampAsString = s.Preferences().TimestampAsString();
+    const QString feature = OracleQueryExtensions::ColumnFeature(internal);
+    if (!feature.isEmpty() && !(IsTimestampType(internal) && timestampAsString)) {
+        if (IsTimestampType(internal))
+            CheckNet9(&s, feature);
+        else
+            CheckOCI8(&s, feature);
+        extra.handler = OracleQueryExtensions::ColumnHandler(internal);
+        if (!extra.handler)
+            throw Exception(feature + QStringLiteral(" is not supported"));
+        extra.handler->describe(*this, field, parameter);
+        return;
+    }
+    int type = SQLT_STR;
+    int size = field.dataSize + 1;
+    switch (internal) {
+    case SQLT_NUM:
+        s.ChooseNumberType(field.precision, field.scale, size, type, m_stringFieldsOnly);
+        break;
+    case SQLT_LNG:
+    case SQLT_LBI:
+        type = internal;
+        size = s.OCI8Mode() ? 0 : OCI7LongBuffer;
+        m_rowsPerFetch = 1;
+        break;
+    case SQLT_RID:
+    case SQLT_RDD:
+        size = field.dataSize < 19 ? 19 : field.dataSize + 1;
+        break;
+    case SQLT_DAT:
+        if (m_stringFieldsOnly) {
+            size = s.DateFormatLength() + 1;
+        } else {
+            type = SQLT_DAT;
+            size = OracleDateSize;
+        }
+        break;
+    case SQLT_BIN:
+        size = 2 * field.dataSize + 1;
+        break;
+    case SQLT_OSL:
+        size = 255;
+        break;
+    case SQLT_TIMESTAMP:
+    case SQLT_TIMESTAMP_TZ:
+    case SQLT_TIMESTAMP_LTZ:
+        size = s.BytesPerChar() * 50;
+        break;
+    case SQLT_INTERVAL_YM:
+    case SQLT_INTERVAL_DS:
+        size = s.BytesPerChar() * 20;
+        break;
+    default:
+        break;
+    }
+    field.defineType = static_cast<ub2>(type);
+    field.elementSize = size;
+}
+
 void TOracleQuery::defineFields()
 {
     TOracleSession &s = requireSession();
@@ -313,7 +335,7 @@ void TOracleQuery::defineFields()
     for (std::size_t i = 0; i < m_fields.size(); ++i) {
         TFieldData &field = *m_fields[i];
         FieldExtra &extra = *m_fieldExtras[i];
-        const ub2 type = field.dataType == 106 ? ub2(106) : field.defineType;
+        const ub2 type = field.dataType == SQLT_OSL ? SQLT_OSL : field.defineType;
         const ub4 position = static_cast<ub4>(i + 1);
         bool failed = false;
         {

@@ -3,6 +3,7 @@
 #include "oracle/OracleQuery.h"
 
 #include "classlib/Exception.h"
+#include "oracle/OracleCodes.h"
 #include "oracle/OracleError.h"
 #include "oracle/OracleQueryExtensions.h"
 #include "oracle/OracleSession.h"
@@ -98,7 +99,7 @@ void TOracleQuery::SetVariable(const QString &name, const Variant &value)
     }
     if (v.isComplex)
         throw Exception(name + QStringLiteral(" is a complex variable and cannot be an array"));
-    if (v.type == 1)
+    if (v.type == otSubst)
         throw Exception(
             name + QStringLiteral(" is a substitution variable and cannot be an array"));
     const int count = static_cast<int>(array->size());
@@ -219,7 +220,7 @@ void TOracleQuery::bindVariables()
         m_returnLengths.assign(static_cast<std::size_t>(m_variables->Count()), 0);
     for (int i = 0; i < m_variables->Count(); ++i) {
         TVariableData &v = m_variables->Items(i);
-        if (v.type == 1)
+        if (v.type == otSubst)
             continue;
         ub2 *returnLength = nullptr;
         if ((v.type == SQLT_LNG || v.type == SQLT_LBI) && v.length < 65536) {

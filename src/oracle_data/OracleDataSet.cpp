@@ -33,6 +33,26 @@ struct ExitCheck {
     }
 } exitCheck;
 
+// The record store's view of its dataset.
+class DataSetStoreClient final : public TRecordStoreClient {
+public:
+    explicit DataSetStoreClient(TOracleDataSet &dataSet)
+        : m_dataSet(dataSet)
+    {
+    }
+    bool StoreFiltered() const override { return m_dataSet.Filtered(); }
+    int StoreMinimumBlockSlots() const override { return m_dataSet.ReadBuffer() + 1; }
+    QString StoreName() const override { return m_dataSet.Name(); }
+    void ReleaseRecordContent(char *record) override { m_dataSet.ReleaseRecordContent(record); }
+    void ReportInconsistency(const QString &message) override
+    {
+        TOracleDataSet::ReportInconsistency(message);
+    }
+
+private:
+    TOracleDataSet &m_dataSet;
+};
+
 } // namespace
 
 int TOracleDataSet::ConsistencyFailures()
@@ -54,6 +74,8 @@ TOracleDataSet::TOracleDataSet(QObject *owner)
     , m_fieldInfo(this)
     , m_filter(std::make_unique<DataSetFilter>(*this))
 {
+    m_cached = std::make_unique<DataSetCachedUpdates>(*this);
+    m_storeClient = std::make_unique<DataSetStoreClient>(*this);
     m_mainQuery = CreateQuery();
     m_mainQuery->setObjectName(QStringLiteral("MainQuery"));
     m_activeQuery = m_mainQuery;
@@ -66,7 +88,7 @@ TOracleDataSet::~TOracleDataSet()
     // A dataset destroyed half-way through streaming still closes.
     m_loading = false;
     m_designActivation = false;
-    dropChangeLogOnDestroy();
+    m_cached->dropOnDestroy();
     try {
         Close();
     } catch (const std::exception &e) {
@@ -107,7 +129,7 @@ void TOracleDataSet::SetSQL(const TStringList &value)
 
 void TOracleDataSet::SetSQLText(const QString &text)
 {
-    refuseToDropPendingUpdates();
+    m_cached->refuseToDropPending();
     m_mainQuery->SQL().SetText(text);
     m_resolvedUpdatingTable.clear();
     forgetCollectionTable();
@@ -169,7 +191,7 @@ void TOracleDataSet::SetStringFieldsOnly(bool value)
 {
     if (value == StringFieldsOnly())
         return;
-    refuseToDropPendingUpdates();
+    m_cached->refuseToDropPending();
     m_mainQuery->SetStringFieldsOnly(value);
     DataEvent(dePropertyChange, 0);
     reopenIfActive();
@@ -232,6 +254,43 @@ void TOracleDataSet::reopenIfActive()
         return;
     Close();
     Open();
+}
+
+// ---- Cached updates
+
+void TOracleDataSet::SetCachedUpdates(bool value)
+{
+    if (value == m_cachedUpdates)
+        return;
+    if (!value)
+        m_cached->checkCanDisable();
+    m_cachedUpdates = value;
+}
+
+bool TOracleDataSet::UpdatesPending() const
+{
+    return m_cached->pending();
+}
+
+TUpdateStatus TOracleDataSet::UpdateStatus()
+{
+    return m_cached->updateStatus();
+}
+
+void TOracleDataSet::CommitUpdates()
+{
+    m_cached->commit();
+}
+
+void TOracleDataSet::CancelUpdates()
+{
+    m_cached->cancel();
+}
+
+void TOracleDataSet::DoBeforeClose()
+{
+    m_cached->refuseToDropPending();
+    TDataSet::DoBeforeClose();
 }
 
 // ---- Session
@@ -397,7 +456,7 @@ int TOracleDataSet::VariableIndex(const QString &name) const
 bool TOracleDataSet::IsCursorDataSet() const
 {
     for (int i = 0; i < m_mainQuery->VariableCount(); ++i)
-        if (m_mainQuery->VariableType(i) == 116)
+        if (m_mainQuery->VariableType(i) == SQLT_RSET)
             return true;
     return false;
 }
@@ -437,7 +496,7 @@ void TOracleDataSet::CopyVariablesTo(TOracleQuery &query, const QString &text)
             continue;
         const QString name = VariableName(index);
         query.DeclareVariable(name, VariableType(index));
-        if (VariableType(index) != 116)
+        if (VariableType(index) != SQLT_RSET)
             query.SetVariable(name, GetVariable(name));
     }
 }
@@ -460,7 +519,7 @@ void TOracleDataSet::PrepareCursor()
     m_activeQuery = m_mainQuery;
     int cursorVariable = -1;
     for (int i = 0; i < m_mainQuery->VariableCount() && cursorVariable < 0; ++i)
-        if (m_mainQuery->VariableType(i) == 116)
+        if (m_mainQuery->VariableType(i) == SQLT_RSET)
             cursorVariable = i;
     if (cursorVariable < 0)
         return;

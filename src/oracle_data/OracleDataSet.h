@@ -2,6 +2,7 @@
 
 #include "ChangeLog.h"
 #include "CollectionUpdatingTable.h"
+#include "DataSetCachedUpdates.h"
 #include "EditLocking.h"
 #include "EditStatement.h"
 #include "OracleBlob.h"
@@ -249,7 +250,7 @@ public:
     QString PSGetQuoteChar() override { return QStringLiteral("\""); }
     QString PSGetTableName() override;
     TIndexDefs PSGetIndexDefs(TIndexOptions indexTypes) override;
-    bool PSInTransaction() override { return m_changeLogActive; }
+    bool PSInTransaction() override { return m_cached->logActive(); }
     bool PSIsSQLBased() override { return true; }
     bool PSIsSQLSupported() override { return true; }
     void PSReset() override;
@@ -369,10 +370,10 @@ public:
     void CommitUpdates();
     void CancelUpdates();
     TUpdateStatus UpdateStatus() override;
-    TChangeLog<TLoggedRecord, TChangeLogItem> &ChangeLog() { return m_changeLog; }
+    TChangeLog<TLoggedRecord, TChangeLogItem> &ChangeLog() { return m_cached->log(); }
     // Set while a provider-driven update cycle logs the changes it sends to the server at once.
-    bool ChangeLogActive() const { return m_changeLogActive; }
-    void SetChangeLogActive(bool value) { m_changeLogActive = value; }
+    bool ChangeLogActive() const { return m_cached->logActive(); }
+    void SetChangeLogActive(bool value) { m_cached->setLogActive(value); }
 
     // ---- Consistency checks ---------------------------------------------------------------------
     // Internal inconsistencies are logged (qCritical) and counted, never fatal; tests expect 0.
@@ -514,24 +515,12 @@ private:
     void enforceConstraints(bool inserting, const QString &fieldName);
     bool m_fillingNewRecord = false; // the new record's initial values are being set
 
-    // Cached updates: the change log's record copies, the logging of posts and deletes, and the
-    // merge of the log into a re-query.
-    bool cachedUpdatesInEffect() const { return m_cachedUpdates || m_changeLogActive; }
-    TChangeLogItem *activeLogEntry();
-    bool hasChangeLogEntry() { return activeLogEntry() != nullptr; }
-    std::unique_ptr<TLoggedRecord> loggedCopy(const char *stored);
-    void restoreLogged(const TLoggedRecord &copy, char *stored);
-    void logChange(
-        QChar action, int position, std::unique_ptr<TLoggedRecord> before, const char *after);
-    void setLogEntryBookmark(TChangeLogItem &item, qint32 bookmark);
-    int fullIndexOfBookmark(qint32 bookmark) const;
-    char *placeLoggedInsert(bool atEnd);
-    bool mergeLoggedRow(char *record);
-    void dropChangeLogOnDestroy();
-    // Raises when the dataset is open with pending cached updates (a reopen would drop them).
-    void refuseToDropPendingUpdates();
-    TChangeLog<TLoggedRecord, TChangeLogItem> m_changeLog;
-    bool m_changeLogActive = false;
+    // Cached updates: the change log, the logging of posts and deletes and the merge of the log
+    // into a re-query are the collaborator's.
+    friend class DataSetCachedUpdates;
+    std::unique_ptr<DataSetCachedUpdates> m_cached;
+    bool cachedUpdatesInEffect() const { return m_cached->inEffect(); }
+    bool hasChangeLogEntry() { return m_cached->activeEntry() != nullptr; }
 
     // Master/detail: the hooks of open, fetch, edit and close.
     void protectMasterLinkFields();
@@ -565,6 +554,8 @@ private:
     TOracleQuery *m_cursorQuery = nullptr;
     bool m_cursorExecuted = false;
     TOracleQuery *m_dmlQuery = nullptr;
+    // What the record store asks of the dataset; declared first so it outlives the store.
+    std::unique_ptr<TRecordStoreClient> m_storeClient;
     std::unique_ptr<TRecordDataList> m_store;
     TSequenceField m_sequenceField;
     TOracleDictionary m_dictionary;

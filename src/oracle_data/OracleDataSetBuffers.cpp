@@ -4,6 +4,7 @@
 
 #include "ColumnExpression.h"
 #include "DataSetFilter.h"
+#include "PackedRecord.h"
 #include "classlib/BlobField.h"
 
 #include <algorithm>
@@ -20,7 +21,6 @@ constexpr int HeaderSize = static_cast<int>(sizeof(TRecordHeader));
 void TOracleDataSet::DecodeRecord(const char *stored, char *buffer) const
 {
     std::memcpy(buffer, stored, HeaderSize);
-    const char *nulls = stored + HeaderSize;
     for (const FieldSlot &slot : m_slots) {
         char *target = buffer + slot.bufferOffset;
         if (slot.blob) {
@@ -29,14 +29,13 @@ void TOracleDataSet::DecodeRecord(const char *stored, char *buffer) const
             target[0] = blob && blob->Size() > 0 ? 0 : 1;
             continue;
         }
-        const bool present = (nulls[slot.nullBit / 8] >> (slot.nullBit % 8)) & 1;
+        const bool present = PackedRecord::IsPresent(stored, slot.nullBit);
         target[0] = present ? 0 : 1;
         if (!present)
             continue;
         const char *value = stored + slot.storedOffset;
         if (slot.text) {
-            const char *text = nullptr;
-            std::memcpy(&text, value, sizeof text);
+            const char *text = PackedRecord::Text(stored, slot.storedOffset);
             const size_t length
                 = std::min(std::strlen(text), static_cast<size_t>(slot.dataSize - 1));
             std::memcpy(target + 1, text, length);
@@ -55,25 +54,20 @@ void TOracleDataSet::EncodeRecord(const char *buffer, char *stored)
     header->MasterBookmark = source->MasterBookmark;
     header->BookmarkFlag = source->BookmarkFlag;
     header->Status = source->Status;
-    char *nulls = stored + HeaderSize;
     for (const FieldSlot &slot : m_slots) {
         if (slot.blob)
             continue;
         const char *from = buffer + slot.bufferOffset;
-        const char bit = static_cast<char>(1 << (slot.nullBit % 8));
-        if (from[0] != 0) {
-            nulls[slot.nullBit / 8] &= static_cast<char>(~bit);
+        const bool present = from[0] == 0;
+        PackedRecord::SetPresent(stored, slot.nullBit, present);
+        if (!present)
             continue;
-        }
-        nulls[slot.nullBit / 8] |= bit;
-        char *value = stored + slot.storedOffset;
         if (slot.text) {
             const qsizetype length
                 = static_cast<qsizetype>(strnlen(from + 1, static_cast<size_t>(slot.dataSize)));
-            const char *held = m_store->HoldText(from + 1, length);
-            std::memcpy(value, &held, sizeof held);
+            PackedRecord::SetText(stored, slot.storedOffset, m_store->HoldText(from + 1, length));
         } else {
-            std::memcpy(value, from + 1, static_cast<size_t>(slot.dataSize));
+            std::memcpy(stored + slot.storedOffset, from + 1, static_cast<size_t>(slot.dataSize));
         }
     }
 }
@@ -96,8 +90,7 @@ QString TOracleDataSet::RecordRowId(const char *record) const
 {
     if (!m_hasRowId || m_rowIdOffset < 0)
         return QString();
-    const char *rowId = nullptr;
-    std::memcpy(&rowId, record + m_rowIdOffset, sizeof rowId);
+    const char *rowId = PackedRecord::Text(record, m_rowIdOffset);
     return rowId ? QString::fromUtf8(rowId) : QString();
 }
 
@@ -110,7 +103,7 @@ void TOracleDataSet::SetRecordRowId(char *record, const QString &rowId)
     const QByteArray bytes = rowId.toUtf8();
     const char *held
         = bytes.isEmpty() ? nullptr : m_store->HoldText(bytes.constData(), bytes.size());
-    std::memcpy(record + m_rowIdOffset, &held, sizeof held);
+    PackedRecord::SetText(record, m_rowIdOffset, held);
 }
 
 char *TOracleDataSet::CurrentStoredRecord() const
@@ -347,7 +340,7 @@ int TOracleDataSet::GetRecordCount()
             m_countedTotal = CountQueryHits();
             m_counted = true;
         }
-        return m_countedTotal + m_netInserts + m_changeLog.CachedNetCount();
+        return m_countedTotal + m_netInserts + m_cached->log().CachedNetCount();
     }
     return m_store->RecordCount();
 }
@@ -395,7 +388,7 @@ const char *TOracleDataSet::stateRecord(bool &isStored)
             return nullptr;
         // With cached updates the old value of a logged record is the one before its change.
         if (State() == dsOldValue && m_cachedUpdates)
-            if (const TChangeLogItem *item = m_changeLog.Find(RecordHeader(active)->Bookmark);
+            if (const TChangeLogItem *item = m_cached->log().Find(RecordHeader(active)->Bookmark);
                 item && item->action != u'I' && item->oldRecord)
                 return item->oldRecord->buffer.constData();
         const char *stored = FindBookmark(RecordHeader(active)->Bookmark);
@@ -596,7 +589,7 @@ void TOracleDataSet::InternalAddRecord(TRecordBuffer buffer, bool append)
         m_currentIndex = m_store->RecordCount() - 1;
     if (!m_cachedUpdates)
         ++m_netInserts;
-    logChange(QLatin1Char('I'), m_store->IndexOfRecord(stored), nullptr, stored);
+    m_cached->logChange(QLatin1Char('I'), m_store->IndexOfRecord(stored), nullptr, stored);
     if (sent)
         refreshAfterPost(true);
 }
@@ -629,7 +622,7 @@ void TOracleDataSet::InternalPost()
         DatabaseError(QStringLiteral("Record not found"), Name());
     // An edit that changed nothing is no change to log.
     std::unique_ptr<TLoggedRecord> before
-        = changed && cachedUpdatesInEffect() ? loggedCopy(stored) : nullptr;
+        = changed && cachedUpdatesInEffect() ? m_cached->copyOf(stored) : nullptr;
     EncodeRecord(ActiveBuffer(), stored);
     if (TBlobList *blobs = RecordHeader(stored)->BlobList) {
         for (const FieldSlot &slot : m_slots) {
@@ -645,7 +638,8 @@ void TOracleDataSet::InternalPost()
     if (!rowId.isEmpty())
         SetRecordRowId(stored, rowId);
     if (before)
-        logChange(QLatin1Char('U'), m_store->IndexOfRecord(stored), std::move(before), stored);
+        m_cached->logChange(
+            QLatin1Char('U'), m_store->IndexOfRecord(stored), std::move(before), stored);
     if (sent)
         refreshAfterPost(false);
 }
@@ -661,7 +655,8 @@ void TOracleDataSet::InternalDelete()
         DatabaseError(QStringLiteral("Records of this dataset cannot be deleted"), Name());
     char *stored = CurrentStoredRecord();
     if (cachedUpdatesInEffect())
-        logChange(QLatin1Char('D'), m_store->IndexOfRecord(stored), loggedCopy(stored), nullptr);
+        m_cached->logChange(
+            QLatin1Char('D'), m_store->IndexOfRecord(stored), m_cached->copyOf(stored), nullptr);
     m_store->DeleteRecord(m_currentIndex, true);
     if (!m_cachedUpdates)
         --m_netInserts;

@@ -52,7 +52,7 @@ int charColumnSize(TOracleDataSet &dataSet, TField *field)
     if (!info || info->FieldKind != TOracleFieldInfo::kfColumn || !query || info->ColumnIndex < 0
         || info->ColumnIndex >= query->FieldCount())
         return 0;
-    return query->FieldInternalType(info->ColumnIndex) == 96 ? info->Size : 0;
+    return query->FieldInternalType(info->ColumnIndex) == SQLT_AFC ? info->Size : 0;
 }
 
 bool isTextField(const TField *field)
@@ -262,7 +262,7 @@ bool TOracleDataSet::HasCachedDetailChanges() const
 {
     return std::any_of(m_details.begin(), m_details.end(), [](const TOracleDataSet *detail) {
         return detail->m_cachedUpdates && detail->m_detailFields.trimmed().isEmpty()
-            && detail->m_changeLog.Count() > 0;
+            && detail->m_cached->log().Count() > 0;
     });
 }
 

@@ -3,8 +3,9 @@
 #include "OracleDataSet.h"
 
 #include "ColumnExpression.h"
-#include "DataSetStatementText.h"
 #include "DataSetFilter.h"
+#include "DataSetStatementText.h"
+#include "PackedRecord.h"
 #include "classlib/BlobField.h"
 #include "classlib/DateTimeFields.h"
 #include "classlib/NumericFields.h"
@@ -72,7 +73,7 @@ void TOracleDataSet::defineFieldsFromQuery(TOracleQuery &query)
         if (query.FieldName(i).compare(QLatin1String("ROWID"), Qt::CaseInsensitive) == 0)
             m_rowIdIndex = i;
     for (int i = 0; i < count && m_rowIdIndex < 0; ++i)
-        if (query.FieldInternalType(i) == 11 || query.FieldInternalType(i) == 104)
+        if (query.FieldInternalType(i) == SQLT_RID || query.FieldInternalType(i) == SQLT_RDD)
             m_rowIdIndex = i;
     m_hasRowId = m_rowIdIndex >= 0;
 
@@ -99,44 +100,44 @@ void TOracleDataSet::defineFieldsFromQuery(TOracleQuery &query)
         info->ColumnIndex = i;
         if (info->TypeName.compare(QLatin1String("SYS.XMLTYPE"), Qt::CaseInsensitive) == 0) {
             info->XmlType = true;
-            info->DataType = 112;
+            info->DataType = SQLT_CLOB;
         }
         TFieldType type = ftUnknown;
         int size = 0;
         switch (info->DataType) {
-        case 3:
+        case SQLT_INT:
             type = info->Precision <= smallIntLimit ? ftSmallint : ftInteger;
             break;
-        case 4:
+        case SQLT_FLT:
             type = ftFloat;
             break;
-        case 5:
+        case SQLT_STR:
             size = std::max(info->Size, 1);
             type = maxString != 0 && maxString < size ? ftMemo : ftString;
             if (type == ftMemo)
                 size = 0;
             break;
-        case 8:
+        case SQLT_LNG:
             type = ftMemo;
             break;
-        case 12:
-        case 187:
-        case 188:
-        case 232:
+        case SQLT_DAT:
+        case SQLT_TIMESTAMP:
+        case SQLT_TIMESTAMP_TZ:
+        case SQLT_TIMESTAMP_LTZ:
             type = ftDateTime;
             break;
-        case 24:
+        case SQLT_LBI:
             type = ftBlob;
             break;
-        case 110:
+        case SQLT_REF:
             type = ftString;
             size = 256;
             break;
-        case 112:
+        case SQLT_CLOB:
             type = ftOraClob;
             break;
-        case 113:
-        case 114:
+        case SQLT_BLOB:
+        case SQLT_BFILEE:
             type = ftOraBlob;
             break;
         default:
@@ -192,19 +193,19 @@ void TOracleDataSet::computeLayout()
         m_slots.push_back(slot);
     }
     m_recordSize = bufferOffset;
-    m_nullBytes = (static_cast<int>(m_slots.size()) + 7) / 8;
-    stored = static_cast<int>(sizeof(TRecordHeader)) + m_nullBytes;
+    m_nullBytes = PackedRecord::NullBytes(static_cast<int>(m_slots.size()));
+    stored = PackedRecord::NullBitsOffset + m_nullBytes;
     // Stored records only: the row address as a pointer to a copy held by the store.
     m_rowIdOffset = -1;
     if (m_hasRowId) {
         m_rowIdOffset = stored;
-        stored += static_cast<int>(sizeof(const char *));
+        stored += PackedRecord::TextSlotSize;
     }
     for (FieldSlot &slot : m_slots) {
         if (slot.blob)
             continue;
         slot.storedOffset = stored;
-        stored += slot.text ? static_cast<int>(sizeof(const char *)) : slot.dataSize;
+        stored += slot.text ? PackedRecord::TextSlotSize : slot.dataSize;
     }
     m_storedSize = stored;
     m_scratch.assign(static_cast<size_t>(RecordBufferSize()), 0);
@@ -220,7 +221,7 @@ void TOracleDataSet::applyDictionaryFieldOptions()
         TOracleFieldInfo *info = m_fieldInfo.FindByField(field);
         if (!info || info->FieldKind == TOracleFieldInfo::kfRowId)
             continue;
-        if (info->DataType == 108 || info->DataType == 110)
+        if (info->DataType == SQLT_NTY || info->DataType == SQLT_REF)
             field->SetVisible(false);
         const int p = info->Precision;
         const int s = info->Scale;
@@ -263,7 +264,7 @@ void TOracleDataSet::applyDictionaryFieldOptions()
 
 std::unique_ptr<TRecordDataList> TOracleDataSet::CreateRecordStore()
 {
-    return std::make_unique<TRecordDataList>(this, m_storedSize);
+    return std::make_unique<TRecordDataList>(*m_storeClient, m_storedSize);
 }
 
 // ---- Open and close
@@ -333,7 +334,7 @@ void TOracleDataSet::InternalClose()
     m_filter->Clear();
     m_slots.clear();
     closeCursorQuery();
-    m_changeLog.Clear();
+    m_cached->log().Clear();
     // The details of a closed master show no rows.
     RefreshDetails(false);
 }
@@ -344,7 +345,7 @@ void TOracleDataSet::ExecuteQuery(bool opening)
 {
     if (m_store)
         m_store->Clear();
-    m_changeLog.ClearPlaced();
+    m_cached->log().ClearPlaced();
     m_bookmarkCounter = 0;
     m_currentIndex = -1;
     m_counted = false;
@@ -397,13 +398,13 @@ bool TOracleDataSet::FetchRecord()
     while (!m_allFetched) {
         TOracleQuery &query = *m_activeQuery;
         // With cached updates, logged inserts come back where they were, or after the rows.
-        char *record = placeLoggedInsert(false);
+        char *record = m_cached->placeLoggedInsert(false);
         if (!record) {
             if (!m_firstRowPositioned)
                 query.Next();
             m_firstRowPositioned = false;
             if (query.Eof()) {
-                record = placeLoggedInsert(true);
+                record = m_cached->placeLoggedInsert(true);
                 if (!record) {
                     m_allFetched = true;
                     m_store->TrimLastBlock();
@@ -419,11 +420,11 @@ bool TOracleDataSet::FetchRecord()
                 readColumn(query, slot, record);
             if (m_hasRowId) {
                 const QByteArray rowId = query.FieldAsString(m_rowIdIndex).toUtf8();
-                const char *held = m_store->HoldText(rowId.constData(), rowId.size());
-                std::memcpy(record + m_rowIdOffset, &held, sizeof held);
+                PackedRecord::SetText(
+                    record, m_rowIdOffset, m_store->HoldText(rowId.constData(), rowId.size()));
             }
             // A row with a logged change shows it; a logged delete leaves the row out.
-            if (!mergeLoggedRow(record))
+            if (!m_cached->mergeLoggedRow(record))
                 continue;
             m_store->AppendPrepared();
             header->Bookmark = NextBookmark();
@@ -491,28 +492,28 @@ void TOracleDataSet::readColumn(TOracleQuery &query, const FieldSlot &slot, char
             return;
         QByteArray value;
         switch (source) {
-        case 8:
+        case SQLT_LNG:
             value = query.FieldAsString(column).toUtf8();
             break;
-        case 24:
+        case SQLT_LBI:
             value = query.Field(column).AsBytes();
             break;
-        case 112:
-        case 113:
-        case 114:
+        case SQLT_CLOB:
+        case SQLT_BLOB:
+        case SQLT_BFILEE:
             readLobColumn(query, slot, value);
             break;
-        case 3:
-        case 4:
-        case 5:
-        case 12:
-        case 110:
+        case SQLT_INT:
+        case SQLT_FLT:
+        case SQLT_STR:
+        case SQLT_DAT:
+        case SQLT_REF:
             value = TrimmedString(query.FieldAsString(column)).toUtf8();
             break;
         default:
             DatabaseError(QStringLiteral("Unexpected datatype: ") + field->FieldName());
         }
-        if (source == 24 || source == 113 || source == 114)
+        if (source == SQLT_LBI || source == SQLT_BLOB || source == SQLT_BFILEE)
             DecompressBlob(static_cast<TBlobField *>(field), value);
         blob->SetData(std::move(value));
         return;
@@ -546,8 +547,7 @@ void TOracleDataSet::readColumn(TOracleQuery &query, const FieldSlot &slot, char
             done = false;
         }
         if (done) {
-            record[sizeof(TRecordHeader) + slot.nullBit / 8]
-                |= static_cast<char>(1 << (slot.nullBit % 8));
+            PackedRecord::SetPresent(record, slot.nullBit, true);
             return;
         }
     }
@@ -555,7 +555,7 @@ void TOracleDataSet::readColumn(TOracleQuery &query, const FieldSlot &slot, char
         QByteArray converted;
         const char *text = nullptr;
         qsizetype length = 0;
-        if (source == 5 && defineType == SQLT_STR) {
+        if (source == SQLT_STR && defineType == SQLT_STR) {
             // The fetch buffer already holds UTF-8; line breaks take the converting path.
             text = reinterpret_cast<const char *>(data.RowAddress(row));
             length
@@ -578,8 +578,7 @@ void TOracleDataSet::readColumn(TOracleQuery &query, const FieldSlot &slot, char
         if (length == 0)
             return; // an empty text is null
         length = utf8Cut(text, length, field->Size());
-        const char *held = m_store->HoldText(text, length);
-        std::memcpy(value, &held, sizeof held);
+        PackedRecord::SetText(record, slot.storedOffset, m_store->HoldText(text, length));
     } else {
         switch (target) {
         case ftSmallint:
@@ -597,8 +596,8 @@ void TOracleDataSet::readColumn(TOracleQuery &query, const FieldSlot &slot, char
             break;
         }
         case ftLargeint: {
-            const qint64 n = source == 3 ? qint64(query.FieldAsInteger(column))
-                                         : static_cast<qint64>(query.FieldAsFloat(column));
+            const qint64 n = source == SQLT_INT ? qint64(query.FieldAsInteger(column))
+                                                : static_cast<qint64>(query.FieldAsFloat(column));
             std::memcpy(value, &n, sizeof n);
             break;
         }
@@ -618,7 +617,7 @@ void TOracleDataSet::readColumn(TOracleQuery &query, const FieldSlot &slot, char
             DatabaseError(QStringLiteral("Unexpected datatype: ") + field->FieldName());
         }
     }
-    record[sizeof(TRecordHeader) + slot.nullBit / 8] |= static_cast<char>(1 << (slot.nullBit % 8));
+    PackedRecord::SetPresent(record, slot.nullBit, true);
 }
 
 // LOB columns: the query serves them through a column handler when one is registered; the

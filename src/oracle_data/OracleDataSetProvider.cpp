@@ -30,9 +30,9 @@ TFieldType paramTypeOfVariable(int variableType)
     case SQLT_LNG:
         return ftMemo;
     case SQLT_DAT:
-    case 187: // timestamp
-    case 188: // timestamp with time zone
-    case 232: // timestamp with local time zone
+    case SQLT_TIMESTAMP:
+    case SQLT_TIMESTAMP_TZ:
+    case SQLT_TIMESTAMP_LTZ:
         return ftDateTime;
     case SQLT_LBI:
         return ftBlob;
@@ -556,8 +556,8 @@ void TOracleDataSet::PSStartTransaction()
 {
     // Changes still reach the server at once; the log lets the end of the cycle cancel them in
     // the records too.
-    m_changeLog.Clear();
-    m_changeLogActive = true;
+    m_cached->log().Clear();
+    m_cached->setLogActive(true);
     SetCommitOnPost(false);
 }
 

@@ -49,17 +49,102 @@ double textDateTime(const QString &text)
     return QDateTimeToDateTime(dt);
 }
 
-} // namespace
-
-bool TOracleDataSet::SearchRecord(
-    const QString &fieldNames, const Variant &fieldValues, int options)
+void checkSearchOptions(int options, const QString &name)
 {
     const int starts = ((options & srFromCurrent) ? 1 : 0) + ((options & srFromBeginning) ? 1 : 0)
         + ((options & srFromEnd) ? 1 : 0);
     if (starts > 1 || ((options & srForward) && (options & srBackward))
         || ((options & srForward) && (options & srFromEnd))
         || ((options & srBackward) && (options & srFromBeginning)))
-        throw Exception(Name() + QStringLiteral(".SearchRecord options invalid"));
+        throw Exception(name + QStringLiteral(".SearchRecord options invalid"));
+}
+
+// The key a value is searched with: compared as the field's type, or as text when the search
+// is by wildcards, by a leading part or by row address. Null (and blank text) matches null.
+SearchKey makeSearchKey(TField *field, const Variant &value, int options)
+{
+    SearchKey key;
+    key.field = field;
+    if (value.IsNullOrEmpty())
+        return key;
+    if (const QString *s = value.StringPtr(); s && withoutTrailingBlanks(*s).isEmpty())
+        return key;
+    const TFieldType type = field ? field->DataType() : ftString;
+    if ((options & (srWildcards | srPartial)) || !field) {
+        key.kind = KeyKind::String;
+    } else {
+        switch (type) {
+        case ftSmallint:
+        case ftInteger:
+        case ftWord:
+        case ftAutoInc:
+        case ftLargeint:
+            key.kind = KeyKind::Integer;
+            key.integer = value.AsInteger();
+            break;
+        case ftFloat:
+        case ftCurrency:
+        case ftBCD:
+            key.kind = KeyKind::Float;
+            key.number = value.AsFloat();
+            break;
+        case ftDate:
+        case ftTime:
+        case ftDateTime:
+            key.kind = KeyKind::Date;
+            key.number = value.StringPtr() ? textDateTime(*value.StringPtr()) : value.AsDateTime();
+            if (options & srDateOnly)
+                key.number = std::trunc(key.number);
+            break;
+        default:
+            key.kind = KeyKind::String;
+            break;
+        }
+    }
+    if (key.kind == KeyKind::String) {
+        key.text = withoutTrailingBlanks(value.AsString());
+        if (options & srIgnoreCase)
+            key.text = key.text.toUpper();
+    }
+    return key;
+}
+
+// Whether the key's field, read in the record the dataset shows, matches the key.
+bool fieldMatches(const SearchKey &key, int options)
+{
+    const bool isNull = key.field->IsNull();
+    if (key.kind == KeyKind::Null)
+        return isNull;
+    if (isNull)
+        return false;
+    switch (key.kind) {
+    case KeyKind::Integer:
+        return key.field->AsLargeInt() == key.integer;
+    case KeyKind::Float:
+        return key.field->AsFloat() == key.number;
+    case KeyKind::Date: {
+        double v = key.field->AsDateTime();
+        if (options & srDateOnly)
+            v = std::trunc(v);
+        return v == key.number;
+    }
+    default: {
+        QString text = withoutTrailingBlanks(key.field->AsString());
+        if (options & srIgnoreCase)
+            text = text.toUpper();
+        if (options & srPartial)
+            text = text.left(key.text.size());
+        return (options & srWildcards) ? MatchWildcard(key.text, text) : text == key.text;
+    }
+    }
+}
+
+} // namespace
+
+bool TOracleDataSet::SearchRecord(
+    const QString &fieldNames, const Variant &fieldValues, int options)
+{
+    checkSearchOptions(options, Name());
     CheckActive();
     CheckBrowseMode();
     const bool rowIdSearch
@@ -76,62 +161,14 @@ bool TOracleDataSet::SearchRecord(
     if (valueCount != fieldCount)
         throw Exception(
             Name() + QStringLiteral(".SearchRecord: number of fields and values do not match"));
-    const bool ignoreCase = options & srIgnoreCase;
-    const bool dateOnly = options & srDateOnly;
-    const bool wildcards = options & srWildcards;
-    const bool partial = options & srPartial;
 
-    std::vector<SearchKey> keys(fieldCount);
+    std::vector<SearchKey> keys;
     bool needsCalc = false;
     for (size_t i = 0; i < fieldCount; ++i) {
-        SearchKey &key = keys[i];
-        const Variant &value = array ? (*array)[i] : fieldValues;
-        key.field = rowIdSearch ? nullptr : fields[i];
-        if (key.field
-            && (key.field->FieldKind() == fkCalculated || key.field->FieldKind() == fkLookup))
+        TField *field = rowIdSearch ? nullptr : fields[i];
+        if (field && (field->FieldKind() == fkCalculated || field->FieldKind() == fkLookup))
             needsCalc = true;
-        if (value.IsNullOrEmpty())
-            continue;
-        if (const QString *s = value.StringPtr(); s && withoutTrailingBlanks(*s).isEmpty())
-            continue;
-        const TFieldType type = key.field ? key.field->DataType() : ftString;
-        if (wildcards || partial || rowIdSearch) {
-            key.kind = KeyKind::String;
-        } else {
-            switch (type) {
-            case ftSmallint:
-            case ftInteger:
-            case ftWord:
-            case ftAutoInc:
-            case ftLargeint:
-                key.kind = KeyKind::Integer;
-                key.integer = value.AsInteger();
-                break;
-            case ftFloat:
-            case ftCurrency:
-            case ftBCD:
-                key.kind = KeyKind::Float;
-                key.number = value.AsFloat();
-                break;
-            case ftDate:
-            case ftTime:
-            case ftDateTime:
-                key.kind = KeyKind::Date;
-                key.number
-                    = value.StringPtr() ? textDateTime(*value.StringPtr()) : value.AsDateTime();
-                if (dateOnly)
-                    key.number = std::trunc(key.number);
-                break;
-            default:
-                key.kind = KeyKind::String;
-                break;
-            }
-        }
-        if (key.kind == KeyKind::String) {
-            key.text = withoutTrailingBlanks(value.AsString());
-            if (ignoreCase)
-                key.text = key.text.toUpper();
-        }
+        keys.push_back(makeSearchKey(field, array ? (*array)[i] : fieldValues, options));
     }
 
     UpdateCursorPos();
@@ -160,47 +197,8 @@ bool TOracleDataSet::SearchRecord(
         }
         TTempState temp(this, dsFilter, buffer.data());
         for (const SearchKey &key : keys) {
-            if (!key.field) {
-                if (RecordRowId(stored) != key.text)
-                    return false;
-                continue;
-            }
-            const bool isNull = key.field->IsNull();
-            if (key.kind == KeyKind::Null) {
-                if (!isNull)
-                    return false;
-                continue;
-            }
-            if (isNull)
+            if (!key.field ? RecordRowId(stored) != key.text : !fieldMatches(key, options))
                 return false;
-            switch (key.kind) {
-            case KeyKind::Integer:
-                if (key.field->AsLargeInt() != key.integer)
-                    return false;
-                break;
-            case KeyKind::Float:
-                if (key.field->AsFloat() != key.number)
-                    return false;
-                break;
-            case KeyKind::Date: {
-                double v = key.field->AsDateTime();
-                if (dateOnly)
-                    v = std::trunc(v);
-                if (v != key.number)
-                    return false;
-                break;
-            }
-            default: {
-                QString text = withoutTrailingBlanks(key.field->AsString());
-                if (ignoreCase)
-                    text = text.toUpper();
-                if (partial)
-                    text = text.left(key.text.size());
-                if (wildcards ? !MatchWildcard(key.text, text) : text != key.text)
-                    return false;
-                break;
-            }
-            }
         }
         return true;
     };

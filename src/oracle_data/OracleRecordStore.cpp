@@ -1,9 +1,8 @@
 #include "OracleRecordStore.h"
 
-#include "OracleBlob.h"
-#include "OracleDataSet.h"
+#include "classlib/Exception.h"
 
-#include <QDebug>
+#include <QSet>
 
 #include <algorithm>
 #include <cstdlib>
@@ -42,8 +41,8 @@ char *slotOf(TRecordDataList::BlockHeader *block, int slot, int slotSize)
 }
 } // namespace
 
-TRecordDataList::TRecordDataList(TOracleDataSet *owner, int slotSize)
-    : m_owner(owner)
+TRecordDataList::TRecordDataList(TRecordStoreClient &client, int slotSize)
+    : m_client(client)
     , m_slotSize((std::max<int>(slotSize, static_cast<int>(sizeof(TRecordHeader)))
                      + static_cast<int>(alignof(TRecordHeader)) - 1)
           & ~(static_cast<int>(alignof(TRecordHeader)) - 1))
@@ -57,20 +56,19 @@ TRecordDataList::~TRecordDataList()
 
 int TRecordDataList::RecordCount() const
 {
-    return m_owner->Filtered() ? FilteredCount() + m_filteredBase : Count();
+    return m_client.StoreFiltered() ? FilteredCount() + m_filteredBase : Count();
 }
 
 int TRecordDataList::VisibleBase() const
 {
-    return m_owner->Filtered() ? m_filteredBase : m_base;
+    return m_client.StoreFiltered() ? m_filteredBase : m_base;
 }
 
 char *TRecordDataList::Records(int index) const
 {
-    if (m_owner->Filtered()) {
+    if (m_client.StoreFiltered()) {
         if (index < m_filteredBase && index >= 0)
-            throw Exception(m_owner->Name() + QStringLiteral(": Record ") + QString::number(index)
-                + QStringLiteral(" not accessible in Unidirectional mode"));
+            notAccessible(index);
         const int local = index - m_filteredBase;
         if (local < 0 || local >= FilteredCount())
             throw Exception(QStringLiteral("List index out of bounds (%1)").arg(index));
@@ -82,12 +80,17 @@ char *TRecordDataList::Records(int index) const
 char *TRecordDataList::FullRecord(int index) const
 {
     if (index < m_base && index >= 0)
-        throw Exception(m_owner->Name() + QStringLiteral(": Record ") + QString::number(index)
-            + QStringLiteral(" not accessible in Unidirectional mode"));
+        notAccessible(index);
     const qsizetype i = static_cast<qsizetype>(index) - m_base;
     if (i < 0 || i >= static_cast<qsizetype>(m_records.size()))
         throw Exception(QStringLiteral("List index out of bounds (%1)").arg(index));
     return m_records[static_cast<size_t>(i)];
+}
+
+void TRecordDataList::notAccessible(int index) const
+{
+    throw Exception(m_client.StoreName() + QStringLiteral(": Record ") + QString::number(index)
+        + QStringLiteral(" not accessible in Unidirectional mode"));
 }
 
 TRecordDataList::BlockHeader *TRecordDataList::NewBlock()
@@ -102,7 +105,7 @@ TRecordDataList::BlockHeader *TRecordDataList::NewBlock()
         m_base = dropped;
         m_filteredBase = droppedFiltered;
     } else {
-        capacity = std::max(Count() / 2, m_owner->ReadBuffer() + 1);
+        capacity = std::max(Count() / 2, m_client.StoreMinimumBlockSlots());
     }
     const qint64 bytes = static_cast<qint64>(capacity) * m_slotSize + BlockHeaderSize;
     if (bytes > std::numeric_limits<qint32>::max())
@@ -174,7 +177,7 @@ void TRecordDataList::DeleteRecord(int index, bool alsoFiltered)
 {
     int full = index;
     if (alsoFiltered) {
-        if (m_owner->Filtered()) {
+        if (m_client.StoreFiltered()) {
             if (index < 0 || index >= FilteredCount())
                 return;
             full = IndexOfRecord(m_filtered[static_cast<size_t>(index)]);
@@ -196,7 +199,7 @@ void TRecordDataList::AddFiltered(char *record, bool append)
     if (at != m_filtered.end()) {
         const QString message = QStringLiteral("BUG: Duplicate record in filtered list (%1)")
                                     .arg(at - m_filtered.begin());
-        TOracleDataSet::ReportInconsistency(message);
+        m_client.ReportInconsistency(message);
         throw Exception(message);
     }
     if (append) {
@@ -216,7 +219,7 @@ void TRecordDataList::AddFiltered(char *record, bool append)
 
 int TRecordDataList::FilteredToFull(int index) const
 {
-    if (!m_owner->Filtered() || index < 0)
+    if (!m_client.StoreFiltered() || index < 0)
         return index;
     if (index < FilteredCount())
         return IndexOfRecord(m_filtered[static_cast<size_t>(index)]);
@@ -284,7 +287,7 @@ void TRecordDataList::TrimLastBlock()
 
 void TRecordDataList::releaseRecord(char *record)
 {
-    m_owner->ReleaseRecordContent(record);
+    m_client.ReleaseRecordContent(record);
 }
 
 void TRecordDataList::Clear()
@@ -359,6 +362,70 @@ qint64 TRecordDataList::BytesHeld() const
         bytes += block->Bytes;
     bytes += static_cast<qint64>(m_records.capacity() + m_filtered.capacity()) * sizeof(char *);
     return bytes;
+}
+
+int TRecordDataList::blockOf(const char *record) const
+{
+    const auto at = reinterpret_cast<quintptr>(record);
+    for (size_t b = 0; b < m_blocks.size(); ++b) {
+        const auto start = reinterpret_cast<quintptr>(m_blocks[b]) + BlockHeaderSize;
+        const auto end = start + static_cast<quintptr>(m_blocks[b]->Used) * m_slotSize;
+        if (at >= start && at < end && (at - start) % static_cast<quintptr>(m_slotSize) == 0)
+            return static_cast<int>(b);
+    }
+    return -1;
+}
+
+QString TRecordDataList::Check() const
+{
+    if (m_base < 0 || m_filteredBase < 0 || m_filteredBase > m_base)
+        return QStringLiteral("window bases %1 and %2").arg(m_base).arg(m_filteredBase);
+    if (m_slotSize < static_cast<int>(sizeof(TRecordHeader))
+        || m_slotSize % static_cast<int>(alignof(TRecordHeader)) != 0)
+        return QStringLiteral("slot size %1").arg(m_slotSize);
+    qint64 used = 0;
+    for (const BlockHeader *block : m_blocks) {
+        if (block->Used < 0 || block->Used > block->Capacity)
+            return QStringLiteral("block uses %1 of %2 slots")
+                .arg(block->Used)
+                .arg(block->Capacity);
+        if (block->Bytes != static_cast<qint64>(block->Capacity) * m_slotSize + BlockHeaderSize)
+            return QStringLiteral("block of %1 slots holds %2 bytes")
+                .arg(block->Capacity)
+                .arg(block->Bytes);
+        used += block->Used;
+    }
+    if (static_cast<qint64>(m_records.size()) > used)
+        return QStringLiteral("%1 records in %2 used slots").arg(m_records.size()).arg(used);
+    QSet<const char *> full;
+    for (size_t i = 0; i < m_records.size(); ++i) {
+        const char *record = m_records[i];
+        if (blockOf(record) < 0)
+            return QStringLiteral("record %1 is not a used slot").arg(i + m_base);
+        if (full.contains(record))
+            return QStringLiteral("record %1 is listed twice").arg(i + m_base);
+        full.insert(record);
+    }
+    QSet<const char *> filtered;
+    for (size_t i = 0; i < m_filtered.size(); ++i) {
+        const char *record = m_filtered[i];
+        if (!full.contains(record))
+            return QStringLiteral("filtered record %1 is not in the full list").arg(i);
+        if (filtered.contains(record))
+            return QStringLiteral("filtered record %1 is listed twice").arg(i);
+        filtered.insert(record);
+    }
+    qint64 textBytes = 0;
+    for (const TextChunk &chunk : m_texts) {
+        if (chunk.used < 0 || chunk.used > chunk.size || !chunk.bytes)
+            return QStringLiteral("text chunk uses %1 of %2 bytes").arg(chunk.used).arg(chunk.size);
+        textBytes += chunk.size;
+    }
+    if (textBytes != m_textBytes)
+        return QStringLiteral("text chunks hold %1 bytes, %2 counted")
+            .arg(textBytes)
+            .arg(m_textBytes);
+    return QString();
 }
 
 } // namespace qd

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 #include <atomic>
@@ -10,7 +11,6 @@ namespace qd {
 
 class TBlobList;
 class TChangeLogItem;
-class TOracleDataSet;
 
 // The header every record starts with, in the record store and in the dataset's record
 // buffers alike. Pointers are pointer-sized; the rest is packed before them.
@@ -34,6 +34,24 @@ inline TRecordHeader *RecordHeader(char *record)
 {
     return reinterpret_cast<TRecordHeader *>(record);
 }
+
+// What the record store asks of the one that fills it. The store holds no pointer to its
+// dataset: whether the owner shows the filtered view, how large a new block is at least, the
+// name in its messages and how a record's outside content is released come through here.
+class TRecordStoreClient {
+public:
+    virtual ~TRecordStoreClient() = default;
+    // True while the owner shows the filtered list instead of the full one.
+    virtual bool StoreFiltered() const = 0;
+    // The fewest slots a new block takes (the owner's rows per fetch and one more).
+    virtual int StoreMinimumBlockSlots() const = 0;
+    // The name that starts the store's messages.
+    virtual QString StoreName() const = 0;
+    // Frees what a record owns outside its slot (its BLOB values).
+    virtual void ReleaseRecordContent(char *record) = 0;
+    // Told of a broken invariant before the store raises it.
+    virtual void ReportInconsistency(const QString &message) = 0;
+};
 
 // Every record an open dataset has fetched or created. Records live in fixed-size slots carved
 // out of large zero-filled blocks (one allocation per block); variable-length texts live in a
@@ -59,7 +77,7 @@ public:
 
     // slotSize: the bytes of one record slot (header included), rounded up to keep every slot
     // aligned for its header.
-    TRecordDataList(TOracleDataSet *owner, int slotSize);
+    TRecordDataList(TRecordStoreClient &client, int slotSize);
     ~TRecordDataList();
     TRecordDataList(const TRecordDataList &) = delete;
     TRecordDataList &operator=(const TRecordDataList &) = delete;
@@ -113,15 +131,22 @@ public:
     // Bytes allocated for blocks, lists and texts.
     qint64 BytesHeld() const;
 
+    // The first broken invariant of the store, empty when all hold: every listed record lies
+    // in a used slot of a block, once; the filtered list holds records of the full list, once
+    // each; block and text accounting adds up.
+    QString Check() const;
+
     // Blocks allocated by every store of the process and not yet freed.
     static int LiveBlocks() { return s_liveBlocks.load(); }
 
 private:
     BlockHeader *NewBlock();
     void freeBlocks();
+    [[noreturn]] void notAccessible(int index) const;
+    int blockOf(const char *record) const;
     void releaseRecord(char *record);
 
-    TOracleDataSet *m_owner;
+    TRecordStoreClient &m_client;
     int m_slotSize;
     int m_base = 0;
     int m_filteredBase = 0;

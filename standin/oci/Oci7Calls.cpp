@@ -580,6 +580,14 @@ QDSI_EXPORT sword oflng(
     });
 }
 
+// Test hook: the service context behind a logon data area (null for an unknown area), so the
+// other hooks reach a session on the older calls.
+QDSI_EXPORT void *qdsi_lda_service(void *lda)
+{
+    const std::shared_ptr<Logon> logon = logonOf(static_cast<const Lda_Def *>(lda));
+    return logon ? logon->svc : nullptr;
+}
+
 QDSI_EXPORT sword OCISvcCtxToLda(OCISvcCtx *svchp, OCIError *errhp, Lda_Def *ldap)
 {
     auto *service = handleOf<SvcCtxHandle>(svchp, OCI_HTYPE_SVCCTX);

@@ -16,8 +16,6 @@ namespace {
 
 class LobLocators : public OracleQueryFixture {
 protected:
-    int roundTrips() const { return QueryStandinHooks::get().roundTrips(session->ServiceContext()); }
-    void resetRoundTrips() const { QueryStandinHooks::get().resetRoundTrips(session->ServiceContext()); }
     std::unique_ptr<TLOBLocator> temporary(int type, const QByteArray &content = {})
     {
         std::unique_ptr<TLOBLocator> lob(TLOBLocator::CreateTemporary(session.get(), type, true));
@@ -37,7 +35,7 @@ protected:
 
 TEST_P(LobLocators, NullLocatorReadsAndMeasuresWithoutServerCall)
 {
-    ASSERT_TRUE(QueryStandinHooks::get().roundTrips);
+    ASSERT_TRUE(StandinHooks::get().complete());
     TLOBLocator lob(session.get(), otCLOB);
     EXPECT_TRUE(lob.IsNull());
     resetRoundTrips();

@@ -307,9 +307,9 @@ TEST_P(Objects, XmlTypeColumnsComeAsXmlDocuments)
     ASSERT_TRUE(document);
     EXPECT_TRUE(query->FieldIsNull(0));
     // A null document is empty text without a server call.
-    QueryStandinHooks::get().resetRoundTrips(session->ServiceContext());
+    resetRoundTrips();
     EXPECT_EQ(document->XMLText(), QString());
-    EXPECT_EQ(QueryStandinHooks::get().roundTrips(session->ServiceContext()), 0);
+    EXPECT_EQ(roundTrips(), 0);
 }
 
 TEST_P(Objects, ReferencesStartNullAndKnowTheirType)

@@ -1,6 +1,4 @@
-// TOracleSession in the mode of the logon data area and the older calls. The stand-in grows
-// these calls separately: every test here skips itself while the stand-in answers them with
-// "unimplemented", and runs once it does not.
+// TOracleSession in the mode of the logon data area and the older calls.
 
 #include "OracleSessionTestSupport.h"
 #include "QStringPrinter.h"
@@ -26,19 +24,13 @@ protected:
 
     // Logs on to the server whose banner is older than release 8: the connection is made
     // with handles and then driven with the older calls, so the stand-in's trace hooks still
-    // reach it through the service context. False (test skipped) while unimplemented.
+    // reach it through the service context. True when the session runs on the older calls.
     bool logOnOld(
         TOracleSession &session, const char *user = "scott", const char *password = "tiger")
     {
         SetLogon(session, QString::fromLatin1(user), QString::fromLatin1(password),
             QStringLiteral("QDS7"));
-        try {
-            session.LogOn();
-        } catch (const EOracleError &e) {
-            if (OlderCallsUnimplemented(e))
-                return false;
-            throw;
-        }
+        session.LogOn();
         EXPECT_TRUE(session.Connected());
         EXPECT_FALSE(session.OCI8Mode());
         return session.Connected() && !session.OCI8Mode();
@@ -47,14 +39,10 @@ protected:
     StandinHooks hooks;
 };
 
-#define LOG_ON_OLD_OR_SKIP(session, ...)                                                           \
-    if (!logOnOld(session, ##__VA_ARGS__))                                                         \
-    GTEST_SKIP() << "the stand-in does not implement the older calls yet"
-
 TEST_F(SessionOlderCalls, TransactionsAndSavepoints)
 {
     TOracleSession session;
-    LOG_ON_OLD_OR_SKIP(session);
+    ASSERT_TRUE(logOnOld(session));
     auto salary = [&] {
         session.ExecSQL(QStringLiteral("select to_char(sal) from emp where empno = 103"));
         return session.InternalRow().value(0);
@@ -76,7 +64,7 @@ TEST_F(SessionOlderCalls, TransactionsAndSavepoints)
 TEST_F(SessionOlderCalls, OptimizerGoalUsesTheOlderParameterName)
 {
     TOracleSession session;
-    LOG_ON_OLD_OR_SKIP(session);
+    ASSERT_TRUE(logOnOld(session));
     hooks.traceClear(session.ServiceContext());
     session.SetOptimizerGoal(ogFirstRows);
     const QStringList trace = hooks.trace(session.ServiceContext());
@@ -87,7 +75,7 @@ TEST_F(SessionOlderCalls, OptimizerGoalUsesTheOlderParameterName)
 TEST_F(SessionOlderCalls, PasswordChangeQuotesUserAndPassword)
 {
     TOracleSession session;
-    LOG_ON_OLD_OR_SKIP(session, "changer", "secret");
+    ASSERT_TRUE(logOnOld(session, "changer", "secret"));
     hooks.traceClear(session.ServiceContext());
     session.ChangePassword(QStringLiteral("new secret"));
     const QStringList trace = hooks.trace(session.ServiceContext());
@@ -101,7 +89,7 @@ TEST_F(SessionOlderCalls, CallLockIsTakenByQueryCallsAndReleasedByTheErrorRaiser
 {
     TOracleSession session;
     session.SetThreadSafe(true);
-    LOG_ON_OLD_OR_SKIP(session);
+    ASSERT_TRUE(logOnOld(session));
     session.Enter(true);
     EXPECT_EQ(session.CallLock().NestingCount(), 1);
     session.Leave(true);
@@ -132,7 +120,7 @@ TEST_F(SessionOlderCalls, BreakFromAnotherThread)
 {
     TOracleSession session;
     session.SetThreadSafe(true);
-    LOG_ON_OLD_OR_SKIP(session, "oldbreak", "secret");
+    ASSERT_TRUE(logOnOld(session, "oldbreak", "secret"));
     ASSERT_EQ(hooks.blockNextFetch(session.ServiceContext()), 0);
     std::atomic<int> code { -1 };
     std::atomic<bool> finished { false };
@@ -160,7 +148,7 @@ TEST_F(SessionOlderCalls, BreakFromAnotherThread)
 TEST_F(SessionOlderCalls, AutoCommitSwitchesTheConnection)
 {
     TOracleSession session;
-    LOG_ON_OLD_OR_SKIP(session);
+    ASSERT_TRUE(logOnOld(session));
     session.SetAutoCommit(true);
     EXPECT_TRUE(session.AutoCommit());
     session.SetAutoCommit(false);

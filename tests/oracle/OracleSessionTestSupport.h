@@ -4,14 +4,10 @@
 // (the stand-in reads it at the first server attach), the process's client library pointed
 // at the stand-in, and the stand-in's test hooks.
 
-#include "common/TestSupport.h"
-#include "oracle/OracleClientLibrary.h"
-#include "oracle/OracleError.h"
-#include "oracle/OracleSession.h"
+#include "common/StandinSession.h"
 
 #include <QDir>
 #include <QFile>
-#include <QLibrary>
 
 #include <gtest/gtest.h>
 
@@ -82,49 +78,6 @@ inline void UseSessionStandin()
     ASSERT_TRUE(ready) << "could not write the stand-in configuration";
 }
 
-// The stand-in's test hooks, resolved from the library the product loaded.
-struct StandinHooks {
-    StandinHooks()
-        : library(standinLibraryPath())
-    {
-        library.load();
-        traceCount = reinterpret_cast<int (*)(void *)>(library.resolve("qdsi_trace_count"));
-        traceGet = reinterpret_cast<int (*)(void *, int, char *, int)>(
-            library.resolve("qdsi_trace_get"));
-        traceClear = reinterpret_cast<void (*)(void *)>(library.resolve("qdsi_trace_clear"));
-        callInProgress
-            = reinterpret_cast<int (*)(void *)>(library.resolve("qdsi_call_in_progress"));
-        blockNextFetch
-            = reinterpret_cast<int (*)(void *)>(library.resolve("qdsi_block_next_fetch"));
-        loseConnection = reinterpret_cast<int (*)(void *)>(library.resolve("qdsi_lose_connection"));
-    }
-    bool complete() const
-    {
-        return traceCount && traceGet && traceClear && callInProgress && blockNextFetch
-            && loseConnection;
-    }
-    // The statement texts the session executed, in order.
-    QStringList trace(void *svc) const
-    {
-        QStringList texts;
-        const int n = traceCount(svc);
-        for (int i = 0; i < n; ++i) {
-            char buffer[1024] = {};
-            traceGet(svc, i, buffer, sizeof(buffer));
-            texts.append(QString::fromUtf8(buffer));
-        }
-        return texts;
-    }
-
-    QLibrary library;
-    int (*traceCount)(void *) = nullptr;
-    int (*traceGet)(void *, int, char *, int) = nullptr;
-    void (*traceClear)(void *) = nullptr;
-    int (*callInProgress)(void *) = nullptr;
-    int (*blockNextFetch)(void *) = nullptr;
-    int (*loseConnection)(void *) = nullptr;
-};
-
 // Cancels the call a worker thread runs on the session until the worker reports that it has
 // finished. The call in progress may still be the execute when a break arrives (the break
 // then ends that, or is spent before the blocked fetch begins), so one break is not enough
@@ -149,12 +102,6 @@ inline void SetLogon(TOracleSession &session, const QString &user, const QString
     session.SetLogonUsername(user);
     session.SetLogonPassword(password);
     session.SetLogonDatabase(database);
-}
-
-// True when the stand-in answered a call of the older interface with "unimplemented".
-inline bool OlderCallsUnimplemented(const EOracleError &error)
-{
-    return error.ErrorCode() == 3001;
 }
 
 } // namespace qd::test

@@ -24,11 +24,8 @@ protected:
     void SetUp() override
     {
         DataSetFixture::SetUp();
-        ASSERT_TRUE(test::EditBackTrace::get().complete());
-        try {
-            exec(QStringLiteral("drop table cde_order"));
-        } catch (const std::exception &) {
-        }
+        ASSERT_TRUE(test::StandinHooks::get().complete());
+        execIgnoringErrors(QStringLiteral("drop table cde_order"));
         exec(QStringLiteral("create or replace type cde_line as object (item varchar2(20), "
                             "qty number(6))"));
         exec(QStringLiteral("create or replace type cde_lines as table of cde_line"));
@@ -112,7 +109,7 @@ protected:
     QStringList collectionStatements()
     {
         QStringList out;
-        for (const QString &text : test::EditBackTrace::get().take(session->ServiceContext()))
+        for (const QString &text : test::StandinHooks::get().takeTrace(session->ServiceContext()))
             if (text.contains(QLatin1String("(select m.lines"))
                 || text.startsWith(QLatin1String("begin")))
                 out << text;
@@ -123,13 +120,9 @@ protected:
     // elements of a nested table have no order), or "<null>" for a null collection.
     QStringList elementsOnServer(int no)
     {
-        TOracleSession fresh;
-        fresh.SetLogonUsername(QStringLiteral("DEMO"));
-        fresh.SetLogonPassword(QStringLiteral("DEMO"));
-        fresh.SetLogonDatabase(QStringLiteral("DEMO"));
-        fresh.LogOn();
+        const std::unique_ptr<TOracleSession> fresh = test::LogOnDemo();
         TOracleQuery q;
-        q.SetSession(&fresh);
+        q.SetSession(fresh.get());
         q.SQL().SetText(QStringLiteral("select count(*) from cde_order where no = :no "
                                        "and lines is null"));
         q.DeclareVariable(QStringLiteral("no"), SQLT_INT);
@@ -144,7 +137,7 @@ protected:
         for (; !q.Eof(); q.Next())
             out << q.FieldAsString(0) + QStringLiteral(" x ") + q.FieldAsString(1);
         std::sort(out.begin(), out.end());
-        fresh.LogOff();
+        fresh->LogOff();
         return out;
     }
 
@@ -259,8 +252,8 @@ TEST_F(CollectionDetailEdit, TheCollectionIsAnalysedOncePerStatement)
 {
     // The analysis asks for the session's user once; the describes are not traced.
     const auto userQueries = [this] {
-        return test::EditBackTrace::get()
-            .take(session->ServiceContext())
+        return test::StandinHooks::get()
+            .takeTrace(session->ServiceContext())
             .filter(QStringLiteral("select user from dual"))
             .size();
     };

@@ -16,10 +16,7 @@ protected:
     void SetUp() override
     {
         DataSetFixture::SetUp();
-        try {
-            exec(QStringLiteral("drop table cd_order"));
-        } catch (const std::exception &) {
-        }
+        execIgnoringErrors(QStringLiteral("drop table cd_order"));
         exec(QStringLiteral("create or replace type cd_line as object (item varchar2(20), "
                             "qty number(6))"));
         exec(QStringLiteral("create or replace type cd_lines as table of cd_line"));

@@ -4,11 +4,7 @@
 // tables. TearDown checks that no record block outlives its dataset and that no internal
 // consistency check failed.
 
-#include "common/TestSupport.h"
-#include "oracle/OracleClientLibrary.h"
-#include "oracle/OracleError.h"
-#include "oracle/OracleQuery.h"
-#include "oracle/OracleSession.h"
+#include "common/StandinSession.h"
 #include "oracle_data/OracleDataSet.h"
 
 #include <gtest/gtest.h>
@@ -32,12 +28,7 @@ protected:
     void SetUp() override
     {
         m_failuresBefore = TOracleDataSet::ConsistencyFailures();
-        SetOCIDLL(standinLibraryPath());
-        session = std::make_unique<TOracleSession>();
-        session->SetLogonUsername(QStringLiteral("DEMO"));
-        session->SetLogonPassword(QStringLiteral("DEMO"));
-        session->SetLogonDatabase(QStringLiteral("DEMO"));
-        session->LogOn();
+        session = LogOnDemo();
     }
 
     void TearDown() override
@@ -45,28 +36,14 @@ protected:
         dataSet.reset();
         EXPECT_EQ(TRecordDataList::LiveBlocks(), 0);
         EXPECT_EQ(TOracleDataSet::ConsistencyFailures() - m_failuresBefore, m_expectedFailures);
-        if (session && session->Connected())
-            session->LogOff();
-        session.reset();
+        LogOffQuietly(session);
     }
 
-    void exec(const QString &sql)
-    {
-        TOracleQuery q;
-        q.SetSession(session.get());
-        q.SQL().SetText(sql);
-        q.Execute();
-    }
-
-    // A fresh table (dropped first when an earlier run left it).
+    void exec(const QString &sql) { RunSql(*session, sql); }
+    void execIgnoringErrors(const QString &sql) { RunSqlIgnoringErrors(*session, sql); }
     void createTable(const QString &name, const QString &columns)
     {
-        try {
-            exec(QStringLiteral("drop table ") + name);
-        } catch (const std::exception &) {
-        }
-        exec(QStringLiteral("create table ") + name + QStringLiteral(" (") + columns
-            + QStringLiteral(")"));
+        CreateFreshTable(*session, name, columns);
     }
 
     // Rows 1..count of (id number(9), name varchar2(30), qty number(5)): name "name <id>",

@@ -103,7 +103,7 @@ protected:
 
 TEST_F(EditTransactionOnServer, LockPointUndoesOnlyWhatFollowedIt)
 {
-    ASSERT_TRUE(test::EditBackTrace::get().complete());
+    ASSERT_TRUE(test::StandinHooks::get().complete());
     EditTransaction tx;
     run(QStringLiteral("insert into EB_TX values (2, 'kept')"));
     clearTrace();

@@ -454,7 +454,7 @@ protected:
 
 TEST_F(EditStatementOnServer, UpdateInsertAndDeleteRunAndReturnTheRowAddress)
 {
-    ASSERT_TRUE(test::EditBackTrace::get().complete());
+    ASSERT_TRUE(test::StandinHooks::get().complete());
     TOracleQuery dml;
     dml.SetSession(session.get());
     clearTrace();

@@ -17,10 +17,7 @@ protected:
     void SetUp() override
     {
         DataSetFixture::SetUp();
-        try {
-            exec(QStringLiteral("drop table mc_line"));
-        } catch (const std::exception &) {
-        }
+        execIgnoringErrors(QStringLiteral("drop table mc_line"));
         createTable(QStringLiteral("mc_order"),
             QStringLiteral("year number(4), no varchar2(10), note varchar2(20), "
                            "constraint mc_order_pk primary key (year, no)"));
@@ -202,10 +199,7 @@ protected:
     void SetUp() override
     {
         MasterDetailConfiguration::SetUp();
-        try {
-            exec(QStringLiteral("drop table mc_shop"));
-        } catch (const std::exception &) {
-        }
+        execIgnoringErrors(QStringLiteral("drop table mc_shop"));
         exec(QStringLiteral("create or replace type mc_phones as table of varchar2(20)"));
         exec(QStringLiteral(
             "create or replace type mc_address as object (street varchar2(30), phones mc_phones)"));

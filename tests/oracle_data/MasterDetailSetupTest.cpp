@@ -1,12 +1,8 @@
 // The automatic master/detail set-up: the detail SQL it builds from the dictionary's facts, and
 // the reading of those facts on the stand-in.
 #include "oracle_data/MasterDetailSetup.h"
-#include "common/TestSupport.h"
+#include "common/StandinSession.h"
 #include "oracle/OracleCI.h"
-#include "oracle/OracleClientLibrary.h"
-#include "oracle/OracleError.h"
-#include "oracle/OracleQuery.h"
-#include "oracle/OracleSession.h"
 #include "oracle_data/UpdatingTable.h"
 
 #include <gtest/gtest.h>
@@ -154,20 +150,11 @@ class MasterDetailDictionary : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SetOCIDLL(qd::test::standinLibraryPath());
-        session = std::make_unique<TOracleSession>();
-        session->SetLogonUsername(QStringLiteral("DEMO"));
-        session->SetLogonPassword(QStringLiteral("DEMO"));
-        session->SetLogonDatabase(QStringLiteral("DEMO"));
-        session->LogOn();
+        session = qd::test::LogOnDemo();
         // Fresh tables also when the tests share one program directory.
         for (const char *table :
-            { "md_coll", "md_twice", "md_unique", "md_line", "md_order", "md_alone" }) {
-            try {
-                run((std::string("drop table ") + table).c_str());
-            } catch (const EOracleError &) {
-            }
-        }
+            { "md_coll", "md_twice", "md_unique", "md_line", "md_order", "md_alone" })
+            qd::test::RunSqlIgnoringErrors(*session, QStringLiteral("drop table ") + table);
         run("create table md_order (year integer, no varchar2(10), note varchar2(20), "
             "constraint md_order_pk primary key (year, no), "
             "constraint md_order_uk unique (note))");
@@ -177,23 +164,8 @@ protected:
             "references md_order (year, no))");
         run("create table md_alone (id integer)");
     }
-    void TearDown() override
-    {
-        if (session) {
-            try {
-                session->LogOff();
-            } catch (...) {
-            }
-        }
-        session.reset();
-    }
-    void run(const char *sql)
-    {
-        TOracleQuery q;
-        q.SetSession(session.get());
-        q.SQL().SetText(QString::fromLatin1(sql));
-        q.Execute();
-    }
+    void TearDown() override { qd::test::LogOffQuietly(session); }
+    void run(const char *sql) { qd::test::RunSql(*session, QString::fromLatin1(sql)); }
     // The message of the Exception fn raises, or "<no error>".
     static QString errorOf(const std::function<void()> &fn)
     {

@@ -137,7 +137,7 @@ TEST_F(MessageTable, ConstraintErrorsTakeTheTableTextForTheirAction)
 
 TEST_F(MessageTable, ConstraintNameTravelsAsABindVariable)
 {
-    ASSERT_TRUE(test::EditBackTrace::get().complete());
+    ASSERT_TRUE(test::StandinHooks::get().complete());
     clearTrace();
     // A name with a quote in it neither breaks the statement nor changes what it asks.
     const QString msg = QStringLiteral("ORA-00001: unique constraint (DEMO.X'Y) violated");

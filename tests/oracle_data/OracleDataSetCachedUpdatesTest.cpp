@@ -16,7 +16,7 @@ protected:
     void SetUp() override
     {
         DataSetFixture::SetUp();
-        ASSERT_TRUE(test::EditBackTrace::get().complete());
+        ASSERT_TRUE(test::StandinHooks::get().complete());
         createTable(
             QStringLiteral("CU"), QStringLiteral("id number(6) primary key, name varchar2(20)"));
         exec(QStringLiteral("insert into CU values (1, 'one')"));
@@ -46,7 +46,7 @@ protected:
     QStringList sentWrites()
     {
         QStringList result;
-        for (const QString &t : test::EditBackTrace::get().take(session->ServiceContext())) {
+        for (const QString &t : test::StandinHooks::get().takeTrace(session->ServiceContext())) {
             for (const char *verb : { "insert", "update", "delete" })
                 if (t.startsWith(QLatin1String(verb), Qt::CaseInsensitive))
                     result.append(t.section(u'\n', 0, 0));

@@ -18,11 +18,8 @@ protected:
     void SetUp() override
     {
         DataSetFixture::SetUp();
-        ASSERT_TRUE(test::EditBackTrace::get().complete());
-        try {
-            exec(QStringLiteral("drop table DD_CHILD"));
-        } catch (const std::exception &) {
-        }
+        ASSERT_TRUE(test::StandinHooks::get().complete());
+        execIgnoringErrors(QStringLiteral("drop table DD_CHILD"));
         createTable(QStringLiteral("DD_PARENT"),
             QStringLiteral("id number(4) constraint PK_DD_PARENT primary key"));
         createTable(QStringLiteral("DD_CHILD"),
@@ -56,11 +53,11 @@ protected:
     QStringList trace() const
     {
         QStringList result;
-        for (const QString &text : test::EditBackTrace::get().texts(session->ServiceContext()))
+        for (const QString &text : test::StandinHooks::get().trace(session->ServiceContext()))
             result.append(QString(text).remove(u'\r').trimmed());
         return result;
     }
-    void clearTrace() const { test::EditBackTrace::get().clear(session->ServiceContext()); }
+    void clearTrace() const { test::StandinHooks::get().traceClear(session->ServiceContext()); }
     // Statements of the trace that change data or open a transaction step.
     QStringList writes() const
     {
@@ -307,10 +304,7 @@ TEST_F(OracleDataSetDictionary, TheInitialValuesOfANewRecordAreNeitherValidatedN
 // reports when the record is posted.
 TEST_F(OracleDataSetDictionary, UseMessageTableDecidesForClientChecksAndServerErrorsAlike)
 {
-    try {
-        exec(QStringLiteral("drop table DD_MESSAGES"));
-    } catch (const std::exception &) {
-    }
+    execIgnoringErrors(QStringLiteral("drop table DD_MESSAGES"));
     exec(QStringLiteral("create table DD_MESSAGES (constraint_name varchar2(30), "
                         "actions varchar2(10), parent_child varchar2(1), "
                         "error_message varchar2(200))"));

@@ -15,17 +15,14 @@ protected:
     void SetUp() override
     {
         DataSetFixture::SetUp();
-        ASSERT_TRUE(test::EditBackTrace::get().complete());
+        ASSERT_TRUE(test::StandinHooks::get().complete());
         createTable(
             QStringLiteral("EDL"), QStringLiteral("id number(6) primary key, note clob, pic blob"));
         exec(QStringLiteral("insert into EDL (id, note) values (1, 'first')"));
         session->Commit();
     }
 
-    QStringList sent()
-    {
-        return test::EditBackTrace::get().take(session->ServiceContext());
-    }
+    QStringList sent() { return test::StandinHooks::get().takeTrace(session->ServiceContext()); }
     TOracleDataSet &openLobs(TTemporaryLOBOption temporary, TLockingModeOptions mode = lmNone)
     {
         session->Preferences().SetTemporaryLOB(temporary);
@@ -39,11 +36,7 @@ protected:
     // The row's values as a fresh session reads them: the posts were committed.
     QString noteOf(int id)
     {
-        auto reader = std::make_unique<TOracleSession>();
-        reader->SetLogonUsername(QStringLiteral("DEMO"));
-        reader->SetLogonPassword(QStringLiteral("DEMO"));
-        reader->SetLogonDatabase(QStringLiteral("DEMO"));
-        reader->LogOn();
+        auto reader = test::LogOnDemo();
         TOracleQuery q;
         q.SetSession(reader.get());
         q.SQL().SetText(QStringLiteral("select note from EDL where id = %1").arg(id));

@@ -16,7 +16,7 @@ protected:
     void SetUp() override
     {
         DataSetFixture::SetUp();
-        ASSERT_TRUE(test::EditBackTrace::get().complete());
+        ASSERT_TRUE(test::StandinHooks::get().complete());
         createTable(
             QStringLiteral("EDT"), QStringLiteral("id number(6) primary key, name varchar2(20)"));
         exec(QStringLiteral("insert into EDT (id, name) values (1, 'one')"));
@@ -35,10 +35,7 @@ protected:
 
     // The statements sent since the last call, line breaks as "\n", without the
     // dataset's own select.
-    QStringList sent()
-    {
-        return test::EditBackTrace::get().take(session->ServiceContext());
-    }
+    QStringList sent() { return test::StandinHooks::get().takeTrace(session->ServiceContext()); }
     QString scalar(const QString &sql, TOracleSession *on = nullptr)
     {
         TOracleQuery q;
@@ -47,15 +44,7 @@ protected:
         q.Execute();
         return q.Eof() ? QStringLiteral("<no row>") : q.FieldAsString(0);
     }
-    std::unique_ptr<TOracleSession> otherSession()
-    {
-        auto s = std::make_unique<TOracleSession>();
-        s->SetLogonUsername(QStringLiteral("DEMO"));
-        s->SetLogonPassword(QStringLiteral("DEMO"));
-        s->SetLogonDatabase(QStringLiteral("DEMO"));
-        s->LogOn();
-        return s;
-    }
+    static std::unique_ptr<TOracleSession> otherSession() { return test::LogOnDemo(); }
     TOracleDataSet &openRowIdDataSet(
         TLockingModeOptions mode, TRefreshOptions refresh, const QString &uniqueFields = {})
     {

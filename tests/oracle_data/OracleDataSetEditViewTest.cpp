@@ -15,11 +15,8 @@ protected:
     void SetUp() override
     {
         DataSetFixture::SetUp();
-        ASSERT_TRUE(test::EditBackTrace::get().complete());
-        try {
-            exec(QStringLiteral("drop view EDV"));
-        } catch (const std::exception &) {
-        }
+        ASSERT_TRUE(test::StandinHooks::get().complete());
+        execIgnoringErrors(QStringLiteral("drop view EDV"));
         createTable(QStringLiteral("EDVT"),
             QStringLiteral("id number(6) primary key, name varchar2(20), hidden varchar2(5)"));
         exec(QStringLiteral("insert into EDVT (id, name, hidden) values (1, 'one', 'x')"));
@@ -29,16 +26,10 @@ protected:
     }
     void TearDown() override
     {
-        try {
-            exec(QStringLiteral("drop view EDV"));
-        } catch (const std::exception &) {
-        }
+        execIgnoringErrors(QStringLiteral("drop view EDV"));
         DataSetFixture::TearDown();
     }
-    QStringList sent()
-    {
-        return test::EditBackTrace::get().take(session->ServiceContext());
-    }
+    QStringList sent() { return test::StandinHooks::get().takeTrace(session->ServiceContext()); }
     QString scalar(const QString &sql)
     {
         TOracleQuery q;

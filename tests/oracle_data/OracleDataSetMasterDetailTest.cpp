@@ -18,10 +18,7 @@ protected:
     void SetUp() override
     {
         DataSetFixture::SetUp();
-        try {
-            exec(QStringLiteral("drop table md_emp"));
-        } catch (const std::exception &) {
-        }
+        execIgnoringErrors(QStringLiteral("drop table md_emp"));
         createTable(QStringLiteral("md_dept"),
             QStringLiteral("deptno number(4) constraint md_dept_pk primary key, code char(5), "
                            "dname varchar2(20)"));

@@ -188,11 +188,11 @@ TEST_F(OracleDataSetProvider, StatementParametersReplaceTheQuestionMarksInOrder)
     params.CreateParam(ftString, QStringLiteral("NAME"), ptInput)->SetValue(QStringLiteral("Ann"));
     params.CreateParam(ftInteger, QStringLiteral("ID"), ptInput)->SetValue(2);
 
-    EditBackTrace::get().clear(session->ServiceContext());
+    StandinHooks::get().traceClear(session->ServiceContext());
     EXPECT_EQ(provider().PSExecuteStatement(
                   QStringLiteral("update prov_emp set name = ? where id = ?"), params),
         1);
-    const QStringList trace = EditBackTrace::get().texts(session->ServiceContext());
+    const QStringList trace = StandinHooks::get().trace(session->ServiceContext());
     EXPECT_TRUE(std::any_of(trace.begin(), trace.end(), [](const QString &text) {
         return text.trimmed() == QStringLiteral("update prov_emp set name = :V0 where id = :V1");
     })) << trace.join(QLatin1Char('\n')).toStdString();

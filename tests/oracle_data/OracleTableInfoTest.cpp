@@ -162,7 +162,7 @@ TEST_F(TableInfo, ConstraintsAndTheirDetailsComeFromTheDictionary)
 
 TEST_F(TableInfo, KeyChecksFindDuplicatesBeforeTheServerDoes)
 {
-    ASSERT_TRUE(test::EditBackTrace::get().complete());
+    ASSERT_TRUE(test::StandinHooks::get().complete());
     TOracleConstraintInfo &pk = constraint(QStringLiteral("PK_EB_CHILD"));
     TOracleConstraintInfo &uk = constraint(QStringLiteral("UK_EB_CHILD_AB"));
 
@@ -217,7 +217,7 @@ TEST_F(TableInfo, KeyChecksFindDuplicatesBeforeTheServerDoes)
 
 TEST_F(TableInfo, ForeignKeyCheckNeedsTheParent)
 {
-    ASSERT_TRUE(test::EditBackTrace::get().complete());
+    ASSERT_TRUE(test::StandinHooks::get().complete());
     TOracleConstraintInfo &fk = constraint(QStringLiteral("FK_EB_CHILD_PARENT"));
     EXPECT_EQ(checkMessage(fk, record(true, { number("PARENT_ID", 2) })),
         QStringLiteral("ORA-02291: integrity constraint (DEMO.FK_EB_CHILD_PARENT) violated - "
@@ -232,7 +232,7 @@ TEST_F(TableInfo, ForeignKeyCheckNeedsTheParent)
 
 TEST_F(TableInfo, ABridgedSessionReportsViolationsInTheBridgesWords)
 {
-    ASSERT_TRUE(test::EditBackTrace::get().complete());
+    ASSERT_TRUE(test::StandinHooks::get().complete());
     // The logon database names an ODBC data source: the session counts as bridged.
     session->SetLogonDatabase(QStringLiteral("ODBC:demo"));
     ASSERT_TRUE(session->ODBCBridge());
@@ -311,7 +311,7 @@ TEST_F(TableInfo, SingleEditableColumnOfAConstraint)
 
 TEST_F(TableInfo, ColumnsAndDefaults)
 {
-    ASSERT_TRUE(test::EditBackTrace::get().complete());
+    ASSERT_TRUE(test::StandinHooks::get().complete());
     ASSERT_NE(info->FindColumn(QStringLiteral("SAL")), nullptr);
     EXPECT_EQ(info->FindColumn(QStringLiteral("sal")), nullptr); // exact names only
     EXPECT_EQ(info->ColumnCount(), 10);

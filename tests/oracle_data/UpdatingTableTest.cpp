@@ -127,7 +127,7 @@ TEST_F(UpdatingTableDictionary, SplitTableNameResolvesTablesViewsAndSynonyms)
 
 TEST_F(UpdatingTableDictionary, QualifiedNameIsSplitWithoutAskingTheServer)
 {
-    ASSERT_TRUE(test::EditBackTrace::get().complete());
+    ASSERT_TRUE(test::StandinHooks::get().complete());
     clearTrace();
     QString owner;
     QString table;

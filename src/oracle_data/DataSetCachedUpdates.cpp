@@ -1,6 +1,8 @@
 // Cached updates: while they are in effect, every post and delete the dataset makes to its
 // record store is also written to the change log, merged per record, so that the changes can be
 // committed or cancelled as a whole and a re-query shows them again.
+#include "DataSetCachedUpdates.h"
+
 #include "OracleDataSet.h"
 
 #include "classlib/Exception.h"
@@ -27,121 +29,127 @@ QString pendingUpdatesMessage()
 
 // ---- Properties
 
-void TOracleDataSet::SetCachedUpdates(bool value)
+DataSetCachedUpdates::DataSetCachedUpdates(TOracleDataSet &dataSet)
+    : m_dataSet(dataSet)
 {
-    if (value == m_cachedUpdates)
-        return;
+}
+
+bool DataSetCachedUpdates::inEffect() const
+{
+    return m_dataSet.m_cachedUpdates || m_logActive;
+}
+
+void DataSetCachedUpdates::checkCanDisable() const
+{
     // Without CachedUpdates the logged changes would neither count as pending nor be undone.
-    if (!value && m_changeLog.Count() > 0 && !m_changeLogActive)
-        DatabaseError(pendingUpdatesMessage(), Name());
-    m_cachedUpdates = value;
+    if (m_log.Count() > 0 && !m_logActive)
+        DatabaseError(pendingUpdatesMessage(), m_dataSet.Name());
 }
 
-bool TOracleDataSet::UpdatesPending() const
+bool DataSetCachedUpdates::pending() const
 {
-    return m_changeLog.UpdatesPending(m_cachedUpdates);
+    return m_log.UpdatesPending(m_dataSet.m_cachedUpdates);
 }
 
-TUpdateStatus TOracleDataSet::UpdateStatus()
+TUpdateStatus DataSetCachedUpdates::updateStatus()
 {
-    const bool empty = !Active() || IsEmpty();
+    TOracleDataSet &ds = m_dataSet;
+    const bool empty = !ds.Active() || ds.IsEmpty();
     QChar logged = u' ';
-    if (!empty && m_cachedUpdates)
-        if (const TChangeLogItem *item = activeLogEntry())
+    if (!empty && ds.m_cachedUpdates)
+        if (const TChangeLogItem *item = activeEntry())
             logged = item->action;
     return ChangeLogUpdateStatus(
-        empty, State() == dsInsert, State() == dsEdit, m_cachedUpdates, logged);
+        empty, ds.State() == dsInsert, ds.State() == dsEdit, ds.m_cachedUpdates, logged);
 }
 
 // ---- Commit and cancel
 
-void TOracleDataSet::CommitUpdates()
+void DataSetCachedUpdates::commit()
 {
-    m_netInserts += m_changeLog.Commit();
-    m_changeLogActive = false;
-    if (Active())
-        DataEvent(deDataSetChange, 0);
+    m_dataSet.m_netInserts += m_log.Commit();
+    m_logActive = false;
+    if (m_dataSet.Active())
+        m_dataSet.DataEvent(deDataSetChange, 0);
 }
 
-void TOracleDataSet::CancelUpdates()
+void DataSetCachedUpdates::cancel()
 {
-    if (!Active() || !m_store) {
-        m_changeLog.Clear();
-        m_changeLogActive = false;
+    TOracleDataSet &ds = m_dataSet;
+    TRecordDataList *store = ds.m_store.get();
+    if (!ds.Active() || !store) {
+        m_log.Clear();
+        m_logActive = false;
         return;
     }
-    if (State() == dsEdit || State() == dsInsert)
-        Cancel();
-    m_changeLog.Cancel([this](TChangeLogItem &item) {
+    if (ds.State() == dsEdit || ds.State() == dsInsert)
+        ds.Cancel();
+    m_log.Cancel([&](TChangeLogItem &item) {
         // A provider cycle's changes were counted when they were made.
         if (item.providerMark)
-            m_netInserts += item.action == u'I' ? -1 : item.action == u'D' ? 1 : 0;
+            ds.m_netInserts += item.action == u'I' ? -1 : item.action == u'D' ? 1 : 0;
         if (item.action == u'D') {
             if (!item.oldRecord)
                 return;
-            char *stored = m_store->NewRecord(item.position, false);
-            restoreLogged(*item.oldRecord, stored);
+            char *stored = store->NewRecord(item.position, false);
+            restore(*item.oldRecord, stored);
             RecordHeader(stored)->Bookmark = headerOf(item.oldRecord->buffer)->Bookmark;
             RecordHeader(stored)->BookmarkFlag = bfCurrent;
             return;
         }
         const int index = fullIndexOfBookmark(item.bookmark);
         if (index < 0) {
-            ReportInconsistency(QStringLiteral("%1: logged record %2 is not in the store")
-                                    .arg(Name())
-                                    .arg(item.bookmark));
+            TOracleDataSet::ReportInconsistency(
+                QStringLiteral("%1: logged record %2 is not in the store")
+                    .arg(ds.Name())
+                    .arg(item.bookmark));
             return;
         }
         if (item.action == u'I')
-            m_store->DeleteRecord(index, !Filtered()); // a filtered list is rebuilt below
+            store->DeleteRecord(index, !ds.Filtered()); // a filtered list is rebuilt below
         else if (item.action == u'U' && item.oldRecord)
-            restoreLogged(*item.oldRecord, m_store->FullRecord(index));
+            restore(*item.oldRecord, store->FullRecord(index));
     });
-    m_changeLogActive = false;
+    m_logActive = false;
     // Records came and went in the full list: the filtered list is built again from it.
-    if (Filtered())
-        Refilter();
-    if (m_currentIndex >= m_store->RecordCount())
-        m_currentIndex = m_store->RecordCount() - 1;
+    if (ds.Filtered())
+        ds.Refilter();
+    if (ds.m_currentIndex >= store->RecordCount())
+        ds.m_currentIndex = store->RecordCount() - 1;
     // The resync announces the changed dataset.
-    Resync(0);
+    ds.Resync(0);
 }
 
 // ---- Closing
 
-void TOracleDataSet::DoBeforeClose()
-{
-    refuseToDropPendingUpdates();
-    TDataSet::DoBeforeClose();
-}
-
-void TOracleDataSet::refuseToDropPendingUpdates()
+void DataSetCachedUpdates::refuseToDropPending() const
 {
     // Nothing sends logged changes to the server, so a close would silently lose them. The
     // changes of a provider update cycle are on the server already; their log may go.
-    if (Active() && m_cachedUpdates && m_changeLog.Count() > 0)
-        DatabaseError(pendingUpdatesMessage(), Name());
+    if (m_dataSet.Active() && m_dataSet.m_cachedUpdates && m_log.Count() > 0)
+        DatabaseError(pendingUpdatesMessage(), m_dataSet.Name());
 }
 
-void TOracleDataSet::dropChangeLogOnDestroy()
+void DataSetCachedUpdates::dropOnDestroy()
 {
-    if (m_cachedUpdates && m_changeLog.Count() > 0)
+    if (m_dataSet.m_cachedUpdates && m_log.Count() > 0)
         qWarning("%s: destroyed with %d cached updates that were neither committed nor "
                  "cancelled",
-            qPrintable(Name()), m_changeLog.Count());
-    m_changeLog.Clear();
+            qPrintable(m_dataSet.Name()), m_log.Count());
+    m_log.Clear();
 }
 
 // ---- Record copies
 
-std::unique_ptr<TLoggedRecord> TOracleDataSet::loggedCopy(const char *stored)
+std::unique_ptr<TLoggedRecord> DataSetCachedUpdates::copyOf(const char *stored)
 {
+    TOracleDataSet &ds = m_dataSet;
     auto copy = std::make_unique<TLoggedRecord>();
-    copy->buffer = QByteArray(RecordBufferSize(), '\0');
-    DecodeRecord(stored, copy->buffer.data());
+    copy->buffer = QByteArray(ds.RecordBufferSize(), '\0');
+    ds.DecodeRecord(stored, copy->buffer.data());
     // Calculated fields of a copy read as null.
-    std::memset(copy->buffer.data() + m_recordSize, 1,
-        static_cast<size_t>(RecordBufferSize() - m_recordSize));
+    std::memset(copy->buffer.data() + ds.m_recordSize, 1,
+        static_cast<size_t>(ds.RecordBufferSize() - ds.m_recordSize));
     auto *header = reinterpret_cast<TRecordHeader *>(copy->buffer.data());
     header->BlobList = nullptr;
     header->ChangeLog = nullptr;
@@ -149,18 +157,18 @@ std::unique_ptr<TLoggedRecord> TOracleDataSet::loggedCopy(const char *stored)
         copy->blobs = std::make_unique<TBlobList>();
         copy->blobs->Copy(*blobs);
     }
-    copy->rowId = RecordRowId(stored);
+    copy->rowId = ds.RecordRowId(stored);
     return copy;
 }
 
 // The copy's values go into the stored record; the record keeps its identity.
-void TOracleDataSet::restoreLogged(const TLoggedRecord &copy, char *stored)
+void DataSetCachedUpdates::restore(const TLoggedRecord &copy, char *stored)
 {
     TRecordHeader *header = RecordHeader(stored);
     const qint32 bookmark = header->Bookmark;
     const quint8 flag = header->BookmarkFlag;
-    ReleaseRecordContent(stored);
-    EncodeRecord(copy.buffer.constData(), stored);
+    m_dataSet.ReleaseRecordContent(stored);
+    m_dataSet.EncodeRecord(copy.buffer.constData(), stored);
     header->Bookmark = bookmark;
     header->BookmarkFlag = flag;
     header->BlobList = nullptr;
@@ -170,10 +178,10 @@ void TOracleDataSet::restoreLogged(const TLoggedRecord &copy, char *stored)
         blobs->Copy(*copy.blobs);
         header->BlobList = blobs;
     }
-    SetRecordRowId(stored, copy.rowId);
+    m_dataSet.SetRecordRowId(stored, copy.rowId);
 }
 
-void TOracleDataSet::setLogEntryBookmark(TChangeLogItem &item, qint32 bookmark)
+void DataSetCachedUpdates::setEntryBookmark(TChangeLogItem &item, qint32 bookmark)
 {
     item.bookmark = bookmark;
     for (TLoggedRecord *copy : { item.oldRecord.get(), item.newRecord.get() })
@@ -181,75 +189,77 @@ void TOracleDataSet::setLogEntryBookmark(TChangeLogItem &item, qint32 bookmark)
             reinterpret_cast<TRecordHeader *>(copy->buffer.data())->Bookmark = bookmark;
 }
 
-int TOracleDataSet::fullIndexOfBookmark(qint32 bookmark) const
+int DataSetCachedUpdates::fullIndexOfBookmark(qint32 bookmark) const
 {
-    if (!m_store)
+    const TRecordDataList *store = m_dataSet.m_store.get();
+    if (!store)
         return -1;
-    for (int i = m_store->Base(); i < m_store->Count(); ++i)
-        if (RecordHeader(m_store->FullRecord(i))->Bookmark == bookmark)
+    for (int i = store->Base(); i < store->Count(); ++i)
+        if (RecordHeader(store->FullRecord(i))->Bookmark == bookmark)
             return i;
     return -1;
 }
 
-TChangeLogItem *TOracleDataSet::activeLogEntry()
+TChangeLogItem *DataSetCachedUpdates::activeEntry()
 {
-    if (m_changeLog.Count() == 0 || !Active())
+    if (m_log.Count() == 0 || !m_dataSet.Active())
         return nullptr;
-    TRecordBuffer active = ActiveBuffer();
-    if (!active || GetBookmarkFlag(active) != bfCurrent)
+    TRecordBuffer active = m_dataSet.ActiveBuffer();
+    if (!active || m_dataSet.GetBookmarkFlag(active) != bfCurrent)
         return nullptr;
-    return m_changeLog.Find(RecordHeader(active)->Bookmark);
+    return m_log.Find(RecordHeader(active)->Bookmark);
 }
 
 // ---- Logging
 
-void TOracleDataSet::logChange(
+void DataSetCachedUpdates::logChange(
     QChar action, int position, std::unique_ptr<TLoggedRecord> before, const char *after)
 {
-    if (!cachedUpdatesInEffect())
+    if (!inEffect())
         return;
     const qint32 bookmark = before ? headerOf(before->buffer)->Bookmark
         : after                    ? reinterpret_cast<const TRecordHeader *>(after)->Bookmark
                                    : -1;
-    m_changeLog.Log(action, bookmark, position, std::move(before),
-        after ? loggedCopy(after) : nullptr, !m_cachedUpdates);
+    m_log.Log(action, bookmark, position, std::move(before), after ? copyOf(after) : nullptr,
+        !m_dataSet.m_cachedUpdates);
 }
 
 // ---- The log in a re-query
 
 // A logged insert comes back where it was: before the server row that now takes its position,
 // or, at the end of the rows, in log order. The record is appended to the store.
-char *TOracleDataSet::placeLoggedInsert(bool atEnd)
+char *DataSetCachedUpdates::placeLoggedInsert(bool atEnd)
 {
-    if (!m_cachedUpdates || m_changeLog.Count() == 0)
+    TOracleDataSet &ds = m_dataSet;
+    if (!ds.m_cachedUpdates || m_log.Count() == 0)
         return nullptr;
-    const int position = m_store->Count();
+    TRecordDataList &store = *ds.m_store;
+    const int position = store.Count();
     // A detail shows only the logged inserts made under the master record it now shows. The
     // link values tell: the master's record numbers start again with each of its queries.
     const auto belongsHere = [&](const TChangeLogItem &item) {
-        if (!m_master || m_detailFields.trimmed().isEmpty())
+        if (!ds.m_master || ds.m_detailFields.trimmed().isEmpty())
             return true;
         QByteArray &copy = item.newRecord->buffer;
-        if (copy.size() < RecordBufferSize())
+        if (copy.size() < ds.RecordBufferSize())
             return false;
-        return MasterRecordMatches(copy.data());
+        return ds.MasterRecordMatches(copy.data());
     };
     const auto unplacedInsert = [&](const TChangeLogItem &item) {
         return item.action == u'I' && !item.placed && item.newRecord
             && (atEnd || item.position == position) && belongsHere(item);
     };
-    TChangeLogItem *item
-        = atEnd ? m_changeLog.FirstIf(unplacedInsert) : m_changeLog.LatestIf(unplacedInsert);
+    TChangeLogItem *item = atEnd ? m_log.FirstIf(unplacedInsert) : m_log.LatestIf(unplacedInsert);
     if (!item)
         return nullptr;
-    char *record = m_store->PrepareSlot();
-    restoreLogged(*item->newRecord, record);
-    m_store->AppendPrepared();
+    char *record = store.PrepareSlot();
+    restore(*item->newRecord, record);
+    store.AppendPrepared();
     TRecordHeader *header = RecordHeader(record);
-    header->Bookmark = NextBookmark();
+    header->Bookmark = ds.NextBookmark();
     header->BookmarkFlag = bfCurrent;
     header->Status = 0;
-    setLogEntryBookmark(*item, header->Bookmark);
+    setEntryBookmark(*item, header->Bookmark);
     item->placed = true;
     item->position = position;
     return record;
@@ -258,14 +268,15 @@ char *TOracleDataSet::placeLoggedInsert(bool atEnd)
 // A fetched row with a logged change shows the logged state: a deleted row is left out (false;
 // its bookmark number is used up all the same), an updated row takes its logged values. The
 // record is the prepared slot, not yet appended; it takes the next bookmark number.
-bool TOracleDataSet::mergeLoggedRow(char *record)
+bool DataSetCachedUpdates::mergeLoggedRow(char *record)
 {
-    if (!m_cachedUpdates || !m_hasRowId || m_changeLog.Count() == 0)
+    TOracleDataSet &ds = m_dataSet;
+    if (!ds.m_cachedUpdates || !ds.m_hasRowId || m_log.Count() == 0)
         return true;
-    const QString rowId = RecordRowId(record);
+    const QString rowId = ds.RecordRowId(record);
     if (rowId.isEmpty())
         return true;
-    TChangeLogItem *item = m_changeLog.LatestIf([&](const TChangeLogItem &entry) {
+    TChangeLogItem *item = m_log.LatestIf([&](const TChangeLogItem &entry) {
         if (entry.placed || entry.action == u'I')
             return false;
         const TLoggedRecord *copy = entry.oldRecord ? entry.oldRecord.get() : entry.newRecord.get();
@@ -274,14 +285,14 @@ bool TOracleDataSet::mergeLoggedRow(char *record)
     if (!item)
         return true;
     item->placed = true;
-    item->position = m_store->Count();
+    item->position = ds.m_store->Count();
     if (item->action == u'D') {
-        setLogEntryBookmark(*item, NextBookmark());
+        setEntryBookmark(*item, ds.NextBookmark());
         return false;
     }
     if (item->newRecord)
-        restoreLogged(*item->newRecord, record);
-    setLogEntryBookmark(*item, m_bookmarkCounter + 1);
+        restore(*item->newRecord, record);
+    setEntryBookmark(*item, ds.m_bookmarkCounter + 1);
     return true;
 }
 
