@@ -181,4 +181,60 @@ std::string uniqueConstraintName(
     return generated.empty() ? "SYS_C000000" : generated;
 }
 
+BrokenForeignKey brokenForeignKey(
+    sqlite3 *db, const std::function<void()> &rerun, const std::string &database)
+{
+    BrokenForeignKey broken;
+    if (sqlite3_exec(db, "SAVEPOINT QD_FK_PROBE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return broken;
+    sqlite3_exec(db, "PRAGMA defer_foreign_keys = ON", nullptr, nullptr, nullptr);
+    int fkid = -1;
+    try {
+        rerun();
+        sqlite3_stmt *st = nullptr;
+        const std::string check = "PRAGMA " + quoted(database) + ".foreign_key_check";
+        if (sqlite3_prepare_v2(db, check.c_str(), -1, &st, nullptr) == SQLITE_OK
+            && sqlite3_step(st) == SQLITE_ROW) {
+            const auto *table = sqlite3_column_text(st, 0);
+            broken.childTable = upper(table ? reinterpret_cast<const char *>(table) : "");
+            fkid = sqlite3_column_int(st, 3);
+        }
+        sqlite3_finalize(st);
+    } catch (...) {
+        // The change fails for another reason as well: the key stays unknown.
+    }
+    sqlite3_exec(db, "ROLLBACK TO QD_FK_PROBE", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "RELEASE QD_FK_PROBE", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA defer_foreign_keys = OFF", nullptr, nullptr, nullptr);
+    if (fkid < 0)
+        return broken;
+
+    // SQLite's key number → its columns and parent → the catalogue's constraint.
+    std::vector<std::string> columns;
+    std::string parent;
+    sqlite3_stmt *st = nullptr;
+    const std::string list = "PRAGMA " + quoted(database) + ".foreign_key_list("
+        + quoted(broken.childTable) + ")";
+    if (sqlite3_prepare_v2(db, list.c_str(), -1, &st, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            if (sqlite3_column_int(st, 0) != fkid)
+                continue;
+            const auto *p = sqlite3_column_text(st, 2);
+            const auto *from = sqlite3_column_text(st, 3);
+            parent = upper(p ? reinterpret_cast<const char *>(p) : "");
+            columns.push_back(upper(from ? reinterpret_cast<const char *>(from) : ""));
+        }
+    }
+    sqlite3_finalize(st);
+    const Catalogue catalogue = readCatalogue(db, database);
+    for (const CatalogueConstraint &c : catalogue.constraints) {
+        if (c.type != 'R' || c.table != broken.childTable || c.columns != columns)
+            continue;
+        for (const CatalogueConstraint &k : catalogue.constraints)
+            if (k.name == c.refConstraint && k.table == parent)
+                broken.name = c.name;
+    }
+    return broken;
+}
+
 } // namespace qdsi::engine

@@ -6,6 +6,7 @@
 
 #include <sqlite3.h>
 
+#include <functional>
 #include <string>
 
 namespace qdsi::engine {
@@ -19,5 +20,15 @@ std::string uniqueConstraintName(
 // to mean any), taken from the DDL of the child tables; empty when none is named.
 std::string foreignKeyName(sqlite3 *db, const std::string &child, const std::string &parent,
     const std::string &database = "main");
+
+// The foreign key a failed change breaks. SQLite only says that one failed, so the change is run
+// again by `rerun` with the checks put off inside a savepoint, SQLite's own check lists the rows
+// that break a key, and the savepoint is rolled back. Empty names when nothing is found.
+struct BrokenForeignKey {
+    std::string childTable; // upper case
+    std::string name;
+};
+BrokenForeignKey brokenForeignKey(
+    sqlite3 *db, const std::function<void()> &rerun, const std::string &database = "main");
 
 } // namespace qdsi::engine

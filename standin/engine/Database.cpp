@@ -48,6 +48,10 @@ sqlite3 *openSchema(const AliasEntry &alias, const std::string &user)
         throw oraFail(600, "cannot open " + path + ": " + message);
     }
     sqlite3_busy_timeout(db, alias.lockWaitMs);
+    // A double-quoted name is always a name to the server: SQLite's fallback that reads an
+    // unknown one as a string would let `where "NOSUCH" = 'NOSUCH'` match every row.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     sqlite3_exec(db, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr);
     if (alias.demo && userVersion(db) == 0) {

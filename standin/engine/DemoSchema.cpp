@@ -85,7 +85,7 @@ PRAGMA user_version = 1;
 )sql";
 
 // Stored code of the sample schema: a package with a procedure and a function, and a trigger
-// (stored and listed; triggers do not fire in the stand-in).
+// that keeps employee names in upper case.
 struct DemoUnit {
     const char *name;
     const char *type;

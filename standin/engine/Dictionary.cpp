@@ -2,12 +2,14 @@
 
 #include "engine/Catalogue.h"
 #include "engine/Schemas.h"
+#include "engine/Triggers.h"
 #include "plsql/Dictionary.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -59,6 +61,37 @@ bool publicShown(const Source &s, const CatalogueSynonym &y)
 std::string quotedDatabase(const Source &s)
 {
     return quoteSqlName(s.database);
+}
+
+// A view is valid while its query can be read: a FORCE view over what does not exist, or one
+// whose table has gone since, is INVALID.
+std::string viewStatus(const Source &s, const std::string &view)
+{
+    const std::string probe
+        = "SELECT * FROM " + quotedDatabase(s) + "." + quoteSqlName(view) + " WHERE 0";
+    sqlite3_stmt *st = nullptr;
+    const int rc = sqlite3_prepare_v2(s.db, probe.c_str(), -1, &st, nullptr);
+    sqlite3_finalize(st);
+    return rc == SQLITE_OK ? "VALID" : "INVALID";
+}
+
+// COMMENT ON texts of the schema: (table, column) → text, the column empty for a table's.
+std::map<std::pair<std::string, std::string>, std::string> comments(const Source &s)
+{
+    std::map<std::pair<std::string, std::string>, std::string> out;
+    sqlite3_stmt *st = nullptr;
+    const std::string sql
+        = "SELECT TABLE_NAME, COLUMN_NAME, COMMENTS FROM " + quotedDatabase(s) + ".QDSI_COMMENTS";
+    if (sqlite3_prepare_v2(s.db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK)
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            auto text = [&](int c) {
+                const auto *t = sqlite3_column_text(st, c);
+                return std::string(t ? reinterpret_cast<const char *>(t) : "");
+            };
+            out[{ text(0), text(1) }] = text(2);
+        }
+    sqlite3_finalize(st);
+    return out;
 }
 
 // The stored units of the schema (QDSI_UNITS and their source lines) of the given types.
@@ -314,7 +347,8 @@ const std::vector<View> &views()
                 };
                 for (const CatalogueTable &t : s.cat.tables)
                     add(s.user, t.name, t.view ? "VIEW" : "TABLE",
-                        t.rootpage ? s.idBase - 100000 + t.rootpage : ++id, "VALID");
+                        t.rootpage ? s.idBase - 100000 + t.rootpage : ++id,
+                        t.view ? viewStatus(s, t.name) : "VALID");
                 for (const CatalogueMView &m : s.cat.mviews)
                     add(s.user, m.name, "MATERIALIZED VIEW", ++id, "VALID");
                 for (const CatalogueIndex &i : s.cat.indexes)
@@ -481,6 +515,31 @@ const std::vector<View> &views()
                         str("9999999999999999999999999999"), num(q.incrementBy), str("N"),
                         str("N"), num(0), num(q.lastNumber) });
             } },
+        { "TAB_COMMENTS",
+            "OWNER VARCHAR2(128), TABLE_NAME VARCHAR2(128), TABLE_TYPE VARCHAR2(11), "
+            "COMMENTS VARCHAR2(4000)",
+            0,
+            [](const Source &s, std::vector<Row> &out) {
+                const auto texts = comments(s);
+                for (const CatalogueTable &t : s.cat.tables) {
+                    const auto c = texts.find({ t.name, "" });
+                    out.push_back({ str(s.user), str(t.name), str(t.view ? "VIEW" : "TABLE"),
+                        c == texts.end() ? null() : str(c->second) });
+                }
+            } },
+        { "COL_COMMENTS",
+            "OWNER VARCHAR2(128), TABLE_NAME VARCHAR2(128), COLUMN_NAME VARCHAR2(128), "
+            "COMMENTS VARCHAR2(4000)",
+            0,
+            [](const Source &s, std::vector<Row> &out) {
+                const auto texts = comments(s);
+                for (const CatalogueTable &t : s.cat.tables)
+                    for (const CatalogueColumn &col : t.columns) {
+                        const auto c = texts.find({ t.name, col.name });
+                        out.push_back({ str(s.user), str(t.name), str(col.name),
+                            c == texts.end() ? null() : str(c->second) });
+                    }
+            } },
         { "SYNONYMS",
             "OWNER VARCHAR2(128), SYNONYM_NAME VARCHAR2(128), TABLE_OWNER VARCHAR2(128), "
             "TABLE_NAME VARCHAR2(128), DB_LINK VARCHAR2(128)",
@@ -537,7 +596,9 @@ const std::vector<View> &views()
                     out.push_back({ str(s.user), str(u.name), str(d->triggerType),
                         str(d->triggeringEvent), str(s.user), str("TABLE"), str(d->tableName),
                         null(), str("REFERENCING NEW AS NEW OLD AS OLD"), str(d->whenClause),
-                        str("ENABLED"), str(d->description), str("PL/SQL"), str(d->body) });
+                        str(Triggers::isDisabled(s.db, s.database, u.name) ? "DISABLED"
+                                                                            : "ENABLED"),
+                        str(d->description), str("PL/SQL"), str(d->body) });
                 }
                 sideRows(s, "TRIGGERS", triggerColumns, out);
             } },

@@ -11,11 +11,6 @@ namespace {
 // SQLite does not say which foreign key failed; the statement names it when it can.
 const char *const unnamedConstraint = "SYS_C000000";
 
-bool startsWith(std::string_view s, std::string_view prefix)
-{
-    return s.substr(0, prefix.size()) == prefix;
-}
-
 std::string afterColon(std::string_view message)
 {
     const size_t colon = message.find(": ");
@@ -50,8 +45,9 @@ sql::OraError fromSqlite(sqlite3 *db, int rc, const std::string &owner, bool can
         return oraFail(1013);
     if (primary == SQLITE_INTERRUPT)
         return oraFail(1013);
-    // A function of the dialect or an object constructor set the server's error itself.
-    if (primary == SQLITE_ERROR) {
+    // A function of the dialect, an object constructor or a trigger set the server's error
+    // itself.
+    if (primary == SQLITE_ERROR || primary == SQLITE_CONSTRAINT) {
         sql::OraError ora = sql::oraErrorFromMessage(message);
         if (ora.code)
             return ora;
@@ -87,22 +83,33 @@ sql::OraError fromSqlite(sqlite3 *db, int rc, const std::string &owner, bool can
         }
         if (rc == SQLITE_CONSTRAINT_FOREIGNKEY)
             return oraFail(2291, owner + "." + unnamedConstraint);
-        return oraFail(600, message);
+        // Other constraints of SQLite's own (a trigger's RAISE without a server text).
+        return oraFail(20000, afterColon(message));
     }
-    if (startsWith(message, "no such table") || startsWith(message, "no such view"))
-        return oraFail(942);
-    if (startsWith(message, "no such column") || startsWith(message, "no such function"))
-        return oraFail(904, "\"" + afterColon(message) + "\"");
-    if (message.find("already exists") != std::string::npos)
-        return oraFail(955);
     if (message.find("syntax error") != std::string::npos
         || message.find("incomplete input") != std::string::npos) {
+        // What the translation passed on and SQLite could not parse.
         const int offset = db ? sqlite3_error_offset(db) : -1;
         return oraFail(900, {}, offset > 0 ? offset : 0);
     }
-    if (primary == SQLITE_MISMATCH)
+    if (sql::OraError mapped = sql::oraErrorFromSqliteMessage(message); mapped.code)
+        return mapped;
+    switch (primary) {
+    case SQLITE_MISMATCH:
         return oraFail(1722);
-    return oraFail(600, message);
+    case SQLITE_TOOBIG:
+        return oraFail(1489);
+    case SQLITE_NOMEM:
+        return oraFail(4030, "0");
+    case SQLITE_ERROR:
+    case SQLITE_RANGE:
+        // SQLite refused the statement for a reason the server has no word for: the statement
+        // is what the user can change.
+        return oraFail(900);
+    default:
+        // Faults of the stand-in itself: its files, its use of SQLite.
+        return oraFail(600, message);
+    }
 }
 
 } // namespace qdsi::engine

@@ -6,6 +6,7 @@
 #include "engine/Statement.h"
 #include "engine/StatementText.h"
 #include "engine/StoredCode.h"
+#include "engine/Triggers.h"
 
 #include <algorithm>
 #include <cctype>
@@ -108,6 +109,10 @@ SqlResult PlsqlSessionHost::executeSql(
     const TransactionControl control = transactionControl(oracleSql);
     if (control.kind == TransactionControl::None) {
         const sql::Translation t = sql::translate(oracleSql, m_session.context());
+        // A row trigger may not read or change the table whose change fired it.
+        for (const std::string &table : t.tables)
+            if (t.targetOwner.empty() && m_session.triggers().isMutating(upper(table)))
+                throw oraFail(4091, m_session.user() + "." + upper(table));
         if (t.kind == sql::StatementKind::Select)
             return runQuery(t, binds);
     }

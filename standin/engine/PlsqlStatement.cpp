@@ -5,6 +5,7 @@
 #include "engine/PlsqlSessionHost.h"
 #include "engine/Session.h"
 #include "engine/Statement.h"
+#include "engine/Triggers.h"
 #include "plsql/Interpreter.h"
 
 #include <cctype>
@@ -597,9 +598,13 @@ int executePlsql(Session &session, std::string_view text, const sql::Translation
     plsql::Interpreter interpreter(session.plsql());
     try {
         int warning = 0;
-        if (t.kind == sql::StatementKind::CreateOther)
-            warning = interpreter.createUnit(text).compiledWithErrors ? 24344 : 0;
-        else
+        if (t.kind == sql::StatementKind::CreateOther) {
+            const plsql::CreateResult created = interpreter.createUnit(text);
+            warning = created.compiledWithErrors ? 24344 : 0;
+            // A trigger made again starts enabled.
+            if (created.type == plsql::UnitType::Trigger)
+                Triggers::setEnabled(session, created.name, true);
+        } else
             interpreter.dropUnit(text);
         session.commit();
         return warning;

@@ -1,4 +1,5 @@
 #include "engine/Session.h"
+
 #include "engine/CollectionRows.h"
 
 #include "engine/Database.h"
@@ -13,6 +14,7 @@
 #include "engine/Schemas.h"
 #include "engine/Statement.h"
 #include "engine/StoredCode.h"
+#include "engine/Triggers.h"
 #include "engine/ViewTarget.h"
 
 #include <cctype>
@@ -43,6 +45,7 @@ Session::Session(std::shared_ptr<Config> config, const AliasEntry &alias, std::s
     m_context.banner = alias.banner;
     sql::registerFunctions(m_db, &m_context);
     registerLobFunctions(m_db, m_alias.bfileDirectory);
+    m_triggers = std::make_unique<Triggers>(*this);
     try {
         ensureStoredCodeTables(*this);
         m_otherSchemas = attachSchemas(m_db, alias, m_user);

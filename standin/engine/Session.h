@@ -24,6 +24,7 @@ namespace qdsi::engine {
 
 class Statement;
 class PlsqlSessionHost;
+class Triggers;
 
 class Session {
 public:
@@ -40,6 +41,8 @@ public:
     sql::SessionContext &context() { return m_context; }
     // The PL/SQL interpreter's host for this session (made at first use).
     PlsqlSessionHost &plsql();
+    // The stored triggers as they fire on this session's changes.
+    Triggers &triggers() { return *m_triggers; }
 
     // Marks a client call in progress (so OCIBreak can end it) and counts a round trip.
     class Call {
@@ -149,6 +152,7 @@ private:
     std::map<std::string, int64_t> m_currval;
     std::map<std::string, int64_t> m_tableNumbers;
     std::unique_ptr<PlsqlSessionHost> m_plsql;
+    std::unique_ptr<Triggers> m_triggers;
 
     mutable std::mutex m_traceMutex;
     std::vector<std::string> m_trace;

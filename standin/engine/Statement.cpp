@@ -8,6 +8,8 @@
 #include "engine/PlsqlStatement.h"
 #include "engine/RowLocks.h"
 #include "engine/StatementText.h"
+#include "engine/Triggers.h"
+#include "sql/Lexer.h"
 
 #include <algorithm>
 #include <cctype>
@@ -30,6 +32,53 @@ bool blank(const char *tail)
         if (!std::isspace(static_cast<unsigned char>(*tail)) && *tail != ';')
             return false;
     return true;
+}
+
+// The columns an UPDATE's SET clause names (`set a = 1, (b, c) = (select ...)`), upper case.
+std::vector<std::string> updateSetColumns(const std::string &text)
+{
+    std::vector<std::string> columns;
+    std::vector<sql::Token> tokens;
+    try {
+        tokens = sql::tokenize(text);
+    } catch (const sql::OraError &) {
+        return columns;
+    }
+    int depth = 0;
+    bool inSet = false, itemStart = false, inList = false;
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        const sql::Token &t = tokens[i];
+        if (t.is("(")) {
+            if (inSet && itemStart && depth == 0)
+                inList = true;
+            ++depth;
+            continue;
+        }
+        if (t.is(")")) {
+            --depth;
+            inList = false;
+            itemStart = false;
+            continue;
+        }
+        if (depth == 0 && t.is("SET")) {
+            inSet = itemStart = true;
+            continue;
+        }
+        if (!inSet)
+            continue;
+        if (depth == 0 && (t.is("WHERE") || t.is("RETURNING") || t.is("RETURN")))
+            break;
+        if (depth == 0 && t.is(",")) {
+            itemStart = true;
+            continue;
+        }
+        const bool named = t.isName() && i + 1 < tokens.size();
+        if (named && inList && depth == 1 && (tokens[i + 1].is(",") || tokens[i + 1].is(")")))
+            columns.push_back(t.upper);
+        else if (named && depth == 0 && itemStart && tokens[i + 1].is("="))
+            columns.push_back(t.upper), itemStart = false;
+    }
+    return columns;
 }
 
 } // namespace
@@ -170,6 +219,23 @@ FetchResult Statement::execute(Session &session, const std::vector<BoundValue> &
     const std::vector<std::optional<ClientBuffer>> &defines, ub4 iterations, ub4 rowOffset,
     bool describeOnly, bool commitOnSuccess)
 {
+    try {
+        return run(session, binds, defines, iterations, rowOffset, describeOnly, commitOnSuccess);
+    } catch (sql::OraError &e) {
+        // SQLite named the unknown table or column in the executed text; the client is shown
+        // where its own text names it.
+        if (!e.name.empty())
+            e.offset = sql::nameOffset(m_text, e.name);
+        if (e.offset > 0)
+            m_parseErrorOffset = e.offset;
+        throw;
+    }
+}
+
+FetchResult Statement::run(Session &session, const std::vector<BoundValue> &binds,
+    const std::vector<std::optional<ClientBuffer>> &defines, ub4 iterations, ub4 rowOffset,
+    bool describeOnly, bool commitOnSuccess)
+{
     session.checkConnection();
     m_rowCount = m_rowsFetched = 0;
     m_parseErrorOffset = 0;
@@ -284,6 +350,11 @@ FetchResult Statement::execute(Session &session, const std::vector<BoundValue> &
         runDdl(session, t, describeOnly);
         break;
     default:
+        if (!t.commentTable.empty()) {
+            if (!describeOnly)
+                storeComment(session, t.commentTable, t.commentColumn, t.commentText);
+            return {};
+        }
         // PL/SQL, CALL and the rest run when the dialect gives them SQLite text.
         if (t.sqlite.empty())
             throw oraFail(3001);
@@ -498,6 +569,15 @@ void Statement::runDml(Session &session, const sql::Translation &t,
         m_lobRowidColumn = static_cast<int>(m_outTargets.size());
         sql += ", rowid";
     }
+    const std::string table = t.tables.empty() ? dmlTable(sql) : t.tables.front();
+    // The stored triggers of a table of the own schema; the connection's SQLite triggers are
+    // made to match them before the statement is prepared.
+    const bool triggerable = !describeOnly && iterations > 0 && t.targetOwner.empty()
+        && !table.empty() && t.kind != StatementKind::Merge;
+    const bool triggered = triggerable
+        && session.triggers().prepare(upper(table), t.kind,
+            t.kind == StatementKind::Update ? updateSetColumns(m_text)
+                                            : std::vector<std::string>());
     prepareSqlite(session, sql);
     m_hiddenColumns = 0;
     if (describeOnly)
@@ -507,17 +587,62 @@ void Statement::runDml(Session &session, const sql::Translation &t,
     session.beginChange();
     sqlite3 *db = session.db();
     const bool mayMeetLocks = t.kind == StatementKind::Update || t.kind == StatementKind::Delete;
-    const std::string table = t.tables.empty() ? dmlTable(sql) : t.tables.front();
+    // What a trigger changed goes with the statement or row that failed, and nothing else.
+    auto undoTo = [db](const char *savepoint) {
+        sqlite3_exec(db, (std::string("ROLLBACK TO ") + savepoint + "; RELEASE " + savepoint).c_str(),
+            nullptr, nullptr, nullptr);
+    };
+    Triggers &triggers = session.triggers();
+    if (triggered) {
+        session.write("SAVEPOINT QD_FIRING");
+        try {
+            triggers.fireStatementTriggers(upper(table), t.kind, true);
+        } catch (...) {
+            undoTo("QD_FIRING");
+            throw;
+        }
+    }
+    int64_t rewrittenRowid = 0;
     for (ub4 row = rowOffset; row < iterations; ++row) {
         if (mayMeetLocks
             && RowLocks::instance().othersHold(session.lockFile(t.targetOwner), table, &session))
             waitForLockedRows(session, table, sql, binds, row, t.targetOwner);
-        stepChange(session, t, binds, row, table);
+        if (!triggered) {
+            stepChange(session, t, binds, row, table);
+            continue;
+        }
+        session.write("SAVEPOINT QD_FIRING_ROW");
+        try {
+            stepChange(session, t, binds, row, table);
+        } catch (...) {
+            // Earlier iterations of an array change stay, as on the server.
+            undoTo("QD_FIRING_ROW");
+            if (row == rowOffset)
+                undoTo("QD_FIRING");
+            else
+                session.write("RELEASE QD_FIRING");
+            throw;
+        }
+        session.write("RELEASE QD_FIRING_ROW");
+        int64_t last = 0;
+        m_rowCount += static_cast<ub4>(triggers.takeRewritten(upper(table), last));
+        if (last)
+            rewrittenRowid = last;
     }
     sqlite3_reset(m_stmt);
+    if (triggered) {
+        try {
+            triggers.fireStatementTriggers(upper(table), t.kind, false);
+        } catch (...) {
+            undoTo("QD_FIRING");
+            throw;
+        }
+        session.write("RELEASE QD_FIRING");
+    }
     if (t.kind == StatementKind::Insert) {
         if (!table.empty())
-            m_lastRowid = session.context().rowidText(table, sqlite3_last_insert_rowid(db));
+            m_lastRowid = session.context().rowidText(
+                table, rewrittenRowid ? rewrittenRowid : sqlite3_last_insert_rowid(db));
     }
 }
 
@@ -548,7 +673,14 @@ void Statement::stepChange(Session &session, const sql::Translation &t,
             ? session.sqliteError(rc)
             : fromSqlite(db, rc, t.targetOwner, session.broken());
         sqlite3_reset(m_stmt);
-        throw e.code == 2291 ? foreignKeyError(session, t.kind, table, t.targetOwner) : e;
+        if (e.code != 2291)
+            throw e;
+        throw foreignKeyError(session, t.kind, table, t.targetOwner, [&] {
+            sqlite3_reset(m_stmt);
+            bindInputs(binds, row);
+            while (sqlite3_step(m_stmt) == SQLITE_ROW) { }
+            sqlite3_reset(m_stmt);
+        });
     }
     if (!returned) {
         for (const BoundValue &b : binds)
@@ -588,16 +720,24 @@ void Statement::waitForLockedRows(Session &session, const std::string &table,
 }
 
 sql::OraError Statement::foreignKeyError(Session &session, sql::StatementKind kind,
-    const std::string &table, const std::string &owner) const
+    const std::string &table, const std::string &owner, const std::function<void()> &rerun) const
 {
+    const std::string database = owner.empty() ? "main" : owner;
+    const std::string schema = owner.empty() ? session.user() : owner;
+    const BrokenForeignKey broken = brokenForeignKey(session.db(), rerun, database);
+    if (!broken.name.empty()) {
+        // A key of the changed table misses its parent row; a key of another table (or an
+        // update of this table's own parent key) has lost its parent.
+        const bool childSide = kind != StatementKind::Delete && broken.childTable == upper(table);
+        return oraFail(childSide ? 2291 : 2292, schema + "." + broken.name);
+    }
     // A delete meets child rows of the table; an insert or update misses a parent row.
     const bool parentSide = kind == StatementKind::Delete;
-    const std::string database = owner.empty() ? "main" : owner;
     std::string name = parentSide ? foreignKeyName(session.db(), {}, table, database)
                                   : foreignKeyName(session.db(), table, {}, database);
     if (name.empty())
         name = "SYS_C000000";
-    return oraFail(parentSide ? 2292 : 2291, (owner.empty() ? session.user() : owner) + "." + name);
+    return oraFail(parentSide ? 2292 : 2291, schema + "." + name);
 }
 
 void Statement::runDdl(Session &session, const sql::Translation &t, bool describeOnly)
@@ -606,14 +746,104 @@ void Statement::runDdl(Session &session, const sql::Translation &t, bool describ
         changeConstraint(session, t);
         return;
     }
+    if (!t.triggerName.empty()) {
+        if (!describeOnly && t.triggerEnable)
+            Triggers::setEnabled(session, t.triggerName, t.triggerEnable > 0);
+        return;
+    }
     if (describeOnly || t.sqlite.empty())
         return;
-    // Data definition ends the transaction before and after it, as on the server.
+    // Data definition ends the transaction before and after it, as on the server. SQLite
+    // takes a view over tables and columns that do not exist, and a foreign key to a table that
+    // does not exist, failing only when they are used: what the server checks at once is
+    // checked here, and a failure undoes the change (a view being replaced stays).
     session.commit();
-    session.write(t.sqlite.c_str());
-    for (const std::string &trigger : t.referenceChecks)
-        session.write(trigger.c_str());
+    session.write("SAVEPOINT QD_DDL");
+    try {
+        if (t.kind == StatementKind::CreateView && t.orReplace) {
+            // A table of that name stays, and the CREATE below meets it (ORA-00955).
+            sqlite3_exec(session.db(), ("DROP VIEW IF EXISTS " + t.viewText).c_str(), nullptr,
+                nullptr, nullptr);
+        }
+        session.write(t.sqlite.c_str());
+        for (const std::string &trigger : t.referenceChecks)
+            session.write(trigger.c_str());
+        if (t.kind == StatementKind::CreateView && !t.forceView)
+            checkReadable(session, t.viewText, {});
+        if (t.kind == StatementKind::CreateTable)
+            for (const std::string &parent : referencedTables(session.db(), t.objectName))
+                checkReadable(session, sql::quoteName(parent), parent);
+        session.write("RELEASE QD_DDL");
+    } catch (...) {
+        sqlite3_exec(session.db(), "ROLLBACK TO QD_DDL; RELEASE QD_DDL", nullptr, nullptr, nullptr);
+        session.forgetTables();
+        throw;
+    }
+    // A dropped table's triggers go with it (a table named with its owner is another schema's).
+    if (t.kind == StatementKind::Drop && t.sqlite.rfind("DROP TABLE", 0) == 0
+        && t.sqlite.find('.') == std::string::npos && !t.objectName.empty()) {
+        Triggers::dropTableTriggers(session, t.objectName);
+        session.commit();
+    }
     session.forgetTables();
+}
+
+void Statement::checkReadable(Session &session, const std::string &object, const std::string &name)
+{
+    const std::string probe = "SELECT * FROM " + object + " WHERE 0";
+    sqlite3_stmt *st = nullptr;
+    const int rc = sqlite3_prepare_v2(session.db(), probe.c_str(), -1, &st, nullptr);
+    sqlite3_finalize(st);
+    if (rc == SQLITE_OK)
+        return;
+    sql::OraError e = session.sqliteError(rc);
+    if (!name.empty() && e.code == 942)
+        e.name = name; // located in the statement by the table it references
+    throw e;
+}
+
+std::vector<std::string> Statement::referencedTables(sqlite3 *db, const std::string &table)
+{
+    std::vector<std::string> parents;
+    sqlite3_stmt *st = nullptr;
+    const std::string list = "PRAGMA foreign_key_list(" + sql::quoteName(table) + ")";
+    if (sqlite3_prepare_v2(db, list.c_str(), -1, &st, nullptr) == SQLITE_OK)
+        while (sqlite3_step(st) == SQLITE_ROW)
+            if (const auto *p = sqlite3_column_text(st, 2))
+                parents.emplace_back(reinterpret_cast<const char *>(p));
+    sqlite3_finalize(st);
+    return parents;
+}
+
+void Statement::storeComment(Session &session, const std::string &table,
+    const std::string &column, const std::string &text)
+{
+    // The comments of the schema's tables and columns live in a side table; an empty text
+    // removes one. Like other data definition, it commits before and after.
+    bool tableFound = false, columnFound = column.empty();
+    sqlite3_stmt *st = nullptr;
+    const std::string info = "PRAGMA main.table_info(" + sql::quoteName(table) + ")";
+    if (sqlite3_prepare_v2(session.db(), info.c_str(), -1, &st, nullptr) == SQLITE_OK)
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            tableFound = true;
+            const auto *name = sqlite3_column_text(st, 1);
+            if (name && upper(reinterpret_cast<const char *>(name)) == column)
+                columnFound = true;
+        }
+    sqlite3_finalize(st);
+    if (!tableFound)
+        throw oraFail(942);
+    if (!columnFound)
+        throw oraFail(904, "\"" + column + "\"");
+    session.commit();
+    session.write("CREATE TABLE IF NOT EXISTS main.QDSI_COMMENTS (TABLE_NAME TEXT, "
+                  "COLUMN_NAME TEXT, COMMENTS TEXT, PRIMARY KEY (TABLE_NAME, COLUMN_NAME))");
+    const std::string key = sql::quoteLiteral(table) + ", " + sql::quoteLiteral(column);
+    session.write((text.empty()
+            ? "DELETE FROM main.QDSI_COMMENTS WHERE (TABLE_NAME, COLUMN_NAME) = (" + key + ")"
+            : "INSERT OR REPLACE INTO main.QDSI_COMMENTS VALUES (" + key + ", "
+                + sql::quoteLiteral(text) + ")")
+                      .c_str());
 }
 
 } // namespace qdsi::engine

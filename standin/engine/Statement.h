@@ -9,6 +9,7 @@
 
 #include <sqlite3.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -77,6 +78,9 @@ public:
     void sessionEnded();
 
 private:
+    FetchResult run(Session &session, const std::vector<BoundValue> &binds,
+        const std::vector<std::optional<ClientBuffer>> &defines, ub4 iterations, ub4 rowOffset,
+        bool describeOnly, bool commitOnSuccess);
     void prepareSqlite(Session &session, const std::string &sql);
     // A RETURNING target that is no input of the statement.
     bool isOutOnly(int sqliteIndex) const;
@@ -98,11 +102,21 @@ private:
     void waitForLockedRows(Session &session, const std::string &table, const std::string &dml,
         const std::vector<BoundValue> &binds, ub4 row, const std::string &database = {});
     // `owner`: the table's schema when it is another user's (empty: the session's own).
+    // `rerun` runs the failed change again (see brokenForeignKey).
     sql::OraError foreignKeyError(Session &session, sql::StatementKind kind,
-        const std::string &table, const std::string &owner = {}) const;
+        const std::string &table, const std::string &owner,
+        const std::function<void()> &rerun) const;
     void finishCursor();
     void dropSpilledRows();
     void runDdl(Session &session, const sql::Translation &t, bool describeOnly);
+    // COMMENT ON TABLE / COLUMN (an empty column names the table).
+    static void storeComment(Session &session, const std::string &table,
+        const std::string &column, const std::string &text);
+    // Fails with the server's error when the object (SQLite text) cannot be read; `name` is
+    // how the statement names it, for the error's offset.
+    static void checkReadable(Session &session, const std::string &object, const std::string &name);
+    // The tables the foreign keys of a table reference, as its definition names them.
+    static std::vector<std::string> referencedTables(sqlite3 *db, const std::string &table);
     // LOB locators and LONG copies (StatementLobs.cpp).
     int storeSelectedLob(Session &session, size_t column, sqlite3_value *value,
         const ClientBuffer &buffer, size_t row, bool fromSqlite);

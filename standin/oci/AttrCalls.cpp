@@ -110,6 +110,12 @@ sword parameterAttribute(
 QDSI_EXPORT sword OCIAttrGet(const void *trgthndlp, ub4 trghndltyp, void *attributep, ub4 *sizep,
     ub4 attrtype, OCIError *errhp)
 {
+    if (!attributep) {
+        // Nowhere to put the value: the caller learns why from the error handle.
+        if (!handleOf<Handle>(trgthndlp, trghndltyp))
+            return OCI_INVALID_HANDLE;
+        return fail(errhp, engine::oraFail(21560, "3"));
+    }
     switch (trghndltyp) {
     case OCI_HTYPE_STMT:
         if (auto *stmt = handleOf<StmtHandle>(trgthndlp, OCI_HTYPE_STMT))

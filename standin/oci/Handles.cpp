@@ -2,8 +2,8 @@
 
 #include "engine/OraErrors.h"
 
-#include <cstring>
-#include <utility>
+#include <shared_mutex>
+#include <unordered_set>
 
 namespace qdsi::oci {
 
@@ -21,21 +21,46 @@ EnvHandle::~EnvHandle()
 
 SessionHandle::~SessionHandle() = default;
 
+namespace {
+
+struct Registry {
+    std::shared_mutex mutex;
+    std::unordered_set<const void *> live;
+};
+
+Registry &registry()
+{
+    // Never destroyed: handles may still be freed while the process ends.
+    static Registry *instance = new Registry;
+    return *instance;
+}
+
+} // namespace
+
+void registerHandle(const Handle *handle)
+{
+    Registry &r = registry();
+    std::unique_lock lock(r.mutex);
+    r.live.insert(handle);
+}
+
+void unregisterHandle(const Handle *handle)
+{
+    Registry &r = registry();
+    std::unique_lock lock(r.mutex);
+    r.live.erase(handle);
+}
+
 bool isHandle(const void *pointer, ub4 type)
 {
     if (!pointer)
         return false;
-    static const auto offsets = [] {
-        PlainHandle probe(0);
-        const auto *base = reinterpret_cast<const char *>(static_cast<Handle *>(&probe));
-        return std::pair(reinterpret_cast<const char *>(&probe.marker) - base,
-                         reinterpret_cast<const char *>(&probe.type) - base);
-    }();
-    uint32_t marker = 0;
-    ub4 actualType = 0;
-    std::memcpy(&marker, static_cast<const char *>(pointer) + offsets.first, sizeof marker);
-    std::memcpy(&actualType, static_cast<const char *>(pointer) + offsets.second, sizeof actualType);
-    return marker == Handle::liveMarker && actualType == type;
+    Registry &r = registry();
+    std::shared_lock lock(r.mutex);
+    // Handles are registered by their Handle base, which is where the client's pointers point.
+    if (!r.live.count(pointer))
+        return false;
+    return static_cast<const Handle *>(pointer)->type == type;
 }
 
 sword fail(OCIError *errhp, const sql::OraError &error)

@@ -1,8 +1,8 @@
 #pragma once
 
-// The handles and descriptors behind the opaque pointers of the C interface. Every one starts
-// with a marker and its type so that a wrong or stale pointer is refused as an invalid handle
-// instead of being used.
+// The handles and descriptors behind the opaque pointers of the C interface. Every live one is
+// listed in a process-wide registry, so that a wrong, foreign or freed pointer is refused as an
+// invalid handle without reading the memory behind it.
 
 #include "engine/Config.h"
 #include "engine/ObjectTypes.h"
@@ -30,10 +30,13 @@ inline std::string textOf(const text *p, sb4 length)
 }
 
 struct EnvHandle;
+struct Handle;
+
+// The registry of live handles: every handle enters it when made and leaves it when destroyed.
+void registerHandle(const Handle *handle);
+void unregisterHandle(const Handle *handle);
 
 struct Handle {
-    static constexpr uint32_t liveMarker = 0x51445349;
-    uint32_t marker = liveMarker;
     ub4 type;
     EnvHandle *env = nullptr;
     std::vector<char> userMemory; // the extra memory a caller may ask for at allocation
@@ -41,8 +44,18 @@ struct Handle {
     explicit Handle(ub4 handleType)
         : type(handleType)
     {
+        registerHandle(this);
     }
-    virtual ~Handle() { marker = 0; }
+    // A copy is a handle of its own; assigning a value keeps the target's identity.
+    Handle(const Handle &other)
+        : type(other.type)
+        , env(other.env)
+        , userMemory(other.userMemory)
+    {
+        registerHandle(this);
+    }
+    Handle &operator=(const Handle &) = default;
+    virtual ~Handle() { unregisterHandle(this); }
 };
 
 struct EnvHandle : Handle {
@@ -165,8 +178,8 @@ struct StmtHandle : Handle {
     ub4 prefetchMemory = 0;
 };
 
-// Whether a pointer shows a live handle's marker and the given type. The bytes are read raw, so
-// a pointer to something else is refused without treating it as a handle.
+// Whether a pointer is a live handle of the given type. Only the registry is asked until the
+// pointer is known to be a handle, so a pointer to something else is never read.
 bool isHandle(const void *pointer, ub4 type);
 
 // The handle behind a pointer when it is live and of the given type, else nullptr.

@@ -106,11 +106,29 @@ void openCursorVariable(engine::Session &session, void *client, const std::strin
 [[maybe_unused]] const bool cursorOpenerInstalled
     = (engine::setCursorVariableOpener(&openCursorVariable), true);
 
+// A value buffer the call can use: a negative size, or a size without a buffer, would have the
+// value read or written through memory the caller does not own. `argument` is the buffer's place
+// among the call's arguments, as the error names it.
+sword checkBuffer(OCIError *errhp, const void *valuep, sb4 value_sz, int argument)
+{
+    if (value_sz < 0 || (!valuep && value_sz > 0))
+        return fail(errhp, oraFail(21560, std::to_string(argument)));
+    return OCI_SUCCESS;
+}
+
+// Calls that run a statement want the error handle that will carry its outcome.
+bool isErrorHandle(OCIError *errhp)
+{
+    return handleOf<ErrorHandle>(errhp, OCI_HTYPE_ERROR) != nullptr;
+}
+
 sword bindAt(StmtHandle *stmt, OCIBind **bindpp, OCIError *errhp, int index, void *valuep,
     sb4 value_sz, ub2 dty, void *indp, ub2 *alenp, ub2 *rcodep, ub4 *curelep, ub4 mode)
 {
     if (mode != OCI_DEFAULT)
         return fail(errhp, 3001); // data at execute time is not supported
+    if (const sword refused = checkBuffer(errhp, valuep, value_sz, 5))
+        return refused;
     if (index == 0)
         return fail(errhp, 1036);
     BindHandle *bind = nullptr;
@@ -235,6 +253,10 @@ QDSI_EXPORT sword OCIDefineByPos(OCIStmt *stmtp, OCIDefine **defnpp, OCIError *e
     clearError(errhp);
     if (mode != OCI_DEFAULT && mode != OCI_DYNAMIC_FETCH)
         return fail(errhp, 3001);
+    // A dynamic define gets its buffers from the callback later.
+    if (mode == OCI_DEFAULT)
+        if (const sword refused = checkBuffer(errhp, valuep, value_sz, 5))
+            return refused;
     if (position < 1
         || (!stmt->statement.columns().empty() && position > stmt->statement.columns().size()))
         return fail(errhp, 1007);
@@ -281,7 +303,7 @@ QDSI_EXPORT sword OCIStmtExecute(OCISvcCtx *svchp, OCIStmt *stmtp, OCIError *err
 {
     auto *service = handleOf<SvcCtxHandle>(svchp, OCI_HTYPE_SVCCTX);
     auto *stmt = handleOf<StmtHandle>(stmtp, OCI_HTYPE_STMT);
-    if (!service || !stmt)
+    if (!service || !stmt || !isErrorHandle(errhp))
         return OCI_INVALID_HANDLE;
     std::lock_guard lock(service->callLock);
     return guarded(errhp, [&] {
@@ -319,7 +341,7 @@ namespace {
 sword fetchRows(OCIStmt *stmtp, OCIError *errhp, ub4 nrows, ub2 orientation)
 {
     auto *stmt = handleOf<StmtHandle>(stmtp, OCI_HTYPE_STMT);
-    if (!stmt)
+    if (!stmt || !isErrorHandle(errhp))
         return OCI_INVALID_HANDLE;
     if (!stmt->service)
         return fail(errhp, 24338);

@@ -578,9 +578,10 @@ private:
         }
         if (t.kind == Token::Kind::Name) {
             const std::string w = t.text;
-            if (w == "NULL" && peek(1).is(";")) {
+            if (w == "NULL") {
+                // A missing ";" is reported at the word that follows, as the server does.
                 next();
-                next();
+                expect(";");
                 s->kind = Stmt::Kind::Null;
                 return s;
             }

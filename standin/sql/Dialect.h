@@ -51,6 +51,9 @@ struct OraError : std::runtime_error {
     int code;
     std::string text;
     int offset;
+    // The object or identifier an ORA-00942 or ORA-00904 is about, as the executed text named
+    // it ("EMP", "E.ENAMEX"), so that the offset can point at it in the client's own text.
+    std::string name;
 };
 
 // Builds "ORA-%05d: <message>" with the server's wording for the codes the stand-in raises.
@@ -145,6 +148,15 @@ struct Translation {
     // SessionContext::banner (one row per line); the flag only tells the engine.
     bool versionQuery = false;
     bool orReplace = false; // CREATE OR REPLACE VIEW: the engine drops the old view first
+    // CREATE VIEW: the view's name as SQLite text. FORCE keeps a view whose query names what
+    // does not exist (listed INVALID) where the server would otherwise refuse it.
+    std::string viewText;
+    bool forceView = false;
+    // COMMENT ON TABLE | COLUMN: the table, the column (empty for the table) and the text.
+    std::string commentTable, commentColumn, commentText;
+    // ALTER TRIGGER: the trigger (upper case) and 1 for ENABLE, -1 for DISABLE, 0 for COMPILE.
+    std::string triggerName;
+    int triggerEnable = 0;
     // "returning expr, ... into :a, :b": the SQLite text ends in "RETURNING expr, ..."; these
     // out-placeholders (sqliteIndex 0) receive the returned columns in order. They are not in
     // `placeholders`.
@@ -242,6 +254,8 @@ Translation translate(std::string_view oracleSql, const SessionContext &context)
 // Registers the Oracle functions (nvl, decode, to_char, to_date, sysdate, ...) on a connection.
 // The context must outlive the connection.
 void registerFunctions(sqlite3 *db, SessionContext *context);
+// The aggregate behind LISTAGG ... WITHIN GROUP (ListAgg.cpp); registerFunctions calls it.
+void registerListAgg(sqlite3 *db);
 
 // What the server says about one select-list column.
 struct ColumnDescription {
@@ -332,6 +346,16 @@ bool readOracleNote(std::string_view sql, size_t from, size_t to, std::string &t
 // Functions fail with an SQLite error whose message is the full ORA text; this recovers the
 // OraError from such a message (nullopt-like: code 0 when the message is not an ORA text).
 OraError oraErrorFromMessage(std::string_view sqliteMessage);
+
+// The server's error for one of SQLite's own messages about a statement it refused (unknown
+// names, wrong numbers of values, misplaced aggregates, limits of the engine, ...). Code 0 when
+// the message is none of those.
+OraError oraErrorFromSqliteMessage(std::string_view message);
+
+// The byte offset in a statement's text of the first mention of a name as an SQLite message
+// gives it ("T", "OWNER.T", "E.COL"; quoted or not), outside literals and comments; 0 when the
+// text does not name it.
+int nameOffset(std::string_view text, std::string_view name);
 
 // The server's error for the last failure on a connection: ORA texts set by the functions pass
 // through; SQLite's own messages map to 942 (no such table), 904 (no such column or function),

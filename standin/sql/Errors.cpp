@@ -1,6 +1,8 @@
 // The server's wording of the errors the stand-in raises.
 #include "sql/Dialect.h"
+#include "sql/Lexer.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -157,6 +159,30 @@ constexpr Wording kWordings[] = {
     { 22908, "reference to NULL table value" },
     { 1427, "single-row subquery returns more than one row" },
     { 913, "too many values" },
+    { 36, "maximum number of recursive SQL levels (%s) exceeded" },
+    { 919, "invalid function" },
+    { 920, "invalid relational operator" },
+    { 934, "group function is not allowed here" },
+    { 937, "not a single-group group function" },
+    { 979, "not a GROUP BY expression" },
+    { 924, "missing BY keyword" },
+    { 1780, "string literal required" },
+    { 4080, "trigger '%s' does not exist" },
+    { 4088, "error during execution of trigger '%s'" },
+    { 4091, "table %s is mutating, trigger/function may not see it" },
+    { 4098, "trigger '%s' is invalid and failed re-validation" },
+    { 939, "too many arguments for function" },
+    { 947, "not enough values" },
+    { 957, "duplicate column name" },
+    { 1426, "numeric overflow" },
+    { 1489, "result of string concatenation is too long" },
+    { 1785, "ORDER BY item must be the number of a SELECT-list expression" },
+    { 1789, "query block has incorrect number of result columns" },
+    { 1792, "maximum number of columns in a table or view is 1000" },
+    { 2270, "no matching unique or primary key for this column-list" },
+    { 4030, "out of process memory when trying to allocate %s bytes" },
+    { 30483, "window  functions are not allowed here" },
+    { 32031, "illegal reference of a query name in WITH clause" },
 };
 
 } // namespace
@@ -207,6 +233,188 @@ OraError oraErrorFromMessage(std::string_view message)
     return OraError(code, std::string(message));
 }
 
+namespace {
+
+bool startsWith(std::string_view s, std::string_view prefix)
+{
+    return s.substr(0, prefix.size()) == prefix;
+}
+
+// `"E"."ENAMEX"` for SQLite's `E.ENAMEX`: the server quotes each part of a name it names.
+std::string quotedParts(std::string_view name)
+{
+    std::string quoted;
+    size_t start = 0;
+    for (size_t dot; (dot = name.find('.', start)) != std::string_view::npos; start = dot + 1)
+        quoted += "\"" + std::string(name.substr(start, dot - start)) + "\".";
+    return quoted + "\"" + std::string(name.substr(start)) + "\"";
+}
+
+// The number after `prefix` in a message ("table T has 2 columns but 3 values were supplied").
+long numberAfter(std::string_view message, std::string_view prefix)
+{
+    const size_t at = message.find(prefix);
+    if (at == std::string_view::npos)
+        return -1;
+    return std::strtol(std::string(message.substr(at + prefix.size())).c_str(), nullptr, 10);
+}
+
+std::string upperText(std::string_view s)
+{
+    std::string out(s);
+    for (char &c : out)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+} // namespace
+
+OraError oraErrorFromSqliteMessage(std::string_view message)
+{
+    auto after = [&](std::string_view prefix) {
+        const size_t at = message.find(prefix);
+        return at == std::string_view::npos ? std::string_view()
+                                            : message.substr(at + prefix.size());
+    };
+    auto named = [](OraError e, std::string_view name) {
+        e.name = std::string(name);
+        return e;
+    };
+    if (startsWith(message, "no such table: ") || startsWith(message, "no such view: ")) {
+        std::string_view name = after(": ");
+        if (startsWith(name, "main."))
+            name.remove_prefix(5);
+        return named(oraError(942), name);
+    }
+    if (startsWith(message, "unknown database "))
+        return oraError(942);
+    if (startsWith(message, "no such column: "))
+        return named(oraError(904, quotedParts(after(": "))), after(": "));
+    if (message.find(" has no column named ") != std::string_view::npos)
+        return named(oraError(904, quotedParts(after(" has no column named "))),
+            after(" has no column named "));
+    if (startsWith(message, "no such function: "))
+        return named(oraError(904, quotedParts(upperText(after(": ")))), after(": "));
+    if (startsWith(message, "wrong number of arguments to function")
+        || startsWith(message, "DISTINCT aggregates must have exactly one argument"))
+        return oraError(909);
+    if (startsWith(message, "too many arguments on function"))
+        return oraError(939);
+    if (startsWith(message, "ambiguous column name: "))
+        return named(oraError(918), after(": "));
+    if (startsWith(message, "duplicate column name"))
+        return oraError(957);
+    if (message.find("already exists") != std::string_view::npos
+        || startsWith(message, "there is already "))
+        return oraError(955);
+    if (startsWith(message, "no such index"))
+        return oraError(1418);
+    if (startsWith(message, "no such savepoint"))
+        return oraError(1086, upperText(after(": ")));
+    // "table T has 2 columns but 3 values were supplied", "3 values for 2 columns"
+    if (message.find(" values were supplied") != std::string_view::npos) {
+        const long columns = numberAfter(message, " has ");
+        const long values = numberAfter(message, " columns but ");
+        return oraError(values > columns ? 913 : 947);
+    }
+    if (message.find(" values for ") != std::string_view::npos) {
+        const long values = std::strtol(std::string(message).c_str(), nullptr, 10);
+        const long columns = numberAfter(message, " values for ");
+        return oraError(values > columns ? 913 : 947);
+    }
+    if (startsWith(message, "all VALUES must have the same number of terms"))
+        return oraError(913);
+    if (startsWith(message, "sub-select returns ")) {
+        const long columns = numberAfter(message, "sub-select returns ");
+        return oraError(columns > 1 ? 913 : 947);
+    }
+    if (message.find("do not have the same number of result columns") != std::string_view::npos)
+        return oraError(1789);
+    if (startsWith(message, "row value misused"))
+        return oraError(920);
+    if (startsWith(message, "misuse of aggregate")
+        || startsWith(message, "aggregate functions are not allowed"))
+        return oraError(934);
+    if (startsWith(message, "misuse of window function"))
+        return oraError(30483);
+    if (message.find("ORDER BY term out of range") != std::string_view::npos
+        || message.find("GROUP BY term out of range") != std::string_view::npos)
+        return oraError(1785);
+    if (message.find("ORDER BY term does not match any column") != std::string_view::npos)
+        return oraError(904, "\"ORDER BY\"");
+    if (startsWith(message, "a GROUP BY clause is required"))
+        return oraError(979);
+    if (startsWith(message, "too many columns"))
+        return oraError(1792);
+    // Limits of the engine: each names the limit the statement went past.
+    if (startsWith(message, "Expression tree is too large"))
+        return oraError(36, std::to_string(std::max(1L, numberAfter(message, "maximum depth "))));
+    if (startsWith(message, "parser stack overflow")
+        || startsWith(message, "too many terms in compound SELECT")
+        || startsWith(message, "too many levels of trigger recursion")
+        || startsWith(message, "too many FROM clause terms")
+        || startsWith(message, "too many references to "))
+        return oraError(36, "1000");
+    if (startsWith(message, "too many SQL variables"))
+        return oraError(939);
+    if (startsWith(message, "string or blob too big"))
+        return oraError(1489);
+    if (startsWith(message, "integer overflow"))
+        return oraError(1426);
+    if (startsWith(message, "datatype mismatch"))
+        return oraError(1722);
+    if (startsWith(message, "foreign key mismatch"))
+        return oraError(2270);
+    if (startsWith(message, "circular reference"))
+        return oraError(32031);
+    if (startsWith(message, "cannot modify ") && message.find("is a view") != std::string_view::npos)
+        return oraError(1732);
+    if (startsWith(message, "unrecognized token"))
+        return oraError(911);
+    if (message.find("incomplete input") != std::string_view::npos)
+        return oraError(921);
+    if (message.find("syntax error") != std::string_view::npos)
+        return oraError(933);
+    if (startsWith(message, "out of memory"))
+        return oraError(4030, "0");
+    return OraError(0, std::string(message));
+}
+
+int nameOffset(std::string_view text, std::string_view name)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t dot; (dot = name.find('.', start)) != std::string_view::npos; start = dot + 1)
+        parts.emplace_back(name.substr(start, dot - start));
+    parts.emplace_back(name.substr(start));
+    std::vector<Token> tokens;
+    try {
+        tokens = tokenize(text);
+    } catch (const OraError &) {
+        return 0;
+    }
+    auto same = [](const Token &t, const std::string &part) {
+        if (!t.isName())
+            return false;
+        // SQLite names what the translation wrote: the folded or the quoted form.
+        return t.upper == part || upperText(t.upper) == upperText(part);
+    };
+    // A qualified name first; then its last part alone (a column the text did not qualify).
+    for (size_t skip = 0; skip < parts.size(); ++skip) {
+        const size_t n = parts.size() - skip;
+        for (size_t i = 0; i + 2 * n - 1 <= tokens.size(); ++i) {
+            bool match = true;
+            for (size_t k = 0; k < n && match; ++k) {
+                match = same(tokens[i + 2 * k], parts[skip + k])
+                    && (k + 1 == n || tokens[i + 2 * k + 1].is("."));
+            }
+            if (match)
+                return tokens[i].offset;
+        }
+    }
+    return 0;
+}
+
 OraError oraErrorFromSqlite(sqlite3 *db, std::string_view owner)
 {
     const std::string message = sqlite3_errmsg(db);
@@ -218,27 +426,8 @@ OraError oraErrorFromSqlite(sqlite3 *db, std::string_view owner)
         return at == std::string::npos ? std::string() : message.substr(at + prefix.size());
     };
     const std::string schema(owner);
-    if (message.rfind("no such table: ", 0) == 0 || message.rfind("no such view: ", 0) == 0)
-        return oraError(942);
-    if (message.rfind("no such column: ", 0) == 0) {
-        std::string name = after("no such column: ");
-        std::string quoted;
-        size_t start = 0;
-        for (size_t dot; (dot = name.find('.', start)) != std::string::npos; start = dot + 1)
-            quoted += "\"" + name.substr(start, dot - start) + "\".";
-        return oraError(904, quoted + "\"" + name.substr(start) + "\"");
-    }
-    if (message.rfind("no such function: ", 0) == 0)
-        return oraError(904, "\"" + after("no such function: ") + "\"");
-    if (message.rfind("ambiguous column name", 0) == 0)
-        return oraError(918);
-    if (message.find("already exists") != std::string::npos)
-        return oraError(955);
-    // What the translation passed on and SQLite could not parse.
-    if (message.find("incomplete input") != std::string::npos)
-        return oraError(921);
-    if (message.find("syntax error") != std::string::npos)
-        return oraError(933);
+    if (OraError mapped = oraErrorFromSqliteMessage(message); mapped.code)
+        return mapped;
     const int extended = sqlite3_extended_errcode(db);
     // "UNIQUE constraint failed: T.A, T.B" and "NOT NULL constraint failed: T.A"
     auto failedColumns = [&](std::string &table) {

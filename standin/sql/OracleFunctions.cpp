@@ -755,6 +755,7 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
             throw oraError(1476);
         resultNumber(c, number(a[0]) / y);
     });
+    registerListAgg(db);
 }
 
 } // namespace qdsi::sql

@@ -61,10 +61,11 @@ Translator::Nest::Nest(Translator &owner, size_t at)
     : t(owner)
 {
     // SQLite itself refuses expressions nested deeper than 1000; stop well before the stack
-    // of this recursive rewriter could run out.
-    if (++t.depth_ > 200) {
+    // of this recursive rewriter could run out, with the limit the user went past.
+    constexpr int maxNesting = 200;
+    if (++t.depth_ > maxNesting) {
         --t.depth_;
-        t.fail(3001, at);
+        t.fail(36, at, std::to_string(maxNesting));
     }
 }
 
@@ -207,6 +208,9 @@ size_t Translator::primaryEnd(size_t i, size_t e) const
         j += 2;
     if (j < e && tokens_[j].is("(")) {
         j = closing(j) + 1;
+        if (j + 2 < e && tokens_[j].is("WITHIN") && tokens_[j + 1].is("GROUP")
+            && tokens_[j + 2].is("("))
+            j = closing(j + 2) + 1;
         if (j + 1 < e && tokens_[j].is("OVER") && tokens_[j + 1].is("("))
             j = closing(j + 1) + 1;
     }
@@ -303,6 +307,7 @@ std::string Translator::expr(size_t b, size_t e, const Scope &scope)
         us.insert(us.begin() + static_cast<long>(k), text);
     }
     implicitDates(us, scope);
+    implicitNumbers(us, scope);
     std::string out;
     auto append = [&](const std::string &s) {
         if (!out.empty() && !s.empty())
@@ -603,6 +608,8 @@ std::string Translator::call(size_t b, size_t open, size_t e, const Scope &scope
     std::string args;
     if (close == open + 2 && tok(open + 1).is("+"))
         fail(3001, open); // the old outer-join marker: write the join with LEFT JOIN
+    if (fn == "LISTAGG" && b + 1 == open)
+        return listagg(open, close, e, scope);
     if ((fn == "REF" || fn == "VALUE") && b + 1 == open) {
         const RowRef row = rowRef(open, close, scope);
         return fn == "REF" ? row.text : "QD_DEREF(" + row.text + ")";

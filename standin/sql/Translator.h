@@ -84,6 +84,25 @@ private:
     bool isRowidRef(const Unit &u) const;
     std::pair<std::string, std::string> rowidTable(size_t b, size_t e, const Scope &scope) const;
     void implicitDates(std::vector<Unit> &us, const Scope &scope);
+    // TranslatorChecks.cpp: a NUMBER column compared with text that is no number fails
+    // (ORA-01722); a character column compared with a number is converted to one.
+    void implicitNumbers(std::vector<Unit> &us, const Scope &scope);
+    // The declared type of the column tokens [b, e) name (name or qualifier.name) in the scope;
+    // false when they name no column the engine knows.
+    bool columnOf(size_t b, size_t e, const Scope &scope, ColumnDescription &type,
+        std::string *column = nullptr) const;
+    // Past an aggregate call at k: its arguments and WITHIN GROUP / KEEP clauses.
+    size_t aggregateCallEnd(size_t k) const;
+    // Fails with ORA-03001 naming the feature for what the stand-in does not take (JSON
+    // functions, ROLLUP, CUBE, GROUPING SETS, hierarchical operators beyond LEVEL and PRIOR, ...)
+    // rather than letting SQLite misread it.
+    void refuseOutOfReach() const;
+    // LISTAGG(expr [, separator]) WITHIN GROUP (ORDER BY ...) at the call whose "(" is at open.
+    std::string listagg(size_t open, size_t close, size_t e, const Scope &scope);
+    // A select list with aggregates names only grouped columns outside them: ORA-00937
+    // without a GROUP BY, ORA-00979 with one ([groupAt, groupEnd) holds "GROUP BY ...").
+    void checkGrouping(
+        size_t listBegin, size_t listEnd, size_t groupAt, size_t groupEnd, const Scope &scope);
     std::string arithmetic(const std::vector<Unit> &us, size_t from, size_t to, const Scope &scope);
     std::string placeholder(size_t i) const;
     // oracleNote() of the statement text of tokens [b, e).
@@ -132,6 +151,8 @@ private:
     RowRef rowRef(size_t open, size_t close, const Scope &scope) const;
     std::string columnDefinition(size_t b, size_t e, const Scope &scope);
     std::string constraintTokens(size_t b, size_t e, const Scope &scope);
+    // Whether the column definition of tokens [b, e) (name first) is part of the primary key.
+    bool isKeyColumn(size_t b, size_t e) const;
     std::string drop();
     std::string alter();
     void sequence(size_t i);

@@ -255,8 +255,9 @@ Translator::Block Translator::selectBlock(
     }
     blk.whereText = where.empty() ? "" : " WHERE " + where;
     std::string group, having;
+    const size_t groupEnd = groupAt < e && havingAt > groupAt ? havingAt : e;
+    checkGrouping(i, fromAt, groupAt, groupAt < e ? groupEnd : groupAt, blk.scope);
     if (groupAt < e) {
-        const size_t groupEnd = havingAt > groupAt ? havingAt : e;
         group = " GROUP BY " + list(groupAt + 2, groupEnd, blk.scope);
     }
     if (havingAt < e) {

@@ -79,6 +79,7 @@ Translation Translator::run()
     for (size_t i = 0; i < end_; ++i)
         if (tok(i).is(";"))
             fail(911, i);
+    refuseOutOfReach();
 
     if (first.is("SELECT") || first.is("WITH") || first.is("(")) {
         kind(StatementKind::Select, 1, 4);
@@ -146,6 +147,31 @@ Translation Translator::run()
         kind(StatementKind::Explain, 15, 27);
     } else if (first.is("GRANT") || first.is("REVOKE")) {
         kind(StatementKind::Grant, 0, first.is("GRANT") ? 28 : 29);
+    } else if (first.is("COMMENT") && is(1, "ON") && (is(2, "TABLE") || is(2, "COLUMN"))) {
+        // COMMENT ON TABLE t IS 'text' | COMMENT ON COLUMN t.c IS 'text'
+        kind(StatementKind::Other, 0, 38);
+        size_t k = 3;
+        const bool column = is(2, "COLUMN");
+        std::vector<std::string> parts;
+        for (;; k += 2) {
+            if (!tok(k).isName())
+                fail(904, k);
+            parts.push_back(tok(k).upper);
+            if (!is(k + 1, "."))
+                break;
+        }
+        ++k;
+        if (parts.size() > (column ? 3u : 2u) || (column && parts.size() < 2))
+            fail(column ? 904 : 903, 3);
+        if (!is(k, "IS"))
+            fail(905, k);
+        if (tok(k + 1).type != TokenType::String)
+            fail(1780, k + 1);
+        expectEnd(k + 2, end_);
+        t.commentColumn = column ? parts.back() : std::string();
+        t.commentTable = parts[parts.size() - (column ? 2 : 1)];
+        t.commentText = tok(k + 1).upper;
+        t.tables = { t.commentTable };
     } else if (first.is("COMMENT") || first.is("LOCK") || first.is("SET") || first.is("ANALYZE")
         || first.is("RENAME") || first.is("AUDIT") || first.is("NOAUDIT")) {
         kind(StatementKind::Other, 0,
@@ -469,7 +495,7 @@ std::string Translator::create()
         k += 2;
     }
     if (is(k, "FORCE"))
-        ++k;
+        out_.forceView = true, ++k;
     else if (is(k, "NO") && is(k + 1, "FORCE"))
         k += 2;
     bool temporary = false;
@@ -490,6 +516,7 @@ std::string Translator::create()
         ++k;
         const Target target = readTarget(k, {}, false);
         out_.objectName = target.name;
+        out_.viewText = target.text;
         std::string out = "CREATE VIEW " + target.text;
         if (is(k, "(")) {
             const size_t c = closing(k);
@@ -724,7 +751,12 @@ std::string Translator::columnDefinition(size_t b, size_t e, const Scope &scope)
             ++typeEnd;
     if (typeEnd == k)
         fail(902, k);
-    const std::string declared = declaredType(k, typeEnd);
+    std::string declared = declaredType(k, typeEnd);
+    if (declared == "INTEGER" && isKeyColumn(b, e)) {
+        // SQLite makes an INTEGER key the row number, which numbers a NULL silently where the
+        // server raises ORA-01400; INT has the same affinity without that.
+        declared = "INT";
+    }
     if (declared == "DATE TEXT")
         dateColumns_.push_back(name(b));
     out += " " + declared;
@@ -744,15 +776,22 @@ std::string Translator::columnDefinition(size_t b, size_t e, const Scope &scope)
         }
     }
     // A key column is NOT NULL on the server; SQLite lets a NULL into a non-integer key.
-    bool key = std::find(keyColumns_.begin(), keyColumns_.end(), tok(b).upper) != keyColumns_.end();
     bool notNull = false;
-    for (size_t i = typeEnd; i + 1 < e; ++i) {
-        key |= tok(i).is("PRIMARY") && tok(i + 1).is("KEY");
+    for (size_t i = typeEnd; i + 1 < e; ++i)
         notNull |= tok(i).is("NOT") && tok(i + 1).is("NULL");
-    }
-    if (key && !notNull)
+    if (isKeyColumn(b, e) && !notNull)
         out += " NOT NULL";
     return out;
+}
+
+bool Translator::isKeyColumn(size_t b, size_t e) const
+{
+    if (std::find(keyColumns_.begin(), keyColumns_.end(), tok(b).upper) != keyColumns_.end())
+        return true;
+    for (size_t i = b + 1; i + 1 < e; ++i)
+        if (tok(i).is("PRIMARY") && tok(i + 1).is("KEY"))
+            return true;
+    return false;
 }
 
 std::string Translator::constraintTokens(size_t b, size_t e, const Scope &scope)
@@ -1004,6 +1043,18 @@ std::string Translator::alter()
         return {};
     }
     out_.kind = StatementKind::Alter, out_.ociStatementType = 7;
+    if (is(k, "TRIGGER")) {
+        // ALTER TRIGGER [owner.]name ENABLE | DISABLE | COMPILE [DEBUG]
+        out_.sqlFunctionCode = 60;
+        ++k;
+        const Target trigger = readTarget(k, {}, false);
+        out_.triggerName = trigger.name;
+        if (is(k, "ENABLE") || is(k, "DISABLE"))
+            out_.triggerEnable = is(k, "ENABLE") ? 1 : -1;
+        else if (!is(k, "COMPILE"))
+            fail(922, k);
+        return {};
+    }
     if (!is(k, "TABLE")) {
         out_.sqlFunctionCode = is(k, "SEQUENCE") ? 14
             : is(k, "INDEX")                     ? 41
