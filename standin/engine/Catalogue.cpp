@@ -17,6 +17,18 @@ std::string upper(std::string s)
     return s;
 }
 
+// An indexed column under the table's own name for it: a quoted mixed-case name keeps its case.
+std::string tableColumnName(const CatalogueTable &table, const std::string &indexed)
+{
+    for (const CatalogueColumn &c : table.columns)
+        if (c.name == indexed)
+            return c.name;
+    for (const CatalogueColumn &c : table.columns)
+        if (upper(c.name) == upper(indexed))
+            return c.name;
+    return upper(indexed);
+}
+
 bool internalName(const std::string &name)
 {
     const std::string u = upper(name);
@@ -364,7 +376,8 @@ Catalogue readCatalogue(sqlite3 *db, const std::string &database)
                 each(
                     db,
                     "SELECT name FROM pragma_index_info(?1, " + quotedSchema + ") ORDER BY seqno",
-                    [&](sqlite3_stmt *c) { ix.columns.push_back(upper(text(c, 0))); }, sqliteName);
+                    [&](sqlite3_stmt *c) { ix.columns.push_back(tableColumnName(t, text(c, 0))); },
+                    sqliteName);
                 if (text(st, 2) == "c") {
                     ix.name = sqliteName;
                 } else {
