@@ -42,8 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             item->GetFont();
         } catch (const qd::EConvertError &) {
         }
-        item->SetPassword(QStringLiteral("fuzz"));
-        item->GetDecryptedValue();
+        if (item->DataType() == qd::stEncrypted) {
+            item->SetPassword(QStringLiteral("fuzz"));
+            item->GetDecryptedValue();
+        }
     }
     const QList<qd::Variant> first = values(settings);
     settings.SaveSettings();

@@ -271,7 +271,10 @@ QString TStringList::delimitedText(QChar delimiter, QChar quote) const
 void TStringList::setDelimitedText(const QString &value, QChar delimiter, QChar quote)
 {
     QList<QString> items;
-    const qsizetype n = value.size();
+    // The text ends at a NUL character, as it does for the class library's null-terminated
+    // strings; read on, a NUL would be neither blank, delimiter nor item character.
+    const qsizetype nul = value.indexOf(QChar(0));
+    const qsizetype n = nul >= 0 ? nul : value.size();
     qsizetype p = 0;
     auto skipBlanks = [&] {
         while (p < n && isBlank(value[p]))

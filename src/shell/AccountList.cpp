@@ -2,6 +2,7 @@
 
 #include "classlib/Exception.h"
 #include "classlib/TextFile.h"
+#include "platform/ProgramDirectory.h"
 #include "shell/Encrypt.h"
 #include "shell/FixedRecord.h"
 
@@ -90,6 +91,11 @@ void TAccountList::fillCommon(TAccountRec &rec, const QString &group, const QStr
     rec.ReservedFlag = reservedFlag;
     rec.ReservedText = cut(reservedText, ReservedTextRoom);
     rec.Mode = cut(mode, ModeRoom);
+}
+
+QString TAccountList::defaultFileName()
+{
+    return ProgramDirectory::filePath(QStringLiteral("QuarloDeskAccounts.dat"));
 }
 
 void TAccountList::SetKey(const QString &key)

@@ -37,6 +37,9 @@ public:
 
     TAccountList() = default;
 
+    // "QuarloDeskAccounts.dat" in the program's directory (created when missing).
+    static QString defaultFileName();
+
     const QString &Key() const { return m_key; }
     // Enciphers every record's user name and password under key, then keeps it.
     void SetKey(const QString &key);

@@ -2,6 +2,7 @@
 
 #include "classlib/Exception.h"
 #include "classlib/TextFile.h"
+#include "platform/ProgramDirectory.h"
 #include "shell/FixedRecord.h"
 
 #include <QFileInfo>
@@ -63,6 +64,16 @@ QByteArray TMRUMenuItem::Record() const
 }
 
 // ---- TMRUList
+
+QString TMRUList::recentFilesFileName()
+{
+    return ProgramDirectory::filePath(QStringLiteral("MRU.dat"));
+}
+
+QString TMRUList::recentLogonsFileName()
+{
+    return ProgramDirectory::filePath(QStringLiteral("LogonMRU.dat"));
+}
 
 TMRUList::~TMRUList()
 {

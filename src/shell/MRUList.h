@@ -49,6 +49,11 @@ public:
     static constexpr int MaxFileRecords = 1000;
 
     TMRUList() = default;
+
+    // "MRU.dat" (recent files) and "LogonMRU.dat" (recent logons) in the program's directory
+    // (created when missing).
+    static QString recentFilesFileName();
+    static QString recentLogonsFileName();
     // Saves first when SaveOnDestroy; a failure there is only logged, since nothing can be
     // raised from here.
     ~TMRUList();

@@ -1,5 +1,6 @@
 #include "shell/MainSettings.h"
 
+#include "platform/ProgramDirectory.h"
 #include "shell/Settings.h"
 
 namespace qd {
@@ -123,6 +124,11 @@ const Declaration declarations[] = {
 };
 
 } // namespace
+
+QString mainSettingsFileName()
+{
+    return ProgramDirectory::filePath(QStringLiteral("QuarloDesk.Ini"));
+}
 
 void declareMainSettings(TSettings &settings)
 {

@@ -299,6 +299,25 @@ TEST(StringList, CommaTextSet)
     EXPECT_EQ(lines(list), awkward);
 }
 
+// A NUL character ends the text, wherever it stands (it used to make the reader loop forever).
+TEST(StringList, CommaTextEndsAtNul)
+{
+    const struct {
+        QString text;
+        QStringList items;
+    } cases[] = {
+        { QString::fromUtf8("a,b", 3) + QChar(0) + "c,d", { "a", "b" } },
+        { QString("x,") + QChar(0) + QChar(0x81), { "x", "" } },
+        { QString(QChar(0)) + "a", {} },
+        { QString("\"q") + QChar(0) + "r\",s", { "q" } },
+    };
+    for (const auto &c : cases) {
+        TStringList list;
+        list.SetCommaText(c.text);
+        EXPECT_EQ(lines(list), c.items);
+    }
+}
+
 TEST(StringList, CommaTextOnSortedListFailsWhole)
 {
     TStringList list = make({ "keep" });
