@@ -45,6 +45,8 @@ public:
     void InsertObject(int index, const QString &value, void *object);
     void Delete(int index);
     void Clear() { m_items.clear(); }
+    // Makes room for count lines, so that adding them one by one does not grow the list often.
+    void Reserve(int count) { m_items.reserve(count); }
     // Raises on a sorted list: swapping would break the order Find relies on.
     void Exchange(int index1, int index2);
 

@@ -24,6 +24,9 @@ ScreenServices defaults()
     s.showException = [](std::exception_ptr error) {
         std::fprintf(stderr, "%s\n", ExceptionMessage(error).toLocal8Bit().constData());
     };
+    s.message = [](TMessageKind, const QString &message) {
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    };
     s.componentCount = [] { return 0; };
     s.component = [](int) -> QObject * { return nullptr; };
     return s;
@@ -55,6 +58,7 @@ void InstallScreenServices(const ScreenServices &services)
     target.getCursor = services.getCursor ? services.getCursor : fallback.getCursor;
     target.setCursor = services.setCursor ? services.setCursor : fallback.setCursor;
     target.showException = services.showException ? services.showException : fallback.showException;
+    target.message = services.message ? services.message : fallback.message;
     target.componentCount
         = services.componentCount ? services.componentCount : fallback.componentCount;
     target.component = services.component ? services.component : fallback.component;
@@ -68,6 +72,11 @@ void ResetScreenServices()
 int ScreenConfirm(const QString &message, const QString &buttons)
 {
     return current().confirm(message, buttons);
+}
+
+void ScreenMessage(TMessageKind kind, const QString &message)
+{
+    current().message(kind, message);
 }
 
 TCursor GetScreenCursor()

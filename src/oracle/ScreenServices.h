@@ -22,6 +22,9 @@ enum TModalResult {
     mrAll = 8,
 };
 
+// Kinds of a message box with one OK button.
+enum TMessageKind { mkError, mkWarning, mkInformation };
+
 // Screen cursors the access layer switches to during server calls.
 using TCursor = int;
 constexpr TCursor crDefault = 0;
@@ -43,6 +46,8 @@ struct ScreenServices {
     std::function<TCursor()> getCursor;
     std::function<void(TCursor cursor)> setCursor;
     std::function<void(std::exception_ptr error)> showException;
+    // A modal message box of the given kind with one OK button; returns when it is closed.
+    std::function<void(TMessageKind kind, const QString &message)> message;
     std::function<int()> componentCount;
     std::function<QObject *(int index)> component;
 };
@@ -55,6 +60,7 @@ void ResetScreenServices();
 // Calls of the installed hooks; safe from any thread (the hooks decide what a worker
 // thread may do).
 int ScreenConfirm(const QString &message, const QString &buttons);
+void ScreenMessage(TMessageKind kind, const QString &message);
 TCursor GetScreenCursor();
 void SetScreenCursor(TCursor cursor);
 // Shows the exception being handled (call inside a catch block).

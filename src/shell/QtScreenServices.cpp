@@ -104,6 +104,22 @@ QtScreenServices *QtScreenServices::install()
                 },
                 Qt::QueuedConnection);
     };
+    hooks.message = [](TMessageKind kind, const QString &message) {
+        QPointer<QtScreenServices> services = g_services;
+        if (!services)
+            return;
+        if (onGuiThread())
+            services->showMessage(kind, message);
+        else
+            // The caller waits until the user has closed the box, as it would on its own thread.
+            QMetaObject::invokeMethod(
+                services.data(),
+                [services, kind, message] {
+                    if (services)
+                        services->showMessage(kind, message);
+                },
+                Qt::BlockingQueuedConnection);
+    };
     hooks.componentCount = []() -> int {
         return g_services && onGuiThread() ? int(g_services->components().size()) : 0;
     };
@@ -181,6 +197,16 @@ void QtScreenServices::showMessage(const QString &message)
 {
     QMessageBox::critical(
         QApplication::activeWindow(), QCoreApplication::applicationName(), message);
+}
+
+void QtScreenServices::showMessage(TMessageKind kind, const QString &message)
+{
+    const QMessageBox::Icon icon = kind == mkError ? QMessageBox::Critical
+        : kind == mkWarning                        ? QMessageBox::Warning
+                                                   : QMessageBox::Information;
+    QMessageBox box(icon, QCoreApplication::applicationName(), message, QMessageBox::Ok,
+        QApplication::activeWindow());
+    box.exec();
 }
 
 QList<QObject *> QtScreenServices::components() const

@@ -27,6 +27,7 @@ public:
     int confirm(const QString &message, const QString &buttons);
     void applyCursor(TCursor cursor);
     void showMessage(const QString &message);
+    void showMessage(TMessageKind kind, const QString &message);
     QList<QObject *> components() const;
 
     TCursor cursor() const { return m_cursor.load(); }

@@ -1,0 +1,114 @@
+// Throughput of the script splitter on generated scripts of 10,000, 25,000 and 50,000
+// statements (SQL with quotes and comments, PL/SQL blocks ending in "/", SET, DEFINE and "@"
+// lines, substitution and bind variables), next to a plain scan of the same bytes for line
+// breaks in the same process. The time covers what a run does: the editor text made into lines
+// and split into classified statements. Growth should be linear: the MB/s stay level.
+#include "worksheet/KXScript.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+QString generateScript(int statements)
+{
+    static const char *const pieces[] = {
+        "select e.ename, 'a;b' as x, d.dname -- who works where; really\n"
+        "  from emp e join dept d on d.deptno = e.deptno\n"
+        " where e.sal > &min_sal and e.job <> 'it''s' /* not ; this */;\n",
+        "/* bulk raise */ update emp set sal = sal * 1.1 where deptno = :dept;\n",
+        "begin\n"
+        "  dbms_output.put_line('started; ' || to_char(sysdate, 'HH24:MI'));\n"
+        "  for r in (select empno from emp) loop\n"
+        "    null; -- nothing yet\n"
+        "  end loop;\n"
+        "end;\n"
+        "/\n",
+        "set serveroutput on size 100000\n",
+        "define min_sal = '1500'\n",
+        "insert into audit_log (id, text) values (audit_seq.nextval, q'[it's done; ok]');\n",
+        "create or replace procedure p_&&name (a number) is\n"
+        "begin\n"
+        "  delete from t where id = a;\n"
+        "end;\n"
+        "/\n",
+        "@sub\n",
+        "-- a line of its own\n"
+        "exec dbms_lock.sleep(0.01);\n",
+        "merge into t using s on (t.id = s.id)\n"
+        "  when matched then update set t.v = s.v\n"
+        "  when not matched then insert (id, v) values (s.id, s.v);\n",
+    };
+    constexpr int kinds = int(sizeof(pieces) / sizeof(pieces[0]));
+    QString text;
+    for (int i = 0; i < statements; ++i)
+        text += QString::fromUtf8(pieces[(i * 7) % kinds]);
+    return text;
+}
+
+template <typename F> double bestSeconds(F &&run, int repeats)
+{
+    double best = 1e300;
+    for (int r = 0; r < repeats; ++r) {
+        const auto start = std::chrono::steady_clock::now();
+        run();
+        const auto stop = std::chrono::steady_clock::now();
+        best = std::min(best, std::chrono::duration<double>(stop - start).count());
+    }
+    return best;
+}
+
+} // namespace
+
+int main()
+{
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+    QFile sub(dir.filePath(QStringLiteral("sub.sql")));
+    if (!sub.open(QIODevice::WriteOnly))
+        return 1;
+    sub.write("select 1 from dual;\n");
+    sub.close();
+    QDir::setCurrent(dir.path());
+
+    std::printf("%-11s %9s %12s %12s %10s %12s\n", "statements", "MB", "split MB/s", "scan MB/s",
+        "scan/split", "us/statement");
+    for (const int statements : { 10000, 25000, 50000 }) {
+        const QString text = generateScript(statements);
+        const QByteArray bytes = text.toUtf8();
+        const double megabytes = double(bytes.size()) / (1024.0 * 1024.0);
+
+        int found = 0;
+        const double split = bestSeconds(
+            [&] {
+                qd::TStringList lines;
+                lines.SetText(text);
+                qd::TKXScript script;
+                script.SetCurrentDir(dir.path() + QLatin1Char('/'));
+                script.Parse(lines, qd::kpmAll, 0, 5);
+                int count = 0;
+                for (const qd::TKXStatement *s = script.Head(); s; s = s->Next)
+                    ++count;
+                found = count;
+                script.Clear();
+            },
+            10);
+        volatile qsizetype breaks = 0;
+        const double scan
+            = bestSeconds([&] { breaks = std::count(bytes.cbegin(), bytes.cend(), '\n'); }, 20);
+        if (found < statements) {
+            std::fprintf(stderr, "only %d of %d statements split\n", found, statements);
+            return 1;
+        }
+        std::printf("%-11d %9.2f %12.1f %12.1f %10.1f %12.3f\n", statements, megabytes,
+            megabytes / split, megabytes / scan, split / scan, split * 1e6 / statements);
+    }
+    return 0;
+}

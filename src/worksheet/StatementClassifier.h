@@ -1,0 +1,26 @@
+#pragma once
+
+#include "worksheet/KXStatement.h"
+
+#include <QList>
+
+namespace qd {
+
+// Collects the first words of the statement that begins on line firstLine (from 0) of lines:
+// the first startColumn characters of that line (a comment closed there) are overwritten with
+// blanks in lines; then, line by line, tabs count as blanks, the line is trimmed and cut at
+// blanks; each word is upper-cased (a to z only) and loses a ";" that is its last and only
+// semicolon. wordLineOffset is the number of lines from firstLine to the line of the first word.
+//
+// Words never reach past the statement's own end: collecting stops behind the word that held
+// the ending ";" and at a line that is only "/". After a first word CREATE, the edition words
+// (EDITIONABLE, NONEDITIONABLE, EDITIONING) are passed over, so that they neither hide the kind
+// of stored code nor take the place of its name. wordLines, when given, receives the line of
+// each word.
+void GetStatementWords(TStringList &lines, int maxWords, int firstLine, int startColumn,
+    TStringList &words, int &wordLineOffset, QList<int> *wordLines = nullptr);
+
+// The kind of a statement from its first words (upper case, as GetStatementWords gives them).
+TKXStatementKind ClassifyStatement(const TStringList &words);
+
+} // namespace qd
