@@ -181,6 +181,10 @@ private:
     bool recordAccepted(int index);
     int findRecordById(qint32 id) const;
     void dropSortKeys() { m_sortKeys.clear(); }
+    // The two ways to sort the record list: through CompareRecords, or over precomputed values
+    // when CompareRecords is this class's own.
+    void sortRecords(class TMemorySorter &sorter);
+    void sortSlots(class TMemorySorter &sorter);
     int runLocate(const std::vector<TField *> &fields, const Variant &keyValues,
         TLocateOptions options, int from);
 

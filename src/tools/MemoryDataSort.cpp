@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <typeinfo>
 
 namespace qd {
 
@@ -113,13 +114,82 @@ class TMemorySorter {
 public:
     // keys[k][slot]: the key of sort field k of the record in that slot (text fields only).
     std::vector<std::vector<std::optional<QCollatorSortKey>>> keys;
+    // Where each sort field's value lives, looked up once.
+    std::vector<const void *> places;
+    // For the plain dataset's own sort: per sort field and slot, whether the value is present,
+    // and the value of number kinds; the records' IDs by slot.
+    std::vector<std::vector<char>> present;
+    std::vector<std::vector<qint64>> integers;
+    std::vector<std::vector<double>> floats;
+    std::vector<qint32> ids;
 };
+
+namespace {
+
+enum class KeyKind { Text, Integer, Float, None };
+
+KeyKind keyKind(TFieldType type)
+{
+    switch (type) {
+    case ftString:
+    case ftFixedChar:
+    case ftWideString:
+    case ftGuid:
+        return KeyKind::Text;
+    case ftSmallint:
+    case ftWord:
+    case ftBoolean:
+    case ftInteger:
+    case ftDate:
+    case ftTime:
+    case ftAutoInc:
+    case ftLargeint:
+        return KeyKind::Integer;
+    case ftFloat:
+    case ftCurrency:
+    case ftDateTime:
+    case ftBCD:
+        return KeyKind::Float;
+    default:
+        return KeyKind::None;
+    }
+}
+
+qint64 nativeInteger(const char *data, TFieldType type)
+{
+    switch (type) {
+    case ftSmallint: {
+        qint16 v;
+        std::memcpy(&v, data, 2);
+        return v;
+    }
+    case ftWord:
+    case ftBoolean: {
+        quint16 v;
+        std::memcpy(&v, data, 2);
+        return v;
+    }
+    case ftLargeint: {
+        qint64 v;
+        std::memcpy(&v, data, 8);
+        return v;
+    }
+    default: {
+        qint32 v;
+        std::memcpy(&v, data, 4);
+        return v;
+    }
+    }
+}
+
+} // namespace
 
 int TMemoryData::CompareRecords(const TMemoryRecord &a, const TMemoryRecord &b)
 {
     int result = 0;
     for (size_t k = 0; k < m_sortKeys.size() && result == 0; ++k) {
-        const FieldPlace *place = placeOf(m_sortKeys[k]);
+        const FieldPlace *place = m_sorter ? static_cast<const FieldPlace *>(m_sorter->places[k])
+                                           : placeOf(m_sortKeys[k]);
         if (!place || place->place != Place::Block)
             continue; // variants compare equal
         const char *pa = a.m_data.get() + place->offset;
@@ -176,6 +246,7 @@ void TMemoryData::SortByFields(const QString &fieldNames, bool caseInsensitive, 
         sorter.keys.resize(m_sortKeys.size());
         for (size_t k = 0; k < m_sortKeys.size(); ++k) {
             const FieldPlace *place = placeOf(m_sortKeys[k]);
+            sorter.places.push_back(place);
             if (!place || place->place != Place::Block || !isTextKind(place->type))
                 continue;
             const bool fold = place->type == ftGuid || caseInsensitive;
@@ -190,6 +261,26 @@ void TMemoryData::SortByFields(const QString &fieldNames, bool caseInsensitive, 
         }
         for (size_t i = 0; i < m_records.size(); ++i)
             m_records[i].m_sortSlot = static_cast<qint32>(i);
+        if (typeid(*this) == typeid(TMemoryData)) {
+            // No descendant redefines the comparison: sort the slots over the precomputed
+            // values, which sit together in memory, then put the records in that order.
+            sortSlots(sorter);
+        } else {
+            sortRecords(sorter);
+        }
+        CursorPosChanged();
+        if (!current.isEmpty())
+            GotoBookmark(current);
+        Resync(0);
+    } catch (...) {
+        dropSortKeys();
+        throw;
+    }
+}
+
+void TMemoryData::sortRecords(TMemorySorter &sorter)
+{
+    {
         struct Detach {
             TMemoryData *self;
             ~Detach()
@@ -206,15 +297,92 @@ void TMemoryData::SortByFields(const QString &fieldNames, bool caseInsensitive, 
             [this](const TMemoryRecord &a, const TMemoryRecord &b) {
                 return CompareRecords(a, b) < 0;
             });
-        m_sorter = nullptr;
-        CursorPosChanged();
-        if (!current.isEmpty())
-            GotoBookmark(current);
-        Resync(0);
-    } catch (...) {
-        dropSortKeys();
-        throw;
     }
+    for (TMemoryRecord &record : m_records)
+        record.m_sortSlot = -1;
+}
+
+void TMemoryData::sortSlots(TMemorySorter &sorter)
+{
+    const size_t count = m_records.size();
+    const size_t keys = m_sortKeys.size();
+    sorter.present.resize(keys);
+    sorter.integers.resize(keys);
+    sorter.floats.resize(keys);
+    sorter.ids.resize(count);
+    for (size_t i = 0; i < count; ++i)
+        sorter.ids[i] = m_records[i].m_id;
+    std::vector<KeyKind> kinds(keys, KeyKind::None);
+    for (size_t k = 0; k < keys; ++k) {
+        const auto *place = static_cast<const FieldPlace *>(sorter.places[k]);
+        if (!place || place->place != Place::Block)
+            continue; // variants compare equal
+        kinds[k] = keyKind(place->type);
+        auto &present = sorter.present[k];
+        present.resize(count);
+        for (size_t i = 0; i < count; ++i) {
+            const char *data = m_records[i].m_data.get() + place->offset;
+            const bool text = kinds[k] == KeyKind::Text;
+            present[i] = data[0] && (!text || data[1] || (place->type == ftWideString && data[2]));
+            if (kinds[k] == KeyKind::Integer) {
+                sorter.integers[k].push_back(nativeInteger(data + 1, place->type));
+            } else if (kinds[k] == KeyKind::Float) {
+                double v;
+                std::memcpy(&v, data + 1, 8);
+                sorter.floats[k].push_back(v);
+            }
+        }
+    }
+    const bool descending = m_descendingSort;
+    auto compare = [&](qint32 a, qint32 b) {
+        for (size_t k = 0; k < keys; ++k) {
+            if (kinds[k] == KeyKind::None)
+                continue;
+            const bool hasA = sorter.present[k][static_cast<size_t>(a)];
+            const bool hasB = sorter.present[k][static_cast<size_t>(b)];
+            int c = 0;
+            if (hasA && hasB) {
+                switch (kinds[k]) {
+                case KeyKind::Text:
+                    c = sorter.keys[k][static_cast<size_t>(a)]->compare(
+                        *sorter.keys[k][static_cast<size_t>(b)]);
+                    break;
+                case KeyKind::Integer: {
+                    const qint64 x = sorter.integers[k][static_cast<size_t>(a)];
+                    const qint64 y = sorter.integers[k][static_cast<size_t>(b)];
+                    c = x < y ? -1 : x > y ? 1 : 0;
+                    break;
+                }
+                case KeyKind::Float: {
+                    const double x = sorter.floats[k][static_cast<size_t>(a)];
+                    const double y = sorter.floats[k][static_cast<size_t>(b)];
+                    c = x < y ? -1 : y < x ? 1 : 0;
+                    break;
+                }
+                case KeyKind::None:
+                    break;
+                }
+            } else if (hasA != hasB) {
+                c = hasA ? 1 : -1;
+            }
+            if (c != 0)
+                return descending ? c > 0 : c < 0;
+        }
+        const qint32 x = sorter.ids[static_cast<size_t>(a)];
+        const qint32 y = sorter.ids[static_cast<size_t>(b)];
+        return descending ? x > y : x < y;
+    };
+    std::vector<qint32> order(count);
+    for (size_t i = 0; i < count; ++i)
+        order[i] = static_cast<qint32>(i);
+    std::sort(order.begin(), order.end(), compare);
+    std::vector<TMemoryRecord> sorted;
+    sorted.reserve(m_records.capacity());
+    for (qint32 slot : order)
+        sorted.push_back(std::move(m_records[static_cast<size_t>(slot)]));
+    m_records.swap(sorted);
+    for (TMemoryRecord &record : m_records)
+        record.m_sortSlot = -1;
 }
 
 } // namespace qd

@@ -44,6 +44,61 @@ TEST(MemoryDataSort, TwoFieldsStableBothWaysWithNulls)
     EXPECT_FALSE(ds->IsIndexField(ds->FieldByName(QStringLiteral("NAME"))));
 }
 
+// A descendant that redefines the comparison is sorted through it, and the plain comparison
+// gives the order the plain dataset's own sort gives.
+TEST(MemoryDataSort, ThroughARedefinedComparison)
+{
+    class Counting : public TMemoryData {
+    public:
+        int calls = 0;
+        int CompareRecords(const TMemoryRecord &a, const TMemoryRecord &b) override
+        {
+            ++calls;
+            return TMemoryData::CompareRecords(a, b);
+        }
+    };
+    const std::vector<std::tuple<int, double, const char *>> rows = { { 2, 1.5, "Bx" },
+        { 1, 2.5, "a" }, { 2, -1.0, "b" }, { 1, 2.5, "A" }, { 3, 0.0, "" }, { 2, 1.5, "bx" } };
+    auto fill = [&](TMemoryData &ds) {
+        ds.FieldDefs().Add(QStringLiteral("N"), ftSmallint);
+        ds.FieldDefs().Add(QStringLiteral("F"), ftFloat);
+        ds.FieldDefs().Add(QStringLiteral("S"), ftString, 5);
+        ds.FieldDefs().Add(QStringLiteral("W"), ftWideString, 5);
+        ds.Open();
+        for (const auto &[n, f, text] : rows) {
+            ds.Append();
+            ds.FieldByName(QStringLiteral("N"))->SetAsInteger(n);
+            ds.FieldByName(QStringLiteral("F"))->SetAsFloat(f);
+            ds.FieldByName(QStringLiteral("S"))->SetAsString(QString::fromLatin1(text));
+            ds.FieldByName(QStringLiteral("W"))->SetAsString(QString::fromLatin1(text));
+            ds.Post();
+        }
+    };
+    Counting counting;
+    TMemoryData plain;
+    fill(counting);
+    fill(plain);
+    struct Case {
+        const char *keys;
+        bool caseInsensitive;
+        bool descending;
+    };
+    for (const Case &c : { Case { "N;F", false, false }, Case { "S", true, false },
+             Case { "W;N", false, true }, Case { "F;S", false, true } }) {
+        counting.calls = 0;
+        counting.SortByFields(QString::fromLatin1(c.keys), c.caseInsensitive, c.descending);
+        plain.SortByFields(QString::fromLatin1(c.keys), c.caseInsensitive, c.descending);
+        EXPECT_GT(counting.calls, 0);
+        for (const char *field : { "N", "F", "S" })
+            EXPECT_EQ(column(counting, QString::fromLatin1(field)),
+                column(plain, QString::fromLatin1(field)))
+                << c.keys << " " << field;
+    }
+    plain.SortByFields(QStringLiteral("S"), true);
+    EXPECT_EQ(
+        column(plain, QStringLiteral("S")), QStringList({ "<null>", "a", "A", "b", "Bx", "bx" }));
+}
+
 TEST(MemoryDataSort, CaseAndTheCurrentRecord)
 {
     auto ds
