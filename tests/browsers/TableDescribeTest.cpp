@@ -23,17 +23,34 @@ QStringList linesOf(const TStringList &list)
 using Describer
     = std::function<void(TOracleSession &, const QString &, const QString &, TStringList &)>;
 
+struct DescribeCase {
+    const char *golden;
+    Describer describe;
+    const char *owner, *name;
+};
+
 } // namespace
 
-using DescribeTables = DescribeFixture;
+class DescribeTables : public DescribeFixture {
+protected:
+    // Each describer clears the list it is given, then writes the listing its golden file
+    // holds.
+    template <size_t N>
+    void expectListings(const DescribeCase (&cases)[N])
+    {
+        for (const auto &c : cases) {
+            SCOPED_TRACE(c.golden);
+            TStringList lines;
+            lines.Add(QStringLiteral("cleared first"));
+            c.describe(*session, QLatin1String(c.owner), QLatin1String(c.name), lines);
+            expectGolden(QLatin1String(c.golden), linesOf(lines));
+        }
+    }
+};
 
 TEST_F(DescribeTables, ColumnTablesOfEveryForm)
 {
-    const struct {
-        const char *golden;
-        Describer describe;
-        const char *owner, *name;
-    } cases[] = {
+    const DescribeCase cases[] = {
         { "columns-table-order-lines.txt", DescribeTableColumns, "DEMO", "ORDER_LINES" },
         { "columns-table-emp.txt", DescribeTableColumns, "DEMO", "EMP" },
         { "columns-table-no-key.txt", DescribeTableColumns, "DEMO", "BARE" },
@@ -43,13 +60,7 @@ TEST_F(DescribeTables, ColumnTablesOfEveryForm)
         { "columns-view-missing.txt", DescribeViewColumns, "DEMO", "NO_SUCH_VIEW" },
         { "columns-mview.txt", DescribeMViewColumns, "DEMO", "DEPT_SUMMARY" },
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.golden);
-        TStringList lines;
-        lines.Add(QStringLiteral("cleared first"));
-        c.describe(*session, QLatin1String(c.owner), QLatin1String(c.name), lines);
-        expectGolden(QLatin1String(c.golden), linesOf(lines));
-    }
+    expectListings(cases);
 }
 
 TEST_F(DescribeTables, KeyPositionsFollowTheColumnsAndEveryFieldHasItsWidth)
@@ -71,11 +82,7 @@ TEST_F(DescribeTables, KeyPositionsFollowTheColumnsAndEveryFieldHasItsWidth)
 
 TEST_F(DescribeTables, KeyCheckAndIndexListings)
 {
-    const struct {
-        const char *golden;
-        Describer describe;
-        const char *owner, *name;
-    } cases[] = {
+    const DescribeCase cases[] = {
         { "foreign-keys-shipments.txt", DescribeForeignKeys, "DEMO", "SHIPMENTS" },
         { "foreign-keys-emp.txt", DescribeForeignKeys, "DEMO", "EMP" },
         { "foreign-keys-none.txt", DescribeForeignKeys, "DEMO", "BARE" },
@@ -85,13 +92,7 @@ TEST_F(DescribeTables, KeyCheckAndIndexListings)
         { "indexes-quoted.txt", DescribeIndexes, "Dev", "Orders" },
         { "indexes-none.txt", DescribeIndexes, "DEMO", "BARE" },
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.golden);
-        TStringList lines;
-        lines.Add(QStringLiteral("cleared first"));
-        c.describe(*session, QLatin1String(c.owner), QLatin1String(c.name), lines);
-        expectGolden(QLatin1String(c.golden), linesOf(lines));
-    }
+    expectListings(cases);
     // A table with nothing of the three, or none at all, gives one line in each.
     for (const char *table : { "BARE", "NO_SUCH_TABLE" }) {
         for (const Describer &d : { Describer(DescribeForeignKeys),
