@@ -24,6 +24,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QToolButton>
 #include <QResizeEvent>
 #include <QSplitter>
 #include <QTabWidget>

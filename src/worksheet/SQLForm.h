@@ -3,6 +3,7 @@
 #include "classlib/DataSource.h"
 #include "shell/ControlStates.h"
 #include "shell/WindowServices.h"
+#include "worksheet/QueryThread.h"
 #include "worksheet/ScriptHost.h"
 
 #include <QColor>
@@ -30,6 +31,7 @@ class EditorPane;
 class ErrorPane;
 class TOracleDataSet;
 class TOracleSession;
+class TKXVarPrompt;
 class TQueryThread;
 class TSettings;
 class WorksheetStatusBar;
@@ -215,6 +217,7 @@ private:
     WorksheetStatusBar *m_statusBar = nullptr;
     QLabel *m_serverVersionLabel = nullptr;
     QTimer *m_timer = nullptr;
+    QPointer<TKXVarPrompt> m_varPrompt;
     QMenu *m_editMenu = nullptr;
     QHash<QString, QAction *> m_actions;
     QHash<QString, QToolButton *> m_buttons;

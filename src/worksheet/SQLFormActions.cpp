@@ -6,6 +6,7 @@
 #include "worksheet/WorksheetStatusBar.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>

@@ -6,6 +6,7 @@
 #include "platform/ProgramDirectory.h"
 #include "shell/DockLib.h"
 #include "worksheet/ErrorPane.h"
+#include "worksheet/QueryThread.h"
 
 #include <QAction>
 

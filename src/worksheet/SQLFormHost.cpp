@@ -3,16 +3,17 @@
 
 #include "classlib/DataSetModel.h"
 #include "oracle/OracleSession.h"
+#include "oracle_data/OracleDataSet.h"
 #include "shell/MessageBoxes.h"
 #include "shell/TextTools.h"
 #include "worksheet/EditorPane.h"
 #include "worksheet/ErrorPane.h"
+#include "worksheet/QueryThread.h"
+#include "worksheet/VarPrompt.h"
 #include "worksheet/WorksheetStatusBar.h"
 
 #include <QAction>
 #include <QHeaderView>
-#include <QInputDialog>
-#include <QLineEdit>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
@@ -155,12 +156,14 @@ void TSQLForm::AttachGridDataSet()
 
 bool TSQLForm::PromptForValue(const TScriptPrompt &prompt, QString &value)
 {
-    bool ok = false;
-    const QString answer = QInputDialog::getText(this, prompt.Caption, prompt.Text,
-        prompt.Hide ? QLineEdit::Password : QLineEdit::Normal, prompt.Default, &ok);
-    if (ok)
-        value = answer;
-    return ok;
+    // One prompt window per worksheet: it keeps the last value confirmed.
+    if (!m_varPrompt)
+        m_varPrompt = new TKXVarPrompt(this);
+    if (!m_varPrompt->Execute(prompt.Caption, prompt.Text, prompt.MaskKind, prompt.Format,
+            prompt.Default, prompt.Hide))
+        return false;
+    value = m_varPrompt->Value();
+    return true;
 }
 
 bool TSQLForm::ConnectSession(const TScriptLogon &logon, bool askFirst)
