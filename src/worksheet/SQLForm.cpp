@@ -24,6 +24,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QToolButton>
 #include <QResizeEvent>
 #include <QSplitter>
@@ -105,6 +106,10 @@ TSQLForm::TSQLForm(QWidget *owner)
 TSQLForm::~TSQLForm()
 {
     m_destroying = true;
+    // Children hidden and deleted by the base class must not call back into this half-gone
+    // window.
+    for (QObject *child : findChildren<QObject *>())
+        disconnect(child, nullptr, this, nullptr);
     // A window deleted without its close sequence still must not leave a runner behind.
     waitForRunner();
     releaseDatabase();
@@ -285,6 +290,11 @@ void TSQLForm::afterLogon()
 
 void TSQLForm::setOutputHeight(int height)
 {
+    // Before the window is laid out the splitter has no height to share: apply when shown.
+    if (!isVisible()) {
+        m_pendingOutputHeight = height;
+        return;
+    }
     const int total = m_splitter->height() > 0 ? m_splitter->height() : 500;
     const int output = std::clamp(height, 0, std::max(total - 1, 0));
     m_splitter->setSizes({ total - output, output });
@@ -364,6 +374,18 @@ void TSQLForm::InitOptions()
 void TSQLForm::InitSQLTreeBrowser(bool refresh)
 {
     Q_UNUSED(refresh); // no browser frame in this window yet: nothing to re-read
+}
+
+void TSQLForm::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_pendingOutputHeight >= 0) {
+        if (layout())
+            layout()->activate();
+        const int height = m_pendingOutputHeight;
+        m_pendingOutputHeight = -1;
+        setOutputHeight(height);
+    }
 }
 
 void TSQLForm::resizeEvent(QResizeEvent *event)

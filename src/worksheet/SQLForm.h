@@ -110,6 +110,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -198,6 +199,7 @@ private:
     QString FileName;
     bool m_destroying = false;
     bool m_connectedState = false;
+    int m_pendingOutputHeight = -1;
     bool m_closeAccepted = false;
     QPointer<TQueryThread> m_thread;
 

@@ -59,9 +59,16 @@ void TSQLForm::waitForRunner()
     // thread to finish a call it had begun.
     QEventLoop loop;
     QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [this, &loop] {
-        if (!m_thread || m_thread->isFinished())
+    int ticks = 0;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [this, &loop, &ticks] {
+        if (!m_thread || m_thread->isFinished()) {
             loop.quit();
+            return;
+        }
+        // A break sent while the worker was between calls finds nothing to break; the next
+        // call it starts is broken by the one that follows.
+        if (++ticks % 10 == 0)
+            m_thread->Cancel();
     });
     poll.start(10);
     if (m_thread && !m_thread->isFinished())
