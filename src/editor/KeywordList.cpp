@@ -2,6 +2,8 @@
 
 #include "classlib/ListErrors.h"
 
+#include <atomic>
+
 namespace qd {
 
 void UpperCaseInPlace(QChar *text, qsizetype length, TcmUpperCase mode)
@@ -33,6 +35,10 @@ QString UpperCaseText(QStringView text, TcmUpperCase mode)
 }
 
 namespace {
+
+// Versions are unique over all lists, so a matcher never takes a new list at the address of a
+// freed one for the list it was built from.
+std::atomic<quint64> versionCounter { 0 };
 
 [[noreturn]] void outOfBounds()
 {
@@ -158,7 +164,7 @@ void TKeywordList::prepare()
             m_noCase = true;
         }
     }
-    ++m_version;
+    m_version = ++versionCounter;
 }
 
 qsizetype TExtKeywordList::AddKeyword(const QString &word, quint8 options, quint8 style,
