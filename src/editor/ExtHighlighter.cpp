@@ -245,83 +245,95 @@ void TCustomExtHighlighter::prepareSeparatorTests()
     m_startStop.SetSeparatorsPrepared(true);
 }
 
+bool TCustomExtHighlighter::searchStart(
+    TCodeNavigator &nav, qint64 endOff, int baseIndex, StartMatch &match)
+{
+    prepareSeparatorTests();
+    TParagraph *p = nav.ParRecord();
+    const qint64 length = p->Length;
+    const qint64 navOff = qMin<qint64>(nav.ParOffset(), length);
+    const qint64 parStart = nav.Position() - nav.ParOffset();
+    const QStringView text = paragraphText(p);
+    const TcmUpperCase mode = m_startStop.CaseMode();
+    const int longest = m_startStop.LongestStart();
+    if (hl::Level(*hl::AttrAt(p, navOff)) >= hl::MaxLevel)
+        return false;
+    const qint64 ws = qMax<qint64>(0, navOff - (longest + 1));
+    const qint64 we = qMin<qint64>(length, endOff + longest + 1);
+    const auto maybe = [&](char16_t ch) {
+        return ch >= 256 ? m_anyWideFirst : bool((m_firstChars[ch >> 6] >> (ch & 63)) & 1);
+    };
+    qint32 ai = hl::FirstAttrAtOrAfter(p, ws);
+    for (qint64 pos = ws; pos <= endOff && pos < we; ++pos) {
+        const QChar c = text[pos];
+        if (!maybe(c.unicode()) && !maybe(upperChar(c, mode).unicode()))
+            continue;
+        while (ai < p->AttrCount && p->Attrs[ai].Offset() <= pos)
+            ++ai;
+        const TAttrRecord cur = ai > 0 ? p->Attrs[ai - 1] : *p->StartAttr;
+        const int level = hl::Level(cur);
+        if (level >= hl::MaxLevel)
+            continue;
+        bool skipPosition = false;
+        for (qsizetype i = 0; i < m_startStop.Count() && !skipPosition; ++i) {
+            const TStartStopKey &item = m_startStop.Item(i);
+            const qint64 n = item.PreparedStart.size();
+            if (n == 0 || pos + n > we)
+                continue;
+            if (pos + n + (item.AfterStartNeedsSep ? 1 : 0) <= navOff)
+                continue;
+            if (!Applies(item.Scope, item.Priority, cur, baseIndex))
+                continue;
+            if (!keyAt(text, pos, item.PreparedStart, item.Options & koMatchCase, mode))
+                continue;
+            if (item.BeforeStartNeedsSep && pos > 0
+                && !m_separators.Contains(text[pos - 1].unicode()))
+                continue;
+            if (item.AfterStartNeedsSep && pos + n < we
+                && !m_separators.Contains(text[pos + n].unicode()))
+                continue;
+            // The closing quote of a string opens no new string.
+            if (item.PreparedStart == item.PreparedStop && hl::InRange(cur)
+                && (quint16(hl::Entry(cur, level)) & 0x7FFF) == quint16(i + baseIndex)) {
+                skipPosition = true;
+                continue;
+            }
+            if (OnStart) {
+                m_a->Assign(nav);
+                m_a->SetPos(parStart + pos);
+                bool accept = true;
+                OnStart(this, *m_a, nullptr, int(i), accept);
+                if (!accept)
+                    continue;
+            }
+            match = { pos, i, n, cur };
+            return true;
+        }
+    }
+    return false;
+}
+
 bool TCustomExtHighlighter::FindStartKey(TCodeNavigator &nav, TCodeNavigator &endNav, int baseIndex)
 {
     CodeDocument *doc = nav.Memo();
     if (m_active && !m_startStop.IsEmpty() && doc) {
-        prepareSeparatorTests();
         TParagraph *p = nav.ParRecord();
         const qint64 parStart = nav.Position() - nav.ParOffset();
-        const qint64 length = p->Length;
-        const qint64 navOff = qMin<qint64>(nav.ParOffset(), length);
         const qint64 endOff = endNav.ParIndex() == nav.ParIndex()
-            ? qMin<qint64>(endNav.ParOffset(), length)
-            : length;
-        const QStringView text = paragraphText(p);
-        const TcmUpperCase mode = m_startStop.CaseMode();
-        const int longest = m_startStop.LongestStart();
-        if (hl::Level(*hl::AttrAt(p, navOff)) < hl::MaxLevel) {
-            const qint64 ws = qMax<qint64>(0, navOff - (longest + 1));
-            const qint64 we = qMin<qint64>(length, endOff + longest + 1);
-            qint32 ai = hl::FirstAttrAtOrAfter(p, ws);
-            for (qint64 pos = ws; pos <= endOff && pos < we; ++pos) {
-                const QChar c = text[pos];
-                const char16_t cu = c.unicode();
-                const char16_t uu = upperChar(c, mode).unicode();
-                const auto maybe = [&](char16_t ch) {
-                    return ch >= 256 ? m_anyWideFirst : ((m_firstChars[ch >> 6] >> (ch & 63)) & 1);
-                };
-                if (!maybe(cu) && !maybe(uu))
-                    continue;
-                while (ai < p->AttrCount && p->Attrs[ai].Offset() <= pos)
-                    ++ai;
-                const TAttrRecord cur = ai > 0 ? p->Attrs[ai - 1] : *p->StartAttr;
-                const int level = hl::Level(cur);
-                if (level >= hl::MaxLevel)
-                    continue;
-                bool skipPosition = false;
-                for (qsizetype i = 0; i < m_startStop.Count() && !skipPosition; ++i) {
-                    const TStartStopKey &item = m_startStop.Item(i);
-                    const qint64 n = item.PreparedStart.size();
-                    if (n == 0 || pos + n > we)
-                        continue;
-                    if (pos + n + (item.AfterStartNeedsSep ? 1 : 0) <= navOff)
-                        continue;
-                    if (!Applies(item.Scope, item.Priority, cur, baseIndex))
-                        continue;
-                    if (!keyAt(text, pos, item.PreparedStart, item.Options & koMatchCase, mode))
-                        continue;
-                    if (item.BeforeStartNeedsSep && pos > 0
-                        && !m_separators.Contains(text[pos - 1].unicode()))
-                        continue;
-                    if (item.AfterStartNeedsSep && pos + n < we
-                        && !m_separators.Contains(text[pos + n].unicode()))
-                        continue;
-                    // The closing quote of a string opens no new string.
-                    if (item.PreparedStart == item.PreparedStop && hl::InRange(cur)
-                        && (quint16(hl::Entry(cur, level)) & 0x7FFF) == quint16(i + baseIndex)) {
-                        skipPosition = true;
-                        continue;
-                    }
-                    m_a->Assign(nav);
-                    m_a->SetPos(parStart + pos);
-                    if (OnStart) {
-                        bool accept = true;
-                        OnStart(this, *m_a, nullptr, int(i), accept);
-                        if (!accept)
-                            continue;
-                    }
-                    TAttrRecord rec = hl::Pushed(cur, qint16(quint16(i + baseIndex) | hl::RangeBit),
-                        item.Style, item.Background, item.Foreground, item.ContextNum, item.Tag);
-                    hl::SetOpenLength(rec, int(n));
-                    THighlightHost::RemoveRecords(p, pos, -1, true);
-                    THighlightHost::InsertRecord(p, pos, rec);
-                    doc->InvalidateNavigators(parStart + pos - 1, nav.ParIndex());
-                    nav.SetPos(parStart + pos + n);
-                    nav.Invalidate();
-                    return true;
-                }
-            }
+            ? qMin<qint64>(endNav.ParOffset(), p->Length)
+            : p->Length;
+        StartMatch m;
+        if (searchStart(nav, endOff, baseIndex, m)) {
+            const TStartStopKey &item = m_startStop.Item(m.Item);
+            TAttrRecord rec = hl::Pushed(m.Cur, qint16(quint16(m.Item + baseIndex) | hl::RangeBit),
+                item.Style, item.Background, item.Foreground, item.ContextNum, item.Tag);
+            hl::SetOpenLength(rec, int(m.Length));
+            THighlightHost::RemoveRecords(p, m.Pos, -1, true);
+            THighlightHost::InsertRecord(p, m.Pos, rec);
+            doc->InvalidateNavigators(parStart + m.Pos - 1, nav.ParIndex());
+            nav.SetPos(parStart + m.Pos + m.Length);
+            nav.Invalidate();
+            return true;
         }
     }
     if (m_sub)
@@ -403,6 +415,15 @@ bool TCustomExtHighlighter::FindStopKey(TCodeNavigator &nav, TCodeNavigator &end
     }
     if (found < 0)
         return false;
+    // A range that may hold ranges of its own closes only when no start key comes first.
+    if (level < hl::MaxLevel) {
+        bool nestable = false;
+        for (qsizetype i = 0; i < m_startStop.Count() && !nestable; ++i)
+            nestable = Applies(m_startStop.Item(i).Scope, m_startStop.Item(i).Priority, cur, baseIndex);
+        StartMatch m;
+        if (nestable && searchStart(nav, found, baseIndex, m) && m.Pos < found)
+            return false;
+    }
     const qint64 closeAt = found + stopLength;
     if (OnStop) {
         m_a->Assign(nav);

@@ -73,6 +73,14 @@ protected:
     static void invalidate(TCodeNavigator &nav, qint64 first, qint64 last);
 
 private:
+    struct StartMatch {
+        qint64 Pos = 0;
+        qsizetype Item = 0;
+        qint64 Length = 0;
+        TAttrRecord Cur;
+    };
+    // The first start key that qualifies from nav's offset up to endOff.
+    bool searchStart(TCodeNavigator &nav, qint64 endOff, int baseIndex, StartMatch &match);
     void prepareSeparatorTests();
     bool markKeyword(TCodeNavigator &startNav, TCodeNavigator &endNav, qint64 parIndex,
         const TKeywordHit &hit, int baseIndex);
