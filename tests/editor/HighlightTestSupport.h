@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EditorTestSupport.h"
+#include "common/TestSupport.h"
 
 #include "editor/CodeDocument.h"
 #include "editor/HighlightHost.h"
@@ -131,7 +132,7 @@ inline QString recordDump(const CodeDocument &doc)
 
 inline QString goldenDir()
 {
-    return QStringLiteral(QD_TESTS_SOURCE_DIR "/editor/golden/highlight");
+    return testsSourceDirectory() + QStringLiteral("/editor/golden/highlight");
 }
 
 // Compares actual with the golden file name; QD_UPDATE_GOLDEN=1 rewrites the file first.
