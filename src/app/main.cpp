@@ -1,6 +1,7 @@
 #include "browsers/NavigatorImages.h"
 #include "browsers/OracleDescriber.h"
 #include "shell/WindowServices.h"
+#include "worksheet/SQLForm.h"
 
 #include <QApplication>
 
@@ -10,7 +11,10 @@ namespace {
 // window exists; a window left out makes its commands say it is not available yet.
 void registerWindows(qd::WindowFactories &factories)
 {
-    (void)factories;
+    factories.Worksheet = [](QWidget *owner, const qd::TLogonValues &logon,
+                              const QString &fileOrText, bool asFile) -> QWidget * {
+        return qd::TSQLForm::CreateWorksheet(owner, logon, fileOrText, asFile);
+    };
 }
 
 } // namespace

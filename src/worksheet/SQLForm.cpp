@@ -13,6 +13,7 @@
 #include "shell/TextTools.h"
 #include "worksheet/EditorPane.h"
 #include "worksheet/ErrorPane.h"
+#include "worksheet/GridRowDelegate.h"
 #include "worksheet/QueryThread.h"
 #include "worksheet/WorksheetSettings.h"
 #include "worksheet/WorksheetStatusBar.h"
@@ -185,6 +186,15 @@ void TSQLForm::buildLayout()
     m_gridModel->SetBatchSize(200);
     m_gridModel->SetDataSource(&m_dataSource);
     m_grid->setModel(m_gridModel);
+    m_grid->setItemDelegate(new GridRowDelegate(m_gridModel, m_grid));
+    // Clicking a row makes its record the dataset's current one (once the run has ended).
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+        [this](const QModelIndex &current) {
+            if (!m_running && current.isValid())
+                m_gridModel->SetCurrentRow(current.row());
+        });
+    connect(m_gridModel, &DataSetModel::currentRowChanged, m_grid->viewport(),
+        qOverload<>(&QWidget::update));
     connect(m_gridModel, &DataSetModel::modelReset, this, &TSQLForm::updateRowStatus);
     connect(m_gridModel, &DataSetModel::rowsInserted, this, &TSQLForm::updateRowStatus);
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,

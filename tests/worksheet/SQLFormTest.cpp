@@ -357,3 +357,52 @@ TEST_F(WorksheetTest, DroppingOneFileOpensItInTheEditor)
     EXPECT_TRUE(form->Action(QStringLiteral("CloseFile1"))->isEnabled());
     EXPECT_FALSE(form->Action(QStringLiteral("SaveFile1"))->isEnabled());
 }
+
+// ---- A large result ------------------------------------------------------------------------
+
+TEST_F(WorksheetTest, GridScrollsThroughAMillionRowsWhileTheyAreFetched)
+{
+    {
+        auto session = qd::test::LogOnDemo();
+        qd::test::CreateFreshTable(*session, QStringLiteral("ten"), QStringLiteral("n number"));
+        for (int i = 0; i < 10; ++i)
+            qd::test::RunSql(*session, QStringLiteral("insert into ten values (%1)").arg(i));
+        qd::test::CreateFreshTable(*session, QStringLiteral("million"), QStringLiteral("id number"));
+        qd::test::RunSql(*session,
+            QStringLiteral("insert into million select rownum from ten a, ten b, ten c, ten d, "
+                           "ten e, ten f"));
+        qd::test::RunSql(*session, QStringLiteral("commit"));
+        qd::test::LogOffQuietly(session);
+    }
+    TSQLForm *form = open(QStringLiteral("DEMO"), QStringLiteral("select id from million"));
+    form->RunSQL(0, 0);
+    ASSERT_TRUE(waitForRun(form, 60000));
+    ASSERT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
+    DataSetModel *model = form->GridModel();
+    QTableView *grid = form->Grid();
+    // Only the first rows are there: the rest are fetched as the grid scrolls.
+    ASSERT_GT(model->rowCount(), 0);
+    EXPECT_LT(model->rowCount(), 10000);
+    EXPECT_TRUE(model->canFetchMore({}));
+    EXPECT_EQ(gridText(form, 0, 0), QStringLiteral("1"));
+    bool sawMiddle = false;
+    int steps = 0;
+    while (model->canFetchMore({}) && steps < 100000) {
+        grid->scrollToBottom();
+        QApplication::processEvents();
+        ++steps;
+        if (!sawMiddle && model->rowCount() > 500000) {
+            // Half way: the grid shows the newest rows while the rest are still to come.
+            sawMiddle = true;
+            EXPECT_TRUE(model->canFetchMore({}));
+            const int last = grid->rowAt(grid->viewport()->height() - 1);
+            EXPECT_GT(last, 490000);
+            EXPECT_EQ(gridText(form, last, 0), QString::number(last + 1));
+        }
+    }
+    EXPECT_TRUE(sawMiddle);
+    ASSERT_EQ(model->rowCount(), 1000000);
+    EXPECT_EQ(gridText(form, 999999, 0), QStringLiteral("1000000"));
+    grid->setCurrentIndex(model->index(999999, 0));
+    EXPECT_EQ(form->StatusPanels()->PanelText(2), QStringLiteral("1000000/1000000"));
+}
