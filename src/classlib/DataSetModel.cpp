@@ -6,6 +6,8 @@
 
 #include <QThread>
 
+#include <algorithm>
+
 #include <limits>
 #include <optional>
 
@@ -116,10 +118,15 @@ void DataSetModel::readRow(Row &row, const std::vector<Column> &columns)
 {
     row.display.clear();
     row.edit.clear();
+    // The edit text is kept only for columns that can be edited: a read-only result (a
+    // worksheet's grid) holds one text per cell, not two.
+    const bool anyEditable = std::any_of(
+        columns.begin(), columns.end(), [](const Column &column) { return column.editable; });
     for (const Column &column : columns) {
         const bool isNull = column.field->IsNull();
         row.display.append(isNull ? QString() : column.field->DisplayText());
-        row.edit.append(isNull ? QString() : column.field->Text());
+        if (anyEditable)
+            row.edit.append(isNull || !column.editable ? QString() : column.field->Text());
     }
 }
 
@@ -273,7 +280,9 @@ QVariant DataSetModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return row.display.value(index.column());
     case Qt::EditRole:
-        return row.edit.value(index.column());
+        return m_columns[static_cast<size_t>(index.column())].editable
+            ? row.edit.value(index.column())
+            : row.display.value(index.column());
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::Alignment(
             (m_columns[static_cast<size_t>(index.column())].rightAligned ? Qt::AlignRight

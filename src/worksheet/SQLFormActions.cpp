@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QApplication>
 #include <QMenu>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QTableView>
 #include <QToolBar>
@@ -115,7 +116,13 @@ void TSQLForm::createActions()
             later(QStringLiteral("The workspace")));
     file->addSeparator();
     hook(addAction(file, QStringLiteral("Close1"), QStringLiteral("Close SQL &Window"), {}, nullptr),
-        [this] { close(); });
+        [this] {
+            // Inside the main window the sub-window closes, and with it this window.
+            if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
+                sub->close();
+            else
+                close();
+        });
     file->addSeparator();
     for (const auto &[name, caption] : { std::pair { "PrinterSetup1", "Printer Setup..." },
              std::pair { "PrintEditor1", "Print Editor..." }, std::pair { "PrintGrid1", "Print Grid..." },
