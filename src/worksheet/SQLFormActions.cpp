@@ -1,6 +1,7 @@
 // The worksheet's menus, tool buttons and their shortcuts.
 #include "worksheet/SQLForm.h"
 
+#include "shell/MRUList.h"
 #include "worksheet/EditorPane.h"
 #include "worksheet/ErrorPane.h"
 #include "worksheet/WorksheetStatusBar.h"
@@ -11,6 +12,7 @@
 #include <QMenu>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
@@ -95,7 +97,24 @@ void TSQLForm::createActions()
     m_actions.insert(QStringLiteral("Reopen1"), reopen->menuAction());
     connect(reopen, &QMenu::aboutToShow, this, [this, reopen] {
         reopen->clear();
-        reopen->addAction(QStringLiteral("(none)"))->setEnabled(false);
+        if (MainWindowInterface *main = mainWindow())
+            main->RecentFiles().BuildMenu(reopen, nullptr, [this](TMRUMenuItem *item) {
+                OpenEditorFile(item->Item().Path, true);
+            });
+        if (reopen->isEmpty())
+            reopen->addAction(QStringLiteral("(none)"))->setEnabled(false);
+    });
+    connect(file, &QMenu::aboutToShow, this, [this] {
+        // The security commands follow the main window's; printing follows the output page.
+        if (MainWindowInterface *main = mainWindow())
+            for (const auto &[mine, theirs] : { std::pair { "EnterSecurityPassword1", "EnterSecureMode1" },
+                     std::pair { "ShutOffSecuredFeatures1", "ShutOffSecuredFeatures1" },
+                     std::pair { "LockQuarloDesk1", "LockQuarloDesk1" } })
+                if (QAction *their = main->MainAction(QLatin1String(theirs)))
+                    m_actions.value(QLatin1String(mine))->setEnabled(their->isEnabled());
+        const bool textPage = m_outputPages->currentIndex() == 1;
+        m_actions.value(QStringLiteral("PrintTextOutput1"))->setEnabled(textPage);
+        m_actions.value(QStringLiteral("PrintGrid1"))->setEnabled(!textPage);
     });
     addAction(file, QStringLiteral("OpenFile1"), QStringLiteral("&Open File..."), K(QStringLiteral("Ctrl+O")),
         &TSQLForm::openFileCommand);
