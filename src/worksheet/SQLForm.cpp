@@ -235,6 +235,15 @@ void TSQLForm::buildLayout()
     m_serverVersionLabel = new QLabel(this);
     m_serverVersionLabel->setObjectName(QStringLiteral("pnlServerVersion"));
 
+    m_cancelTimer = new QTimer(this);
+    m_cancelTimer->setInterval(100);
+    connect(m_cancelTimer, &QTimer::timeout, this, [this] {
+        if (m_running && m_thread)
+            m_thread->Cancel();
+        else
+            m_cancelTimer->stop();
+    });
+
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("Timer1"));
     m_timer->setInterval(1000);

@@ -219,6 +219,7 @@ private:
     WorksheetStatusBar *m_statusBar = nullptr;
     QLabel *m_serverVersionLabel = nullptr;
     QTimer *m_timer = nullptr;
+    QTimer *m_cancelTimer = nullptr;
     QPointer<TKXVarPrompt> m_varPrompt;
     QMenu *m_editMenu = nullptr;
     QHash<QString, QAction *> m_actions;

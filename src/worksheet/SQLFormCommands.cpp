@@ -20,6 +20,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTimer>
 #include <QToolButton>
 
 namespace qd {
@@ -121,8 +122,12 @@ void TSQLForm::RollbackWork()
 
 void TSQLForm::CancelRun()
 {
-    if (m_running && m_thread)
-        m_thread->Cancel();
+    if (!m_running || !m_thread)
+        return;
+    m_thread->Cancel();
+    // A break that arrives while the worker is between two calls finds nothing to break: the
+    // request stands, and is sent again, until the run has ended.
+    m_cancelTimer->start();
 }
 
 void TSQLForm::GotoError()

@@ -196,6 +196,7 @@ void TSQLForm::SyncNavigatorLogon()
 void TSQLForm::QueryThreadFinished()
 {
     m_thread = nullptr;
+    m_cancelTimer->stop();
     stopRunClock();
     m_running = false;
     if (!m_session->Connected())
