@@ -204,7 +204,7 @@ protected:
         for (const QString &line : lines)
             actual += line + QStringLiteral("|\n");
         const QString path
-            = QDir(QStringLiteral(QD_TESTS_SOURCE_DIR "/worksheet/golden")).filePath(name);
+            = QDir(testsSourceDirectory() + QStringLiteral("/worksheet/golden")).filePath(name);
         if (qEnvironmentVariableIsSet("QD_UPDATE_GOLDEN")) {
             QDir().mkpath(QFileInfo(path).absolutePath());
             QSaveFile out(path);
