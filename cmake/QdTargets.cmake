@@ -36,9 +36,6 @@ function(qd_test name)
     target_link_libraries(${name} PRIVATE qd_test_main ${ARG_DEPS} GTest::gtest GTest::gmock)
     target_compile_options(${name} PRIVATE ${QD_WARNINGS})
     target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-    # Tests find their golden files and data from here, not from __FILE__, which a
-    # compiler cache may make relative.
-    target_compile_definitions(${name} PRIVATE QD_TESTS_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}")
     gtest_discover_tests(${name}
         DISCOVERY_TIMEOUT 60
         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"

@@ -7,6 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libsqlite3-dev zlib1g-dev
+    fonts-dejavu-core xvfb xdotool
 )
 
 missing=()

@@ -367,7 +367,8 @@ void CodeDocument::replaceRange(qint64 a, qint64 b, QString text, int flags)
             TUndoRecord record;
             record.Start = a;
             record.End = a + n;
-            record.Grouped = !replaying && (m_recordsInCall > 0 || m_cleaning);
+            record.Grouped
+                = !replaying && (m_recordsInCall > 0 || m_cleaning || (flags & rfGroupUndo));
             record.Text = removed;
             m_undo.Write(std::move(record), replaying);
             ++m_recordsInCall;

@@ -125,6 +125,7 @@ public:
     enum TReplaceFlag {
         rfNoStyleRestore = 1, // do not append codes that restore the style after the text
         rfNoCodeCleanup = 2, // do not remove adjacent style codes that cancel
+        rfGroupUndo = 4, // undone and redone together with the record before (a text move)
     };
     // Replaces the selection by text (which may hold CR, CR LF, LF and NULs). Fires
     // OnBeforeChange (which may change the text) before anything changes and OnParse with the

@@ -129,7 +129,7 @@ protected:
         for (const QString &line : lines)
             actual += line + QStringLiteral("|\n");
         const QString path
-            = QDir(QStringLiteral(QD_TESTS_SOURCE_DIR "/browsers/golden")).filePath(name);
+            = QDir(qd::test::testsSourceDirectory() + QStringLiteral("/browsers/golden")).filePath(name);
         if (qEnvironmentVariableIsSet("QD_UPDATE_GOLDEN")) {
             QDir().mkpath(QFileInfo(path).absolutePath());
             QSaveFile out(path);

@@ -12,4 +12,6 @@ QString standinLibraryPath()
 
 QString programDirectory() { return qEnvironmentVariable("QD_HOME"); }
 
+QString testsSourceDirectory() { return QStringLiteral(QD_TESTS_SOURCE_DIR); }
+
 } // namespace qd::test

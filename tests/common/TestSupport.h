@@ -10,4 +10,7 @@ QString standinLibraryPath();
 // The program directory every test gets to itself (QD_HOME, a fresh temporary directory).
 QString programDirectory();
 
+// The tests' source folder (tests/), where golden files and data live.
+QString testsSourceDirectory();
+
 } // namespace qd::test

@@ -1,3 +1,4 @@
+#include "common/TestSupport.h"
 #include "oracle/OracleCI.h"
 
 #include <QDir>
@@ -174,7 +175,7 @@ QHash<QString, long long> declaredConstants()
 // The shared ABI table: shared/oci-constants.md beside the repository (or any parent).
 QString constantsFile()
 {
-    const QString testsDir = QStringLiteral(QD_TESTS_SOURCE_DIR "/oracle");
+    const QString testsDir = qd::test::testsSourceDirectory() + QStringLiteral("/oracle");
     QDir dir(testsDir);
     do {
         const QString candidate = dir.filePath(QStringLiteral("shared/oci-constants.md"));
@@ -275,7 +276,7 @@ QList<DocEntry> documentedConstants(const QString &text, const QHash<QString, lo
 TEST(OracleCIDeclarations, ConstantsMatchTheSharedAbiTable)
 {
     const QString path = constantsFile();
-    ASSERT_FALSE(path.isEmpty()) << "oci-constants.md not found from " << QD_TESTS_SOURCE_DIR;
+    ASSERT_FALSE(path.isEmpty()) << "oci-constants.md not found from " << qd::test::testsSourceDirectory().toStdString();
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QHash<QString, long long> declared = declaredConstants();

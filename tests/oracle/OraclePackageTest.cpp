@@ -28,7 +28,7 @@ namespace {
 
 QString goldenPath(const QString &name)
 {
-    return QDir(QStringLiteral(QD_TESTS_SOURCE_DIR "/oracle/golden")).filePath(name);
+    return QDir(testsSourceDirectory() + QStringLiteral("/oracle/golden")).filePath(name);
 }
 
 // The statements are written one after another, each followed by a line "/".
