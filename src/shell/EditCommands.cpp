@@ -81,7 +81,7 @@ bool canRedo(const QWidget *widget)
     return askFirst(widget, { "CanRedo", "canRedo" }, false);
 }
 
-// What a key press of the standard sequence does in the control, as the platform would send it.
+// The key press of the standard sequence, as the control would get it from the keyboard.
 void sendKeySequence(QWidget *widget, QKeySequence::StandardKey key)
 {
     const QList<QKeySequence> bindings = QKeySequence::keyBindings(key);
@@ -89,9 +89,9 @@ void sendKeySequence(QWidget *widget, QKeySequence::StandardKey key)
         return;
     const QKeyCombination combination = bindings.first()[0];
     QKeyEvent press(QEvent::KeyPress, combination.key(), combination.keyboardModifiers());
-    QApplication::sendEvent(widget, &press);
-    QKeyEvent release(QEvent::KeyRelease, combination.key(), combination.keyboardModifiers());
-    QApplication::sendEvent(widget, &release);
+    // Straight to the control: through the application, the key would first be offered to
+    // the shortcuts, and reach the very command that sends it.
+    static_cast<QObject *>(widget)->event(&press);
 }
 
 void runOrSendKey(QWidget *widget, std::initializer_list<const char *> names,

@@ -111,7 +111,7 @@ int TKXLogonForm::Execute(const QString &target, const QString &userName,
         { QStringLiteral("SQL"), QStringLiteral("Logon to SQL Window") },
         { QStringLiteral("DBNav"), QStringLiteral("Logon to DB Navigator") },
         { QStringLiteral("JOB"), QStringLiteral("Logon to Job Window") },
-        { QStringLiteral("PTune"), QStringLiteral("Logon to Rizer Edor") },
+        { QStringLiteral("PTune"), QStringLiteral("Logon to Rizer Edorr") },
         { QStringLiteral("Debugger"), QStringLiteral("Logon to PL/SQL Debugger") },
     };
     if (auto it = captions.find(target); it != captions.end())

@@ -66,8 +66,6 @@ public:
     // "LogonForm.ini" in the program's directory.
     static QString stateFileName();
 
-    Ui::TKXLogonForm &ui() { return *m_ui; }
-
 protected:
     void showEvent(QShowEvent *event) override;
     void done(int result) override;

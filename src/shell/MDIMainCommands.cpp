@@ -100,7 +100,7 @@ void TMDIMainForm::createMenus()
         QKeySequence(Qt::CTRL | Qt::Key_Z));
     QAction *redo
         = addAction(edit, QStringLiteral("Redo1"), QStringLiteral("&Redo"), [this] { Redo1Click(); });
-    redo->setVisible(false);
+    // Shown: a hidden action could neither be enabled nor take its Ctrl+Shift+Z.
     redo->setEnabled(false);
     edit->addSeparator();
     shortcut(addAction(edit, QStringLiteral("Cut1"), QStringLiteral("Cu&t"), [this] { Cut1Click(); }),
@@ -175,10 +175,6 @@ void TMDIMainForm::createMenus()
     toolButton("SQLEditor1", QStyle::SP_FileIcon, "SQL Editor");
     toolButton("Open2", QStyle::SP_DialogOpenButton, "Open");
     toolButton("DBNavigator1", QStyle::SP_DirIcon, "DB Navigator");
-    m_toolBar->addSeparator();
-    toolButton("Cut1", QStyle::SP_DialogDiscardButton, "Cut");
-    toolButton("Copy1", QStyle::SP_FileDialogContentsView, "Copy");
-    toolButton("Paste1", QStyle::SP_DialogApplyButton, "Paste");
 
     m_openDialog = new QFileDialog(this, QStringLiteral("Open"));
     m_openDialog->setObjectName(QStringLiteral("OpenDialog1"));

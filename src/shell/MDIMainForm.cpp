@@ -48,6 +48,8 @@ TMDIMainForm::TMDIMainForm(const QStringList &arguments, QWidget *parent)
 
 TMDIMainForm::~TMDIMainForm()
 {
+    // Nothing of this window may be called back once its members start going away.
+    disconnect(m_mdiArea, nullptr, this, nullptr);
     FormDestroy();
     if (mainWindow() == this)
         setMainWindow(nullptr);
@@ -91,9 +93,11 @@ void TMDIMainForm::FormCreate()
     auto setUpRecentList = [this](TMRUList &list, const QString &fileName, const char *keep) {
         list.SetFileName(fileName);
         list.SetMaxCount(m_settings.FindSetting(QLatin1String(keep))->Value().toInt());
+        list.LoadFromFile();
+        // Only a list read whole writes its file back: a damaged file stays as it is for the
+        // user to look at, rather than being replaced by an empty list.
         list.SetAutoSave(true);
         list.SetSaveOnDestroy(true);
-        list.LoadFromFile();
     };
     runStep([&] {
         setUpRecentList(*m_recentFiles, TMRUList::recentFilesFileName(), "MRUListKeep");
@@ -166,9 +170,12 @@ void TMDIMainForm::closeEvent(QCloseEvent *event)
     // The main window always lets itself close, but each child window first gets its own
     // say (a worksheet asks to save its file); one that refuses keeps the program running.
     m_mdiArea->closeAllSubWindows();
-    if (!m_mdiArea->subWindowList().isEmpty()) {
-        event->ignore();
-        return;
+    for (QMdiSubWindow *window : m_mdiArea->subWindowList()) {
+        // A closed child is hidden until it is deleted; one still shown refused to close.
+        if (window->isVisible()) {
+            event->ignore();
+            return;
+        }
     }
     event->accept();
 }
@@ -183,6 +190,8 @@ void TMDIMainForm::FormDestroy()
     } catch (...) {
         ShowCurrentException();
     }
+    // Child windows still open go first, while what they may reach of this window is whole.
+    qDeleteAll(m_mdiArea->subWindowList());
     // The recent lists write their files as they go away.
     m_accounts.Clear();
     m_recentFiles.reset();

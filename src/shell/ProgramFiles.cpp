@@ -27,7 +27,8 @@ QString FindProgramFile(const QString &fileName)
     }
     for (const QString &directory : directories) {
         const QFileInfo info(QDir(directory).filePath(fileName));
-        if (info.isFile())
+        // Something else under the name (a folder) is reported when it is read, not skipped.
+        if (info.exists())
             return QDir::cleanPath(info.absoluteFilePath());
     }
     return QString();

@@ -7,8 +7,8 @@ namespace qd {
 
 // Files the user may keep in the program's directory and that otherwise ship with the program
 // (keyword lists): the program's directory first, then beside the executable, its data
-// folder, the build tree's data folder and the install prefix's share directory. Empty when
-// none holds the file.
+// folder, the build tree's data folder and the install prefix's share directory: the first
+// that holds the name. Empty when none does.
 QString FindProgramFile(const QString &fileName);
 
 // A list file with one entry per line (UTF-8; CR LF or LF; a last empty line is no entry).
