@@ -81,10 +81,10 @@ void TCustomExtHighlighter::referenceGone(TCodeHighlighter *gone)
         m_sub = nullptr;
 }
 
-void TCustomExtHighlighter::mark(CodeDocument &doc, TCodeNavigator &startNav,
-    TCodeNavigator &endNav, const TAttrRecord &attribute)
+void TCustomExtHighlighter::mark(THighlightHost *host, CodeDocument &doc,
+    TCodeNavigator &startNav, TCodeNavigator &endNav, const TAttrRecord &attribute)
 {
-    if (THighlightHost *host = THighlightHost::Of(&doc))
+    if (host)
         host->SetAttribute(startNav, endNav, false, true, attribute);
     else
         SetAttributeRange(doc, startNav, endNav, false, true, attribute);
@@ -137,6 +137,7 @@ void TCustomExtHighlighter::ApplyKeywords(
         const int longest = m_keywords.Longest();
         m_matcher.Update(m_keywords, m_separators);
         std::vector<TKeywordHit> hits;
+        THighlightHost *host = THighlightHost::Of(s->Memo());
         bool marked = false;
         for (qint64 k = fp; k <= lp; ++k) {
             const TParagraph *p = pars.At(k);
@@ -154,7 +155,7 @@ void TCustomExtHighlighter::ApplyKeywords(
             m_matcher.CollectIndependent(text, m_keywords.HasNoCaseKeys() ? QStringView(upper) : text,
                 qint32(sb), qint32(se), from, to, hits);
             for (const TKeywordHit &hit : hits)
-                marked = markKeyword(*s, *e, k, hit, baseIndex) || marked;
+                marked = markKeyword(host, *s, k, hit, baseIndex) || marked;
         }
         if (marked)
             invalidate(*s, fp, lp);
@@ -163,8 +164,8 @@ void TCustomExtHighlighter::ApplyKeywords(
         m_sub->ApplyKeywords(startNav, endNav, baseIndex);
 }
 
-bool TCustomExtHighlighter::markKeyword(TCodeNavigator &startNav, TCodeNavigator &, qint64 parIndex,
-    const TKeywordHit &hit, int baseIndex)
+bool TCustomExtHighlighter::markKeyword(THighlightHost *host, TCodeNavigator &startNav,
+    qint64 parIndex, const TKeywordHit &hit, int baseIndex)
 {
     CodeDocument *doc = startNav.Memo();
     TParagraph *p = doc->Paragraphs().At(parIndex);
@@ -211,7 +212,7 @@ bool TCustomExtHighlighter::markKeyword(TCodeNavigator &startNav, TCodeNavigator
     TAttrRecord rec = hl::Pushed(at, qint16(baseIndex + hit.Keyword), info.Style, info.Background,
         info.Foreground, info.ContextNum, info.Tag);
     hl::SetOpenLength(rec, hit.Length);
-    mark(*doc, *m_a, *m_b, rec);
+    mark(host, *doc, *m_a, *m_b, rec);
     return true;
 }
 
