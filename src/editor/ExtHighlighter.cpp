@@ -3,6 +3,8 @@
 #include "editor/CodeDocument.h"
 #include "editor/HighlightHost.h"
 
+#include <algorithm>
+
 namespace qd {
 
 namespace {
@@ -136,7 +138,7 @@ void TCustomExtHighlighter::ApplyKeywords(
         TParagraphsList &pars = s->Memo()->Paragraphs();
         const int longest = m_keywords.Longest();
         m_matcher.Update(m_keywords, m_separators);
-        std::vector<TKeywordHit> hits;
+        std::vector<TKeywordHit> &hits = m_hits;
         THighlightHost *host = THighlightHost::Of(s->Memo());
         bool marked = false;
         for (qint64 k = fp; k <= lp; ++k) {
@@ -149,11 +151,16 @@ void TCustomExtHighlighter::ApplyKeywords(
             const qint64 from = k == fp ? so : sb;
             const qint64 to = k == lp ? eo : se;
             const QStringView text = paragraphText(p);
-            QString upper;
-            if (m_keywords.HasNoCaseKeys())
-                upper = UpperCaseText(text, m_keywords.CaseMode());
-            m_matcher.CollectIndependent(text, m_keywords.HasNoCaseKeys() ? QStringView(upper) : text,
-                qint32(sb), qint32(se), from, to, hits);
+            QStringView upper = text;
+            if (m_keywords.HasNoCaseKeys()) {
+                // One buffer serves every paragraph; only the stretch is upper-cased.
+                m_upper.resize(length);
+                QChar *u = m_upper.data();
+                std::copy(text.begin() + sb, text.begin() + se, u + sb);
+                UpperCaseInPlace(u + sb, se - sb, m_keywords.CaseMode());
+                upper = QStringView(u, length);
+            }
+            m_matcher.CollectIndependent(text, upper, qint32(sb), qint32(se), from, to, hits);
             for (const TKeywordHit &hit : hits)
                 marked = markKeyword(host, *s, k, hit, baseIndex) || marked;
         }

@@ -92,6 +92,8 @@ private:
     TCodeHighlighter *m_sub = nullptr;
     bool m_active = true;
     TKeywordMatcher m_matcher;
+    std::vector<TKeywordHit> m_hits; // kept between calls, as is the upper-cased text
+    QString m_upper;
     TSeparatorSet m_testsFor;
     std::array<quint64, 4> m_firstChars {};
     bool m_anyWideFirst = false;
