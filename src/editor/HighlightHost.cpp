@@ -306,11 +306,15 @@ void THighlightHost::HighlightParagraphs(qint64 first, qint64 last)
         carryState(k);
         TParagraph *next = pars.At(k + 1);
         next->StartStopApplied = next->KeywordsApplied = next->Formatted = false;
-        m_doc.MarkDirty(k + 1, k + 1);
         if (m_flowLimit > 0 && k + 1 - last > m_flowLimit) {
             m_pendingHint = qMin(m_pendingHint, k + 1);
+            if (OnPending)
+                OnPending(this, k + 1);
+            else
+                m_doc.MarkDirty(k + 1, k + 1);
             break;
         }
+        m_doc.MarkDirty(k + 1, k + 1);
         ++k;
     }
     if (OnInvalidate)
@@ -354,8 +358,14 @@ void THighlightHost::HighlightAll()
 
 void THighlightHost::Rehighlight()
 {
-    m_doc.ClearAttributes();
     m_pendingHint = 0;
+    if (!OnPending) {
+        m_doc.ClearAttributes();
+        return;
+    }
+    m_doc.Paragraphs().ClearAttributes();
+    m_doc.InvalidateNavigators(0, m_doc.ParagraphCount() - 1);
+    OnPending(this, 0);
 }
 
 void THighlightHost::highlightParagraph(qint64 index)
