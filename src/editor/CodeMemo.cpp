@@ -264,6 +264,7 @@ void TCodeMemo::ViewScrolled(qint64 dv, qint64 dh)
 
 void TCodeMemo::ScrollRangesChanged()
 {
+    applyScrollBarPolicies();
     m_settingBars = true;
     {
         const ScrollRange v = VScrollRange();

@@ -114,6 +114,7 @@ protected:
     void CaretPlaced(bool recreate) override;
     void CaretMoved() override;
     quint8 FontStyle() const override;
+    const TextMeasurer *ScreenMeasurer() const override { return &m_fontMeasurer; }
     void Change() override;
 
     // --- widget events

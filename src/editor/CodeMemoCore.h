@@ -140,6 +140,8 @@ public:
     // Widest formatted line in pixels (searched again when lost).
     qint64 WidestLine();
     int Progress() const { return m_progress; }
+    // Drops every paragraph's attributes and flags; everything is highlighted and formatted again.
+    void ClearAttributes();
     // Runs the start/stop pass over a paragraph it has not covered yet.
     void EnsureStartStopPass(qint64 index);
 
@@ -153,6 +155,14 @@ public:
     void LoadFromFile(const QString &fileName);
     // Written atomically: a failed write leaves the old file whole.
     void SaveToFile(const QString &fileName);
+    // An image of the formatted text (lengths, display lines, attributes, characters), written
+    // after formatting everything, and read back without formatting. A damaged image throws
+    // Exception and changes nothing.
+    virtual void SaveFormattedState(QIODevice &stream);
+    virtual void LoadFormattedState(QIODevice &stream, bool flag = false);
+    // Formats the whole text for another device (a printer) with its measurer at width pixels;
+    // without a measurer, back to the screen's.
+    void FormatForMeasurer(const TextMeasurer *measurer, int width);
     // Replaces the whole text; nothing when both the text and value are empty.
     void SetTextBuf(const QString &text);
     void Clear() { SetTextBuf(QString()); }
@@ -174,6 +184,8 @@ public:
     qint64 YToLine(int y) const;
     // Client x where a display line's text starts (alignment, justification, scrolling).
     qint64 LineOrigin(const TLineRecord &line, bool justified) const;
+    // The text position under a client point (the nearer character boundary).
+    qint64 PositionFromPoint(int x, int y);
     // Width the character under the caret had at the last ColumnToX (wide overwrite caret).
     int CharUnderWidth() const { return m_charUnderWidth; }
 
@@ -270,6 +282,8 @@ protected:
     virtual void CaretPlaced(bool recreate);
     // The caret's position or virtual column changed (after the caret was placed).
     virtual void CaretMoved();
+    // The measurer of the screen (FormatForMeasurer without one returns to it).
+    virtual const TextMeasurer *ScreenMeasurer() const { return nullptr; }
     // The bold, italic, underline and strike-out bits of the editor font itself.
     virtual quint8 FontStyle() const { return 0; }
     // Width of text in a style, in pieces of at most 4096 characters.
@@ -315,6 +329,7 @@ private:
     int m_fixedLineHeight = 0;
     int m_clientWidth = 0;
     int m_clientHeight = 0;
+    int m_formatWidth = 0; // another device's width while formatting for it
     bool m_hasWindow = false;
     qint64 m_vSub = 0; // pixels of the top line hidden above (negative: text pushed down)
     qint64 m_hOffset = 0;

@@ -298,8 +298,11 @@ int CodeMemoCore::wrapWidth() const
     if (!m_wordWrap && m_alignment == taLeftJustify)
         return std::numeric_limits<qint32>::max() - m_rightMargin;
     qint64 w;
+    const qint64 available = m_formatWidth > 0 ? m_formatWidth
+        : m_hasWindow                        ? m_clientWidth
+                                             : WindowlessWidth;
     if (m_columnWrap <= 0)
-        w = qint64(m_hasWindow ? m_clientWidth : WindowlessWidth) - m_leftMargin - m_rightMargin;
+        w = available - m_leftMargin - m_rightMargin;
     else
         w = qint64(m_columnWrap) * CharWidth();
     return int(boundI64(1, w, qint64(std::numeric_limits<qint32>::max())));

@@ -73,10 +73,9 @@ void TCodeMemo::paintLines(QPainter &painter, const QRect &rect)
     };
 
     const qint64 top = TopLine();
-    // Lines of the text not yet formatted get formatted on the way; the first ones on screen.
-    qint64 first = qMax<qint64>(0, top + YToLine(rect.top()));
-    qint64 last = qMax<qint64>(0, top + YToLine(rect.bottom()));
-    FormatUpToLine(qMin(first, LineCount() - 1));
+    // Paragraphs on screen not yet formatted are formatted on the way (never those above).
+    const qint64 first = qMax<qint64>(0, top + YToLine(rect.top()));
+    const qint64 last = qMax<qint64>(0, top + YToLine(rect.bottom()));
     int nextY = rect.top();
     if (first == 0 && VerticalOffset() < 0) {
         const int band = int(qMin<qint64>(-VerticalOffset(), rect.bottom() + 1));

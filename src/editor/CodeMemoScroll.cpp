@@ -64,6 +64,9 @@ int CodeMemoCore::VScrollUnit()
 
 int CodeMemoCore::HScrollUnit()
 {
+    // Wrapped to the window there is nothing to scroll sideways: no need to find the widest line.
+    if (m_wordWrap && m_columnWrap <= 0)
+        return 1;
     return int((WidestLine() + m_leftMargin + m_rightMargin) / MaxBarSteps + 1);
 }
 
@@ -85,9 +88,10 @@ CodeMemoCore::ScrollRange CodeMemoCore::HScrollRange()
     const qint64 margins = m_leftMargin + m_rightMargin;
     ScrollRange r;
     r.Page = int(qMax<qint64>(0, (m_clientWidth - margins) / unit));
-    r.Max = int(qMax<qint64>(0, (WidestLine() + margins - m_clientWidth) / unit) + r.Page - 1);
     if (m_wordWrap && m_columnWrap <= 0)
         r.Max = r.Page - 1;
+    else
+        r.Max = int(qMax<qint64>(0, (WidestLine() + margins - m_clientWidth) / unit) + r.Page - 1);
     if (!(Options() & cmoAutoScrollBars))
         ++r.Max;
     if (m_alignment != taLeftJustify)
@@ -294,7 +298,7 @@ qint64 CodeMemoCore::walkLine(qint64 par, qint64 lineInPar, qint64 column, int x
             }
         }
         if (byX) {
-            if (w > 0 && origin + pos + w / 2 >= x)
+            if (w > 0 && origin + pos + w / 2 > x)
                 break;
         } else if (k - start >= column) {
             charWidth = c >= 32 ? int(w) : 0;

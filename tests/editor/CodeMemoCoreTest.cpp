@@ -529,3 +529,118 @@ TEST_F(Memo, EffectiveStyleMergesCodesFontAndAttributes)
     EXPECT_EQ(CodeMemoCore::EffectiveStyle(0, StyleSets | StyleStrikeOut | StyleHighlight, 0),
         StyleSets);
 }
+
+TEST_F(Memo, FormattedStateRoundTripsWithoutFormatting)
+{
+    memo.SetClientSize(16 + 6 * 8, 100);
+    memo.SetTextBuf(QStringLiteral("aaa bbb ccc\r\n\r\nx\u20ac"));
+    {
+        TCodeNavigator nav(&memo);
+        nav.SetPos(4);
+        TAttrRecord rec;
+        rec.SetStyle(StyleSets | StyleBold);
+        rec.Words[2] = 7;
+        nav.InsertAttr(rec);
+    }
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    memo.SaveFormattedState(out);
+
+    CodeMemoCore copy;
+    copy.SetMeasurer(&measurer);
+    QBuffer in(&out.buffer());
+    in.open(QIODevice::ReadOnly);
+    copy.LoadFormattedState(in);
+    EXPECT_EQ(copy.GetTextRange(0, copy.TextLength()), memo.GetTextRange(0, memo.TextLength()));
+    EXPECT_EQ(copy.LineCount(), 5);
+    EXPECT_TRUE(copy.AllFormatted());
+    const TParagraph *p = copy.Paragraphs().At(0);
+    ASSERT_EQ(p->AttrCount, 1);
+    EXPECT_EQ(p->Attrs[0].Offset(), 4);
+    EXPECT_EQ(p->Attrs[0].BackColor(), 7);
+    EXPECT_EQ(p->FurtherLines[0].StartOffset, 4);
+    copy.Check();
+
+    // A damaged image fails and leaves the text alone.
+    QByteArray bad = out.buffer();
+    bad[16] = 99; // the first paragraph's length
+    QBuffer damaged(&bad);
+    damaged.open(QIODevice::ReadOnly);
+    EXPECT_THROW(copy.LoadFormattedState(damaged), Exception);
+    EXPECT_EQ(copy.GetParagraphText(0), QStringLiteral("aaa bbb ccc"));
+    QByteArray cut = out.buffer().left(40);
+    QBuffer shortStream(&cut);
+    shortStream.open(QIODevice::ReadOnly);
+    EXPECT_THROW(copy.LoadFormattedState(shortStream), Exception);
+}
+
+TEST_F(Memo, FormattingForAnotherDeviceUsesItsMeasurerAndWidth)
+{
+    memo.SetClientSize(1000, 100);
+    memo.SetTextBuf(QStringLiteral("aaa bbb ccc ddd"));
+    EXPECT_EQ(memo.Lines().Count(), 1);
+    FixedWidthMeasurer printer(4, 8);
+    // 16 pixels of margins; 7 characters of 4 pixels in 44.
+    memo.FormatForMeasurer(&printer, 16 + 7 * 4);
+    EXPECT_EQ(memo.Lines().Count(), 2);
+    EXPECT_EQ(memo.Lines().Get(1), QStringLiteral("ccc ddd"));
+    // Back to the screen and its window.
+    memo.FormatForMeasurer(nullptr, 0);
+    EXPECT_EQ(memo.Lines().Count(), 1);
+}
+
+TEST_F(Memo, ClicksLandOnTheNearerCharacterBoundary)
+{
+    memo.SetClientSize(200, 100);
+    memo.SetWordWrap(false);
+    memo.SetTextBuf(QStringLiteral("abc\r\nxy"));
+    EXPECT_EQ(memo.PositionFromPoint(8 + 3, 2), 0);
+    EXPECT_EQ(memo.PositionFromPoint(8 + 4, 2), 1);
+    EXPECT_EQ(memo.PositionFromPoint(190, 2), 3);
+    EXPECT_EQ(memo.PositionFromPoint(8 + 9, 16 + 3), 5 + 1);
+    EXPECT_EQ(memo.PositionFromPoint(0, 500), memo.TextLength());
+}
+
+TEST_F(Memo, JustifiedLinesSpreadTheFreeWidthOverTheirBlanks)
+{
+    // 11 characters a line: "aa bb cc" then "dd".
+    memo.SetClientSize(16 + 11 * 8, 100);
+    memo.SetTextBuf(QStringLiteral("aa bb cc ddd eeee"));
+    memo.SetJustified(true);
+    const TLineRecord &line = memo.Paragraphs().At(0)->FirstLine;
+    ASSERT_EQ(line.EndOffset, 9);
+    ASSERT_EQ(line.Spaces, 2);
+    // Free width 11*8 - 8*8 = 24: 12 more pixels for each of the two blanks.
+    EXPECT_EQ(memo.ColumnToX(0, 3, 0), 8 + 3 * 8 + 12);
+    EXPECT_EQ(memo.ColumnToX(0, 6, 0), 8 + 6 * 8 + 24);
+    // Halfway across the widened blank (20 pixels from x 24): the nearer side.
+    EXPECT_EQ(memo.XToColumn(0, 8 + 16 + 9, 0), 2);
+    EXPECT_EQ(memo.XToColumn(0, 8 + 16 + 11, 0), 3);
+    // The last line of a paragraph is not justified.
+    EXPECT_EQ(memo.ColumnToX(0, 1, 1), 8 + 8);
+}
+
+TEST_F(Memo, AlignmentMovesTheLineOrigin)
+{
+    memo.SetClientSize(200, 100);
+    memo.SetTextBuf(QStringLiteral("abcd"));
+    memo.SetAlignment(taRightJustify);
+    EXPECT_EQ(memo.ColumnToX(0, 0, 0), 200 - 8 - 32);
+    memo.SetAlignment(taCenter);
+    EXPECT_EQ(memo.ColumnToX(0, 0, 0), 8 + (200 - 16 - 32) / 2);
+}
+
+TEST_F(Memo, ClearAttributesDropsEveryRecord)
+{
+    memo.SetTextBuf(QStringLiteral("abc\r\ndef"));
+    TCodeNavigator nav(&memo);
+    nav.SetPos(1);
+    TAttrRecord rec;
+    rec.SetStyle(StyleSets);
+    nav.InsertAttr(rec);
+    ASSERT_EQ(memo.Paragraphs().At(0)->AttrCount, 1);
+    memo.ClearAttributes();
+    EXPECT_EQ(memo.Paragraphs().At(0)->AttrCount, 0);
+    EXPECT_FALSE(memo.Paragraphs().At(1)->KeywordsApplied);
+    memo.Check();
+}
