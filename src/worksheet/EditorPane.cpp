@@ -1,146 +1,144 @@
 #include "worksheet/EditorPane.h"
 
-#include <QKeyEvent>
-#include <QPlainTextEdit>
-#include <QScrollBar>
-#include <QTextBlock>
+#include "editor/CodeMemo.h"
+
 #include <QVBoxLayout>
 
 #include <algorithm>
 
 namespace qd {
 
+namespace {
+
+// The editor keeps paragraphs joined by CR LF; the worksheet speaks in lines joined by LF.
+QString toEditor(const QString &text)
+{
+    QString result = text;
+    result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    result.replace(u'\n', QStringLiteral("\r\n"));
+    return result;
+}
+
+QString fromEditor(const QString &text)
+{
+    QString result = text;
+    result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return result;
+}
+
+TColor toTColor(const QColor &color)
+{
+    return TColor(color.red() | (color.green() << 8) | (color.blue() << 16));
+}
+
+} // namespace
+
 EditorPane::EditorPane(QWidget *parent)
     : QWidget(parent)
-    , m_edit(new QPlainTextEdit(this))
+    , m_edit(new TCodeMemo(this))
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_edit);
     setFocusProxy(m_edit);
-    m_edit->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_edit->setTabChangesFocus(false);
-    m_edit->installEventFilter(this);
-    connect(m_edit, &QPlainTextEdit::textChanged, this, &EditorPane::textChanged);
-    connect(m_edit, &QPlainTextEdit::cursorPositionChanged, this,
+    m_edit->SetScrollBars(ssBoth);
+    connect(m_edit, &TCodeMemo::changed, this, [this] {
+        emit textChanged();
+        notifyUndoState();
+    });
+    connect(m_edit, &TCodeMemo::caretMoved, this,
         [this] { emit caretMoved(caretLine(), caretColumn()); });
-    connect(m_edit, &QPlainTextEdit::undoAvailable, this, [this](bool on) {
-        m_undoAvailable = on;
-        emit undoAvailable(on);
-    });
-    connect(m_edit, &QPlainTextEdit::redoAvailable, this, [this](bool on) {
-        m_redoAvailable = on;
-        emit redoAvailable(on);
-    });
 }
 
 EditorPane::~EditorPane() = default;
 
-bool EditorPane::eventFilter(QObject *watched, QEvent *event)
+void EditorPane::notifyUndoState()
 {
-    if (watched != m_edit || event->type() != QEvent::KeyPress || !m_autoIndent
-        || m_edit->isReadOnly())
-        return QWidget::eventFilter(watched, event);
-    auto *key = static_cast<QKeyEvent *>(event);
-    QTextCursor cursor = m_edit->textCursor();
-    const QString lineText = cursor.block().text();
-    int indent = 0;
-    while (indent < lineText.size() && (lineText.at(indent) == u' ' || lineText.at(indent) == u'\t'))
-        ++indent;
-    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-        && key->modifiers() == Qt::NoModifier) {
-        cursor.insertBlock();
-        cursor.insertText(lineText.left(std::min(indent, cursor.block().previous().length())));
-        m_edit->setTextCursor(cursor);
-        return true;
-    }
-    if (key->key() == Qt::Key_Backspace && key->modifiers() == Qt::NoModifier
-        && !cursor.hasSelection() && cursor.positionInBlock() > 0
-        && cursor.positionInBlock() <= indent) {
-        // Back to the indent of the nearest line above that is indented less.
-        const int column = cursor.positionInBlock();
-        int target = 0;
-        for (QTextBlock b = cursor.block().previous(); b.isValid(); b = b.previous()) {
-            const QString t = b.text();
-            int i = 0;
-            while (i < t.size() && (t.at(i) == u' ' || t.at(i) == u'\t'))
-                ++i;
-            if (i < t.size() && i < column) {
-                target = i;
-                break;
-            }
-        }
-        cursor.setPosition(cursor.block().position() + target, QTextCursor::KeepAnchor);
-        cursor.removeSelectedText();
-        return true;
-    }
-    return QWidget::eventFilter(watched, event);
+    const bool undo = isUndoAvailable();
+    const bool redo = isRedoAvailable();
+    if (undo != m_undoAvailable)
+        emit undoAvailable(m_undoAvailable = undo);
+    if (redo != m_redoAvailable)
+        emit redoAvailable(m_redoAvailable = redo);
 }
 
 QString EditorPane::text() const
 {
-    return m_edit->toPlainText();
+    return fromEditor(m_edit->Text());
 }
 
 void EditorPane::setText(const QString &text)
 {
-    m_edit->setPlainText(text);
+    m_edit->SetTextBuf(text);
+    m_edit->ClearUndo();
+    m_edit->SetModified(false);
+    m_edit->SetSelStart(0);
+    m_edit->update();
+    notifyUndoState();
 }
 
 QStringList EditorPane::lines() const
 {
-    return text().split(QLatin1Char('\n'));
+    QStringList result;
+    const qint64 count = m_edit->ParagraphCount();
+    result.reserve(count);
+    for (qint64 i = 0; i < count; ++i)
+        result.append(m_edit->GetParagraphText(i));
+    return result;
 }
 
 int EditorPane::lineCount() const
 {
-    return m_edit->document()->blockCount();
+    return int(m_edit->ParagraphCount());
 }
 
 QString EditorPane::line(int index) const
 {
-    return m_edit->document()->findBlockByNumber(index).text();
+    if (index < 0 || index >= m_edit->ParagraphCount())
+        return QString();
+    return m_edit->GetParagraphText(index);
 }
 
 void EditorPane::appendLines(const QStringList &lines, int maxLines)
 {
     if (lines.isEmpty())
         return;
-    QTextDocument *doc = m_edit->document();
-    QTextCursor cursor(doc);
-    cursor.beginEditBlock();
-    const bool empty = doc->isEmpty() && doc->blockCount() == 1;
-    cursor.movePosition(QTextCursor::End);
-    for (int i = 0; i < lines.size(); ++i) {
-        if (!(empty && i == 0))
-            cursor.insertBlock();
-        cursor.insertText(lines.at(i));
+    const bool readOnly = m_edit->ReadOnly();
+    m_edit->BeginUpdate();
+    const bool empty = m_edit->TextLength() == 0 && m_edit->ParagraphCount() <= 1;
+    m_edit->SetSelStart(m_edit->TextLength());
+    m_edit->ReplaceSel((empty ? QString() : QStringLiteral("\r\n")) + toEditor(lines.join(u'\n')));
+    if (maxLines > 0 && m_edit->ParagraphCount() > maxLines) {
+        m_edit->SetSelStart(0);
+        m_edit->SetSelLength(m_edit->ParagraphStart(m_edit->ParagraphCount() - maxLines));
+        m_edit->ReplaceSel(QString());
     }
-    if (maxLines > 0 && doc->blockCount() > maxLines) {
-        QTextCursor head(doc);
-        head.movePosition(QTextCursor::Start);
-        head.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor,
-            doc->blockCount() - maxLines);
-        head.removeSelectedText();
-    }
-    cursor.endEditBlock();
+    m_edit->EndUpdate();
+    // Output is not undone: keeping undo records for it would only grow.
+    m_edit->ClearUndo();
+    m_edit->SetReadOnly(readOnly);
     // The newest output stays in view.
-    m_edit->verticalScrollBar()->setValue(m_edit->verticalScrollBar()->maximum());
+    m_edit->SetSelStart(m_edit->TextLength());
+    m_edit->ScrollInView();
+    m_edit->update();
 }
 
 void EditorPane::clear()
 {
-    m_edit->clear();
+    m_edit->Clear();
+    m_edit->ClearUndo();
+    m_edit->update();
 }
 
 int EditorPane::caretLine() const
 {
-    return m_edit->textCursor().blockNumber();
+    return int(m_edit->GetCaretParagraph());
 }
 
 int EditorPane::caretColumn() const
 {
-    return m_edit->textCursor().positionInBlock();
+    const qint64 par = m_edit->GetCaretParagraph();
+    return int(m_edit->GetSelStart() - m_edit->ParagraphStart(par));
 }
 
 void EditorPane::setCaret(int line, int column)
@@ -150,47 +148,46 @@ void EditorPane::setCaret(int line, int column)
 
 void EditorPane::selectInLine(int line, int column, int length)
 {
-    QTextDocument *doc = m_edit->document();
-    const QTextBlock block = doc->findBlockByNumber(std::clamp(line, 0, doc->blockCount() - 1));
-    const int start = std::clamp(column, 0, block.length() - 1);
-    const int end = std::clamp(start + std::max(length, 0), start, block.length() - 1);
-    QTextCursor cursor(block);
-    cursor.setPosition(block.position() + start);
-    cursor.setPosition(block.position() + end, QTextCursor::KeepAnchor);
-    m_edit->setTextCursor(cursor);
-    m_edit->ensureCursorVisible();
+    const qint64 par = std::clamp<qint64>(line, 0, std::max<qint64>(m_edit->ParagraphCount() - 1, 0));
+    const qint64 parLength = m_edit->GetParagraphText(par).size();
+    const qint64 start = std::clamp<qint64>(column, 0, parLength);
+    const qint64 end = std::clamp<qint64>(start + std::max(length, 0), start, parLength);
+    m_edit->SetSelStart(m_edit->ParagraphStart(par) + start);
+    if (end > start)
+        m_edit->SetSelLength(end - start);
+    m_edit->ScrollInView();
+    m_edit->update();
 }
 
 QString EditorPane::selectedText() const
 {
-    return m_edit->textCursor().selectedText().replace(QChar::ParagraphSeparator, u'\n');
+    return fromEditor(m_edit->GetSelText());
 }
 
 void EditorPane::insertText(const QString &text)
 {
-    m_edit->insertPlainText(text);
+    m_edit->SetSelText(toEditor(text));
+    m_edit->update();
 }
 
 bool EditorPane::isReadOnly() const
 {
-    return m_edit->isReadOnly();
+    return m_edit->ReadOnly();
 }
 
 void EditorPane::setReadOnly(bool readOnly)
 {
-    m_edit->setReadOnly(readOnly);
+    m_edit->SetReadOnly(readOnly);
 }
 
 QColor EditorPane::color() const
 {
-    return m_edit->palette().color(QPalette::Base);
+    return m_edit->ToQColor(m_edit->Color());
 }
 
 void EditorPane::setColor(const QColor &color)
 {
-    QPalette palette = m_edit->palette();
-    palette.setColor(QPalette::Base, color);
-    m_edit->setPalette(palette);
+    m_edit->SetColor(toTColor(color));
 }
 
 void EditorPane::setEditorFont(const QFont &font, const QColor &textColor)
@@ -201,54 +198,78 @@ void EditorPane::setEditorFont(const QFont &font, const QColor &textColor)
     m_edit->setPalette(palette);
 }
 
+bool EditorPane::autoIndent() const
+{
+    return m_edit->Options().testFlag(cmoAutoIndent);
+}
+
+void EditorPane::setAutoIndent(bool on)
+{
+    TCodeMemoOptions options = m_edit->Options();
+    options.setFlag(cmoAutoIndent, on);
+    options.setFlag(cmoBackIndent, on);
+    m_edit->SetOptions(options);
+}
+
+bool EditorPane::isUndoAvailable() const
+{
+    return m_edit->CanUndo();
+}
+
+bool EditorPane::isRedoAvailable() const
+{
+    return m_edit->CanRedo();
+}
+
 bool EditorPane::isModified() const
 {
-    return m_edit->document()->isModified();
+    return m_edit->Modified();
 }
 
 void EditorPane::setModified(bool modified)
 {
-    m_edit->document()->setModified(modified);
+    m_edit->SetModified(modified);
 }
 
 void EditorPane::undo()
 {
-    m_edit->undo();
+    m_edit->Undo();
+    m_edit->update();
+    notifyUndoState();
 }
 
 void EditorPane::redo()
 {
-    m_edit->redo();
+    m_edit->Redo();
+    m_edit->update();
+    notifyUndoState();
 }
 
 void EditorPane::cut()
 {
-    m_edit->cut();
+    m_edit->CutToClipboard();
 }
 
 void EditorPane::copy()
 {
-    m_edit->copy();
+    m_edit->CopyToClipboard();
 }
 
 void EditorPane::paste()
 {
-    m_edit->paste();
+    m_edit->PasteFromClipboard();
 }
 
 void EditorPane::selectAll()
 {
-    m_edit->selectAll();
+    m_edit->SelectAll();
+    m_edit->update();
 }
 
 QWidget *EditorPane::control() const
 {
     return m_edit;
 }
-
-} // namespace qd
-
-namespace qd {
 
 QWidget *EditorPane::dropTarget() const
 {

@@ -4,9 +4,10 @@
 #include <QStringList>
 #include <QWidget>
 
-class QPlainTextEdit;
 
 namespace qd {
+
+class TCodeMemo;
 
 // The worksheet's hold on one of its text controls (the script editor and the text output):
 // the only place that knows which editor control sits inside, so that the control can be
@@ -43,13 +44,12 @@ public:
     void setColor(const QColor &color);
     void setEditorFont(const QFont &font, const QColor &textColor);
 
-    // Enter repeats the leading blanks of the line (auto-indent); Backspace in leading blanks
-    // goes back to the previous indent (back-indent).
-    bool autoIndent() const { return m_autoIndent; }
-    void setAutoIndent(bool on) { m_autoIndent = on; }
+    // The editor's auto-indent and back-indent options, both on or both off.
+    bool autoIndent() const;
+    void setAutoIndent(bool on);
 
-    bool isUndoAvailable() const { return m_undoAvailable; }
-    bool isRedoAvailable() const { return m_redoAvailable; }
+    bool isUndoAvailable() const;
+    bool isRedoAvailable() const;
     bool isModified() const;
     void setModified(bool modified);
     void undo();
@@ -62,6 +62,7 @@ public:
     // The control itself, for focus and event filters; the widget that receives drops.
     QWidget *control() const;
     QWidget *dropTarget() const;
+    TCodeMemo *memo() const { return m_edit; }
 
 signals:
     void textChanged();
@@ -70,12 +71,10 @@ signals:
     void undoAvailable(bool available);
     void redoAvailable(bool available);
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
-    QPlainTextEdit *m_edit;
-    bool m_autoIndent = true;
+    void notifyUndoState();
+
+    TCodeMemo *m_edit;
     bool m_undoAvailable = false;
     bool m_redoAvailable = false;
 };
