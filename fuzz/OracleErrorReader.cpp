@@ -9,9 +9,11 @@
 #include <cstdint>
 #include <cstring>
 
+using namespace qd; // the client library's type names
+
 namespace {
 
-const std::uint8_t *text;
+const std::uint8_t *libraryText;
 std::size_t textSize;
 sb4 errorCode;
 
@@ -20,7 +22,7 @@ sword errorGet(void *, ub4, OraText *, sb4 *code, OraText *buffer, ub4 size, ub4
     *code = errorCode;
     // Like a library that fills the whole buffer when the text is long.
     const std::size_t n = std::min<std::size_t>(textSize, size);
-    std::memcpy(buffer, text, n);
+    std::memcpy(buffer, libraryText, n);
     return OCI_SUCCESS;
 }
 
@@ -31,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size < 4)
         return 0;
     std::memcpy(&errorCode, data, 4);
-    text = data + 4;
+    libraryText = data + 4;
     textSize = size - 4;
     qd::OracleEntryPoints oci;
     oci.OCIErrorGet = errorGet;

@@ -16,6 +16,8 @@
 #include <cstring>
 #include <memory>
 
+using namespace qd; // the client library's type names
+
 namespace {
 
 const int types[] = { SQLT_CHR, SQLT_STR, qd::otLongPLSQLString, SQLT_AFC, SQLT_INT, SQLT_FLT,

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <optional>
 
+using namespace qdsi::oci;
+
 namespace {
 
 fuzzclient::StandinClient &client()

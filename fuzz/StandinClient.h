@@ -31,6 +31,7 @@ sword OCIErrorGet(void *hndlp, ub4 recordno, text *sqlstate, sb4 *errcodep, text
 namespace fuzzclient {
 
 namespace fs = std::filesystem;
+using namespace qdsi::oci;
 
 class StandinClient {
 public:
@@ -57,7 +58,14 @@ public:
         begin();
         end();
         m_watchdog = std::thread([this] { watch(); });
-        m_watchdog.detach(); // lives as long as the process
+    }
+
+    ~StandinClient()
+    {
+        m_stop.store(true);
+        m_watchdog.join();
+        std::error_code ignored;
+        fs::remove_all(m_home, ignored);
     }
 
     // Starts a session on a fresh copy of the template schemas. The alias is resolved when the
@@ -154,7 +162,7 @@ private:
 
     void watch()
     {
-        for (;;) {
+        while (!m_stop.load()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             const int64_t deadline = m_deadline.load();
             if (deadline != 0 && now() > deadline)
@@ -171,6 +179,7 @@ private:
     OCISession *m_usr = nullptr;
     OCIError *m_breakErr = nullptr;
     std::atomic<int64_t> m_deadline { 0 };
+    std::atomic<bool> m_stop { false };
     std::thread m_watchdog;
 };
 

@@ -28,6 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size < 1)
         return 0;
     using namespace qdsi;
+    using namespace qdsi::oci;
     const std::string text(reinterpret_cast<const char *>(data + 1), size - 1);
 
     unsigned char bytes[7];
@@ -48,13 +49,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     static const ub4 kinds[] = { OCI_DTYPE_TIMESTAMP, OCI_DTYPE_TIMESTAMP_TZ,
         OCI_DTYPE_TIMESTAMP_LTZ };
     const ub4 kind = kinds[data[0] % 3];
-    oci::DateTimeDescriptor first(kind);
-    if (!oci::fromStoredText(text, first))
+    qdsi::oci::DateTimeDescriptor first(kind);
+    if (!qdsi::oci::fromStoredText(text, first))
         return 0;
-    const std::string stored = oci::storedText(first);
-    oci::DateTimeDescriptor second(kind);
-    if (!oci::fromStoredText(stored, second) || !sameValue(first, second, kind == OCI_DTYPE_TIMESTAMP_TZ)
-        || oci::storedText(second) != stored)
+    const std::string stored = qdsi::oci::storedText(first);
+    qdsi::oci::DateTimeDescriptor second(kind);
+    if (!qdsi::oci::fromStoredText(stored, second) || !sameValue(first, second, kind == OCI_DTYPE_TIMESTAMP_TZ)
+        || qdsi::oci::storedText(second) != stored)
         __builtin_trap();
     return 0;
 }

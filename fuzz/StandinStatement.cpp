@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+using namespace qdsi::oci;
+
 namespace {
 
 constexpr ub4 ColumnBytes = 512;

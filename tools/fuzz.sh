@@ -6,7 +6,7 @@
 #
 # Every run starts from the work corpus of its target (new inputs the fuzzer finds are kept
 # there, outside the tree, so later runs go on from them) plus the seeds in fuzz/corpus/<target>/,
-# with fuzz/dict/<target>.dict when there is one. A crash, a timeout of one input or running out
+# with the keyword dictionary of its input language (fuzz/dict/, see dictionaryOf). A crash, a timeout of one input or running out
 # of memory is reported with the path of the reproducer; the script then exits non-zero. The
 # table at the end gives the executions of every target.
 #
@@ -53,6 +53,17 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export QT_QPA_PLATFORM=offscreen
 
+# The keyword dictionary of a target's input language, if it has one.
+dictionaryOf() {
+    case $1 in
+    BindVariableScanner | DialectTranslate | StandinStatement | UpdatingTableParser | \
+        DataSetStatementSplit | ScriptSplitter) echo sql ;;
+    PlsqlInterpreter) echo plsql ;;
+    FilterExpression | QBECriterion) echo filter ;;
+    TnsNamesParser) echo tnsnames ;;
+    esac
+}
+
 failed=0
 summary=()
 for t in "${targets[@]}"; do
@@ -62,7 +73,8 @@ for t in "${targets[@]}"; do
     mkdir -p "$corpus" "$artifacts" "$work/logs"
     args=(-max_total_time="$seconds" -rss_limit_mb="$rss" -malloc_limit_mb="$rss"
         -timeout="$timeout" -artifact_prefix="$artifacts/" -print_final_stats=1)
-    [ -f "$root/fuzz/dict/$t.dict" ] && args+=(-dict="$root/fuzz/dict/$t.dict")
+    dict=$(dictionaryOf "$t")
+    [ -n "$dict" ] && args+=(-dict="$root/fuzz/dict/$dict.dict")
     seeds=()
     [ -d "$root/fuzz/corpus/$t" ] && seeds+=("$root/fuzz/corpus/$t")
     echo "== $t (${seconds}s)"
