@@ -150,10 +150,13 @@ void CodeDocument::setSelectionRaw(qint64 lower, qint64 upper, bool caretAtUpper
 
 void CodeDocument::SetSelStart(qint64 position)
 {
+    const qint64 oldLower = m_selStart->Position();
+    const qint64 oldUpper = m_selEnd->Position();
     setSelectionRaw(position, position, false);
     m_columnSelection = false;
     m_virtualColumn = 0;
     m_breakMerge = true;
+    SelectionChanged(oldLower, oldUpper);
 }
 
 void CodeDocument::SetSelLength(qint64 n)
@@ -161,6 +164,8 @@ void CodeDocument::SetSelLength(qint64 n)
     m_columnSelection = false;
     if (n == m_selLength)
         return;
+    const qint64 oldLower = m_selStart->Position();
+    const qint64 oldUpper = m_selEnd->Position();
     const qint64 caret = m_caret->Position();
     n = qBound(-caret, n, TextLength() - caret);
     if (n < 1)
@@ -168,6 +173,7 @@ void CodeDocument::SetSelLength(qint64 n)
     else
         setSelectionRaw(caret, caret + n, false);
     m_breakMerge = true;
+    SelectionChanged(oldLower, oldUpper);
 }
 
 void CodeDocument::SelectAll()
@@ -679,13 +685,17 @@ void CodeDocument::Reformat()
         const qint64 last = qMin(m_dirtyLast, ParagraphCount() - 1);
         for (qint64 i = first; i <= last; ++i)
             FormatParagraph(i);
-        for (TCodeNavigator *nav : m_navigators)
-            if (nav->m_par && nav->m_parIndex >= first && nav->m_parIndex <= last)
-                nav->m_lineIndex = TCodeNavigator::Unset;
+        ForgetLineIndexes(first, last);
     }
-    m_dirtyFirst = ParagraphCount();
-    m_dirtyLast = -1;
+    ClearDirty();
     Change();
+}
+
+void CodeDocument::ForgetLineIndexes(qint64 first, qint64 last)
+{
+    for (TCodeNavigator *nav : m_navigators)
+        if (nav->m_par && nav->m_parIndex >= first && nav->m_parIndex <= last)
+            nav->m_lineIndex = TCodeNavigator::Unset;
 }
 
 void CodeDocument::FormatParagraph(qint64 index)
@@ -726,6 +736,8 @@ void CodeDocument::FormatParagraph(qint64 index)
     line.FullWidth = qint32(qMin<qint64>(full, std::numeric_limits<qint32>::max()));
     p->Formatted = true;
 }
+
+void CodeDocument::SelectionChanged(qint64, qint64) { }
 
 void CodeDocument::Change()
 {

@@ -203,6 +203,16 @@ public:
 protected:
     // The change notification at the end of Reformat: fires OnChange.
     virtual void Change();
+    // After SetSelStart or SetSelLength moved the selection, with its ends before the move.
+    virtual void SelectionChanged(qint64 oldLower, qint64 oldUpper);
+    // Forgets the dirty range (after the derived Reformat handled it).
+    void ClearDirty()
+    {
+        m_dirtyFirst = ParagraphCount();
+        m_dirtyLast = -1;
+    }
+    // Navigators with a cached paragraph in first .. last forget their display line.
+    void ForgetLineIndexes(qint64 first, qint64 last);
 
 private:
     friend class TCodeNavigator;

@@ -138,6 +138,9 @@ public:
     int FieldSize(int index) const;
     int FieldPrecisionByName(const QString &name) const;
     bool FieldIsNull(int index);
+    // True when the current row's value was cut to fit the field's buffer on fetch (ORA-01406):
+    // the server reported a longer value than arrived.
+    bool FieldTruncated(int index);
     void *FieldData(int index) const;
     Variant Field(int index);
     Variant FieldByName(const QString &name);

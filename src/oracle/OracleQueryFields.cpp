@@ -539,6 +539,19 @@ bool TOracleQuery::FieldIsNull(int index)
     return rowIsNull(index);
 }
 
+bool TOracleQuery::FieldTruncated(int index)
+{
+    checkFieldIndex(index);
+    checkRowData();
+    if (handlerField(index))
+        return false;
+    // The indicator holds the value's full length when it was cut, -2 when that was too large
+    // to tell.
+    const sb2 indicator = m_fields[static_cast<std::size_t>(index)]
+                              ->indicatorBuffer[static_cast<std::size_t>(m_bufferIndex)];
+    return indicator > 0 || indicator == -2;
+}
+
 void *TOracleQuery::FieldData(int index) const
 {
     checkFieldIndex(index);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QBEDefinition.h"
+#include "classlib/Colors.h"
 
 #include <QList>
 #include <QObject>
@@ -14,10 +15,8 @@ namespace qd {
 class TDataSet;
 class TDataSource;
 
-// The system colours a data-aware control normally has: its background (clWindow) and its text
-// (clWindowText). Any other TColor is an explicit colour in the 0x00BBGGRR form.
-inline constexpr TColor clWindow = static_cast<TColor>(0x80000005u);
-inline constexpr TColor clWindowText = static_cast<TColor>(0x80000008u);
+// A data-aware control normally has the system colours clWindow (background) and clWindowText
+// (text); any other TColor is an explicit colour in the 0x00BBGGRR form.
 
 // The data-aware controls on the screen as query-by-example mode sees them. The dataset layer
 // knows no widgets: the widget layer registers one implementation (SetQBEControlAccess); while

@@ -1,0 +1,66 @@
+#include "editor/FontMeasurer.h"
+
+#include "editor/TextRecords.h"
+
+#include <QString>
+
+namespace qd {
+
+FontMeasurer::FontMeasurer()
+{
+    SetFonts(QFont(), QFont());
+}
+
+void FontMeasurer::SetFonts(const QFont &font, const QFont &altFont)
+{
+    m_font = font;
+    m_altFont = altFont;
+    for (auto &m : m_metrics)
+        m.reset();
+    for (auto &row : m_ascii)
+        row.fill(-1);
+}
+
+QFont FontMeasurer::FontFor(quint8 style) const
+{
+    QFont f = (style & StyleAltFont) ? m_altFont : m_font;
+    f.setWeight((style & StyleBold) ? QFont::Bold : QFont::Normal);
+    f.setItalic(style & StyleItalic);
+    f.setUnderline(style & StyleUnderline);
+    f.setStrikeOut(style & StyleStrikeOut);
+    return f;
+}
+
+const QFontMetrics &FontMeasurer::Metrics(quint8 style) const
+{
+    std::optional<QFontMetrics> &m = m_metrics[size_t(key(style))];
+    if (!m)
+        m.emplace(FontFor(style));
+    return *m;
+}
+
+int FontMeasurer::TextWidth(QStringView text, quint8 style) const
+{
+    const int k = key(style);
+    if (text.size() == 1 && text[0].unicode() < 128) {
+        qint16 &w = m_ascii[size_t(k)][text[0].unicode()];
+        if (w < 0)
+            w = qint16(Metrics(style).horizontalAdvance(text[0]));
+        return w;
+    }
+    // A view of the caller's characters, not a copy.
+    const QString s = QString::fromRawData(text.data(), text.size());
+    return Metrics(style).horizontalAdvance(s);
+}
+
+int FontMeasurer::CharWidth() const
+{
+    return qMax(1, TextWidth(u" ", 0));
+}
+
+int FontMeasurer::LineHeight() const
+{
+    return qMax(1, Metrics(0).height() + 1);
+}
+
+} // namespace qd

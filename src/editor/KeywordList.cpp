@@ -1,0 +1,186 @@
+#include "editor/KeywordList.h"
+
+#include "classlib/ListErrors.h"
+
+#include <atomic>
+
+namespace qd {
+
+void UpperCaseInPlace(QChar *text, qsizetype length, TcmUpperCase mode)
+{
+    if (mode == cmuAnsi) {
+        for (qsizetype i = 0; i < length; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c < 128) {
+                if (c >= u'a' && c <= u'z')
+                    text[i] = QChar(char16_t(c - 32));
+            } else {
+                text[i] = text[i].toUpper();
+            }
+        }
+        return;
+    }
+    for (qsizetype i = 0; i < length; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= u'a' && c <= u'z')
+            text[i] = QChar(char16_t(c - 32));
+    }
+}
+
+QString UpperCaseText(QStringView text, TcmUpperCase mode)
+{
+    QString out = text.toString();
+    UpperCaseInPlace(out.data(), out.size(), mode);
+    return out;
+}
+
+namespace {
+
+// Versions are unique over all lists, so a matcher never takes a new list at the address of a
+// freed one for the list it was built from.
+std::atomic<quint64> versionCounter { 0 };
+
+[[noreturn]] void outOfBounds()
+{
+    throw ERangeError(QStringLiteral("List index out of bounds"));
+}
+
+} // namespace
+
+const QString &TKeywordList::Strings(qsizetype index) const
+{
+    if (index < 0 || index >= Count())
+        outOfBounds();
+    return m_words[size_t(index)].Text;
+}
+
+const TKeywordInfo &TKeywordList::Info(qsizetype index) const
+{
+    if (index < 0 || index >= Count())
+        outOfBounds();
+    return m_words[size_t(index)].Info;
+}
+
+const QString &TKeywordList::Prepared(qsizetype index) const
+{
+    if (index < 0 || index >= Count())
+        outOfBounds();
+    return m_words[size_t(index)].Prepared;
+}
+
+qsizetype TKeywordList::IndexOf(const QString &word) const
+{
+    for (size_t i = 0; i < m_words.size(); ++i)
+        if (m_words[i].Text == word)
+            return qsizetype(i);
+    return -1;
+}
+
+qsizetype TKeywordList::Add(const QString &word, const TKeywordInfo &info)
+{
+    Insert(Count(), word, info);
+    return Count() - 1;
+}
+
+void TKeywordList::Insert(qsizetype index, const QString &word, const TKeywordInfo &info)
+{
+    if (index < 0 || index > Count())
+        outOfBounds();
+    TKeywordInfo record = info;
+    if (!Extended())
+        record.Scope = record.Priority = 0;
+    m_words.insert(m_words.begin() + index, Word { word, record, QString() });
+    changed();
+}
+
+void TKeywordList::Delete(qsizetype index)
+{
+    if (index < 0 || index >= Count())
+        outOfBounds();
+    m_words.erase(m_words.begin() + index);
+    changed();
+}
+
+void TKeywordList::Clear()
+{
+    m_words.clear();
+    changed();
+}
+
+void TKeywordList::SetInfo(qsizetype index, const TKeywordInfo &info)
+{
+    if (index < 0 || index >= Count())
+        outOfBounds();
+    m_words[size_t(index)].Info = info;
+    if (!Extended())
+        m_words[size_t(index)].Info.Scope = m_words[size_t(index)].Info.Priority = 0;
+    changed();
+}
+
+void TKeywordList::Assign(const TKeywordList &source)
+{
+    if (&source == this)
+        return;
+    BeginUpdate();
+    m_words.clear();
+    for (const Word &w : source.m_words) {
+        Word copy = w;
+        if (!Extended() || !source.Extended())
+            copy.Info.Scope = copy.Info.Priority = 0;
+        m_words.push_back(copy);
+    }
+    m_updateCount = qMax(0, m_updateCount - 1);
+    changed();
+}
+
+void TKeywordList::EndUpdate()
+{
+    if (m_updateCount > 0 && --m_updateCount == 0)
+        prepare();
+}
+
+void TKeywordList::SetCaseMode(TcmUpperCase mode)
+{
+    m_caseMode = mode;
+    changed();
+}
+
+void TKeywordList::changed()
+{
+    if (m_updateCount == 0)
+        prepare();
+}
+
+void TKeywordList::prepare()
+{
+    m_longest = 0;
+    m_noCase = false;
+    for (Word &w : m_words) {
+        w.Prepared = w.Text;
+        w.Info.Length = qint32(w.Text.size());
+        m_longest = qMax(m_longest, int(w.Text.size()));
+        if (!(w.Info.Options & koMatchCase)) {
+            UpperCaseInPlace(w.Prepared.data(), w.Prepared.size(), m_caseMode);
+            m_noCase = true;
+        }
+    }
+    m_version = ++versionCounter;
+}
+
+qsizetype TExtKeywordList::AddKeyword(const QString &word, quint8 options, quint8 style,
+    qint16 contextNum, qint16 scope, qint16 priority, quint16 tag, qint32 background,
+    qint32 foreground)
+{
+    TKeywordInfo info;
+    info.Options = options;
+    info.Style = style;
+    info.ContextNum = contextNum; // sign-extended
+    info.Scope = scope;
+    info.Priority = priority;
+    info.Tag = tag;
+    info.Background = background;
+    info.Foreground = foreground;
+    return Add(word, info);
+}
+
+} // namespace qd

@@ -1,0 +1,94 @@
+#include "worksheet/QueryThread.h"
+
+#include "classlib/Exception.h"
+
+namespace qd {
+
+void TQueryThread::AddOutputLine(const QString &text)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_syncMutex);
+        if (m_hostDetached)
+            return;
+    }
+    m_pendingOutput.append(text);
+    if (m_pendingOutput.size() > m_settings.ScreenBufferSize)
+        m_pendingOutput.removeFirst();
+    if (m_spooling)
+        writeSpoolLine(text);
+    if (m_settings.SpoolLineBreak != 0 && m_pendingOutput.size() % m_settings.SpoolLineBreak == 0)
+        FlushOutput();
+}
+
+void TQueryThread::writeSpoolLine(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8() + QByteArrayLiteral("\r\n");
+    if (m_spoolFile.isOpen() && m_spoolFile.write(bytes) == bytes.size())
+        return;
+    if (m_settings.ContinueOnOSError)
+        return;
+    throw Exception(QStringLiteral("Error writing spool file ") + m_spoolFileName
+        + QStringLiteral("\n") + m_spoolFile.errorString());
+}
+
+void TQueryThread::FlushOutput()
+{
+    if (m_pendingOutput.isEmpty())
+        return;
+    const QStringList lines = m_pendingOutput;
+    const int maxLines = m_settings.ScreenBufferSize;
+    m_pendingOutput.clear();
+    synchronize([lines, maxLines](TScriptHost &host) { host.AppendTextOutput(lines, maxLines); });
+}
+
+void TQueryThread::AddErrorLine(const QString &message, int line, int column)
+{
+    m_errorMessages.append(TScriptError {
+        QString::number(line) + u':' + QString::number(column) + QStringLiteral(" - ") + message,
+        line, column });
+}
+
+void TQueryThread::ComputeErrorPosition(
+    int errLine, int errCol, bool nested, int startColumn, int firstLine)
+{
+    if (nested) {
+        m_errorLine = firstLine + 1;
+        m_errorColumn = startColumn + 1;
+    } else {
+        m_errorLine = firstLine + errLine;
+        m_errorColumn = startColumn + errCol;
+    }
+}
+
+void TQueryThread::ReportStatementError(std::exception_ptr error, const QString &message,
+    bool toOutput, bool reraise, bool fetchOutput, bool nested, int startColumn, int firstLine,
+    int errCol, int errLine)
+{
+    ComputeErrorPosition(errLine, errCol, nested, startColumn, firstLine);
+    AddErrorLine(message, m_errorLine, m_errorColumn);
+    if (fetchOutput)
+        FetchDbmsOutput();
+    if (toOutput) {
+        AddOutputLine(message);
+        AddOutputLine(QString());
+    }
+    if (reraise && error)
+        std::rethrow_exception(error);
+}
+
+void TQueryThread::ShowExecutingStatus(int firstLine)
+{
+    QString text;
+    if (m_isTransactionCommand)
+        text = QStringLiteral("Performing ") + m_commandName;
+    else if (m_runMode == 1)
+        text = QStringLiteral("Executing statement starting at line %1...").arg(firstLine + 1);
+    else if (m_runMode == 2)
+        text = QStringLiteral("Executing all statements starting at or after line %1...")
+                   .arg(firstLine + 1);
+    else
+        text = QStringLiteral("Executing editor contents...");
+    synchronize([text](TScriptHost &host) { host.ShowRunStatus(text); });
+}
+
+} // namespace qd

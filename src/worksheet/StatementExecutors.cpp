@@ -1,0 +1,560 @@
+#include "worksheet/QueryThread.h"
+
+#include "oracle/OracleCI.h"
+#include "oracle/OracleCodes.h"
+#include "oracle/OracleError.h"
+#include "oracle/OraclePackage.h"
+#include "oracle/OracleQuery.h"
+#include "oracle/OracleSession.h"
+#include "oracle_data/OracleDataSet.h"
+#include "worksheet/KXException.h"
+#include "worksheet/StatementText.h"
+#include "worksheet/SubstituteVariables.h"
+
+#include <QRegularExpression>
+
+namespace qd {
+
+namespace {
+
+// The bind types script variables are given: CHAR as a string, NUMBER as a float.
+int bindTypeOf(quint8 kind)
+{
+    return kind == kvkBindNumber ? SQLT_FLT : SQLT_STR;
+}
+
+// Text cut or padded with blanks to width.
+QString fitted(const QString &text, int width)
+{
+    return text.size() >= width ? text.left(width) : text.leftJustified(width, u' ');
+}
+
+// A value shown on one line: each line break becomes one blank.
+QString oneLine(QString text)
+{
+    if (text.contains(u'\n') || text.contains(u'\r')) {
+        text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+        text.replace(u'\n', u' ');
+        text.replace(u'\r', u' ');
+    }
+    return text;
+}
+
+QString rowsText(int n, const char *verb)
+{
+    return (n == 1 ? QStringLiteral("1 row ") : QString::number(n) + QStringLiteral(" rows "))
+        + QString::fromLatin1(verb) + u'.';
+}
+
+// Type word of the created-object messages.
+QString createdTypeWord(TKXStatementKind kind)
+{
+    switch (kind) {
+    case skCreateProcedure:
+        return QStringLiteral("Procedure");
+    case skCreateFunction:
+        return QStringLiteral("Function");
+    case skCreateTrigger:
+        return QStringLiteral("Trigger");
+    case skCreatePackage:
+        return QStringLiteral("Package");
+    case skCreatePackageBody:
+        return QStringLiteral("Package body");
+    case skCreateType:
+        return QStringLiteral("Type");
+    case skCreateTypeBody:
+        return QStringLiteral("Type body");
+    case skCreateView:
+        return QStringLiteral("View");
+    default:
+        return QStringLiteral("Object");
+    }
+}
+
+// The column width of a field in text output: its string size, or 80 for a column that is
+// text only because the runner fetches every column as text (numbers and dates) and for one
+// without a size.
+int textWidth(const TOracleQuery &query, int index)
+{
+    const int internal = query.FieldInternalType(index);
+    const int size = internal == SQLT_NUM || internal == SQLT_VNU || internal == SQLT_DAT
+        ? 0
+        : query.FieldSize(index);
+    return size > 0 ? size : 80;
+}
+
+// The lines of a server text, whatever line ends it uses.
+QStringList textLines(const QString &text)
+{
+    static const QRegularExpression lineEnd(QStringLiteral("\\r\\n|\\n|\\r"));
+    return text.split(lineEnd);
+}
+
+// Flag of the last call's warnings: stored code was created with compilation errors.
+constexpr int CompiledWithErrorsFlag = 32;
+
+} // namespace
+
+// ---- Shared steps ---------------------------------------------------------------------------
+
+void TQueryThread::SubstituteVariables(TStringList &lines)
+{
+    const bool answered = qd::SubstituteVariables(
+        lines, m_state.SubstitutionVariables, [this](const QString &promptText, const QString &) {
+            TScriptPrompt prompt;
+            prompt.Text = promptText;
+            QString value;
+            bool ok = false;
+            synchronize([&](TScriptHost &host) { ok = host.PromptForValue(prompt, value); });
+            return ok ? std::optional<QString>(value) : std::nullopt;
+        });
+    if (!answered)
+        throw EKXException(QStringLiteral("User cancelled the substitution variable prompt."));
+}
+
+void TQueryThread::SetBindVariables(TOracleQuery &query, const TStringList &lines)
+{
+    query.DeleteVariables();
+    TStringList names;
+    FindVariableRefs(QStringLiteral(":"), false, true, names, 0, lines);
+    m_statementBindNames.clear();
+    for (int i = 0; i < names.Count(); ++i) {
+        const QString &name = names[i];
+        if (m_statementBindNames.contains(name))
+            continue;
+        m_statementBindNames.append(name);
+        const quint8 kind = m_state.BindVariables.GetKind(name);
+        if (kind != kvkBindChar && kind != kvkBindNumber)
+            continue;
+        query.DeclareVariable(name, bindTypeOf(kind));
+        query.SetVariable(name, m_state.BindVariables.GetValue(name));
+    }
+}
+
+void TQueryThread::SetBindVariables(TOracleDataSet &dataSet, const TStringList &lines)
+{
+    dataSet.DeleteVariables();
+    TStringList names;
+    FindVariableRefs(QStringLiteral(":"), false, true, names, 0, lines);
+    m_statementBindNames.clear();
+    for (int i = 0; i < names.Count(); ++i) {
+        const QString &name = names[i];
+        if (m_statementBindNames.contains(name))
+            continue;
+        m_statementBindNames.append(name);
+        const quint8 kind = m_state.BindVariables.GetKind(name);
+        if (kind != kvkBindChar && kind != kvkBindNumber)
+            continue;
+        dataSet.DeclareVariable(name, bindTypeOf(kind));
+        dataSet.SetVariable(name, m_state.BindVariables.GetValue(name));
+    }
+}
+
+void TQueryThread::GetBindVariables(TOracleQuery &query)
+{
+    for (const QString &name : std::as_const(m_statementBindNames)) {
+        const quint8 kind = m_state.BindVariables.GetKind(name);
+        if (kind == kvkBindChar || kind == kvkBindNumber)
+            m_state.BindVariables.SetValue(name, query.GetVariable(name));
+    }
+}
+
+void TQueryThread::GetBindVariables(TOracleDataSet &dataSet)
+{
+    for (const QString &name : std::as_const(m_statementBindNames)) {
+        const quint8 kind = m_state.BindVariables.GetKind(name);
+        if (kind == kvkBindChar || kind == kvkBindNumber)
+            m_state.BindVariables.SetValue(name, dataSet.GetVariable(name));
+    }
+}
+
+void TQueryThread::FetchDbmsOutput()
+{
+    if (!m_session->Connected())
+        return;
+    TDBMS_Output &output = m_session->DBMS_Output();
+    for (;;) {
+        int status = 1;
+        const QString line = output.Get_Line(status);
+        if (status != 0)
+            break;
+        AddOutputLine(line);
+    }
+}
+
+// Must be called inside the catch block of error.
+void TQueryThread::reportServerError(
+    const EOracleError &error, int errLine, int errCol, const StatementPlace &place)
+{
+    // A position the server did not give is the statement's start; the start column counts
+    // only on the statement's first line, which the splitter cut behind it.
+    if (errLine < 1)
+        errLine = 1;
+    if (errCol < 1)
+        errCol = 1;
+    const int startColumn = errLine == 1 ? place.StartColumn : 0;
+    ReportStatementError(std::current_exception(), error.Message(), true,
+        m_settings.ContinueOnError, m_settings.ServerOutputOn, place.Nested, startColumn,
+        place.FirstLine, errCol, errLine);
+}
+
+// ---- Statements -----------------------------------------------------------------------------
+
+void TQueryThread::ExecuteSqlStatement(TStringList &lines, TKXStatementKind kind,
+    const QString &firstWord, const StatementPlace &place)
+{
+    m_textMode = true;
+    TOracleQuery &query = *m_query;
+    query.Close();
+    query.SQL().Clear();
+    ShowExecutingStatus(place.FirstLine);
+    SubstituteVariables(lines);
+    try {
+        SetBindVariables(query, lines);
+        query.SQL().AddStrings(lines);
+        query.Execute();
+        GetBindVariables(query);
+        if (m_settings.ServerOutputOn)
+            FetchDbmsOutput();
+        AddOutputLine(QString());
+        const int n = query.RowsProcessed();
+        switch (kind) {
+        case skUpdate:
+            AddOutputLine(rowsText(n, "updated"));
+            break;
+        case skInsert:
+            AddOutputLine(rowsText(n, "inserted"));
+            break;
+        case skDelete:
+            AddOutputLine(rowsText(n, "deleted"));
+            break;
+        case skMerge:
+            AddOutputLine(rowsText(n, "merged"));
+            break;
+        default:
+            AddOutputLine(firstWord + QStringLiteral(" statement processed."));
+            break;
+        }
+        AddOutputLine(QString());
+    } catch (const EOracleError &e) {
+        reportServerError(e, query.ErrorLine(), query.ErrorPosition(), place);
+    }
+}
+
+void TQueryThread::ExecuteProcedureCommand(TStringList &lines, const StatementPlace &place)
+{
+    m_textMode = true;
+    if (lines.Count() == 0 || lines.Text().trimmed().isEmpty())
+        throw EKXException(QStringLiteral("No PL/SQL procedure specified in EXECUTE command."));
+    TOracleQuery &query = *m_query;
+    query.Close();
+    query.SQL().Clear();
+    ShowExecutingStatus(place.FirstLine);
+    try {
+        SetBindVariables(query, lines);
+        query.SQL().AddStrings(lines);
+        query.Execute();
+        GetBindVariables(query);
+        if (m_settings.ServerOutputOn)
+            FetchDbmsOutput();
+        AddOutputLine(QString());
+        AddOutputLine(QStringLiteral("PL/SQL procedure completed successfully."));
+        AddOutputLine(QString());
+    } catch (const EOracleError &e) {
+        reportServerError(e, query.ErrorLine(), query.ErrorPosition(), place);
+    }
+}
+
+void TQueryThread::ExecutePlSqlBlock(TStringList &lines, const StatementPlace &place)
+{
+    m_textMode = true;
+    TOracleQuery &query = *m_query;
+    query.Close();
+    query.SQL().Clear();
+    ShowExecutingStatus(place.FirstLine);
+    SubstituteVariables(lines);
+    try {
+        SetBindVariables(query, lines);
+        query.SQL().AddStrings(lines);
+        query.Execute();
+        GetBindVariables(query);
+        if (m_settings.ServerOutputOn)
+            FetchDbmsOutput();
+        AddOutputLine(QString());
+        AddOutputLine(QStringLiteral("PL/SQL block completed successfully."));
+        AddOutputLine(QString());
+    } catch (const EOracleError &e) {
+        reportServerError(e, query.ErrorLine(), query.ErrorPosition(), place);
+    }
+}
+
+void TQueryThread::ExecuteSelectToText(TStringList &lines, const StatementPlace &place)
+{
+    m_textMode = true;
+    TOracleQuery &query = *m_query;
+    query.Close();
+    query.SQL().Clear();
+    ShowExecutingStatus(place.FirstLine);
+    SubstituteVariables(lines);
+    try {
+        SetBindVariables(query, lines);
+        query.SQL().AddStrings(lines);
+        query.Execute();
+        synchronize([](TScriptHost &host) { host.ShowRunStatus(QStringLiteral("Spooling Data...")); });
+        if (m_settings.ServerOutputOn)
+            FetchDbmsOutput();
+
+        const int fields = query.FieldCount();
+        QList<int> widths;
+        QString heading;
+        QString underline;
+        for (int i = 0; i < fields; ++i) {
+            const int w = textWidth(query, i);
+            widths.append(w);
+            if (i > 0) {
+                heading += u' ';
+                underline += u' ';
+            }
+            heading += fitted(query.FieldName(i), w);
+            underline += QString(w, u'-');
+        }
+        AddOutputLine(heading);
+        AddOutputLine(underline);
+
+        while (!query.Eof()) {
+            QString row;
+            QStringList truncated;
+            for (int i = 0; i < fields; ++i) {
+                if (i > 0)
+                    row += u' ';
+                row += fitted(oneLine(query.FieldAsString(i)), widths[i]);
+                if (query.FieldTruncated(i))
+                    truncated.append(query.FieldName(i));
+            }
+            AddOutputLine(row);
+            // The row is shown with what arrived; the user learns which values were cut.
+            if (!truncated.isEmpty())
+                AddOutputLine(QStringLiteral("Warning: ORA-01406: fetched column value was "
+                                             "truncated (")
+                    + truncated.join(QStringLiteral(", ")) + u')');
+            if (m_settings.ServerOutputOn)
+                FetchDbmsOutput();
+            if (Terminated()) {
+                AddOutputLine(QString());
+                AddOutputLine(QStringLiteral("User canceled query before all rows returned."));
+                AddOutputLine(QString());
+                return;
+            }
+            query.Next();
+        }
+        AddOutputLine(QString());
+        GetBindVariables(query);
+        const int n = query.RowsProcessed();
+        if (n == 0)
+            AddOutputLine(QStringLiteral("Query returned no rows."));
+        else if (n == 1)
+            AddOutputLine(QStringLiteral("Query returned 1 row."));
+        else
+            AddOutputLine(QStringLiteral("Query returned %1 rows.").arg(n));
+        AddOutputLine(QString());
+    } catch (const EOracleError &e) {
+        reportServerError(e, query.ErrorLine(), query.ErrorPosition(), place);
+    }
+}
+
+void TQueryThread::ExecuteSelectToGrid(TStringList &lines, const StatementPlace &place)
+{
+    m_textMode = false;
+    TOracleDataSet &dataSet = *m_dataSet;
+    ShowExecutingStatus(place.FirstLine);
+    SubstituteVariables(lines);
+    try {
+        SetBindVariables(dataSet, lines);
+        dataSet.SQL().Clear();
+        dataSet.SQL().AddStrings(lines);
+        dataSet.Open();
+        GetBindVariables(dataSet);
+        synchronize([](TScriptHost &host) { host.AttachGridDataSet(); });
+    } catch (const Exception &e) {
+        // The grid shows no text: the error goes to the error list only.
+        int errLine = dataSet.ErrorLine();
+        int errCol = dataSet.ErrorPosition();
+        if (errLine < 1)
+            errLine = 1;
+        if (errCol < 1)
+            errCol = 1;
+        ReportStatementError(std::current_exception(), e.Message(), false, false,
+            m_settings.ServerOutputOn, place.Nested, errLine == 1 ? place.StartColumn : 0,
+            place.FirstLine, errCol, errLine);
+    }
+}
+
+void TQueryThread::CreateStoredObject(
+    TStringList &lines, const TKXStatement &statement, const StatementPlace &place)
+{
+    m_textMode = true;
+    TOracleQuery &query = *m_query;
+    query.Close();
+    query.DeleteVariables();
+    query.SQL().Clear();
+    ShowExecutingStatus(place.FirstLine);
+    SubstituteVariables(lines);
+    try {
+        SetBindVariables(query, lines);
+        query.SQL().AddStrings(lines);
+        query.Execute();
+        m_state.LastObjectName = GetCreatedObjectName(statement.Words).left(31);
+        m_state.LastObjectKind = statement.Kind;
+        const bool withErrors = (query.WarningFlags() & CompiledWithErrorsFlag) != 0;
+        GetBindVariables(query);
+        if (m_settings.ServerOutputOn)
+            FetchDbmsOutput();
+        AddOutputLine(QString());
+        if (withErrors) {
+            AddOutputLine(QStringLiteral("Warning: ") + createdTypeWord(statement.Kind)
+                + QStringLiteral(" created with compilation errors."));
+            ShowErrorsCommand(m_state.LastObjectName, statement.Kind, false, place);
+        } else {
+            AddOutputLine(createdTypeWord(statement.Kind) + QStringLiteral(" created."));
+        }
+        AddOutputLine(QString());
+    } catch (const EOracleError &e) {
+        reportServerError(e, query.ErrorLine(), query.ErrorPosition(), place);
+    }
+}
+
+void TQueryThread::ShowErrorsCommand(
+    const QString &name, TKXStatementKind kind, bool toOutput, const StatementPlace &place)
+{
+    m_textMode = true;
+    const QString type = GetKindObjectType(kind);
+    TOracleQuery &query = *m_query;
+    try {
+        query.Close();
+        query.DeleteVariables();
+        query.SQL().Clear();
+        query.SQL().Add(QStringLiteral("select line, position, text "));
+        query.SQL().Add(QStringLiteral("from user_errors "));
+        query.SQL().Add(QStringLiteral("where upper(rtrim(name)) = upper(rtrim(:name)) "));
+        query.SQL().Add(QStringLiteral("and upper(rtrim(type)) = upper(rtrim(:type)) "));
+        query.SQL().Add(QStringLiteral("order by sequence"));
+        query.DeclareVariable(QStringLiteral("name"), SQLT_STR);
+        query.DeclareVariable(QStringLiteral("type"), SQLT_STR);
+        query.SetVariable(QStringLiteral("name"), Variant(name));
+        query.SetVariable(QStringLiteral("type"), Variant(type));
+        query.Execute();
+        if (query.Eof()) {
+            if (toOutput) {
+                if (!type.isEmpty() && !name.isEmpty())
+                    AddOutputLine(QStringLiteral("No errors for ") + type + u' ' + name + u'.');
+                else if (!type.isEmpty())
+                    AddOutputLine(QStringLiteral("No errors for ") + type + u'.');
+                else
+                    AddOutputLine(QStringLiteral("No errors."));
+                AddOutputLine(QString());
+            }
+        } else {
+            if (toOutput) {
+                AddOutputLine(QStringLiteral("Errors for ") + type + u' ' + name + u':');
+                AddOutputLine(QString());
+            }
+            const QString indent(6, u' ');
+            while (!query.Eof()) {
+                const int line = query.FieldAsString(0).toInt();
+                const int position = query.FieldAsString(1).toInt();
+                const QString text = query.FieldAsString(2);
+                if (toOutput) {
+                    QStringList parts = textLines(text);
+                    AddOutputLine(QStringLiteral("Line %1 Position %2:").arg(line).arg(position)
+                        + indent + parts.takeFirst());
+                    for (const QString &part : std::as_const(parts))
+                        AddOutputLine(indent + part);
+                    AddOutputLine(QString());
+                } else if (place.Nested) {
+                    AddErrorLine(text, place.FirstLine + 1, 1);
+                } else {
+                    AddErrorLine(text, line + place.FirstLine, position);
+                }
+                query.Next();
+            }
+        }
+        if (m_settings.ServerOutputOn)
+            FetchDbmsOutput();
+    } catch (const EOracleError &e) {
+        ReportStatementError(std::current_exception(),
+            QStringLiteral("Error retrieving compile errors: ") + e.Message(), true,
+            m_settings.ContinueOnError, m_settings.ServerOutputOn, place.Nested,
+            place.StartColumn, place.FirstLine, 1, 1);
+    }
+}
+
+void TQueryThread::RerunLastCommand(const TKXStatement &statement, const StatementPlace &place)
+{
+    TStringList lines = m_lastStatement;
+    switch (m_lastKind) {
+    case skSelect:
+        ExecuteSelectToText(lines, place);
+        break;
+    case skUpdate:
+    case skInsert:
+    case skDelete:
+    case skMerge:
+    case skOtherSQL:
+        ExecuteSqlStatement(lines, m_lastKind,
+            statement.Words.Count() > 0 ? statement.Words[0] : QStringLiteral("/"), place);
+        break;
+    default:
+        return;
+    }
+    // What ran is what "/" remembers next.
+    m_lastStatement = lines;
+}
+
+void TQueryThread::SpoolCommand(
+    const TStringList &lines, const QString &secondWord, const StatementPlace &place)
+{
+    if (secondWord == u"OFF") {
+        closeSpool();
+        m_spooling = false;
+        m_spoolFileName.clear();
+        return;
+    }
+    const QString fileName = lines.Count() > 0 ? lines[0].trimmed() : QString();
+    if (fileName.isEmpty())
+        return;
+    closeSpool();
+    m_spooling = false;
+    m_spoolFileName = fileName;
+    m_spoolFile.setFileName(fileName);
+    if (m_spoolFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        m_spooling = true;
+        return;
+    }
+    // Nothing is spooled into a file that could not be made.
+    const QString message = QStringLiteral("Error opening spool file ") + fileName
+        + QStringLiteral("\n") + m_spoolFile.errorString();
+    m_spoolFileName.clear();
+    const EKXException error(message);
+    ReportStatementError(std::make_exception_ptr(error), message, false,
+        m_settings.ContinueOnError, false, place.Nested, place.StartColumn, place.FirstLine, 1,
+        1);
+}
+
+void TQueryThread::PromptCommand(const TStringList &lines)
+{
+    m_textMode = true;
+    AddOutputLine(lines.Text().trimmed());
+    AddOutputLine(QString());
+}
+
+void TQueryThread::UnrecognizedCommand(const TStringList &lines, const StatementPlace &place)
+{
+    m_textMode = true;
+    const QString first = lines.Count() > 0 ? lines[0] : QString();
+    ReportStatementError(nullptr,
+        QStringLiteral("Unrecognized command beginning: \"") + first.left(30)
+            + QStringLiteral("...\""),
+        true, false, false, place.Nested, place.StartColumn, place.FirstLine, 1, 1);
+}
+
+} // namespace qd

@@ -1,0 +1,120 @@
+// Cancelling a run: during a long server call, between the rows of a text query, and a window
+// that goes away while its run waits for it.
+#include "RunnerTestSupport.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+using namespace qd;
+using namespace qd::test;
+
+namespace {
+
+class ScriptRunCancel : public RunnerFixture {
+protected:
+    // Serves the runner's calls until pred holds; false after timeoutMs.
+    bool serveUntil(const std::function<bool()> &pred, int timeoutMs = 30000)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        while (!pred() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return pred();
+    }
+
+    // Waits until the session is inside a server call.
+    bool waitForCall()
+    {
+        const StandinHooks &hooks = StandinHooks::get();
+        void *svc = hooks.ServiceOf(*session);
+        return serveUntil([&] { return hooks.callInProgress(svc) != 0; });
+    }
+
+    // The run continues on the same session: a next run works.
+    void expectSessionUsable()
+    {
+        host = RecordingHost();
+        withGrid = false;
+        const QStringList out = run(QStringLiteral("select 'alive' a from dual;"));
+        EXPECT_TRUE(out.join(u'\n').contains(QStringLiteral("alive")));
+        EXPECT_TRUE(host.errors.isEmpty());
+    }
+};
+
+} // namespace
+
+TEST_F(ScriptRunCancel, CancelDuringALongCallEndsTheRunAndKeepsTheSession)
+{
+    start(QStringLiteral("prompt before\n"
+                         "begin dbms_lock.sleep(60); end;\n"
+                         "/\n"
+                         "prompt never"));
+    ASSERT_TRUE(serveUntil([&] { return host.output.contains(QStringLiteral("before")); }));
+    ASSERT_TRUE(waitForCall());
+    QElapsedTimer timer;
+    timer.start();
+    runner->Cancel();
+    // Far below the minute the call would take.
+    ASSERT_TRUE(waitForEnd(10000));
+    EXPECT_LT(timer.elapsed(), 10000);
+    EXPECT_TRUE(host.output.contains(QStringLiteral("before")));
+    EXPECT_FALSE(host.output.contains(QStringLiteral("never")));
+    const int terminated = host.output.indexOf(QStringLiteral("User terminated script."));
+    ASSERT_GE(terminated, 0);
+    EXPECT_EQ(host.output.value(terminated + 1, QStringLiteral("<none>")), QString());
+    // The broken call is reported like any other server error.
+    ASSERT_EQ(host.errors.size(), 1);
+    EXPECT_TRUE(host.errors[0].Text.contains(QStringLiteral("ORA-01013")));
+    expectSessionUsable();
+}
+
+TEST_F(ScriptRunCancel, CancelBetweenRowsOfATextQueryStopsItWithoutARowCount)
+{
+    CreateFreshTable(*session, QStringLiteral("rt_slow"), QStringLiteral("n number"));
+    RunSql(*session,
+        QStringLiteral("begin for i in 1 .. 200 loop insert into rt_slow values (i); end loop; "
+                       "commit; end;"));
+    QLibrary standin(standinLibraryPath());
+    auto setRowDelay
+        = reinterpret_cast<int (*)(void *, int)>(standin.resolve("qdsi_set_row_delay"));
+    ASSERT_NE(setRowDelay, nullptr);
+    void *svc = StandinHooks::get().ServiceOf(*session);
+    setRowDelay(svc, 50);
+    settings.SpoolLineBreak = 1;
+    withGrid = false;
+    start(QStringLiteral("select n from rt_slow order by n;\nprompt never"));
+    ASSERT_TRUE(serveUntil([&] { return host.output.size() >= 4; }));
+    runner->Cancel();
+    ASSERT_TRUE(waitForEnd(20000));
+    setRowDelay(svc, 0);
+    EXPECT_FALSE(host.output.contains(QStringLiteral("never")));
+    EXPECT_FALSE(host.output.join(u'\n').contains(QStringLiteral("Query returned")));
+    EXPECT_TRUE(host.output.contains(QStringLiteral("User terminated script.")));
+    // Either the fetch was broken in the server or the loop stopped between rows.
+    const bool stoppedBetweenRows
+        = host.output.contains(QStringLiteral("User canceled query before all rows returned."));
+    const bool brokenInServer = !host.errors.isEmpty()
+        && host.errors[0].Text.contains(QStringLiteral("ORA-01013"));
+    EXPECT_TRUE(stoppedBetweenRows || brokenInServer) << host.output.join(u'\n').toStdString();
+    expectSessionUsable();
+    RunSqlIgnoringErrors(*session, QStringLiteral("drop table rt_slow"));
+}
+
+TEST_F(ScriptRunCancel, AWindowThatGoesAwayIsCalledNoMore)
+{
+    // The run asks for a value; the window closes instead of answering.
+    host.answers.clear();
+    start(QStringLiteral("prompt one\nbegin dbms_lock.sleep(60); end;\n/\nprompt &never"));
+    ASSERT_TRUE(serveUntil([&] { return host.output.contains(QStringLiteral("one")); }));
+    ASSERT_TRUE(waitForCall());
+    const int callsBefore = int(host.calls.size());
+    QPointer<TQueryThread> gone = runner;
+    runner->DetachHost();
+    runner->Cancel();
+    ASSERT_TRUE(gone->wait(10000));
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(int(host.calls.size()), callsBefore);
+    EXPECT_TRUE(host.prompts.isEmpty());
+    EXPECT_FALSE(host.finished);
+    EXPECT_TRUE(gone.isNull());
+}
