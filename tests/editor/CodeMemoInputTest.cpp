@@ -781,3 +781,32 @@ TEST_F(MemoInput, DoubleClickThenDragExtendsByWords)
     click(3);
     EXPECT_EQ(memo->SelLength(), 0);
 }
+
+// A click on text whose attribute carries a context reports the context and the attribute's range.
+TEST_F(MemoInput, ClickOnAnAttributeWithAContextReportsIt)
+{
+    setText(QStringLiteral("select ename from emp"));
+    // An attribute over "ename" that carries context 42, then the plain look again.
+    TCodeNavigator nav(memo.get());
+    nav.SetPos(7);
+    TAttrRecord attribute;
+    attribute.SetStyle(StyleSets);
+    attribute.Words[2] = attribute.Words[3] = -1;
+    attribute.Words[4] = 42;
+    nav.InsertAttr(attribute);
+    nav.SetPos(12);
+    TAttrRecord plain;
+    plain.Words[2] = plain.Words[3] = -1;
+    nav.InsertAttr(plain);
+    QList<QList<qint64>> reports;
+    QObject::connect(memo.get(), &TCodeMemo::contextClicked,
+        [&](int context, qint64 start, qint64 stop) { reports << QList<qint64> { context, start, stop }; });
+    click(9);
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_EQ(reports[0], (QList<qint64> { 42, 7, 12 }));
+    click(2); // plain text
+    click(15);
+    EXPECT_EQ(reports.size(), 1);
+    QTest::mouseClick(memo->viewport(), Qt::RightButton, Qt::NoModifier, pointOf(8));
+    EXPECT_EQ(reports.size(), 2);
+}
