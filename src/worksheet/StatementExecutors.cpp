@@ -526,7 +526,8 @@ void TQueryThread::SpoolCommand(
     m_spooling = false;
     m_spoolFileName = fileName;
     m_spoolFile.setFileName(fileName);
-    if (m_spoolFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // Unbuffered: a failed write is seen at the line that failed, not at some later flush.
+    if (m_spoolFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         m_spooling = true;
         return;
     }

@@ -116,3 +116,23 @@ TEST_F(ScriptRunSpool, ClearSpoolOutEmptiesTheTextOutputOfATextRun)
     run(QStringLiteral("prompt one"));
     EXPECT_FALSE(host.calls.contains(QStringLiteral("ClearTextOutput")));
 }
+
+TEST_F(ScriptRunSpool, AFailedSpoolWriteEndsTheRunUnlessOperatingSystemErrorsAreIgnored)
+{
+    if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+        GTEST_FAIL() << "/dev/full is needed to make every write fail";
+    for (const bool ignore : { false, true }) {
+        SCOPED_TRACE(ignore ? "ContinueOnOSError true" : "ContinueOnOSError false");
+        host = RecordingHost();
+        settings.ContinueOnOSError = ignore;
+        run(QStringLiteral("spool /dev/full\nprompt one\nprompt two"));
+        if (ignore) {
+            EXPECT_TRUE(host.runError.isEmpty());
+            EXPECT_EQ(host.output, QStringList({ "one", "", "two", "" }));
+        } else {
+            EXPECT_TRUE(host.runError.startsWith(QStringLiteral("Error writing spool file /dev/full\n")))
+                << host.runError.toStdString();
+            EXPECT_FALSE(host.output.contains(QStringLiteral("two")));
+        }
+    }
+}
