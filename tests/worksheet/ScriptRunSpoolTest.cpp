@@ -74,10 +74,11 @@ TEST_F(ScriptRunSpool, OutputGrowsInStepsOfTheLineBreakSetting)
     settings.SpoolLineBreak = 10;
     withGrid = false;
     run(QStringLiteral("select n from rt_many where n <= 95 order by n;"));
-    ASSERT_GE(host.flushSizes.size(), 9);
-    // Every flush while rows arrive brings ten lines; the rest comes with the statement's end.
+    ASSERT_GE(host.flushSizes.size(), 2);
+    // Every flush while rows arrive brings ten lines (or several tens, when the window was
+    // busy); the rest comes with the statement's end.
     for (int i = 0; i + 1 < host.flushSizes.size(); ++i)
-        EXPECT_EQ(host.flushSizes[i], 10) << "flush " << i;
+        EXPECT_EQ(host.flushSizes[i] % 10, 0) << "flush " << i << ": " << host.flushSizes[i];
     EXPECT_EQ(host.output.size(), 2 + 95 + 3);
 }
 
