@@ -19,6 +19,7 @@ TCodeMemo::TCodeMemo(QWidget *parent)
     viewport()->setAutoFillBackground(false);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_InputMethodEnabled);
+    viewport()->setAcceptDrops(true);
     resize(100, 60);
     SetMeasurer(&m_fontMeasurer);
     m_fontMeasurer.SetFonts(font(), m_altFont);

@@ -9,7 +9,14 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include <functional>
+#include <memory>
+
+class QMenu;
+
 namespace qd {
+
+class CodeMemoInput;
 
 enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 enum TBorderStyle { bsNone, bsSingle };
@@ -93,6 +100,24 @@ public:
     // Painting is held back while set (besides the update bracket).
     void SetPaintingSuppressed(bool on) { m_paintingSuppressed = on; }
 
+    // --- clipboard, style and input commands (the input side is CodeMemoInput)
+    void CopyToClipboard();
+    void CutToClipboard();
+    void PasteFromClipboard();
+    // Pastes the lines of text as a column block at the caret's column.
+    void PasteColumn(const QString &text);
+    void ToggleBold();
+    void ToggleItalic();
+    void ToggleUnderline();
+    void ToggleHighlight();
+    void ToggleAltFont();
+    // The built-in context menu, made on first use and owned by the editor.
+    QMenu *DefaultPopupMenu();
+    // The editor's input state (tests look at it).
+    CodeMemoInput &Input();
+    // Fired after the editor handled a mouse press.
+    std::function<void(TCodeMemo *sender, QMouseEvent *event)> OnAfterMouseDown;
+
 signals:
     // The vertical offset changed (attached gutters scroll with it).
     void offsetChanged();
@@ -125,8 +150,29 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
     bool viewportEvent(QEvent *event) override;
+    // Input (CodeMemoInput*.cpp)
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
+    friend class CodeMemoInput;
+    struct InputDeleter {
+        void operator()(CodeMemoInput *input) const;
+    };
+    std::unique_ptr<CodeMemoInput, InputDeleter> m_input;
+
     void applyScrollBarPolicies();
     void fontsChanged();
     void startCaret();
