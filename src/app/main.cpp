@@ -1,5 +1,7 @@
 #include "browsers/NavigatorImages.h"
 #include "browsers/OracleDescriber.h"
+#include "shell/QtScreenServices.h"
+#include "shell/QuarloDeskProgram.h"
 #include "shell/WindowServices.h"
 
 #include <QApplication>
@@ -18,9 +20,18 @@ void registerWindows(qd::WindowFactories &factories)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quarlo Desk"));
+    qd::QtScreenServices::install();
     qd::LoadNavigatorImages();
     qd::InstallOracleDescriber();
     registerWindows(qd::windowFactories());
-    return 0;
+
+    QStringList parameters = QApplication::arguments();
+    parameters.removeFirst();
+    int result = 0;
+    {
+        qd::QuarloDeskProgram program(parameters);
+        result = program.Run();
+    }
+    qd::QtScreenServices::uninstall();
+    return result;
 }

@@ -2,6 +2,7 @@
 
 #include "classlib/Colors.h"
 #include "editor/CodeDocument.h"
+#include "editor/KeywordList.h"
 
 #include <QElapsedTimer>
 #include <QString>
@@ -18,6 +19,7 @@ namespace qd {
 class TCodeParaStrings;
 class TCodeLinesStrings;
 class TCodeHighlighter;
+class THighlightHost;
 class TKeywordList;
 class TStartStopKeyList;
 
@@ -30,7 +32,6 @@ inline qint64 boundI64(qint64 lo, qint64 v, qint64 hi)
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 enum TUpdateMode { umImmediate, umOnNeed, umBackground };
 enum TCodeLineBreak { pbCRLF, pbLFCR, pbCR, pbLF };
-enum TcmUpperCase { cmuAscii, cmuAnsi, cmuUserDefined };
 
 // The editor without a window: word wrap of paragraphs into display lines, the lazy formatting
 // driver, the two string views, load and save, the conversions between columns, lines and
@@ -48,6 +49,9 @@ public:
     static constexpr int ProgressIntervalMs = 300;
     static constexpr int NoDesiredX = std::numeric_limits<int>::min();
     static constexpr qint64 WidestUnknown = std::numeric_limits<qint64>::max();
+    // Paragraphs past an edit that highlighting re-colours at once when the edit changed the
+    // state carried on (the rest follows in background slices).
+    static constexpr qint64 FlowParagraphs = 200;
 
     explicit CodeMemoCore(const TTextLimits &limits = {});
     ~CodeMemoCore() override;
@@ -94,18 +98,24 @@ public:
     // Changing it saves the text and loads it back, so codes are read in the new way.
     void SetStaticFormat(bool on);
     void SetOptions(TCodeMemoOptions options);
-    bool ApplyKeyWords() const { return m_applyKeyWords; }
-    void SetApplyKeyWords(bool on) { m_applyKeyWords = on; }
-    bool ApplyStartStopKeys() const { return m_applyStartStopKeys; }
-    void SetApplyStartStopKeys(bool on) { m_applyStartStopKeys = on; }
-    TCodeHighlighter *Highlighter() const { return m_highlighter; }
-    // The highlighter attached to the editor (not owned); the highlighting code keeps its list.
+    // Highlighting: the editor's own key tables and pass switches, the attached highlighter and
+    // the passes themselves live in the highlighting host (HighlightHost.h).
+    THighlightHost &Highlighting() { return *m_highlight; }
+    bool ApplyKeyWords() const;
+    void SetApplyKeyWords(bool on);
+    bool ApplyStartStopKeys() const;
+    void SetApplyStartStopKeys(bool on);
+    TCodeHighlighter *Highlighter() const;
+    // Attaches the highlighter (not owned): the editor leaves the old one's editor list and
+    // joins the new one's; a highlighter that goes away detaches itself.
     virtual void SetHighlighter(TCodeHighlighter *highlighter);
-    // The editor's own key tables; the highlighting code creates and owns them.
-    TKeywordList *Keywords() const { return m_keywords; }
-    TStartStopKeyList *StartStopKeys() const { return m_startStopKeys; }
+    TKeywordList *Keywords() const;
+    TStartStopKeyList *StartStopKeys() const;
     TcmUpperCase UpperCaseType() const { return m_upperCaseType; }
-    void SetUpperCaseType(TcmUpperCase type) { m_upperCaseType = type; }
+    // Passed on to the editor's own two key tables.
+    void SetUpperCaseType(TcmUpperCase type);
+    void ApplyStartStopPass(TCodeNavigator &from, TCodeNavigator &to) override;
+    void ApplyKeywordPass(TCodeNavigator &from, qint64 to) override;
     // Word separators (set of characters below 256).
     QString Separators() const;
     void SetSeparators(const QString &chars);
@@ -309,11 +319,7 @@ private:
     TAlignment m_alignment = taLeftJustify;
     bool m_justified = false;
     TUpdateMode m_updateMode = umBackground;
-    bool m_applyKeyWords = true;
-    bool m_applyStartStopKeys = true;
-    TCodeHighlighter *m_highlighter = nullptr;
-    TKeywordList *m_keywords = nullptr;
-    TStartStopKeyList *m_startStopKeys = nullptr;
+    std::unique_ptr<THighlightHost> m_highlight;
     TcmUpperCase m_upperCaseType = cmuAscii;
     bool m_separators[256] = {};
     TCodeLineBreak m_lineBreak = pbCRLF;

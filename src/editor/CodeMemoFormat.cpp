@@ -2,6 +2,7 @@
 #include "editor/CodeMemoCore.h"
 
 #include "editor/CodeMemoViews.h"
+#include "editor/HighlightHost.h"
 #include "editor/StyleCodes.h"
 
 #include <vector>
@@ -30,9 +31,20 @@ CodeMemoCore::CodeMemoCore(const TTextLimits &limits)
     : CodeDocument(limits)
     , m_paraStrings(std::make_unique<TCodeParaStrings>(this))
     , m_linesStrings(std::make_unique<TCodeLinesStrings>(this))
+    , m_highlight(std::make_unique<THighlightHost>(*this))
 {
     m_topNav = new TCodeNavigator(this);
     m_scratch = new TCodeNavigator(this);
+    // An edit re-colours about a screenful past itself at once; a changed state that flows
+    // further (an opened comment) goes on in background slices.
+    m_highlight->SetFlowLimit(FlowParagraphs);
+    m_highlight->OnPending = [this](THighlightHost *, qint64 index) {
+        m_formattedUpTo = qMin(m_formattedUpTo, index);
+        PostBackgroundStep();
+    };
+    m_highlight->OnInvalidate = [this](THighlightHost *, qint64 first, qint64 last) {
+        InvalidateLines(Paragraphs().FirstLine(first), Paragraphs().FirstLine(last + 1) - 1);
+    };
     SetSeparators(QStringLiteral("\t $%&,./:;<=>"));
     m_backgroundTimer.setSingleShot(true);
     m_backgroundTimer.setInterval(0);
@@ -202,9 +214,63 @@ void CodeMemoCore::SetUpdateMode(TUpdateMode mode)
         BackgroundStep();
 }
 
+// --- highlighting
+
+bool CodeMemoCore::ApplyKeyWords() const
+{
+    return m_highlight->ApplyKeyWords();
+}
+
+void CodeMemoCore::SetApplyKeyWords(bool on)
+{
+    m_highlight->SetApplyKeyWords(on);
+}
+
+bool CodeMemoCore::ApplyStartStopKeys() const
+{
+    return m_highlight->ApplyStartStopKeys();
+}
+
+void CodeMemoCore::SetApplyStartStopKeys(bool on)
+{
+    m_highlight->SetApplyStartStopKeys(on);
+}
+
+TCodeHighlighter *CodeMemoCore::Highlighter() const
+{
+    return m_highlight->Highlighter();
+}
+
 void CodeMemoCore::SetHighlighter(TCodeHighlighter *highlighter)
 {
-    m_highlighter = highlighter;
+    m_highlight->SetHighlighter(highlighter);
+}
+
+TKeywordList *CodeMemoCore::Keywords() const
+{
+    return &m_highlight->Keywords();
+}
+
+TStartStopKeyList *CodeMemoCore::StartStopKeys() const
+{
+    return &m_highlight->StartStopKeys();
+}
+
+void CodeMemoCore::SetUpperCaseType(TcmUpperCase type)
+{
+    m_upperCaseType = type;
+    m_highlight->Keywords().SetCaseMode(type);
+    m_highlight->StartStopKeys().SetCaseMode(type);
+}
+
+void CodeMemoCore::ApplyStartStopPass(TCodeNavigator &from, TCodeNavigator &to)
+{
+    m_highlight->ApplyStartStopPass(from, to);
+}
+
+void CodeMemoCore::ApplyKeywordPass(TCodeNavigator &from, qint64 to)
+{
+    m_highlight->ApplyKeywordPass(from, to);
 }
 
 QString CodeMemoCore::Separators() const
@@ -222,6 +288,7 @@ void CodeMemoCore::SetSeparators(const QString &chars)
     for (QChar c : chars)
         if (c.unicode() < 256)
             m_separators[c.unicode()] = true;
+    m_highlight->SetSeparators(chars);
 }
 
 // --- word wrap
@@ -245,7 +312,7 @@ void CodeMemoCore::FormatParagraph(qint64 index)
 {
     TParagraphsList &pars = Paragraphs();
     TParagraph *p = pars.Record(index);
-    if (!p->KeywordsApplied && (m_applyKeyWords || m_highlighter)) {
+    if (!p->KeywordsApplied && (ApplyKeyWords() || Highlighter())) {
         m_scratch->SetParagraph(index);
         ApplyKeywordPass(*m_scratch, m_scratch->Position() + p->Length);
     }
@@ -601,7 +668,7 @@ void CodeMemoCore::EnsureFormattedAt(qint64 position)
 void CodeMemoCore::EnsureStartStopPass(qint64 index)
 {
     TParagraph *p = Paragraphs().At(index);
-    if (p->StartStopApplied || !(m_applyStartStopKeys || m_highlighter))
+    if (p->StartStopApplied || !(ApplyStartStopKeys() || Highlighter()))
         return;
     TCodeNavigator from(this);
     from.SetParagraph(index);

@@ -3,6 +3,8 @@
 #include "editor/CodeDocument.h"
 #include "editor/HighlightHost.h"
 
+#include <algorithm>
+
 namespace qd {
 
 namespace {
@@ -81,10 +83,10 @@ void TCustomExtHighlighter::referenceGone(TCodeHighlighter *gone)
         m_sub = nullptr;
 }
 
-void TCustomExtHighlighter::mark(CodeDocument &doc, TCodeNavigator &startNav,
-    TCodeNavigator &endNav, const TAttrRecord &attribute)
+void TCustomExtHighlighter::mark(THighlightHost *host, CodeDocument &doc,
+    TCodeNavigator &startNav, TCodeNavigator &endNav, const TAttrRecord &attribute)
 {
-    if (THighlightHost *host = THighlightHost::Of(&doc))
+    if (host)
         host->SetAttribute(startNav, endNav, false, true, attribute);
     else
         SetAttributeRange(doc, startNav, endNav, false, true, attribute);
@@ -136,7 +138,8 @@ void TCustomExtHighlighter::ApplyKeywords(
         TParagraphsList &pars = s->Memo()->Paragraphs();
         const int longest = m_keywords.Longest();
         m_matcher.Update(m_keywords, m_separators);
-        std::vector<TKeywordHit> hits;
+        std::vector<TKeywordHit> &hits = m_hits;
+        THighlightHost *host = THighlightHost::Of(s->Memo());
         bool marked = false;
         for (qint64 k = fp; k <= lp; ++k) {
             const TParagraph *p = pars.At(k);
@@ -148,13 +151,18 @@ void TCustomExtHighlighter::ApplyKeywords(
             const qint64 from = k == fp ? so : sb;
             const qint64 to = k == lp ? eo : se;
             const QStringView text = paragraphText(p);
-            QString upper;
-            if (m_keywords.HasNoCaseKeys())
-                upper = UpperCaseText(text, m_keywords.CaseMode());
-            m_matcher.CollectIndependent(text, m_keywords.HasNoCaseKeys() ? QStringView(upper) : text,
-                qint32(sb), qint32(se), from, to, hits);
+            QStringView upper = text;
+            if (m_keywords.HasNoCaseKeys()) {
+                // One buffer serves every paragraph; only the stretch is upper-cased.
+                m_upper.resize(length);
+                QChar *u = m_upper.data();
+                std::copy(text.begin() + sb, text.begin() + se, u + sb);
+                UpperCaseInPlace(u + sb, se - sb, m_keywords.CaseMode());
+                upper = QStringView(u, length);
+            }
+            m_matcher.CollectIndependent(text, upper, qint32(sb), qint32(se), from, to, hits);
             for (const TKeywordHit &hit : hits)
-                marked = markKeyword(*s, *e, k, hit, baseIndex) || marked;
+                marked = markKeyword(host, *s, k, hit, baseIndex) || marked;
         }
         if (marked)
             invalidate(*s, fp, lp);
@@ -163,8 +171,8 @@ void TCustomExtHighlighter::ApplyKeywords(
         m_sub->ApplyKeywords(startNav, endNav, baseIndex);
 }
 
-bool TCustomExtHighlighter::markKeyword(TCodeNavigator &startNav, TCodeNavigator &, qint64 parIndex,
-    const TKeywordHit &hit, int baseIndex)
+bool TCustomExtHighlighter::markKeyword(THighlightHost *host, TCodeNavigator &startNav,
+    qint64 parIndex, const TKeywordHit &hit, int baseIndex)
 {
     CodeDocument *doc = startNav.Memo();
     TParagraph *p = doc->Paragraphs().At(parIndex);
@@ -211,7 +219,7 @@ bool TCustomExtHighlighter::markKeyword(TCodeNavigator &startNav, TCodeNavigator
     TAttrRecord rec = hl::Pushed(at, qint16(baseIndex + hit.Keyword), info.Style, info.Background,
         info.Foreground, info.ContextNum, info.Tag);
     hl::SetOpenLength(rec, hit.Length);
-    mark(*doc, *m_a, *m_b, rec);
+    mark(host, *doc, *m_a, *m_b, rec);
     return true;
 }
 

@@ -67,9 +67,10 @@ public:
 
 protected:
     void referenceGone(TCodeHighlighter *gone) override;
-    // Lays attribute over startNav .. endNav through the editor of doc.
-    static void mark(CodeDocument &doc, TCodeNavigator &startNav, TCodeNavigator &endNav,
-        const TAttrRecord &attribute);
+    // Lays attribute over startNav .. endNav through host (the editor of doc), or directly
+    // when doc has none.
+    static void mark(THighlightHost *host, CodeDocument &doc, TCodeNavigator &startNav,
+        TCodeNavigator &endNav, const TAttrRecord &attribute);
     static void invalidate(TCodeNavigator &nav, qint64 first, qint64 last);
 
 private:
@@ -82,7 +83,7 @@ private:
     // The first start key that qualifies from nav's offset up to endOff.
     bool searchStart(TCodeNavigator &nav, qint64 endOff, int baseIndex, StartMatch &match);
     void prepareSeparatorTests();
-    bool markKeyword(TCodeNavigator &startNav, TCodeNavigator &endNav, qint64 parIndex,
+    bool markKeyword(THighlightHost *host, TCodeNavigator &startNav, qint64 parIndex,
         const TKeywordHit &hit, int baseIndex);
 
     TExtKeywordList m_keywords;
@@ -91,6 +92,8 @@ private:
     TCodeHighlighter *m_sub = nullptr;
     bool m_active = true;
     TKeywordMatcher m_matcher;
+    std::vector<TKeywordHit> m_hits; // kept between calls, as is the upper-cased text
+    QString m_upper;
     TSeparatorSet m_testsFor;
     std::array<quint64, 4> m_firstChars {};
     bool m_anyWideFirst = false;

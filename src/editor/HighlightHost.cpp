@@ -7,7 +7,9 @@
 #include <QMutex>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
 
 namespace qd {
 
@@ -75,7 +77,17 @@ void THighlightHost::InsertRecord(TParagraph *p, qint64 offset, const TAttrRecor
     qint32 index = p->AttrCount;
     while (index > 0 && p->Attrs[index - 1].Offset() > offset)
         --index;
-    TParagraphsList::ReserveAttr(p);
+    if (p->AttrCount >= p->AttrCapacity) {
+        // A pass inserts a paragraph's records one by one: grow by doubling, not by one record.
+        const qint64 capacity = qMax<qint64>(8, qint64(p->AttrCapacity) * 2);
+        if (capacity > std::numeric_limits<qint32>::max())
+            throw EOutOfMemory();
+        void *grown = std::realloc(p->Attrs, size_t(capacity) * sizeof(TAttrRecord));
+        if (!grown)
+            throw EOutOfMemory();
+        p->Attrs = static_cast<TAttrRecord *>(grown);
+        p->AttrCapacity = qint32(capacity);
+    }
     std::memmove(static_cast<void *>(p->Attrs + index + 1), p->Attrs + index,
         size_t(p->AttrCount - index) * sizeof(TAttrRecord));
     p->Attrs[index] = record;
@@ -294,11 +306,15 @@ void THighlightHost::HighlightParagraphs(qint64 first, qint64 last)
         carryState(k);
         TParagraph *next = pars.At(k + 1);
         next->StartStopApplied = next->KeywordsApplied = next->Formatted = false;
-        m_doc.MarkDirty(k + 1, k + 1);
         if (m_flowLimit > 0 && k + 1 - last > m_flowLimit) {
             m_pendingHint = qMin(m_pendingHint, k + 1);
+            if (OnPending)
+                OnPending(this, k + 1);
+            else
+                m_doc.MarkDirty(k + 1, k + 1);
             break;
         }
+        m_doc.MarkDirty(k + 1, k + 1);
         ++k;
     }
     if (OnInvalidate)
@@ -342,8 +358,14 @@ void THighlightHost::HighlightAll()
 
 void THighlightHost::Rehighlight()
 {
-    m_doc.ClearAttributes();
     m_pendingHint = 0;
+    if (!OnPending) {
+        m_doc.ClearAttributes();
+        return;
+    }
+    m_doc.Paragraphs().ClearAttributes();
+    m_doc.InvalidateNavigators(0, m_doc.ParagraphCount() - 1);
+    OnPending(this, 0);
 }
 
 void THighlightHost::highlightParagraph(qint64 index)

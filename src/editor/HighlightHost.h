@@ -60,6 +60,7 @@ public:
     // The editor's word separators (the editor may keep them itself and override this).
     virtual const TSeparatorSet &WordSeparators() const { return m_separators; }
     QString Separators() const { return WordSeparators().Text(); }
+    // The editor core's own SetSeparators forwards here; set them through the editor there.
     void SetSeparators(const QString &chars);
 
     TCodeHighlighter *Highlighter() const { return m_highlighter; }
@@ -83,7 +84,8 @@ public:
     bool HighlightSlice(qint64 maxParagraphs);
     // Highlights every paragraph not yet highlighted.
     void HighlightAll();
-    // Drops every record and flag and highlights nothing yet (HighlightSlice then starts over).
+    // Drops every record and flag and highlights nothing yet (HighlightSlice, or the editor's
+    // background formatting, then starts over).
     void Rehighlight();
 
     // Lays attribute over a range (see SetAttributeRange); the editor may add to it.
@@ -103,6 +105,10 @@ public:
 
     // Called with the paragraphs whose look a pass changed (the widget repaints their lines).
     std::function<void(THighlightHost *sender, qint64 first, qint64 last)> OnInvalidate;
+    // Called when paragraphs from index on were left unhighlighted and unformatted for the
+    // background (a pass reached FlowLimit, or Rehighlight); the editor schedules its slices.
+    // Without a handler Rehighlight marks the whole text dirty instead.
+    std::function<void(THighlightHost *sender, qint64 index)> OnPending;
 
     // Removes records of paragraph p whose offset lies in [from, to) (to < 0: to the end).
     static void RemoveRecords(TParagraph *p, qint64 from, qint64 to, bool keepKept = false);

@@ -39,6 +39,8 @@ void TKeywordMatcher::Update(const TKeywordList &list, const TSeparatorSet &sepa
     m_multiUpper.clear();
     m_literal.clear();
     m_allFast = true;
+    m_lengths = 0;
+    m_firsts = {};
 
     // A separator set holding letters could make a character and its upper-case form differ in
     // kind; keys compared without case then go the plain way.
@@ -77,6 +79,18 @@ void TKeywordMatcher::Update(const TKeywordList &list, const TSeparatorSet &sepa
     for (qint32 i = 0; i < qint32(m_keys.size()); ++i) {
         const Key &key = m_keys[size_t(i)];
         const QStringView t(key.Text);
+        if (key.K == kToken || key.K == kMulti) {
+            const qsizetype first = key.K == kToken ? t.size() : key.FirstTokenLength;
+            m_lengths |= quint64(1) << qMin<qsizetype>(first, 63);
+            const char16_t c = t.front().unicode();
+            // A key without case also stands for its lower-case letters in the text.
+            for (char16_t f : { c, key.MatchCase ? c : QChar(c).toLower().unicode() }) {
+                if (f < 256)
+                    m_firsts[f >> 6] |= quint64(1) << (f & 63);
+                else
+                    m_firsts[4] = 1;
+            }
+        }
         switch (key.K) {
         case kToken:
             (key.MatchCase ? m_tokenExact : m_tokenUpper)[t].push_back(i);
@@ -137,6 +151,17 @@ void TKeywordMatcher::tokenCandidates(QStringView text, QStringView upper, qint3
             ++i;
         const qint32 te = i;
         const qint32 len = te - ts;
+        if (!((m_lengths >> qMin(len, 63)) & 1))
+            continue;
+        {
+            const char16_t f = t[ts].unicode();
+            if (f < 256 ? !((m_firsts[f >> 6] >> (f & 63)) & 1) : !m_firsts[4]) {
+                // Upper-casing may still map it onto a key's first letter.
+                const char16_t u = upper.isEmpty() ? f : upper[ts].unicode();
+                if (u == f || (u < 256 ? !((m_firsts[u >> 6] >> (u & 63)) & 1) : !m_firsts[4]))
+                    continue;
+            }
+        }
         const auto inRange = [&](qint32 start, qint32 n) {
             return !ranged || (start >= qMax<qint64>(sb, from - n) && start + n <= qMin<qint64>(se, to + n));
         };

@@ -74,6 +74,10 @@ private:
     Index m_tokenExact, m_tokenUpper, m_multiExact, m_multiUpper;
     std::vector<qint32> m_literal;
     bool m_allFast = true;
+    // Token lengths (1-63, bit 63 for longer) and first characters (below 256, bit set for any
+    // character above) of the hashed keys: most words of a text are no keyword and stop here.
+    quint64 m_lengths = 0;
+    std::array<quint64, 5> m_firsts {};
 };
 
 } // namespace qd

@@ -1,6 +1,7 @@
 #include "editor/NumberHighlighter.h"
 
 #include "editor/CodeDocument.h"
+#include "editor/HighlightHost.h"
 
 #include <limits>
 
@@ -114,6 +115,7 @@ void TNumberHighlighter::ApplyKeywords(TCodeNavigator &startNav, TCodeNavigator 
     const qint64 parStart = doc->Paragraphs().StartPos(parIndex);
     TCodeNavigator a;
     TCodeNavigator b;
+    THighlightHost *host = THighlightHost::Of(doc);
     for (const auto &[from, to] : numbers) {
         const TAttrRecord at = *hl::AttrAt(p, from);
         if (hl::Level(at) >= hl::MaxLevel)
@@ -125,7 +127,7 @@ void TNumberHighlighter::ApplyKeywords(TCodeNavigator &startNav, TCodeNavigator 
         a.SetPos(parStart + from);
         b.Assign(startNav);
         b.SetPos(parStart + to);
-        mark(*doc, a, b, rec);
+        mark(host, *doc, a, b, rec);
     }
     invalidate(startNav, parIndex, parIndex);
 }

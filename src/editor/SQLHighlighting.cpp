@@ -1,5 +1,6 @@
 #include "editor/SQLHighlighting.h"
 
+#include "editor/CodeMemoCore.h"
 #include "editor/HighlightHost.h"
 
 namespace qd {
@@ -37,6 +38,13 @@ void TSQLHighlighting::AddKeywords(const QStringList &keywords, qint32 color)
     for (const QString &word : keywords)
         list.AddKeyword(word, koWholeWords, 0, 1, 0, 10, 0, -1, color);
     list.EndUpdate();
+}
+
+void TSQLHighlighting::AttachTo(CodeMemoCore &editor)
+{
+    editor.SetSeparators(SQLEditorSeparators());
+    editor.SetHighlighter(&m_sql);
+    editor.Highlighting().Rehighlight();
 }
 
 void TSQLHighlighting::AttachTo(THighlightHost &editor)

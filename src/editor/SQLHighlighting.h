@@ -7,6 +7,7 @@
 
 namespace qd {
 
+class CodeMemoCore;
 class THighlightHost;
 
 // Windows colour values (red in the low byte) the SQL set-up uses.
@@ -38,6 +39,8 @@ public:
     void AddKeywords(const QStringList &keywords, qint32 color = clSQLKeyword);
 
     // Attaches the highlighter to an editor and gives it the SQL word separators.
+    void AttachTo(CodeMemoCore &editor);
+    // The same for a bare highlighting host (a text model without the editor core).
     void AttachTo(THighlightHost &editor);
 
 private:

@@ -1,5 +1,6 @@
 #include "shell/WindowServices.h"
 
+#include "classlib/Exception.h"
 #include "oracle/ScreenServices.h"
 
 namespace qd {
@@ -14,9 +15,21 @@ WindowFactories &windowFactories()
     return factories;
 }
 
+namespace {
+QString notAvailableText(const QString &what)
+{
+    return QStringLiteral("The %1 window is not available yet.").arg(what);
+}
+} // namespace
+
 void ShowWindowNotAvailable(const QString &what)
 {
-    ScreenMessage(mkInformation, QStringLiteral("The %1 window is not available yet.").arg(what));
+    ScreenMessage(mkInformation, notAvailableText(what));
+}
+
+void RaiseWindowNotAvailable(const QString &what)
+{
+    throw Exception(notAvailableText(what));
 }
 
 MainWindowInterface *mainWindow()

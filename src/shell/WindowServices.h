@@ -89,6 +89,8 @@ WindowFactories &windowFactories();
 
 // Shows "The <what> window is not available yet." through the screen services.
 void ShowWindowNotAvailable(const QString &what);
+// Throws that text as an Exception, for callers whose failures reach an error box.
+[[noreturn]] void RaiseWindowNotAvailable(const QString &what);
 
 // What the windows above the shell ask of the main window (TMDIMainForm implements it).
 class MainWindowInterface {
