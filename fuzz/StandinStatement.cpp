@@ -1,80 +1,74 @@
-// Feeds arbitrary statement text through the stand-in's prepare, translation and SQLite
-// preparation (describe-only execute, so nothing is changed): it must never crash or hang, and
-// every failure must be an ORA error on the error handle.
-#include "oci/OciTypes.h"
+// Arbitrary statement text through the stand-in as the product runs it: prepare, bind the first
+// placeholders, execute (a query is then described and fetched, a few rows), on a fresh copy of
+// the sample schemas every run and under a time limit. It must never crash or hang, and every
+// failure must be an ORA error on the error handle.
+#include "StandinClient.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <string>
 
-extern "C" {
-sword OCIEnvCreate(OCIEnv **, ub4, void *, OCIMallocFn, OCIReallocFn, OCIFreeFn, size_t, void **);
-sword OCIHandleAlloc(const void *, void **, ub4, size_t, void **);
-sword OCIAttrSet(void *, ub4, void *, ub4, ub4, OCIError *);
-sword OCIServerAttach(OCIServer *, OCIError *, const text *, sb4, ub4);
-sword OCISessionBegin(OCISvcCtx *, OCIError *, OCISession *, ub4, ub4);
-sword OCIStmtPrepare(OCIStmt *, OCIError *, const text *, ub4, ub4, ub4);
-sword OCIStmtExecute(
-    OCISvcCtx *, OCIStmt *, OCIError *, ub4, ub4, const OCISnapshot *, OCISnapshot *, ub4);
-sword OCIErrorGet(void *, ub4, text *, sb4 *, text *, ub4, ub4);
-}
+using namespace qdsi::oci;
 
 namespace {
 
-void *env, *err, *srv, *svc, *usr, *stmt;
-
-void logOn()
-{
-    char dir[] = "/tmp/qdsi-fuzz-XXXXXX";
-    if (!mkdtemp(dir))
-        std::abort();
-    setenv("QD_HOME", dir, 1);
-    unsetenv("QD_STANDIN_CONFIG");
-    OCIEnvCreate(
-        reinterpret_cast<OCIEnv **>(&env), 1, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
-    OCIHandleAlloc(env, &err, 2, 0, nullptr);
-    OCIHandleAlloc(env, &srv, 8, 0, nullptr);
-    OCIHandleAlloc(env, &svc, 3, 0, nullptr);
-    OCIHandleAlloc(env, &usr, 9, 0, nullptr);
-    OCIHandleAlloc(env, &stmt, 4, 0, nullptr);
-    auto *e = static_cast<OCIError *>(err);
-    OCIServerAttach(static_cast<OCIServer *>(srv), e, reinterpret_cast<const text *>("DEMO"), 4, 0);
-    OCIAttrSet(svc, 3, srv, 0, 6, e);
-    OCIAttrSet(svc, 3, usr, 0, 7, e);
-    OCIAttrSet(usr, 9, const_cast<char *>("DEMO"), 4, 22, e);
-    OCIAttrSet(usr, 9, const_cast<char *>("DEMO"), 4, 23, e);
-    if (OCISessionBegin(static_cast<OCISvcCtx *>(svc), e, static_cast<OCISession *>(usr), 1, 0)
-        != 0)
-        std::abort();
-}
-
-void checkOraError(sword status)
-{
-    if (status == 0 || status == 1)
-        return;
-    if (status != -1)
-        std::abort();
-    text message[1024] = {};
-    sb4 code = 0;
-    if (OCIErrorGet(err, 1, nullptr, &code, message, sizeof message, 2) != 0 || code <= 0
-        || std::strncmp(reinterpret_cast<char *>(message), "ORA-", 4) != 0) {
-        std::fprintf(stderr, "not an ORA error: %d %s\n", code, message);
-        std::abort();
-    }
-}
+constexpr ub4 ColumnBytes = 512;
+constexpr int MaxColumns = 16;
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    static const bool ready = (logOn(), true);
-    (void)ready;
-    auto *e = static_cast<OCIError *>(err);
-    checkOraError(
-        OCIStmtPrepare(static_cast<OCIStmt *>(stmt), e, data, static_cast<ub4>(size), 1, 0));
-    checkOraError(OCIStmtExecute(static_cast<OCISvcCtx *>(svc), static_cast<OCIStmt *>(stmt), e, 0,
-        0, nullptr, nullptr, 0x10));
+    if (size > 4096)
+        return 0;
+    static fuzzclient::StandinClient client;
+    client.begin();
+    OCIStmt *stmt = nullptr;
+    OCIHandleAlloc(client.env(), reinterpret_cast<void **>(&stmt), OCI_HTYPE_STMT, 0, nullptr);
+    OCIError *err = client.err();
+    client.checkOraError(client.timed([&] {
+        return OCIStmtPrepare(stmt, err, data, static_cast<ub4>(size), 1, OCI_DEFAULT);
+    }));
+
+    // Values for the first placeholders: a number, a name, a date as text.
+    static const char *const values[] = { "7369", "SMITH", "10", "1981-02-20 00:00:00" };
+    for (ub4 i = 0; i < 4; ++i) {
+        OCIBind *bind = nullptr;
+        // A position the statement does not have is refused with an ORA error too.
+        client.checkOraError(OCIBindByPos(stmt, &bind, err, i + 1, const_cast<char *>(values[i]),
+            static_cast<sb4>(std::strlen(values[i]) + 1), SQLT_STR, nullptr, nullptr, nullptr, 0,
+            nullptr, OCI_DEFAULT));
+    }
+
+    ub2 type = 0;
+    OCIAttrGet(stmt, OCI_HTYPE_STMT, &type, nullptr, OCI_ATTR_STMT_TYPE, err);
+    const bool query = type == 1; // OCI_STMT_SELECT
+    const sword executed = client.timed(
+        [&] { return OCIStmtExecute(client.svc(), stmt, err, query ? 0 : 1, 0, nullptr, nullptr, 0); });
+    client.checkOraError(executed);
+    if (query && executed == OCI_SUCCESS) {
+        ub4 columns = 0;
+        OCIAttrGet(stmt, OCI_HTYPE_STMT, &columns, nullptr, OCI_ATTR_PARAM_COUNT, err);
+        static char buffers[MaxColumns][ColumnBytes];
+        static sb2 indicators[MaxColumns];
+        static ub2 lengths[MaxColumns];
+        for (ub4 c = 0; c < columns && c < ub4(MaxColumns); ++c) {
+            OCIDefine *define = nullptr;
+            // Object and other complex columns refuse a text define with an ORA error.
+            client.checkOraError(OCIDefineByPos(stmt, &define, err, c + 1, buffers[c], ColumnBytes,
+                SQLT_STR, &indicators[c], &lengths[c], nullptr, OCI_DEFAULT));
+        }
+        for (int row = 0; row < 20; ++row) {
+            const sword fetched = client.timed(
+                [&] { return OCIStmtFetch(stmt, err, 1, 2 /* OCI_FETCH_NEXT */, OCI_DEFAULT); });
+            client.checkOraError(fetched);
+            if (fetched != OCI_SUCCESS && fetched != OCI_SUCCESS_WITH_INFO)
+                break;
+            for (ub4 c = 0; c < columns && c < ub4(MaxColumns); ++c)
+                if (indicators[c] == 0 && lengths[c] >= ColumnBytes)
+                    std::abort(); // a value longer than its buffer
+        }
+    }
+    OCIHandleFree(stmt, OCI_HTYPE_STMT);
+    client.end();
     return 0;
 }

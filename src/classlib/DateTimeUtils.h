@@ -9,7 +9,8 @@ namespace qd {
 // absolute time of day, so -1.25 is 1899-12-29 06:00 (not 1899-12-28 18:00).
 
 // Smallest and largest day counts the helpers accept: 0001-01-01 00:00 .. 9999-12-31 23:59:59.999.
-inline constexpr double MinDateTime = -693593.0;
+// The times of day one are subtracted from it (the sign rule), so they lie below its midnight.
+inline constexpr double MinDateTime = -693593.99999999;
 inline constexpr double MaxDateTime = 2958465.99999999;
 
 bool IsLeapYear(int year);

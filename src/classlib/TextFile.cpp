@@ -23,7 +23,9 @@ QByteArray ReadFileBytes(const QString &fileName)
 
 QString DecodeText(const QByteArray &bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8);
+    // Stateless, so that a sequence cut off at the end of the file is an error (the text is then
+    // Latin-1) instead of state the decoder keeps and drops with the last bytes.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
     QString text = utf8.decode(bytes);
     if (utf8.hasError())
         return QString::fromLatin1(bytes);

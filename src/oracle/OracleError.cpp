@@ -103,8 +103,9 @@ EOracleMTSError::EOracleMTSError(int errorCode, const QString &functionName)
 QString EOracleMTSError::ErrorText(int errorCode)
 {
     for (const MtsTextRange &range : mtsTexts) {
-        const int index = errorCode - range.first;
-        if (index >= 0 && index < static_cast<int>(range.texts.size()))
+        // In 64 bits: a code near the lowest int must not wrap into a range.
+        const qint64 index = qint64(errorCode) - range.first;
+        if (index >= 0 && index < static_cast<qint64>(range.texts.size()))
             return QString::fromLatin1(range.texts.begin()[index]);
     }
     return QString();

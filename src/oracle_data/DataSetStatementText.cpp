@@ -94,12 +94,16 @@ void SplitStatement(
 
     keyword = FindWord(QStringLiteral("GROUP"), search) > 0 ? QStringLiteral("having")
                                                             : QStringLiteral("where");
-    const int w = FindWord(keyword.toUpper(), search);
+    int w = FindWord(keyword.toUpper(), search);
     int t = FindWord(QStringLiteral("ORDER"), search);
     if (t == 0)
         t = FindWord(QStringLiteral("FOR"), search);
     if (t == 0)
         t = static_cast<int>(text.size()) + 1;
+    // A condition keyword after the tail's start is part of the tail: taking it would hand the
+    // text between them to both the head and the tail.
+    if (w >= t)
+        w = 0;
     tail = text.mid(t - 1);
     if (w == 0) {
         head = text.left(t - 1);

@@ -113,6 +113,9 @@ TEST(DateTimeUtils, TimeOfDayAndNegativeValues)
         // Rounds up to midnight: carried into the next day, never hour 24.
         { 36526.99999999999, 2000, 1, 2, 0, 0, 0, 0 },
         { -1.99999999999, 1899, 12, 30, 0, 0, 0, 0 },
+        // Day one: its times are subtracted from its midnight and must still decode.
+        { -693593.5, 1, 1, 1, 12, 0, 0, 0 },
+        { MinDateTime, 1, 1, 1, 23, 59, 59, 999 },
     };
     for (const Case &c : cases) {
         int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, ms = 0;
@@ -134,6 +137,7 @@ TEST(DateTimeUtils, QtEdgesRoundTrip)
         QDateTime(QDate(1899, 12, 30), QTime(0, 0)),
         QDateTime(QDate(1850, 6, 15), QTime(8, 30, 15, 5)),
         QDateTime(QDate(1, 1, 1), QTime(0, 0)),
+        QDateTime(QDate(1, 1, 1), QTime(12, 0)),
         QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59, 999)),
     };
     for (const QDateTime &dt : samples) {

@@ -374,3 +374,15 @@ TEST_F(IniFileTest, FailedUpdateBracketLeavesFileWholeAndDropsTheGroup)
     EXPECT_EQ(ini.ReadString("S", "k", ""), "1");
     EXPECT_FALSE(ini.ValueExists("S", "other"));
 }
+
+TEST_F(IniFileTest, Latin1FileEndingInAnAccentKeepsItsLastCharacter)
+{
+    // No line break after the last value: its last byte would start a UTF-8 sequence.
+    writeRaw("[Owner]\r\nName=Ren\xe9");
+    TIniFile ini(m_path);
+    EXPECT_EQ(ini.ReadString("Owner", "Name", QString()), QStringLiteral("René"));
+    ini.WriteString("Owner", "City", QStringLiteral("Orléans"));
+    TIniFile again(m_path);
+    EXPECT_EQ(again.ReadString("Owner", "Name", QString()), QStringLiteral("René"));
+    EXPECT_EQ(again.ReadString("Owner", "City", QString()), QStringLiteral("Orléans"));
+}

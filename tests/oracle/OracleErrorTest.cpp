@@ -280,6 +280,9 @@ TEST(OracleMTSError, MessagesByCode)
         { 6014, "MTS error 6014: error exporting trans.\r\nin function OraMTSSvcGet" },
         { 1006, "MTS error 1006: \r\nin function OraMTSSvcGet" },
         { -5, "MTS error -5: \r\nin function OraMTSSvcGet" },
+        // Far from every range: no text, and no wrap-around into one.
+        { -2147483647 - 1, "MTS error -2147483648: \r\nin function OraMTSSvcGet" },
+        { 2147483647, "MTS error 2147483647: \r\nin function OraMTSSvcGet" },
     };
     for (const auto &c : cases) {
         const EOracleMTSError e(c.code, "OraMTSSvcGet");

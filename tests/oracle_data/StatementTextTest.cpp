@@ -116,6 +116,11 @@ TEST(StatementText, SplitsASelectAtItsOutermostCondition)
         { "  select\n*\nfrom emp\nwhere\ta=1\n", "select\n*\nfrom emp", "a=1", "", "where" },
         { "select recorder from t where forward = 1", "select recorder from t", "forward = 1", "",
             "where" },
+        // A WHERE after the ORDER BY belongs to the tail: no text goes to two pieces.
+        { "select * from emp order by ename where sal > 1", "select * from emp", "",
+            "order by ename where sal > 1", "where" },
+        { "select * from emp for update where x = 1", "select * from emp", "",
+            "for update where x = 1", "where" },
     };
     for (const Case &c : cases) {
         QString head = QStringLiteral("old"), where = head, tail = head, keyword = head;
