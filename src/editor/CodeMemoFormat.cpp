@@ -716,7 +716,7 @@ bool CodeMemoCore::BackgroundStep()
         }
         ++i;
         fireProgress(i, false);
-        if ((i & 15) == 0 && clock.elapsed() >= BackgroundSliceMs)
+        if (clock.elapsed() >= BackgroundSliceMs)
             break;
     }
     m_formattedUpTo = i;

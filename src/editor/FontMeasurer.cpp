@@ -2,6 +2,7 @@
 
 #include "editor/TextRecords.h"
 
+#include <QFontInfo>
 #include <QString>
 
 namespace qd {
@@ -19,6 +20,8 @@ void FontMeasurer::SetFonts(const QFont &font, const QFont &altFont)
         m.reset();
     for (auto &row : m_ascii)
         row.fill(-1);
+    // With a fixed-pitch font, shaping ASCII text adds nothing to the sum of its characters.
+    m_fixedPitch = QFontInfo(font).fixedPitch() && QFontInfo(altFont).fixedPitch();
 }
 
 QFont FontMeasurer::FontFor(quint8 style) const
@@ -47,6 +50,33 @@ int FontMeasurer::TextWidth(QStringView text, quint8 style) const
         if (w < 0)
             w = qint16(Metrics(style).horizontalAdvance(text[0]));
         return w;
+    }
+    if (m_fixedPitch) {
+        int sum = 0;
+        const auto &row = m_ascii[size_t(k)];
+        bool ascii = true;
+        for (QChar c : text) {
+            const char16_t u = c.unicode();
+            if (u >= 128 || row[u] < 0) {
+                ascii = false;
+                break;
+            }
+            sum += row[u];
+        }
+        if (ascii)
+            return sum;
+        if (text.size() <= 64) {
+            // Measure the characters once each; the next word of them is summed.
+            bool allAscii = true;
+            for (QChar c : text)
+                allAscii = allAscii && c.unicode() < 128;
+            if (allAscii) {
+                sum = 0;
+                for (QChar c : text)
+                    sum += TextWidth(QStringView(&c, 1), style);
+                return sum;
+            }
+        }
     }
     // A view of the caller's characters, not a copy.
     const QString s = QString::fromRawData(text.data(), text.size());

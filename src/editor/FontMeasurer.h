@@ -27,6 +27,7 @@ public:
 
 private:
     static int key(quint8 style) { return style & 0x2F; }
+    bool m_fixedPitch = false; // widths of ASCII text are sums of character advances
     QFont m_font;
     QFont m_altFont;
     mutable std::array<std::optional<QFontMetrics>, 64> m_metrics;

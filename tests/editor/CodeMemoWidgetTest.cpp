@@ -327,3 +327,49 @@ TEST_F(Widget, WordWrapFollowsTheWindowWidth)
     EXPECT_LT(memo.LineCount(), narrow);
     EXPECT_GT(narrow, 2);
 }
+
+TEST_F(Widget, ASelectionAcrossAWrapShowsOnBothLines)
+{
+    focus();
+    memo.SetOptions(memo.Options() | cmoWindowsSelColors);
+    memo.SetTextBuf(QStringLiteral("aaaa bbbb cccc dddd"));
+    // Ten characters a line.
+    memo.SetRightMargin(memo.viewport()->width() - 8 - 10 * memo.CharWidth());
+    ASSERT_EQ(memo.Lines().Get(0), QStringLiteral("aaaa bbbb "));
+    memo.SetSelStart(7);
+    memo.SetSelLength(5); // "bb " on line 0, "cc" on line 1
+    const QImage img = render();
+    const int lh = memo.LineHeightPx();
+    const int cw = memo.CharWidth();
+    const QRgb blue = qRgb(0, 0, 255);
+    // Line 0: nothing before column 7, selected from 7 to the line's end (its blank included).
+    EXPECT_EQ(count(img, QRect(8, 1, 7 * cw - 1, lh - 2), blue), 0);
+    EXPECT_GT(count(img, QRect(8 + 7 * cw + 1, 1, 3 * cw - 2, lh - 2), blue), 0);
+    // Line 1: the first two columns only.
+    EXPECT_GT(count(img, QRect(9, lh + 1, 2 * cw - 2, lh - 2), blue), 0);
+    EXPECT_EQ(count(img, QRect(8 + 2 * cw + 1, lh + 1, 5 * cw, lh - 2), blue), 0);
+    // Line 2 untouched.
+    EXPECT_EQ(count(img, QRect(0, 2 * lh + 1, 200, lh - 2), blue), 0);
+}
+
+TEST_F(Widget, ParagraphColoursAndHighlightCodesColourTheText)
+{
+    memo.SetTextBuf(QStringLiteral("plain\r\n") + QChar(3) + QStringLiteral("hi") + QChar(3));
+    memo.SetHighlightColor(0x0000FF);
+    memo.SetHighlightBackgnd(0x00FF00);
+    memo.SetParagraphBackColor(0, 0xFF0000);
+    const QImage img = render();
+    const int lh = memo.LineHeightPx();
+    // Paragraph 0 on blue across the whole line.
+    EXPECT_GT(count(img, QRect(0, 0, img.width(), lh), qRgb(0, 0, 255)), img.width() * lh / 2);
+    // The highlighted text: green behind, red letters.
+    const QRect hi(8, lh, 2 * memo.CharWidth(), lh);
+    EXPECT_GT(count(img, hi, qRgb(0, 255, 0)), hi.width() * hi.height() / 3);
+    int reddish = 0;
+    for (int y = hi.top(); y <= hi.bottom(); ++y)
+        for (int x = hi.left(); x <= hi.right(); ++x) {
+            const QRgb p = img.pixel(x, y);
+            reddish += qRed(p) > 120 && qGreen(p) < 160 && qBlue(p) < 60;
+        }
+    EXPECT_GT(reddish, 0);
+}
