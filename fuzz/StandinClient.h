@@ -1,9 +1,10 @@
 #pragma once
 
 // A session on the stand-in through its client calls, for the targets that drive it as the
-// product does. Every run gets a fresh copy of the sample schemas (a new alias directory named
-// by a new configuration file), so what one input creates, changes or breaks is gone for the
-// next; a watchdog breaks a statement that runs longer than the time limit.
+// product does. Every run starts on the sample schemas as they were made: a run's uncommitted
+// work is rolled back, and a run that wrote to the schema files (a commit, DDL, a sequence) is
+// followed by a fresh copy of them (a new alias directory named by a new configuration file) and
+// a new session. A watchdog breaks a statement that runs longer than the time limit.
 
 #include "oci/OciCalls.h"
 
@@ -89,6 +90,17 @@ public:
             std::fprintf(stderr, "fuzz session: %s\n", errorText().c_str());
             std::abort();
         }
+        m_fingerprint = fingerprint();
+    }
+
+    // Ends a run: rolls back, and starts over on fresh schemas when the run wrote to them.
+    void finishRun()
+    {
+        OCITransRollback(m_svc, m_err, 0);
+        if (fingerprint() != m_fingerprint) {
+            end();
+            begin();
+        }
     }
 
     void end()
@@ -149,6 +161,23 @@ private:
     }
 
     // The configuration naming dir as the FUZZ alias: the sample schemas of DEMO and HR.
+    // Sizes and times of the run's schema files and their write-ahead logs (not of the shared
+    // memory index, which readers touch too).
+    std::string fingerprint() const
+    {
+        std::string out;
+        const fs::path dir = m_home / (m_run > 1 ? "run" + std::to_string(m_run - 1) : "template");
+        std::error_code error;
+        for (const fs::directory_entry &e : fs::directory_iterator(dir, error)) {
+            const std::string name = e.path().filename().string();
+            if (name.size() >= 4 && name.compare(name.size() - 4, 4, "-shm") == 0)
+                continue;
+            out += name + ':' + std::to_string(e.file_size(error)) + ':'
+                + std::to_string(e.last_write_time(error).time_since_epoch().count()) + ';';
+        }
+        return out;
+    }
+
     void writeConfig(const fs::path &dir)
     {
         const fs::path file = m_home / ("standin" + std::to_string(m_run) + ".conf");
@@ -172,6 +201,7 @@ private:
 
     fs::path m_home;
     int m_run = 0;
+    std::string m_fingerprint;
     OCIEnv *m_env = nullptr;
     OCIError *m_err = nullptr;
     OCIServer *m_srv = nullptr;
