@@ -20,6 +20,8 @@ TCodeMemo::TCodeMemo(QWidget *parent)
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_InputMethodEnabled);
     viewport()->setAcceptDrops(true);
+    // Hovering shows the cursors of the line-selection zone, the selection and attributes.
+    viewport()->setMouseTracking(true);
     resize(100, 60);
     SetMeasurer(&m_fontMeasurer);
     m_fontMeasurer.SetFonts(font(), m_altFont);

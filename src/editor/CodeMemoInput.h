@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <exception>
+#include <optional>
 
 class QContextMenuEvent;
 class QDragEnterEvent;
@@ -113,6 +114,10 @@ private:
     void stopAutoScroll();
     bool overSelection(QPoint point);
     void dropText(QPoint point, bool copy);
+    // Position of the character under a client point; -1 for none (a line's end, below the text).
+    qint64 characterAt(QPoint point);
+    // The cursor a dynamic attribute under the point asks for.
+    std::optional<Qt::CursorShape> cursorAt(QPoint point);
     // A click on text whose attribute carries a context is reported through contextClicked.
     bool contextClick(QPoint point);
 

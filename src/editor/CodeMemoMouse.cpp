@@ -9,6 +9,7 @@
 #include <QWheelEvent>
 
 #include <iterator>
+#include <optional>
 
 namespace qd {
 
@@ -56,7 +57,76 @@ QCursor lineSelectionCursor()
     return cursor;
 }
 
+// The shape of a cursor number that a dynamic attribute carries (the class library's numbers:
+// -2 arrow, -3 cross, -4 I-beam, -21 pointing hand and so on); none for 0 or an unknown one.
+std::optional<Qt::CursorShape> attributeCursor(int value)
+{
+    switch (qint16(value)) {
+    case -2:
+        return Qt::ArrowCursor;
+    case -3:
+        return Qt::CrossCursor;
+    case -4:
+        return Qt::IBeamCursor;
+    case -6:
+        return Qt::SizeBDiagCursor;
+    case -7:
+        return Qt::SizeVerCursor;
+    case -8:
+        return Qt::SizeFDiagCursor;
+    case -9:
+        return Qt::SizeHorCursor;
+    case -10:
+        return Qt::UpArrowCursor;
+    case -11:
+    case -17:
+        return Qt::WaitCursor;
+    case -12:
+        return Qt::DragMoveCursor;
+    case -13:
+    case -18:
+        return Qt::ForbiddenCursor;
+    case -19:
+        return Qt::BusyCursor;
+    case -20:
+        return Qt::WhatsThisCursor;
+    case -21:
+        return Qt::PointingHandCursor;
+    case -22:
+        return Qt::SizeAllCursor;
+    default:
+        return std::nullopt;
+    }
+}
+
 } // namespace
+
+qint64 CodeMemoInput::characterAt(QPoint point)
+{
+    if (point.y() < 0 || m.TopLine() + m.YToLine(point.y()) >= m.LineCount())
+        return -1;
+    qint64 position = positionAt(point, true);
+    // The boundary nearest to the point may lie after the character under it.
+    const LineSpan s = span(lineAt(point.y()));
+    if (position > s.Start && point.x() < m.ColumnToX(s.Par, position - s.Start, s.LineInPar))
+        --position;
+    if (position >= m.TextLength() || m.CharAt(position) == u'\r')
+        return -1;
+    return position;
+}
+
+std::optional<Qt::CursorShape> CodeMemoInput::cursorAt(QPoint point)
+{
+    const qint64 position = characterAt(point);
+    if (position < 0)
+        return std::nullopt;
+    TCodeNavigator nav(&m);
+    nav.SetPos(position + 1);
+    const TAttrRecord *attribute = nav.CurrentAttr();
+    if (!(attribute->Style() & StyleSets))
+        return std::nullopt;
+    return attributeCursor(attribute->Cursor());
+}
 
 bool CodeMemoInput::inLineZone(QPoint point) const
 {
@@ -233,6 +303,8 @@ void CodeMemoInput::mouseMove(QMouseEvent *event)
             m.viewport()->setCursor(lineSelectionCursor());
         else if (overSelection(point))
             m.viewport()->setCursor(Qt::ArrowCursor);
+        else if (const auto shape = cursorAt(point))
+            m.viewport()->setCursor(*shape);
         else
             m.viewport()->setCursor(Qt::IBeamCursor);
         return;
@@ -322,14 +394,8 @@ void CodeMemoInput::stopAutoScroll()
 
 bool CodeMemoInput::contextClick(QPoint point)
 {
-    if (point.y() < 0 || m.TopLine() + m.YToLine(point.y()) >= m.LineCount())
-        return false;
-    qint64 position = positionAt(point, true);
-    // The character under the mouse: the boundary found may lie after it.
-    const LineSpan s = span(lineAt(point.y()));
-    if (position > s.Start && point.x() < m.ColumnToX(s.Par, position - s.Start, s.LineInPar))
-        --position;
-    if (position >= m.TextLength() || m.CharAt(position) == u'\r')
+    const qint64 position = characterAt(point);
+    if (position < 0)
         return false;
     // A record that starts at a character is in force after it.
     TCodeNavigator nav(&m);

@@ -781,3 +781,67 @@ TEST_F(MemoInput, DoubleClickThenDragExtendsByWords)
     click(3);
     EXPECT_EQ(memo->SelLength(), 0);
 }
+
+// A click on text whose attribute carries a context reports the context and the attribute's range.
+TEST_F(MemoInput, ClickOnAnAttributeWithAContextReportsIt)
+{
+    setText(QStringLiteral("select ename from emp"));
+    // An attribute over "ename" that carries context 42, then the plain look again.
+    TCodeNavigator nav(memo.get());
+    nav.SetPos(7);
+    TAttrRecord attribute;
+    attribute.SetStyle(StyleSets);
+    attribute.Words[2] = attribute.Words[3] = -1;
+    attribute.Words[4] = 42;
+    nav.InsertAttr(attribute);
+    nav.SetPos(12);
+    TAttrRecord plain;
+    plain.Words[2] = plain.Words[3] = -1;
+    nav.InsertAttr(plain);
+    QList<QList<qint64>> reports;
+    QObject::connect(
+        memo.get(), &TCodeMemo::contextClicked, [&](int context, qint64 start, qint64 stop) {
+            reports << QList<qint64> { context, start, stop };
+        });
+    click(9);
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_EQ(reports[0], (QList<qint64> { 42, 7, 12 }));
+    click(2); // plain text
+    click(15);
+    EXPECT_EQ(reports.size(), 1);
+    QTest::mouseClick(memo->viewport(), Qt::RightButton, Qt::NoModifier, pointOf(8));
+    EXPECT_EQ(reports.size(), 2);
+}
+
+TEST_F(MemoInput, HoverShowsTheCursorOfAnAttributeAndOfTheLineZone)
+{
+    setText(QStringLiteral("select ename from emp"));
+    TCodeNavigator nav(memo.get());
+    nav.SetPos(7);
+    TAttrRecord link;
+    link.SetStyle(StyleSets);
+    link.Words[2] = link.Words[3] = -1;
+    link.Words[5] = 0xFFFF & -21; // pointing hand
+    nav.InsertAttr(link);
+    nav.SetPos(12);
+    TAttrRecord plain;
+    plain.Words[2] = plain.Words[3] = -1;
+    nav.InsertAttr(plain);
+    QTest::mouseMove(memo->viewport(), pointOf(9));
+    EXPECT_EQ(memo->viewport()->cursor().shape(), Qt::PointingHandCursor);
+    QTest::mouseMove(memo->viewport(), pointOf(3));
+    EXPECT_EQ(memo->viewport()->cursor().shape(), Qt::IBeamCursor);
+    QTest::mouseMove(memo->viewport(), QPoint(1, pointOf(3).y()));
+    EXPECT_EQ(memo->viewport()->cursor().shape(), Qt::BitmapCursor);
+}
+
+TEST_F(MemoInput, DraggingInTheLineZoneSelectsWholeLines)
+{
+    setText(QStringLiteral("one\r\ntwo\r\nthree\r\nfour"));
+    const int y0 = pointOf(memo->ParagraphStart(1)).y();
+    const int y2 = pointOf(memo->ParagraphStart(2)).y();
+    QTest::mousePress(memo->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(2, y0));
+    QTest::mouseMove(memo->viewport(), QPoint(30, y2));
+    QTest::mouseRelease(memo->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(30, y2));
+    EXPECT_EQ(memo->GetSelText(), QStringLiteral("two\r\nthree\r\n"));
+}
