@@ -152,7 +152,9 @@ void TCustomExtHighlighter::ApplyKeywords(
             const qint64 to = k == lp ? eo : se;
             const QStringView text = paragraphText(p);
             QStringView upper = text;
-            if (m_keywords.HasNoCaseKeys()) {
+            if (m_matcher.AllFast()) {
+                upper = QStringView(); // tokens are upper-cased as they are looked up
+            } else if (m_keywords.HasNoCaseKeys()) {
                 // One buffer serves every paragraph; only the stretch is upper-cased.
                 m_upper.resize(length);
                 QChar *u = m_upper.data();
@@ -242,10 +244,14 @@ void TCustomExtHighlighter::prepareSeparatorTests()
         item.BeforeStopNeedsSep = whole && !b.isEmpty() && word(b.front());
         item.AfterStopNeedsSep = whole && !b.isEmpty() && word(b.back());
         if (!a.isEmpty()) {
-            const char16_t c = a.front().unicode();
-            if (c < 256)
-                m_firstChars[c >> 6] |= quint64(1) << (c & 63);
-            else
+            // Every character of the text that can stand for the key's first one.
+            const QChar c = a.front();
+            const bool matchCase = item.Options & koMatchCase;
+            const TcmUpperCase mode = m_startStop.CaseMode();
+            for (char16_t t = 0; t < 256; ++t)
+                if (QChar(t) == c || (!matchCase && upperChar(QChar(t), mode) == c))
+                    m_firstChars[t >> 6] |= quint64(1) << (t & 63);
+            if (c.unicode() >= 256 || (!matchCase && mode == cmuAnsi))
                 m_anyWideFirst = true;
         }
     }
@@ -274,7 +280,7 @@ bool TCustomExtHighlighter::searchStart(
     qint32 ai = hl::FirstAttrAtOrAfter(p, ws);
     for (qint64 pos = ws; pos <= endOff && pos < we; ++pos) {
         const QChar c = text[pos];
-        if (!maybe(c.unicode()) && !maybe(upperChar(c, mode).unicode()))
+        if (!maybe(c.unicode()))
             continue;
         while (ai < p->AttrCount && p->Attrs[ai].Offset() <= pos)
             ++ai;

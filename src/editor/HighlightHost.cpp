@@ -7,6 +7,7 @@
 #include <QMutex>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -20,6 +21,10 @@ QMutex &registryLock()
     static QMutex lock;
     return lock;
 }
+
+// Bumped (under the lock) whenever a host comes or goes, so a thread may reuse its last answer
+// until then.
+std::atomic<quint64> registryGeneration { 1 };
 
 QHash<const CodeDocument *, THighlightHost *> &registry()
 {
@@ -156,6 +161,7 @@ THighlightHost::THighlightHost(CodeDocument &document)
     m_endNav->OnFree = [this](TCodeNavigator *) { m_endNav = nullptr; };
     QMutexLocker lock(&registryLock());
     registry().insert(&m_doc, this);
+    ++registryGeneration;
 }
 
 THighlightHost::~THighlightHost()
@@ -165,6 +171,7 @@ THighlightHost::~THighlightHost()
         QMutexLocker lock(&registryLock());
         if (registry().value(&m_doc) == this)
             registry().remove(&m_doc);
+        ++registryGeneration;
     }
     for (TCodeNavigator *nav : { m_nav, m_endNav }) {
         if (nav) {
@@ -176,8 +183,17 @@ THighlightHost::~THighlightHost()
 
 THighlightHost *THighlightHost::Of(const CodeDocument *document)
 {
+    thread_local const CodeDocument *lastDocument = nullptr;
+    thread_local THighlightHost *lastHost = nullptr;
+    thread_local quint64 lastGeneration = 0;
+    const quint64 generation = registryGeneration.load(std::memory_order_acquire);
+    if (document == lastDocument && generation == lastGeneration)
+        return lastHost;
     QMutexLocker lock(&registryLock());
-    return registry().value(document, nullptr);
+    lastDocument = document;
+    lastHost = registry().value(document, nullptr);
+    lastGeneration = registryGeneration.load(std::memory_order_acquire);
+    return lastHost;
 }
 
 void THighlightHost::SetSeparators(const QString &chars)

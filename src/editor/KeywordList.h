@@ -14,6 +14,16 @@ namespace qd {
 enum TcmUpperCase : quint8 { cmuAscii, cmuAnsi, cmuUserDefined };
 
 QString UpperCaseText(QStringView text, TcmUpperCase mode);
+// One character upper-cased as UpperCaseText does.
+inline QChar UpperChar(QChar c, TcmUpperCase mode)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'a' && u <= u'z')
+        return QChar(char16_t(u - 32));
+    if (u < 128 || mode != cmuAnsi)
+        return c;
+    return c.toUpper();
+}
 void UpperCaseInPlace(QChar *text, qsizetype length, TcmUpperCase mode);
 
 // Options of a key.

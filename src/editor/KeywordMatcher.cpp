@@ -1,5 +1,7 @@
 #include "editor/KeywordMatcher.h"
 
+#include <QVarLengthArray>
+
 #include <algorithm>
 
 namespace qd {
@@ -41,6 +43,8 @@ void TKeywordMatcher::Update(const TKeywordList &list, const TSeparatorSet &sepa
     m_allFast = true;
     m_lengths = 0;
     m_firsts = {};
+    m_caseMode = list.CaseMode();
+    m_longestMulti = 0;
 
     // A separator set holding letters could make a character and its upper-case form differ in
     // kind; keys compared without case then go the plain way.
@@ -96,6 +100,7 @@ void TKeywordMatcher::Update(const TKeywordList &list, const TSeparatorSet &sepa
             (key.MatchCase ? m_tokenExact : m_tokenUpper)[t].push_back(i);
             break;
         case kMulti:
+            m_longestMulti = qMax(m_longestMulti, qint32(t.size()));
             (key.MatchCase ? m_multiExact : m_multiUpper)[t.left(key.FirstTokenLength)].push_back(
                 i);
             break;
@@ -140,6 +145,8 @@ void TKeywordMatcher::tokenCandidates(QStringView text, QStringView upper, qint3
     const bool multiExact = !m_multiExact.isEmpty();
     const bool multiUpper = !m_multiUpper.isEmpty();
     const QChar *t = text.data();
+    const bool lazyUpper = upper.isEmpty();
+    QVarLengthArray<QChar, 128> buffer;
     qint32 i = sb;
     while (i < se) {
         while (i < se && isSep(t[i].unicode()))
@@ -157,7 +164,8 @@ void TKeywordMatcher::tokenCandidates(QStringView text, QStringView upper, qint3
             const char16_t f = t[ts].unicode();
             if (f < 256 ? !((m_firsts[f >> 6] >> (f & 63)) & 1) : !m_firsts[4]) {
                 // Upper-casing may still map it onto a key's first letter.
-                const char16_t u = upper.isEmpty() ? f : upper[ts].unicode();
+                const char16_t u = lazyUpper ? UpperChar(QChar(f), m_caseMode).unicode()
+                                             : upper[ts].unicode();
                 if (u == f || (u < 256 ? !((m_firsts[u >> 6] >> (u & 63)) & 1) : !m_firsts[4]))
                     continue;
             }
@@ -165,16 +173,28 @@ void TKeywordMatcher::tokenCandidates(QStringView text, QStringView upper, qint3
         const auto inRange = [&](qint32 start, qint32 n) {
             return !ranged || (start >= qMax<qint64>(sb, from - n) && start + n <= qMin<qint64>(se, to + n));
         };
-        const auto addTokens = [&](const Index &index, QStringView hay) {
-            const auto it = index.constFind(hay.mid(ts, len));
+        // The hay for keys without case: the upper-cased text, or the token (and what a key of
+        // several words may cover after it) upper-cased now; base is where hay starts.
+        QStringView upperHay = upper;
+        qint32 base = 0;
+        if (lazyUpper && (upperTokens || multiUpper)) {
+            const qint32 span = qMin(se - ts, qMax(len, m_longestMulti));
+            buffer.resize(span);
+            for (qint32 j = 0; j < span; ++j)
+                buffer[j] = UpperChar(t[ts + j], m_caseMode);
+            upperHay = QStringView(buffer.constData(), span);
+            base = ts;
+        }
+        const auto addTokens = [&](const Index &index, QStringView hay, qint32 base) {
+            const auto it = index.constFind(hay.mid(ts - base, len));
             if (it == index.cend())
                 return;
             for (qint32 k : it.value())
                 if (inRange(ts, len))
                     out.push_back({ k, ts, len });
         };
-        const auto addMulti = [&](const Index &index, QStringView hay) {
-            const auto it = index.constFind(hay.mid(ts, len));
+        const auto addMulti = [&](const Index &index, QStringView hay, qint32 base) {
+            const auto it = index.constFind(hay.mid(ts - base, len));
             if (it == index.cend())
                 return;
             for (qint32 k : it.value()) {
@@ -182,7 +202,7 @@ void TKeywordMatcher::tokenCandidates(QStringView text, QStringView upper, qint3
                 const qint32 n = qint32(kt.size());
                 if (ts + n > se || !inRange(ts, n))
                     continue;
-                if (hay.mid(ts, n) != QStringView(kt))
+                if (hay.mid(ts - base, n) != QStringView(kt))
                     continue;
                 if (ts + n != se && !isSep(t[ts + n].unicode()))
                     continue;
@@ -190,13 +210,13 @@ void TKeywordMatcher::tokenCandidates(QStringView text, QStringView upper, qint3
             }
         };
         if (exact)
-            addTokens(m_tokenExact, text);
+            addTokens(m_tokenExact, text, 0);
         if (upperTokens)
-            addTokens(m_tokenUpper, upper);
+            addTokens(m_tokenUpper, upperHay, base);
         if (multiExact)
-            addMulti(m_multiExact, text);
+            addMulti(m_multiExact, text, 0);
         if (multiUpper)
-            addMulti(m_multiUpper, upper);
+            addMulti(m_multiUpper, upperHay, base);
     }
 }
 

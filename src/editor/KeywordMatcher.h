@@ -34,7 +34,8 @@ class TKeywordMatcher {
 public:
     void Update(const TKeywordList &list, const TSeparatorSet &separators);
 
-    // Every keyword searched on its own: occurrences lying within [max(stretchStart, from - n),
+    // Every keyword searched on its own (upper may be empty when AllFast(): tokens are then
+    // upper-cased as they are looked up): occurrences lying within [max(stretchStart, from - n),
     // min(stretchEnd, to + n)] for a keyword of n characters, searched in text when it matches
     // case and in upper otherwise, resuming after each occurrence at its end; a whole-word
     // keyword counts only with separators (or the stretch's edges) on both sides. Hits come
@@ -74,6 +75,8 @@ private:
     Index m_tokenExact, m_tokenUpper, m_multiExact, m_multiUpper;
     std::vector<qint32> m_literal;
     bool m_allFast = true;
+    TcmUpperCase m_caseMode = cmuAscii;
+    qint32 m_longestMulti = 0;
     // Token lengths (1-63, bit 63 for longer) and first characters (below 256, bit set for any
     // character above) of the hashed keys: most words of a text are no keyword and stop here.
     quint64 m_lengths = 0;

@@ -122,6 +122,11 @@ TEST(KeywordDifferential, IndependentSearchMatchesTheTranscriptionInAnyRange)
         std::vector<TKeywordHit> actual;
         matcher.CollectIndependent(text, upper, qint32(sb), qint32(se), from, to, actual);
         ASSERT_EQ(actual, expected) << "round " << round << " " << describe(list, text);
+        if (matcher.AllFast()) {
+            // Tokens upper-cased as they are looked up.
+            matcher.CollectIndependent(text, QStringView(), qint32(sb), qint32(se), from, to, actual);
+            ASSERT_EQ(actual, expected) << "round " << round << " " << describe(list, text);
+        }
     }
     // Both the hashed and the plain ways were exercised.
     EXPECT_GT(fastRounds, 100);
