@@ -83,6 +83,13 @@ private:
     // Runs call on the GUI thread with the host and waits; does nothing once the host is
     // detached. An exception of call is raised again on the worker.
     void synchronize(const std::function<void(TScriptHost &host)> &call);
+    // Hands call to the GUI thread without waiting for it (output and status, which the worker
+    // needs no answer of). Calls keep their order with each other and with synchronize; at most
+    // MaxCallsInFlight wait at a time, so a busy window slows the worker instead of queueing
+    // without bound.
+    void post(std::function<void(TScriptHost &host)> call);
+    // The run-state panel's text, sent only when it changes.
+    void showRunStatus(const QString &text);
     void finishedOnGuiThread();
 
     // ---- Run (QueryThread.cpp) ------------------------------------------------------------------
@@ -153,6 +160,14 @@ private:
     std::mutex m_syncMutex;
     std::condition_variable m_syncDone;
     bool m_hostDetached = false;
+    int m_callsInFlight = 0;
+    static constexpr int MaxCallsInFlight = 64;
+    QString m_lastStatus;
+    bool m_statusShown = false;
+    // Output lines handed over but not yet in the window, and whether their delivery is on its
+    // way; lines flushed while it waits join it (under m_syncMutex).
+    QStringList m_outbox;
+    bool m_outboxScheduled = false;
 
     TOracleSession *m_session;
     TOracleDataSet *m_dataSet;

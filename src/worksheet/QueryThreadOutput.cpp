@@ -35,10 +35,29 @@ void TQueryThread::FlushOutput()
 {
     if (m_pendingOutput.isEmpty())
         return;
-    const QStringList lines = m_pendingOutput;
     const int maxLines = m_settings.ScreenBufferSize;
+    bool schedule = false;
+    {
+        std::lock_guard<std::mutex> lock(m_syncMutex);
+        m_outbox += m_pendingOutput;
+        // The window keeps no more than the screen buffer anyway.
+        if (m_outbox.size() > maxLines)
+            m_outbox.remove(0, m_outbox.size() - maxLines);
+        schedule = !m_outboxScheduled;
+        m_outboxScheduled = true;
+    }
     m_pendingOutput.clear();
-    synchronize([lines, maxLines](TScriptHost &host) { host.AppendTextOutput(lines, maxLines); });
+    if (!schedule)
+        return;
+    post([this, maxLines](TScriptHost &host) {
+        QStringList lines;
+        {
+            std::lock_guard<std::mutex> lock(m_syncMutex);
+            lines.swap(m_outbox);
+            m_outboxScheduled = false;
+        }
+        host.AppendTextOutput(lines, maxLines);
+    });
 }
 
 void TQueryThread::AddErrorLine(const QString &message, int line, int column)
@@ -88,7 +107,7 @@ void TQueryThread::ShowExecutingStatus(int firstLine)
                    .arg(firstLine + 1);
     else
         text = QStringLiteral("Executing editor contents...");
-    synchronize([text](TScriptHost &host) { host.ShowRunStatus(text); });
+    showRunStatus(text);
 }
 
 } // namespace qd

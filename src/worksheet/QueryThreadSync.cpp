@@ -52,6 +52,47 @@ void TQueryThread::synchronize(const std::function<void(TScriptHost &host)> &cal
         std::rethrow_exception(pending->error);
 }
 
+void TQueryThread::post(std::function<void(TScriptHost &host)> call)
+{
+    if (QThread::currentThread() == thread()) {
+        if (!m_hostDetached && m_host)
+            call(*m_host);
+        return;
+    }
+    {
+        std::unique_lock<std::mutex> lock(m_syncMutex);
+        m_syncDone.wait(
+            lock, [&] { return m_hostDetached || m_callsInFlight < MaxCallsInFlight; });
+        if (m_hostDetached)
+            return;
+        ++m_callsInFlight;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, call = std::move(call)] {
+            if (!m_hostDetached && m_host) {
+                try {
+                    call(*m_host);
+                } catch (...) {
+                    // Output and status only: nothing the run depends on.
+                }
+            }
+            std::lock_guard<std::mutex> lock(m_syncMutex);
+            --m_callsInFlight;
+            m_syncDone.notify_all();
+        },
+        Qt::QueuedConnection);
+}
+
+void TQueryThread::showRunStatus(const QString &text)
+{
+    if (m_statusShown && text == m_lastStatus)
+        return;
+    m_statusShown = true;
+    m_lastStatus = text;
+    post([text](TScriptHost &host) { host.ShowRunStatus(text); });
+}
+
 void TQueryThread::DetachHost()
 {
     std::lock_guard<std::mutex> lock(m_syncMutex);

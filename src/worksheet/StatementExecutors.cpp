@@ -300,7 +300,7 @@ void TQueryThread::ExecuteSelectToText(TStringList &lines, const StatementPlace 
         SetBindVariables(query, lines);
         query.SQL().AddStrings(lines);
         query.Execute();
-        synchronize([](TScriptHost &host) { host.ShowRunStatus(QStringLiteral("Spooling Data...")); });
+        showRunStatus(QStringLiteral("Spooling Data..."));
         if (m_settings.ServerOutputOn)
             FetchDbmsOutput();
 
@@ -321,6 +321,7 @@ void TQueryThread::ExecuteSelectToText(TStringList &lines, const StatementPlace 
         AddOutputLine(heading);
         AddOutputLine(underline);
 
+        bool fetchedWithRow = false;
         while (!query.Eof()) {
             QString row;
             QStringList truncated;
@@ -337,7 +338,9 @@ void TQueryThread::ExecuteSelectToText(TStringList &lines, const StatementPlace 
                 AddOutputLine(QStringLiteral("Warning: ORA-01406: fetched column value was "
                                              "truncated (")
                     + truncated.join(QStringLiteral(", ")) + u')');
-            if (m_settings.ServerOutputOn)
+            // Server output can only have come with a round trip: the execute (fetched above)
+            // or the fetch that brought this row, which leaves it first in the buffer.
+            if (m_settings.ServerOutputOn && fetchedWithRow)
                 FetchDbmsOutput();
             if (Terminated()) {
                 AddOutputLine(QString());
@@ -346,6 +349,7 @@ void TQueryThread::ExecuteSelectToText(TStringList &lines, const StatementPlace 
                 return;
             }
             query.Next();
+            fetchedWithRow = query.BufferIndex() == 0;
         }
         AddOutputLine(QString());
         GetBindVariables(query);
@@ -526,7 +530,8 @@ void TQueryThread::SpoolCommand(
     m_spooling = false;
     m_spoolFileName = fileName;
     m_spoolFile.setFileName(fileName);
-    if (m_spoolFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // Unbuffered: a failed write is seen at the line that failed, not at some later flush.
+    if (m_spoolFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         m_spooling = true;
         return;
     }

@@ -158,3 +158,20 @@ TEST_F(ScriptRunText, EmptyTextStartsNoRun)
     EXPECT_EQ(TQueryThread::StartQueryThread(host, params), nullptr);
     EXPECT_EQ(host.loads, 0);
 }
+
+TEST_F(ScriptRunText, AValueCutOnFetchStillShowsItsRowWithAWarning)
+{
+    // The session measures its date text once; a longer date format set afterwards makes the
+    // fetched text longer than the buffer made for it.
+    withGrid = false;
+    const QStringList out = run(QStringLiteral(
+        "select sysdate from dual;\n"
+        "alter session set nls_date_format = 'YYYY-MM-DD HH24:MI:SS';\n"
+        "select to_date('2020-09-15 10:11:12', 'YYYY-MM-DD HH24:MI:SS') d, 'next' n from dual;"));
+    const int warning = out.indexOf(
+        QStringLiteral("Warning: ORA-01406: fetched column value was truncated (D)"));
+    ASSERT_GE(warning, 1) << out.join(u'\n').toStdString();
+    EXPECT_TRUE(out[warning - 1].startsWith(QStringLiteral("2020-09-1")));
+    EXPECT_TRUE(out[warning - 1].contains(QStringLiteral(" next")));
+    EXPECT_EQ(out[warning + 2], QStringLiteral("Query returned 1 row."));
+}
