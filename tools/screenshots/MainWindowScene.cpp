@@ -5,8 +5,11 @@
 #include "shell/AccountList.h"
 #include "shell/KXLogonForm.h"
 #include "shell/MDIMainForm.h"
+#include "worksheet/EditorPane.h"
+#include "worksheet/SQLForm.h"
 
 #include <QComboBox>
+#include <QPointer>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -29,14 +32,31 @@ void useDemoNetworkConfiguration(const qd::screens::SceneContext &context)
 
 } // namespace
 
-QD_SCREENSHOT_SCENE(mainWindow, "main-window", QSize(1000, 640))
+// The main window with a worksheet logged on to the demo database, after a run.
+QD_SCREENSHOT_SCENE(mainWindow, "main-window", QSize(1100, 720))
 {
     useDemoNetworkConfiguration(context);
     auto *main = new qd::TMDIMainForm({});
     main->setWindowState(Qt::WindowNoState);
     main->RecentLogons().Add(2, QStringLiteral("SQL-DEMO@DEMO"), QStringLiteral("SQL"), {}, {},
         QStringLiteral("DEMO"), QStringLiteral("DEMO"), QStringLiteral("NORMAL"), true);
-    return { main };
+    const qd::TLogonValues demo { QStringLiteral("DEMO"), QStringLiteral("DEMO"),
+        QStringLiteral("DEMO"), QStringLiteral("NORMAL") };
+    QPointer<qd::TSQLForm> form = qd::TSQLForm::CreateWorksheet(main, demo,
+        QStringLiteral("select empno, ename, job, sal\n  from emp\n order by ename"), false);
+    main->AddMdiChild(form);
+    bool started = false;
+    return { main, [main, form, started]() mutable {
+                if (!form)
+                    return true;
+                if (!started) {
+                    form->parentWidget()->showMaximized();
+                    form->RunSQL(0, 0);
+                    started = true;
+                    return false;
+                }
+                return !form->Running();
+            } };
 }
 
 QD_SCREENSHOT_SCENE(logonDialog, "logon-dialog", QSize(640, 340))
