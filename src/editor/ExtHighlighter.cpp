@@ -11,28 +11,6 @@ namespace {
 
 const QString DefaultSeparators = QStringLiteral("\t ,.;");
 
-QChar upperChar(QChar c, TcmUpperCase mode)
-{
-    const char16_t u = c.unicode();
-    if (u >= u'a' && u <= u'z')
-        return QChar(char16_t(u - 32));
-    if (u < 128 || mode != cmuAnsi)
-        return c;
-    return c.toUpper();
-}
-
-bool keyAt(QStringView text, qsizetype offset, QStringView key, bool matchCase, TcmUpperCase mode)
-{
-    if (offset < 0 || offset + key.size() > text.size())
-        return false;
-    for (qsizetype j = 0; j < key.size(); ++j) {
-        const QChar c = text[offset + j];
-        if ((matchCase ? c : upperChar(c, mode)) != key[j])
-            return false;
-    }
-    return true;
-}
-
 QStringView paragraphText(const TParagraph *p)
 {
     return QStringView(reinterpret_cast<const QChar *>(p->Text), p->Length);
@@ -249,7 +227,7 @@ void TCustomExtHighlighter::prepareSeparatorTests()
             const bool matchCase = item.Options & koMatchCase;
             const TcmUpperCase mode = m_startStop.CaseMode();
             for (char16_t t = 0; t < 256; ++t)
-                if (QChar(t) == c || (!matchCase && upperChar(QChar(t), mode) == c))
+                if (QChar(t) == c || (!matchCase && UpperChar(QChar(t), mode) == c))
                     m_firstChars[t >> 6] |= quint64(1) << (t & 63);
             if (c.unicode() >= 256 || (!matchCase && mode == cmuAnsi))
                 m_anyWideFirst = true;
@@ -298,7 +276,7 @@ bool TCustomExtHighlighter::searchStart(
                 continue;
             if (!Applies(item.Scope, item.Priority, cur, baseIndex))
                 continue;
-            if (!keyAt(text, pos, item.PreparedStart, item.Options & koMatchCase, mode))
+            if (!KeyAt(text, pos, item.PreparedStart, item.Options & koMatchCase, mode))
                 continue;
             if (item.BeforeStartNeedsSep && pos > 0
                 && !m_separators.Contains(text[pos - 1].unicode()))
@@ -413,7 +391,7 @@ bool TCustomExtHighlighter::FindStopKey(TCodeNavigator &nav, TCodeNavigator &end
         stopLength = 0;
     } else if (n > 0) {
         for (qint64 q = ws; q + n <= we; ++q) {
-            if (!keyAt(text, q, item.PreparedStop, item.Options & koMatchCase, mode))
+            if (!KeyAt(text, q, item.PreparedStop, item.Options & koMatchCase, mode))
                 continue;
             if (before && q > 0 && !m_separators.Contains(text[q - 1].unicode()))
                 continue;

@@ -34,29 +34,6 @@ QHash<const CodeDocument *, THighlightHost *> &registry()
 
 const QString DefaultSeparators = QStringLiteral("\t $%&,./:;<=>");
 
-QChar upperChar(QChar c, TcmUpperCase mode)
-{
-    const char16_t u = c.unicode();
-    if (u >= u'a' && u <= u'z')
-        return QChar(char16_t(u - 32));
-    if (u < 128 || mode != cmuAnsi)
-        return c;
-    return c.toUpper();
-}
-
-// key equals the text at offset (upper-cased by mode unless matchCase).
-bool keyAt(QStringView text, qsizetype offset, QStringView key, bool matchCase, TcmUpperCase mode)
-{
-    if (offset < 0 || offset + key.size() > text.size())
-        return false;
-    for (qsizetype j = 0; j < key.size(); ++j) {
-        const QChar c = text[offset + j];
-        if ((matchCase ? c : upperChar(c, mode)) != key[j])
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 // --- laying attributes over text
@@ -492,7 +469,7 @@ bool THighlightHost::ownStartSearch(TCodeNavigator &nav)
             const qint64 n = item.PreparedStart.size();
             if (n == 0 || pos + n > end || pos + n <= navOff)
                 continue;
-            if (!keyAt(text, pos, item.PreparedStart, item.Options & koMatchCase,
+            if (!KeyAt(text, pos, item.PreparedStart, item.Options & koMatchCase,
                     m_startStop.CaseMode()))
                 continue;
             const PairTests &t = m_pairTests[size_t(i)];
@@ -536,7 +513,7 @@ bool THighlightHost::ownStopSearch(TCodeNavigator &nav, int pair)
     qint64 found = -1;
     qint64 length = n;
     for (qint64 q = ws; n > 0 && q + n <= end; ++q) {
-        if (!keyAt(text, q, item.PreparedStop, item.Options & koMatchCase, m_startStop.CaseMode()))
+        if (!KeyAt(text, q, item.PreparedStop, item.Options & koMatchCase, m_startStop.CaseMode()))
             continue;
         if (t.StopBeginsWord && q > 0 && !seps.Contains(text[q - 1].unicode()))
             continue;

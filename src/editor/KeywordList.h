@@ -25,6 +25,20 @@ inline QChar UpperChar(QChar c, TcmUpperCase mode)
     return c.toUpper();
 }
 void UpperCaseInPlace(QChar *text, qsizetype length, TcmUpperCase mode);
+// key (already upper-cased unless matchCase) equals the text at offset, the text upper-cased by
+// mode unless matchCase.
+inline bool KeyAt(
+    QStringView text, qsizetype offset, QStringView key, bool matchCase, TcmUpperCase mode)
+{
+    if (offset < 0 || offset + key.size() > text.size())
+        return false;
+    for (qsizetype j = 0; j < key.size(); ++j) {
+        const QChar c = text[offset + j];
+        if ((matchCase ? c : UpperChar(c, mode)) != key[j])
+            return false;
+    }
+    return true;
+}
 
 // Options of a key.
 enum TKeyOption : quint8 {
