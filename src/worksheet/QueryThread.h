@@ -133,6 +133,7 @@ private:
         const StatementPlace &place);
     void ExecuteProcedureCommand(TStringList &lines, const StatementPlace &place);
     void ExecutePlSqlBlock(TStringList &lines, const StatementPlace &place);
+    void runPlSql(TStringList &lines, const StatementPlace &place, const QString &completedLine);
     void ExecuteSelectToText(TStringList &lines, const StatementPlace &place);
     void ExecuteSelectToGrid(TStringList &lines, const StatementPlace &place);
     void CreateStoredObject(TStringList &lines, const TKXStatement &statement,

@@ -246,33 +246,26 @@ void TQueryThread::ExecuteProcedureCommand(TStringList &lines, const StatementPl
     m_textMode = true;
     if (lines.Count() == 0 || lines.Text().trimmed().isEmpty())
         throw EKXException(QStringLiteral("No PL/SQL procedure specified in EXECUTE command."));
-    TOracleQuery &query = *m_query;
-    query.Close();
-    query.SQL().Clear();
     ShowExecutingStatus(place.FirstLine);
-    try {
-        SetBindVariables(query, lines);
-        query.SQL().AddStrings(lines);
-        query.Execute();
-        GetBindVariables(query);
-        if (m_settings.ServerOutputOn)
-            FetchDbmsOutput();
-        AddOutputLine(QString());
-        AddOutputLine(QStringLiteral("PL/SQL procedure completed successfully."));
-        AddOutputLine(QString());
-    } catch (const EOracleError &e) {
-        reportServerError(e, query.ErrorLine(), query.ErrorPosition(), place);
-    }
+    runPlSql(lines, place, QStringLiteral("PL/SQL procedure completed successfully."));
 }
 
 void TQueryThread::ExecutePlSqlBlock(TStringList &lines, const StatementPlace &place)
 {
     m_textMode = true;
+    ShowExecutingStatus(place.FirstLine);
+    SubstituteVariables(lines);
+    runPlSql(lines, place, QStringLiteral("PL/SQL block completed successfully."));
+}
+
+// An EXECUTE call or a block: binds the script variables in and back, shows the server output
+// and the completion line, or lists the server's error at its place.
+void TQueryThread::runPlSql(
+    TStringList &lines, const StatementPlace &place, const QString &completedLine)
+{
     TOracleQuery &query = *m_query;
     query.Close();
     query.SQL().Clear();
-    ShowExecutingStatus(place.FirstLine);
-    SubstituteVariables(lines);
     try {
         SetBindVariables(query, lines);
         query.SQL().AddStrings(lines);
@@ -281,7 +274,7 @@ void TQueryThread::ExecutePlSqlBlock(TStringList &lines, const StatementPlace &p
         if (m_settings.ServerOutputOn)
             FetchDbmsOutput();
         AddOutputLine(QString());
-        AddOutputLine(QStringLiteral("PL/SQL block completed successfully."));
+        AddOutputLine(completedLine);
         AddOutputLine(QString());
     } catch (const EOracleError &e) {
         reportServerError(e, query.ErrorLine(), query.ErrorPosition(), place);
