@@ -93,6 +93,41 @@ QStringList textLines(const QString &text)
 // Flag of the last call's warnings: stored code was created with compilation errors.
 constexpr int CompiledWithErrorsFlag = 32;
 
+// Declares on a query or dataset every script bind variable (VARIABLE) the statement names, each
+// once, with its value; boundNames gets every name referenced, in order, for the copy back.
+template <class Target>
+void bindScriptVariables(
+    Target &target, const TStringList &lines, const TKXVars &variables, QStringList &boundNames)
+{
+    target.DeleteVariables();
+    TStringList names;
+    FindVariableRefs(QStringLiteral(":"), false, true, names, 0, lines);
+    boundNames.clear();
+    for (int i = 0; i < names.Count(); ++i) {
+        const QString &name = names[i];
+        if (boundNames.contains(name))
+            continue;
+        boundNames.append(name);
+        const quint8 kind = variables.GetKind(name);
+        if (kind != kvkBindChar && kind != kvkBindNumber)
+            continue;
+        target.DeclareVariable(name, bindTypeOf(kind));
+        target.SetVariable(name, variables.GetValue(name));
+    }
+}
+
+// Copies the values a statement left in its script bind variables back into the script's table.
+template <class Source>
+void readBackScriptVariables(
+    Source &source, const QStringList &boundNames, TKXVars &variables)
+{
+    for (const QString &name : boundNames) {
+        const quint8 kind = variables.GetKind(name);
+        if (kind == kvkBindChar || kind == kvkBindNumber)
+            variables.SetValue(name, source.GetVariable(name));
+    }
+}
+
 } // namespace
 
 // ---- Shared steps ---------------------------------------------------------------------------
@@ -114,58 +149,22 @@ void TQueryThread::SubstituteVariables(TStringList &lines)
 
 void TQueryThread::SetBindVariables(TOracleQuery &query, const TStringList &lines)
 {
-    query.DeleteVariables();
-    TStringList names;
-    FindVariableRefs(QStringLiteral(":"), false, true, names, 0, lines);
-    m_statementBindNames.clear();
-    for (int i = 0; i < names.Count(); ++i) {
-        const QString &name = names[i];
-        if (m_statementBindNames.contains(name))
-            continue;
-        m_statementBindNames.append(name);
-        const quint8 kind = m_state.BindVariables.GetKind(name);
-        if (kind != kvkBindChar && kind != kvkBindNumber)
-            continue;
-        query.DeclareVariable(name, bindTypeOf(kind));
-        query.SetVariable(name, m_state.BindVariables.GetValue(name));
-    }
+    bindScriptVariables(query, lines, m_state.BindVariables, m_statementBindNames);
 }
 
 void TQueryThread::SetBindVariables(TOracleDataSet &dataSet, const TStringList &lines)
 {
-    dataSet.DeleteVariables();
-    TStringList names;
-    FindVariableRefs(QStringLiteral(":"), false, true, names, 0, lines);
-    m_statementBindNames.clear();
-    for (int i = 0; i < names.Count(); ++i) {
-        const QString &name = names[i];
-        if (m_statementBindNames.contains(name))
-            continue;
-        m_statementBindNames.append(name);
-        const quint8 kind = m_state.BindVariables.GetKind(name);
-        if (kind != kvkBindChar && kind != kvkBindNumber)
-            continue;
-        dataSet.DeclareVariable(name, bindTypeOf(kind));
-        dataSet.SetVariable(name, m_state.BindVariables.GetValue(name));
-    }
+    bindScriptVariables(dataSet, lines, m_state.BindVariables, m_statementBindNames);
 }
 
 void TQueryThread::GetBindVariables(TOracleQuery &query)
 {
-    for (const QString &name : std::as_const(m_statementBindNames)) {
-        const quint8 kind = m_state.BindVariables.GetKind(name);
-        if (kind == kvkBindChar || kind == kvkBindNumber)
-            m_state.BindVariables.SetValue(name, query.GetVariable(name));
-    }
+    readBackScriptVariables(query, m_statementBindNames, m_state.BindVariables);
 }
 
 void TQueryThread::GetBindVariables(TOracleDataSet &dataSet)
 {
-    for (const QString &name : std::as_const(m_statementBindNames)) {
-        const quint8 kind = m_state.BindVariables.GetKind(name);
-        if (kind == kvkBindChar || kind == kvkBindNumber)
-            m_state.BindVariables.SetValue(name, dataSet.GetVariable(name));
-    }
+    readBackScriptVariables(dataSet, m_statementBindNames, m_state.BindVariables);
 }
 
 void TQueryThread::FetchDbmsOutput()
