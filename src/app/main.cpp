@@ -3,6 +3,7 @@
 #include "shell/QtScreenServices.h"
 #include "shell/QuarloDeskProgram.h"
 #include "shell/WindowServices.h"
+#include "tools/ShowPlan.h"
 #include "worksheet/SQLForm.h"
 
 #include <QApplication>
@@ -27,6 +28,7 @@ int main(int argc, char *argv[])
     qd::QtScreenServices::install();
     qd::LoadNavigatorImages();
     qd::InstallOracleDescriber();
+    qd::InstallShowPlanWindow();
     registerWindows(qd::windowFactories());
 
     QStringList parameters = QApplication::arguments();

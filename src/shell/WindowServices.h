@@ -75,6 +75,10 @@ struct WindowFactories {
         FTPClient;
     // The wizard file editor (TfrmWizardWizard) on fileName; empty: a new wizard.
     std::function<QWidget *(QWidget *owner, const QString &fileName)> WizardEditor;
+    // The explain-plan window (TShowPlan) for a statement, its plan lines and its cost.
+    std::function<QWidget *(QWidget *owner, const QStringList &sql, const QStringList &plan,
+        const QString &cost)>
+        ShowPlan;
     // The SQL history window (TFrmSQLHistory).
     std::function<QWidget *(QWidget *owner)> SQLHistory;
     // The password change window (one of the security features).

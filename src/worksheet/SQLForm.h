@@ -3,6 +3,7 @@
 #include "classlib/DataSource.h"
 #include "shell/ControlStates.h"
 #include "shell/WindowServices.h"
+#include "worksheet/GridExport.h"
 #include "worksheet/QueryThread.h"
 #include "worksheet/ScriptHost.h"
 
@@ -32,6 +33,7 @@ class ErrorPane;
 class TOracleDataSet;
 class TOracleSession;
 class TKXVarPrompt;
+class TGridThread;
 class TQueryThread;
 class TSettings;
 class WorksheetStatusBar;
@@ -74,6 +76,18 @@ public:
     void ConnectCommand();
     void DuplicateSession();
     void ToggleErrorMessages();
+    // Grid commands (SQLFormGrid.cpp): one grid operation at a time, on the grid thread.
+    void GetAllRows();
+    void ExportGridContents();
+    void ExportAsPLSQL();
+    // The export with options given: a closed dataset is first filled by a run of the editor.
+    void ExportGrid(const TGridExportOptions &options);
+    // Show Plan (SQLFormPlan.cpp): the statement at the caret, explained in a plan window; the
+    // window made, or null when there is none (refused, nothing to explain, an error shown).
+    void ShowPlan();
+    // Print Grid (SQLFormPrint.cpp): the grid's rows previewed and printed.
+    void PrintGrid();
+    QWidget *ShowPlanForStatement(const QStringList &statements);
 
     // ---- Parts for callers and tests ------------------------------------------------------------
     const QString &Database() const { return m_database; }
@@ -90,6 +104,7 @@ public:
     TOracleDataSet *DataSet() const { return m_dataSet.get(); }
     TSettings &Settings() const { return *m_settings; }
     TQueryThread *QueryThread() const { return m_thread; }
+    TGridThread *GridThread() const { return m_gridThread; }
     EditorPane *Editor() const { return m_editor; }
     EditorPane *TextOutput() const { return m_textOutput; }
     QTableView *Grid() const { return m_grid; }
@@ -106,6 +121,8 @@ public:
 signals:
     // The window has finished a run (after the runner's last call).
     void runFinished();
+    // A grid operation has ended and the grid is restored.
+    void gridOperationFinished();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -150,6 +167,10 @@ private:
     bool closeEditorFile(bool askOnNoFile);
     void clearTextOutput();
     void dropFiles(const QStringList &files);
+
+    // ---- Grid operations (SQLFormGrid.cpp) ------------------------------------------------------
+    bool startGridOperation(quint8 mode, const TGridExportOptions &options);
+    void waitForGridThread();
 
     // ---- Docking (SQLFormDocking.cpp) -----------------------------------------------------------
     void InitDocking();
@@ -202,6 +223,7 @@ private:
     int m_pendingOutputHeight = -1;
     bool m_closeAccepted = false;
     QPointer<TQueryThread> m_thread;
+    QPointer<TGridThread> m_gridThread;
 
     std::unique_ptr<TSettings> m_settings;
     std::unique_ptr<TOracleSession> m_session;

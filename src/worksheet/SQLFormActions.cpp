@@ -148,6 +148,8 @@ void TSQLForm::createActions()
              std::pair { "PrintTextOutput1", "Print Text Output..." } })
         hook(addAction(file, QLatin1String(name), QLatin1String(caption), {}, nullptr),
             later(QStringLiteral("Printing")));
+    disconnect(m_actions.value(QStringLiteral("PrintGrid1")), &QAction::triggered, this, nullptr);
+    connect(m_actions.value(QStringLiteral("PrintGrid1")), &QAction::triggered, this, &TSQLForm::PrintGrid);
     file->addSeparator();
     for (const auto &[name, caption, target] :
         { std::tuple { "ChangePassword1", "Change Password...", "ChangePassword1" },
@@ -239,8 +241,7 @@ void TSQLForm::createActions()
     addAction(sql, QStringLiteral("Commit1"), QStringLiteral("Co&mmit"), {}, &TSQLForm::CommitWork);
     addAction(sql, QStringLiteral("Rollback1"), QStringLiteral("&Rollback"), {}, &TSQLForm::RollbackWork);
     sql->addSeparator();
-    hook(addAction(sql, QStringLiteral("ShowPlan1"), QStringLiteral("Show &Plan"), {}, nullptr),
-        later(QStringLiteral("The explain plan window")));
+    addAction(sql, QStringLiteral("ShowPlan1"), QStringLiteral("Show &Plan"), {}, &TSQLForm::ShowPlan);
     hook(addAction(sql, QStringLiteral("PowerTune1"), QStringLiteral("Rizer &Edor"), {}, nullptr),
         later(QStringLiteral("The statement tuning window")));
     hook(addAction(sql, QStringLiteral("PopupDescribe1"), QStringLiteral("Popup &Describe"), K(QStringLiteral("Ctrl+D")), nullptr),
@@ -254,12 +255,12 @@ void TSQLForm::createActions()
     QMenu *grid = bar->addMenu(QStringLiteral("&Grid"));
     grid->menuAction()->setObjectName(QStringLiteral("Grid1"));
     m_actions.insert(QStringLiteral("Grid1"), grid->menuAction());
-    hook(addAction(grid, QStringLiteral("Export1"), QStringLiteral("&Export Grid Contents..."), {}, nullptr),
-        later(QStringLiteral("Grid export")));
-    hook(addAction(grid, QStringLiteral("ExportasPLSQL1"), QStringLiteral("Export as &PL/SQL..."), {}, nullptr),
-        later(QStringLiteral("Export as PL/SQL")));
-    hook(addAction(grid, QStringLiteral("GetAllRows1"), QStringLiteral("&Get All Rows"), {}, nullptr),
-        later(QStringLiteral("Get All Rows")));
+    addAction(grid, QStringLiteral("Export1"), QStringLiteral("&Export Grid Contents..."), {},
+        &TSQLForm::ExportGridContents);
+    addAction(grid, QStringLiteral("ExportasPLSQL1"), QStringLiteral("Export as &PL/SQL..."), {},
+        &TSQLForm::ExportAsPLSQL);
+    addAction(grid, QStringLiteral("GetAllRows1"), QStringLiteral("&Get All Rows"), {},
+        &TSQLForm::GetAllRows);
 
     // ---- Format -------------------------------------------------------------------------------
     QMenu *format = bar->addMenu(QStringLiteral("F&ormat"));

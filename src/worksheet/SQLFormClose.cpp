@@ -50,6 +50,7 @@ void TSQLForm::closeEvent(QCloseEvent *event)
 
 void TSQLForm::waitForRunner()
 {
+    waitForGridThread();
     if (!m_thread)
         return;
     // No callback reaches this window any more; a runner waiting for the GUI thread goes on.

@@ -9,6 +9,7 @@
 #include "shell/TextTools.h"
 #include "worksheet/EditorPane.h"
 #include "worksheet/ErrorPane.h"
+#include "worksheet/GridThread.h"
 #include "worksheet/QueryThread.h"
 #include "worksheet/ScriptRunSettings.h"
 #include "worksheet/WorksheetSettings.h"
@@ -53,6 +54,11 @@ void TSQLForm::RunSQL(int mode, int caretLine)
 {
     if (m_running) {
         ShowInfoMessage(QStringLiteral("A query is already running."));
+        return;
+    }
+    if (m_gridBusy) {
+        // The grid thread is moving through the dataset a run would reopen.
+        ShowInfoMessage(QStringLiteral("An operation is already being performed on the grid."));
         return;
     }
     if (!m_session->Connected()) {
@@ -122,8 +128,11 @@ void TSQLForm::RollbackWork()
 
 void TSQLForm::CancelRun()
 {
-    if (!m_running || !m_thread)
+    if (!m_running || !m_thread) {
+        if (m_gridBusy && m_gridThread)
+            m_gridThread->Terminate();
         return;
+    }
     m_thread->Cancel();
     // A break that arrives while the worker is between two calls finds nothing to break: the
     // request stands, and is sent again, until the run has ended.

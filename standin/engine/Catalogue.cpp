@@ -39,6 +39,9 @@ bool internalName(const std::string &name)
     for (const char *view : dictionaryViews)
         if (u == view)
             return true;
+    // PLAN_TABLE is the server's table for EXPLAIN PLAN (engine/ExplainPlan), not the user's.
+    if (u == "PLAN_TABLE")
+        return true;
     return u.rfind("SQLITE_", 0) == 0 || u.rfind("QDSI_", 0) == 0 || u.rfind("QD_", 0) == 0;
 }
 

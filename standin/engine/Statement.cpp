@@ -2,6 +2,7 @@
 
 #include "engine/ConstraintChanges.h"
 #include "engine/ConstraintNames.h"
+#include "engine/ExplainPlan.h"
 #include "engine/Lobs.h"
 #include "engine/ObjectTypes.h"
 #include "engine/OraErrors.h"
@@ -318,6 +319,10 @@ FetchResult Statement::run(Session &session, const std::vector<BoundValue> &bind
             if (const auto format = nlsDateFormat(m_text))
                 session.context().dateFormat = *format;
         }
+        return {};
+    case StatementKind::Explain:
+        if (!describeOnly)
+            explainPlan(session, m_text);
         return {};
     case StatementKind::CreateSequence:
     case StatementKind::DropSequence:
