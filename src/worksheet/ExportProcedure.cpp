@@ -9,6 +9,8 @@
 #include <QLocale>
 #include <QSaveFile>
 
+#include <iterator>
+
 namespace qd {
 
 namespace {
@@ -46,6 +48,18 @@ QString literal(const QString &text)
     QString quoted = text;
     quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
     return quoted;
+}
+
+// A column name as a field of the cursor record: names that are no plain upper-case
+// identifier (a quoted alias such as "Total $" or "it's") must be quoted to be found.
+QString fieldName(const QString &name)
+{
+    bool plain = !name.isEmpty() && name.at(0) >= u'A' && name.at(0) <= u'Z';
+    for (QChar c : name)
+        plain = plain
+            && ((c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' || c == u'$'
+                || c == u'#');
+    return plain ? name : QLatin1Char('"') + name + QLatin1Char('"');
 }
 
 QString widthOf(const TExportColumn &column)
@@ -89,7 +103,7 @@ QString headingLine(const TExportColumn &column, bool first, quint8 format, cons
 
 QString dataLine(const TExportColumn &column, bool first, quint8 format, const QString &sep)
 {
-    const QString c = column.Name;
+    const QString c = fieldName(column.Name);
     const QString f = kDateFormat;
     const ColumnClass kind = classOf(column.TypeCode);
     const QString put = QStringLiteral("    UTL_FILE.PUT(fhandle, ");

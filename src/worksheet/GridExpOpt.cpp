@@ -17,6 +17,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace qd {
 
 namespace {
@@ -113,6 +115,12 @@ TGridExpOptForm::TGridExpOptForm(QWidget *parent) : QDialog(parent)
 
 int TGridExpOptForm::Execute(int mode)
 {
+    Prepare(mode);
+    return exec() == QDialog::Accepted ? 1 : 2;
+}
+
+void TGridExpOptForm::Prepare(int mode)
+{
     m_mode = quint8(mode == 1 ? 1 : 0);
     if (m_mode == 0) {
         setWindowTitle(QStringLiteral("Grid Export Options"));
@@ -128,7 +136,6 @@ int TGridExpOptForm::Execute(int mode)
         showServerFields(true);
     }
     adjustSize();
-    return exec() == QDialog::Accepted ? 1 : 2;
 }
 
 bool TGridExpOptForm::IsProcedureName(const QString &name)

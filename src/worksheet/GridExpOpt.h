@@ -21,6 +21,8 @@ public:
 
     // Shows the dialog for the mode; returns the modal result (1 OK, 2 Cancel).
     int Execute(int mode);
+    // The captions and fields of the mode, without showing the dialog.
+    void Prepare(int mode);
 
     // Results, stored when the dialog closes (OK or Cancel).
     quint8 Mode() const { return m_mode; }

@@ -102,7 +102,7 @@ void TGridThread::BeginGridOp()
     TOracleDataSet *dataSet = m_params.DataSet;
     if (m_grid) {
         m_savedPalette = m_grid->palette();
-        m_savedEditTriggers = int(m_grid->editTriggers());
+        m_savedEditTriggers = m_grid->editTriggers();
     }
     if (dataSet->Active())
         m_bookmark = dataSet->GetBookmark();
@@ -156,7 +156,7 @@ void TGridThread::EndGridOp()
     EnableControlList(m_opEnabledRestore, true);
     if (m_grid) {
         m_grid->setPalette(m_savedPalette);
-        m_grid->setEditTriggers(QAbstractItemView::EditTriggers(m_savedEditTriggers));
+        m_grid->setEditTriggers(m_savedEditTriggers);
     }
     if (m_busyControl)
         m_busyControl->setEnabled(true);

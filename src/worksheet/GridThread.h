@@ -4,6 +4,7 @@
 #include "shell/ControlStates.h"
 #include "worksheet/GridExport.h"
 
+#include <QAbstractItemView>
 #include <QColor>
 #include <QList>
 #include <QPalette>
@@ -103,7 +104,7 @@ private:
     QString m_clipboardText;
     // The grid's state before the operation.
     QPalette m_savedPalette;
-    int m_savedEditTriggers = 0;
+    QAbstractItemView::EditTriggers m_savedEditTriggers;
     TBookmark m_bookmark;
     bool m_controlsDisabled = false;
 };

@@ -15,6 +15,8 @@
 #include <QScreen>
 #include <QTableView>
 
+#include <algorithm>
+
 namespace qd {
 
 namespace {
@@ -174,7 +176,8 @@ void TGridPrint::paintCell(QPainter &painter, const Column &column, int top, int
         painter.drawLine(cell.topLeft(), cell.bottomLeft());
 }
 
-void TGridPrint::buildPages(int maxBlocks, const std::function<void(const QPicture &)> &page)
+void TGridPrint::buildPages(int maxBlocks, const std::function<QPainter &()> &startPage,
+    const std::function<void()> &endPage)
 {
     TDataSet *dataSet = activeDataSet();
     const int rowsPerBlock
@@ -194,8 +197,11 @@ void TGridPrint::buildPages(int maxBlocks, const std::function<void(const QPictu
                     dataSet->GotoBookmark(bookmark);
             } catch (...) {
             }
-            if (enable)
-                dataSet->EnableControls();
+            try {
+                if (enable)
+                    dataSet->EnableControls();
+            } catch (...) {
+            }
         }
     } restore { dataSet, bookmark, m_disableGrid };
 
@@ -215,9 +221,7 @@ void TGridPrint::buildPages(int maxBlocks, const std::function<void(const QPictu
         }
         ++blocks;
         for (int strip = 0; strip < strips; ++strip) {
-            QPicture picture;
-            picture.setBoundingRect(QRect(0, 0, m_pageWidth, m_pageHeight));
-            QPainter painter(&picture);
+            QPainter &painter = startPage();
             for (int i = 0; i < m_columns.size(); ++i) {
                 const Column &column = m_columns.at(i);
                 if (column.Strip != strip)
@@ -231,8 +235,7 @@ void TGridPrint::buildPages(int maxBlocks, const std::function<void(const QPictu
                     top += m_rowHeight;
                 }
             }
-            painter.end();
-            page(picture);
+            endPage();
         }
     }
 }
@@ -246,7 +249,21 @@ bool TGridPrint::BuildPreviewPages()
     }
     measurePage();
     layoutColumns();
-    buildPages(m_previewPages, [this](const QPicture &page) { m_pages.append(page); });
+    // Each preview page is a picture of the layout page size, at scale 1.
+    QPicture picture;
+    QPainter painter;
+    buildPages(
+        m_previewPages,
+        [&]() -> QPainter & {
+            picture = QPicture();
+            picture.setBoundingRect(QRect(0, 0, m_pageWidth, m_pageHeight));
+            painter.begin(&picture);
+            return painter;
+        },
+        [&] {
+            painter.end();
+            m_pages.append(picture);
+        });
     return true;
 }
 
@@ -265,16 +282,19 @@ bool TGridPrint::PrintPages()
         throw Exception(QStringLiteral("Printer not valid."));
     const double scaleX = double(printable.width()) / m_pageWidth;
     const double scaleY = double(printable.height()) / m_pageHeight;
+    // The pages are painted on the printer itself, the layout scaled to its page.
     bool first = true;
-    buildPages(0, [&](const QPicture &page) {
-        if (!first)
-            m_printer->newPage();
-        first = false;
-        painter.save();
-        painter.scale(scaleX, scaleY);
-        painter.drawPicture(0, 0, page);
-        painter.restore();
-    });
+    buildPages(
+        0,
+        [&]() -> QPainter & {
+            if (!first)
+                m_printer->newPage();
+            first = false;
+            painter.save();
+            painter.scale(scaleX, scaleY);
+            return painter;
+        },
+        [&] { painter.restore(); });
     painter.end();
     return true;
 }

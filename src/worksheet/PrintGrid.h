@@ -6,6 +6,10 @@
 #include <QPicture>
 #include <QString>
 
+#include <functional>
+#include <memory>
+
+class QPainter;
 class QPrinter;
 class QTableView;
 
@@ -75,8 +79,10 @@ private:
     TDataSet *activeDataSet() const;
     void measurePage();
     void layoutColumns();
-    // Lays out blocks of rows: for each block, one page per strip; calls page for each.
-    void buildPages(int maxBlocks, const std::function<void(const QPicture &)> &page);
+    // Lays out blocks of rows: for each block, one page per strip, painted between startPage
+    // and endPage.
+    void buildPages(int maxBlocks, const std::function<QPainter &()> &startPage,
+        const std::function<void()> &endPage);
     void paintCell(QPainter &painter, const Column &column, int top, int height,
         const QString &text, const QFont &font, const QColor &color, Qt::Alignment alignment,
         bool title);

@@ -4,6 +4,7 @@
 #include "shell/ControlStates.h"
 #include "shell/WindowServices.h"
 #include "worksheet/GridExport.h"
+#include "worksheet/GridThread.h"
 #include "worksheet/QueryThread.h"
 #include "worksheet/ScriptHost.h"
 
@@ -33,7 +34,6 @@ class ErrorPane;
 class TOracleDataSet;
 class TOracleSession;
 class TKXVarPrompt;
-class TGridThread;
 class TQueryThread;
 class TSettings;
 class WorksheetStatusBar;

@@ -33,9 +33,9 @@ protected:
         QTimer::singleShot(0, &dialog, [this, act, presses] {
             act();
             for (int i = 0; i < presses && dialog.isVisible(); ++i)
-                QTest::mouseClick(child<QPushButton>("btnOK"), Qt::LeftButton);
+                child<QPushButton>("btnOK")->click();
             if (dialog.isVisible())
-                QTest::mouseClick(child<QPushButton>("btnCancel"), Qt::LeftButton);
+                child<QPushButton>("btnCancel")->click();
         });
         return dialog.Execute(mode);
     }
@@ -63,7 +63,7 @@ TEST_F(GridExpOptTest, GridModeWithTheClipboardNeedsNoFileName)
         EXPECT_FALSE(child<QLineEdit>("edtServerDir")->isVisible());
         EXPECT_FALSE(child<QLineEdit>("edtProcName")->isVisible());
         EXPECT_TRUE(child<QLineEdit>("edtFileName")->isVisible());
-        QTest::mouseClick(child<QCheckBox>("chkClipboard"), Qt::LeftButton);
+        child<QCheckBox>("chkClipboard")->click();
         // The file name goes with its label and browse button.
         EXPECT_FALSE(child<QLineEdit>("edtFileName")->isVisible());
         EXPECT_FALSE(child<QPushButton>("btnBrowse")->isVisible());
@@ -136,13 +136,13 @@ TEST_F(GridExpOptTest, ProcedureNamesAreAtMostThirtyCharacters)
 TEST_F(GridExpOptTest, CancelKeepsTheValuesForTheNextUse)
 {
     const int result = execute(0, [this] {
-        QTest::mouseClick(child<QRadioButton>("rbFormat1"), Qt::LeftButton);
-        QTest::mouseClick(child<QCheckBox>("chkHeadings"), Qt::LeftButton);
+        child<QRadioButton>("rbFormat1")->click();
+        child<QCheckBox>("chkHeadings")->click();
         setText("edtFileName", QStringLiteral("kept.txt"));
         // Typing a delimiter chooses "Delimited by: ".
         setText("edtDelimiter", QStringLiteral(";"));
         EXPECT_TRUE(child<QRadioButton>("rbFormat3")->isChecked());
-        QTest::mouseClick(child<QPushButton>("btnCancel"), Qt::LeftButton);
+        child<QPushButton>("btnCancel")->click();
     }, 0);
     EXPECT_EQ(result, 2);
     EXPECT_EQ(dialog.ExportFormat(), 3);
