@@ -6,6 +6,7 @@
 #include "shell/Settings.h"
 #include "shell/WindowServices.h"
 
+#include <QFontDatabase>
 #include <QLabel>
 #include <QSplitter>
 #include <QVBoxLayout>
@@ -112,11 +113,11 @@ void TShowPlan::FormCreate()
     m_splitter->setStretchFactor(0, 1);
     m_splitter->setStretchFactor(1, 1);
 
+    // The plan's columns line up only in a fixed-width font: that is the fallback for both.
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     QFont font;
-    if (settingFont(QStringLiteral("SQLEditor"), font))
-        m_memSQL->setFont(font);
-    if (settingFont(QStringLiteral("SQLTextOutput"), font))
-        m_memPlan->setFont(font);
+    m_memSQL->setFont(settingFont(QStringLiteral("SQLEditor"), font) ? font : fixed);
+    m_memPlan->setFont(settingFont(QStringLiteral("SQLTextOutput"), font) ? font : fixed);
 }
 
 void InstallShowPlanWindow()

@@ -174,6 +174,20 @@ void bindNumber(sqlite3_stmt *st, int index, const std::optional<int> &value)
 
 } // namespace
 
+void ensurePlanTable(Session &session)
+{
+    // Checked first so that opening a session does not take the schema's write lock.
+    sqlite3_stmt *st = nullptr;
+    bool present = false;
+    if (sqlite3_prepare_v2(session.db(),
+            "SELECT 1 FROM main.sqlite_master WHERE name = 'PLAN_TABLE'", -1, &st, nullptr)
+        == SQLITE_OK)
+        present = sqlite3_step(st) == SQLITE_ROW;
+    sqlite3_finalize(st);
+    if (!present)
+        session.write(kCreatePlanTable);
+}
+
 void explainPlan(Session &session, const std::string &text)
 {
     std::string statementId;
@@ -198,8 +212,7 @@ void explainPlan(Session &session, const std::string &text)
             throw session.sqliteError(rc);
     }
 
-    // Made outside a transaction it stays, whatever later rollbacks do.
-    session.write(kCreatePlanTable);
+    ensurePlanTable(session);
     session.beginChange();
     sqlite3_stmt *insert = nullptr;
     const char *sql

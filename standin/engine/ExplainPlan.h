@@ -11,8 +11,11 @@ class Session;
 // into the session's PLAN_TABLE inside the session's transaction, so a rollback removes it. The
 // plan is a made-up but stable tree: the statement's root row (POSITION holds its cost, null
 // under the /*+ RULE */ hint, which has no cost), one access row per table.
-// PLAN_TABLE is made in the session's schema at its first use; it is the server's, not one of
-// the user's objects, so the dictionary does not list it.
 void explainPlan(Session &session, const std::string &text);
+
+// PLAN_TABLE of the session's schema, made when the session begins (outside any transaction,
+// so no rollback takes it away). It is the server's, not one of the user's objects: the
+// dictionary does not list it.
+void ensurePlanTable(Session &session);
 
 } // namespace qdsi::engine

@@ -4,6 +4,7 @@
 
 #include "engine/Database.h"
 #include "engine/Dictionary.h"
+#include "engine/ExplainPlan.h"
 #include "engine/Lobs.h"
 #include "engine/ObjectTables.h"
 #include "engine/ObjectTypes.h"
@@ -48,6 +49,7 @@ Session::Session(std::shared_ptr<Config> config, const AliasEntry &alias, std::s
     m_triggers = std::make_unique<Triggers>(*this);
     try {
         ensureStoredCodeTables(*this);
+        ensurePlanTable(*this);
         m_otherSchemas = attachSchemas(m_db, alias, m_user);
         if (m_otherSchemas > 0)
             installSchemaViews(m_db, m_user);
