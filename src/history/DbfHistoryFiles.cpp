@@ -1,6 +1,7 @@
 #include "DbfHistoryFiles.h"
 
 #include <QDate>
+#include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QtEndian>
