@@ -5,6 +5,7 @@
 #include "shell/SQLHistoryForm.h"
 
 #include <QAction>
+#include <QMenu>
 #include <QPlainTextEdit>
 
 using namespace qd;
@@ -83,7 +84,7 @@ TEST_F(SQLHistoryTest, StartUpCreatesTheHistoryAndRunsAreRecorded)
 
 TEST_F(SQLHistoryTest, HistoryOffOpensNothing)
 {
-    writeFile(QStringLiteral("QuarloDesk.Ini"), "[SQL]\nSaveSQLHistory=False\n");
+    writeFile(QStringLiteral("QuarloDesk.Ini"), "[SQL]\nSaveSQLHistory=0\n");
     start();
     EXPECT_FALSE(history().Active());
     main().AddSQLHistory(QStringLiteral("SCOTT"), QStringLiteral("DEMO"), QStringLiteral("select 1 from dual"));
