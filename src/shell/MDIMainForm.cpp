@@ -7,6 +7,7 @@
 #include "shell/FormPlacement.h"
 #include "shell/KXLogonForm.h"
 #include "shell/MainSettings.h"
+#include "shell/MenuMerge.h"
 #include "shell/ProgramFiles.h"
 
 #include "history/SQLHistoryOperations.h"
@@ -15,6 +16,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTimer>
 
 namespace qd {
@@ -28,6 +30,7 @@ TMDIMainForm::TMDIMainForm(const QStringList &arguments, QWidget *parent)
 {
     setObjectName(QStringLiteral("MDIMainForm"));
     setWindowTitle(QStringLiteral("Quarlo Desk"));
+    m_menuMerge = std::make_unique<TMenuMerge>(menuBar());
     m_mdiArea = new QMdiArea(this);
     m_mdiArea->setObjectName(QStringLiteral("MDIArea"));
     m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -297,6 +300,13 @@ bool TMDIMainForm::ExecuteLogon(TLogonValues &logon)
 
 void TMDIMainForm::subWindowActivated(QMdiSubWindow *window)
 {
+    // A dialog or another program taking the focus deactivates the child without making
+    // another current: its menus stay until another child becomes current or it closes.
+    if (!window)
+        window = m_mdiArea->currentSubWindow();
+    auto *childWindow = window ? qobject_cast<QMainWindow *>(window->widget()) : nullptr;
+    m_menuMerge->Merge(childWindow ? qobject_cast<QMenuBar *>(childWindow->menuWidget()) : nullptr);
+
     QSet<QKeySequence> childShortcuts;
     if (window && window->widget()) {
         for (QAction *action : window->widget()->findChildren<QAction *>()) {

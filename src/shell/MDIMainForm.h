@@ -24,6 +24,7 @@ class QToolBar;
 namespace qd {
 
 class TKXLogonForm;
+class TMenuMerge;
 
 // The program's main window: a multiple-document frame that owns, for the whole run, the
 // settings, the saved accounts, the recent-file and recent-logon lists, the keyword lists and
@@ -143,6 +144,7 @@ private:
     // actions while it is active, as its menus stand in for the main window's.
     void subWindowActivated(QMdiSubWindow *window);
 
+    std::unique_ptr<TMenuMerge> m_menuMerge;
     QMdiArea *m_mdiArea = nullptr;
     QToolBar *m_toolBar = nullptr;
     QFileDialog *m_openDialog = nullptr;
