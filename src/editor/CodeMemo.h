@@ -95,6 +95,8 @@ public:
     // Width of the caret in pixels as it would be drawn now.
     int CaretPixelWidth();
     bool CaretVisible() const { return m_caretShown; }
+    // Pixels from a display line's top to the baseline its plain text is drawn on.
+    int BaselineOffset() const;
     // The colour a TColor stands for (system colours from the palette); invalid for -1.
     QColor ToQColor(TColor color) const;
     // Painting is held back while set (besides the update bracket).
