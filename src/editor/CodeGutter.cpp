@@ -111,6 +111,12 @@ void TCodeGutter::SetCodeMemo(TCodeMemo *memo)
                       << connect(memo, &TCodeMemo::changed, this, [this] { editorChanged(); })
                       << connect(memo, &TCodeMemo::repainted, this,
                              [this](qint64 first, qint64 last) { editorRepainted(first, last); })
+                      << connect(memo, &TCodeMemo::textLoaded, this,
+                             [this] {
+                                 // Bookmarks of the old text go with it.
+                                 freeBookmarks();
+                                 update();
+                             })
                       << connect(memo, &QObject::destroyed, this, [this] { detach(); });
     }
     update();

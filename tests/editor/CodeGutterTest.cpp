@@ -245,3 +245,16 @@ TEST_F(Gutter, AnotherEditorDropsTheBookmarks)
     EXPECT_EQ(gutter->BookmarkLine(2), -1); // the old editor's keys no longer reach it
     gutter->SetCodeMemo(nullptr);
 }
+
+TEST_F(Gutter, LoadingAnotherTextDropsTheBookmarks)
+{
+    load(SixLines);
+    ASSERT_TRUE(gutter->ToggleBookmark(2, 1));
+    ASSERT_TRUE(gutter->ToggleBookmark(4, 2));
+    const size_t navigators = memo->Navigators().size();
+    load(QStringLiteral("a\r\nb\r\nc\r\nd\r\ne"));
+    EXPECT_EQ(gutter->BookmarkLine(1), -1);
+    EXPECT_EQ(gutter->BookmarkLine(2), -1);
+    EXPECT_EQ(memo->Navigators().size(), navigators - 2);
+    EXPECT_TRUE(gutter->ToggleBookmark(2, 1));
+}
