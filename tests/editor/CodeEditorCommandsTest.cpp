@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -171,7 +172,7 @@ TEST_F(CodeEditorCommands, TheFindAndReplaceDialogsAnswerTheirKeys)
     TReplaceDialog *replace = editor.ReplaceDialog();
     EXPECT_EQ(replace->FindText(), QStringLiteral("two"));
     replace->findChild<QLineEdit *>(QStringLiteral("ReplaceText"))->setText(QStringLiteral("2"));
-    QTest::keyClick(replace, Qt::Key_A, Qt::AltModifier); // Replace &All
+    replace->findChild<QPushButton *>(QStringLiteral("ReplaceAll"))->click();
     EXPECT_EQ(editor.Text(), QStringLiteral("one 2 one"));
     editor.CloseReplace();
     EXPECT_FALSE(replace->isVisible());

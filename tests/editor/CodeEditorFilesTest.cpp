@@ -127,8 +127,9 @@ TEST_F(CodeEditorFiles, CloseAnsweredYesSavesFirstAndAFailedSaveKeepsTheText)
     editor.SetSelStart(editor.TextLength());
     editor.ReplaceSel(QStringLiteral("new"));
     answers = { eaYes };
+    const QString openName = editor.FileName();
     ASSERT_TRUE(editor.CloseFile());
-    EXPECT_EQ(questions.last(), QStringLiteral("Save changes to ") + editor.FileName() + "?");
+    EXPECT_EQ(questions.last(), QStringLiteral("Save changes to ") + openName + "?");
     EXPECT_EQ(readBytes(name), QByteArray("old\nnew"));
 
     // The file's folder disappears: the save fails and the text stays.
