@@ -85,12 +85,14 @@ void TGridThread::run()
         synchronize(&TGridThread::AttachGridSource);
         synchronize(&TGridThread::EndGridOp);
         synchronize(&TGridThread::ClearGridStatus);
+        synchronize(&TGridThread::Finish);
     } catch (...) {
         m_runException = std::current_exception();
         try {
             synchronize(&TGridThread::AttachGridSource);
             synchronize(&TGridThread::EndGridOp);
             synchronize(&TGridThread::ShowGridError);
+            synchronize(&TGridThread::Finish);
         } catch (...) {
             // The window's own steps do not raise; nothing may leave the thread.
         }
@@ -170,6 +172,10 @@ void TGridThread::EndGridOp()
         }
     }
     m_bookmark.clear();
+}
+
+void TGridThread::Finish()
+{
     if (m_params.OnEnded)
         m_params.OnEnded();
 }

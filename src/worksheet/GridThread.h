@@ -45,8 +45,8 @@ struct TGridThreadParams {
     TGridExportOptions Export;
     // The setting "GridEnableOnOp": the grid follows the rows while they are read.
     bool GridEnableOnOp = false;
-    // Called on the GUI thread when the operation has ended and the grid is restored (the
-    // window clears its grid-operation flag here).
+    // Called on the GUI thread as the last step, once the grid, the controls and the status
+    // are restored and any error has been shown (the window clears its grid-operation flag).
     std::function<void()> OnEnded;
 };
 
@@ -89,6 +89,8 @@ private:
     void ClearGridStatus();
     void ShowGridError();
     void PutOnClipboard();
+    // Last step: the window hears that the operation is over (its flag, its signal).
+    void Finish();
 
     TGridThreadParams m_params;
     QPointer<QTableView> m_grid;
