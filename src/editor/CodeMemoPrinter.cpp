@@ -212,6 +212,7 @@ void TCodeMemoPrinter::printRange(int from, int to, bool selectionOnly)
 
 void TCodeMemoPrinter::Preview()
 {
+    Layout(); // what cannot be laid out fails here, before a window opens
     TFrmCMPrintPreview form(this);
     form.setWindowTitle(m_previewTitle);
     if (OnPreview)

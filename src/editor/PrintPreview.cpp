@@ -73,7 +73,12 @@ void TFrmCMPrintPreview::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    m_source->Layout();
+    try {
+        m_source->Layout();
+    } catch (const std::exception &error) {
+        showError(error);
+        return;
+    }
     m_page = qBound(0, m_page, m_source->PageCount() - 1);
     {
         const QSignalBlocker quiet(ui->cbZoom);
@@ -187,7 +192,11 @@ void TFrmCMPrintPreview::paintSheet(const QRect &rect)
         const QRect visible = QRectF(QPointF(rect.topLeft()) / m_zoom, QSizeF(rect.size()) / m_zoom)
                                   .toAlignedRect()
                                   .adjusted(-1, -1, 1, 1);
-        m_source->RenderPage(painter, m_page, visible);
+        // Painting never throws: a page that cannot be drawn stays white.
+        try {
+            m_source->RenderPage(painter, m_page, visible);
+        } catch (const std::exception &) {
+        }
         painter.restore();
     }
     const int w = m_paintBox->width();
