@@ -134,7 +134,7 @@ void TCodeMemoPrinter::PrintSelection()
     struct Release {
         TCodeMemoPrinter *printer;
         ~Release() { printer->ReleaseLayout(); }
-    } release{ this };
+    } release { this };
     printRange(0, std::numeric_limits<int>::max(), true);
 }
 
@@ -166,8 +166,8 @@ void TCodeMemoPrinter::printRange(int from, int to, bool selectionOnly)
     to = qMin(to, m_pageCount - 1);
     if (from > to)
         throw Exception(QStringLiteral("There is no page %1 to print; the text has %2 page(s)")
-                .arg(from + 1)
-                .arg(m_pageCount));
+                            .arg(from + 1)
+                            .arg(m_pageCount));
     QPrinter *printer = Printer();
     QPainter painter;
     if (!painter.begin(printer)) {
@@ -188,7 +188,7 @@ void TCodeMemoPrinter::printRange(int from, int to, bool selectionOnly)
                 painter.end();
             self->m_currentPage = -1;
         }
-    } finish{ this, painter };
+    } finish { this, painter };
     for (int page = from; page <= to; ++page) {
         m_currentPage = page;
         if (OnProgress)

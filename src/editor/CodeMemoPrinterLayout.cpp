@@ -46,7 +46,8 @@ void TCodeMemoPrinter::layOut(bool selectionOnly)
     QPrinter *printer = Printer();
     const QRectF paper = printer->paperRect(QPrinter::DevicePixel);
     const QRectF page = printer->pageRect(QPrinter::DevicePixel);
-    const QSize pageSize(qMax(1, int(std::lround(paper.width()))), qMax(1, int(std::lround(paper.height()))));
+    const QSize pageSize(
+        qMax(1, int(std::lround(paper.width()))), qMax(1, int(std::lround(paper.height()))));
     const QRect printable = QRectF(page.topLeft() - paper.topLeft(), page.size()).toRect();
     const int dpiX = qMax(1, printer->logicalDpiX());
     const int dpiY = qMax(1, printer->logicalDpiY());
@@ -63,7 +64,8 @@ void TCodeMemoPrinter::layOut(bool selectionOnly)
         m_layoutValid = false;
     }
     if (!m_layoutValid) {
-        const int width = m_pageSize.width() - toPixels(m_marginLeft, m_dpiX) - toPixels(m_marginRight, m_dpiX);
+        const int width
+            = m_pageSize.width() - toPixels(m_marginLeft, m_dpiX) - toPixels(m_marginRight, m_dpiX);
         m_copy->LayOut(m_dpiY, screenDpi(), qMax(1, width));
         m_layoutValid = true;
     }
@@ -108,7 +110,8 @@ void TCodeMemoPrinter::countPages()
     qint64 rows = m_copy->LineCount() + blanksSoFar;
     if (pars.Count() > 1 && pars.At(pars.Count() - 1)->Length == 0)
         --rows;
-    m_pageCount = int(qMin<qint64>(std::numeric_limits<int>::max(), qMax<qint64>(1, (rows + perPage - 1) / perPage)));
+    m_pageCount = int(qMin<qint64>(
+        std::numeric_limits<int>::max(), qMax<qint64>(1, (rows + perPage - 1) / perPage)));
 }
 
 qint64 TCodeMemoPrinter::lineOfRow(qint64 row) const

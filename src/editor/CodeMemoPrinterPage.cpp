@@ -62,17 +62,19 @@ void TCodeMemoPrinter::drawHeaderFooter(QPainter &painter, int page)
 {
     const int left = toPixels(m_marginLeft, m_dpiX);
     const int width = qMax(1, m_pageSize.width() - left - toPixels(m_marginRight, m_dpiX));
-    const auto draw = [&](const QString &text, const QFont &font, THeaderAlign align, int top, int bottom) {
-        painter.setFont(PrintMeasurer::DeviceFont(font, m_dpiY, screenDpi()));
-        painter.setPen(Qt::black);
-        painter.drawText(QRect(left, top, width, qMax(1, bottom - top)),
-            int(alignmentOf(align) | Qt::AlignTop | Qt::TextDontClip), PageText(text, page));
-    };
+    const auto draw
+        = [&](const QString &text, const QFont &font, THeaderAlign align, int top, int bottom) {
+              painter.setFont(PrintMeasurer::DeviceFont(font, m_dpiY, screenDpi()));
+              painter.setPen(Qt::black);
+              painter.drawText(QRect(left, top, width, qMax(1, bottom - top)),
+                  int(alignmentOf(align) | Qt::AlignTop | Qt::TextDontClip), PageText(text, page));
+          };
     if (!m_header.isEmpty())
-        draw(m_header, m_headerFont, m_headerAlign, toPixels(m_headerYPos, m_dpiY), toPixels(m_marginTop, m_dpiY));
+        draw(m_header, m_headerFont, m_headerAlign, toPixels(m_headerYPos, m_dpiY),
+            toPixels(m_marginTop, m_dpiY));
     if (!m_footer.isEmpty())
-        draw(m_footer, m_footerFont, m_footerAlign, m_pageSize.height() - toPixels(m_footerYPos, m_dpiY),
-            m_pageSize.height());
+        draw(m_footer, m_footerFont, m_footerAlign,
+            m_pageSize.height() - toPixels(m_footerYPos, m_dpiY), m_pageSize.height());
 }
 
 void TCodeMemoPrinter::drawLine(QPainter &painter, qint64 lineIndex, int y)
@@ -119,7 +121,8 @@ void TCodeMemoPrinter::drawLine(QPainter &painter, qint64 lineIndex, int y)
             const QString text = QString::number(number) + QStringLiteral(": ");
             painter.setFont(fonts.FontFor(0));
             painter.setPen(Qt::black);
-            painter.drawText(QPointF(double(origin - fonts.TextWidth(text, 0)), double(baseline)), text);
+            painter.drawText(
+                QPointF(double(origin - fonts.TextWidth(text, 0)), double(baseline)), text);
         }
     }
 
@@ -155,9 +158,10 @@ void TCodeMemoPrinter::drawLine(QPainter &painter, qint64 lineIndex, int y)
             continue;
         }
         const quint8 attrStyle = plain ? 0 : attr->Style();
-        const quint8 effective = plain ? 0 : CodeMemoCore::EffectiveStyle(staticStyle, attrStyle, copy.BaseStyle());
-        const quint8 fontBits
-            = effective & (StyleBold | StyleItalic | StyleUnderline | StyleStrikeOut | StyleAltFont);
+        const quint8 effective
+            = plain ? 0 : CodeMemoCore::EffectiveStyle(staticStyle, attrStyle, copy.BaseStyle());
+        const quint8 fontBits = effective
+            & (StyleBold | StyleItalic | StyleUnderline | StyleStrikeOut | StyleAltFont);
         // Colours: paragraph, highlight code, attribute (later ones win).
         QColor textColor = black;
         QColor back;

@@ -27,8 +27,9 @@ PrintCopy::PrintCopy(TCodeMemo &source, bool selectionOnly, bool plainText, bool
     SetStaticFormat(source.StaticFormat());
     if (!plainText) {
         const QFont &f = source.font();
-        m_fontStyle = quint8((f.weight() >= QFont::Bold ? StyleBold : 0) | (f.italic() ? StyleItalic : 0)
-            | (f.underline() ? StyleUnderline : 0) | (f.strikeOut() ? StyleStrikeOut : 0));
+        m_fontStyle
+            = quint8((f.weight() >= QFont::Bold ? StyleBold : 0) | (f.italic() ? StyleItalic : 0)
+                | (f.underline() ? StyleUnderline : 0) | (f.strikeOut() ? StyleStrikeOut : 0));
     }
 
     // Highlighting of the source is brought up to date over what is copied.

@@ -62,8 +62,8 @@ int PrintMeasurer::Advance(char32_t c, quint8 style) const
     const auto found = m_others.constFind(id);
     if (found != m_others.constEnd())
         return *found;
-    const int w = int(std::lround(
-        QFontMetricsF(FontFor(style)).horizontalAdvance(QString::fromUcs4(&c, 1))));
+    const int w = int(
+        std::lround(QFontMetricsF(FontFor(style)).horizontalAdvance(QString::fromUcs4(&c, 1))));
     m_others.insert(id, w);
     return w;
 }

@@ -63,7 +63,8 @@ TFrmCMPrintPreview::TFrmCMPrintPreview(TCodeMemoPrinter *source, QWidget *parent
     connect(ui->btnPrint, &QPushButton::clicked, this, &TFrmCMPrintPreview::printClicked);
     connect(ui->btnSetup, &QPushButton::clicked, this, &TFrmCMPrintPreview::setupClicked);
     connect(ui->cbZoom, &QComboBox::currentIndexChanged, this, &TFrmCMPrintPreview::applyZoom);
-    connect(ui->cbZoom, qOverload<int>(&QComboBox::activated), this, &TFrmCMPrintPreview::applyZoom);
+    connect(
+        ui->cbZoom, qOverload<int>(&QComboBox::activated), this, &TFrmCMPrintPreview::applyZoom);
 }
 
 TFrmCMPrintPreview::~TFrmCMPrintPreview() = default;
@@ -134,7 +135,8 @@ void TFrmCMPrintPreview::applyZoom()
     else {
         m_zoom = double(client.width() - 2 * SheetMargin) / double(page.width());
         if (item == WholePageItem)
-            m_zoom = qMin(m_zoom, double(client.height() - 2 * SheetMargin) / double(page.height()));
+            m_zoom
+                = qMin(m_zoom, double(client.height() - 2 * SheetMargin) / double(page.height()));
     }
     m_zoom = qMax(m_zoom, 1e-4);
     m_paintBox->resize(qMax(1, int(std::lround(page.width() * m_zoom))),
@@ -148,7 +150,8 @@ void TFrmCMPrintPreview::placeSheet()
 {
     const QSize client = ui->sbPreview->viewport()->size();
     const QSize sheet = m_paintBox->size();
-    const int x = sheet.width() < client.width() ? (client.width() - sheet.width()) / 2 : SheetMargin;
+    const int x
+        = sheet.width() < client.width() ? (client.width() - sheet.width()) / 2 : SheetMargin;
     m_paintBox->move(x, SheetMargin);
     m_sheetHolder->resize(qMax(client.width(), x + sheet.width() + SheetMargin),
         qMax(client.height(), sheet.height() + 2 * SheetMargin));
@@ -156,7 +159,8 @@ void TFrmCMPrintPreview::placeSheet()
 
 void TFrmCMPrintPreview::computeMargins()
 {
-    const auto px = [this](double inches, int dpi) { return int(std::lround(inches * dpi * m_zoom)); };
+    const auto px
+        = [this](double inches, int dpi) { return int(std::lround(inches * dpi * m_zoom)); };
     m_marginLeft = px(m_source->MarginLeft(), m_source->DpiX());
     m_marginRight = m_paintBox->width() - px(m_source->MarginRight(), m_source->DpiX());
     m_marginTop = px(m_source->MarginTop(), m_source->DpiY());
@@ -289,13 +293,15 @@ void TFrmCMPrintPreview::mouseReleased()
         m_source->SetMarginLeft(qMin(m_dragPos, m_marginRight - MarginGap) / perInchX);
         break;
     case mlRight:
-        m_source->SetMarginRight((m_paintBox->width() - qMax(m_dragPos, m_marginLeft + MarginGap)) / perInchX);
+        m_source->SetMarginRight(
+            (m_paintBox->width() - qMax(m_dragPos, m_marginLeft + MarginGap)) / perInchX);
         break;
     case mlTop:
         m_source->SetMarginTop(qMin(m_dragPos, m_marginBottom - MarginGap) / perInchY);
         break;
     case mlBottom:
-        m_source->SetMarginBottom((m_paintBox->height() - qMax(m_dragPos, m_marginTop + MarginGap)) / perInchY);
+        m_source->SetMarginBottom(
+            (m_paintBox->height() - qMax(m_dragPos, m_marginTop + MarginGap)) / perInchY);
         break;
     default:
         return;

@@ -83,12 +83,13 @@ TEST_F(Printing, PageCountFollowsTheLinesAndTheForcedBreaks)
         { "two pages filled exactly", lines(76), 2, "Line039" },
         { "one line more", lines(77), 3, "Line077" },
         { "a line break after a full page", lines(38) + QStringLiteral("\r\n"), 1, "Line001" },
-        { "a break in the middle of a page", lines(10) + QStringLiteral("\r\n") + pb + QStringLiteral("after"), 2,
-            "after" },
+        { "a break in the middle of a page",
+            lines(10) + QStringLiteral("\r\n") + pb + QStringLiteral("after"), 2, "after" },
         { "a break standing at the top of a page",
             lines(38) + QStringLiteral("\r\n") + pb + QStringLiteral("after"), 2, "after" },
         { "a break on the last line of a page",
-            lines(37) + QStringLiteral("\r\n") + pb + QStringLiteral("after\r\n") + lines(2, 50), 2, "after" },
+            lines(37) + QStringLiteral("\r\n") + pb + QStringLiteral("after\r\n") + lines(2, 50), 2,
+            "after" },
         { "a break on the first line", pb + QStringLiteral("first\r\n") + lines(2), 1, "first" },
     };
     for (const auto &c : cases) {
@@ -109,7 +110,8 @@ TEST_F(Printing, PageCountFollowsTheLinesAndTheForcedBreaks)
 
 TEST_F(Printing, ABreakOnTheLastLineOfAPageAddsNoBlankLinesBeyondIt)
 {
-    memo.SetTextBuf(lines(37) + QStringLiteral("\r\n") + QChar(16) + QStringLiteral("after\r\n") + lines(2, 50));
+    memo.SetTextBuf(lines(37) + QStringLiteral("\r\n") + QChar(16) + QStringLiteral("after\r\n")
+        + lines(2, 50));
     const auto pages = print();
     ASSERT_EQ(pages.size(), 2u);
     EXPECT_EQ(pages[0].lines().size(), 37u);
@@ -265,7 +267,8 @@ TEST_F(Printing, LineNumbersEndWhereTheTextStarts)
 
 TEST_F(Printing, ParagraphNumbersStandOnTheFirstLineOfEachParagraphOnly)
 {
-    memo.SetTextBuf(words(40) + QStringLiteral("\r\nsecond\r\n") + words(3, QStringLiteral("third")));
+    memo.SetTextBuf(
+        words(40) + QStringLiteral("\r\nsecond\r\n") + words(3, QStringLiteral("third")));
     mp.SetParagraphNumbers(true);
     const auto pages = print();
     const auto rows = pages[0].lines();
@@ -274,7 +277,9 @@ TEST_F(Printing, ParagraphNumbersStandOnTheFirstLineOfEachParagraphOnly)
     for (const auto &row : rows)
         if (row.front().Text.endsWith(u':'))
             numbered << row.front().Text + row[1].Text;
-    EXPECT_EQ(numbered, (QStringList { QStringLiteral("1:word1"), QStringLiteral("2:second"), QStringLiteral("3:third1") }));
+    EXPECT_EQ(numbered,
+        (QStringList {
+            QStringLiteral("1:word1"), QStringLiteral("2:second"), QStringLiteral("3:third1") }));
     // The wrapped lines of the first paragraph start at the margin without a number.
     EXPECT_EQ(rows[1].front().Text.left(4), QStringLiteral("word"));
 }
@@ -349,9 +354,12 @@ TEST_F(Printing, ColoursPrintUnlessPlainTextIsAsked)
                 n += pick(QColor(img.pixel(x, y))) ? 1 : 0;
         return n;
     };
-    const auto blue = [](const QColor &c) { return c.blue() > 150 && c.red() < 100 && c.green() < 100; };
-    const auto red = [](const QColor &c) { return c.red() > 150 && c.blue() < 100 && c.green() < 100; };
-    const auto dark = [](const QColor &c) { return c.red() < 100 && c.green() < 100 && c.blue() < 100; };
+    const auto blue
+        = [](const QColor &c) { return c.blue() > 150 && c.red() < 100 && c.green() < 100; };
+    const auto red
+        = [](const QColor &c) { return c.red() > 150 && c.blue() < 100 && c.green() < 100; };
+    const auto dark
+        = [](const QColor &c) { return c.red() < 100 && c.green() < 100 && c.blue() < 100; };
 
     mp.Print();
     QImage page = pdfPageImage(file(), 1, 100);
@@ -366,7 +374,8 @@ TEST_F(Printing, ColoursPrintUnlessPlainTextIsAsked)
     EXPECT_EQ(count(page, blue), 0);
     EXPECT_EQ(count(page, red), 0);
     EXPECT_GT(count(page, dark), 60);
-    EXPECT_EQ(pdfPages(file())[0].text(), QStringLiteral("select ename from emp where a paragraph of its own colour"));
+    EXPECT_EQ(pdfPages(file())[0].text(),
+        QStringLiteral("select ename from emp where a paragraph of its own colour"));
 }
 
 TEST_F(Printing, ProgressReportsEachPageAndCancelStopsBeforeTheNext)

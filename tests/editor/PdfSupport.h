@@ -46,8 +46,10 @@ struct PdfPage {
     {
         std::vector<std::vector<PdfWord>> result;
         for (const PdfWord &w : Words) {
-            auto it = std::find_if(result.begin(), result.end(),
-                [&](const std::vector<PdfWord> &l) { return std::abs(l.front().YMin - w.YMin) < 0.5; });
+            auto it
+                = std::find_if(result.begin(), result.end(), [&](const std::vector<PdfWord> &l) {
+                      return std::abs(l.front().YMin - w.YMin) < 0.5;
+                  });
             if (it == result.end())
                 result.push_back({ w });
             else
@@ -56,7 +58,8 @@ struct PdfPage {
         std::sort(result.begin(), result.end(),
             [](const auto &a, const auto &b) { return a.front().YMin < b.front().YMin; });
         for (auto &l : result)
-            std::sort(l.begin(), l.end(), [](const PdfWord &a, const PdfWord &b) { return a.XMin < b.XMin; });
+            std::sort(l.begin(), l.end(),
+                [](const PdfWord &a, const PdfWord &b) { return a.XMin < b.XMin; });
         return result;
     }
 };
@@ -67,8 +70,8 @@ inline QString runTool(const QString &program, const QStringList &arguments)
     process.start(program, arguments);
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit
         || process.exitCode() != 0) {
-        ADD_FAILURE() << qPrintable(program) << " failed on " << qPrintable(arguments.join(u' ')) << ": "
-                      << process.readAllStandardError().constData();
+        ADD_FAILURE() << qPrintable(program) << " failed on " << qPrintable(arguments.join(u' '))
+                      << ": " << process.readAllStandardError().constData();
         return QString();
     }
     return QString::fromUtf8(process.readAllStandardOutput());
@@ -76,20 +79,22 @@ inline QString runTool(const QString &program, const QStringList &arguments)
 
 inline int pdfPageCount(const QString &file)
 {
-    const QRegularExpressionMatch m
-        = QRegularExpression(QStringLiteral("^Pages:\\s+(\\d+)"), QRegularExpression::MultilineOption)
-              .match(runTool(QStringLiteral("pdfinfo"), { file }));
+    const QRegularExpressionMatch m = QRegularExpression(
+        QStringLiteral("^Pages:\\s+(\\d+)"), QRegularExpression::MultilineOption)
+                                          .match(runTool(QStringLiteral("pdfinfo"), { file }));
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
 // Every page with its words (pdftotext -bbox).
 inline std::vector<PdfPage> pdfPages(const QString &file)
 {
-    const QString html = runTool(QStringLiteral("pdftotext"), { QStringLiteral("-bbox"), file, QStringLiteral("-") });
+    const QString html = runTool(
+        QStringLiteral("pdftotext"), { QStringLiteral("-bbox"), file, QStringLiteral("-") });
     std::vector<PdfPage> pages;
-    static const QRegularExpression tag(QStringLiteral(
-        "<page width=\"([\\d.]+)\" height=\"([\\d.]+)\">|<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" "
-        "xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
+    static const QRegularExpression tag(
+        QStringLiteral("<page width=\"([\\d.]+)\" height=\"([\\d.]+)\">|<word xMin=\"([\\d.]+)\" "
+                       "yMin=\"([\\d.]+)\" "
+                       "xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
     for (const QRegularExpressionMatch &m : tag.globalMatch(html)) {
         if (!m.captured(1).isEmpty()) {
             pages.push_back({ m.captured(1).toDouble(), m.captured(2).toDouble(), {} });
@@ -113,7 +118,8 @@ inline QImage pdfPageImage(const QString &file, int page, int dpi)
     const QString prefix = dir.filePath(QStringLiteral("page"));
     runTool(QStringLiteral("pdftoppm"),
         { QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"), QString::number(page),
-            QStringLiteral("-l"), QString::number(page), QStringLiteral("-singlefile"), file, prefix });
+            QStringLiteral("-l"), QString::number(page), QStringLiteral("-singlefile"), file,
+            prefix });
     return QImage(prefix + QStringLiteral(".ppm")).convertToFormat(QImage::Format_RGB32);
 }
 

@@ -30,7 +30,8 @@ QString lines(int count)
 {
     QStringList all;
     for (int i = 1; i <= count; ++i)
-        all << QStringLiteral("Line%1 of the previewed text, long enough to wrap when the margins close in")
+        all << QStringLiteral(
+            "Line%1 of the previewed text, long enough to wrap when the margins close in")
                    .arg(i, 3, 10, QLatin1Char('0'));
     return all.join(QStringLiteral("\r\n"));
 }
@@ -78,11 +79,15 @@ struct Preview : public ::testing::Test {
     // The pointer over the sheet, delivered at once.
     static void moveTo(QWidget *box, const QPoint &point, Qt::MouseButtons buttons = Qt::NoButton)
     {
-        QMouseEvent move(QEvent::MouseMove, point, box->mapToGlobal(point), Qt::NoButton, buttons, {});
+        QMouseEvent move(
+            QEvent::MouseMove, point, box->mapToGlobal(point), Qt::NoButton, buttons, {});
         QApplication::sendEvent(box, &move);
     }
     QSize viewport() const { return child<QScrollArea>("sbPreview")->viewport()->size(); }
-    QImage sheet() const { return form->PaintBox()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    QImage sheet() const
+    {
+        return form->PaintBox()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
 };
 
 } // namespace
@@ -128,7 +133,8 @@ TEST_F(Preview, ZoomSizesTheSheetByTheScreenAndPrinterResolutions)
     const struct {
         const char *item;
         double factor;
-    } cases[] = { { "500%", 5 }, { "200%", 2 }, { "150%", 1.5 }, { "100%", 1 }, { "75%", 0.75 }, { "50%", 0.5 } };
+    } cases[] = { { "500%", 5 }, { "200%", 2 }, { "150%", 1.5 }, { "100%", 1 }, { "75%", 0.75 },
+        { "50%", 0.5 } };
     for (const auto &c : cases) {
         zoom(QLatin1String(c.item));
         EXPECT_DOUBLE_EQ(form->ZoomFactor(), base * c.factor) << c.item;
