@@ -31,6 +31,8 @@ namespace qd {
 class DataSetModel;
 class EditorPane;
 class ErrorPane;
+class TCodeMemo;
+class TCodeMemoPrinter;
 class TOracleDataSet;
 class TOracleSession;
 class TKXVarPrompt;
@@ -116,6 +118,8 @@ public:
     // A command or tool button by its component name ("Execute1", "btnExec"), else null.
     QAction *Action(const QString &name) const { return m_actions.value(name); }
     QToolButton *Button(const QString &name) const { return m_buttons.value(name); }
+    // Prints the editor and the text output (made on first use).
+    TCodeMemoPrinter *MemoPrinter();
     const TScriptRunState &RunState() const { return m_runState; }
 
 signals:
@@ -168,9 +172,15 @@ private:
     void clearTextOutput();
     void dropFiles(const QStringList &files);
 
+<<<<<<< HEAD
     // ---- Grid operations (SQLFormGrid.cpp) ------------------------------------------------------
     bool startGridOperation(quint8 mode, const TGridExportOptions &options);
     void waitForGridThread();
+=======
+    // ---- Printing (SQLFormPrinting.cpp) ---------------------------------------------------------
+    void printMemo(TCodeMemo *memo);
+    void printerSetupCommand();
+>>>>>>> main
 
     // ---- Docking (SQLFormDocking.cpp) -----------------------------------------------------------
     void InitDocking();
@@ -244,6 +254,7 @@ private:
     QTimer *m_cancelTimer = nullptr;
     QPointer<TKXVarPrompt> m_varPrompt;
     QMenu *m_editMenu = nullptr;
+    TCodeMemoPrinter *m_memoPrinter = nullptr;
     QHash<QString, QAction *> m_actions;
     QHash<QString, QToolButton *> m_buttons;
 
