@@ -172,15 +172,13 @@ private:
     void clearTextOutput();
     void dropFiles(const QStringList &files);
 
-<<<<<<< HEAD
     // ---- Grid operations (SQLFormGrid.cpp) ------------------------------------------------------
     bool startGridOperation(quint8 mode, const TGridExportOptions &options);
     void waitForGridThread();
-=======
+
     // ---- Printing (SQLFormPrinting.cpp) ---------------------------------------------------------
     void printMemo(TCodeMemo *memo);
     void printerSetupCommand();
->>>>>>> main
 
     // ---- Docking (SQLFormDocking.cpp) -----------------------------------------------------------
     void InitDocking();
