@@ -3,6 +3,7 @@
 #include "shell/QtScreenServices.h"
 #include "shell/QuarloDeskProgram.h"
 #include "shell/WindowServices.h"
+#include "tools/WizardWizard.h"
 #include "worksheet/SQLForm.h"
 
 #include <QApplication>
@@ -16,6 +17,9 @@ void registerWindows(qd::WindowFactories &factories)
     factories.Worksheet = [](QWidget *owner, const qd::TLogonValues &logon,
                               const QString &fileOrText, bool asFile) -> QWidget * {
         return qd::TSQLForm::CreateWorksheet(owner, logon, fileOrText, asFile);
+    };
+    factories.WizardEditor = [](QWidget *owner, const QString &fileName) -> QWidget * {
+        return qd::TfrmWizardWizard::CreateForFile(owner, fileName);
     };
 }
 
