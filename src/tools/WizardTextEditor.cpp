@@ -1,6 +1,7 @@
 #include "tools/WizardTextEditor.h"
 
 #include "editor/CodeMemo.h"
+#include "editor/HighlightHost.h"
 #include "editor/SQLHighlighting.h"
 
 #include <QVBoxLayout>

@@ -191,7 +191,7 @@ void TfrmWizard::btnOKClick()
     scanner.Scan(lines);
     for (int k = 1; k <= scanner.Count(); ++k) {
         const QString name = scanner.GetOccurrence(k).Name;
-        for (const ValueControl &value : std::as_const(m_valueControls)) {
+        for (const NamedControl &value : std::as_const(m_valueControls)) {
             if (value.name.compare(name, Qt::CaseInsensitive) == 0) {
                 scanner.Substitute(k, valueText(value.control));
                 break;

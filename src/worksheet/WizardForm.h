@@ -57,7 +57,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    struct ValueControl {
+    struct NamedControl {
         QString name;
         QWidget *control;
     };
@@ -79,7 +79,7 @@ private:
     QStringList m_wizStrings;
     TQDWizAction m_wizardAction = wizPreview;
     // First entry of a name wins: two variables of one name make two controls, one value.
-    QList<ValueControl> m_valueControls;
+    QList<NamedControl> m_valueControls;
 };
 
 } // namespace qd

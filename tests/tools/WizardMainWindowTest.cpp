@@ -41,6 +41,7 @@ TEST_F(WizardMainWindow, WizardNewOpensAnEmptyEditor)
 TEST_F(WizardMainWindow, WizardFileOpensInTheEditor)
 {
     start();
+    main().show();
     TWizardFile wizard;
     wizard.Title = QStringLiteral("Opened");
     wizard.Pages = { { QStringLiteral("Only"), {} } };
@@ -58,8 +59,11 @@ TEST_F(WizardMainWindow, WizardFileOpensInTheEditor)
     EXPECT_EQ(pages->item(0)->text(), "Only");
 
     // Its Close button closes the MDI child, asking nothing for an unchanged wizard.
+    QPointer<TfrmWizardWizard> closing = editor;
     QTest::mouseClick(editor->findChild<QPushButton *>(QStringLiteral("btnClose")), Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QApplication::processEvents();
+    EXPECT_TRUE(closing.isNull());
     EXPECT_TRUE(children().isEmpty());
     EXPECT_TRUE(questions.isEmpty());
 }

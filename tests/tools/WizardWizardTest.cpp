@@ -135,15 +135,21 @@ protected:
             QTest::keyClick(cbPage(), Qt::Key_Down);
     }
 
+    // Types the file name into the shown dialog and accepts it, as a user would.
+    static void answerSaveDialog(QFileDialog *dialog, const QString &fileName)
+    {
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(fileName);
+        QMetaObject::invokeMethod(dialog, "accept");
+    }
+
     // Saves through the save dialog, answering it with fileName.
     bool saveAs(const QString &fileName)
     {
         QFileDialog *dialog = current->SaveDialog();
         dialog->setOption(QFileDialog::DontUseNativeDialog);
-        QTimer::singleShot(0, dialog, [dialog, fileName] {
-            dialog->selectFile(fileName);
-            QMetaObject::invokeMethod(dialog, "accept");
-        });
+        QTimer::singleShot(0, dialog, [dialog, fileName] { answerSaveDialog(dialog, fileName); });
         return current->btnSaveClick();
     }
 
@@ -389,8 +395,7 @@ TEST_F(WizardWizardTest, ClosingAsksOnlyAfterChanges)
     ASSERT_FALSE(window.isNull());
     const QString file = path(QStringLiteral("closing.qdz"));
     QTimer::singleShot(0, current->SaveDialog(), [this, file] {
-        current->SaveDialog()->selectFile(file);
-        QMetaObject::invokeMethod(current->SaveDialog(), "accept");
+        answerSaveDialog(current->SaveDialog(), file);
     });
     current->close();
     QApplication::processEvents();
@@ -474,8 +479,9 @@ TEST_F(WizardWizardTest, UnreadableFilesAreReportedAndTheWindowStays)
         ASSERT_EQ(messages.size(), 1) << c.file.toStdString();
         EXPECT_TRUE(messages[0].startsWith("Could not open wizard file " + c.file + "\n"))
             << messages[0].toStdString();
-        if (!c.detail.isEmpty())
+        if (!c.detail.isEmpty()) {
             EXPECT_EQ(messages[0], "Could not open wizard file " + c.file + "\n" + c.detail);
+        }
         EXPECT_TRUE(current->isVisible());
         EXPECT_EQ(child<QLineEdit>("edtWizDesc")->text(), c.title);
         EXPECT_EQ(texts(lbPages()), c.pages);
