@@ -2,6 +2,7 @@
 #include "browsers/OracleDescriber.h"
 #include "shell/QtScreenServices.h"
 #include "shell/QuarloDeskProgram.h"
+#include "shell/SQLHistoryForm.h"
 #include "shell/WindowServices.h"
 #include "tools/WizardWizard.h"
 #include "worksheet/SQLForm.h"
@@ -17,6 +18,10 @@ void registerWindows(qd::WindowFactories &factories)
     factories.Worksheet = [](QWidget *owner, const qd::TLogonValues &logon,
                               const QString &fileOrText, bool asFile) -> QWidget * {
         return qd::TSQLForm::CreateWorksheet(owner, logon, fileOrText, asFile);
+    };
+    factories.SQLHistory = [](QWidget *) -> QWidget * {
+        qd::MainWindowInterface *main = qd::mainWindow();
+        return new qd::TFrmSQLHistory(main ? main->SQLDbf() : nullptr, main);
     };
     factories.WizardEditor = [](QWidget *owner, const QString &fileName) -> QWidget * {
         return qd::TfrmWizardWizard::CreateForFile(owner, fileName);
