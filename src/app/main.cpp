@@ -1,11 +1,15 @@
 #include "browsers/NavigatorImages.h"
 #include "browsers/OracleDescriber.h"
+#include "platform/MainInstance.h"
+#include "shell/FileAssociate.h"
+#include "shell/MDIMainForm.h"
 #include "shell/QtScreenServices.h"
 #include "shell/QuarloDeskProgram.h"
 #include "shell/WindowServices.h"
 #include "worksheet/SQLForm.h"
 
 #include <QApplication>
+#include <QDir>
 
 namespace {
 
@@ -17,6 +21,12 @@ void registerWindows(qd::WindowFactories &factories)
                               const QString &fileOrText, bool asFile) -> QWidget * {
         return qd::TSQLForm::CreateWorksheet(owner, logon, fileOrText, asFile);
     };
+    factories.FileAssociate = [](QWidget *parent, qd::TMILAssociate &associate,
+                                  qd::TSettings &settings, const QStringList &extensions,
+                                  const QStringList &descriptions) {
+        qd::TFileAssociate dialog(associate, settings, parent);
+        return dialog.Show(extensions, descriptions);
+    };
 }
 
 } // namespace
@@ -24,17 +34,28 @@ void registerWindows(qd::WindowFactories &factories)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    QStringList parameters = QApplication::arguments();
+    parameters.removeFirst();
+
+    // One copy per user and display: a later start hands its files over and ends here,
+    // before it loads or writes anything of its own.
+    qd::TMainInstance instance;
+    if (instance.CheckInstance(qd::QuarloDeskProgram::FileArguments(parameters), QDir::currentPath()))
+        return 0;
+
     qd::QtScreenServices::install();
     qd::LoadNavigatorImages();
     qd::InstallOracleDescriber();
     registerWindows(qd::windowFactories());
 
-    QStringList parameters = QApplication::arguments();
-    parameters.removeFirst();
     int result = 0;
     {
         qd::QuarloDeskProgram program(parameters);
+        instance.SetOnOpenFiles([&program](qd::TMainInstance *, const QStringList &files) {
+            program.MainForm()->OpenFilesFromOutside(files);
+        });
         result = program.Run();
+        instance.SetOnOpenFiles(nullptr);
     }
     qd::QtScreenServices::uninstall();
     return result;
