@@ -2,6 +2,7 @@
 #include "browsers/OracleDescriber.h"
 #include "platform/MainInstance.h"
 #include "shell/FileAssociate.h"
+#include "shell/KXLogonForm.h"
 #include "shell/MDIMainForm.h"
 #include "shell/QtScreenServices.h"
 #include "shell/QuarloDeskProgram.h"

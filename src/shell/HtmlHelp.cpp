@@ -99,10 +99,11 @@ bool THelpKeyFilter::eventFilter(QObject *watched, QEvent *event)
     const auto *key = static_cast<QKeyEvent *>(event);
     if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier)
         return QObject::eventFilter(watched, event);
-    QWidget *focus = QApplication::focusWidget();
-    if (!focus)
-        focus = qobject_cast<QWidget *>(watched);
-    const QString keyword = NearestHelpKeyword(focus);
+    // The key reaches the focused widget (the window system's window sees it first: wait).
+    auto *target = qobject_cast<QWidget *>(watched);
+    if (!target)
+        return QObject::eventFilter(watched, event);
+    const QString keyword = NearestHelpKeyword(target);
     if (keyword.isEmpty())
         return QObject::eventFilter(watched, event);
     ShowHelpTopic(keyword);

@@ -41,7 +41,7 @@ protected:
     }
     void TearDown() override
     {
-        for (QProcess *process : children) {
+        for (QProcess *process : processes) {
             if (process->state() != QProcess::NotRunning) {
                 process->kill();
                 process->waitForFinished(5000);
@@ -56,7 +56,7 @@ protected:
     QProcess *startProgram(const QStringList &arguments)
     {
         auto *process = new QProcess;
-        children.append(process);
+        processes.append(process);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QD_HOME"), childHome.path());
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
@@ -107,7 +107,7 @@ protected:
     QTemporaryDir childHome;
     RuntimeEnvironment environment { runtime.path() };
     std::unique_ptr<TMainInstance> instance;
-    QList<QProcess *> children;
+    QList<QProcess *> processes;
 };
 
 } // namespace

@@ -40,9 +40,9 @@ public:
 };
 
 // Runs act once a modal dialog is up, and closes it if act left it open.
-void whileModal(QDialog &dialog, const std::function<void()> &act)
+void whileModal(QDialog &dialog, std::function<void()> act)
 {
-    QTimer::singleShot(0, [&] {
+    QTimer::singleShot(0, &dialog, [&dialog, act = std::move(act)] {
         act();
         if (dialog.isVisible())
             dialog.reject();
