@@ -8,6 +8,7 @@
 #include "shell/Settings.h"
 #include "shell/TextInput.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 
