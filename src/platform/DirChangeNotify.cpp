@@ -28,8 +28,8 @@ TDirWaitThread::TDirWaitThread(
     , m_onChange(std::move(onChange))
     , m_filter(filter)
 {
-    for (const QString &entry : directories.split(u';', Qt::KeepEmptyParts)) {
-        if (!directories.isEmpty())
+    if (!directories.isEmpty()) {
+        for (const QString &entry : directories.split(u';', Qt::KeepEmptyParts))
             m_directories.append(entry.trimmed());
     }
     m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);

@@ -2,6 +2,8 @@
 // test's own window, with its own temporary program and runtime directories.
 #include "shell/MainWindowFixture.h"
 
+#include "common/ProgramBinary.h"
+
 #include "platform/Environment.h"
 #include "platform/MainInstance.h"
 

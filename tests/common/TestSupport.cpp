@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "ProgramBinary.h"
 
 #include <QtGlobal>
 

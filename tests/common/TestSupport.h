@@ -10,9 +10,6 @@ QString standinLibraryPath();
 // The program directory every test gets to itself (QD_HOME, a fresh temporary directory).
 QString programDirectory();
 
-// The built program (quarlodesk), for tests that start it as a process of its own.
-QString programBinaryPath();
-
 // The tests' source folder (tests/), where golden files and data live.
 QString testsSourceDirectory();
 
