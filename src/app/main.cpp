@@ -6,6 +6,7 @@
 #include "shell/MDIMainForm.h"
 #include "shell/QtScreenServices.h"
 #include "shell/QuarloDeskProgram.h"
+#include "shell/SQLHistoryForm.h"
 #include "shell/WindowServices.h"
 #include "worksheet/SQLForm.h"
 
@@ -27,6 +28,10 @@ void registerWindows(qd::WindowFactories &factories)
                                   const QStringList &descriptions) {
         qd::TFileAssociate dialog(associate, settings, parent);
         return dialog.Show(extensions, descriptions);
+    };
+    factories.SQLHistory = [](QWidget *) -> QWidget * {
+        qd::MainWindowInterface *main = qd::mainWindow();
+        return new qd::TFrmSQLHistory(main ? main->SQLDbf() : nullptr, main);
     };
 }
 

@@ -9,12 +9,16 @@
 #include "shell/FormPlacement.h"
 #include "shell/KXLogonForm.h"
 #include "shell/MainSettings.h"
+#include "shell/MenuMerge.h"
 #include "shell/ProgramFiles.h"
+
+#include "history/SQLHistoryOperations.h"
 
 #include <QCloseEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTimer>
 
 namespace qd {
@@ -28,6 +32,7 @@ TMDIMainForm::TMDIMainForm(const QStringList &arguments, QWidget *parent)
 {
     setObjectName(QStringLiteral("MDIMainForm"));
     setWindowTitle(QStringLiteral("Quarlo Desk"));
+    m_menuMerge = std::make_unique<TMenuMerge>(menuBar());
     m_mdiArea = new QMdiArea(this);
     m_mdiArea->setObjectName(QStringLiteral("MDIArea"));
     m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -38,6 +43,8 @@ TMDIMainForm::TMDIMainForm(const QStringList &arguments, QWidget *parent)
     declareMainSettings(m_settings);
     m_recentFiles = std::make_unique<TMRUList>();
     m_recentLogons = std::make_unique<TMRUList>();
+    m_sqlDbf = std::make_unique<TDbfTable>();
+    m_sqlDbf->SetName(QStringLiteral("SQLDbf"));
     createMenus();
     // The frame comes up maximised unless the saved placement says otherwise.
     setWindowState(windowState() | Qt::WindowMaximized);
@@ -127,18 +134,47 @@ void TMDIMainForm::FormCreate()
     for (const char *name : { "File1", "Edit1", "Options1", "Wizard1", "Tools1", "Window1" })
         m_menus.value(QLatin1String(name))->setEnabled(true);
 
-    runStep([this] { setUpDesktop(); });
-
-    // The security password, the SQL history table and the lock timer come with their own
-    // features; until then security stays inactive, so the secured commands stay disabled.
+    // The security password and the lock timer come with their own features; until then
+    // security stays inactive, so the secured commands stay disabled.
     m_securityActive = false;
     m_closingAfterLock = false;
     m_actions.value(QStringLiteral("LockQuarloDesk1"))->setEnabled(m_securityActive);
     m_actions.value(QStringLiteral("ShutOffSecuredFeatures1"))->setEnabled(m_securityActive);
 
+    openSQLHistory();
+    runStep([this] { setUpDesktop(); });
+
     runStep([this] {
         LoadFormPlacement(AllPlacementParts, this, formStateFileName(), MainSection);
     });
+}
+
+void TMDIMainForm::openSQLHistory()
+{
+    m_sqlDbf->SetFilePath(m_programDirectory);
+    m_sqlDbf->SetTableName(QStringLiteral("SQLHistory.dbf"));
+    if (!m_settings.FindSetting(QStringLiteral("SaveSQLHistory"))->Value().toBool())
+        return;
+    // A pair that cannot be opened is named with its fault and left as it is; the run goes on
+    // without history.
+    try {
+        m_sqlDbf->Open();
+    } catch (const Exception &e) {
+        ScreenMessage(mkError, SQLHistoryOpenErrorText + QStringLiteral("\n\n") + e.Message());
+        return;
+    }
+    try {
+        PurgeSQLHistory(m_settings.FindSetting(QStringLiteral("SQLHistoryKeep"))->Value().toInt());
+        if (m_sqlDbf->Active())
+            m_sqlDbf->Last();
+    } catch (...) {
+        // A purge that fails leaves the history as it was; it is tried again at the next start.
+    }
+}
+
+void TMDIMainForm::PurgeSQLHistory(int days)
+{
+    qd::PurgeSQLHistory(*m_sqlDbf, days, QDate::currentDate());
 }
 
 void TMDIMainForm::showEvent(QShowEvent *event)
@@ -189,6 +225,10 @@ void TMDIMainForm::FormDestroy()
     qDeleteAll(m_mdiArea->subWindowList());
     // The recent lists write their files as they go away.
     m_accounts.Clear();
+    try {
+        m_sqlDbf->Close();
+    } catch (...) {
+    }
     m_recentFiles.reset();
     m_recentLogons.reset();
     // The watcher ends at once when asked; its queued reports die with it.
@@ -213,9 +253,30 @@ void TMDIMainForm::CloseActiveChild()
         sub->close();
 }
 
-void TMDIMainForm::AddSQLHistory(const QString &, const QString &, const QString &)
+void TMDIMainForm::AddSQLHistory(
+    const QString &userName, const QString &instance, const QString &sqlText)
 {
-    // The SQL history table is not opened in this version, and a closed table records nothing.
+    qd::AddSQLHistory(*m_sqlDbf, userName, instance, sqlText, QDate::currentDate());
+}
+
+void TMDIMainForm::EditHistoryRecord(
+    const QString &userName, const QString &instance, const QString &sqlText)
+{
+    QString password;
+    QString mode;
+    if (LookupSavedLogon(userName, instance, password, mode)) {
+        try {
+            createWorksheet(TLogonValues { instance.toUpper(), userName, password,
+                                QStringLiteral("NORMAL") },
+                sqlText, false);
+            return;
+        } catch (...) {
+            // The logon dialog below lets the user correct what failed.
+        }
+    }
+    if (m_logonForm)
+        m_logonForm->Execute(
+            QStringLiteral("SQL"), userName, QString(), instance, QString(), sqlText);
 }
 
 bool TMDIMainForm::ExecuteLogon(TLogonValues &logon)
@@ -235,6 +296,13 @@ bool TMDIMainForm::ExecuteLogon(TLogonValues &logon)
 
 void TMDIMainForm::subWindowActivated(QMdiSubWindow *window)
 {
+    // A dialog or another program taking the focus deactivates the child without making
+    // another current: its menus stay until another child becomes current or it closes.
+    if (!window)
+        window = m_mdiArea->currentSubWindow();
+    auto *childWindow = window ? qobject_cast<QMainWindow *>(window->widget()) : nullptr;
+    m_menuMerge->Merge(childWindow ? qobject_cast<QMenuBar *>(childWindow->menuWidget()) : nullptr);
+
     QSet<QKeySequence> childShortcuts;
     if (window && window->widget()) {
         for (QAction *action : window->widget()->findChildren<QAction *>()) {

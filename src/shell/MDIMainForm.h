@@ -5,6 +5,8 @@
 #include "shell/Settings.h"
 #include "shell/WindowServices.h"
 
+#include "history/DbfTable.h"
+
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
@@ -25,6 +27,7 @@ class TDirWaitThread;
 class TFileDrop;
 class TKXAboutForm;
 class TKXLogonForm;
+class TMenuMerge;
 class TMILAssociate;
 
 // The program's main window: a multiple-document frame that owns, for the whole run, the
@@ -118,6 +121,12 @@ public:
     bool ClosingAfterLock() const override { return m_closingAfterLock; }
     void AddSQLHistory(
         const QString &userName, const QString &instance, const QString &sqlText) override;
+    TDbfTable *SQLDbf() override { return m_sqlDbf.get(); }
+    void EditHistoryRecord(
+        const QString &userName, const QString &instance, const QString &sqlText) override;
+    // Deletes history records older than days and packs the table; nothing for 0 or while
+    // the table is closed.
+    void PurgeSQLHistory(int days);
     void OpenOrActivateFile(const QString &fileName, const QString &userName,
         const QString &database, const QString &mode) override;
     void OpenRecentLogon(const TMRUItem &item) override;
@@ -136,6 +145,8 @@ private:
     // Runs each start-up step on its own: a failing step is reported and the next one runs.
     void FormCreate();
     void runStep(const std::function<void()> &step);
+    // Opens the history table when "SaveSQLHistory" is on and purges it.
+    void openSQLHistory();
     void FormShow();
     void FormDestroy();
     // Shows the logon dialog for target when its window can be created.
@@ -152,6 +163,7 @@ private:
     // actions while it is active, as its menus stand in for the main window's.
     void subWindowActivated(QMdiSubWindow *window);
 
+    std::unique_ptr<TMenuMerge> m_menuMerge;
     QMdiArea *m_mdiArea = nullptr;
     QToolBar *m_toolBar = nullptr;
     QFileDialog *m_openDialog = nullptr;
@@ -178,6 +190,7 @@ private:
     std::unique_ptr<TDirWaitThread> m_dirWatch;
     TFileDrop *m_fileDrop = nullptr;
     TKXAboutForm *m_aboutForm = nullptr;
+    std::unique_ptr<TDbfTable> m_sqlDbf;
     bool m_shown = false;
     bool m_destroyed = false;
 };
