@@ -2,6 +2,7 @@
 #include "worksheet/SQLForm.h"
 
 #include "shell/MRUList.h"
+#include "editor/CodeEditor.h"
 #include "worksheet/EditorPane.h"
 #include "worksheet/ErrorPane.h"
 #include "worksheet/WorksheetStatusBar.h"
