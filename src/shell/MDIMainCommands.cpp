@@ -3,6 +3,7 @@
 
 #include "oracle/ScreenServices.h"
 #include "shell/EditCommands.h"
+#include "shell/HtmlHelp.h"
 #include "shell/KXLogonForm.h"
 
 #include <QApplication>
@@ -150,11 +151,10 @@ void TMDIMainForm::createMenus()
 
     QMenu *help = addMenu(nullptr, QStringLiteral("Help1"), QStringLiteral("&Help"));
     addAction(help, QStringLiteral("Contents1"), QStringLiteral("&Contents"),
-        [this] { showHelpNotAvailable(); });
+        [] { ShowHelpContents(); });
     addAction(help, QStringLiteral("GettingStarted1"), QStringLiteral("&Getting Started"),
-        [this] { showHelpNotAvailable(); });
-    addAction(help, QStringLiteral("About1"), QStringLiteral("&About"),
-        [] { ShowWindowNotAvailable(QStringLiteral("About")); });
+        [] { ShowHelpTopic(QStringLiteral("gettingstarted")); });
+    addAction(help, QStringLiteral("About1"), QStringLiteral("&About"), [this] { About1Click(); });
 
     // Disabled in the design; the start-up enables them once the window's state is loaded.
     for (const char *name : { "File1", "Edit1", "Options1", "Wizard1", "Tools1", "Window1" })
@@ -301,11 +301,6 @@ void TMDIMainForm::showSecurityNotAvailable()
     ScreenMessage(mkInformation, QStringLiteral("The security features are not available yet."));
 }
 
-void TMDIMainForm::showHelpNotAvailable()
-{
-    ScreenMessage(mkInformation, QStringLiteral("The help is not available yet."));
-}
-
 void TMDIMainForm::Exit1Click()
 {
     close();
@@ -381,6 +376,8 @@ void TMDIMainForm::Defaults1Click()
         return;
     }
     factories.SettingsEditor(this, m_settings, QString());
+    // The directories may have changed: the new watcher starts before the old one stops.
+    StartDirectoryWatch();
 }
 
 void TMDIMainForm::New2Click()

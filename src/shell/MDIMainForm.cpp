@@ -3,6 +3,8 @@
 #include "classlib/Exception.h"
 #include "oracle/OracleClientLibrary.h"
 #include "oracle/ScreenServices.h"
+#include "platform/DirChangeNotify.h"
+#include "platform/MILAssociate.h"
 #include "platform/ProgramDirectory.h"
 #include "shell/FormPlacement.h"
 #include "shell/KXLogonForm.h"
@@ -48,8 +50,8 @@ TMDIMainForm::TMDIMainForm(const QStringList &arguments, QWidget *parent)
     setWindowState(windowState() | Qt::WindowMaximized);
     setMainWindow(this);
 
-    if (!arguments.isEmpty())
-        m_fileToOpen = arguments.first();
+    // Each file from the command line opens by its type once the window is shown.
+    m_filesToOpen = arguments;
     FormCreate();
 }
 
@@ -78,8 +80,8 @@ void TMDIMainForm::runStep(const std::function<void()> &step)
 
 void TMDIMainForm::FormCreate()
 {
-    // A second running instance would take the hand-over here; this program keeps no
-    // single-instance channel yet, so every start runs on.
+    // A second start has already handed its files to the running copy and ended in main(),
+    // before any window was made.
 
     // The aliases of the logon dialog's database box; a configuration that cannot be read
     // leaves the box empty (its problems are listed in the alias reader's warnings).
@@ -132,15 +134,15 @@ void TMDIMainForm::FormCreate()
     for (const char *name : { "File1", "Edit1", "Options1", "Wizard1", "Tools1", "Window1" })
         m_menus.value(QLatin1String(name))->setEnabled(true);
 
-    // The security password, the file associations, the directory watcher and the lock timer
-    // come with their own features; until then security stays inactive, so the secured
-    // commands stay disabled.
+    // The security password and the lock timer come with their own features; until then
+    // security stays inactive, so the secured commands stay disabled.
     m_securityActive = false;
     m_closingAfterLock = false;
     m_actions.value(QStringLiteral("LockQuarloDesk1"))->setEnabled(m_securityActive);
     m_actions.value(QStringLiteral("ShutOffSecuredFeatures1"))->setEnabled(m_securityActive);
 
     openSQLHistory();
+    runStep([this] { setUpDesktop(); });
 
     runStep([this] {
         LoadFormPlacement(AllPlacementParts, this, formStateFileName(), MainSection);
@@ -188,18 +190,10 @@ void TMDIMainForm::showEvent(QShowEvent *event)
 
 void TMDIMainForm::FormShow()
 {
-    if (m_fileToOpen.isEmpty())
+    if (m_filesToOpen.isEmpty())
         return;
-    const QString file = m_fileToOpen;
-    m_fileToOpen.clear();
-    // Opened by its type, as a file handed over by a second start or dropped on the window.
-    try {
-        OpenOrActivateFile(file, QString(), QString(), QString());
-    } catch (...) {
-        ShowCurrentException();
-    }
-    raise();
-    activateWindow();
+    // Opened by their type, as files handed over by a later start or dropped on the window.
+    OpenFilesFromOutside(std::exchange(m_filesToOpen, {}));
 }
 
 void TMDIMainForm::closeEvent(QCloseEvent *event)
@@ -237,6 +231,8 @@ void TMDIMainForm::FormDestroy()
     }
     m_recentFiles.reset();
     m_recentLogons.reset();
+    // The watcher ends at once when asked; its queued reports die with it.
+    m_dirWatch.reset();
 }
 
 void TMDIMainForm::AddMdiChild(QWidget *window)

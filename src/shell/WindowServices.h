@@ -20,6 +20,7 @@ namespace qd {
 
 class TAccountList;
 class TDbfTable;
+class TMILAssociate;
 class TMRUList;
 struct TMRUItem;
 class TSettings;
@@ -87,6 +88,12 @@ struct WindowFactories {
     // The settings editor (TfrmSettings), modal, on settings; page names the section to show
     // (empty: all). Returns the modal result (1 for OK).
     std::function<int(QWidget *parent, TSettings &settings, const QString &page)> SettingsEditor;
+    // The start-up offer of file associations (TFileAssociate), modal, with the types that are
+    // not yet associated. Registered by the program only: a main window without it neither
+    // registers itself with the desktop nor offers associations (so tests leave it alone).
+    std::function<int(QWidget *parent, TMILAssociate &associate, TSettings &settings,
+        const QStringList &extensions, const QStringList &descriptions)>
+        FileAssociate;
 };
 
 // The program's registry; filled once at start-up, before the main window is created.
