@@ -4,6 +4,7 @@
 #include "shell/QuarloDeskProgram.h"
 #include "shell/WindowServices.h"
 #include "worksheet/SQLForm.h"
+#include "worksheet/VarPrompt.h"
 
 #include <QApplication>
 
@@ -17,6 +18,7 @@ void registerWindows(qd::WindowFactories &factories)
                               const QString &fileOrText, bool asFile) -> QWidget * {
         return qd::TSQLForm::CreateWorksheet(owner, logon, fileOrText, asFile);
     };
+    factories.MaskedPrompt = &qd::AskMaskedPromptValue;
 }
 
 } // namespace

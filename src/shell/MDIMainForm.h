@@ -21,7 +21,11 @@ class QToolBar;
 
 namespace qd {
 
+class TActivityFilter;
 class TKXLogonForm;
+class TLockTimer;
+class TfrmLockOut;
+class TfrmSettings;
 
 // The program's main window: a multiple-document frame that owns, for the whole run, the
 // settings, the saved accounts, the recent-file and recent-logon lists, the keyword lists and
@@ -40,6 +44,9 @@ public:
     // The long-lived logon dialog, created after the main window.
     void SetLogonForm(TKXLogonForm *form) { m_logonForm = form; }
     TKXLogonForm *LogonForm() const { return m_logonForm; }
+    // The screen lock and the settings editor, created after the main window.
+    void SetLockOutForm(TfrmLockOut *form);
+    void SetSettingsForm(TfrmSettings *form);
 
     QMdiArea *MdiArea() const { return m_mdiArea; }
     // The file from the command line, until the window is first shown.
@@ -82,6 +89,19 @@ public:
     void ArrangeIcons1Click();
     void File1Click();
 
+    // ---- security (MDIMainSecurity.cpp) ----
+    void AskSecurityPassword();
+    void ShutOffSecuredFeatures();
+    // Asks first; Yes forgets the security password and every saved account.
+    void ResetSecurityPassword();
+    void LockApplication();
+    void StartLockTimer();
+    void RestartLockTimer();
+    void StopLockTimer();
+    TLockTimer &LockTimer() const { return *m_lockTimer; }
+    // True while the screen lock is up.
+    bool Locked() const { return m_locked; }
+
     QMenu *Menu(const QString &name) const { return m_menus.value(name); }
     QFileDialog *OpenDialog1() const { return m_openDialog; }
 
@@ -100,6 +120,8 @@ public:
     const QStringList &AliasList() const override { return m_aliasList; }
     bool SecurityActive() const override { return m_securityActive; }
     bool ClosingAfterLock() const override { return m_closingAfterLock; }
+    QString SecurityPassword() const override { return m_securityPassword; }
+    void SetSecurityPassword(const QString &password) override { m_securityPassword = password; }
     void AddSQLHistory(
         const QString &userName, const QString &instance, const QString &sqlText) override;
     void OpenOrActivateFile(const QString &fileName, const QString &userName,
@@ -125,8 +147,12 @@ private:
     // Shows the logon dialog for target when its window can be created.
     void showLogon(const QString &target);
     QWidget *createWorksheet(const TLogonValues &logon, const QString &fileOrText, bool asFile);
-    void showSecurityNotAvailable();
     void showHelpNotAvailable();
+    void createSecurity();
+    void updateSecuredActions();
+    bool hasSecurePassword() const;
+    // Leaves the program from the screen lock; false when a window still refused to close.
+    bool closeFromLock();
     void Window1Click();
     void tileChildren(bool vertically);
     // A child window's own actions take the shortcuts they share with the main window's
@@ -140,6 +166,11 @@ private:
     QHash<QString, QMenu *> m_menus;
     QHash<QAction *, QKeySequence> m_ownShortcuts;
     QPointer<TKXLogonForm> m_logonForm;
+    QPointer<TfrmLockOut> m_lockOutForm;
+    QPointer<TfrmSettings> m_settingsForm;
+    TLockTimer *m_lockTimer = nullptr;
+    TActivityFilter *m_activityFilter = nullptr;
+    bool m_locked = false;
 
     QString m_fileToOpen;
     QString m_programDirectory;
