@@ -111,9 +111,9 @@ TfrmSettings::TfrmSettings(MainWindowInterface *main, QWidget *parent)
     buttons->addWidget(m_btnCancel);
     right->addLayout(buttons);
     auto *layout = new QHBoxLayout(this);
-    layout->addWidget(m_lbSettings, 1);
-    layout->addLayout(right, 1);
-    resize(640, 400);
+    layout->addWidget(m_lbSettings, 3);
+    layout->addLayout(right, 2);
+    resize(760, 440);
 
     // Selection, not the current row: the list makes its first line current when it takes the
     // focus, which must not open a panel.

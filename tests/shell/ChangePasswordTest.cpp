@@ -1,9 +1,12 @@
 // The password change window against the stand-in with several aliases: the log of a run, the
 // case of what is typed, cancelling and closing during a run.
 #include "MainWindowFixture.h"
+#include "ModalDriver.h"
 
 #include "oracle/OracleError.h"
+#include "shell/MainSettings.h"
 #include "shell/QDChangePassword.h"
+#include "shell/Settings.h"
 
 #include <QLibrary>
 #include <QListWidget>
@@ -279,6 +282,49 @@ TEST_F(ChangePassword, ProgramEndWaitsForTheRun)
     program.reset();
     EXPECT_TRUE(window.isNull());
     EXPECT_TRUE(questions.isEmpty());
+    EXPECT_TRUE(logsOn(QStringLiteral("DELTA"), QStringLiteral("tiger")));
+}
+
+// Leaving the program from the screen lock during a run asks nothing and waits for the run.
+TEST_F(ChangePassword, CloseFromTheLockWaitsForTheRun)
+{
+    {
+        TSettings settings;
+        declareMainSettings(settings);
+        settings.SetIniFileName(mainSettingsFileName());
+        settings.FindSetting(QStringLiteral("SecurityEnabled"))->SetValue(Variant(true));
+        TSettingItem *secure = settings.FindSetting(QStringLiteral("SecurePassword"));
+        secure->SetPassword(QStringLiteral("Secret"));
+        secure->SetValue(Variant(QStringLiteral("Secret")));
+        settings.SaveSettings();
+    }
+    windowFactories().MaskedPrompt = &AskMaskedPromptValue;
+    ModalDriver driver;
+    driver.prompt(QStringLiteral("Secret"));
+    open();
+    ASSERT_TRUE(main().SecurityActive());
+    fill(QStringLiteral("scott"), QStringLiteral("tiger"), QStringLiteral("lion"),
+        QStringLiteral("lion"));
+    pick({ QStringLiteral("DELTA") });
+    hooks.hold("DELTA");
+    QTest::mouseClick(window->btnChange(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hooks.held() == 1; }, 20000));
+
+    driver.add([&](QDialog *dialog) {
+        auto *lock = qobject_cast<TfrmLockOut *>(dialog);
+        ASSERT_NE(lock, nullptr);
+        // The log-on returns while the closing window waits for the run.
+        QTimer::singleShot(100, [&] { hooks.hold(nullptr); });
+        QTest::mouseClick(lock->btnClose(), Qt::LeftButton);
+    });
+    QTimer::singleShot(0, [&] { main().LockApplication(); });
+    QTimer guard;
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    guard.start(20000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(questions.isEmpty()) << questions.join(u'|').toStdString();
+    EXPECT_TRUE(window.isNull());
     EXPECT_TRUE(logsOn(QStringLiteral("DELTA"), QStringLiteral("tiger")));
 }
 

@@ -22,7 +22,7 @@ QD_SCREENSHOT_SCENE(lockOut, "lock-out", QSize(460, 200))
 }
 
 // The editor on the lockout time, as the user sees it after picking that line.
-QD_SCREENSHOT_SCENE(settingsEditor, "settings-editor", QSize(720, 440))
+QD_SCREENSHOT_SCENE(settingsEditor, "settings-editor", QSize(760, 440))
 {
     (void)context;
     static qd::TSettings store;
