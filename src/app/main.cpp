@@ -2,6 +2,7 @@
 #include "browsers/OracleDescriber.h"
 #include "shell/QtScreenServices.h"
 #include "shell/QuarloDeskProgram.h"
+#include "shell/SQLHistoryForm.h"
 #include "shell/WindowServices.h"
 #include "worksheet/SQLForm.h"
 #include "worksheet/VarPrompt.h"
@@ -19,6 +20,10 @@ void registerWindows(qd::WindowFactories &factories)
         return qd::TSQLForm::CreateWorksheet(owner, logon, fileOrText, asFile);
     };
     factories.MaskedPrompt = &qd::AskMaskedPromptValue;
+    factories.SQLHistory = [](QWidget *) -> QWidget * {
+        qd::MainWindowInterface *main = qd::mainWindow();
+        return new qd::TFrmSQLHistory(main ? main->SQLDbf() : nullptr, main);
+    };
 }
 
 } // namespace

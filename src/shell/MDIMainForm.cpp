@@ -8,12 +8,16 @@
 #include "shell/KXLogonForm.h"
 #include "shell/LockTimer.h"
 #include "shell/MainSettings.h"
+#include "shell/MenuMerge.h"
 #include "shell/ProgramFiles.h"
+
+#include "history/SQLHistoryOperations.h"
 
 #include <QCloseEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTimer>
 
 namespace qd {
@@ -27,6 +31,7 @@ TMDIMainForm::TMDIMainForm(const QStringList &arguments, QWidget *parent)
 {
     setObjectName(QStringLiteral("MDIMainForm"));
     setWindowTitle(QStringLiteral("Quarlo Desk"));
+    m_menuMerge = std::make_unique<TMenuMerge>(menuBar());
     m_mdiArea = new QMdiArea(this);
     m_mdiArea->setObjectName(QStringLiteral("MDIArea"));
     m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -37,6 +42,8 @@ TMDIMainForm::TMDIMainForm(const QStringList &arguments, QWidget *parent)
     declareMainSettings(m_settings);
     m_recentFiles = std::make_unique<TMRUList>();
     m_recentLogons = std::make_unique<TMRUList>();
+    m_sqlDbf = std::make_unique<TDbfTable>();
+    m_sqlDbf->SetName(QStringLiteral("SQLDbf"));
     createMenus();
     createSecurity();
     // The frame comes up maximised unless the saved placement says otherwise.
@@ -130,14 +137,43 @@ void TMDIMainForm::FormCreate()
     for (const char *name : { "File1", "Edit1", "Options1", "Wizard1", "Tools1", "Window1" })
         m_menus.value(QLatin1String(name))->setEnabled(true);
 
-    // The SQL history table, the file associations and the directory watcher come with their
-    // own features.
+    // The file associations and the directory watcher come with their own features.
     runStep([this] { AskSecurityPassword(); });
+
+    openSQLHistory();
     runStep([this] { StartLockTimer(); });
 
     runStep([this] {
         LoadFormPlacement(AllPlacementParts, this, formStateFileName(), MainSection);
     });
+}
+
+void TMDIMainForm::openSQLHistory()
+{
+    m_sqlDbf->SetFilePath(m_programDirectory);
+    m_sqlDbf->SetTableName(QStringLiteral("SQLHistory.dbf"));
+    if (!m_settings.FindSetting(QStringLiteral("SaveSQLHistory"))->Value().toBool())
+        return;
+    // A pair that cannot be opened is named with its fault and left as it is; the run goes on
+    // without history.
+    try {
+        m_sqlDbf->Open();
+    } catch (const Exception &e) {
+        ScreenMessage(mkError, SQLHistoryOpenErrorText + QStringLiteral("\n\n") + e.Message());
+        return;
+    }
+    try {
+        PurgeSQLHistory(m_settings.FindSetting(QStringLiteral("SQLHistoryKeep"))->Value().toInt());
+        if (m_sqlDbf->Active())
+            m_sqlDbf->Last();
+    } catch (...) {
+        // A purge that fails leaves the history as it was; it is tried again at the next start.
+    }
+}
+
+void TMDIMainForm::PurgeSQLHistory(int days)
+{
+    qd::PurgeSQLHistory(*m_sqlDbf, days, QDate::currentDate());
 }
 
 void TMDIMainForm::showEvent(QShowEvent *event)
@@ -196,6 +232,10 @@ void TMDIMainForm::FormDestroy()
     qDeleteAll(m_mdiArea->subWindowList());
     // The recent lists write their files as they go away.
     m_accounts.Clear();
+    try {
+        m_sqlDbf->Close();
+    } catch (...) {
+    }
     m_recentFiles.reset();
     m_recentLogons.reset();
 }
@@ -218,9 +258,30 @@ void TMDIMainForm::CloseActiveChild()
         sub->close();
 }
 
-void TMDIMainForm::AddSQLHistory(const QString &, const QString &, const QString &)
+void TMDIMainForm::AddSQLHistory(
+    const QString &userName, const QString &instance, const QString &sqlText)
 {
-    // The SQL history table is not opened in this version, and a closed table records nothing.
+    qd::AddSQLHistory(*m_sqlDbf, userName, instance, sqlText, QDate::currentDate());
+}
+
+void TMDIMainForm::EditHistoryRecord(
+    const QString &userName, const QString &instance, const QString &sqlText)
+{
+    QString password;
+    QString mode;
+    if (LookupSavedLogon(userName, instance, password, mode)) {
+        try {
+            createWorksheet(TLogonValues { instance.toUpper(), userName, password,
+                                QStringLiteral("NORMAL") },
+                sqlText, false);
+            return;
+        } catch (...) {
+            // The logon dialog below lets the user correct what failed.
+        }
+    }
+    if (m_logonForm)
+        m_logonForm->Execute(
+            QStringLiteral("SQL"), userName, QString(), instance, QString(), sqlText);
 }
 
 bool TMDIMainForm::ExecuteLogon(TLogonValues &logon)
@@ -240,6 +301,13 @@ bool TMDIMainForm::ExecuteLogon(TLogonValues &logon)
 
 void TMDIMainForm::subWindowActivated(QMdiSubWindow *window)
 {
+    // A dialog or another program taking the focus deactivates the child without making
+    // another current: its menus stay until another child becomes current or it closes.
+    if (!window)
+        window = m_mdiArea->currentSubWindow();
+    auto *childWindow = window ? qobject_cast<QMainWindow *>(window->widget()) : nullptr;
+    m_menuMerge->Merge(childWindow ? qobject_cast<QMenuBar *>(childWindow->menuWidget()) : nullptr);
+
     QSet<QKeySequence> childShortcuts;
     if (window && window->widget()) {
         for (QAction *action : window->widget()->findChildren<QAction *>()) {

@@ -5,6 +5,8 @@
 #include "shell/Settings.h"
 #include "shell/WindowServices.h"
 
+#include "history/DbfTable.h"
+
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
@@ -24,6 +26,7 @@ namespace qd {
 class TActivityFilter;
 class TKXLogonForm;
 class TLockTimer;
+class TMenuMerge;
 class TfrmLockOut;
 class TfrmSettings;
 
@@ -124,6 +127,12 @@ public:
     void SetSecurityPassword(const QString &password) override { m_securityPassword = password; }
     void AddSQLHistory(
         const QString &userName, const QString &instance, const QString &sqlText) override;
+    TDbfTable *SQLDbf() override { return m_sqlDbf.get(); }
+    void EditHistoryRecord(
+        const QString &userName, const QString &instance, const QString &sqlText) override;
+    // Deletes history records older than days and packs the table; nothing for 0 or while
+    // the table is closed.
+    void PurgeSQLHistory(int days);
     void OpenOrActivateFile(const QString &fileName, const QString &userName,
         const QString &database, const QString &mode) override;
     void OpenRecentLogon(const TMRUItem &item) override;
@@ -142,6 +151,8 @@ private:
     // Runs each start-up step on its own: a failing step is reported and the next one runs.
     void FormCreate();
     void runStep(const std::function<void()> &step);
+    // Opens the history table when "SaveSQLHistory" is on and purges it.
+    void openSQLHistory();
     void FormShow();
     void FormDestroy();
     // Shows the logon dialog for target when its window can be created.
@@ -159,6 +170,7 @@ private:
     // actions while it is active, as its menus stand in for the main window's.
     void subWindowActivated(QMdiSubWindow *window);
 
+    std::unique_ptr<TMenuMerge> m_menuMerge;
     QMdiArea *m_mdiArea = nullptr;
     QToolBar *m_toolBar = nullptr;
     QFileDialog *m_openDialog = nullptr;
@@ -186,6 +198,7 @@ private:
     TAccountList m_accounts;
     std::unique_ptr<TMRUList> m_recentFiles;
     std::unique_ptr<TMRUList> m_recentLogons;
+    std::unique_ptr<TDbfTable> m_sqlDbf;
     bool m_shown = false;
     bool m_destroyed = false;
 };

@@ -19,6 +19,7 @@ class QWidget;
 namespace qd {
 
 class TAccountList;
+class TDbfTable;
 class TMRUList;
 struct TMRUItem;
 class TSettings;
@@ -132,6 +133,17 @@ public:
     virtual void AddSQLHistory(
         const QString &userName, const QString &instance, const QString &sqlText)
         = 0;
+    // The SQL history table (SQLDbf), closed when the history is not kept; null without one.
+    virtual TDbfTable *SQLDbf() { return nullptr; }
+    // Reopens a recorded script in a worksheet: with the saved logon of userName at instance,
+    // else through the logon dialog filled in with them.
+    virtual void EditHistoryRecord(
+        const QString &userName, const QString &instance, const QString &sqlText)
+    {
+        (void)userName;
+        (void)instance;
+        (void)sqlText;
+    }
     // Every file the user opens ends here: activates a worksheet that holds it, or opens it by
     // its type.
     virtual void OpenOrActivateFile(const QString &fileName, const QString &userName,

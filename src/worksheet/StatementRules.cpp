@@ -161,9 +161,15 @@ int TokenRule(const TStringList &lines, int i, bool keepCase, TStringList &out)
                 p = end;
                 continue;
             }
-            qsizetype stop = line.indexOf(u' ', p);
-            if (stop < 0)
-                stop = size;
+            // With keepCase (a logon's values) a double-quoted part is one value, blanks and
+            // all, so a quoted password with runs of blanks reaches the server as typed.
+            qsizetype stop = p;
+            bool inQuotes = false;
+            while (stop < size && (inQuotes || line[stop] != u' ')) {
+                if (keepCase && line[stop] == u'"')
+                    inQuotes = !inQuotes;
+                ++stop;
+            }
             QString token = line.mid(p, stop - p);
             p = stop;
             // The command word is a keyword; with keepCase the values keep what was typed.

@@ -9,7 +9,9 @@
 
 #include <QClipboard>
 #include <QFileDialog>
+#include <QMainWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QStandardItemModel>
 #include <QTableView>
 
@@ -353,6 +355,49 @@ TEST_F(MainWindowCommands, ActiveChildTakesSharedShortcuts)
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     main().MdiArea()->setActiveSubWindow(nullptr);
     EXPECT_EQ(mainCopy->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
+}
+
+// The current child's menus stand in the main window's menu bar: a menu of the same title takes
+// the main menu's place, the others follow it; another child or none brings the main menus back.
+TEST_F(MainWindowCommands, CurrentChildMenusStandInTheMainMenuBar)
+{
+    start();
+    main().show();
+    auto titles = [this] {
+        QStringList shown;
+        for (QAction *menu : main().menuBar()->actions())
+            if (menu->isVisible())
+                shown.append(menu->text().remove(u'&'));
+        return shown;
+    };
+    const QStringList mainMenus = titles();
+    ASSERT_EQ(mainMenus.first(), QStringLiteral("File"));
+
+    auto *worksheet = new QMainWindow;
+    for (const char *title : { "&File", "&Edit", "&View", "&SQL" })
+        worksheet->menuBar()->addMenu(QLatin1String(title));
+    main().AddMdiChild(worksheet);
+    QStringList merged = titles();
+    EXPECT_EQ(merged.mid(0, 4), (QStringList { "File", "Edit", "View", "SQL" }));
+    EXPECT_EQ(merged.mid(4), mainMenus.mid(2)) << merged.join(u' ').toStdString();
+    EXPECT_EQ(merged.count(QStringLiteral("File")), 1);
+    EXPECT_FALSE(worksheet->menuBar()->isVisible());
+    // The merged File menu is the child's own.
+    EXPECT_EQ(main().menuBar()->actions().first()->menu(), worksheet->menuBar()->actions().first()->menu());
+
+    // A child without menus shows the main window's; back to the worksheet, its menus again.
+    auto *plain = new QWidget;
+    main().AddMdiChild(plain);
+    EXPECT_EQ(titles(), mainMenus);
+    main().MdiArea()->setActiveSubWindow(main().MdiArea()->subWindowList().first());
+    EXPECT_EQ(titles(), merged);
+
+    // Closing the worksheet while it is current gives the main window its menus back.
+    main().MdiArea()->activeSubWindow()->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    main().MdiArea()->closeAllSubWindows();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(titles(), mainMenus);
 }
 
 TEST_F(MainWindowCommands, TileAndCascade)

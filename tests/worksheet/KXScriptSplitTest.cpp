@@ -181,6 +181,10 @@ const SplitCase splitCases[] = {
         { st(skDefine, { "DEFINE", "X", "=", "5" }), st(skSelect, { "select 1 from dual" }, 3) } },
     { "ConnectKeepsPasswordCase", "connect scott/TiGer@Db as sysdba",
         { st(skConnect, { "CONNECT", "scott/TiGer@Db", "as", "sysdba" }) } },
+    { "ConnectQuotedPasswordKeepsBlanks", "connect scott/\"a  b c\"@db",
+        { st(skConnect, { "CONNECT", "scott/\"a  b c\"@db" }) } },
+    { "OtherCommandsSplitQuotesAtBlanks", "define x = \"a  b\"",
+        { st(skDefine, { "DEFINE", "X", "=", "\"A", "B\"" }) } },
 
     // The other SQL statements.
     { "Dml",

@@ -248,6 +248,19 @@ TEST_F(ScriptCommands, ConnectMovesTheRestOfTheRunToTheNewLogon)
     EXPECT_EQ(session->LogonUsername(), QStringLiteral("hr"));
 }
 
+// A double-quoted password reaches the logon as typed: case, quotes taken off, runs of blanks.
+TEST_F(ScriptCommands, ConnectQuotedPasswordKeepsItsBlanks)
+{
+    withGrid = false;
+    host.connect = [](const TScriptLogon &, bool) { return false; };
+    run(QStringLiteral("connect Hr/\"Two  Blanks x\"@DEMO"));
+    ASSERT_EQ(host.logons.size(), 1);
+    EXPECT_EQ(host.logons[0].Username, QStringLiteral("Hr"));
+    EXPECT_EQ(host.logons[0].Password, QStringLiteral("Two  Blanks x"));
+    EXPECT_EQ(host.logons[0].Database, QStringLiteral("DEMO"));
+    EXPECT_FALSE(host.askedFirst[0]);
+}
+
 TEST_F(ScriptCommands, ConnectWithoutAllPartsAsksAndParseErrorsEndTheRun)
 {
     struct Case {
