@@ -70,7 +70,7 @@ TfrmSettings::TfrmSettings(MainWindowInterface *main, QWidget *parent)
     m_lblShortDesc->setFont(bold);
     m_memDescription->setObjectName(QStringLiteral("memDescription"));
     m_memDescription->setReadOnly(true);
-    m_memDescription->setMaximumHeight(m_memDescription->fontMetrics().lineSpacing() * 6);
+    m_memDescription->setMaximumHeight(m_memDescription->fontMetrics().lineSpacing() * 8);
 
     m_cbxBooleanValue->setObjectName(QStringLiteral("cbxBooleanValue"));
     m_cbxBooleanValue->addItems({ QStringLiteral("True"), QStringLiteral("False") });
