@@ -95,6 +95,8 @@ public:
     // Width of the caret in pixels as it would be drawn now.
     int CaretPixelWidth();
     bool CaretVisible() const { return m_caretShown; }
+    // Pixels from a display line's top to the baseline its plain text is drawn on.
+    int BaselineOffset() const;
     // The colour a TColor stands for (system colours from the palette); invalid for -1.
     QColor ToQColor(TColor color) const;
     // Painting is held back while set (besides the update bracket).
@@ -127,6 +129,8 @@ signals:
     void contextClicked(int context, qint64 startOffset, qint64 stopOffset);
     // An edit is complete.
     void changed();
+    // The whole text was replaced by loading: positions kept elsewhere no longer mean anything.
+    void textLoaded();
     // Display lines were repainted (first and last, over the whole text).
     void repainted(qint64 firstLine, qint64 lastLine);
 
@@ -141,6 +145,7 @@ protected:
     quint8 FontStyle() const override;
     const TextMeasurer *ScreenMeasurer() const override { return &m_fontMeasurer; }
     void Change() override;
+    void TextLoaded() override { emit textLoaded(); }
 
     // --- widget events
     void paintEvent(QPaintEvent *event) override;

@@ -282,6 +282,8 @@ protected:
     virtual void CaretPlaced(bool recreate);
     // The caret's position or virtual column changed (after the caret was placed).
     virtual void CaretMoved();
+    // The whole text was replaced by loading (every navigator went back to the start).
+    virtual void TextLoaded() { }
     // The measurer of the screen (FormatForMeasurer without one returns to it).
     virtual const TextMeasurer *ScreenMeasurer() const { return nullptr; }
     // The bold, italic, underline and strike-out bits of the editor font itself.

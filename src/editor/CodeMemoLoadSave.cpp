@@ -135,6 +135,7 @@ void CodeMemoCore::loadText(const QString &textIn)
     InvalidateAll();
     EndUpdate();
     ScrollRangesChanged();
+    TextLoaded();
 }
 
 void CodeMemoCore::LoadFromStream(QIODevice &stream)

@@ -34,6 +34,13 @@ void TCodeMemo::paintEvent(QPaintEvent *event)
     }
 }
 
+int TCodeMemo::BaselineOffset() const
+{
+    const int lh = LineHeightPx();
+    const QFontMetrics &metrics = m_fontMeasurer.Metrics(0);
+    return qMin(lh - 1, (lh - metrics.height()) / 2 + metrics.ascent());
+}
+
 void TCodeMemo::paintLines(QPainter &painter, const QRect &rect)
 {
     const int lh = LineHeightPx();
@@ -43,7 +50,7 @@ void TCodeMemo::paintLines(QPainter &painter, const QRect &rect)
     const bool codes = StaticFormat();
     const qint64 tabWidth = TabStops() > 0 ? qint64(TabStops()) * cw : 0;
     const QFontMetrics &baseMetrics = m_fontMeasurer.Metrics(0);
-    const int baseline = qMin(lh - 1, (lh - baseMetrics.height()) / 2 + baseMetrics.ascent());
+    const int baseline = BaselineOffset();
     const int zigStep = m_specUnderline.Width * 3 / 2 + 1;
     const int zigOffset = qMin(baseline + baseMetrics.descent(), lh - zigStep - 1);
     const bool selColors = Options() & cmoWindowsSelColors;

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -171,6 +172,7 @@ TFrmSQLHistory::TFrmSQLHistory(TDbfTable *table, MainWindowInterface *main, QWid
     m_memo = new QPlainTextEdit(panel);
     m_memo->setObjectName(QStringLiteral("MemoSQL"));
     m_memo->setReadOnly(true);
+    m_memo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_memo->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     m_memo->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

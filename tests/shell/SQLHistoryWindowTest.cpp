@@ -203,7 +203,12 @@ TEST_F(SQLHistoryTest, DeleteButtonRemovesTheRecord)
     start();
     TFrmSQLHistory *window = openWindow();
     ASSERT_NE(window, nullptr);
+    answer = mrNo;
     window->NavigatorAction(QStringLiteral("nbDelete"))->trigger();
+    EXPECT_EQ(history().RecordCount(), 2);
+    answer = mrYes;
+    window->NavigatorAction(QStringLiteral("nbDelete"))->trigger();
+    EXPECT_EQ(questions, (QStringList { QStringLiteral("Delete record?"), QStringLiteral("Delete record?") }));
     EXPECT_EQ(history().RecordCount(), 1);
     EXPECT_EQ(window->SQLMemo()->toPlainText(), QStringLiteral("one"));
 }
