@@ -237,3 +237,51 @@ TEST_F(SQLHistoryTest, EditCurrentRecordWithoutSavedLogonShowsTheLogonDialog)
 }
 
 } // namespace
+
+namespace {
+
+// With a saved logon the script opens in a worksheet at once, logged on as a plain (NORMAL)
+// session to the database in upper case; a logon that fails falls back to the dialog.
+TEST_F(SQLHistoryTest, EditCurrentRecordWithSavedLogon)
+{
+    {
+        DbfHistoryFiles files;
+        files.open(historyPath("SQLHistory.dbf"));
+        dbf::Record record;
+        record.runDate = QDate::currentDate();
+        record.userName = QStringLiteral("DEMO");
+        record.instance = QStringLiteral("demo");
+        files.append(record, "select user from dual");
+    }
+    start();
+    main().AccountList().AddAccount(QStringLiteral("ORA"), QStringLiteral("DEMO"), QStringLiteral("DEMO"),
+        QStringLiteral("demo"), QStringLiteral("D"));
+    TFrmSQLHistory *window = openWindow();
+    ASSERT_NE(window, nullptr);
+    auto *button = window->findChild<QPushButton *>(QStringLiteral("EditCurrentRecord"));
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_FALSE(logon().isVisible());
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_EQ(requests[0].logon.Database, QStringLiteral("DEMO"));
+    EXPECT_EQ(requests[0].logon.Username, QStringLiteral("DEMO"));
+    EXPECT_EQ(requests[0].logon.Password, QStringLiteral("DEMO"));
+    EXPECT_EQ(requests[0].logon.Mode, QStringLiteral("NORMAL"));
+    ASSERT_EQ(worksheets.size(), 1);
+    EXPECT_EQ(worksheets[0]->editor->toPlainText(), QStringLiteral("select user from dual"));
+
+    // A saved password the server refuses: the dialog comes up filled in instead.
+    main().AccountList().AddAccount(QStringLiteral("ORA"), QStringLiteral("DEMO"), QStringLiteral("wrong"),
+        QStringLiteral("demo"), QStringLiteral("N"));
+    bool shown = false;
+    whileLogonShown([&] { QTest::mouseClick(button, Qt::LeftButton); },
+        [&] {
+            shown = true;
+            EXPECT_EQ(control<QLineEdit>("edt_username")->text(), QStringLiteral("DEMO"));
+            EXPECT_EQ(control<QComboBox>("cb_instance")->currentText(), QStringLiteral("demo"));
+            logon().reject();
+        });
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(worksheets.size(), 1);
+}
+
+} // namespace
