@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libsqlite3-dev zlib1g-dev
     fonts-dejavu-core xvfb xdotool
+    poppler-utils
 )
 
 missing=()

@@ -29,6 +29,8 @@ namespace qd {
 class DataSetModel;
 class EditorPane;
 class ErrorPane;
+class TCodeMemo;
+class TCodeMemoPrinter;
 class TOracleDataSet;
 class TOracleSession;
 class TKXVarPrompt;
@@ -101,6 +103,8 @@ public:
     // A command or tool button by its component name ("Execute1", "btnExec"), else null.
     QAction *Action(const QString &name) const { return m_actions.value(name); }
     QToolButton *Button(const QString &name) const { return m_buttons.value(name); }
+    // Prints the editor and the text output (made on first use).
+    TCodeMemoPrinter *MemoPrinter();
     const TScriptRunState &RunState() const { return m_runState; }
 
 signals:
@@ -150,6 +154,10 @@ private:
     bool closeEditorFile(bool askOnNoFile);
     void clearTextOutput();
     void dropFiles(const QStringList &files);
+
+    // ---- Printing (SQLFormPrinting.cpp) ---------------------------------------------------------
+    void printMemo(TCodeMemo *memo);
+    void printerSetupCommand();
 
     // ---- Docking (SQLFormDocking.cpp) -----------------------------------------------------------
     void InitDocking();
@@ -222,6 +230,7 @@ private:
     QTimer *m_cancelTimer = nullptr;
     QPointer<TKXVarPrompt> m_varPrompt;
     QMenu *m_editMenu = nullptr;
+    TCodeMemoPrinter *m_memoPrinter = nullptr;
     QHash<QString, QAction *> m_actions;
     QHash<QString, QToolButton *> m_buttons;
 

@@ -143,11 +143,18 @@ void TSQLForm::createActions()
                 close();
         });
     file->addSeparator();
-    for (const auto &[name, caption] : { std::pair { "PrinterSetup1", "Printer Setup..." },
-             std::pair { "PrintEditor1", "Print Editor..." }, std::pair { "PrintGrid1", "Print Grid..." },
-             std::pair { "PrintTextOutput1", "Print Text Output..." } })
-        hook(addAction(file, QLatin1String(name), QLatin1String(caption), {}, nullptr),
-            later(QStringLiteral("Printing")));
+    addAction(file, QStringLiteral("PrinterSetup1"), QStringLiteral("Printer Setup..."), {},
+        &TSQLForm::printerSetupCommand);
+    hook(addAction(file, QStringLiteral("PrintEditor1"), QStringLiteral("Print Editor..."), {}, nullptr),
+        [this] { printMemo(m_editor->memo()); });
+    hook(addAction(file, QStringLiteral("PrintGrid1"), QStringLiteral("Print Grid..."), {}, nullptr),
+        later(QStringLiteral("Printing the grid")));
+    hook(addAction(file, QStringLiteral("PrintTextOutput1"), QStringLiteral("Print Text Output..."), {},
+             nullptr),
+        [this] {
+            if (m_outputPages->currentIndex() == 1)
+                printMemo(m_textOutput->memo());
+        });
     file->addSeparator();
     for (const auto &[name, caption, target] :
         { std::tuple { "ChangePassword1", "Change Password...", "ChangePassword1" },
