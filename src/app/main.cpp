@@ -4,6 +4,7 @@
 #include "shell/QuarloDeskProgram.h"
 #include "shell/SQLHistoryForm.h"
 #include "shell/WindowServices.h"
+#include "tools/WizardWizard.h"
 #include "worksheet/SQLForm.h"
 #include "worksheet/VarPrompt.h"
 
@@ -23,6 +24,9 @@ void registerWindows(qd::WindowFactories &factories)
     factories.SQLHistory = [](QWidget *) -> QWidget * {
         qd::MainWindowInterface *main = qd::mainWindow();
         return new qd::TFrmSQLHistory(main ? main->SQLDbf() : nullptr, main);
+    };
+    factories.WizardEditor = [](QWidget *owner, const QString &fileName) -> QWidget * {
+        return qd::TfrmWizardWizard::CreateForFile(owner, fileName);
     };
 }
 

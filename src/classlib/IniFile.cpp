@@ -299,6 +299,28 @@ void TIniFile::ReadSectionValues(const QString &section, TStringList &values) co
     });
 }
 
+void TIniFile::ReadSectionValuesAsWritten(const QString &section, TStringList &values) const
+{
+    refresh();
+    values.Clear();
+    TStringList seen;
+    seen.SetSorted(true);
+    scan(m_lines, section.trimmed(), [&](int i, const Line &line, bool inSection) {
+        if (inSection && line.kind == Line::Key && seen.IndexOf(line.name) < 0) {
+            seen.Add(line.name);
+            // A key line always has its "=": parseLine found one.
+            values.Add(line.name + u'=' + m_lines[i].mid(m_lines[i].indexOf(u'=') + 1));
+        }
+        return true;
+    });
+}
+
+int TIniFile::LineCount() const
+{
+    refresh();
+    return int(m_lines.size());
+}
+
 bool TIniFile::SectionExists(const QString &section) const
 {
     refresh();

@@ -46,6 +46,11 @@ public:
     void ReadSection(const QString &section, TStringList &keys) const;
     void ReadSections(TStringList &sections) const;
     void ReadSectionValues(const QString &section, TStringList &values) const;
+    // As ReadSectionValues, but each value exactly as written after the first "=", blanks
+    // kept: for files whose values are text lines that may begin or end with blanks.
+    void ReadSectionValuesAsWritten(const QString &section, TStringList &values) const;
+    // The number of lines of the file as last read (blank lines and comments included).
+    int LineCount() const;
 
     // True when the file has a header for the section, even one without keys.
     bool SectionExists(const QString &section) const;

@@ -386,3 +386,28 @@ TEST_F(IniFileTest, Latin1FileEndingInAnAccentKeepsItsLastCharacter)
     EXPECT_EQ(again.ReadString("Owner", "Name", QString()), QStringLiteral("René"));
     EXPECT_EQ(again.ReadString("Owner", "City", QString()), QStringLiteral("Orléans"));
 }
+
+TEST_F(IniFileTest, ValuesAsWrittenKeepTheirBlanksAndFirstOccurrence)
+{
+    writeRaw("[Text]\r\n"
+             "  line0=    indented = still one value  \r\n"
+             "LINE0=second occurrence\r\n"
+             "line1=\r\n"
+             "; a comment = not a key\r\n"
+             "\r\n"
+             "[Other]\r\n"
+             "line2=elsewhere\r\n"
+             "[text]\r\n"
+             "line3=\tafter a tab\r\n");
+    const TIniFile ini(m_path);
+    TStringList values;
+    ini.ReadSectionValuesAsWritten(QStringLiteral("TEXT"), values);
+    EXPECT_EQ(items(values),
+        QStringList({ "line0=    indented = still one value  ", "line1=", "line3=\tafter a tab" }));
+    // The ordinary reads still trim.
+    EXPECT_EQ(ini.ReadString("Text", "line0", QString()), "indented = still one value");
+    EXPECT_EQ(ini.LineCount(), 10);
+
+    QFile::remove(m_path);
+    EXPECT_EQ(ini.LineCount(), 0);
+}
