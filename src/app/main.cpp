@@ -1,5 +1,9 @@
 #include "browsers/NavigatorImages.h"
 #include "browsers/OracleDescriber.h"
+#include "platform/MainInstance.h"
+#include "shell/FileAssociate.h"
+#include "shell/KXLogonForm.h"
+#include "shell/MDIMainForm.h"
 #include "shell/QtScreenServices.h"
 #include "shell/QuarloDeskProgram.h"
 #include "shell/SQLHistoryForm.h"
@@ -9,6 +13,7 @@
 #include "worksheet/VarPrompt.h"
 
 #include <QApplication>
+#include <QDir>
 
 namespace {
 
@@ -21,6 +26,12 @@ void registerWindows(qd::WindowFactories &factories)
         return qd::TSQLForm::CreateWorksheet(owner, logon, fileOrText, asFile);
     };
     factories.MaskedPrompt = &qd::AskMaskedPromptValue;
+    factories.FileAssociate = [](QWidget *parent, qd::TMILAssociate &associate,
+                                  qd::TSettings &settings, const QStringList &extensions,
+                                  const QStringList &descriptions) {
+        qd::TFileAssociate dialog(associate, settings, parent);
+        return dialog.Show(extensions, descriptions);
+    };
     factories.SQLHistory = [](QWidget *) -> QWidget * {
         qd::MainWindowInterface *main = qd::mainWindow();
         return new qd::TFrmSQLHistory(main ? main->SQLDbf() : nullptr, main);
@@ -35,17 +46,28 @@ void registerWindows(qd::WindowFactories &factories)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    QStringList parameters = QApplication::arguments();
+    parameters.removeFirst();
+
+    // One copy per user and display: a later start hands its files over and ends here,
+    // before it loads or writes anything of its own.
+    qd::TMainInstance instance;
+    if (instance.CheckInstance(qd::QuarloDeskProgram::FileArguments(parameters), QDir::currentPath()))
+        return 0;
+
     qd::QtScreenServices::install();
     qd::LoadNavigatorImages();
     qd::InstallOracleDescriber();
     registerWindows(qd::windowFactories());
 
-    QStringList parameters = QApplication::arguments();
-    parameters.removeFirst();
     int result = 0;
     {
         qd::QuarloDeskProgram program(parameters);
+        instance.SetOnOpenFiles([&program](qd::TMainInstance *, const QStringList &files) {
+            program.MainForm()->OpenFilesFromOutside(files);
+        });
         result = program.Run();
+        instance.SetOnOpenFiles(nullptr);
     }
     qd::QtScreenServices::uninstall();
     return result;

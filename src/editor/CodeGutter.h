@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/CodeMemoCore.h"
+#include "editor/CodeMemo.h"
 
 #include <QPixmap>
 #include <QPointer>
@@ -12,7 +12,6 @@ class QKeyEvent;
 
 namespace qd {
 
-class TCodeMemo;
 
 
 // A narrow strip beside an editor that shows its line (or paragraph) numbers and up to ten

@@ -5,6 +5,7 @@
 #include "oracle/ScreenServices.h"
 #include "platform/ProgramDirectory.h"
 #include "shell/AccountList.h"
+#include "shell/HtmlHelp.h"
 #include "shell/MRUList.h"
 #include "shell/WindowServices.h"
 
@@ -40,6 +41,7 @@ TKXLogonForm::TKXLogonForm(MainWindowInterface *main, QWidget *parent)
     , m_main(main)
 {
     m_ui->setupUi(this);
+    SetHelpKeyword(this, QStringLiteral("logon_window"));
     // User names are upper case; passwords keep their case, as the server compares them.
     connect(m_ui->edt_username, &QLineEdit::textEdited, this,
         [this] { keepUpperCase(m_ui->edt_username); });

@@ -3,6 +3,7 @@
 
 #include "oracle/ScreenServices.h"
 #include "shell/EditCommands.h"
+#include "shell/HtmlHelp.h"
 #include "shell/KXLogonForm.h"
 #include "shell/QDChangePassword.h"
 #include "shell/SettingsForm.h"
@@ -152,11 +153,10 @@ void TMDIMainForm::createMenus()
 
     QMenu *help = addMenu(nullptr, QStringLiteral("Help1"), QStringLiteral("&Help"));
     addAction(help, QStringLiteral("Contents1"), QStringLiteral("&Contents"),
-        [this] { showHelpNotAvailable(); });
+        [] { ShowHelpContents(); });
     addAction(help, QStringLiteral("GettingStarted1"), QStringLiteral("&Getting Started"),
-        [this] { showHelpNotAvailable(); });
-    addAction(help, QStringLiteral("About1"), QStringLiteral("&About"),
-        [] { ShowWindowNotAvailable(QStringLiteral("About")); });
+        [] { ShowHelpTopic(QStringLiteral("gettingstarted")); });
+    addAction(help, QStringLiteral("About1"), QStringLiteral("&About"), [this] { About1Click(); });
 
     // Disabled in the design; the start-up enables them once the window's state is loaded.
     for (const char *name : { "File1", "Edit1", "Options1", "Wizard1", "Tools1", "Window1" })
@@ -293,11 +293,6 @@ void TMDIMainForm::ViewSQLHistory1Click()
     AddMdiChild(factories.SQLHistory(this));
 }
 
-void TMDIMainForm::showHelpNotAvailable()
-{
-    ScreenMessage(mkInformation, QStringLiteral("The help is not available yet."));
-}
-
 void TMDIMainForm::Exit1Click()
 {
     close();
@@ -378,6 +373,8 @@ void TMDIMainForm::Defaults1Click()
     }
     // Whatever the result: the lock time may have changed.
     StartLockTimer();
+    // The directories may have changed: the new watcher starts before the old one stops.
+    StartDirectoryWatch();
 }
 
 void TMDIMainForm::New2Click()

@@ -3,6 +3,8 @@
 #include "classlib/Exception.h"
 #include "oracle/OracleClientLibrary.h"
 #include "oracle/ScreenServices.h"
+#include "platform/DirChangeNotify.h"
+#include "platform/MILAssociate.h"
 #include "platform/ProgramDirectory.h"
 #include "shell/FormPlacement.h"
 #include "shell/KXLogonForm.h"
@@ -50,8 +52,8 @@ TMDIMainForm::TMDIMainForm(const QStringList &arguments, QWidget *parent)
     setWindowState(windowState() | Qt::WindowMaximized);
     setMainWindow(this);
 
-    if (!arguments.isEmpty())
-        m_fileToOpen = arguments.first();
+    // Each file from the command line opens by its type once the window is shown.
+    m_filesToOpen = arguments;
     FormCreate();
 }
 
@@ -83,8 +85,8 @@ void TMDIMainForm::runStep(const std::function<void()> &step)
 
 void TMDIMainForm::FormCreate()
 {
-    // A second running instance would take the hand-over here; this program keeps no
-    // single-instance channel yet, so every start runs on.
+    // A second start has already handed its files to the running copy and ended in main(),
+    // before any window was made.
 
     // The aliases of the logon dialog's database box; a configuration that cannot be read
     // leaves the box empty (its problems are listed in the alias reader's warnings).
@@ -137,10 +139,10 @@ void TMDIMainForm::FormCreate()
     for (const char *name : { "File1", "Edit1", "Options1", "Wizard1", "Tools1", "Window1" })
         m_menus.value(QLatin1String(name))->setEnabled(true);
 
-    // The file associations and the directory watcher come with their own features.
     runStep([this] { AskSecurityPassword(); });
 
     openSQLHistory();
+    runStep([this] { setUpDesktop(); });
     runStep([this] { StartLockTimer(); });
 
     runStep([this] {
@@ -189,18 +191,10 @@ void TMDIMainForm::showEvent(QShowEvent *event)
 
 void TMDIMainForm::FormShow()
 {
-    if (m_fileToOpen.isEmpty())
+    if (m_filesToOpen.isEmpty())
         return;
-    const QString file = m_fileToOpen;
-    m_fileToOpen.clear();
-    // Opened by its type, as a file handed over by a second start or dropped on the window.
-    try {
-        OpenOrActivateFile(file, QString(), QString(), QString());
-    } catch (...) {
-        ShowCurrentException();
-    }
-    raise();
-    activateWindow();
+    // Opened by their type, as files handed over by a later start or dropped on the window.
+    OpenFilesFromOutside(std::exchange(m_filesToOpen, {}));
 }
 
 void TMDIMainForm::closeEvent(QCloseEvent *event)
@@ -238,6 +232,8 @@ void TMDIMainForm::FormDestroy()
     }
     m_recentFiles.reset();
     m_recentLogons.reset();
+    // The watcher ends at once when asked; its queued reports die with it.
+    m_dirWatch.reset();
 }
 
 void TMDIMainForm::AddMdiChild(QWidget *window)

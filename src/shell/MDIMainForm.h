@@ -24,11 +24,15 @@ class QToolBar;
 namespace qd {
 
 class TActivityFilter;
+class TDirWaitThread;
+class TFileDrop;
+class TKXAboutForm;
 class TKXLogonForm;
 class TLockTimer;
 class TMenuMerge;
 class TfrmLockOut;
 class TfrmSettings;
+class TMILAssociate;
 
 // The program's main window: a multiple-document frame that owns, for the whole run, the
 // settings, the saved accounts, the recent-file and recent-logon lists, the keyword lists and
@@ -52,8 +56,9 @@ public:
     void SetSettingsForm(TfrmSettings *form);
 
     QMdiArea *MdiArea() const { return m_mdiArea; }
-    // The file from the command line, until the window is first shown.
-    const QString &FileToOpen() const { return m_fileToOpen; }
+    // The first file from the command line, until the window is first shown.
+    QString FileToOpen() const { return m_filesToOpen.value(0); }
+    const QStringList &FilesToOpen() const { return m_filesToOpen; }
     // "FormState.Ini" in the program's directory.
     static QString formStateFileName();
 
@@ -64,6 +69,17 @@ public:
     // userName at database; false (both empty) when none is saved.
     bool LookupSavedLogon(const QString &userName, const QString &database, QString &password,
         QString &mode) const;
+
+    // ---- desktop integration (MDIMainDesktop.cpp) ----
+    // Files from outside (a later start, a drop): brings the window to the front and opens
+    // each by its type; before the window is first shown they wait for it.
+    void OpenFilesFromOutside(const QStringList &files);
+    TMILAssociate &MILAssociate1() { return *m_associate; }
+    TFileDrop *MainWindowFileDrop() const { return m_fileDrop; }
+    // Watches "SQLDir", "TemplateDir" and "WizardDir" and refreshes the worksheets' file trees.
+    void StartDirectoryWatch();
+    TDirWaitThread *DirectoryWatcher() const { return m_dirWatch.get(); }
+    TKXAboutForm *AboutForm();
 
     // ---- commands, by their menu items' names ----
     void SQL1Click();
@@ -158,12 +174,15 @@ private:
     // Shows the logon dialog for target when its window can be created.
     void showLogon(const QString &target);
     QWidget *createWorksheet(const TLogonValues &logon, const QString &fileOrText, bool asFile);
-    void showHelpNotAvailable();
     void createSecurity();
     void updateSecuredActions();
     bool hasSecurePassword() const;
     // Leaves the program from the screen lock; false when a window still refused to close.
     bool closeFromLock();
+    void setUpDesktop();
+    void RefreshFileTrees();
+    void MainWindowFileDropDrop();
+    void About1Click();
     void Window1Click();
     void tileChildren(bool vertically);
     // A child window's own actions take the shortcuts they share with the main window's
@@ -184,7 +203,7 @@ private:
     TActivityFilter *m_activityFilter = nullptr;
     bool m_locked = false;
 
-    QString m_fileToOpen;
+    QStringList m_filesToOpen;
     QString m_programDirectory;
     QStringList m_sqlKeywords;
     QStringList m_plsqlKeywords;
@@ -198,6 +217,10 @@ private:
     TAccountList m_accounts;
     std::unique_ptr<TMRUList> m_recentFiles;
     std::unique_ptr<TMRUList> m_recentLogons;
+    std::unique_ptr<TMILAssociate> m_associate;
+    std::unique_ptr<TDirWaitThread> m_dirWatch;
+    TFileDrop *m_fileDrop = nullptr;
+    TKXAboutForm *m_aboutForm = nullptr;
     std::unique_ptr<TDbfTable> m_sqlDbf;
     bool m_shown = false;
     bool m_destroyed = false;

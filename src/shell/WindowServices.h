@@ -20,6 +20,7 @@ namespace qd {
 
 class TAccountList;
 class TDbfTable;
+class TMILAssociate;
 class TMRUList;
 struct TMRUItem;
 class TSettings;
@@ -82,6 +83,12 @@ struct WindowFactories {
     // returns the text in its box however the prompt was closed.
     std::function<QString(QWidget *parent, const QString &caption, const QString &label)>
         MaskedPrompt;
+    // The start-up offer of file associations (TFileAssociate), modal, with the types that are
+    // not yet associated. Registered by the program only: a main window without it neither
+    // registers itself with the desktop nor offers associations (so tests leave it alone).
+    std::function<int(QWidget *parent, TMILAssociate &associate, TSettings &settings,
+        const QStringList &extensions, const QStringList &descriptions)>
+        FileAssociate;
 };
 
 // The program's registry; filled once at start-up, before the main window is created.

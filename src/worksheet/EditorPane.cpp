@@ -1,8 +1,10 @@
 #include "worksheet/EditorPane.h"
 
-#include "editor/CodeMemo.h"
+#include "editor/CodeGutter.h"
+#include "editor/SQLEditor.h"
+#include "oracle/ScreenServices.h"
 
-#include <QVBoxLayout>
+#include <QHBoxLayout>
 
 #include <algorithm>
 
@@ -33,12 +35,33 @@ TColor toTColor(const QColor &color)
 
 } // namespace
 
-EditorPane::EditorPane(QWidget *parent)
+EditorPane::EditorPane(Kind kind, QWidget *parent)
     : QWidget(parent)
-    , m_edit(new TCodeMemo(this))
 {
-    auto *layout = new QVBoxLayout(this);
+    auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    if (kind == SqlScript) {
+        m_sql = new TSQLEditor(this);
+        m_edit = m_sql;
+        m_gutter = new TCodeGutter(this);
+        m_gutter->setObjectName(QStringLiteral("CodeGutter1"));
+        m_gutter->SetCodeMemo(m_sql);
+        // Room for four digits beside the icons.
+        m_gutter->setFixedWidth(qMax(30, m_gutter->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 4));
+        layout->addWidget(m_gutter);
+    } else {
+        m_edit = new TCodeEditor(this);
+    }
+    // The editor's questions and messages are the worksheet's message boxes.
+    m_edit->Dialogs.Confirm = [](QWidget *, const QString &message, const QString &buttons) {
+        return ScreenConfirm(message, buttons);
+    };
+    m_edit->Dialogs.Message = [](QWidget *, const QString &message, bool error) {
+        ScreenMessage(error ? mkError : mkInformation, message);
+    };
+    // Until the worksheet has an editor menu of its own, the editor's built-in one serves.
+    m_edit->SetOptions(m_edit->Options() & ~TCodeMemoOptions(cmoNoDefaultPopup));
     layout->addWidget(m_edit);
     setFocusProxy(m_edit);
     m_edit->SetScrollBars(ssBoth);
@@ -51,6 +74,12 @@ EditorPane::EditorPane(QWidget *parent)
 }
 
 EditorPane::~EditorPane() = default;
+
+void EditorPane::addKeywords(const QStringList &keywords)
+{
+    if (m_sql && !keywords.isEmpty())
+        m_sql->AddKeywords(keywords, clSQLKeyword);
+}
 
 void EditorPane::notifyUndoState()
 {
@@ -196,6 +225,15 @@ void EditorPane::setEditorFont(const QFont &font, const QColor &textColor)
     QPalette palette = m_edit->palette();
     palette.setColor(QPalette::Text, textColor);
     m_edit->setPalette(palette);
+    if (m_gutter) {
+        // The numbers a little smaller than the text, so they fit the editor's lines.
+        QFont numbers = font;
+        if (numbers.pointSizeF() > 0)
+            numbers.setPointSizeF(qMax(6.0, numbers.pointSizeF() - 1));
+        m_gutter->setFont(numbers);
+        m_gutter->setFixedWidth(qMax(30, QFontMetrics(numbers).horizontalAdvance(QStringLiteral("00000")) + 4));
+        m_gutter->update();
+    }
 }
 
 bool EditorPane::autoIndent() const
@@ -264,6 +302,34 @@ void EditorPane::selectAll()
 {
     m_edit->SelectAll();
     m_edit->update();
+}
+
+void EditorPane::showFind()
+{
+    m_edit->ShowFind();
+}
+
+void EditorPane::showReplace()
+{
+    if (!m_edit->ReadOnly())
+        m_edit->ShowReplace();
+}
+
+void EditorPane::gotoLine()
+{
+    m_edit->GotoLine();
+}
+
+void EditorPane::commentSelection()
+{
+    if (m_sql)
+        m_sql->CommentSelection();
+}
+
+void EditorPane::uncommentSelection()
+{
+    if (m_sql)
+        m_sql->UncommentSelection();
 }
 
 QWidget *EditorPane::control() const

@@ -7,15 +7,21 @@
 
 namespace qd {
 
-class TCodeMemo;
+class TCodeEditor;
+class TCodeGutter;
+class TSQLEditor;
 
 // The worksheet's hold on one of its text controls (the script editor and the text output):
 // the only place that knows which editor control sits inside, so that the control can be
 // exchanged without touching the window. Lines and columns count from 0.
+//
+// The script editor is a SQL editor with a gutter of line numbers and bookmarks beside it; the
+// text output is a plain file editor.
 class EditorPane : public QWidget {
     Q_OBJECT
 public:
-    explicit EditorPane(QWidget *parent = nullptr);
+    enum Kind { TextOutput, SqlScript };
+    explicit EditorPane(Kind kind = TextOutput, QWidget *parent = nullptr);
     ~EditorPane() override;
 
     QString text() const;
@@ -58,11 +64,24 @@ public:
     void copy();
     void paste();
     void selectAll();
+    // The editor's find and replace dialogs and its go-to-line question.
+    void showFind();
+    void showReplace();
+    void gotoLine();
+    // Puts "--" on, or takes it off, the lines of the selection (a script pane only).
+    void commentSelection();
+    void uncommentSelection();
 
     // The control itself, for focus and event filters; the widget that receives drops.
     QWidget *control() const;
     QWidget *dropTarget() const;
-    TCodeMemo *memo() const { return m_edit; }
+    TCodeEditor *memo() const { return m_edit; }
+    // The SQL editor of a script pane; none for the text output.
+    TSQLEditor *sqlEditor() const { return m_sql; }
+    // The gutter of a script pane; none for the text output.
+    TCodeGutter *gutter() const { return m_gutter; }
+    // Adds keywords to a script pane's highlighting (blue, as words of SQL and PL/SQL).
+    void addKeywords(const QStringList &keywords);
 
 signals:
     void textChanged();
@@ -74,7 +93,9 @@ signals:
 private:
     void notifyUndoState();
 
-    TCodeMemo *m_edit;
+    TCodeEditor *m_edit;
+    TSQLEditor *m_sql = nullptr;
+    TCodeGutter *m_gutter = nullptr;
     bool m_undoAvailable = false;
     bool m_redoAvailable = false;
 };

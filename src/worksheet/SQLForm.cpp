@@ -8,6 +8,7 @@
 #include "platform/ProgramDirectory.h"
 #include "shell/MainSettings.h"
 #include "shell/MessageBoxes.h"
+#include "shell/ProgramFiles.h"
 #include "shell/Settings.h"
 #include "shell/SettingFont.h"
 #include "shell/TextTools.h"
@@ -116,11 +117,29 @@ TSQLForm::~TSQLForm()
     releaseDatabase();
 }
 
+void TSQLForm::addEditorKeywords()
+{
+    // The main window's SQL and PL/SQL lists, in this order; a worksheet on its own reads the
+    // lists the program ships (a missing or unreadable one colours nothing).
+    if (MainWindowInterface *main = mainWindow()) {
+        m_editor->addKeywords(main->SQLKeywords());
+        m_editor->addKeywords(main->PLSQLKeywords());
+        return;
+    }
+    for (const char *name : { "SQLKeywords.txt", "PLSQLKeywords.txt" }) {
+        try {
+            m_editor->addKeywords(ReadListFile(FindProgramFile(QLatin1String(name))));
+        } catch (const std::exception &) {
+        }
+    }
+}
+
 void TSQLForm::FormCreate()
 {
     buildLayout();
     createActions();
     InitDocking();
+    addEditorKeywords();
     // Without a main window (tests, a worksheet opened on its own) the settings come from the
     // settings file itself.
     declareMainSettings(*m_settings);
@@ -149,7 +168,7 @@ void TSQLForm::buildLayout()
     m_splitter->setChildrenCollapsible(true);
     setCentralWidget(m_splitter);
 
-    m_editor = new EditorPane(m_splitter);
+    m_editor = new EditorPane(EditorPane::SqlScript, m_splitter);
     m_editor->setObjectName(QStringLiteral("SQLEditor"));
     m_editor->control()->setObjectName(QStringLiteral("SQLEditorControl"));
     m_editor->control()->installEventFilter(this);
@@ -206,7 +225,7 @@ void TSQLForm::buildLayout()
     gridLayout->addWidget(m_grid);
     m_outputPages->addTab(gridPage, QStringLiteral("Grid"));
 
-    m_textOutput = new EditorPane;
+    m_textOutput = new EditorPane(EditorPane::TextOutput);
     m_textOutput->setObjectName(QStringLiteral("peSpool"));
     m_textOutput->setReadOnly(true);
     auto *textPage = new QWidget;

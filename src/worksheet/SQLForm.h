@@ -123,6 +123,7 @@ private:
     // ---- Creation (SQLForm.cpp) -----------------------------------------------------------------
     void FormCreate();
     void buildLayout();
+    void addEditorKeywords();
     void applyFonts();
     void logOnAtCreation();
     void afterLogon();

@@ -2,6 +2,7 @@
 #include "worksheet/SQLForm.h"
 
 #include "shell/MRUList.h"
+#include "editor/CodeEditor.h"
 #include "worksheet/EditorPane.h"
 #include "worksheet/ErrorPane.h"
 #include "worksheet/WorksheetStatusBar.h"
@@ -200,19 +201,30 @@ void TSQLForm::createActions()
     hook(addAction(edit, QStringLiteral("SelectAll1"), QStringLiteral("Select &All"), K(QStringLiteral("Ctrl+A")), nullptr),
         editorOp(&EditorPane::selectAll));
     edit->addSeparator();
-    for (const auto &[name, caption, key] : { std::tuple { "Find1", "&Find...", "Ctrl+F" },
-             std::tuple { "Replace1", "R&eplace...", "Ctrl+R" },
-             std::tuple { "GotoLine1", "&Goto Line...", "Ctrl+G" } })
-        hook(addAction(edit, QLatin1String(name), QLatin1String(caption), K(QLatin1String(key)), nullptr),
-            later(QStringLiteral("Find, replace and go to line")));
+    hook(addAction(edit, QStringLiteral("Find1"), QStringLiteral("&Find..."), K(QStringLiteral("Ctrl+F")), nullptr),
+        editorOp(&EditorPane::showFind));
+    hook(addAction(edit, QStringLiteral("Replace1"), QStringLiteral("R&eplace..."), K(QStringLiteral("Ctrl+R")), nullptr),
+        editorOp(&EditorPane::showReplace));
+    hook(addAction(edit, QStringLiteral("GotoLine1"), QStringLiteral("&Goto Line..."), K(QStringLiteral("Ctrl+G")), nullptr),
+        editorOp(&EditorPane::gotoLine));
     edit->addSeparator();
     for (const auto &[name, caption, key] :
         { std::tuple { "IndentSelection1", "&Indent Selection", "Ctrl+I" },
-            std::tuple { "UnindentSelection1", "U&nindent Selection", "Ctrl+U" },
-            std::tuple { "CommentSelection1", "Co&mment Selection", "Ctrl+Del" },
-            std::tuple { "UncommentSelection1", "Uncomment Selection", "Ctrl+Ins" } })
+            std::tuple { "UnindentSelection1", "U&nindent Selection", "Ctrl+U" } })
         hook(addAction(edit, QLatin1String(name), QLatin1String(caption), K(QLatin1String(key)), nullptr),
-            later(QStringLiteral("Indenting and commenting a selection")));
+            later(QStringLiteral("Indenting a selection")));
+    hook(addAction(edit, QStringLiteral("CommentSelection1"), QStringLiteral("Co&mment Selection"),
+             K(QStringLiteral("Ctrl+Del")), nullptr),
+        [this] {
+            if (!m_running)
+                m_editor->commentSelection();
+        });
+    hook(addAction(edit, QStringLiteral("UncommentSelection1"), QStringLiteral("Uncomment Selection"),
+             K(QStringLiteral("Ctrl+Ins")), nullptr),
+        [this] {
+            if (!m_running)
+                m_editor->uncommentSelection();
+        });
     QMenu *text = edit->addMenu(QStringLiteral("Te&xt"));
     text->menuAction()->setObjectName(QStringLiteral("Text1"));
     m_actions.insert(QStringLiteral("Text1"), text->menuAction());

@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "ProgramBinary.h"
 
 #include <QtGlobal>
 
@@ -11,6 +12,8 @@ QString standinLibraryPath()
 }
 
 QString programDirectory() { return qEnvironmentVariable("QD_HOME"); }
+
+QString programBinaryPath() { return QStringLiteral(QD_PROGRAM_BUILD_PATH); }
 
 QString testsSourceDirectory() { return QStringLiteral(QD_TESTS_SOURCE_DIR); }
 

@@ -75,11 +75,12 @@ public:
         fileName = name;
         reopened.append({ name, ask });
     }
-    void InitSQLTreeBrowser(bool) override {}
+    void InitSQLTreeBrowser(bool) override { ++treeRefreshes; }
 
     TLogonValues logon;
     QString fileName;
     QList<std::pair<QString, bool>> reopened;
+    int treeRefreshes = 0;
     QPlainTextEdit *editor = nullptr;
     TOracleSession session;
     bool refuseClose = false;

@@ -1,6 +1,8 @@
-// The SQL worksheet after a run: the query's rows in the grid, the failing statement's error in
-// the error pane.
+// The SQL worksheet after a run: the script with its line numbers, a bookmark and SQL colouring,
+// the query's rows in the grid, the failing statement's error in the error pane.
 #include "Scene.h"
+
+#include "editor/CodeGutter.h"
 
 #include "oracle/OracleClientLibrary.h"
 #include "worksheet/EditorPane.h"
@@ -30,6 +32,9 @@ QD_SCREENSHOT_SCENE(worksheet, "worksheet", QSize(960, 680))
                 if (form->Running())
                     return false;
                 form->OutputPages()->setCurrentIndex(0);
+                // A bookmark on the statement's WHERE line, once the lines have their width.
+                if (form->Editor()->gutter()->BookmarkLine(1) < 0)
+                    form->Editor()->gutter()->ToggleBookmark(3, 1);
                 return true;
             } };
 }
