@@ -11,6 +11,7 @@
 #include "tools/ShowPlan.h"
 #include "tools/WizardWizard.h"
 #include "worksheet/SQLForm.h"
+#include "worksheet/VarPrompt.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,6 +26,7 @@ void registerWindows(qd::WindowFactories &factories)
                               const QString &fileOrText, bool asFile) -> QWidget * {
         return qd::TSQLForm::CreateWorksheet(owner, logon, fileOrText, asFile);
     };
+    factories.MaskedPrompt = &qd::AskMaskedPromptValue;
     factories.FileAssociate = [](QWidget *parent, qd::TMILAssociate &associate,
                                   qd::TSettings &settings, const QStringList &extensions,
                                   const QStringList &descriptions) {

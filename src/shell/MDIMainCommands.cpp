@@ -5,6 +5,8 @@
 #include "shell/EditCommands.h"
 #include "shell/HtmlHelp.h"
 #include "shell/KXLogonForm.h"
+#include "shell/QDChangePassword.h"
+#include "shell/SettingsForm.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -84,11 +86,11 @@ void TMDIMainForm::createMenus()
         [this] { ViewSQLHistory1Click(); });
     file->addSeparator();
     addAction(file, QStringLiteral("EnterSecureMode1"), QStringLiteral("Enter Security Password"),
-        [this] { showSecurityNotAvailable(); });
+        [this] { AskSecurityPassword(); });
     addAction(file, QStringLiteral("ShutOffSecuredFeatures1"),
-        QStringLiteral("Shut Off Secured Features"), [this] { showSecurityNotAvailable(); });
+        QStringLiteral("Shut Off Secured Features"), [this] { ShutOffSecuredFeatures(); });
     addAction(file, QStringLiteral("LockQuarloDesk1"), QStringLiteral("&Lock Quarlo Desk"),
-        [this] { showSecurityNotAvailable(); });
+        [this] { LockApplication(); });
     file->addSeparator();
     addAction(file, QStringLiteral("Exit1"), QStringLiteral("E&xit Quarlo Desk"),
         [this] { Exit1Click(); })
@@ -127,7 +129,7 @@ void TMDIMainForm::createMenus()
     addAction(options, QStringLiteral("Defaults1"), QStringLiteral("&Defaults..."),
         [this] { Defaults1Click(); });
     addAction(options, QStringLiteral("ResetPassword1"), QStringLiteral("&Reset Password"),
-        [this] { showSecurityNotAvailable(); });
+        [this] { ResetSecurityPassword(); });
 
     QMenu *wizard = addMenu(nullptr, QStringLiteral("Wizard1"), QStringLiteral("Wi&zard"));
     addAction(wizard, QStringLiteral("New2"), QStringLiteral("&New"), [this] { New2Click(); });
@@ -278,12 +280,7 @@ void TMDIMainForm::Open2Click()
 
 void TMDIMainForm::ChangePassword1Click()
 {
-    const WindowFactories &factories = windowFactories();
-    if (!factories.PasswordChange) {
-        ShowWindowNotAvailable(QStringLiteral("Change Password"));
-        return;
-    }
-    AddMdiChild(factories.PasswordChange(this));
+    AddMdiChild(new TQDChangePassword(this));
 }
 
 void TMDIMainForm::ViewSQLHistory1Click()
@@ -294,11 +291,6 @@ void TMDIMainForm::ViewSQLHistory1Click()
         return;
     }
     AddMdiChild(factories.SQLHistory(this));
-}
-
-void TMDIMainForm::showSecurityNotAvailable()
-{
-    ScreenMessage(mkInformation, QStringLiteral("The security features are not available yet."));
 }
 
 void TMDIMainForm::Exit1Click()
@@ -370,12 +362,17 @@ void TMDIMainForm::SelectAll1Click()
 
 void TMDIMainForm::Defaults1Click()
 {
-    const WindowFactories &factories = windowFactories();
-    if (!factories.SettingsEditor) {
+    if (!m_settingsForm) {
         ShowWindowNotAvailable(QStringLiteral("Settings"));
         return;
     }
-    factories.SettingsEditor(this, m_settings, QString());
+    try {
+        m_settingsForm->Execute(m_settings, QStringLiteral("*"), true);
+    } catch (...) {
+        ShowCurrentException();
+    }
+    // Whatever the result: the lock time may have changed.
+    StartLockTimer();
     // The directories may have changed: the new watcher starts before the old one stops.
     StartDirectoryWatch();
 }

@@ -8,6 +8,7 @@
 #include "platform/ProgramDirectory.h"
 #include "shell/FormPlacement.h"
 #include "shell/KXLogonForm.h"
+#include "shell/LockTimer.h"
 #include "shell/MainSettings.h"
 #include "shell/MenuMerge.h"
 #include "shell/ProgramFiles.h"
@@ -46,6 +47,7 @@ TMDIMainForm::TMDIMainForm(const QStringList &arguments, QWidget *parent)
     m_sqlDbf = std::make_unique<TDbfTable>();
     m_sqlDbf->SetName(QStringLiteral("SQLDbf"));
     createMenus();
+    createSecurity();
     // The frame comes up maximised unless the saved placement says otherwise.
     setWindowState(windowState() | Qt::WindowMaximized);
     setMainWindow(this);
@@ -59,6 +61,9 @@ TMDIMainForm::~TMDIMainForm()
 {
     // Nothing of this window may be called back once its members start going away.
     disconnect(m_mdiArea, nullptr, this, nullptr);
+    delete m_activityFilter;
+    m_activityFilter = nullptr;
+    StopLockTimer();
     FormDestroy();
     if (mainWindow() == this)
         setMainWindow(nullptr);
@@ -134,15 +139,11 @@ void TMDIMainForm::FormCreate()
     for (const char *name : { "File1", "Edit1", "Options1", "Wizard1", "Tools1", "Window1" })
         m_menus.value(QLatin1String(name))->setEnabled(true);
 
-    // The security password and the lock timer come with their own features; until then
-    // security stays inactive, so the secured commands stay disabled.
-    m_securityActive = false;
-    m_closingAfterLock = false;
-    m_actions.value(QStringLiteral("LockQuarloDesk1"))->setEnabled(m_securityActive);
-    m_actions.value(QStringLiteral("ShutOffSecuredFeatures1"))->setEnabled(m_securityActive);
+    runStep([this] { AskSecurityPassword(); });
 
     openSQLHistory();
     runStep([this] { setUpDesktop(); });
+    runStep([this] { StartLockTimer(); });
 
     runStep([this] {
         LoadFormPlacement(AllPlacementParts, this, formStateFileName(), MainSection);

@@ -23,11 +23,15 @@ class QToolBar;
 
 namespace qd {
 
+class TActivityFilter;
 class TDirWaitThread;
 class TFileDrop;
 class TKXAboutForm;
 class TKXLogonForm;
+class TLockTimer;
 class TMenuMerge;
+class TfrmLockOut;
+class TfrmSettings;
 class TMILAssociate;
 
 // The program's main window: a multiple-document frame that owns, for the whole run, the
@@ -47,6 +51,9 @@ public:
     // The long-lived logon dialog, created after the main window.
     void SetLogonForm(TKXLogonForm *form) { m_logonForm = form; }
     TKXLogonForm *LogonForm() const { return m_logonForm; }
+    // The screen lock and the settings editor, created after the main window.
+    void SetLockOutForm(TfrmLockOut *form);
+    void SetSettingsForm(TfrmSettings *form);
 
     QMdiArea *MdiArea() const { return m_mdiArea; }
     // The first file from the command line, until the window is first shown.
@@ -101,6 +108,19 @@ public:
     void ArrangeIcons1Click();
     void File1Click();
 
+    // ---- security (MDIMainSecurity.cpp) ----
+    void AskSecurityPassword();
+    void ShutOffSecuredFeatures();
+    // Asks first; Yes forgets the security password and every saved account.
+    void ResetSecurityPassword();
+    void LockApplication();
+    void StartLockTimer();
+    void RestartLockTimer();
+    void StopLockTimer();
+    TLockTimer &LockTimer() const { return *m_lockTimer; }
+    // True while the screen lock is up.
+    bool Locked() const { return m_locked; }
+
     QMenu *Menu(const QString &name) const { return m_menus.value(name); }
     QFileDialog *OpenDialog1() const { return m_openDialog; }
 
@@ -119,6 +139,8 @@ public:
     const QStringList &AliasList() const override { return m_aliasList; }
     bool SecurityActive() const override { return m_securityActive; }
     bool ClosingAfterLock() const override { return m_closingAfterLock; }
+    QString SecurityPassword() const override { return m_securityPassword; }
+    void SetSecurityPassword(const QString &password) override { m_securityPassword = password; }
     void AddSQLHistory(
         const QString &userName, const QString &instance, const QString &sqlText) override;
     TDbfTable *SQLDbf() override { return m_sqlDbf.get(); }
@@ -152,7 +174,11 @@ private:
     // Shows the logon dialog for target when its window can be created.
     void showLogon(const QString &target);
     QWidget *createWorksheet(const TLogonValues &logon, const QString &fileOrText, bool asFile);
-    void showSecurityNotAvailable();
+    void createSecurity();
+    void updateSecuredActions();
+    bool hasSecurePassword() const;
+    // Leaves the program from the screen lock; false when a window still refused to close.
+    bool closeFromLock();
     void setUpDesktop();
     void RefreshFileTrees();
     void MainWindowFileDropDrop();
@@ -171,6 +197,11 @@ private:
     QHash<QString, QMenu *> m_menus;
     QHash<QAction *, QKeySequence> m_ownShortcuts;
     QPointer<TKXLogonForm> m_logonForm;
+    QPointer<TfrmLockOut> m_lockOutForm;
+    QPointer<TfrmSettings> m_settingsForm;
+    TLockTimer *m_lockTimer = nullptr;
+    TActivityFilter *m_activityFilter = nullptr;
+    bool m_locked = false;
 
     QStringList m_filesToOpen;
     QString m_programDirectory;

@@ -1,6 +1,8 @@
 #include "shell/QuarloDeskProgram.h"
 
 #include "shell/KXLogonForm.h"
+#include "shell/LockOut.h"
+#include "shell/SettingsForm.h"
 #include "shell/MDIMainForm.h"
 
 #include <QApplication>
@@ -26,15 +28,24 @@ QuarloDeskProgram::QuarloDeskProgram(const QStringList &arguments)
     QApplication::setApplicationName(QStringLiteral("Quarlo Desk"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quarlo Desk"));
     m_mainForm = std::make_unique<TMDIMainForm>(FileArguments(arguments));
+    m_lockOutForm = std::make_unique<TfrmLockOut>(m_mainForm.get());
+    m_mainForm->SetLockOutForm(m_lockOutForm.get());
+    m_settingsForm = std::make_unique<TfrmSettings>(m_mainForm.get(), m_mainForm.get());
+    m_mainForm->SetSettingsForm(m_settingsForm.get());
     m_logonForm = std::make_unique<TKXLogonForm>(m_mainForm.get(), m_mainForm.get());
     m_mainForm->SetLogonForm(m_logonForm.get());
 }
 
 QuarloDeskProgram::~QuarloDeskProgram()
 {
-    if (m_mainForm)
+    if (m_mainForm) {
         m_mainForm->SetLogonForm(nullptr);
+        m_mainForm->SetLockOutForm(nullptr);
+        m_mainForm->SetSettingsForm(nullptr);
+    }
     m_logonForm.reset();
+    m_settingsForm.reset();
+    m_lockOutForm.reset();
     m_mainForm.reset();
 }
 

@@ -8,6 +8,8 @@ namespace qd {
 
 class TKXLogonForm;
 class TMDIMainForm;
+class TfrmLockOut;
+class TfrmSettings;
 
 // The program's run: sets the application's title, creates the main window and the dialogs
 // that live for the whole run, in that order, and takes them down in reverse order.
@@ -22,6 +24,8 @@ public:
 
     TMDIMainForm *MainForm() const { return m_mainForm.get(); }
     TKXLogonForm *LogonForm() const { return m_logonForm.get(); }
+    TfrmLockOut *LockOutForm() const { return m_lockOutForm.get(); }
+    TfrmSettings *SettingsForm() const { return m_settingsForm.get(); }
 
     static QStringList FileArguments(const QStringList &parameters);
 
@@ -30,6 +34,8 @@ public:
 
 private:
     std::unique_ptr<TMDIMainForm> m_mainForm;
+    std::unique_ptr<TfrmLockOut> m_lockOutForm;
+    std::unique_ptr<TfrmSettings> m_settingsForm;
     std::unique_ptr<TKXLogonForm> m_logonForm;
 };
 

@@ -3,6 +3,10 @@
 #include "classlib/Exception.h"
 #include "oracle/ScreenServices.h"
 
+#include <QDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+
 namespace qd {
 
 namespace {
@@ -30,6 +34,18 @@ void ShowWindowNotAvailable(const QString &what)
 void RaiseWindowNotAvailable(const QString &what)
 {
     throw Exception(notAvailableText(what));
+}
+
+QString AskMaskedValue(QWidget *parent, const QString &caption, const QString &label)
+{
+    if (const auto &prompt = windowFactories().MaskedPrompt)
+        return prompt(parent, caption, label);
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(label);
+    dialog.setTextEchoMode(QLineEdit::Password);
+    dialog.exec();
+    return dialog.textValue();
 }
 
 MainWindowInterface *mainWindow()

@@ -83,11 +83,10 @@ struct WindowFactories {
         ShowPlan;
     // The SQL history window (TFrmSQLHistory).
     std::function<QWidget *(QWidget *owner)> SQLHistory;
-    // The password change window (one of the security features).
-    std::function<QWidget *(QWidget *owner)> PasswordChange;
-    // The settings editor (TfrmSettings), modal, on settings; page names the section to show
-    // (empty: all). Returns the modal result (1 for OK).
-    std::function<int(QWidget *parent, TSettings &settings, const QString &page)> SettingsEditor;
+    // The value prompt (TKXVarPrompt) asking for one masked value under caption and label;
+    // returns the text in its box however the prompt was closed.
+    std::function<QString(QWidget *parent, const QString &caption, const QString &label)>
+        MaskedPrompt;
     // The start-up offer of file associations (TFileAssociate), modal, with the types that are
     // not yet associated. Registered by the program only: a main window without it neither
     // registers itself with the desktop nor offers associations (so tests leave it alone).
@@ -101,6 +100,9 @@ WindowFactories &windowFactories();
 
 // Shows "The <what> window is not available yet." through the screen services.
 void ShowWindowNotAvailable(const QString &what);
+// Asks for one masked value through the registered value prompt (a plain masked input box
+// while none is registered); the text in the box however the prompt was closed.
+QString AskMaskedValue(QWidget *parent, const QString &caption, const QString &label);
 // Throws that text as an Exception, for callers whose failures reach an error box.
 [[noreturn]] void RaiseWindowNotAvailable(const QString &what);
 
@@ -132,6 +134,11 @@ public:
     // Set when the user left the screen lock by closing the program: child windows then close
     // without asking their questions.
     virtual bool ClosingAfterLock() const = 0;
+    // The security password given in this run (the account list's key); empty while security
+    // is inactive.
+    virtual QString SecurityPassword() const { return QString(); }
+    // The settings editor gives the new password here after the user changed it.
+    virtual void SetSecurityPassword(const QString &) {}
 
     // Records a run in the SQL history; does nothing while the history is closed.
     virtual void AddSQLHistory(

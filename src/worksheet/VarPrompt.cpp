@@ -147,4 +147,16 @@ TSubVarAsker TKXVarPrompt::SubstitutionAsker()
     };
 }
 
+QString AskMaskedPromptValue(QWidget *parent, const QString &caption, const QString &label)
+{
+    // On the heap: the parent may go away while the prompt is open and take it along.
+    QPointer<TKXVarPrompt> prompt = new TKXVarPrompt(parent);
+    prompt->Execute(caption, label, vpmNone, QString(), QString(), true);
+    if (!prompt)
+        return QString();
+    const QString text = prompt->edtValue()->text();
+    delete prompt;
+    return text;
+}
+
 } // namespace qd

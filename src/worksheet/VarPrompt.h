@@ -70,4 +70,8 @@ private:
     QString m_value;
 };
 
+// Asks for one masked value in a new prompt (the security password): the text in the box,
+// however the prompt was closed.
+QString AskMaskedPromptValue(QWidget *parent, const QString &caption, const QString &label);
+
 } // namespace qd

@@ -128,6 +128,8 @@ std::shared_ptr<Config> Config::parse(const std::string &text, const std::string
                 config->m_defaultAlias = yes(value) ? alias->name : config->m_defaultAlias;
             else if (key == "LOCK_WAIT_MS")
                 alias->lockWaitMs = std::max(0, std::atoi(value.c_str()));
+            else if (key == "CASE_SENSITIVE_PASSWORDS")
+                alias->caseSensitivePasswords = yes(value);
             else if (key == "BFILE_DIRECTORY")
                 alias->bfileDirectory
                     = value.empty() || value[0] == '/' ? value : baseDirectory + "/" + value;

@@ -26,6 +26,9 @@ struct AliasEntry {
     std::string banner = "Oracle Database 19c Enterprise Edition Release 19.0.0.0.0 - Production";
     bool demo = false; // create the sample schema on first use
     int lockWaitMs = 3000; // bound on waiting for another session's uncommitted change
+    // Passwords compare exactly, as on servers with case-sensitive logons; else without regard
+    // to case.
+    bool caseSensitivePasswords = false;
     // BFILENAME('DIR', 'name') reads <bfileDirectory>/DIR/name; default <directory>/bfiles.
     std::string bfileDirectory;
     std::map<std::string, UserEntry> users; // by name

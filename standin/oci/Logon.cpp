@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 namespace qdsi::oci {
 
@@ -15,9 +18,34 @@ namespace {
 
 std::atomic<int> injectedLogonError { 0 };
 
-bool samePassword(const std::string &a, const std::string &b)
+// Held logons wait here until released; the wait is bounded so a forgotten hold cannot hang.
+std::mutex holdMutex;
+std::condition_variable holdChanged;
+bool logonsHeld = false;
+std::string heldAlias; // upper case; empty: every alias
+int logonsWaiting = 0;
+constexpr auto MaxHold = std::chrono::seconds(60);
+
+bool holds(const std::string &alias)
 {
-    // Passwords compare without regard to case, as with case-insensitive logons on the server.
+    return logonsHeld && (heldAlias.empty() || heldAlias == alias);
+}
+
+void waitWhileHeld(const std::string &alias)
+{
+    std::unique_lock lock(holdMutex);
+    if (!holds(alias))
+        return;
+    ++logonsWaiting;
+    holdChanged.wait_for(lock, MaxHold, [&] { return !holds(alias); });
+    --logonsWaiting;
+}
+
+bool samePassword(const std::string &a, const std::string &b, bool caseSensitive)
+{
+    if (caseSensitive)
+        return a == b;
+    // Without regard to case, as with case-insensitive logons on the server.
     return a.size() == b.size()
         && std::equal(a.begin(), a.end(), b.begin(),
             [](unsigned char x, unsigned char y) { return std::toupper(x) == std::toupper(y); });
@@ -28,6 +56,24 @@ bool samePassword(const std::string &a, const std::string &b)
 void failNextLogon(int code)
 {
     injectedLogonError = code;
+}
+
+void holdLogons(const char *alias)
+{
+    {
+        std::lock_guard lock(holdMutex);
+        logonsHeld = alias != nullptr;
+        heldAlias = alias ? std::string(alias) : std::string();
+        std::transform(heldAlias.begin(), heldAlias.end(), heldAlias.begin(),
+            [](unsigned char c) { return std::toupper(c); });
+    }
+    holdChanged.notify_all();
+}
+
+int heldLogonCount()
+{
+    std::lock_guard lock(holdMutex);
+    return logonsWaiting;
 }
 
 std::string foldUserName(const std::string &written)
@@ -43,9 +89,11 @@ std::string foldUserName(const std::string &written)
 int beginSession(
     SvcCtxHandle &service, SessionHandle &user, const std::string &password, bool allowExpired)
 {
+    ServerHandle *server = service.server;
+    if (server && server->alias)
+        waitWhileHeld(server->alias->name);
     if (const int injected = injectedLogonError.exchange(0))
         throw oraFail(injected);
-    ServerHandle *server = service.server;
     if (!server || !server->alias)
         throw oraFail(3114);
     const std::string name = foldUserName(user.userName);
@@ -54,7 +102,9 @@ int beginSession(
         std::lock_guard lock(server->config->mutex);
         const auto &users = server->alias->users;
         const auto it = users.find(name);
-        if (name.empty() || it == users.end() || !samePassword(it->second.password, password))
+        if (name.empty() || it == users.end()
+            || !samePassword(
+                it->second.password, password, server->alias->caseSensitivePasswords))
             throw oraFail(1017);
         state = it->second.state;
     }

@@ -79,6 +79,19 @@ QDSI_EXPORT void qdsi_fail_next_logon(int oraCode)
     failNextLogon(oraCode);
 }
 
+// Session begins on the alias (empty: on every alias) wait until called with null, at most a
+// minute.
+QDSI_EXPORT void qdsi_hold_logons(const char *alias)
+{
+    holdLogons(alias);
+}
+
+// Number of session begins waiting for the hold.
+QDSI_EXPORT int qdsi_held_logons()
+{
+    return heldLogonCount();
+}
+
 // The session's connection is lost: its next call fails with ORA-03113, later ones with
 // ORA-03114. Returns 0, or -1 without a session.
 QDSI_EXPORT int qdsi_lose_connection(void *svchp)

@@ -305,11 +305,8 @@ TEST_F(MainWindowCommands, WindowsNotYetAvailableSaySo)
         { "DBNavigator1", "The DB Navigator window is not available yet." },
         { "PowerTune1", "The Rizer Edor window is not available yet." },
         { "ViewSQLHistory1", "The SQL History window is not available yet." },
-        { "ChangePassword1", "The Change Password window is not available yet." },
-        { "Defaults1", "The Settings window is not available yet." },
         { "New2", "The Wizard editor window is not available yet." },
         { "FTP1", "The FTP Client window is not available yet." },
-        { "EnterSecureMode1", "The security features are not available yet." },
     };
     for (const auto &[name, text] : commands) {
         messages.clear();

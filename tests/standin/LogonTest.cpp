@@ -32,7 +32,9 @@ protected:
                "[user SOON@SALES]\npassword = soon\nstate = expiring\n"
                "[user GRACE@SALES]\npassword = grace\nstate = grace\n"
                "[user OLD@SALES]\npassword = old\nstate = expired\n"
-               "[user SHUT@SALES]\npassword = shut\nstate = locked\n";
+               "[user SHUT@SALES]\npassword = shut\nstate = locked\n"
+               "[alias EXACT]\ncase_sensitive_passwords = yes\n"
+               "[user SCOTT@EXACT]\npassword = Tiger\n";
         out.close();
         setenv("QD_STANDIN_CONFIG", m_path.c_str(), 1);
     }
@@ -183,4 +185,22 @@ TEST(StandinLogon, StatementTraceRecordsTheTextsReceived)
     api().traceGet(c.svc, 1, text, sizeof text);
     EXPECT_STREQ(text, "UPDATE EMP SET SAL = SAL WHERE EMPNO = 101");
     EXPECT_EQ(api().traceGet(c.svc, 2, text, sizeof text), -1);
+}
+
+// An alias may compare passwords exactly, as current servers do; others ignore their case.
+TEST_F(ConfiguredAlias, CaseSensitivePasswords)
+{
+    const struct {
+        const char *alias, *password;
+        sword status;
+    } cases[] = {
+        { "EXACT", "Tiger", SUCCESS },
+        { "EXACT", "tiger", ERROR },
+        { "EXACT", "TIGER", ERROR },
+        { "SALES", "TIGER", SUCCESS },
+    };
+    for (const auto &k : cases) {
+        Connection c;
+        EXPECT_EQ(c.logon("scott", k.password, k.alias), k.status) << k.alias << " " << k.password;
+    }
 }
