@@ -3,6 +3,7 @@
 #include "Exception.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 
@@ -19,6 +20,32 @@ QByteArray ReadFileBytes(const QString &fileName)
         throw Exception(
             QStringLiteral("Cannot read file \"%1\". %2").arg(fileName, file.errorString()));
     return bytes;
+}
+
+QStringList ReadSmallTextLines(const QString &fileName, qint64 maxBytes)
+{
+    const QFileInfo info(fileName);
+    if (fileName.isEmpty() || !info.exists())
+        return {};
+    if (!info.isFile())
+        throw Exception(QStringLiteral("Cannot read %1: it is not a file.").arg(fileName));
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Exception(QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString()));
+    // Read one byte past the limit: the size seen before opening may have changed since.
+    const QByteArray data = file.read(maxBytes + 1);
+    if (data.size() > maxBytes)
+        throw Exception(QStringLiteral("Cannot read %1: the file is larger than %2 bytes.")
+                            .arg(fileName)
+                            .arg(maxBytes));
+    QStringList lines = QString::fromUtf8(data).split(u'\n');
+    for (QString &line : lines) {
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+    }
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
 }
 
 QString DecodeText(const QByteArray &bytes)

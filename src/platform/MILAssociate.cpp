@@ -1,6 +1,7 @@
 #include "platform/MILAssociate.h"
 
 #include "classlib/Exception.h"
+#include "classlib/TextFile.h"
 #include "platform/Environment.h"
 
 #include <QDir>
@@ -19,28 +20,10 @@ const QString EntryGroup = QStringLiteral("[Desktop Entry]");
 const QString DefaultsGroup = QStringLiteral("[Default Applications]");
 constexpr int ToolTimeoutMs = 30000;
 
-// The lines of a small text file; a missing file has none. Larger files are refused rather
-// than cut, so a rewrite never loses their end.
+// The lines of a small text file; see ReadSmallTextLines.
 QStringList readLines(const QString &fileName)
 {
-    QFile file(fileName);
-    if (!file.exists())
-        return {};
-    if (!file.open(QIODevice::ReadOnly))
-        throw Exception(QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString()));
-    const QByteArray data = file.read(TMILAssociate::MaxConfigFileSize + 1);
-    if (data.size() > TMILAssociate::MaxConfigFileSize)
-        throw Exception(QStringLiteral("Cannot read %1: the file is larger than %2 bytes.")
-                            .arg(fileName)
-                            .arg(TMILAssociate::MaxConfigFileSize));
-    QStringList lines = QString::fromUtf8(data).split(u'\n');
-    for (QString &line : lines) {
-        if (line.endsWith(u'\r'))
-            line.chop(1);
-    }
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
+    return ReadSmallTextLines(fileName, TMILAssociate::MaxConfigFileSize);
 }
 
 void writeText(const QString &fileName, const QString &text)

@@ -1,6 +1,7 @@
 #include "shell/ProgramFiles.h"
 
 #include "classlib/Exception.h"
+#include "classlib/TextFile.h"
 #include "platform/ProgramDirectory.h"
 
 #include <QCoreApplication>
@@ -36,32 +37,7 @@ QString FindProgramFile(const QString &fileName)
 
 QStringList ReadListFile(const QString &fileName)
 {
-    const QFileInfo info(fileName);
-    if (fileName.isEmpty() || !info.exists())
-        return {};
-    if (!info.isFile())
-        throw Exception(QStringLiteral("Cannot read %1: it is not a file.").arg(fileName));
-    if (info.size() > MaxListFileSize)
-        throw Exception(QStringLiteral("Cannot read %1: the file is larger than %2 bytes.")
-                            .arg(fileName)
-                            .arg(MaxListFileSize));
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Exception(
-            QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString()));
-    const QByteArray data = file.read(MaxListFileSize + 1);
-    if (data.size() > MaxListFileSize)
-        throw Exception(QStringLiteral("Cannot read %1: the file is larger than %2 bytes.")
-                            .arg(fileName)
-                            .arg(MaxListFileSize));
-    QStringList lines = QString::fromUtf8(data).split(u'\n');
-    for (QString &line : lines) {
-        if (line.endsWith(u'\r'))
-            line.chop(1);
-    }
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
+    return ReadSmallTextLines(fileName, MaxListFileSize);
 }
 
 } // namespace qd
