@@ -366,8 +366,16 @@ void TMDIMainForm::Defaults1Click()
         ShowWindowNotAvailable(QStringLiteral("Settings"));
         return;
     }
+    EditSettings(m_settings, QStringLiteral("*"), true);
+}
+
+int TMDIMainForm::EditSettings(TSettings &store, const QString &section, bool save)
+{
+    if (!m_settingsForm)
+        return 0;
+    int result = 0;
     try {
-        m_settingsForm->Execute(m_settings, QStringLiteral("*"), true);
+        result = m_settingsForm->Execute(store, section, save);
     } catch (...) {
         ShowCurrentException();
     }
@@ -375,6 +383,7 @@ void TMDIMainForm::Defaults1Click()
     StartLockTimer();
     // The directories may have changed: the new watcher starts before the old one stops.
     StartDirectoryWatch();
+    return result;
 }
 
 void TMDIMainForm::New2Click()

@@ -154,6 +154,7 @@ public:
     void OpenRecentLogon(const TMRUItem &item) override;
     bool ExecuteLogon(TLogonValues &logon) override;
     QAction *MainAction(const QString &name) const override { return m_actions.value(name); }
+    int EditSettings(TSettings &store, const QString &section, bool save) override;
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -172,6 +172,16 @@ public:
     // "Redo1", "Cut1", "Copy1", "Paste1", "SelectAll1"), which child windows' menu items
     // trigger and whose enabled state they copy; null for another name.
     virtual QAction *MainAction(const QString &name) const = 0;
+    // Shows the settings editor on store's settings of section ("*": all); OK writes them back
+    // into store, and with save also to its file. Returns the modal result (1 for OK), 0 when
+    // the program has no settings editor.
+    virtual int EditSettings(TSettings &store, const QString &section, bool save)
+    {
+        Q_UNUSED(store);
+        Q_UNUSED(section);
+        Q_UNUSED(save);
+        return 0;
+    }
 };
 
 // The main window while it exists, else null.

@@ -281,10 +281,23 @@ void TSQLForm::createActions()
 
     // ---- Format -------------------------------------------------------------------------------
     QMenu *format = bar->addMenu(QStringLiteral("F&ormat"));
+    // The settings editor on one page of this window's own settings (a copy of the program's,
+    // kept for this window only); on OK the window takes the new values.
+    auto editSettings = [this](const QString &page, void (TSQLForm::*apply)()) {
+        return [this, page, apply] {
+            MainWindowInterface *main = mainWindow();
+            if (!main) {
+                notAvailableYet(QStringLiteral("The settings editor"));
+                return;
+            }
+            if (main->EditSettings(*m_settings, page, false) == 1)
+                (this->*apply)();
+        };
+    };
     hook(addAction(format, QStringLiteral("Fonts1"), QStringLiteral("&Fonts..."), {}, nullptr),
-        later(QStringLiteral("The settings editor")));
+        editSettings(QStringLiteral("Fonts"), &TSQLForm::applyFonts));
     hook(addAction(format, QStringLiteral("Preferences1"), QStringLiteral("&Environment..."), {}, nullptr),
-        later(QStringLiteral("The settings editor")));
+        editSettings(QStringLiteral("SQL"), &TSQLForm::InitOptions));
 
     // ---- Tool buttons -------------------------------------------------------------------------
     QToolBar *tools = addToolBar(QStringLiteral("SQL"));

@@ -6,6 +6,7 @@
 #include "shell/AccountList.h"
 #include "shell/MRUList.h"
 #include "shell/MainSettings.h"
+#include "shell/SettingFont.h"
 #include "shell/Settings.h"
 #include "worksheet/EditorPane.h"
 #include "worksheet/WorksheetStatusBar.h"
@@ -16,7 +17,10 @@
 #include <QFileInfo>
 #include <QFile>
 #include <QMimeData>
+#include <QTableView>
 #include <QUrl>
+
+#include <functional>
 
 using namespace qd;
 
@@ -60,6 +64,14 @@ public:
         return true;
     }
     QAction *MainAction(const QString &) const override { return nullptr; }
+    int EditSettings(TSettings &store, const QString &section, bool save) override
+    {
+        editedPages.append(section);
+        savedEdits += save;
+        if (editSettings)
+            editSettings(store);
+        return editResult;
+    }
 
     TSettings settings;
     TAccountList accounts;
@@ -72,6 +84,10 @@ public:
     QList<QWidget *> children;
     int logonDialogs = 0;
     std::optional<TLogonValues> logonAnswer;
+    QStringList editedPages;
+    std::function<void(TSettings &)> editSettings;
+    int editResult = 2;
+    int savedEdits = 0;
 };
 
 class WorksheetInMainWindow : public qd::test::WorksheetTest {
@@ -123,6 +139,34 @@ TEST_F(WorksheetInMainWindow, SettingsComeFromTheMainStore)
     // The first error ends the run: nothing of the later statements reached the output.
     EXPECT_FALSE(form->TextOutput()->text().contains(QStringLiteral("Query returned")))
         << form->TextOutput()->text().toStdString();
+}
+
+// Format > Fonts opens the settings editor on the window's own fonts; the window takes the new
+// fonts only when the editor was left with OK.
+TEST_F(WorksheetInMainWindow, FontsCommandAppliesTheEditedFontsOnOk)
+{
+    TSQLForm *form = open(QString());
+    auto *grid = form->findChild<QTableView *>();
+    auto *fonts = form->findChild<QAction *>(QStringLiteral("Fonts1"));
+    ASSERT_TRUE(grid && fonts);
+    const int before = grid->font().pointSize();
+    const int wanted = before == 21 ? 22 : 21;
+    main.editSettings = [wanted](TSettings &settings) {
+        SettingFont font;
+        font.name = QStringLiteral("DejaVu Sans");
+        font.size = wanted;
+        settings.FindSetting(QStringLiteral("SQLGridOutCell"))
+            ->SetValue(Variant(FontToSettingString(font)));
+    };
+    fonts->trigger(); // left with Cancel
+    EXPECT_EQ(main.editedPages, QStringList { QStringLiteral("Fonts") });
+    EXPECT_EQ(grid->font().pointSize(), before);
+    main.editResult = 1;
+    fonts->trigger();
+    EXPECT_EQ(grid->font().pointSize(), wanted);
+    // The window's own settings changed, not the program's, and nothing was written.
+    EXPECT_EQ(main.savedEdits, 0);
+    EXPECT_NE(main.settings.FindSetting(QStringLiteral("SQLGridOutCell"))->GetFont().size, wanted);
 }
 
 TEST_F(WorksheetInMainWindow, ConnectLogsOnWithTheDialogsValues)
