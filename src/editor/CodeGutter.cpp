@@ -117,7 +117,12 @@ void TCodeGutter::SetCodeMemo(TCodeMemo *memo)
                                  freeBookmarks();
                                  update();
                              })
-                      << connect(memo, &QObject::destroyed, this, [this] { detach(); });
+                      << connect(memo, &QObject::destroyed, this, [this] {
+                             // Only the QObject part is left by now: forget the editor before
+                             // detaching, so nothing of its own is touched.
+                             m_memo = nullptr;
+                             detach();
+                         });
     }
     update();
 }
