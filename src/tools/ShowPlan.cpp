@@ -7,6 +7,7 @@
 #include "shell/WindowServices.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QLabel>
 #include <QSplitter>
 #include <QVBoxLayout>
@@ -114,10 +115,21 @@ void TShowPlan::FormCreate()
     m_splitter->setStretchFactor(1, 1);
 
     // The plan's columns line up only in a fixed-width font: that is the fallback for both.
-    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    QFont font;
-    m_memSQL->setFont(settingFont(QStringLiteral("SQLEditor"), font) ? font : fixed);
-    m_memPlan->setFont(settingFont(QStringLiteral("SQLTextOutput"), font) ? font : fixed);
+    // A stored font that is missing here (the default "Terminal") falls back to a
+    // proportional face: then the fixed font at the stored size.
+    auto fixedPitch = [](const QString &setting) {
+        QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        QFont font;
+        if (!settingFont(setting, font))
+            return fixed;
+        if (QFontInfo(font).fixedPitch())
+            return font;
+        if (font.pointSizeF() > 0)
+            fixed.setPointSizeF(font.pointSizeF());
+        return fixed;
+    };
+    m_memSQL->setFont(fixedPitch(QStringLiteral("SQLEditor")));
+    m_memPlan->setFont(fixedPitch(QStringLiteral("SQLTextOutput")));
 }
 
 void InstallShowPlanWindow()
