@@ -77,8 +77,8 @@ TEST_F(EverydaySql, WhatIsOutOfReachFailsNamingTheFeature)
           "ORDER SIBLINGS BY ENAME",
             "ORDER SIBLINGS BY" },
         { "SELECT TO_TIMESTAMP('2024-01-02', 'YYYY-MM-DD') FROM DUAL", "TO_TIMESTAMP" },
-        { "CREATE TABLE ED_IDENTITY (ID NUMBER GENERATED ALWAYS AS IDENTITY, N NUMBER)",
-            "identity column" },
+        { "CREATE TABLE ED_VIRTUAL (N NUMBER, M NUMBER GENERATED ALWAYS AS (N * 2) VIRTUAL)",
+            "virtual column" },
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.sql);
