@@ -123,8 +123,31 @@ std::string exactNumberText(std::string_view literal, bool negative)
     return digitsText(negative, kept, exponent);
 }
 
+bool isExactNumber(sqlite3_value *value)
+{
+    if (sqlite3_value_type(value) != SQLITE_BLOB)
+        return false;
+    const auto *p = static_cast<const char *>(sqlite3_value_blob(value));
+    const int n = sqlite3_value_bytes(value);
+    // What exactNumberText writes: 16 digits at least, a sign, a point, an exponent.
+    if (!p || n < 16 || n > 48)
+        return false;
+    int digits = 0;
+    for (int i = 0; i < n; ++i) {
+        const char c = p[i];
+        if (c >= '0' && c <= '9')
+            ++digits;
+        else if (!(c == '.' || c == 'E' || ((c == '-' || c == '+') && (i == 0 || p[i - 1] == 'E'))))
+            return false;
+    }
+    return digits >= 16;
+}
+
 std::string numberToText(sqlite3_value *value)
 {
+    if (isExactNumber(value))
+        return std::string(static_cast<const char *>(sqlite3_value_blob(value)),
+            static_cast<size_t>(sqlite3_value_bytes(value)));
     switch (sqlite3_value_type(value)) {
     case SQLITE_INTEGER:
         return numberToText(static_cast<int64_t>(sqlite3_value_int64(value)));

@@ -3,6 +3,8 @@
 // Oracle's text for numbers: the default conversion and the number format models of
 // to_char/to_number (9, 0, '.', 'D', ',', 'G', '$', 'S', 'MI', 'FM').
 
+#include <sqlite3.h>
+
 #include <string>
 #include <string_view>
 
@@ -18,5 +20,7 @@ bool looksNumeric(std::string_view text, double *value = nullptr);
 // number is kept in SQLite as a BLOB of that text: stored, fetched and compared for equality
 // exactly, read as a double by arithmetic (see Dialect.h).
 std::string exactNumberText(std::string_view literal, bool negative);
+// Whether a value is such a BLOB.
+bool isExactNumber(sqlite3_value *value);
 
 } // namespace qdsi::sql

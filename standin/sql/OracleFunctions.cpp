@@ -28,6 +28,8 @@ std::string text(sqlite3_value *v)
     case SQLITE_FLOAT:
         return numberToText(v);
     case SQLITE_BLOB: {
+        if (isExactNumber(v)) // a long NUMBER: its text
+            return numberToText(v);
         static constexpr char hex[] = "0123456789ABCDEF";
         const auto *p = static_cast<const unsigned char *>(sqlite3_value_blob(v));
         std::string out;
@@ -45,7 +47,7 @@ std::string text(sqlite3_value *v)
 bool isNumber(sqlite3_value *v)
 {
     const int t = sqlite3_value_type(v);
-    return t == SQLITE_INTEGER || t == SQLITE_FLOAT;
+    return t == SQLITE_INTEGER || t == SQLITE_FLOAT || isExactNumber(v);
 }
 
 double number(sqlite3_value *v)

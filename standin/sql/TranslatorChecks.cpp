@@ -182,10 +182,33 @@ void Translator::implicitNumbers(std::vector<Unit> &us, const Scope &scope)
             // them as numbers.
             const std::string &o = tok(us[k + 1].b).upper;
             if (type.dataType == 2 && (o == "<" || o == ">" || o == "<=" || o == ">=")) {
-                Unit cast { Unit::Text, col.b, col.e,
-                    "CAST(" + primary(col.b, col.e, scope) + " AS NUMERIC)" };
-                us[side] = cast;
-                continue;
+                const size_t otherSide = side == k ? k + 2 : k;
+                // The value: a primary, or on the right a signed one ("n > -5").
+                size_t last = otherSide;
+                std::string sign;
+                while (otherSide == k + 2 && last + 1 < us.size() && us[last].kind == Unit::Op
+                    && (tok(us[last].b).is("-") || tok(us[last].b).is("+")))
+                    sign += tok(us[last++].b).is("-") ? "-" : "";
+                const Unit &value = us[last];
+                if (value.kind != Unit::Primary && value.kind != Unit::Text)
+                    continue;
+                const bool negative = sign.size() % 2 == 1;
+                std::string valueText;
+                if (value.kind == Unit::Text)
+                    valueText = value.text;
+                else if (value.e == value.b + 1 && tok(value.b).type == TokenType::Number)
+                    valueText = numberLiteral(tok(value.b).text, negative), sign.clear();
+                else
+                    valueText = primary(value.b, value.e, scope);
+                const Unit cast { Unit::Text, us[otherSide].b, value.e,
+                    "CAST(" + std::string(negative && !sign.empty() ? "-" : "") + valueText
+                        + " AS NUMERIC)" };
+                us.erase(us.begin() + static_cast<long>(otherSide) + 1,
+                    us.begin() + static_cast<long>(last) + 1);
+                us[otherSide] = cast;
+                us[side] = Unit { Unit::Text, us[side].b, us[side].e,
+                    "CAST(" + primary(us[side].b, us[side].e, scope) + " AS NUMERIC)" };
+                break;
             }
             // A character column compared with a number: each value is converted.
             if ((type.dataType == 1 || type.dataType == 96) && literal(other, TokenType::Number)) {

@@ -72,7 +72,7 @@ std::string Translator::connectBy(Block &blk, size_t startAt, size_t startEnd, s
                 treeColumns_[k] = column;
                 const std::string value = "coalesce(TO_CHAR("
                     + expr(args[0].first, args[0].second, blk.scope) + "), '')";
-                const std::string separator = quoteLiteral(tok(args[1].first).text);
+                const std::string separator = quoteLiteral(tok(args[1].first).upper);
                 columns += ", " + column;
                 rootValues += ", " + separator + " || " + value;
                 childValues += ", QD_TREE." + column + " || " + separator + " || " + value;

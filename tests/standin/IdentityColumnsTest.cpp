@@ -40,14 +40,15 @@ TEST_F(IdentityColumns, AlwaysDrawsFromItsSequenceAndRefusesValues)
             "ID_ALWAYS|ID|ALWAYS|" + sequence + "|START WITH: 1, INCREMENT BY: 1" }));
     EXPECT_EQ(scalar("select owner from all_tab_identity_cols where table_name = 'ID_ALWAYS'"),
         "DEMO");
+    // LAST_NUMBER is the next number the sequence hands out.
     EXPECT_EQ(scalar("select last_number from user_sequences where sequence_name = '" + sequence
                   + "'"),
-        "3");
+        "4");
     EXPECT_EQ(scalar("select object_type from user_objects where object_name = '" + sequence + "'"),
         "SEQUENCE");
-    EXPECT_EQ(scalar("select data_default || ' ' || nullable from user_tab_columns "
-                     "where table_name = 'ID_ALWAYS' and column_name = 'ID'"),
-        "\"DEMO\".\"" + sequence + "\".nextval N");
+    EXPECT_EQ(rows("select data_default, nullable from user_tab_columns "
+                   "where table_name = 'ID_ALWAYS' and column_name = 'ID'"),
+        (std::vector<std::string> { "\"DEMO\".\"" + sequence + "\".nextval|N" }));
 
     // The sequence belongs to the column: not dropped by itself, dropped with the table.
     EXPECT_EQ(error("drop sequence \"" + sequence + "\"").substr(0, 10), "ORA-32794:");
@@ -73,7 +74,7 @@ TEST_F(IdentityColumns, ByDefaultTakesValuesAndOptionsOnNullReplacesNulls)
     // Without ON NULL a null is a null into a NOT NULL column.
     EXPECT_EQ(error("insert into ID_DEFAULT (id, note) values (null, 'x')").substr(0, 10),
         "ORA-01400:");
-    EXPECT_EQ(scalar("select generation_type || ' ' || substr(identity_options, 1, 32) "
+    EXPECT_EQ(scalar("select generation_type || ' ' || substr(identity_options, 1, 33) "
                      "from user_tab_identity_cols where table_name = 'ID_DEFAULT'"),
         "BY DEFAULT START WITH: 100, INCREMENT BY: 10");
 
