@@ -101,6 +101,7 @@ TSQLForm::TSQLForm(QWidget *owner)
     m_dataSet->SetSession(m_session.get());
     m_dataSet->SetReadOnly(true);
     m_dataSet->SetQueryAllRecords(false);
+    m_dataSet->AfterScroll = [this](TDataSet *dataSet) { dataSetScrolled(*dataSet); };
     m_dataSource.SetDataSet(m_dataSet.get());
     FormCreate();
 }

@@ -33,6 +33,7 @@ class EditorPane;
 class ErrorPane;
 class TCodeMemo;
 class TCodeMemoPrinter;
+class TDataSet;
 class TOracleDataSet;
 class TOracleSession;
 class TKXVarPrompt;
@@ -213,6 +214,7 @@ private:
     void startRunClock();
     void stopRunClock();
     void updateRowStatus();
+    void dataSetScrolled(TDataSet &dataSet);
 
     // ---- Fields ---------------------------------------------------------------------------------
     QString m_database;
