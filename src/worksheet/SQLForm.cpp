@@ -15,6 +15,7 @@
 #include "worksheet/EditorPane.h"
 #include "worksheet/ErrorPane.h"
 #include "worksheet/GridRowDelegate.h"
+#include "worksheet/PrintGrid.h"
 #include "worksheet/QueryThread.h"
 #include "worksheet/WorksheetSettings.h"
 #include "worksheet/WorksheetStatusBar.h"
