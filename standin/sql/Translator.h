@@ -187,8 +187,8 @@ private:
     std::string alter();
     void sequence(size_t i);
     // Sequence options in tokens [k, e) (START WITH, INCREMENT BY, ...); an identity's options
-    // also take START WITH LIMIT VALUE.
-    void sequenceOptions(size_t k, size_t e, IdentityDefinition &d, bool identity);
+    // also take START WITH LIMIT VALUE. ORA-04002 (zero increment) points at errorAt.
+    void sequenceOptions(size_t k, size_t e, IdentityDefinition &d, bool identity, size_t errorAt);
     size_t identityClause(size_t k, size_t e, IdentityDefinition &d);
     // ALTER TABLE t MODIFY [(] col identity-clause | DROP IDENTITY [)].
     std::string modifyIdentity(size_t k, const Target &target);

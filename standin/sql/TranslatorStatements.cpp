@@ -1001,15 +1001,15 @@ void Translator::sequence(size_t i)
     s.name = target.name;
     out_.objectName = target.name;
     IdentityDefinition options;
-    sequenceOptions(k, end_, options, false);
+    sequenceOptions(k, end_, options, false, i);
     s.start = options.sequence.start;
     s.increment = options.sequence.increment;
 }
 
-void Translator::sequenceOptions(size_t k, size_t e, IdentityDefinition &d, bool identity)
+void Translator::sequenceOptions(
+    size_t k, size_t e, IdentityDefinition &d, bool identity, size_t errorAt)
 {
     SequenceDefinition &s = d.sequence;
-    const size_t first = k;
     auto number = [&](size_t &at) -> int64_t {
         bool negative = false;
         if (is(at, "-") || is(at, "+"))
@@ -1046,7 +1046,7 @@ void Translator::sequenceOptions(size_t k, size_t e, IdentityDefinition &d, bool
         }
     }
     if (s.increment == 0)
-        fail(4002, first);
+        fail(4002, errorAt);
     if (!d.startGiven && s.increment < 0)
         s.start = -1;
 }
@@ -1055,7 +1055,8 @@ void Translator::sequenceOptions(size_t k, size_t e, IdentityDefinition &d, bool
 // the index past it. The column is NOT NULL and draws its default from its sequence.
 size_t Translator::identityClause(size_t k, size_t e, IdentityDefinition &d)
 {
-    ++k; // GENERATED
+    const size_t generated = k;
+    ++k;
     if (is(k, "ALWAYS")) {
         d.always = true;
         ++k;
@@ -1076,7 +1077,7 @@ size_t Translator::identityClause(size_t k, size_t e, IdentityDefinition &d)
     ++k;
     if (is(k, "(") && closing(k) < e) {
         const size_t c = closing(k);
-        sequenceOptions(k + 1, c, d, true);
+        sequenceOptions(k + 1, c, d, true, generated);
         k = c + 1;
     }
     return k;
