@@ -200,32 +200,12 @@ void THighlightHost::SetAttribute(TCodeNavigator &startNav, TCodeNavigator &endN
 
 TAttrRecord THighlightHost::PlainRecord() const
 {
-    const TAttrRecord *first = m_doc.Paragraphs().At(0)->StartAttr;
-    TAttrRecord plain;
-    if (first && !hl::IsLevelled(*first))
-        plain = *first;
-    plain.SetOffset(0);
-    return plain;
+    return hl::PlainRecord(m_doc.Paragraphs());
 }
 
 TAttrRecord THighlightHost::OuterRecord(qint64 parIndex, qint64 offset, int level) const
 {
-    const TParagraphsList &pars = m_doc.Paragraphs();
-    for (qint64 k = qMin(parIndex, pars.Count() - 1); k >= 0; --k) {
-        const TParagraph *p = pars.At(k);
-        qint32 i = k == parIndex ? hl::FirstAttrAtOrAfter(p, offset) : p->AttrCount;
-        while (i > 0) {
-            --i;
-            if (hl::Level(p->Attrs[i]) < level)
-                return p->Attrs[i];
-        }
-        if (hl::Level(*p->StartAttr) < level) {
-            TAttrRecord r = *p->StartAttr;
-            r.SetOffset(0);
-            return r;
-        }
-    }
-    return PlainRecord();
+    return hl::RecordBefore(m_doc.Paragraphs(), parIndex, offset, level);
 }
 
 // --- passes
