@@ -137,7 +137,8 @@ QString TFormValueReader::ReadString()
         const qsizetype n = qFromLittleEndian<qint32>(d + m_pos);
         m_pos += 4;
         need(n);
-        value = k == vaLString ? QString::fromLatin1(d + m_pos, n) : QString::fromUtf8(d + m_pos, n);
+        value
+            = k == vaLString ? QString::fromLatin1(d + m_pos, n) : QString::fromUtf8(d + m_pos, n);
         m_pos += n;
         break;
     }

@@ -1,7 +1,7 @@
 // The consistency check of paragraphs and display lines (the editor's Ctrl+E).
+#include "editor/ConsistencyCheck.h"
 #include "classlib/Exception.h"
 #include "editor/CodeMemoCore.h"
-#include "editor/ConsistencyCheck.h"
 
 #include <gtest/gtest.h>
 

@@ -89,7 +89,8 @@ TEST(KeyListStreaming, StartStopKeysAreWrittenPreparedAndMatchTheSameWhenReadBac
     list.AddExt(QStringLiteral("rem"), QString(), koWholeWords, 0, 1, 0, 20, 0, -1, 5, true);
     list.AddExt(QStringLiteral("<<"), QStringLiteral(">>"), koMatchCase, ksItalic, -7, 2, 32767, 3,
         -1, 65280, false);
-    list.AddExt(QStringLiteral("REM"), QStringLiteral("x"), koWholeWords, 0, 1, 0, 20, 0, -1, 6, false);
+    list.AddExt(
+        QStringLiteral("REM"), QStringLiteral("x"), koWholeWords, 0, 1, 0, 20, 0, -1, 6, false);
     const QByteArray data = list.WriteKeys();
     // The first entry begins with the list, then "REM" upper-cased and the empty stop key.
     EXPECT_TRUE(data.startsWith(bytes({ 1, 6, 3, 'R', 'E', 'M', 6, 0 })));

@@ -48,14 +48,20 @@ QString firstWrongRestore(const CodeDocument &doc)
                     return where + QStringLiteral(": more than one level opens");
                 before.push_back(prev);
             } else if (lr < lp) {
-                if (lr != lp - 1 || before.empty())
-                    return where + QStringLiteral(": more than one level closes");
-                // A keyword or number mark may replace a record that began where it begins (its
-                // own restore puts that record's look back); ranges are what this is about.
-                const bool range = hl::IsRangeEntry(hl::Entry(prev, lp));
-                if (range && !sameLook(before.back(), r))
-                    return where + QStringLiteral(": the look before the range is not restored");
-                before.pop_back();
+                // A keyword or number mark may end where a range closes: its level goes too.
+                // It may also have replaced a record that began where it begins (its own
+                // restore puts that record's look back); ranges are what this is about.
+                for (int level = lp; level > lr; --level) {
+                    if (before.empty())
+                        return where + QStringLiteral(": more levels close than opened");
+                    const bool range = hl::IsRangeEntry(hl::Entry(prev, level));
+                    if (range && level != lr + 1)
+                        return where + QStringLiteral(": more than one range closes at once");
+                    if (range && !sameLook(before.back(), r))
+                        return where
+                            + QStringLiteral(": the look before the range is not restored");
+                    before.pop_back();
+                }
             }
             prev = r;
         }
@@ -82,7 +88,8 @@ protected:
         numbers.SetSeparators(QStringLiteral(" ;{}()'<>-!"));
         h.SetSubHighlighter(&numbers);
         doc.Host.SetSeparators(QStringLiteral(" ;{}()'<>-!"));
-        doc.Host.StartStopKeys().Add(QStringLiteral("<!"), QStringLiteral("!>"), 0, 0, 9, 0, -1, 9, false);
+        doc.Host.StartStopKeys().Add(
+            QStringLiteral("<!"), QStringLiteral("!>"), 0, 0, 9, 0, -1, 9, false);
         doc.Host.SetHighlighter(&h);
     }
     void load(const QString &text)
@@ -118,6 +125,21 @@ TEST_F(RangeRestore, ClosingANestedRangeGivesBackTheEnclosingRangesLook)
     EXPECT_EQ(look.Context(), 2);
     EXPECT_EQ(labelAt(doc, third + 14), QString());
     EXPECT_EQ(firstWrongRestore(doc), QString());
+}
+
+TEST_F(RangeRestore, TheFirstStartKeyOpensWhetherTheEditorsOwnOrTheHighlighters)
+{
+    load(QStringLiteral("a { k } b <! m !> c\r<! n !> { o } p"));
+    const QString text = doc.Text();
+    const auto at = [&](const char16_t *needle) {
+        return labelAt(doc, text.indexOf(QString::fromUtf16(needle)));
+    };
+    EXPECT_EQ(at(u"k"), QStringLiteral("R1/#000001"));
+    EXPECT_EQ(at(u"m"), QStringLiteral("R0/#000009"));
+    EXPECT_EQ(at(u" c"), QString());
+    EXPECT_EQ(at(u"n"), QStringLiteral("R0/#000009"));
+    EXPECT_EQ(at(u"o"), QStringLiteral("R1/#000001"));
+    EXPECT_EQ(at(u" p"), QString());
 }
 
 TEST_F(RangeRestore, AHighlighterWithoutAnEditorHostRestoresTheEnclosingLevelToo)
