@@ -15,6 +15,9 @@
 #include "worksheet/WorksheetStatusBar.h"
 
 #include <QAction>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QLabel>
 #include <QToolButton>
 
@@ -230,6 +233,32 @@ TEST_F(WorksheetBrowserTest, WorkspaceEventsReachTheWindowAndThePane)
     EXPECT_FALSE(save->isEnabled());
     EXPECT_FALSE(close->isEnabled());
     EXPECT_EQ(frame->WorkspaceTree()->topLevelItemCount(), 5);
+}
+
+TEST_F(WorksheetBrowserTest, FilesDroppedOnTheWorkspaceJoinIt)
+{
+    TSQLForm *form = open(QString(), QStringLiteral("select 1 from dual"));
+    TFrameSQLBrowser *frame = frameOf(form);
+    ASSERT_NE(frame, nullptr);
+    QWidget *target = frame->WorkspaceDropTarget();
+    QMimeData data;
+    data.setUrls({ QUrl::fromLocalFile(QStringLiteral("/srv/sql/a.sql")),
+        QUrl::fromLocalFile(QStringLiteral("/srv/notes/b.txt")) });
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    TQDWorkspaceTreeView *tree = frame->WorkspaceTree();
+    ASSERT_EQ(tree->CategoryNode(TQDWorkspaceTreeView::catSQL)->childCount(), 1);
+    EXPECT_EQ(tree->CategoryNode(TQDWorkspaceTreeView::catSQL)->child(0)->text(0),
+        QStringLiteral("/srv/sql/a.sql"));
+    ASSERT_EQ(tree->CategoryNode(TQDWorkspaceTreeView::catOtherFiles)->childCount(), 1);
+    EXPECT_TRUE(tree->Modified());
+    // The editor keeps its text.
+    EXPECT_EQ(form->Editor()->text(), QStringLiteral("select 1 from dual"));
 }
 
 TEST_F(WorksheetBrowserTest, WorkspaceFileGoesToTheWorkspaceNotTheEditor)
