@@ -169,6 +169,9 @@ void CodeMemoCore::loadText(const QString &textIn)
 void CodeMemoCore::LoadFromStream(QIODevice &stream)
 {
     QByteArray bytes;
+    // A stream that knows its size is read into one buffer, with no growing on the way.
+    if (!stream.isSequential() && stream.size() > stream.pos())
+        bytes.reserve(qsizetype(qMin<qint64>(stream.size() - stream.pos(), qint64(1) << 30)));
     QString readError;
     QByteArray piece(ReadPiece, Qt::Uninitialized);
     while (true) {
