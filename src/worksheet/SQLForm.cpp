@@ -15,6 +15,7 @@
 #include "worksheet/EditorPane.h"
 #include "worksheet/ErrorPane.h"
 #include "worksheet/GridRowDelegate.h"
+#include "worksheet/PrintGrid.h"
 #include "worksheet/QueryThread.h"
 #include "worksheet/WorksheetSettings.h"
 #include "worksheet/WorksheetStatusBar.h"
@@ -101,6 +102,7 @@ TSQLForm::TSQLForm(QWidget *owner)
     m_dataSet->SetSession(m_session.get());
     m_dataSet->SetReadOnly(true);
     m_dataSet->SetQueryAllRecords(false);
+    m_dataSet->AfterScroll = [this](TDataSet *dataSet) { dataSetScrolled(*dataSet); };
     m_dataSource.SetDataSet(m_dataSet.get());
     FormCreate();
 }

@@ -33,6 +33,8 @@ class EditorPane;
 class ErrorPane;
 class TCodeMemo;
 class TCodeMemoPrinter;
+class TDataSet;
+class TGridPrint;
 class TOracleDataSet;
 class TOracleSession;
 class TKXVarPrompt;
@@ -120,6 +122,8 @@ public:
     QToolButton *Button(const QString &name) const { return m_buttons.value(name); }
     // Prints the editor and the text output (made on first use).
     TCodeMemoPrinter *MemoPrinter();
+    // Prints the grid, on the memo printer's printer (made on first use).
+    TGridPrint *GridPrinter();
     const TScriptRunState &RunState() const { return m_runState; }
 
 signals:
@@ -179,6 +183,8 @@ private:
 
     // ---- Printing (SQLFormPrinting.cpp) ---------------------------------------------------------
     void printMemo(TCodeMemo *memo);
+    // The Print button: whatever of the editor, the text output and the grid has the focus.
+    void printFocused();
     void printerSetupCommand();
 
     // ---- Docking (SQLFormDocking.cpp) -----------------------------------------------------------
@@ -213,6 +219,7 @@ private:
     void startRunClock();
     void stopRunClock();
     void updateRowStatus();
+    void dataSetScrolled(TDataSet &dataSet);
 
     // ---- Fields ---------------------------------------------------------------------------------
     QString m_database;
@@ -254,6 +261,7 @@ private:
     QPointer<TKXVarPrompt> m_varPrompt;
     QMenu *m_editMenu = nullptr;
     TCodeMemoPrinter *m_memoPrinter = nullptr;
+    std::unique_ptr<TGridPrint> m_gridPrinter;
     QHash<QString, QAction *> m_actions;
     QHash<QString, QToolButton *> m_buttons;
 

@@ -308,8 +308,9 @@ void TSQLForm::createActions()
     auto put = [tools](QToolButton *b) { tools->addWidget(b); };
     put(addButton(QStringLiteral("btnOpenFile"), QStringLiteral("Open file"), QStringLiteral("OpenFile1")));
     put(addButton(QStringLiteral("btnSaveFile"), QStringLiteral("Save file"), QStringLiteral("SaveFile1")));
-    put(addButton(QStringLiteral("btnPrint"), QStringLiteral("Print"), QStringLiteral("PrintEditor1")));
-    m_buttons.value(QStringLiteral("btnPrint"))->setText(QStringLiteral("Print"));
+    put(addButton(QStringLiteral("btnPrint"), QStringLiteral("Print"), QString()));
+    connect(m_buttons.value(QStringLiteral("btnPrint")), &QToolButton::clicked, this,
+        &TSQLForm::printFocused);
     tools->addSeparator();
     put(addButton(QStringLiteral("btnCut"), QStringLiteral("Cut"), QStringLiteral("Cut1")));
     put(addButton(QStringLiteral("btnCopy"), QStringLiteral("Copy"), QStringLiteral("Copy1")));

@@ -224,6 +224,10 @@ void TSQLForm::stopRunClock()
 
 void TSQLForm::updateRowStatus()
 {
+    // While a grid operation moves through the rows, the position is shown every 200 rows
+    // only (dataSetScrolled), and once more when the operation has ended.
+    if (m_gridBusy)
+        return;
     if (!m_dataSource.DataSet() || m_gridModel->columnCount() == 0) {
         m_statusBar->SetPanelText(2, QString());
         return;
