@@ -14,6 +14,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -30,6 +31,7 @@ namespace qd {
 
 class DataSetModel;
 class EditorPane;
+class SQLBrowserFrameInterface;
 class ErrorPane;
 class TCodeMemo;
 class TCodeMemoPrinter;
@@ -116,6 +118,8 @@ public:
     QTabWidget *OutputPages() const { return m_outputPages; }
     QWidget *OutputPanel() const { return m_outputPanel; }
     ErrorPane *ErrorMessagesPane() const { return m_errorPane; }
+    // The browser pane on the left; null when none is registered (SQLBrowserFrame.h).
+    SQLBrowserFrameInterface *FrameSQLBrowser1() const { return m_browserFrame; }
     WorksheetStatusBar *StatusPanels() const { return m_statusBar; }
     // A command or tool button by its component name ("Execute1", "btnExec"), else null.
     QAction *Action(const QString &name) const { return m_actions.value(name); }
@@ -176,6 +180,17 @@ private:
     bool closeEditorFile(bool askOnNoFile);
     void clearTextOutput();
     void dropFiles(const QStringList &files);
+
+    // ---- Browser pane (SQLFormBrowser.cpp) ------------------------------------------------------
+    void createBrowserFrame();
+    void bindWorkspaceEvents();
+    void workspaceCommand(const std::function<void()> &command);
+    void workspaceFileDone(bool success);
+    void setNavigatorAutoConnect(bool value);
+    void readNavigatorAtLogon();
+    void connectNavigator();
+    void disconnectNavigator();
+    void dropOnWorkspace(const QStringList &files);
 
     // ---- Grid operations (SQLFormGrid.cpp) ------------------------------------------------------
     bool startGridOperation(quint8 mode, const TGridExportOptions &options);
@@ -247,6 +262,8 @@ private:
     TDataSource m_dataSource;
 
     QSplitter *m_splitter = nullptr;
+    QSplitter *m_leftSplitter = nullptr;
+    SQLBrowserFrameInterface *m_browserFrame = nullptr;
     EditorPane *m_editor = nullptr;
     QWidget *m_outputPanel = nullptr;
     QTabWidget *m_outputPages = nullptr;

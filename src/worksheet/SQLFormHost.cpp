@@ -188,11 +188,6 @@ bool TSQLForm::ConnectSession(const TScriptLogon &logon, bool askFirst)
     return true;
 }
 
-void TSQLForm::SyncNavigatorLogon()
-{
-    // The navigator tree belongs to the browser frame, which this window does not hold yet.
-}
-
 void TSQLForm::QueryThreadFinished()
 {
     m_thread = nullptr;
