@@ -105,6 +105,10 @@ TEST_F(LongNumbers, EqualityIsExactRangesAndArithmeticAreNumeric)
     EXPECT_EQ(scalar("select round(n / 1e37, 6) from NUM38 where id = 1"), "1.234568");
     EXPECT_EQ(scalar("select round(f * 1000, 3) from NUM38 where id = 1"), "123.457");
     EXPECT_EQ(scalar("select count(distinct n) from NUM38"), "3");
+    // PL/SQL reads them as numbers too.
+    run("declare v number; begin select n into v from NUM38 where id = 1; "
+        "insert into NUM38 (id, n) values (20, v * 2); end;");
+    EXPECT_EQ(scalar("select round(n / 1e37, 6) from NUM38 where id = 20"), "2.469136");
 }
 
 } // namespace
