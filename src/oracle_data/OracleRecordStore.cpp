@@ -16,22 +16,25 @@ namespace qd {
 std::atomic<int> TRecordDataList::s_liveBlocks { 0 };
 
 namespace {
-constexpr qsizetype TextChunkSize = 64 * 1024;
+// The text heap's first chunk; each new chunk doubles the last one up to the largest size, so a
+// store of a few records stays small and a large one takes few allocations.
+constexpr qsizetype FirstTextChunkSize = 64 * 1024;
+constexpr qsizetype LargestTextChunkSize = 8 * 1024 * 1024;
+constexpr size_t HugePage = size_t(2) << 20;
 
 // Large blocks ask for huge pages: filling a block of a million records otherwise costs a page
-// fault every 4 KB. The memory is zero-filled either way.
-void *allocateBlock(size_t bytes)
+// fault every 4 KB. The memory is not cleared: every slot is cleared as it is prepared, while it
+// is in the cache anyway, and a slot is never read before that.
+void *allocateLarge(size_t bytes)
 {
-    constexpr size_t hugePage = size_t(2) << 20;
-    if (bytes >= 4 * hugePage) {
+    if (bytes >= 4 * HugePage) {
         void *memory = nullptr;
-        if (posix_memalign(&memory, hugePage, bytes) == 0) {
-            madvise(memory, bytes & ~(hugePage - 1), MADV_HUGEPAGE);
-            std::memset(memory, 0, bytes);
+        if (posix_memalign(&memory, HugePage, bytes) == 0) {
+            madvise(memory, bytes & ~(HugePage - 1), MADV_HUGEPAGE);
             return memory;
         }
     }
-    return std::calloc(1, bytes);
+    return std::malloc(bytes);
 }
 
 char *slotOf(TRecordDataList::BlockHeader *block, int slot, int slotSize)
@@ -110,7 +113,7 @@ TRecordDataList::BlockHeader *TRecordDataList::NewBlock()
     const qint64 bytes = static_cast<qint64>(capacity) * m_slotSize + BlockHeaderSize;
     if (bytes > std::numeric_limits<qint32>::max())
         throw std::bad_alloc();
-    void *memory = allocateBlock(static_cast<size_t>(bytes));
+    void *memory = allocateLarge(static_cast<size_t>(bytes));
     if (!memory)
         throw std::bad_alloc();
     auto *block = static_cast<BlockHeader *>(memory);
@@ -119,8 +122,11 @@ TRecordDataList::BlockHeader *TRecordDataList::NewBlock()
     block->Bytes = static_cast<qint32>(bytes);
     m_blocks.push_back(block);
     ++s_liveBlocks;
-    // The full list never needs to grow between blocks.
-    m_records.reserve(m_records.size() + static_cast<size_t>(capacity));
+    // The full list never needs to grow between blocks, and grows by at least half its size so
+    // that its copies add up to a few times the final count.
+    const size_t needed = m_records.size() + static_cast<size_t>(capacity);
+    if (m_records.capacity() < needed)
+        m_records.reserve(std::max(needed, m_records.capacity() + m_records.capacity() / 2));
     return block;
 }
 
@@ -130,11 +136,10 @@ char *TRecordDataList::PrepareSlot()
     if (!block || block->Used >= block->Capacity)
         block = NewBlock();
     char *slot = slotOf(block, block->Used, m_slotSize);
-    if (m_prepared) {
-        // A row that was not taken (skipped or failed) leaves nothing behind.
+    // A row that was not taken (skipped or failed) leaves nothing behind.
+    if (m_prepared)
         releaseRecord(slot);
-        std::memset(slot, 0, static_cast<size_t>(m_slotSize));
-    }
+    std::memset(slot, 0, static_cast<size_t>(m_slotSize));
     m_prepared = true;
     return slot;
 }
@@ -307,6 +312,7 @@ void TRecordDataList::Clear()
     freeBlocks();
     m_texts.clear();
     m_textBytes = 0;
+    m_nextTextChunk = FirstTextChunkSize;
     m_base = 0;
     m_filteredBase = 0;
 }
@@ -331,7 +337,7 @@ const char *TRecordDataList::HoldText(const char *text, qsizetype length)
     auto newChunk = [this](qsizetype size) {
         TextChunk chunk;
         chunk.size = size;
-        chunk.bytes.reset(static_cast<char *>(std::malloc(static_cast<size_t>(size))));
+        chunk.bytes.reset(static_cast<char *>(allocateLarge(static_cast<size_t>(size))));
         if (!chunk.bytes)
             throw std::bad_alloc();
         m_textBytes += size;
@@ -345,13 +351,15 @@ const char *TRecordDataList::HoldText(const char *text, qsizetype length)
         chunk.used += need;
         return at;
     };
-    if (need > TextChunkSize / 4) {
+    if (need > FirstTextChunkSize / 4) {
         // A large text gets a chunk of its own; the chunk being filled stays the last one.
         m_texts.insert(m_texts.empty() ? m_texts.end() : m_texts.end() - 1, newChunk(need));
         return place(m_texts.size() == 1 ? m_texts.back() : m_texts[m_texts.size() - 2]);
     }
-    if (m_texts.empty() || m_texts.back().size - m_texts.back().used < need)
-        m_texts.push_back(newChunk(TextChunkSize));
+    if (m_texts.empty() || m_texts.back().size - m_texts.back().used < need) {
+        m_texts.push_back(newChunk(m_nextTextChunk));
+        m_nextTextChunk = std::min(LargestTextChunkSize, m_nextTextChunk * 2);
+    }
     return place(m_texts.back());
 }
 

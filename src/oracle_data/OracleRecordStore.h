@@ -54,8 +54,9 @@ public:
 };
 
 // Every record an open dataset has fetched or created. Records live in fixed-size slots carved
-// out of large zero-filled blocks (one allocation per block); variable-length texts live in a
-// text heap of the store, so a slot holds a pointer to them. Two ordered views: the full list
+// out of large blocks (one allocation per block, each new block half the count so far); a slot
+// is cleared when it is prepared. Variable-length texts live in a text heap of the store, so a
+// slot holds a pointer to them. Two ordered views: the full list
 // in fetch and insertion order, and the filtered list. In unidirectional mode only a window of
 // recent records is kept while record numbers go on counting from the first row.
 //
@@ -164,6 +165,8 @@ private:
     };
     std::vector<TextChunk> m_texts;
     qint64 m_textBytes = 0;
+    // The size of the next chunk texts are packed into (it doubles up to a limit).
+    qsizetype m_nextTextChunk = 64 * 1024;
     static std::atomic<int> s_liveBlocks;
 };
 
