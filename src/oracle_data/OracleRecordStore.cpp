@@ -20,6 +20,7 @@ namespace {
 // store of a few records stays small and a large one takes few allocations.
 constexpr qsizetype FirstTextChunkSize = 64 * 1024;
 constexpr qsizetype LargestTextChunkSize = 8 * 1024 * 1024;
+constexpr qsizetype MappedTextChunkSize = 256 * 1024;
 constexpr size_t HugePage = size_t(2) << 20;
 
 // Large blocks ask for huge pages: filling a block of a million records otherwise costs a page
@@ -326,9 +327,12 @@ void TRecordDataList::freeBlocks()
     }
 }
 
-void TRecordDataList::FreeDeleter::operator()(char *p) const
+void TextChunkDeleter::operator()(char *p) const
 {
-    std::free(p);
+    if (mapped > 0)
+        munmap(p, mapped);
+    else
+        std::free(p);
 }
 
 const char *TRecordDataList::HoldText(const char *text, qsizetype length)
@@ -337,9 +341,20 @@ const char *TRecordDataList::HoldText(const char *text, qsizetype length)
     auto newChunk = [this](qsizetype size) {
         TextChunk chunk;
         chunk.size = size;
-        chunk.bytes.reset(static_cast<char *>(allocateLarge(static_cast<size_t>(size))));
-        if (!chunk.bytes)
-            throw std::bad_alloc();
+        if (size >= MappedTextChunkSize) {
+            // Texts fill a chunk from its start to its end: its pages are made present in one
+            // go instead of one fault per page.
+            void *memory = mmap(nullptr, static_cast<size_t>(size), PROT_READ | PROT_WRITE,
+                MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+            if (memory == MAP_FAILED)
+                throw std::bad_alloc();
+            chunk.bytes = std::unique_ptr<char, TextChunkDeleter>(
+                static_cast<char *>(memory), TextChunkDeleter { static_cast<size_t>(size) });
+        } else {
+            chunk.bytes.reset(static_cast<char *>(std::malloc(static_cast<size_t>(size))));
+            if (!chunk.bytes)
+                throw std::bad_alloc();
+        }
         m_textBytes += size;
         return chunk;
     };

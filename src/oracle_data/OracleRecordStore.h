@@ -53,6 +53,13 @@ public:
     virtual void ReportInconsistency(const QString &message) = 0;
 };
 
+// Frees a chunk of the record store's text heap: mapped chunks (mapped > 0 bytes) go back to the
+// system, others to the heap.
+struct TextChunkDeleter {
+    size_t mapped = 0;
+    void operator()(char *p) const;
+};
+
 // Every record an open dataset has fetched or created. Records live in fixed-size slots carved
 // out of large blocks (one allocation per block, each new block half the count so far); a slot
 // is cleared when it is prepared. Variable-length texts live in a text heap of the store, so a
@@ -155,11 +162,8 @@ private:
     std::vector<BlockHeader *> m_blocks;
     std::vector<char *> m_records;
     std::vector<char *> m_filtered;
-    struct FreeDeleter {
-        void operator()(char *p) const;
-    };
     struct TextChunk {
-        std::unique_ptr<char, FreeDeleter> bytes;
+        std::unique_ptr<char, TextChunkDeleter> bytes;
         qsizetype size = 0;
         qsizetype used = 0;
     };
