@@ -261,6 +261,7 @@ void TRecordDataList::CopyRecord(const char *source, char *dest) const
 
 void TRecordDataList::TrimLastBlock()
 {
+    trimLastTextChunk();
     if (m_blocks.empty() || m_prepared)
         return;
     BlockHeader *block = m_blocks.back();
@@ -289,6 +290,23 @@ void TRecordDataList::TrimLastBlock()
         }
     }
     m_records.shrink_to_fit();
+}
+
+void TRecordDataList::trimLastTextChunk()
+{
+    // Only a mapped chunk gives back its unused pages; its texts stay where they are.
+    if (m_texts.empty() || m_texts.back().bytes.get_deleter().mapped == 0)
+        return;
+    TextChunk &chunk = m_texts.back();
+    const qsizetype page = 4096;
+    const qsizetype keep = (chunk.used + page - 1) / page * page;
+    if (keep >= chunk.size || keep == 0)
+        return;
+    if (munmap(chunk.bytes.get() + keep, static_cast<size_t>(chunk.size - keep)) != 0)
+        return;
+    m_textBytes -= chunk.size - keep;
+    chunk.size = keep;
+    chunk.bytes.get_deleter().mapped = static_cast<size_t>(keep);
 }
 
 void TRecordDataList::releaseRecord(char *record)

@@ -128,6 +128,7 @@ public:
     void Clear();
     // Gives back the unused slots of the last block when they take more than TrimThreshold
     // bytes; the block's capacity becomes its used count, so the next record starts a new block.
+    // The unused whole pages of the last text chunk go back too (texts do not move).
     static constexpr qint64 TrimThreshold = 1024 * 1024;
     void TrimLastBlock();
 
@@ -153,6 +154,7 @@ private:
     [[noreturn]] void notAccessible(int index) const;
     int blockOf(const char *record) const;
     void releaseRecord(char *record);
+    void trimLastTextChunk();
 
     TRecordStoreClient &m_client;
     int m_slotSize;
