@@ -83,15 +83,10 @@ void TDBNavTreeView::ReadDatabase()
 
 void TDBNavTreeView::StopThreads()
 {
+    // A read's only server call is its logon, which cannot be broken, so asking is enough; the
+    // session is not touched while a reader may be logging it on.
     for (QThread *thread : std::as_const(m_threads))
         thread->requestInterruption();
-    if (!m_threads.isEmpty() && m_session && m_session->Connected()) {
-        try {
-            m_session->BreakExecution();
-        } catch (const std::exception &) {
-            // Nothing running to break.
-        }
-    }
 }
 
 void TDBNavTreeView::startRead()

@@ -45,8 +45,7 @@ public:
     // Starts a read when none runs; otherwise stops the running ones and reads once more
     // when they have ended (however often it was asked meanwhile).
     void ReadDatabase() override;
-    // Asks every running read to end and, when one was running on a connected session, breaks
-    // the session's running call.
+    // Asks every running read to end.
     void StopThreads();
     int RunningReads() const { return int(m_threads.size()); }
     // Stops the running reads and waits for them without processing events (a read never

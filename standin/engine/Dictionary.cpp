@@ -453,7 +453,7 @@ const std::vector<View> &views()
             "DATA_TYPE VARCHAR2(128), DATA_TYPE_MOD VARCHAR2(3), DATA_TYPE_OWNER VARCHAR2(128), "
             "DATA_LENGTH NUMBER, DATA_PRECISION NUMBER, DATA_SCALE NUMBER, "
             "NULLABLE VARCHAR2(1), COLUMN_ID NUMBER, DEFAULT_LENGTH NUMBER, "
-            "DATA_DEFAULT LONG TEXT, CHAR_LENGTH NUMBER",
+            "DATA_DEFAULT LONG TEXT, CHAR_LENGTH NUMBER, IDENTITY_COLUMN VARCHAR2(3)",
             0,
             [](const Source &s, std::vector<Row> &out) {
                 const auto generated = identities(s);
@@ -472,7 +472,8 @@ const std::vector<View> &views()
                             c.defaultText.empty()
                                 ? null()
                                 : num(static_cast<int64_t>(c.defaultText.size())),
-                            str(c.defaultText), num(chars ? c.length : 0) });
+                            str(c.defaultText), num(chars ? c.length : 0),
+                            str(id != generated.end() ? "YES" : "NO") });
                     }
             } },
         { "CONSTRAINTS",

@@ -284,6 +284,8 @@ Translation translate(std::string_view oracleSql, const SessionContext &context)
 void registerFunctions(sqlite3 *db, SessionContext *context);
 // The aggregate behind LISTAGG ... WITHIN GROUP (ListAgg.cpp); registerFunctions calls it.
 void registerListAgg(sqlite3 *db);
+// QD_NUMMIN / QD_NUMMAX, MIN and MAX of a NUMBER column (NumberAggregates.cpp).
+void registerNumberAggregates(sqlite3 *db);
 
 // What the server says about one select-list column.
 struct ColumnDescription {

@@ -793,6 +793,7 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
         resultNumber(c, number(a[0]) / y);
     });
     registerListAgg(db);
+    registerNumberAggregates(db);
 }
 
 } // namespace qdsi::sql

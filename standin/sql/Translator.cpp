@@ -679,6 +679,16 @@ std::string Translator::call(size_t b, size_t open, size_t e, const Scope &scope
         ++inAggregate_;
     if (fn == "LISTAGG" && b + 1 == open)
         return listagg(open, close, e, scope);
+    if ((fn == "MIN" || fn == "MAX") && b + 1 == open && !is(close + 1, "OVER")) {
+        // Of a NUMBER column, whose long numbers SQLite's min() and max() would misorder.
+        size_t a = open + 1;
+        if (is(a, "DISTINCT") || is(a, "UNIQUE") || is(a, "ALL"))
+            ++a;
+        ColumnDescription type;
+        if ((close - a == 1 || close - a == 3) && columnOf(a, close, scope, type)
+            && type.dataType == 2)
+            fn = fn == "MIN" ? "QD_NUMMIN" : "QD_NUMMAX";
+    }
     if ((fn == "REF" || fn == "VALUE") && b + 1 == open) {
         const RowRef row = rowRef(open, close, scope);
         return fn == "REF" ? row.text : "QD_DEREF(" + row.text + ")";

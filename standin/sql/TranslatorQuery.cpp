@@ -147,9 +147,30 @@ std::string Translator::query(size_t b, size_t e, const Scope *parent, bool top)
             ~GroupingBack() { current = saved; }
         } groupingBack { grouping_, grouping_ };
         grouping_ = compound ? nullptr : first.grouping.get();
+        // Names the select list gives its items: ORDER BY reads such a name as the item.
+        std::vector<std::string> aliases;
+        if (!compound && tok(members[0].first).is("SELECT")) {
+            const size_t listEnd = findTop(members[0].first, members[0].second, "FROM");
+            for (auto [ib, ie] : splitTop(members[0].first + 1, listEnd, ","))
+                if (ie - ib >= 2 && tok(ie - 1).isName() && !tok(ie - 2).is("."))
+                    aliases.push_back(tok(ie - 1).upper);
+        }
         std::string items;
         for (auto [ob, oe] : splitTop(orderAt + 2, forAt, ",")) {
             std::string item = expr(ob, oe, first.scope);
+            // A NUMBER column may hold long numbers as BLOBs of their text (see
+            // exactNumberText), which SQLite sorts after every number: sort it as a number.
+            size_t keyEnd = oe;
+            if (keyEnd - ob > 1 && (is(keyEnd - 1, "ASC") || is(keyEnd - 1, "DESC")))
+                --keyEnd;
+            ColumnDescription type;
+            const bool alias = keyEnd == ob + 1
+                && std::find(aliases.begin(), aliases.end(), tok(ob).upper) != aliases.end();
+            if (!compound && !alias && findTop(ob, oe, "NULLS") == oe
+                && (keyEnd == ob + 1 || keyEnd == ob + 3)
+                && columnOf(ob, keyEnd, first.scope, type) && type.dataType == 2)
+                item = "CAST(" + expr(ob, keyEnd, first.scope) + " AS NUMERIC)"
+                    + (keyEnd < oe ? " " + tok(keyEnd).upper : std::string());
             // Oracle sorts nulls as the largest value; SQLite as the smallest.
             if (findTop(ob, oe, "NULLS") == oe)
                 item += tok(oe - 1).is("DESC") ? " NULLS FIRST" : " NULLS LAST";

@@ -77,6 +77,12 @@ TEST_F(EverydayQueries, ToTimestampValuesStoreCompareAndSort)
     EXPECT_EQ(scalar("select count(*) from TS_EVENTS where at > to_timestamp("
                      "'2024-03-01 10:00:00.2', 'YYYY-MM-DD HH24:MI:SS.FF')"),
         "1");
+    // TO_TIMESTAMP is described as a TIMESTAMP: the query shows it as it shows the column.
+    const std::string column = scalar("select at from TS_EVENTS where id = 2");
+    EXPECT_NE(column.find("2024"), std::string::npos) << column;
+    EXPECT_EQ(scalar("select to_timestamp('2024-03-01 10:00:00.125', 'YYYY-MM-DD HH24:MI:SS.FF') "
+                     "from dual"),
+        column);
     run("drop table TS_EVENTS");
 }
 

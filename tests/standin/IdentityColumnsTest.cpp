@@ -46,9 +46,10 @@ TEST_F(IdentityColumns, AlwaysDrawsFromItsSequenceAndRefusesValues)
         "4");
     EXPECT_EQ(scalar("select object_type from user_objects where object_name = '" + sequence + "'"),
         "SEQUENCE");
-    EXPECT_EQ(rows("select data_default, nullable from user_tab_columns "
-                   "where table_name = 'ID_ALWAYS' and column_name = 'ID'"),
-        (std::vector<std::string> { "\"DEMO\".\"" + sequence + "\".nextval|N" }));
+    EXPECT_EQ(rows("select column_name, data_default, nullable, identity_column "
+                   "from user_tab_columns where table_name = 'ID_ALWAYS' order by column_id"),
+        (std::vector<std::string> { "ID|\"DEMO\".\"" + sequence + "\".nextval|N|YES",
+            "NAME|(null)|N|NO" }));
 
     // The sequence belongs to the column: not dropped by itself, dropped with the table.
     EXPECT_EQ(error("drop sequence \"" + sequence + "\"").substr(0, 10), "ORA-32794:");

@@ -89,10 +89,26 @@ TEST_F(LongNumbers, EqualityIsExactRangesAndArithmeticAreNumeric)
                 + std::string(c.where)),
             std::string(*c.ids ? c.ids : " "));
     }
+    // They sort among the others; a select-list name still orders by its item.
+    EXPECT_EQ(textRows("select id from NUM38 order by n"), (Rows { "2", "3", "1" }));
+    EXPECT_EQ(textRows("select id from NUM38 order by n desc"), (Rows { "1", "3", "2" }));
+    Rows negated;
+    for (const std::string &row : textRows("select id, n * -1 n from NUM38 order by n"))
+        negated.push_back(row.substr(0, row.find('|')));
+    EXPECT_EQ(negated, (Rows { "1", "3", "2" }));
+    EXPECT_EQ(textRows("select min(n), max(n), max(id), min(f) from NUM38"),
+        (Rows { "-98765432109876543210987654321098765432|12345678901234567890123456789012345678|3|"
+                "-.0000000012345678901234567891" }));
+    EXPECT_EQ(textRows("select listagg(id, ',') within group (order by n desc) from NUM38"),
+        (Rows { "1,3,2" }));
     // Arithmetic reads them at a double's precision.
     EXPECT_EQ(scalar("select round(n / 1e37, 6) from NUM38 where id = 1"), "1.234568");
     EXPECT_EQ(scalar("select round(f * 1000, 3) from NUM38 where id = 1"), "123.457");
     EXPECT_EQ(scalar("select count(distinct n) from NUM38"), "3");
+    // PL/SQL reads them as numbers too.
+    run("declare v number; begin select n into v from NUM38 where id = 1; "
+        "insert into NUM38 (id, n) values (20, v * 2); end;");
+    EXPECT_EQ(scalar("select round(n / 1e37, 6) from NUM38 where id = 20"), "2.469136");
 }
 
 } // namespace

@@ -130,7 +130,8 @@ TEST_F(WorksheetBrowserTest, PaneSessionLogsOnAndOffWithTheWorksheet)
     EXPECT_NE(&session, form->Session());
     // The navigator's read logs the pane's session on, on its own thread, with the window's
     // logon.
-    ASSERT_TRUE(waitFor([&] { return session.Connected() && frame->NavigatorTree()->RunningReads() == 0; }));
+    ASSERT_TRUE(waitFor([&] { return frame->NavigatorTree()->RunningReads() == 0; }));
+    ASSERT_TRUE(session.Connected());
     EXPECT_EQ(session.LogonUsername(), QStringLiteral("DEMO"));
     EXPECT_EQ(session.LogonDatabase(), QStringLiteral("DEMO"));
     EXPECT_EQ(serverUser(session), QStringLiteral("DEMO"));
