@@ -199,7 +199,7 @@ public:
     // Errors of the last statement, as the main query reports them.
     int ErrorLine() const;
     int ErrorPosition() const;
-    // True when one of the main query's variables is a cursor variable (type 116).
+    // True when one of the main query's variables is a cursor variable (SQLT_RSET).
     bool IsCursorDataSet() const;
     // The internal statement query "DMLQuery", created on first use and set up from the
     // dataset; Silent leaves Debug off. Release it when done.
