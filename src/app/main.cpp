@@ -1,3 +1,4 @@
+#include "browsers/FrameSQLBrowser.h"
 #include "browsers/NavigatorImages.h"
 #include "browsers/OracleDescriber.h"
 #include "platform/MainInstance.h"
@@ -59,6 +60,7 @@ int main(int argc, char *argv[])
     qd::QtScreenServices::install();
     qd::LoadNavigatorImages();
     qd::InstallOracleDescriber();
+    qd::InstallSQLBrowserFrame();
     qd::InstallShowPlanWindow();
     registerWindows(qd::windowFactories());
 

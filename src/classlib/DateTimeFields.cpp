@@ -76,6 +76,26 @@ QString DateTimeToText(TFieldType type, double dateTime)
 {
     int y, mo, d, h, mi, s, ms;
     DecodeDateTime(dateTime, y, mo, d, h, mi, s, ms);
+    if (y >= 0 && y <= 9999) {
+        // Written digit by digit: every date a grid shows or an export writes comes here.
+        char16_t text[19] = { u'0', u'0', u'0', u'0', u'-', u'0', u'0', u'-', u'0', u'0', u' ',
+            u'0', u'0', u':', u'0', u'0', u':', u'0', u'0' };
+        auto put = [&text](int at, int value, int digits) {
+            for (int i = digits - 1; i >= 0; --i, value /= 10)
+                text[at + i] = char16_t(u'0' + value % 10);
+        };
+        put(0, y, 4);
+        put(5, mo, 2);
+        put(8, d, 2);
+        put(11, h, 2);
+        put(14, mi, 2);
+        put(17, s, 2);
+        if (type == ftDate)
+            return QString(reinterpret_cast<const QChar *>(text), 10);
+        if (type == ftTime)
+            return QString(reinterpret_cast<const QChar *>(text + 11), 8);
+        return QString(reinterpret_cast<const QChar *>(text), (h || mi || s || ms) ? 19 : 10);
+    }
     const QString date = QStringLiteral("%1-%2-%3")
                              .arg(y, 4, 10, QLatin1Char('0'))
                              .arg(mo, 2, 10, QLatin1Char('0'))

@@ -1,6 +1,7 @@
 #include "NumericFields.h"
 
 #include "DataSet.h"
+#include "FloatText.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -345,7 +346,7 @@ qint64 TFloatField::AsLargeInt()
 QString TFloatField::AsString()
 {
     double v = 0;
-    return GetData(&v) ? QString::number(v, 'g', m_precision) : QString();
+    return GetData(&v) ? FloatToText(v, m_precision) : QString();
 }
 
 void TFloatField::SetAsString(const QString &value)
@@ -385,7 +386,7 @@ void TFloatField::GetText(QString &text, bool displayText)
     QString format = displayText || EditFormat().isEmpty() ? DisplayFormat() : EditFormat();
     if (format.isEmpty() && m_currency && displayText)
         format = QStringLiteral("#,##0.00");
-    text = format.isEmpty() ? QString::number(v, 'g', m_precision) : FormatFloat(format, v);
+    text = format.isEmpty() ? FloatToText(v, m_precision) : FormatFloat(format, v);
 }
 
 } // namespace qd

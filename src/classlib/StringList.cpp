@@ -348,22 +348,68 @@ QString TStringList::Text() const
     return result;
 }
 
-void TStringList::SetText(const QString &value)
+namespace {
+
+// A plain loop the compiler turns into vector instructions.
+qsizetype countLineFeeds(QStringView text)
 {
-    QList<QString> lines;
-    const qsizetype n = value.size();
+    const char16_t *const data = text.utf16();
+    const qsizetype n = text.size();
+    qsizetype count = 0;
+    for (qsizetype k = 0; k < n; ++k)
+        count += data[k] == u'\n';
+    return count;
+}
+
+// Calls take with each line of text (without its line break).
+// Lines end at CR LF, LF or CR; a final line break does not start another line. The common
+// text without CR is searched a block of characters at a time.
+template <typename Take> void forEachLine(QStringView text, Take &&take)
+{
+    const qsizetype n = text.size();
     qsizetype p = 0;
+    if (!text.contains(u'\r')) {
+        while (p < n) {
+            qsizetype end = text.indexOf(u'\n', p);
+            if (end < 0)
+                end = n;
+            take(text.mid(p, end - p));
+            p = end + 1;
+        }
+        return;
+    }
     while (p < n) {
         const qsizetype start = p;
-        while (p < n && value[p] != u'\r' && value[p] != u'\n')
+        while (p < n && text[p] != u'\r' && text[p] != u'\n')
             ++p;
-        lines.append(value.mid(start, p - start));
-        if (p < n && value[p] == u'\r')
+        take(text.mid(start, p - start));
+        if (p < n && text[p] == u'\r')
             ++p;
-        if (p < n && value[p] == u'\n')
+        if (p < n && text[p] == u'\n')
             ++p;
     }
-    assignLines(lines);
+}
+
+} // namespace
+
+void TStringList::SetText(const QString &value)
+{
+    // Room for one line more than there are line feeds: exact for the common text without CR
+    // (a script is split here before every run); a list of CR-only text grows as it is filled.
+    const QStringView text(value);
+    const qsizetype expected = countLineFeeds(text) + 1;
+    if (m_sorted) {
+        QList<QString> lines;
+        lines.reserve(expected);
+        forEachLine(text, [&](QStringView line) { lines.append(line.toString()); });
+        assignLines(lines);
+        return;
+    }
+    // Unsorted: every line is taken as it is, nothing can fail.
+    QList<Item> items;
+    items.reserve(expected);
+    forEachLine(text, [&](QStringView line) { items.append(Item { line.toString(), nullptr }); });
+    m_items = std::move(items);
 }
 
 void TStringList::assignLines(const QList<QString> &lines)

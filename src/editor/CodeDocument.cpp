@@ -6,6 +6,10 @@
 #include <algorithm>
 #include <stdexcept>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace qd {
 
 namespace {
@@ -43,6 +47,45 @@ void appendAttr(TParagraph *p, const TAttrRecord &record, qint64 offset)
     p->Attrs[p->AttrCount] = record;
     p->Attrs[p->AttrCount].SetOffset(qint32(offset));
     ++p->AttrCount;
+}
+
+// Columns of a paragraph when every character has one width: full counts every column, tabs to
+// their stops, ink only up to the last character that is neither blank nor tab. Style codes take
+// no column when codes is set. Runs of plain characters (above the blank) are counted eight at a
+// time, so typing into a long line stays cheap.
+void countColumns(const char16_t *t, qint64 length, qint64 tabStops, bool codes, qint64 &full,
+    qint64 &ink)
+{
+    full = 0;
+    ink = 0;
+    qint64 i = 0;
+    while (i < length) {
+#if defined(__SSE2__)
+        const __m128i blank = _mm_set1_epi16(0x20);
+        const __m128i zero = _mm_setzero_si128();
+        while (i + 8 <= length) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(t + i));
+            // Lanes at or below the blank are left 0 by the unsigned saturating subtraction.
+            if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_subs_epu16(v, blank), zero)) != 0)
+                break;
+            i += 8;
+            full += 8;
+            ink = full;
+        }
+        if (i >= length)
+            break;
+#endif
+        const char16_t c = t[i++];
+        if (c > u' ') {
+            ink = ++full;
+        } else if (c == u' ') {
+            ++full;
+        } else if (c == scTab) {
+            full = (full / tabStops + 1) * tabStops;
+        } else if (!(codes && IsStyleCode(c))) {
+            ink = ++full;
+        }
+    }
 }
 
 } // namespace
@@ -448,9 +491,12 @@ void CodeDocument::replaceRange(qint64 a, qint64 b, QString text, int flags)
             if (keep > 0)
                 shared->Words[0] = 0;
             m_pars.Insert(fp + 1, m - 1, shared);
+            // The paragraphs between read their characters from the new text itself.
+            std::vector<TParagraphsList::TextSpan> middle;
+            middle.reserve(size_t(qMax<qint64>(0, m - 2)));
             for (qint64 k = 1; k < m - 1; ++k)
-                m_pars.SetText(fp + k,
-                    QStringView(text).mid(pieces[size_t(k)].from, pieces[size_t(k)].length));
+                middle.push_back({ pieces[size_t(k)].from, pieces[size_t(k)].length });
+            m_pars.ShareTexts(fp + 1, text, middle.data(), qint64(middle.size()));
             QString last = text.mid(pieces[size_t(m - 1)].from, pieces[size_t(m - 1)].length);
             last += codes;
             junction = last.size();
@@ -707,6 +753,12 @@ void CodeDocument::FormatParagraph(qint64 index)
     qint64 width = 0;
     quint8 style = 0;
     qint32 i = 0;
+    if (const int pitch = m_measurer->FixedPitch(); pitch > 0 && pitch == m_measurer->CharWidth()) {
+        countColumns(p->Text, p->Length, qMax(1, m_tabStops), m_staticFormat, full, width);
+        full *= pitch;
+        width *= pitch;
+        i = p->Length;
+    }
     while (i < p->Length) {
         const char16_t c = p->Text[i];
         if (m_staticFormat && ToggleStyle(style, c)) {

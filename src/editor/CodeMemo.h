@@ -119,6 +119,19 @@ public:
     CodeMemoInput &Input();
     // Fired after the editor handled a mouse press.
     std::function<void(TCodeMemo *sender, QMouseEvent *event)> OnAfterMouseDown;
+    // Input events, fired before the editor acts on the input.
+    // OnKeyDown: every key pressed (also while the editor ignores keys); handled = true keeps
+    // the editor from acting on the key.
+    std::function<void(TCodeMemo *sender, QKeyEvent *event, bool &handled)> OnKeyDown;
+    // OnKeyPress: the characters a key press gives (printable text, Enter, Tab, Backspace and
+    // control characters such as Ctrl+C), after OnKeyDown. The handler may change them: other
+    // printable text is typed instead, an emptied text leaves the key to nobody.
+    std::function<void(TCodeMemo *sender, QString &text)> OnKeyPress;
+    std::function<void(TCodeMemo *sender, QKeyEvent *event)> OnKeyUp;
+    // A double click fires OnMouseDown again, as the second press it is.
+    std::function<void(TCodeMemo *sender, QMouseEvent *event)> OnMouseDown;
+    std::function<void(TCodeMemo *sender, QMouseEvent *event)> OnMouseMove;
+    std::function<void(TCodeMemo *sender, QMouseEvent *event)> OnMouseUp;
 
 signals:
     // The vertical offset changed (attached gutters scroll with it).

@@ -245,8 +245,17 @@ public:
     void SetParagraphText(qint64 index, const QString &text);
     void SetParagraphBackColor(qint64 index, TColor color);
     void SetParagraphTextColor(qint64 index, TColor color);
-    // Extends the selection at both ends to the nearest separator (or line break).
-    void SelectWordAt(bool flag = false);
+    // Extends the selection at both ends to the nearest word break (IsWordBreak with large).
+    void SelectWordAt(bool large = false);
+    // Where a word of double-click selection ends: a line break or a separator; with large
+    // (option cmoLargeWordSelect) only a line break, a blank or a tab, so that "scott.emp" or
+    // "a+b" is one word.
+    bool IsWordBreak(char16_t c, bool large) const
+    {
+        if (c == u'\r' || c == u'\n')
+            return true;
+        return large ? c == u' ' || c == u'\t' : IsSeparator(c);
+    }
     bool FindText(const QString &text, bool forward, bool matchCase, bool wholeWord, bool fromEdge);
     // Style at the caret: its static style merged with the attribute in force there.
     quint8 CurrentStyle();

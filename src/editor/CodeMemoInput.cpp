@@ -1,6 +1,7 @@
 // Keyboard input of the editor, and the widget's event handlers that hand input to CodeMemoInput.
 #include "editor/CodeMemoInput.h"
 
+#include "editor/ConsistencyCheck.h"
 #include "editor/StyleCodes.h"
 #include "editor/TextCommands.h"
 
@@ -136,6 +137,25 @@ qint64 CodeMemoInput::positionAt(QPoint point, bool beyondEnd)
 
 void CodeMemoInput::keyPress(QKeyEvent *event)
 {
+    if (m.OnKeyDown) {
+        bool handled = false;
+        m.OnKeyDown(&m, event, handled);
+        if (handled) {
+            event->accept();
+            return;
+        }
+    }
+    QString text = event->text();
+    bool replaced = false; // the handler gave other text: that is typed, whatever the key was
+    if (m.OnKeyPress && !text.isEmpty()) {
+        const QString given = text;
+        m.OnKeyPress(&m, text);
+        if (text.isEmpty()) {
+            event->accept();
+            return;
+        }
+        replaced = text != given;
+    }
     if (m.UpdateCount() > 0) {
         event->accept();
         return;
@@ -155,17 +175,17 @@ void CodeMemoInput::keyPress(QKeyEvent *event)
     const Qt::KeyboardModifiers mods = event->modifiers();
     const bool ctrl = mods & Qt::ControlModifier;
     const bool alt = mods & Qt::AltModifier;
-    if (ctrl && !alt && !m.ReadOnly() && m.EnableHotKeys() && hotKey(event)) {
+    if (!replaced && ctrl && !alt && !m.ReadOnly() && m.EnableHotKeys() && hotKey(event)) {
         afterKey();
         return;
     }
-    if (navigationKey(event) || editingKey(event)) {
+    if (!replaced && (navigationKey(event) || editingKey(event))) {
         afterKey();
         return;
     }
     // Printable text and the remaining Ctrl keys (key-press).
     const int key = event->key();
-    if (ctrl && !alt) {
+    if (!replaced && ctrl && !alt) {
         switch (key) {
         case Qt::Key_C:
             m.CopyToClipboard();
@@ -184,24 +204,23 @@ void CodeMemoInput::keyPress(QKeyEvent *event)
                 m.CutToClipboard();
             afterKey();
             return;
-        case Qt::Key_E: {
-            m.viewport()->repaint();
-            try {
-                m.Check();
-            } catch (const std::exception &error) {
-                QMessageBox::critical(&m, QApplication::applicationName(),
-                    QString::fromUtf8(error.what()) + QStringLiteral(" ") + m.Version());
+        case Qt::Key_E:
+            // Repaint, then check that paragraphs and display lines agree; the first
+            // disagreement is shown (a box that does not block the event loop).
+            if (m.ReadOnly()) {
+                event->ignore();
+                return;
             }
+            m.viewport()->repaint();
+            guarded([this] { CheckConsistency(m.Paragraphs(), m.Version()); });
             return;
-        }
         default:
             event->ignore();
             return;
         }
     }
-    const QString text = event->text();
     // Alt with a letter belongs to menus; it types nothing.
-    if (text.isEmpty() || m.ReadOnly() || alt || (mods & Qt::MetaModifier)) {
+    if (text.isEmpty() || m.ReadOnly() || (!replaced && (alt || (mods & Qt::MetaModifier)))) {
         event->ignore();
         return;
     }
@@ -216,6 +235,8 @@ void CodeMemoInput::keyPress(QKeyEvent *event)
 
 void CodeMemoInput::keyRelease(QKeyEvent *event)
 {
+    if (m.OnKeyUp)
+        m.OnKeyUp(&m, event);
     m_repaintSkip = true;
     if (m_draggingText && event->key() == Qt::Key_Control)
         m.viewport()->setCursor(m_dragOutside ? Qt::ForbiddenCursor : Qt::DragMoveCursor);
@@ -433,6 +454,9 @@ bool CodeMemoInput::navigationKey(QKeyEvent *event)
         return false;
     }
     const qint64 caret = m.Caret().Position();
+    // With cmoDiscardTrailingSpaces, blanks and tabs at a paragraph's end stand for a virtual
+    // column: the caret never stops among them, their start counts as the paragraph's end.
+    const bool discard = m.Options() & cmoDiscardTrailingSpaces;
     switch (key) {
     case Qt::Key_Left:
         if (ctrl) {
@@ -442,20 +466,32 @@ bool CodeMemoInput::navigationKey(QKeyEvent *event)
             m.SetVirtualColumn(m.VirtualColumn() - 1);
             m.SetDesiredX(CodeMemoCore::NoDesiredX);
             m.UpdateCaret();
+        } else if (discard && caret > trailingBlanksStart(m.Caret().ParIndex())) {
+            moveCaret(trailingBlanksStart(m.Caret().ParIndex()), shift);
+        } else if (discard && m.Caret().ParOffset() == 0 && m.Caret().ParIndex() > 0) {
+            moveCaret(trailingBlanksStart(m.Caret().ParIndex() - 1), shift);
         } else {
             moveCaret(stepLeft(caret), shift);
         }
         break;
     case Qt::Key_Right: {
         const TCodeMemoOptions o = m.Options();
-        const bool atEnd = m.CharAt(caret) == u'\r' || caret >= m.TextLength();
+        const qint64 par = m.Caret().ParIndex();
+        const bool atEnd = m.CharAt(caret) == u'\r' || caret >= m.TextLength()
+            || (discard && caret >= trailingBlanksStart(par));
         if (ctrl) {
             moveCaret(
                 NextWordStart(m, caret, [this](char16_t c) { return m.IsSeparator(c); }), shift);
         } else if (atEnd && (o & cmoKeepColumnPos) && !(o & cmoWrapCaret) && !m.WordWrap()) {
+            if (discard && caret != trailingBlanksStart(par))
+                moveCaret(trailingBlanksStart(par), shift, true);
             m.SetVirtualColumn(m.VirtualColumn() + 1);
             m.SetDesiredX(CodeMemoCore::NoDesiredX);
             m.UpdateCaret();
+        } else if (atEnd && discard) {
+            // Over the trailing blanks and the line break at once.
+            moveCaret(par + 1 < m.ParagraphCount() ? m.ParagraphStart(par + 1) : m.TextLength(),
+                shift);
         } else {
             moveCaret(stepRight(caret), shift);
         }
@@ -496,6 +532,15 @@ bool CodeMemoInput::navigationKey(QKeyEvent *event)
     }
     event->accept();
     return true;
+}
+
+qint64 CodeMemoInput::trailingBlanksStart(qint64 par) const
+{
+    const TParagraph *p = m.Paragraphs().At(par);
+    qint64 offset = p->Length;
+    while (offset > 0 && (p->Text[offset - 1] == u' ' || p->Text[offset - 1] == u'\t'))
+        --offset;
+    return m.Paragraphs().StartPos(par) + offset;
 }
 
 void CodeMemoInput::columnKey(int key)

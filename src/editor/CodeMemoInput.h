@@ -102,6 +102,8 @@ private:
     void verticalMove(qint64 lines, bool extend, bool scrollFirst);
     qint64 stepLeft(qint64 position) const;
     qint64 stepRight(qint64 position) const;
+    // Position of the first of the blanks and tabs that end paragraph par (its end when none).
+    qint64 trailingBlanksStart(qint64 par) const;
     void columnKey(int key);
     void afterKey();
     QString indentationForEnter();

@@ -12,6 +12,10 @@
 
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace qd {
 
 namespace {
@@ -21,6 +25,27 @@ constexpr qint64 ReadPiece = 65500;
 bool isBlank(QChar c)
 {
     return c == u' ' || c == u'\t';
+}
+
+// Index of the first CR or LF of t at or after from; size when there is none. Eight characters
+// are looked at a time, since a loaded text is mostly line content.
+qsizetype nextLineBreak(const char16_t *t, qsizetype from, qsizetype size)
+{
+    qsizetype i = from;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi16(u'\r');
+    const __m128i lf = _mm_set1_epi16(u'\n');
+    for (; i + 8 <= size; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(t + i));
+        const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf)));
+        if (mask != 0)
+            return i + qsizetype(__builtin_ctz(unsigned(mask)) / 2);
+    }
+#endif
+    for (; i < size; ++i)
+        if (t[i] == u'\r' || t[i] == u'\n')
+            return i;
+    return size;
 }
 
 // text without the adjacent style codes that cancel each other.
@@ -66,18 +91,18 @@ void CodeMemoCore::loadText(const QString &textIn)
         text.replace(QChar(u'\0'), QChar(m_nullReplacement));
 
     // The paragraphs: CR, LF, CR LF and LF CR each end one.
-    struct Span {
-        qsizetype from, length;
-    };
+    using Span = TParagraphsList::TextSpan;
     std::vector<Span> spans;
     bool breakSeen = false;
     const QChar *t = text.constData();
     const qsizetype size = text.size();
     qsizetype from = 0;
-    for (qsizetype i = 0; i < size; ++i) {
+    qsizetype i = 0;
+    while (true) {
+        i = nextLineBreak(reinterpret_cast<const char16_t *>(t), i, size);
+        if (i >= size)
+            break;
         const char16_t c = t[i].unicode();
-        if (c != u'\r' && c != u'\n')
-            continue;
         spans.push_back({ from, i - from });
         const char16_t pair = c == u'\r' ? u'\n' : u'\r';
         const bool two = i + 1 < size && t[i + 1].unicode() == pair;
@@ -87,14 +112,30 @@ void CodeMemoCore::loadText(const QString &textIn)
         }
         if (two)
             ++i;
-        from = i + 1;
+        from = ++i;
     }
     spans.push_back({ from, size - from });
     const qint64 limit = Paragraphs().Limits().MaxParagraphLength;
     if (Options() & cmoDiscardTrailingSpaces)
         for (Span &s : spans)
-            while (s.length > 0 && isBlank(t[s.from + s.length - 1]))
-                --s.length;
+            while (s.Length > 0 && isBlank(t[s.From + s.Length - 1]))
+                --s.Length;
+    // An over-long paragraph is cut and continued as a new one.
+    bool overLong = false;
+    for (const Span &s : spans)
+        overLong = overLong || s.Length > limit;
+    if (overLong) {
+        std::vector<Span> cut;
+        for (const Span &s : spans) {
+            qint64 done = 0;
+            do {
+                const qint64 n = qMin<qint64>(limit, s.Length - done);
+                cut.push_back({ s.From + done, n });
+                done += n;
+            } while (done < s.Length);
+        }
+        spans.swap(cut);
+    }
 
     BeginUpdate();
     SetModified(true);
@@ -106,22 +147,9 @@ void CodeMemoCore::loadText(const QString &textIn)
     ClearUndo();
     TParagraphsList &pars = Paragraphs();
     pars.Clear();
-    qint64 count = 0;
-    for (const Span &s : spans)
-        count += qMax<qint64>(1, (s.length + limit - 1) / limit);
-    pars.Insert(0, count);
-    qint64 index = 0;
-    for (const Span &s : spans) {
-        // An over-long paragraph is cut and continued as a new one.
-        qsizetype done = 0;
-        do {
-            const qsizetype n = qsizetype(qMin<qint64>(limit, s.length - done));
-            if (n > 0)
-                pars.SetText(index, QStringView(t + s.from + done, n));
-            done += n;
-            ++index;
-        } while (done < s.length);
-    }
+    // The paragraphs read their characters from the loaded text itself.
+    pars.Insert(0, qint64(spans.size()));
+    pars.ShareTexts(0, text, spans.data(), qint64(spans.size()));
     CodeDocument::SetSelStart(0);
     ClearUndo();
     m_formattedUpTo = 0;
@@ -141,6 +169,9 @@ void CodeMemoCore::loadText(const QString &textIn)
 void CodeMemoCore::LoadFromStream(QIODevice &stream)
 {
     QByteArray bytes;
+    // A stream that knows its size is read into one buffer, with no growing on the way.
+    if (!stream.isSequential() && stream.size() > stream.pos())
+        bytes.reserve(qsizetype(qMin<qint64>(stream.size() - stream.pos(), qint64(1) << 30)));
     QString readError;
     QByteArray piece(ReadPiece, Qt::Uninitialized);
     while (true) {

@@ -15,18 +15,26 @@ namespace qd {
 
 void TCodeMemo::mousePressEvent(QMouseEvent *event)
 {
+    if (OnMouseDown)
+        OnMouseDown(this, event);
     Input().mousePress(event);
 }
 void TCodeMemo::mouseMoveEvent(QMouseEvent *event)
 {
+    if (OnMouseMove)
+        OnMouseMove(this, event);
     Input().mouseMove(event);
 }
 void TCodeMemo::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (OnMouseUp)
+        OnMouseUp(this, event);
     Input().guarded([&] { Input().mouseRelease(event); });
 }
 void TCodeMemo::mouseDoubleClickEvent(QMouseEvent *event)
 {
+    if (OnMouseDown)
+        OnMouseDown(this, event);
     Input().mouseDoubleClick(event);
 }
 void TCodeMemo::wheelEvent(QWheelEvent *event)
@@ -265,8 +273,8 @@ void CodeMemoInput::extendTo(QPoint point)
     } else {
         position = positionAt(point, false);
         if (m_wordSelection) {
-            const auto separator
-                = [this](char16_t c) { return c == u'\r' || c == u'\n' || m.IsSeparator(c); };
+            const bool large = m.Options() & cmoLargeWordSelect;
+            const auto separator = [this, large](char16_t c) { return m.IsWordBreak(c, large); };
             if (position < m_wordAnchorLower) {
                 while (position > 0 && !separator(m.CharAt(position - 1)))
                     --position;

@@ -208,12 +208,12 @@ void CodeMemoCore::SetParagraphTextColor(qint64 index, TColor color)
     InvalidateLines(first, first + p->LineCount - 1);
 }
 
-void CodeMemoCore::SelectWordAt(bool)
+void CodeMemoCore::SelectWordAt(bool large)
 {
     const bool caretAtUpper = &Caret() == &SelEndNav() && SelLength() != 0;
     qint64 lower = SelStartNav().Position();
     qint64 upper = SelEndNav().Position();
-    const auto separator = [this](char16_t c) { return c == u'\r' || c == u'\n' || IsSeparator(c); };
+    const auto separator = [this, large](char16_t c) { return IsWordBreak(c, large); };
     while (lower > 0 && !separator(CharAt(lower - 1)))
         --lower;
     const qint64 length = TextLength();
@@ -232,6 +232,8 @@ namespace {
 
 QString fold(const QString &s, TcmUpperCase type)
 {
+    if (type == cmuUserDefined)
+        return UpperCaseText(s, type);
     if (type == cmuAnsi)
         return s.toUpper();
     QString out = s;

@@ -1,10 +1,9 @@
 #include "editor/CodeMemoViews.h"
 
-#include "classlib/Exception.h"
 #include "editor/CodeMemoCore.h"
+#include "editor/FormValues.h"
 
 #include <QBuffer>
-#include <QtEndian>
 
 namespace qd {
 
@@ -12,42 +11,10 @@ namespace {
 
 const QString CRLF = QStringLiteral("\r\n");
 
-// Value kinds of the class library's form stream that a list of strings uses.
-enum : quint8 {
-    vaNull = 0,
-    vaList = 1,
-    vaString = 6,
-    vaLString = 12,
-    vaWString = 18,
-    vaUTF8String = 20,
-};
-
 // Longest piece of one string value; a longer paragraph continues in the next value, the piece
 // ending in the continuation mark.
 constexpr qsizetype PieceLength = 255;
 constexpr char16_t ContinuationMark = 5;
-
-void writeValue(QByteArray &out, QStringView s)
-{
-    bool latin1 = true;
-    for (QChar c : s)
-        latin1 = latin1 && c.unicode() <= 0xFF;
-    if (latin1) {
-        out += char(vaString);
-        out += char(quint8(s.size()));
-        out += s.toLatin1();
-        return;
-    }
-    out += char(vaWString);
-    char size[4];
-    qToLittleEndian<qint32>(qint32(s.size()), size);
-    out.append(size, 4);
-    for (QChar c : s) {
-        char unit[2];
-        qToLittleEndian<quint16>(c.unicode(), unit);
-        out.append(unit, 2);
-    }
-}
 
 } // namespace
 
@@ -107,80 +74,34 @@ bool TCodeMemoStrings::HasStringsData() const
 QByteArray TCodeMemoStrings::WriteStrings() const
 {
     QByteArray out;
-    out += char(vaList);
+    TFormValueWriter writer(out);
+    writer.WriteListBegin();
     const TParagraphsList &pars = m_memo->Paragraphs();
     for (qint64 i = 0; i < pars.Count(); ++i) {
         QStringView t = pars.Text(i);
         while (t.size() > PieceLength) {
             QString piece = t.left(PieceLength - 1).toString();
             piece += QChar(ContinuationMark);
-            writeValue(out, piece);
+            writer.WriteString(piece);
             t = t.mid(PieceLength - 1);
         }
-        writeValue(out, t);
+        writer.WriteString(t);
     }
-    out += char(vaNull);
+    writer.WriteListEnd();
     return out;
 }
 
 void TCodeMemoStrings::ReadStrings(const QByteArray &data)
 {
-    qsizetype pos = 0;
-    const auto fail = [] { throw Exception(QStringLiteral("Invalid stream format")); };
-    const auto need = [&](qsizetype n) {
-        if (n < 0 || data.size() - pos < n)
-            fail();
-    };
-    const auto readInt = [&] {
-        need(4);
-        const qint32 v = qFromLittleEndian<qint32>(data.constData() + pos);
-        pos += 4;
-        return v;
-    };
-    need(1);
-    if (quint8(data[pos++]) != vaList)
-        fail();
+    TFormValueReader reader(data);
+    reader.ReadListBegin();
     BeginUpdate();
     try {
         m_memo->Clear();
         qint64 index = 0;
         QString paragraph;
-        while (true) {
-            need(1);
-            const quint8 kind = quint8(data[pos++]);
-            if (kind == vaNull)
-                break;
-            QString value;
-            switch (kind) {
-            case vaString: {
-                need(1);
-                const qsizetype n = quint8(data[pos++]);
-                need(n);
-                value = QString::fromLatin1(data.constData() + pos, n);
-                pos += n;
-                break;
-            }
-            case vaLString:
-            case vaUTF8String: {
-                const qsizetype n = readInt();
-                need(n);
-                value = kind == vaLString ? QString::fromLatin1(data.constData() + pos, n)
-                                          : QString::fromUtf8(data.constData() + pos, n);
-                pos += n;
-                break;
-            }
-            case vaWString: {
-                const qsizetype n = readInt();
-                need(n < 0 ? -1 : n * 2);
-                value.resize(n);
-                for (qsizetype k = 0; k < n; ++k)
-                    value[k] = QChar(qFromLittleEndian<quint16>(data.constData() + pos + 2 * k));
-                pos += 2 * n;
-                break;
-            }
-            default:
-                fail();
-            }
+        while (!reader.EndOfList()) {
+            QString value = reader.ReadString();
             if (!value.isEmpty() && value.back() == QChar(ContinuationMark)) {
                 value.chop(1);
                 paragraph += value;
@@ -190,6 +111,7 @@ void TCodeMemoStrings::ReadStrings(const QByteArray &data)
             m_memo->SetParagraphText(index++, paragraph);
             paragraph.clear();
         }
+        reader.ReadListEnd();
         if (!paragraph.isEmpty())
             m_memo->SetParagraphText(index, paragraph);
     } catch (...) {

@@ -104,6 +104,7 @@ bool TCustomExtHighlighter::Applies(
 void TCustomExtHighlighter::ApplyKeywords(
     TCodeNavigator &startNav, TCodeNavigator &endNav, int baseIndex)
 {
+    m_decisions.clear();
     if (m_active && !m_keywords.IsEmpty() && startNav.Memo()) {
         TCodeNavigator *s = &startNav;
         TCodeNavigator *e = &endNav;
@@ -229,7 +230,7 @@ void TCustomExtHighlighter::prepareSeparatorTests()
             for (char16_t t = 0; t < 256; ++t)
                 if (QChar(t) == c || (!matchCase && UpperChar(QChar(t), mode) == c))
                     m_firstChars[t >> 6] |= quint64(1) << (t & 63);
-            if (c.unicode() >= 256 || (!matchCase && mode == cmuAnsi))
+            if (c.unicode() >= 256 || (!matchCase && mode != cmuAscii))
                 m_anyWideFirst = true;
         }
     }
@@ -291,10 +292,19 @@ bool TCustomExtHighlighter::searchStart(
                 continue;
             }
             if (OnStart) {
-                m_a->Assign(nav);
-                m_a->SetPos(parStart + pos);
                 bool accept = true;
-                OnStart(this, *m_a, nullptr, int(i), accept);
+                const auto known = std::find_if(m_decisions.begin(), m_decisions.end(),
+                    [&](const StartDecision &d) {
+                        return d.Par == p && d.Pos == pos && d.Item == i && d.BaseIndex == baseIndex;
+                    });
+                if (known != m_decisions.end()) {
+                    accept = known->Accept;
+                } else {
+                    m_a->Assign(nav);
+                    m_a->SetPos(parStart + pos);
+                    OnStart(this, *m_a, nullptr, int(i), accept);
+                    m_decisions.push_back({ p, pos, i, baseIndex, accept });
+                }
                 if (!accept)
                     continue;
             }
@@ -315,7 +325,10 @@ bool TCustomExtHighlighter::FindStartKey(TCodeNavigator &nav, TCodeNavigator &en
             ? qMin<qint64>(endNav.ParOffset(), p->Length)
             : p->Length;
         StartMatch m;
-        if (searchStart(nav, endOff, baseIndex, m)) {
+        const bool opened = searchStart(nav, endOff, baseIndex, m);
+        // Answers of OnStart are kept only from a stop search to the start search after it.
+        m_decisions.clear();
+        if (opened) {
             const TStartStopKey &item = m_startStop.Item(m.Item);
             TAttrRecord rec = hl::Pushed(m.Cur, qint16(quint16(m.Item + baseIndex) | hl::RangeBit),
                 item.Style, item.Background, item.Foreground, item.ContextNum, item.Tag);
@@ -354,6 +367,7 @@ bool TCustomExtHighlighter::FindStopKey(TCodeNavigator &nav, TCodeNavigator &end
         return false;
     }
     prepareSeparatorTests();
+    m_decisions.clear();
     const TStartStopKey &item = m_startStop.Item(index);
     const qint64 parIndex = nav.ParIndex();
     const qint64 parStart = nav.Position() - nav.ParOffset();
@@ -443,10 +457,9 @@ bool TCustomExtHighlighter::FindStopKey(TCodeNavigator &nav, TCodeNavigator &end
         rec.Words[3] = cont.Foreground;
         rec.Words[4] = cont.ContextNum;
         hl::SetTag(rec, cont.Tag);
-    } else if (THighlightHost *host = THighlightHost::Of(doc)) {
-        rec = host->OuterRecord(parIndex, navOff, level);
     } else {
-        rec = TAttrRecord();
+        // Back to the enclosing level: the record in force before the range's start key.
+        rec = hl::RecordBefore(doc->Paragraphs(), parIndex, navOff, level);
     }
     hl::SetOpenLength(rec, 0);
     hl::SetCloseLength(rec, int(stopLength + (before ? 1 : 0)));

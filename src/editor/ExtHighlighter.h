@@ -80,6 +80,16 @@ private:
         qint64 Length = 0;
         TAttrRecord Cur;
     };
+    // What OnStart said of a start key. A stop search first looks whether a nested start key comes
+    // before the stop; the start search that follows takes the same answers, so OnStart is asked
+    // once per key.
+    struct StartDecision {
+        const TParagraph *Par;
+        qint64 Pos;
+        qsizetype Item;
+        int BaseIndex;
+        bool Accept;
+    };
     // The first start key that qualifies from nav's offset up to endOff.
     bool searchStart(TCodeNavigator &nav, qint64 endOff, int baseIndex, StartMatch &match);
     void prepareSeparatorTests();
@@ -92,6 +102,7 @@ private:
     TCodeHighlighter *m_sub = nullptr;
     bool m_active = true;
     TKeywordMatcher m_matcher;
+    std::vector<StartDecision> m_decisions;
     std::vector<TKeywordHit> m_hits; // kept between calls, as is the upper-cased text
     QString m_upper;
     TSeparatorSet m_testsFor;

@@ -47,6 +47,10 @@ public:
         m_size += count;
     }
 
+    // Makes room for count elements at pos at once, so that inserting them in pieces there
+    // reallocates no more than once.
+    void reserveAt(qint64 pos, qint64 count) { openGap(pos, count); }
+
     // Removes count elements from pos on (0 <= pos, pos + count <= size()).
     void remove(qint64 pos, qint64 count)
     {

@@ -200,32 +200,12 @@ void THighlightHost::SetAttribute(TCodeNavigator &startNav, TCodeNavigator &endN
 
 TAttrRecord THighlightHost::PlainRecord() const
 {
-    const TAttrRecord *first = m_doc.Paragraphs().At(0)->StartAttr;
-    TAttrRecord plain;
-    if (first && !hl::IsLevelled(*first))
-        plain = *first;
-    plain.SetOffset(0);
-    return plain;
+    return hl::PlainRecord(m_doc.Paragraphs());
 }
 
 TAttrRecord THighlightHost::OuterRecord(qint64 parIndex, qint64 offset, int level) const
 {
-    const TParagraphsList &pars = m_doc.Paragraphs();
-    for (qint64 k = qMin(parIndex, pars.Count() - 1); k >= 0; --k) {
-        const TParagraph *p = pars.At(k);
-        qint32 i = k == parIndex ? hl::FirstAttrAtOrAfter(p, offset) : p->AttrCount;
-        while (i > 0) {
-            --i;
-            if (hl::Level(p->Attrs[i]) < level)
-                return p->Attrs[i];
-        }
-        if (hl::Level(*p->StartAttr) < level) {
-            TAttrRecord r = *p->StartAttr;
-            r.SetOffset(0);
-            return r;
-        }
-    }
-    return PlainRecord();
+    return hl::RecordBefore(m_doc.Paragraphs(), parIndex, offset, level);
 }
 
 // --- passes
@@ -412,9 +392,25 @@ void THighlightHost::startStopScan(qint64 index)
 
 bool THighlightHost::startStep(TCodeNavigator &nav, TCodeNavigator &endNav)
 {
-    if (m_applyStartStop && !m_startStop.IsEmpty() && ownStartSearch(nav))
-        return true;
-    return m_highlighter && m_highlighter->FindStartKey(nav, endNav, int(m_startStop.Count()));
+    qsizetype item = -1;
+    const qint64 own
+        = m_applyStartStop && !m_startStop.IsEmpty() ? ownStartFind(nav, item) : qint64(-1);
+    if (m_highlighter) {
+        // The first start key of the text opens, the editor's own or the highlighter's: the
+        // highlighter looks only before the editor's own key.
+        const int base = int(m_startStop.Count());
+        if (own < 0)
+            return m_highlighter->FindStartKey(nav, endNav, base);
+        if (own > 0) {
+            endNav.SetPos(nav.Position() - nav.ParOffset() + own - 1);
+            if (m_highlighter->FindStartKey(nav, endNav, base))
+                return true;
+        }
+    }
+    if (own < 0)
+        return false;
+    ownStartOpen(nav, own, item);
+    return true;
 }
 
 bool THighlightHost::stopStep(TCodeNavigator &nav, TCodeNavigator &endNav)
@@ -446,11 +442,10 @@ void THighlightHost::prepareOwnPairs()
     m_startStop.SetSeparatorsPrepared(true);
 }
 
-bool THighlightHost::ownStartSearch(TCodeNavigator &nav)
+qint64 THighlightHost::ownStartFind(TCodeNavigator &nav, qsizetype &found)
 {
     prepareOwnPairs();
     TParagraph *p = nav.ParRecord();
-    const qint64 parStart = nav.Position() - nav.ParOffset();
     const qint64 navOff = qMin<qint64>(nav.ParOffset(), p->Length);
     const QStringView text(reinterpret_cast<const QChar *>(p->Text), p->Length);
     const TSeparatorSet &seps = WordSeparators();
@@ -477,17 +472,27 @@ bool THighlightHost::ownStartSearch(TCodeNavigator &nav)
                 continue;
             if (t.StartEndsWord && pos + n < end && !seps.Contains(text[pos + n].unicode()))
                 continue;
-            TAttrRecord rec = hl::Pushed(cur, qint16(quint16(i) | hl::RangeBit), item.Style,
-                item.Background, item.Foreground, item.ContextNum, item.Tag);
-            hl::SetOpenLength(rec, int(n));
-            RemoveRecords(p, pos, -1, true);
-            InsertRecord(p, pos, rec);
-            nav.SetPos(parStart + pos + n);
-            nav.Invalidate();
-            return true;
+            found = i;
+            return pos;
         }
     }
-    return false;
+    return -1;
+}
+
+void THighlightHost::ownStartOpen(TCodeNavigator &nav, qint64 pos, qsizetype index)
+{
+    TParagraph *p = nav.ParRecord();
+    const qint64 parStart = nav.Position() - nav.ParOffset();
+    const TStartStopKey &item = m_startStop.Item(index);
+    const qint64 n = item.PreparedStart.size();
+    const TAttrRecord cur = *hl::AttrAt(p, pos);
+    TAttrRecord rec = hl::Pushed(cur, qint16(quint16(index) | hl::RangeBit), item.Style,
+        item.Background, item.Foreground, item.ContextNum, item.Tag);
+    hl::SetOpenLength(rec, int(n));
+    RemoveRecords(p, pos, -1, true);
+    InsertRecord(p, pos, rec);
+    nav.SetPos(parStart + pos + n);
+    nav.Invalidate();
 }
 
 bool THighlightHost::ownStopSearch(TCodeNavigator &nav, int pair)

@@ -123,7 +123,10 @@ private:
     void startStopScan(qint64 index);
     bool startStep(TCodeNavigator &nav, TCodeNavigator &endNav);
     bool stopStep(TCodeNavigator &nav, TCodeNavigator &endNav);
-    bool ownStartSearch(TCodeNavigator &nav);
+    // The first of the editor's own start keys from nav on: its offset in nav's paragraph and
+    // item, -1 when none; ownStartOpen opens its range and moves nav after the key.
+    qint64 ownStartFind(TCodeNavigator &nav, qsizetype &item);
+    void ownStartOpen(TCodeNavigator &nav, qint64 pos, qsizetype item);
     bool ownStopSearch(TCodeNavigator &nav, int pair);
     void ownKeywordPass(qint64 index, qint64 from, qint64 to);
     void prepareOwnPairs();

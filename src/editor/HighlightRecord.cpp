@@ -1,5 +1,7 @@
 #include "editor/HighlightRecord.h"
 
+#include "editor/ParagraphsList.h"
+
 namespace qd {
 
 namespace hl {
@@ -64,6 +66,35 @@ const TAttrRecord *AttrAt(const TParagraph *p, qint64 offset)
             hi = mid;
     }
     return lo > 0 ? &p->Attrs[lo - 1] : p->StartAttr;
+}
+
+TAttrRecord PlainRecord(const TParagraphsList &pars)
+{
+    const TAttrRecord *first = pars.Count() > 0 ? pars.At(0)->StartAttr : nullptr;
+    TAttrRecord plain;
+    if (first && !IsLevelled(*first))
+        plain = *first;
+    plain.SetOffset(0);
+    return plain;
+}
+
+TAttrRecord RecordBefore(const TParagraphsList &pars, qint64 parIndex, qint64 offset, int level)
+{
+    for (qint64 k = qMin(parIndex, pars.Count() - 1); k >= 0; --k) {
+        const TParagraph *p = pars.At(k);
+        qint32 i = k == parIndex ? FirstAttrAtOrAfter(p, offset) : p->AttrCount;
+        while (i > 0) {
+            --i;
+            if (Level(p->Attrs[i]) < level)
+                return p->Attrs[i];
+        }
+        if (Level(*p->StartAttr) < level) {
+            TAttrRecord r = *p->StartAttr;
+            r.SetOffset(0);
+            return r;
+        }
+    }
+    return PlainRecord(pars);
 }
 
 } // namespace hl

@@ -10,6 +10,8 @@
 
 namespace qd {
 
+class TParagraphsList;
+
 // The highlighting data inside a dynamic attribute record (TAttrRecord), as the passes and the
 // highlighters lay it out:
 //   byte 4        flags: font style bits 0-3, bit 5 alternate font, bits 6 and 7 both set = a
@@ -94,6 +96,14 @@ bool SameState(const TAttrRecord &a, const TAttrRecord &b);
 const TAttrRecord *AttrAt(const TParagraph *p, qint64 offset);
 // Index of the first record of p whose offset is not below offset.
 qint32 FirstAttrAtOrAfter(const TParagraph *p, qint64 offset);
+
+// The record that was in force before the range at level opened, seen from offset of paragraph
+// parIndex inside it: the nearest earlier record (through earlier paragraphs and their start
+// records) whose level is below level. Without one, paragraph 0's start record when it is not
+// levelled, else a plain record.
+TAttrRecord RecordBefore(const TParagraphsList &pars, qint64 parIndex, qint64 offset, int level);
+// The look of text outside every range: paragraph 0's start record when it is not levelled.
+TAttrRecord PlainRecord(const TParagraphsList &pars);
 
 } // namespace hl
 

@@ -1,13 +1,46 @@
 #include "editor/KeywordList.h"
 
 #include "classlib/ListErrors.h"
+#include "editor/FormValues.h"
 
 #include <atomic>
 
 namespace qd {
 
+namespace {
+
+std::atomic<TUpperCaseRoutine> userUpperCase { nullptr };
+
+} // namespace
+
+void SetUserUpperCase(TUpperCaseRoutine routine)
+{
+    userUpperCase.store(routine);
+}
+
+TUpperCaseRoutine UserUpperCase()
+{
+    return userUpperCase.load();
+}
+
+QChar UserUpperChar(QChar c)
+{
+    if (const TUpperCaseRoutine routine = userUpperCase.load()) {
+        routine(&c, 1);
+        return c;
+    }
+    const char16_t u = c.unicode();
+    return u >= u'a' && u <= u'z' ? QChar(char16_t(u - 32)) : c;
+}
+
 void UpperCaseInPlace(QChar *text, qsizetype length, TcmUpperCase mode)
 {
+    if (mode == cmuUserDefined) {
+        if (const TUpperCaseRoutine routine = userUpperCase.load()) {
+            routine(text, length);
+            return;
+        }
+    }
     if (mode == cmuAnsi) {
         for (qsizetype i = 0; i < length; ++i) {
             const char16_t c = text[i].unicode();
@@ -165,6 +198,59 @@ void TKeywordList::prepare()
         }
     }
     m_version = ++versionCounter;
+}
+
+QByteArray TKeywordList::WriteStrings() const
+{
+    QByteArray out;
+    TFormValueWriter writer(out);
+    writer.WriteListBegin();
+    for (const Word &w : m_words) {
+        writer.WriteString(w.Text);
+        writer.WriteInteger(w.Info.Options);
+        writer.WriteInteger(w.Info.Style);
+        writer.WriteInteger(w.Info.ContextNum);
+        writer.WriteInteger(w.Info.Tag);
+        writer.WriteInteger(w.Info.Background);
+        writer.WriteInteger(w.Info.Foreground);
+        if (Extended()) {
+            writer.WriteInteger(w.Info.Scope);
+            writer.WriteInteger(w.Info.Priority);
+        }
+    }
+    writer.WriteListEnd();
+    return out;
+}
+
+void TKeywordList::ReadStrings(const QByteArray &data)
+{
+    TFormValueReader reader(data);
+    BeginUpdate();
+    try {
+        Clear();
+        reader.ReadListBegin();
+        while (!reader.EndOfList()) {
+            const QString word = reader.ReadString();
+            // The integers are taken as they come.
+            TKeywordInfo info;
+            info.Options = quint8(reader.ReadInteger());
+            info.Style = quint8(reader.ReadInteger());
+            info.ContextNum = reader.ReadInteger();
+            info.Tag = quint16(reader.ReadInteger());
+            info.Background = reader.ReadInteger();
+            info.Foreground = reader.ReadInteger();
+            if (Extended()) {
+                info.Scope = qint16(reader.ReadInteger());
+                info.Priority = qint16(reader.ReadInteger());
+            }
+            Add(word, info);
+        }
+        reader.ReadListEnd();
+    } catch (...) {
+        EndUpdate();
+        throw;
+    }
+    EndUpdate();
 }
 
 qsizetype TExtKeywordList::AddKeyword(const QString &word, quint8 options, quint8 style,

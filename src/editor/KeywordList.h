@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -9,14 +10,26 @@
 namespace qd {
 
 // How key tables upper-case text for comparisons without case: cmuAscii only a-z; cmuAnsi every
-// letter that has a single upper-case letter; cmuUserDefined as cmuAscii (no hook is installed).
+// letter that has a single upper-case letter; cmuUserDefined the routine installed with
+// SetUserUpperCase, or as cmuAscii while none is installed.
 // Upper-casing never changes the length, so offsets in a copy are offsets in the text.
 enum TcmUpperCase : quint8 { cmuAscii, cmuAnsi, cmuUserDefined };
 
+// The upper-casing of cmuUserDefined: upper-cases length characters of text in place; it must
+// not change their number. The program installs none. Lists upper-case their keys when they
+// change or their CaseMode is set, so install the routine before setting cmuUserDefined (or set
+// the mode again after installing another). nullptr removes it. Any thread may call it.
+using TUpperCaseRoutine = void (*)(QChar *text, qsizetype length);
+void SetUserUpperCase(TUpperCaseRoutine routine);
+TUpperCaseRoutine UserUpperCase();
+
 QString UpperCaseText(QStringView text, TcmUpperCase mode);
+QChar UserUpperChar(QChar c);
 // One character upper-cased as UpperCaseText does.
 inline QChar UpperChar(QChar c, TcmUpperCase mode)
 {
+    if (mode == cmuUserDefined)
+        return UserUpperChar(c);
     const char16_t u = c.unicode();
     if (u >= u'a' && u <= u'z')
         return QChar(char16_t(u - 32));
@@ -96,6 +109,14 @@ public:
 
     void BeginUpdate() { ++m_updateCount; }
     void EndUpdate();
+
+    // Form streaming of the property "Strings": written only when the list is not empty; a list
+    // of entries, each the keyword and the integers Options, Style, ContextNum, Tag, Background
+    // and Foreground (an extended list adds Scope and Priority). Reading empties the list first;
+    // a malformed stream throws Exception, and the entries read before it stay.
+    bool HasStringsData() const { return !IsEmpty(); }
+    QByteArray WriteStrings() const;
+    void ReadStrings(const QByteArray &data);
 
     TcmUpperCase CaseMode() const { return m_caseMode; }
     void SetCaseMode(TcmUpperCase mode);

@@ -57,9 +57,12 @@ void TParagraphsList::Insert(qint64 index, qint64 count, TAttrRecord *startAttr)
         m_free.pop_back();
     }
     try {
-        while (qint64(records.size()) < count) {
-            m_pool.SetCount(m_pool.Count() + 1);
-            records.push_back(static_cast<TParagraph *>(m_pool.ItemAddress(m_pool.Count() - 1)));
+        const qint64 missing = count - qint64(records.size());
+        if (missing > 0) {
+            const qint64 first = m_pool.Count();
+            m_pool.SetCount(first + missing);
+            for (qint64 k = 0; k < missing; ++k)
+                records.push_back(static_cast<TParagraph *>(m_pool.ItemAddress(first + k)));
         }
     } catch (...) {
         m_free.insert(m_free.end(), records.begin(), records.end());
@@ -99,6 +102,8 @@ void TParagraphsList::Clear()
 {
     for (qint64 i = 0; i < Count(); ++i)
         freeRecord(At(i));
+    m_shared.clear();
+    m_sharedUsers = 0;
     m_free.clear();
     m_order.clear();
     m_pool.SetCount(0);
@@ -106,9 +111,19 @@ void TParagraphsList::Clear()
     m_lines.Clear();
 }
 
+void TParagraphsList::unshare(TParagraph *p)
+{
+    p->SharedText = false;
+    if (--m_sharedUsers == 0)
+        m_shared.clear();
+}
+
 void TParagraphsList::freeRecord(TParagraph *p)
 {
-    std::free(p->Text);
+    if (p->SharedText)
+        unshare(p);
+    else
+        std::free(p->Text);
     delete[] p->FurtherLines;
     std::free(p->Attrs);
     if (p->StartAttr)
@@ -130,18 +145,27 @@ void TParagraphsList::ReplaceText(
     const qint64 growSize
         = qMin<qint64>(newLength + newLength / 64 + 1, std::numeric_limits<qint32>::max());
     const auto *ins = reinterpret_cast<const char16_t *>(insert.utf16());
-    if (newLength > p->Capacity) {
-        auto *buffer = static_cast<char16_t *>(allocOrThrow(size_t(growSize) * sizeof(char16_t)));
-        if (offset > 0)
-            std::memcpy(buffer, p->Text, size_t(offset) * sizeof(char16_t));
-        if (!insert.isEmpty())
-            std::memcpy(buffer + offset, ins, size_t(insert.size()) * sizeof(char16_t));
-        if (tail > 0)
-            std::memcpy(buffer + offset + insert.size(), p->Text + offset + removeCount,
-                size_t(tail) * sizeof(char16_t));
-        std::free(p->Text);
+    if (newLength > p->Capacity || p->SharedText) {
+        // A new buffer (a shared text is never written to, so its reader copies out here).
+        char16_t *buffer = nullptr;
+        qint64 capacity = 0;
+        if (newLength > 0) {
+            buffer = static_cast<char16_t *>(allocOrThrow(size_t(growSize) * sizeof(char16_t)));
+            capacity = growSize;
+            if (offset > 0)
+                std::memcpy(buffer, p->Text, size_t(offset) * sizeof(char16_t));
+            if (!insert.isEmpty())
+                std::memcpy(buffer + offset, ins, size_t(insert.size()) * sizeof(char16_t));
+            if (tail > 0)
+                std::memcpy(buffer + offset + insert.size(), p->Text + offset + removeCount,
+                    size_t(tail) * sizeof(char16_t));
+        }
+        if (p->SharedText)
+            unshare(p);
+        else
+            std::free(p->Text);
         p->Text = buffer;
-        p->Capacity = qint32(growSize);
+        p->Capacity = qint32(capacity);
     } else {
         if (tail > 0 && insert.size() != removeCount)
             std::memmove(p->Text + offset + insert.size(), p->Text + offset + removeCount,
@@ -162,6 +186,48 @@ void TParagraphsList::ReplaceText(
     const qint64 delta = newLength - p->Length;
     p->Length = qint32(newLength);
     m_starts.Grow(index, delta);
+}
+
+void TParagraphsList::ShareTexts(
+    qint64 index, const QString &source, const TextSpan *spans, qint64 count)
+{
+    if (count <= 0)
+        return;
+    if (index < 0 || index + count > Count())
+        throw ERangeError(QStringLiteral("List index out of bounds"));
+    const qint64 limit = qMin<qint64>(m_limits.MaxParagraphLength, std::numeric_limits<qint32>::max());
+    for (qint64 k = 0; k < count; ++k) {
+        const TextSpan &s = spans[k];
+        if (s.From < 0 || s.Length < 0 || s.From + s.Length > source.size() || At(index + k)->Length != 0)
+            throw ERangeError(QStringLiteral("List index out of bounds"));
+        if (s.Length > limit)
+            throw Exception(QStringLiteral("Text too long"));
+    }
+    // Text that only wraps someone else's characters (QString::fromRawData) is copied once, since
+    // holding it would not keep them.
+    const QString held = source.data_ptr().isMutable() ? source : QString(source.constData(), source.size());
+    const auto *base = reinterpret_cast<const char16_t *>(held.utf16());
+    std::vector<qint64> lengths(size_t(count), 0);
+    qint64 users = 0;
+    for (qint64 k = 0; k < count; ++k) {
+        const TextSpan &s = spans[k];
+        if (s.Length == 0)
+            continue;
+        TParagraph *p = At(index + k);
+        std::free(p->Text);
+        // Never written through: a paragraph copies its text out before changing it.
+        p->Text = const_cast<char16_t *>(base + s.From);
+        p->Capacity = 0;
+        p->Length = qint32(s.Length);
+        p->SharedText = true;
+        lengths[size_t(k)] = s.Length;
+        ++users;
+    }
+    m_starts.GrowEach(index, lengths.data(), count);
+    if (users > 0) {
+        m_shared.push_back(held);
+        m_sharedUsers += users;
+    }
 }
 
 void TParagraphsList::SetLineCount(qint64 index, qint64 n)
@@ -257,6 +323,7 @@ void TParagraphsList::Check() const
     if (qint64(m_free.size()) + Count() != m_pool.Count())
         throw std::logic_error("paragraph pool slots are lost or doubled");
     QHash<const TAttrRecord *, qint64> sharers;
+    qint64 shared = 0;
     for (qint64 i = 0; i < Count(); ++i) {
         const TParagraph *p = At(i);
         if (m_starts.Extent(i) != qint64(p->Length) + 2)
@@ -265,8 +332,19 @@ void TParagraphsList::Check() const
             throw std::logic_error("paragraph first line disagrees with its predecessor");
         if ((p->LineCount == 1) != (p->FurtherLines == nullptr))
             throw std::logic_error("paragraph further-lines block disagrees with its line count");
-        if (p->Length < 0 || p->Length > p->Capacity || (p->Capacity > 0) != (p->Text != nullptr))
+        if (p->SharedText) {
+            ++shared;
+            bool inside = false;
+            for (const QString &text : m_shared)
+                inside = inside
+                    || (p->Text >= reinterpret_cast<const char16_t *>(text.utf16())
+                        && p->Text + p->Length <= reinterpret_cast<const char16_t *>(text.utf16()) + text.size());
+            if (p->Capacity != 0 || p->Length <= 0 || !inside)
+                throw std::logic_error("paragraph's shared text lies outside the shared texts");
+        } else if (p->Length < 0 || p->Length > p->Capacity
+            || (p->Capacity > 0) != (p->Text != nullptr)) {
             throw std::logic_error("paragraph buffer does not hold its text");
+        }
         if (p->AttrCount < 0 || p->AttrCount > p->AttrCapacity)
             throw std::logic_error("paragraph attribute count exceeds its block");
         for (qint32 a = 0; a < p->AttrCount; ++a) {
@@ -281,6 +359,8 @@ void TParagraphsList::Check() const
     for (auto it = sharers.cbegin(); it != sharers.cend(); ++it)
         if (it.key()->RefCount() != it.value())
             throw std::logic_error("start attribute count disagrees with its sharers");
+    if (shared != m_sharedUsers || (shared == 0) != m_shared.empty())
+        throw std::logic_error("shared texts disagree with the paragraphs reading them");
 }
 
 void TLinesList::Bind(TParagraphsList *list, qint64 index)

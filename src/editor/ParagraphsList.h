@@ -5,6 +5,7 @@
 #include "editor/Partitioning.h"
 #include "editor/TextRecords.h"
 
+#include <QString>
 #include <QStringView>
 
 #include <vector>
@@ -71,6 +72,21 @@ public:
         ReplaceText(index, 0, Record(index)->Length, text);
     }
 
+    // A piece of a text: From and Length in characters.
+    struct TextSpan {
+        qint64 From;
+        qint64 Length;
+    };
+    // Paragraphs index .. index + count - 1, all empty, take their texts from source without a
+    // copy: paragraph index + k the characters of spans[k]. The list holds source until no
+    // paragraph reads from it any more; a paragraph's first change copies its text out. This is
+    // how a loaded or pasted text becomes paragraphs at the cost of one pass and no allocation per
+    // paragraph. "Text too long" for a span over the length limit and ERangeError for a paragraph
+    // that is not empty or a span outside source: nothing is changed then.
+    void ShareTexts(qint64 index, const QString &source, const TextSpan *spans, qint64 count);
+    // Paragraphs whose text lies in a shared text (for tests and memory reports).
+    qint64 SharedTextParagraphs() const { return m_sharedUsers; }
+
     // Paragraph index gets n display lines (at least 1); new line records are zeroed.
     // EOutOfMemory beyond the limit of further lines; nothing is changed then.
     void SetLineCount(qint64 index, qint64 n);
@@ -99,6 +115,8 @@ public:
 
 private:
     void freeRecord(TParagraph *p);
+    // p no longer reads from a shared text; the shared texts go with their last reader.
+    void unshare(TParagraph *p);
 
     TTextLimits m_limits;
     TDynArray2 m_pool;
@@ -106,6 +124,8 @@ private:
     GapVector<TParagraph *> m_order;
     Partitioning m_starts; // extent of paragraph k: its length + 2
     Partitioning m_lines; // extent of paragraph k: its line count
+    std::vector<QString> m_shared; // texts that paragraphs read from (SharedText)
+    qint64 m_sharedUsers = 0; // paragraphs reading from m_shared
 };
 
 // The display lines of one paragraph: a view bound to a paragraph of a list, with no storage of

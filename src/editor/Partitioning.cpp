@@ -59,11 +59,30 @@ void Partitioning::Grow(qint64 i, qint64 delta)
     m_step += delta;
 }
 
+void Partitioning::GrowEach(qint64 i, const qint64 *deltas, qint64 count)
+{
+    if (count <= 0)
+        return;
+    moveStep(i);
+    // Boundary i + 1 + k moves by the deltas up to k; the step takes the total, so the boundaries
+    // inside the range are stored less what the step adds beyond their own move.
+    qint64 total = 0;
+    for (qint64 k = 0; k < count; ++k)
+        total += deltas[k];
+    qint64 running = 0;
+    for (qint64 k = 0; k < count; ++k) {
+        running += deltas[k];
+        m_bounds.ref(i + 1 + k) += running - total;
+    }
+    m_step += total;
+}
+
 void Partitioning::Insert(qint64 i, const qint64 *extents, qint64 count)
 {
     if (count <= 0)
         return;
     moveStep(i);
+    m_bounds.reserveAt(i + 1, count);
     // The new boundaries lie after the step, so they are stored less the step; they are stored
     // less the total inserted as well, because adding it to the step moves every later boundary.
     const qint64 base = Boundary(i);
@@ -90,6 +109,7 @@ void Partitioning::InsertEqual(qint64 i, qint64 extent, qint64 count)
     if (count <= 0)
         return;
     moveStep(i);
+    m_bounds.reserveAt(i + 1, count);
     const qint64 base = Boundary(i);
     const qint64 sum = extent * count;
     const qint64 bias = m_step + sum;

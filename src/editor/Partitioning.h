@@ -29,6 +29,8 @@ public:
 
     // Partition i becomes delta longer (shorter when negative).
     void Grow(qint64 i, qint64 delta);
+    // Partitions i .. i + count - 1 become deltas[0 .. count - 1] longer, in one pass.
+    void GrowEach(qint64 i, const qint64 *deltas, qint64 count);
     // Inserts count partitions with the given extents before partition i (0 <= i <= Partitions()).
     void Insert(qint64 i, const qint64 *extents, qint64 count);
     // Inserts count partitions of one extent before partition i.

@@ -1,6 +1,7 @@
 #include "editor/StartStopKeyList.h"
 
 #include "classlib/ListErrors.h"
+#include "editor/FormValues.h"
 
 namespace qd {
 
@@ -81,6 +82,56 @@ void TStartStopKeyList::SetCaseMode(TcmUpperCase mode)
     }
     m_prepared = false;
     ++m_version;
+}
+
+QByteArray TStartStopKeyList::WriteKeys() const
+{
+    QByteArray out;
+    TFormValueWriter writer(out);
+    writer.WriteListBegin();
+    for (const TStartStopKey &item : m_items) {
+        writer.WriteString(item.PreparedStart);
+        writer.WriteString(item.PreparedStop);
+        writer.WriteInteger(item.Options);
+        writer.WriteInteger(item.Style);
+        writer.WriteInteger(item.ContextNum);
+        writer.WriteInteger(item.Tag);
+        writer.WriteInteger(item.Background);
+        writer.WriteInteger(item.Foreground);
+        if (Extended()) {
+            writer.WriteInteger(item.Scope);
+            writer.WriteInteger(item.Priority);
+        }
+        writer.WriteBoolean(item.EndAtParaEnd);
+    }
+    writer.WriteListEnd();
+    return out;
+}
+
+void TStartStopKeyList::ReadKeys(const QByteArray &data)
+{
+    TFormValueReader reader(data);
+    Clear();
+    reader.ReadListBegin();
+    while (!reader.EndOfList()) {
+        // The integers are taken as they come.
+        TStartStopKey item;
+        item.StartKey = reader.ReadString();
+        item.StopKey = reader.ReadString();
+        item.Options = quint8(reader.ReadInteger());
+        item.Style = quint8(reader.ReadInteger());
+        item.ContextNum = reader.ReadInteger();
+        item.Tag = quint16(reader.ReadInteger());
+        item.Background = reader.ReadInteger();
+        item.Foreground = reader.ReadInteger();
+        if (Extended()) {
+            item.Scope = qint16(reader.ReadInteger());
+            item.Priority = qint16(reader.ReadInteger());
+        }
+        item.EndAtParaEnd = reader.ReadBoolean();
+        addItem(std::move(item));
+    }
+    reader.ReadListEnd();
 }
 
 qsizetype TExtStartStopList::AddExt(const QString &startKey, const QString &stopKey,

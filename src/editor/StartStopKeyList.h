@@ -2,6 +2,7 @@
 
 #include "editor/KeywordList.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <vector>
@@ -52,6 +53,16 @@ public:
     qsizetype Add(const QString &startKey, const QString &stopKey, quint8 options, quint8 style,
         qint32 contextNum, quint16 tag, qint32 background, qint32 foreground, bool endAtParaEnd);
     void Clear();
+
+    // Form streaming of the property "Keys": written only when the list holds an item; a list of
+    // entries, each the prepared start and stop keys (so keys without koMatchCase are stored
+    // upper-cased), the integers Options, Style, ContextNum, Tag, Background, Foreground (an
+    // extended list adds Scope and Priority) and the boolean EndAtParaEnd. Reading empties the
+    // list and adds every entry; a malformed stream throws Exception, the entries read before it
+    // stay.
+    bool HasKeysData() const { return Count() >= 1; }
+    QByteArray WriteKeys() const;
+    void ReadKeys(const QByteArray &data);
 
     TcmUpperCase CaseMode() const { return m_caseMode; }
     // Stores the mode and upper-cases the prepared keys of the items without koMatchCase anew.

@@ -16,6 +16,9 @@ public:
     virtual int CharWidth() const = 0;
     // Height of a display line, at least 1.
     virtual int LineHeight() const = 0;
+    // The width of every character in every style when they all have one width, else 0: lets
+    // a line be measured by counting its characters.
+    virtual int FixedPitch() const { return 0; }
 };
 
 // Every character is CharWidth() pixels wide, whatever its style.
@@ -32,6 +35,7 @@ public:
     }
     int CharWidth() const override { return m_charWidth; }
     int LineHeight() const override { return m_lineHeight; }
+    int FixedPitch() const override { return m_charWidth; }
 
 private:
     int m_charWidth;

@@ -77,23 +77,27 @@ struct TAttrRecord {
     }
 };
 
-// One paragraph: a line of the text as typed, without its line break.
+// One paragraph: a line of the text as typed, without its line break. The fields are ordered so
+// that no padding falls between them (96 bytes on 64-bit): the text holds one per line.
 struct TParagraph {
     char16_t *Text = nullptr; // the characters (style codes included); none when never allocated
+    TAttrRecord *StartAttr = nullptr; // attribute in effect at the start; shared, counted
+    TLineRecord *FurtherLines = nullptr; // lines 1 .. LineCount - 1
+    TAttrRecord *Attrs = nullptr; // in ascending order of offset
     qint32 Length = 0; // characters in use
     qint32 Capacity = 0; // characters the buffer holds
     qint32 TextColor = -1; // colour of the whole paragraph's text, -1 = none
     qint32 BackColor = -1; // background of the whole paragraph, -1 = none
-    TAttrRecord *StartAttr = nullptr; // attribute in effect at the start; shared, counted
-    TLineRecord FirstLine; // display line 0
-    TLineRecord *FurtherLines = nullptr; // lines 1 .. LineCount - 1
     qint32 LineCount = 1; // display lines, at least 1
     qint32 AttrCount = 0; // attribute records starting inside the paragraph
     qint32 AttrCapacity = 0;
-    TAttrRecord *Attrs = nullptr; // in ascending order of offset
+    TLineRecord FirstLine; // display line 0
     bool Formatted = false; // the display lines are up to date
     bool StartStopApplied = false; // the start/stop pass has covered the paragraph
     bool KeywordsApplied = false; // the keyword pass has covered the paragraph
+    // Text lies inside a loaded text the list holds (no buffer of its own, Capacity 0); the
+    // paragraph's first change copies it out.
+    bool SharedText = false;
 };
 
 } // namespace qd

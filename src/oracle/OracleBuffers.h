@@ -23,7 +23,7 @@ public:
 
 // Code 10: a long string for PL/SQL (bound as a null-terminated string).
 inline constexpr int otLongPLSQLString = 10;
-// The longest text a type 5 or 97 variable holds, and its buffer size.
+// The longest text a SQLT_STR or SQLT_AVC variable holds, and its buffer size.
 inline constexpr int MaxStringBytes = 4000;
 
 // Bytes per element a variable of the type gets when declared; -1 for a code that cannot be
@@ -68,7 +68,7 @@ public:
     // Frees an owned buffer; buffer becomes null and bufferSize 0.
     void ClearBuffer();
     // Resizes to count elements, all null; a positive stringSize makes elements of
-    // stringSize + 1 bytes. Strings of type 5 and 97 are capped at the session's longest
+    // stringSize + 1 bytes. Strings of SQLT_STR and SQLT_AVC are capped at the session's longest
     // bind string (2000 without a session) + 1.
     void SetArrayLength(int count, int stringSize, OracleSessionInterface *session);
     // Stores value in an element (see the buffer rules of each type); null and Unassigned

@@ -29,11 +29,16 @@ constexpr bool IsDml(int code)
 }
 } // namespace SqlFunction
 
-// Server error codes the query layer acts on.
+// Server error codes the query and dataset layers act on.
 namespace OraCode {
+constexpr int UniqueViolated = 1; // a unique constraint refused the row
+constexpr int ResourceBusy = 54; // the row is locked by another session (NOWAIT)
 constexpr int NotInSelectList = 1007; // a describe past the last column
 constexpr int NoDataFound = 1403; // the end of the rows
 constexpr int ValueTruncated = 1406; // a fetched value was cut to fit its buffer
+constexpr int CheckViolated = 2290; // a check constraint refused the row
+constexpr int ParentKeyNotFound = 2291; // a foreign key found no parent row
+constexpr int ChildRecordFound = 2292; // a foreign key's child rows keep the parent
 } // namespace OraCode
 
 // The declared type of a variable whose value is pasted into the statement text in place of

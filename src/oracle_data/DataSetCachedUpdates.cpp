@@ -238,7 +238,7 @@ char *DataSetCachedUpdates::placeLoggedInsert(bool atEnd)
     // A detail shows only the logged inserts made under the master record it now shows. The
     // link values tell: the master's record numbers start again with each of its queries.
     const auto belongsHere = [&](const TChangeLogItem &item) {
-        if (!ds.m_master || ds.m_detailFields.trimmed().isEmpty())
+        if (!ds.Master() || ds.DetailFields().trimmed().isEmpty())
             return true;
         QByteArray &copy = item.newRecord->buffer;
         if (copy.size() < ds.RecordBufferSize())

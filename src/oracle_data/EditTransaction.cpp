@@ -2,6 +2,7 @@
 
 #include "EditStatement.h"
 #include "classlib/Exception.h"
+#include "oracle/OracleCodes.h"
 #include "oracle/OracleQuery.h"
 #include "oracle/OracleSession.h"
 
@@ -44,7 +45,7 @@ QString RecordDeletedMessage()
 
 QString LockErrorMessage(int errorCode, const QString &errorMessage)
 {
-    return errorCode == 54 ? RecordLockedMessage() : errorMessage;
+    return errorCode == OraCode::ResourceBusy ? RecordLockedMessage() : errorMessage;
 }
 
 bool EditTransaction::lockPointPossible(const TOracleSession &session) const

@@ -5,10 +5,11 @@
 namespace qd {
 
 // Whether a record's value and the server's agree, as the edit-back and its lock check see it:
-// both null (an empty string counts as null); strings (type 5) after the server's text is cut to
-// fieldSize characters (when positive) and both are right-trimmed; floats (4) to a relative
-// 1e-10; DATE (12) less than one second apart; timestamps (187, 188, 232) less than one
-// millisecond apart; LONG RAW (24) and BLOB (113) byte by byte; anything else by plain equality.
+// both null (an empty string counts as null); strings (SQLT_STR) after the server's text is cut
+// to fieldSize characters (when positive) and both are right-trimmed; floats (SQLT_FLT) to a
+// relative 1e-10; DATE (SQLT_DAT) less than one second apart; timestamps (SQLT_TIMESTAMP,
+// SQLT_TIMESTAMP_TZ, SQLT_TIMESTAMP_LTZ) less than one millisecond apart; LONG RAW (SQLT_LBI)
+// and BLOB (SQLT_BLOB) byte by byte; anything else by plain equality.
 // Values that cannot be read as the type compare unequal.
 bool SameEditValue(
     int bindType, const Variant &recordValue, const Variant &serverValue, int fieldSize = 0);

@@ -1,6 +1,7 @@
 #include "MessageTranslation.h"
 
 #include "oracle/OracleCI.h"
+#include "oracle/OracleCodes.h"
 #include "oracle/OracleQuery.h"
 #include "oracle/OracleSession.h"
 
@@ -8,7 +9,8 @@ namespace qd {
 
 QString ConstraintNameFromMessage(int errorCode, const QString &message)
 {
-    if (errorCode != 1 && errorCode != 2290 && errorCode != 2291 && errorCode != 2292)
+    if (errorCode != OraCode::UniqueViolated && errorCode != OraCode::CheckViolated
+        && errorCode != OraCode::ParentKeyNotFound && errorCode != OraCode::ChildRecordFound)
         return QString();
     qsizetype from = 0;
     for (;;) {
@@ -39,7 +41,9 @@ QString TranslateMessage(TOracleSession *session, bool useMessageTable, QChar ac
     }
     const QString constraint = ConstraintNameFromMessage(errorCode, errorMessage);
     if (useMessageTable && session && !session->MessageTable().isEmpty() && !constraint.isEmpty()) {
-        const QChar filter = errorCode == 2291 ? u'C' : errorCode == 2292 ? u'P' : u'*';
+        const QChar filter = errorCode == OraCode::ParentKeyNotFound ? u'C'
+            : errorCode == OraCode::ChildRecordFound                 ? u'P'
+                                                                     : u'*';
         TOracleQuery query;
         query.setObjectName(QStringLiteral("MessageQuery"));
         query.SetSession(session);

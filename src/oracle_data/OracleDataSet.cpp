@@ -75,6 +75,9 @@ TOracleDataSet::TOracleDataSet(QObject *owner)
     , m_filter(std::make_unique<DataSetFilter>(*this))
 {
     m_cached = std::make_unique<DataSetCachedUpdates>(*this);
+    m_links = std::make_unique<DataSetMasterDetail>(*this);
+    m_qbe = std::make_unique<DataSetQBE>(*this);
+    m_provider = std::make_unique<DataSetProvider>(*this);
     m_storeClient = std::make_unique<DataSetStoreClient>(*this);
     m_mainQuery = CreateQuery();
     m_mainQuery->setObjectName(QStringLiteral("MainQuery"));
@@ -96,7 +99,7 @@ TOracleDataSet::~TOracleDataSet()
     } catch (...) {
         qWarning("%s: closing failed", qPrintable(Name()));
     }
-    detachMasterDetail();
+    m_links->detach();
     m_dataSource.SetDataSet(nullptr);
     if (TOracleSession *session = Session())
         session->RemoveDependent(this);
@@ -409,13 +412,13 @@ void TOracleDataSet::ClearVariables()
 void TOracleDataSet::DeleteVariables()
 {
     m_mainQuery->DeleteVariables();
-    m_providerParams.reset();
+    m_provider->forgetParams();
 }
 
 void TOracleDataSet::DeclareVariable(const QString &name, int variableType)
 {
     m_mainQuery->DeclareVariable(name, variableType);
-    m_providerParams.reset();
+    m_provider->forgetParams();
 }
 
 void TOracleDataSet::SetVariable(const QString &name, const Variant &value)
@@ -575,9 +578,7 @@ bool TOracleDataSet::GetCanModify()
         return false;
     if (!m_hasRowId && !OnApplyRecord && m_uniqueFields.trimmed().isEmpty())
         return false;
-    if (m_master
-        && (!m_master->Active() || !m_master->m_store || m_master->IsEmpty()
-            || m_master->QBEMode()))
+    if (m_links->masterUnavailable())
         return false;
     return true;
 }
@@ -596,7 +597,7 @@ void TOracleDataSet::DoAfterInsert()
         return;
     TDataSet::DoAfterInsert();
     // A detail that inserts holds the master's link fields from now on.
-    protectMasterLinkFields();
+    m_links->protectMasterLinkFields();
 }
 
 void TOracleDataSet::DoBeforeCancel()
@@ -613,7 +614,7 @@ void TOracleDataSet::DoAfterCancel()
 
 void TOracleDataSet::DataEvent(TDataEvent event, qintptr info)
 {
-    masterDetailDataEvent(event);
+    m_links->dataEvent(event);
     TDataSet::DataEvent(event, info);
 }
 

@@ -3,6 +3,9 @@
 #include "ChangeLog.h"
 #include "CollectionUpdatingTable.h"
 #include "DataSetCachedUpdates.h"
+#include "DataSetMasterDetail.h"
+#include "DataSetProvider.h"
+#include "DataSetQBE.h"
 #include "EditLocking.h"
 #include "EditStatement.h"
 #include "OracleBlob.h"
@@ -123,14 +126,14 @@ public:
     void SetCursor(TCursor value);
     const QString &UniqueFields() const { return m_uniqueFields; }
     void SetUniqueFields(const QString &value) { m_uniqueFields = value; }
-    TOracleDataSet *Master() const { return m_master; }
+    TOracleDataSet *Master() const { return m_links->master(); }
     // Refuses a circular chain; closes the dataset and moves it to the new master's details.
-    void SetMaster(TOracleDataSet *value);
-    const QString &MasterFields() const { return m_masterFields; }
+    void SetMaster(TOracleDataSet *value) { m_links->setMaster(value); }
+    const QString &MasterFields() const { return m_links->masterFields(); }
     // Both close the dataset.
-    void SetMasterFields(const QString &value);
-    const QString &DetailFields() const { return m_detailFields; }
-    void SetDetailFields(const QString &value);
+    void SetMasterFields(const QString &value) { m_links->setMasterFields(value); }
+    const QString &DetailFields() const { return m_links->detailFields(); }
+    void SetDetailFields(const QString &value) { m_links->setDetailFields(value); }
     bool ReadOnly() const { return m_readOnly; }
     // Raises the dataset-changed event on a change.
     virtual void SetReadOnly(bool value);
@@ -196,7 +199,7 @@ public:
     // Errors of the last statement, as the main query reports them.
     int ErrorLine() const;
     int ErrorPosition() const;
-    // True when one of the main query's variables is a cursor variable (type 116).
+    // True when one of the main query's variables is a cursor variable (SQLT_RSET).
     bool IsCursorDataSet() const;
     // The internal statement query "DMLQuery", created on first use and set up from the
     // dataset; Silent leaves Debug off. Release it when done.
@@ -232,7 +235,7 @@ public:
     void ApplyQBE();
     // Gives the statement back as written before ApplyQBE and drops the QBE variables.
     void RemoveQBE();
-    bool QBEApplied() const { return m_qbeStatement.Applied(); }
+    bool QBEApplied() const { return m_qbe->applied(); }
     // Colours the data-aware controls bound to this dataset (and lifts their MaxLength with
     // AllowOperators) on entering, gives them back on leaving; see QBEControls.h.
     void UpdateQBEControls(bool entering);
@@ -341,27 +344,30 @@ public:
     // table's key. Nothing happens without a ROWID in the select list.
     void DetermineKeyFields(TStringList &list);
     // The datasets whose Master is this one, in the order they were attached.
-    const std::vector<TOracleDataSet *> &Details() const { return m_details; }
+    const std::vector<TOracleDataSet *> &Details() const { return m_links->details(); }
     // Sets this detail's bind variables from the master's current record, or from the master
     // record held in masterBuffer.
-    void SetDetailVariables(TRecordBuffer masterBuffer = nullptr);
+    void SetDetailVariables(TRecordBuffer masterBuffer = nullptr)
+    {
+        m_links->setDetailVariables(masterBuffer);
+    }
     // Raises "Field '<name>' must have a value" when a master link field is empty.
-    void CheckMasterValues();
+    void CheckMasterValues() { m_links->checkMasterValues(); }
     // The detail link fields take the master link fields' values.
-    void CopyMasterValues();
+    void CopyMasterValues() { m_links->copyMasterValues(); }
     // Whether the detail record in buffer belongs to the master's current record.
-    bool MasterRecordMatches(TRecordBuffer buffer);
+    bool MasterRecordMatches(TRecordBuffer buffer) { return m_links->masterRecordMatches(buffer); }
     // Some detail with CachedUpdates and a blank DetailFields has logged changes.
-    bool HasCachedDetailChanges() const;
+    bool HasCachedDetailChanges() const { return m_links->hasCachedDetailChanges(); }
     // The master is closed, empty, inserting or in QBE mode (false without a master).
-    bool MasterHasNoCurrentRecord() const;
+    bool MasterHasNoCurrentRecord() const { return m_links->masterHasNoCurrentRecord(); }
     // Bookmark number of the current record; -1 when there is no current stored record.
     qint32 CurrentBookmarkNumber();
     // The bookmark number of the master record this detail last ran its query for; -1 = none.
-    qint32 RememberedMasterBookmark() const { return m_masterBookmark; }
+    qint32 RememberedMasterBookmark() const { return m_links->masterBookmark(); }
     // The detail walk: each detail whose master record changed runs its query again. With
     // forget, the details only forget the master record they ran for.
-    void RefreshDetails(bool forget = false);
+    void RefreshDetails(bool forget = false) { m_links->refreshDetails(forget); }
 
     // ---- Cached updates: the change log ---------------------------------------------------------
     // Pending: CachedUpdates is set and something is logged. Commit keeps the logged changes in
@@ -522,17 +528,12 @@ private:
     bool cachedUpdatesInEffect() const { return m_cached->inEffect(); }
     bool hasChangeLogEntry() { return m_cached->activeEntry() != nullptr; }
 
-    // Master/detail: the hooks of open, fetch, edit and close.
-    void protectMasterLinkFields();
-    void protectLinkFields();
-    void masterFieldChanged();
-    void forgetDetailBookmarks();
-    void detachMasterDetail();
-    void masterDetailDataEvent(TDataEvent event);
+    // Master/detail: the links, the detail walk and the link-field protection are the
+    // collaborator's.
+    friend class DataSetMasterDetail;
+    std::unique_ptr<DataSetMasterDetail> m_links;
 
     void applyActive(bool value);
-    // Gives the fields hooked for QBE mode their own handlers, ReadOnly and Required back.
-    void unhookQBEFields();
     void defineFieldsFromQuery(TOracleQuery &query);
     void bindFieldInfo();
     void applyDictionaryFieldOptions();
@@ -567,9 +568,6 @@ private:
     std::unique_ptr<DataSetFilter> m_filter;
 
     QString m_uniqueFields;
-    TOracleDataSet *m_master = nullptr;
-    QString m_masterFields;
-    QString m_detailFields;
     bool m_readOnly = false;
     TLockingModeOptions m_lockingMode = lmCheckImmediate;
     bool m_queryAllRecords = true;
@@ -581,34 +579,18 @@ private:
     bool m_commitOnPost = true;
     bool m_cachedUpdates = false;
     bool m_qbeMode = false;
-    // The field handlers replaced by the QBE hooks while QBE mode lasts.
-    struct QBEFieldHandlers {
-        TField *field = nullptr;
-        TFieldGetTextEvent getText;
-        TFieldSetTextEvent setText;
-        TFieldNotifyEvent change;
-    };
-    std::vector<QBEFieldHandlers> m_qbeHandlers;
-    TQBEStatement m_qbeStatement;
-    TQBEControlState m_qbeControls;
+    // QBE mode: the field hooks, the controls' colouring and the merged condition are the
+    // collaborator's.
+    friend class DataSetQBE;
+    std::unique_ptr<DataSetQBE> m_qbe;
     bool m_designActivation = false;
     bool m_detachable = false;
     bool m_compressBLOBs = false;
     TOracleProviderOptions m_providerOptions = 0;
-    // Provider support: the parameters that mirror the variables (made on first use, dropped
-    // when variables are declared or deleted) and the LOB values set by PSSetParams.
-    struct ProviderLob {
-        std::unique_ptr<TLOBLocator> locator;
-        int index = 0;
-        QString name;
-    };
-    std::unique_ptr<TParams> m_providerParams;
-    std::vector<ProviderLob> m_providerLobs;
-    QString providerKeyFromDictionary();
-    bool providerTableUnresolved();
-    ProviderLob newProviderLob(int type, int index, const QString &name);
-    void writeProviderLobs(std::vector<ProviderLob> &lobs, const TParams &params);
-    void freeProviderLobs(std::vector<ProviderLob> &lobs, TOracleQuery *query);
+    // Provider support: the parameters mirrored from the variables, the LOBs that carry LOB
+    // parameters, keys, indexes, order and the provider's transaction are the collaborator's.
+    friend class DataSetProvider;
+    std::unique_ptr<DataSetProvider> m_provider;
     bool m_loading = false;
     bool m_designing = false;
     bool m_activateAfterLoad = false;
@@ -634,12 +616,6 @@ private:
     int m_netInserts = 0;
     char *m_filterBuffer = nullptr; // the record being filtered
     mutable std::vector<char> m_scratch;
-
-    // Master/detail
-    std::vector<TOracleDataSet *> m_details;
-    qint32 m_masterBookmark = -1;
-    bool m_detailWalkPending = false;
-    bool m_protectingLinkFields = false;
 };
 
 } // namespace qd

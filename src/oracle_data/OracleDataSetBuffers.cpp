@@ -163,7 +163,7 @@ char *TOracleDataSet::FindBookmark(qint32 bookmark, int *index) const
 TRecordBuffer TOracleDataSet::AllocRecordBuffer()
 {
     auto *buffer = new char[static_cast<size_t>(RecordBufferSize())]();
-    RecordHeader(buffer)->MasterBookmark = m_master ? m_master->CurrentBookmarkNumber() : -1;
+    RecordHeader(buffer)->MasterBookmark = m_links->masterCurrentBookmark();
     return buffer;
 }
 
@@ -197,7 +197,7 @@ void TOracleDataSet::InternalInitRecord(TRecordBuffer buffer)
 {
     TRecordHeader *header = RecordHeader(buffer);
     header->Bookmark = 0;
-    header->MasterBookmark = m_master ? m_master->CurrentBookmarkNumber() : -1;
+    header->MasterBookmark = m_links->masterCurrentBookmark();
     header->Status = 0;
     header->BlobList = nullptr;
     header->ChangeLog = nullptr;
@@ -478,8 +478,8 @@ void TOracleDataSet::SetFieldData(TField *field, const void *buffer)
         EncodeRecord(record, stored);
     if (state != dsCalcFields && state != dsFilter && state != dsNewValue)
         DataEvent(deFieldChange, reinterpret_cast<qintptr>(field));
-    if (editing && !m_details.empty() && !Detached())
-        masterFieldChanged();
+    if (editing && !Details().empty() && !Detached())
+        m_links->masterFieldChanged();
 }
 
 // ---- BLOB values
@@ -603,8 +603,7 @@ void TOracleDataSet::InternalPost()
         InternalAddRecord(ActiveBuffer(), false);
         // The details of the new record are known to be none: no query for them.
         if (GetBookmarkFlag(ActiveBuffer()) == bfCurrent)
-            for (TOracleDataSet *detail : m_details)
-                detail->m_masterBookmark = RecordHeader(ActiveBuffer())->Bookmark;
+            m_links->setDetailsMasterBookmark(RecordHeader(ActiveBuffer())->Bookmark);
         return;
     }
     QString rowId;

@@ -73,7 +73,7 @@ void TOracleDataSet::enforceConstraints(bool inserting, const QString &fieldName
     const TStringList &disabled = m_dictionary.DisabledConstraints();
     for (int i = 0; i < disabled.Count(); ++i)
         enforcement.disabledConstraints.append(disabled[i]);
-    const QStringList detailFields = m_detailFields.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    const QStringList detailFields = DetailFields().split(QLatin1Char(';'), Qt::SkipEmptyParts);
     for (const QString &name : detailFields)
         enforcement.autoFilledFields.append(name.trimmed());
     if (!m_sequenceField.Field().isEmpty())

@@ -302,8 +302,8 @@ void TOracleDataSet::InternalOpen()
     m_store->Unidirectional = m_unidirectional;
     if (m_cachedUpdates && !m_designing && !m_hasRowId)
         throw Exception(QStringLiteral("CachedUpdates requires a rowid!"));
-    m_masterBookmark = -1;
-    m_detailWalkPending = true;
+    m_links->setMasterBookmark(-1);
+    m_links->setDetailWalkPending(true);
     m_keyFields.Clear();
     if (!m_uniqueFields.trimmed().isEmpty() || (Session() && Session()->ODBCBridge()))
         DetermineKeyFields(m_keyFields);
@@ -317,11 +317,11 @@ void TOracleDataSet::InternalOpen()
 void TOracleDataSet::InternalClose()
 {
     // The closing dataset holds no link fields of its master; its own are free again.
-    protectMasterLinkFields();
-    protectLinkFields();
+    m_links->protectMasterLinkFields();
+    m_links->protectLinkFields();
     RemoveQBE();
     // The fields may go with the close; they must not keep hooks into the QBE items.
-    unhookQBEFields();
+    m_qbe->unhookFields();
     m_store.reset();
     if (DefaultFields())
         DestroyFields();
@@ -352,19 +352,19 @@ void TOracleDataSet::ExecuteQuery(bool opening)
     m_netInserts = 0;
     m_allFetched = true;
     m_firstRowPositioned = false;
-    protectMasterLinkFields();
+    m_links->protectMasterLinkFields();
     if (Detached())
         return;
     if (MasterHasNoCurrentRecord()) {
         // The query is not run; the result stays at its end.
-        const TDataSetState masterState = m_master->State();
-        m_masterBookmark = masterState == dsBrowse || masterState == dsEdit
-            ? m_master->CurrentBookmarkNumber()
-            : -1;
+        const TDataSetState masterState = Master()->State();
+        m_links->setMasterBookmark(masterState == dsBrowse || masterState == dsEdit
+                ? m_links->masterCurrentBookmark()
+                : -1);
         SetDetailVariables();
         return;
     }
-    forgetDetailBookmarks();
+    m_links->forgetDetailBookmarks();
     if (!opening) {
         SetDetailVariables();
         if (BeforeQuery)
@@ -372,8 +372,8 @@ void TOracleDataSet::ExecuteQuery(bool opening)
         PrepareCursor();
         m_activeQuery->Execute();
     }
-    if (m_master)
-        m_masterBookmark = m_master->CurrentBookmarkNumber();
+    if (Master())
+        m_links->setMasterBookmark(m_links->masterCurrentBookmark());
     m_firstRowPositioned = true;
     m_allFetched = false;
     {
@@ -429,12 +429,12 @@ bool TOracleDataSet::FetchRecord()
             m_store->AppendPrepared();
             header->Bookmark = NextBookmark();
             // The master record the row was fetched for.
-            header->MasterBookmark = m_masterBookmark;
+            header->MasterBookmark = m_links->masterBookmark();
             header->BookmarkFlag = bfCurrent;
             header->Status = 0;
         }
-        if (m_master && m_store->Count() == 1)
-            protectMasterLinkFields();
+        if (Master() && m_store->Count() == 1)
+            m_links->protectMasterLinkFields();
         bool accept = true;
         if (Filtered()) {
             char *buffer = decodeScratch(record);

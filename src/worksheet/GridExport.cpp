@@ -8,10 +8,10 @@
 #include "oracle/OracleVariables.h"
 #include "oracle_data/OracleDataSet.h"
 #include "shell/FileTools.h"
-#include "shell/TextTools.h"
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -28,6 +28,8 @@ constexpr int kNumberWidthWithoutPrecision = 23;
 constexpr int kDecimalWidthWithoutPrecision = 24;
 
 const QString kLineEnd = QStringLiteral("\r\n");
+// Characters gathered before they are written to the file.
+constexpr qsizetype kFlushChars = 1 << 15;
 
 bool isNumberType(int typeCode)
 {
@@ -88,6 +90,51 @@ private:
     std::FILE *m_file = nullptr;
 };
 
+// Appends the value of the line's column index in the export's format (headings are written
+// like values; fixed width: names of number columns right-aligned, like the numbers).
+void appendExportValue(QString &line, int index, const TGridExportColumn &column,
+    const QString &value, quint8 format, const QString &delimiter)
+{
+    switch (format) {
+    case gefCommaSeparated:
+        if (index > 0)
+            line += QLatin1Char(',');
+        line += QLatin1Char('"');
+        // A quote inside a value is doubled, so that a reader gets the value back whole.
+        if (value.contains(QLatin1Char('"'))) {
+            for (const QChar c : value) {
+                if (c == QLatin1Char('"'))
+                    line += c;
+                line += c;
+            }
+        } else {
+            line += value;
+        }
+        line += QLatin1Char('"');
+        break;
+    case gefFixedWidth: {
+        // Padded to the column's width, or cut to it.
+        const qsizetype width = std::max(column.Width, 0);
+        const qsizetype padding = width - value.size();
+        if (padding <= 0) {
+            line += QStringView(value).left(width);
+        } else if (column.RightAligned) {
+            line.resize(line.size() + padding, QLatin1Char(' '));
+            line += value;
+        } else {
+            line += value;
+            line.resize(line.size() + padding, QLatin1Char(' '));
+        }
+        break;
+    }
+    default:
+        if (index > 0)
+            line += delimiter;
+        line += value;
+        break;
+    }
+}
+
 } // namespace
 
 bool IsExportedColumnType(int typeCode, int internalType)
@@ -111,38 +158,6 @@ int FixedExportWidth(int typeCode, int size, int precision, int scale)
     if (typeCode == SQLT_DAT)
         return int(kShortDateFormat.size() + 1 + kLongTimeFormat.size());
     return size;
-}
-
-QString ExportLine(const QList<TGridExportColumn> &columns, const QStringList &values,
-    quint8 format, const QString &delimiter)
-{
-    QString line;
-    for (int i = 0; i < columns.size(); ++i) {
-        const QString &value = values.at(i);
-        switch (format) {
-        case gefCommaSeparated: {
-            if (i > 0)
-                line += QLatin1Char(',');
-            // A quote inside a value is doubled, so that a reader gets the value back whole.
-            QString quoted = value;
-            quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-            line += QLatin1Char('"') + quoted + QLatin1Char('"');
-            break;
-        }
-        case gefFixedWidth: {
-            const TGridExportColumn &column = columns.at(i);
-            line += column.RightAligned ? PadLeft(value, column.Width)
-                                        : PadRight(value, column.Width);
-            break;
-        }
-        default:
-            if (i > 0)
-                line += delimiter;
-            line += value;
-            break;
-        }
-    }
-    return line;
 }
 
 QString ExportGridToFile(TOracleDataSet &dataSet, TOracleSession &session,
@@ -185,33 +200,57 @@ QString ExportGridToFile(TOracleDataSet &dataSet, TOracleSession &session,
         file = std::make_unique<ExportFile>(options.FileName);
         file->Open();
     }
-    QString clipboard;
-    auto write = [&](const QString &line) {
-        if (file)
-            file->Write((line + kLineEnd).toUtf8());
-        else
-            clipboard += line + kLineEnd;
+    // Lines gather in one text, which goes to the file as UTF-8 whenever it has grown past
+    // kFlushChars (every line ends with CR LF, so no character is split between two writes);
+    // for the clipboard the text is the result.
+    QString text;
+    qsizetype lineStart = 0; // where the line being made starts in text
+    auto flush = [&] {
+        if (file && !text.isEmpty()) {
+            file->Write(text.toUtf8());
+            text.resize(0);
+        }
+    };
+    auto endLine = [&] {
+        text += kLineEnd;
+        if (file && text.size() >= kFlushChars)
+            flush();
+        lineStart = text.size();
     };
 
-    if (options.ExportHeadings) {
-        QStringList names;
+    try {
+        if (options.ExportHeadings) {
+            for (int i = 0; i < columns.size(); ++i)
+                appendExportValue(text, i, columns.at(i), columns.at(i).Name, options.Format, delimiter);
+            endLine();
+        }
+        QList<TField *> fields;
         for (const TGridExportColumn &c : columns)
-            names.append(c.Name);
-        write(ExportLine(columns, names, options.Format, delimiter));
+            fields.append(dataSet.Fields().Fields(c.FieldIndex));
+        dataSet.First();
+        while (!dataSet.Eof() && !(terminated && terminated())) {
+            lineStart = text.size();
+            for (int i = 0; i < columns.size(); ++i)
+                appendExportValue(
+                    text, i, columns.at(i), fields.at(i)->AsString(), options.Format, delimiter);
+            endLine();
+            dataSet.Next();
+        }
+        flush();
+    } catch (...) {
+        // The whole lines made so far stay in the file, as when the export is stopped.
+        text.truncate(lineStart);
+        try {
+            flush();
+        } catch (...) {
+        }
+        throw;
     }
-    QStringList values;
-    values.reserve(columns.size());
-    dataSet.First();
-    while (!dataSet.Eof() && !(terminated && terminated())) {
-        values.clear();
-        for (const TGridExportColumn &c : columns)
-            values.append(dataSet.Fields().Fields(c.FieldIndex)->AsString());
-        write(ExportLine(columns, values, options.Format, delimiter));
-        dataSet.Next();
-    }
-    if (file)
+    if (file) {
         file->Close();
-    return clipboard;
+        return QString();
+    }
+    return text;
 }
 
 } // namespace qd

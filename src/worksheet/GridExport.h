@@ -44,11 +44,6 @@ bool IsExportedColumnType(int typeCode, int internalType);
 // the date-and-time text.
 int FixedExportWidth(int typeCode, int size, int precision, int scale);
 
-// One line of an export (without its line end); headings are written like values (fixed width:
-// names of number columns right-aligned, like the numbers).
-QString ExportLine(const QList<TGridExportColumn> &columns, const QStringList &values,
-    quint8 format, const QString &delimiter);
-
 // Writes the rows of dataSet (which must be open) to options.FileName, or gathers them for the
 // clipboard, in options.Format; every line ends with CR LF. The column types come from
 // dataSet's SQL described again on session. Rows are read from the dataset's first record

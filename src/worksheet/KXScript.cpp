@@ -11,20 +11,16 @@ namespace {
 
 constexpr int SplitWords = 6;
 
-// Drops the words that lie on lines behind the statement's last line.
-void keepWordsWithin(TStringList &words, const QList<int> &wordLines, int lastLine)
-{
-    for (int k = words.Count() - 1; k >= 0; --k) {
-        if (wordLines[k] > lastLine)
-            words.Delete(k);
-    }
-}
+// Statement records are made in blocks of this many, so that a long script does not ask for
+// memory once per statement.
+constexpr int RecordsPerBlock = 256;
 
 } // namespace
 
 void TKXScript::Clear()
 {
     m_records.clear();
+    m_recordsUsed = 0;
     m_head = nullptr;
     m_current = nullptr;
     m_statementCount = 0;
@@ -81,21 +77,27 @@ TKXScript::Chain TKXScript::split(TStringList &lines, const SplitContext &contex
     const int n = lines.Count();
     int i = 0;
     int startColumn = 0;
-    TStringList words;
-    QList<int> wordLines;
+    // The words are read where they stand; only those of a statement that is kept are copied.
+    TStatementWordSpans spans;
+    QStringView words[SplitWords];
     while (i < n) {
         int lineCount = 1;
-        int offset = 0;
-        GetStatementWords(lines, SplitWords, i, startColumn, words, offset, &wordLines);
-        if (words.Count() == 0)
+        CollectStatementWords(lines, SplitWords, i, startColumn, spans);
+        const int wordCount = spans.count();
+        if (wordCount == 0)
             break; // the rest of the script is blank
-        if (offset > 0) {
+        if (spans.lineOffset > 0) {
             // The text behind a closed comment was blank: the statement starts on a later line,
             // at its start.
-            i += offset;
+            i += spans.lineOffset;
             startColumn = 0;
         }
-        const TKXStatementKind kind = ClassifyStatement(words);
+        for (int k = 0; k < wordCount; ++k)
+            words[k] = spans.word(k);
+        // The rules of SQL and PL/SQL cut line i behind a start column; the words read from it
+        // must outlive that.
+        const QString cutLine = startColumn > 0 ? lines[i] : QString();
+        const TKXStatementKind kind = ClassifyWords(words, wordCount);
         TStringList text;
         switch (kind) {
         case skSelect:
@@ -121,8 +123,8 @@ TKXScript::Chain TKXScript::split(TStringList &lines, const SplitContext &contex
             lineCount = ExecuteRule(lines, i, words[0], text);
             break;
         case skDescribe: {
-            const bool named = words.Count() > 1 && wordLines[1] == i;
-            text.Add(named ? words[1] : QString());
+            const bool named = wordCount > 1 && spans.spans[1].lineIndex == i;
+            text.Add(named ? UpperStatementWord(words[1]) : QString());
             break;
         }
         case skRunScript:
@@ -166,26 +168,49 @@ TKXScript::Chain TKXScript::split(TStringList &lines, const SplitContext &contex
             i += lineCount;
             continue;
         }
-        keepWordsWithin(words, wordLines, i + qMax(lineCount, 1) - 1);
-        take(chain, context, kind, std::move(words), std::move(text), i, startColumn, lineCount);
-        words = TStringList();
+        if (isTaken(context, i, lineCount)) {
+            // Only the words on the statement's own lines are its words.
+            const int lastLine = i + qMax(lineCount, 1) - 1;
+            int kept = 0;
+            while (kept < wordCount && spans.spans[kept].lineIndex <= lastLine)
+                ++kept;
+            TStringList statementWords;
+            statementWords.Reserve(kept);
+            for (int k = 0; k < kept; ++k)
+                statementWords.Add(UpperStatementWord(words[k]));
+            take(chain, context, kind, std::move(statementWords), std::move(text), i, startColumn);
+        }
         startColumn = 0;
         i += lineCount;
     }
     return chain;
 }
 
-void TKXScript::take(Chain &chain, const SplitContext &context, TKXStatementKind kind,
-    TStringList &&words, TStringList &&text, int firstLine, int startColumn, int lineCount)
+bool TKXScript::isTaken(const SplitContext &context, int firstLine, int lineCount)
 {
-    if (!context.nested) {
-        const int caret = context.caretLine;
-        if (context.mode == kpmAtCaret && !(firstLine <= caret && caret < firstLine + lineCount))
-            return;
-        if (context.mode == kpmFromCaret && !(caret < firstLine + lineCount))
-            return;
+    if (context.nested)
+        return true;
+    const int caret = context.caretLine;
+    if (context.mode == kpmAtCaret)
+        return firstLine <= caret && caret < firstLine + lineCount;
+    if (context.mode == kpmFromCaret)
+        return caret < firstLine + lineCount;
+    return true;
+}
+
+TKXStatement *TKXScript::newRecord()
+{
+    if (m_records.empty() || m_recordsUsed == RecordsPerBlock) {
+        m_records.push_back(std::make_unique<TKXStatement[]>(RecordsPerBlock));
+        m_recordsUsed = 0;
     }
-    auto record = std::make_unique<TKXStatement>();
+    return &m_records.back()[m_recordsUsed++];
+}
+
+void TKXScript::take(Chain &chain, const SplitContext &context, TKXStatementKind kind,
+    TStringList &&words, TStringList &&text, int firstLine, int startColumn)
+{
+    TKXStatement *record = newRecord();
     record->Kind = kind;
     record->Words = std::move(words);
     record->Lines = std::move(text);
@@ -194,13 +219,11 @@ void TKXScript::take(Chain &chain, const SplitContext &context, TKXStatementKind
     record->Nested = context.nested;
     record->Level = context.level;
     record->ScriptDir = context.scriptDir;
-    TKXStatement *taken = record.get();
-    m_records.push_back(std::move(record));
     if (chain.tail)
-        chain.tail->Next = taken;
+        chain.tail->Next = record;
     else
-        chain.head = taken;
-    chain.tail = taken;
+        chain.head = record;
+    chain.tail = record;
 
     if (IsCountedKind(kind))
         ++m_statementCount;

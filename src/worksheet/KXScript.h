@@ -76,13 +76,18 @@ private:
     };
 
     Chain split(TStringList &lines, const SplitContext &context);
+    // Whether the mode keeps the statement on lines firstLine .. firstLine + lineCount - 1.
+    static bool isTaken(const SplitContext &context, int firstLine, int lineCount);
+    TKXStatement *newRecord();
     void take(Chain &chain, const SplitContext &context, TKXStatementKind kind, TStringList &&words,
-        TStringList &&text, int firstLine, int startColumn, int lineCount);
+        TStringList &&text, int firstLine, int startColumn);
     void loadNested(TKXStatement *record);
     void setCurrent(TKXStatement *record);
     bool countsSettled() const { return m_commandCount >= 1 && m_queryCount >= 2; }
 
-    std::vector<std::unique_ptr<TKXStatement>> m_records;
+    // Blocks of records; the chain points into them.
+    std::vector<std::unique_ptr<TKXStatement[]>> m_records;
+    int m_recordsUsed = 0;
     TKXStatement *m_head = nullptr;
     TKXStatement *m_current = nullptr;
     int m_statementCount = 0;

@@ -55,26 +55,31 @@ TfmPreview::TfmPreview(const QList<QPicture> &pages, QSize pageSize, QWidget *pa
     setObjectName(QStringLiteral("fmPreview"));
     setWindowTitle(QStringLiteral("Print preview"));
     auto *layout = new QVBoxLayout(this);
-    auto *buttons = new QHBoxLayout;
-    auto button = [this, buttons](const char *name, const char *caption, auto &&slot) {
+    // Two rows of buttons, so that every caption shows whole at the default size: paging with
+    // the two closing buttons at its right end, then the zoom buttons.
+    auto *pageRow = new QHBoxLayout;
+    auto *zoomRow = new QHBoxLayout;
+    auto button = [this](QHBoxLayout *row, const char *name, const char *caption, auto &&slot) {
         auto *b = new QPushButton(QLatin1String(caption), this);
         b->setObjectName(QLatin1String(name));
         b->setAutoDefault(false);
         connect(b, &QPushButton::clicked, this, slot);
-        buttons->addWidget(b);
+        row->addWidget(b);
     };
-    button("btnFirst", "First Page", [this] { ShowPage(0); });
-    button("btnPrevious", "Previous Page", [this] { MovePage(-1); });
-    button("btnNext", "Next Page", [this] { MovePage(1); });
-    button("btnLast", "Last Page", [this] { ShowPage(int(m_pages.size()) - 1); });
-    button("btnFitWindow", "Fit in Window", [this] { FitInWindow(); });
-    button("btnFitWidth", "Fit Width", [this] { FitWidth(); });
-    button("btnZoomOut", "Zoom Out", [this] { ZoomBy(-1); });
-    button("btnZoomIn", "Zoom In", [this] { ZoomBy(1); });
-    button("btnClose", "Close Preview Window", [this] { done(CloseResult); });
-    button("btnPrint", "Print", [this] { done(PrintResult); });
-    buttons->addStretch();
-    layout->addLayout(buttons);
+    button(pageRow, "btnFirst", "First Page", [this] { ShowPage(0); });
+    button(pageRow, "btnPrevious", "Previous Page", [this] { MovePage(-1); });
+    button(pageRow, "btnNext", "Next Page", [this] { MovePage(1); });
+    button(pageRow, "btnLast", "Last Page", [this] { ShowPage(int(m_pages.size()) - 1); });
+    pageRow->addStretch();
+    button(pageRow, "btnPrint", "Print", [this] { done(PrintResult); });
+    button(pageRow, "btnClose", "Close Preview Window", [this] { done(CloseResult); });
+    button(zoomRow, "btnFitWindow", "Fit in Window", [this] { FitInWindow(); });
+    button(zoomRow, "btnFitWidth", "Fit Width", [this] { FitWidth(); });
+    button(zoomRow, "btnZoomOut", "Zoom Out", [this] { ZoomBy(-1); });
+    button(zoomRow, "btnZoomIn", "Zoom In", [this] { ZoomBy(1); });
+    zoomRow->addStretch();
+    layout->addLayout(pageRow);
+    layout->addLayout(zoomRow);
 
     m_scrollBox = new QScrollArea(this);
     m_scrollBox->setObjectName(QStringLiteral("ScrollBox"));
@@ -98,7 +103,7 @@ TfmPreview::TfmPreview(const QList<QPicture> &pages, QSize pageSize, QWidget *pa
     m_paper->pageSize = m_pageSize;
     m_scrollBox->setWidget(m_canvas);
     layout->addWidget(m_scrollBox, 1);
-    resize(800, 600);
+    resize(QSize(800, 600).expandedTo(minimumSizeHint()));
     // The form starts at 100 percent without a page; the first page is then shown.
     m_zoom = 0;
     ShowPage(0);

@@ -15,7 +15,9 @@
 #include "worksheet/EditorPane.h"
 #include "worksheet/ErrorPane.h"
 #include "worksheet/GridRowDelegate.h"
+#include "worksheet/PrintGrid.h"
 #include "worksheet/QueryThread.h"
+#include "worksheet/SQLBrowserFrame.h"
 #include "worksheet/WorksheetSettings.h"
 #include "worksheet/WorksheetStatusBar.h"
 #include "worksheet/WorksheetText.h"
@@ -101,6 +103,7 @@ TSQLForm::TSQLForm(QWidget *owner)
     m_dataSet->SetSession(m_session.get());
     m_dataSet->SetReadOnly(true);
     m_dataSet->SetQueryAllRecords(false);
+    m_dataSet->AfterScroll = [this](TDataSet *dataSet) { dataSetScrolled(*dataSet); };
     m_dataSource.SetDataSet(m_dataSet.get());
     FormCreate();
 }
@@ -138,6 +141,7 @@ void TSQLForm::FormCreate()
 {
     buildLayout();
     createActions();
+    bindWorkspaceEvents();
     InitDocking();
     addEditorKeywords();
     // Without a main window (tests, a worksheet opened on its own) the settings come from the
@@ -158,6 +162,8 @@ void TSQLForm::FormCreate()
     m_statusBar->SetPanelText(3, QStringLiteral("1:1"));
     InitOptions();
     InitSQLTreeBrowser(false);
+    if (m_browserFrame)
+        m_browserFrame->QDWorkspaceTreeView().InitRootNodes();
 }
 
 void TSQLForm::buildLayout()
@@ -270,6 +276,8 @@ void TSQLForm::buildLayout()
         m_runTime += m_timer->interval();
         m_statusBar->SetPanelText(1, ElapsedText(m_runTime));
     });
+
+    createBrowserFrame();
 }
 
 void TSQLForm::applyFonts()
@@ -305,6 +313,7 @@ void TSQLForm::logOnAtCreation()
     LogonWorksheetSession(*m_session, m_username, m_password, m_database, m_connectMode);
     m_session->LogOn(); // a failure ends the construction
     afterLogon();
+    readNavigatorAtLogon();
 }
 
 // What follows every successful logon of the window's session.
@@ -363,6 +372,7 @@ void TSQLForm::SetConnectedState(bool resizeOutput)
     m_statusBar->SetPanelText(2, QString());
     m_statusBar->SetPanelText(4, QString());
     updateCaption();
+    setNavigatorAutoConnect(true);
 }
 
 void TSQLForm::SetUnconnectedState(bool resizeOutput)
@@ -388,6 +398,7 @@ void TSQLForm::SetUnconnectedState(bool resizeOutput)
     m_statusBar->SetPanelText(1, QString());
     m_statusBar->SetPanelText(2, QString());
     updateCaption();
+    setNavigatorAutoConnect(false);
 }
 
 void TSQLForm::updateCaption()
@@ -400,18 +411,6 @@ void TSQLForm::updateCaption()
     if (m_running)
         caption = SetBusyMark(caption);
     setWindowTitle(caption);
-}
-
-void TSQLForm::InitOptions()
-{
-    m_editor->setAutoIndent(WorksheetBool(*m_settings, QStringLiteral("AutoIndent"), true));
-    // The file tree's directory lists ("SQLDir", "TemplateDir", "WizardDir") go to the browser
-    // frame, which this window does not hold yet.
-}
-
-void TSQLForm::InitSQLTreeBrowser(bool refresh)
-{
-    Q_UNUSED(refresh); // no browser frame in this window yet: nothing to re-read
 }
 
 void TSQLForm::showEvent(QShowEvent *event)
@@ -463,6 +462,34 @@ bool TSQLForm::eventFilter(QObject *watched, QEvent *event)
                 drop->acceptProposedAction();
                 if (!m_editor->isReadOnly())
                     dropFiles(files);
+                return true;
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    } else if (m_browserFrame && watched == m_browserFrame->WorkspaceDropTarget()) {
+        // Files dropped from the desktop on the workspace tree join the workspace.
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto *drag = static_cast<QDropEvent *>(event);
+            if (drag->mimeData()->hasUrls()) {
+                drag->acceptProposedAction();
+                return true;
+            }
+            break;
+        }
+        case QEvent::Drop: {
+            auto *drop = static_cast<QDropEvent *>(event);
+            if (drop->mimeData()->hasUrls()) {
+                QStringList files;
+                for (const QUrl &url : drop->mimeData()->urls())
+                    if (url.isLocalFile())
+                        files.append(url.toLocalFile());
+                drop->acceptProposedAction();
+                dropOnWorkspace(files);
                 return true;
             }
             break;

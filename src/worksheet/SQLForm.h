@@ -14,6 +14,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -30,9 +31,12 @@ namespace qd {
 
 class DataSetModel;
 class EditorPane;
+class SQLBrowserFrameInterface;
 class ErrorPane;
 class TCodeMemo;
 class TCodeMemoPrinter;
+class TDataSet;
+class TGridPrint;
 class TOracleDataSet;
 class TOracleSession;
 class TKXVarPrompt;
@@ -114,12 +118,16 @@ public:
     QTabWidget *OutputPages() const { return m_outputPages; }
     QWidget *OutputPanel() const { return m_outputPanel; }
     ErrorPane *ErrorMessagesPane() const { return m_errorPane; }
+    // The browser pane on the left; null when none is registered (SQLBrowserFrame.h).
+    SQLBrowserFrameInterface *FrameSQLBrowser1() const { return m_browserFrame; }
     WorksheetStatusBar *StatusPanels() const { return m_statusBar; }
     // A command or tool button by its component name ("Execute1", "btnExec"), else null.
     QAction *Action(const QString &name) const { return m_actions.value(name); }
     QToolButton *Button(const QString &name) const { return m_buttons.value(name); }
     // Prints the editor and the text output (made on first use).
     TCodeMemoPrinter *MemoPrinter();
+    // Prints the grid, on the memo printer's printer (made on first use).
+    TGridPrint *GridPrinter();
     const TScriptRunState &RunState() const { return m_runState; }
 
 signals:
@@ -173,12 +181,25 @@ private:
     void clearTextOutput();
     void dropFiles(const QStringList &files);
 
+    // ---- Browser pane (SQLFormBrowser.cpp) ------------------------------------------------------
+    void createBrowserFrame();
+    void bindWorkspaceEvents();
+    void workspaceCommand(const std::function<void()> &command);
+    void workspaceFileDone(bool success);
+    void setNavigatorAutoConnect(bool value);
+    void readNavigatorAtLogon();
+    void connectNavigator();
+    void disconnectNavigator();
+    void dropOnWorkspace(const QStringList &files);
+
     // ---- Grid operations (SQLFormGrid.cpp) ------------------------------------------------------
     bool startGridOperation(quint8 mode, const TGridExportOptions &options);
     void waitForGridThread();
 
     // ---- Printing (SQLFormPrinting.cpp) ---------------------------------------------------------
     void printMemo(TCodeMemo *memo);
+    // The Print button: whatever of the editor, the text output and the grid has the focus.
+    void printFocused();
     void printerSetupCommand();
 
     // ---- Docking (SQLFormDocking.cpp) -----------------------------------------------------------
@@ -213,6 +234,7 @@ private:
     void startRunClock();
     void stopRunClock();
     void updateRowStatus();
+    void dataSetScrolled(TDataSet &dataSet);
 
     // ---- Fields ---------------------------------------------------------------------------------
     QString m_database;
@@ -240,6 +262,8 @@ private:
     TDataSource m_dataSource;
 
     QSplitter *m_splitter = nullptr;
+    QSplitter *m_leftSplitter = nullptr;
+    SQLBrowserFrameInterface *m_browserFrame = nullptr;
     EditorPane *m_editor = nullptr;
     QWidget *m_outputPanel = nullptr;
     QTabWidget *m_outputPages = nullptr;
@@ -254,6 +278,7 @@ private:
     QPointer<TKXVarPrompt> m_varPrompt;
     QMenu *m_editMenu = nullptr;
     TCodeMemoPrinter *m_memoPrinter = nullptr;
+    std::unique_ptr<TGridPrint> m_gridPrinter;
     QHash<QString, QAction *> m_actions;
     QHash<QString, QToolButton *> m_buttons;
 

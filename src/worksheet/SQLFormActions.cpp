@@ -5,6 +5,8 @@
 #include "editor/CodeEditor.h"
 #include "worksheet/EditorPane.h"
 #include "worksheet/ErrorPane.h"
+#include "worksheet/SQLBrowserFrame.h"
+#include "worksheet/WorksheetSettings.h"
 #include "worksheet/WorksheetStatusBar.h"
 
 #include <QAction>
@@ -128,12 +130,24 @@ void TSQLForm::createActions()
     hook(addAction(file, QStringLiteral("SaveFileAsFTP1"), QStringLiteral("Save File As FTP..."), {}, nullptr),
         later(QStringLiteral("FTP")));
     file->addSeparator();
-    for (const auto &[name, caption] : { std::pair { "OpenWorkspace1", "Open Workspace..." },
-             std::pair { "SaveWorkspace1", "Save Workspace" },
-             std::pair { "SaveWorkspaceAs1", "Save Workspace As..." },
-             std::pair { "CloseWorkspace1", "Close Workspace" } })
-        hook(addAction(file, QLatin1String(name), QLatin1String(caption), {}, nullptr),
-            later(QStringLiteral("The workspace")));
+    // The workspace commands are the browser pane's (its buttons, the tree's save as and close).
+    hook(addAction(file, QStringLiteral("OpenWorkspace1"), QStringLiteral("Open Workspace..."), {},
+             nullptr),
+        [this] { workspaceCommand([this] { m_browserFrame->btnOpenFileClick(); }); });
+    hook(addAction(file, QStringLiteral("SaveWorkspace1"), QStringLiteral("Save Workspace"), {},
+             nullptr),
+        [this] { workspaceCommand([this] { m_browserFrame->btnSaveFileClick(); }); });
+    hook(addAction(file, QStringLiteral("SaveWorkspaceAs1"), QStringLiteral("Save Workspace As..."),
+             {}, nullptr),
+        [this] { workspaceCommand([this] { m_browserFrame->QDWorkspaceTreeView().SaveAs(); }); });
+    hook(addAction(file, QStringLiteral("CloseWorkspace1"), QStringLiteral("Close Workspace"), {},
+             nullptr),
+        [this] {
+            workspaceCommand([this] {
+                m_browserFrame->QDWorkspaceTreeView().Close(
+                    WorksheetBool(*m_settings, QStringLiteral("AskOnNoFile"), true));
+            });
+        });
     file->addSeparator();
     hook(addAction(file, QStringLiteral("Close1"), QStringLiteral("Close SQL &Window"), {}, nullptr),
         [this] {
@@ -308,8 +322,9 @@ void TSQLForm::createActions()
     auto put = [tools](QToolButton *b) { tools->addWidget(b); };
     put(addButton(QStringLiteral("btnOpenFile"), QStringLiteral("Open file"), QStringLiteral("OpenFile1")));
     put(addButton(QStringLiteral("btnSaveFile"), QStringLiteral("Save file"), QStringLiteral("SaveFile1")));
-    put(addButton(QStringLiteral("btnPrint"), QStringLiteral("Print"), QStringLiteral("PrintEditor1")));
-    m_buttons.value(QStringLiteral("btnPrint"))->setText(QStringLiteral("Print"));
+    put(addButton(QStringLiteral("btnPrint"), QStringLiteral("Print"), QString()));
+    connect(m_buttons.value(QStringLiteral("btnPrint")), &QToolButton::clicked, this,
+        &TSQLForm::printFocused);
     tools->addSeparator();
     put(addButton(QStringLiteral("btnCut"), QStringLiteral("Cut"), QStringLiteral("Cut1")));
     put(addButton(QStringLiteral("btnCopy"), QStringLiteral("Copy"), QStringLiteral("Copy1")));

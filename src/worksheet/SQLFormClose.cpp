@@ -8,6 +8,8 @@
 #include "oracle_data/OracleDataSet.h"
 #include "worksheet/EditorPane.h"
 #include "worksheet/QueryThread.h"
+#include "worksheet/SQLBrowserFrame.h"
+#include "worksheet/WorksheetStatusBar.h"
 #include "worksheet/WorksheetSettings.h"
 
 #include <QApplication>
@@ -28,8 +30,19 @@ bool TSQLForm::closeQuery()
             return false;
         CancelRun();
     }
-    if (!closeEditorFile(WorksheetBool(*m_settings, QStringLiteral("AskOnNoFile"), true)))
+    const bool askOnNoFile = WorksheetBool(*m_settings, QStringLiteral("AskOnNoFile"), true);
+    if (!closeEditorFile(askOnNoFile))
         return false;
+    if (m_browserFrame) {
+        try {
+            if (!m_browserFrame->QDWorkspaceTreeView().Close(askOnNoFile))
+                return false;
+        } catch (const std::exception &e) {
+            // Saving the workspace failed: the window stays, and says why.
+            m_statusBar->SetPanelText(4, QString::fromUtf8(e.what()));
+            return false;
+        }
+    }
     QApplication::processEvents();
     return true;
 }
@@ -93,6 +106,7 @@ void TSQLForm::releaseDatabase()
     } catch (const std::exception &) {
     }
     m_dataSet.reset();
+    disconnectNavigator();
     try {
         if (m_session->Connected())
             m_session->LogOff();

@@ -9,6 +9,7 @@
 #include "shell/TextTools.h"
 #include "worksheet/EditorPane.h"
 #include "worksheet/ErrorPane.h"
+#include "worksheet/SQLBrowserFrame.h"
 #include "worksheet/GridThread.h"
 #include "worksheet/QueryThread.h"
 #include "worksheet/ScriptRunSettings.h"
@@ -164,6 +165,7 @@ void TSQLForm::ConnectCommand()
     TLogonValues logon { m_database, m_username, QString(), m_connectMode };
     if (!main->ExecuteLogon(logon))
         return;
+    disconnectNavigator();
     LogonWorksheetSession(*m_session, logon.Username, logon.Password, logon.Database, logon.Mode);
     try {
         m_session->LogOn();
@@ -173,6 +175,7 @@ void TSQLForm::ConnectCommand()
         m_connectMode = ConnectAsToString(m_session->ConnectAs());
         SetConnectedState(true);
         afterLogon();
+        connectNavigator();
         m_textOutput->appendLines({ QStringLiteral("\rConnected To ") + m_username
                                           + QLatin1Char('@') + m_database,
                                       QString() },
@@ -186,6 +189,7 @@ void TSQLForm::ConnectCommand()
         m_username.clear();
         m_password.clear();
         m_database.clear();
+        setNavigatorAutoConnect(true);
         SetUnconnectedState(false);
     }
 }
@@ -212,7 +216,9 @@ void TSQLForm::DuplicateSession()
 void TSQLForm::OpenEditorFile(const QString &fileName, bool ask)
 {
     if (QFileInfo(fileName).suffix().toUpper() == QLatin1String("QDK")) {
-        notAvailableYet(QStringLiteral("The workspace"));
+        workspaceCommand([this, &fileName, ask] {
+            m_browserFrame->QDWorkspaceTreeView().Open(fileName, ask);
+        });
         return;
     }
     if (m_running) {

@@ -10,14 +10,19 @@
 #include "worksheet/GridExpOpt.h"
 #include "worksheet/GridThread.h"
 #include "worksheet/WorksheetSettings.h"
+#include "worksheet/WorksheetStatusBar.h"
 
 #include <QAction>
 #include <QEventLoop>
+#include <QThread>
 #include <QTimer>
 
 namespace qd {
 
 namespace {
+
+// While a grid operation runs, the row position is shown every this many rows.
+constexpr int kGridStatusEvery = 200;
 
 const QString kGridBusyMessage
     = QStringLiteral("An operation is already being performed on the grid.");
@@ -134,11 +139,33 @@ bool TSQLForm::startGridOperation(quint8 mode, const TGridExportOptions &options
     params.GridEnableOnOp = WorksheetBool(*m_settings, QStringLiteral("GridEnableOnOp"), false);
     params.OnEnded = [this] {
         m_gridBusy = false;
+        updateRowStatus();
         emit gridOperationFinished();
     };
     m_gridBusy = true;
     m_gridThread = TGridThread::StartGridThread(params);
     return true;
+}
+
+void TSQLForm::dataSetScrolled(TDataSet &dataSet)
+{
+    // On the GUI thread the grid's own row changes keep the position up to date. The grid
+    // thread moves through the rows on its own thread: every 200th row it tells the position,
+    // read there (the dataset is that thread's until it ends), to the status bar here.
+    if (!dynamic_cast<TGridThread *>(QThread::currentThread()))
+        return;
+    const int recNo = dataSet.RecNo();
+    if (recNo <= 0 || recNo % kGridStatusEvery != 0)
+        return;
+    const QString position
+        = QString::number(recNo) + QLatin1Char('/') + QString::number(dataSet.RecordCount());
+    QMetaObject::invokeMethod(
+        this,
+        [this, position] {
+            if (m_gridBusy)
+                m_statusBar->SetPanelText(2, position);
+        },
+        Qt::QueuedConnection);
 }
 
 void TSQLForm::waitForGridThread()

@@ -188,11 +188,6 @@ bool TSQLForm::ConnectSession(const TScriptLogon &logon, bool askFirst)
     return true;
 }
 
-void TSQLForm::SyncNavigatorLogon()
-{
-    // The navigator tree belongs to the browser frame, which this window does not hold yet.
-}
-
 void TSQLForm::QueryThreadFinished()
 {
     m_thread = nullptr;
@@ -224,6 +219,10 @@ void TSQLForm::stopRunClock()
 
 void TSQLForm::updateRowStatus()
 {
+    // While a grid operation moves through the rows, the position is shown every 200 rows
+    // only (dataSetScrolled), and once more when the operation has ended.
+    if (m_gridBusy)
+        return;
     if (!m_dataSource.DataSet() || m_gridModel->columnCount() == 0) {
         m_statusBar->SetPanelText(2, QString());
         return;

@@ -40,14 +40,38 @@ bool opensAltQuote(QStringView line, qsizetype p)
     return before < 0 || !isNameChar(line[before]);
 }
 
+// Characters that may change the state of code: most characters of a statement do not.
+bool mattersInCode(char16_t c)
+{
+    switch (c) {
+    case u';':
+    case u'\'':
+    case u'"':
+    case u'-':
+    case u'/':
+    case u'q':
+    case u'Q':
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 qsizetype SqlTerminatorScan::findTerminator(QStringView line)
 {
     const qsizetype n = line.size();
+    const QChar *data = line.data();
     qsizetype p = 0;
     while (p < n) {
-        const QChar c = line[p];
+        if (m_mode == Code) {
+            while (p < n && !mattersInCode(data[p].unicode()))
+                ++p;
+            if (p >= n)
+                break;
+        }
+        const QChar c = data[p];
         switch (m_mode) {
         case Code:
             if (c == u';')

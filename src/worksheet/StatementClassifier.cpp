@@ -1,6 +1,9 @@
 #include "worksheet/StatementClassifier.h"
 
 #include <QHash>
+#include <QStringList>
+
+#include <array>
 
 namespace qd {
 
@@ -16,14 +19,21 @@ bool isWordBreak(QChar c)
     return c == u' ' || c == u'\t';
 }
 
-QString upperAscii(QStringView word)
+char16_t upperAscii(char16_t c)
 {
-    QString result = word.toString();
-    for (QChar &c : result) {
-        if (c >= u'a' && c <= u'z')
-            c = QChar(c.unicode() - (u'a' - u'A'));
+    return c >= u'a' && c <= u'z' ? char16_t(c - (u'a' - u'A')) : c;
+}
+
+// Whether word, upper-cased, is key (upper-case ASCII).
+bool isWord(QStringView word, QLatin1StringView key)
+{
+    if (word.size() != key.size())
+        return false;
+    for (qsizetype k = 0; k < word.size(); ++k) {
+        if (upperAscii(word[k].unicode()) != char16_t(uchar(key[k].toLatin1())))
+            return false;
     }
-    return result;
+    return true;
 }
 
 bool isSlashLine(QStringView line)
@@ -31,65 +41,202 @@ bool isSlashLine(QStringView line)
     return line.trimmed() == u"/";
 }
 
-bool isEditionWord(const QString &word)
+bool isEditionWord(QStringView word)
 {
-    return word == u"EDITIONABLE" || word == u"NONEDITIONABLE" || word == u"EDITIONING";
+    return isWord(word, QLatin1StringView("EDITIONABLE"))
+        || isWord(word, QLatin1StringView("NONEDITIONABLE"))
+        || isWord(word, QLatin1StringView("EDITIONING"));
 }
 
 // CREATE statements: the first of the stored-code and view forms found among the words
 // decides, the plain forms before the OR REPLACE forms.
-TKXStatementKind classifyCreate(const TStringList &words)
+TKXStatementKind classifyCreate(const QStringView *words, int count)
 {
     struct Form {
-        QStringList words;
+        std::array<QLatin1StringView, 6> words;
+        int length;
         TKXStatementKind kind;
     };
-    static const QList<Form> forms = [] {
-        const std::pair<const char *, TKXStatementKind> kinds[] = {
-            { "PROCEDURE", skCreateProcedure },
-            { "FUNCTION", skCreateFunction },
-            { "TRIGGER", skCreateTrigger },
-            { "PACKAGE BODY", skCreatePackageBody },
-            { "PACKAGE", skCreatePackage },
-            { "TYPE BODY", skCreateTypeBody },
-            { "TYPE", skCreateType },
-            { "VIEW", skCreateView },
-            { "FORCE VIEW", skCreateView },
-        };
-        QList<Form> list;
-        for (const char *prefix : { "CREATE", "CREATE OR REPLACE" }) {
-            for (const auto &[text, kind] : kinds) {
-                const QString form = QString::fromLatin1(prefix) + QLatin1Char(' ')
-                    + QString::fromLatin1(text);
-                list.append(Form { form.split(QLatin1Char(' ')), kind });
-            }
-        }
-        return list;
-    }();
-    const int count = words.Count();
+    using L = QLatin1StringView;
+    static const Form forms[] = {
+        { { L("CREATE"), L("PROCEDURE") }, 2, skCreateProcedure },
+        { { L("CREATE"), L("FUNCTION") }, 2, skCreateFunction },
+        { { L("CREATE"), L("TRIGGER") }, 2, skCreateTrigger },
+        { { L("CREATE"), L("PACKAGE"), L("BODY") }, 3, skCreatePackageBody },
+        { { L("CREATE"), L("PACKAGE") }, 2, skCreatePackage },
+        { { L("CREATE"), L("TYPE"), L("BODY") }, 3, skCreateTypeBody },
+        { { L("CREATE"), L("TYPE") }, 2, skCreateType },
+        { { L("CREATE"), L("VIEW") }, 2, skCreateView },
+        { { L("CREATE"), L("FORCE"), L("VIEW") }, 3, skCreateView },
+        { { L("CREATE"), L("OR"), L("REPLACE"), L("PROCEDURE") }, 4, skCreateProcedure },
+        { { L("CREATE"), L("OR"), L("REPLACE"), L("FUNCTION") }, 4, skCreateFunction },
+        { { L("CREATE"), L("OR"), L("REPLACE"), L("TRIGGER") }, 4, skCreateTrigger },
+        { { L("CREATE"), L("OR"), L("REPLACE"), L("PACKAGE"), L("BODY") }, 5,
+            skCreatePackageBody },
+        { { L("CREATE"), L("OR"), L("REPLACE"), L("PACKAGE") }, 4, skCreatePackage },
+        { { L("CREATE"), L("OR"), L("REPLACE"), L("TYPE"), L("BODY") }, 5, skCreateTypeBody },
+        { { L("CREATE"), L("OR"), L("REPLACE"), L("TYPE") }, 4, skCreateType },
+        { { L("CREATE"), L("OR"), L("REPLACE"), L("VIEW") }, 4, skCreateView },
+        { { L("CREATE"), L("OR"), L("REPLACE"), L("FORCE"), L("VIEW") }, 5, skCreateView },
+    };
     for (const Form &form : forms) {
-        const int length = int(form.words.size());
-        for (int start = 0; start + length <= count; ++start) {
+        for (int start = 0; start + form.length <= count; ++start) {
             int k = 0;
-            while (k < length && words[start + k] == form.words[k])
+            while (k < form.length && isWord(words[start + k], form.words[k]))
                 ++k;
-            if (k == length)
+            if (k == form.length)
                 return form.kind;
         }
     }
     return skOtherSQL;
 }
 
+// Statements known by their first word alone.
+TKXStatementKind kindOfFirstWord(QStringView first)
+{
+    struct Entry {
+        QLatin1StringView word;
+        TKXStatementKind kind;
+    };
+    using L = QLatin1StringView;
+    static const Entry entries[] = {
+        { L("SELECT"), skSelect },
+        { L("INSERT"), skInsert },
+        { L("UPDATE"), skUpdate },
+        { L("DELETE"), skDelete },
+        { L("MERGE"), skMerge },
+        { L("BEGIN"), skPLSQLBlock },
+        { L("DECLARE"), skPLSQLBlock },
+        { L("ALTER"), skOtherSQL },
+        { L("ANALYZE"), skOtherSQL },
+        { L("AUDIT"), skOtherSQL },
+        { L("COMMENT"), skOtherSQL },
+        { L("DROP"), skOtherSQL },
+        { L("GRANT"), skOtherSQL },
+        { L("NOAUDIT"), skOtherSQL },
+        { L("RENAME"), skOtherSQL },
+        { L("REVOKE"), skOtherSQL },
+        { L("TRUNCATE"), skOtherSQL },
+        { L("EXPLAIN"), skOtherSQL },
+        { L("LOCK"), skOtherSQL },
+        { L("COMMIT"), skOtherSQL },
+        { L("ROLLBACK"), skOtherSQL },
+        { L("SAVEPOINT"), skOtherSQL },
+        { L("EXEC"), skExecute },
+        { L("EXECU"), skExecute },
+        { L("EXECUT"), skExecute },
+        { L("EXECUTE"), skExecute },
+        { L("DESC"), skDescribe },
+        { L("DESCR"), skDescribe },
+        { L("DESCRI"), skDescribe },
+        { L("DESCRIB"), skDescribe },
+        { L("DESCRIBE"), skDescribe },
+        { L("START"), skStartScript },
+        { L("/"), skRunBuffer },
+        { L("SPOOL"), skSpool },
+        { L("REM"), skRemark },
+        { L("PROMPT"), skPrompt },
+        { L("VARIABLE"), skVariable },
+        // A query may open with a subquery factoring clause.
+        { L("WITH"), skSelect },
+        { L("ACC"), skAccept },
+        { L("ACCE"), skAccept },
+        { L("ACCEP"), skAccept },
+        { L("ACCEPT"), skAccept },
+        { L("DEF"), skDefine },
+        { L("DEFI"), skDefine },
+        { L("DEFIN"), skDefine },
+        { L("DEFINE"), skDefine },
+        { L("CONN"), skConnect },
+        { L("CONNE"), skConnect },
+        { L("CONNEC"), skConnect },
+        { L("CONNECT"), skConnect },
+    };
+    // The entries by their first character, so that a word is held against a few of them.
+    struct Bucket {
+        QVarLengthArray<const Entry *, 8> entries;
+    };
+    static const std::array<Bucket, 128> buckets = [] {
+        std::array<Bucket, 128> table;
+        for (const Entry &entry : entries)
+            table[uchar(entry.word.front().toLatin1())].entries.append(&entry);
+        return table;
+    }();
+    if (first.isEmpty())
+        return skNone;
+    const char16_t lead = upperAscii(first.front().unicode());
+    if (lead >= 128)
+        return skNone;
+    for (const Entry *entry : buckets[lead].entries) {
+        if (isWord(first, entry->word))
+            return entry->kind;
+    }
+    return skNone;
+}
+
 } // namespace
 
-void GetStatementWords(TStringList &lines, int maxWords, int firstLine, int startColumn,
-    TStringList &words, int &wordLineOffset, QList<int> *wordLines)
+namespace {
+
+// Words that begin most statements or follow the first word: a statement's words that are one
+// of these share one string instead of each having its own (a script holds thousands of them).
+constexpr qsizetype LongestCommonWord = 12;
+
+const QString *commonWord(QStringView upper)
 {
-    words.Clear();
-    words.Reserve(maxWords);
-    wordLineOffset = 0;
-    if (wordLines)
-        wordLines->clear();
+    static const QStringList words = [] {
+        QStringList list;
+        for (const char *word :
+            { "SELECT", "INSERT", "UPDATE", "DELETE", "MERGE", "INTO", "FROM", "WHERE", "SET",
+                "VALUES", "AS", "ON", "OR", "REPLACE", "CREATE", "ALTER", "DROP", "TABLE", "VIEW",
+                "INDEX", "UNIQUE", "SEQUENCE", "SYNONYM", "PUBLIC", "PACKAGE", "BODY",
+                "PROCEDURE", "FUNCTION", "TRIGGER", "TYPE", "FORCE", "BEGIN", "DECLARE", "END",
+                "NULL", "IS", "EXEC", "EXECUTE", "COMMIT", "ROLLBACK", "SAVEPOINT", "GRANT",
+                "REVOKE", "TO", "TRUNCATE", "DISTINCT", "ALL", "USING", "WHEN", "MATCHED", "THEN",
+                "NOT", "AND", "IN", "BY", "WITH", "SPOOL", "OFF", "PROMPT", "DEFINE", "DEF",
+                "VARIABLE", "NUMBER", "CHAR", "VARCHAR2", "DATE", "ACCEPT", "ACC", "CONNECT",
+                "CONN", "SHOW", "SHO", "ERRORS", "ERR", "DESC", "DESCRIBE", "REM", "START",
+                "COMMENT", "COLUMN", "LOCK", "ANALYZE", "EXPLAIN", "PLAN", "FOR", "SERVEROUTPUT",
+                "SIZE", "SERVEROUT", "FEEDBACK", "ECHO", "VERIFY", "TIMING", "HEADING",
+                "LINESIZE", "PAGESIZE", "TERMOUT", "TRIMSPOOL", "TRANSACTION", "ROLE", "=", "*",
+                "(", ")", ",", "/", "-", "1", "0", "DUAL", "COUNT(*)" })
+            list.append(QString::fromLatin1(word));
+        return list;
+    }();
+    static const QHash<QStringView, const QString *> index = [] {
+        QHash<QStringView, const QString *> table;
+        for (const QString &word : words)
+            table.insert(QStringView(word), &word);
+        return table;
+    }();
+    return index.value(upper, nullptr);
+}
+
+} // namespace
+
+QString UpperStatementWord(QStringView word)
+{
+    const qsizetype n = word.size();
+    if (n <= LongestCommonWord) {
+        char16_t upper[LongestCommonWord];
+        for (qsizetype k = 0; k < n; ++k)
+            upper[k] = upperAscii(word[k].unicode());
+        if (const QString *shared = commonWord(QStringView(upper, n)))
+            return *shared;
+        return QString(reinterpret_cast<const QChar *>(upper), n);
+    }
+    QString result(n, Qt::Uninitialized);
+    QChar *out = result.data();
+    for (qsizetype k = 0; k < n; ++k)
+        out[k] = QChar(upperAscii(word[k].unicode()));
+    return result;
+}
+
+void CollectStatementWords(
+    TStringList &lines, int maxWords, int firstLine, int startColumn, TStatementWordSpans &words)
+{
+    words.spans.clear();
+    words.lineOffset = 0;
     if (firstLine < 0 || firstLine >= lines.Count())
         return;
     if (startColumn > 0) {
@@ -99,48 +246,72 @@ void GetStatementWords(TStringList &lines, int maxWords, int firstLine, int star
             line[k] = u' ';
         lines.SetStrings(firstLine, line);
     }
-    for (int l = firstLine; l < lines.Count() && words.Count() < maxWords; ++l) {
-        const QString &text = lines[l];
-        if (words.Count() > 0 && isSlashLine(text))
+    bool afterCreate = false;
+    for (int l = firstLine; l < lines.Count() && words.count() < maxWords; ++l) {
+        const QStringView text = lines[l];
+        if (words.count() > 0 && isSlashLine(text))
             return;
+        const QChar *data = text.data();
         qsizetype begin = 0;
         qsizetype end = text.size();
-        while (begin < end && isTrimmable(text[begin]))
+        while (begin < end && isTrimmable(data[begin]))
             ++begin;
-        while (end > begin && isTrimmable(text[end - 1]))
+        while (end > begin && isTrimmable(data[end - 1]))
             --end;
         qsizetype p = begin;
-        while (p < end && words.Count() < maxWords) {
-            while (p < end && isWordBreak(text[p]))
+        while (p < end && words.count() < maxWords) {
+            while (p < end && isWordBreak(data[p]))
                 ++p;
             if (p >= end)
                 break;
             const qsizetype start = p;
-            while (p < end && !isWordBreak(text[p]))
+            qsizetype semi = -1;
+            while (p < end && !isWordBreak(data[p])) {
+                if (semi < 0 && data[p] == u';')
+                    semi = p;
                 ++p;
-            QString word = upperAscii(QStringView(text).mid(start, p - start));
-            const qsizetype semi = word.indexOf(u';');
-            const bool ends = semi >= 0 && semi == word.size() - 1;
+            }
+            QStringView word = text.mid(start, p - start);
+            const bool ends = semi >= 0 && semi == p - 1;
             if (ends)
                 word.chop(1);
-            if (words.Count() > 0 && words[0] == u"CREATE" && isEditionWord(word))
+            if (afterCreate && isEditionWord(word))
                 continue;
-            if (words.Count() == 0)
-                wordLineOffset = l - firstLine;
-            words.Add(word);
-            if (wordLines)
-                wordLines->append(l);
+            if (words.count() == 0) {
+                words.lineOffset = l - firstLine;
+                afterCreate = isWord(word, QLatin1StringView("CREATE"));
+            }
+            words.spans.append(TStatementWordSpans::Span { word, l });
             if (ends)
                 return;
         }
     }
 }
 
-TKXStatementKind ClassifyStatement(const TStringList &words)
+void GetStatementWords(TStringList &lines, int maxWords, int firstLine, int startColumn,
+    TStringList &words, int &wordLineOffset, QList<int> *wordLines)
 {
-    if (words.Count() == 0)
+    TStatementWordSpans spans;
+    CollectStatementWords(lines, maxWords, firstLine, startColumn, spans);
+    words.Clear();
+    words.Reserve(spans.count());
+    if (wordLines) {
+        wordLines->clear();
+        wordLines->reserve(spans.count());
+    }
+    for (int k = 0; k < spans.count(); ++k) {
+        words.Add(UpperStatementWord(spans.word(k)));
+        if (wordLines)
+            wordLines->append(spans.spans[k].lineIndex);
+    }
+    wordLineOffset = spans.lineOffset;
+}
+
+TKXStatementKind ClassifyWords(const QStringView *words, int count)
+{
+    if (count == 0)
         return skNone;
-    const QString &first = words[0];
+    const QStringView first = words[0];
     if (first.startsWith(u"@@"))
         return skRunScriptRelative;
     if (first.startsWith(u'@'))
@@ -149,81 +320,38 @@ TKXStatementKind ClassifyStatement(const TStringList &words)
         return skBlockComment;
     if (first.startsWith(u"--"))
         return skLineComment;
-    if (first == u"CREATE")
-        return classifyCreate(words);
-    static const QHash<QString, TKXStatementKind> wholeWords = [] {
-        QHash<QString, TKXStatementKind> table;
-        const std::pair<const char *, TKXStatementKind> entries[] = {
-            { "ALTER", skOtherSQL },
-            { "ANALYZE", skOtherSQL },
-            { "AUDIT", skOtherSQL },
-            { "COMMENT", skOtherSQL },
-            { "DROP", skOtherSQL },
-            { "GRANT", skOtherSQL },
-            { "MERGE", skMerge },
-            { "NOAUDIT", skOtherSQL },
-            { "RENAME", skOtherSQL },
-            { "REVOKE", skOtherSQL },
-            { "TRUNCATE", skOtherSQL },
-            { "DELETE", skDelete },
-            { "EXPLAIN", skOtherSQL },
-            { "INSERT", skInsert },
-            { "LOCK", skOtherSQL },
-            { "SELECT", skSelect },
-            { "UPDATE", skUpdate },
-            { "COMMIT", skOtherSQL },
-            { "ROLLBACK", skOtherSQL },
-            { "SAVEPOINT", skOtherSQL },
-            { "EXEC", skExecute },
-            { "EXECU", skExecute },
-            { "EXECUT", skExecute },
-            { "EXECUTE", skExecute },
-            { "DESC", skDescribe },
-            { "DESCR", skDescribe },
-            { "DESCRI", skDescribe },
-            { "DESCRIB", skDescribe },
-            { "DESCRIBE", skDescribe },
-            { "START", skStartScript },
-            { "/", skRunBuffer },
-            { "SPOOL", skSpool },
-            { "BEGIN", skPLSQLBlock },
-            { "DECLARE", skPLSQLBlock },
-            { "REM", skRemark },
-            { "PROMPT", skPrompt },
-            { "VARIABLE", skVariable },
-            // A query may open with a subquery factoring clause.
-            { "WITH", skSelect },
-            { "ACC", skAccept },
-            { "ACCE", skAccept },
-            { "ACCEP", skAccept },
-            { "ACCEPT", skAccept },
-            { "DEF", skDefine },
-            { "DEFI", skDefine },
-            { "DEFIN", skDefine },
-            { "DEFINE", skDefine },
-            { "CONN", skConnect },
-            { "CONNE", skConnect },
-            { "CONNEC", skConnect },
-            { "CONNECT", skConnect },
-        };
-        for (const auto &[word, kind] : entries)
-            table.insert(QString::fromLatin1(word), kind);
-        return table;
-    }();
-    const auto hit = wholeWords.constFind(first);
-    if (hit != wholeWords.constEnd())
-        return hit.value();
+    if (isWord(first, QLatin1StringView("CREATE")))
+        return classifyCreate(words, count);
+    const TKXStatementKind known = kindOfFirstWord(first);
+    if (known != skNone)
+        return known;
     // ... or with a parenthesis.
     if (first.startsWith(u'('))
         return skSelect;
-    const QString second = words.Count() > 1 ? words[1] : QString();
-    if (first == u"SET")
-        return second == u"TRANSACTION" || second == u"ROLE" ? skOtherSQL : skCommand;
-    if (first == u"SHO" || first == u"SHOW")
-        return second == u"ERR" || second == u"ERRO" || second == u"ERROR" || second == u"ERRORS"
+    const QStringView second = count > 1 ? words[1] : QStringView();
+    if (isWord(first, QLatin1StringView("SET"))) {
+        return isWord(second, QLatin1StringView("TRANSACTION"))
+                || isWord(second, QLatin1StringView("ROLE"))
+            ? skOtherSQL
+            : skCommand;
+    }
+    if (isWord(first, QLatin1StringView("SHO")) || isWord(first, QLatin1StringView("SHOW"))) {
+        return isWord(second, QLatin1StringView("ERR")) || isWord(second, QLatin1StringView("ERRO"))
+                || isWord(second, QLatin1StringView("ERROR"))
+                || isWord(second, QLatin1StringView("ERRORS"))
             ? skShowErrors
             : skCommand;
+    }
     return skCommand;
+}
+
+TKXStatementKind ClassifyStatement(const TStringList &words)
+{
+    QVarLengthArray<QStringView, 8> views;
+    views.reserve(words.Count());
+    for (int k = 0; k < words.Count(); ++k)
+        views.append(words[k]);
+    return ClassifyWords(views.constData(), int(views.size()));
 }
 
 } // namespace qd

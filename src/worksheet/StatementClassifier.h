@@ -3,6 +3,8 @@
 #include "worksheet/KXStatement.h"
 
 #include <QList>
+#include <QStringView>
+#include <QVarLengthArray>
 
 namespace qd {
 
@@ -22,5 +24,32 @@ void GetStatementWords(TStringList &lines, int maxWords, int firstLine, int star
 
 // The kind of a statement from its first words (upper case, as GetStatementWords gives them).
 TKXStatementKind ClassifyStatement(const TStringList &words);
+
+// ---- The same without copying words out, for the splitter --------------------------------------
+
+// The first words of a statement as GetStatementWords finds them, read in place: a script mostly
+// needs the words only to classify the statement, and copies out those on the statement's own
+// lines. The words are views into the lines given to CollectStatementWords: they stay readable
+// while those strings live.
+struct TStatementWordSpans {
+    struct Span {
+        QStringView word; // as written (not upper-cased), without a dropped ";"
+        int lineIndex = 0;
+    };
+    QVarLengthArray<Span, 6> spans;
+    int lineOffset = 0;
+
+    int count() const { return int(spans.size()); }
+    QStringView word(int k) const { return spans[k].word; }
+};
+
+void CollectStatementWords(
+    TStringList &lines, int maxWords, int firstLine, int startColumn, TStatementWordSpans &words);
+
+// ClassifyStatement over words as written: letters compare without regard to case (a to z).
+TKXStatementKind ClassifyWords(const QStringView *words, int count);
+
+// A word upper-cased the way statement words are (a to z only).
+QString UpperStatementWord(QStringView word);
 
 } // namespace qd

@@ -2,6 +2,7 @@
 
 #include "shell/TextTools.h"
 #include "worksheet/SqlTerminatorScan.h"
+#include "worksheet/StatementClassifier.h"
 
 namespace qd {
 
@@ -19,6 +20,14 @@ QString tabsToBlanks(const QString &line)
     QString result = line;
     result.replace(u'\t', u' ');
     return result;
+}
+
+QStringView trimmedRightView(QStringView line)
+{
+    qsizetype end = line.size();
+    while (end > 0 && line[end - 1].unicode() <= u' ')
+        --end;
+    return line.left(end);
 }
 
 QString trimmedRight(const QString &line)
@@ -71,38 +80,56 @@ QString JoinDirectory(const QString &dir, const QString &name)
 int SqlStatementRule(TStringList &lines, int i, int startColumn, TStringList &out)
 {
     cutAtStartColumn(lines, i, startColumn);
+    // Find the end first, so that the statement's lines are added into room made once.
     SqlTerminatorScan scan;
     const int n = lines.Count();
+    int end = i; // lines i .. end - 1 are the statement's
+    int used = n - i;
+    qsizetype semicolon = -1;
     for (int l = i; l < n; ++l) {
         const QString &line = lines[l];
-        if (isSlashLine(line))
-            return l - i + 1;
-        QString added = trimmedRight(line);
-        const qsizetype semicolon = scan.findTerminator(added);
-        if (semicolon >= 0) {
-            added.remove(semicolon, 1);
-            out.Add(added);
-            return l - i + 1;
+        if (isSlashLine(line)) {
+            end = l;
+            used = l - i + 1;
+            break;
         }
+        semicolon = scan.findTerminator(trimmedRightView(line));
+        end = l + 1;
+        if (semicolon >= 0) {
+            used = l - i + 1;
+            break;
+        }
+    }
+    out.Reserve(out.Count() + (end - i));
+    const int last = semicolon >= 0 ? end - 1 : end;
+    for (int l = i; l < last; ++l)
+        out.Add(trimmedRight(lines[l]));
+    if (semicolon >= 0) {
+        // The ";" itself is dropped; text behind it on that line stays.
+        const QStringView line = trimmedRightView(lines[last]);
+        QString added;
+        added.reserve(line.size() - 1);
+        added.append(line.left(semicolon));
+        added.append(line.mid(semicolon + 1));
         out.Add(added);
     }
-    return n - i;
+    return used;
 }
 
 int PlsqlStatementRule(TStringList &lines, int i, int startColumn, TStringList &out)
 {
     cutAtStartColumn(lines, i, startColumn);
     const int n = lines.Count();
-    for (int l = i; l < n; ++l) {
-        const QString &line = lines[l];
-        if (isSlashLine(line))
-            return l - i + 1;
-        out.Add(line);
-    }
-    return n - i;
+    int end = i;
+    while (end < n && !isSlashLine(lines[end]))
+        ++end;
+    out.Reserve(out.Count() + (end - i));
+    for (int l = i; l < end; ++l)
+        out.Add(lines[l]);
+    return end < n ? end - i + 1 : n - i;
 }
 
-int ExecuteRule(const TStringList &lines, int i, const QString &commandWord, TStringList &out)
+int ExecuteRule(const TStringList &lines, int i, QStringView commandWord, TStringList &out)
 {
     const int n = lines.Count();
     int l = i;
@@ -143,11 +170,10 @@ int TokenRule(const TStringList &lines, int i, bool keepCase, TStringList &out)
             // Blank lines inside a continued command are passed over.
             continue;
         }
-        struct Token {
-            QString text;
-            bool quoted;
-        };
-        QList<Token> tokens;
+        // Tokens go straight to out; a "-" that ends the line (not quoted) continues the
+        // command on the next line and is taken back.
+        int added = 0;
+        bool lastQuoted = false;
         qsizetype p = 0;
         const qsizetype size = line.size();
         while (p < size) {
@@ -157,7 +183,9 @@ int TokenRule(const TStringList &lines, int i, bool keepCase, TStringList &out)
                 break;
             if (line[p] == u'\'') {
                 int end = 0;
-                tokens.append(Token { ExtractQuotedText(line, int(p) + 1, u'\'', end), true });
+                out.Add(ExtractQuotedText(line, int(p) + 1, u'\'', end));
+                ++added;
+                lastQuoted = true;
                 p = end;
                 continue;
             }
@@ -170,27 +198,27 @@ int TokenRule(const TStringList &lines, int i, bool keepCase, TStringList &out)
                     inQuotes = !inQuotes;
                 ++stop;
             }
-            QString token = line.mid(p, stop - p);
+            QStringView token = QStringView(line).mid(p, stop - p);
             p = stop;
-            // The command word is a keyword; with keepCase the values keep what was typed.
-            if (!keepCase || (l - 1 == i && tokens.isEmpty()))
-                upperAsciiInPlace(token);
             const qsizetype semicolon = token.indexOf(u';');
             if (semicolon >= 0 && semicolon == token.size() - 1)
                 token.chop(1);
-            if (!token.isEmpty())
-                tokens.append(Token { token, false });
+            if (token.isEmpty())
+                continue;
+            // The command word is a keyword; with keepCase the values keep what was typed.
+            const bool upper = !keepCase || (l - 1 == i && added == 0);
+            out.Add(upper ? UpperStatementWord(token) : token.toString());
+            ++added;
+            lastQuoted = false;
         }
-        more = !tokens.isEmpty() && !tokens.last().quoted && tokens.last().text == u"-";
+        more = added > 0 && !lastQuoted && out[out.Count() - 1] == u"-";
         if (more)
-            tokens.removeLast();
-        for (const Token &token : std::as_const(tokens))
-            out.Add(token.text);
+            out.Delete(out.Count() - 1);
     }
     return l - i;
 }
 
-int PromptRule(const TStringList &lines, int i, const QString &commandWord, TStringList &out)
+int PromptRule(const TStringList &lines, int i, QStringView commandWord, TStringList &out)
 {
     const int n = lines.Count();
     QString text;

@@ -18,14 +18,14 @@ int PlsqlStatementRule(TStringList &lines, int i, int startColumn, TStringList &
 
 // EXECUTE: the command word is cut off, a "-" at a line's end continues the call on the next
 // line, and the call is wrapped into "BEGIN " ... " END;".
-int ExecuteRule(const TStringList &lines, int i, const QString &commandWord, TStringList &out);
+int ExecuteRule(const TStringList &lines, int i, QStringView commandWord, TStringList &out);
 
 // Script commands taken as tokens (one line each), with "-" continuing a line: quoted tokens
 // keep their text and case, others are upper-cased unless keepCase.
 int TokenRule(const TStringList &lines, int i, bool keepCase, TStringList &out);
 
 // PROMPT: the text behind the command word, lines joined where one ends in "-"; one line.
-int PromptRule(const TStringList &lines, int i, const QString &commandWord, TStringList &out);
+int PromptRule(const TStringList &lines, int i, QStringView commandWord, TStringList &out);
 
 // The name of a nested script on its "@", "@@" or "START" line.
 QString ScriptCallName(const QString &line, TKXStatementKind kind);

@@ -32,7 +32,10 @@ QString WorksheetStatusBar::PanelText(int index) const
 
 void WorksheetStatusBar::SetPanelText(int index, const QString &text)
 {
+    if (m_panels[index]->text() == text)
+        return;
     m_panels[index]->setText(text);
+    emit panelTextChanged(index, text);
 }
 
 bool WorksheetStatusBar::PanelRaised(int index) const

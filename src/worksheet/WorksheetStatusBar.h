@@ -22,6 +22,10 @@ public:
     void SetPanelRaised(int index, bool raised);
     QLabel *Panel(int index) const { return m_panels[index]; }
 
+signals:
+    // A panel's text became a different one.
+    void panelTextChanged(int index, const QString &text);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

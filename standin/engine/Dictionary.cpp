@@ -94,6 +94,33 @@ std::map<std::pair<std::string, std::string>, std::string> comments(const Source
     return out;
 }
 
+// Identity columns of the schema: (table, column) → generation, ON NULL, sequence, start and
+// increment, from QDSI_IDENTITY_COLS.
+struct IdentityRow {
+    std::string generation, sequence;
+    bool onNull = false;
+    int64_t start = 1, increment = 1;
+};
+std::map<std::pair<std::string, std::string>, IdentityRow> identities(const Source &s)
+{
+    std::map<std::pair<std::string, std::string>, IdentityRow> out;
+    sqlite3_stmt *st = nullptr;
+    const std::string sql = "SELECT TABLE_NAME, COLUMN_NAME, GENERATION_TYPE, ON_NULL, "
+                            "SEQUENCE_NAME, START_WITH, INCREMENT_BY FROM "
+        + quotedDatabase(s) + ".QDSI_IDENTITY_COLS";
+    if (sqlite3_prepare_v2(s.db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK)
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            auto text = [&](int c) {
+                const auto *t = sqlite3_column_text(st, c);
+                return std::string(t ? reinterpret_cast<const char *>(t) : "");
+            };
+            out[{ text(0), text(1) }] = { text(2), text(4), sqlite3_column_int(st, 3) != 0,
+                sqlite3_column_int64(st, 5), sqlite3_column_int64(st, 6) };
+        }
+    sqlite3_finalize(st);
+    return out;
+}
+
 // The stored units of the schema (QDSI_UNITS and their source lines) of the given types.
 std::vector<plsql::StoredUnit> storedUnits(const Source &s, const std::set<std::string> &types)
 {
@@ -426,12 +453,18 @@ const std::vector<View> &views()
             "DATA_TYPE VARCHAR2(128), DATA_TYPE_MOD VARCHAR2(3), DATA_TYPE_OWNER VARCHAR2(128), "
             "DATA_LENGTH NUMBER, DATA_PRECISION NUMBER, DATA_SCALE NUMBER, "
             "NULLABLE VARCHAR2(1), COLUMN_ID NUMBER, DEFAULT_LENGTH NUMBER, "
-            "DATA_DEFAULT LONG TEXT, CHAR_LENGTH NUMBER",
+            "DATA_DEFAULT LONG TEXT, CHAR_LENGTH NUMBER, IDENTITY_COLUMN VARCHAR2(3)",
             0,
             [](const Source &s, std::vector<Row> &out) {
+                const auto generated = identities(s);
                 for (const CatalogueTable &t : s.cat.tables)
-                    for (const CatalogueColumn &c : t.columns) {
+                    for (CatalogueColumn c : t.columns) {
                         const bool chars = c.dataType.find("CHAR") != std::string::npos;
+                        // An identity column's default is its sequence, as the server shows it.
+                        const auto id = generated.find({ t.name, c.name });
+                        if (id != generated.end())
+                            c.defaultText
+                                = "\"" + s.user + "\".\"" + id->second.sequence + "\".nextval";
                         out.push_back({ str(s.user), str(t.name), str(c.name), str(c.dataType),
                             null(), c.objectType ? str(s.user) : null(), num(c.length),
                             optNum(c.precision), optNum(c.scale), str(c.nullable ? "Y" : "N"),
@@ -439,7 +472,8 @@ const std::vector<View> &views()
                             c.defaultText.empty()
                                 ? null()
                                 : num(static_cast<int64_t>(c.defaultText.size())),
-                            str(c.defaultText), num(chars ? c.length : 0) });
+                            str(c.defaultText), num(chars ? c.length : 0),
+                            str(id != generated.end() ? "YES" : "NO") });
                     }
             } },
         { "CONSTRAINTS",
@@ -514,6 +548,25 @@ const std::vector<View> &views()
                     out.push_back({ str(s.user), str(q.name), num(1),
                         str("9999999999999999999999999999"), num(q.incrementBy), str("N"),
                         str("N"), num(0), num(q.lastNumber) });
+            } },
+        { "TAB_IDENTITY_COLS",
+            "OWNER VARCHAR2(128), TABLE_NAME VARCHAR2(128), COLUMN_NAME VARCHAR2(128), "
+            "GENERATION_TYPE VARCHAR2(10), SEQUENCE_NAME VARCHAR2(128), "
+            "IDENTITY_OPTIONS VARCHAR2(298)",
+            0,
+            [](const Source &s, std::vector<Row> &out) {
+                for (const auto &[key, id] : identities(s)) {
+                    const bool up = id.increment > 0;
+                    const std::string options = "START WITH: " + std::to_string(id.start)
+                        + ", INCREMENT BY: " + std::to_string(id.increment) + ", MAX_VALUE: "
+                        + (up ? "9999999999999999999999999999" : "-1") + ", MIN_VALUE: "
+                        + (up ? "1" : "-999999999999999999999999999")
+                        + ", CYCLE_FLAG: N, CACHE_SIZE: 20, ORDER_FLAG: N, SCALE_FLAG: N, "
+                          "EXTEND_FLAG: N, SESSION_FLAG: N, KEEP_VALUE: N";
+                    out.push_back({ str(s.user), str(key.first), str(key.second),
+                        str(id.onNull ? "BY DEFAULT" : id.generation), str(id.sequence),
+                        str(options) });
+                }
             } },
         { "TAB_COMMENTS",
             "OWNER VARCHAR2(128), TABLE_NAME VARCHAR2(128), TABLE_TYPE VARCHAR2(11), "

@@ -7,6 +7,7 @@
 #include "engine/StatementText.h"
 #include "engine/StoredCode.h"
 #include "engine/Triggers.h"
+#include "sql/NumberFormat.h"
 
 #include <algorithm>
 #include <cctype>
@@ -81,6 +82,9 @@ Value columnValue(sqlite3_stmt *st, int c, bool isDate)
     case SQLITE_FLOAT:
         return Value::fromReal(sqlite3_column_double(st, c));
     case SQLITE_BLOB:
+        // A long NUMBER kept as a BLOB of its text: the interpreter computes in doubles.
+        if (sql::isExactNumber(sqlite3_column_value(st, c)))
+            return Value::fromReal(sqlite3_column_double(st, c));
         return Value::fromText(hex(sqlite3_column_blob(st, c), sqlite3_column_bytes(st, c)));
     case SQLITE_TEXT: {
         std::string text(reinterpret_cast<const char *>(sqlite3_column_text(st, c)),

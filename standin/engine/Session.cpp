@@ -5,6 +5,7 @@
 #include "engine/Database.h"
 #include "engine/Dictionary.h"
 #include "engine/ExplainPlan.h"
+#include "engine/IdentityColumns.h"
 #include "engine/Lobs.h"
 #include "engine/ObjectTables.h"
 #include "engine/ObjectTypes.h"
@@ -39,6 +40,11 @@ Session::Session(std::shared_ptr<Config> config, const AliasEntry &alias, std::s
     m_context.sessionId = ++sessionIds;
     m_context.nextval = [this](const std::string &s) { return nextval(s); };
     m_context.currval = [this](const std::string &s) { return currval(s); };
+    m_context.identityColumns
+        = [this](const std::string &table) { return engine::identityColumns(m_db, table); };
+    m_context.identityNext = [this](const std::string &table, const std::string &column) {
+        return engine::identityNext(*this, table, column);
+    };
     m_context.rowidText = [this](const std::string &table, int64_t rowid) {
         return engine::rowidText(tableNumber(table), rowid);
     };

@@ -53,6 +53,7 @@ public:
         while (step()) { }
     }
     int64_t integerAt(int c) const { return sqlite3_column_int64(m_stmt, c); }
+    bool isNull(int c) const { return sqlite3_column_type(m_stmt, c) == SQLITE_NULL; }
     std::string textAt(int c) const
     {
         const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, c));

@@ -3,6 +3,7 @@
 #include "engine/ConstraintChanges.h"
 #include "engine/ConstraintNames.h"
 #include "engine/ExplainPlan.h"
+#include "engine/IdentityColumns.h"
 #include "engine/Lobs.h"
 #include "engine/ObjectTypes.h"
 #include "engine/OraErrors.h"
@@ -327,6 +328,8 @@ FetchResult Statement::run(Session &session, const std::vector<BoundValue> &bind
     case StatementKind::CreateSequence:
     case StatementKind::DropSequence:
         if (!describeOnly) {
+            if (t.kind == StatementKind::DropSequence && isIdentitySequence(session.db(), t.objectName))
+                throw oraFail(32794);
             session.commit();
             if (t.kind == StatementKind::CreateSequence)
                 session.createSequence(t.sequence);
@@ -756,6 +759,11 @@ void Statement::runDdl(Session &session, const sql::Translation &t, bool describ
             Triggers::setEnabled(session, t.triggerName, t.triggerEnable > 0);
         return;
     }
+    if (t.kind == StatementKind::Alter && t.sqlite.empty() && !t.identities.empty()) {
+        if (!describeOnly)
+            alterIdentity(session, t.objectName, t.identities.front());
+        return;
+    }
     if (describeOnly || t.sqlite.empty())
         return;
     // Data definition ends the transaction before and after it, as on the server. SQLite
@@ -778,6 +786,15 @@ void Statement::runDdl(Session &session, const sql::Translation &t, bool describ
         if (t.kind == StatementKind::CreateTable)
             for (const std::string &parent : referencedTables(session.db(), t.objectName))
                 checkReadable(session, sql::quoteName(parent), parent);
+        const bool ownTable = t.sqlite.find('.') == std::string::npos
+            || t.sqlite.find('.') > t.sqlite.find('(');
+        if (t.kind == StatementKind::CreateTable && ownTable) {
+            session.forgetTables();
+            createIdentities(session, t.objectName, t.identities);
+        }
+        if (t.kind == StatementKind::Drop && t.sqlite.rfind("DROP TABLE", 0) == 0
+            && t.sqlite.find('.') == std::string::npos && !t.objectName.empty())
+            dropIdentities(session, t.objectName);
         session.write("RELEASE QD_DDL");
     } catch (...) {
         sqlite3_exec(session.db(), "ROLLBACK TO QD_DDL; RELEASE QD_DDL", nullptr, nullptr, nullptr);

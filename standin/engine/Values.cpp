@@ -274,6 +274,10 @@ std::string columnText(sqlite3_value *v, const ColumnStyle &style)
     case SQLITE_FLOAT:
         return sql::numberToText(sqlite3_value_double(v));
     case SQLITE_BLOB:
+        // A NUMBER too long for SQLite's numbers is kept as a BLOB of its text.
+        if (style.oracleType == 2)
+            return std::string(static_cast<const char *>(sqlite3_value_blob(v)),
+                static_cast<size_t>(sqlite3_value_bytes(v)));
         return hex(sqlite3_value_blob(v), sqlite3_value_bytes(v));
     default: {
         const auto *t = reinterpret_cast<const char *>(sqlite3_value_text(v));

@@ -65,7 +65,8 @@ std::vector<Element> splitModel(std::string_view model)
 {
     static constexpr std::string_view codes[] = { "SYYYY", "YYYY", "YYY", "YY", "Y", "RRRR", "RR",
         "MONTH", "MON", "MM", "MI", "DDD", "DD", "DAY", "DY", "D", "HH24", "HH12", "HH", "SSSSS",
-        "SS", "A.M.", "P.M.", "AM", "PM", "Q", "J", "FM", "FX" };
+        "SS", "A.M.", "P.M.", "AM", "PM", "Q", "J", "FM", "FX", "FF1", "FF2", "FF3", "FF4", "FF5",
+        "FF6", "FF7", "FF8", "FF9", "FF", "X" };
     std::vector<Element> out;
     size_t i = 0;
     while (i < model.size()) {
@@ -176,6 +177,35 @@ bool parseIsoDate(std::string_view t, DateTime &out)
         return false;
     out = d;
     return true;
+}
+
+bool parseIsoTimestamp(std::string_view t, DateTime &out, bool *fraction)
+{
+    if (fraction)
+        *fraction = false;
+    if (t.size() <= 20 || t[19] != '.')
+        return parseIsoDate(t, out);
+    if (t.size() > 29 || !parseIsoDate(t.substr(0, 19), out))
+        return false;
+    int nanos = 0;
+    for (size_t i = 20; i < 29; ++i) {
+        const bool digit = i < t.size();
+        if (digit && !std::isdigit(static_cast<unsigned char>(t[i])))
+            return false;
+        nanos = nanos * 10 + (digit ? t[i] - '0' : 0);
+    }
+    out.nanosecond = nanos;
+    if (fraction)
+        *fraction = true;
+    return true;
+}
+
+std::string timestampText(const DateTime &d)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%09d", d.year, d.month, d.day,
+        d.hour, d.minute, d.second, d.nanosecond);
+    return buf;
 }
 
 std::string isoText(const DateTime &d)
@@ -311,7 +341,7 @@ DateTime roundDate(const DateTime &date, std::string_view unitText)
     return up ? high : low;
 }
 
-std::string formatDateTime(const DateTime &d, std::string_view model)
+std::string formatDateTime(const DateTime &d, std::string_view model, bool fractions)
 {
     std::string out;
     bool fill = false; // FM: no padding, no leading zeros
@@ -366,11 +396,19 @@ std::string formatDateTime(const DateTime &d, std::string_view model)
             out += number((d.month - 1) / 3 + 1, 1, fill);
         else if (c == "J")
             out += number(dayNumber(d) + 2440588, 7, fill);
+        else if (c == "X")
+            out += '.';
+        else if (c.rfind("FF", 0) == 0) {
+            if (!fractions)
+                throw oraError(1821);
+            const std::string digits = number(d.nanosecond, 9, false);
+            out += digits.substr(0, c.size() == 3 ? static_cast<size_t>(c[2] - '0') : 9);
+        }
     }
     return out;
 }
 
-DateTime parseDateTime(std::string_view text, std::string_view model)
+DateTime parseDateTime(std::string_view text, std::string_view model, bool fractions)
 {
     const DateTime now = currentDateTime();
     DateTime d;
@@ -515,6 +553,19 @@ DateTime parseDateTime(std::string_view text, std::string_view model)
             readNumber(1);
         } else if (c == "J") {
             julian = readNumber(7);
+        } else if (c == "X") {
+            if (text[pos] != '.' && text[pos] != ',')
+                throw oraError(1861);
+            ++pos;
+        } else if (c.rfind("FF", 0) == 0) {
+            if (!fractions)
+                throw oraError(1821);
+            size_t n = 0;
+            const size_t most = c.size() == 3 ? static_cast<size_t>(c[2] - '0') : 9;
+            int64_t v = readNumber(most, &n);
+            for (; n < 9; ++n)
+                v *= 10;
+            d.nanosecond = static_cast<int>(v);
         }
     }
     skipSpaces();

@@ -16,11 +16,16 @@ struct DateTime {
     int hour = 0;
     int minute = 0;
     int second = 0;
+    int nanosecond = 0; // TIMESTAMP values only
 };
 
 // Accepts "YYYY-MM-DD HH24:MI:SS" and "YYYY-MM-DD" exactly (what the stand-in stores).
 bool parseIsoDate(std::string_view text, DateTime &out);
 std::string isoText(const DateTime &date);
+// TIMESTAMP values: "YYYY-MM-DD HH24:MI:SS.FFFFFFFFF" (what the stand-in stores for them).
+// parseIsoTimestamp also takes a DATE's text (no fraction); `fraction` tells which it was.
+bool parseIsoTimestamp(std::string_view text, DateTime &out, bool *fraction = nullptr);
+std::string timestampText(const DateTime &date);
 DateTime currentDateTime();
 
 int daysInMonth(int year, int month);
@@ -34,7 +39,9 @@ double monthsBetween(const DateTime &a, const DateTime &b);
 DateTime truncDate(const DateTime &date, std::string_view unit);
 DateTime roundDate(const DateTime &date, std::string_view unit);
 
-std::string formatDateTime(const DateTime &date, std::string_view model);
-DateTime parseDateTime(std::string_view text, std::string_view model);
+// The fraction elements (FF, FF1..FF9) belong to TIMESTAMP values: with `fractions` false they
+// are ORA-01821, as for a DATE. X is the radix character.
+std::string formatDateTime(const DateTime &date, std::string_view model, bool fractions = false);
+DateTime parseDateTime(std::string_view text, std::string_view model, bool fractions = false);
 
 } // namespace qdsi::sql

@@ -7,8 +7,10 @@
 //
 // Value conventions shared with the engine:
 // - DATE values are stored and passed inside SQLite as text "YYYY-MM-DD HH24:MI:SS".
-// - NUMBER values are SQLite INTEGER or REAL; VARCHAR2/CHAR/LONG/CLOB as TEXT; RAW/LONG RAW/BLOB
-//   as BLOB. An empty string is NULL.
+// - NUMBER values are SQLite INTEGER or REAL, or, for a literal with more digits than those
+//   hold, a BLOB of the server's text of the number (exactNumberText); VARCHAR2/CHAR/LONG/CLOB
+//   as TEXT; RAW/LONG RAW/BLOB as BLOB. An empty string is NULL.
+// - TIMESTAMP values are text "YYYY-MM-DD HH24:MI:SS.FFFFFFFFF".
 // - Unquoted identifiers are folded to upper case; quoted ones keep their case.
 // - `dual` is translated away into a one-row subquery (SELECT 'X' AS DUMMY): the engine creates
 //   no DUAL table. `v$version` likewise becomes a subquery over SessionContext::banner.
@@ -115,6 +117,23 @@ struct SequenceDefinition {
     int64_t increment = 1;
 };
 
+// An identity column of CREATE TABLE, or the change ALTER TABLE ... MODIFY makes to one. The
+// engine keeps its sequence (ISEQ$$_<table's object number>) and its generation in the side
+// table QDSI_IDENTITY_COLS; the column's default draws from it through QD_IDENTITY.
+struct IdentityDefinition {
+    std::string column;          // upper case
+    bool always = false;         // GENERATED ALWAYS; else BY DEFAULT
+    bool onNull = false;         // BY DEFAULT ON NULL
+    SequenceDefinition sequence; // START WITH / INCREMENT BY (name left to the engine)
+    bool startGiven = false;     // ALTER: START WITH n restarts the sequence there
+    bool limitValue = false;     // ALTER: START WITH LIMIT VALUE (past the column's highest)
+    bool incrementGiven = false; // ALTER: INCREMENT BY n
+    bool drop = false;           // ALTER: MODIFY col DROP IDENTITY
+};
+
+// How a column takes part in identity generation (SessionContext::identityKind).
+enum class IdentityKind { None, Always, ByDefault, OnNull };
+
 // A FROM item or DML target: upper-cased table name (empty for a subquery) and its alias
 // (the name itself when none is given).
 struct TableRef {
@@ -139,6 +158,8 @@ struct Translation {
     std::vector<std::string> tables; // upper-cased table names of the top-level FROM / DML target
     std::string objectName;          // DDL target, savepoint name, ...
     SequenceDefinition sequence;     // for CreateSequence
+    // CREATE TABLE: its identity columns; ALTER TABLE ... MODIFY: the identity change.
+    std::vector<IdentityDefinition> identities;
 
     // Added declarations (the first cut's fields above are unchanged).
     std::vector<TableRef> from;            // top-level FROM items / DML target with their aliases
@@ -215,6 +236,13 @@ struct SessionContext {
     std::string dateFormat = "DD-MON-RR"; // NLS_DATE_FORMAT of the session
     std::function<int64_t(const std::string &seq)> nextval; // throws OraError (ORA-02289)
     std::function<int64_t(const std::string &seq)> currval; // throws OraError (ORA-08002)
+    // Identity columns of the session's own tables: how the column is generated, and the next
+    // number of its sequence (QD_IDENTITY, the column's default).
+    // identityColumns: the table's columns in order with how each is generated, empty when the
+    // table has no identity column (or is no table of the session's schema).
+    std::function<std::vector<std::pair<std::string, IdentityKind>>(const std::string &table)>
+        identityColumns;
+    std::function<int64_t(const std::string &table, const std::string &column)> identityNext;
     std::function<std::string(const std::string &table, int64_t rowid)> rowidText;
     std::function<int64_t(const std::string &text)> rowidNumber; // -1 when not a valid rowid
     // The object a synonym names, for a FROM item or change target that is not an object of
@@ -256,6 +284,8 @@ Translation translate(std::string_view oracleSql, const SessionContext &context)
 void registerFunctions(sqlite3 *db, SessionContext *context);
 // The aggregate behind LISTAGG ... WITHIN GROUP (ListAgg.cpp); registerFunctions calls it.
 void registerListAgg(sqlite3 *db);
+// QD_NUMMIN / QD_NUMMAX, MIN and MAX of a NUMBER column (NumberAggregates.cpp).
+void registerNumberAggregates(sqlite3 *db);
 
 // What the server says about one select-list column.
 struct ColumnDescription {

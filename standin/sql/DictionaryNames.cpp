@@ -7,10 +7,10 @@ namespace qdsi::sql {
 
 std::string dictionaryTable(std::string_view name)
 {
-    static constexpr std::array<std::string_view, 18> views = { "OBJECTS", "TABLES", "VIEWS",
+    static constexpr std::array<std::string_view, 19> views = { "OBJECTS", "TABLES", "VIEWS",
         "SNAPSHOTS", "TAB_COLUMNS", "CONSTRAINTS", "CONS_COLUMNS", "INDEXES", "IND_COLUMNS",
         "SEQUENCES", "SYNONYMS", "USERS", "TYPES", "TYPE_ATTRS", "TRIGGERS", "ARGUMENTS",
-        "TAB_COMMENTS", "COL_COMMENTS" };
+        "TAB_COMMENTS", "COL_COMMENTS", "TAB_IDENTITY_COLS" };
     std::string_view form;
     for (std::string_view prefix : { "ALL_", "USER_", "DBA_" })
         if (name.substr(0, prefix.size()) == prefix)

@@ -1,6 +1,7 @@
 // LISTAGG(value, separator) WITHIN GROUP (ORDER BY keys): the aggregate QD_LISTAGG that the
 // translation calls as QD_LISTAGG(value, separator, key1, 'A' | 'D', key2, ...).
 #include "sql/Dialect.h"
+#include "sql/NumberFormat.h"
 
 #include <algorithm>
 #include <new>
@@ -29,8 +30,10 @@ int compareKeys(sqlite3_value *a, sqlite3_value *b)
     const bool bNull = sqlite3_value_type(b) == SQLITE_NULL;
     if (aNull || bNull)
         return aNull == bNull ? 0 : aNull ? 1 : -1;
-    const bool aNumber = sqlite3_value_type(a) == SQLITE_INTEGER || sqlite3_value_type(a) == SQLITE_FLOAT;
-    const bool bNumber = sqlite3_value_type(b) == SQLITE_INTEGER || sqlite3_value_type(b) == SQLITE_FLOAT;
+    const bool aNumber = sqlite3_value_type(a) == SQLITE_INTEGER
+        || sqlite3_value_type(a) == SQLITE_FLOAT || isExactNumber(a);
+    const bool bNumber = sqlite3_value_type(b) == SQLITE_INTEGER
+        || sqlite3_value_type(b) == SQLITE_FLOAT || isExactNumber(b);
     if (aNumber && bNumber) {
         const double x = sqlite3_value_double(a), y = sqlite3_value_double(b);
         return x < y ? -1 : x > y ? 1 : 0;

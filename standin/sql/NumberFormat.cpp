@@ -35,18 +35,12 @@ std::string numberToText(int64_t value)
     return std::to_string(value);
 }
 
-std::string numberToText(double value)
+namespace {
+
+// Oracle's text of ±0.digits... scaled so that the first digit stands at 10^exponent.
+std::string digitsText(bool negative, const std::string &digits, int exponent)
 {
-    if (std::isnan(value))
-        return "Nan";
-    if (std::isinf(value))
-        return value > 0 ? "~" : "-~";
-    if (value == 0)
-        return "0";
-    std::string digits;
-    int exponent = 0;
-    decimalDigits(value, digits, exponent);
-    std::string out = value < 0 ? "-" : "";
+    std::string out = negative ? "-" : "";
     const int count = static_cast<int>(digits.size());
     // Fixed notation while it fits Oracle's 40 characters, else mantissa and exponent.
     const int fixedLength = exponent >= 0 ? std::max(exponent + 1, count) + (count > exponent + 1)
@@ -70,8 +64,90 @@ std::string numberToText(double value)
     return out;
 }
 
+} // namespace
+
+std::string numberToText(double value)
+{
+    if (std::isnan(value))
+        return "Nan";
+    if (std::isinf(value))
+        return value > 0 ? "~" : "-~";
+    if (value == 0)
+        return "0";
+    std::string digits;
+    int exponent = 0;
+    decimalDigits(value, digits, exponent);
+    return digitsText(value < 0, digits, exponent);
+}
+
+std::string exactNumberText(std::string_view literal, bool negative)
+{
+    // digits [. digits] [e [+-] digits]
+    std::string digits;
+    int pointAt = -1; // digits before the point
+    size_t i = 0;
+    for (; i < literal.size(); ++i) {
+        const char c = literal[i];
+        if (std::isdigit(static_cast<unsigned char>(c)))
+            digits += c;
+        else if (c == '.' && pointAt < 0)
+            pointAt = static_cast<int>(digits.size());
+        else
+            break;
+    }
+    long long scale = 0;
+    const bool exponentGiven = i < literal.size();
+    if (exponentGiven) {
+        if (literal[i] != 'e' && literal[i] != 'E')
+            return {};
+        scale = std::strtoll(std::string(literal.substr(i + 1)).c_str(), nullptr, 10);
+    }
+    if (pointAt < 0)
+        pointAt = static_cast<int>(digits.size());
+    // Whole numbers an integer holds, and anything a double holds to 15 digits, stay numbers.
+    size_t first = digits.find_first_not_of('0');
+    if (first == std::string::npos)
+        return {};
+    size_t last = digits.find_last_not_of('0');
+    const size_t significant = last - first + 1;
+    if (significant <= 15)
+        return {};
+    const int exponent = pointAt - static_cast<int>(first) - 1 + static_cast<int>(scale);
+    if (!exponentGiven && static_cast<int>(last) < pointAt && exponent < 18)
+        return {}; // an integer below 10^18
+    std::string kept = digits.substr(first, significant);
+    if (kept.size() > 40)
+        kept.resize(40); // the server keeps up to 40 digits
+    while (kept.size() > 1 && kept.back() == '0')
+        kept.pop_back();
+    return digitsText(negative, kept, exponent);
+}
+
+bool isExactNumber(sqlite3_value *value)
+{
+    if (sqlite3_value_type(value) != SQLITE_BLOB)
+        return false;
+    const auto *p = static_cast<const char *>(sqlite3_value_blob(value));
+    const int n = sqlite3_value_bytes(value);
+    // What exactNumberText writes: 16 digits at least, a sign, a point, an exponent.
+    if (!p || n < 16 || n > 48)
+        return false;
+    int digits = 0;
+    for (int i = 0; i < n; ++i) {
+        const char c = p[i];
+        if (c >= '0' && c <= '9')
+            ++digits;
+        else if (!(c == '.' || c == 'E' || ((c == '-' || c == '+') && (i == 0 || p[i - 1] == 'E'))))
+            return false;
+    }
+    return digits >= 16;
+}
+
 std::string numberToText(sqlite3_value *value)
 {
+    if (isExactNumber(value))
+        return std::string(static_cast<const char *>(sqlite3_value_blob(value)),
+            static_cast<size_t>(sqlite3_value_bytes(value)));
     switch (sqlite3_value_type(value)) {
     case SQLITE_INTEGER:
         return numberToText(static_cast<int64_t>(sqlite3_value_int64(value)));

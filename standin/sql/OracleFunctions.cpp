@@ -28,6 +28,8 @@ std::string text(sqlite3_value *v)
     case SQLITE_FLOAT:
         return numberToText(v);
     case SQLITE_BLOB: {
+        if (isExactNumber(v)) // a long NUMBER: its text
+            return numberToText(v);
         static constexpr char hex[] = "0123456789ABCDEF";
         const auto *p = static_cast<const unsigned char *>(sqlite3_value_blob(v));
         std::string out;
@@ -45,7 +47,7 @@ std::string text(sqlite3_value *v)
 bool isNumber(sqlite3_value *v)
 {
     const int t = sqlite3_value_type(v);
-    return t == SQLITE_INTEGER || t == SQLITE_FLOAT;
+    return t == SQLITE_INTEGER || t == SQLITE_FLOAT || isExactNumber(v);
 }
 
 double number(sqlite3_value *v)
@@ -64,12 +66,25 @@ int64_t integer(sqlite3_value *v)
     return static_cast<int64_t>(std::fmax(-9.0e18, std::fmin(9.0e18, d)));
 }
 
+// NLS_TIMESTAMP_FORMAT of a new session.
+constexpr const char *kTimestampFormat = "DD-MON-RR HH.MI.SSXFF AM";
+
 bool isDateText(sqlite3_value *v)
 {
     if (sqlite3_value_type(v) != SQLITE_TEXT)
         return false;
     DateTime d;
     return parseIsoDate(reinterpret_cast<const char *>(sqlite3_value_text(v)), d);
+}
+
+// A DATE's or a TIMESTAMP's stored text: date functions and arithmetic take both (and give
+// a DATE, as the server does for a timestamp plus a number).
+bool isDateValue(sqlite3_value *v)
+{
+    if (sqlite3_value_type(v) != SQLITE_TEXT)
+        return false;
+    DateTime d;
+    return parseIsoTimestamp(reinterpret_cast<const char *>(sqlite3_value_text(v)), d);
 }
 
 void resultNumber(sqlite3_context *c, double d)
@@ -254,7 +269,7 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
     auto dateArg = [ctx](sqlite3_context *c, sqlite3_value *v) {
         DateTime d;
         const std::string t = text(v);
-        if (parseIsoDate(t, d))
+        if (parseIsoTimestamp(t, d))
             return d;
         return parseDateTime(t, ctx(c)->dateFormat);
     };
@@ -461,8 +476,14 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
                     n == 2 ? formatNumber(sqlite3_value_double(a[0]), model) : numberToText(a[0]));
             DateTime d;
             const std::string s = text(a[0]);
-            if (parseIsoDate(s, d))
-                return resultText(c, formatDateTime(d, n == 2 ? model : ctx(c)->dateFormat));
+            bool timestamp = false;
+            if (parseIsoTimestamp(s, d, &timestamp))
+                return resultText(c,
+                    formatDateTime(d,
+                        n == 2      ? model
+                            : timestamp ? std::string(kTimestampFormat)
+                                        : ctx(c)->dateFormat,
+                        timestamp));
             double v = 0;
             if (n == 2 && looksNumeric(s, &v))
                 return resultText(c, formatNumber(v, model));
@@ -475,9 +496,20 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
                 return sqlite3_result_null(c);
             const std::string s = text(a[0]);
             DateTime d;
-            if (n == 1 && parseIsoDate(s, d))
+            if (n == 1 && parseIsoTimestamp(s, d))
                 return resultDate(c, d);
             resultDate(c, parseDateTime(s, n == 2 ? text(a[1]) : ctx(c)->dateFormat));
+        });
+        // The text of a TIMESTAMP(9); without a model in the session's default timestamp
+        // format, and a value that already is a date or timestamp as it is.
+        add("TO_TIMESTAMP", argc, true, [](sqlite3_context *c, int n, Args a) {
+            if (anyNull(n, a))
+                return sqlite3_result_null(c);
+            const std::string s = text(a[0]);
+            DateTime d;
+            if (n == 1 && parseIsoTimestamp(s, d))
+                return resultText(c, timestampText(d));
+            resultText(c, timestampText(parseDateTime(s, n == 2 ? text(a[1]) : kTimestampFormat, true)));
         });
         add("TO_NUMBER", argc, true, [](sqlite3_context *c, int n, Args a) {
             if (anyNull(n, a))
@@ -491,7 +523,7 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
             add(fn, argc, true, [truncate, dateArg](sqlite3_context *c, int n, Args a) {
                 if (anyNull(n, a))
                     return sqlite3_result_null(c);
-                if (isDateText(a[0])
+                if (isDateValue(a[0])
                     || (n == 2 && sqlite3_value_type(a[1]) == SQLITE_TEXT
                         && !looksNumeric(text(a[1])))) {
                     const DateTime d = dateArg(c, a[0]);
@@ -684,6 +716,11 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
             throw oraError(2289);
         sqlite3_result_int64(c, ctx(c)->nextval(text(a[0])));
     });
+    add("QD_IDENTITY", 2, false, [ctx](sqlite3_context *c, int, Args a) {
+        if (!ctx(c)->identityNext)
+            throw oraError(2289);
+        sqlite3_result_int64(c, ctx(c)->identityNext(text(a[0]), text(a[1])));
+    });
     add("QD_CURRVAL", 1, false, [ctx](sqlite3_context *c, int, Args a) {
         if (!ctx(c)->currval)
             throw oraError(2289);
@@ -708,12 +745,12 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
     add("QD_ADD", 2, true, [](sqlite3_context *c, int n, Args a) {
         if (anyNull(n, a))
             return sqlite3_result_null(c);
-        const bool d0 = isDateText(a[0]), d1 = isDateText(a[1]);
+        const bool d0 = isDateValue(a[0]), d1 = isDateValue(a[1]);
         if (d0 && d1)
             throw oraError(975);
         if (d0 || d1) {
             DateTime d;
-            parseIsoDate(text(d0 ? a[0] : a[1]), d);
+            parseIsoTimestamp(text(d0 ? a[0] : a[1]), d);
             return resultDate(c, daysToDate(dateToDays(d) + number(d0 ? a[1] : a[0])));
         }
         if (sqlite3_value_type(a[0]) == SQLITE_INTEGER
@@ -727,16 +764,16 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
     add("QD_SUB", 2, true, [](sqlite3_context *c, int n, Args a) {
         if (anyNull(n, a))
             return sqlite3_result_null(c);
-        const bool d0 = isDateText(a[0]), d1 = isDateText(a[1]);
+        const bool d0 = isDateValue(a[0]), d1 = isDateValue(a[1]);
         DateTime x, y;
         if (d0 && d1) {
-            parseIsoDate(text(a[0]), x), parseIsoDate(text(a[1]), y);
+            parseIsoTimestamp(text(a[0]), x), parseIsoTimestamp(text(a[1]), y);
             return resultNumber(c, std::round((dateToDays(x) - dateToDays(y)) * 86400.0) / 86400.0);
         }
         if (d1)
             throw oraError(932, "NUMBER got DATE");
         if (d0) {
-            parseIsoDate(text(a[0]), x);
+            parseIsoTimestamp(text(a[0]), x);
             return resultDate(c, daysToDate(dateToDays(x) - number(a[1])));
         }
         if (sqlite3_value_type(a[0]) == SQLITE_INTEGER
@@ -756,6 +793,7 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
         resultNumber(c, number(a[0]) / y);
     });
     registerListAgg(db);
+    registerNumberAggregates(db);
 }
 
 } // namespace qdsi::sql

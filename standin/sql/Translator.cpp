@@ -69,6 +69,20 @@ Translator::Nest::Nest(Translator &owner, size_t at)
     }
 }
 
+std::string numberLiteral(const std::string &literal, bool negative)
+{
+    const std::string exact = exactNumberText(literal, negative);
+    if (exact.empty())
+        return negative ? "-" + literal : literal;
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out = "X'";
+    for (unsigned char c : exact) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out + "'";
+}
+
 void Translator::fail(int code, size_t i, std::string_view detail) const
 {
     throw oraError(code, detail, tokens_[std::min(i, tokens_.size() - 1)].offset);
@@ -140,7 +154,7 @@ std::string Translator::token(size_t i, const Scope &) const
     case TokenType::String:
         return t.upper.empty() ? "NULL" : quoteLiteral(t.upper);
     case TokenType::Number:
-        return t.text;
+        return numberLiteral(t.text, false);
     case TokenType::Placeholder:
         return placeholder(i);
     case TokenType::Operator:
@@ -185,6 +199,8 @@ size_t Translator::primaryEnd(size_t i, size_t e) const
     const Token &t = tokens_[i];
     if (t.is("("))
         return closing(i) + 1;
+    if (t.is("CONNECT_BY_ROOT") && i + 1 < e && startsPrimary(i + 1))
+        return primaryEnd(i + 1, e); // an operator on the primary after it
     if (t.is("CASE")) {
         int depth = 0;
         for (size_t j = i; j < e; ++j) {
@@ -278,6 +294,11 @@ std::string Translator::expr(size_t b, size_t e, const Scope &scope)
     if (b >= e)
         fail(936, b);
     const Nest nest(*this, b);
+    if (grouping_ && !inAggregate_) {
+        std::string g = groupingRewrite(b, e, scope);
+        if (!g.empty())
+            return g;
+    }
     std::vector<Unit> us = units(b, e);
     // rowid compared with a bind or literal stays an integer rowid lookup.
     for (size_t k = 0; k + 2 < us.size(); ++k) {
@@ -427,6 +448,14 @@ std::string Translator::arithmetic(
         }
         const Unit &u = us[p++];
         Operand o;
+        if (sign.size() % 2 && u.kind == Unit::Primary && u.e == u.b + 1
+            && tokens_[u.b].type == TokenType::Number
+            && !exactNumberText(tokens_[u.b].text, true).empty()) {
+            // A long negative literal keeps its digits too.
+            o.text = numberLiteral(tokens_[u.b].text, true);
+            o.literal = true;
+            return o;
+        }
         o.text = u.kind == Unit::Text ? u.text : primary(u.b, u.e, scope);
         o.literal = u.kind == Unit::Primary && u.e - u.b == 1
             && (tokens_[u.b].type == TokenType::Number
@@ -491,7 +520,18 @@ std::string Translator::list(size_t b, size_t e, const Scope &scope)
 
 std::string Translator::primary(size_t b, size_t e, const Scope &scope)
 {
+    if (grouping_ && !inAggregate_) {
+        std::string g = groupingRewrite(b, e, scope);
+        if (!g.empty())
+            return g;
+    }
     const Token &t = tokens_[b];
+    if (t.is("CONNECT_BY_ROOT") && e > b + 1) {
+        const auto column = treeColumns_.find(b);
+        if (column == treeColumns_.end())
+            fail(30007, b); // not in a hierarchical query's select list, WHERE or ORDER BY
+        return "QD_TREE." + column->second;
+    }
     if (t.is("(")) {
         const size_t close = closing(b);
         if (is(b + 1, "SELECT") || is(b + 1, "WITH"))
@@ -555,6 +595,13 @@ std::string Translator::primary(size_t b, size_t e, const Scope &scope)
                 fail(3001, b);
             return "QD_TREE.QD_LEVEL";
         }
+        if (t.upper == "CONNECT_BY_ISLEAF") {
+            if (!hierarchical_)
+                fail(904, b, "\"CONNECT_BY_ISLEAF\"");
+            // A row is a leaf when no row of the tree has it for a parent.
+            return "(NOT EXISTS (SELECT 1 FROM QD_TREE AS QD_CHILD "
+                   "WHERE QD_CHILD.QD_PPATH = QD_TREE.QD_PATH))";
+        }
     }
     if (priorNext_) {
         priorNext_ = false;
@@ -608,8 +655,40 @@ std::string Translator::call(size_t b, size_t open, size_t e, const Scope &scope
     std::string args;
     if (close == open + 2 && tok(open + 1).is("+"))
         fail(3001, open); // the old outer-join marker: write the join with LEFT JOIN
+    if (fn == "SYS_CONNECT_BY_PATH" && b + 1 == open) {
+        const auto column = treeColumns_.find(b);
+        if (column == treeColumns_.end())
+            fail(30002, b); // SYS_CONNECT_BY_PATH function is not allowed here
+        return "QD_TREE." + column->second;
+    }
+    if ((fn == "GROUPING" || fn == "GROUPING_ID") && b + 1 == open)
+        return groupingCall(fn, open, close, scope);
+    // An aggregate's arguments read the rows' own values, not the grouping's.
+    struct AggregateArguments {
+        int &depth;
+        bool on;
+        void release()
+        {
+            if (on)
+                --depth, on = false;
+        }
+        ~AggregateArguments() { release(); }
+    } aggregateArguments { inAggregate_,
+        grouping_ && b + 1 == open && isAggregateName(tok(b)) && !is(closing(open) + 1, "OVER") };
+    if (aggregateArguments.on)
+        ++inAggregate_;
     if (fn == "LISTAGG" && b + 1 == open)
         return listagg(open, close, e, scope);
+    if ((fn == "MIN" || fn == "MAX") && b + 1 == open && !is(close + 1, "OVER")) {
+        // Of a NUMBER column, whose long numbers SQLite's min() and max() would misorder.
+        size_t a = open + 1;
+        if (is(a, "DISTINCT") || is(a, "UNIQUE") || is(a, "ALL"))
+            ++a;
+        ColumnDescription type;
+        if ((close - a == 1 || close - a == 3) && columnOf(a, close, scope, type)
+            && type.dataType == 2)
+            fn = fn == "MIN" ? "QD_NUMMIN" : "QD_NUMMAX";
+    }
     if ((fn == "REF" || fn == "VALUE") && b + 1 == open) {
         const RowRef row = rowRef(open, close, scope);
         return fn == "REF" ? row.text : "QD_DEREF(" + row.text + ")";
@@ -667,6 +746,7 @@ std::string Translator::call(size_t b, size_t open, size_t e, const Scope &scope
             args += list(k, close, scope);
         }
     }
+    aggregateArguments.release();
     std::string out = fn + "(" + args + ")";
     if (close + 2 < e && tokens_[close + 1].is("OVER")) {
         const size_t overOpen = close + 2;

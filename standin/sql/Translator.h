@@ -9,10 +9,18 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace qdsi::sql {
+
+// A numeric literal as SQLite text: itself, or for a number that neither a 64-bit integer nor
+// a double holds exactly, a BLOB literal of the server's text of it (see exactNumberText).
+std::string numberLiteral(const std::string &literal, bool negative);
+
+// COUNT, SUM, ... LISTAGG, GROUPING: names of the aggregate functions.
+bool isAggregateName(const Token &t);
 
 class Translator {
 public:
@@ -50,6 +58,15 @@ private:
         // list fills.
         std::vector<std::string> viewColumns;
     };
+    // The grouping expressions of a block with ROLLUP, CUBE or GROUPING SETS. Its rows are
+    // made once per grouping set: the block is joined with QD_GS (I, M), one row per set with
+    // M the mask of the expressions the set groups by, and grouped by I and by each expression
+    // as "CASE WHEN M & bit THEN expr END". Outside aggregate arguments each grouping
+    // expression reads that way, so it is null in the rows of the sets without it.
+    struct Grouping {
+        std::vector<std::pair<size_t, size_t>> exprs; // token ranges
+        std::vector<uint64_t> sets;
+    };
     struct Block {
         std::string sql;
         std::string fromText;
@@ -57,6 +74,7 @@ private:
         std::string limitText;
         std::string orderTail; // ", <key>": CONNECT BY's depth-first order after the user's
         Scope scope;
+        std::shared_ptr<Grouping> grouping; // ROLLUP, CUBE, GROUPING SETS: see below
     };
 
     // tokens and structure
@@ -104,6 +122,16 @@ private:
     void checkGrouping(
         size_t listBegin, size_t listEnd, size_t groupAt, size_t groupEnd, const Scope &scope);
     std::string arithmetic(const std::vector<Unit> &us, size_t from, size_t to, const Scope &scope);
+    // TranslatorGrouping.cpp. groupingSets: the grouping of [groupAt + 2, groupEnd) when it
+    // uses ROLLUP, CUBE or GROUPING SETS (null otherwise). groupingText: " GROUP BY ..." and
+    // the FROM item QD_GS for it. groupingRewrite: the text of tokens [b, e) when they are a
+    // grouping expression read outside an aggregate (empty otherwise). groupingCall:
+    // GROUPING(expr) / GROUPING_ID(expr, ...) at the call whose "(" is at open.
+    std::shared_ptr<Grouping> groupingSets(size_t groupAt, size_t groupEnd, const Scope &scope);
+    std::string groupingText(const Grouping &g, std::string &fromText, const Scope &scope);
+    std::string groupingRewrite(size_t b, size_t e, const Scope &scope);
+    std::string groupingCall(const std::string &fn, size_t open, size_t close, const Scope &scope);
+    int groupingIndex(const Grouping &g, size_t b, size_t e, const Scope &scope) const;
     std::string placeholder(size_t i) const;
     // oracleNote() of the statement text of tokens [b, e).
     std::string originalNote(size_t b, size_t e) const;
@@ -118,8 +146,10 @@ private:
     // START WITH ... CONNECT BY ...: a recursive common table expression QD_TREE of the
     // block's rows (rowid, level, path); returns "WITH RECURSIVE ... " to put before the block
     // and joins the tree into its FROM.
-    std::string connectBy(
-        Block &blk, size_t startAt, size_t startEnd, size_t connectAt, size_t connectEnd);
+    // [scanB, scanE) is the block (SYS_CONNECT_BY_PATH and CONNECT_BY_ROOT there and in
+    // orderRange_ get a column of the tree each); siblings_ holds ORDER SIBLINGS BY's keys.
+    std::string connectBy(Block &blk, size_t startAt, size_t startEnd, size_t connectAt,
+        size_t connectEnd, size_t scanB, size_t scanE);
     bool hasOuterJoinMarker(size_t b, size_t e) const;
     std::string outerJoinFrom(size_t b, size_t e, std::vector<std::pair<size_t, size_t>> &conjuncts,
         Scope &scope, const Scope *parent);
@@ -156,6 +186,15 @@ private:
     std::string drop();
     std::string alter();
     void sequence(size_t i);
+    // Sequence options in tokens [k, e) (START WITH, INCREMENT BY, ...); an identity's options
+    // also take START WITH LIMIT VALUE. ORA-04002 (zero increment) points at errorAt.
+    void sequenceOptions(size_t k, size_t e, IdentityDefinition &d, bool identity, size_t errorAt);
+    size_t identityClause(size_t k, size_t e, IdentityDefinition &d);
+    // ALTER TABLE t MODIFY [(] col identity-clause | DROP IDENTITY [)].
+    std::string modifyIdentity(size_t k, const Target &target);
+    // An INSERT's or UPDATE's columns against the target's identity columns (ORA-32795 /
+    // ORA-32796 for GENERATED ALWAYS); an ON NULL column's value falls back to its sequence.
+    std::vector<std::pair<std::string, IdentityKind>> identityColumns(const Target &target) const;
 
     Inferred infer(size_t b, size_t e) const;
     Inferred inferUnits(const std::vector<Unit> &us) const;
@@ -172,12 +211,18 @@ private:
     };
     std::vector<RefColumn> refColumns_; // of the CREATE TABLE being translated
     std::vector<std::string> keyColumns_; // its table-level primary key
+    std::string currentTable_; // the table a CREATE TABLE / ALTER TABLE defines columns of
     bool hierarchical_ = false; // LEVEL names the tree's depth (a CONNECT BY block)
     bool priorNext_ = false;    // PRIOR came: the next column is the parent row's
     std::string priorTable_;    // the table the parent rows come from
+    std::map<size_t, std::string> treeColumns_; // SYS_CONNECT_BY_PATH / CONNECT_BY_ROOT token → column
+    std::pair<size_t, size_t> siblings_ { 0, 0 };   // ORDER SIBLINGS BY keys of the top block
+    std::pair<size_t, size_t> orderRange_ { 0, 0 }; // the query's ORDER BY, read by its first block
     const Scope *inferScope_ = nullptr; // the tables whose columns infer() may look up
     std::vector<std::string> cteNames_; // WITH names: never synonyms
     bool outerMarkers_ = false; // "(+)" after a column is dropped (inside an ON clause)
+    const Grouping *grouping_ = nullptr; // of the block being translated (see Grouping)
+    int inAggregate_ = 0; // inside an aggregate's arguments: grouping expressions read as they are
     int depth_ = 0; // nesting of expressions and subqueries, bounded against stack exhaustion
     struct Nest {
         Translator &t;

@@ -6,8 +6,6 @@
 
 namespace qdsi::sql {
 
-namespace {
-
 bool isAggregateName(const Token &t)
 {
     static const char *const names[] = { "COUNT", "SUM", "AVG", "MIN", "MAX", "STDDEV",
@@ -19,8 +17,6 @@ bool isAggregateName(const Token &t)
             return true;
     return false;
 }
-
-} // namespace
 
 bool Translator::columnOf(
     size_t b, size_t e, const Scope &scope, ColumnDescription &type, std::string *column) const
@@ -181,6 +177,39 @@ void Translator::implicitNumbers(std::vector<Unit> &us, const Scope &scope)
             if (type.dataType == 2 && literal(other, TokenType::String)
                 && !tok(other.b).upper.empty() && !looksNumeric(tok(other.b).upper))
                 throw oraError(1722);
+            // A NUMBER column may hold long numbers as BLOBs of their text (see
+            // exactNumberText), which SQLite orders after every number: a range compares
+            // them as numbers.
+            const std::string &o = tok(us[k + 1].b).upper;
+            if (type.dataType == 2 && (o == "<" || o == ">" || o == "<=" || o == ">=")) {
+                const size_t otherSide = side == k ? k + 2 : k;
+                // The value: a primary, or on the right a signed one ("n > -5").
+                size_t last = otherSide;
+                std::string sign;
+                while (otherSide == k + 2 && last + 1 < us.size() && us[last].kind == Unit::Op
+                    && (tok(us[last].b).is("-") || tok(us[last].b).is("+")))
+                    sign += tok(us[last++].b).is("-") ? "-" : "";
+                const Unit &value = us[last];
+                if (value.kind != Unit::Primary && value.kind != Unit::Text)
+                    continue;
+                const bool negative = sign.size() % 2 == 1;
+                std::string valueText;
+                if (value.kind == Unit::Text)
+                    valueText = value.text;
+                else if (value.e == value.b + 1 && tok(value.b).type == TokenType::Number)
+                    valueText = numberLiteral(tok(value.b).text, negative), sign.clear();
+                else
+                    valueText = primary(value.b, value.e, scope);
+                const Unit cast { Unit::Text, us[otherSide].b, value.e,
+                    "CAST(" + std::string(negative && !sign.empty() ? "-" : "") + valueText
+                        + " AS NUMERIC)" };
+                us.erase(us.begin() + static_cast<long>(otherSide) + 1,
+                    us.begin() + static_cast<long>(last) + 1);
+                us[otherSide] = cast;
+                us[side] = Unit { Unit::Text, us[side].b, us[side].e,
+                    "CAST(" + primary(us[side].b, us[side].e, scope) + " AS NUMERIC)" };
+                break;
+            }
             // A character column compared with a number: each value is converted.
             if ((type.dataType == 1 || type.dataType == 96) && literal(other, TokenType::Number)) {
                 Unit converted { Unit::Text, col.b, col.e,
@@ -196,12 +225,11 @@ void Translator::refuseOutOfReach() const
     // Functions (a name followed by "("), then words that are operators or clauses.
     static const char *const functions[] = { "JSON_VALUE", "JSON_QUERY", "JSON_TABLE",
         "JSON_EXISTS", "JSON_OBJECT", "JSON_ARRAY", "JSON_OBJECTAGG", "JSON_ARRAYAGG",
-        "JSON_SERIALIZE", "JSON_MERGEPATCH", "JSON_TRANSFORM", "ROLLUP", "CUBE", "GROUPING",
-        "GROUPING_ID", "SYS_CONNECT_BY_PATH", "TO_TIMESTAMP", "TO_TIMESTAMP_TZ", "XMLAGG",
+        "JSON_SERIALIZE", "JSON_MERGEPATCH", "JSON_TRANSFORM", "TO_TIMESTAMP_TZ", "XMLAGG",
         "XMLELEMENT", "XMLFOREST", "XMLTABLE", "XMLQUERY", "MEDIAN", "PERCENTILE_CONT",
         "PERCENTILE_DISC" };
-    static const char *const words[] = { "CONNECT_BY_ROOT", "CONNECT_BY_ISLEAF",
-        "CONNECT_BY_ISCYCLE", "MATCH_RECOGNIZE", "PIVOT", "UNPIVOT" };
+    static const char *const words[] = { "CONNECT_BY_ISCYCLE", "MATCH_RECOGNIZE", "PIVOT",
+        "UNPIVOT" };
     auto refuse = [&](size_t i, const std::string &feature) {
         fail(3001, i, "unimplemented feature: " + feature);
     };
@@ -209,17 +237,15 @@ void Translator::refuseOutOfReach() const
         const Token &t = tok(i);
         if (t.type != TokenType::Identifier || (i > 0 && tok(i - 1).is(".")))
             continue;
-        if (is(i + 1, "(") || (t.is("GROUPING") && is(i + 1, "SETS")))
+        if (is(i + 1, "("))
             for (const char *f : functions)
                 if (t.upper == f)
-                    refuse(i, t.is("GROUPING") && is(i + 1, "SETS") ? "GROUPING SETS" : t.upper);
+                    refuse(i, t.upper);
         for (const char *w : words)
             if (t.upper == w && !is(i + 1, ","))
                 refuse(i, t.upper);
-        if (t.is("ORDER") && is(i + 1, "SIBLINGS"))
-            refuse(i, "ORDER SIBLINGS BY");
-        if (t.is("GENERATED") && (is(i + 1, "ALWAYS") || is(i + 1, "BY")))
-            refuse(i, "identity column");
+        if (t.is("GENERATED") && is(i + 1, "ALWAYS") && is(i + 2, "AS") && is(i + 3, "("))
+            refuse(i, "virtual column");
     }
 }
 

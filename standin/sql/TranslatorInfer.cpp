@@ -119,6 +119,8 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
     }
     if (t.type == TokenType::Placeholder)
         return known(varcharType(4000));
+    if (t.is("CONNECT_BY_ROOT") && u.e > u.b + 1)
+        return infer(u.b + 1, u.e);
     if (t.is("(")) {
         if (is(u.b + 1, "SELECT") || is(u.b + 1, "WITH"))
             return r;
@@ -143,7 +145,8 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
         j += 2;
     const Token &last = tok(j - 1);
     if (j == u.e) { // a name chain
-        if (last.is("NEXTVAL") || last.is("CURRVAL") || last.is("ROWNUM") || last.is("UID"))
+        if (last.is("NEXTVAL") || last.is("CURRVAL") || last.is("ROWNUM") || last.is("UID")
+            || (j == u.b + 1 && (last.is("LEVEL") || last.is("CONNECT_BY_ISLEAF"))))
             return known(numberType());
         if (last.is("SYSDATE") || last.is("CURRENT_DATE") || last.is("SYSTIMESTAMP"))
             return known(dateType());
@@ -214,6 +217,13 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
         return known(numberType());
     if (oneOf(fn, { "SYSDATE", "TO_DATE", "ADD_MONTHS", "LAST_DAY", "NEXT_DAY" }))
         return known(dateType());
+    if (fn == "SYS_CONNECT_BY_PATH")
+        return known(varcharType(4000));
+    if (fn == "TO_TIMESTAMP") {
+        ColumnDescription d;
+        d.dataType = 187, d.dataSize = 11, d.scale = 9;
+        return known(d);
+    }
     if (fn == "TRUNC" || fn == "ROUND") {
         const Inferred a = arg(0);
         if (a.known)

@@ -67,7 +67,8 @@ std::string Translator::query(size_t b, size_t e, const Scope *parent, bool top)
         out = "WITH " + ctes + " ";
     }
     const size_t forAt = findTop(i, e, "FOR", "UPDATE");
-    const size_t orderAt = findTop(i, forAt, "ORDER", "BY");
+    const size_t siblingsAt = findTop(i, forAt, "ORDER", "SIBLINGS");
+    const size_t orderAt = std::min(findTop(i, forAt, "ORDER", "BY"), siblingsAt);
     std::vector<std::pair<size_t, size_t>> members;
     std::vector<std::string> setOps;
     size_t start = i;
@@ -101,7 +102,25 @@ std::string Translator::query(size_t b, size_t e, const Scope *parent, bool top)
         if (tok(mb).is("(") && closing(mb) == me - 1) {
             text = "SELECT * FROM (" + query(mb + 1, me - 1, parent, false) + ")";
         } else if (tok(mb).is("SELECT")) {
+            // ORDER SIBLINGS BY keys [, then an ORDER BY is not taken]: the first block's tree
+            // orders its siblings by them.
+            struct TreeOrder {
+                std::pair<size_t, size_t> &siblings, &order;
+                std::pair<size_t, size_t> savedSiblings, savedOrder;
+                ~TreeOrder() { siblings = savedSiblings, order = savedOrder; }
+            } treeOrder { siblings_, orderRange_, siblings_, orderRange_ };
+            siblings_ = { 0, 0 };
+            orderRange_ = { 0, 0 };
+            if (m == 0 && siblingsAt < forAt) {
+                if (compound || !is(siblingsAt + 2, "BY"))
+                    fail(compound ? 30929 : 924, siblingsAt);
+                siblings_ = { siblingsAt + 3, forAt };
+            } else if (m == 0 && orderAt < forAt) {
+                orderRange_ = { orderAt + 2, forAt };
+            }
             Block blk = selectBlock(mb, me, parent, top && m == 0, !compound && orderAt == forAt);
+            if (siblings_.first && blk.orderTail.empty())
+                fail(30929, siblingsAt); // ORDER SIBLINGS BY clause not allowed here
             text = blk.sql;
             if (m == 0)
                 first = std::move(blk);
@@ -112,7 +131,7 @@ std::string Translator::query(size_t b, size_t e, const Scope *parent, bool top)
             out += " " + setOps[m - 1] + " ";
         out += text;
     }
-    if (orderAt < forAt) {
+    if (orderAt < forAt && orderAt != siblingsAt) {
         // LEVEL may order a hierarchical query.
         const bool wasHierarchical = hierarchical_;
         hierarchical_ = !first.orderTail.empty();
@@ -121,9 +140,37 @@ std::string Translator::query(size_t b, size_t e, const Scope *parent, bool top)
             bool value;
             ~Restore() { flag = value; }
         } restore { hierarchical_, wasHierarchical };
+        // A grouping's expressions read as the select list reads them.
+        struct GroupingBack {
+            const Grouping *&current;
+            const Grouping *saved;
+            ~GroupingBack() { current = saved; }
+        } groupingBack { grouping_, grouping_ };
+        grouping_ = compound ? nullptr : first.grouping.get();
+        // Names the select list gives its items: ORDER BY reads such a name as the item.
+        std::vector<std::string> aliases;
+        if (!compound && tok(members[0].first).is("SELECT")) {
+            const size_t listEnd = findTop(members[0].first, members[0].second, "FROM");
+            for (auto [ib, ie] : splitTop(members[0].first + 1, listEnd, ","))
+                if (ie - ib >= 2 && tok(ie - 1).isName() && !tok(ie - 2).is("."))
+                    aliases.push_back(tok(ie - 1).upper);
+        }
         std::string items;
         for (auto [ob, oe] : splitTop(orderAt + 2, forAt, ",")) {
             std::string item = expr(ob, oe, first.scope);
+            // A NUMBER column may hold long numbers as BLOBs of their text (see
+            // exactNumberText), which SQLite sorts after every number: sort it as a number.
+            size_t keyEnd = oe;
+            if (keyEnd - ob > 1 && (is(keyEnd - 1, "ASC") || is(keyEnd - 1, "DESC")))
+                --keyEnd;
+            ColumnDescription type;
+            const bool alias = keyEnd == ob + 1
+                && std::find(aliases.begin(), aliases.end(), tok(ob).upper) != aliases.end();
+            if (!compound && !alias && findTop(ob, oe, "NULLS") == oe
+                && (keyEnd == ob + 1 || keyEnd == ob + 3)
+                && columnOf(ob, keyEnd, first.scope, type) && type.dataType == 2)
+                item = "CAST(" + expr(ob, keyEnd, first.scope) + " AS NUMERIC)"
+                    + (keyEnd < oe ? " " + tok(keyEnd).upper : std::string());
             // Oracle sorts nulls as the largest value; SQLite as the smallest.
             if (findTop(ob, oe, "NULLS") == oe)
                 item += tok(oe - 1).is("DESC") ? " NULLS FIRST" : " NULLS LAST";
@@ -211,13 +258,28 @@ Translator::Block Translator::selectBlock(
             return end;
         };
         withText = connectBy(blk, startAt, startAt < e ? clauseEnd(startAt) : e, connectAt,
-            clauseEnd(connectAt));
+            clauseEnd(connectAt), b, e);
     }
+    const size_t groupEnd = groupAt < e && havingAt > groupAt ? havingAt : e;
+    // A subquery's block has a grouping of its own (or none).
+    struct GroupingBack {
+        const Grouping *&current;
+        const Grouping *saved;
+        int &depth;
+        int savedDepth;
+        ~GroupingBack() { current = saved, depth = savedDepth; }
+    } groupingBack { grouping_, grouping_, inAggregate_, inAggregate_ };
+    grouping_ = nullptr;
+    inAggregate_ = 0;
+    if (groupAt < e)
+        blk.grouping = groupingSets(groupAt, groupEnd, blk.scope);
+    grouping_ = blk.grouping.get();
     Scope listScope = blk.scope;
     listScope.selectList = true;
     std::string listText;
     for (auto [ib, ie] : splitTop(i, fromAt, ","))
         listText += (listText.empty() ? "" : ", ") + selectItem(ib, ie, listScope, record);
+    grouping_ = nullptr; // WHERE reads the rows before grouping
     bool aggregate = false;
     for (size_t k = i; k + 1 < fromAt; ++k) {
         const Token &t = tok(k);
@@ -255,9 +317,11 @@ Translator::Block Translator::selectBlock(
     }
     blk.whereText = where.empty() ? "" : " WHERE " + where;
     std::string group, having;
-    const size_t groupEnd = groupAt < e && havingAt > groupAt ? havingAt : e;
     checkGrouping(i, fromAt, groupAt, groupAt < e ? groupEnd : groupAt, blk.scope);
-    if (groupAt < e) {
+    if (blk.grouping) {
+        group = groupingText(*blk.grouping, blk.fromText, blk.scope);
+        grouping_ = blk.grouping.get();
+    } else if (groupAt < e) {
         group = " GROUP BY " + list(groupAt + 2, groupEnd, blk.scope);
     }
     if (havingAt < e) {

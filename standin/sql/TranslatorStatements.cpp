@@ -2,6 +2,7 @@
 #include "sql/Translator.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
 namespace qdsi::sql {
@@ -12,7 +13,7 @@ bool isColumnConstraintWord(const Token &t)
 {
     return t.is("NOT") || t.is("NULL") || t.is("CONSTRAINT") || t.is("PRIMARY") || t.is("UNIQUE")
         || t.is("REFERENCES") || t.is("CHECK") || t.is("DEFAULT") || t.is("ENABLE")
-        || t.is("DISABLE");
+        || t.is("DISABLE") || t.is("GENERATED");
 }
 
 bool isTableConstraintStart(const Token &t)
@@ -330,19 +331,44 @@ std::string Translator::insert()
     out_.from = scope.tables;
     std::string out = "INSERT INTO " + target.text
         + (target.alias.empty() ? "" : " AS " + quoteName(target.alias));
+    // Identity columns: a GENERATED ALWAYS one takes no value (ORA-32795); an ON NULL one takes
+    // its sequence's next number in place of a null (the value at `onNullAt` of the list).
+    const auto identities = identityColumns(target);
+    auto identityKind = [&](const std::string &column) {
+        for (const auto &[c, kind] : identities)
+            if (c == column)
+                return kind;
+        return IdentityKind::None;
+    };
+    std::string onNullColumn;
+    size_t onNullAt = SIZE_MAX;
     if (is(k, "(") && !is(k + 1, "SELECT") && !is(k + 1, "WITH")) {
         const size_t c = closing(k);
         std::string cols;
+        size_t position = 0;
         for (auto [cb, ce] : splitTop(k + 1, c, ",")) {
             // t.col → col: SQLite's column list takes bare names
             if (!(ce == cb + 1 && tok(cb).isName())
                 && !(ce == cb + 3 && tok(cb).isName() && tok(cb + 1).is(".")
                     && tok(cb + 2).isName()))
                 fail(904, cb);
+            const IdentityKind kind = identityKind(tok(ce - 1).upper);
+            if (kind == IdentityKind::Always)
+                fail(32795, ce - 1);
+            if (kind == IdentityKind::OnNull)
+                onNullColumn = tok(ce - 1).upper, onNullAt = position;
             cols += (cols.empty() ? "" : ", ") + name(ce - 1);
+            ++position;
         }
         out += " (" + cols + ")";
         k = c + 1;
+    } else if (!identities.empty() && target.viewColumns.empty()) {
+        for (size_t position = 0; position < identities.size(); ++position) {
+            if (identities[position].second == IdentityKind::Always)
+                fail(32795, k);
+            if (identities[position].second == IdentityKind::OnNull)
+                onNullColumn = identities[position].first, onNullAt = position;
+        }
     } else if (!target.viewColumns.empty()) {
         // The values fill the view's columns, not every column of its table.
         std::string cols;
@@ -355,7 +381,20 @@ std::string Translator::insert()
         if (!is(k + 1, "("))
             fail(906, k + 1);
         const size_t c = closing(k + 1);
-        out += " VALUES (" + list(k + 2, c, scope) + ")";
+        if (onNullAt == SIZE_MAX) {
+            out += " VALUES (" + list(k + 2, c, scope) + ")";
+        } else {
+            std::string values;
+            size_t position = 0;
+            for (auto [vb, ve] : splitTop(k + 2, c, ",")) {
+                std::string value = expr(vb, ve, scope);
+                if (position++ == onNullAt)
+                    value = "coalesce(" + value + ", QD_IDENTITY(" + quoteLiteral(target.name)
+                        + ", " + quoteLiteral(onNullColumn) + "))";
+                values += (values.empty() ? "" : ", ") + value;
+            }
+            out += " VALUES (" + values + ")";
+        }
         expectEnd(c + 1, retAt);
     } else if (is(k, "SELECT") || is(k, "WITH") || is(k, "(")) {
         out += " " + query(k, retAt, nullptr, false);
@@ -382,6 +421,12 @@ std::string Translator::update()
     const size_t whereAt = findTop(k, end_, "WHERE");
     const size_t retAt = std::min(findTop(k, end_, "RETURNING"), findTop(k, end_, "RETURN"));
     const size_t setEnd = std::min(whereAt, retAt);
+    const auto identities = identityColumns(target);
+    auto checkIdentity = [&](size_t at) {
+        for (const auto &[column, kind] : identities)
+            if (kind == IdentityKind::Always && column == tok(at).upper)
+                fail(32796, at); // cannot update a generated always identity column
+    };
     std::string sets;
     for (auto [ab, ae] : splitTop(k + 1, setEnd, ",")) {
         std::string lhs;
@@ -389,14 +434,18 @@ std::string Translator::update()
         if (is(ab, "(")) {
             const size_t c = closing(ab);
             std::string cols;
-            for (auto [cb, ce] : splitTop(ab + 1, c, ","))
+            for (auto [cb, ce] : splitTop(ab + 1, c, ",")) {
+                if (ce > cb)
+                    checkIdentity(ce - 1);
                 cols += (cols.empty() ? "" : ", ") + (ce > cb ? name(ce - 1) : (fail(904, cb), ""));
+            }
             lhs = "(" + cols + ")";
             eq = c + 1;
         } else if (ab < ae && tok(ab).isName()) {
             eq = ab + 1;
             while (is(eq, ".") && eq + 1 < ae && tok(eq + 1).isName())
                 eq += 2;
+            checkIdentity(eq - 1);
             lhs = name(eq - 1); // SQLite's SET takes bare column names
         } else {
             fail(904, ab);
@@ -586,6 +635,7 @@ std::string Translator::createTable(size_t i)
     const Target target = readTarget(k, {}, false);
     out_.objectName = target.name;
     out_.tables = { target.name };
+    currentTable_ = target.name;
     if (is(k, "AS"))
         return "CREATE TABLE " + target.text + " AS " + query(k + 1, end_, nullptr, false);
     if (is(k, "OF"))
@@ -761,25 +811,50 @@ std::string Translator::columnDefinition(size_t b, size_t e, const Scope &scope)
         dateColumns_.push_back(name(b));
     out += " " + declared;
     k = typeEnd;
+    bool identity = false, hasDefault = false;
     while (k < e) {
-        if (is(k, "DEFAULT")) {
+        if (is(k, "GENERATED")) {
+            IdentityDefinition d;
+            d.column = tok(b).upper;
+            const size_t at = k;
+            k = identityClause(k, e, d);
+            if (declared.rfind("NUMBER", 0) != 0 && declared != "INTEGER" && declared != "INT"
+                && declared.rfind("FLOAT", 0) != 0)
+                fail(30675, at); // identity column must be a numeric type
+            if (hasDefault)
+                fail(30674, at);
+            for (const IdentityDefinition &other : out_.identities)
+                if (!other.drop)
+                    fail(30669, at);
+            identity = true;
+            out_.identities.push_back(d);
+            out += " DEFAULT (QD_IDENTITY(" + quoteLiteral(currentTable_) + ", "
+                + quoteLiteral(d.column) + "))";
+        } else if (is(k, "DEFAULT")) {
+            if (identity)
+                fail(30674, k);
+            hasDefault = true;
             size_t d = k + 1;
             while (d < e && !isColumnConstraintWord(tok(d)))
                 d = tok(d).is("(") ? closing(d) + 1 : d + 1;
             out += " DEFAULT (" + expr(k + 1, d, scope) + ")" + originalNote(k + 1, d);
             k = d;
         } else {
-            const std::string rest = constraintTokens(k, e, scope);
+            // Constraints, up to an identity clause that may follow them.
+            size_t d = k;
+            while (d < e && !tok(d).is("GENERATED"))
+                d = tok(d).is("(") ? closing(d) + 1 : d + 1;
+            const std::string rest = constraintTokens(k, d, scope);
             if (!rest.empty())
                 out += " " + rest;
-            break;
+            k = d;
         }
     }
     // A key column is NOT NULL on the server; SQLite lets a NULL into a non-integer key.
     bool notNull = false;
     for (size_t i = typeEnd; i + 1 < e; ++i)
         notNull |= tok(i).is("NOT") && tok(i + 1).is("NULL");
-    if (isKeyColumn(b, e) && !notNull)
+    if ((isKeyColumn(b, e) || identity) && !notNull)
         out += " NOT NULL";
     return out;
 }
@@ -925,7 +1000,16 @@ void Translator::sequence(size_t i)
     SequenceDefinition &s = out_.sequence;
     s.name = target.name;
     out_.objectName = target.name;
-    bool startGiven = false;
+    IdentityDefinition options;
+    sequenceOptions(k, end_, options, false, i);
+    s.start = options.sequence.start;
+    s.increment = options.sequence.increment;
+}
+
+void Translator::sequenceOptions(
+    size_t k, size_t e, IdentityDefinition &d, bool identity, size_t errorAt)
+{
+    SequenceDefinition &s = d.sequence;
     auto number = [&](size_t &at) -> int64_t {
         bool negative = false;
         if (is(at, "-") || is(at, "+"))
@@ -936,14 +1020,20 @@ void Translator::sequence(size_t i)
         const double clamped = std::max(-9.2e18, std::min(9.2e18, v));
         return static_cast<int64_t>(negative ? -clamped : clamped);
     };
-    while (k < end_) {
+    while (k < e) {
         if (is(k, "INCREMENT") && is(k + 1, "BY")) {
             k += 2;
             s.increment = number(k);
+            d.incrementGiven = true;
         } else if (is(k, "START") && is(k + 1, "WITH")) {
             k += 2;
-            s.start = number(k);
-            startGiven = true;
+            if (identity && is(k, "LIMIT") && is(k + 1, "VALUE")) {
+                d.limitValue = true;
+                k += 2;
+            } else {
+                s.start = number(k);
+            }
+            d.startGiven = true;
         } else if (is(k, "MAXVALUE") || is(k, "MINVALUE") || is(k, "CACHE")) {
             ++k;
             number(k);
@@ -956,9 +1046,41 @@ void Translator::sequence(size_t i)
         }
     }
     if (s.increment == 0)
-        fail(4002, i);
-    if (!startGiven && s.increment < 0)
+        fail(4002, errorAt);
+    if (!d.startGiven && s.increment < 0)
         s.start = -1;
+}
+
+// GENERATED { ALWAYS | BY DEFAULT [ON NULL] } AS IDENTITY [( options )] at k, up to e; returns
+// the index past it. The column is NOT NULL and draws its default from its sequence.
+size_t Translator::identityClause(size_t k, size_t e, IdentityDefinition &d)
+{
+    const size_t generated = k;
+    ++k;
+    if (is(k, "ALWAYS")) {
+        d.always = true;
+        ++k;
+    } else if (is(k, "BY") && is(k + 1, "DEFAULT")) {
+        k += 2;
+        if (is(k, "ON") && is(k + 1, "NULL")) {
+            d.onNull = true;
+            k += 2;
+        }
+    }
+    if (!is(k, "AS"))
+        fail(905, k);
+    ++k;
+    if (is(k, "("))
+        fail(3001, k - 2, "unimplemented feature: virtual column");
+    if (!is(k, "IDENTITY"))
+        fail(905, k);
+    ++k;
+    if (is(k, "(") && closing(k) < e) {
+        const size_t c = closing(k);
+        sequenceOptions(k + 1, c, d, true, generated);
+        k = c + 1;
+    }
+    return k;
 }
 
 std::string Translator::drop()
@@ -1072,6 +1194,12 @@ std::string Translator::alter()
     Scope scope;
     scope.tables.push_back({ target.name, target.name });
     const std::string head = "ALTER TABLE " + target.text;
+    currentTable_ = target.name;
+    if (is(k, "MODIFY") && !is(k + 1, "CONSTRAINT") && !is(k + 1, "PRIMARY")) {
+        if (!target.owner.empty())
+            fail(1031, 1);
+        return modifyIdentity(k + 1, target);
+    }
     auto &change = out_.constraintChange;
     const bool constraintWords = (is(k, "ADD") && isTableConstraintStart(tok(k + 1)))
         || (is(k, "ADD") && is(k + 1, "(") && isTableConstraintStart(tok(k + 2)))
@@ -1153,11 +1281,17 @@ std::string Translator::alter()
             if (splitTop(b, e, ",").size() != 1)
                 fail(3001, k);
         }
-        return head + " ADD COLUMN " + columnDefinition(b, e, scope);
+        std::string column = columnDefinition(b, e, scope);
+        if (!out_.identities.empty())
+            fail(3001, b, "unimplemented feature: identity column added to a table");
+        return head + " ADD COLUMN " + column;
     }
     if (is(k, "RENAME")) {
         if (is(k + 1, "TO") && tok(k + 2).isName()) {
             expectEnd(k + 3, end_);
+            // The column's default names the table it draws its numbers for.
+            if (!identityColumns(target).empty())
+                fail(3001, k, "unimplemented feature: renaming a table with an identity column");
             return head + " RENAME TO " + name(k + 2);
         }
         if (is(k + 1, "COLUMN") && tok(k + 2).isName() && is(k + 3, "TO") && tok(k + 4).isName()) {
@@ -1177,6 +1311,54 @@ std::string Translator::alter()
         return head + " DROP COLUMN " + name(c);
     }
     fail(3001, k);
+}
+
+std::string Translator::modifyIdentity(size_t k, const Target &target)
+{
+    size_t e = end_;
+    if (is(k, "(")) {
+        e = closing(k);
+        expectEnd(e + 1, end_);
+        ++k;
+    }
+    if (!tok(k).isName())
+        fail(904, k);
+    IdentityDefinition d;
+    d.column = tok(k).upper;
+    const size_t columnAt = k;
+    ++k;
+    if (is(k, "DROP") && is(k + 1, "IDENTITY")) {
+        d.drop = true;
+        k += 2;
+    } else if (is(k, "GENERATED")) {
+        k = identityClause(k, e, d);
+    } else {
+        // Other column changes (type, size, default, NOT NULL) would need the table rebuilt.
+        fail(3001, k, "unimplemented feature: ALTER TABLE MODIFY of a column");
+    }
+    expectEnd(k, e);
+    if (context_.identityColumns) {
+        bool isIdentity = false;
+        for (const auto &[column, kind] : context_.identityColumns(target.name))
+            isIdentity |= column == d.column && kind != IdentityKind::None;
+        if (!isIdentity) {
+            ColumnDescription type;
+            if (context_.columnType && !context_.columnType(target.name, d.column, type))
+                fail(904, columnAt, "\"" + d.column + "\"");
+            fail(30673, columnAt); // column to be modified is not an identity column
+        }
+    }
+    out_.identities.push_back(d);
+    return {};
+}
+
+std::vector<std::pair<std::string, IdentityKind>> Translator::identityColumns(
+    const Target &target) const
+{
+    if (!target.owner.empty() || !context_.identityColumns || target.name.empty()
+        || out_.collection.present)
+        return {};
+    return context_.identityColumns(target.name);
 }
 
 } // namespace qdsi::sql

@@ -196,6 +196,29 @@ TEST(Field, DateTimesKeepTheirValueInTheNativeForm)
     EXPECT_THROW(DateTimeToNative(ftDateTime, std::nan(""), data), EConvertError);
 }
 
+// The text forms of the three kinds, zero-padded, the time left out at midnight only.
+TEST(Field, DateTimeTextForms)
+{
+    struct Case {
+        double value;
+        const char *dateTime, *date, *time;
+    };
+    const Case cases[] = {
+        { EncodeDateTime(2024, 3, 5, 13, 45, 10, 0), "2024-03-05 13:45:10", "2024-03-05", "13:45:10" },
+        { EncodeDateTime(1999, 12, 31, 0, 0, 0, 0), "1999-12-31", "1999-12-31", "00:00:00" },
+        { EncodeDateTime(1, 1, 1, 0, 0, 0, 0), "0001-01-01", "0001-01-01", "00:00:00" },
+        { EncodeDateTime(987, 6, 7, 8, 9, 1, 0), "0987-06-07 08:09:01", "0987-06-07", "08:09:01" },
+        { EncodeDateTime(9999, 12, 31, 23, 59, 59, 0), "9999-12-31 23:59:59", "9999-12-31", "23:59:59" },
+        // Milliseconds alone still show the time, which has no place for them.
+        { EncodeDateTime(2000, 1, 1, 0, 0, 0, 5), "2000-01-01 00:00:00", "2000-01-01", "00:00:00" },
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(DateTimeToText(ftDateTime, c.value), QLatin1String(c.dateTime));
+        EXPECT_EQ(DateTimeToText(ftDate, c.value), QLatin1String(c.date));
+        EXPECT_EQ(DateTimeToText(ftTime, c.value), QLatin1String(c.time));
+    }
+}
+
 TEST(Field, FormatsAndRanges)
 {
     const std::tuple<const char *, double, const char *> formats[] = {

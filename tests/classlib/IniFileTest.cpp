@@ -298,9 +298,10 @@ TEST_F(IniFileTest, FailedSaveLeavesFileAndObjectUnchanged)
     EXPECT_TRUE(message.startsWith("Cannot write file")) << qPrintable(message);
     EXPECT_EQ(readRaw(), original);
     EXPECT_EQ(ini.ReadString("S", "k", ""), "1");
-    // The directory holds no leftover temporary file.
-    EXPECT_EQ(QDir(QFileInfo(m_path).path()).entryList({ "*.ini*" }, QDir::Files),
-        QStringList({ QFileInfo(m_path).fileName() }));
+    // No temporary file of this save is left beside it (other tests' files share the folder).
+    const QString fileName = QFileInfo(m_path).fileName();
+    EXPECT_EQ(QDir(QFileInfo(m_path).path()).entryList({ fileName + "*" }, QDir::Files | QDir::Hidden),
+        QStringList({ fileName }));
 
     // A missing directory is reported too.
     TIniFile nowhere(QDir(test::programDirectory()).filePath("no/such/dir/x.ini"));

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QInputMethodEvent>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -844,4 +845,162 @@ TEST_F(MemoInput, DraggingInTheLineZoneSelectsWholeLines)
     QTest::mouseMove(memo->viewport(), QPoint(30, y2));
     QTest::mouseRelease(memo->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(30, y2));
     EXPECT_EQ(memo->GetSelText(), QStringLiteral("two\r\nthree\r\n"));
+}
+
+// Ctrl+E repaints and checks that paragraphs and display lines agree; the first disagreement is
+// shown in a box, its text the error's followed by the editor's version.
+TEST_F(MemoInput, CtrlEShowsTheFirstDisagreementOfParagraphsAndLines)
+{
+    setText(QStringLiteral("one\r\ntwo"));
+    const auto boxes = [this] { return memo->findChildren<QMessageBox *>(); };
+    key(Qt::Key_E, Qt::ControlModifier);
+    EXPECT_TRUE(boxes().isEmpty());
+    EXPECT_EQ(text(), QStringLiteral("one\r\ntwo"));
+
+    // The last paragraph one character shorter than the positions say.
+    TParagraph *last = memo->Paragraphs().At(1);
+    const bool formatted = last->Formatted;
+    --last->Length;
+    if (formatted)
+        --last->FirstLine.EndOffset;
+    memo->SetReadOnly(true);
+    key(Qt::Key_E, Qt::ControlModifier); // a key press of a read-only editor
+    EXPECT_TRUE(boxes().isEmpty());
+    memo->SetReadOnly(false);
+    key(Qt::Key_E, Qt::ControlModifier);
+    ++last->Length;
+    if (formatted)
+        ++last->FirstLine.EndOffset;
+    ASSERT_EQ(boxes().size(), 1);
+    EXPECT_EQ(boxes().front()->text(), QStringLiteral("Error 5 in ") + memo->Version());
+    delete boxes().front();
+    EXPECT_EQ(text(), QStringLiteral("one\r\ntwo"));
+}
+
+// A double click selects the word under the mouse: up to separators, or with cmoLargeWordSelect
+// up to blanks, tabs and line breaks; dragging after it extends by the same words.
+TEST_F(MemoInput, LargeWordSelectTakesEverythingBetweenBlanks)
+{
+    setText(QStringLiteral("from scott.emp e, dept\r\nx"));
+    QTest::mouseDClick(memo->viewport(), Qt::LeftButton, Qt::NoModifier, pointOf(12));
+    EXPECT_EQ(memo->GetSelText(), QStringLiteral("emp"));
+    QTest::mouseRelease(memo->viewport(), Qt::LeftButton, Qt::NoModifier, pointOf(12));
+
+    memo->SetOptions(memo->Options() | cmoLargeWordSelect);
+    QTest::mouseDClick(memo->viewport(), Qt::LeftButton, Qt::NoModifier, pointOf(12));
+    EXPECT_EQ(memo->GetSelText(), QStringLiteral("scott.emp"));
+    QTest::mouseMove(memo->viewport(), pointOf(16));
+    EXPECT_EQ(memo->GetSelText(), QStringLiteral("scott.emp e,"));
+    QTest::mouseRelease(memo->viewport(), Qt::LeftButton, Qt::NoModifier, pointOf(16));
+    QTest::mouseDClick(memo->viewport(), Qt::LeftButton, Qt::NoModifier, pointOf(20));
+    EXPECT_EQ(memo->GetSelText(), QStringLiteral("dept")); // the line break ends it
+    QTest::mouseRelease(memo->viewport(), Qt::LeftButton, Qt::NoModifier, pointOf(20));
+}
+
+// With cmoDiscardTrailingSpaces blanks at a paragraph's end stand for a virtual column: Left and
+// Right never stop among them.
+TEST_F(MemoInput, DiscardTrailingSpacesKeepsLeftAndRightOutOfTrailingBlanks)
+{
+    // Blanks kept from before the option (the document's own switch does not reload the text).
+    setText(QStringLiteral("ab \t \r\ncd"));
+    memo->CodeDocument::SetOptions(memo->Options() | cmoDiscardTrailingSpaces);
+    ASSERT_EQ(text(), QStringLiteral("ab \t \r\ncd"));
+    memo->SetSelStart(7); // start of "cd"
+    key(Qt::Key_Left);
+    EXPECT_EQ(memo->GetSelStart(), 2); // before the blanks, not after them
+    key(Qt::Key_Right);
+    EXPECT_EQ(memo->GetSelStart(), 7); // over the blanks and the break at once
+    memo->SetSelStart(4); // inside the blanks
+    key(Qt::Key_Left);
+    EXPECT_EQ(memo->GetSelStart(), 2);
+    memo->SetSelStart(4);
+    key(Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(memo->GetSelStart(), 7);
+    EXPECT_EQ(memo->SelLength(), -3);
+
+    // With cmoKeepColumnPos (and no caret wrap) Right at the end goes on in the virtual column.
+    memo->CodeDocument::SetOptions(
+        (memo->Options() | cmoKeepColumnPos) & ~TCodeMemoOptions(cmoWrapCaret));
+    memo->SetWordWrap(false);
+    memo->SetSelStart(4);
+    key(Qt::Key_Right);
+    EXPECT_EQ(memo->GetSelStart(), 2);
+    EXPECT_EQ(memo->VirtualColumn(), 1);
+    key(Qt::Key_Right);
+    EXPECT_EQ(memo->GetSelStart(), 2);
+    EXPECT_EQ(memo->VirtualColumn(), 2);
+    key(Qt::Key_Left);
+    EXPECT_EQ(memo->VirtualColumn(), 1);
+
+    // Without the option a blank is a character like any other.
+    memo->CodeDocument::SetOptions(memo->Options() & ~TCodeMemoOptions(cmoDiscardTrailingSpaces | cmoKeepColumnPos));
+    memo->SetSelStart(7);
+    key(Qt::Key_Left);
+    EXPECT_EQ(memo->GetSelStart(), 5);
+}
+
+// The published input events fire before the editor acts, and may keep it from acting.
+TEST_F(MemoInput, KeyAndMouseEventsComeBeforeTheEditorActs)
+{
+    setText(QStringLiteral("abc\r\ndef"));
+    QStringList log;
+    memo->OnKeyDown = [&](TCodeMemo *sender, QKeyEvent *event, bool &handled) {
+        EXPECT_EQ(sender, memo.get());
+        log << QStringLiteral("down %1 at %2").arg(event->key()).arg(memo->GetSelStart());
+        handled = event->key() == Qt::Key_Delete;
+    };
+    memo->OnKeyPress = [&](TCodeMemo *, QString &text) {
+        log << QStringLiteral("press %1 at %2").arg(text).arg(memo->GetSelStart());
+        if (text == QStringLiteral("q"))
+            text.clear(); // swallowed
+        else if (text == QStringLiteral("x"))
+            text = QStringLiteral("yz"); // typed instead
+    };
+    memo->OnKeyUp = [&](TCodeMemo *, QKeyEvent *event) {
+        log << QStringLiteral("up %1").arg(event->key());
+    };
+    key(Qt::Key_Right);
+    key(Qt::Key_Delete); // handled by the OnKeyDown handler: nothing deleted
+    type(QStringLiteral("q"));
+    type(QStringLiteral("x"));
+    EXPECT_EQ(text(), QStringLiteral("ayzbc\r\ndef"));
+    EXPECT_EQ(log,
+        QStringList({ QStringLiteral("down %1 at 0").arg(Qt::Key_Right),
+            QStringLiteral("up %1").arg(Qt::Key_Right),
+            QStringLiteral("down %1 at 1").arg(Qt::Key_Delete),
+            QStringLiteral("up %1").arg(Qt::Key_Delete),
+            QStringLiteral("down %1 at 1").arg(Qt::Key_Q), QStringLiteral("press q at 1"),
+            QStringLiteral("up %1").arg(Qt::Key_Q), QStringLiteral("down %1 at 1").arg(Qt::Key_X),
+            QStringLiteral("press x at 1"), QStringLiteral("up %1").arg(Qt::Key_X) }));
+
+    // Mouse: the handler sees the caret where it was; the editor moves it afterwards.
+    setText(QStringLiteral("abc\r\ndef"));
+    log.clear();
+    memo->OnMouseDown = [&](TCodeMemo *, QMouseEvent *event) {
+        log << QStringLiteral("mouse down %1 at %2").arg(int(event->type())).arg(memo->GetSelStart());
+    };
+    memo->OnMouseMove = [&](TCodeMemo *, QMouseEvent *) {
+        log << QStringLiteral("mouse move at %1").arg(memo->GetSelStart());
+    };
+    memo->OnMouseUp = [&](TCodeMemo *, QMouseEvent *) {
+        log << QStringLiteral("mouse up at %1").arg(memo->GetSelStart());
+    };
+    memo->OnAfterMouseDown = [&](TCodeMemo *, QMouseEvent *) {
+        log << QStringLiteral("after down at %1").arg(memo->GetSelStart());
+    };
+    memo->SetSelStart(0);
+    QTest::mousePress(memo->viewport(), Qt::LeftButton, Qt::NoModifier, pointOf(6));
+    QTest::mouseMove(memo->viewport(), pointOf(7));
+    QTest::mouseRelease(memo->viewport(), Qt::LeftButton, Qt::NoModifier, pointOf(7));
+    ASSERT_GE(log.size(), 4);
+    EXPECT_EQ(log[0], QStringLiteral("mouse down %1 at 0").arg(int(QEvent::MouseButtonPress)));
+    EXPECT_EQ(log[1], QStringLiteral("after down at 6"));
+    EXPECT_EQ(log[2], QStringLiteral("mouse move at 6"));
+    EXPECT_EQ(log.back(), QStringLiteral("mouse up at 7"));
+    log.clear();
+    QTest::mouseDClick(memo->viewport(), Qt::LeftButton, Qt::NoModifier, pointOf(1));
+    const QString dblClick = QStringLiteral("mouse down %1 ").arg(int(QEvent::MouseButtonDblClick));
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const QString &l) { return l.startsWith(dblClick); }))
+        << log.join(u'|').toStdString();
+    QTest::mouseRelease(memo->viewport(), Qt::LeftButton, Qt::NoModifier, pointOf(1));
 }

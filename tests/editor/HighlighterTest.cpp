@@ -2,10 +2,13 @@
 #include "HighlightTestSupport.h"
 
 #include "classlib/ListErrors.h"
+#include "editor/CodeMemoCore.h"
 #include "editor/ExtHighlighter.h"
 #include "editor/NumberHighlighter.h"
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 namespace qd {
 namespace {
@@ -53,6 +56,63 @@ TEST(KeywordList, AssignGivesAPlainSourceScopeAndPriorityZero)
     back.Assign(plain);
     EXPECT_EQ(back.Info(0).Priority, 0);
     EXPECT_EQ(back.Strings(0), QStringLiteral("IF"));
+}
+
+// A routine that folds accents too: "é" and "e" both become "E".
+void foldAccents(QChar *text, qsizetype length)
+{
+    for (qsizetype i = 0; i < length; ++i) {
+        const QString base = text[i].decomposition();
+        const QChar c = base.isEmpty() ? text[i] : base.front();
+        text[i] = c.toUpper();
+    }
+}
+
+TEST(UserUpperCase, TheInstalledRoutineServesListsAndHighlightingUntilRemoved)
+{
+    struct Uninstall {
+        ~Uninstall() { SetUserUpperCase(nullptr); }
+    } uninstall;
+    ASSERT_EQ(UserUpperCase(), nullptr); // nothing in the program installs one
+    EXPECT_EQ(UpperCaseText(u"café", cmuUserDefined), QStringLiteral("CAFé")); // as cmuAscii
+
+    SetUserUpperCase(foldAccents);
+    EXPECT_EQ(UpperCaseText(u"café", cmuUserDefined), QStringLiteral("CAFE"));
+    EXPECT_EQ(UpperCaseText(u"café", cmuAnsi), QStringLiteral("CAFÉ"));
+    EXPECT_EQ(UpperChar(QChar(u'é'), cmuUserDefined), QChar(u'E'));
+
+    TExtStartStopList pairs;
+    pairs.AddExt(QStringLiteral("«é"), QStringLiteral("»"), 0, 0, 1, 0, 20, 0, -1, 7, false);
+    pairs.SetCaseMode(cmuUserDefined);
+    EXPECT_EQ(pairs.Item(0).PreparedStart, QStringLiteral("«E"));
+
+    test::HighlightedDocument doc;
+    TExtHighlighter h;
+    doc.Host.SetHighlighter(&h);
+    h.Keywords().AddKeyword(QStringLiteral("CAFE"), koWholeWords, 0, 0, 0, 10, 0, -1, 3);
+    h.StartStopKeys().AddExt(QStringLiteral("«é"), QStringLiteral("»"), 0, 0, 1, 0, 20, 0, -1, 7, false);
+    const auto highlight = [&](TcmUpperCase mode) {
+        h.Keywords().SetCaseMode(mode);
+        h.StartStopKeys().SetCaseMode(mode);
+        test::setText(doc, QStringLiteral("Café x «E y» z"));
+        doc.Host.Rehighlight();
+        doc.Host.HighlightAll();
+        return QStringList { labelAt(doc, 0), labelAt(doc, 10) };
+    };
+    EXPECT_EQ(highlight(cmuAnsi), QStringList({ QString(), QString() }));
+    EXPECT_EQ(highlight(cmuUserDefined), QStringList({ QStringLiteral("K0/#000003"), QStringLiteral("R0/#000007") }));
+
+    // Finding text without case uses the same routine.
+    CodeMemoCore memo;
+    memo.SetTextBuf(QStringLiteral("un café noir"));
+    memo.SetUpperCaseType(cmuUserDefined);
+    ASSERT_TRUE(memo.FindText(QStringLiteral("CAFE"), true, false, false, true));
+    EXPECT_EQ(memo.GetSelStart(), 7);
+    EXPECT_EQ(memo.SelLength(), -4);
+
+    SetUserUpperCase(nullptr);
+    EXPECT_EQ(UpperChar(QChar(u'é'), cmuUserDefined), QChar(u'é'));
+    EXPECT_EQ(highlight(cmuUserDefined), QStringList({ QString(), QString() }));
 }
 
 TEST(StartStopKeyList, ItemsRecordTheirLengthsCaseAndEarlierItemWithTheSameStart)
@@ -261,6 +321,42 @@ TEST_F(ExtRules, SeventeenNestedRangesStopOpeningAtTheSixteenthLevel)
     EXPECT_EQ(deepest.count(QLatin1Char('R')), 16);
     // The surplus ")" closes an outer level early, so the text after ends plain either way.
     EXPECT_EQ(at(QStringLiteral("y")), QString());
+}
+
+TEST_F(ExtRules, OnStartIsAskedOnceForEveryStartKeyOfNestingRanges)
+{
+    // "(" ... ")" may nest (priority 32767). A stop search looks for a nested start key before
+    // the stop; the start search after it must not ask about the same key again.
+    h.StartStopKeys().AddExt(QStringLiteral("("), QStringLiteral(")"), 0, 0, 1, 0, 32767, 0, -1, 1, false);
+    struct Case {
+        int Reject; // position whose start key OnStart rejects, -1 none
+        const char16_t *Inner; // label at "x"
+        const char16_t *Between; // label at the blank after "x)"
+    };
+    const Case cases[] = {
+        { -1, u"R0.R0/#000001", u"R0/#000001" },
+        { 1, u"R0/#000001", u"" },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Reject);
+        std::map<qint64, int> asked;
+        h.OnStart = [&](TCustomExtHighlighter *, TCodeNavigator &start, TCodeNavigator *end,
+                        int index, bool &accept) {
+            EXPECT_EQ(end, nullptr);
+            EXPECT_EQ(index, 0);
+            ++asked[start.Position()];
+            accept = start.Position() != c.Reject;
+        };
+        test::setText(doc, QStringLiteral("((x) (y)) z"));
+        doc.Host.Rehighlight();
+        asked.clear();
+        doc.Host.HighlightAll();
+        doc.Check();
+        EXPECT_EQ(asked, (std::map<qint64, int> { { 0, 1 }, { 1, 1 }, { 5, 1 } }));
+        EXPECT_EQ(at(QStringLiteral("x")), QString::fromUtf16(c.Inner));
+        EXPECT_EQ(labelAt(doc, 4), QString::fromUtf16(c.Between));
+        EXPECT_EQ(at(QStringLiteral("z")), QString());
+    }
 }
 
 // --- the editor's own lists

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace qd;
 using namespace qd::test;
 
@@ -420,6 +422,51 @@ TEST(Formatting, UpdateBracketsDeferReformatting)
     EXPECT_EQ(p->FirstLine.FullWidth, 7 * 8 + 14);
     EXPECT_EQ(doc.DirtyLast(), -1);
     doc.Check();
+}
+
+// Measures like FixedWidthMeasurer but does not say so, so every line is measured run by run.
+class RunByRunMeasurer : public FixedWidthMeasurer {
+public:
+    using FixedWidthMeasurer::FixedWidthMeasurer;
+    int FixedPitch() const override { return 0; }
+};
+
+TEST(Formatting, CountedWidthsAgreeWithRunByRunMeasuring)
+{
+    // Lines counted by characters (the fixed-pitch way) must measure as lines measured run by run:
+    // runs longer than eight plain characters, blanks and tabs at either end, style codes with
+    // static formatting on and off, control characters, NUL and characters above U+7FFF.
+    const char16_t alphabet[] = { u'a', u'Z', u' ', u'\t', scBold, scUnderline, u'\n', 16, 0,
+        0x7F, 0x8000, 0xFFFF, 0x4E2D, u'!', u'~' };
+    FixedWidthMeasurer counted(7, 12);
+    RunByRunMeasurer runByRun(7, 12);
+    std::mt19937 rng(30);
+    for (int round = 0; round < 400; ++round) {
+        QString text;
+        const int length = int(rng() % 70);
+        for (int i = 0; i < length; ++i) {
+            // Long plain runs most of the time, so the eight-at-a-time counting is exercised.
+            const bool plain = rng() % 4 != 0;
+            text += QChar(plain ? char16_t(u'a' + rng() % 26)
+                                : alphabet[rng() % (sizeof(alphabet) / sizeof(alphabet[0]))]);
+        }
+        for (bool staticFormat : { true, false }) {
+            CodeDocument a;
+            CodeDocument b;
+            a.SetMeasurer(&counted);
+            b.SetMeasurer(&runByRun);
+            for (CodeDocument *doc : { &a, &b }) {
+                doc->SetStaticFormat(staticFormat);
+                doc->SetTabStops(int(1 + round % 9));
+                doc->ReplaceSel(text, CodeDocument::rfNoStyleRestore | CodeDocument::rfNoCodeCleanup);
+            }
+            const TLineRecord &x = a.Paragraphs().Record(0)->FirstLine;
+            const TLineRecord &y = b.Paragraphs().Record(0)->FirstLine;
+            ASSERT_EQ(x.Width, y.Width) << round << " " << staticFormat;
+            ASSERT_EQ(x.FullWidth, y.FullWidth) << round << " " << staticFormat;
+            ASSERT_EQ(x.EndOffset, y.EndOffset);
+        }
+    }
 }
 
 } // namespace

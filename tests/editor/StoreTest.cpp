@@ -139,8 +139,18 @@ TEST(Partitioning, AgreesWithPlainExtentsUnderRandomEdits)
     EXPECT_EQ(part.Total(), 0);
     for (int step = 0; step < 4000; ++step) {
         const qint64 n = qint64(extents.size());
-        const int op = int(rng() % 4);
-        if (op == 0 || n == 0) {
+        const int op = int(rng() % 5);
+        if (op == 4 && n > 0) {
+            // Several partitions grow at once, as a load fills freshly inserted paragraphs.
+            const qint64 at = qint64(rng() % n);
+            const qint64 count = qMin<qint64>(1 + rng() % 4, n - at);
+            std::vector<qint64> deltas;
+            for (qint64 i = 0; i < count; ++i)
+                deltas.push_back(qint64(rng() % 5));
+            part.GrowEach(at, deltas.data(), count);
+            for (qint64 i = 0; i < count; ++i)
+                extents[size_t(at + i)] += deltas[size_t(i)];
+        } else if (op == 0 || n == 0) {
             const qint64 at = qint64(rng() % (n + 1));
             const qint64 count = 1 + rng() % 3;
             std::vector<qint64> add;
@@ -291,6 +301,66 @@ TEST(ParagraphsList, TooLongAParagraphIsRefusedUnchanged)
     }
     EXPECT_EQ(list.Text(0).toString(), QStringLiteral("0123456789"));
     EXPECT_EQ(list.TextLength(), 10);
+}
+
+TEST(ParagraphsList, SharedTextsAreReadUntilTheFirstChangeAndGoWithTheLastReader)
+{
+    TParagraphsList list;
+    list.Insert(0, 4);
+    QString source = QStringLiteral("abc\r\n\r\nxy\r\nz");
+    const TParagraphsList::TextSpan spans[] = { { 0, 3 }, { 5, 0 }, { 7, 2 }, { 11, 1 } };
+    list.ShareTexts(0, source, spans, 4);
+    EXPECT_EQ(list.SharedTextParagraphs(), 3); // the empty one reads nothing
+    EXPECT_EQ(list.TextLength(), 3 + 2 + 0 + 2 + 2 + 2 + 1);
+    EXPECT_EQ(list.StartPos(3), 11);
+    list.Check();
+    // The caller's string changing later changes no paragraph.
+    source[0] = QChar(u'!');
+    EXPECT_EQ(list.Text(0).toString(), QStringLiteral("abc"));
+    // A change copies the paragraph's text out; the others still read the shared text.
+    list.ReplaceText(2, 1, 0, u"-");
+    EXPECT_EQ(list.Text(2).toString(), QStringLiteral("x-y"));
+    EXPECT_FALSE(list.Record(2)->SharedText);
+    EXPECT_EQ(list.SharedTextParagraphs(), 2);
+    list.SetText(0, u""); // emptied: no buffer and no shared text
+    EXPECT_EQ(list.Record(0)->Text, nullptr);
+    list.Remove(3, 1);
+    EXPECT_EQ(list.SharedTextParagraphs(), 0);
+    list.Check();
+    EXPECT_EQ(list.Text(2).toString(), QStringLiteral("x-y"));
+}
+
+TEST(ParagraphsList, SharingRawCharactersCopiesThemOnce)
+{
+    // A string that only wraps someone else's characters would not keep them alive.
+    char16_t chars[] = { u'k', u'e', u'e', u'p' };
+    TParagraphsList list;
+    list.Insert(0, 1);
+    const TParagraphsList::TextSpan span { 0, 4 };
+    list.ShareTexts(0, QString::fromRawData(reinterpret_cast<const QChar *>(chars), 4), &span, 1);
+    chars[0] = u'X';
+    EXPECT_EQ(list.Text(0).toString(), QStringLiteral("keep"));
+    list.Check();
+}
+
+TEST(ParagraphsList, SharingIsRefusedUnchangedForBadSpansOrParagraphs)
+{
+    TTextLimits limits;
+    limits.MaxParagraphLength = 4;
+    TParagraphsList list(limits);
+    list.Insert(0, 2);
+    list.SetText(1, u"old");
+    const QString source = QStringLiteral("12345");
+    const TParagraphsList::TextSpan tooLong[] = { { 0, 5 } };
+    EXPECT_THROW(list.ShareTexts(0, source, tooLong, 1), Exception);
+    const TParagraphsList::TextSpan outside[] = { { 3, 3 } };
+    EXPECT_THROW(list.ShareTexts(0, source, outside, 1), ERangeError);
+    const TParagraphsList::TextSpan ontoText[] = { { 0, 1 }, { 1, 1 } };
+    EXPECT_THROW(list.ShareTexts(0, source, ontoText, 2), ERangeError); // paragraph 1 has text
+    EXPECT_EQ(list.SharedTextParagraphs(), 0);
+    EXPECT_EQ(list.Text(0).toString(), QString());
+    EXPECT_EQ(list.TextLength(), 5);
+    list.Check();
 }
 
 TEST(LinesList, OneLineNeedsNoFurtherBlock)

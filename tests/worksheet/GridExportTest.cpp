@@ -11,6 +11,7 @@
 #include "oracle/OracleCI.h"
 #include "oracle/OracleSession.h"
 #include "oracle_data/OracleDataSet.h"
+#include "shell/Settings.h"
 #include "worksheet/EditorPane.h"
 #include "worksheet/GridExport.h"
 #include "worksheet/GridThread.h"
@@ -284,6 +285,52 @@ TEST_F(GridExportTest, GetAllRowsFetchesEverythingAndRestoresTheGrid)
     EXPECT_EQ(form->Action(QStringLiteral("Cancel1"))->isEnabled(), cancelBefore);
     EXPECT_FALSE(form->Button(QStringLiteral("btnCancel"))->isEnabled());
     EXPECT_TRUE(form->Editor()->isEnabled());
+}
+
+// While Get All Rows reads, the row position shows every 200th row only, whether or not the
+// grid follows the rows ("GridEnableOnOp"); afterwards it shows the grid's own row again.
+TEST_F(GridExportTest, GetAllRowsShowsThePositionEvery200Rows)
+{
+    for (const bool gridFollows : { false, true }) {
+        SCOPED_TRACE(gridFollows ? "GridEnableOnOp on" : "GridEnableOnOp off");
+        TSQLForm *form = open(QStringLiteral("DEMO"), QStringLiteral("select n from grid_rows_t order by n"));
+        qd::test::CreateFreshTable(*form->Session(), QStringLiteral("grid_rows_t"), QStringLiteral("n number(6)"));
+        qd::test::RunSql(*form->Session(),
+            QStringLiteral("begin for i in 1..1500 loop insert into grid_rows_t values (i); end loop; end;"));
+        qd::test::RunSql(*form->Session(), QStringLiteral("commit"));
+        TSettingItem *setting = form->Settings().Settings().Add();
+        setting->SetName(QStringLiteral("GridEnableOnOp"));
+        setting->SetDataType(stBoolean);
+        setting->SetValue(Variant(gridFollows));
+        form->RunSQL(0, 0);
+        ASSERT_TRUE(waitForRun(form));
+        form->Grid()->setCurrentIndex(form->GridModel()->index(4, 0));
+        ASSERT_EQ(form->StatusPanels()->PanelText(2).section(u'/', 0, 0), QStringLiteral("5"));
+
+        QStringList shownWhileBusy;
+        QObject::connect(form->StatusPanels(), &WorksheetStatusBar::panelTextChanged, form,
+            [form, &shownWhileBusy](int panel, const QString &text) {
+                if (panel == 2 && form->GridBusy())
+                    shownWhileBusy.append(text);
+            });
+        form->GetAllRows();
+        ASSERT_TRUE(waitFor([form] { return !form->GridBusy(); }));
+
+        // 200/..., 400/..., up to 1400/...: each a multiple of 200 within the rows read so far.
+        QList<int> positions;
+        for (const QString &text : shownWhileBusy) {
+            const QStringList parts = text.split(u'/');
+            ASSERT_EQ(parts.size(), 2) << text.toStdString();
+            const int position = parts.at(0).toInt();
+            EXPECT_EQ(position % 200, 0) << text.toStdString();
+            EXPECT_LE(position, parts.at(1).toInt()) << text.toStdString();
+            positions.append(position);
+        }
+        EXPECT_EQ(positions, QList<int>({ 200, 400, 600, 800, 1000, 1200, 1400 }))
+            << shownWhileBusy.join(u' ').toStdString();
+        EXPECT_EQ(form->StatusPanels()->PanelText(2), QStringLiteral("5/1500"));
+        EXPECT_TRUE(messages.isEmpty()) << messages.join(u'|').toStdString();
+    }
 }
 
 TEST_F(GridExportTest, ExportOfAClosedDataSetRunsTheEditorFirst)

@@ -11,6 +11,7 @@
 #include "worksheet/PrintGrid.h"
 
 #include <QPrinter>
+#include <QPushButton>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScrollArea>
@@ -234,4 +235,36 @@ TEST_F(GridPrintTest, ThePreviewPagesAndZooms)
         (preview.ScrollBox()->viewport()->width() - 16) * 100 / print.PageSize().width());
     preview.FitInWindow();
     EXPECT_LE(preview.Paper()->height(), preview.ScrollBox()->viewport()->height() - 20 + 1);
+}
+
+// At its default size the preview shows every button whole, inside the window, with its caption.
+TEST_F(GridPrintTest, ThePreviewShowsEveryButtonWholeAtItsDefaultSize)
+{
+    TSQLForm *form = openRows(20);
+    TGridPrint print(printer.get());
+    print.SetDBGrid(form->Grid());
+    ASSERT_TRUE(print.BuildPreviewPages());
+    TfmPreview preview(print.PagesList(), print.PageSize());
+    preview.setAttribute(Qt::WA_DeleteOnClose, false);
+    preview.show();
+    QApplication::processEvents();
+    EXPECT_LE(preview.width(), 800);
+    const QStringList captions = { QStringLiteral("First Page"), QStringLiteral("Previous Page"),
+        QStringLiteral("Next Page"), QStringLiteral("Last Page"), QStringLiteral("Fit in Window"),
+        QStringLiteral("Fit Width"), QStringLiteral("Zoom Out"), QStringLiteral("Zoom In"),
+        QStringLiteral("Close Preview Window"), QStringLiteral("Print") };
+    const QList<QPushButton *> buttons = preview.findChildren<QPushButton *>();
+    ASSERT_EQ(buttons.size(), captions.size());
+    QStringList seen;
+    for (QPushButton *button : buttons) {
+        SCOPED_TRACE(button->text().toStdString());
+        seen.append(button->text());
+        EXPECT_TRUE(button->isVisible());
+        EXPECT_GE(button->width(), button->sizeHint().width());
+        const QRect inPreview(button->mapTo(&preview, QPoint(0, 0)), button->size());
+        EXPECT_TRUE(preview.rect().contains(inPreview));
+        EXPECT_FALSE(inPreview.intersects(preview.ScrollBox()->geometry()));
+    }
+    for (const QString &caption : captions)
+        EXPECT_TRUE(seen.contains(caption)) << caption.toStdString();
 }

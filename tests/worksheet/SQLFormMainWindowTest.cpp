@@ -1,7 +1,12 @@
 // The worksheet inside a main window: settings from the main store, the SQL history, the logon
-// dialog of Connect, recent files and files dropped several at a time.
+// dialog of Connect, recent files and files dropped several at a time, and the browser pane's
+// navigator following the window's logon.
 #include "WorksheetTestSupport.h"
 
+#include "browsers/DBNavTreeView.h"
+#include "browsers/FrameSQLBrowser.h"
+#include "oracle/OracleError.h"
+#include "oracle/OracleQuery.h"
 #include "oracle/OracleSession.h"
 #include "shell/AccountList.h"
 #include "shell/MRUList.h"
@@ -9,6 +14,7 @@
 #include "shell/SettingFont.h"
 #include "shell/Settings.h"
 #include "worksheet/EditorPane.h"
+#include "worksheet/SQLBrowserFrame.h"
 #include "worksheet/WorksheetStatusBar.h"
 
 #include <QAction>
@@ -261,4 +267,123 @@ TEST_F(WorksheetInMainWindow, DuplicateSessionCopiesTheLogonAndText)
     EXPECT_TRUE(copy->Session()->Connected());
     EXPECT_EQ(copy->Editor()->text(), QStringLiteral("select * from dept"));
     EXPECT_NE(copy->Session(), form->Session());
+}
+
+// ---- The browser pane's navigator follows the window's logon ----------------------------------
+
+namespace {
+
+class PaneInMainWindow : public WorksheetInMainWindow {
+protected:
+    void SetUp() override
+    {
+        WorksheetInMainWindow::SetUp();
+        InstallSQLBrowserFrame();
+    }
+    void TearDown() override
+    {
+        WorksheetInMainWindow::TearDown();
+        SetSQLBrowserFrameFactory({});
+    }
+
+    static TFrameSQLBrowser *frameOf(TSQLForm *form)
+    {
+        return dynamic_cast<TFrameSQLBrowser *>(form->FrameSQLBrowser1());
+    }
+
+    static QString serverUser(TOracleSession &session)
+    {
+        TOracleQuery query;
+        query.SetSession(&session);
+        query.SQL().SetText(QStringLiteral("select user from dual"));
+        query.Execute();
+        return query.FieldAsString(0);
+    }
+};
+
+// A navigator whose logon fails (the server refuses one more session, say).
+class RefusingNavigator : public DBNavTreeInterface {
+public:
+    bool AutoConnect() const override { return autoConnect; }
+    void SetAutoConnect(bool value) override { autoConnect = value; }
+    void Connect(const QString &, const QString &, const QString &, const QString &) override
+    {
+        throw EOracleError(QStringLiteral("ORA-00018: maximum number of sessions exceeded"), 18);
+    }
+    void Disconnect() override {}
+    void ReadDatabase() override {}
+    bool autoConnect = false;
+};
+
+class PaneWithRefusingNavigator : public TFrameSQLBrowser {
+public:
+    using TFrameSQLBrowser::TFrameSQLBrowser;
+    DBNavTreeInterface &DBNavTreeView1() override { return navigator; }
+    RefusingNavigator navigator;
+};
+
+} // namespace
+
+TEST_F(PaneInMainWindow, ConnectMovesThePaneSessionToTheNewLogon)
+{
+    TSQLForm *form = open(QString());
+    TFrameSQLBrowser *frame = frameOf(form);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_FALSE(frame->OracleSession().Connected());
+
+    main.logonAnswer = TLogonValues { QStringLiteral("DEMO"), QStringLiteral("HR"),
+        QStringLiteral("HR"), QString() };
+    form->ConnectCommand();
+    ASSERT_TRUE(form->Session()->Connected());
+    ASSERT_TRUE(frame->OracleSession().Connected());
+    EXPECT_EQ(serverUser(frame->OracleSession()), QStringLiteral("HR"));
+    EXPECT_TRUE(frame->DBNavTreeView1().AutoConnect());
+    ASSERT_TRUE(waitFor([&] { return frame->NavigatorTree()->RunningReads() == 0; }));
+
+    // A refused logon: the navigator let go of the old logon first, and stays off.
+    main.logonAnswer = TLogonValues { QStringLiteral("DEMO"), QStringLiteral("HR"),
+        QStringLiteral("wrong"), QString() };
+    form->ConnectCommand();
+    EXPECT_FALSE(form->Session()->Connected());
+    EXPECT_FALSE(frame->OracleSession().Connected());
+    EXPECT_FALSE(frame->DBNavTreeView1().AutoConnect());
+}
+
+TEST_F(PaneInMainWindow, ScriptConnectMovesTheNavigatorAtTheRunsEnd)
+{
+    TSQLForm *form = open(QStringLiteral("DEMO"), QStringLiteral("connect hr/hr@demo"));
+    TFrameSQLBrowser *frame = frameOf(form);
+    ASSERT_NE(frame, nullptr);
+    ASSERT_TRUE(waitFor([&] { return frame->NavigatorTree()->RunningReads() == 0; }));
+    EXPECT_EQ(frame->OracleSession().LogonUsername(), QStringLiteral("DEMO"));
+    form->RunSQL(0, 0);
+    ASSERT_TRUE(waitForRun(form));
+    ASSERT_EQ(form->Session()->LogonUsername().toUpper(), QStringLiteral("HR"));
+    EXPECT_EQ(frame->OracleSession().LogonUsername(), form->Session()->LogonUsername());
+    ASSERT_TRUE(frame->OracleSession().Connected());
+    EXPECT_EQ(serverUser(frame->OracleSession()), QStringLiteral("HR"));
+}
+
+// The navigator's own logon failing after the window's succeeded is the navigator's error: the
+// window, whose session is logged on, stays connected with its logon.
+TEST_F(PaneInMainWindow, NavigatorLogonFailureLeavesTheWindowConnected)
+{
+    PaneWithRefusingNavigator *pane = nullptr;
+    SetSQLBrowserFrameFactory([&pane](QWidget *parent) {
+        pane = new PaneWithRefusingNavigator(parent);
+        return pane;
+    });
+    TSQLForm *form = open(QString());
+    ASSERT_NE(pane, nullptr);
+    main.logonAnswer = TLogonValues { QStringLiteral("DEMO"), QStringLiteral("HR"),
+        QStringLiteral("HR"), QString() };
+    form->ConnectCommand();
+    EXPECT_TRUE(form->Session()->Connected());
+    EXPECT_EQ(form->Username(), QStringLiteral("HR"));
+    EXPECT_TRUE(form->ConnectedState());
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("  SQL - [hr@demo]"));
+    EXPECT_TRUE(form->TextOutput()->text().contains(QStringLiteral("Connected To HR@DEMO")));
+    EXPECT_TRUE(pane->navigator.AutoConnect());
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages.first().contains(QStringLiteral("ORA-00018")));
 }

@@ -64,7 +64,7 @@ QD_SCREENSHOT_SCENE(showPlan, "show-plan", QSize(700, 480))
     return { new qd::TShowPlan(nullptr, statement, plan, cost) };
 }
 
-QD_SCREENSHOT_SCENE(printPreview, "print-preview", QSize(900, 640))
+QD_SCREENSHOT_SCENE(gridPrintPreview, "grid-print-preview", QSize(800, 600))
 {
     qd::SetOCIDLL(context.standinLibrary);
     qd::TSQLForm *form = qd::TSQLForm::CreateWorksheet(nullptr, demoLogon(),
@@ -73,7 +73,7 @@ QD_SCREENSHOT_SCENE(printPreview, "print-preview", QSize(900, 640))
     form->resize(900, 600);
     form->RunSQL(0, 0);
     auto *holder = new QWidget;
-    holder->resize(900, 640);
+    holder->resize(800, 600);
     auto made = std::make_shared<bool>(false);
     return { holder, [form, holder, made] {
                 if (form->Running())
@@ -86,7 +86,8 @@ QD_SCREENSHOT_SCENE(printPreview, "print-preview", QSize(900, 640))
                     print.BuildPreviewPages();
                     auto *preview = new qd::TfmPreview(print.PagesList(), print.PageSize(), holder);
                     preview->setWindowFlags(Qt::Widget);
-                    preview->setGeometry(0, 0, 900, 640);
+                    // The preview at its own default size.
+                    preview->move(0, 0);
                     preview->show();
                     preview->FitWidth();
                     form->deleteLater();

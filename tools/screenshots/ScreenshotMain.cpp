@@ -4,6 +4,8 @@
 
 #include "Scene.h"
 
+#include "browsers/FrameSQLBrowser.h"
+
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -93,6 +95,8 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quarlo Desk"));
+    // Worksheets get their browser pane, as in the program.
+    qd::InstallSQLBrowserFrame();
 
     QString outDir = QStringLiteral("docs/screenshots");
     QStringList only;

@@ -1,5 +1,6 @@
-// The SQL worksheet after a run: the script with its line numbers, a bookmark and SQL colouring,
-// the query's rows in the grid, the failing statement's error in the error pane.
+// The SQL worksheet after a run: the browser pane on the left, the script with its line numbers,
+// a bookmark and SQL colouring, the query's rows in the grid, the failing statement's error in
+// the error pane.
 #include "Scene.h"
 
 #include "editor/CodeGutter.h"
@@ -10,7 +11,7 @@
 
 #include <QTabWidget>
 
-QD_SCREENSHOT_SCENE(worksheet, "worksheet", QSize(960, 680))
+QD_SCREENSHOT_SCENE(worksheet, "worksheet", QSize(1100, 680))
 {
     qd::SetOCIDLL(context.standinLibrary);
     const QString script = QStringLiteral(

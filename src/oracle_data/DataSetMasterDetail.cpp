@@ -1,12 +1,12 @@
-// Keys and master/detail: the key columns of the updating table, the detail list, the master
-// values a detail's query is bound with, the detail walk that follows the master's record, and
-// the protection of the master's link fields while details hang on them.
+// Master/detail: the detail list, the master values a detail's query is bound with, the detail
+// walk that follows the master's record, and the protection of the master's link fields while
+// details hang on them.
+#include "DataSetMasterDetail.h"
+
 #include "MasterDetailSetup.h"
 #include "OracleDataSet.h"
-#include "UpdatingTable.h"
 
 #include "oracle/OracleQuery.h"
-#include "oracle/OracleSession.h"
 
 #include <QMetaObject>
 
@@ -77,94 +77,53 @@ struct FlagScope {
 
 } // namespace
 
-// ---- Keys
-
-QStringList TOracleDataSet::FindKeyColumns(
-    TOracleQuery &query, const QString &owner, bool checkFields, const QString &table)
+DataSetMasterDetail::DataSetMasterDetail(TOracleDataSet &dataSet)
+    : m_dataSet(dataSet)
 {
-    const QStringList columns = qd::FindKeyColumns(query, owner, table);
-    if (checkFields)
-        for (const QString &column : columns)
-            if (!FindField(column))
-                return {};
-    return columns;
-}
-
-void TOracleDataSet::DetermineKeyFields(TStringList &list)
-{
-    if (!m_hasRowId)
-        return;
-    list.Clear();
-    const QString unique = m_uniqueFields.trimmed();
-    if (!unique.isEmpty()) {
-        std::vector<TField *> fields;
-        GetFieldList(fields, unique);
-        for (TField *field : fields)
-            list.Add(field->FieldName());
-    } else if (TOracleSession *session = Session()) {
-        QString name;
-        UpdatingTableName(name);
-        QString owner;
-        QString table;
-        if (!name.isEmpty())
-            SplitTableName(*session, name, owner, table);
-        if (!table.isEmpty()) {
-            TOracleQuery *query = DMLQuery(true);
-            QStringList columns;
-            try {
-                columns = FindKeyColumns(*query, owner, false, table);
-            } catch (...) {
-                ReleaseDMLQuery();
-                throw;
-            }
-            ReleaseDMLQuery();
-            for (const QString &column : columns)
-                list.Add(column);
-        }
-    }
-    if (list.Count() == 0)
-        throw EDatabaseError(QStringLiteral("Primary or Unique key columns must be included"));
 }
 
 // ---- Properties
 
-void TOracleDataSet::SetMaster(TOracleDataSet *value)
+void DataSetMasterDetail::setMaster(TOracleDataSet *value)
 {
+    TOracleDataSet &ds = m_dataSet;
     if (value == m_master)
         return;
-    for (TOracleDataSet *link = value; link; link = link->m_master)
-        if (link == this)
+    for (TOracleDataSet *link = value; link; link = link->m_links->m_master)
+        if (link == &ds)
             throw Exception(QStringLiteral("Circular master/detail dependency not allowed"));
-    Close();
+    ds.Close();
     if (m_master)
-        std::erase(m_master->m_details, this);
+        std::erase(m_master->m_links->m_details, &ds);
     m_master = value;
     m_masterBookmark = -1;
-    if (value
-        && std::find(value->m_details.begin(), value->m_details.end(), this)
-            == value->m_details.end())
-        value->m_details.push_back(this);
+    if (value) {
+        std::vector<TOracleDataSet *> &siblings = value->m_links->m_details;
+        if (std::find(siblings.begin(), siblings.end(), &ds) == siblings.end())
+            siblings.push_back(&ds);
+    }
     // Linking two datasets in design state sets the link up from the dictionary.
-    if (value && m_designing && value->m_designing && !m_loading && !value->m_loading)
-        ConfigureMasterDetail(*this, InstalledMasterDetailSetupUi());
+    if (value && ds.m_designing && value->m_designing && !ds.m_loading && !value->m_loading)
+        ConfigureMasterDetail(ds, InstalledMasterDetailSetupUi());
 }
 
-void TOracleDataSet::SetMasterFields(const QString &value)
+void DataSetMasterDetail::setMasterFields(const QString &value)
 {
-    Close();
+    m_dataSet.Close();
     m_masterFields = value;
 }
 
-void TOracleDataSet::SetDetailFields(const QString &value)
+void DataSetMasterDetail::setDetailFields(const QString &value)
 {
-    Close();
+    m_dataSet.Close();
     m_detailFields = value;
 }
 
-void TOracleDataSet::detachMasterDetail()
+void DataSetMasterDetail::detach()
 {
+    TOracleDataSet &ds = m_dataSet;
     if (m_master)
-        std::erase(m_master->m_details, this);
+        std::erase(m_master->m_links->m_details, &ds);
     m_master = nullptr;
     // Last first, as each detail leaves the list while it is let go.
     const std::vector<TOracleDataSet *> details = m_details;
@@ -172,10 +131,10 @@ void TOracleDataSet::detachMasterDetail()
         try {
             (*it)->SetMaster(nullptr);
         } catch (const std::exception &e) {
-            qWarning("%s: closing detail %s failed: %s", qPrintable(Name()),
+            qWarning("%s: closing detail %s failed: %s", qPrintable(ds.Name()),
                 qPrintable((*it)->Name()), e.what());
             std::erase(m_details, *it);
-            (*it)->m_master = nullptr;
+            (*it)->m_links->m_master = nullptr;
         }
     }
     m_details.clear();
@@ -183,7 +142,25 @@ void TOracleDataSet::detachMasterDetail()
 
 // ---- The master's record as the detail sees it
 
-bool TOracleDataSet::MasterHasNoCurrentRecord() const
+void DataSetMasterDetail::setDetailsMasterBookmark(qint32 bookmark)
+{
+    for (TOracleDataSet *detail : m_details)
+        detail->m_links->m_masterBookmark = bookmark;
+}
+
+qint32 DataSetMasterDetail::masterCurrentBookmark() const
+{
+    return m_master ? m_master->CurrentBookmarkNumber() : -1;
+}
+
+bool DataSetMasterDetail::masterUnavailable() const
+{
+    return m_master
+        && (!m_master->Active() || !m_master->m_store || m_master->IsEmpty()
+            || m_master->QBEMode());
+}
+
+bool DataSetMasterDetail::masterHasNoCurrentRecord() const
 {
     if (!m_master)
         return false;
@@ -192,17 +169,7 @@ bool TOracleDataSet::MasterHasNoCurrentRecord() const
         || master->UpdateStatus() == usInserted || master->m_qbeMode;
 }
 
-qint32 TOracleDataSet::CurrentBookmarkNumber()
-{
-    if (!Active() || !m_store || IsEmpty())
-        return -1;
-    TRecordBuffer buffer = ActiveBuffer();
-    if (!buffer || GetBookmarkFlag(buffer) != bfCurrent)
-        return -1;
-    return RecordHeader(buffer)->Bookmark;
-}
-
-void TOracleDataSet::SetDetailVariables(TRecordBuffer masterBuffer)
+void DataSetMasterDetail::setDetailVariables(TRecordBuffer masterBuffer)
 {
     if (!m_master || !m_master->Active())
         return;
@@ -223,11 +190,11 @@ void TOracleDataSet::SetDetailVariables(TRecordBuffer masterBuffer)
             if (size > 0)
                 value = Variant(field->AsString().leftJustified(size, u' '));
         }
-        SetVariable(variable, value);
+        m_dataSet.SetVariable(variable, value);
     }
 }
 
-void TOracleDataSet::CheckMasterValues()
+void DataSetMasterDetail::checkMasterValues()
 {
     if (!m_master || !m_master->Active())
         return;
@@ -241,7 +208,7 @@ void TOracleDataSet::CheckMasterValues()
     }
 }
 
-void TOracleDataSet::CopyMasterValues()
+void DataSetMasterDetail::copyMasterValues()
 {
     if (!m_master || !m_master->Active())
         return;
@@ -249,7 +216,7 @@ void TOracleDataSet::CopyMasterValues()
     const QStringList names = splitNames(m_detailFields);
     const size_t pairs = std::min(masterFields.size(), static_cast<size_t>(names.size()));
     for (size_t i = 0; i < pairs; ++i) {
-        TField *target = FieldByName(names[static_cast<qsizetype>(i)]);
+        TField *target = m_dataSet.FieldByName(names[static_cast<qsizetype>(i)]);
         const Variant value = masterFields[i]->AsVariant();
         if (value.IsNullOrEmpty())
             target->Clear();
@@ -258,15 +225,15 @@ void TOracleDataSet::CopyMasterValues()
     }
 }
 
-bool TOracleDataSet::HasCachedDetailChanges() const
+bool DataSetMasterDetail::hasCachedDetailChanges() const
 {
     return std::any_of(m_details.begin(), m_details.end(), [](const TOracleDataSet *detail) {
-        return detail->m_cachedUpdates && detail->m_detailFields.trimmed().isEmpty()
+        return detail->m_cachedUpdates && detail->m_links->m_detailFields.trimmed().isEmpty()
             && detail->m_cached->log().Count() > 0;
     });
 }
 
-bool TOracleDataSet::MasterRecordMatches(TRecordBuffer buffer)
+bool DataSetMasterDetail::masterRecordMatches(TRecordBuffer buffer)
 {
     if (!m_master)
         return true;
@@ -281,8 +248,8 @@ bool TOracleDataSet::MasterRecordMatches(TRecordBuffer buffer)
         const Variant masterValue = masterFields[i]->AsVariant();
         Variant detailValue;
         {
-            TTempState reading(this, dsCalcFields, buffer);
-            detailValue = FieldByName(names[static_cast<qsizetype>(i)])->AsVariant();
+            TTempState reading(&m_dataSet, dsCalcFields, buffer);
+            detailValue = m_dataSet.FieldByName(names[static_cast<qsizetype>(i)])->AsVariant();
         }
         if (masterValue.IsNullOrEmpty() != detailValue.IsNullOrEmpty())
             return false;
@@ -294,21 +261,21 @@ bool TOracleDataSet::MasterRecordMatches(TRecordBuffer buffer)
 
 // ---- The detail walk
 
-void TOracleDataSet::RefreshDetails(bool forget)
+void DataSetMasterDetail::refreshDetails(bool forget)
 {
-    if (m_details.empty() || m_protectingLinkFields || ControlsDisabled())
+    if (m_details.empty() || m_protectingLinkFields || m_dataSet.ControlsDisabled())
         return;
-    const qint32 current = CurrentBookmarkNumber();
+    const qint32 current = m_dataSet.CurrentBookmarkNumber();
     // A detail may leave the list while it refreshes (its handlers run): walk a copy.
     const std::vector<TOracleDataSet *> details = m_details;
     for (TOracleDataSet *detail : details) {
         if (forget) {
-            detail->m_masterBookmark = -1;
+            detail->m_links->m_masterBookmark = -1;
             continue;
         }
         bool refreshed = false;
         if (detail->Active() && !detail->m_qbeMode
-            && (current == -1 || current != detail->m_masterBookmark)) {
+            && (current == -1 || current != detail->m_links->m_masterBookmark)) {
             detail->Refresh();
             refreshed = true;
         }
@@ -317,24 +284,23 @@ void TOracleDataSet::RefreshDetails(bool forget)
     }
 }
 
-void TOracleDataSet::forgetDetailBookmarks()
+void DataSetMasterDetail::forgetDetailBookmarks()
 {
-    for (TOracleDataSet *detail : m_details)
-        detail->m_masterBookmark = -1;
+    setDetailsMasterBookmark(-1);
 }
 
-void TOracleDataSet::masterDetailDataEvent(TDataEvent event)
+void DataSetMasterDetail::dataEvent(TDataEvent event)
 {
     if (m_details.empty() || m_protectingLinkFields)
         return;
     if ((event == deUpdateState && m_detailWalkPending) || event == deDataSetChange
         || event == deDataSetScroll) {
         m_detailWalkPending = false;
-        RefreshDetails(false);
+        refreshDetails(false);
     }
 }
 
-void TOracleDataSet::masterFieldChanged()
+void DataSetMasterDetail::masterFieldChanged()
 {
     for (TOracleDataSet *detail : m_details)
         if (detail->Active())
@@ -343,30 +309,31 @@ void TOracleDataSet::masterFieldChanged()
 
 // ---- Link-field protection
 
-void TOracleDataSet::protectMasterLinkFields()
+void DataSetMasterDetail::protectMasterLinkFields()
 {
     if (m_master)
-        m_master->protectLinkFields();
+        m_master->m_links->protectLinkFields();
 }
 
-void TOracleDataSet::protectLinkFields()
+void DataSetMasterDetail::protectLinkFields()
 {
-    if (m_details.empty() || m_qbeMode || m_designing)
+    TOracleDataSet &ds = m_dataSet;
+    if (m_details.empty() || ds.m_qbeMode || ds.m_designing)
         return;
-    if (m_owner
-        && QString::fromLatin1(m_owner->metaObject()->className())
+    if (ds.m_owner
+        && QString::fromLatin1(ds.m_owner->metaObject()->className())
                .contains(QLatin1String("REMOTEDATAMODULE"), Qt::CaseInsensitive))
         return;
     FlagScope protecting(m_protectingLinkFields);
     for (TOracleDataSet *detail : m_details) {
-        for (TField *field : linkFields(*this, detail->m_masterFields, false)) {
-            const TOracleFieldInfo *info = m_fieldInfo.FindByField(field);
+        for (TField *field : linkFields(ds, detail->m_links->m_masterFields, false)) {
+            const TOracleFieldInfo *info = ds.m_fieldInfo.FindByField(field);
             if (!(info && info->ReadOnly))
                 field->SetReadOnly(false);
         }
     }
     // A closing master protects nothing.
-    if (!Active())
+    if (!ds.Active())
         return;
     for (TOracleDataSet *detail : m_details) {
         // An opening detail counts; a closing one (already inactive) does not.
@@ -374,7 +341,7 @@ void TOracleDataSet::protectLinkFields()
             && (detail->m_store->RecordCount() > 0 || detail->State() == dsInsert);
         if (!holdsRecords)
             continue;
-        for (TField *field : linkFields(*this, detail->m_masterFields, false))
+        for (TField *field : linkFields(ds, detail->m_links->m_masterFields, false))
             field->SetReadOnly(true);
     }
 }

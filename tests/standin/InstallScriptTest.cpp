@@ -1,0 +1,518 @@
+// An install script written as a real schema's is, run statement by statement through the
+// product's query on a fresh demo alias: tables with identity keys and column comments,
+// constraints and indexes added afterwards, a view with LISTAGG and ROLLUP, a trigger keeping a
+// history table, a package, population in PL/SQL blocks and a commit. Then report queries over
+// it, each checked against what this test computes from its own copy of the data.
+#include "ServerFidelityTestSupport.h"
+
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <set>
+
+namespace qd::test {
+namespace {
+
+using Rows = std::vector<std::string>;
+
+// ---- the data, as this test knows it ----
+
+struct Day {
+    int y, m, d;
+};
+
+int64_t daysFromCivil(Day t) // days since 1970-01-01
+{
+    const int y = t.m <= 2 ? t.y - 1 : t.y;
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yoe = y - era * 400;
+    const int doy = (153 * (t.m + (t.m > 2 ? -3 : 9)) + 2) / 5 + t.d - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return int64_t { era } * 146097 + doe - 719468;
+}
+
+Day civilFromDays(int64_t z)
+{
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const int64_t doe = z - era * 146097;
+    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const int64_t mp = (5 * doy + 2) / 153;
+    const int d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    const int m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    return { static_cast<int>(yoe + era * 400 + (m <= 2 ? 1 : 0)), m, d };
+}
+
+int lastDay(int y, int m)
+{
+    static const int days[] = { 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return m == 2 && leap ? 29 : days[m - 1];
+}
+
+std::string text(Day t)
+{
+    char b[40];
+    std::snprintf(b, sizeof b, "%04d-%02d-%02d", t.y, t.m, t.d);
+    return b;
+}
+
+// The server's ADD_MONTHS: the last day of a month goes to the last day of the other.
+Day addMonths(Day t, int months)
+{
+    const int total = t.y * 12 + (t.m - 1) + months;
+    Day r { total / 12, total % 12 + 1, 0 };
+    r.d = t.d == lastDay(t.y, t.m) ? lastDay(r.y, r.m) : std::min(t.d, lastDay(r.y, r.m));
+    return r;
+}
+
+// The server's MONTHS_BETWEEN: whole months when the days match or both are month ends.
+double monthsBetween(Day a, Day b)
+{
+    const int months = (a.y - b.y) * 12 + (a.m - b.m);
+    if (a.d == b.d || (a.d == lastDay(a.y, a.m) && b.d == lastDay(b.y, b.m)))
+        return months;
+    return months + (a.d - b.d) / 31.0;
+}
+
+struct Dept {
+    int id;
+    std::string name;
+    int parent; // 0: none
+    std::string city;
+};
+
+struct Staff {
+    int id;
+    int dept;
+    int manager; // 0: none
+    std::string name;
+    double salary;
+    Day hired;
+    std::string grade;
+};
+
+const std::vector<Dept> kDepts = { { 1, "Head Office", 0, "Oslo" }, { 2, "Research", 1, "Turin" },
+    { 3, "Operations", 1, "Gdansk" }, { 4, "Laboratory", 2, "Turin" },
+    { 5, "Archive", 1, "Porto" }, { 6, "Field Work", 3, "Gdansk" } };
+
+// The people the first block hires by name; the second block's loop hires four more.
+const std::vector<Staff> kNamed = { { 100, 1, 0, "Ada Berg", 9000, { 2015, 1, 5 }, "A" },
+    { 101, 2, 100, "Ben Cole", 6000, { 2016, 3, 14 }, "A" },
+    { 102, 3, 100, "Cleo Dunn", 5500, { 2017, 6, 1 }, "B" },
+    { 103, 4, 101, "Dev Patel", 4200, { 2018, 9, 17 }, "B" },
+    { 104, 4, 103, "Eli Ford", 3900, { 2019, 2, 28 }, "C" } };
+
+std::vector<Staff> expectedStaff()
+{
+    std::vector<Staff> all = kNamed;
+    for (int i = 1; i <= 4; ++i)
+        all.push_back({ 104 + i, 6, 102, "Tech " + std::to_string(i), 3000.0 + (i / 2) * 200,
+            civilFromDays(daysFromCivil({ 2020, 1, 1 }) + i * 45), i % 2 == 0 ? "C" : "B" });
+    // The raise the script gives: 10% to Dev Patel; 0% to Eli Ford changes nothing.
+    for (Staff &s : all)
+        if (s.id == 103)
+            s.salary = s.salary * 1.1;
+    return all;
+}
+
+std::string number(double v)
+{
+    char b[32];
+    std::snprintf(b, sizeof b, "%.2f", v);
+    std::string s = b;
+    while (s.back() == '0')
+        s.pop_back();
+    if (s.back() == '.')
+        s.pop_back();
+    return s;
+}
+
+std::string quoted(const std::string &s)
+{
+    return "'" + s + "'";
+}
+
+// ---- the script ----
+
+std::vector<std::string> installScript()
+{
+    std::vector<std::string> script = {
+        "create table dept_h (\n"
+        "  dept_id   number generated always as identity,\n"
+        "  name      varchar2(30) not null,\n"
+        "  parent_id number,\n"
+        "  city      varchar2(30)\n"
+        ")",
+        "comment on table dept_h is 'Departments, nested by parent_id'",
+        "comment on column dept_h.name is 'Department name, unique'",
+        "create table staff (\n"
+        "  staff_id   number generated by default on null as identity (start with 100),\n"
+        "  dept_id    number,\n"
+        "  manager_id number,\n"
+        "  full_name  varchar2(40) not null,\n"
+        "  salary     number(10,2),\n"
+        "  hired      date,\n"
+        "  grade      varchar2(2)\n"
+        ")",
+        "comment on column staff.salary is 'Monthly salary'",
+        "create table salary_history (\n"
+        "  hist_id    number generated always as identity,\n"
+        "  staff_id   number not null,\n"
+        "  old_salary number(10,2),\n"
+        "  new_salary number(10,2),\n"
+        "  changed_on date default sysdate\n"
+        ")",
+        "alter table dept_h add constraint pk_dept_h primary key (dept_id)",
+        "alter table dept_h add constraint uk_dept_h_name unique (name)",
+        "alter table dept_h add constraint fk_dept_h_parent foreign key (parent_id) "
+        "references dept_h (dept_id)",
+        "alter table staff add constraint pk_staff primary key (staff_id)",
+        "alter table staff add constraint fk_staff_dept foreign key (dept_id) "
+        "references dept_h (dept_id)",
+        "alter table staff add constraint ck_staff_salary check (salary > 0)",
+        "alter table salary_history add constraint fk_hist_staff foreign key (staff_id) "
+        "references staff (staff_id)",
+        "create index staff_dept_ix on staff (dept_id)",
+        "create index staff_name_ix on staff (full_name)",
+        "create or replace view dept_payroll as\n"
+        "  select d.name dept_name, s.grade,\n"
+        "         count(*) headcount, sum(s.salary) total_salary,\n"
+        "         listagg(s.full_name, ', ') within group (order by s.full_name) members,\n"
+        "         grouping(s.grade) grade_total\n"
+        "    from dept_h d join staff s on s.dept_id = d.dept_id\n"
+        "   group by rollup (d.name, s.grade)",
+        "create or replace trigger staff_salary_hist\n"
+        "  after update of salary on staff\n"
+        "  for each row\n"
+        "  when (new.salary <> old.salary)\n"
+        "begin\n"
+        "  insert into salary_history (staff_id, old_salary, new_salary)\n"
+        "  values (:old.staff_id, :old.salary, :new.salary);\n"
+        "end;",
+        "create or replace package staff_api as\n"
+        "  function add_dept(p_name varchar2, p_parent number, p_city varchar2) return number;\n"
+        "  procedure hire(p_dept number, p_manager number, p_name varchar2,\n"
+        "                 p_salary number, p_hired date, p_grade varchar2);\n"
+        "  procedure raise_salary(p_staff number, p_pct number);\n"
+        "end staff_api;",
+        "create or replace package body staff_api as\n"
+        "  function add_dept(p_name varchar2, p_parent number, p_city varchar2) return number is\n"
+        "    v_id number;\n"
+        "  begin\n"
+        "    insert into dept_h (name, parent_id, city) values (p_name, p_parent, p_city);\n"
+        "    select dept_id into v_id from dept_h where name = p_name;\n"
+        "    return v_id;\n"
+        "  end add_dept;\n"
+        "\n"
+        "  procedure hire(p_dept number, p_manager number, p_name varchar2,\n"
+        "                 p_salary number, p_hired date, p_grade varchar2) is\n"
+        "  begin\n"
+        "    insert into staff (staff_id, dept_id, manager_id, full_name, salary, hired, grade)\n"
+        "    values (null, p_dept, p_manager, p_name, p_salary, p_hired, p_grade);\n"
+        "  end hire;\n"
+        "\n"
+        "  procedure raise_salary(p_staff number, p_pct number) is\n"
+        "  begin\n"
+        "    update staff set salary = round(salary * (1 + p_pct / 100), 2)\n"
+        "     where staff_id = p_staff;\n"
+        "  end raise_salary;\n"
+        "end staff_api;",
+    };
+    // The departments, each parent by the id add_dept returned for it.
+    std::string block = "declare\n";
+    for (const Dept &d : kDepts)
+        block += "  dept_" + std::to_string(d.id) + " number;\n";
+    block += "begin\n";
+    for (const Dept &d : kDepts)
+        block += "  dept_" + std::to_string(d.id) + " := staff_api.add_dept(" + quoted(d.name)
+            + ", " + (d.parent ? "dept_" + std::to_string(d.parent) : std::string("null")) + ", "
+            + quoted(d.city) + ");\n";
+    for (const Staff &s : kNamed)
+        block += "  staff_api.hire(dept_" + std::to_string(s.dept) + ", "
+            + (s.manager ? std::to_string(s.manager) : std::string("null")) + ", "
+            + quoted(s.name) + ", " + number(s.salary) + ", to_date(" + quoted(text(s.hired))
+            + ", 'YYYY-MM-DD'), " + quoted(s.grade) + ");\n";
+    block += "end;";
+    script.push_back(block);
+    script.push_back("begin\n"
+                     "  for i in 1 .. 4 loop\n"
+                     "    staff_api.hire(6, 102, 'Tech ' || i, 3000 + trunc(i / 2) * 200,\n"
+                     "                   to_date('2020-01-01', 'YYYY-MM-DD') + i * 45,\n"
+                     "                   case mod(i, 2) when 0 then 'C' else 'B' end);\n"
+                     "  end loop;\n"
+                     "  staff_api.raise_salary(103, 10);\n"
+                     "  staff_api.raise_salary(104, 0);\n"
+                     "end;");
+    script.push_back("commit");
+    return script;
+}
+
+class InstallScript : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        const std::string conf = dir.filePath(QStringLiteral("install.conf")).toStdString();
+        // A new alias in a new folder: the script meets an empty schema.
+        std::ofstream(conf) << "[alias SHOPDB]\ndemo = yes\ndirectory = shopdb\n"
+                               "[user SHOP@SHOPDB]\npassword = shop\n";
+        setenv("QD_STANDIN_CONFIG", conf.c_str(), 1);
+        SetOCIDLL(standinLibraryPath());
+        session = std::make_unique<TOracleSession>();
+        session->SetLogonUsername(QStringLiteral("SHOP"));
+        session->SetLogonPassword(QStringLiteral("shop"));
+        session->SetLogonDatabase(QStringLiteral("SHOPDB"));
+        session->LogOn();
+    }
+    void TearDown() override
+    {
+        LogOffQuietly(session);
+        unsetenv("QD_STANDIN_CONFIG");
+    }
+    Rows rows(const std::string &sql)
+    {
+        TOracleQuery q;
+        q.SetSession(session.get());
+        q.SetStringFieldsOnly(true);
+        q.SQL().SetText(QString::fromStdString(sql));
+        q.Execute();
+        Rows out;
+        for (; !q.Eof(); q.Next()) {
+            std::string row;
+            for (int i = 0; i < q.FieldCount(); ++i)
+                row += (i ? "|" : "") + q.FieldAsString(i).toStdString();
+            out.push_back(row);
+        }
+        return out;
+    }
+    // Runs the script, stopping at the first statement that fails.
+    void install()
+    {
+        for (const std::string &statement : installScript()) {
+            TOracleQuery q;
+            q.SetSession(session.get());
+            q.SQL().SetText(QString::fromStdString(statement));
+            try {
+                q.Execute();
+            } catch (const EOracleError &e) {
+                FAIL() << statement << "\n" << e.Message().toStdString();
+            }
+        }
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<TOracleSession> session;
+};
+
+TEST_F(InstallScript, RunsWithoutAnErrorAndTheReportsAgreeWithTheData)
+{
+    ASSERT_NO_FATAL_FAILURE(install());
+    const std::vector<Staff> staff = expectedStaff();
+    std::map<int, const Dept *> deptById;
+    for (const Dept &d : kDepts)
+        deptById[d.id] = &d;
+
+    // What the script made, as the dictionary shows it.
+    EXPECT_EQ(rows("select table_name, column_name, generation_type from user_tab_identity_cols "
+                   "order by table_name"),
+        (Rows { "DEPT_H|DEPT_ID|ALWAYS", "SALARY_HISTORY|HIST_ID|ALWAYS",
+            "STAFF|STAFF_ID|BY DEFAULT" }));
+    EXPECT_EQ(rows("select table_name || '.' || column_name || ': ' || comments "
+                   "from user_col_comments where comments is not null order by 1"),
+        (Rows { "DEPT_H.NAME: Department name, unique", "STAFF.SALARY: Monthly salary" }));
+    EXPECT_EQ(rows("select constraint_name, constraint_type from user_constraints "
+                   "where constraint_name not like 'SYS%' "
+                   "and table_name in ('DEPT_H', 'STAFF', 'SALARY_HISTORY') order by 1"),
+        (Rows { "CK_STAFF_SALARY|C", "FK_DEPT_H_PARENT|R", "FK_HIST_STAFF|R", "FK_STAFF_DEPT|R",
+            "PK_DEPT_H|P", "PK_STAFF|P", "UK_DEPT_H_NAME|U" }));
+    EXPECT_EQ(rows("select object_type || ' ' || object_name || ' ' || status from user_objects "
+                   "where object_type in ('VIEW', 'TRIGGER', 'PACKAGE', 'PACKAGE BODY') "
+                   "and object_name in ('DEPT_PAYROLL', 'STAFF_SALARY_HIST', 'STAFF_API') "
+                   "order by object_type, object_name"),
+        (Rows { "PACKAGE STAFF_API VALID", "PACKAGE BODY STAFF_API VALID",
+            "TRIGGER STAFF_SALARY_HIST VALID", "VIEW DEPT_PAYROLL VALID" }));
+    // The trigger wrote one row: the raise that changed a salary.
+    EXPECT_EQ(rows("select hist_id, staff_id, old_salary, new_salary from salary_history"),
+        (Rows { "1|103|4200|4620" }));
+    // Identity keys in order of insertion.
+    {
+        Rows expected;
+        for (const Dept &d : kDepts)
+            expected.push_back(std::to_string(d.id) + "|" + d.name);
+        EXPECT_EQ(rows("select dept_id, name from dept_h order by dept_id"), expected);
+    }
+
+    // A join with grouping.
+    {
+        std::map<std::string, std::pair<int, double>> byDept;
+        std::map<std::string, int64_t> latest;
+        for (const Staff &s : staff) {
+            auto &[count, total] = byDept[deptById[s.dept]->name];
+            ++count, total += s.salary;
+            latest[deptById[s.dept]->name]
+                = std::max(latest[deptById[s.dept]->name], daysFromCivil(s.hired));
+        }
+        Rows expected;
+        for (const auto &[name, ct] : byDept)
+            expected.push_back(name + "|" + std::to_string(ct.first) + "|" + number(ct.second) + "|"
+                + text(civilFromDays(latest[name])));
+        EXPECT_EQ(rows("select d.name, count(*), sum(s.salary), to_char(max(s.hired), 'YYYY-MM-DD') "
+                       "from dept_h d join staff s on s.dept_id = d.dept_id "
+                       "group by d.name order by d.name"),
+            expected);
+    }
+
+    // The view: LISTAGG per department and grade, with ROLLUP's subtotals and total.
+    {
+        std::map<std::string, std::map<std::string, std::vector<const Staff *>>> groups;
+        for (const Staff &s : staff)
+            groups[deptById[s.dept]->name][s.grade].push_back(&s);
+        auto line = [](const std::string &dept, const std::string &grade,
+                        std::vector<const Staff *> members, int total) {
+            std::sort(members.begin(), members.end(),
+                [](const Staff *a, const Staff *b) { return a->name < b->name; });
+            double sum = 0;
+            std::string names;
+            for (const Staff *m : members) {
+                sum += m->salary;
+                names += (names.empty() ? "" : ", ") + m->name;
+            }
+            return dept + "|" + grade + "|" + std::to_string(members.size()) + "|" + number(sum)
+                + "|" + names + "|" + std::to_string(total);
+        };
+        Rows expected;
+        std::vector<const Staff *> everyone;
+        for (const auto &[dept, grades] : groups) {
+            std::vector<const Staff *> inDept;
+            for (const auto &[grade, members] : grades) {
+                expected.push_back(line(dept, grade, members, 0));
+                inDept.insert(inDept.end(), members.begin(), members.end());
+            }
+            expected.push_back(line(dept, "", inDept, 1));
+            everyone.insert(everyone.end(), inDept.begin(), inDept.end());
+        }
+        expected.push_back(line("", "", everyone, 1));
+        EXPECT_EQ(rows("select dept_name, grade, headcount, total_salary, members, grade_total "
+                       "from dept_payroll order by dept_name, grade"),
+            expected);
+    }
+
+    // The department tree, siblings by name, with paths and leaves.
+    {
+        Rows expected;
+        std::function<void(int, int, const std::string &)> walk
+            = [&](int parent, int level, const std::string &path) {
+                  std::vector<const Dept *> children;
+                  for (const Dept &d : kDepts)
+                      if (d.parent == parent)
+                          children.push_back(&d);
+                  std::sort(children.begin(), children.end(),
+                      [](const Dept *a, const Dept *b) { return a->name < b->name; });
+                  for (const Dept *d : children) {
+                      const bool leaf = std::none_of(kDepts.begin(), kDepts.end(),
+                          [&](const Dept &c) { return c.parent == d->id; });
+                      expected.push_back(std::to_string(level) + "|" + path + "/" + d->name + "|"
+                          + (leaf ? "1" : "0"));
+                      walk(d->id, level + 1, path + "/" + d->name);
+                  }
+              };
+        walk(0, 1, "");
+        EXPECT_EQ(rows("select level, sys_connect_by_path(name, '/'), connect_by_isleaf "
+                       "from dept_h start with parent_id is null "
+                       "connect by prior dept_id = parent_id order siblings by name"),
+            expected);
+    }
+    // Everyone under their top manager.
+    {
+        std::map<int, const Staff *> byId;
+        for (const Staff &s : staff)
+            byId[s.id] = &s;
+        Rows expected;
+        for (const Staff &s : staff) {
+            const Staff *top = &s;
+            int level = 1;
+            while (top->manager)
+                top = byId[top->manager], ++level;
+            expected.push_back(s.name + "|" + top->name + "|" + std::to_string(level));
+        }
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(rows("select full_name, connect_by_root full_name, level from staff "
+                       "start with manager_id is null connect by prior staff_id = manager_id "
+                       "order by full_name"),
+            expected);
+    }
+
+    // The old outer join: departments without staff count none.
+    {
+        Rows expected;
+        std::vector<const Dept *> sorted;
+        for (const Dept &d : kDepts)
+            sorted.push_back(&d);
+        std::sort(sorted.begin(), sorted.end(),
+            [](const Dept *a, const Dept *b) { return a->name < b->name; });
+        for (const Dept *d : sorted) {
+            int count = 0;
+            double total = 0;
+            for (const Staff &s : staff)
+                if (s.dept == d->id)
+                    ++count, total += s.salary;
+            expected.push_back(d->name + "|" + std::to_string(count) + "|" + number(total));
+        }
+        EXPECT_EQ(rows("select d.name, count(s.staff_id), nvl(sum(s.salary), 0) "
+                       "from dept_h d, staff s where s.dept_id(+) = d.dept_id "
+                       "group by d.name order by d.name"),
+            expected);
+    }
+
+    // Analytic ranks: over everyone, and within each department (ties share a rank).
+    {
+        Rows expected;
+        std::vector<const Staff *> sorted;
+        for (const Staff &s : staff)
+            sorted.push_back(&s);
+        std::sort(sorted.begin(), sorted.end(),
+            [](const Staff *a, const Staff *b) { return a->name < b->name; });
+        for (const Staff *s : sorted) {
+            int overall = 1, inDept = 1;
+            std::set<double> higherInDept;
+            for (const Staff &o : staff) {
+                overall += o.salary > s->salary;
+                if (o.dept == s->dept && o.salary > s->salary)
+                    higherInDept.insert(o.salary);
+            }
+            inDept += static_cast<int>(higherInDept.size());
+            expected.push_back(
+                s->name + "|" + std::to_string(overall) + "|" + std::to_string(inDept));
+        }
+        EXPECT_EQ(rows("select full_name, rank() over (order by salary desc), "
+                       "dense_rank() over (partition by dept_id order by salary desc) "
+                       "from staff order by full_name"),
+            expected);
+    }
+
+    // Date arithmetic against the end of June 2024.
+    {
+        const Day end { 2024, 6, 30 };
+        Rows expected;
+        for (const Staff &s : staff) {
+            const int64_t days = daysFromCivil(end) - daysFromCivil(s.hired);
+            expected.push_back(s.name + "|" + text(civilFromDays(daysFromCivil(s.hired) + 30)) + "|"
+                + std::to_string(days) + "|" + text(addMonths(s.hired, 6)) + "|"
+                + std::to_string(static_cast<int64_t>(std::floor(monthsBetween(end, s.hired)))));
+        }
+        EXPECT_EQ(rows("select full_name, to_char(hired + 30, 'YYYY-MM-DD'), "
+                       "date '2024-06-30' - hired, to_char(add_months(hired, 6), 'YYYY-MM-DD'), "
+                       "floor(months_between(date '2024-06-30', hired)) "
+                       "from staff order by staff_id"),
+            expected);
+    }
+}
+
+} // namespace
+} // namespace qd::test
