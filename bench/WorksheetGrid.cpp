@@ -66,7 +66,8 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    auto session = qd::bench::LogOnWithBenchRows("/tmp/qd-bench-ws-XXXXXX");
+    const qd::bench::TempHome home("/tmp/qd-bench-ws-XXXXXX");
+    auto session = qd::bench::LogOnWithBenchRows();
     const QString select = QStringLiteral("select * from bench_rows");
 
     // Baseline: the plain query's execute with its first fetch.
