@@ -6,6 +6,8 @@
 
 #include <QThread>
 
+#include <mutex>
+
 #include <algorithm>
 
 #include <limits>
@@ -77,12 +79,41 @@ void DataSetModel::dataEvent(Change change)
     if (QThread::currentThread() != thread()) {
         // A worker drives the dataset: copy the rows here, show them on the GUI thread.
         m_detached.store(true);
+        TDataSet *ds = dataSet();
+        if (change == Change::Scroll && ds && m_snapshotPending.load()) {
+            // A copy is still on its way: only where the current record now is follows it.
+            // (A copy holds every row up to the current one: one per step of a long fetch would
+            // cost the square of its rows.)
+            {
+                std::lock_guard<std::mutex> lock(m_latestMutex);
+                m_latestCurrent = ds->GetBookmark();
+            }
+            if (!m_currentPending.exchange(true)) {
+                const int generation = m_generation.load();
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, generation] {
+                        m_currentPending.store(false);
+                        TBookmark current;
+                        {
+                            std::lock_guard<std::mutex> lock(m_latestMutex);
+                            current = m_latestCurrent;
+                        }
+                        if (generation == m_generation.load())
+                            showCurrent(current);
+                    },
+                    Qt::QueuedConnection);
+            }
+            return;
+        }
+        m_snapshotPending.store(true);
         const int generation = m_generation.load();
         std::shared_ptr<Snapshot> snapshot
             = build(std::max(m_knownRows.load(), m_batchSize.load()));
         QMetaObject::invokeMethod(
             this,
             [this, snapshot, generation] {
+                m_snapshotPending.store(false);
                 if (generation == m_generation.load())
                     apply(*snapshot);
             },
@@ -112,6 +143,22 @@ void DataSetModel::dataEvent(Change change)
         return;
     }
     rebuild();
+}
+
+void DataSetModel::showCurrent(const TBookmark &bookmark)
+{
+    if (bookmark.isEmpty())
+        return;
+    // Mostly a few rows on from the current one.
+    const int count = static_cast<int>(m_rows.size());
+    const int from = std::max(m_currentRow, 0);
+    for (int i = 0; i < count; ++i) {
+        const int row = (from + i) % count;
+        if (m_rows[static_cast<size_t>(row)].bookmark == bookmark) {
+            setCurrent(row);
+            return;
+        }
+    }
 }
 
 void DataSetModel::readRow(Row &row, const std::vector<Column> &columns)

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace qd {
@@ -101,6 +102,7 @@ private:
     void apply(const Snapshot &snapshot);
     void rebuild();
     void setCurrent(int row);
+    void showCurrent(const TBookmark &bookmark);
     TDataSet *dataSet() const;
 
     std::unique_ptr<Link> m_link;
@@ -112,6 +114,12 @@ private:
     std::atomic<bool> m_detached { false };
     std::atomic<int> m_generation { 0 };
     std::atomic<int> m_knownRows { 0 };
+    // A copy made on a worker is on its way to the GUI thread; while it is, a worker's scroll
+    // sends only the current record's bookmark (the latest one, one message at a time).
+    std::atomic<bool> m_snapshotPending { false };
+    std::atomic<bool> m_currentPending { false };
+    std::mutex m_latestMutex;
+    TBookmark m_latestCurrent;
 };
 
 } // namespace qd

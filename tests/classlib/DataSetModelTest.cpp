@@ -312,6 +312,34 @@ TEST(DataSetModel, ADataSetOpenedAndScrolledOnAWorkerShowsItsRows)
     EXPECT_EQ(grid.offGuiSignals, 0);
 }
 
+// A worker moving through many rows while the GUI thread is busy elsewhere: its steps make
+// one copy of the rows at a time (not one each), and the current row still follows it to
+// where it stopped.
+TEST(DataSetModel, AWorkerScrollingManyRowsMakesOneCopyAtATime)
+{
+    constexpr int total = 200;
+    Grid grid(makePeople(total));
+    ASSERT_EQ(grid.model.rowCount(), total);
+    int copiesShown = 0;
+    auto count = [&copiesShown] { ++copiesShown; };
+    QObject::connect(&grid.model, &QAbstractItemModel::rowsInserted, count);
+    QObject::connect(&grid.model, &QAbstractItemModel::dataChanged, count);
+    QObject::connect(&grid.model, &QAbstractItemModel::modelReset, count);
+    grid.model.Detach();
+    std::thread worker([&] {
+        grid.ds->First();
+        while (!grid.ds->Eof())
+            grid.ds->Next();
+    });
+    worker.join();
+    QTRY_COMPARE(grid.model.CurrentRow(), total - 1);
+    QApplication::processEvents();
+    EXPECT_LE(copiesShown, 2);
+    EXPECT_EQ(grid.model.rowCount(), total);
+    EXPECT_EQ(grid.text(total - 1, NAME), QStringLiteral("P%1").arg(total));
+    EXPECT_EQ(grid.offGuiSignals, 0);
+}
+
 TEST(DataSetModel, AWorkerWithoutDetachDetachesTheModelByItsFirstEvent)
 {
     Grid grid(makePeople(3));

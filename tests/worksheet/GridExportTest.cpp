@@ -298,10 +298,7 @@ TEST_F(GridExportTest, GetAllRowsShowsThePositionEvery200Rows)
         qd::test::RunSql(*form->Session(),
             QStringLiteral("begin for i in 1..1500 loop insert into grid_rows_t values (i); end loop; end;"));
         qd::test::RunSql(*form->Session(), QStringLiteral("commit"));
-        TSettingItem *setting = form->Settings().Settings().Add();
-        setting->SetName(QStringLiteral("GridEnableOnOp"));
-        setting->SetDataType(stBoolean);
-        setting->SetValue(Variant(gridFollows));
+        form->Settings().FindSetting(QStringLiteral("GridEnableOnOp"))->SetValue(Variant(gridFollows));
         form->RunSQL(0, 0);
         ASSERT_TRUE(waitForRun(form));
         form->Grid()->setCurrentIndex(form->GridModel()->index(4, 0));
