@@ -2,9 +2,13 @@
 // in the same process: a 10,000-statement INSERT script against the same statements executed
 // one by one, and a 100,000-row query written as text against the plain fetch loop that reads
 // every value as text. The runner works as in the window: its worker thread, calls on the GUI
-// thread for output and status, server output on (the default setting).
+// thread for output and status. Each is measured with server output on (the default setting)
+// and off; the plain loops do the same work as the runner for it: with server output on they
+// read it where the runner must (after each statement, and after each fetch from the server),
+// as a command-line client does.
 #define QD_BENCH_ORACLE_ROWS
 #include "BenchSupport.h"
+#include "oracle/OraclePackage.h"
 #include "worksheet/QueryThread.h"
 #include "worksheet/ScriptHost.h"
 
@@ -15,6 +19,8 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <map>
+#include <string>
 #include <memory>
 
 namespace {
@@ -99,19 +105,47 @@ void RunnerInsertScript(benchmark::State &state)
     }
 }
 
+// Reads the session's server output to its end, as the runner does: one call per line and one
+// that finds none.
+qsizetype readServerOutput()
+{
+    qsizetype chars = 0;
+    TDBMS_Output &output = session->DBMS_Output();
+    for (;;) {
+        int status = 1;
+        chars += output.Get_Line(status).size();
+        if (status != 0)
+            return chars;
+    }
+}
+
+void setServerOutput(bool on)
+{
+    if (on)
+        session->DBMS_Output().Enable(2000);
+    else
+        session->DBMS_Output().Disable();
+}
+
 void PlainInsertLoop(benchmark::State &state)
 {
+    const bool serverOutput = state.range(0) != 0;
     for (auto _ : state) {
         state.PauseTiming();
         resetInsertTable();
         state.ResumeTiming();
+        setServerOutput(serverOutput);
         TOracleQuery query;
         query.SetSession(session.get());
+        qsizetype chars = 0;
         for (const QString &line : std::as_const(insertScript)) {
             query.SQL().SetText(line.left(line.size() - 1)); // without its ";"
             query.Execute();
+            if (serverOutput)
+                chars += readServerOutput();
         }
         benchmark::DoNotOptimize(query.RowsProcessed());
+        benchmark::DoNotOptimize(chars);
     }
 }
 
@@ -128,7 +162,9 @@ void RunnerQueryToText(benchmark::State &state)
 
 void PlainFetchLoop(benchmark::State &state)
 {
+    const bool serverOutput = state.range(0) != 0;
     for (auto _ : state) {
+        setServerOutput(serverOutput);
         TOracleQuery query;
         query.SetSession(session.get());
         query.SetReadBuffer(25);
@@ -137,11 +173,16 @@ void PlainFetchLoop(benchmark::State &state)
         query.Execute();
         qsizetype chars = 0;
         qint64 rows = 0;
+        if (serverOutput)
+            chars += readServerOutput();
         while (!query.Eof()) {
             for (int i = 0; i < query.FieldCount(); ++i)
                 chars += query.FieldAsString(i).size();
             ++rows;
             query.Next();
+            // A fetch from the server may have brought server output.
+            if (serverOutput && !query.Eof() && query.BufferIndex() == 0)
+                chars += readServerOutput();
         }
         benchmark::DoNotOptimize(chars);
         if (rows != queryRows)
@@ -151,11 +192,11 @@ void PlainFetchLoop(benchmark::State &state)
 
 // Argument: server output on (1, the default setting) or off (0).
 BENCHMARK(RunnerInsertScript)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(PlainInsertLoop)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(PlainInsertLoop)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(RunnerQueryToText)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(PlainFetchLoop)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(PlainFetchLoop)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// Keeps the times of all four runs.
+// Keeps the times of the runs by name ("RunnerInsertScript/1", ...).
 class Reporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run> &runs) override
@@ -163,24 +204,19 @@ public:
         for (const Run &run : runs) {
             const double seconds
                 = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-            const std::string name = run.benchmark_name();
-            if (name.rfind("RunnerInsertScript/0", 0) == 0)
-                runnerInsertQuiet = seconds;
-            else if (name.rfind("RunnerInsertScript", 0) == 0)
-                runnerInsert = seconds;
-            else if (name.rfind("RunnerQueryToText/0", 0) == 0)
-                runnerQueryQuiet = seconds;
-            else if (name.rfind("PlainInsertLoop", 0) == 0)
-                plainInsert = seconds;
-            else if (name.rfind("RunnerQueryToText", 0) == 0)
-                runnerQuery = seconds;
-            else if (name.rfind("PlainFetchLoop", 0) == 0)
-                plainQuery = seconds;
+            std::string name = run.benchmark_name();
+            name = name.substr(0, name.find("/iterations"));
+            times[name] = seconds;
         }
         ConsoleReporter::ReportRuns(runs);
     }
-    double runnerInsert = 0, runnerInsertQuiet = 0, plainInsert = 0, runnerQuery = 0,
-           runnerQueryQuiet = 0, plainQuery = 0;
+    double ratio(const std::string &runner, const std::string &plain) const
+    {
+        const auto a = times.find(runner);
+        const auto b = times.find(plain);
+        return a != times.end() && b != times.end() && b->second > 0 ? a->second / b->second : 0;
+    }
+    std::map<std::string, double> times;
 };
 
 } // namespace
@@ -200,18 +236,14 @@ int main(int argc, char **argv)
         insertScript << QStringLiteral("insert into bench_inserts values (%1, 'row %1');").arg(i);
     Reporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    // With server output on, the runner asks the server for it after every statement (one more
-    // round trip each); the plain loops never do.
-    if (reporter.plainInsert > 0)
-        std::printf("10,000-statement INSERT script: runner / plain query loop: %.2f with server "
-                    "output, %.2f without (aim: at most 1.2)\n",
-            reporter.runnerInsert / reporter.plainInsert,
-            reporter.runnerInsertQuiet / reporter.plainInsert);
-    if (reporter.plainQuery > 0)
-        std::printf("100,000-row query to text: runner / plain fetch loop: %.2f with server "
-                    "output, %.2f without (aim: at most 1.5)\n",
-            reporter.runnerQuery / reporter.plainQuery,
-            reporter.runnerQueryQuiet / reporter.plainQuery);
+    std::printf("10,000-statement INSERT script: runner / plain query loop: %.2f with server "
+                "output, %.2f without (aim: at most 1.2)\n",
+        reporter.ratio("RunnerInsertScript/1", "PlainInsertLoop/1"),
+        reporter.ratio("RunnerInsertScript/0", "PlainInsertLoop/0"));
+    std::printf("100,000-row query to text: runner / plain fetch loop: %.2f with server output, "
+                "%.2f without (aim: at most 1.5)\n",
+        reporter.ratio("RunnerQueryToText/1", "PlainFetchLoop/1"),
+        reporter.ratio("RunnerQueryToText/0", "PlainFetchLoop/0"));
     session.reset();
     benchmark::Shutdown();
     return 0;

@@ -99,6 +99,45 @@ TEST_F(ScriptRunCancel, CancelBetweenRowsOfATextQueryStopsItWithoutARowCount)
     RunSqlIgnoringErrors(*session, QStringLiteral("drop table rt_slow"));
 }
 
+TEST_F(ScriptRunCancel, AStopThatBreaksNoCallEndsATextQueryAtTheNextRow)
+{
+    // A break sent while the worker formats rows between two fetches finds no call to
+    // interrupt: the stop flag alone must end the query, at the next row, not after its last.
+    CreateFreshTable(*session, QStringLiteral("rt_flag"), QStringLiteral("n number"));
+    RunSql(*session,
+        QStringLiteral("begin for i in 1 .. 400 loop insert into rt_flag values (i); end loop; "
+                       "commit; end;"));
+    QLibrary standin(standinLibraryPath());
+    auto setRowDelay
+        = reinterpret_cast<int (*)(void *, int)>(standin.resolve("qdsi_set_row_delay"));
+    ASSERT_NE(setRowDelay, nullptr);
+    void *svc = StandinHooks::get().ServiceOf(*session);
+    // 400 rows of 10 ms: four seconds for the whole query, a quarter of one per fetch.
+    setRowDelay(svc, 10);
+    settings.SpoolLineBreak = 1;
+    withGrid = false;
+    start(QStringLiteral("select n from rt_flag order by n;\nprompt never"));
+    ASSERT_TRUE(serveUntil([&] { return host.output.size() >= 4; }));
+    QElapsedTimer timer;
+    timer.start();
+    runner->requestInterruption(); // the stop flag, without a break
+    ASSERT_TRUE(waitForEnd(20000));
+    const qint64 elapsed = timer.elapsed();
+    setRowDelay(svc, 0);
+    EXPECT_LT(elapsed, 1500) << "the query ran on after the stop";
+    const QString text = host.output.join(u'\n');
+    EXPECT_TRUE(host.output.contains(QStringLiteral("User canceled query before all rows returned.")))
+        << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("Query returned")));
+    EXPECT_FALSE(text.contains(QStringLiteral("400")));
+    EXPECT_TRUE(host.output.contains(QStringLiteral("User terminated script.")));
+    EXPECT_FALSE(host.output.contains(QStringLiteral("never")));
+    // Nothing was broken in the server: no error, and the session runs the next statement.
+    EXPECT_TRUE(host.errors.isEmpty());
+    expectSessionUsable();
+    RunSqlIgnoringErrors(*session, QStringLiteral("drop table rt_flag"));
+}
+
 TEST_F(ScriptRunCancel, AWindowThatGoesAwayIsCalledNoMore)
 {
     // The run asks for a value; the window closes instead of answering.
