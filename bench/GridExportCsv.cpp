@@ -81,13 +81,12 @@ BENCHMARK(QueryAsText)->Unit(benchmark::kMillisecond)->Iterations(2);
 int main(int argc, char **argv)
 {
     benchmark::Initialize(&argc, argv);
-    session = bench::LogOnWithBenchRows("/tmp/qd-export-bench-XXXXXX");
+    const bench::TempHome home("/tmp/qd-export-bench-XXXXXX");
+    session = bench::LogOnWithBenchRows();
     exportFile = QDir(qEnvironmentVariable("QD_HOME")).filePath(QStringLiteral("export.csv"));
-    bench::RatioReporter reporter("ExportCsv", "QueryAsText");
+    bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    if (reporter.secondSeconds > 0)
-        std::printf("grid export to CSV / query loop as text: %.2f (aim: at most 1.5)\n",
-            reporter.firstSeconds / reporter.secondSeconds);
+    reporter.PrintRatio("grid export to CSV / query loop as text", "ExportCsv", "QueryAsText", 1.5);
     QFile::remove(exportFile);
     session->LogOff();
     session.reset();

@@ -28,11 +28,6 @@ const char *const selectText = bench::benchSelectText;
 
 std::unique_ptr<TOracleSession> session;
 
-void setUp()
-{
-    session = bench::LogOnWithBenchRows("/tmp/qd-query-bench-XXXXXX");
-}
-
 void QueryNext(benchmark::State &state)
 {
     TOracleQuery query;
@@ -136,18 +131,19 @@ void RawFetch(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(QueryNext)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(RawFetch)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(QueryNext)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(RawFetch)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char **argv)
 {
-    benchmark::Initialize(&argc, argv);
-    setUp();
-    bench::RatioReporter reporter("QueryNext", "RawFetch");
+    bench::InitializeInterleaved(argc, argv, 7);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    const bench::TempHome home("/tmp/qd-query-bench-XXXXXX");
+    session = bench::LogOnWithBenchRows();
+    bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    if (reporter.secondSeconds > 0)
-        std::printf("query fetch / raw client-library loop: %.2f (aim: at most 1.3)\n",
-            reporter.firstSeconds / reporter.secondSeconds);
+    reporter.PrintRatio("query fetch / raw client-library loop", "QueryNext", "RawFetch", 1.3);
     session->LogOff();
     session.reset();
     return 0;

@@ -11,9 +11,10 @@
 #include <memory>
 #include <vector>
 
-// The built-in coder is LZHUF: LZSS matching over a 4096-byte ring with binary search trees,
-// and an adaptive Huffman code for literals and match lengths. Stored values must decode in
-// every build, so every table and tie-break below fixes produced bytes.
+// The built-in coder is LZHUF: LZSS matches of 3 to 60 bytes within a 4096-byte ring that starts
+// as spaces, and an adaptive Huffman code for literals and match lengths. The stored format is
+// fixed by the decoder; the encoder may choose any matches the decoder reproduces, so it finds
+// them with hash chains over the input rather than the classic binary trees.
 
 namespace qd {
 
@@ -25,160 +26,105 @@ using lzh::F; // longest match
 using lzh::HuffmanTree;
 using lzh::THRESHOLD; // matches longer than this are coded
 
-constexpr int N = 4096; // ring size
-constexpr int NIL = N; // empty tree link
-constexpr int RingStart = N - F; // first position written; the ones before start as spaces
+using lzh::N; // ring size
+using lzh::RingStart; // first position written; the ones before start as spaces
+using lzh::Tables;
 
 // The largest value a code stream of one byte can announce: a match needs at least one bit
 // for its length symbol and nine for its position, and yields at most F bytes.
 constexpr std::uint64_t MaxBytesPerCodeByte = 8 * F / 10;
 
-// Prefix code for the upper 6 bits of a match position: a canonical code with 1 entry of
-// 3 bits, 3 of 4, 8 of 5, 12 of 6, 24 of 7 and 16 of 8.
-struct PositionTables {
-    std::array<std::uint8_t, 64> pLen {};
-    std::array<std::uint8_t, 64> pCode {};
-    std::array<std::uint8_t, 256> dCode {};
-    std::array<std::uint8_t, 256> dLen {};
-};
+// What the decoder's ring holds before the first byte: RingStart spaces, then never-written
+// positions. The encoder sees its input behind those spaces, so a match may reach back into them.
+constexpr int Prefix = RingStart;
+// How far back a match may start: the ring minus the look-ahead the classic encoder kept in it.
+constexpr int MaxDistance = N - F;
 
-constexpr PositionTables makePositionTables()
-{
-    PositionTables t;
-    constexpr int counts[] = { 1, 3, 8, 12, 24, 16 }; // code lengths 3..8
-    int entry = 0;
-    unsigned code = 0; // left-aligned in 8 bits
-    for (int k = 0; k < 6; ++k) {
-        const int len = 3 + k;
-        for (int n = 0; n < counts[k]; ++n, ++entry) {
-            t.pLen[entry] = std::uint8_t(len);
-            t.pCode[entry] = std::uint8_t(code);
-            code += 1u << (8 - len);
-        }
-    }
-    for (int i = 0; i < 64; ++i) {
-        const int span = 1 << (8 - t.pLen[i]);
-        for (int b = 0; b < span; ++b) {
-            t.dCode[t.pCode[i] + b] = std::uint8_t(i);
-            t.dLen[t.pCode[i] + b] = t.pLen[i];
-        }
-    }
-    return t;
-}
-
-constexpr PositionTables Tables = makePositionTables();
-static_assert(Tables.pCode[1] == 0x20 && Tables.pCode[12] == 0x90 && Tables.pCode[63] == 0xFF);
-
-// LZSS match finder: one binary search tree per first byte over the strings of the ring.
+// Greedy match search with hash chains over the spaces and the input in one buffer: each
+// position is chained behind the last one whose next three bytes hash alike; the search walks a
+// chain from the newest entry and keeps the longest match, the nearest among equals (nearer
+// positions take shorter codes).
 class MatchFinder {
 public:
-    MatchFinder()
-        : m_text(N + F - 1, 0)
-        , m_lson(N + 1, NIL)
-        , m_rson(N + 257, NIL)
-        , m_dad(N + 1, NIL)
+    explicit MatchFinder(QByteArrayView source)
+        : m_bytes(size_t(Prefix) + size_t(source.size()))
+        , m_head(size_t(1) << HashBits, -1)
+        , m_prev(size_t(ChainSize), -1)
     {
-        // The ring starts as spaces up to RingStart; the rest (and the mirror past N that lets
-        // comparisons run over the ring's end) starts as zeros. Those zeros are only ever
-        // compared past the end of the input, where they can steer the choice between matches
-        // of equal effect, so they are fixed here to keep the produced bytes reproducible.
-        std::fill(m_text.begin(), m_text.begin() + RingStart, std::uint8_t(' '));
+        std::fill(m_bytes.begin(), m_bytes.begin() + Prefix, std::uint8_t(' '));
+        if (!source.isEmpty())
+            std::memcpy(m_bytes.data() + Prefix, source.data(), size_t(source.size()));
+        m_size = qsizetype(m_bytes.size());
     }
 
-    std::uint8_t *text() { return m_text.data(); }
-    int matchLength = 0;
-    int matchPosition = 0;
+    const std::uint8_t *bytes() const { return m_bytes.data(); }
+    qsizetype size() const { return m_size; }
 
-    void insert(int r)
+    // Chains position at (which must have three bytes after it).
+    void insert(qsizetype at)
     {
-        int cmp = 1;
-        const std::uint8_t *key = &m_text[r];
-        int p = N + 1 + key[0];
-        m_rson[r] = m_lson[r] = NIL;
-        matchLength = 0;
-        for (;;) {
-            if (cmp >= 0) {
-                if (m_rson[p] != NIL) {
-                    p = m_rson[p];
-                } else {
-                    m_rson[p] = r;
-                    m_dad[r] = p;
-                    return;
-                }
-            } else {
-                if (m_lson[p] != NIL) {
-                    p = m_lson[p];
-                } else {
-                    m_lson[p] = r;
-                    m_dad[r] = p;
-                    return;
-                }
-            }
-            int i = 1;
-            for (; i < F; ++i) {
-                cmp = int(key[i]) - int(m_text[p + i]);
-                if (cmp != 0)
-                    break;
-            }
-            if (i > THRESHOLD) {
-                const int position = ((r - p) & (N - 1)) - 1;
-                if (i > matchLength) {
-                    matchPosition = position;
-                    matchLength = i;
-                    if (matchLength >= F)
+        const std::uint32_t h = hash(at);
+        m_prev[size_t(at & (ChainSize - 1))] = m_head[h];
+        m_head[h] = std::int32_t(at);
+    }
+
+    // Chains every position of [from, to) that has three bytes after it.
+    void insertRange(qsizetype from, qsizetype to)
+    {
+        to = std::min(to, m_size - 2);
+        for (qsizetype at = from; at < to; ++at)
+            insert(at);
+    }
+
+    // The longest match for the bytes at `at` (at most maxLength), with its distance back.
+    int find(qsizetype at, int maxLength, int &distance) const
+    {
+        if (maxLength <= THRESHOLD)
+            return 0;
+        const std::uint8_t *here = m_bytes.data() + at;
+        const qsizetype limit = at - MaxDistance;
+        int best = THRESHOLD;
+        std::int32_t candidate = m_head[hash(at)];
+        for (int chain = MaxChain; chain > 0 && candidate >= 0 && candidate >= limit; --chain) {
+            const std::uint8_t *there = m_bytes.data() + candidate;
+            // One byte past the best so far decides most candidates at once.
+            if (there[best] == here[best] && there[0] == here[0] && there[1] == here[1]) {
+                int length = 2;
+                while (length < maxLength && there[length] == here[length])
+                    ++length;
+                if (length > best) {
+                    best = length;
+                    distance = int(at - candidate);
+                    if (length >= maxLength)
                         break;
-                } else if (i == matchLength && position < matchPosition) {
-                    matchPosition = position;
                 }
             }
+            candidate = m_prev[size_t(candidate & (ChainSize - 1))];
         }
-        // A full-length match: the new string takes the old one's place in the tree.
-        m_dad[r] = m_dad[p];
-        m_lson[r] = m_lson[p];
-        m_rson[r] = m_rson[p];
-        m_dad[m_lson[p]] = r;
-        m_dad[m_rson[p]] = r;
-        if (m_rson[m_dad[p]] == p)
-            m_rson[m_dad[p]] = r;
-        else
-            m_lson[m_dad[p]] = r;
-        m_dad[p] = NIL;
-    }
-
-    void remove(int p)
-    {
-        if (m_dad[p] == NIL)
-            return;
-        int q;
-        if (m_rson[p] == NIL) {
-            q = m_lson[p];
-        } else if (m_lson[p] == NIL) {
-            q = m_rson[p];
-        } else {
-            q = m_lson[p];
-            if (m_rson[q] != NIL) {
-                do {
-                    q = m_rson[q];
-                } while (m_rson[q] != NIL);
-                m_rson[m_dad[q]] = m_lson[q];
-                m_dad[m_lson[q]] = m_dad[q];
-                m_lson[q] = m_lson[p];
-                m_dad[m_lson[p]] = q;
-            }
-            m_rson[q] = m_rson[p];
-            m_dad[m_rson[p]] = q;
-        }
-        m_dad[q] = m_dad[p];
-        if (m_rson[m_dad[p]] == p)
-            m_rson[m_dad[p]] = q;
-        else
-            m_lson[m_dad[p]] = q;
-        m_dad[p] = NIL;
+        return best > THRESHOLD ? best : 0;
     }
 
 private:
-    std::vector<std::uint8_t> m_text;
-    std::vector<int> m_lson, m_rson, m_dad;
+    static constexpr int HashBits = 15;
+    // Positions remembered per chain slot; covers MaxDistance, so a candidate within reach was
+    // never overwritten by a newer one.
+    static constexpr int ChainSize = N;
+    // Candidates tried per search: enough for text that repeats a few words, bounded for input
+    // where every chain is long.
+    static constexpr int MaxChain = 48;
+    static_assert(MaxDistance <= ChainSize);
+
+    std::uint32_t hash(qsizetype at) const
+    {
+        const std::uint32_t v = std::uint32_t(m_bytes[size_t(at)]) << 16
+            | std::uint32_t(m_bytes[size_t(at) + 1]) << 8 | m_bytes[size_t(at) + 2];
+        return (v * 2654435761u) >> (32 - HashBits);
+    }
+
+    std::vector<std::uint8_t> m_bytes;
+    std::vector<std::int32_t> m_head;
+    std::vector<std::int32_t> m_prev;
+    qsizetype m_size = 0;
 };
 
 void appendUInt32(QByteArray &out, std::uint32_t v)
@@ -197,56 +143,32 @@ std::uint32_t readUInt32(QByteArrayView in, qsizetype at)
 
 void encode(QByteArrayView source, QByteArray &dest)
 {
-    const qsizetype count = source.size();
-    if (count == 0)
+    if (source.isEmpty())
         return;
     auto tree = std::make_unique<HuffmanTree>();
-    auto finder = std::make_unique<MatchFinder>();
-    std::uint8_t *text = finder->text();
+    MatchFinder finder(source);
+    const std::uint8_t *bytes = finder.bytes();
+    const qsizetype end = finder.size();
     BitWriter out(dest);
-    qsizetype next = 0; // next input byte
-
-    int s = 0;
-    int r = RingStart;
-    int len = 0;
-    while (len < F && next < count)
-        text[r + len++] = std::uint8_t(source[next++]);
-    for (int i = 1; i <= F; ++i)
-        finder->insert(r - i);
-    finder->insert(r);
-
-    while (len > 0) {
-        if (finder->matchLength > len)
-            finder->matchLength = len;
-        if (finder->matchLength <= THRESHOLD) {
-            finder->matchLength = 1;
-            tree->encode(text[r], out);
-        } else {
-            tree->encode(255 - THRESHOLD + finder->matchLength, out);
-            const int position = finder->matchPosition;
-            const int upper = position >> 6;
-            out.put(Tables.pCode[upper] >> (8 - Tables.pLen[upper]), Tables.pLen[upper]);
-            out.put(position & 0x3F, 6);
+    // The ring's spaces can be matched from the first byte on.
+    finder.insertRange(0, Prefix);
+    qsizetype at = Prefix;
+    while (at < end) {
+        int distance = 0;
+        const int length = finder.find(at, int(std::min<qsizetype>(F, end - at)), distance);
+        if (length == 0) {
+            tree->encode(bytes[at], out);
+            finder.insertRange(at, at + 1);
+            ++at;
+            continue;
         }
-        const int lastMatchLength = finder->matchLength;
-        int i = 0;
-        for (; i < lastMatchLength && next < count; ++i) {
-            const std::uint8_t c = std::uint8_t(source[next++]);
-            finder->remove(s);
-            text[s] = c;
-            if (s < F - 1)
-                text[s + N] = c;
-            s = (s + 1) & (N - 1);
-            r = (r + 1) & (N - 1);
-            finder->insert(r);
-        }
-        for (; i < lastMatchLength; ++i) {
-            finder->remove(s);
-            s = (s + 1) & (N - 1);
-            r = (r + 1) & (N - 1);
-            if (--len)
-                finder->insert(r);
-        }
+        tree->encode(255 - THRESHOLD + length, out);
+        const int position = distance - 1;
+        const int upper = position >> 6;
+        out.put(Tables.pCode[upper] >> (8 - Tables.pLen[upper]), Tables.pLen[upper]);
+        out.put(position & 0x3F, 6);
+        finder.insertRange(at, at + length);
+        at += length;
     }
     out.flush();
 }
@@ -256,15 +178,13 @@ void decode(QByteArrayView code, std::uint32_t length, QByteArray &out)
     if (length == 0)
         return;
     auto tree = std::make_unique<HuffmanTree>();
-    // Positions past RingStart start as zeros; a stream that reads them before they were
-    // written was not made by the compressor and is rejected below.
-    std::vector<std::uint8_t> ring(N, 0);
-    std::fill(ring.begin(), ring.begin() + RingStart, std::uint8_t(' '));
     BitReader in(code);
-    out.reserve(out.size() + std::min<qsizetype>(length, 64 * 1024 * 1024));
+    // The value is written straight into its place; LzhDecompress cuts it off again on error.
+    const qsizetype start = out.size();
+    out.resize(start + qsizetype(length));
+    auto *value = reinterpret_cast<std::uint8_t *>(out.data() + start);
 
-    std::uint64_t written = 0;
-    int r = RingStart;
+    std::uint32_t written = 0;
     const auto truncated = [] {
         throw Exception(QStringLiteral("Compressed BLOB value is truncated: its code stream ends "
                                        "before the announced length is reached"));
@@ -274,10 +194,7 @@ void decode(QByteArrayView code, std::uint32_t length, QByteArray &out)
         if (in.overrun())
             truncated();
         if (c < 256) {
-            out.append(char(c));
-            ring[r] = std::uint8_t(c);
-            r = (r + 1) & (N - 1);
-            ++written;
+            value[written++] = std::uint8_t(c);
             continue;
         }
         unsigned i = in.bits(8);
@@ -285,22 +202,31 @@ void decode(QByteArrayView code, std::uint32_t length, QByteArray &out)
         i = (i << (Tables.dLen[i] - 2)) | in.bits(Tables.dLen[i] - 2);
         if (in.overrun())
             truncated();
-        const int position = int(upper | (i & 0x3F));
-        const int start = (r - position - 1) & (N - 1);
-        const int matchLength = c - 255 + THRESHOLD;
-        if (written + std::uint64_t(matchLength) > length)
+        const std::uint32_t distance = (upper | (i & 0x3F)) + 1;
+        const std::uint32_t matchLength = std::uint32_t(c - 255 + THRESHOLD);
+        if (std::uint64_t(written) + matchLength > length)
             throw Exception(QStringLiteral("Compressed BLOB value is corrupt: a match runs past "
                                            "the announced length"));
-        for (int k = 0; k < matchLength; ++k) {
-            const int from = (start + k) & (N - 1);
-            if (from >= RingStart && std::uint64_t(from - RingStart) >= written)
+        if (distance <= written) {
+            // Within what was written; a near match repeats bytes it writes itself.
+            const std::uint8_t *from = value + (written - distance);
+            std::uint8_t *to = value + written;
+            for (std::uint32_t k = 0; k < matchLength; ++k)
+                to[k] = from[k];
+            written += matchLength;
+            continue;
+        }
+        // Reaching back before the first byte: the ring's starting spaces, and past them
+        // positions that were never written.
+        for (std::uint32_t k = 0; k < matchLength; ++k, ++written) {
+            const std::int64_t from = std::int64_t(written) - distance;
+            if (from >= 0)
+                value[written] = value[from];
+            else if (from >= -std::int64_t(Prefix))
+                value[written] = ' ';
+            else
                 throw Exception(QStringLiteral("Compressed BLOB value is corrupt: a match refers "
                                                "to bytes that were never written"));
-            const std::uint8_t b = ring[from];
-            out.append(char(b));
-            ring[r] = b;
-            r = (r + 1) & (N - 1);
-            ++written;
         }
     }
 }

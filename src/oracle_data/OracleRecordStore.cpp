@@ -16,22 +16,26 @@ namespace qd {
 std::atomic<int> TRecordDataList::s_liveBlocks { 0 };
 
 namespace {
-constexpr qsizetype TextChunkSize = 64 * 1024;
+// The text heap's first chunk; each new chunk doubles the last one up to the largest size, so a
+// store of a few records stays small and a large one takes few allocations.
+constexpr qsizetype FirstTextChunkSize = 64 * 1024;
+constexpr qsizetype LargestTextChunkSize = 8 * 1024 * 1024;
+constexpr qsizetype MappedTextChunkSize = 256 * 1024;
+constexpr size_t HugePage = size_t(2) << 20;
 
 // Large blocks ask for huge pages: filling a block of a million records otherwise costs a page
-// fault every 4 KB. The memory is zero-filled either way.
-void *allocateBlock(size_t bytes)
+// fault every 4 KB. The memory is not cleared: every slot is cleared as it is prepared, while it
+// is in the cache anyway, and a slot is never read before that.
+void *allocateLarge(size_t bytes)
 {
-    constexpr size_t hugePage = size_t(2) << 20;
-    if (bytes >= 4 * hugePage) {
+    if (bytes >= 4 * HugePage) {
         void *memory = nullptr;
-        if (posix_memalign(&memory, hugePage, bytes) == 0) {
-            madvise(memory, bytes & ~(hugePage - 1), MADV_HUGEPAGE);
-            std::memset(memory, 0, bytes);
+        if (posix_memalign(&memory, HugePage, bytes) == 0) {
+            madvise(memory, bytes & ~(HugePage - 1), MADV_HUGEPAGE);
             return memory;
         }
     }
-    return std::calloc(1, bytes);
+    return std::malloc(bytes);
 }
 
 char *slotOf(TRecordDataList::BlockHeader *block, int slot, int slotSize)
@@ -110,7 +114,7 @@ TRecordDataList::BlockHeader *TRecordDataList::NewBlock()
     const qint64 bytes = static_cast<qint64>(capacity) * m_slotSize + BlockHeaderSize;
     if (bytes > std::numeric_limits<qint32>::max())
         throw std::bad_alloc();
-    void *memory = allocateBlock(static_cast<size_t>(bytes));
+    void *memory = allocateLarge(static_cast<size_t>(bytes));
     if (!memory)
         throw std::bad_alloc();
     auto *block = static_cast<BlockHeader *>(memory);
@@ -119,8 +123,11 @@ TRecordDataList::BlockHeader *TRecordDataList::NewBlock()
     block->Bytes = static_cast<qint32>(bytes);
     m_blocks.push_back(block);
     ++s_liveBlocks;
-    // The full list never needs to grow between blocks.
-    m_records.reserve(m_records.size() + static_cast<size_t>(capacity));
+    // The full list never needs to grow between blocks, and grows by at least half its size so
+    // that its copies add up to a few times the final count.
+    const size_t needed = m_records.size() + static_cast<size_t>(capacity);
+    if (m_records.capacity() < needed)
+        m_records.reserve(std::max(needed, m_records.capacity() + m_records.capacity() / 2));
     return block;
 }
 
@@ -130,11 +137,10 @@ char *TRecordDataList::PrepareSlot()
     if (!block || block->Used >= block->Capacity)
         block = NewBlock();
     char *slot = slotOf(block, block->Used, m_slotSize);
-    if (m_prepared) {
-        // A row that was not taken (skipped or failed) leaves nothing behind.
+    // A row that was not taken (skipped or failed) leaves nothing behind.
+    if (m_prepared)
         releaseRecord(slot);
-        std::memset(slot, 0, static_cast<size_t>(m_slotSize));
-    }
+    std::memset(slot, 0, static_cast<size_t>(m_slotSize));
     m_prepared = true;
     return slot;
 }
@@ -255,6 +261,7 @@ void TRecordDataList::CopyRecord(const char *source, char *dest) const
 
 void TRecordDataList::TrimLastBlock()
 {
+    trimLastTextChunk();
     if (m_blocks.empty() || m_prepared)
         return;
     BlockHeader *block = m_blocks.back();
@@ -285,6 +292,23 @@ void TRecordDataList::TrimLastBlock()
     m_records.shrink_to_fit();
 }
 
+void TRecordDataList::trimLastTextChunk()
+{
+    // Only a mapped chunk gives back its unused pages; its texts stay where they are.
+    if (m_texts.empty() || m_texts.back().bytes.get_deleter().mapped == 0)
+        return;
+    TextChunk &chunk = m_texts.back();
+    const qsizetype page = 4096;
+    const qsizetype keep = (chunk.used + page - 1) / page * page;
+    if (keep >= chunk.size || keep == 0)
+        return;
+    if (munmap(chunk.bytes.get() + keep, static_cast<size_t>(chunk.size - keep)) != 0)
+        return;
+    m_textBytes -= chunk.size - keep;
+    chunk.size = keep;
+    chunk.bytes.get_deleter().mapped = static_cast<size_t>(keep);
+}
+
 void TRecordDataList::releaseRecord(char *record)
 {
     m_client.ReleaseRecordContent(record);
@@ -307,6 +331,7 @@ void TRecordDataList::Clear()
     freeBlocks();
     m_texts.clear();
     m_textBytes = 0;
+    m_nextTextChunk = FirstTextChunkSize;
     m_base = 0;
     m_filteredBase = 0;
 }
@@ -320,9 +345,12 @@ void TRecordDataList::freeBlocks()
     }
 }
 
-void TRecordDataList::FreeDeleter::operator()(char *p) const
+void TextChunkDeleter::operator()(char *p) const
 {
-    std::free(p);
+    if (mapped > 0)
+        munmap(p, mapped);
+    else
+        std::free(p);
 }
 
 const char *TRecordDataList::HoldText(const char *text, qsizetype length)
@@ -331,9 +359,20 @@ const char *TRecordDataList::HoldText(const char *text, qsizetype length)
     auto newChunk = [this](qsizetype size) {
         TextChunk chunk;
         chunk.size = size;
-        chunk.bytes.reset(static_cast<char *>(std::malloc(static_cast<size_t>(size))));
-        if (!chunk.bytes)
-            throw std::bad_alloc();
+        if (size >= MappedTextChunkSize) {
+            // Texts fill a chunk from its start to its end: its pages are made present in one
+            // go instead of one fault per page.
+            void *memory = mmap(nullptr, static_cast<size_t>(size), PROT_READ | PROT_WRITE,
+                MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+            if (memory == MAP_FAILED)
+                throw std::bad_alloc();
+            chunk.bytes = std::unique_ptr<char, TextChunkDeleter>(
+                static_cast<char *>(memory), TextChunkDeleter { static_cast<size_t>(size) });
+        } else {
+            chunk.bytes.reset(static_cast<char *>(std::malloc(static_cast<size_t>(size))));
+            if (!chunk.bytes)
+                throw std::bad_alloc();
+        }
         m_textBytes += size;
         return chunk;
     };
@@ -345,13 +384,15 @@ const char *TRecordDataList::HoldText(const char *text, qsizetype length)
         chunk.used += need;
         return at;
     };
-    if (need > TextChunkSize / 4) {
+    if (need > FirstTextChunkSize / 4) {
         // A large text gets a chunk of its own; the chunk being filled stays the last one.
         m_texts.insert(m_texts.empty() ? m_texts.end() : m_texts.end() - 1, newChunk(need));
         return place(m_texts.size() == 1 ? m_texts.back() : m_texts[m_texts.size() - 2]);
     }
-    if (m_texts.empty() || m_texts.back().size - m_texts.back().used < need)
-        m_texts.push_back(newChunk(TextChunkSize));
+    if (m_texts.empty() || m_texts.back().size - m_texts.back().used < need) {
+        m_texts.push_back(newChunk(m_nextTextChunk));
+        m_nextTextChunk = std::min(LargestTextChunkSize, m_nextTextChunk * 2);
+    }
     return place(m_texts.back());
 }
 

@@ -53,9 +53,17 @@ public:
     virtual void ReportInconsistency(const QString &message) = 0;
 };
 
+// Frees a chunk of the record store's text heap: mapped chunks (mapped > 0 bytes) go back to the
+// system, others to the heap.
+struct TextChunkDeleter {
+    size_t mapped = 0;
+    void operator()(char *p) const;
+};
+
 // Every record an open dataset has fetched or created. Records live in fixed-size slots carved
-// out of large zero-filled blocks (one allocation per block); variable-length texts live in a
-// text heap of the store, so a slot holds a pointer to them. Two ordered views: the full list
+// out of large blocks (one allocation per block, each new block half the count so far); a slot
+// is cleared when it is prepared. Variable-length texts live in a text heap of the store, so a
+// slot holds a pointer to them. Two ordered views: the full list
 // in fetch and insertion order, and the filtered list. In unidirectional mode only a window of
 // recent records is kept while record numbers go on counting from the first row.
 //
@@ -120,6 +128,7 @@ public:
     void Clear();
     // Gives back the unused slots of the last block when they take more than TrimThreshold
     // bytes; the block's capacity becomes its used count, so the next record starts a new block.
+    // The unused whole pages of the last text chunk go back too (texts do not move).
     static constexpr qint64 TrimThreshold = 1024 * 1024;
     void TrimLastBlock();
 
@@ -145,6 +154,7 @@ private:
     [[noreturn]] void notAccessible(int index) const;
     int blockOf(const char *record) const;
     void releaseRecord(char *record);
+    void trimLastTextChunk();
 
     TRecordStoreClient &m_client;
     int m_slotSize;
@@ -154,16 +164,15 @@ private:
     std::vector<BlockHeader *> m_blocks;
     std::vector<char *> m_records;
     std::vector<char *> m_filtered;
-    struct FreeDeleter {
-        void operator()(char *p) const;
-    };
     struct TextChunk {
-        std::unique_ptr<char, FreeDeleter> bytes;
+        std::unique_ptr<char, TextChunkDeleter> bytes;
         qsizetype size = 0;
         qsizetype used = 0;
     };
     std::vector<TextChunk> m_texts;
     qint64 m_textBytes = 0;
+    // The size of the next chunk texts are packed into (it doubles up to a limit).
+    qsizetype m_nextTextChunk = 64 * 1024;
     static std::atomic<int> s_liveBlocks;
 };
 

@@ -107,6 +107,8 @@ bool TMemoryData::IsSupportedType(TFieldType type)
     case ftGuid:
         return true;
     default:
+        // An object field (ftADT) is only a frame for the child fields that hold its values, and
+        // the class library's field definitions have no children: such a field is refused.
         return IsBlobType(type);
     }
 }

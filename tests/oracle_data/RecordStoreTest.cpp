@@ -246,6 +246,38 @@ TEST_F(RecordStore, TextHeapKeepsEveryTextWholeAcrossChunks)
     EXPECT_EQ(store->BytesHeld(), 0);
 }
 
+TEST_F(RecordStore, TextHeapOfMegabytesKeepsEveryTextAndWastesLessThanHalf)
+{
+    // A few megabytes of short texts: the chunks double in size (the larger ones mapped from
+    // the system), every text stays where it was put, and at most the last chunk is part empty.
+    auto store = make(0, 1, false);
+    std::vector<const char *> held;
+    const int count = 150000;
+    const auto textOf = [](int i) { return QByteArray::number(i).rightJustified(24, '#'); };
+    for (int i = 0; i < count; ++i) {
+        const QByteArray text = textOf(i);
+        held.push_back(store->HoldText(text.constData(), text.size()));
+    }
+    ASSERT_EQ(store->Check(), QString());
+    for (int i = 0; i < count; ++i)
+        ASSERT_EQ(QByteArray(held[size_t(i)]), textOf(i)) << i;
+    const qint64 textBytes = qint64(count) * 25;
+    EXPECT_GE(store->BytesHeld(), textBytes);
+    EXPECT_LT(store->BytesHeld(), 2 * textBytes);
+    // At the end of a fetch the last chunk gives back its unused pages, texts staying put;
+    // texts held after that still find room.
+    store->TrimLastBlock();
+    EXPECT_EQ(store->Check(), QString());
+    EXPECT_LT(store->BytesHeld(), textBytes + 8192);
+    const char *later = store->HoldText("later", 5);
+    EXPECT_STREQ(later, "later");
+    for (int i = 0; i < count; i += 997)
+        ASSERT_EQ(QByteArray(held[size_t(i)]), textOf(i)) << i;
+    store->Clear();
+    EXPECT_EQ(store->BytesHeld(), 0);
+    EXPECT_EQ(store->Check(), QString());
+}
+
 TEST_F(RecordStore, CheckNamesABrokenInvariant)
 {
     auto store = make(0, 4, false);

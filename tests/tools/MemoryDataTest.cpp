@@ -298,7 +298,9 @@ TEST(MemoryData, VariantValueSeenByItsValidationHandler)
 
 TEST(MemoryData, UnsupportedTypeIsRefusedAtOpenNamingTheField)
 {
-    for (TFieldType type : { ftCursor, ftTimeStamp, ftFMTBcd, ftReference, ftUnknown }) {
+    // An object field is refused too: its values would live in child fields, which the field
+    // definitions cannot describe.
+    for (TFieldType type : { ftCursor, ftTimeStamp, ftFMTBcd, ftReference, ftUnknown, ftADT }) {
         TMemoryData ds;
         ds.FieldDefs().Add(QStringLiteral("OK"), ftInteger);
         ds.FieldDefs().Add(QStringLiteral("ODD"), type);
