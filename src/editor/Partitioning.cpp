@@ -15,6 +15,10 @@ qint64 Partitioning::PartitionOf(qint64 value) const
     qint64 hi = Partitions() - 1;
     if (hi <= 0 || value <= 0)
         return 0;
+    const qint64 guess = m_lastFound;
+    if (guess >= 0 && guess <= hi && Boundary(guess) <= value
+        && (guess == hi || Boundary(guess + 1) > value))
+        return guess;
     while (lo < hi) {
         const qint64 mid = lo + (hi - lo + 1) / 2;
         if (Boundary(mid) <= value)
@@ -22,6 +26,7 @@ qint64 Partitioning::PartitionOf(qint64 value) const
         else
             hi = mid - 1;
     }
+    m_lastFound = lo;
     return lo;
 }
 

@@ -52,6 +52,9 @@ private:
     GapVector<qint64> m_bounds;
     qint64 m_stepIndex = 0;
     qint64 m_step = 0;
+    // The partition PartitionOf found last: typing asks for the same one again and again. Only
+    // a guess, checked against the boundaries before it is used.
+    mutable qint64 m_lastFound = 0;
 };
 
 } // namespace qd

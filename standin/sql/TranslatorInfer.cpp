@@ -30,6 +30,36 @@ ColumnDescription dateType()
     return d;
 }
 
+// How long the text of a value can be once the server has converted it to VARCHAR2 for a
+// concatenation. The describe of the result must hold the whole value: a LONG (declared with
+// no length) or a LOB is converted up to the server's VARCHAR2 limit, a date or timestamp is
+// written in the session's format, RAW as two hex digits a byte.
+int convertedTextSize(bool known, const ColumnDescription &d)
+{
+    if (!known)
+        return 4000;
+    switch (d.dataType) {
+    case 1:
+    case 96:
+        return d.dataSize;
+    case 2:
+    case 100:
+    case 101:
+        return 40;
+    case 12:
+    case 187:
+    case 188:
+    case 232:
+        return 75;
+    case 23:
+        return 2 * d.dataSize;
+    case 104:
+        return 18;
+    default: // LONG, LONG RAW, LOBs, objects, REFs
+        return 4000;
+    }
+}
+
 bool oneOf(std::string_view w, std::initializer_list<std::string_view> words)
 {
     return std::find(words.begin(), words.end(), w) != words.end();
@@ -67,7 +97,7 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
             for (const Unit &u : us)
                 if (u.kind == Unit::Primary) {
                     const Inferred part = inferUnits({ u });
-                    size += part.known ? (part.type.dataType == 2 ? 40 : part.type.dataSize) : 4000;
+                    size += convertedTextSize(part.known, part.type);
                 }
             return known(varcharType(size));
         }
@@ -298,7 +328,7 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
         int size = 0;
         for (size_t n = 0; n < args.size(); ++n) {
             const Inferred a = arg(n);
-            size += a.known ? a.type.dataSize : 4000;
+            size += convertedTextSize(a.known, a.type);
         }
         return known(varcharType(size));
     }
@@ -318,7 +348,7 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
             if (!result)
                 continue;
             const Inferred a = arg(n);
-            size = std::max(size, a.known ? (a.type.dataType == 2 ? 40 : a.type.dataSize) : 4000);
+            size = std::max(size, convertedTextSize(a.known, a.type));
         }
         return known(varcharType(size));
     }
