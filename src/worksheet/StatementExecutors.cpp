@@ -29,15 +29,31 @@ QString fitted(const QString &text, int width)
     return text.size() >= width ? text.left(width) : text.leftJustified(width, u' ');
 }
 
-// A value shown on one line: each line break becomes one blank.
-QString oneLine(QString text)
+// Appends value to row as a column of width characters: each line break (CR LF, LF or CR)
+// becomes one blank, then the text is cut or padded with blanks to width, without making a
+// string per value.
+void appendColumn(QString &row, QStringView value, int width)
 {
-    if (text.contains(u'\n') || text.contains(u'\r')) {
-        text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-        text.replace(u'\n', u' ');
-        text.replace(u'\r', u' ');
+    qsizetype written = 0;
+    if (!value.contains(u'\n') && !value.contains(u'\r')) {
+        const QStringView taken = value.left(width);
+        row.append(taken);
+        written = taken.size();
+    } else {
+        for (qsizetype k = 0; k < value.size() && written < width; ++k) {
+            QChar c = value[k];
+            if (c == u'\r' && k + 1 < value.size() && value[k + 1] == u'\n') {
+                ++k;
+                c = u' ';
+            } else if (c == u'\n' || c == u'\r') {
+                c = u' ';
+            }
+            row.append(c);
+            ++written;
+        }
     }
-    return text;
+    if (written < width)
+        row.append(QString(width - written, u' '));
 }
 
 QString rowsText(int n, const char *verb)
@@ -313,14 +329,19 @@ void TQueryThread::ExecuteSelectToText(TStringList &lines, const StatementPlace 
         AddOutputLine(heading);
         AddOutputLine(underline);
 
+        // Every row line has the same length: its room is made once per row.
+        qsizetype rowLength = fields > 0 ? fields - 1 : 0;
+        for (const int w : std::as_const(widths))
+            rowLength += w;
         bool fetchedWithRow = false;
         while (!query.Eof()) {
             QString row;
+            row.reserve(rowLength);
             QStringList truncated;
             for (int i = 0; i < fields; ++i) {
                 if (i > 0)
                     row += u' ';
-                row += fitted(oneLine(query.FieldAsString(i)), widths[i]);
+                appendColumn(row, query.FieldAsString(i), widths[i]);
                 if (query.FieldTruncated(i))
                     truncated.append(query.FieldName(i));
             }
