@@ -45,6 +45,22 @@ QString TStringField::AsString()
 
 void TStringField::SetAsString(const QString &value)
 {
+    QVarLengthArray<char, 256> buffer(DataSize());
+    std::memset(buffer.data(), 0, static_cast<size_t>(buffer.size()));
+    // Plain ASCII that fits (the usual case) is narrowed in place, without a converted copy.
+    if (value.size() <= Size() && value.size() < buffer.size()) {
+        const QChar *chars = value.constData();
+        qsizetype i = 0;
+        while (i < value.size() && chars[i].unicode() < 0x80 && chars[i].unicode() != 0) {
+            buffer[i] = static_cast<char>(chars[i].unicode());
+            ++i;
+        }
+        if (i == value.size()) {
+            SetData(buffer.data());
+            return;
+        }
+        std::memset(buffer.data(), 0, static_cast<size_t>(i));
+    }
     QByteArray utf8 = value.toUtf8();
     if (utf8.size() > Size()) {
         // Cut at a character boundary: never leave half a UTF-8 sequence in the record.
@@ -53,8 +69,6 @@ void TStringField::SetAsString(const QString &value)
             --n;
         utf8.truncate(n);
     }
-    QVarLengthArray<char, 256> buffer(DataSize());
-    std::memset(buffer.data(), 0, static_cast<size_t>(buffer.size()));
     std::memcpy(buffer.data(), utf8.constData(), static_cast<size_t>(utf8.size()));
     SetData(buffer.data());
 }

@@ -174,6 +174,17 @@ TEST(Field, StringsAreCutOnACharacterBoundary)
     EXPECT_EQ(f["S"]->AsString(), "abcdefg");
     f["S"]->SetAsString(QStringLiteral("äöüß"));
     EXPECT_EQ(f["S"]->AsString(), QStringLiteral("äöüß"));
+    // Plain ASCII: exactly the room, one too many, a shorter one after a longer one, and
+    // ASCII that turns into non-ASCII at its end.
+    const struct {
+        const char *set;
+        const char *read;
+    } cases[] = { { "abcdefgh", "abcdefgh" }, { "abcdefghi", "abcdefgh" }, { "xy", "xy" },
+        { "abcdefg\xc3\xa9", "abcdefg" }, { "ab\xc3\xa9", "ab\xc3\xa9" } };
+    for (const auto &c : cases) {
+        f["S"]->SetAsString(QString::fromUtf8(c.set));
+        EXPECT_EQ(f["S"]->AsString(), QString::fromUtf8(c.read)) << c.set;
+    }
 }
 
 TEST(Field, DateTimesKeepTheirValueInTheNativeForm)
