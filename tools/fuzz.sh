@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang (AddressSanitizer + UndefinedBehaviorSanitizer) and runs each
-# for the given number of seconds (default 60), one after the other:
+# for the given number of seconds (default 60), QD_FUZZ_JOBS of them at a time (default 1):
 #
 #   tools/fuzz.sh [seconds] [target ...]      targets by name, e.g. TnsNamesParser; default all
 #
@@ -12,8 +12,9 @@
 #
 # Environment: QD_FUZZ_WORK (work corpus, reproducers and logs; default
 # ${XDG_CACHE_HOME:-~/.cache}/quarlodesk-fuzz), QD_FUZZ_BUILD (build directory, default
-# build-fuzz), QD_JOBS (compile jobs, default 2), QD_FUZZ_RSS_MB (memory limit, default 2048),
-# QD_FUZZ_TIMEOUT (seconds one input may take, default 10).
+# build-fuzz), QD_JOBS (compile jobs, default 2), QD_FUZZ_JOBS (targets fuzzed at the same time,
+# default 1; each takes one core and up to its memory limit), QD_FUZZ_RSS_MB (memory limit per
+# target, default 2048), QD_FUZZ_TIMEOUT (seconds one input may take, default 10).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
@@ -26,6 +27,11 @@ build=${QD_FUZZ_BUILD:-$root/build-fuzz}
 work=${QD_FUZZ_WORK:-${XDG_CACHE_HOME:-$HOME/.cache}/quarlodesk-fuzz}
 rss=${QD_FUZZ_RSS_MB:-2048}
 timeout=${QD_FUZZ_TIMEOUT:-10}
+jobs=${QD_FUZZ_JOBS:-1}
+if ! [[ $jobs =~ ^[0-9]+$ ]] || [ "$jobs" -lt 1 ]; then
+    echo "QD_FUZZ_JOBS must be a positive number" >&2
+    exit 2
+fi
 
 if [ $# -gt 0 ]; then
     targets=("$@")
@@ -64,38 +70,64 @@ dictionaryOf() {
     esac
 }
 
-failed=0
-summary=()
-for t in "${targets[@]}"; do
-    corpus=$work/corpus/$t
-    artifacts=$work/crashes/$t
-    log=$work/logs/$t.log
-    mkdir -p "$corpus" "$artifacts" "$work/logs"
-    args=(-max_total_time="$seconds" -rss_limit_mb="$rss" -malloc_limit_mb="$rss"
+# Fuzzes one target and writes its line of the summary to $work/results/<target>; the exit
+# status tells whether it failed.
+fuzzOne() {
+    local t=$1
+    local corpus=$work/corpus/$t artifacts=$work/crashes/$t log=$work/logs/$t.log
+    mkdir -p "$corpus" "$artifacts"
+    local args=(-max_total_time="$seconds" -rss_limit_mb="$rss" -malloc_limit_mb="$rss"
         -timeout="$timeout" -artifact_prefix="$artifacts/" -print_final_stats=1)
+    local dict
     dict=$(dictionaryOf "$t")
     [ -n "$dict" ] && args+=(-dict="$root/fuzz/dict/$dict.dict")
-    seeds=()
+    local seeds=()
     [ -d "$root/fuzz/corpus/$t" ] && seeds+=("$root/fuzz/corpus/$t")
-    echo "== $t (${seconds}s)"
-    status=0
+    local status=0
     # The work corpus comes first: that is where libFuzzer writes what it finds.
     "$build/fuzz/fuzz_$t" "${args[@]}" "$corpus" "${seeds[@]}" >"$log" 2>&1 || status=$?
+    local execs
     execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     execs=${execs:-?}
     if [ $status -eq 0 ]; then
-        summary+=("$(printf '%-24s %12s executions  ok' "$t" "$execs")")
-    else
-        failed=1
-        what=$(grep -m1 -oE 'ERROR: libFuzzer: [a-z-]+|ERROR: AddressSanitizer: [a-zA-Z-]+|runtime error|ERROR: LeakSanitizer' "$log" || true)
-        reproducer=$(sed -n 's/.*Test unit written to //p' "$log" | tail -1)
-        summary+=("$(printf '%-24s %12s executions  FAILED (%s) reproducer: %s' "$t" "$execs" \
-            "${what:-exit status $status}" "${reproducer:-none, see $log}")")
-        echo "   failed; log: $log"
+        printf '%-24s %12s executions  ok\n' "$t" "$execs" >"$work/results/$t"
+        return 0
     fi
+    local what reproducer
+    what=$(grep -m1 -oE 'ERROR: libFuzzer: [a-z-]+|ERROR: AddressSanitizer: [a-zA-Z-]+|runtime error|ERROR: LeakSanitizer' "$log" || true)
+    reproducer=$(sed -n 's/.*Test unit written to //p' "$log" | tail -1)
+    printf '%-24s %12s executions  FAILED (%s) reproducer: %s\n' "$t" "$execs" \
+        "${what:-exit status $status}" "${reproducer:-none, see $log}" >"$work/results/$t"
+    echo "   $t failed; log: $log"
+    return 1
+}
+
+mkdir -p "$work/logs" "$work/results"
+rm -f "${targets[@]/#/$work/results/}"
+failed=0
+running=0
+for t in "${targets[@]}"; do
+    if [ "$running" -ge "$jobs" ]; then
+        wait -n || failed=1
+        running=$((running - 1))
+    fi
+    echo "== $t (${seconds}s)"
+    fuzzOne "$t" &
+    running=$((running + 1))
+done
+while [ "$running" -gt 0 ]; do
+    wait -n || failed=1
+    running=$((running - 1))
 done
 
 echo
 echo "Fuzz run of ${seconds}s per target (work corpus: $work/corpus)"
-printf '%s\n' "${summary[@]}"
+for t in "${targets[@]}"; do
+    if [ -f "$work/results/$t" ]; then
+        cat "$work/results/$t"
+    else
+        printf '%-24s %12s executions  FAILED (no result)\n' "$t" "?"
+        failed=1
+    fi
+done
 exit $failed

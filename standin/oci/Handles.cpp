@@ -28,37 +28,44 @@ struct Registry {
     std::unordered_set<const void *> live;
 };
 
-Registry &registry()
+// Made while the library is loaded, before any entry point can be called, and freed by the
+// library's finalizer. That runs when the client unloads the library, and at the end of the
+// process only after the client's static objects are gone, so a client that frees its handles
+// while it shuts down still finds the registry. Once it is freed, nothing counts as a handle.
+Registry *liveRegistry = new Registry;
+
+[[gnu::destructor]] void freeRegistry()
 {
-    // Never destroyed: handles may still be freed while the process ends.
-    static Registry *instance = new Registry;
-    return *instance;
+    delete liveRegistry;
+    liveRegistry = nullptr;
 }
 
 } // namespace
 
 void registerHandle(const Handle *handle)
 {
-    Registry &r = registry();
-    std::unique_lock lock(r.mutex);
-    r.live.insert(handle);
+    if (Registry *r = liveRegistry) {
+        std::unique_lock lock(r->mutex);
+        r->live.insert(handle);
+    }
 }
 
 void unregisterHandle(const Handle *handle)
 {
-    Registry &r = registry();
-    std::unique_lock lock(r.mutex);
-    r.live.erase(handle);
+    if (Registry *r = liveRegistry) {
+        std::unique_lock lock(r->mutex);
+        r->live.erase(handle);
+    }
 }
 
 bool isHandle(const void *pointer, ub4 type)
 {
-    if (!pointer)
+    Registry *r = liveRegistry;
+    if (!pointer || !r)
         return false;
-    Registry &r = registry();
-    std::shared_lock lock(r.mutex);
+    std::shared_lock lock(r->mutex);
     // Handles are registered by their Handle base, which is where the client's pointers point.
-    if (!r.live.count(pointer))
+    if (!r->live.count(pointer))
         return false;
     return static_cast<const Handle *>(pointer)->type == type;
 }

@@ -1,6 +1,7 @@
 // The variant client libraries for the loader's tests: each loads by path and exports exactly
 // the names it should, the full library every one of them.
 #include "common/TestSupport.h"
+#include "oci/OciTypes.h"
 
 #include <gtest/gtest.h>
 
@@ -91,4 +92,31 @@ TEST(VariantBuilds, VariantWithoutTheOlderCallsStillServesSessions)
     ASSERT_EQ(create(&env, 0, nullptr, nullptr, nullptr, nullptr, 0, nullptr), 0);
     EXPECT_NE(env, nullptr);
     EXPECT_EQ(release(env, 1), 0);
+}
+
+TEST(VariantBuilds, ALibraryUnloadedAndLoadedAgainKnowsItsHandlesAndLeavesNothingBehind)
+{
+    // The client unloads the library when it lets go of a client home. Whatever the library kept
+    // for itself goes with it (the leak-checking build reports any block left unreachable once
+    // the library is unmapped), and a library loaded again starts afresh.
+    using namespace qdsi::oci;
+    using EnvInit = int (*)(void **, unsigned, size_t, void **);
+    using HandleAlloc = int (*)(const void *, void **, unsigned, size_t, void **);
+    using HandleFree = int (*)(void *, unsigned);
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        Library library(variantPath("_no81"));
+        ASSERT_NE(library.handle, nullptr) << dlerror();
+        auto init = reinterpret_cast<EnvInit>(dlsym(library.handle, "OCIEnvInit"));
+        auto alloc = reinterpret_cast<HandleAlloc>(dlsym(library.handle, "OCIHandleAlloc"));
+        auto release = reinterpret_cast<HandleFree>(dlsym(library.handle, "OCIHandleFree"));
+        ASSERT_TRUE(init && alloc && release);
+        void *env = nullptr;
+        void *error = nullptr;
+        ASSERT_EQ(init(&env, OCI_DEFAULT, 0, nullptr), OCI_SUCCESS);
+        ASSERT_EQ(alloc(env, &error, OCI_HTYPE_ERROR, 0, nullptr), OCI_SUCCESS);
+        EXPECT_EQ(release(error, OCI_HTYPE_ERROR), OCI_SUCCESS);
+        EXPECT_EQ(release(error, OCI_HTYPE_ERROR), OCI_INVALID_HANDLE); // freed once only
+        EXPECT_EQ(release(env, OCI_HTYPE_ENV), OCI_SUCCESS);
+    }
 }
