@@ -225,7 +225,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    session = bench::LogOnWithBenchRows("/tmp/qd-runner-bench-XXXXXX");
+    const bench::TempHome home("/tmp/qd-runner-bench-XXXXXX");
+    session = bench::LogOnWithBenchRows();
     {
         TOracleQuery ddl;
         ddl.SetSession(session.get());
