@@ -32,6 +32,7 @@
 namespace qd {
 
 class TExpression;
+class TFieldData;
 class TLOBLocator;
 class TOracleQuery;
 class TOracleSession;
@@ -539,6 +540,10 @@ private:
     void applyDictionaryFieldOptions();
     void computeLayout();
     void readColumn(TOracleQuery &query, const FieldSlot &slot, char *stored);
+    void readBlobColumn(TOracleQuery &query, const FieldSlot &slot, char *stored);
+    bool readTextColumn(
+        TOracleQuery &query, const FieldSlot &slot, const TFieldData &data, int row, char *stored);
+    void readConvertedColumn(TOracleQuery &query, const FieldSlot &slot, char *value);
     void readLobColumn(TOracleQuery &query, const FieldSlot &slot, QByteArray &value);
     bool fetchOne();
     void ensureFetchedTo(int visibleIndex);

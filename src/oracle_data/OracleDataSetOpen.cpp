@@ -38,6 +38,29 @@ qsizetype utf8Cut(const char *text, qsizetype length, qsizetype max)
     return n;
 }
 
+// Copies a fetched number or date whose define type holds the field's native form already;
+// false when the pair needs a conversion.
+bool copyFetchedValue(const TFieldData &data, int row, TFieldType target, char *value)
+{
+    const ub2 defineType = data.defineType;
+    const ub1 *raw = data.RowAddress(row);
+    if (defineType == SQLT_INT && (target == ftInteger || target == ftAutoInc)) {
+        std::memcpy(value, raw, sizeof(qint32));
+    } else if (defineType == SQLT_INT && target == ftSmallint) {
+        qint32 n = 0;
+        std::memcpy(&n, raw, sizeof n);
+        const auto small = static_cast<qint16>(n);
+        std::memcpy(value, &small, sizeof small);
+    } else if (defineType == SQLT_FLT && (target == ftFloat || target == ftCurrency)) {
+        std::memcpy(value, raw, sizeof(double));
+    } else if (defineType == SQLT_DAT && target == ftDateTime) {
+        DateTimeToNative(ftDateTime, DecodeOracleDate(raw), value);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 // ---- Field definitions
@@ -478,46 +501,11 @@ void TOracleDataSet::readColumn(TOracleQuery &query, const FieldSlot &slot, char
     if (!slot.info || slot.info->ColumnIndex < 0
         || slot.info->FieldKind == TOracleFieldInfo::kfNoField)
         return;
-    const int column = slot.info->ColumnIndex;
-    const int source = slot.info->DataType;
-    TField *field = slot.field;
     if (slot.blob) {
-        auto *blobs = RecordHeader(record)->BlobList;
-        if (!blobs) {
-            blobs = new TBlobList;
-            RecordHeader(record)->BlobList = blobs;
-        }
-        TOracleBlob *blob = blobs->Add(field);
-        if (query.FieldIsNull(column))
-            return;
-        QByteArray value;
-        switch (source) {
-        case SQLT_LNG:
-            value = query.FieldAsString(column).toUtf8();
-            break;
-        case SQLT_LBI:
-            value = query.Field(column).AsBytes();
-            break;
-        case SQLT_CLOB:
-        case SQLT_BLOB:
-        case SQLT_BFILEE:
-            readLobColumn(query, slot, value);
-            break;
-        case SQLT_INT:
-        case SQLT_FLT:
-        case SQLT_STR:
-        case SQLT_DAT:
-        case SQLT_REF:
-            value = TrimmedString(query.FieldAsString(column)).toUtf8();
-            break;
-        default:
-            DatabaseError(QStringLiteral("Unexpected datatype: ") + field->FieldName());
-        }
-        if (source == SQLT_LBI || source == SQLT_BLOB || source == SQLT_BFILEE)
-            DecompressBlob(static_cast<TBlobField *>(field), value);
-        blob->SetData(std::move(value));
+        readBlobColumn(query, slot, record);
         return;
     }
+    const int column = slot.info->ColumnIndex;
     // Plain columns are read straight from the fetch buffers: the accessors' checks and
     // conversions cost more than the copy.
     const TFieldData &data = query.FieldItem(column);
@@ -528,96 +516,141 @@ void TOracleDataSet::readColumn(TOracleQuery &query, const FieldSlot &slot, char
     if (plain ? data.indicatorBuffer[static_cast<size_t>(row)] == -1 : query.FieldIsNull(column))
         return;
     char *value = record + slot.storedOffset;
-    const TFieldType target = field->DataType();
-    if (plain && !slot.text) {
-        const ub1 *raw = data.RowAddress(row);
-        bool done = true;
-        if (defineType == SQLT_INT && (target == ftInteger || target == ftAutoInc)) {
-            std::memcpy(value, raw, sizeof(qint32));
-        } else if (defineType == SQLT_INT && target == ftSmallint) {
-            qint32 n = 0;
-            std::memcpy(&n, raw, sizeof n);
-            const auto small = static_cast<qint16>(n);
-            std::memcpy(value, &small, sizeof small);
-        } else if (defineType == SQLT_FLT && (target == ftFloat || target == ftCurrency)) {
-            std::memcpy(value, raw, sizeof(double));
-        } else if (defineType == SQLT_DAT && target == ftDateTime) {
-            DateTimeToNative(ftDateTime, DecodeOracleDate(raw), value);
-        } else {
-            done = false;
-        }
-        if (done) {
-            PackedRecord::SetPresent(record, slot.nullBit, true);
-            return;
-        }
+    if (plain && !slot.text && copyFetchedValue(data, row, slot.field->DataType(), value)) {
+        PackedRecord::SetPresent(record, slot.nullBit, true);
+        return;
     }
     if (slot.text) {
-        QByteArray converted;
-        const char *text = nullptr;
-        qsizetype length = 0;
-        if (source == SQLT_STR && defineType == SQLT_STR) {
-            // The fetch buffer already holds UTF-8; line breaks take the converting path.
-            text = reinterpret_cast<const char *>(data.RowAddress(row));
-            length
-                = static_cast<qsizetype>(strnlen(text, static_cast<size_t>(slot.info->Size) + 1));
-            if (std::memchr(text, '\r', static_cast<size_t>(length))
-                || std::memchr(text, '\n', static_cast<size_t>(length))) {
-                converted = TrimmedString(query.FieldAsString(column)).toUtf8();
-                text = converted.constData();
-                length = converted.size();
-            } else if (TOracleSession *session = Session();
-                       session && session->Preferences().TrimStringFields()) {
-                while (length > 0 && static_cast<unsigned char>(text[length - 1]) <= 32)
-                    --length;
-            }
-        } else {
+        if (!readTextColumn(query, slot, data, row, record))
+            return; // an empty text is null
+    } else {
+        readConvertedColumn(query, slot, value);
+    }
+    PackedRecord::SetPresent(record, slot.nullBit, true);
+}
+
+// The text of a column, as UTF-8 held by the store; false when it is empty.
+bool TOracleDataSet::readTextColumn(
+    TOracleQuery &query, const FieldSlot &slot, const TFieldData &data, int row, char *record)
+{
+    const int column = slot.info->ColumnIndex;
+    const int source = slot.info->DataType;
+    const ub2 defineType = data.defineType;
+    QByteArray converted;
+    const char *text = nullptr;
+    qsizetype length = 0;
+    if (source == SQLT_STR && defineType == SQLT_STR) {
+        // The fetch buffer already holds UTF-8; line breaks take the converting path.
+        text = reinterpret_cast<const char *>(data.RowAddress(row));
+        length = static_cast<qsizetype>(strnlen(text, static_cast<size_t>(slot.info->Size) + 1));
+        if (std::memchr(text, '\r', static_cast<size_t>(length))
+            || std::memchr(text, '\n', static_cast<size_t>(length))) {
             converted = TrimmedString(query.FieldAsString(column)).toUtf8();
             text = converted.constData();
             length = converted.size();
+        } else if (TOracleSession *session = Session();
+                   session && session->Preferences().TrimStringFields()) {
+            while (length > 0 && static_cast<unsigned char>(text[length - 1]) <= 32)
+                --length;
         }
-        if (length == 0)
-            return; // an empty text is null
-        length = utf8Cut(text, length, field->Size());
-        PackedRecord::SetText(record, slot.storedOffset, m_store->HoldText(text, length));
     } else {
-        switch (target) {
-        case ftSmallint:
-        case ftWord:
-        case ftBoolean: {
-            const int v = query.FieldAsInteger(column);
-            const qint16 n = target == ftBoolean ? qint16(v != 0) : static_cast<qint16>(v);
-            std::memcpy(value, &n, sizeof n);
-            break;
-        }
-        case ftInteger:
-        case ftAutoInc: {
-            const qint32 n = query.FieldAsInteger(column);
-            std::memcpy(value, &n, sizeof n);
-            break;
-        }
-        case ftLargeint: {
-            const qint64 n = source == SQLT_INT ? qint64(query.FieldAsInteger(column))
-                                                : static_cast<qint64>(query.FieldAsFloat(column));
-            std::memcpy(value, &n, sizeof n);
-            break;
-        }
-        case ftFloat:
-        case ftCurrency:
-        case ftBCD: {
-            const double d = query.FieldAsFloat(column);
-            std::memcpy(value, &d, sizeof d);
-            break;
-        }
-        case ftDate:
-        case ftTime:
-        case ftDateTime:
-            DateTimeToNative(target, query.FieldAsDate(column), value);
-            break;
-        default:
-            DatabaseError(QStringLiteral("Unexpected datatype: ") + field->FieldName());
-        }
+        converted = TrimmedString(query.FieldAsString(column)).toUtf8();
+        text = converted.constData();
+        length = converted.size();
     }
-    PackedRecord::SetPresent(record, slot.nullBit, true);
+    if (length == 0)
+        return false;
+    length = utf8Cut(text, length, slot.field->Size());
+    PackedRecord::SetText(record, slot.storedOffset, m_store->HoldText(text, length));
+    return true;
+}
+
+// A value the fetch buffers do not hold in the field's native form, through the accessors.
+void TOracleDataSet::readConvertedColumn(TOracleQuery &query, const FieldSlot &slot, char *value)
+{
+    const int column = slot.info->ColumnIndex;
+    const int source = slot.info->DataType;
+    TField *field = slot.field;
+    const TFieldType target = field->DataType();
+    switch (target) {
+    case ftSmallint:
+    case ftWord:
+    case ftBoolean: {
+        const int v = query.FieldAsInteger(column);
+        const qint16 n = target == ftBoolean ? qint16(v != 0) : static_cast<qint16>(v);
+        std::memcpy(value, &n, sizeof n);
+        break;
+    }
+    case ftInteger:
+    case ftAutoInc: {
+        const qint32 n = query.FieldAsInteger(column);
+        std::memcpy(value, &n, sizeof n);
+        break;
+    }
+    case ftLargeint: {
+        const qint64 n = source == SQLT_INT ? qint64(query.FieldAsInteger(column))
+                                            : static_cast<qint64>(query.FieldAsFloat(column));
+        std::memcpy(value, &n, sizeof n);
+        break;
+    }
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD: {
+        const double d = query.FieldAsFloat(column);
+        std::memcpy(value, &d, sizeof d);
+        break;
+    }
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+        DateTimeToNative(target, query.FieldAsDate(column), value);
+        break;
+    default:
+        DatabaseError(QStringLiteral("Unexpected datatype: ") + field->FieldName());
+    }
+}
+
+// A BLOB kind's value goes to the record's BLOB list, decompressed where it was stored
+// compressed.
+void TOracleDataSet::readBlobColumn(TOracleQuery &query, const FieldSlot &slot, char *record)
+{
+    const int column = slot.info->ColumnIndex;
+    const int source = slot.info->DataType;
+    TField *field = slot.field;
+    auto *blobs = RecordHeader(record)->BlobList;
+    if (!blobs) {
+        blobs = new TBlobList;
+        RecordHeader(record)->BlobList = blobs;
+    }
+    TOracleBlob *blob = blobs->Add(field);
+    if (query.FieldIsNull(column))
+        return;
+    QByteArray value;
+    switch (source) {
+    case SQLT_LNG:
+        value = query.FieldAsString(column).toUtf8();
+        break;
+    case SQLT_LBI:
+        value = query.Field(column).AsBytes();
+        break;
+    case SQLT_CLOB:
+    case SQLT_BLOB:
+    case SQLT_BFILEE:
+        readLobColumn(query, slot, value);
+        break;
+    case SQLT_INT:
+    case SQLT_FLT:
+    case SQLT_STR:
+    case SQLT_DAT:
+    case SQLT_REF:
+        value = TrimmedString(query.FieldAsString(column)).toUtf8();
+        break;
+    default:
+        DatabaseError(QStringLiteral("Unexpected datatype: ") + field->FieldName());
+    }
+    if (source == SQLT_LBI || source == SQLT_BLOB || source == SQLT_BFILEE)
+        DecompressBlob(static_cast<TBlobField *>(field), value);
+    blob->SetData(std::move(value));
 }
 
 // LOB columns: the query serves them through a column handler when one is registered; the
