@@ -101,6 +101,9 @@ protected:
                 }
                 s->reset();
             }
+        // The describe database's configuration knows only its own alias: later tests in this
+        // process log on to the usual ones.
+        qunsetenv("QD_STANDIN_CONFIG");
     }
 
     static std::unique_ptr<TOracleSession> logOn(const QString &user, const QString &password)
@@ -149,22 +152,27 @@ protected:
 private:
     static bool useDescribeDatabase()
     {
-        static const bool ready = [] {
-            const QString path
-                = QDir(programDirectory()).filePath(QStringLiteral("describe-standin.ini"));
-            QFile file(path);
-            if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-                return false;
-            file.write("[alias QDDESC]\ndirectory = describe-db\ndemo = yes\n"
-                       "[user DEMO@QDDESC]\npassword = DEMO\n"
-                       "[user HR@QDDESC]\npassword = HR\n"
-                       "[user \"Dev\"@QDDESC]\npassword = dev\n");
-            file.close();
-            qputenv("QD_STANDIN_CONFIG", QFile::encodeName(path));
-            SetOCIDLL(standinLibraryPath());
-            return true;
-        }();
-        return ready;
+        static const QString path = writeDescribeConfiguration();
+        if (path.isEmpty())
+            return false;
+        qputenv("QD_STANDIN_CONFIG", QFile::encodeName(path));
+        SetOCIDLL(standinLibraryPath());
+        return true;
+    }
+
+    // The stand-in configuration naming the describe database and its users; empty on failure.
+    static QString writeDescribeConfiguration()
+    {
+        const QString path = QDir(programDirectory()).filePath(QStringLiteral("describe-standin.ini"));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return QString();
+        file.write("[alias QDDESC]\ndirectory = describe-db\ndemo = yes\n"
+                   "[user DEMO@QDDESC]\npassword = DEMO\n"
+                   "[user HR@QDDESC]\npassword = HR\n"
+                   "[user \"Dev\"@QDDESC]\npassword = dev\n");
+        file.close();
+        return path;
     }
 
     void buildFixture()
