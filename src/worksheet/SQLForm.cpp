@@ -6,6 +6,7 @@
 #include "oracle/ScreenServices.h"
 #include "oracle_data/OracleDataSet.h"
 #include "platform/ProgramDirectory.h"
+#include "shell/FileDrop.h"
 #include "shell/MainSettings.h"
 #include "shell/MessageBoxes.h"
 #include "shell/ProgramFiles.h"
@@ -455,10 +456,7 @@ bool TSQLForm::eventFilter(QObject *watched, QEvent *event)
         case QEvent::Drop: {
             auto *drop = static_cast<QDropEvent *>(event);
             if (drop->mimeData()->hasUrls()) {
-                QStringList files;
-                for (const QUrl &url : drop->mimeData()->urls())
-                    if (url.isLocalFile())
-                        files.append(url.toLocalFile());
+                const QStringList files = TFileDrop::LocalFiles(drop->mimeData()->urls());
                 drop->acceptProposedAction();
                 if (!m_editor->isReadOnly())
                     dropFiles(files);
@@ -484,12 +482,8 @@ bool TSQLForm::eventFilter(QObject *watched, QEvent *event)
         case QEvent::Drop: {
             auto *drop = static_cast<QDropEvent *>(event);
             if (drop->mimeData()->hasUrls()) {
-                QStringList files;
-                for (const QUrl &url : drop->mimeData()->urls())
-                    if (url.isLocalFile())
-                        files.append(url.toLocalFile());
                 drop->acceptProposedAction();
-                dropOnWorkspace(files);
+                dropOnWorkspace(TFileDrop::LocalFiles(drop->mimeData()->urls()));
                 return true;
             }
             break;

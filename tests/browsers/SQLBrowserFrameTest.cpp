@@ -5,6 +5,7 @@
 #include "browsers/FrameSQLBrowser.h"
 #include "browsers/QDWorkspaceTreeView.h"
 #include "browsers/SQLTreeBrowser.h"
+#include "common/ScriptedScreensTest.h"
 #include "common/TestSupport.h"
 #include "oracle/OracleClientLibrary.h"
 #include "oracle/OracleError.h"
@@ -25,53 +26,15 @@
 namespace qd::test {
 namespace {
 
-// Answers the pane's questions from a script and records them and its messages.
-class BrowserFrameTest : public ::testing::Test {
+// The pane's questions answered from a script, with a DEMO logon for its sessions.
+class BrowserFrameTest : public ScriptedScreensTest {
 protected:
-    void SetUp() override
-    {
-        SetOCIDLL(standinLibraryPath());
-        ScreenServices hooks;
-        hooks.confirm = [this](const QString &message, const QString &) {
-            questions.append(message);
-            if (answers.empty())
-                return int(mrCancel);
-            const int answer = answers.front();
-            answers.pop_front();
-            return answer;
-        };
-        hooks.message = [this](TMessageKind, const QString &message) { messages.append(message); };
-        hooks.showException = [this](std::exception_ptr error) {
-            messages.append(ExceptionMessage(error));
-        };
-        InstallScreenServices(hooks);
-    }
-
-    void TearDown() override { ResetScreenServices(); }
-
-    static bool waitFor(const std::function<bool()> &done, int timeoutMs = 20000)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (!done()) {
-            if (timer.elapsed() > timeoutMs)
-                return false;
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-            QThread::msleep(2);
-        }
-        return true;
-    }
-
     static void demoLogon(TOracleSession &session, const QString &password = QStringLiteral("DEMO"))
     {
         session.SetLogonUsername(QStringLiteral("DEMO"));
         session.SetLogonPassword(password);
         session.SetLogonDatabase(QStringLiteral("DEMO"));
     }
-
-    std::deque<int> answers;
-    QStringList questions;
-    QStringList messages;
 };
 
 // ---- File kinds and the file tree ------------------------------------------------------------

@@ -277,19 +277,7 @@ protected:
     }
     Rows rows(const std::string &sql)
     {
-        TOracleQuery q;
-        q.SetSession(session.get());
-        q.SetStringFieldsOnly(true);
-        q.SQL().SetText(QString::fromStdString(sql));
-        q.Execute();
-        Rows out;
-        for (; !q.Eof(); q.Next()) {
-            std::string row;
-            for (int i = 0; i < q.FieldCount(); ++i)
-                row += (i ? "|" : "") + q.FieldAsString(i).toStdString();
-            out.push_back(row);
-        }
-        return out;
+        return TextRows(*session, sql);
     }
     // Runs the script, stopping at the first statement that fails.
     void install()

@@ -12,6 +12,24 @@
 
 namespace qd::test {
 
+// Every row with each column fetched as the server's text, joined with "|".
+inline std::vector<std::string> TextRows(TOracleSession &session, const std::string &sql)
+{
+    TOracleQuery q;
+    q.SetSession(&session);
+    q.SetStringFieldsOnly(true);
+    q.SQL().SetText(QString::fromStdString(sql));
+    q.Execute();
+    std::vector<std::string> out;
+    for (; !q.Eof(); q.Next()) {
+        std::string row;
+        for (int i = 0; i < q.FieldCount(); ++i)
+            row += (i ? "|" : "") + q.FieldAsString(i).toStdString();
+        out.push_back(row);
+    }
+    return out;
+}
+
 class StandinQueryTest : public ::testing::Test {
 protected:
     void SetUp() override { session = LogOnDemo(); }

@@ -2,6 +2,7 @@
 // tree takes the settings' folder lists, and a modified workspace is offered for saving before
 // the window closes.
 
+#include "BrowserPaneTestSupport.h"
 #include "WorksheetTestSupport.h"
 
 #include "browsers/DBNavTreeView.h"
@@ -24,35 +25,7 @@
 namespace qd::test {
 namespace {
 
-class WorksheetBrowserTest : public WorksheetTest {
-protected:
-    void SetUp() override
-    {
-        WorksheetTest::SetUp();
-        InstallSQLBrowserFrame();
-    }
-
-    void TearDown() override
-    {
-        WorksheetTest::TearDown();
-        SetSQLBrowserFrameFactory({});
-    }
-
-    static TFrameSQLBrowser *frameOf(TSQLForm *form)
-    {
-        return dynamic_cast<TFrameSQLBrowser *>(form->FrameSQLBrowser1());
-    }
-
-    // The user the pane's session is logged on as, asked of the server.
-    static QString serverUser(TOracleSession &session)
-    {
-        TOracleQuery query;
-        query.SetSession(&session);
-        query.SQL().SetText(QStringLiteral("select user from dual"));
-        query.Execute();
-        return query.FieldAsString(0);
-    }
-};
+class WorksheetBrowserTest : public WithBrowserPane<WorksheetTest> {};
 
 TEST_F(WorksheetBrowserTest, NavigatorAutoConnectFollowsTheConnectionState)
 {

@@ -1,6 +1,7 @@
 // The worksheet inside a main window: settings from the main store, the SQL history, the logon
 // dialog of Connect, recent files and files dropped several at a time, and the browser pane's
 // navigator following the window's logon.
+#include "BrowserPaneTestSupport.h"
 #include "WorksheetTestSupport.h"
 
 #include "browsers/DBNavTreeView.h"
@@ -273,33 +274,7 @@ TEST_F(WorksheetInMainWindow, DuplicateSessionCopiesTheLogonAndText)
 
 namespace {
 
-class PaneInMainWindow : public WorksheetInMainWindow {
-protected:
-    void SetUp() override
-    {
-        WorksheetInMainWindow::SetUp();
-        InstallSQLBrowserFrame();
-    }
-    void TearDown() override
-    {
-        WorksheetInMainWindow::TearDown();
-        SetSQLBrowserFrameFactory({});
-    }
-
-    static TFrameSQLBrowser *frameOf(TSQLForm *form)
-    {
-        return dynamic_cast<TFrameSQLBrowser *>(form->FrameSQLBrowser1());
-    }
-
-    static QString serverUser(TOracleSession &session)
-    {
-        TOracleQuery query;
-        query.SetSession(&session);
-        query.SQL().SetText(QStringLiteral("select user from dual"));
-        query.Execute();
-        return query.FieldAsString(0);
-    }
-};
+class PaneInMainWindow : public qd::test::WithBrowserPane<WorksheetInMainWindow> {};
 
 // A navigator whose logon fails (the server refuses one more session, say).
 class RefusingNavigator : public DBNavTreeInterface {
