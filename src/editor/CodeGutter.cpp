@@ -283,8 +283,10 @@ int TCodeGutter::bookmarkDigit(const QKeyEvent &event)
 
 bool TCodeGutter::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != m_memo || !m_bookmarks
-        || (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride))
+    // The event's type first: while the editor is being destroyed it still sends focus events
+    // here, and reading the guarded pointer then would take a half-destroyed widget for an editor.
+    if ((event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
+        || !m_bookmarks || watched != m_memo)
         return QWidget::eventFilter(watched, event);
     auto *key = static_cast<QKeyEvent *>(event);
     const Qt::KeyboardModifiers mods
