@@ -24,14 +24,19 @@ void FontMeasurer::SetFonts(const QFont &font, const QFont &altFont)
     m_fixedPitch = QFontInfo(font).fixedPitch() && QFontInfo(altFont).fixedPitch();
 }
 
-QFont FontMeasurer::FontFor(quint8 style) const
+QFont StyledFont(const QFont &font, const QFont &altFont, quint8 style)
 {
-    QFont f = (style & StyleAltFont) ? m_altFont : m_font;
+    QFont f = (style & StyleAltFont) ? altFont : font;
     f.setWeight((style & StyleBold) ? QFont::Bold : QFont::Normal);
     f.setItalic(style & StyleItalic);
     f.setUnderline(style & StyleUnderline);
     f.setStrikeOut(style & StyleStrikeOut);
     return f;
+}
+
+QFont FontMeasurer::FontFor(quint8 style) const
+{
+    return StyledFont(m_font, m_altFont, style);
 }
 
 const QFontMetrics &FontMeasurer::Metrics(quint8 style) const

@@ -10,6 +10,10 @@
 
 namespace qd {
 
+// The font a style byte draws in: the alternate font for the alternate-font bit, else the main
+// one, with the byte's weight, italic, underline and strike-out.
+QFont StyledFont(const QFont &font, const QFont &altFont, quint8 style);
+
 // Measures text in the editor's fonts: a style byte picks the font (the alternate font for the
 // alternate-font bit) and its weight (bold bit: 700, else 400), italic, underline and strike-out.
 class FontMeasurer : public TextMeasurer {

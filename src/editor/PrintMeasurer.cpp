@@ -1,5 +1,6 @@
 #include "editor/PrintMeasurer.h"
 
+#include "editor/FontMeasurer.h"
 #include "editor/TextRecords.h"
 
 #include <QFontMetricsF>
@@ -39,12 +40,7 @@ void PrintMeasurer::SetFonts(const QFont &font, const QFont &altFont, int dpi, i
 
 QFont PrintMeasurer::FontFor(quint8 style) const
 {
-    QFont f = (style & StyleAltFont) ? m_altFont : m_font;
-    f.setWeight((style & StyleBold) ? QFont::Bold : QFont::Normal);
-    f.setItalic(style & StyleItalic);
-    f.setUnderline(style & StyleUnderline);
-    f.setStrikeOut(style & StyleStrikeOut);
-    return f;
+    return StyledFont(m_font, m_altFont, style);
 }
 
 int PrintMeasurer::Advance(char32_t c, quint8 style) const

@@ -38,9 +38,36 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <functional>
+
 namespace qd {
 
 namespace {
+
+// A drag of desktop files onto one of the window's drop targets: shown as refused unless
+// accepting, and a drop hands the local file names on. False for every other event, which the
+// target then handles itself.
+bool takeFileDrop(QEvent *event, bool accepting, const std::function<void(const QStringList &)> &drop)
+{
+    if (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove
+        && event->type() != QEvent::Drop)
+        return false;
+    auto *dropEvent = static_cast<QDropEvent *>(event);
+    if (!dropEvent->mimeData()->hasUrls())
+        return false;
+    if (event->type() != QEvent::Drop) {
+        if (accepting)
+            dropEvent->acceptProposedAction();
+        else
+            dropEvent->ignore();
+        return true;
+    }
+    const QStringList files = TFileDrop::LocalFiles(dropEvent->mimeData()->urls());
+    dropEvent->acceptProposedAction();
+    if (accepting)
+        drop(files);
+    return true;
+}
 
 constexpr int kConnectedOutputHeight = 250;
 
@@ -439,58 +466,14 @@ void TSQLForm::resizeEvent(QResizeEvent *event)
 bool TSQLForm::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_editor->dropTarget()) {
-        switch (event->type()) {
-        case QEvent::DragEnter:
-        case QEvent::DragMove: {
-            auto *drag = static_cast<QDropEvent *>(event);
-            if (drag->mimeData()->hasUrls()) {
-                // Files dropped from the desktop: a read-only (running) editor refuses them.
-                if (m_editor->isReadOnly())
-                    drag->ignore();
-                else
-                    drag->acceptProposedAction();
-                return true;
-            }
-            break;
-        }
-        case QEvent::Drop: {
-            auto *drop = static_cast<QDropEvent *>(event);
-            if (drop->mimeData()->hasUrls()) {
-                const QStringList files = TFileDrop::LocalFiles(drop->mimeData()->urls());
-                drop->acceptProposedAction();
-                if (!m_editor->isReadOnly())
-                    dropFiles(files);
-                return true;
-            }
-            break;
-        }
-        default:
-            break;
-        }
+        // Files dropped from the desktop: a read-only (running) editor refuses them.
+        const bool accepting = !m_editor->isReadOnly();
+        if (takeFileDrop(event, accepting, [this](const QStringList &files) { dropFiles(files); }))
+            return true;
     } else if (m_browserFrame && watched == m_browserFrame->WorkspaceDropTarget()) {
         // Files dropped from the desktop on the workspace tree join the workspace.
-        switch (event->type()) {
-        case QEvent::DragEnter:
-        case QEvent::DragMove: {
-            auto *drag = static_cast<QDropEvent *>(event);
-            if (drag->mimeData()->hasUrls()) {
-                drag->acceptProposedAction();
-                return true;
-            }
-            break;
-        }
-        case QEvent::Drop: {
-            auto *drop = static_cast<QDropEvent *>(event);
-            if (drop->mimeData()->hasUrls()) {
-                drop->acceptProposedAction();
-                dropOnWorkspace(TFileDrop::LocalFiles(drop->mimeData()->urls()));
-                return true;
-            }
-            break;
-        }
-        default:
-            break;
-        }
+        if (takeFileDrop(event, true, [this](const QStringList &files) { dropOnWorkspace(files); }))
+            return true;
     } else if (watched == m_editor->control() && event->type() == QEvent::FocusIn) {
         updateEditCommands();
     }

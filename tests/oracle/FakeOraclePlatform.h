@@ -8,6 +8,7 @@
 #include <QMap>
 #include <QRegularExpression>
 
+#include "common/MapEnvironment.h"
 #include "platform/Environment.h"
 
 #include <atomic>
@@ -119,16 +120,5 @@ private:
     QMap<QString, QStringList> m_files; // sorted: a stable "directory order"
 };
 
-// Environment variables held in a table.
-class MapEnvironment : public Environment {
-public:
-    QString value(const QString &name) const override { return m_values.value(name); }
-    bool contains(const QString &name) const override { return m_values.contains(name); }
-    void setValue(const QString &name, const QString &value) override { m_values[name] = value; }
-    void remove(const QString &name) override { m_values.remove(name); }
-
-private:
-    QHash<QString, QString> m_values;
-};
 
 } // namespace qd::test

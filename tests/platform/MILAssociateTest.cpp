@@ -4,6 +4,7 @@
 // deliberate change regenerate them with
 //   QD_UPDATE_GOLDEN=1 build/tests/test_platform --gtest_filter='Associations.*Golden*'
 #include "classlib/Exception.h"
+#include "common/MapEnvironment.h"
 #include "common/TestSupport.h"
 #include "platform/Environment.h"
 #include "platform/MILAssociate.h"
@@ -19,17 +20,6 @@ using namespace qd;
 using namespace qd::test;
 
 namespace {
-
-class XdgEnvironment : public Environment {
-public:
-    QString value(const QString &name) const override { return m_values.value(name); }
-    bool contains(const QString &name) const override { return m_values.contains(name); }
-    void setValue(const QString &name, const QString &value) override { m_values[name] = value; }
-    void remove(const QString &name) override { m_values.remove(name); }
-
-private:
-    QHash<QString, QString> m_values;
-};
 
 QString readText(const QString &path)
 {
@@ -82,7 +72,7 @@ protected:
     }
 
     QTemporaryDir root;
-    XdgEnvironment environment;
+    MapEnvironment environment;
     TMILAssociate associate { environment };
     QStringList tools;
 };

@@ -1,5 +1,6 @@
 // The single-instance channel within one process: the wire format, a socket left behind,
 // and what the running copy does with what arrives.
+#include "common/MapEnvironment.h"
 #include "platform/Environment.h"
 #include "platform/MainInstance.h"
 
@@ -21,20 +22,14 @@ using namespace qd;
 
 namespace {
 
-class RuntimeEnvironment : public Environment {
+// The runtime directory given and a display, nothing else.
+class RuntimeEnvironment : public test::MapEnvironment {
 public:
     explicit RuntimeEnvironment(const QString &runtime)
+        : MapEnvironment({ { QStringLiteral("XDG_RUNTIME_DIR"), runtime },
+            { QStringLiteral("DISPLAY"), QStringLiteral(":7") } })
     {
-        m_values.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
-        m_values.insert(QStringLiteral("DISPLAY"), QStringLiteral(":7"));
     }
-    QString value(const QString &name) const override { return m_values.value(name); }
-    bool contains(const QString &name) const override { return m_values.contains(name); }
-    void setValue(const QString &name, const QString &value) override { m_values[name] = value; }
-    void remove(const QString &name) override { m_values.remove(name); }
-
-private:
-    QHash<QString, QString> m_values;
 };
 
 class MainInstanceTest : public ::testing::Test {

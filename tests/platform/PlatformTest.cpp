@@ -1,4 +1,5 @@
 #include "classlib/Exception.h"
+#include "common/MapEnvironment.h"
 #include "platform/CommandLine.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/Environment.h"
@@ -18,16 +19,7 @@ using namespace qd;
 
 namespace {
 
-class MapEnvironment : public Environment {
-public:
-    QString value(const QString &name) const override { return m_values.value(name); }
-    bool contains(const QString &name) const override { return m_values.contains(name); }
-    void setValue(const QString &name, const QString &value) override { m_values[name] = value; }
-    void remove(const QString &name) override { m_values.remove(name); }
-
-private:
-    QHash<QString, QString> m_values;
-};
+using test::MapEnvironment;
 
 // Counts what passes through the seam and refuses one path.
 class RecordingResolver : public LibraryResolver {
