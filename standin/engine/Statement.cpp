@@ -170,7 +170,7 @@ int Statement::placeholderIndex(const std::string &name) const
     return 0;
 }
 
-int Statement::placeholderIndex(ub4 position) const
+int Statement::placeholderIndex(uint32_t position) const
 {
     if (position < 1 || position > m_classified.placeholders.size())
         return 0;
@@ -218,7 +218,7 @@ void Statement::bindInputs(const std::vector<BoundValue> &binds, size_t row)
 }
 
 FetchResult Statement::execute(Session &session, const std::vector<BoundValue> &binds,
-    const std::vector<std::optional<ClientBuffer>> &defines, ub4 iterations, ub4 rowOffset,
+    const std::vector<std::optional<ClientBuffer>> &defines, uint32_t iterations, uint32_t rowOffset,
     bool describeOnly, bool commitOnSuccess)
 {
     try {
@@ -235,7 +235,7 @@ FetchResult Statement::execute(Session &session, const std::vector<BoundValue> &
 }
 
 FetchResult Statement::run(Session &session, const std::vector<BoundValue> &binds,
-    const std::vector<std::optional<ClientBuffer>> &defines, ub4 iterations, ub4 rowOffset,
+    const std::vector<std::optional<ClientBuffer>> &defines, uint32_t iterations, uint32_t rowOffset,
     bool describeOnly, bool commitOnSuccess)
 {
     session.checkConnection();
@@ -486,7 +486,7 @@ void Statement::lockSelectedRows(
 }
 
 FetchResult Statement::fetch(
-    Session &session, const std::vector<std::optional<ClientBuffer>> &defines, ub4 rows)
+    Session &session, const std::vector<std::optional<ClientBuffer>> &defines, uint32_t rows)
 {
     FetchResult result;
     if (!m_fetching)
@@ -499,7 +499,7 @@ FetchResult Statement::fetch(
         result.exhausted = true;
         return result;
     }
-    ub4 r = 0;
+    uint32_t r = 0;
     try {
         if (session.blockNextFetch.exchange(false))
             session.pause(-1);
@@ -532,11 +532,11 @@ FetchResult Statement::fetch(
                 sqlite3_value *value = kept
                     ? (*kept)[c]
                     : sqlite3_column_value(m_stmt, static_cast<int>(c) + m_hiddenColumns);
-                const int code = isLobType(defines[c]->type)
+                const int code = isLob(defines[c]->type)
                     ? storeSelectedLob(session, c, value, *defines[c], r, !kept)
                     : storeOutput(value, m_styles[c], *defines[c], r);
-                if (ub2 *rcode = defines[c]->codeAt(r))
-                    *rcode = static_cast<ub2>(code);
+                if (uint16_t *rcode = defines[c]->codeAt(r))
+                    *rcode = static_cast<uint16_t>(code);
                 if (code == 1406)
                     result.warning = 1406;
                 nullWithoutIndicator = nullWithoutIndicator || code == 1405;
@@ -562,7 +562,7 @@ FetchResult Statement::fetch(
 }
 
 void Statement::runDml(Session &session, const sql::Translation &t,
-    const std::vector<BoundValue> &binds, ub4 iterations, ub4 rowOffset, bool describeOnly)
+    const std::vector<BoundValue> &binds, uint32_t iterations, uint32_t rowOffset, bool describeOnly)
 {
     if (t.collection.present) {
         runCollectionChange(session, t, binds, iterations, rowOffset, describeOnly);
@@ -611,7 +611,7 @@ void Statement::runDml(Session &session, const sql::Translation &t,
         }
     }
     int64_t rewrittenRowid = 0;
-    for (ub4 row = rowOffset; row < iterations; ++row) {
+    for (uint32_t row = rowOffset; row < iterations; ++row) {
         if (mayMeetLocks
             && RowLocks::instance().othersHold(session.lockFile(t.targetOwner), table, &session))
             waitForLockedRows(session, table, sql, binds, row, t.targetOwner);
@@ -633,7 +633,7 @@ void Statement::runDml(Session &session, const sql::Translation &t,
         }
         session.write("RELEASE QD_FIRING_ROW");
         int64_t last = 0;
-        m_rowCount += static_cast<ub4>(triggers.takeRewritten(upper(table), last));
+        m_rowCount += static_cast<uint32_t>(triggers.takeRewritten(upper(table), last));
         if (last)
             rewrittenRowid = last;
     }
@@ -655,7 +655,7 @@ void Statement::runDml(Session &session, const sql::Translation &t,
 }
 
 void Statement::stepChange(Session &session, const sql::Translation &t,
-    const std::vector<BoundValue> &binds, ub4 row, const std::string &table)
+    const std::vector<BoundValue> &binds, uint32_t row, const std::string &table)
 {
     sqlite3 *db = session.db();
     sqlite3_reset(m_stmt);
@@ -667,7 +667,7 @@ void Statement::stepChange(Session &session, const sql::Translation &t,
         for (size_t k = 0; k < m_outTargets.size(); ++k) {
             const auto bind = std::find_if(binds.begin(), binds.end(),
                 [&](const BoundValue &b) { return b.sqliteIndex == m_outTargets[k]; });
-            if (bind != binds.end() && isLobType(bind->buffer.type))
+            if (bind != binds.end() && isLob(bind->buffer.type))
                 storeReturnedLob(session, table, static_cast<int>(k), bind->buffer, row);
             else if (bind != binds.end() && static_cast<int>(k) < sqlite3_column_count(m_stmt))
                 storeOutput(sqlite3_column_value(m_stmt, static_cast<int>(k)),
@@ -694,14 +694,14 @@ void Statement::stepChange(Session &session, const sql::Translation &t,
         for (const BoundValue &b : binds)
             if (std::find(m_outTargets.begin(), m_outTargets.end(), b.sqliteIndex)
                 != m_outTargets.end())
-                if (sb2 *ind = b.buffer.indicatorAt(row))
+                if (int16_t *ind = b.buffer.indicatorAt(row))
                     *ind = -1;
     }
-    m_rowCount += static_cast<ub4>(sqlite3_changes(db));
+    m_rowCount += static_cast<uint32_t>(sqlite3_changes(db));
 }
 
 void Statement::waitForLockedRows(Session &session, const std::string &table,
-    const std::string &dml, const std::vector<BoundValue> &binds, ub4 row,
+    const std::string &dml, const std::vector<BoundValue> &binds, uint32_t row,
     const std::string &database)
 {
     // The rows the change will touch: its WHERE clause over the table's row ids.

@@ -1,6 +1,6 @@
 // The 7-byte DATE form and the ISO text the stand-in keeps dates in: parsing, formatting and
 // their round trip.
-#include "engine/Values.h"
+#include "engine/DateBytes.h"
 
 #include <gtest/gtest.h>
 
