@@ -2,7 +2,6 @@
 
 #include "engine/SqlScan.h"
 
-
 namespace qdsi::engine {
 
 std::string dmlTable(std::string_view text)
