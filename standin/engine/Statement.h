@@ -35,8 +35,12 @@ public:
     Statement(const Statement &) = delete;
     Statement &operator=(const Statement &) = delete;
 
-    // Takes the text and classifies it; errors in the text are raised by execute.
-    void prepare(std::string text);
+    // Takes the text and classifies it; errors in the text are raised by execute. Given the
+    // session the statement will run in, the translation made here serves the executions
+    // that follow for as long as the session's context stays as it was.
+    void prepare(std::string text, Session *session = nullptr);
+    // The same with the translation already made for the session at its current context.
+    void prepare(std::string text, Session &session, sql::Translation translation);
     const std::string &text() const { return m_text; }
     int statementType() const { return m_classified.ociStatementType; }
     int sqlFunctionCode() const { return m_classified.sqlFunctionCode; }
@@ -78,6 +82,20 @@ public:
     void sessionEnded();
 
 private:
+    // The translation for a run in the session: the one kept when its key still holds, else
+    // a new one (which is then kept).
+    const sql::Translation &translationFor(Session &session);
+    void keepTranslation(Session &session, sql::Translation translation);
+    void keepTranslationFrom(sql::Translation translation);
+    // What the kept translation was made for: the session, its date format and the catalogue
+    // version (Session::catalogueVersion); session 0 when it was made without one.
+    struct TranslationKey {
+        int64_t session = 0;
+        uint64_t catalogue = 0;
+        std::string dateFormat;
+        bool operator==(const TranslationKey &) const = default;
+    };
+    static TranslationKey translationKey(Session &session);
     FetchResult run(Session &session, const std::vector<BoundValue> &binds,
         const std::vector<std::optional<ClientBuffer>> &defines, uint32_t iterations, uint32_t rowOffset,
         bool describeOnly, bool commitOnSuccess);
@@ -127,7 +145,8 @@ private:
 
     std::string m_text;
     sql::Translation m_classified;
-    std::optional<sql::OraError> m_classifyError;
+    bool m_plsql = false; // the translation is run by the PL/SQL interpreter
+    TranslationKey m_translatedFor;
 
     sqlite3_stmt *m_stmt = nullptr;
     int64_t m_preparedSession = 0; // id of the session the SQLite statement belongs to

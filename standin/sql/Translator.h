@@ -72,6 +72,7 @@ private:
         std::string fromText;
         std::string whereText; // " WHERE ..." or empty
         std::string limitText;
+        size_t selectListAt = 0; // in `sql`: just past its SELECT keyword
         std::string orderTail; // ", <key>": CONNECT BY's depth-first order after the user's
         Scope scope;
         std::shared_ptr<Grouping> grouping; // ROLLUP, CUBE, GROUPING SETS: see below

@@ -94,6 +94,7 @@ std::string Translator::query(size_t b, size_t e, const Scope *parent, bool top)
     members.emplace_back(start, orderAt);
     const bool compound = members.size() > 1;
     Block first;
+    size_t firstListAt = 0; // in `out`: where the first block's select list begins
     for (size_t m = 0; m < members.size(); ++m) {
         auto [mb, me] = members[m];
         if (mb >= me)
@@ -119,6 +120,8 @@ std::string Translator::query(size_t b, size_t e, const Scope *parent, bool top)
                 orderRange_ = { orderAt + 2, forAt };
             }
             Block blk = selectBlock(mb, me, parent, top && m == 0, !compound && orderAt == forAt);
+            if (m == 0)
+                firstListAt = out.size() + blk.selectListAt;
             if (siblings_.first && blk.orderTail.empty())
                 fail(30929, siblingsAt); // ORDER SIBLINGS BY clause not allowed here
             text = blk.sql;
@@ -184,6 +187,7 @@ std::string Translator::query(size_t b, size_t e, const Scope *parent, bool top)
         if (!top)
             fail(933, forAt);
         forUpdate(forAt, e, first);
+        out_.forUpdate.selectListStart = firstListAt;
     }
     if (top) {
         out_.from = first.scope.tables;
@@ -330,6 +334,7 @@ Translator::Block Translator::selectBlock(
     }
     if (!withText.empty() && listText.rfind("*", 0) == 0)
         listText.replace(0, 1, quoteName(blk.scope.tables[0].alias) + ".*"); // not the tree's
+    blk.selectListAt = withText.size() + 6;
     blk.sql = withText + "SELECT " + std::string(distinct ? "DISTINCT " : "") + listText + " FROM "
         + blk.fromText + blk.whereText + group + having + blk.limitText;
     return blk;
@@ -377,6 +382,7 @@ std::string Translator::fromClause(size_t b, size_t e, Scope &scope, const Scope
             spec = rows + "((WITH QD_COLL(V) AS (" + sub
                 + ") SELECT QD_ONE_COLLECTION(V) FROM QD_COLL))";
             derived = true;
+            ref.collection = true;
             k = c + 1;
         } else if (tok(k).isName() && !isClauseWord(tok(k))) {
             const bool single = !is(k + 1, ".");
@@ -418,6 +424,8 @@ std::string Translator::fromClause(size_t b, size_t e, Scope &scope, const Scope
                 ++k;
                 if (is(k, ".") && k + 1 < end && tok(k + 1).isName()) {
                     // The session's own schema is the connection's main database.
+                    if (ref.name != context_.user)
+                        ref.owner = ref.name;
                     spec = ref.name == context_.user ? name(k + 1) : spec + "." + name(k + 1);
                     ref.name = tok(k + 1).upper;
                     k += 2;
@@ -431,6 +439,7 @@ std::string Translator::fromClause(size_t b, size_t e, Scope &scope, const Scope
                         spec = owner == context_.user || owner.empty()
                             ? quoteName(object)
                             : quoteName(owner) + "." + quoteName(object);
+                        ref.owner = owner == context_.user ? std::string() : owner;
                         ref.name = object;
                         derived = true; // named by the alias below
                     }
@@ -671,6 +680,13 @@ void Translator::forUpdate(size_t b, size_t e, const Block &top)
             for (const TableRef &t : top.scope.tables)
                 if (t.alias == col.substr(0, dot) || t.name == col.substr(0, dot))
                     ref = &t;
+    }
+    if (!top.scope.tables.empty()) {
+        const TableRef &first = top.scope.tables.front();
+        f.lockNothing = first.collection;
+        f.lockTable = first.name;
+        f.lockSchema = first.owner;
+        f.lockQualifier = first.alias;
     }
     if (!ref && !top.scope.tables.empty())
         ref = &top.scope.tables.front();

@@ -33,6 +33,10 @@ Translation Translator::run()
 {
     if (tokens_.size() == 1)
         throw oraError(900, {}, 0);
+    // Transaction control may end in a semicolon, as the interpreter and older clients send it.
+    if ((tok(0).is("COMMIT") || tok(0).is("ROLLBACK") || tok(0).is("SAVEPOINT")) && end_ > 1
+        && tok(end_ - 1).is(";"))
+        --end_;
     Translation &t = out_;
     auto kind = [&](StatementKind k, int type, int code) {
         t.kind = k, t.ociStatementType = type, t.sqlFunctionCode = code;
@@ -1151,7 +1155,8 @@ std::string Translator::alter()
             SessionSetting setting;
             setting.name = tok(k).upper;
             const Token &v = tok(k + 2);
-            if (v.type == TokenType::String)
+            setting.literal = v.type == TokenType::String;
+            if (setting.literal)
                 setting.value = v.upper;
             else if (v.type == TokenType::Number || v.isName())
                 setting.value = v.type == TokenType::Identifier ? v.upper : v.text;
