@@ -1,7 +1,7 @@
 #include "engine/BindBuffers.h"
 
-#include "engine/OraErrors.h"
 #include "engine/DateBytes.h"
+#include "engine/OraErrors.h"
 
 namespace qdsi::engine {
 

@@ -70,8 +70,8 @@ bool isBlockValueBind(BufferType type)
 Value readValueBind(Session &session, const ClientBuffer &b, size_t row)
 {
     std::string text;
-    const bool present
-        = b.type == BufferType::Object ? xmlBindValue(b, row, text) : lobBlockValue(session, b, row, text);
+    const bool present = b.type == BufferType::Object ? xmlBindValue(b, row, text)
+                                                      : lobBlockValue(session, b, row, text);
     return present ? Value::fromText(text) : Value::null();
 }
 

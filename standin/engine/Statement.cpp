@@ -278,8 +278,8 @@ void Statement::bindInputs(const std::vector<BoundValue> &binds, size_t row)
 }
 
 FetchResult Statement::execute(Session &session, const std::vector<BoundValue> &binds,
-    const std::vector<std::optional<ClientBuffer>> &defines, uint32_t iterations, uint32_t rowOffset,
-    bool describeOnly, bool commitOnSuccess)
+    const std::vector<std::optional<ClientBuffer>> &defines, uint32_t iterations,
+    uint32_t rowOffset, bool describeOnly, bool commitOnSuccess)
 {
     try {
         return run(session, binds, defines, iterations, rowOffset, describeOnly, commitOnSuccess);
@@ -295,8 +295,8 @@ FetchResult Statement::execute(Session &session, const std::vector<BoundValue> &
 }
 
 FetchResult Statement::run(Session &session, const std::vector<BoundValue> &binds,
-    const std::vector<std::optional<ClientBuffer>> &defines, uint32_t iterations, uint32_t rowOffset,
-    bool describeOnly, bool commitOnSuccess)
+    const std::vector<std::optional<ClientBuffer>> &defines, uint32_t iterations,
+    uint32_t rowOffset, bool describeOnly, bool commitOnSuccess)
 {
     session.checkConnection();
     m_rowCount = m_rowsFetched = 0;
@@ -603,7 +603,8 @@ FetchResult Statement::fetch(
 }
 
 void Statement::runDml(Session &session, const sql::Translation &t,
-    const std::vector<BoundValue> &binds, uint32_t iterations, uint32_t rowOffset, bool describeOnly)
+    const std::vector<BoundValue> &binds, uint32_t iterations, uint32_t rowOffset,
+    bool describeOnly)
 {
     if (t.collection.present) {
         runCollectionChange(session, t, binds, iterations, rowOffset, describeOnly);

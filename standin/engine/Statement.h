@@ -3,8 +3,8 @@
 // One statement of a client: its text, the dialect's translation, the prepared SQLite
 // statement, and the execute and fetch steps with the counts the client reads back.
 
-#include "engine/Session.h"
 #include "engine/ClientBuffer.h"
+#include "engine/Session.h"
 #include "sql/Dialect.h"
 
 #include <sqlite3.h>
@@ -55,8 +55,8 @@ public:
     // with iterations > 0 the first rows go into the defines. Throws OraError; rowCount() tells
     // how many rows were processed before a failure.
     FetchResult execute(Session &session, const std::vector<BoundValue> &binds,
-        const std::vector<std::optional<ClientBuffer>> &defines, uint32_t iterations, uint32_t rowOffset,
-        bool describeOnly, bool commitOnSuccess);
+        const std::vector<std::optional<ClientBuffer>> &defines, uint32_t iterations,
+        uint32_t rowOffset, bool describeOnly, bool commitOnSuccess);
     FetchResult fetch(
         Session &session, const std::vector<std::optional<ClientBuffer>> &defines, uint32_t rows);
 
@@ -97,8 +97,8 @@ private:
     };
     static TranslationKey translationKey(Session &session);
     FetchResult run(Session &session, const std::vector<BoundValue> &binds,
-        const std::vector<std::optional<ClientBuffer>> &defines, uint32_t iterations, uint32_t rowOffset,
-        bool describeOnly, bool commitOnSuccess);
+        const std::vector<std::optional<ClientBuffer>> &defines, uint32_t iterations,
+        uint32_t rowOffset, bool describeOnly, bool commitOnSuccess);
     void prepareSqlite(Session &session, const std::string &sql);
     // A RETURNING target that is no input of the statement.
     bool isOutOnly(int sqliteIndex) const;
@@ -115,7 +115,8 @@ private:
     // A change through TABLE(subquery), run on the collection's elements
     // (StatementCollections.cpp).
     void runCollectionChange(Session &session, const sql::Translation &t,
-        const std::vector<BoundValue> &binds, uint32_t iterations, uint32_t rowOffset, bool describeOnly);
+        const std::vector<BoundValue> &binds, uint32_t iterations, uint32_t rowOffset,
+        bool describeOnly);
     // `database`: the attached schema of the table (empty: the session's own).
     void waitForLockedRows(Session &session, const std::string &table, const std::string &dml,
         const std::vector<BoundValue> &binds, uint32_t row, const std::string &database = {});

@@ -6,7 +6,8 @@
 namespace qdsi::engine {
 
 void Statement::runCollectionChange(Session &session, const sql::Translation &t,
-    const std::vector<BoundValue> &binds, uint32_t iterations, uint32_t rowOffset, bool describeOnly)
+    const std::vector<BoundValue> &binds, uint32_t iterations, uint32_t rowOffset,
+    bool describeOnly)
 {
     for (const sql::Placeholder &p : t.returningInto)
         m_outTargets.push_back(p.sqliteIndex);

@@ -253,8 +253,8 @@ Value readBlockBind(const ClientBuffer &b, size_t row)
         return Value::fromText(std::string(p, alen ? std::min<size_t>(*alen, size) : size));
     case BufferType::CountedChars:
         if (size >= 2)
-            return Value::fromText(
-                std::string(p + 2, std::min<size_t>(*reinterpret_cast<const uint16_t *>(p), size - 2)));
+            return Value::fromText(std::string(
+                p + 2, std::min<size_t>(*reinterpret_cast<const uint16_t *>(p), size - 2)));
         break;
     case BufferType::LongCountedChars:
         if (size >= 4) {
@@ -275,6 +275,8 @@ Value readBlockBind(const ClientBuffer &b, size_t row)
         if (size >= 2)
             return numberFromBytes(reinterpret_cast<const unsigned char *>(p) + 1,
                 std::min<size_t>(static_cast<unsigned char>(p[0]), std::min<size_t>(size - 1, 21)));
+        break;
+    default:
         break;
     }
     throw oraFail(3001);
@@ -341,6 +343,5 @@ void writeBlockBind(
     if (ind)
         *ind = 0;
 }
-
 
 } // namespace qdsi::engine

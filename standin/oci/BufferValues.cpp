@@ -338,8 +338,8 @@ int storeOutput(sqlite3_value *v, const ColumnStyle &style, const ClientBuffer &
     case BufferType::Bytes: {
         const void *data = sqlite3_value_blob(v);
         const size_t n = data ? static_cast<size_t>(sqlite3_value_bytes(v)) : 0;
-        return storeText(std::string_view(data ? static_cast<const char *>(data) : "", n), b,
-            row, 0, false, false);
+        return storeText(std::string_view(data ? static_cast<const char *>(data) : "", n), b, row,
+            0, false, false);
     }
     default:
         throw oraFail(3001);

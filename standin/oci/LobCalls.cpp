@@ -323,8 +323,8 @@ QDSI_EXPORT sword OCILobGetLength(OCISvcCtx *svchp, OCIError *errhp, OCILobLocat
         return OCI_INVALID_HANDLE;
     return lobCall(svchp, errhp, locp, [&](SvcCtxHandle &service, LobLocator &locator) {
         // A BFILE's length is known without opening it.
-        const bool file
-            = locator.initialized && !locator.temporary && locator.ref.kind == engine::BufferType::Bfile;
+        const bool file = locator.initialized && !locator.temporary
+            && locator.ref.kind == engine::BufferType::Bfile;
         *lenp = static_cast<ub4>(
             file ? engine::readBfile(locator.ref).size() : currentValue(&service, locator).size());
         return OCI_SUCCESS;

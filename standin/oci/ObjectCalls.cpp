@@ -262,7 +262,8 @@ QDSI_EXPORT sword OCIObjectNew(OCIEnv *, OCIError *err, const OCISvcCtx *, OCITy
         }
         if (typecode == SQLT_CLOB || typecode == SQLT_BLOB) {
             auto *lob = static_cast<LobLocator *>(newLobLocator(OCI_DTYPE_LOB));
-            lob->ref.kind = typecode == SQLT_CLOB ? engine::BufferType::Clob : engine::BufferType::Blob;
+            lob->ref.kind
+                = typecode == SQLT_CLOB ? engine::BufferType::Clob : engine::BufferType::Blob;
             *instance = static_cast<Handle *>(lob);
             return OCI_SUCCESS;
         }
