@@ -3,6 +3,7 @@
 #include "engine/ClientBuffer.h"
 #include "engine/DateBytes.h"
 #include "engine/OraErrors.h"
+#include "oci/BufferValues.h"
 #include "plsql/Value.h"
 #include "sql/Dialect.h"
 
@@ -120,37 +121,6 @@ size_t numberToBytes(const Value &v, unsigned char *out)
     return n;
 }
 
-void writeInteger(const ClientBuffer &b, size_t row, int64_t v)
-{
-    void *p = b.element(row);
-    const bool isUnsigned = b.type == BufferType::Unsigned;
-    const auto fits = [&](int64_t lo, int64_t hi) {
-        if (v < lo || v > hi)
-            throw numericOverflow();
-    };
-    switch (b.size) {
-    case 1:
-        isUnsigned ? fits(0, 255) : fits(-128, 127);
-        *static_cast<int8_t *>(p) = static_cast<int8_t>(v);
-        break;
-    case 2:
-        isUnsigned ? fits(0, 65535) : fits(-32768, 32767);
-        *static_cast<int16_t *>(p) = static_cast<int16_t>(v);
-        break;
-    case 4:
-        isUnsigned ? fits(0, 4294967295LL) : fits(-2147483648LL, 2147483647LL);
-        *static_cast<int32_t *>(p) = static_cast<int32_t>(v);
-        break;
-    case 8:
-        if (isUnsigned)
-            throw oraFail(3001);
-        *static_cast<int64_t *>(p) = v;
-        break;
-    default:
-        throw oraFail(3001);
-    }
-}
-
 void writeText(const ClientBuffer &b, size_t row, const std::string &text)
 {
     const size_t room = static_cast<size_t>(textRoom(b));
@@ -216,27 +186,9 @@ Value readBlockBind(const ClientBuffer &b, size_t row)
     const size_t size = b.size > 0 ? static_cast<size_t>(b.size) : 0;
     switch (b.type) {
     case BufferType::Integer:
-        switch (size) {
-        case 1:
-            return Value::fromInteger(*reinterpret_cast<const int8_t *>(p));
-        case 2:
-            return Value::fromInteger(*reinterpret_cast<const int16_t *>(p));
-        case 4:
-            return Value::fromInteger(*reinterpret_cast<const int32_t *>(p));
-        case 8:
-            return Value::fromInteger(*reinterpret_cast<const int64_t *>(p));
-        }
-        break;
     case BufferType::Unsigned:
-        switch (size) {
-        case 1:
-            return Value::fromInteger(*reinterpret_cast<const uint8_t *>(p));
-        case 2:
-            return Value::fromInteger(*reinterpret_cast<const uint16_t *>(p));
-        case 4:
-            return Value::fromInteger(*reinterpret_cast<const uint32_t *>(p));
-        }
-        break;
+        return Value::fromInteger(
+            oci::readWhole(p, b.size, b.type == BufferType::Unsigned));
     case BufferType::Float:
         if (size == 4)
             return Value::fromReal(*reinterpret_cast<const float *>(p));
@@ -299,7 +251,10 @@ void writeBlockBind(
     switch (b.type) {
     case BufferType::Integer:
     case BufferType::Unsigned:
-        writeInteger(b, row, v.toInteger());
+        if (b.type == BufferType::Unsigned && b.size == 8)
+            throw oraFail(3001);
+        if (!oci::writeWhole(v.toInteger(), b.element(row), b.size, b.type == BufferType::Unsigned))
+            throw numericOverflow();
         if (uint16_t *len = b.lengthAt(row))
             *len = static_cast<uint16_t>(b.size);
         break;

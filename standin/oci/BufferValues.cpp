@@ -11,7 +11,6 @@
 #include <cstring>
 #include <limits>
 #include <string_view>
-#include <type_traits>
 
 namespace qdsi::engine {
 
@@ -46,26 +45,9 @@ void bindInput(sqlite3_stmt *st, int index, const ClientBuffer &b, size_t row)
     const size_t size = b.size > 0 ? static_cast<size_t>(b.size) : 0;
     switch (b.type) {
     case BufferType::Integer:
-        if (size == 1)
-            sqlite3_bind_int64(st, index, *reinterpret_cast<const int8_t *>(p));
-        else if (size == 2)
-            sqlite3_bind_int64(st, index, *reinterpret_cast<const int16_t *>(p));
-        else if (size == 4)
-            sqlite3_bind_int64(st, index, *reinterpret_cast<const int32_t *>(p));
-        else if (size == 8)
-            sqlite3_bind_int64(st, index, *reinterpret_cast<const int64_t *>(p));
-        else
-            throw oraFail(3001);
-        return;
     case BufferType::Unsigned:
-        if (size == 1)
-            sqlite3_bind_int64(st, index, *reinterpret_cast<const uint8_t *>(p));
-        else if (size == 2)
-            sqlite3_bind_int64(st, index, *reinterpret_cast<const uint16_t *>(p));
-        else if (size == 4)
-            sqlite3_bind_int64(st, index, *reinterpret_cast<const uint32_t *>(p));
-        else
-            throw oraFail(3001);
+        sqlite3_bind_int64(
+            st, index, oci::readWhole(p, b.size, b.type == BufferType::Unsigned));
         return;
     case BufferType::Float:
         if (size == 4)
@@ -184,6 +166,10 @@ double columnNumber(sqlite3_value *v)
     const auto *t = reinterpret_cast<const char *>(sqlite3_value_text(v));
     char *end = nullptr;
     const double number = t ? std::strtod(t, &end) : 0;
+    // strtod also reads hexadecimal, "nan" and "inf", which are no numbers to the server.
+    for (const char *c = t; c && c < end; ++c)
+        if (!std::strchr("0123456789+-.eE \t\n\r\f\v", *c))
+            throw oraFail(1722);
     while (end && *end == ' ')
         ++end;
     if (!t || end == t || *end)
@@ -232,42 +218,6 @@ int storeColumnText(sqlite3_value *v, int valueType, const ColumnStyle &style,
     return storeText(columnText(v, style), b, row, prefix, zero, pad);
 }
 
-// Writes a whole number (an integer, or a double already rounded) into an integer buffer of 1,
-// 2, 4 or 8 bytes; ORA-01455 when it does not fit.
-template <class N> int storeWhole(N v, const ClientBuffer &b, size_t row, bool isUnsigned)
-{
-    void *p = b.element(row);
-    const auto fits = [&](N lo, N hi) {
-        if (v < lo || v > hi)
-            throw oraFail(1455);
-    };
-    switch (b.size) {
-    case 1:
-        isUnsigned ? fits(0, 255) : fits(-128, 127);
-        *static_cast<int8_t *>(p) = static_cast<int8_t>(static_cast<int64_t>(v));
-        break;
-    case 2:
-        isUnsigned ? fits(0, 65535) : fits(-32768, 32767);
-        *static_cast<int16_t *>(p) = static_cast<int16_t>(static_cast<int64_t>(v));
-        break;
-    case 4:
-        isUnsigned ? fits(0, 4294967295LL) : fits(-2147483648LL, 2147483647LL);
-        *static_cast<int32_t *>(p) = static_cast<int32_t>(static_cast<int64_t>(v));
-        break;
-    case 8:
-        // An integer SQLite holds fits as it is (also into an unsigned buffer, bit for bit).
-        if constexpr (std::is_floating_point_v<N>)
-            fits(-9.2233720368547758e18, 9.2233720368547748e18);
-        *static_cast<int64_t *>(p) = static_cast<int64_t>(v);
-        break;
-    default:
-        throw oraFail(3001);
-    }
-    if (uint16_t *len = b.lengthAt(row))
-        *len = static_cast<uint16_t>(b.size);
-    return 0;
-}
-
 } // namespace
 
 int storeOutput(sqlite3_value *v, const ColumnStyle &style, const ClientBuffer &b, size_t row)
@@ -300,10 +250,22 @@ int storeOutput(sqlite3_value *v, const ColumnStyle &style, const ClientBuffer &
     switch (b.type) {
     case BufferType::Integer:
     case BufferType::Unsigned:
-        if (valueType == SQLITE_INTEGER)
-            return storeWhole<int64_t>(
-                sqlite3_value_int64(v), b, row, b.type == BufferType::Unsigned);
-        return storeWhole(std::round(columnNumber(v)), b, row, b.type == BufferType::Unsigned);
+    {
+        int64_t whole;
+        if (valueType == SQLITE_INTEGER) {
+            whole = sqlite3_value_int64(v);
+        } else {
+            const double rounded = std::round(columnNumber(v));
+            if (!(rounded >= -9.2233720368547758e18 && rounded <= 9.2233720368547748e18))
+                throw oraFail(1455);
+            whole = static_cast<int64_t>(rounded);
+        }
+        if (!oci::writeWhole(whole, b.element(row), b.size, b.type == BufferType::Unsigned))
+            throw oraFail(1455);
+        if (uint16_t *len = b.lengthAt(row))
+            *len = static_cast<uint16_t>(b.size);
+        return 0;
+    }
     case BufferType::Float: {
         const double number = columnNumber(v);
         if (b.size == 8)
@@ -349,6 +311,53 @@ int storeOutput(sqlite3_value *v, const ColumnStyle &style, const ClientBuffer &
 } // namespace qdsi::engine
 
 namespace qdsi::oci {
+
+int64_t readWhole(const void *element, int32_t size, bool isUnsigned)
+{
+    switch (size) {
+    case 1:
+        return isUnsigned ? *static_cast<const uint8_t *>(element)
+                          : *static_cast<const int8_t *>(element);
+    case 2:
+        return isUnsigned ? *static_cast<const uint16_t *>(element)
+                          : *static_cast<const int16_t *>(element);
+    case 4:
+        return isUnsigned ? int64_t(*static_cast<const uint32_t *>(element))
+                          : int64_t(*static_cast<const int32_t *>(element));
+    case 8:
+        if (!isUnsigned)
+            return *static_cast<const int64_t *>(element);
+        break;
+    }
+    throw engine::oraFail(3001);
+}
+
+bool writeWhole(int64_t value, void *element, int32_t size, bool isUnsigned)
+{
+    const auto within = [value](int64_t lo, int64_t hi) { return value >= lo && value <= hi; };
+    switch (size) {
+    case 1:
+        if (!(isUnsigned ? within(0, 255) : within(-128, 127)))
+            return false;
+        *static_cast<int8_t *>(element) = static_cast<int8_t>(value);
+        return true;
+    case 2:
+        if (!(isUnsigned ? within(0, 65535) : within(-32768, 32767)))
+            return false;
+        *static_cast<int16_t *>(element) = static_cast<int16_t>(value);
+        return true;
+    case 4:
+        if (!(isUnsigned ? within(0, 4294967295LL) : within(-2147483648LL, 2147483647LL)))
+            return false;
+        *static_cast<int32_t *>(element) = static_cast<int32_t>(value);
+        return true;
+    case 8:
+        *static_cast<int64_t *>(element) = value;
+        return true;
+    default:
+        throw engine::oraFail(3001);
+    }
+}
 
 engine::BufferType bufferTypeOf(ub2 dty)
 {

@@ -29,6 +29,14 @@ namespace qdsi::oci {
 // The engine's buffer type for an external datatype; Unsupported for the ones not taken.
 engine::BufferType bufferTypeOf(ub2 dty);
 
+// Reads an integer element of 1, 2, 4 or 8 bytes (unsigned: 1, 2 or 4); ORA-03001 for another
+// size.
+int64_t readWhole(const void *element, int32_t size, bool isUnsigned);
+// Writes a whole number into an integer element of 1, 2, 4 or 8 bytes, signed or not (8 bytes
+// take any value, bit for bit). False when it is outside the element's range; ORA-03001 for
+// another size.
+bool writeWhole(int64_t value, void *element, int32_t size, bool isUnsigned);
+
 // A caller's buffer as the engine sees it, for a bind or define call's arguments.
 engine::ClientBuffer clientBuffer(void *data, sb4 size, ub2 dty, void *indicator, ub2 *length,
     ub2 *returnCode, const engine::ClientExtras *extras);

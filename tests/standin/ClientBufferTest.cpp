@@ -157,6 +157,13 @@ TEST_F(ClientBufferTest, WholeNumbersAreStoredOrRefusedBySize)
         { "'4 2'", INT, 4, 1722, 0 },
         { "'42 '", INT, 2, 0, 42 },
         { "'forty'", INT, 4, 1722, 0 },
+        // Text is read as the server reads a number: no hexadecimal, NaN or infinity.
+        { "'1e3'", INT, 4, 0, 1000 },
+        { "'0x10'", INT, 4, 1722, 0 },
+        { "'nan'", INT, 4, 1722, 0 },
+        { "'inf'", INT, 8, 1722, 0 },
+        { "'-infinity'", FLT, 8, 1722, 0 },
+        { "'NaN'", FLT, 4, 1722, 0 },
         { "1e300", INT, 8, 1455, 0 },
         { "7", INT, 3, 3001, 0 },
     };
