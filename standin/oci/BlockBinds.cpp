@@ -187,8 +187,7 @@ Value readBlockBind(const ClientBuffer &b, size_t row)
     switch (b.type) {
     case BufferType::Integer:
     case BufferType::Unsigned:
-        return Value::fromInteger(
-            oci::readWhole(p, b.size, b.type == BufferType::Unsigned));
+        return Value::fromInteger(oci::readWhole(p, b.size, b.type == BufferType::Unsigned));
     case BufferType::Float:
         if (size == 4)
             return Value::fromReal(*reinterpret_cast<const float *>(p));

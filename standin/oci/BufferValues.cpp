@@ -46,8 +46,7 @@ void bindInput(sqlite3_stmt *st, int index, const ClientBuffer &b, size_t row)
     switch (b.type) {
     case BufferType::Integer:
     case BufferType::Unsigned:
-        sqlite3_bind_int64(
-            st, index, oci::readWhole(p, b.size, b.type == BufferType::Unsigned));
+        sqlite3_bind_int64(st, index, oci::readWhole(p, b.size, b.type == BufferType::Unsigned));
         return;
     case BufferType::Float:
         if (size == 4)
@@ -249,8 +248,7 @@ int storeOutput(sqlite3_value *v, const ColumnStyle &style, const ClientBuffer &
         *ind = 0;
     switch (b.type) {
     case BufferType::Integer:
-    case BufferType::Unsigned:
-    {
+    case BufferType::Unsigned: {
         int64_t whole;
         if (valueType == SQLITE_INTEGER) {
             whole = sqlite3_value_int64(v);
