@@ -14,7 +14,6 @@
 
 namespace qdsi::engine {
 
-using namespace qdsi::oci;
 using plsql::NamedValue;
 using plsql::SqlResult;
 using plsql::Value;

@@ -230,7 +230,7 @@ int Statement::placeholderIndex(const std::string &name) const
     return 0;
 }
 
-int Statement::placeholderIndex(ub4 position) const
+int Statement::placeholderIndex(uint32_t position) const
 {
     if (position < 1 || position > m_classified.placeholders.size())
         return 0;
@@ -278,8 +278,8 @@ void Statement::bindInputs(const std::vector<BoundValue> &binds, size_t row)
 }
 
 FetchResult Statement::execute(Session &session, const std::vector<BoundValue> &binds,
-    const std::vector<std::optional<ClientBuffer>> &defines, ub4 iterations, ub4 rowOffset,
-    bool describeOnly, bool commitOnSuccess)
+    const std::vector<std::optional<ClientBuffer>> &defines, uint32_t iterations,
+    uint32_t rowOffset, bool describeOnly, bool commitOnSuccess)
 {
     try {
         return run(session, binds, defines, iterations, rowOffset, describeOnly, commitOnSuccess);
@@ -295,8 +295,8 @@ FetchResult Statement::execute(Session &session, const std::vector<BoundValue> &
 }
 
 FetchResult Statement::run(Session &session, const std::vector<BoundValue> &binds,
-    const std::vector<std::optional<ClientBuffer>> &defines, ub4 iterations, ub4 rowOffset,
-    bool describeOnly, bool commitOnSuccess)
+    const std::vector<std::optional<ClientBuffer>> &defines, uint32_t iterations,
+    uint32_t rowOffset, bool describeOnly, bool commitOnSuccess)
 {
     session.checkConnection();
     m_rowCount = m_rowsFetched = 0;
@@ -527,7 +527,7 @@ void Statement::lockSelectedRows(
 }
 
 FetchResult Statement::fetch(
-    Session &session, const std::vector<std::optional<ClientBuffer>> &defines, ub4 rows)
+    Session &session, const std::vector<std::optional<ClientBuffer>> &defines, uint32_t rows)
 {
     FetchResult result;
     if (!m_fetching)
@@ -540,7 +540,7 @@ FetchResult Statement::fetch(
         result.exhausted = true;
         return result;
     }
-    ub4 r = 0;
+    uint32_t r = 0;
     try {
         if (session.blockNextFetch.exchange(false))
             session.pause(-1);
@@ -573,11 +573,11 @@ FetchResult Statement::fetch(
                 sqlite3_value *value = kept
                     ? (*kept)[c]
                     : sqlite3_column_value(m_stmt, static_cast<int>(c) + m_hiddenColumns);
-                const int code = isLobType(defines[c]->type)
+                const int code = isLob(defines[c]->type)
                     ? storeSelectedLob(session, c, value, *defines[c], r, !kept)
                     : storeOutput(value, m_styles[c], *defines[c], r);
-                if (ub2 *rcode = defines[c]->codeAt(r))
-                    *rcode = static_cast<ub2>(code);
+                if (uint16_t *rcode = defines[c]->codeAt(r))
+                    *rcode = static_cast<uint16_t>(code);
                 if (code == 1406)
                     result.warning = 1406;
                 nullWithoutIndicator = nullWithoutIndicator || code == 1405;
@@ -603,7 +603,8 @@ FetchResult Statement::fetch(
 }
 
 void Statement::runDml(Session &session, const sql::Translation &t,
-    const std::vector<BoundValue> &binds, ub4 iterations, ub4 rowOffset, bool describeOnly)
+    const std::vector<BoundValue> &binds, uint32_t iterations, uint32_t rowOffset,
+    bool describeOnly)
 {
     if (t.collection.present) {
         runCollectionChange(session, t, binds, iterations, rowOffset, describeOnly);
@@ -652,7 +653,7 @@ void Statement::runDml(Session &session, const sql::Translation &t,
         }
     }
     int64_t rewrittenRowid = 0;
-    for (ub4 row = rowOffset; row < iterations; ++row) {
+    for (uint32_t row = rowOffset; row < iterations; ++row) {
         if (mayMeetLocks
             && RowLocks::instance().othersHold(session.lockFile(t.targetOwner), table, &session))
             waitForLockedRows(session, table, sql, binds, row, t.targetOwner);
@@ -674,7 +675,7 @@ void Statement::runDml(Session &session, const sql::Translation &t,
         }
         session.write("RELEASE QD_FIRING_ROW");
         int64_t last = 0;
-        m_rowCount += static_cast<ub4>(triggers.takeRewritten(upper(table), last));
+        m_rowCount += static_cast<uint32_t>(triggers.takeRewritten(upper(table), last));
         if (last)
             rewrittenRowid = last;
     }
@@ -696,7 +697,7 @@ void Statement::runDml(Session &session, const sql::Translation &t,
 }
 
 void Statement::stepChange(Session &session, const sql::Translation &t,
-    const std::vector<BoundValue> &binds, ub4 row, const std::string &table)
+    const std::vector<BoundValue> &binds, uint32_t row, const std::string &table)
 {
     sqlite3 *db = session.db();
     sqlite3_reset(m_stmt);
@@ -708,7 +709,7 @@ void Statement::stepChange(Session &session, const sql::Translation &t,
         for (size_t k = 0; k < m_outTargets.size(); ++k) {
             const auto bind = std::find_if(binds.begin(), binds.end(),
                 [&](const BoundValue &b) { return b.sqliteIndex == m_outTargets[k]; });
-            if (bind != binds.end() && isLobType(bind->buffer.type))
+            if (bind != binds.end() && isLob(bind->buffer.type))
                 storeReturnedLob(session, table, static_cast<int>(k), bind->buffer, row);
             else if (bind != binds.end() && static_cast<int>(k) < sqlite3_column_count(m_stmt))
                 storeOutput(sqlite3_column_value(m_stmt, static_cast<int>(k)),
@@ -735,14 +736,14 @@ void Statement::stepChange(Session &session, const sql::Translation &t,
         for (const BoundValue &b : binds)
             if (std::find(m_outTargets.begin(), m_outTargets.end(), b.sqliteIndex)
                 != m_outTargets.end())
-                if (sb2 *ind = b.buffer.indicatorAt(row))
+                if (int16_t *ind = b.buffer.indicatorAt(row))
                     *ind = -1;
     }
-    m_rowCount += static_cast<ub4>(sqlite3_changes(db));
+    m_rowCount += static_cast<uint32_t>(sqlite3_changes(db));
 }
 
 void Statement::waitForLockedRows(Session &session, const std::string &table,
-    const std::string &dml, const std::vector<BoundValue> &binds, ub4 row,
+    const std::string &dml, const std::vector<BoundValue> &binds, uint32_t row,
     const std::string &database)
 {
     // The rows the change will touch: its WHERE clause over the table's row ids.
