@@ -1,7 +1,7 @@
 // Date-time text the stand-in reads back from its schema files and binds: the 7-byte DATE's ISO
 // text and the stored text of TIMESTAMP values. Any text is read or refused; what is read writes
 // back to text that reads to the same value. Any 7 bytes give DATE text within its buffer.
-#include "engine/Values.h"
+#include "engine/DateBytes.h"
 #include "oci/DateTimeDescriptor.h"
 
 #include <cstddef>

@@ -1,11 +1,10 @@
 #include "engine/BindBuffers.h"
 
+#include "engine/DateBytes.h"
 #include "engine/OraErrors.h"
-#include "engine/Values.h"
 
 namespace qdsi::engine {
 
-using namespace qdsi::oci;
 using plsql::NamedValue;
 using plsql::Value;
 
@@ -21,25 +20,25 @@ void BindBuffers::add(Statement &statement, const NamedValue &bind)
     switch (v.kind) {
     case Value::Kind::Null:
         slot.indicator = -1;
-        b.type = SQLT_CHR;
+        b.type = BufferType::Chars;
         b.data = slot.text.data();
         break;
     case Value::Kind::Integer:
     case Value::Kind::Boolean:
         slot.integer = v.kind == Value::Kind::Boolean ? (v.boolean ? 1 : 0) : v.integer;
-        b.type = SQLT_INT;
+        b.type = BufferType::Integer;
         b.data = &slot.integer;
         b.size = sizeof slot.integer;
         break;
     case Value::Kind::Real:
         slot.real = v.real;
-        b.type = SQLT_FLT;
+        b.type = BufferType::Float;
         b.data = &slot.real;
         b.size = sizeof slot.real;
         break;
     case Value::Kind::Date:
         if (dateToBytes(v.text, slot.date)) {
-            b.type = SQLT_DAT;
+            b.type = BufferType::Date;
             b.data = slot.date;
             b.size = sizeof slot.date;
             break;
@@ -47,9 +46,9 @@ void BindBuffers::add(Statement &statement, const NamedValue &bind)
         [[fallthrough]];
     case Value::Kind::Text:
         slot.text = v.text;
-        b.type = SQLT_CHR;
+        b.type = BufferType::Chars;
         b.data = slot.text.data();
-        b.size = static_cast<sb4>(slot.text.size());
+        b.size = static_cast<int32_t>(slot.text.size());
         break;
     default:
         throw oraFail(932, "-");

@@ -20,7 +20,7 @@ public:
 private:
     struct Slot {
         ClientBuffer buffer;
-        sb2 indicator = 0;
+        int16_t indicator = 0;
         int64_t integer = 0;
         double real = 0;
         unsigned char date[7] = {};

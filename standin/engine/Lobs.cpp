@@ -8,12 +8,6 @@
 
 namespace qdsi::engine {
 
-bool isLobType(ub2 type)
-{
-    return type == oci::SQLT_CLOB || type == oci::SQLT_BLOB || type == oci::SQLT_BFILEE
-        || type == oci::SQLT_CFILEE;
-}
-
 namespace {
 
 std::string valueText(sqlite3_value *v)
@@ -112,7 +106,7 @@ std::string readLobRow(Session &session, const LobRef &ref)
 
 void writeLobRow(Session &session, const LobRef &ref, const std::string &value)
 {
-    if (ref.kind == oci::SQLT_BFILEE)
+    if (ref.kind == BufferType::Bfile)
         throw oraFail(22286, "FILEWRITE");
     if (!ref.hasRow || !ref.writable)
         throw oraFail(22920);
@@ -129,7 +123,7 @@ void writeLobRow(Session &session, const LobRef &ref, const std::string &value)
         throw session.sqliteError(SQLITE_ERROR);
     }
     // An empty LOB stays a value (empty_clob()), not a NULL.
-    if (ref.kind == oci::SQLT_CLOB)
+    if (ref.kind == BufferType::Clob)
         sqlite3_bind_text(st, 1, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
     else
         sqlite3_bind_blob(st, 1, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);

@@ -5,7 +5,7 @@
 // client layer keeps a LobRef in each LOB locator; the statement fills locators through the
 // two hooks below, which the client layer defines (it owns the locator descriptors).
 
-#include "engine/Values.h"
+#include "engine/ClientBuffer.h"
 
 #include <sqlite3.h>
 
@@ -17,7 +17,7 @@ namespace qdsi::engine {
 class Session;
 
 struct LobRef {
-    int kind = 112; // 112 CLOB, 113 BLOB, 114 BFILE
+    BufferType kind = BufferType::Clob; // Clob, Blob or Bfile
     // A row's column: read and written through the session of the schema file.
     bool hasRow = false;
     bool writable = false; // the row was locked (FOR UPDATE) or returned by the change itself
@@ -29,8 +29,6 @@ struct LobRef {
     // BFILE: directory object and file name, and the folder they resolve under.
     std::string directory, fileName, bfileRoot;
 };
-
-bool isLobType(ub2 type);
 
 // BFILENAME(dir, name) on a connection; the value is stored as "DIR/name".
 void registerLobFunctions(sqlite3 *db, const std::string &bfileRoot);

@@ -4,7 +4,6 @@
 #include "engine/OraErrors.h"
 #include "engine/Session.h"
 #include "engine/Statement.h"
-#include "engine/StatementText.h"
 #include "engine/StoredCode.h"
 #include "engine/Triggers.h"
 #include "sql/NumberFormat.h"
@@ -15,7 +14,6 @@
 
 namespace qdsi::engine {
 
-using namespace qdsi::oci;
 using plsql::NamedValue;
 using plsql::SqlResult;
 using plsql::Value;
@@ -110,18 +108,15 @@ PlsqlSessionHost::~PlsqlSessionHost() = default;
 SqlResult PlsqlSessionHost::executeSql(
     const std::string &oracleSql, const std::vector<NamedValue> &binds)
 {
-    const TransactionControl control = transactionControl(oracleSql);
-    if (control.kind == TransactionControl::None) {
-        const sql::Translation t = sql::translate(oracleSql, m_session.context());
-        // A row trigger may not read or change the table whose change fired it.
-        for (const std::string &table : t.tables)
-            if (t.targetOwner.empty() && m_session.triggers().isMutating(upper(table)))
-                throw oraFail(4091, m_session.user() + "." + upper(table));
-        if (t.kind == sql::StatementKind::Select)
-            return runQuery(t, binds);
-    }
+    sql::Translation t = sql::translate(oracleSql, m_session.context());
+    // A row trigger may not read or change the table whose change fired it.
+    for (const std::string &table : t.tables)
+        if (t.targetOwner.empty() && m_session.triggers().isMutating(upper(table)))
+            throw oraFail(4091, m_session.user() + "." + upper(table));
+    if (t.kind == sql::StatementKind::Select)
+        return runQuery(t, binds);
     Statement statement;
-    statement.prepare(oracleSql);
+    statement.prepare(oracleSql, m_session, std::move(t));
     BindBuffers buffers;
     for (const NamedValue &b : binds)
         buffers.add(statement, b);
@@ -134,13 +129,8 @@ SqlResult PlsqlSessionHost::executeSql(
 SqlResult PlsqlSessionHost::runQuery(
     const sql::Translation &t, const std::vector<NamedValue> &binds)
 {
-    std::string text = t.sqlite;
-    if (!t.forUpdate.present) {
-        // The rows are read at once; a FOR UPDATE clause only has to leave the SQLite text.
-        const LockClause lock = findForUpdate(text);
-        if (lock.present)
-            text.resize(lock.start);
-    }
+    // The rows are read at once: the translation has left out a FOR UPDATE clause.
+    const std::string &text = t.sqlite;
     sqlite3_stmt *st = nullptr;
     const int prepared = sqlite3_prepare_v2(
         m_session.db(), text.c_str(), static_cast<int>(text.size()), &st, nullptr);

@@ -3,7 +3,7 @@
 // Client statements that the PL/SQL interpreter runs: anonymous blocks and CALL with the
 // client's bind variables, CREATE of stored code and DROP of it.
 
-#include "engine/Values.h"
+#include "engine/ClientBuffer.h"
 #include "plsql/PlsqlHost.h"
 #include "sql/Dialect.h"
 
@@ -24,7 +24,7 @@ bool adoptPlsqlClass(sql::Translation &t, std::string_view text);
 // assigned out binds back into the client's buffers. Returns 24344 when a CREATE stored a
 // unit with compilation errors, else 0. Throws OraError.
 int executePlsql(Session &session, std::string_view text, const sql::Translation &t,
-    const std::vector<BoundValue> &binds, ub4 iterations, ub4 rowOffset);
+    const std::vector<BoundValue> &binds, uint32_t iterations, uint32_t rowOffset);
 
 // Opens a cursor variable after a block ran "open :c for <query>": prepares the client's
 // statement handle (the value of the SQLT_RSET bind) with the query and executes it with the

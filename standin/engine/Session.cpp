@@ -94,6 +94,8 @@ Session::~Session()
     // Ending a session without commit rolls back, as the server does.
     if (m_transaction)
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    m_transaction = false;
+    transactionEnded();
     RowLocks::instance().releaseAll(this);
     for (Statement *cursor : m_cursors)
         cursor->sessionEnded();
@@ -193,6 +195,7 @@ void Session::checkConnection()
         if (m_transaction)
             sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
         m_transaction = false;
+        transactionEnded();
         m_savepoints.clear();
         RowLocks::instance().releaseAll(this);
         throw oraFail(3113);
@@ -242,6 +245,30 @@ void Session::beginChange()
     m_transaction = true;
 }
 
+namespace {
+
+std::atomic<uint64_t> catalogueVersions { 1 };
+
+} // namespace
+
+uint64_t Session::catalogueVersion()
+{
+    return catalogueVersions.load(std::memory_order_acquire);
+}
+
+void Session::catalogueChanged()
+{
+    m_catalogueChanged = true;
+    catalogueVersions.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void Session::transactionEnded()
+{
+    if (m_catalogueChanged)
+        catalogueVersions.fetch_add(1, std::memory_order_acq_rel);
+    m_catalogueChanged = m_transaction;
+}
+
 void Session::commit()
 {
     if (m_transaction)
@@ -249,6 +276,7 @@ void Session::commit()
     m_transaction = false;
     m_savepoints.clear();
     RowLocks::instance().releaseAll(this);
+    transactionEnded();
 }
 
 void Session::rollback()
@@ -258,6 +286,7 @@ void Session::rollback()
     m_transaction = false;
     m_savepoints.clear();
     RowLocks::instance().releaseAll(this);
+    transactionEnded();
 }
 
 namespace {
@@ -296,6 +325,7 @@ void Session::rollbackToSavepoint(const std::string &name)
         m_transaction = false;
     }
     RowLocks::instance().releaseAfter(this, point.lockMark);
+    transactionEnded();
 }
 
 void Session::releaseSavepoint(const std::string &name)

@@ -84,6 +84,16 @@ public:
     void releaseSavepoint(const std::string &name);
     bool inTransaction() const { return m_transaction; }
 
+    // What a statement's translation reads besides its text: the objects of every schema of
+    // the process (tables, views, types, synonyms, stored code and the side tables behind
+    // them). The version moves whenever they may have changed, in any session; a translation
+    // made at one version holds while the version and the session's own settings stay.
+    static uint64_t catalogueVersion();
+    // A statement of this session may have changed the objects: the version moves now, and
+    // again when the transaction ends, since its commit shows the change to other sessions
+    // and its rollback takes it back.
+    void catalogueChanged();
+
     // Locks a row of a table for the transaction (FOR UPDATE): of this session's schema, or of
     // the schema attached as `database`.
     void lockRow(
@@ -147,6 +157,8 @@ private:
     };
     bool m_transaction = false;
     std::vector<Savepoint> m_savepoints;
+    bool m_catalogueChanged = false; // by the open transaction (see catalogueChanged)
+    void transactionEnded();
 
     std::set<Statement *> m_cursors;
     std::map<std::string, int64_t> m_currval;

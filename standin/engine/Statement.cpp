@@ -110,6 +110,32 @@ void adoptReturningInto(sql::Translation &t)
     }
 }
 
+// True when running the statement may change what translations read: every statement but
+// queries, transaction control and changes of ordinary tables' rows (the side tables behind
+// synonyms, types and stored code are written by DDL, or by changes naming them).
+bool mayChangeCatalogue(const sql::Translation &t)
+{
+    switch (t.kind) {
+    case StatementKind::Select:
+    case StatementKind::Commit:
+    case StatementKind::Rollback:
+    case StatementKind::Savepoint:
+    case StatementKind::RollbackToSavepoint:
+    case StatementKind::AlterSession:
+    case StatementKind::Explain:
+        return false;
+    case StatementKind::Insert:
+    case StatementKind::Update:
+    case StatementKind::Delete:
+    case StatementKind::Merge:
+        return t.tables.empty()
+            || std::any_of(t.tables.begin(), t.tables.end(),
+                [](const std::string &table) { return upper(table).rfind("QDSI_", 0) == 0; });
+    default:
+        return true;
+    }
+}
+
 } // namespace
 
 Statement::~Statement()
@@ -127,34 +153,68 @@ void Statement::release()
     m_fetching = false;
 }
 
-void Statement::prepare(std::string text)
+void Statement::prepare(std::string text, Session *session)
 {
     release();
     m_text = std::move(text);
     m_classified = {};
-    m_classifyError.reset();
+    m_plsql = false;
+    m_translatedFor = {};
     m_columns.clear();
     m_rowCount = m_rowsFetched = 0;
     m_parseErrorOffset = 0;
     m_lastRowid.clear();
-    const TransactionControl control = transactionControl(m_text);
-    if (control.kind == TransactionControl::Commit) {
-        m_classified.kind = StatementKind::Commit;
-        m_classified.ociStatementType = 21;
-        return;
-    }
-    if (control.kind != TransactionControl::None) {
-        m_classified.kind = StatementKind::Rollback;
-        m_classified.ociStatementType = 17;
-        return;
+    if (session) {
+        try {
+            translationFor(*session);
+            return;
+        } catch (const sql::OraError &) {
+            // The run translates again and reports the error then; until then the text is
+            // classified as below.
+        }
     }
     try {
-        m_classified = sql::translate(m_text, sql::SessionContext {});
-        adoptReturningInto(m_classified);
-        adoptPlsqlClass(m_classified, m_text);
-    } catch (const sql::OraError &e) {
-        m_classifyError = e;
+        // Without a session the translation only classifies: the one a run needs reads the
+        // session's objects and settings.
+        keepTranslationFrom(sql::translate(m_text, sql::SessionContext {}));
+    } catch (const sql::OraError &) {
     }
+}
+
+void Statement::prepare(std::string text, Session &session, sql::Translation translation)
+{
+    prepare(std::move(text));
+    keepTranslation(session, std::move(translation));
+}
+
+void Statement::keepTranslationFrom(sql::Translation translation)
+{
+    adoptReturningInto(translation);
+    m_plsql = adoptPlsqlClass(translation, m_text);
+    m_classified = std::move(translation);
+}
+
+void Statement::keepTranslation(Session &session, sql::Translation translation)
+{
+    keepTranslationFrom(std::move(translation));
+    m_translatedFor = translationKey(session);
+}
+
+const sql::Translation &Statement::translationFor(Session &session)
+{
+    const TranslationKey key = translationKey(session);
+    if (!(m_translatedFor == key)) {
+        m_translatedFor = {};
+        keepTranslationFrom(sql::translate(m_text, session.context()));
+        m_translatedFor = key;
+    }
+    return m_classified;
+}
+
+Statement::TranslationKey Statement::translationKey(Session &session)
+{
+    return { session.context().sessionId, Session::catalogueVersion(),
+        session.context().dateFormat };
 }
 
 int Statement::placeholderIndex(const std::string &name) const
@@ -170,7 +230,7 @@ int Statement::placeholderIndex(const std::string &name) const
     return 0;
 }
 
-int Statement::placeholderIndex(ub4 position) const
+int Statement::placeholderIndex(uint32_t position) const
 {
     if (position < 1 || position > m_classified.placeholders.size())
         return 0;
@@ -218,8 +278,8 @@ void Statement::bindInputs(const std::vector<BoundValue> &binds, size_t row)
 }
 
 FetchResult Statement::execute(Session &session, const std::vector<BoundValue> &binds,
-    const std::vector<std::optional<ClientBuffer>> &defines, ub4 iterations, ub4 rowOffset,
-    bool describeOnly, bool commitOnSuccess)
+    const std::vector<std::optional<ClientBuffer>> &defines, uint32_t iterations,
+    uint32_t rowOffset, bool describeOnly, bool commitOnSuccess)
 {
     try {
         return run(session, binds, defines, iterations, rowOffset, describeOnly, commitOnSuccess);
@@ -235,8 +295,8 @@ FetchResult Statement::execute(Session &session, const std::vector<BoundValue> &
 }
 
 FetchResult Statement::run(Session &session, const std::vector<BoundValue> &binds,
-    const std::vector<std::optional<ClientBuffer>> &defines, ub4 iterations, ub4 rowOffset,
-    bool describeOnly, bool commitOnSuccess)
+    const std::vector<std::optional<ClientBuffer>> &defines, uint32_t iterations,
+    uint32_t rowOffset, bool describeOnly, bool commitOnSuccess)
 {
     session.checkConnection();
     m_rowCount = m_rowsFetched = 0;
@@ -248,35 +308,25 @@ FetchResult Statement::run(Session &session, const std::vector<BoundValue> &bind
     if (!describeOnly)
         session.traceStatement(m_text);
 
-    const TransactionControl control = transactionControl(m_text);
-    if (control.kind != TransactionControl::None) {
-        if (describeOnly)
-            return {};
-        switch (control.kind) {
-        case TransactionControl::Commit:
-            session.commit();
-            break;
-        case TransactionControl::Rollback:
-            session.rollback();
-            break;
-        case TransactionControl::Savepoint:
-            session.savepoint(control.savepoint);
-            break;
-        default:
-            session.rollbackToSavepoint(control.savepoint);
-        }
-        return {};
-    }
-
-    sql::Translation t;
+    const sql::Translation *translated = nullptr;
     try {
-        t = sql::translate(m_text, session.context());
-        adoptReturningInto(t);
+        translated = &translationFor(session);
     } catch (const sql::OraError &e) {
         m_parseErrorOffset = e.offset;
         throw;
     }
-    const bool plsql = adoptPlsqlClass(t, m_text);
+    const sql::Translation &t = *translated;
+    const bool plsql = m_plsql;
+    // Translations kept by statements of every session hold until the objects they read may
+    // have changed; a statement that may change them says so when it is done, failed or not.
+    struct CatalogueTouch {
+        Session *session;
+        ~CatalogueTouch()
+        {
+            if (session)
+                session->catalogueChanged();
+        }
+    } touch { !describeOnly && (plsql || mayChangeCatalogue(t)) ? &session : nullptr };
     m_lastFunctionCode = t.sqlFunctionCode;
     // Every placeholder must have a value before the server runs the statement; a describe
     // only parses.
@@ -317,8 +367,9 @@ FetchResult Statement::run(Session &session, const std::vector<BoundValue> &bind
         return {};
     case StatementKind::AlterSession:
         if (!describeOnly) {
-            if (const auto format = nlsDateFormat(m_text))
-                session.context().dateFormat = *format;
+            for (const sql::SessionSetting &setting : t.settings)
+                if (setting.name == "NLS_DATE_FORMAT" && setting.literal)
+                    session.context().dateFormat = setting.value;
         }
         return {};
     case StatementKind::Explain:
@@ -377,23 +428,13 @@ void Statement::runSelect(Session &session, const sql::Translation &t,
     const std::vector<BoundValue> &binds, bool describeOnly)
 {
     std::string sql = t.sqlite;
-    LockClause lock;
-    lock.present = t.forUpdate.present;
-    lock.nowait = t.forUpdate.nowait;
-    lock.waitSeconds = t.forUpdate.waitSeconds;
-    if (!lock.present) {
-        // Until the dialect strips the clause itself, find and cut it here.
-        lock = findForUpdate(sql);
-        if (lock.present)
-            sql.resize(lock.start);
-    }
-    LockTarget target;
+    const sql::ForUpdate &lock = t.forUpdate;
+    const bool locking = lock.present && !lock.lockNothing;
     m_hiddenColumns = 0;
-    if (lock.present) {
-        target = lockTarget(sql);
-        if (!target.found)
+    if (locking) {
+        if (lock.lockTable.empty())
             throw oraFail(900);
-        sql.insert(target.selectListStart, " \"" + target.qualifier + "\".ROWID,");
+        sql.insert(lock.selectListStart, " \"" + lock.lockQualifier + "\".ROWID,");
         m_hiddenColumns = 1;
     }
     prepareSqlite(session, sql);
@@ -406,9 +447,9 @@ void Statement::runSelect(Session &session, const sql::Translation &t,
         m_styles.push_back({ c.dataType, session.context().dateFormat });
     if (describeOnly)
         return;
-    if (lock.present) {
+    if (locking) {
         const int waitMs = lock.nowait ? 0 : lock.waitSeconds >= 0 ? lock.waitSeconds * 1000 : -1;
-        lockSelectedRows(session, target.table, waitMs, target.schema);
+        lockSelectedRows(session, lock.lockTable, waitMs, lock.lockSchema);
     }
     m_fetching = true;
     m_exhausted = false;
@@ -486,7 +527,7 @@ void Statement::lockSelectedRows(
 }
 
 FetchResult Statement::fetch(
-    Session &session, const std::vector<std::optional<ClientBuffer>> &defines, ub4 rows)
+    Session &session, const std::vector<std::optional<ClientBuffer>> &defines, uint32_t rows)
 {
     FetchResult result;
     if (!m_fetching)
@@ -499,7 +540,7 @@ FetchResult Statement::fetch(
         result.exhausted = true;
         return result;
     }
-    ub4 r = 0;
+    uint32_t r = 0;
     try {
         if (session.blockNextFetch.exchange(false))
             session.pause(-1);
@@ -532,11 +573,11 @@ FetchResult Statement::fetch(
                 sqlite3_value *value = kept
                     ? (*kept)[c]
                     : sqlite3_column_value(m_stmt, static_cast<int>(c) + m_hiddenColumns);
-                const int code = isLobType(defines[c]->type)
+                const int code = isLob(defines[c]->type)
                     ? storeSelectedLob(session, c, value, *defines[c], r, !kept)
                     : storeOutput(value, m_styles[c], *defines[c], r);
-                if (ub2 *rcode = defines[c]->codeAt(r))
-                    *rcode = static_cast<ub2>(code);
+                if (uint16_t *rcode = defines[c]->codeAt(r))
+                    *rcode = static_cast<uint16_t>(code);
                 if (code == 1406)
                     result.warning = 1406;
                 nullWithoutIndicator = nullWithoutIndicator || code == 1405;
@@ -562,7 +603,8 @@ FetchResult Statement::fetch(
 }
 
 void Statement::runDml(Session &session, const sql::Translation &t,
-    const std::vector<BoundValue> &binds, ub4 iterations, ub4 rowOffset, bool describeOnly)
+    const std::vector<BoundValue> &binds, uint32_t iterations, uint32_t rowOffset,
+    bool describeOnly)
 {
     if (t.collection.present) {
         runCollectionChange(session, t, binds, iterations, rowOffset, describeOnly);
@@ -611,7 +653,7 @@ void Statement::runDml(Session &session, const sql::Translation &t,
         }
     }
     int64_t rewrittenRowid = 0;
-    for (ub4 row = rowOffset; row < iterations; ++row) {
+    for (uint32_t row = rowOffset; row < iterations; ++row) {
         if (mayMeetLocks
             && RowLocks::instance().othersHold(session.lockFile(t.targetOwner), table, &session))
             waitForLockedRows(session, table, sql, binds, row, t.targetOwner);
@@ -633,7 +675,7 @@ void Statement::runDml(Session &session, const sql::Translation &t,
         }
         session.write("RELEASE QD_FIRING_ROW");
         int64_t last = 0;
-        m_rowCount += static_cast<ub4>(triggers.takeRewritten(upper(table), last));
+        m_rowCount += static_cast<uint32_t>(triggers.takeRewritten(upper(table), last));
         if (last)
             rewrittenRowid = last;
     }
@@ -655,7 +697,7 @@ void Statement::runDml(Session &session, const sql::Translation &t,
 }
 
 void Statement::stepChange(Session &session, const sql::Translation &t,
-    const std::vector<BoundValue> &binds, ub4 row, const std::string &table)
+    const std::vector<BoundValue> &binds, uint32_t row, const std::string &table)
 {
     sqlite3 *db = session.db();
     sqlite3_reset(m_stmt);
@@ -667,7 +709,7 @@ void Statement::stepChange(Session &session, const sql::Translation &t,
         for (size_t k = 0; k < m_outTargets.size(); ++k) {
             const auto bind = std::find_if(binds.begin(), binds.end(),
                 [&](const BoundValue &b) { return b.sqliteIndex == m_outTargets[k]; });
-            if (bind != binds.end() && isLobType(bind->buffer.type))
+            if (bind != binds.end() && isLob(bind->buffer.type))
                 storeReturnedLob(session, table, static_cast<int>(k), bind->buffer, row);
             else if (bind != binds.end() && static_cast<int>(k) < sqlite3_column_count(m_stmt))
                 storeOutput(sqlite3_column_value(m_stmt, static_cast<int>(k)),
@@ -694,14 +736,14 @@ void Statement::stepChange(Session &session, const sql::Translation &t,
         for (const BoundValue &b : binds)
             if (std::find(m_outTargets.begin(), m_outTargets.end(), b.sqliteIndex)
                 != m_outTargets.end())
-                if (sb2 *ind = b.buffer.indicatorAt(row))
+                if (int16_t *ind = b.buffer.indicatorAt(row))
                     *ind = -1;
     }
-    m_rowCount += static_cast<ub4>(sqlite3_changes(db));
+    m_rowCount += static_cast<uint32_t>(sqlite3_changes(db));
 }
 
 void Statement::waitForLockedRows(Session &session, const std::string &table,
-    const std::string &dml, const std::vector<BoundValue> &binds, ub4 row,
+    const std::string &dml, const std::vector<BoundValue> &binds, uint32_t row,
     const std::string &database)
 {
     // The rows the change will touch: its WHERE clause over the table's row ids.

@@ -3,8 +3,8 @@
 // One statement of a client: its text, the dialect's translation, the prepared SQLite
 // statement, and the execute and fetch steps with the counts the client reads back.
 
+#include "engine/ClientBuffer.h"
 #include "engine/Session.h"
-#include "engine/Values.h"
 #include "sql/Dialect.h"
 
 #include <sqlite3.h>
@@ -23,7 +23,7 @@ struct BoundValue {
 
 // Result of a step that moves rows into the caller's buffers.
 struct FetchResult {
-    ub4 rows = 0;
+    uint32_t rows = 0;
     bool exhausted = false; // fewer rows than asked for
     int warning = 0; // 1406 when a value was truncated; 24344 stored code with errors
 };
@@ -35,8 +35,12 @@ public:
     Statement(const Statement &) = delete;
     Statement &operator=(const Statement &) = delete;
 
-    // Takes the text and classifies it; errors in the text are raised by execute.
-    void prepare(std::string text);
+    // Takes the text and classifies it; errors in the text are raised by execute. Given the
+    // session the statement will run in, the translation made here serves the executions
+    // that follow for as long as the session's context stays as it was.
+    void prepare(std::string text, Session *session = nullptr);
+    // The same with the translation already made for the session at its current context.
+    void prepare(std::string text, Session &session, sql::Translation translation);
     const std::string &text() const { return m_text; }
     int statementType() const { return m_classified.ociStatementType; }
     int sqlFunctionCode() const { return m_classified.sqlFunctionCode; }
@@ -45,20 +49,20 @@ public:
     // SQLite parameter number of a placeholder (name without ':', any case) or of the n-th
     // placeholder; 0 when the statement has no such placeholder.
     int placeholderIndex(const std::string &name) const;
-    int placeholderIndex(ub4 position) const;
+    int placeholderIndex(uint32_t position) const;
 
     // Runs the statement: iterations and row offset as OCIStmtExecute takes them. For a select
     // with iterations > 0 the first rows go into the defines. Throws OraError; rowCount() tells
     // how many rows were processed before a failure.
     FetchResult execute(Session &session, const std::vector<BoundValue> &binds,
-        const std::vector<std::optional<ClientBuffer>> &defines, ub4 iterations, ub4 rowOffset,
-        bool describeOnly, bool commitOnSuccess);
+        const std::vector<std::optional<ClientBuffer>> &defines, uint32_t iterations,
+        uint32_t rowOffset, bool describeOnly, bool commitOnSuccess);
     FetchResult fetch(
-        Session &session, const std::vector<std::optional<ClientBuffer>> &defines, ub4 rows);
+        Session &session, const std::vector<std::optional<ClientBuffer>> &defines, uint32_t rows);
 
     const std::vector<sql::ColumnDescription> &columns() const { return m_columns; }
-    ub4 rowCount() const { return m_rowCount; }
-    ub4 rowsFetched() const { return m_rowsFetched; }
+    uint32_t rowCount() const { return m_rowCount; }
+    uint32_t rowsFetched() const { return m_rowsFetched; }
     int parseErrorOffset() const { return m_parseErrorOffset; }
     int lastSqlFunctionCode() const { return m_lastFunctionCode; }
     // ROWID of the row the last INSERT made; empty when none.
@@ -78,9 +82,23 @@ public:
     void sessionEnded();
 
 private:
+    // The translation for a run in the session: the one kept when its key still holds, else
+    // a new one (which is then kept).
+    const sql::Translation &translationFor(Session &session);
+    void keepTranslation(Session &session, sql::Translation translation);
+    void keepTranslationFrom(sql::Translation translation);
+    // What the kept translation was made for: the session, its date format and the catalogue
+    // version (Session::catalogueVersion); session 0 when it was made without one.
+    struct TranslationKey {
+        int64_t session = 0;
+        uint64_t catalogue = 0;
+        std::string dateFormat;
+        bool operator==(const TranslationKey &) const = default;
+    };
+    static TranslationKey translationKey(Session &session);
     FetchResult run(Session &session, const std::vector<BoundValue> &binds,
-        const std::vector<std::optional<ClientBuffer>> &defines, ub4 iterations, ub4 rowOffset,
-        bool describeOnly, bool commitOnSuccess);
+        const std::vector<std::optional<ClientBuffer>> &defines, uint32_t iterations,
+        uint32_t rowOffset, bool describeOnly, bool commitOnSuccess);
     void prepareSqlite(Session &session, const std::string &sql);
     // A RETURNING target that is no input of the statement.
     bool isOutOnly(int sqliteIndex) const;
@@ -90,17 +108,18 @@ private:
     void lockSelectedRows(
         Session &session, const std::string &table, int waitMs, const std::string &database = {});
     void runDml(Session &session, const sql::Translation &t, const std::vector<BoundValue> &binds,
-        ub4 iterations, ub4 rowOffset, bool describeOnly);
+        uint32_t iterations, uint32_t rowOffset, bool describeOnly);
     // One iteration of a prepared INSERT, UPDATE or DELETE, RETURNING values included.
     void stepChange(Session &session, const sql::Translation &t,
-        const std::vector<BoundValue> &binds, ub4 row, const std::string &table);
+        const std::vector<BoundValue> &binds, uint32_t row, const std::string &table);
     // A change through TABLE(subquery), run on the collection's elements
     // (StatementCollections.cpp).
     void runCollectionChange(Session &session, const sql::Translation &t,
-        const std::vector<BoundValue> &binds, ub4 iterations, ub4 rowOffset, bool describeOnly);
+        const std::vector<BoundValue> &binds, uint32_t iterations, uint32_t rowOffset,
+        bool describeOnly);
     // `database`: the attached schema of the table (empty: the session's own).
     void waitForLockedRows(Session &session, const std::string &table, const std::string &dml,
-        const std::vector<BoundValue> &binds, ub4 row, const std::string &database = {});
+        const std::vector<BoundValue> &binds, uint32_t row, const std::string &database = {});
     // `owner`: the table's schema when it is another user's (empty: the session's own).
     // `rerun` runs the failed change again (see brokenForeignKey).
     sql::OraError foreignKeyError(Session &session, sql::StatementKind kind,
@@ -127,7 +146,8 @@ private:
 
     std::string m_text;
     sql::Translation m_classified;
-    std::optional<sql::OraError> m_classifyError;
+    bool m_plsql = false; // the translation is run by the PL/SQL interpreter
+    TranslationKey m_translatedFor;
 
     sqlite3_stmt *m_stmt = nullptr;
     int64_t m_preparedSession = 0; // id of the session the SQLite statement belongs to
@@ -144,8 +164,8 @@ private:
     size_t m_spillPosition = 0;
     std::optional<sql::OraError> m_spillError;
 
-    ub4 m_rowCount = 0;
-    ub4 m_rowsFetched = 0;
+    uint32_t m_rowCount = 0;
+    uint32_t m_rowsFetched = 0;
     int m_parseErrorOffset = 0;
     int m_lastFunctionCode = 0;
     std::string m_lastRowid;

@@ -6,7 +6,8 @@
 namespace qdsi::engine {
 
 void Statement::runCollectionChange(Session &session, const sql::Translation &t,
-    const std::vector<BoundValue> &binds, ub4 iterations, ub4 rowOffset, bool describeOnly)
+    const std::vector<BoundValue> &binds, uint32_t iterations, uint32_t rowOffset,
+    bool describeOnly)
 {
     for (const sql::Placeholder &p : t.returningInto)
         m_outTargets.push_back(p.sqliteIndex);
@@ -19,7 +20,7 @@ void Statement::runCollectionChange(Session &session, const sql::Translation &t,
     if (returnsLob(binds, m_outTargets))
         throw oraFail(3001); // an element's LOB is not handed out as a locator
     session.beginChange();
-    for (ub4 row = rowOffset; row < iterations; ++row) {
+    for (uint32_t row = rowOffset; row < iterations; ++row) {
         const auto bind = [&](sqlite3_stmt *statement) {
             const int count = sqlite3_bind_parameter_count(statement);
             for (const BoundValue &b : binds)

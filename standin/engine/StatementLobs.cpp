@@ -19,11 +19,6 @@ std::string bytesOf(sqlite3_value *v)
         p ? static_cast<const char *>(p) : "", static_cast<size_t>(sqlite3_value_bytes(v)));
 }
 
-int lobKind(const ClientBuffer &buffer)
-{
-    return buffer.type == oci::SQLT_CFILEE ? oci::SQLT_BFILEE : buffer.type;
-}
-
 std::string unquoted(std::string name)
 {
     if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
@@ -37,9 +32,9 @@ int Statement::storeSelectedLob(Session &session, size_t column, sqlite3_value *
     const ClientBuffer &buffer, size_t row, bool fromSqlite)
 {
     LobRef ref;
-    ref.kind = lobKind(buffer);
+    ref.kind = buffer.type;
     const bool isNull = sqlite3_value_type(value) == SQLITE_NULL;
-    if (ref.kind == oci::SQLT_BFILEE) {
+    if (ref.kind == BufferType::Bfile) {
         if (!isNull)
             setBfileValue(ref, bytesOf(value), session.alias().bfileDirectory);
         return storeLobOutput(ref, isNull, buffer, row);
@@ -68,12 +63,12 @@ int Statement::storeReturnedLob(
     Session &session, const std::string &table, int column, const ClientBuffer &buffer, size_t row)
 {
     LobRef ref;
-    ref.kind = lobKind(buffer);
+    ref.kind = buffer.type;
     if (column >= sqlite3_column_count(m_stmt))
         return 0;
     sqlite3_value *value = sqlite3_column_value(m_stmt, column);
     const bool isNull = sqlite3_value_type(value) == SQLITE_NULL;
-    if (ref.kind == oci::SQLT_BFILEE) {
+    if (ref.kind == BufferType::Bfile) {
         if (!isNull)
             setBfileValue(ref, bytesOf(value), session.alias().bfileDirectory);
         return storeLobOutput(ref, isNull, buffer, row);
@@ -95,7 +90,7 @@ int Statement::storeReturnedLob(
 bool Statement::returnsLob(const std::vector<BoundValue> &binds, const std::vector<int> &targets)
 {
     return std::any_of(binds.begin(), binds.end(), [&](const BoundValue &b) {
-        return isLobType(b.buffer.type)
+        return isLob(b.buffer.type)
             && std::find(targets.begin(), targets.end(), b.sqliteIndex) != targets.end();
     });
 }

@@ -3,7 +3,7 @@
 // nanoseconds included, so fractions survive a round trip through a table.
 #include "Export.h"
 #include "engine/OraErrors.h"
-#include "engine/Values.h"
+#include "oci/BufferValues.h"
 #include "oci/DateTimeDescriptor.h"
 #include "sql/DateFormat.h"
 
@@ -265,16 +265,11 @@ template <class F> sword dateTimeCall(OCIError *errhp, F &&body)
 
 } // namespace
 
-namespace qdsi::engine {
+namespace qdsi::oci {
 
-bool isDateTimeType(ub2 type)
+void bindDateTime(sqlite3_stmt *st, int index, const engine::ClientBuffer &b, size_t row)
 {
-    return type == SQLT_TIMESTAMP || type == SQLT_TIMESTAMP_TZ || type == SQLT_TIMESTAMP_LTZ;
-}
-
-void bindDateTime(sqlite3_stmt *st, int index, const ClientBuffer &b, size_t row)
-{
-    const sb2 *indicator = b.indicatorAt(row);
+    const int16_t *indicator = b.indicatorAt(row);
     DateTimeDescriptor *d = b.data ? dateTimeOf(*static_cast<void **>(b.element(row))) : nullptr;
     if ((indicator && *indicator == -1) || (d && !d->set)) {
         sqlite3_bind_null(st, index);
@@ -286,12 +281,12 @@ void bindDateTime(sqlite3_stmt *st, int index, const ClientBuffer &b, size_t row
     sqlite3_bind_text(st, index, text.c_str(), -1, SQLITE_TRANSIENT);
 }
 
-int storeDateTime(sqlite3_value *v, const ClientBuffer &b, size_t row)
+int storeDateTime(sqlite3_value *v, const engine::ClientBuffer &b, size_t row)
 {
     DateTimeDescriptor *d = b.data ? dateTimeOf(*static_cast<void **>(b.element(row))) : nullptr;
     if (!d)
         throw oraFail(1010);
-    sb2 *indicator = b.indicatorAt(row);
+    int16_t *indicator = b.indicatorAt(row);
     if (sqlite3_value_type(v) == SQLITE_NULL) {
         d->set = false;
         if (!indicator)
@@ -304,12 +299,12 @@ int storeDateTime(sqlite3_value *v, const ClientBuffer &b, size_t row)
         throw oraFail(1861);
     if (indicator)
         *indicator = 0;
-    if (ub2 *length = b.lengthAt(row))
+    if (uint16_t *length = b.lengthAt(row))
         *length = sizeof(void *);
     return 0;
 }
 
-} // namespace qdsi::engine
+} // namespace qdsi::oci
 
 QDSI_EXPORT sword OCIDateTimeConstruct(void *, OCIError *err, OCIDateTime *datetime, sb2 yr,
     ub1 mnth, ub1 dy, ub1 hr, ub1 mm, ub1 ss, ub4 fsec, oratext *timezone, size_t timezone_length)

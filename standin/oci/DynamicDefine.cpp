@@ -1,5 +1,5 @@
 // OCIDefineDynamic: LONG and LONG RAW columns defined with OCI_DYNAMIC_FETCH arrive through the
-// define's callback, one buffer per piece (see engine/DynamicFetch.cpp).
+// define's callback, one buffer per piece (see DynamicFetch.cpp).
 #include "Export.h"
 #include "oci/Handles.h"
 
@@ -14,8 +14,8 @@ QDSI_EXPORT sword OCIDefineDynamic(
     clearError(errhp);
     if (!ocbfp)
         return fail(errhp, 24343);
-    define->buffer.pieceCallback = ocbfp;
-    define->buffer.pieceContext = octxp;
-    define->buffer.defineHandle = defnp;
+    define->extras.pieceCallback = ocbfp;
+    define->extras.pieceContext = octxp;
+    define->extras.defineHandle = defnp;
     return OCI_SUCCESS;
 }

@@ -8,6 +8,7 @@
 #include "engine/ObjectTypes.h"
 #include "engine/Session.h"
 #include "engine/Statement.h"
+#include "oci/BufferValues.h"
 #include "oci/OciTypes.h"
 #include "sql/Dialect.h"
 
@@ -121,6 +122,7 @@ struct BindHandle : Handle {
     }
     StmtHandle *statement = nullptr;
     engine::BoundValue value { 0, {} };
+    engine::ClientExtras extras; // value.buffer.extras points here
 };
 
 struct DefineHandle : Handle {
@@ -131,6 +133,7 @@ struct DefineHandle : Handle {
     StmtHandle *statement = nullptr;
     ub4 position = 0;
     engine::ClientBuffer buffer;
+    engine::ClientExtras extras; // buffer.extras points here
 };
 
 struct ParamDescriptor : Handle {

@@ -3,6 +3,7 @@
 // data is single-byte as far as LOB amounts go.
 #include "Export.h"
 #include "engine/OraErrors.h"
+#include "oci/BufferValues.h"
 #include "oci/LobLocator.h"
 
 #include <algorithm>
@@ -20,7 +21,7 @@ Handle *newLobLocator(ub4 descriptorType)
 {
     auto *locator = new LobLocator(descriptorType);
     if (descriptorType == OCI_DTYPE_FILE)
-        locator->ref.kind = SQLT_BFILEE;
+        locator->ref.kind = engine::BufferType::Bfile;
     return locator;
 }
 
@@ -46,9 +47,9 @@ int storeLobOutput(const LobRef &ref, bool isNull, const ClientBuffer &buffer, s
     locator->temporary = false;
     locator->temporaryValue.clear();
     locator->fileOpen = locator->writing = locator->reading = false;
-    if (ub2 *length = buffer.lengthAt(row))
+    if (uint16_t *length = buffer.lengthAt(row))
         *length = sizeof(void *);
-    sb2 *indicator = buffer.indicatorAt(row);
+    int16_t *indicator = buffer.indicatorAt(row);
     if (indicator)
         *indicator = isNull ? -1 : 0;
     return isNull && !indicator ? 1405 : 0;
@@ -56,7 +57,7 @@ int storeLobOutput(const LobRef &ref, bool isNull, const ClientBuffer &buffer, s
 
 bool lobInputValue(const ClientBuffer &buffer, size_t row, std::string &value)
 {
-    const sb2 *indicator = buffer.indicatorAt(row);
+    const int16_t *indicator = buffer.indicatorAt(row);
     if ((indicator && *indicator == -1) || !buffer.data)
         return false;
     LobLocator *locator = lobLocatorOf(*static_cast<void **>(buffer.element(row)));
@@ -66,7 +67,7 @@ bool lobInputValue(const ClientBuffer &buffer, size_t row, std::string &value)
         return false;
     if (locator->temporary)
         value = locator->temporaryValue;
-    else if (locator->ref.kind == oci::SQLT_BFILEE)
+    else if (locator->ref.kind == BufferType::Bfile)
         value = locator->ref.directory + "/" + locator->ref.fileName;
     else if (!locator->ref.hasRow)
         value = locator->ref.snapshot;
@@ -91,7 +92,7 @@ LobLocator *boundLocator(const ClientBuffer &buffer, size_t row)
 
 bool lobBlockValue(Session &session, const ClientBuffer &buffer, size_t row, std::string &value)
 {
-    const sb2 *indicator = buffer.indicatorAt(row);
+    const int16_t *indicator = buffer.indicatorAt(row);
     if ((indicator && *indicator == -1) || !buffer.data)
         return false;
     LobLocator *locator = boundLocator(buffer, row);
@@ -116,7 +117,7 @@ void storeLobBlockValue(
     } else {
         throw oraFail(locator->initialized ? 22920 : 22275);
     }
-    if (sb2 *indicator = buffer.indicatorAt(row))
+    if (int16_t *indicator = buffer.indicatorAt(row))
         *indicator = 0;
 }
 
@@ -137,7 +138,7 @@ std::string currentValue(SvcCtxHandle *service, LobLocator &locator)
         throw oraFail(22275);
     if (locator.temporary)
         return locator.temporaryValue;
-    if (locator.ref.kind == SQLT_BFILEE) {
+    if (locator.ref.kind == engine::BufferType::Bfile) {
         if (!locator.fileOpen)
             throw oraFail(22289, "FILEREAD");
         return engine::readBfile(locator.ref);
@@ -159,11 +160,11 @@ void storeValue(SvcCtxHandle *service, LobLocator &locator, const std::string &v
 
 // The value with `data` written at 1-based `offset`; a gap is filled with blanks in a CLOB and
 // zero bytes in a BLOB, as the server fills it.
-std::string spliced(std::string value, ub4 offset, const std::string &data, int kind)
+std::string spliced(std::string value, ub4 offset, const std::string &data, engine::BufferType kind)
 {
     const size_t at = offset - 1;
     if (value.size() < at)
-        value.append(at - value.size(), kind == SQLT_CLOB ? ' ' : '\0');
+        value.append(at - value.size(), kind == engine::BufferType::Clob ? ' ' : '\0');
     value.replace(at, std::min(data.size(), value.size() - at), data);
     return value;
 }
@@ -322,8 +323,8 @@ QDSI_EXPORT sword OCILobGetLength(OCISvcCtx *svchp, OCIError *errhp, OCILobLocat
         return OCI_INVALID_HANDLE;
     return lobCall(svchp, errhp, locp, [&](SvcCtxHandle &service, LobLocator &locator) {
         // A BFILE's length is known without opening it.
-        const bool file
-            = locator.initialized && !locator.temporary && locator.ref.kind == SQLT_BFILEE;
+        const bool file = locator.initialized && !locator.temporary
+            && locator.ref.kind == engine::BufferType::Bfile;
         *lenp = static_cast<ub4>(
             file ? engine::readBfile(locator.ref).size() : currentValue(&service, locator).size());
         return OCI_SUCCESS;
@@ -349,7 +350,7 @@ QDSI_EXPORT sword OCILobCreateTemporary(OCISvcCtx *svchp, OCIError *errhp, OCILo
         if (locator.type != OCI_DTYPE_LOB || (lobtype != 1 && lobtype != 2))
             throw oraFail(24801);
         locator.ref = {};
-        locator.ref.kind = lobtype == 2 ? SQLT_CLOB : SQLT_BLOB;
+        locator.ref.kind = lobtype == 2 ? engine::BufferType::Clob : engine::BufferType::Blob;
         locator.temporary = locator.initialized = true;
         locator.temporaryValue.clear();
         locator.writing = locator.reading = false;
@@ -383,7 +384,7 @@ QDSI_EXPORT sword OCILobIsTemporary(
 QDSI_EXPORT sword OCILobFileOpen(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *filep, ub1 mode)
 {
     return lobCall(svchp, errhp, filep, [&](SvcCtxHandle &, LobLocator &locator) {
-        if (locator.ref.kind != SQLT_BFILEE || !locator.initialized)
+        if (locator.ref.kind != engine::BufferType::Bfile || !locator.initialized)
             throw oraFail(22275);
         if (mode != 1) // files open read-only
             throw oraFail(22286, "FILEOPEN");
@@ -398,7 +399,7 @@ QDSI_EXPORT sword OCILobFileOpen(OCISvcCtx *svchp, OCIError *errhp, OCILobLocato
 QDSI_EXPORT sword OCILobFileClose(OCISvcCtx *svchp, OCIError *errhp, OCILobLocator *filep)
 {
     return lobCall(svchp, errhp, filep, [&](SvcCtxHandle &, LobLocator &locator) {
-        if (locator.ref.kind != SQLT_BFILEE)
+        if (locator.ref.kind != engine::BufferType::Bfile)
             throw oraFail(22275);
         locator.fileOpen = false;
         return OCI_SUCCESS;
@@ -411,7 +412,7 @@ QDSI_EXPORT sword OCILobFileIsOpen(
     if (!flag)
         return OCI_INVALID_HANDLE;
     return lobCall(svchp, errhp, filep, [&](SvcCtxHandle &, LobLocator &locator) {
-        if (locator.ref.kind != SQLT_BFILEE || !locator.initialized)
+        if (locator.ref.kind != engine::BufferType::Bfile || !locator.initialized)
             throw oraFail(22275);
         *flag = locator.fileOpen ? 1 : 0;
         return OCI_SUCCESS;

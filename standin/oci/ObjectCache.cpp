@@ -77,7 +77,8 @@ Handle *newSlotValue(const ObjectAttribute &a)
     case engine::tcClob:
     case engine::tcBlob: {
         auto *lob = static_cast<LobLocator *>(newLobLocator(OCI_DTYPE_LOB));
-        lob->ref.kind = a.typeCode;
+        lob->ref.kind
+            = a.typeCode == engine::tcClob ? engine::BufferType::Clob : engine::BufferType::Blob;
         return lob;
     }
     case engine::tcTimestamp:

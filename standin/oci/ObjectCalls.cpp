@@ -5,7 +5,7 @@
 #include "Export.h"
 #include "engine/ObjectTypes.h"
 #include "engine/OraErrors.h"
-#include "engine/Values.h"
+#include "oci/BufferValues.h"
 #include "oci/LobLocator.h"
 #include "oci/ObjectCache.h"
 
@@ -49,10 +49,18 @@ long double numberValue(const OCINumber *number)
     return value;
 }
 
+// The object cache's arrays of an object bind or define; none when the instance pointers are
+// in the buffer itself.
+const engine::ClientExtras &extrasOf(const engine::ClientBuffer &b)
+{
+    static const engine::ClientExtras none;
+    return b.extras ? *b.extras : none;
+}
+
 void **objectSlot(const engine::ClientBuffer &b, size_t row)
 {
-    if (b.objectSlots)
-        return b.objectSlots + row;
+    if (void **slots = extrasOf(b).objectSlots)
+        return slots + row;
     return static_cast<void **>(b.element(row));
 }
 
@@ -60,18 +68,14 @@ void **objectSlot(const engine::ClientBuffer &b, size_t row)
 
 // ---- Statement hooks --------------------------------------------------------------------------
 
-namespace qdsi::engine {
+namespace qdsi::oci {
 
-bool isObjectType(ub2 type)
-{
-    return type == SQLT_NTY || type == SQLT_REF;
-}
-
-int storeObject(sqlite3_value *value, const ClientBuffer &b, size_t row)
+int storeObject(sqlite3_value *value, const engine::ClientBuffer &b, size_t row)
 {
     const bool isNull = sqlite3_value_type(value) == SQLITE_NULL;
     void **slot = objectSlot(b, row);
-    if (b.type == SQLT_REF) {
+    const engine::ClientExtras &extras = extrasOf(b);
+    if (b.type == engine::BufferType::Ref) {
         auto *ref = handleOf<RefValue>(*slot, kRefValue);
         if (!ref) {
             ref = new RefValue;
@@ -85,33 +89,38 @@ int storeObject(sqlite3_value *value, const ClientBuffer &b, size_t row)
                 ref->table = text.substr(0, slash), ref->objectId = text.substr(slash + 1);
         }
     } else {
-        auto *tdo = handleOf<TypeDescriptor>(b.objectType, kTypeDescriptor);
+        auto *tdo = handleOf<TypeDescriptor>(extras.objectType, kTypeDescriptor);
         if (!tdo)
             throw oraFail(21560, "type descriptor");
-        const ObjectType *current = instanceType(*slot);
+        const engine::ObjectType *current = instanceType(*slot);
         if (!current || current->qualifiedName() != tdo->type->qualifiedName()) {
             *slot = newInstance(tdo->type); // the caller's slot held no instance of the type
         }
-        ObjectValue stored;
+        engine::ObjectValue stored;
         if (!isNull) {
             const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(value));
-            stored = decodeObjectValue(text ? std::string_view(text) : std::string_view());
+            stored = engine::decodeObjectValue(text ? std::string_view(text) : std::string_view());
         }
         fillInstance(*slot, stored);
-        if (b.objectNulls)
-            b.objectNulls[row] = instanceNulls(*slot);
+        if (extras.objectNulls)
+            extras.objectNulls[row] = instanceNulls(*slot);
     }
-    if (sb2 *indicator = b.indicatorAt(row))
+    if (int16_t *indicator = b.indicatorAt(row))
         *indicator = isNull ? -1 : 0;
-    if (ub2 *length = b.lengthAt(row))
+    if (uint16_t *length = b.lengthAt(row))
         *length = sizeof(void *);
     return 0;
 }
 
+} // namespace qdsi::oci
+
+namespace qdsi::engine {
+
 bool xmlBindValue(const ClientBuffer &b, size_t row, std::string &document)
 {
-    const sb2 *indicator = b.indicatorAt(row);
-    void *instance = b.objectSlots ? b.objectSlots[row] : b.data;
+    const int16_t *indicator = b.indicatorAt(row);
+    void **slots = extrasOf(b).objectSlots;
+    void *instance = slots ? slots[row] : b.data;
     if ((indicator && *indicator == -1) || !instance)
         return false;
     const ObjectType *type = instanceType(instance);
@@ -126,16 +135,21 @@ bool xmlBindValue(const ClientBuffer &b, size_t row, std::string &document)
     return true;
 }
 
-void bindObject(sqlite3_stmt *statement, int index, const ClientBuffer &b, size_t row)
+} // namespace qdsi::engine
+
+namespace qdsi::oci {
+
+void bindObject(sqlite3_stmt *statement, int index, const engine::ClientBuffer &b, size_t row)
 {
-    const sb2 *indicator = b.indicatorAt(row);
-    void *instance = b.objectSlots ? b.objectSlots[row] : b.data;
+    const int16_t *indicator = b.indicatorAt(row);
+    void **slots = extrasOf(b).objectSlots;
+    void *instance = slots ? slots[row] : b.data;
     if ((indicator && *indicator == -1) || !instance) {
         sqlite3_bind_null(statement, index);
         return;
     }
     std::string text;
-    if (b.type == SQLT_REF) {
+    if (b.type == engine::BufferType::Ref) {
         auto *ref = handleOf<RefValue>(instance, kRefValue);
         if (!ref)
             throw oraFail(21560, "REF");
@@ -145,18 +159,18 @@ void bindObject(sqlite3_stmt *statement, int index, const ClientBuffer &b, size_
         }
         text = ref->table + "/" + ref->objectId;
     } else {
-        const ObjectValue value = instanceValue(instance);
+        const engine::ObjectValue value = instanceValue(instance);
         if (value.isNull) {
             sqlite3_bind_null(statement, index);
             return;
         }
-        text = encodeObjectValue(value);
+        text = engine::encodeObjectValue(value);
     }
     sqlite3_bind_text(
         statement, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
-} // namespace qdsi::engine
+} // namespace qdsi::oci
 
 // ---- Binds and defines ------------------------------------------------------------------------
 
@@ -167,12 +181,12 @@ QDSI_EXPORT sword OCIDefineObject(OCIDefine *defnp, OCIError *errhp, const OCITy
     if (!define)
         return OCI_INVALID_HANDLE;
     clearError(errhp);
-    engine::ClientBuffer &b = define->buffer;
-    if (b.type == SQLT_NTY && !handleOf<TypeDescriptor>(type, kTypeDescriptor))
+    if (define->buffer.type == engine::BufferType::Object
+        && !handleOf<TypeDescriptor>(type, kTypeDescriptor))
         return fail(errhp, oraFail(21560, "type descriptor"));
-    b.objectType = type;
-    b.objectSlots = pgvpp;
-    b.objectNulls = indpp;
+    define->extras.objectType = type;
+    define->extras.objectSlots = pgvpp;
+    define->extras.objectNulls = indpp;
     return OCI_SUCCESS;
 }
 
@@ -183,12 +197,12 @@ QDSI_EXPORT sword OCIBindObject(
     if (!bind)
         return OCI_INVALID_HANDLE;
     clearError(errhp);
-    engine::ClientBuffer &b = bind->value.buffer;
-    if (b.type == SQLT_NTY && !handleOf<TypeDescriptor>(type, kTypeDescriptor))
+    if (bind->value.buffer.type == engine::BufferType::Object
+        && !handleOf<TypeDescriptor>(type, kTypeDescriptor))
         return fail(errhp, oraFail(21560, "type descriptor"));
-    b.objectType = type;
-    b.objectSlots = pgvpp;
-    b.objectNulls = indpp;
+    bind->extras.objectType = type;
+    bind->extras.objectSlots = pgvpp;
+    bind->extras.objectNulls = indpp;
     return OCI_SUCCESS;
 }
 
@@ -248,7 +262,8 @@ QDSI_EXPORT sword OCIObjectNew(OCIEnv *, OCIError *err, const OCISvcCtx *, OCITy
         }
         if (typecode == SQLT_CLOB || typecode == SQLT_BLOB) {
             auto *lob = static_cast<LobLocator *>(newLobLocator(OCI_DTYPE_LOB));
-            lob->ref.kind = typecode;
+            lob->ref.kind
+                = typecode == SQLT_CLOB ? engine::BufferType::Clob : engine::BufferType::Blob;
             *instance = static_cast<Handle *>(lob);
             return OCI_SUCCESS;
         }

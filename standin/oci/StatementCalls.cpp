@@ -141,13 +141,9 @@ sword bindAt(StmtHandle *stmt, OCIBind **bindpp, OCIError *errhp, int index, voi
         bind->statement = stmt;
         bind->env = nullptr;
     }
-    engine::ClientBuffer buffer;
-    buffer.data = valuep;
-    buffer.size = value_sz;
-    buffer.type = dty;
-    buffer.indicator = static_cast<sb2 *>(indp);
-    buffer.length = alenp;
-    buffer.returnCode = rcodep;
+    bind->extras = {};
+    engine::ClientBuffer buffer
+        = clientBuffer(valuep, value_sz, dty, indp, alenp, rcodep, &bind->extras);
     buffer.currentElements = curelep;
     bind->value = { index, buffer };
     if (bindpp)
@@ -270,14 +266,8 @@ QDSI_EXPORT sword OCIDefineByPos(OCIStmt *stmtp, OCIDefine **defnpp, OCIError *e
         define->statement = stmt;
         define->position = position;
     }
-    engine::ClientBuffer &b = define->buffer;
-    b = {};
-    b.data = valuep;
-    b.size = value_sz;
-    b.type = dty;
-    b.indicator = static_cast<sb2 *>(indp);
-    b.length = rlenp;
-    b.returnCode = rcodep;
+    define->extras = {};
+    define->buffer = clientBuffer(valuep, value_sz, dty, indp, rlenp, rcodep, &define->extras);
     if (defnpp)
         *defnpp = reinterpret_cast<OCIDefine *>(static_cast<Handle *>(define));
     return OCI_SUCCESS;

@@ -109,6 +109,17 @@ struct ForUpdate {
     // that yields the integer rowids of exactly those rows, for the engine's lock registry.
     std::string table;
     std::string rowidSql;
+    // The rows the engine locks: those of the first table of the top-level FROM, as the SQLite
+    // text names it (lockSchema: the attached schema of another user's table, else empty;
+    // lockQualifier: the alias its columns are read under), and where the SQLite text's
+    // top-level select list begins, so that a row id column can be put first. lockTable is
+    // empty when the first FROM item is no table; lockNothing when it is a collection's
+    // elements (TABLE(subquery)), which no other session's change can meet.
+    bool lockNothing = false;
+    std::string lockTable;
+    std::string lockSchema;
+    std::string lockQualifier;
+    size_t selectListStart = 0;
 };
 
 struct SequenceDefinition {
@@ -139,11 +150,14 @@ enum class IdentityKind { None, Always, ByDefault, OnNull };
 struct TableRef {
     std::string name;
     std::string alias;
+    std::string owner; // the schema the SQLite text reads it from when another user's
+    bool collection = false; // TABLE(subquery): the elements of a collection
 };
 
 struct SessionSetting {
     std::string name;  // NLS_DATE_FORMAT, ...
     std::string value; // the literal's text without quotes
+    bool literal = false; // the value was given as a string literal
 };
 
 struct SelectItem; // below ColumnDescription

@@ -1,6 +1,6 @@
 // The 7-byte DATE form and the ISO text the stand-in keeps dates in: parsing, formatting and
 // their round trip.
-#include "engine/Values.h"
+#include "engine/DateBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -58,6 +58,19 @@ TEST(DateValues, TextIsReadOrRefused)
         { "-", false },
         { "2024-", false },
         { "12345678901234567890-01-01", false },
+        // The exact form SQLite writes is read on a shorter path: its ranges and its
+        // neighbours of the same length must come out as the general reading has them.
+        { "0000-01-01 00:00:00", true, bytes(0, 1, 1) },
+        { "2024-13-01 00:00:00", false },
+        { "2024-01-00 00:00:00", false },
+        { "2024-01-01 23:60:00", false },
+        { "2024-01-01 23:59:60", false },
+        { "+024-01-01 10:00:00", true, bytes(24, 1, 1, 10, 0, 0) },
+        { " 2024-1-5 10:00:00 ", true, bytes(2024, 1, 5, 10, 0, 0) },
+        { "2024-01-01T10:00:00", false },
+        { "2024-01-01 10-00:00", false },
+        { "2024-1-05 10:00:005", false },
+        { "2O24-01-01 10:00:00", false },
     };
     for (const Case &c : cases) {
         Bytes out {};

@@ -1,14 +1,16 @@
 // Dynamic fetch of LONG and LONG RAW values: the define's callback supplies a buffer for each
 // piece and the value is poured into those buffers until all of it has arrived.
 #include "engine/OraErrors.h"
-#include "engine/Values.h"
+#include "oci/BufferValues.h"
+#include "sql/Dialect.h"
 
 #include <cstring>
 
-namespace qdsi::engine {
+namespace qdsi::oci {
 
-int storePieces(sqlite3_value *v, const ClientBuffer &b, size_t row)
+int storePieces(sqlite3_value *v, const engine::ClientBuffer &b, size_t row)
 {
+    const engine::ClientExtras &x = *b.extras;
     std::string bytes;
     const bool isNull = sqlite3_value_type(v) == SQLITE_NULL;
     if (sqlite3_value_type(v) == SQLITE_INTEGER || sqlite3_value_type(v) == SQLITE_FLOAT) {
@@ -25,13 +27,13 @@ int storePieces(sqlite3_value *v, const ClientBuffer &b, size_t row)
         ub4 *length = nullptr;
         void *indicator = nullptr;
         ub2 *code = nullptr;
-        ub1 piece = first ? oci::OCI_FIRST_PIECE : oci::OCI_NEXT_PIECE;
-        const sb4 status = b.pieceCallback(b.pieceContext, static_cast<OCIDefine *>(b.defineHandle),
+        ub1 piece = first ? OCI_FIRST_PIECE : OCI_NEXT_PIECE;
+        const sb4 status = x.pieceCallback(x.pieceContext, static_cast<OCIDefine *>(x.defineHandle),
             static_cast<ub4>(row), &buffer, &length, &piece, &indicator, &code);
-        if (status != oci::OCI_CONTINUE)
-            throw oraFail(24343);
+        if (status != OCI_CONTINUE)
+            throw engine::oraFail(24343);
         if (!length || (!buffer && *length > 0))
-            throw oraFail(24343);
+            throw engine::oraFail(24343);
         const size_t room = *length;
         const size_t n = std::min(room, bytes.size() - offset);
         if (n > 0)
@@ -44,7 +46,7 @@ int storePieces(sqlite3_value *v, const ClientBuffer &b, size_t row)
         offset += n;
         // A callback that offers no room while bytes remain would never finish.
         if (room == 0 && offset < bytes.size())
-            throw oraFail(24343);
+            throw engine::oraFail(24343);
         first = false;
     } while (offset < bytes.size());
     if (sb2 *ind = b.indicatorAt(row))
@@ -52,4 +54,4 @@ int storePieces(sqlite3_value *v, const ClientBuffer &b, size_t row)
     return 0;
 }
 
-} // namespace qdsi::engine
+} // namespace qdsi::oci

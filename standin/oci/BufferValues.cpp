@@ -1,142 +1,25 @@
-#include "engine/Values.h"
+#include "oci/BufferValues.h"
 
+#include "engine/DateBytes.h"
 #include "engine/Lobs.h"
 #include "engine/OraErrors.h"
+#include "sql/Dialect.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string_view>
+#include <type_traits>
 
 namespace qdsi::engine {
 
-using namespace qdsi::oci;
-
-sb2 *ClientBuffer::indicatorAt(size_t i) const
-{
-    return indicator
-        ? reinterpret_cast<sb2 *>(reinterpret_cast<char *>(indicator) + i * indicatorSkip)
-        : nullptr;
-}
-
-ub2 *ClientBuffer::lengthAt(size_t i) const
-{
-    return length ? reinterpret_cast<ub2 *>(reinterpret_cast<char *>(length) + i * lengthSkip)
-                  : nullptr;
-}
-
-ub2 *ClientBuffer::codeAt(size_t i) const
-{
-    return returnCode ? reinterpret_cast<ub2 *>(reinterpret_cast<char *>(returnCode) + i * codeSkip)
-                      : nullptr;
-}
-
-namespace {
-
-char *putDigits(char *out, int value, int width)
-{
-    for (int i = width - 1; i >= 0; --i) {
-        out[i] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    }
-    return out + width;
-}
-
-// Reads an optionally signed decimal number of at most maxDigits digits at text[pos].
-bool readNumber(std::string_view text, size_t &pos, int maxDigits, int &value)
-{
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == '-' || text[pos] == '+'))
-        negative = text[pos++] == '-';
-    const size_t start = pos;
-    int v = 0;
-    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9'
-        && pos - start < static_cast<size_t>(maxDigits))
-        v = v * 10 + (text[pos++] - '0');
-    if (pos == start || (pos < text.size() && text[pos] >= '0' && text[pos] <= '9'))
-        return false;
-    value = negative ? -v : v;
-    return true;
-}
-
-bool expect(std::string_view text, size_t &pos, char c)
-{
-    if (pos >= text.size() || text[pos] != c)
-        return false;
-    ++pos;
-    return true;
-}
-
-} // namespace
-
-size_t dateFromBytes(const unsigned char *b, char *text)
-{
-    // Years before 1 AD (the server's -4712 and so on) keep their sign.
-    int year = (b[0] - 100) * 100 + (b[1] - 100);
-    char *out = text;
-    if (year < 0) {
-        *out++ = '-';
-        year = -year;
-    }
-    out = putDigits(out, year % 10000, 4);
-    *out++ = '-';
-    out = putDigits(out, b[2] % 100, 2);
-    *out++ = '-';
-    out = putDigits(out, b[3] % 100, 2);
-    *out++ = ' ';
-    out = putDigits(out, (b[4] - 1 + 100) % 100, 2);
-    *out++ = ':';
-    out = putDigits(out, (b[5] - 1 + 100) % 100, 2);
-    *out++ = ':';
-    out = putDigits(out, (b[6] - 1 + 100) % 100, 2);
-    *out = '\0';
-    return static_cast<size_t>(out - text);
-}
-
-std::string dateFromBytes(const unsigned char *b)
-{
-    char text[DateTextSize];
-    return std::string(text, dateFromBytes(b, text));
-}
-
-bool dateToBytes(std::string_view iso, unsigned char *b)
-{
-    // "YYYY-MM-DD" or "YYYY-MM-DD HH24:MI:SS", as SQLite and the dialect layer write dates
-    // (blanks around them allowed); parsed by hand since it runs once per fetched value.
-    size_t pos = 0;
-    const auto skipBlanks = [&] {
-        while (pos < iso.size() && (iso[pos] == ' ' || iso[pos] == '\t'))
-            ++pos;
-    };
-    int y, mo, d, h = 0, mi = 0, s = 0;
-    skipBlanks();
-    if (!readNumber(iso, pos, 5, y) || !expect(iso, pos, '-') || !readNumber(iso, pos, 2, mo)
-        || !expect(iso, pos, '-') || !readNumber(iso, pos, 2, d))
-        return false;
-    const size_t afterDate = pos;
-    skipBlanks();
-    if (pos < iso.size()) {
-        if (pos == afterDate || !readNumber(iso, pos, 2, h) || !expect(iso, pos, ':')
-            || !readNumber(iso, pos, 2, mi) || !expect(iso, pos, ':')
-            || !readNumber(iso, pos, 2, s))
-            return false;
-        skipBlanks();
-        if (pos < iso.size())
-            return false;
-    }
-    if (y < -4712 || y > 9999 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0
-        || mi > 59 || s < 0 || s > 59)
-        return false;
-    b[0] = static_cast<unsigned char>(y / 100 + 100);
-    b[1] = static_cast<unsigned char>(y % 100 + 100);
-    b[2] = static_cast<unsigned char>(mo);
-    b[3] = static_cast<unsigned char>(d);
-    b[4] = static_cast<unsigned char>(h + 1);
-    b[5] = static_cast<unsigned char>(mi + 1);
-    b[6] = static_cast<unsigned char>(s + 1);
-    return true;
-}
+using oci::bindDateTime;
+using oci::bindObject;
+using oci::storeDateTime;
+using oci::storeObject;
+using oci::storePieces;
 
 namespace {
 
@@ -153,16 +36,16 @@ void bindText(sqlite3_stmt *st, int index, const char *text, size_t length)
 
 void bindInput(sqlite3_stmt *st, int index, const ClientBuffer &b, size_t row)
 {
-    const sb2 *ind = b.indicatorAt(row);
+    const int16_t *ind = b.indicatorAt(row);
     if ((ind && *ind == -1) || !b.data) {
         sqlite3_bind_null(st, index);
         return;
     }
     const char *p = static_cast<const char *>(b.element(row));
-    const ub2 *alen = b.lengthAt(row);
+    const uint16_t *alen = b.lengthAt(row);
     const size_t size = b.size > 0 ? static_cast<size_t>(b.size) : 0;
     switch (b.type) {
-    case SQLT_INT:
+    case BufferType::Integer:
         if (size == 1)
             sqlite3_bind_int64(st, index, *reinterpret_cast<const int8_t *>(p));
         else if (size == 2)
@@ -174,7 +57,7 @@ void bindInput(sqlite3_stmt *st, int index, const ClientBuffer &b, size_t row)
         else
             throw oraFail(3001);
         return;
-    case SQLT_UIN:
+    case BufferType::Unsigned:
         if (size == 1)
             sqlite3_bind_int64(st, index, *reinterpret_cast<const uint8_t *>(p));
         else if (size == 2)
@@ -184,7 +67,7 @@ void bindInput(sqlite3_stmt *st, int index, const ClientBuffer &b, size_t row)
         else
             throw oraFail(3001);
         return;
-    case SQLT_FLT:
+    case BufferType::Float:
         if (size == 4)
             sqlite3_bind_double(st, index, *reinterpret_cast<const float *>(p));
         else if (size == 8)
@@ -192,25 +75,24 @@ void bindInput(sqlite3_stmt *st, int index, const ClientBuffer &b, size_t row)
         else
             throw oraFail(3001);
         return;
-    case SQLT_STR:
-    case SQLT_AVC: {
+    case BufferType::NulChars: {
         const size_t limit = alen ? std::min<size_t>(*alen, size) : size;
         bindText(st, index, p, strnlen(p, limit));
         return;
     }
-    case SQLT_CHR:
-    case SQLT_AFC:
-    case SQLT_LNG:
+    case BufferType::Chars:
+    case BufferType::PaddedChars:
+    case BufferType::LongChars:
         bindText(st, index, p, alen ? std::min<size_t>(*alen, size) : size);
         return;
-    case SQLT_VCS: {
+    case BufferType::CountedChars: {
         if (size < 2)
             throw oraFail(3001);
-        const ub2 n = *reinterpret_cast<const ub2 *>(p);
+        const uint16_t n = *reinterpret_cast<const uint16_t *>(p);
         bindText(st, index, p + 2, std::min<size_t>(n, size - 2));
         return;
     }
-    case SQLT_DAT: {
+    case BufferType::Date: {
         if (size < 7)
             throw oraFail(3001);
         char text[DateTextSize];
@@ -218,8 +100,7 @@ void bindInput(sqlite3_stmt *st, int index, const ClientBuffer &b, size_t row)
         sqlite3_bind_text(st, index, text, static_cast<int>(n), SQLITE_TRANSIENT);
         return;
     }
-    case SQLT_BIN:
-    case SQLT_LBI: {
+    case BufferType::Bytes: {
         const size_t n = alen ? std::min<size_t>(*alen, size) : size;
         if (n == 0)
             sqlite3_bind_null(st, index);
@@ -227,27 +108,30 @@ void bindInput(sqlite3_stmt *st, int index, const ClientBuffer &b, size_t row)
             sqlite3_bind_blob(st, index, p, static_cast<int>(n), SQLITE_TRANSIENT);
         return;
     }
+    case BufferType::Timestamp:
+    case BufferType::TimestampTz:
+    case BufferType::TimestampLtz:
+        bindDateTime(st, index, b, row);
+        return;
+    case BufferType::Object:
+    case BufferType::Ref:
+        bindObject(st, index, b, row);
+        return;
+    case BufferType::Clob:
+    case BufferType::Blob:
+    case BufferType::Bfile: {
+        std::string value;
+        if (!lobInputValue(b, row, value))
+            sqlite3_bind_null(st, index);
+        else if (b.type == BufferType::Clob)
+            sqlite3_bind_text(
+                st, index, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+        else
+            sqlite3_bind_blob(
+                st, index, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+        return;
+    }
     default:
-        if (isDateTimeType(b.type)) {
-            bindDateTime(st, index, b, row);
-            return;
-        }
-        if (isObjectType(b.type)) {
-            bindObject(st, index, b, row);
-            return;
-        }
-        if (isLobType(b.type)) {
-            std::string value;
-            if (!lobInputValue(b, row, value))
-                sqlite3_bind_null(st, index);
-            else if (b.type == SQLT_CLOB)
-                sqlite3_bind_text(st, index, value.data(), static_cast<int>(value.size()),
-                    SQLITE_TRANSIENT);
-            else
-                sqlite3_bind_blob(st, index, value.data(), static_cast<int>(value.size()),
-                    SQLITE_TRANSIENT);
-            return;
-        }
         throw oraFail(3001);
     }
 }
@@ -309,7 +193,7 @@ double columnNumber(sqlite3_value *v)
 
 // Copies text into a character buffer; returns 1406 when it had to be cut.
 int storeText(
-    const std::string &text, const ClientBuffer &b, size_t row, size_t prefix, bool zero, bool pad)
+    std::string_view text, const ClientBuffer &b, size_t row, size_t prefix, bool zero, bool pad)
 {
     char *p = static_cast<char *>(b.element(row));
     const size_t size = b.size > 0 ? static_cast<size_t>(b.size) : 0;
@@ -324,22 +208,36 @@ int storeText(
     if (zero && size > prefix)
         p[prefix + written] = '\0';
     if (prefix == 2)
-        *reinterpret_cast<ub2 *>(p) = static_cast<ub2>(n);
-    if (ub2 *len = b.lengthAt(row))
-        *len = static_cast<ub2>(written);
+        *reinterpret_cast<uint16_t *>(p) = static_cast<uint16_t>(n);
+    if (uint16_t *len = b.lengthAt(row))
+        *len = static_cast<uint16_t>(written);
     if (n < text.size()) {
-        if (sb2 *ind = b.indicatorAt(row))
-            *ind = static_cast<sb2>(std::min<size_t>(text.size(), 32767));
+        if (int16_t *ind = b.indicatorAt(row))
+            *ind = static_cast<int16_t>(std::min<size_t>(text.size(), 32767));
         return 1406;
     }
     return 0;
 }
 
-int storeInteger(double value, const ClientBuffer &b, size_t row, bool isUnsigned)
+// Stores a column's value as text. Text that is shown as it is stored is copied straight from
+// SQLite's value, without a copy of its own on the way.
+int storeColumnText(sqlite3_value *v, int valueType, const ColumnStyle &style,
+    const ClientBuffer &b, size_t row, size_t prefix, bool zero, bool pad)
 {
-    const double v = std::round(value);
+    if (valueType == SQLITE_TEXT && style.oracleType != 12 && style.oracleType != 23) {
+        const auto *t = reinterpret_cast<const char *>(sqlite3_value_text(v));
+        const size_t n = t ? static_cast<size_t>(sqlite3_value_bytes(v)) : 0;
+        return storeText(std::string_view(t ? t : "", n), b, row, prefix, zero, pad);
+    }
+    return storeText(columnText(v, style), b, row, prefix, zero, pad);
+}
+
+// Writes a whole number (an integer, or a double already rounded) into an integer buffer of 1,
+// 2, 4 or 8 bytes; ORA-01455 when it does not fit.
+template <class N> int storeWhole(N v, const ClientBuffer &b, size_t row, bool isUnsigned)
+{
     void *p = b.element(row);
-    const auto fits = [&](double lo, double hi) {
+    const auto fits = [&](N lo, N hi) {
         if (v < lo || v > hi)
             throw oraFail(1455);
     };
@@ -353,18 +251,20 @@ int storeInteger(double value, const ClientBuffer &b, size_t row, bool isUnsigne
         *static_cast<int16_t *>(p) = static_cast<int16_t>(static_cast<int64_t>(v));
         break;
     case 4:
-        isUnsigned ? fits(0, 4294967295.0) : fits(-2147483648.0, 2147483647.0);
+        isUnsigned ? fits(0, 4294967295LL) : fits(-2147483648LL, 2147483647LL);
         *static_cast<int32_t *>(p) = static_cast<int32_t>(static_cast<int64_t>(v));
         break;
     case 8:
-        fits(-9.2233720368547758e18, 9.2233720368547748e18);
+        // An integer SQLite holds fits as it is (also into an unsigned buffer, bit for bit).
+        if constexpr (std::is_floating_point_v<N>)
+            fits(-9.2233720368547758e18, 9.2233720368547748e18);
         *static_cast<int64_t *>(p) = static_cast<int64_t>(v);
         break;
     default:
         throw oraFail(3001);
     }
-    if (ub2 *len = b.lengthAt(row))
-        *len = static_cast<ub2>(b.size);
+    if (uint16_t *len = b.lengthAt(row))
+        *len = static_cast<uint16_t>(b.size);
     return 0;
 }
 
@@ -372,34 +272,39 @@ int storeInteger(double value, const ClientBuffer &b, size_t row, bool isUnsigne
 
 int storeOutput(sqlite3_value *v, const ColumnStyle &style, const ClientBuffer &b, size_t row)
 {
-    if (b.pieceCallback)
+    if (b.extras && b.extras->pieceCallback)
         return storePieces(v, b, row);
-    if (isDateTimeType(b.type))
+    switch (b.type) {
+    case BufferType::Timestamp:
+    case BufferType::TimestampTz:
+    case BufferType::TimestampLtz:
         return storeDateTime(v, b, row);
-    if (isObjectType(b.type))
+    case BufferType::Object:
+    case BufferType::Ref:
         return storeObject(v, b, row);
-    sb2 *ind = b.indicatorAt(row);
-    if (sqlite3_value_type(v) == SQLITE_NULL) {
+    default:
+        break;
+    }
+    int16_t *ind = b.indicatorAt(row);
+    const int valueType = sqlite3_value_type(v);
+    if (valueType == SQLITE_NULL) {
         if (!ind)
             return 1405;
         *ind = -1;
-        if (ub2 *len = b.lengthAt(row))
+        if (uint16_t *len = b.lengthAt(row))
             *len = 0;
         return 0;
     }
     if (ind)
         *ind = 0;
     switch (b.type) {
-    case SQLT_INT:
-    case SQLT_UIN:
-        if (sqlite3_value_type(v) == SQLITE_INTEGER && b.size == 8) {
-            *static_cast<int64_t *>(b.element(row)) = sqlite3_value_int64(v);
-            if (ub2 *len = b.lengthAt(row))
-                *len = 8;
-            return 0;
-        }
-        return storeInteger(columnNumber(v), b, row, b.type == SQLT_UIN);
-    case SQLT_FLT: {
+    case BufferType::Integer:
+    case BufferType::Unsigned:
+        if (valueType == SQLITE_INTEGER)
+            return storeWhole<int64_t>(
+                sqlite3_value_int64(v), b, row, b.type == BufferType::Unsigned);
+        return storeWhole(std::round(columnNumber(v)), b, row, b.type == BufferType::Unsigned);
+    case BufferType::Float: {
         const double number = columnNumber(v);
         if (b.size == 8)
             *static_cast<double *>(b.element(row)) = number;
@@ -407,36 +312,34 @@ int storeOutput(sqlite3_value *v, const ColumnStyle &style, const ClientBuffer &
             *static_cast<float *>(b.element(row)) = static_cast<float>(number);
         else
             throw oraFail(3001);
-        if (ub2 *len = b.lengthAt(row))
-            *len = static_cast<ub2>(b.size);
+        if (uint16_t *len = b.lengthAt(row))
+            *len = static_cast<uint16_t>(b.size);
         return 0;
     }
-    case SQLT_STR:
-    case SQLT_AVC:
-        return storeText(columnText(v, style), b, row, 0, true, false);
-    case SQLT_CHR:
-    case SQLT_LNG:
-        return storeText(columnText(v, style), b, row, 0, false, false);
-    case SQLT_AFC:
-        return storeText(columnText(v, style), b, row, 0, false, true);
-    case SQLT_VCS:
-        return storeText(columnText(v, style), b, row, 2, false, false);
-    case SQLT_DAT: {
+    case BufferType::NulChars:
+        return storeColumnText(v, valueType, style, b, row, 0, true, false);
+    case BufferType::Chars:
+    case BufferType::LongChars:
+        return storeColumnText(v, valueType, style, b, row, 0, false, false);
+    case BufferType::PaddedChars:
+        return storeColumnText(v, valueType, style, b, row, 0, false, true);
+    case BufferType::CountedChars:
+        return storeColumnText(v, valueType, style, b, row, 2, false, false);
+    case BufferType::Date: {
         const auto *t = reinterpret_cast<const char *>(sqlite3_value_text(v));
         if (b.size < 7 || !t
             || !dateToBytes(std::string_view(t, static_cast<size_t>(sqlite3_value_bytes(v))),
                 static_cast<unsigned char *>(b.element(row))))
             throw oraFail(1861);
-        if (ub2 *len = b.lengthAt(row))
+        if (uint16_t *len = b.lengthAt(row))
             *len = 7;
         return 0;
     }
-    case SQLT_BIN:
-    case SQLT_LBI: {
+    case BufferType::Bytes: {
         const void *data = sqlite3_value_blob(v);
-        const int n = sqlite3_value_bytes(v);
-        const std::string bytes = data ? std::string(static_cast<const char *>(data), n) : "";
-        return storeText(bytes, b, row, 0, false, false);
+        const size_t n = data ? static_cast<size_t>(sqlite3_value_bytes(v)) : 0;
+        return storeText(std::string_view(data ? static_cast<const char *>(data) : "", n), b, row,
+            0, false, false);
     }
     default:
         throw oraFail(3001);
@@ -444,3 +347,77 @@ int storeOutput(sqlite3_value *v, const ColumnStyle &style, const ClientBuffer &
 }
 
 } // namespace qdsi::engine
+
+namespace qdsi::oci {
+
+engine::BufferType bufferTypeOf(ub2 dty)
+{
+    using engine::BufferType;
+    switch (dty) {
+    case SQLT_CHR:
+        return BufferType::Chars;
+    case SQLT_LNG:
+        return BufferType::LongChars;
+    case SQLT_AFC:
+        return BufferType::PaddedChars;
+    case SQLT_STR:
+    case SQLT_AVC:
+        return BufferType::NulChars;
+    case SQLT_VCS:
+        return BufferType::CountedChars;
+    case SQLT_LVC:
+        return BufferType::LongCountedChars;
+    case SQLT_INT:
+        return BufferType::Integer;
+    case SQLT_UIN:
+        return BufferType::Unsigned;
+    case SQLT_FLT:
+        return BufferType::Float;
+    case SQLT_NUM:
+        return BufferType::Number;
+    case SQLT_VNU:
+        return BufferType::VarNumber;
+    case SQLT_DAT:
+        return BufferType::Date;
+    case SQLT_BIN:
+    case SQLT_LBI:
+        return BufferType::Bytes;
+    case SQLT_CLOB:
+        return BufferType::Clob;
+    case SQLT_BLOB:
+        return BufferType::Blob;
+    case SQLT_BFILEE:
+    case SQLT_CFILEE:
+        return BufferType::Bfile;
+    case SQLT_NTY:
+        return BufferType::Object;
+    case SQLT_REF:
+        return BufferType::Ref;
+    case SQLT_TIMESTAMP:
+        return BufferType::Timestamp;
+    case SQLT_TIMESTAMP_TZ:
+        return BufferType::TimestampTz;
+    case SQLT_TIMESTAMP_LTZ:
+        return BufferType::TimestampLtz;
+    case SQLT_RSET:
+        return BufferType::Cursor;
+    default:
+        return BufferType::Unsupported;
+    }
+}
+
+engine::ClientBuffer clientBuffer(void *data, sb4 size, ub2 dty, void *indicator, ub2 *length,
+    ub2 *returnCode, const engine::ClientExtras *extras)
+{
+    engine::ClientBuffer b;
+    b.data = data;
+    b.size = size;
+    b.type = bufferTypeOf(dty);
+    b.indicator = static_cast<sb2 *>(indicator);
+    b.length = length;
+    b.returnCode = returnCode;
+    b.extras = extras;
+    return b;
+}
+
+} // namespace qdsi::oci
