@@ -2,6 +2,7 @@
 
 #include "classlib/Exception.h"
 #include "oracle/OracleAttributeOwner.h"
+#include "oracle/OracleCall.h"
 #include "oracle/OracleError.h"
 #include "oracle/OracleSession.h"
 
@@ -31,10 +32,11 @@ TLOBLocator::TLOBLocator(TOracleSession *session, int lobType)
     m_descriptorType = lobType == otBFile ? OCI_DTYPE_FILE : OCI_DTYPE_LOB;
     try {
         void *descriptor = nullptr;
-        check(oci().OCIDescriptorAlloc(m_environment, &descriptor, m_descriptorType, 0, nullptr));
+        QD_OCI(this, oci(), OCIDescriptorAlloc, m_environment, &descriptor, m_descriptorType, 0,
+            nullptr);
         m_locator = static_cast<OCILobLocator *>(descriptor);
         void *error = nullptr;
-        check(oci().OCIHandleAlloc(m_environment, &error, OCI_HTYPE_ERROR, 0, nullptr));
+        QD_OCI(this, oci(), OCIHandleAlloc, m_environment, &error, OCI_HTYPE_ERROR, 0, nullptr);
         m_errorHandle = static_cast<OCIError *>(error);
     } catch (...) {
         freeDescriptor();
@@ -50,9 +52,9 @@ TLOBLocator *TLOBLocator::CreateTemporary(TOracleSession *session, int lobType, 
     if (!session->capabilities().OCI81Available)
         throw Exception(QStringLiteral("A Temporary TLOBLocator requires Net8 8.1 or later"));
     auto locator = std::make_unique<TLOBLocator>(session, lobType);
-    locator->check(locator->oci().OCILobCreateTemporary(locator->service(), locator->m_errorHandle,
-        locator->m_locator, 0, 0, lobType == otCLOB ? OCI_TEMP_CLOB : OCI_TEMP_BLOB, cache ? 1 : 0,
-        OCI_DURATION_SESSION));
+    QD_OCI(locator, locator->oci(), OCILobCreateTemporary, locator->service(),
+        locator->m_errorHandle, locator->m_locator, 0, 0,
+        lobType == otCLOB ? OCI_TEMP_CLOB : OCI_TEMP_BLOB, cache ? 1 : 0, OCI_DURATION_SESSION);
     return locator.release();
 }
 
@@ -69,7 +71,7 @@ TLOBLocator::~TLOBLocator()
     if (m_locator && m_ownsLocator && m_session) {
         try {
             if (IsTemporary())
-                check(oci().OCILobFreeTemporary(service(), m_errorHandle, m_locator));
+                QD_OCI(this, oci(), OCILobFreeTemporary, service(), m_errorHandle, m_locator);
         } catch (...) {
         }
     }
@@ -88,9 +90,10 @@ void TLOBLocator::sessionDestroyed()
     m_session = nullptr;
 }
 
-void TLOBLocator::check(sword status)
+sword TLOBLocator::checkCall(sword status, const char *callName)
 {
-    CheckOracleResult(status, className, oci(), m_errorHandle, m_session, this);
+    CheckOracleResult(status, className, oci(), m_errorHandle, m_session, this, callName);
+    return status;
 }
 
 OCISvcCtx *TLOBLocator::service() const
@@ -139,8 +142,8 @@ void TLOBLocator::ensureLocator()
         return;
     // An object attribute may carry no locator yet: make a LOB instance in the cache.
     void *instance = nullptr;
-    check(oci().OCIObjectNew(m_environment, m_errorHandle, service(),
-        static_cast<OCITypeCode>(m_lobType), nullptr, nullptr, OCI_DURATION_SESSION, 1, &instance));
+    QD_OCI(this, oci(), OCIObjectNew, m_environment, m_errorHandle, service(),
+        static_cast<OCITypeCode>(m_lobType), nullptr, nullptr, OCI_DURATION_SESSION, 1, &instance);
     m_locator = static_cast<OCILobLocator *>(instance);
     m_ownsLocator = false;
 }
@@ -149,7 +152,7 @@ bool TLOBLocator::IsInitialized()
 {
     ensureLocator();
     boolean initialized = 0;
-    check(oci().OCILobLocatorIsInit(m_environment, m_errorHandle, m_locator, &initialized));
+    QD_OCI(this, oci(), OCILobLocatorIsInit, m_environment, m_errorHandle, m_locator, &initialized);
     return initialized != 0;
 }
 
@@ -165,7 +168,7 @@ bool TLOBLocator::IsTemporary()
     if (!m_session || !m_session->capabilities().OCI81Available || !m_locator)
         return false;
     boolean temporary = 0;
-    check(oci().OCILobIsTemporary(m_environment, m_errorHandle, m_locator, &temporary));
+    QD_OCI(this, oci(), OCILobIsTemporary, m_environment, m_errorHandle, m_locator, &temporary);
     return temporary != 0;
 }
 
@@ -174,7 +177,7 @@ qint64 TLOBLocator::Length()
     if (IsNull())
         return 0;
     ub4 length = 0;
-    check(oci().OCILobGetLength(service(), m_errorHandle, m_locator, &length));
+    QD_OCI(this, oci(), OCILobGetLength, service(), m_errorHandle, m_locator, &length);
     return length;
 }
 
@@ -188,8 +191,8 @@ qint64 TLOBLocator::Read(void *buffer, qint64 count)
         OpenFile();
     const ub4 offset = serverOffset();
     ub4 amount = static_cast<ub4>(std::min<qint64>(count, std::numeric_limits<ub4>::max()));
-    check(oci().OCILobRead(service(), m_errorHandle, m_locator, &amount, offset, buffer, amount,
-        nullptr, nullptr, 0, SQLCS_IMPLICIT));
+    QD_OCI(this, oci(), OCILobRead, service(), m_errorHandle, m_locator, &amount, offset, buffer,
+        amount, nullptr, nullptr, 0, SQLCS_IMPLICIT);
     // A reply claiming more than was asked for is not believed.
     const qint64 read = std::min<qint64>(amount, count);
     m_position += read;
@@ -204,8 +207,8 @@ qint64 TLOBLocator::Write(const void *buffer, qint64 count)
         throw Exception(QStringLiteral("TLOBLocator: no buffer to write from"));
     const ub4 offset = serverOffset();
     ub4 amount = static_cast<ub4>(std::min<qint64>(count, std::numeric_limits<ub4>::max()));
-    check(oci().OCILobWrite(service(), m_errorHandle, m_locator, &amount, offset,
-        const_cast<void *>(buffer), amount, OCI_ONE_PIECE, nullptr, nullptr, 0, SQLCS_IMPLICIT));
+    QD_OCI(this, oci(), OCILobWrite, service(), m_errorHandle, m_locator, &amount, offset,
+        const_cast<void *>(buffer), amount, OCI_ONE_PIECE, nullptr, nullptr, 0, SQLCS_IMPLICIT);
     const qint64 written = std::min<qint64>(amount, count);
     m_position += written;
     if (m_buffering)
@@ -252,7 +255,8 @@ void TLOBLocator::SetSize(qint64 newSize)
     if (newSize < size) {
         if (newSize < 0)
             throw Exception(QStringLiteral("TLOBLocator: Size %1 out of range").arg(newSize));
-        check(oci().OCILobTrim(service(), m_errorHandle, m_locator, static_cast<ub4>(newSize)));
+        QD_OCI(this, oci(), OCILobTrim, service(), m_errorHandle, m_locator,
+            static_cast<ub4>(newSize));
     } else if (newSize > size) {
         Seek(newSize - 1, 0);
         const char unit = m_lobType == otCLOB ? ' ' : '\0';
@@ -264,13 +268,14 @@ void TLOBLocator::Clear()
 {
     if (m_owner) {
         if (m_locator)
-            check(oci().OCIObjectFree(m_environment, m_errorHandle, m_locator, 0));
+            QD_OCI(this, oci(), OCIObjectFree, m_environment, m_errorHandle, m_locator, 0);
         m_locator = nullptr;
         ensureLocator();
     } else {
         freeDescriptor();
         void *descriptor = nullptr;
-        check(oci().OCIDescriptorAlloc(m_environment, &descriptor, m_descriptorType, 0, nullptr));
+        QD_OCI(this, oci(), OCIDescriptorAlloc, m_environment, &descriptor, m_descriptorType, 0,
+            nullptr);
         m_locator = static_cast<OCILobLocator *>(descriptor);
     }
     m_position = 0;
@@ -285,7 +290,7 @@ bool TLOBLocator::FileIsOpen()
     if (m_lobType != otBFile || !m_locator || !IsInitialized())
         return false;
     boolean open = 0;
-    check(oci().OCILobFileIsOpen(service(), m_errorHandle, m_locator, &open));
+    QD_OCI(this, oci(), OCILobFileIsOpen, service(), m_errorHandle, m_locator, &open);
     return open != 0;
 }
 
@@ -293,21 +298,22 @@ void TLOBLocator::OpenFile()
 {
     if (m_lobType != otBFile || FileIsOpen())
         return;
-    check(oci().OCILobFileOpen(service(), m_errorHandle, m_locator, OCI_FILE_READONLY));
+    QD_OCI(this, oci(), OCILobFileOpen, service(), m_errorHandle, m_locator, OCI_FILE_READONLY);
 }
 
 void TLOBLocator::CloseFile()
 {
     if (m_lobType != otBFile || !m_session || !m_session->Connected() || !FileIsOpen())
         return;
-    check(oci().OCILobFileClose(service(), m_errorHandle, m_locator));
+    QD_OCI(this, oci(), OCILobFileClose, service(), m_errorHandle, m_locator);
 }
 
 void TLOBLocator::FlushBuffer()
 {
     if (!m_buffering || !m_bufferDirty)
         return;
-    check(oci().OCILobFlushBuffer(service(), m_errorHandle, m_locator, OCI_LOB_BUFFER_NOFREE));
+    QD_OCI(
+        this, oci(), OCILobFlushBuffer, service(), m_errorHandle, m_locator, OCI_LOB_BUFFER_NOFREE);
     m_bufferDirty = false;
 }
 

@@ -82,7 +82,7 @@ public:
     void sessionDestroyed() override;
 
 private:
-    void check(sword status);
+    sword checkCall(sword status, const char *callName);
     void ensureLocator();
     void freeDescriptor();
     ub4 serverOffset() const;

@@ -186,7 +186,7 @@ Variant BufferToVariant(
             session->environmentHandle(), session->errorHandle(),
             static_cast<OCIDateTime *>(const_cast<void *>(buffer)), value);
         CheckOracleResult(status, QStringLiteral("TOracleTimestamp"), session->entryPoints(),
-            session->errorHandle(), session);
+            session->errorHandle(), session, nullptr, "OCIDateTimeGetDate, OCIDateTimeGetTime");
         if (status != OCI_SUCCESS)
             return Variant();
         return Variant::FromDateTime(value);

@@ -12,12 +12,13 @@
 
 namespace qd {
 
-EOracleError::EOracleError(
-    QString message, int errorCode, void *failingObject, OracleSessionInterface *session)
+EOracleError::EOracleError(QString message, int errorCode, void *failingObject,
+    OracleSessionInterface *session, const char *callName)
     : EDatabaseError(std::move(message))
     , m_errorCode(errorCode)
     , m_failingObject(failingObject)
     , m_session(session)
+    , m_callName(callName ? callName : "")
 {
 }
 
@@ -143,32 +144,35 @@ OracleErrorInfo ReadOracleError(const OracleEntryPoints &oci, OracleSessionInter
 }
 
 void RaiseOracleError(const OracleEntryPoints &oci, OracleSessionInterface *session,
-    OCIError *errorHandle, int returnCode, void *failingObject)
+    OCIError *errorHandle, int returnCode, void *failingObject, const char *callName)
 {
     OracleErrorInfo info = ReadOracleError(oci, session, errorHandle, returnCode);
     if (!OracleWarnings::IsEmpty() && OracleWarnings::IsWarning(info.code)) {
-        EOracleWarning warning(std::move(info.message), info.code, failingObject, session);
+        EOracleWarning warning(
+            std::move(info.message), info.code, failingObject, session, callName);
         OracleMonitor::ReportError(warning);
         throw warning;
     }
-    EOracleError error(std::move(info.message), info.code, failingObject, session);
+    EOracleError error(std::move(info.message), info.code, failingObject, session, callName);
     OracleMonitor::ReportError(error);
     throw error;
 }
 
-void RaiseOracleError(
-    OracleSessionInterface &session, OCIError *errorHandle, int returnCode, void *failingObject)
+void RaiseOracleError(OracleSessionInterface &session, OCIError *errorHandle, int returnCode,
+    void *failingObject, const char *callName)
 {
-    RaiseOracleError(session.entryPoints(), &session, errorHandle, returnCode, failingObject);
+    RaiseOracleError(
+        session.entryPoints(), &session, errorHandle, returnCode, failingObject, callName);
 }
 
 void CheckOracleResult(sword status, const QString &className, const OracleEntryPoints &oci,
-    OCIError *errorHandle, OracleSessionInterface *session, void *failingObject)
+    OCIError *errorHandle, OracleSessionInterface *session, void *failingObject,
+    const char *callName)
 {
     if (status == OCI_INVALID_HANDLE)
         throw Exception(className + QStringLiteral(": Invalid handle"));
     if (status == OCI_ERROR)
-        RaiseOracleError(oci, session, errorHandle, status, failingObject);
+        RaiseOracleError(oci, session, errorHandle, status, failingObject, callName);
 }
 
 QString OracleErrorText(OracleSessionInterface &session, int errorCode)

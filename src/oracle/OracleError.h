@@ -17,9 +17,12 @@ class OracleSessionInterface;
 class EOracleError : public EDatabaseError {
 public:
     EOracleError(QString message, int errorCode, void *failingObject = nullptr,
-        OracleSessionInterface *session = nullptr);
+        OracleSessionInterface *session = nullptr, const char *callName = "");
 
     int ErrorCode() const noexcept { return m_errorCode; }
+    // The client-library call that failed ("OCIStmtExecute", "oexn", ...); empty when the error
+    // did not come from a checked call.
+    const char *CallName() const noexcept { return m_callName; }
     // The query, timestamp, pool or other object whose call failed; may be null.
     void *FailingObject() const noexcept { return m_failingObject; }
     OracleSessionInterface *Session() const noexcept { return m_session; }
@@ -28,6 +31,7 @@ private:
     int m_errorCode;
     void *m_failingObject;
     OracleSessionInterface *m_session;
+    const char *m_callName;
 };
 
 // An error whose code is on the user's warnings list; still an EOracleError for callers.
@@ -65,19 +69,21 @@ OracleErrorInfo ReadOracleError(const OracleEntryPoints &oci, OracleSessionInter
     OCIError *errorHandle, int returnCode);
 
 // Builds the error as above and raises it: EOracleWarning when its code is on the warnings
-// list, else EOracleError. The error hook of the monitor sees it first.
+// list, else EOracleError. The error hook of the monitor sees it first. callName must outlive
+// the error (a string literal).
 [[noreturn]] void RaiseOracleError(const OracleEntryPoints &oci, OracleSessionInterface *session,
-    OCIError *errorHandle, int returnCode, void *failingObject = nullptr);
+    OCIError *errorHandle, int returnCode, void *failingObject = nullptr,
+    const char *callName = "");
 // The same through the session's own entry points.
 [[noreturn]] void RaiseOracleError(OracleSessionInterface &session, OCIError *errorHandle,
-    int returnCode, void *failingObject = nullptr);
+    int returnCode, void *failingObject = nullptr, const char *callName = "");
 
 // How every client call's status is checked: OCI_INVALID_HANDLE raises className +
 // ": Invalid handle", OCI_ERROR raises the Oracle error read from errorHandle (the calling
-// object's own), every other status is accepted.
+// object's own), every other status is accepted. callName names the call on the error.
 void CheckOracleResult(sword status, const QString &className, const OracleEntryPoints &oci,
-    OCIError *errorHandle, OracleSessionInterface *session = nullptr,
-    void *failingObject = nullptr);
+    OCIError *errorHandle, OracleSessionInterface *session = nullptr, void *failingObject = nullptr,
+    const char *callName = "");
 
 // The server's text for an error code: through the older message call when the client
 // library has it, else asked of the server through the session, never through a missing

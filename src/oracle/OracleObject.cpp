@@ -2,6 +2,7 @@
 
 #include "classlib/Exception.h"
 #include "oracle/LOBLocator.h"
+#include "oracle/OracleCall.h"
 #include "oracle/OracleDate.h"
 #include "oracle/OracleError.h"
 #include "oracle/OracleQuery.h"
@@ -93,7 +94,6 @@ Variant TObjectAttribute::Value() const
     OCIEnv *env = m_owner->m_environment;
     OCIError *error = m_owner->m_errorHandle;
     void *address = ValueAddress();
-    auto check = [&](sword status) { m_owner->check(status); };
     auto slot = [&]() { return *static_cast<void **>(address); };
     switch (m_dataType) {
     case SQLT_INT:
@@ -105,19 +105,21 @@ Variant TObjectAttribute::Value() const
             floating ? 38 : m_precision, floating ? -127 : m_scale, size, type, false);
         if (type == SQLT_INT) {
             qint32 value = 0;
-            check(oci.OCINumberToInt(error, number, sizeof value, OCI_NUMBER_SIGNED, &value));
+            QD_OCI(m_owner, oci, OCINumberToInt, error, number, sizeof value, OCI_NUMBER_SIGNED,
+                &value);
             return value;
         }
         if (type == SQLT_FLT) {
             double value = 0;
-            check(oci.OCINumberToReal(error, number, sizeof value, &value));
+            QD_OCI(m_owner, oci, OCINumberToReal, error, number, sizeof value, &value);
             return value;
         }
         const QByteArray format = "FM" + QByteArray(40, '9') + "D" + QByteArray(40, '9');
         OraText buffer[200] = {};
         ub4 length = sizeof buffer;
-        check(oci.OCINumberToText(error, number, reinterpret_cast<const OraText *>(format.data()),
-            static_cast<ub4>(format.size()), nullptr, 0, &length, buffer));
+        QD_OCI(m_owner, oci, OCINumberToText, error, number,
+            reinterpret_cast<const OraText *>(format.data()), static_cast<ub4>(format.size()),
+            nullptr, 0, &length, buffer);
         QString text = QString::fromUtf8(reinterpret_cast<const char *>(buffer),
             static_cast<qsizetype>(std::min<ub4>(length, sizeof buffer)));
         while (!text.isEmpty() && !text.back().isDigit())
@@ -128,8 +130,9 @@ Variant TObjectAttribute::Value() const
         if (m_asText) {
             OraText buffer[0x97] = {};
             ub4 length = sizeof buffer;
-            check(oci.OCIDateTimeToText(env, error, static_cast<OCIDateTime *>(slot()), nullptr, 0,
-                static_cast<ub1>(std::max<int>(m_scale, 0)), nullptr, 0, &length, buffer));
+            QD_OCI(m_owner, oci, OCIDateTimeToText, env, error, static_cast<OCIDateTime *>(slot()),
+                nullptr, 0, static_cast<ub1>(std::max<int>(m_scale, 0)), nullptr, 0, &length,
+                buffer);
             return QString::fromUtf8(reinterpret_cast<const char *>(buffer),
                 static_cast<qsizetype>(std::min<ub4>(length, sizeof buffer)));
         }
@@ -146,7 +149,9 @@ Variant TObjectAttribute::Value() const
     case SQLT_TIMESTAMP_TZ:
     case SQLT_TIMESTAMP_LTZ: {
         double value = 0;
-        check(TimestampToDateTime(oci, env, error, static_cast<OCIDateTime *>(slot()), value));
+        m_owner->checkCall(
+            TimestampToDateTime(oci, env, error, static_cast<OCIDateTime *>(slot()), value),
+            "OCIDateTimeGetDate, OCIDateTimeGetTime");
         return Variant::FromDateTime(value);
     }
     case SQLT_BIN: {
@@ -186,10 +191,10 @@ void TOracleObject::setUp(TOracleSession *session)
     m_environment = session->environmentHandle();
     m_session->AddDependent(this);
     void *handle = nullptr;
-    check(m_oci->OCIHandleAlloc(m_environment, &handle, OCI_HTYPE_ERROR, 0, nullptr));
+    QD_OCI(this, *m_oci, OCIHandleAlloc, m_environment, &handle, OCI_HTYPE_ERROR, 0, nullptr);
     m_errorHandle = static_cast<OCIError *>(handle);
     handle = nullptr;
-    check(m_oci->OCIHandleAlloc(m_environment, &handle, OCI_HTYPE_DESCRIBE, 0, nullptr));
+    QD_OCI(this, *m_oci, OCIHandleAlloc, m_environment, &handle, OCI_HTYPE_DESCRIBE, 0, nullptr);
     m_describeHandle = static_cast<OCIDescribe *>(handle);
 }
 
@@ -216,15 +221,16 @@ void TOracleObject::create(TOracleSession *session, const QString &objectType, c
         const qsizetype dot = name.indexOf(QLatin1Char('.'));
         const QByteArray schema = dot < 0 ? QByteArray() : name.left(dot).toUtf8();
         const QByteArray object = (dot < 0 ? name : name.mid(dot + 1)).toUtf8();
-        check(m_oci->OCIObjectPinTable(m_environment, m_errorHandle, service(),
+        QD_OCI(this, *m_oci, OCIObjectPinTable, m_environment, m_errorHandle, service(),
             reinterpret_cast<const OraText *>(schema.constData()), static_cast<ub4>(schema.size()),
             reinterpret_cast<const OraText *>(object.constData()), static_cast<ub4>(object.size()),
-            nullptr, OCI_DURATION_SESSION, &m_tableObject));
+            nullptr, OCI_DURATION_SESSION, &m_tableObject);
     }
     describeByName(objectType.toUpper(), m_typeRef, m_typeDescriptor);
     const OCITypeCode typeCode = m_session->ObjectTypeCode(m_typeDescriptor);
-    check(m_oci->OCIObjectNew(m_environment, m_errorHandle, service(), typeCode, m_typeDescriptor,
-        m_tableObject, OCI_DURATION_SESSION, table.isEmpty() ? 1 : 0, &m_instance));
+    QD_OCI(this, *m_oci, OCIObjectNew, m_environment, m_errorHandle, service(), typeCode,
+        m_typeDescriptor, m_tableObject, OCI_DURATION_SESSION, table.isEmpty() ? 1 : 0,
+        &m_instance);
     // A new object starts atomically null.
     if (m_oci->OCIObjectGetInd(m_environment, m_errorHandle, m_instance, &m_nullStruct)
             == OCI_SUCCESS
@@ -319,9 +325,10 @@ void TOracleObject::sessionDestroyed()
     m_session = nullptr;
 }
 
-void TOracleObject::check(sword status)
+sword TOracleObject::checkCall(sword status, const char *callName)
 {
-    CheckOracleResult(status, objectClass, *m_oci, m_errorHandle, m_session, this);
+    CheckOracleResult(status, objectClass, *m_oci, m_errorHandle, m_session, this, callName);
+    return status;
 }
 
 OCISvcCtx *TOracleObject::service() const
@@ -334,27 +341,28 @@ OCISvcCtx *TOracleObject::service() const
 void TOracleObject::pinType(OCIRef *typeRef)
 {
     void *ref = nullptr;
-    check(m_oci->OCIObjectNew(m_environment, m_errorHandle, service(), OCI_TYPECODE_REF, nullptr,
-        nullptr, OCI_DURATION_SESSION, 1, &ref));
+    QD_OCI(this, *m_oci, OCIObjectNew, m_environment, m_errorHandle, service(), OCI_TYPECODE_REF,
+        nullptr, nullptr, OCI_DURATION_SESSION, 1, &ref);
     m_typeRef = static_cast<OCIRef *>(ref);
-    check(m_oci->OCIRefAssign(m_environment, m_errorHandle, typeRef, &m_typeRef));
+    QD_OCI(this, *m_oci, OCIRefAssign, m_environment, m_errorHandle, typeRef, &m_typeRef);
     void *descriptor = nullptr;
-    check(m_oci->OCIObjectPin(m_environment, m_errorHandle, m_typeRef, nullptr, OCI_PIN_ANY,
-        OCI_DURATION_SESSION, OCI_LOCK_NONE, &descriptor));
+    QD_OCI(this, *m_oci, OCIObjectPin, m_environment, m_errorHandle, m_typeRef, nullptr,
+        OCI_PIN_ANY, OCI_DURATION_SESSION, OCI_LOCK_NONE, &descriptor);
     m_typeDescriptor = static_cast<OCIType *>(descriptor);
 }
 
 void TOracleObject::describeByName(const QString &name, OCIRef *&typeRef, OCIType *&descriptor)
 {
     const QByteArray text = name.toUtf8();
-    check(m_oci->OCIDescribeAny(service(), m_errorHandle, const_cast<char *>(text.constData()),
-        static_cast<ub4>(text.size()), OCI_OTYPE_NAME, 0, OCI_PTYPE_TYPE, m_describeHandle));
+    QD_OCI(this, *m_oci, OCIDescribeAny, service(), m_errorHandle,
+        const_cast<char *>(text.constData()), static_cast<ub4>(text.size()), OCI_OTYPE_NAME, 0,
+        OCI_PTYPE_TYPE, m_describeHandle);
     void *parameter = nullptr;
-    check(m_oci->OCIAttrGet(
-        m_describeHandle, OCI_HTYPE_DESCRIBE, &parameter, nullptr, OCI_ATTR_PARAM, m_errorHandle));
+    QD_OCI(this, *m_oci, OCIAttrGet, m_describeHandle, OCI_HTYPE_DESCRIBE, &parameter, nullptr,
+        OCI_ATTR_PARAM, m_errorHandle);
     OCIRef *tdoRef = nullptr;
-    check(m_oci->OCIAttrGet(
-        parameter, OCI_DTYPE_PARAM, &tdoRef, nullptr, OCI_ATTR_REF_TDO, m_errorHandle));
+    QD_OCI(this, *m_oci, OCIAttrGet, parameter, OCI_DTYPE_PARAM, &tdoRef, nullptr, OCI_ATTR_REF_TDO,
+        m_errorHandle);
     typeRef = nullptr;
     descriptor = nullptr;
     pinType(tdoRef);
@@ -402,21 +410,21 @@ void TOracleObject::describeAttributes()
 {
     if (m_described || !m_typeDescriptor)
         return;
-    check(m_oci->OCIDescribeAny(service(), m_errorHandle, m_typeDescriptor, 0, OCI_OTYPE_PTR, 0,
-        OCI_PTYPE_TYPE, m_describeHandle));
+    QD_OCI(this, *m_oci, OCIDescribeAny, service(), m_errorHandle, m_typeDescriptor, 0,
+        OCI_OTYPE_PTR, 0, OCI_PTYPE_TYPE, m_describeHandle);
     void *parameter = nullptr;
-    check(m_oci->OCIAttrGet(
-        m_describeHandle, OCI_HTYPE_DESCRIBE, &parameter, nullptr, OCI_ATTR_PARAM, m_errorHandle));
-    check(m_oci->OCIAttrGet(
-        parameter, OCI_DTYPE_PARAM, &m_typeCodeOfType, nullptr, OCI_ATTR_TYPECODE, m_errorHandle));
+    QD_OCI(this, *m_oci, OCIAttrGet, m_describeHandle, OCI_HTYPE_DESCRIBE, &parameter, nullptr,
+        OCI_ATTR_PARAM, m_errorHandle);
+    QD_OCI(this, *m_oci, OCIAttrGet, parameter, OCI_DTYPE_PARAM, &m_typeCodeOfType, nullptr,
+        OCI_ATTR_TYPECODE, m_errorHandle);
     qint64 valueOffset = 0, nullOffset = 2;
     if (m_typeCodeOfType == OCI_TYPECODE_NAMEDCOLLECTION) {
-        check(m_oci->OCIAttrGet(parameter, OCI_DTYPE_PARAM, &m_collectionTypeCode, nullptr,
-            OCI_ATTR_TYPECODE_COLLECTION, m_errorHandle));
+        QD_OCI(this, *m_oci, OCIAttrGet, parameter, OCI_DTYPE_PARAM, &m_collectionTypeCode, nullptr,
+            OCI_ATTR_TYPECODE_COLLECTION, m_errorHandle);
         // The elements are described by one more attribute without a name.
         void *element = nullptr;
-        check(m_oci->OCIAttrGet(parameter, OCI_DTYPE_PARAM, &element, nullptr,
-            OCI_ATTR_COLLECTION_ELEMENT, m_errorHandle));
+        QD_OCI(this, *m_oci, OCIAttrGet, parameter, OCI_DTYPE_PARAM, &element, nullptr,
+            OCI_ATTR_COLLECTION_ELEMENT, m_errorHandle);
         describeAttribute(element, QString(), valueOffset, nullOffset, 0);
         m_elementAttribute = m_attributes.back().get();
         m_elementTypeCode = static_cast<ub2>(m_elementAttribute->m_rawDataType);
@@ -435,14 +443,14 @@ void TOracleObject::describeLevel(OCIParam *typeParameter, const QString &prefix
         throw Exception(QStringLiteral("Attribute type not supported (%1).").arg(SQLT_NTY));
     const OracleEntryPoints &oci = *m_oci;
     ub2 count = 0;
-    check(oci.OCIAttrGet(
-        typeParameter, OCI_DTYPE_PARAM, &count, nullptr, OCI_ATTR_NUM_TYPE_ATTRS, m_errorHandle));
+    QD_OCI(this, oci, OCIAttrGet, typeParameter, OCI_DTYPE_PARAM, &count, nullptr,
+        OCI_ATTR_NUM_TYPE_ATTRS, m_errorHandle);
     void *list = nullptr;
-    check(oci.OCIAttrGet(
-        typeParameter, OCI_DTYPE_PARAM, &list, nullptr, OCI_ATTR_LIST_TYPE_ATTRS, m_errorHandle));
+    QD_OCI(this, oci, OCIAttrGet, typeParameter, OCI_DTYPE_PARAM, &list, nullptr,
+        OCI_ATTR_LIST_TYPE_ATTRS, m_errorHandle);
     for (ub4 position = 1; position <= count; ++position) {
         void *parameter = nullptr;
-        check(oci.OCIParamGet(list, OCI_DTYPE_PARAM, m_errorHandle, &parameter, position));
+        QD_OCI(this, oci, OCIParamGet, list, OCI_DTYPE_PARAM, m_errorHandle, &parameter, position);
         describeAttribute(parameter, prefix, valueOffset, nullOffset, depth);
     }
 }
@@ -461,9 +469,9 @@ void TOracleObject::describeAttribute(
         a.m_owner = this;
         sword status = OCI_SUCCESS;
         a.m_name = prefix + attributeText(oci, parameter, OCI_ATTR_NAME, m_errorHandle, status);
-        check(status);
-        check(oci.OCIAttrGet(parameter, OCI_DTYPE_PARAM, &a.m_rawDataType, nullptr,
-            OCI_ATTR_DATA_TYPE, m_errorHandle));
+        checkCall(status, "OCIAttrGet");
+        QD_OCI(this, oci, OCIAttrGet, parameter, OCI_DTYPE_PARAM, &a.m_rawDataType, nullptr,
+            OCI_ATTR_DATA_TYPE, m_errorHandle);
         int type = a.m_rawDataType;
         if (type == SQLT_CHR || type == SQLT_VCS || type == SQLT_AFC)
             type = SQLT_STR;
@@ -473,8 +481,8 @@ void TOracleObject::describeAttribute(
         const bool timestamp = IsTimestampType(type);
         const bool interval = type == SQLT_INTERVAL_YM || type == SQLT_INTERVAL_DS;
         if (timestamp || interval) {
-            check(oci.OCIAttrGet(
-                parameter, OCI_DTYPE_PARAM, &a.m_scale, nullptr, OCI_ATTR_SCALE, m_errorHandle));
+            QD_OCI(this, oci, OCIAttrGet, parameter, OCI_DTYPE_PARAM, &a.m_scale, nullptr,
+                OCI_ATTR_SCALE, m_errorHandle);
             if (interval || m_session->Preferences().TimestampAsString()) {
                 a.m_dataType = SQLT_STR;
                 a.m_asText = true;
@@ -483,46 +491,46 @@ void TOracleObject::describeAttribute(
         if (type == SQLT_NTY || type == SQLT_REF) {
             const QString schema
                 = attributeText(oci, parameter, OCI_ATTR_SCHEMA_NAME, m_errorHandle, status);
-            check(status);
+            checkCall(status, "OCIAttrGet");
             const QString name
                 = attributeText(oci, parameter, OCI_ATTR_TYPE_NAME, m_errorHandle, status);
-            check(status);
+            checkCall(status, "OCIAttrGet");
             a.m_typeName = schema + QLatin1Char('.') + name;
             OCIRef *tdoRef = nullptr;
-            check(oci.OCIAttrGet(
-                parameter, OCI_DTYPE_PARAM, &tdoRef, nullptr, OCI_ATTR_REF_TDO, m_errorHandle));
+            QD_OCI(this, oci, OCIAttrGet, parameter, OCI_DTYPE_PARAM, &tdoRef, nullptr,
+                OCI_ATTR_REF_TDO, m_errorHandle);
             void *ref = nullptr;
-            check(oci.OCIObjectNew(m_environment, m_errorHandle, service(), OCI_TYPECODE_REF,
-                nullptr, nullptr, OCI_DURATION_SESSION, 1, &ref));
+            QD_OCI(this, oci, OCIObjectNew, m_environment, m_errorHandle, service(),
+                OCI_TYPECODE_REF, nullptr, nullptr, OCI_DURATION_SESSION, 1, &ref);
             a.m_typeRef = static_cast<OCIRef *>(ref);
-            check(oci.OCIRefAssign(m_environment, m_errorHandle, tdoRef, &a.m_typeRef));
+            QD_OCI(this, oci, OCIRefAssign, m_environment, m_errorHandle, tdoRef, &a.m_typeRef);
             if (type == SQLT_NTY) {
                 ScopedDescribe describe(oci, m_environment);
                 const QByteArray text = a.m_typeName.toUtf8();
-                check(oci.OCIDescribeAny(service(), m_errorHandle,
+                QD_OCI(this, oci, OCIDescribeAny, service(), m_errorHandle,
                     const_cast<char *>(text.constData()), static_cast<ub4>(text.size()),
-                    OCI_OTYPE_NAME, 0, OCI_PTYPE_TYPE, describe.handle));
+                    OCI_OTYPE_NAME, 0, OCI_PTYPE_TYPE, describe.handle);
                 void *typeParameter = nullptr;
-                check(oci.OCIAttrGet(describe.handle, OCI_HTYPE_DESCRIBE, &typeParameter, nullptr,
-                    OCI_ATTR_PARAM, m_errorHandle));
+                QD_OCI(this, oci, OCIAttrGet, describe.handle, OCI_HTYPE_DESCRIBE, &typeParameter,
+                    nullptr, OCI_ATTR_PARAM, m_errorHandle);
                 ub1 final = 1;
                 if (oci.OCIAttrGet(typeParameter, OCI_DTYPE_PARAM, &final, nullptr,
                         OCI_ATTR_IS_FINAL_TYPE, m_errorHandle)
                     == OCI_SUCCESS)
                     a.m_notFinal = final == 0;
-                check(oci.OCIAttrGet(typeParameter, OCI_DTYPE_PARAM, &a.m_typeCode, nullptr,
-                    OCI_ATTR_TYPECODE, m_errorHandle));
+                QD_OCI(this, oci, OCIAttrGet, typeParameter, OCI_DTYPE_PARAM, &a.m_typeCode,
+                    nullptr, OCI_ATTR_TYPECODE, m_errorHandle);
                 a.m_isCollection = a.m_typeCode == OCI_TYPECODE_NAMEDCOLLECTION;
             }
         }
-        check(oci.OCIAttrGet(
-            parameter, OCI_DTYPE_PARAM, &a.m_dataSize, nullptr, OCI_ATTR_DATA_SIZE, m_errorHandle));
+        QD_OCI(this, oci, OCIAttrGet, parameter, OCI_DTYPE_PARAM, &a.m_dataSize, nullptr,
+            OCI_ATTR_DATA_SIZE, m_errorHandle);
         if (type == SQLT_NUM) {
             sb2 precision = 0;
-            check(oci.OCIAttrGet(parameter, OCI_DTYPE_PARAM, &precision, nullptr,
-                OCI_ATTR_PRECISION, m_errorHandle));
-            check(oci.OCIAttrGet(
-                parameter, OCI_DTYPE_PARAM, &a.m_scale, nullptr, OCI_ATTR_SCALE, m_errorHandle));
+            QD_OCI(this, oci, OCIAttrGet, parameter, OCI_DTYPE_PARAM, &precision, nullptr,
+                OCI_ATTR_PRECISION, m_errorHandle);
+            QD_OCI(this, oci, OCIAttrGet, parameter, OCI_DTYPE_PARAM, &a.m_scale, nullptr,
+                OCI_ATTR_SCALE, m_errorHandle);
             a.m_precision = static_cast<ub1>(precision);
             if (a.m_scale == -127 && a.m_precision == 0)
                 a.m_scale = 0;
@@ -562,14 +570,14 @@ void TOracleObject::describeAttribute(
         if (embedded) {
             // The embedded type's attributes follow inline, under dotted names.
             void *descriptor = nullptr;
-            check(oci.OCIObjectPin(m_environment, m_errorHandle, nestedRef, nullptr, OCI_PIN_ANY,
-                OCI_DURATION_SESSION, OCI_LOCK_NONE, &descriptor));
+            QD_OCI(this, oci, OCIObjectPin, m_environment, m_errorHandle, nestedRef, nullptr,
+                OCI_PIN_ANY, OCI_DURATION_SESSION, OCI_LOCK_NONE, &descriptor);
             ScopedDescribe describe(oci, m_environment);
-            check(oci.OCIDescribeAny(service(), m_errorHandle, descriptor, 0, OCI_OTYPE_PTR, 0,
-                OCI_PTYPE_TYPE, describe.handle));
+            QD_OCI(this, oci, OCIDescribeAny, service(), m_errorHandle, descriptor, 0,
+                OCI_OTYPE_PTR, 0, OCI_PTYPE_TYPE, describe.handle);
             void *nested = nullptr;
-            check(oci.OCIAttrGet(describe.handle, OCI_HTYPE_DESCRIBE, &nested, nullptr,
-                OCI_ATTR_PARAM, m_errorHandle));
+            QD_OCI(this, oci, OCIAttrGet, describe.handle, OCI_HTYPE_DESCRIBE, &nested, nullptr,
+                OCI_ATTR_PARAM, m_errorHandle);
             describeLevel(static_cast<OCIParam *>(nested), name + QLatin1Char('.'), valueOffset,
                 nullOffset, depth + 1);
             oci.OCIObjectUnpin(m_environment, m_errorHandle, descriptor);
@@ -602,7 +610,7 @@ TOracleObject *TOracleObject::ObjectAttribute(const QString &name)
     if (attribute->m_isCollection || attribute->m_notFinal || xml)
         instance = address ? *static_cast<void **>(address) : nullptr;
     if (attribute->m_notFinal && instance)
-        check(m_oci->OCIObjectGetInd(m_environment, m_errorHandle, instance, &nullStruct));
+        QD_OCI(this, *m_oci, OCIObjectGetInd, m_environment, m_errorHandle, instance, &nullStruct);
     wrapper->SetInstance(instance, nullStruct, nullptr);
     wrapper->m_ownsInstance = false;
     TOracleObject *result = wrapper.get();
@@ -654,8 +662,8 @@ void TOracleObject::markUpdated()
 {
     for (TOracleObject *object = this; object; object = object->m_parent) {
         if ((object->m_pinned || object->m_tableObject) && object->m_instance)
-            object->check(object->m_oci->OCIObjectMarkUpdate(
-                object->m_environment, object->m_errorHandle, object->m_instance));
+            QD_OCI(object, *object->m_oci, OCIObjectMarkUpdate, object->m_environment,
+                object->m_errorHandle, object->m_instance);
         if (object->m_parent == object)
             break;
     }
@@ -764,34 +772,34 @@ void TOracleReference::create(OCIRef *typeRef, const QString &typeName)
 {
     TOracleSession *session = m_session;
     void *handle = nullptr;
-    check(m_oci->OCIHandleAlloc(m_environment, &handle, OCI_HTYPE_ERROR, 0, nullptr));
+    QD_OCI(this, *m_oci, OCIHandleAlloc, m_environment, &handle, OCI_HTYPE_ERROR, 0, nullptr);
     m_errorHandle = static_cast<OCIError *>(handle);
     void *ref = nullptr;
-    check(m_oci->OCIObjectNew(m_environment, m_errorHandle, session->ServiceContext(),
-        OCI_TYPECODE_REF, nullptr, nullptr, OCI_DURATION_SESSION, 1, &ref));
+    QD_OCI(this, *m_oci, OCIObjectNew, m_environment, m_errorHandle, session->ServiceContext(),
+        OCI_TYPECODE_REF, nullptr, nullptr, OCI_DURATION_SESSION, 1, &ref);
     m_ref = static_cast<OCIRef *>(ref);
     OCIRef *tdoRef = typeRef;
     ScopedDescribe describe(*m_oci, m_environment);
     if (!tdoRef && !typeName.isEmpty()) {
         const QByteArray text = typeName.toUpper().toUtf8();
-        check(m_oci->OCIDescribeAny(session->ServiceContext(), m_errorHandle,
+        QD_OCI(this, *m_oci, OCIDescribeAny, session->ServiceContext(), m_errorHandle,
             const_cast<char *>(text.constData()), static_cast<ub4>(text.size()), OCI_OTYPE_NAME, 0,
-            OCI_PTYPE_TYPE, describe.handle));
+            OCI_PTYPE_TYPE, describe.handle);
         void *parameter = nullptr;
-        check(m_oci->OCIAttrGet(describe.handle, OCI_HTYPE_DESCRIBE, &parameter, nullptr,
-            OCI_ATTR_PARAM, m_errorHandle));
-        check(m_oci->OCIAttrGet(
-            parameter, OCI_DTYPE_PARAM, &tdoRef, nullptr, OCI_ATTR_REF_TDO, m_errorHandle));
+        QD_OCI(this, *m_oci, OCIAttrGet, describe.handle, OCI_HTYPE_DESCRIBE, &parameter, nullptr,
+            OCI_ATTR_PARAM, m_errorHandle);
+        QD_OCI(this, *m_oci, OCIAttrGet, parameter, OCI_DTYPE_PARAM, &tdoRef, nullptr,
+            OCI_ATTR_REF_TDO, m_errorHandle);
     }
     if (tdoRef) {
         void *copy = nullptr;
-        check(m_oci->OCIObjectNew(m_environment, m_errorHandle, session->ServiceContext(),
-            OCI_TYPECODE_REF, nullptr, nullptr, OCI_DURATION_SESSION, 1, &copy));
+        QD_OCI(this, *m_oci, OCIObjectNew, m_environment, m_errorHandle, session->ServiceContext(),
+            OCI_TYPECODE_REF, nullptr, nullptr, OCI_DURATION_SESSION, 1, &copy);
         m_typeRef = static_cast<OCIRef *>(copy);
-        check(m_oci->OCIRefAssign(m_environment, m_errorHandle, tdoRef, &m_typeRef));
+        QD_OCI(this, *m_oci, OCIRefAssign, m_environment, m_errorHandle, tdoRef, &m_typeRef);
         void *descriptor = nullptr;
-        check(m_oci->OCIObjectPin(m_environment, m_errorHandle, m_typeRef, nullptr, OCI_PIN_ANY,
-            OCI_DURATION_SESSION, OCI_LOCK_NONE, &descriptor));
+        QD_OCI(this, *m_oci, OCIObjectPin, m_environment, m_errorHandle, m_typeRef, nullptr,
+            OCI_PIN_ANY, OCI_DURATION_SESSION, OCI_LOCK_NONE, &descriptor);
         m_typeDescriptor = static_cast<OCIType *>(descriptor);
     }
 }
@@ -826,9 +834,10 @@ void TOracleReference::sessionDestroyed()
     m_session = nullptr;
 }
 
-void TOracleReference::check(sword status)
+sword TOracleReference::checkCall(sword status, const char *callName)
 {
-    CheckOracleResult(status, objectClass, *m_oci, m_errorHandle, m_session, this);
+    CheckOracleResult(status, objectClass, *m_oci, m_errorHandle, m_session, this, callName);
+    return status;
 }
 
 bool TOracleReference::IsNull()
@@ -856,8 +865,8 @@ void TOracleReference::AsHex(QString &text)
     ub4 length = m_oci->OCIRefHexSize(m_environment, m_ref);
     QByteArray buffer(static_cast<qsizetype>(length), '\0');
     if (length > 0)
-        check(m_oci->OCIRefToHex(m_environment, m_errorHandle, m_ref,
-            reinterpret_cast<OraText *>(buffer.data()), &length));
+        QD_OCI(this, *m_oci, OCIRefToHex, m_environment, m_errorHandle, m_ref,
+            reinterpret_cast<OraText *>(buffer.data()), &length);
     text = QString::fromLatin1(buffer.left(static_cast<qsizetype>(length)));
 }
 

@@ -138,7 +138,7 @@ protected:
     struct WrapperTag { };
     TOracleObject(TOracleSession *session, const QString &typeName, OCIRef *typeRef, WrapperTag);
 
-    void check(sword status);
+    sword checkCall(sword status, const char *callName);
     OCISvcCtx *service() const;
     TOracleQuery &internalQuery();
 
@@ -230,7 +230,7 @@ public:
 private:
     void create(OCIRef *typeRef, const QString &typeName);
     void release() noexcept;
-    void check(sword status);
+    sword checkCall(sword status, const char *callName);
 
     OCIRef *m_ref = nullptr;
     bool m_ownsRef = true;

@@ -203,9 +203,12 @@ private:
     void releaseCursorIfDone();
     void saveStatus();
     void locateError();
-    [[noreturn]] void raiseError();
-    [[noreturn]] void raiseOCI7Error();
-    void checkStatus(sword status);
+    // callName: the client call that failed, named on the error.
+    [[noreturn]] void raiseError(const char *callName);
+    [[noreturn]] void raiseOCI7Error(const char *callName);
+    // Fetches the next array through the handle calls; the status is left in m_status and the
+    // call's name returned.
+    const char *fetchArray(const OracleEntryPoints &oci);
     int currentRowCount();
     int statusErrorCode(sword status);
     bool acceptableFetchStatus(sword status);

@@ -210,7 +210,7 @@ void TOracleQuery::executeCore(bool describeOnly, int rowOffset, int iterations)
             if (!acceptableFetchStatus(m_status)) {
                 locateError();
                 forgetParse();
-                raiseError();
+                raiseError("OCIStmtExecute");
             }
         }
         if (!m_described) {
@@ -218,28 +218,26 @@ void TOracleQuery::executeCore(bool describeOnly, int rowOffset, int iterations)
             defineFields();
         }
         if (!describeOnly) {
+            // The end of the rows and a cut value still deliver the array: the status is
+            // inspected, not checked.
             bool failed = false;
+            const char *call = "";
             {
                 CallLock lock(s);
                 if (!oci8) {
+                    call = m_cursorVariableBound ? "ofen" : "oexfet";
                     const sword r = m_cursorVariableBound
                         ? oci.ofen(&m_cda, m_rowsPerFetch)
                         : oci.oexfet(&m_cda, static_cast<ub4>(m_rowsPerFetch), 0, 0);
                     failed = r != 0 && !endOrTruncation(m_cda.rc);
                 } else if (execIters == 0) {
-                    resetBeforeFetch();
-                    if (oci.OCIStmtFetch2)
-                        m_status = oci.OCIStmtFetch2(m_stmt, m_error,
-                            static_cast<ub4>(m_rowsPerFetch), OCI_FETCH_NEXT, 0, OCI_DEFAULT);
-                    else
-                        m_status = oci.OCIStmtFetch(m_stmt, m_error,
-                            static_cast<ub4>(m_rowsPerFetch), OCI_FETCH_NEXT, OCI_DEFAULT);
+                    call = fetchArray(oci);
                     failed = !acceptableFetchStatus(m_status);
                 }
             }
             m_cursorVariableBound = false;
             if (failed)
-                raiseError();
+                raiseError(call);
             m_bufferIndex = 0;
             m_rowsInBuffer = currentRowCount();
             m_eof = m_rowsInBuffer == 0;
@@ -264,6 +262,7 @@ void TOracleQuery::executeCore(bool describeOnly, int rowOffset, int iterations)
             {
                 CallLock lock(s);
                 if (!oci8) {
+                    // The status is kept for the array DML's row count, so checked below.
                     const sword r = oci.oexn(&m_cda, iterations, rowOffset);
                     m_sqlType = m_cda.ft;
                     failed = r != 0;
@@ -271,9 +270,10 @@ void TOracleQuery::executeCore(bool describeOnly, int rowOffset, int iterations)
                     m_status = oci.OCIStmtExecute(s.ServiceContext(), m_stmt, m_error,
                         static_cast<ub4>(iterations), static_cast<ub4>(rowOffset), nullptr, nullptr,
                         mode);
+                    // The SQL command's code (FNCODE would be the code of the last client call).
                     ub2 code = 0;
                     if (oci.OCIAttrGet(
-                            m_stmt, OCI_HTYPE_STMT, &code, nullptr, OCI_ATTR_FNCODE, m_error2)
+                            m_stmt, OCI_HTYPE_STMT, &code, nullptr, OCI_ATTR_SQLFNCODE, m_error2)
                         == OCI_SUCCESS)
                         m_sqlType = code;
                     failed = m_status == OCI_ERROR || m_status == OCI_INVALID_HANDLE
@@ -283,7 +283,7 @@ void TOracleQuery::executeCore(bool describeOnly, int rowOffset, int iterations)
             if (failed) {
                 locateError();
                 forgetParse();
-                raiseError();
+                raiseError(oci8 ? "OCIStmtExecute" : "oexn");
             }
         }
     }
@@ -424,7 +424,7 @@ void TOracleQuery::prepareStatement(bool deferred)
         // The position of a parse error is reported like that of an execute error.
         locateError();
         forgetParse();
-        raiseError();
+        raiseError(!oci8 ? "oparse" : m_stmtFromCache ? "OCIStmtPrepare2" : "OCIStmtPrepare");
     }
     m_described = false;
 }
@@ -484,7 +484,7 @@ void TOracleQuery::openCursor()
     } else if (!m_cursorVariableBound) {
         std::memset(&m_cda, 0, sizeof m_cda);
         if (oci.oopen(&m_cda, s.LogonDataArea(), nullptr, -1, -1, nullptr, -1) != 0)
-            raiseOCI7Error();
+            raiseOCI7Error("oopen");
     }
     m_cursorOpen = true;
 }
@@ -670,7 +670,7 @@ void TOracleQuery::locateError()
     m_errorPosition = column + 1;
 }
 
-void TOracleQuery::raiseError()
+void TOracleQuery::raiseError(const char *callName)
 {
     if (m_afterQueryPending) {
         m_afterQueryPending = false;
@@ -679,22 +679,28 @@ void TOracleQuery::raiseError()
     }
     TOracleSession &s = requireSession();
     if (!s.OCI8Mode())
-        raiseOCI7Error();
+        raiseOCI7Error(callName);
     if (m_status == OCI_INVALID_HANDLE)
         throw Exception(QStringLiteral("TOracleQuery: Invalid handle"));
-    RaiseOracleError(s, m_error, m_status, this);
+    RaiseOracleError(s, m_error, m_status, this, callName);
 }
 
-void TOracleQuery::raiseOCI7Error()
+void TOracleQuery::raiseOCI7Error(const char *callName)
 {
-    RaiseOracleError(requireSession(), nullptr, m_cda.rc, this);
+    RaiseOracleError(requireSession(), nullptr, m_cda.rc, this, callName);
 }
 
-void TOracleQuery::checkStatus(sword status)
+const char *TOracleQuery::fetchArray(const OracleEntryPoints &oci)
 {
-    m_status = status;
-    if (status == OCI_ERROR || status == OCI_INVALID_HANDLE)
-        raiseError();
+    resetBeforeFetch();
+    if (oci.OCIStmtFetch2) {
+        m_status = oci.OCIStmtFetch2(
+            m_stmt, m_error, static_cast<ub4>(m_rowsPerFetch), OCI_FETCH_NEXT, 0, OCI_DEFAULT);
+        return "OCIStmtFetch2";
+    }
+    m_status = oci.OCIStmtFetch(
+        m_stmt, m_error, static_cast<ub4>(m_rowsPerFetch), OCI_FETCH_NEXT, OCI_DEFAULT);
+    return "OCIStmtFetch";
 }
 
 // ---- Fetch
@@ -738,7 +744,9 @@ void TOracleQuery::fetchRows()
     const int before = currentRowCount();
     const bool tracing = OracleMonitor::TracingEnabled();
     ScreenCursorSaver busy(m_cursor);
+    // The end of the rows and a cut value still deliver the array: inspected, not checked.
     bool failed = false;
+    const char *call = "ofen";
     {
         CallLock lock(s);
         if (tracing)
@@ -747,18 +755,12 @@ void TOracleQuery::fetchRows()
             const sword r = oci.ofen(&m_cda, m_rowsPerFetch);
             failed = r != 0 && !endOrTruncation(m_cda.rc);
         } else {
-            resetBeforeFetch();
-            if (oci.OCIStmtFetch2)
-                m_status = oci.OCIStmtFetch2(m_stmt, m_error, static_cast<ub4>(m_rowsPerFetch),
-                    OCI_FETCH_NEXT, 0, OCI_DEFAULT);
-            else
-                m_status = oci.OCIStmtFetch(
-                    m_stmt, m_error, static_cast<ub4>(m_rowsPerFetch), OCI_FETCH_NEXT, OCI_DEFAULT);
+            call = fetchArray(oci);
             failed = !acceptableFetchStatus(m_status);
         }
     }
     if (failed)
-        raiseError();
+        raiseError(call);
     m_bufferIndex = 0;
     m_rowsInBuffer = currentRowCount() - before;
     m_eof = m_rowsInBuffer <= 0;

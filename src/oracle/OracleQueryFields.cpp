@@ -236,7 +236,7 @@ void TOracleQuery::describeFields()
             clearFields();
             locateError();
             forgetParse();
-            raiseError();
+            raiseError(oci8 ? "OCIParamGet, OCIAttrGet" : "odescr");
         }
         if (field->scale == -127 && field->precision == 0)
             field->scale = 0;
@@ -338,6 +338,7 @@ void TOracleQuery::defineFields()
         const ub2 type = field.dataType == SQLT_OSL ? SQLT_OSL : field.defineType;
         const ub4 position = static_cast<ub4>(i + 1);
         bool failed = false;
+        const char *call = oci8 ? "OCIDefineByPos" : "odefin";
         {
             FieldCallLock lock(s);
             if (oci8) {
@@ -348,8 +349,10 @@ void TOracleQuery::defineFields()
                     isLong ? sb4(2147483647) : static_cast<sb4>(field.elementSize), type,
                     field.indicatorBuffer.data(), field.lengthBuffer.data(), nullptr,
                     isLong ? OCI_DYNAMIC_FETCH : OCI_DEFAULT);
-                if (m_status == OCI_SUCCESS && isLong)
+                if (m_status == OCI_SUCCESS && isLong) {
+                    call = "OCIDefineDynamic";
                     m_status = oci.OCIDefineDynamic(define, m_error, &extra, &longPieceCallback);
+                }
                 failed = m_status == OCI_ERROR || m_status == OCI_INVALID_HANDLE;
                 extra.define = define;
             } else {
@@ -363,7 +366,7 @@ void TOracleQuery::defineFields()
             // The next execute describes and defines again.
             forgetParse();
             m_described = false;
-            raiseError();
+            raiseError(call);
         }
         if (oci8 && extra.handler)
             extra.handler->define(*this, field, extra.define);
@@ -799,7 +802,7 @@ int TOracleQuery::GetLongField(int index, void *buffer, int offset, int length)
                 m_cda.rpc = rowsProcessed;
             }
             if (r != 0)
-                raiseOCI7Error();
+                raiseOCI7Error("oflng");
             n += static_cast<int>(returned);
         }
         return n;

@@ -311,7 +311,7 @@ void TOracleQuery::bindVariables()
                     nullptr, maxLength, currentLength, nullptr, -1, -1);
             }
             if (r != 0)
-                raiseError();
+                raiseError("obndra");
         } else if (!v.bindHandle || v.boundAddress != value) {
             v.boundAddress = value;
             OCIBind *bind = nullptr;
@@ -325,7 +325,7 @@ void TOracleQuery::bindVariables()
             if (m_status == OCI_ERROR || m_status == OCI_INVALID_HANDLE) {
                 v.bindHandle = nullptr;
                 v.boundAddress = nullptr;
-                raiseError();
+                raiseError("OCIBindByName");
             }
             v.bindHandle = bind;
             if (handler)

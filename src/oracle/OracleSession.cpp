@@ -5,6 +5,7 @@
 #include "oracle/OracleSession.h"
 
 #include "classlib/Exception.h"
+#include "oracle/OracleCall.h"
 #include "oracle/OracleClientLibrary.h"
 #include "oracle/OracleCodes.h"
 #include "oracle/OracleError.h"
@@ -335,9 +336,10 @@ void TOracleSession::SetStatementCacheSize(int value)
 {
     if (value != m_statementCacheSize && m_connected && UsesStatementCache()) {
         ub4 size = static_cast<ub4>(std::max(value, 0));
-        CheckOracleResult(entryPoints().OCIAttrSet(m_svc, OCI_HTYPE_SVCCTX, &size, sizeof(size),
-                              OCI_ATTR_STMTCACHESIZE, m_error2),
-            QStringLiteral("TOracleSession"), entryPoints(), m_error2, this);
+        const OracleCallSite site { entryPoints(), QStringLiteral("TOracleSession"), m_error2,
+            this };
+        QD_OCI(&site, entryPoints(), OCIAttrSet, m_svc, OCI_HTYPE_SVCCTX, &size, sizeof(size),
+            OCI_ATTR_STMTCACHESIZE, m_error2);
     }
     m_statementCacheSize = value;
 }
@@ -365,14 +367,14 @@ int TOracleSession::LastErrorCode()
     return code;
 }
 
-void TOracleSession::RaiseLastError(void *failingObject)
+void TOracleSession::RaiseLastError(void *failingObject, const char *callName)
 {
     if (m_oci8Mode)
-        RaiseOracleError(entryPoints(), this, m_error, m_status, failingObject);
-    RaiseOracleError(entryPoints(), this, nullptr, LogonDataArea()->rc, failingObject);
+        RaiseOracleError(entryPoints(), this, m_error, m_status, failingObject, callName);
+    RaiseOracleError(entryPoints(), this, nullptr, LogonDataArea()->rc, failingObject, callName);
 }
 
-void TOracleSession::checkStatus(sword status)
+sword TOracleSession::checkCall(sword status, const char *callName)
 {
     SetStatus(status);
     if (m_oci8Mode && status == OCI_INVALID_HANDLE) {
@@ -380,7 +382,8 @@ void TOracleSession::checkStatus(sword status)
         throw Exception(QStringLiteral("TOracleSession: Invalid handle"));
     }
     if (LastErrorCode() != 0)
-        RaiseLastError();
+        RaiseLastError(nullptr, callName);
+    return status;
 }
 
 Lda_Def *TOracleSession::LogonDataArea()

@@ -2,6 +2,7 @@
 
 #include "oracle/LogonString.h"
 #include "oracle/OracleCI.h"
+#include "oracle/OracleCall.h"
 #include "oracle/OracleCriticalSection.h"
 #include "oracle/OracleSessionDependent.h"
 #include "oracle/OracleSessionInterface.h"
@@ -171,7 +172,8 @@ public:
     // The code of the last client call's error (0 when it succeeded).
     int LastErrorCode();
     // Raises the error of the last client call as EOracleError.
-    [[noreturn]] void RaiseLastError(void *failingObject = nullptr);
+    // callName: the client call that failed, named on the error.
+    [[noreturn]] void RaiseLastError(void *failingObject = nullptr, const char *callName = "");
 
     // ---- Call lock ------------------------------------------------------------------------------
     // With ThreadSafe, enter or leave the call lock; skipInOCI8Mode leaves it alone in the
@@ -282,7 +284,8 @@ private:
     void runAlterSession(const QString &statement);
     void changed();
     void checkNotConnected(const char *property) const;
-    void checkStatus(sword status);
+    // Keeps the status and raises the error it leaves (see RaiseLastError); yields the status.
+    sword checkCall(sword status, const char *callName);
     // Runs a statement and reads up to maxRows rows (-1: all) of its first columns.
     InternalResult runInternal(const QString &text, int columns, int maxRows);
     InternalResult runInternalOCI8(const QString &text, int columns, int maxRows);

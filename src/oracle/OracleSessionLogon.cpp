@@ -2,6 +2,7 @@
 #include "oracle/OracleSession.h"
 
 #include "classlib/Exception.h"
+#include "oracle/OracleCall.h"
 #include "oracle/OracleClientLibrary.h"
 #include "oracle/OracleCodes.h"
 #include "oracle/OracleError.h"
@@ -97,8 +98,10 @@ void TOracleSession::AttachServer()
     QByteArray database = m_logonDatabase.toUtf8();
     SetStatus(oci.OCIServerAttach(
         m_server, m_error, oraText(database), static_cast<sb4>(database.size()), OCI_DEFAULT));
-    CheckOracleResult(m_status, QStringLiteral("TOracleSession"), oci, m_error, this);
+    const OracleCallSite site { oci, QStringLiteral("TOracleSession"), m_error, this };
+    site.checkCall(m_status, "OCIServerAttach");
     m_serverAttached = true;
+    // Setting handles on a service context cannot fail once both were allocated.
     oci.OCIAttrSet(m_svc, OCI_HTYPE_SVCCTX, m_server, 0, OCI_ATTR_SERVER, m_error2);
     oci.OCIAttrSet(m_svc, OCI_HTYPE_SVCCTX, m_session, 0, OCI_ATTR_SESSION, m_error2);
 }
@@ -123,10 +126,10 @@ void TOracleSession::logOnOwnConnection()
         } else {
             QByteArray user = m_logonUsername.toUtf8();
             QByteArray password = m_logonPassword.toUtf8();
-            checkStatus(oci.OCIAttrSet(m_session, OCI_HTYPE_SESSION, user.data(),
-                static_cast<ub4>(user.size()), OCI_ATTR_USERNAME, m_error));
-            checkStatus(oci.OCIAttrSet(m_session, OCI_HTYPE_SESSION, password.data(),
-                static_cast<ub4>(password.size()), OCI_ATTR_PASSWORD, m_error));
+            QD_OCI(this, oci, OCIAttrSet, m_session, OCI_HTYPE_SESSION, user.data(),
+                static_cast<ub4>(user.size()), OCI_ATTR_USERNAME, m_error);
+            QD_OCI(this, oci, OCIAttrSet, m_session, OCI_HTYPE_SESSION, password.data(),
+                static_cast<ub4>(password.size()), OCI_ATTR_PASSWORD, m_error);
             SetStatus(oci.OCISessionBegin(m_svc, m_error, m_session, OCI_CRED_RDBMS, mode));
         }
         if (m_status == OCI_INVALID_HANDLE)
@@ -306,9 +309,10 @@ void TOracleSession::LogOn()
             logOnExternalService();
         if (UsesStatementCache()) {
             ub4 size = static_cast<ub4>(std::max(m_statementCacheSize, 0));
-            CheckOracleResult(entryPoints().OCIAttrSet(m_svc, OCI_HTYPE_SVCCTX, &size, sizeof(size),
-                                  OCI_ATTR_STMTCACHESIZE, m_error2),
-                QStringLiteral("TOracleSession"), entryPoints(), m_error2, this);
+            const OracleCallSite site { entryPoints(), QStringLiteral("TOracleSession"), m_error2,
+                this };
+            QD_OCI(&site, entryPoints(), OCIAttrSet, m_svc, OCI_HTYPE_SVCCTX, &size, sizeof(size),
+                OCI_ATTR_STMTCACHESIZE, m_error2);
         }
         m_connected = true;
         if (!Shared())
@@ -420,12 +424,12 @@ void TOracleSession::logOffConnection()
         m_oci8Mode = true;
         m_ldaFromService = false;
         if (m_status != OCI_SUCCESS)
-            RaiseLastError();
+            RaiseLastError(nullptr, "OCILdaToSvcCtx");
     }
     if (m_oci8Mode)
-        checkStatus(oci.OCISessionEnd(m_svc, m_error, m_session, OCI_DEFAULT));
+        QD_OCI(this, oci, OCISessionEnd, m_svc, m_error, m_session, OCI_DEFAULT);
     else
-        checkStatus(oci.ologof(LogonDataArea()));
+        QD_OCI(this, oci, ologof, LogonDataArea());
 }
 
 void TOracleSession::freeHandles()

@@ -1,6 +1,7 @@
 #include "oracle/OracleSessionPool.h"
 
 #include "classlib/Exception.h"
+#include "oracle/OracleCall.h"
 #include "oracle/OracleClientLibrary.h"
 #include "oracle/OracleError.h"
 
@@ -135,14 +136,14 @@ void TOracleSessionPoolEntry::newSession(TOracleSession &client)
     QByteArray user = client.LogonUsername().toUtf8();
     QByteArray password = client.LogonPassword().toUtf8();
     QByteArray poolName = m_pool.PoolName().toUtf8();
-    m_pool.checkPoolStatus(oci.OCIAttrSet(m_pool.m_auth, OCI_HTYPE_AUTHINFO, user.data(),
-        byteLength(user), OCI_ATTR_USERNAME, m_pool.m_error));
-    m_pool.checkPoolStatus(oci.OCIAttrSet(m_pool.m_auth, OCI_HTYPE_AUTHINFO, password.data(),
-        byteLength(password), OCI_ATTR_PASSWORD, m_pool.m_error));
+    QD_OCI(&m_pool, oci, OCIAttrSet, m_pool.m_auth, OCI_HTYPE_AUTHINFO, user.data(),
+        byteLength(user), OCI_ATTR_USERNAME, m_pool.m_error);
+    QD_OCI(&m_pool, oci, OCIAttrSet, m_pool.m_auth, OCI_HTYPE_AUTHINFO, password.data(),
+        byteLength(password), OCI_ATTR_PASSWORD, m_pool.m_error);
     OCISvcCtx *service = nullptr;
-    m_pool.checkPoolStatus(
-        oci.OCISessionGet(m_pool.m_env, m_pool.m_error, &service, m_pool.m_auth, oraText(poolName),
-            byteLength(poolName), nullptr, 0, nullptr, nullptr, nullptr, OCI_SESSGET_SPOOL));
+    QD_OCI(&m_pool, oci, OCISessionGet, m_pool.m_env, m_pool.m_error, &service, m_pool.m_auth,
+        oraText(poolName), byteLength(poolName), nullptr, 0, nullptr, nullptr, nullptr,
+        OCI_SESSGET_SPOOL);
     m_librarySession = service;
     try {
         session->SetExternalSVC(service);
@@ -320,13 +321,13 @@ void TOracleSessionPool::openLibraryPool()
     try {
         m_env = lib.GetSharedEnvironment();
         void *handle = nullptr;
-        checkPoolStatus(oci.OCIHandleAlloc(m_env, &handle, OCI_HTYPE_ERROR, 0, nullptr));
+        QD_OCI(this, oci, OCIHandleAlloc, m_env, &handle, OCI_HTYPE_ERROR, 0, nullptr);
         m_error = static_cast<OCIError *>(handle);
         handle = nullptr;
-        checkPoolStatus(oci.OCIHandleAlloc(m_env, &handle, OCI_HTYPE_SPOOL, 0, nullptr));
+        QD_OCI(this, oci, OCIHandleAlloc, m_env, &handle, OCI_HTYPE_SPOOL, 0, nullptr);
         m_spool = static_cast<OCISPool *>(handle);
         handle = nullptr;
-        checkPoolStatus(oci.OCIHandleAlloc(m_env, &handle, OCI_HTYPE_AUTHINFO, 0, nullptr));
+        QD_OCI(this, oci, OCIHandleAlloc, m_env, &handle, OCI_HTYPE_AUTHINFO, 0, nullptr);
         m_auth = static_cast<OCIAuthInfo *>(handle);
 
         QByteArray database = m_logonDatabase.toUtf8();
@@ -339,9 +340,9 @@ void TOracleSessionPool::openLibraryPool()
             mode |= OCI_SPC_STMTCACHE;
         OraText *name = nullptr;
         ub4 nameLength = 0;
-        checkPoolStatus(oci.OCISessionPoolCreate(m_env, m_error, m_spool, &name, &nameLength,
+        QD_OCI(this, oci, OCISessionPoolCreate, m_env, m_error, m_spool, &name, &nameLength,
             oraText(database), byteLength(database), 0, LibraryPoolMaximum, 1, oraText(user),
-            byteLength(user), oraText(password), byteLength(password), mode));
+            byteLength(user), oraText(password), byteLength(password), mode);
         m_poolName = name ? QString::fromUtf8(
                          reinterpret_cast<const char *>(name), static_cast<qsizetype>(nameLength))
                           : QString();
@@ -370,15 +371,17 @@ void TOracleSessionPool::freeLibraryHandles() noexcept
     m_poolName.clear();
 }
 
-void TOracleSessionPool::checkPoolStatus(sword status)
+sword TOracleSessionPool::checkCall(sword status, const char *callName)
 {
     if (status == OCI_INVALID_HANDLE || status == OCI_ERROR)
-        raisePoolError(status);
+        raisePoolError(status, callName);
+    return status;
 }
 
-void TOracleSessionPool::raisePoolError(sword status)
+void TOracleSessionPool::raisePoolError(sword status, const char *callName)
 {
-    CheckOracleResult(status, className(), library().entryPoints(), m_error, nullptr, this);
+    CheckOracleResult(
+        status, className(), library().entryPoints(), m_error, nullptr, this, callName);
     throw Exception(
         className() + QStringLiteral(": call failed with status ") + QString::number(status));
 }

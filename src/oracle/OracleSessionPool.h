@@ -148,8 +148,8 @@ private:
     void takeExpiredLocked(Entries_t &removed);
     void expireIdleEntries();
     void removeEntry(TOracleSessionPoolEntry *entry, Entries_t &removed);
-    [[noreturn]] void raisePoolError(sword status);
-    void checkPoolStatus(sword status);
+    [[noreturn]] void raisePoolError(sword status, const char *callName);
+    sword checkCall(sword status, const char *callName);
 
     OracleClientLibrary *m_library;
     int m_max = 0;

@@ -3,6 +3,7 @@
 #include "oracle/OracleSession.h"
 
 #include "classlib/Exception.h"
+#include "oracle/OracleCall.h"
 #include "oracle/OracleClientLibrary.h"
 #include "oracle/OracleCodes.h"
 #include "oracle/OracleError.h"
@@ -193,12 +194,13 @@ QString TOracleSession::serverErrorText(int errorCode)
     sb2 indicator = 0;
     OCIBind *bind = nullptr;
     Enter(true);
-    checkStatus(oci.OCIStmtPrepare(statement, m_error, oraText(sql), static_cast<ub4>(sql.size()),
-        OCI_NTV_SYNTAX, OCI_DEFAULT));
-    checkStatus(oci.OCIBindByName(statement, &bind, m_error, oraText(name),
+    QD_OCI(this, oci, OCIStmtPrepare, statement, m_error, oraText(sql),
+        static_cast<ub4>(sql.size()), OCI_NTV_SYNTAX, OCI_DEFAULT);
+    QD_OCI(this, oci, OCIBindByName, statement, &bind, m_error, oraText(name),
         static_cast<sb4>(name.size()), buffer.data(), InternalBufferSize, SQLT_STR, &indicator,
-        nullptr, nullptr, 0, nullptr, OCI_DEFAULT));
-    checkStatus(oci.OCIStmtExecute(m_svc, statement, m_error, 1, 0, nullptr, nullptr, OCI_DEFAULT));
+        nullptr, nullptr, 0, nullptr, OCI_DEFAULT);
+    QD_OCI(
+        this, oci, OCIStmtExecute, m_svc, statement, m_error, 1, 0, nullptr, nullptr, OCI_DEFAULT);
     Leave(true);
     return indicator == -1 ? QString() : QString::fromUtf8(buffer.constData());
 }
@@ -208,8 +210,8 @@ OCITypeCode TOracleSession::ObjectTypeCode(void *typeDescriptor)
     const OracleEntryPoints &oci = entryPoints();
     CheckOCI8(this, QStringLiteral("Object type describe"));
     OCIDescribe *describe = nullptr;
-    checkStatus(oci.OCIHandleAlloc(
-        m_env, reinterpret_cast<void **>(&describe), OCI_HTYPE_DESCRIBE, 0, nullptr));
+    QD_OCI(this, oci, OCIHandleAlloc, m_env, reinterpret_cast<void **>(&describe),
+        OCI_HTYPE_DESCRIBE, 0, nullptr);
     struct Release {
         const OracleEntryPoints &oci;
         OCIDescribe *describe;
@@ -225,7 +227,7 @@ OCITypeCode TOracleSession::ObjectTypeCode(void *typeDescriptor)
     if (status == OCI_SUCCESS)
         status = oci.OCIAttrGet(
             parameter, OCI_DTYPE_PARAM, &code, nullptr, OCI_ATTR_TYPECODE, m_error);
-    checkStatus(status);
+    checkCall(status, "OCIDescribeAny, OCIAttrGet");
     return code;
 }
 

@@ -3,6 +3,7 @@
 #include "oracle/OracleSession.h"
 
 #include "classlib/Exception.h"
+#include "oracle/OracleCall.h"
 #include "oracle/OracleClientLibrary.h"
 #include "oracle/OracleCodes.h"
 #include "oracle/OracleError.h"
@@ -44,9 +45,9 @@ void TOracleSession::DoCommit()
         throw Exception(QStringLiteral("Cannot commit an MTS Controlled Transaction"));
     Enter(true);
     if (m_oci8Mode)
-        checkStatus(entryPoints().OCITransCommit(m_svc, m_error, OCI_DEFAULT));
+        QD_OCI(this, entryPoints(), OCITransCommit, m_svc, m_error, OCI_DEFAULT);
     else
-        checkStatus(entryPoints().ocom(LogonDataArea()));
+        QD_OCI(this, entryPoints(), ocom, LogonDataArea());
     Leave(true);
 }
 
@@ -72,9 +73,9 @@ void TOracleSession::DoRollback()
         throw Exception(QStringLiteral("Cannot rollback an MTS Controlled Transaction"));
     Enter(true);
     if (m_oci8Mode)
-        checkStatus(entryPoints().OCITransRollback(m_svc, m_error, OCI_DEFAULT));
+        QD_OCI(this, entryPoints(), OCITransRollback, m_svc, m_error, OCI_DEFAULT);
     else
-        checkStatus(entryPoints().orol(LogonDataArea()));
+        QD_OCI(this, entryPoints(), orol, LogonDataArea());
     Leave(true);
 }
 
@@ -97,7 +98,10 @@ void TOracleSession::SetAutoCommit(bool value)
     if (m_connected && !m_oci8Mode) {
         Enter(true);
         Lda_Def *lda = LogonDataArea();
-        checkStatus(value ? entryPoints().ocon(lda) : entryPoints().ocof(lda));
+        if (value)
+            QD_OCI(this, entryPoints(), ocon, lda);
+        else
+            QD_OCI(this, entryPoints(), ocof, lda);
         Leave(true);
     }
 }
@@ -111,15 +115,17 @@ void TOracleSession::BreakExecution()
         return;
     if (m_oci8Mode) {
         // The second error handle: the first belongs to the call that is being interrupted.
+        // Checked here, not through the session's check: a break must not take the call lock's
+        // state or the status of the interrupted call.
         const sword status = entryPoints().OCIBreak(m_svc, m_error2);
         if (status == OCI_ERROR)
-            RaiseOracleError(entryPoints(), this, m_error2, status, this);
+            RaiseOracleError(entryPoints(), this, m_error2, status, this, "OCIBreak");
         if (status == OCI_INVALID_HANDLE)
             throw Exception(QStringLiteral("TOracleSession: Invalid handle"));
     } else {
         Lda_Def *lda = LogonDataArea();
         if (entryPoints().obreak(lda) != 0 && lda->rc != 0)
-            RaiseOracleError(entryPoints(), this, nullptr, lda->rc, this);
+            RaiseOracleError(entryPoints(), this, nullptr, lda->rc, this, "obreak");
     }
 }
 
@@ -176,10 +182,10 @@ void TOracleSession::ChangePassword(const QString &newPassword)
         QByteArray user = m_logonUsername.toUtf8();
         QByteArray oldPassword = m_logonPassword.toUtf8();
         QByteArray password = newPassword.toUtf8();
-        checkStatus(
-            oci.OCIPasswordChange(m_svc, m_error, oraText(user), static_cast<ub4>(user.size()),
-                oraText(oldPassword), static_cast<ub4>(oldPassword.size()), oraText(password),
-                static_cast<ub4>(password.size()), withoutSession ? OCI_AUTH : OCI_DEFAULT));
+        QD_OCI(this, oci, OCIPasswordChange, m_svc, m_error, oraText(user),
+            static_cast<ub4>(user.size()), oraText(oldPassword),
+            static_cast<ub4>(oldPassword.size()), oraText(password),
+            static_cast<ub4>(password.size()), withoutSession ? OCI_AUTH : OCI_DEFAULT);
         if (withoutSession)
             oci.OCISessionEnd(m_svc, m_error2, m_session, OCI_DEFAULT);
     }
@@ -221,29 +227,30 @@ TOracleSession::InternalResult TOracleSession::runInternalOCI8(
     InternalResult result;
     QByteArray sql = text.toUtf8();
     Enter(true);
-    checkStatus(oci.OCIStmtPrepare(statement, m_error, oraText(sql), static_cast<ub4>(sql.size()),
-        OCI_NTV_SYNTAX, OCI_DEFAULT));
+    QD_OCI(this, oci, OCIStmtPrepare, statement, m_error, oraText(sql),
+        static_cast<ub4>(sql.size()), OCI_NTV_SYNTAX, OCI_DEFAULT);
     ub2 type = 0;
     oci.OCIAttrGet(statement, OCI_HTYPE_STMT, &type, nullptr, OCI_ATTR_STMT_TYPE, m_error);
     const bool select = type == OCI_STMT_SELECT;
-    checkStatus(oci.OCIStmtExecute(m_svc, statement, m_error, select ? 0 : 1, 0, nullptr, nullptr,
-        m_autoCommit ? OCI_COMMIT_ON_SUCCESS : OCI_DEFAULT));
+    QD_OCI(this, oci, OCIStmtExecute, m_svc, statement, m_error, select ? 0 : 1, 0, nullptr,
+        nullptr, m_autoCommit ? OCI_COMMIT_ON_SUCCESS : OCI_DEFAULT);
     if (select && maxRows != 0 && columns > 0) {
         std::vector<QByteArray> buffers(columns, QByteArray(InternalBufferSize, '\0'));
         std::vector<sb2> indicators(columns, 0);
         std::vector<ub2> lengths(columns, 0);
         for (int i = 0; i < columns; ++i) {
             OCIDefine *define = nullptr;
-            checkStatus(oci.OCIDefineByPos(statement, &define, m_error, static_cast<ub4>(i + 1),
+            QD_OCI(this, oci, OCIDefineByPos, statement, &define, m_error, static_cast<ub4>(i + 1),
                 buffers[i].data(), InternalBufferSize, SQLT_STR, &indicators[i], &lengths[i],
-                nullptr, OCI_DEFAULT));
+                nullptr, OCI_DEFAULT);
         }
         while (maxRows < 0 || static_cast<int>(result.rows.size()) < maxRows) {
             const sword status
                 = oci.OCIStmtFetch(statement, m_error, 1, OCI_FETCH_NEXT, OCI_DEFAULT);
+            // No data ends the rows; every other status goes through the session's check.
             if (status == OCI_NO_DATA)
                 break;
-            checkStatus(status);
+            checkCall(status, "OCIStmtFetch");
             QStringList row;
             for (int i = 0; i < columns; ++i) {
                 row.append(
@@ -266,13 +273,11 @@ TOracleSession::InternalResult TOracleSession::runInternalOCI7(
     InternalResult result;
     QByteArray sql = text.toUtf8();
     // The error raiser releases the call lock this call took.
-    auto fail = [&] { RaiseOracleError(oci, this, nullptr, cursor.rc); };
+    const OracleCursorCallSite site { oci, this, cursor };
     Enter(true);
-    if (oci.oopen(&cursor, LogonDataArea(), nullptr, -1, -1, nullptr, -1) != 0)
-        fail();
+    QD_OCI(&site, oci, oopen, &cursor, LogonDataArea(), nullptr, -1, -1, nullptr, -1);
     try {
-        if (oci.oparse(&cursor, oraText(sql), -1, 0, 2) != 0)
-            fail();
+        QD_OCI(&site, oci, oparse, &cursor, oraText(sql), -1, 0, 2);
         // The function type tells a select; a library that leaves it unset is read from the
         // statement's first word.
         const QString head = RemoveComments(text).section(u' ', 0, 0).trimmed().toLower();
@@ -286,20 +291,18 @@ TOracleSession::InternalResult TOracleSession::runInternalOCI7(
         const bool fetch = select && maxRows != 0 && columns > 0;
         if (fetch) {
             for (int i = 0; i < columns; ++i) {
-                if (oci.odefin(&cursor, i + 1, reinterpret_cast<ub1 *>(buffers[i].data()),
-                        InternalBufferSize, SQLT_STR, -1, &indicators[i], nullptr, -1, -1,
-                        &lengths[i], &codes[i])
-                    != 0)
-                    fail();
+                QD_OCI(&site, oci, odefin, &cursor, i + 1,
+                    reinterpret_cast<ub1 *>(buffers[i].data()), InternalBufferSize, SQLT_STR, -1,
+                    &indicators[i], nullptr, -1, -1, &lengths[i], &codes[i]);
             }
         }
-        if (oci.oexec(&cursor) != 0)
-            fail();
+        QD_OCI(&site, oci, oexec, &cursor);
         while (fetch && (maxRows < 0 || static_cast<int>(result.rows.size()) < maxRows)) {
+            // No data found ends the rows; any other failure raises.
             if (oci.ofen(&cursor, 1) != 0) {
                 if (cursor.rc == OraCode::NoDataFound)
                     break;
-                fail();
+                site.checkCall(-1, "ofen");
             }
             QStringList row;
             for (int i = 0; i < columns; ++i) {

@@ -3,6 +3,7 @@
 #include "classlib/DateTimeUtils.h"
 #include "classlib/Exception.h"
 #include "oracle/OracleAttributeOwner.h"
+#include "oracle/OracleCall.h"
 #include "oracle/OracleDate.h"
 #include "oracle/OracleError.h"
 #include "oracle/OracleSession.h"
@@ -26,11 +27,12 @@ TOracleTimestamp::TOracleTimestamp(TOracleSession *session, int type)
     m_oci = &session->entryPoints();
     m_type = type;
     void *error = nullptr;
-    check(m_oci->OCIHandleAlloc(session->environmentHandle(), &error, OCI_HTYPE_ERROR, 0, nullptr));
+    QD_OCI(this, *m_oci, OCIHandleAlloc, session->environmentHandle(), &error, OCI_HTYPE_ERROR, 0,
+        nullptr);
     m_errorHandle = static_cast<OCIError *>(error);
     void *descriptor = nullptr;
-    check(m_oci->OCIDescriptorAlloc(
-        session->environmentHandle(), &descriptor, TimestampDescriptorKind(type), 0, nullptr));
+    QD_OCI(this, *m_oci, OCIDescriptorAlloc, session->environmentHandle(), &descriptor,
+        TimestampDescriptorKind(type), 0, nullptr);
     m_descriptor = static_cast<OCIDateTime *>(descriptor);
     m_ownsDescriptor = true;
 }
@@ -42,9 +44,10 @@ TOracleTimestamp::~TOracleTimestamp()
         m_oci->OCIHandleFree(m_errorHandle, OCI_HTYPE_ERROR);
 }
 
-void TOracleTimestamp::check(sword status)
+sword TOracleTimestamp::checkCall(sword status, const char *callName)
 {
-    CheckOracleResult(status, className, *m_oci, m_errorHandle, m_session, this);
+    CheckOracleResult(status, className, *m_oci, m_errorHandle, m_session, this, callName);
+    return status;
 }
 
 void TOracleTimestamp::freeDescriptor()
@@ -60,8 +63,9 @@ double TOracleTimestamp::Value()
     if (m_isNull || !m_descriptor)
         return 0.0;
     double value = 0.0;
-    check(TimestampToDateTime(
-        *m_oci, m_session->environmentHandle(), m_errorHandle, m_descriptor, value));
+    checkCall(TimestampToDateTime(
+                  *m_oci, m_session->environmentHandle(), m_errorHandle, m_descriptor, value),
+        "OCIDateTimeGetDate, OCIDateTimeGetTime");
     return value;
 }
 
@@ -81,10 +85,10 @@ void TOracleTimestamp::SetComponents(
 {
     if (!m_descriptor || !m_session)
         throw Exception(QStringLiteral("TOracleTimestamp: Invalid handle"));
-    check(m_oci->OCIDateTimeConstruct(m_session->environmentHandle(), m_errorHandle, m_descriptor,
-        static_cast<sb2>(year), static_cast<ub1>(month), static_cast<ub1>(day),
+    QD_OCI(this, *m_oci, OCIDateTimeConstruct, m_session->environmentHandle(), m_errorHandle,
+        m_descriptor, static_cast<sb2>(year), static_cast<ub1>(month), static_cast<ub1>(day),
         static_cast<ub1>(hour), static_cast<ub1>(minute), static_cast<ub1>(second),
-        fractionalSeconds, nullptr, 0));
+        fractionalSeconds, nullptr, 0);
     m_isNull = false;
     changed();
 }

@@ -45,7 +45,7 @@ public:
     void LinkAttribute(OracleAttributeOwner *owner, const QString &attribute, sb2 *nullIndicator);
 
 private:
-    void check(sword status);
+    sword checkCall(sword status, const char *callName);
     void freeDescriptor();
     void changed();
 

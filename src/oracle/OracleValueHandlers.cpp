@@ -3,6 +3,7 @@
 #include "classlib/DateTimeUtils.h"
 #include "classlib/Exception.h"
 #include "oracle/LOBLocator.h"
+#include "oracle/OracleCall.h"
 #include "oracle/OracleDate.h"
 #include "oracle/OracleError.h"
 #include "oracle/OracleObject.h"
@@ -20,16 +21,14 @@ namespace qd {
 namespace {
 
 // The value object a complex variable was assigned (null when none or of another class).
-template <class Value>
-Value *assignedValue(TVariableData &variable)
+template <class Value> Value *assignedValue(TVariableData &variable)
 {
     return dynamic_cast<Value *>(static_cast<QObject *>(variable.buffer));
 }
 
 // After an execute, a LOB locator or reference takes up the server's null indicator: a null
 // clears the value, a non-null clears the value's own null flag.
-template <class Value>
-void takeUpIndicator(TVariableData &variable)
+template <class Value> void takeUpIndicator(TVariableData &variable)
 {
     Value *value = assignedValue<Value>(variable);
     if (!value || variable.indicators.empty())
@@ -52,12 +51,12 @@ void allocateRowDescriptors(TOracleQuery &query, TFieldData &field, ub4 kind)
 {
     TOracleSession *session = query.Session();
     const OracleEntryPoints &oci = session->entryPoints();
+    const OracleCallSite site { oci, QStringLiteral("TOracleQuery"), session->errorHandle(),
+        session, &query };
     for (int row = 0; row < field.rowCount; ++row) {
         void *descriptor = nullptr;
-        const sword status
-            = oci.OCIDescriptorAlloc(session->environmentHandle(), &descriptor, kind, 0, nullptr);
-        CheckOracleResult(
-            status, QStringLiteral("TOracleQuery"), oci, session->errorHandle(), session, &query);
+        QD_OCI(&site, oci, OCIDescriptorAlloc, session->environmentHandle(), &descriptor, kind, 0,
+            nullptr);
         field.SetRowReference(row, descriptor);
     }
 }
@@ -261,7 +260,10 @@ public:
     }
 
 private:
-    static TOracleTimestamp *assigned(TVariableData &variable) { return assignedValue<TOracleTimestamp>(variable); }
+    static TOracleTimestamp *assigned(TVariableData &variable)
+    {
+        return assignedValue<TOracleTimestamp>(variable);
+    }
 };
 
 // ---- Object and REF columns and variables ---------------------------------------------------
@@ -285,9 +287,7 @@ public:
         const OracleEntryPoints &oci = session->entryPoints();
         OCIEnv *env = session->environmentHandle();
         OCIError *error = session->errorHandle();
-        auto check = [&](sword status) {
-            CheckOracleResult(status, QStringLiteral("TOracleQuery"), oci, error, session, &query);
-        };
+        const OracleCallSite site { oci, QStringLiteral("TOracleQuery"), error, session, &query };
         field.typeName = paramText(oci, parameter, OCI_ATTR_SCHEMA_NAME, error) + QLatin1Char('.')
             + paramText(oci, parameter, OCI_ATTR_TYPE_NAME, error);
         field.defineType = field.dataType;
@@ -295,18 +295,18 @@ public:
         if (field.dataType != SQLT_NTY)
             return;
         OCIRef *tdoRef = nullptr;
-        check(
-            oci.OCIAttrGet(parameter, OCI_DTYPE_PARAM, &tdoRef, nullptr, OCI_ATTR_REF_TDO, error));
+        QD_OCI(&site, oci, OCIAttrGet, parameter, OCI_DTYPE_PARAM, &tdoRef, nullptr,
+            OCI_ATTR_REF_TDO, error);
         void *ref = nullptr;
-        check(oci.OCIObjectNew(env, error, session->ServiceContext(), OCI_TYPECODE_REF, nullptr,
-            nullptr, OCI_DURATION_SESSION, 1, &ref));
+        QD_OCI(&site, oci, OCIObjectNew, env, error, session->ServiceContext(), OCI_TYPECODE_REF,
+            nullptr, nullptr, OCI_DURATION_SESSION, 1, &ref);
         auto *typeRef = static_cast<OCIRef *>(ref);
         // The rows' instances are freed with the field, through the query's own error handle.
         field.SetObjectHandles(nullptr, typeRef, env, query.ErrorHandle());
-        check(oci.OCIRefAssign(env, error, tdoRef, &field.typeReference));
+        QD_OCI(&site, oci, OCIRefAssign, env, error, tdoRef, &field.typeReference);
         void *descriptor = nullptr;
-        check(oci.OCIObjectPin(env, error, field.typeReference, nullptr, OCI_PIN_ANY,
-            OCI_DURATION_SESSION, OCI_LOCK_NONE, &descriptor));
+        QD_OCI(&site, oci, OCIObjectPin, env, error, field.typeReference, nullptr, OCI_PIN_ANY,
+            OCI_DURATION_SESSION, OCI_LOCK_NONE, &descriptor);
         field.typeDescriptor = static_cast<OCIType *>(descriptor);
     }
     void setUpBuffers(TOracleQuery &query, TFieldData &field) override
@@ -330,11 +330,11 @@ public:
         TOracleSession *session = query.Session();
         const OracleEntryPoints &oci = session->entryPoints();
         const bool object = field.dataType == SQLT_NTY;
-        const sword status = oci.OCIDefineObject(define, query.ErrorHandle(),
+        const OracleCallSite site { oci, QStringLiteral("TOracleQuery"), query.ErrorHandle(),
+            session, &query };
+        QD_OCI(&site, oci, OCIDefineObject, define, query.ErrorHandle(),
             object ? field.typeDescriptor : nullptr, reinterpret_cast<void **>(field.data.get()),
             nullptr, object ? field.nullStructures.data() : nullptr, nullptr);
-        CheckOracleResult(
-            status, QStringLiteral("TOracleQuery"), oci, query.ErrorHandle(), session, &query);
     }
     void prepareRow(TOracleQuery &query, TFieldData &field, int row) override
     {
@@ -344,20 +344,18 @@ public:
         const OracleEntryPoints &oci = session->entryPoints();
         OCIEnv *env = session->environmentHandle();
         OCIError *error = session->errorHandle();
-        auto check = [&](sword status) {
-            CheckOracleResult(status, QStringLiteral("TOracleQuery"), oci, error, session, &query);
-        };
+        const OracleCallSite site { oci, QStringLiteral("TOracleQuery"), error, session, &query };
         void *instance = field.RowReference(row);
         const auto r = static_cast<std::size_t>(row);
         if (field.dataType == SQLT_NTY) {
             if (!instance) {
                 // The row carried no object: a null one stands in for it.
-                check(oci.OCIObjectNew(env, error, session->ServiceContext(),
+                QD_OCI(&site, oci, OCIObjectNew, env, error, session->ServiceContext(),
                     session->ObjectTypeCode(field.typeDescriptor), field.typeDescriptor, nullptr,
-                    OCI_DURATION_SESSION, 1, &instance));
+                    OCI_DURATION_SESSION, 1, &instance);
                 field.SetRowReference(row, instance);
                 void *nulls = nullptr;
-                check(oci.OCIObjectGetInd(env, error, instance, &nulls));
+                QD_OCI(&site, oci, OCIObjectGetInd, env, error, instance, &nulls);
                 field.nullStructures[r] = nulls;
                 if (nulls)
                     *static_cast<sb2 *>(nulls) = OCI_IND_NULL;
@@ -366,8 +364,8 @@ public:
                 object->SetInstance(instance, field.nullStructures[r], nullptr);
         } else {
             if (!instance) {
-                check(oci.OCIObjectNew(env, error, session->ServiceContext(), OCI_TYPECODE_REF,
-                    nullptr, nullptr, OCI_DURATION_SESSION, 1, &instance));
+                QD_OCI(&site, oci, OCIObjectNew, env, error, session->ServiceContext(),
+                    OCI_TYPECODE_REF, nullptr, nullptr, OCI_DURATION_SESSION, 1, &instance);
                 field.SetRowReference(row, instance);
             }
             if (auto *reference = dynamic_cast<TOracleReference *>(field.valueObject.get())) {
@@ -426,14 +424,17 @@ public:
         TOracleObject *object = of(variable);
         TOracleSession *session = query.Session();
         const OracleEntryPoints &oci = session->entryPoints();
-        const sword status = oci.OCIBindObject(bind, query.ErrorHandle(), object->TypeDescriptor(),
+        const OracleCallSite site { oci, QStringLiteral("TOracleQuery"), query.ErrorHandle(),
+            session, &query };
+        QD_OCI(&site, oci, OCIBindObject, bind, query.ErrorHandle(), object->TypeDescriptor(),
             object->InstanceAddress(), nullptr, object->NullStructAddress(), nullptr);
-        CheckOracleResult(
-            status, QStringLiteral("TOracleQuery"), oci, query.ErrorHandle(), session, &query);
     }
 
 private:
-    static TOracleObject *of(TVariableData &variable) { return assignedValue<TOracleObject>(variable); }
+    static TOracleObject *of(TVariableData &variable)
+    {
+        return assignedValue<TOracleObject>(variable);
+    }
 };
 
 class ReferenceVariableHandler : public OracleVariableHandler {
@@ -454,11 +455,10 @@ public:
         TOracleReference *reference = of(variable);
         TOracleSession *session = query.Session();
         const OracleEntryPoints &oci = session->entryPoints();
-        const sword status
-            = oci.OCIBindObject(bind, query.ErrorHandle(), reference->TypeDescriptor(),
-                reinterpret_cast<void **>(reference->RefAddress()), nullptr, nullptr, nullptr);
-        CheckOracleResult(
-            status, QStringLiteral("TOracleQuery"), oci, query.ErrorHandle(), session, &query);
+        const OracleCallSite site { oci, QStringLiteral("TOracleQuery"), query.ErrorHandle(),
+            session, &query };
+        QD_OCI(&site, oci, OCIBindObject, bind, query.ErrorHandle(), reference->TypeDescriptor(),
+            reinterpret_cast<void **>(reference->RefAddress()), nullptr, nullptr, nullptr);
     }
     void sync(TOracleQuery &, TVariableData &variable) override
     {
@@ -466,7 +466,10 @@ public:
     }
 
 private:
-    static TOracleReference *of(TVariableData &variable) { return assignedValue<TOracleReference>(variable); }
+    static TOracleReference *of(TVariableData &variable)
+    {
+        return assignedValue<TOracleReference>(variable);
+    }
 };
 
 } // namespace

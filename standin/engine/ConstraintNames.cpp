@@ -1,7 +1,7 @@
 #include "engine/ConstraintNames.h"
 
 #include "engine/Catalogue.h"
-#include "engine/SqlScan.h"
+#include "sql/Lexer.h"
 
 #include <algorithm>
 #include <cctype>
@@ -51,24 +51,24 @@ std::string quoted(const std::string &name)
 // definition "col type ... CONSTRAINT name PRIMARY KEY|UNIQUE" that covers exactly `columns`.
 std::string nameFromDdl(const std::string &ddl, const std::set<std::string> &columns)
 {
-    const std::vector<Token> t = scanSql(ddl);
+    const std::vector<sql::Token> t = sql::tokenizeLeniently(ddl);
     std::string currentColumn;
     for (size_t i = 0; i < t.size(); ++i) {
-        if (t[i].depth == 1 && (i == 0 || t[i - 1].text == "(" || t[i - 1].text == ","))
-            currentColumn = upper(identifier(t[i]));
-        if (!isWord(t[i], "CONSTRAINT") || i + 2 >= t.size())
+        if (t[i].depth == 1 && (i == 0 || t[i - 1].is("(") || t[i - 1].is(",")))
+            currentColumn = upper(nameOf(t[i]));
+        if (!t[i].is("CONSTRAINT") || i + 2 >= t.size())
             continue;
-        const std::string name = identifier(t[i + 1]);
+        const std::string name = nameOf(t[i + 1]);
         size_t k = i + 2;
-        if (!(isWord(t[k], "UNIQUE")
-                || (isWord(t[k], "PRIMARY") && k + 1 < t.size() && isWord(t[k + 1], "KEY"))))
+        if (!(t[k].is("UNIQUE")
+                || (t[k].is("PRIMARY") && k + 1 < t.size() && t[k + 1].is("KEY"))))
             continue;
-        k += isWord(t[k], "PRIMARY") ? 2 : 1;
+        k += t[k].is("PRIMARY") ? 2 : 1;
         std::set<std::string> listed;
-        if (k < t.size() && t[k].text == "(" && t[k].kind == Token::Symbol) {
-            for (++k; k < t.size() && t[k].text != ")"; ++k)
-                if (!identifier(t[k]).empty())
-                    listed.insert(upper(identifier(t[k])));
+        if (k < t.size() && t[k].is("(")) {
+            for (++k; k < t.size() && !t[k].is(")"); ++k)
+                if (!nameOf(t[k]).empty())
+                    listed.insert(upper(nameOf(t[k])));
         } else {
             listed.insert(currentColumn);
         }
@@ -90,15 +90,15 @@ std::string literal(const std::string &value)
 std::vector<std::pair<std::string, std::string>> foreignKeys(const std::string &ddl)
 {
     std::vector<std::pair<std::string, std::string>> keys;
-    const std::vector<Token> t = scanSql(ddl);
+    const std::vector<sql::Token> t = sql::tokenizeLeniently(ddl);
     std::string constraint;
     for (size_t i = 0; i < t.size(); ++i) {
-        if (t[i].depth == 1 && t[i].text == "," && t[i].kind == Token::Symbol)
+        if (t[i].depth == 1 && t[i].is(","))
             constraint.clear();
-        else if (isWord(t[i], "CONSTRAINT") && i + 1 < t.size())
-            constraint = identifier(t[i + 1]);
-        else if (isWord(t[i], "REFERENCES") && i + 1 < t.size() && !constraint.empty())
-            keys.emplace_back(constraint, upper(identifier(t[i + 1])));
+        else if (t[i].is("CONSTRAINT") && i + 1 < t.size())
+            constraint = nameOf(t[i + 1]);
+        else if (t[i].is("REFERENCES") && i + 1 < t.size() && !constraint.empty())
+            keys.emplace_back(constraint, upper(nameOf(t[i + 1])));
     }
     return keys;
 }

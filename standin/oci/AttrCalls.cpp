@@ -49,9 +49,10 @@ sword statementAttribute(StmtHandle &stmt, void *attributep, ub4 *sizep, ub4 att
     case OCI_ATTR_STMT_TYPE:
         return put<ub2>(attributep, sizep, static_cast<ub2>(s.statementType()));
     case OCI_ATTR_SQLFNCODE:
-    case OCI_ATTR_FNCODE:
-        // The product reads the code of the statement just run from either attribute.
         return put<ub2>(attributep, sizep, static_cast<ub2>(s.sqlFunctionCode()));
+    case OCI_ATTR_FNCODE:
+        // The code of the last client call, which the stand-in does not keep: always 0.
+        return put<ub2>(attributep, sizep, 0);
     case OCI_ATTR_ROW_COUNT:
         return put<ub4>(attributep, sizep, s.rowCount());
     case OCI_ATTR_ROWS_FETCHED:

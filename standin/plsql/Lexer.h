@@ -1,6 +1,7 @@
 #pragma once
 
-// Splits PL/SQL source into tokens with their line, column and byte offset. Unquoted names are
+// PL/SQL source as tokens with their line, column and byte offset: the stand-in's one tokenizer
+// (sql/Lexer) read with the PL/SQL rules, in the token kinds of the parser. Unquoted names are
 // upper-cased; quoted names keep their case. Comments are skipped.
 
 #include <string>

@@ -1,7 +1,10 @@
 #pragma once
 
-// Splits Oracle SQL into tokens with their byte offsets. Whitespace and comments are dropped;
-// unquoted identifiers are folded to upper case.
+// The one tokenizer of the stand-in: splits Oracle SQL (and, with the PL/SQL rules, PL/SQL
+// source; leniently, any SQL text such as the SQLite text of a translation) into tokens with
+// their byte offsets and parenthesis depth. Whitespace and comments are dropped; unquoted
+// identifiers are folded to upper case. The dialect, the engine and the PL/SQL lexer (which
+// adds line and column) all read statements through it.
 
 #include <cstdlib>
 #include <string>
@@ -26,6 +29,7 @@ struct Token {
     std::string upper; // see TokenType
     int offset = 0; // byte offset in the statement text
     int end = 0; // offset just past the token
+    int depth = 0; // parentheses open before the token (a ")" counts as closed)
 
     bool is(std::string_view word) const
     {
@@ -33,6 +37,12 @@ struct Token {
     }
     bool isName() const { return type == TokenType::Identifier || type == TokenType::Quoted; }
 };
+
+// The name a token gives (upper case unless quoted); empty for any other token.
+inline std::string nameOf(const Token &token)
+{
+    return token.isName() ? token.upper : std::string();
+}
 
 // The leading integer of a text, clamped to int (sizes, precisions and waits in SQL text).
 inline int boundedInt(const char *text)
@@ -64,9 +74,31 @@ inline std::string quoteName(std::string_view name)
     return out + "\"";
 }
 
+// How a text is read. SQL takes q'[...]' and N'...' literals; PL/SQL takes "~=", "<<" and ">>"
+// but fewer single-character symbols, and an unterminated comment is a fault. Leniently, no
+// text is a fault: an unterminated literal or name runs to the end, and any other character is
+// an operator of its own. maxTokens, when set, ends the list after that many tokens.
+struct ScanRules {
+    bool plsql = false;
+    bool lenient = false;
+    size_t maxTokens = 0;
+};
+
+enum class ScanFault { None, String, QuotedName, QuotedPlaceholder, Character, Comment };
+
+// The tokens up to a fault (then without the End token), the fault and where it is.
+struct Scan {
+    std::vector<Token> tokens;
+    ScanFault fault = ScanFault::None;
+    size_t faultAt = 0;
+};
+Scan scan(std::string_view text, const ScanRules &rules);
+
 // Throws OraError for an unterminated string (ORA-01756), an unterminated quoted identifier
 // (ORA-01740) or a character no statement may contain (ORA-00911). The list ends with an End
 // token at the text's length.
 std::vector<Token> tokenize(std::string_view text);
+// Never throws (see ScanRules::lenient).
+std::vector<Token> tokenizeLeniently(std::string_view text);
 
 } // namespace qdsi::sql

@@ -139,9 +139,18 @@ private:
 
     // statements
     std::string query(size_t b, size_t e, const Scope *parent, bool top);
+    // The steps of query(): the WITH clause from i (left after it), and the ORDER BY of the
+    // query's blocks (orderAt at ORDER, up to forAt) with the first block and its tokens.
+    std::string withClause(size_t &i, const Scope *parent);
+    std::string orderBy(size_t orderAt, size_t forAt, const Block &first,
+        const std::pair<size_t, size_t> &firstMember, bool compound);
     Block selectBlock(size_t b, size_t e, const Scope *parent, bool record, bool canLimit);
     bool dictionaryView(const std::string &name, bool sysPrefix) const;
     std::string fromClause(size_t b, size_t e, Scope &scope, const Scope *parent);
+    // A FROM item that names a table, view or synonym ([owner.]name at k, before `end`): its
+    // SQLite text into spec and what it reads into ref (derived: the text needs the alias).
+    // Returns the position after the name.
+    size_t namedTable(size_t k, size_t end, TableRef &ref, std::string &spec, bool &derived);
     // The old outer-join marker "col(+)" in WHERE: the FROM list with each marked table as a
     // LEFT JOIN whose ON clause holds the conditions that mark it; those leave `conjuncts`.
     // START WITH ... CONNECT BY ...: a recursive common table expression QD_TREE of the
@@ -184,8 +193,22 @@ private:
     std::string constraintTokens(size_t b, size_t e, const Scope &scope);
     // Whether the column definition of tokens [b, e) (name first) is part of the primary key.
     bool isKeyColumn(size_t b, size_t e) const;
+    // The steps of run(): the statement's kind, type and command code; CREATE of stored code
+    // (true when it is); the placeholders' SQLite indexes; COMMIT, ROLLBACK [TO] and SAVEPOINT;
+    // COMMENT ON TABLE | COLUMN.
+    void kind(StatementKind k, int type, int code);
+    bool storedCodeHead();
+    void numberPlaceholders();
+    void transactionControl();
+    void commentOn();
     std::string drop();
     std::string alter();
+    // ALTER SESSION (k at SESSION); ALTER TABLE's constraint clauses (true when
+    // the clause at k is one) and the constraint they name (CONSTRAINT n | PRIMARY KEY, with
+    // CASCADE and KEEP | DROP INDEX), returning the position after it.
+    std::string alterSession(size_t k);
+    bool alterConstraint(size_t k, const Target &target, const Scope &scope);
+    size_t constraintTarget(size_t at);
     void sequence(size_t i);
     // Sequence options in tokens [k, e) (START WITH, INCREMENT BY, ...); an identity's options
     // also take START WITH LIMIT VALUE. ORA-04002 (zero increment) points at errorAt.
@@ -199,6 +222,16 @@ private:
 
     Inferred infer(size_t b, size_t e) const;
     Inferred inferUnits(const std::vector<Unit> &us) const;
+    // The steps of inferUnits: an operation over several units (||, + and - with dates,
+    // arithmetic), one primary (literal, bind, parentheses, CASE, ...), a name chain (j: just
+    // past it), a call (j: at its parenthesis) and TO_CHAR of an argument.
+    static Inferred known(ColumnDescription d);
+    Inferred inferOperation(const std::vector<Unit> &us) const;
+    Inferred inferPrimary(const Unit &u) const;
+    Inferred inferName(const Unit &u, size_t j) const;
+    Inferred inferCall(const Unit &u, size_t j) const;
+    Inferred inferToChar(
+        const Inferred &a, const std::vector<std::pair<size_t, size_t>> &args) const;
 
     std::string_view sql_;
     const SessionContext &context_;

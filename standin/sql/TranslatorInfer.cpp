@@ -67,6 +67,14 @@ bool oneOf(std::string_view w, std::initializer_list<std::string_view> words)
 
 } // namespace
 
+Translator::Inferred Translator::known(ColumnDescription d)
+{
+    Inferred i;
+    i.known = true;
+    i.type = d;
+    return i;
+}
+
 Translator::Inferred Translator::infer(size_t b, size_t e) const
 {
     if (b >= e)
@@ -76,64 +84,67 @@ Translator::Inferred Translator::infer(size_t b, size_t e) const
 
 Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
 {
-    Inferred r;
-    auto known = [](ColumnDescription d) {
-        Inferred i;
-        i.known = true;
-        i.type = d;
-        return i;
-    };
     if (us.empty())
-        return r;
-    if (us.size() > 1) {
-        bool concat = false, plusMinus = false;
-        for (const Unit &u : us)
-            if (u.kind == Unit::Op) {
-                concat |= tok(u.b).is("||");
-                plusMinus |= tok(u.b).is("+") || tok(u.b).is("-");
-            }
-        if (concat) {
-            int size = 0;
-            for (const Unit &u : us)
-                if (u.kind == Unit::Primary) {
-                    const Inferred part = inferUnits({ u });
-                    size += convertedTextSize(part.known, part.type);
-                }
-            return known(varcharType(size));
+        return {};
+    if (us.size() > 1)
+        return inferOperation(us);
+    return inferPrimary(us.front());
+}
+
+Translator::Inferred Translator::inferOperation(const std::vector<Unit> &us) const
+{
+    Inferred r;
+    bool concat = false, plusMinus = false;
+    for (const Unit &u : us)
+        if (u.kind == Unit::Op) {
+            concat |= tok(u.b).is("||");
+            plusMinus |= tok(u.b).is("+") || tok(u.b).is("-");
         }
-        // date +/- number is a date, date - date a number of days
-        if (plusMinus && us.front().kind == Unit::Primary) {
-            const Inferred first = inferUnits({ us.front() });
-            if (!first.known && !first.column.empty()) {
-                // Decided by the column's type at describe time.
-                Inferred r2 = known(numberType());
-                r2.qualifier = first.qualifier, r2.column = first.column;
-                bool minusDate = false;
-                for (size_t k = 1; k + 1 < us.size(); ++k)
-                    if (us[k].kind == Unit::Op && tok(us[k].b).is("-")) {
-                        const Inferred other = inferUnits({ us[k + 1] });
-                        minusDate
-                            |= (other.known && other.type.dataType == 12) || !other.column.empty();
-                    }
-                r2.ifDate = minusDate ? numberType() : dateType();
-                return r2;
-            }
-            if (first.known && first.type.dataType == 12) {
-                for (size_t k = 1; k + 1 < us.size(); ++k)
-                    if (us[k].kind == Unit::Op && tok(us[k].b).is("-")) {
-                        const Inferred other = inferUnits({ us[k + 1] });
-                        if (other.known && other.type.dataType == 12)
-                            return known(numberType());
-                    }
-                return known(dateType());
-            }
-        }
-        bool arithmetic = false;
+    if (concat) {
+        int size = 0;
         for (const Unit &u : us)
-            arithmetic |= u.kind == Unit::Op;
-        return arithmetic ? known(numberType()) : r;
+            if (u.kind == Unit::Primary) {
+                const Inferred part = inferUnits({ u });
+                size += convertedTextSize(part.known, part.type);
+            }
+        return known(varcharType(size));
     }
-    const Unit &u = us.front();
+    // date +/- number is a date, date - date a number of days
+    if (plusMinus && us.front().kind == Unit::Primary) {
+        const Inferred first = inferUnits({ us.front() });
+        if (!first.known && !first.column.empty()) {
+            // Decided by the column's type at describe time.
+            Inferred r2 = known(numberType());
+            r2.qualifier = first.qualifier, r2.column = first.column;
+            bool minusDate = false;
+            for (size_t k = 1; k + 1 < us.size(); ++k)
+                if (us[k].kind == Unit::Op && tok(us[k].b).is("-")) {
+                    const Inferred other = inferUnits({ us[k + 1] });
+                    minusDate
+                        |= (other.known && other.type.dataType == 12) || !other.column.empty();
+                }
+            r2.ifDate = minusDate ? numberType() : dateType();
+            return r2;
+        }
+        if (first.known && first.type.dataType == 12) {
+            for (size_t k = 1; k + 1 < us.size(); ++k)
+                if (us[k].kind == Unit::Op && tok(us[k].b).is("-")) {
+                    const Inferred other = inferUnits({ us[k + 1] });
+                    if (other.known && other.type.dataType == 12)
+                        return known(numberType());
+                }
+            return known(dateType());
+        }
+    }
+    bool arithmetic = false;
+    for (const Unit &u : us)
+        arithmetic |= u.kind == Unit::Op;
+    return arithmetic ? known(numberType()) : r;
+}
+
+Translator::Inferred Translator::inferPrimary(const Unit &u) const
+{
+    Inferred r;
     if (u.kind != Unit::Primary)
         return r;
     const Token &t = tok(u.b);
@@ -173,43 +184,55 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
     size_t j = u.b + 1;
     while (j + 1 < u.e && tok(j).is(".") && tok(j + 1).isName())
         j += 2;
-    const Token &last = tok(j - 1);
-    if (j == u.e) { // a name chain
-        if (last.is("NEXTVAL") || last.is("CURRVAL") || last.is("ROWNUM") || last.is("UID")
-            || (j == u.b + 1 && (last.is("LEVEL") || last.is("CONNECT_BY_ISLEAF"))))
-            return known(numberType());
-        if (last.is("SYSDATE") || last.is("CURRENT_DATE") || last.is("SYSTIMESTAMP"))
-            return known(dateType());
-        if (last.is("USER") && j == u.b + 1)
-            return known(varcharType(30));
-        if (last.is("NULL"))
-            return known(varcharType(0));
-        if (last.is("ROWID")) {
-            ColumnDescription d;
-            d.dataType = 104, d.dataSize = 10;
-            return known(d);
-        }
-        r.column = last.upper;
-        if (j - u.b >= 3)
-            r.qualifier = tok(j - 3).upper;
-        // The column's declared type, when the engine can tell it now.
-        for (const Scope *s = inferScope_; s && context_.columnType; s = s->parent)
-            for (const TableRef &t : s->tables) {
-                if (t.name.empty() || (!r.qualifier.empty() && r.qualifier != t.alias))
-                    continue;
-                ColumnDescription d;
-                if (context_.columnType(t.name, r.column, d)) {
-                    r.known = true;
-                    r.type = d;
-                    return r;
-                }
-            }
-        return r;
-    }
+    if (j == u.e)
+        return inferName(u, j);
     if (!tok(j).is("("))
         return r;
+    return inferCall(u, j);
+}
+
+Translator::Inferred Translator::inferName(const Unit &u, size_t j) const
+{
+    // A name chain: a pseudo-column or [qualifier.]column.
+    Inferred r;
+    const Token &last = tok(j - 1);
+    if (last.is("NEXTVAL") || last.is("CURRVAL") || last.is("ROWNUM") || last.is("UID")
+        || (j == u.b + 1 && (last.is("LEVEL") || last.is("CONNECT_BY_ISLEAF"))))
+        return known(numberType());
+    if (last.is("SYSDATE") || last.is("CURRENT_DATE") || last.is("SYSTIMESTAMP"))
+        return known(dateType());
+    if (last.is("USER") && j == u.b + 1)
+        return known(varcharType(30));
+    if (last.is("NULL"))
+        return known(varcharType(0));
+    if (last.is("ROWID")) {
+        ColumnDescription d;
+        d.dataType = 104, d.dataSize = 10;
+        return known(d);
+    }
+    r.column = last.upper;
+    if (j - u.b >= 3)
+        r.qualifier = tok(j - 3).upper;
+    // The column's declared type, when the engine can tell it now.
+    for (const Scope *s = inferScope_; s && context_.columnType; s = s->parent)
+        for (const TableRef &t : s->tables) {
+            if (t.name.empty() || (!r.qualifier.empty() && r.qualifier != t.alias))
+                continue;
+            ColumnDescription d;
+            if (context_.columnType(t.name, r.column, d)) {
+                r.known = true;
+                r.type = d;
+                return r;
+            }
+        }
+    return r;
+}
+
+Translator::Inferred Translator::inferCall(const Unit &u, size_t j) const
+{
     // a call: name(args)
-    const std::string fn = last.upper;
+    Inferred r;
+    const std::string fn = tok(j - 1).upper;
     const size_t open = j, close = closing(j);
     const auto args = splitTop(open + 1, close, ",");
     auto arg = [&](size_t n) {
@@ -283,40 +306,8 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
     }
     if (fn == "CHR")
         return known(varcharType(1));
-    if (fn == "TO_CHAR") {
-        const Inferred a = arg(0);
-        if (args.size() > 1 && tok(args[1].first).type == TokenType::String) {
-            const std::string &model = tok(args[1].first).upper;
-            if (a.known && a.type.dataType == 12) {
-                try {
-                    // The longest month and day names give the widest text of the model.
-                    DateTime wide { 2000, 9, 27, 23, 59, 59 };
-                    return known(varcharType(static_cast<int>(formatDateTime(wide, model).size())));
-                } catch (const OraError &) {
-                }
-            } else if (a.known && a.type.dataType == 2) {
-                return known(varcharType(static_cast<int>(model.size()) + 1));
-            }
-        }
-        if (!a.known && !a.column.empty()) {
-            Inferred r2 = known(varcharType(40));
-            r2.qualifier = a.qualifier, r2.column = a.column;
-            r2.ifDate = varcharType(75);
-            if (args.size() > 1 && tok(args[1].first).type == TokenType::String) {
-                const std::string &model = tok(args[1].first).upper;
-                r2.type = varcharType(static_cast<int>(model.size()) + 1);
-                try {
-                    DateTime wide { 2000, 9, 27, 23, 59, 59 };
-                    r2.ifDate = varcharType(static_cast<int>(formatDateTime(wide, model).size()));
-                } catch (const OraError &) {
-                }
-            }
-            return r2;
-        }
-        return known(varcharType(a.known && a.type.dataType == 12 ? 75
-                : a.known && a.type.dataType == 2                 ? 40
-                                                                  : 4000));
-    }
+    if (fn == "TO_CHAR")
+        return inferToChar(arg(0), args);
     if (oneOf(fn,
             { "UPPER", "LOWER", "INITCAP", "TRIM", "LTRIM", "RTRIM", "REPLACE", "TRANSLATE" })) {
         const Inferred a = arg(0);
@@ -362,6 +353,42 @@ Translator::Inferred Translator::inferUnits(const std::vector<Unit> &us) const
         }
     }
     return r;
+}
+
+Translator::Inferred Translator::inferToChar(
+    const Inferred &a, const std::vector<std::pair<size_t, size_t>> &args) const
+{
+    if (args.size() > 1 && tok(args[1].first).type == TokenType::String) {
+        const std::string &model = tok(args[1].first).upper;
+        if (a.known && a.type.dataType == 12) {
+            try {
+                // The longest month and day names give the widest text of the model.
+                DateTime wide { 2000, 9, 27, 23, 59, 59 };
+                return known(varcharType(static_cast<int>(formatDateTime(wide, model).size())));
+            } catch (const OraError &) {
+            }
+        } else if (a.known && a.type.dataType == 2) {
+            return known(varcharType(static_cast<int>(model.size()) + 1));
+        }
+    }
+    if (!a.known && !a.column.empty()) {
+        Inferred r2 = known(varcharType(40));
+        r2.qualifier = a.qualifier, r2.column = a.column;
+        r2.ifDate = varcharType(75);
+        if (args.size() > 1 && tok(args[1].first).type == TokenType::String) {
+            const std::string &model = tok(args[1].first).upper;
+            r2.type = varcharType(static_cast<int>(model.size()) + 1);
+            try {
+                DateTime wide { 2000, 9, 27, 23, 59, 59 };
+                r2.ifDate = varcharType(static_cast<int>(formatDateTime(wide, model).size()));
+            } catch (const OraError &) {
+            }
+        }
+        return r2;
+    }
+    return known(varcharType(a.known && a.type.dataType == 12 ? 75
+            : a.known && a.type.dataType == 2                 ? 40
+                                                              : 4000));
 }
 
 } // namespace qdsi::sql

@@ -33,39 +33,8 @@ std::string Translator::query(size_t b, size_t e, const Scope *parent, bool top)
     const Nest nest(*this, b);
     std::string out;
     size_t i = b;
-    if (is(i, "WITH")) {
-        ++i;
-        std::string ctes;
-        for (;;) {
-            if (!tok(i).isName())
-                fail(936, i);
-            cteNames_.push_back(tok(i).upper);
-            ctes += name(i++);
-            if (is(i, "(")) {
-                const size_t c = closing(i);
-                std::string cols;
-                for (auto [cb, ce] : splitTop(i + 1, c, ",")) {
-                    if (ce != cb + 1 || !tok(cb).isName())
-                        fail(904, cb);
-                    cols += (cols.empty() ? "" : ", ") + name(cb);
-                }
-                ctes += " (" + cols + ")";
-                i = c + 1;
-            }
-            if (!is(i, "AS"))
-                fail(905, i);
-            if (!is(++i, "("))
-                fail(906, i);
-            const size_t c = closing(i);
-            ctes += " AS (" + query(i + 1, c, parent, false) + ")";
-            i = c + 1;
-            if (!is(i, ","))
-                break;
-            ctes += ", ";
-            ++i;
-        }
-        out = "WITH " + ctes + " ";
-    }
+    if (is(i, "WITH"))
+        out = withClause(i, parent);
     const size_t forAt = findTop(i, e, "FOR", "UPDATE");
     const size_t siblingsAt = findTop(i, forAt, "ORDER", "SIBLINGS");
     const size_t orderAt = std::min(findTop(i, forAt, "ORDER", "BY"), siblingsAt);
@@ -135,51 +104,7 @@ std::string Translator::query(size_t b, size_t e, const Scope *parent, bool top)
         out += text;
     }
     if (orderAt < forAt && orderAt != siblingsAt) {
-        // LEVEL may order a hierarchical query.
-        const bool wasHierarchical = hierarchical_;
-        hierarchical_ = !first.orderTail.empty();
-        struct Restore {
-            bool &flag;
-            bool value;
-            ~Restore() { flag = value; }
-        } restore { hierarchical_, wasHierarchical };
-        // A grouping's expressions read as the select list reads them.
-        struct GroupingBack {
-            const Grouping *&current;
-            const Grouping *saved;
-            ~GroupingBack() { current = saved; }
-        } groupingBack { grouping_, grouping_ };
-        grouping_ = compound ? nullptr : first.grouping.get();
-        // Names the select list gives its items: ORDER BY reads such a name as the item.
-        std::vector<std::string> aliases;
-        if (!compound && tok(members[0].first).is("SELECT")) {
-            const size_t listEnd = findTop(members[0].first, members[0].second, "FROM");
-            for (auto [ib, ie] : splitTop(members[0].first + 1, listEnd, ","))
-                if (ie - ib >= 2 && tok(ie - 1).isName() && !tok(ie - 2).is("."))
-                    aliases.push_back(tok(ie - 1).upper);
-        }
-        std::string items;
-        for (auto [ob, oe] : splitTop(orderAt + 2, forAt, ",")) {
-            std::string item = expr(ob, oe, first.scope);
-            // A NUMBER column may hold long numbers as BLOBs of their text (see
-            // exactNumberText), which SQLite sorts after every number: sort it as a number.
-            size_t keyEnd = oe;
-            if (keyEnd - ob > 1 && (is(keyEnd - 1, "ASC") || is(keyEnd - 1, "DESC")))
-                --keyEnd;
-            ColumnDescription type;
-            const bool alias = keyEnd == ob + 1
-                && std::find(aliases.begin(), aliases.end(), tok(ob).upper) != aliases.end();
-            if (!compound && !alias && findTop(ob, oe, "NULLS") == oe
-                && (keyEnd == ob + 1 || keyEnd == ob + 3)
-                && columnOf(ob, keyEnd, first.scope, type) && type.dataType == 2)
-                item = "CAST(" + expr(ob, keyEnd, first.scope) + " AS NUMERIC)"
-                    + (keyEnd < oe ? " " + tok(keyEnd).upper : std::string());
-            // Oracle sorts nulls as the largest value; SQLite as the smallest.
-            if (findTop(ob, oe, "NULLS") == oe)
-                item += tok(oe - 1).is("DESC") ? " NULLS FIRST" : " NULLS LAST";
-            items += (items.empty() ? "" : ", ") + item;
-        }
-        out += " ORDER BY " + items + first.orderTail;
+        out += orderBy(orderAt, forAt, first, members[0], compound);
     } else if (!first.orderTail.empty() && !compound) {
         out += " ORDER BY " + first.orderTail.substr(2);
     }
@@ -196,6 +121,91 @@ std::string Translator::query(size_t b, size_t e, const Scope *parent, bool top)
                 out_.tables.push_back(t.name);
     }
     return out;
+}
+
+std::string Translator::withClause(size_t &i, const Scope *parent)
+{
+    ++i;
+    std::string ctes;
+    for (;;) {
+        if (!tok(i).isName())
+            fail(936, i);
+        cteNames_.push_back(tok(i).upper);
+        ctes += name(i++);
+        if (is(i, "(")) {
+            const size_t c = closing(i);
+            std::string cols;
+            for (auto [cb, ce] : splitTop(i + 1, c, ",")) {
+                if (ce != cb + 1 || !tok(cb).isName())
+                    fail(904, cb);
+                cols += (cols.empty() ? "" : ", ") + name(cb);
+            }
+            ctes += " (" + cols + ")";
+            i = c + 1;
+        }
+        if (!is(i, "AS"))
+            fail(905, i);
+        if (!is(++i, "("))
+            fail(906, i);
+        const size_t c = closing(i);
+        ctes += " AS (" + query(i + 1, c, parent, false) + ")";
+        i = c + 1;
+        if (!is(i, ","))
+            break;
+        ctes += ", ";
+        ++i;
+    }
+    return "WITH " + ctes + " ";
+}
+
+std::string Translator::orderBy(size_t orderAt, size_t forAt, const Block &first,
+    const std::pair<size_t, size_t> &firstMember, bool compound)
+{
+    // LEVEL may order a hierarchical query.
+    const bool wasHierarchical = hierarchical_;
+    hierarchical_ = !first.orderTail.empty();
+    struct Restore {
+        bool &flag;
+        bool value;
+        ~Restore() { flag = value; }
+    } restore { hierarchical_, wasHierarchical };
+    // A grouping's expressions read as the select list reads them.
+    struct GroupingBack {
+        const Grouping *&current;
+        const Grouping *saved;
+        ~GroupingBack() { current = saved; }
+    } groupingBack { grouping_, grouping_ };
+    grouping_ = compound ? nullptr : first.grouping.get();
+    // Names the select list gives its items: ORDER BY reads such a name as the item.
+    std::vector<std::string> aliases;
+    if (!compound && tok(firstMember.first).is("SELECT")) {
+        const size_t listEnd = findTop(firstMember.first, firstMember.second, "FROM");
+        for (auto [ib, ie] : splitTop(firstMember.first + 1, listEnd, ","))
+            if (ie - ib >= 2 && tok(ie - 1).isName() && !tok(ie - 2).is("."))
+                aliases.push_back(tok(ie - 1).upper);
+    }
+    std::string items;
+    for (auto [ob, oe] : splitTop(orderAt + 2, forAt, ",")) {
+        std::string item = expr(ob, oe, first.scope);
+        // A NUMBER column may hold long numbers as BLOBs of their text (see
+        // exactNumberText), which SQLite sorts after every number: sort it as a number.
+        size_t keyEnd = oe;
+        if (keyEnd - ob > 1 && (is(keyEnd - 1, "ASC") || is(keyEnd - 1, "DESC")))
+            --keyEnd;
+        ColumnDescription type;
+        const bool alias = keyEnd == ob + 1
+            && std::find(aliases.begin(), aliases.end(), tok(ob).upper) != aliases.end();
+        if (!compound && !alias && findTop(ob, oe, "NULLS") == oe
+            && (keyEnd == ob + 1 || keyEnd == ob + 3)
+            && columnOf(ob, keyEnd, first.scope, type) && type.dataType == 2)
+            item = "CAST(" + expr(ob, keyEnd, first.scope) + " AS NUMERIC)"
+                + (keyEnd < oe ? " " + tok(keyEnd).upper : std::string());
+        // Oracle sorts nulls as the largest value; SQLite as the smallest.
+        if (findTop(ob, oe, "NULLS") == oe)
+            item += tok(oe - 1).is("DESC") ? " NULLS FIRST" : " NULLS LAST";
+        items += (items.empty() ? "" : ", ") + item;
+    }
+    return " ORDER BY " + items + first.orderTail;
 }
 
 Translator::Block Translator::selectBlock(
@@ -348,6 +358,38 @@ bool Translator::dictionaryView(const std::string &name, bool sysPrefix) const
     return context_.columnType && (sysPrefix || !context_.columnType(name, {}, d));
 }
 
+size_t Translator::namedTable(size_t k, size_t end, TableRef &ref, std::string &spec, bool &derived)
+{
+    spec = name(k);
+    ref.name = tok(k).upper;
+    ++k;
+    if (is(k, ".") && k + 1 < end && tok(k + 1).isName()) {
+        // The session's own schema is the connection's main database.
+        if (ref.name != context_.user)
+            ref.owner = ref.name;
+        spec = ref.name == context_.user ? name(k + 1) : spec + "." + name(k + 1);
+        ref.name = tok(k + 1).upper;
+        k += 2;
+    }
+    ref.alias = ref.name;
+    if (spec.find('.') == std::string::npos && context_.synonymTarget
+        && std::find(cteNames_.begin(), cteNames_.end(), ref.name) == cteNames_.end()) {
+        // A synonym reads its object under the synonym's own name.
+        const auto [owner, object] = context_.synonymTarget(ref.name);
+        if (!object.empty()) {
+            spec = owner == context_.user || owner.empty()
+                ? quoteName(object)
+                : quoteName(owner) + "." + quoteName(object);
+            ref.owner = owner == context_.user ? std::string() : owner;
+            ref.name = object;
+            derived = true; // named by the alias below
+        }
+    }
+    if (is(k, "@"))
+        fail(3001, k);
+    return k;
+}
+
 std::string Translator::fromClause(size_t b, size_t e, Scope &scope, const Scope *parent)
 {
     std::string out;
@@ -419,33 +461,7 @@ std::string Translator::fromClause(size_t b, size_t e, Scope &scope, const Scope
                 derived = true;
                 k = nameAt + 1;
             } else {
-                spec = name(k);
-                ref.name = tok(k).upper;
-                ++k;
-                if (is(k, ".") && k + 1 < end && tok(k + 1).isName()) {
-                    // The session's own schema is the connection's main database.
-                    if (ref.name != context_.user)
-                        ref.owner = ref.name;
-                    spec = ref.name == context_.user ? name(k + 1) : spec + "." + name(k + 1);
-                    ref.name = tok(k + 1).upper;
-                    k += 2;
-                }
-                ref.alias = ref.name;
-                if (spec.find('.') == std::string::npos && context_.synonymTarget
-                    && std::find(cteNames_.begin(), cteNames_.end(), ref.name) == cteNames_.end()) {
-                    // A synonym reads its object under the synonym's own name.
-                    const auto [owner, object] = context_.synonymTarget(ref.name);
-                    if (!object.empty()) {
-                        spec = owner == context_.user || owner.empty()
-                            ? quoteName(object)
-                            : quoteName(owner) + "." + quoteName(object);
-                        ref.owner = owner == context_.user ? std::string() : owner;
-                        ref.name = object;
-                        derived = true; // named by the alias below
-                    }
-                }
-                if (is(k, "@"))
-                    fail(3001, k);
+                k = namedTable(k, end, ref, spec, derived);
             }
         } else {
             fail(903, k);

@@ -38,40 +38,10 @@ Translation Translator::run()
         && tok(end_ - 1).is(";"))
         --end_;
     Translation &t = out_;
-    auto kind = [&](StatementKind k, int type, int code) {
-        t.kind = k, t.ociStatementType = type, t.sqlFunctionCode = code;
-    };
     const Token &first = tok(0);
     const bool plsql = first.is("BEGIN") || first.is("DECLARE");
-    bool storedCode = false;
-    if (first.is("CREATE")) {
-        size_t k = 1;
-        if (is(k, "OR") && is(k + 1, "REPLACE"))
-            k += 2;
-        if (is(k, "EDITIONABLE") || is(k, "NONEDITIONABLE"))
-            ++k;
-        storedCode = is(k, "PROCEDURE") || is(k, "FUNCTION") || is(k, "PACKAGE") || is(k, "TRIGGER")
-            || is(k, "TYPE") || is(k, "LIBRARY") || is(k, "JAVA");
-        if (storedCode)
-            kind(StatementKind::CreateOther, 5, is(k, "TRIGGER") ? 59 : 24);
-        if (storedCode && k + 1 < end_ && tok(k + 1).isName())
-            t.objectName = tok(k + 1).upper;
-    }
-    // Placeholders: one SQLite index per distinct name, in text order. Those after a DML
-    // statement's "returning ... into" are out-binds of the RETURNING clause instead.
-    size_t intoAt = end_;
-    if (first.is("INSERT") || first.is("UPDATE") || first.is("DELETE")) {
-        size_t ret = findTop(1, end_, "RETURNING");
-        ret = std::min(ret, findTop(1, end_, "RETURN"));
-        if (ret < end_)
-            intoAt = findTop(ret, end_, "INTO");
-    }
-    for (size_t i = 0; i < intoAt; ++i) {
-        if (tok(i).type != TokenType::Placeholder)
-            continue;
-        auto [it, added] = index_.emplace(tok(i).upper, static_cast<int>(index_.size()) + 1);
-        t.placeholders.push_back({ tok(i).upper, it->second, tok(i).offset });
-    }
+    const bool storedCode = first.is("CREATE") && storedCodeHead();
+    numberPlaceholders();
     if (plsql) {
         kind(StatementKind::PlSqlBlock, first.is("BEGIN") ? 8 : 9, 34);
         return std::move(out_);
@@ -116,36 +86,8 @@ Translation Translator::run()
         t.objectName = target.name;
         t.tables = { target.name };
         t.sqlite = "DELETE FROM " + target.text;
-    } else if (first.is("COMMIT")) {
-        kind(StatementKind::Commit, 21, 54);
-        size_t k = 1;
-        if (is(k, "WORK"))
-            ++k;
-        if (is(k, "COMMENT") && tok(k + 1).type == TokenType::String)
-            k += 2;
-        expectEnd(k, end_);
-    } else if (first.is("ROLLBACK")) {
-        size_t k = 1;
-        if (is(k, "WORK"))
-            ++k;
-        if (is(k, "TO")) {
-            ++k;
-            if (is(k, "SAVEPOINT"))
-                ++k;
-            if (!tok(k).isName())
-                fail(936, k);
-            kind(StatementKind::RollbackToSavepoint, 17, 55);
-            t.objectName = tok(k++).upper;
-        } else {
-            kind(StatementKind::Rollback, 17, 55);
-        }
-        expectEnd(k, end_);
-    } else if (first.is("SAVEPOINT")) {
-        kind(StatementKind::Savepoint, 0, 56);
-        if (!tok(1).isName())
-            fail(936, 1);
-        t.objectName = tok(1).upper;
-        expectEnd(2, end_);
+    } else if (first.is("COMMIT") || first.is("ROLLBACK") || first.is("SAVEPOINT")) {
+        transactionControl();
     } else if (first.is("CALL")) {
         kind(StatementKind::Call, 10, 170);
     } else if (first.is("EXPLAIN")) {
@@ -153,30 +95,7 @@ Translation Translator::run()
     } else if (first.is("GRANT") || first.is("REVOKE")) {
         kind(StatementKind::Grant, 0, first.is("GRANT") ? 28 : 29);
     } else if (first.is("COMMENT") && is(1, "ON") && (is(2, "TABLE") || is(2, "COLUMN"))) {
-        // COMMENT ON TABLE t IS 'text' | COMMENT ON COLUMN t.c IS 'text'
-        kind(StatementKind::Other, 0, 38);
-        size_t k = 3;
-        const bool column = is(2, "COLUMN");
-        std::vector<std::string> parts;
-        for (;; k += 2) {
-            if (!tok(k).isName())
-                fail(904, k);
-            parts.push_back(tok(k).upper);
-            if (!is(k + 1, "."))
-                break;
-        }
-        ++k;
-        if (parts.size() > (column ? 3u : 2u) || (column && parts.size() < 2))
-            fail(column ? 904 : 903, 3);
-        if (!is(k, "IS"))
-            fail(905, k);
-        if (tok(k + 1).type != TokenType::String)
-            fail(1780, k + 1);
-        expectEnd(k + 2, end_);
-        t.commentColumn = column ? parts.back() : std::string();
-        t.commentTable = parts[parts.size() - (column ? 2 : 1)];
-        t.commentText = tok(k + 1).upper;
-        t.tables = { t.commentTable };
+        commentOn();
     } else if (first.is("COMMENT") || first.is("LOCK") || first.is("SET") || first.is("ANALYZE")
         || first.is("RENAME") || first.is("AUDIT") || first.is("NOAUDIT")) {
         kind(StatementKind::Other, 0,
@@ -189,6 +108,108 @@ Translation Translator::run()
         fail(900, 0);
     }
     return std::move(out_);
+}
+
+void Translator::kind(StatementKind k, int type, int code)
+{
+    out_.kind = k, out_.ociStatementType = type, out_.sqlFunctionCode = code;
+}
+
+bool Translator::storedCodeHead()
+{
+    size_t k = 1;
+    if (is(k, "OR") && is(k + 1, "REPLACE"))
+        k += 2;
+    if (is(k, "EDITIONABLE") || is(k, "NONEDITIONABLE"))
+        ++k;
+    const bool storedCode = is(k, "PROCEDURE") || is(k, "FUNCTION") || is(k, "PACKAGE")
+        || is(k, "TRIGGER") || is(k, "TYPE") || is(k, "LIBRARY") || is(k, "JAVA");
+    if (storedCode)
+        kind(StatementKind::CreateOther, 5, is(k, "TRIGGER") ? 59 : 24);
+    if (storedCode && k + 1 < end_ && tok(k + 1).isName())
+        out_.objectName = tok(k + 1).upper;
+    return storedCode;
+}
+
+void Translator::numberPlaceholders()
+{
+    // One SQLite index per distinct name, in text order. Those after a DML statement's
+    // "returning ... into" are out-binds of the RETURNING clause instead.
+    const Token &first = tok(0);
+    size_t intoAt = end_;
+    if (first.is("INSERT") || first.is("UPDATE") || first.is("DELETE")) {
+        size_t ret = findTop(1, end_, "RETURNING");
+        ret = std::min(ret, findTop(1, end_, "RETURN"));
+        if (ret < end_)
+            intoAt = findTop(ret, end_, "INTO");
+    }
+    for (size_t i = 0; i < intoAt; ++i) {
+        if (tok(i).type != TokenType::Placeholder)
+            continue;
+        auto [it, added] = index_.emplace(tok(i).upper, static_cast<int>(index_.size()) + 1);
+        out_.placeholders.push_back({ tok(i).upper, it->second, tok(i).offset });
+    }
+}
+
+void Translator::transactionControl()
+{
+    Translation &t = out_;
+    size_t k = 1;
+    if (tok(0).is("SAVEPOINT")) {
+        kind(StatementKind::Savepoint, 0, 56);
+        if (!tok(1).isName())
+            fail(936, 1);
+        t.objectName = tok(1).upper;
+        expectEnd(2, end_);
+        return;
+    }
+    if (is(k, "WORK"))
+        ++k;
+    if (tok(0).is("COMMIT")) {
+        kind(StatementKind::Commit, 21, 54);
+        if (is(k, "COMMENT") && tok(k + 1).type == TokenType::String)
+            k += 2;
+    } else if (is(k, "TO")) {
+        ++k;
+        if (is(k, "SAVEPOINT"))
+            ++k;
+        if (!tok(k).isName())
+            fail(936, k);
+        kind(StatementKind::RollbackToSavepoint, 17, 55);
+        t.objectName = tok(k++).upper;
+    } else {
+        kind(StatementKind::Rollback, 17, 55);
+    }
+    expectEnd(k, end_);
+}
+
+void Translator::commentOn()
+{
+    // COMMENT ON TABLE t IS 'text' | COMMENT ON COLUMN t.c IS 'text'
+    Translation &t = out_;
+    kind(StatementKind::Other, 0, 38);
+    size_t k = 3;
+    const bool column = is(2, "COLUMN");
+    std::vector<std::string> parts;
+    for (;; k += 2) {
+        if (!tok(k).isName())
+            fail(904, k);
+        parts.push_back(tok(k).upper);
+        if (!is(k + 1, "."))
+            break;
+    }
+    ++k;
+    if (parts.size() > (column ? 3u : 2u) || (column && parts.size() < 2))
+        fail(column ? 904 : 903, 3);
+    if (!is(k, "IS"))
+        fail(905, k);
+    if (tok(k + 1).type != TokenType::String)
+        fail(1780, k + 1);
+    expectEnd(k + 2, end_);
+    t.commentColumn = column ? parts.back() : std::string();
+    t.commentTable = parts[parts.size() - (column ? 2 : 1)];
+    t.commentText = tok(k + 1).upper;
+    t.tables = { t.commentTable };
 }
 
 std::string Translator::returning(size_t b, size_t e, const Scope &scope)
@@ -329,7 +350,9 @@ std::string Translator::insert()
     const Target target = changeTarget(k, { "VALUES", "SELECT", "WITH", "RETURNING" });
     out_.targetOwner = target.owner;
     Scope scope;
-    scope.tables.push_back({ target.name, target.alias.empty() ? target.name : target.alias });
+    scope.tables.push_back({ .name = target.name,
+        .alias = target.alias.empty() ? target.name : target.alias,
+        .owner = target.owner });
     out_.tables = { target.name };
     out_.objectName = target.name;
     out_.from = scope.tables;
@@ -418,7 +441,9 @@ std::string Translator::update()
     if (!is(k, "SET"))
         fail(971, k);
     Scope scope;
-    scope.tables.push_back({ target.name, target.alias.empty() ? target.name : target.alias });
+    scope.tables.push_back({ .name = target.name,
+        .alias = target.alias.empty() ? target.name : target.alias,
+        .owner = target.owner });
     out_.tables = { target.name };
     out_.objectName = target.name;
     out_.from = scope.tables;
@@ -477,7 +502,9 @@ std::string Translator::remove()
     const Target target = changeTarget(k, { "WHERE", "RETURNING", "RETURN" });
     out_.targetOwner = target.owner;
     Scope scope;
-    scope.tables.push_back({ target.name, target.alias.empty() ? target.name : target.alias });
+    scope.tables.push_back({ .name = target.name,
+        .alias = target.alias.empty() ? target.name : target.alias,
+        .owner = target.owner });
     out_.tables = { target.name };
     out_.objectName = target.name;
     out_.from = scope.tables;
@@ -608,7 +635,7 @@ std::string Translator::create()
             fail(906, k);
         out_.tables = { table.name };
         Scope scope;
-        scope.tables.push_back({ table.name, table.name });
+        scope.tables.push_back({ .name = table.name, .alias = table.name, .owner = table.owner });
         const size_t c = closing(k);
         return std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " + index.text + " ON "
             + table.text + " (" + list(k + 1, c, scope) + ")";
@@ -648,7 +675,7 @@ std::string Translator::createTable(size_t i)
         fail(906, k);
     const size_t c = closing(k);
     Scope scope;
-    scope.tables.push_back({ target.name, target.name });
+    scope.tables.push_back({ .name = target.name, .alias = target.name, .owner = target.owner });
     // Columns of a table-level primary key, for columnDefinition().
     for (auto [eb, ee] : splitTop(k + 1, c, ",")) {
         size_t p = eb;
@@ -1138,37 +1165,8 @@ std::string Translator::drop()
 std::string Translator::alter()
 {
     size_t k = 1;
-    if (is(k, "SESSION")) {
-        out_.kind = StatementKind::AlterSession, out_.ociStatementType = 7,
-        out_.sqlFunctionCode = 52;
-        ++k;
-        if (!is(k, "SET")) {
-            if (is(k, "ENABLE") || is(k, "DISABLE") || is(k, "FORCE") || is(k, "CLOSE")
-                || is(k, "ADVISE"))
-                return {};
-            fail(922, k);
-        }
-        ++k;
-        while (k < end_) {
-            if (!tok(k).isName() || !is(k + 1, "="))
-                fail(922, k);
-            SessionSetting setting;
-            setting.name = tok(k).upper;
-            const Token &v = tok(k + 2);
-            setting.literal = v.type == TokenType::String;
-            if (setting.literal)
-                setting.value = v.upper;
-            else if (v.type == TokenType::Number || v.isName())
-                setting.value = v.type == TokenType::Identifier ? v.upper : v.text;
-            else
-                fail(922, k + 2);
-            out_.settings.push_back(setting);
-            k += 3;
-        }
-        if (out_.settings.empty())
-            fail(922, k);
-        return {};
-    }
+    if (is(k, "SESSION"))
+        return alterSession(k);
     out_.kind = StatementKind::Alter, out_.ociStatementType = 7;
     if (is(k, "TRIGGER")) {
         // ALTER TRIGGER [owner.]name ENABLE | DISABLE | COMPILE [DEBUG]
@@ -1197,7 +1195,7 @@ std::string Translator::alter()
     out_.objectName = target.name;
     out_.tables = { target.name };
     Scope scope;
-    scope.tables.push_back({ target.name, target.name });
+    scope.tables.push_back({ .name = target.name, .alias = target.name, .owner = target.owner });
     const std::string head = "ALTER TABLE " + target.text;
     currentTable_ = target.name;
     if (is(k, "MODIFY") && !is(k + 1, "CONSTRAINT") && !is(k + 1, "PRIMARY")) {
@@ -1205,77 +1203,8 @@ std::string Translator::alter()
             fail(1031, 1);
         return modifyIdentity(k + 1, target);
     }
-    auto &change = out_.constraintChange;
-    const bool constraintWords = (is(k, "ADD") && isTableConstraintStart(tok(k + 1)))
-        || (is(k, "ADD") && is(k + 1, "(") && isTableConstraintStart(tok(k + 2)))
-        || (is(k, "DROP") && (is(k + 1, "CONSTRAINT") || is(k + 1, "PRIMARY"))) || is(k, "ENABLE")
-        || is(k, "DISABLE") || is(k, "MODIFY");
-    // Constraints of another schema's tables are not ours to change.
-    if (constraintWords && target.text.find('.') != std::string::npos)
-        fail(1031, 1);
-    if ((is(k, "ADD") && isTableConstraintStart(tok(k + 1)))
-        || (is(k, "ADD") && is(k + 1, "(") && isTableConstraintStart(tok(k + 2)))) {
-        // The engine rebuilds the table with the constraint in its definition.
-        size_t b = k + 1, e = end_;
-        if (is(b, "(")) {
-            e = closing(b);
-            expectEnd(e + 1, end_);
-            ++b;
-        }
-        change.action = Translation::ConstraintChange::Add;
-        if (is(b, "CONSTRAINT")) {
-            if (!tok(b + 1).isName())
-                fail(902, b + 1);
-            change.name = tok(b + 1).upper;
-        }
-        for (size_t d = b; d < e; d = tok(d).is("(") ? closing(d) + 1 : d + 1)
-            if (tok(d).is("DISABLE"))
-                change.disabled = true;
-        change.sqlite = constraintTokens(b, e, scope);
+    if (alterConstraint(k, target, scope))
         return {};
-    }
-    auto constraintTarget = [&](size_t at) {
-        // CONSTRAINT name | PRIMARY KEY, then [CASCADE] [KEEP|DROP INDEX]
-        if (is(at, "PRIMARY") && is(at + 1, "KEY")) {
-            change.primaryKey = true;
-            at += 2;
-        } else if (is(at, "CONSTRAINT") && tok(at + 1).isName()) {
-            change.name = tok(at + 1).upper;
-            at += 2;
-        } else {
-            fail(is(at, "CONSTRAINT") ? 904 : 3001, at);
-        }
-        if (is(at, "CASCADE"))
-            change.cascade = true, ++at;
-        if ((is(at, "KEEP") || is(at, "DROP")) && is(at + 1, "INDEX"))
-            at += 2;
-        return at;
-    };
-    if ((is(k, "DROP") && (is(k + 1, "CONSTRAINT") || is(k + 1, "PRIMARY"))) || is(k, "ENABLE")
-        || is(k, "DISABLE")) {
-        change.action = is(k, "DROP") ? Translation::ConstraintChange::Drop
-            : is(k, "ENABLE")         ? Translation::ConstraintChange::Enable
-                                      : Translation::ConstraintChange::Disable;
-        size_t at = k + 1;
-        if (is(at, "VALIDATE") || is(at, "NOVALIDATE"))
-            ++at;
-        expectEnd(constraintTarget(at), end_);
-        return {};
-    }
-    if (is(k, "MODIFY") && (is(k + 1, "CONSTRAINT") || is(k + 1, "PRIMARY"))) {
-        size_t at = constraintTarget(k + 1);
-        if (is(at, "RELY") || is(at, "NORELY"))
-            ++at;
-        if (!is(at, "ENABLE") && !is(at, "DISABLE"))
-            fail(3001, at);
-        change.action = is(at, "ENABLE") ? Translation::ConstraintChange::Enable
-                                         : Translation::ConstraintChange::Disable;
-        ++at;
-        if (is(at, "VALIDATE") || is(at, "NOVALIDATE"))
-            ++at;
-        expectEnd(at, end_);
-        return {};
-    }
     if (is(k, "ADD")) {
         ++k;
         size_t b = k, e = end_;
@@ -1316,6 +1245,118 @@ std::string Translator::alter()
         return head + " DROP COLUMN " + name(c);
     }
     fail(3001, k);
+}
+
+std::string Translator::alterSession(size_t k)
+{
+    out_.kind = StatementKind::AlterSession, out_.ociStatementType = 7,
+    out_.sqlFunctionCode = 52;
+    ++k;
+    if (!is(k, "SET")) {
+        if (is(k, "ENABLE") || is(k, "DISABLE") || is(k, "FORCE") || is(k, "CLOSE")
+            || is(k, "ADVISE"))
+            return {};
+        fail(922, k);
+    }
+    ++k;
+    while (k < end_) {
+        if (!tok(k).isName() || !is(k + 1, "="))
+            fail(922, k);
+        SessionSetting setting;
+        setting.name = tok(k).upper;
+        const Token &v = tok(k + 2);
+        setting.literal = v.type == TokenType::String;
+        if (setting.literal)
+            setting.value = v.upper;
+        else if (v.type == TokenType::Number || v.isName())
+            setting.value = v.type == TokenType::Identifier ? v.upper : v.text;
+        else
+            fail(922, k + 2);
+        out_.settings.push_back(setting);
+        k += 3;
+    }
+    if (out_.settings.empty())
+        fail(922, k);
+    return {};
+}
+
+bool Translator::alterConstraint(size_t k, const Target &target, const Scope &scope)
+{
+    auto &change = out_.constraintChange;
+    const bool constraintWords = (is(k, "ADD") && isTableConstraintStart(tok(k + 1)))
+        || (is(k, "ADD") && is(k + 1, "(") && isTableConstraintStart(tok(k + 2)))
+        || (is(k, "DROP") && (is(k + 1, "CONSTRAINT") || is(k + 1, "PRIMARY"))) || is(k, "ENABLE")
+        || is(k, "DISABLE") || is(k, "MODIFY");
+    // Constraints of another schema's tables are not ours to change.
+    if (constraintWords && target.text.find('.') != std::string::npos)
+        fail(1031, 1);
+    if ((is(k, "ADD") && isTableConstraintStart(tok(k + 1)))
+        || (is(k, "ADD") && is(k + 1, "(") && isTableConstraintStart(tok(k + 2)))) {
+        // The engine rebuilds the table with the constraint in its definition.
+        size_t b = k + 1, e = end_;
+        if (is(b, "(")) {
+            e = closing(b);
+            expectEnd(e + 1, end_);
+            ++b;
+        }
+        change.action = Translation::ConstraintChange::Add;
+        if (is(b, "CONSTRAINT")) {
+            if (!tok(b + 1).isName())
+                fail(902, b + 1);
+            change.name = tok(b + 1).upper;
+        }
+        for (size_t d = b; d < e; d = tok(d).is("(") ? closing(d) + 1 : d + 1)
+            if (tok(d).is("DISABLE"))
+                change.disabled = true;
+        change.sqlite = constraintTokens(b, e, scope);
+        return true;
+    }
+    if ((is(k, "DROP") && (is(k + 1, "CONSTRAINT") || is(k + 1, "PRIMARY"))) || is(k, "ENABLE")
+        || is(k, "DISABLE")) {
+        change.action = is(k, "DROP") ? Translation::ConstraintChange::Drop
+            : is(k, "ENABLE")         ? Translation::ConstraintChange::Enable
+                                      : Translation::ConstraintChange::Disable;
+        size_t at = k + 1;
+        if (is(at, "VALIDATE") || is(at, "NOVALIDATE"))
+            ++at;
+        expectEnd(constraintTarget(at), end_);
+        return true;
+    }
+    if (is(k, "MODIFY") && (is(k + 1, "CONSTRAINT") || is(k + 1, "PRIMARY"))) {
+        size_t at = constraintTarget(k + 1);
+        if (is(at, "RELY") || is(at, "NORELY"))
+            ++at;
+        if (!is(at, "ENABLE") && !is(at, "DISABLE"))
+            fail(3001, at);
+        change.action = is(at, "ENABLE") ? Translation::ConstraintChange::Enable
+                                         : Translation::ConstraintChange::Disable;
+        ++at;
+        if (is(at, "VALIDATE") || is(at, "NOVALIDATE"))
+            ++at;
+        expectEnd(at, end_);
+        return true;
+    }
+    return false;
+}
+
+size_t Translator::constraintTarget(size_t at)
+{
+    auto &change = out_.constraintChange;
+    // CONSTRAINT name | PRIMARY KEY, then [CASCADE] [KEEP|DROP INDEX]
+    if (is(at, "PRIMARY") && is(at + 1, "KEY")) {
+        change.primaryKey = true;
+        at += 2;
+    } else if (is(at, "CONSTRAINT") && tok(at + 1).isName()) {
+        change.name = tok(at + 1).upper;
+        at += 2;
+    } else {
+        fail(is(at, "CONSTRAINT") ? 904 : 3001, at);
+    }
+    if (is(at, "CASCADE"))
+        change.cascade = true, ++at;
+    if ((is(at, "KEEP") || is(at, "DROP")) && is(at + 1, "INDEX"))
+        at += 2;
+    return at;
 }
 
 std::string Translator::modifyIdentity(size_t k, const Target &target)

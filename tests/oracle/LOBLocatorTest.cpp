@@ -126,6 +126,7 @@ TEST_P(LobLocators, WritingANullLocatorFailsOnTheServerAndKeepsThePosition)
         FAIL() << "a null locator was written";
     } catch (const EOracleError &e) {
         EXPECT_EQ(e.ErrorCode(), 22275);
+        EXPECT_STREQ(e.CallName(), "OCILobWrite");
     }
     EXPECT_EQ(lob.Position(), 0);
 }

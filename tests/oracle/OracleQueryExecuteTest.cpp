@@ -280,6 +280,61 @@ TEST_P(QueryExecute, UnchangedTextIsNotParsedAgainAndNewVariablesForceAParse)
     EXPECT_EQ(scalar(QStringLiteral("select sum(n) from qx_reuse")), 16);
 }
 
+TEST_P(QueryExecute, SQLTypeIsTheCommandCodeOfEachKindOfStatement)
+{
+    createTable(QStringLiteral("qx_kinds"), QStringLiteral("n number(5)"));
+    const struct {
+        const char *text;
+        int sqlType;
+    } cases[] = {
+        { "insert into qx_kinds values (1)", 3 },
+        { "select n from qx_kinds", 4 },
+        { "update qx_kinds set n = 2", 5 },
+        { "delete from qx_kinds", 9 },
+        { "begin null; end;", 34 },
+        { "declare x number; begin x := 1; end;", 34 },
+    };
+    for (const auto &c : cases) {
+        // A query of its own for each statement: nothing left from the previous kind.
+        TOracleQuery q;
+        q.SetSession(session.get());
+        q.SQL().SetText(QString::fromLatin1(c.text));
+        q.Execute();
+        EXPECT_EQ(q.SQLType(), c.sqlType) << c.text;
+        // The same query on the next kind reports the new one.
+        query->SQL().SetText(QString::fromLatin1(c.text));
+        query->Execute();
+        EXPECT_EQ(query->SQLType(), c.sqlType) << c.text << " (reused query)";
+    }
+}
+
+TEST_P(QueryExecute, AFailedCallIsNamedOnTheError)
+{
+    createTable(QStringLiteral("qx_named"), QStringLiteral("n number(1) not null"));
+    const struct {
+        const char *text;
+        const char *handleCall;
+        const char *olderCall;
+    } cases[] = {
+        // Runs, and fails, at execute.
+        { "insert into qx_named values (null)", "OCIStmtExecute", "oexn" },
+        { "delete from qx_no_such_table", "OCIStmtExecute", "oexn" },
+        // A select of a table that does not exist fails at the execute of the handle calls,
+        // and at the first describe of the older calls' deferred parse.
+        { "select * from qx_no_such_table", "OCIStmtExecute", "odescr" },
+    };
+    for (const auto &c : cases) {
+        try {
+            query->SQL().SetText(QString::fromLatin1(c.text));
+            query->Execute();
+            ADD_FAILURE() << c.text << " ran";
+        } catch (const EOracleError &e) {
+            EXPECT_NE(e.ErrorCode(), 0) << c.text;
+            EXPECT_STREQ(e.CallName(), olderMode() ? c.olderCall : c.handleCall) << c.text;
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(BothModes, QueryExecute, ::testing::Bool(), modeName);
 
 TEST(QueryRowId, ExtendedAndRestrictedForms)

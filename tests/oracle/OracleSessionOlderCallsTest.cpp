@@ -54,6 +54,13 @@ TEST_F(SessionOlderCalls, TransactionsAndSavepoints)
     session.ExecSQL(QStringLiteral("update emp set sal = 2 where empno = 103"));
     session.RollbackToSavepoint(QStringLiteral("p1"));
     EXPECT_EQ(salary(), QStringLiteral("1"));
+    try {
+        session.RollbackToSavepoint(QStringLiteral("never_taken"));
+        ADD_FAILURE() << "no such savepoint";
+    } catch (const EOracleError &e) {
+        EXPECT_EQ(e.ErrorCode(), 1086);
+        EXPECT_STREQ(e.CallName(), "oexec");
+    }
     session.Rollback();
     EXPECT_EQ(salary(), original);
     session.ExecSQL(QStringLiteral("update emp set sal = sal where empno = 103"));

@@ -64,6 +64,7 @@ TEST_F(SessionOperations, SavepointsCommitAndRollback)
         FAIL() << "no such savepoint";
     } catch (const EOracleError &e) {
         EXPECT_EQ(e.ErrorCode(), 1086);
+        EXPECT_STREQ(e.CallName(), "OCIStmtExecute");
     }
 
     // A commit is seen by another session of the same user.

@@ -1,0 +1,4 @@
+-- Oracle
+drop table emp cascade constraints
+-- SQLite
+DROP TABLE EMP

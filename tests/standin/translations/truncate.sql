@@ -1,0 +1,4 @@
+-- Oracle
+truncate table emp
+-- SQLite
+DELETE FROM EMP
