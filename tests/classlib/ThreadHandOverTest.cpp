@@ -37,7 +37,7 @@ TEST(ThreadHandOver, AQueuedCallRunsOnTheReceiversThreadAndSeesWhatTheWorkerWrot
     });
     worker.join();
     EXPECT_FALSE(ran) << "a queued call runs from the receiver's event loop, not at once";
-    QTRY_VERIFY(ran);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ran; }, 30000));
     EXPECT_EQ(ranOn, receiver.thread());
     ASSERT_EQ(seen.size(), 101u);
     EXPECT_EQ(seen.front(), 0);
@@ -83,7 +83,7 @@ TEST(ThreadHandOver, ABlockingCallRunsOnTheReceiversThreadAndTheWorkerSeesItsRes
         workerDone = true;
     });
     // The worker waits for every call, so the GUI thread has to serve them.
-    QTRY_VERIFY_WITH_TIMEOUT(results.size() == 3, 30000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return results.size() == 3; }, 30000));
     worker.join();
     EXPECT_TRUE(workerDone);
     EXPECT_EQ(ranOn, receiver.thread());
@@ -127,7 +127,7 @@ TEST(ThreadHandOver, AWorkersResultsAreReadAndItIsDeletedAfterItsEnd)
             delete thread;
         });
         thread->start();
-        QTRY_VERIFY_WITH_TIMEOUT(ended, 30000);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return ended; }, 30000));
         EXPECT_EQ(size, 50u);
     }
 }
