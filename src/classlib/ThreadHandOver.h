@@ -52,7 +52,9 @@ namespace detail {
 
 // The function object Qt carries to the other thread. Its last move puts it into Qt's call
 // object, after which the posting thread lets go of it; the receiving thread takes it over
-// before it runs it or frees it (a call to an object already gone is freed unrun).
+// before it runs it or frees it (a call to an object already gone is freed unrun). Qt's call
+// object is shared by the posting thread and the event: whichever lets go of it last frees it,
+// so after running it the receiving thread lets go of it again for the posting thread.
 template <typename Fn> class HandedOverCall {
 public:
     explicit HandedOverCall(Fn fn)
@@ -75,6 +77,10 @@ public:
 
     void operator()()
     {
+        struct Ran {
+            const void *token;
+            ~Ran() { HandOverRelease(token); }
+        } ran { this };
         HandOverAcquire(this);
         m_fn();
     }
