@@ -170,7 +170,7 @@ std::vector<TPackageParameter> TOraclePackage::buildParameters(
     // A single array stands for its elements; a single "no arguments" marker for none.
     PackageArguments list;
     if (arguments.size() == 1 && arguments.front().IsMarker()
-        && arguments.front().MarkerType() == 0) {
+        && arguments.front().MarkerType() == ptNullArgument) {
         // no arguments
     } else if (const VariantArray *array = arguments.size() == 1 && !arguments.front().IsMarker()
             ? arguments.front().Value().ArrayPtr()
