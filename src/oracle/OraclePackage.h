@@ -24,8 +24,8 @@ class TOraclePackage;
 enum TParameterModeOption { pmNamed, pmPositional };
 
 // Variable type codes a package argument can have: 0 for a null argument (written as Null,
-// no bind variable), the bind types SQLT_INT, SQLT_FLT, SQLT_STR and SQLT_DAT, and PL/SQL BOOLEAN, which travels as an
-// integer and is converted inside the block.
+// no bind variable), the bind types SQLT_INT, SQLT_FLT, SQLT_STR and SQLT_DAT, and PL/SQL
+// BOOLEAN, which travels as an integer and is converted inside the block.
 inline constexpr int ptNullArgument = 0;
 inline constexpr int ptPLSQLBoolean = 252;
 

@@ -17,9 +17,9 @@ class TVariableData;
 
 // Column kinds whose values live in client-side objects (LOB locators, timestamps, objects,
 // REFs, cursors) are served by handlers registered here, keyed by the column's internal type
-// code (SQLT_NTY, SQLT_REF, the LOB types, SQLT_RSET and the timestamp types). Without a handler such a column fails at
-// describe time with "<feature> is not supported" (for example "A query with LOB's is not
-// supported"), so a query never fetches a kind it cannot read.
+// code (SQLT_NTY, SQLT_REF, the LOB types, SQLT_RSET and the timestamp types). Without a
+// handler such a column fails at describe time with "<feature> is not supported" (for example
+// "A query with LOB's is not supported"), so a query never fetches a kind it cannot read.
 class OracleColumnHandler {
 public:
     virtual ~OracleColumnHandler() = default;
