@@ -31,17 +31,17 @@ protected:
         execIgnoringErrors(QStringLiteral("drop table ") + order);
         exec(QStringLiteral("create or replace type %1 as object (item varchar2(20), "
                             "qty number(6))")
-                .arg(line));
+                 .arg(line));
         exec(QStringLiteral("create or replace type %1 as table of %2").arg(lines, line));
         exec(QStringLiteral("create table %1 (no number(6) primary key, note varchar2(20), "
                             "lines %2)")
-                .arg(order, lines));
+                 .arg(order, lines));
         exec(QStringLiteral("insert into %1 values (1, 'first', %2(%3('nail', 10), "
                             "%3('screw', 4)))")
-                .arg(order, lines, line));
+                 .arg(order, lines, line));
         exec(QStringLiteral("insert into %1 values (2, 'second', %2())").arg(order, lines));
         exec(QStringLiteral("insert into %1 values (3, 'third', %2(%3('bolt', 1)))")
-                .arg(order, lines, line));
+                 .arg(order, lines, line));
         exec(QStringLiteral("insert into %1 values (4, 'fourth', null)").arg(order));
         session->Commit();
 

@@ -45,8 +45,9 @@ TEST_F(StandinExplainPlan, WritesTheTreeUnderTheStatementIdInTheTransaction)
     ASSERT_EQ(db.run("EXPLAIN PLAN SET STATEMENT_ID = 'it''s' FOR select * from emp where deptno = 10"),
         SUCCESS)
         << db.errorText();
-    EXPECT_EQ(rows("select id, parent_id, operation, options, object_name, position from plan_table "
-                   "where statement_id = 'it''s' order by id"),
+    EXPECT_EQ(
+        rows("select id, parent_id, operation, options, object_name, position from plan_table "
+             "where statement_id = 'it''s' order by id"),
         "0,~,SELECT STATEMENT,~,~,3|1,0,TABLE ACCESS,FULL,EMP,1");
     // The user's own tables do not list it.
     EXPECT_EQ(rows("select count(*) from user_tables where table_name = 'PLAN_TABLE'"), "0");

@@ -242,8 +242,8 @@ FetchedText fetchAsText(Cursor &cursor, size_t width, bool takeTruncated)
             return out;
         auto &row = out.rows.emplace_back();
         for (ub4 i = 0; i < count; ++i)
-            row.push_back(indicators[i] == -1 ? std::nullopt
-                                              : std::optional<std::string>(values[i].data()));
+            row.push_back(
+                indicators[i] == -1 ? std::nullopt : std::optional<std::string>(values[i].data()));
     }
 }
 
