@@ -11,12 +11,6 @@ namespace qdsi::engine {
 
 namespace {
 
-std::string upper(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
-    return s;
-}
-
 // An indexed column under the table's own name for it: a quoted mixed-case name keeps its case.
 std::string tableColumnName(const CatalogueTable &table, const std::string &indexed)
 {
@@ -24,14 +18,14 @@ std::string tableColumnName(const CatalogueTable &table, const std::string &inde
         if (c.name == indexed)
             return c.name;
     for (const CatalogueColumn &c : table.columns)
-        if (upper(c.name) == upper(indexed))
+        if (sql::upperCase(c.name) == sql::upperCase(indexed))
             return c.name;
-    return upper(indexed);
+    return sql::upperCase(indexed);
 }
 
 bool internalName(const std::string &name)
 {
-    const std::string u = upper(name);
+    const std::string u = sql::upperCase(name);
     // The stored-code views (user_source, user_errors, ...) live in the schema file as SQLite
     // views but belong to the dictionary, not to the user's objects.
     static const char *const dictionaryViews[] = { "USER_SOURCE", "ALL_SOURCE", "USER_ERRORS",
@@ -81,7 +75,7 @@ bool tableExists(sqlite3 *db, const std::string &schema, const char *name)
 void columnType(const std::string &declared, CatalogueColumn &c)
 {
     const sql::ColumnDescription d = sql::describeDeclaredType(declared);
-    std::string words = upper(declared.substr(0, declared.find('(')));
+    std::string words = sql::upperCase(declared.substr(0, declared.find('(')));
     while (!words.empty() && words.back() == ' ')
         words.pop_back();
     const bool sized = declared.find('(') != std::string::npos;
@@ -202,7 +196,7 @@ std::string viewQuery(const std::string &sql)
     const size_t open = sql.find("/*QD:");
     if (sql::readOracleNote(sql, open == std::string::npos ? sql.size() : open, sql.size(), query))
         return query;
-    const size_t as = upper(sql).find(" AS ");
+    const size_t as = sql::upperCase(sql).find(" AS ");
     return as == std::string::npos ? sql : sql.substr(as + 4);
 }
 

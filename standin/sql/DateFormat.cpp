@@ -1,6 +1,7 @@
 #include "sql/DateFormat.h"
 
 #include "sql/Dialect.h"
+#include "sql/Lexer.h"
 
 #include <cctype>
 #include <cmath>
@@ -47,14 +48,6 @@ int64_t dayNumber(const DateTime &d)
     return daysFromCivil(d.year, d.month, d.day);
 }
 
-std::string upperOf(std::string_view s)
-{
-    std::string out(s);
-    for (char &c : out)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
-
 // A format model split into elements; `raw` keeps the element as written (for its case).
 struct Element {
     std::string code; // upper-case element name, or empty for literal text
@@ -86,7 +79,7 @@ std::vector<Element> splitModel(std::string_view model)
             ++i;
             continue;
         }
-        const std::string rest = upperOf(model.substr(i, 5));
+        const std::string rest = upperCase(model.substr(i, 5));
         bool found = false;
         for (std::string_view code : codes) {
             if (rest.compare(0, code.size(), code) == 0) {
@@ -279,7 +272,7 @@ double monthsBetween(const DateTime &a, const DateTime &b)
 
 DateTime truncDate(const DateTime &date, std::string_view unitText)
 {
-    const std::string unit = upperOf(unitText);
+    const std::string unit = upperCase(unitText);
     DateTime d = date;
     d.hour = d.minute = d.second = 0;
     if (unit.empty() || unit == "DD" || unit == "DDD" || unit == "J")
@@ -312,7 +305,7 @@ DateTime truncDate(const DateTime &date, std::string_view unitText)
 
 DateTime roundDate(const DateTime &date, std::string_view unitText)
 {
-    const std::string unit = upperOf(unitText);
+    const std::string unit = upperCase(unitText);
     const DateTime low = truncDate(date, unit);
     DateTime high = low;
     bool up = false;
@@ -478,7 +471,7 @@ private:
 
     bool matchWord(std::string_view word)
     {
-        const std::string have = upperOf(m_text.substr(m_pos, word.size()));
+        const std::string have = upperCase(m_text.substr(m_pos, word.size()));
         if (have != word)
             return false;
         m_pos += word.size();
@@ -490,7 +483,7 @@ private:
         const bool punctuation = raw.size() == 1
             && (std::ispunct(static_cast<unsigned char>(raw[0])) || raw[0] == ' ');
         if (!punctuation) {
-            if (!matchWord(upperOf(raw)))
+            if (!matchWord(upperCase(raw)))
                 throw oraError(1861);
             return;
         }
