@@ -1,5 +1,6 @@
 #include "worksheet/QueryThread.h"
 
+#include "classlib/ThreadHandOver.h"
 #include "oracle/OraclePackage.h"
 #include "oracle/OracleQuery.h"
 #include "oracle/OracleSession.h"
@@ -62,6 +63,7 @@ TQueryThread::~TQueryThread()
         requestInterruption();
         wait();
     }
+    ThreadJoined(this);
     closeSpool();
 }
 
@@ -79,6 +81,7 @@ void TQueryThread::Cancel()
 
 void TQueryThread::run()
 {
+    const ThreadRunScope scope(this);
     try {
         runScript();
     } catch (...) {
