@@ -35,6 +35,7 @@ void TQueryThread::synchronize(const std::function<void(TScriptHost &host)> &cal
             std::exception_ptr error;
             if (!m_hostDetached && m_host) {
                 try {
+                    deliverOutput();
                     call(*m_host);
                 } catch (...) {
                     error = std::current_exception();
@@ -72,6 +73,7 @@ void TQueryThread::post(std::function<void(TScriptHost &host)> call)
         [this, call = std::move(call)] {
             if (!m_hostDetached && m_host) {
                 try {
+                    deliverOutput();
                     call(*m_host);
                 } catch (...) {
                     // Output and status only: nothing the run depends on.
@@ -101,8 +103,27 @@ void TQueryThread::DetachHost()
     m_syncDone.notify_all();
 }
 
+void TQueryThread::deliverOutput()
+{
+    QStringList lines;
+    {
+        std::lock_guard<std::mutex> lock(m_syncMutex);
+        lines.swap(m_outbox);
+        m_outboxScheduled = false;
+    }
+    if (lines.isEmpty() || m_hostDetached || !m_host)
+        return;
+    try {
+        m_host->AppendTextOutput(lines, m_settings.ScreenBufferSize);
+    } catch (...) {
+        // Output only: neither the run nor the call that follows depends on it.
+    }
+}
+
 void TQueryThread::finishedOnGuiThread()
 {
+    m_outputTimer->stop();
+    deliverOutput();
     TScriptHost *host = nullptr;
     {
         std::lock_guard<std::mutex> lock(m_syncMutex);
