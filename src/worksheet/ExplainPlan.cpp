@@ -84,7 +84,7 @@ void ExplainStatementPlan(TOracleSession &connection, const QStringList &text,
     for (splitter.First(); !splitter.Eof(); splitter.Next()) {
         const TKXStatementKind kind = splitter.CurrentStatement().Kind;
         if (kind == skSelect || kind == skUpdate || kind == skDelete) {
-            statement = splitter.CurrentStatement().Lines;
+            statement = splitter.CurrentStatement().Lines();
             found = true;
             break;
         }

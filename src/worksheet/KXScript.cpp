@@ -2,6 +2,7 @@
 
 #include "worksheet/KXException.h"
 #include "worksheet/ScriptFiles.h"
+#include "worksheet/ScriptLines.h"
 #include "worksheet/StatementClassifier.h"
 #include "worksheet/StatementRules.h"
 
@@ -30,7 +31,19 @@ void TKXScript::Clear()
     m_currentStatement = TKXStatement();
 }
 
-void TKXScript::Parse(TStringList &lines, int mode, int caretLine, int maxNested)
+void TKXScript::Parse(const QString &text, int mode, int caretLine, int maxNested)
+{
+    TScriptLines lines(text);
+    parse(lines, mode, caretLine, maxNested);
+}
+
+void TKXScript::Parse(const TStringList &lines, int mode, int caretLine, int maxNested)
+{
+    TScriptLines scriptLines(lines);
+    parse(scriptLines, mode, caretLine, maxNested);
+}
+
+void TKXScript::parse(TScriptLines &lines, int mode, int caretLine, int maxNested)
 {
     Clear();
     m_maxNested = maxNested;
@@ -71,13 +84,13 @@ void TKXScript::setCurrent(TKXStatement *record)
     m_currentStatement = record ? *record : TKXStatement();
 }
 
-TKXScript::Chain TKXScript::split(TStringList &lines, const SplitContext &context)
+TKXScript::Chain TKXScript::split(TScriptLines &lines, const SplitContext &context)
 {
     Chain chain;
     const int n = lines.Count();
     int i = 0;
     int startColumn = 0;
-    // The words are read where they stand; only those of a statement that is kept are copied.
+    // The words are read where they stand, in the script's text.
     TStatementWordSpans spans;
     QStringView words[SplitWords];
     while (i < n) {
@@ -94,11 +107,12 @@ TKXScript::Chain TKXScript::split(TStringList &lines, const SplitContext &contex
         }
         for (int k = 0; k < wordCount; ++k)
             words[k] = spans.word(k);
-        // The rules of SQL and PL/SQL cut line i behind a start column; the words read from it
-        // must outlive that.
-        const QString cutLine = startColumn > 0 ? lines[i] : QString();
         const TKXStatementKind kind = ClassifyWords(words, wordCount);
-        TStringList text;
+        // A statement behind a comment closed on its line is read from there on; the command
+        // rule keeps the whole line, with the comment's text as blanks.
+        if (startColumn > 0 && kind != skBlockComment && kind != skCommand)
+            lines.CutStart(i, startColumn);
+        const TScriptLines::Mark mark = lines.Position();
         switch (kind) {
         case skSelect:
         case skUpdate:
@@ -108,7 +122,7 @@ TKXScript::Chain TKXScript::split(TStringList &lines, const SplitContext &contex
         case skOtherSQL:
         case skCreateType:
         case skCreateView:
-            lineCount = SqlStatementRule(lines, i, startColumn, text);
+            lineCount = SqlStatementRule(lines, i);
             break;
         case skPLSQLBlock:
         case skCreateProcedure:
@@ -117,14 +131,17 @@ TKXScript::Chain TKXScript::split(TStringList &lines, const SplitContext &contex
         case skCreatePackage:
         case skCreatePackageBody:
         case skCreateTypeBody:
-            lineCount = PlsqlStatementRule(lines, i, startColumn, text);
+            lineCount = PlsqlStatementRule(lines, i);
             break;
         case skExecute:
-            lineCount = ExecuteRule(lines, i, words[0], text);
+            lineCount = ExecuteRule(lines, i, words[0]);
             break;
         case skDescribe: {
             const bool named = wordCount > 1 && spans.spans[1].lineIndex == i;
-            text.Add(named ? UpperStatementWord(words[1]) : QString());
+            if (named)
+                lines.AddUpper(words[1]);
+            else
+                lines.Add(QStringView());
             break;
         }
         case skRunScript:
@@ -134,13 +151,13 @@ TKXScript::Chain TKXScript::split(TStringList &lines, const SplitContext &contex
                 throw EKXException(
                     QStringLiteral("Maximum level of nested scripts (%1) has been exceeded")
                         .arg(m_maxNested));
-            text.Add(ScriptCallName(lines[i], kind));
+            lines.Add(ScriptCallName(lines[i], kind));
             break;
         case skSpool:
-            text.Add(SpoolFileName(lines[i], m_currentDir));
+            lines.Add(SpoolFileName(lines[i], m_currentDir));
             break;
         case skRunBuffer:
-            text.Add(QStringLiteral("/"));
+            lines.Add(u"/");
             break;
         case skShowErrors:
         case skVariable:
@@ -148,13 +165,23 @@ TKXScript::Chain TKXScript::split(TStringList &lines, const SplitContext &contex
         case skDefine:
         case skConnect:
             // Passwords are case-sensitive: a CONNECT keeps what was typed.
-            lineCount = TokenRule(lines, i, kind == skConnect, text);
+            lineCount = TokenRule(lines, i, kind == skConnect);
             break;
         case skPrompt:
-            lineCount = PromptRule(lines, i, words[0], text);
+            lineCount = PromptRule(lines, i, words[0]);
             break;
         case skCommand:
-            text.Add(lines[i]);
+            if (startColumn > 0) {
+                const QStringView line = lines[i];
+                const qsizetype blanks = qMin<qsizetype>(startColumn, line.size());
+                const qsizetype begin = lines.BeginPrepared();
+                for (qsizetype k = 0; k < blanks; ++k)
+                    lines.Append(QChar(u' '));
+                lines.Append(line.mid(blanks));
+                lines.EndPrepared(begin);
+            } else {
+                lines.Add(lines[i]);
+            }
             break;
         case skBlockComment:
             BlockCommentRule(lines, i, lineCount, startColumn);
@@ -169,16 +196,17 @@ TKXScript::Chain TKXScript::split(TStringList &lines, const SplitContext &contex
             continue;
         }
         if (isTaken(context, i, lineCount)) {
+            const int lineSpans = lines.AddedSince(mark);
             // Only the words on the statement's own lines are its words.
             const int lastLine = i + qMax(lineCount, 1) - 1;
             int kept = 0;
             while (kept < wordCount && spans.spans[kept].lineIndex <= lastLine)
                 ++kept;
-            TStringList statementWords;
-            statementWords.Reserve(kept);
             for (int k = 0; k < kept; ++k)
-                statementWords.Add(UpperStatementWord(words[k]));
-            take(chain, context, kind, std::move(statementWords), std::move(text), i, startColumn);
+                lines.Add(words[k]);
+            take(chain, context, kind, lines, mark.spans, lineSpans, kept, i, startColumn);
+        } else {
+            lines.Rewind(mark);
         }
         startColumn = 0;
         i += lineCount;
@@ -208,12 +236,15 @@ TKXStatement *TKXScript::newRecord()
 }
 
 void TKXScript::take(Chain &chain, const SplitContext &context, TKXStatementKind kind,
-    TStringList &&words, TStringList &&text, int firstLine, int startColumn)
+    const TScriptLines &lines, size_t firstSpan, int lineSpans, int wordSpans, int firstLine,
+    int startColumn)
 {
     TKXStatement *record = newRecord();
     record->Kind = kind;
-    record->Words = std::move(words);
-    record->Lines = std::move(text);
+    record->Text = lines.SharedText();
+    record->FirstSpan = int(firstSpan);
+    record->LineSpanCount = lineSpans;
+    record->WordSpanCount = wordSpans;
     record->FirstLine = context.nested ? context.firstLine : firstLine;
     record->StartColumn = context.nested ? context.startColumn : startColumn;
     record->Nested = context.nested;
@@ -237,13 +268,12 @@ void TKXScript::loadNested(TKXStatement *record)
 {
     if (!IsScriptCallKind(record->Kind) || record->Loaded)
         return;
-    const QString name = record->Lines.Count() > 0 ? record->Lines[0].trimmed() : QString();
+    const QString name = record->LineCount() > 0 ? record->Line(0).trimmed().toString() : QString();
     if (name.isEmpty())
         return;
     const QString file = ResolveScriptFile(record->Kind, name, record->ScriptDir, m_scriptPath);
     m_currentDir = DirectoryOf(file);
-    TStringList fileLines;
-    ReadScriptFile(file, fileLines);
+    TScriptLines fileLines(ReadScriptText(file));
 
     SplitContext context;
     context.level = record->Level + 1;

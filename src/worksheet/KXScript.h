@@ -7,6 +7,8 @@
 
 namespace qd {
 
+class TScriptLines;
+
 // Which statements of a script Parse keeps.
 enum TKXParseMode : quint8 {
     kpmAll = 0, // every statement
@@ -49,12 +51,15 @@ public:
     const TKXStatement &CurrentStatement() const { return m_currentStatement; }
     int MaxNested() const { return m_maxNested; }
 
-    // Splits lines (changed in place: comment text in front of a statement is blanked, a first
-    // line may be cut behind it) and keeps the statements that mode asks for. Then reads ahead,
-    // nested scripts included, until the counts show that the run gives text output (one
-    // command and two queries) or the chain ends. maxNested bounds the nesting of scripts: the
-    // top-level script is level 1, and an "@" in a script of level maxNested or deeper fails.
-    void Parse(TStringList &lines, int mode, int caretLine, int maxNested);
+    // Splits the script and keeps the statements that mode asks for. Then reads ahead, nested
+    // scripts included, until the counts show that the run gives text output (one command and
+    // two queries) or the chain ends. maxNested bounds the nesting of scripts: the top-level
+    // script is level 1, and an "@" in a script of level maxNested or deeper fails. The text is
+    // held once (shared with the caller's string where it can be); the statements' lines and
+    // words point into it.
+    void Parse(const QString &text, int mode, int caretLine, int maxNested);
+    // The same for a script given as lines.
+    void Parse(const TStringList &lines, int mode, int caretLine, int maxNested);
     void First();
     void Next();
     void Clear();
@@ -75,12 +80,14 @@ private:
         QString scriptDir;
     };
 
-    Chain split(TStringList &lines, const SplitContext &context);
+    void parse(TScriptLines &lines, int mode, int caretLine, int maxNested);
+    Chain split(TScriptLines &lines, const SplitContext &context);
     // Whether the mode keeps the statement on lines firstLine .. firstLine + lineCount - 1.
     static bool isTaken(const SplitContext &context, int firstLine, int lineCount);
     TKXStatement *newRecord();
-    void take(Chain &chain, const SplitContext &context, TKXStatementKind kind, TStringList &&words,
-        TStringList &&text, int firstLine, int startColumn);
+    void take(Chain &chain, const SplitContext &context, TKXStatementKind kind,
+        const TScriptLines &lines, size_t firstSpan, int lineSpans, int wordSpans, int firstLine,
+        int startColumn);
     void loadNested(TKXStatement *record);
     void setCurrent(TKXStatement *record);
     bool countsSettled() const { return m_commandCount >= 1 && m_queryCount >= 2; }

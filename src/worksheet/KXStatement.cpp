@@ -1,5 +1,7 @@
 #include "worksheet/KXStatement.h"
 
+#include "worksheet/StatementClassifier.h"
+
 namespace qd {
 
 bool IsCommandKind(TKXStatementKind kind)
@@ -29,6 +31,29 @@ bool IsCommandKind(TKXStatementKind kind)
     default:
         return false;
     }
+}
+
+TStringList TKXStatement::Lines() const
+{
+    TStringList lines;
+    lines.Reserve(LineSpanCount);
+    for (int k = 0; k < LineSpanCount; ++k)
+        lines.Add(Line(k).toString());
+    return lines;
+}
+
+QString TKXStatement::Word(int index) const
+{
+    return UpperStatementWord(Text->View(Text->Spans[FirstSpan + LineSpanCount + index]));
+}
+
+TStringList TKXStatement::Words() const
+{
+    TStringList words;
+    words.Reserve(WordSpanCount);
+    for (int k = 0; k < WordSpanCount; ++k)
+        words.Add(Word(k));
+    return words;
 }
 
 bool IsQueryKind(TKXStatementKind kind)

@@ -150,7 +150,7 @@ void TQueryThread::runScript()
     m_startTime = NowTimeStamp();
     while (!m_script->Eof()) {
         const TKXStatement statement = m_script->CurrentStatement();
-        TStringList lines = statement.Lines;
+        TStringList lines = statement.Lines();
         // Until a server error says better, an error of this statement is placed at its start.
         m_errorLine = statement.FirstLine + 1;
         m_errorColumn = statement.StartColumn + 1;
@@ -264,7 +264,6 @@ void TQueryThread::closeSpool() noexcept
 void TQueryThread::dispatch(const TKXStatement &statement, TStringList &lines)
 {
     const StatementPlace place { statement.FirstLine, statement.StartColumn, statement.Nested };
-    const TStringList &words = statement.Words;
     switch (statement.Kind) {
     case skNone:
     case skReserved9:
@@ -289,8 +288,8 @@ void TQueryThread::dispatch(const TKXStatement &statement, TStringList &lines)
     case skDelete:
     case skMerge:
     case skOtherSQL:
-        ExecuteSqlStatement(
-            lines, statement.Kind, words.Count() > 0 ? words[0] : QString(), place);
+        ExecuteSqlStatement(lines, statement.Kind,
+            statement.WordCount() > 0 ? statement.Word(0) : QString(), place);
         break;
     case skExecute:
         ExecuteProcedureCommand(lines, place);
@@ -300,12 +299,12 @@ void TQueryThread::dispatch(const TKXStatement &statement, TStringList &lines)
         break;
     case skDescribe:
         if (m_textMode || !m_dataSet)
-            DescribeToText(lines, words);
+            DescribeToText(lines, statement.Words());
         else
-            DescribeCommand(lines, words, place);
+            DescribeCommand(lines, statement.Words(), place);
         break;
     case skSpool:
-        SpoolCommand(lines, words.Count() > 1 ? words[1] : QString(), place);
+        SpoolCommand(lines, statement.WordCount() > 1 ? statement.Word(1) : QString(), place);
         break;
     case skRunBuffer:
         RerunLastCommand(statement, place);
@@ -337,7 +336,7 @@ void TQueryThread::dispatch(const TKXStatement &statement, TStringList &lines)
         DefineCommand(lines);
         break;
     case skConnect:
-        ConnectCommand(lines, words);
+        ConnectCommand(lines, statement.Words());
         break;
     }
 }

@@ -26,7 +26,7 @@ QString SearchScriptFile(const QString &dirList, const QString &fileName)
     return FindFileOnPath(dirList, fileName);
 }
 
-void ReadScriptFile(const QString &fileName, TStringList &lines)
+QString ReadScriptText(const QString &fileName)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
@@ -49,7 +49,7 @@ void ReadScriptFile(const QString &fileName, TStringList &lines)
         throw EKXException(QStringLiteral("Script file \"%1\" is larger than %2 MB.")
                                .arg(fileName)
                                .arg(MaxScriptFileSize / (1024 * 1024)));
-    lines.SetText(DecodeText(bytes));
+    return DecodeText(bytes);
 }
 
 QString DirectoryOf(const QString &filePath)

@@ -19,10 +19,10 @@ QString ResolveScriptFile(TKXStatementKind kind, const QString &name, const QStr
 // Largest nested script read, in bytes.
 inline constexpr qint64 MaxScriptFileSize = 64 * 1024 * 1024;
 
-// Reads a nested script into lines (UTF-8, or Latin-1 where it is not). Raises EKXException for
-// a file that cannot be read or that is larger than MaxScriptFileSize; a special file that
-// never ends is cut short there too.
-void ReadScriptFile(const QString &fileName, TStringList &lines);
+// Reads a nested script's text (UTF-8, or Latin-1 where it is not). Raises EKXException for a
+// file that cannot be read or that is larger than MaxScriptFileSize; a special file that never
+// ends is cut short there too.
+QString ReadScriptText(const QString &fileName);
 
 // The directory of a file path with a trailing "/".
 QString DirectoryOf(const QString &filePath);

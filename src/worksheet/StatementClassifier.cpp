@@ -1,5 +1,7 @@
 #include "worksheet/StatementClassifier.h"
 
+#include "worksheet/ScriptLines.h"
+
 #include <QHash>
 #include <QStringList>
 
@@ -71,8 +73,7 @@ TKXStatementKind classifyCreate(const QStringView *words, int count)
         { { L("CREATE"), L("OR"), L("REPLACE"), L("PROCEDURE") }, 4, skCreateProcedure },
         { { L("CREATE"), L("OR"), L("REPLACE"), L("FUNCTION") }, 4, skCreateFunction },
         { { L("CREATE"), L("OR"), L("REPLACE"), L("TRIGGER") }, 4, skCreateTrigger },
-        { { L("CREATE"), L("OR"), L("REPLACE"), L("PACKAGE"), L("BODY") }, 5,
-            skCreatePackageBody },
+        { { L("CREATE"), L("OR"), L("REPLACE"), L("PACKAGE"), L("BODY") }, 5, skCreatePackageBody },
         { { L("CREATE"), L("OR"), L("REPLACE"), L("PACKAGE") }, 4, skCreatePackage },
         { { L("CREATE"), L("OR"), L("REPLACE"), L("TYPE"), L("BODY") }, 5, skCreateTypeBody },
         { { L("CREATE"), L("OR"), L("REPLACE"), L("TYPE") }, 4, skCreateType },
@@ -186,20 +187,19 @@ const QString *commonWord(QStringView upper)
 {
     static const QStringList words = [] {
         QStringList list;
-        for (const char *word :
-            { "SELECT", "INSERT", "UPDATE", "DELETE", "MERGE", "INTO", "FROM", "WHERE", "SET",
-                "VALUES", "AS", "ON", "OR", "REPLACE", "CREATE", "ALTER", "DROP", "TABLE", "VIEW",
-                "INDEX", "UNIQUE", "SEQUENCE", "SYNONYM", "PUBLIC", "PACKAGE", "BODY",
-                "PROCEDURE", "FUNCTION", "TRIGGER", "TYPE", "FORCE", "BEGIN", "DECLARE", "END",
-                "NULL", "IS", "EXEC", "EXECUTE", "COMMIT", "ROLLBACK", "SAVEPOINT", "GRANT",
-                "REVOKE", "TO", "TRUNCATE", "DISTINCT", "ALL", "USING", "WHEN", "MATCHED", "THEN",
-                "NOT", "AND", "IN", "BY", "WITH", "SPOOL", "OFF", "PROMPT", "DEFINE", "DEF",
-                "VARIABLE", "NUMBER", "CHAR", "VARCHAR2", "DATE", "ACCEPT", "ACC", "CONNECT",
-                "CONN", "SHOW", "SHO", "ERRORS", "ERR", "DESC", "DESCRIBE", "REM", "START",
-                "COMMENT", "COLUMN", "LOCK", "ANALYZE", "EXPLAIN", "PLAN", "FOR", "SERVEROUTPUT",
-                "SIZE", "SERVEROUT", "FEEDBACK", "ECHO", "VERIFY", "TIMING", "HEADING",
-                "LINESIZE", "PAGESIZE", "TERMOUT", "TRIMSPOOL", "TRANSACTION", "ROLE", "=", "*",
-                "(", ")", ",", "/", "-", "1", "0", "DUAL", "COUNT(*)" })
+        for (const char *word : { "SELECT", "INSERT", "UPDATE", "DELETE", "MERGE", "INTO", "FROM",
+                 "WHERE", "SET", "VALUES", "AS", "ON", "OR", "REPLACE", "CREATE", "ALTER", "DROP",
+                 "TABLE", "VIEW", "INDEX", "UNIQUE", "SEQUENCE", "SYNONYM", "PUBLIC", "PACKAGE",
+                 "BODY", "PROCEDURE", "FUNCTION", "TRIGGER", "TYPE", "FORCE", "BEGIN", "DECLARE",
+                 "END", "NULL", "IS", "EXEC", "EXECUTE", "COMMIT", "ROLLBACK", "SAVEPOINT", "GRANT",
+                 "REVOKE", "TO", "TRUNCATE", "DISTINCT", "ALL", "USING", "WHEN", "MATCHED", "THEN",
+                 "NOT", "AND", "IN", "BY", "WITH", "SPOOL", "OFF", "PROMPT", "DEFINE", "DEF",
+                 "VARIABLE", "NUMBER", "CHAR", "VARCHAR2", "DATE", "ACCEPT", "ACC", "CONNECT",
+                 "CONN", "SHOW", "SHO", "ERRORS", "ERR", "DESC", "DESCRIBE", "REM", "START",
+                 "COMMENT", "COLUMN", "LOCK", "ANALYZE", "EXPLAIN", "PLAN", "FOR", "SERVEROUTPUT",
+                 "SIZE", "SERVEROUT", "FEEDBACK", "ECHO", "VERIFY", "TIMING", "HEADING", "LINESIZE",
+                 "PAGESIZE", "TERMOUT", "TRIMSPOOL", "TRANSACTION", "ROLE", "=", "*", "(", ")", ",",
+                 "/", "-", "1", "0", "DUAL", "COUNT(*)" })
             list.append(QString::fromLatin1(word));
         return list;
     }();
@@ -232,28 +232,38 @@ QString UpperStatementWord(QStringView word)
     return result;
 }
 
-void CollectStatementWords(
-    TStringList &lines, int maxWords, int firstLine, int startColumn, TStatementWordSpans &words)
+namespace {
+
+void blankStart(TStringList &lines, int i, int count)
+{
+    QString line = lines[i];
+    const qsizetype blank = qMin<qsizetype>(count, line.size());
+    for (qsizetype k = 0; k < blank; ++k)
+        line[k] = u' ';
+    lines.SetStrings(i, line);
+}
+
+// The splitter's lines are not changed: the words are read behind startColumn.
+void blankStart(TScriptLines &, int, int) { }
+
+template <typename Lines>
+void collectWords(
+    Lines &lines, int maxWords, int firstLine, int startColumn, TStatementWordSpans &words)
 {
     words.spans.clear();
     words.lineOffset = 0;
     if (firstLine < 0 || firstLine >= lines.Count())
         return;
-    if (startColumn > 0) {
-        QString line = lines[firstLine];
-        const qsizetype blank = qMin<qsizetype>(startColumn, line.size());
-        for (qsizetype k = 0; k < blank; ++k)
-            line[k] = u' ';
-        lines.SetStrings(firstLine, line);
-    }
+    if (startColumn > 0)
+        blankStart(lines, firstLine, startColumn);
     bool afterCreate = false;
     for (int l = firstLine; l < lines.Count() && words.count() < maxWords; ++l) {
         const QStringView text = lines[l];
         if (words.count() > 0 && isSlashLine(text))
             return;
         const QChar *data = text.data();
-        qsizetype begin = 0;
         qsizetype end = text.size();
+        qsizetype begin = l == firstLine ? qMin<qsizetype>(startColumn, end) : 0;
         while (begin < end && isTrimmable(data[begin]))
             ++begin;
         while (end > begin && isTrimmable(data[end - 1]))
@@ -286,6 +296,20 @@ void CollectStatementWords(
                 return;
         }
     }
+}
+
+} // namespace
+
+void CollectStatementWords(
+    TStringList &lines, int maxWords, int firstLine, int startColumn, TStatementWordSpans &words)
+{
+    collectWords(lines, maxWords, firstLine, startColumn, words);
+}
+
+void CollectStatementWords(
+    TScriptLines &lines, int maxWords, int firstLine, int startColumn, TStatementWordSpans &words)
+{
+    collectWords(lines, maxWords, firstLine, startColumn, words);
 }
 
 void GetStatementWords(TStringList &lines, int maxWords, int firstLine, int startColumn,

@@ -30,7 +30,7 @@ TKXStatementKind ClassifyStatement(const TStringList &words);
 // The first words of a statement as GetStatementWords finds them, read in place: a script mostly
 // needs the words only to classify the statement, and copies out those on the statement's own
 // lines. The words are views into the lines given to CollectStatementWords: they stay readable
-// while those strings live.
+// while those lines live unchanged.
 struct TStatementWordSpans {
     struct Span {
         QStringView word; // as written (not upper-cased), without a dropped ";"
@@ -45,6 +45,11 @@ struct TStatementWordSpans {
 
 void CollectStatementWords(
     TStringList &lines, int maxWords, int firstLine, int startColumn, TStatementWordSpans &words);
+// The same over a script's lines for the splitter, which are not changed: the words of line
+// firstLine are read behind startColumn.
+class TScriptLines;
+void CollectStatementWords(
+    TScriptLines &lines, int maxWords, int firstLine, int startColumn, TStatementWordSpans &words);
 
 // ClassifyStatement over words as written: letters compare without regard to case (a to z).
 TKXStatementKind ClassifyWords(const QStringView *words, int count);

@@ -426,7 +426,7 @@ void TQueryThread::CreateStoredObject(
         SetBindVariables(query, lines);
         query.SQL().AddStrings(lines);
         query.Execute();
-        m_state.LastObjectName = GetCreatedObjectName(statement.Words).left(31);
+        m_state.LastObjectName = GetCreatedObjectName(statement.Words()).left(31);
         m_state.LastObjectKind = statement.Kind;
         const bool withErrors = (query.WarningFlags() & CompiledWithErrorsFlag) != 0;
         GetBindVariables(query);
@@ -527,7 +527,7 @@ void TQueryThread::RerunLastCommand(const TKXStatement &statement, const Stateme
     case skMerge:
     case skOtherSQL:
         ExecuteSqlStatement(lines, m_lastKind,
-            statement.Words.Count() > 0 ? statement.Words[0] : QStringLiteral("/"), place);
+            statement.WordCount() > 0 ? statement.Word(0) : QStringLiteral("/"), place);
         break;
     default:
         return;

@@ -1,8 +1,11 @@
 #include "worksheet/StatementRules.h"
 
 #include "shell/TextTools.h"
+#include "worksheet/ScriptLines.h"
 #include "worksheet/SqlTerminatorScan.h"
 #include "worksheet/StatementClassifier.h"
+
+#include <QVarLengthArray>
 
 namespace qd {
 
@@ -13,16 +16,7 @@ bool isSlashLine(QStringView line)
     return line.trimmed() == u"/";
 }
 
-QString tabsToBlanks(const QString &line)
-{
-    if (!line.contains(u'\t'))
-        return line;
-    QString result = line;
-    result.replace(u'\t', u' ');
-    return result;
-}
-
-QStringView trimmedRightView(QStringView line)
+QStringView trimmedRight(QStringView line)
 {
     qsizetype end = line.size();
     while (end > 0 && line[end - 1].unicode() <= u' ')
@@ -30,20 +24,12 @@ QStringView trimmedRightView(QStringView line)
     return line.left(end);
 }
 
-QString trimmedRight(const QString &line)
-{
-    qsizetype end = line.size();
-    while (end > 0 && line[end - 1].unicode() <= u' ')
-        --end;
-    return end == line.size() ? line : line.left(end);
-}
-
-QString trimmedLeft(const QString &line)
+QStringView trimmedLeft(QStringView line)
 {
     qsizetype begin = 0;
     while (begin < line.size() && line[begin].unicode() <= u' ')
         ++begin;
-    return begin == 0 ? line : line.mid(begin);
+    return line.mid(begin);
 }
 
 void upperAsciiInPlace(QString &text)
@@ -59,11 +45,27 @@ bool hasDirectoryPart(const QString &name)
     return name.contains(u'/');
 }
 
-// Cuts line i behind startColumn (the text of a comment closed there) and writes it back.
-void cutAtStartColumn(TStringList &lines, int i, int startColumn)
+// A view handed to routines that take a QString, without copying its characters; valid while
+// the viewed text lives unchanged.
+QString borrowed(QStringView text)
 {
-    if (startColumn > 0)
-        lines.SetStrings(i, lines[i].mid(startColumn));
+    return QString::fromRawData(text.data(), text.size());
+}
+
+// Appends text with its tabs read as blanks to the prepared text being built.
+void appendTabsAsBlanks(TScriptLines &lines, QStringView text)
+{
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype tab = text.indexOf(u'\t', from);
+        if (tab < 0) {
+            lines.Append(text.mid(from));
+            return;
+        }
+        lines.Append(text.mid(from, tab - from));
+        lines.Append(QChar(u' '));
+        from = tab + 1;
+    }
 }
 
 } // namespace
@@ -77,101 +79,116 @@ QString JoinDirectory(const QString &dir, const QString &name)
     return dir + QLatin1Char('/') + name;
 }
 
-int SqlStatementRule(TStringList &lines, int i, int startColumn, TStringList &out)
+int SqlStatementRule(TScriptLines &lines, int i)
 {
-    cutAtStartColumn(lines, i, startColumn);
-    // Find the end first, so that the statement's lines are added into room made once.
+    // Find the end first; then the lines are added, as spans of the script where they can be.
     SqlTerminatorScan scan;
     const int n = lines.Count();
     int end = i; // lines i .. end - 1 are the statement's
     int used = n - i;
     qsizetype semicolon = -1;
     for (int l = i; l < n; ++l) {
-        const QString &line = lines[l];
+        const QStringView line = lines[l];
         if (isSlashLine(line)) {
             end = l;
             used = l - i + 1;
             break;
         }
-        semicolon = scan.findTerminator(trimmedRightView(line));
+        semicolon = scan.findTerminator(trimmedRight(line));
         end = l + 1;
         if (semicolon >= 0) {
             used = l - i + 1;
             break;
         }
     }
-    out.Reserve(out.Count() + (end - i));
     const int last = semicolon >= 0 ? end - 1 : end;
     for (int l = i; l < last; ++l)
-        out.Add(trimmedRight(lines[l]));
+        lines.Add(trimmedRight(lines[l]));
     if (semicolon >= 0) {
         // The ";" itself is dropped; text behind it on that line stays.
-        const QStringView line = trimmedRightView(lines[last]);
-        QString added;
-        added.reserve(line.size() - 1);
-        added.append(line.left(semicolon));
-        added.append(line.mid(semicolon + 1));
-        out.Add(added);
+        const QStringView line = trimmedRight(lines[last]);
+        if (semicolon == line.size() - 1) {
+            lines.Add(line.left(semicolon));
+        } else {
+            const qsizetype begin = lines.BeginPrepared();
+            lines.Append(line.left(semicolon));
+            lines.Append(line.mid(semicolon + 1));
+            lines.EndPrepared(begin);
+        }
     }
     return used;
 }
 
-int PlsqlStatementRule(TStringList &lines, int i, int startColumn, TStringList &out)
+int PlsqlStatementRule(TScriptLines &lines, int i)
 {
-    cutAtStartColumn(lines, i, startColumn);
     const int n = lines.Count();
     int end = i;
     while (end < n && !isSlashLine(lines[end]))
         ++end;
-    out.Reserve(out.Count() + (end - i));
     for (int l = i; l < end; ++l)
-        out.Add(lines[l]);
+        lines.Add(lines[l]);
     return end < n ? end - i + 1 : n - i;
 }
 
-int ExecuteRule(const TStringList &lines, int i, QStringView commandWord, TStringList &out)
+int ExecuteRule(TScriptLines &lines, int i, QStringView commandWord)
 {
+    // The call's lines, trimmed (tabs are blanks to trimming too), then written out.
     const int n = lines.Count();
+    QVarLengthArray<QStringView, 8> parts;
     int l = i;
     bool last = false;
     while (l < n && !last) {
-        QString line = tabsToBlanks(lines[l]).trimmed();
+        QStringView line = lines[l].trimmed();
         if (l == i)
             line = line.mid(commandWord.size());
         if (line.isEmpty())
             break;
-        if (line.endsWith(u'-')) {
-            line[line.size() - 1] = u' ';
-        } else {
-            last = true;
-            if (!line.endsWith(u';'))
-                line += QLatin1Char(';');
-        }
-        out.Add(line);
+        last = !line.endsWith(u'-');
+        parts.append(line);
         ++l;
     }
-    if (out.Count() == 0)
+    if (parts.isEmpty())
         return 1;
-    out.SetStrings(0, QStringLiteral("BEGIN ") + out[0]);
-    const int final = out.Count() - 1;
-    out.SetStrings(final, out[final] + QStringLiteral(" END;"));
+    for (qsizetype k = 0; k < parts.size(); ++k) {
+        const QStringView line = parts[k];
+        const qsizetype begin = lines.BeginPrepared();
+        if (k == 0)
+            lines.Append(u"BEGIN ");
+        if (line.endsWith(u'-')) {
+            appendTabsAsBlanks(lines, line.chopped(1));
+            lines.Append(QChar(u' '));
+        } else {
+            appendTabsAsBlanks(lines, line);
+            if (!line.endsWith(u';'))
+                lines.Append(QChar(u';'));
+        }
+        if (k == parts.size() - 1)
+            lines.Append(u" END;");
+        lines.EndPrepared(begin);
+    }
     return l - i;
 }
 
-int TokenRule(const TStringList &lines, int i, bool keepCase, TStringList &out)
+int TokenRule(TScriptLines &lines, int i, bool keepCase)
 {
     const int n = lines.Count();
     int l = i;
     bool more = true;
+    QString withBlanks;
     while (more && l < n) {
-        const QString line = tabsToBlanks(lines[l]).trimmed();
+        QStringView line = lines[l].trimmed();
         ++l;
         if (line.isEmpty()) {
             // Blank lines inside a continued command are passed over.
             continue;
         }
-        // Tokens go straight to out; a "-" that ends the line (not quoted) continues the
-        // command on the next line and is taken back.
+        if (line.contains(u'\t')) {
+            withBlanks = line.toString();
+            withBlanks.replace(u'\t', u' ');
+            line = withBlanks;
+        }
+        // Tokens go straight to the statement; a "-" that ends the line (not quoted) continues
+        // the command on the next line and is taken back.
         int added = 0;
         bool lastQuoted = false;
         qsizetype p = 0;
@@ -183,7 +200,7 @@ int TokenRule(const TStringList &lines, int i, bool keepCase, TStringList &out)
                 break;
             if (line[p] == u'\'') {
                 int end = 0;
-                out.Add(ExtractQuotedText(line, int(p) + 1, u'\'', end));
+                lines.Add(ExtractQuotedText(borrowed(line), int(p) + 1, u'\'', end));
                 ++added;
                 lastQuoted = true;
                 p = end;
@@ -198,7 +215,7 @@ int TokenRule(const TStringList &lines, int i, bool keepCase, TStringList &out)
                     inQuotes = !inQuotes;
                 ++stop;
             }
-            QStringView token = QStringView(line).mid(p, stop - p);
+            QStringView token = line.mid(p, stop - p);
             p = stop;
             const qsizetype semicolon = token.indexOf(u';');
             if (semicolon >= 0 && semicolon == token.size() - 1)
@@ -207,51 +224,59 @@ int TokenRule(const TStringList &lines, int i, bool keepCase, TStringList &out)
                 continue;
             // The command word is a keyword; with keepCase the values keep what was typed.
             const bool upper = !keepCase || (l - 1 == i && added == 0);
-            out.Add(upper ? UpperStatementWord(token) : token.toString());
+            if (upper)
+                lines.AddUpper(token);
+            else
+                lines.Add(token);
             ++added;
             lastQuoted = false;
         }
-        more = added > 0 && !lastQuoted && out[out.Count() - 1] == u"-";
+        more = added > 0 && !lastQuoted && lines.Last() == u"-";
         if (more)
-            out.Delete(out.Count() - 1);
+            lines.RemoveLast();
     }
     return l - i;
 }
 
-int PromptRule(const TStringList &lines, int i, QStringView commandWord, TStringList &out)
+int PromptRule(TScriptLines &lines, int i, QStringView commandWord)
 {
     const int n = lines.Count();
-    QString text;
-    QString line = trimmedLeft(lines[i]).mid(commandWord.size());
+    QStringView line = trimmedLeft(lines[i]).mid(commandWord.size());
+    if (!trimmedRight(line).endsWith(u'-')) {
+        lines.Add(line);
+        return 1;
+    }
+    const qsizetype begin = lines.BeginPrepared();
     int l = i;
     for (;;) {
         ++l;
-        const QString tail = trimmedRight(line);
+        const QStringView tail = trimmedRight(line);
         if (!tail.endsWith(u'-')) {
-            text += line;
+            lines.Append(line);
             break;
         }
-        text += tail.left(tail.size() - 1) + QLatin1Char(' ');
+        lines.Append(tail.chopped(1));
+        lines.Append(QChar(u' '));
         if (l >= n)
             break;
         line = lines[l].trimmed();
     }
-    out.Add(text);
+    lines.EndPrepared(begin);
     return l - i;
 }
 
-QString ScriptCallName(const QString &line, TKXStatementKind kind)
+QString ScriptCallName(QStringView line, TKXStatementKind kind)
 {
     const int cut = kind == skRunScriptRelative ? 2 : kind == skStartScript ? 5 : 1;
-    return GetFirstWord(trimmedLeft(trimmedLeft(line).mid(cut)));
+    return GetFirstWord(borrowed(trimmedLeft(trimmedLeft(line).mid(cut))));
 }
 
-QString SpoolFileName(const QString &line, const QString &currentDir)
+QString SpoolFileName(QStringView line, const QString &currentDir)
 {
-    QString upper = line;
+    QString upper = line.toString();
     upperAsciiInPlace(upper);
     const qsizetype at = upper.indexOf(u"SPOOL");
-    const QString rest = at < 0 ? QString() : trimmedLeft(line.mid(at + 5));
+    const QString rest = at < 0 ? QString() : trimmedLeft(line.mid(at + 5)).toString();
     QString name = GetFirstWord(rest);
     name.replace(u'\\', u'/');
     if (hasDirectoryPart(name))
@@ -261,7 +286,7 @@ QString SpoolFileName(const QString &line, const QString &currentDir)
     return JoinDirectory(currentDir, name);
 }
 
-void BlockCommentRule(const TStringList &lines, int i, int &lineCount, int &startColumn)
+void BlockCommentRule(const TScriptLines &lines, int i, int &lineCount, int &startColumn)
 {
     const int n = lines.Count();
     // Whether the comment closing at index close (of "*/") on line l uses the line up.
@@ -275,8 +300,8 @@ void BlockCommentRule(const TStringList &lines, int i, int &lineCount, int &star
             startColumn = int(behind);
         }
     };
-    const QString &first = lines[i];
-    const qsizetype open = first.indexOf(u"/*");
+    const QStringView first = lines[i];
+    const qsizetype open = first.indexOf(u"/*", startColumn);
     const qsizetype close = open < 0 ? -1 : first.indexOf(u"*/", open + 2);
     if (close >= 0) {
         closeOn(i, close);

@@ -155,15 +155,14 @@ QString GetKindObjectType(TKXStatementKind kind)
 void GetStatementAtCaret(
     const TStringList &text, TStringList &statementLines, int caretLine, int maxNested)
 {
-    TStringList copy = text;
     TKXScript script;
-    script.Parse(copy, kpmAtCaret, caretLine, maxNested);
+    script.Parse(text, kpmAtCaret, caretLine, maxNested);
     if (script.StatementCount() == 0)
         return;
     // The first real statement: behind a nested-script call, the first of that script.
     for (script.First(); !script.Eof(); script.Next()) {
         if (IsCountedKind(script.CurrentStatement().Kind)) {
-            statementLines = script.CurrentStatement().Lines;
+            statementLines = script.CurrentStatement().Lines();
             return;
         }
     }

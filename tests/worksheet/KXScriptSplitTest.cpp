@@ -31,8 +31,10 @@ class SplitTable : public ::testing::TestWithParam<SplitCase> { };
 TEST_P(SplitTable, SplitsAndClassifies)
 {
     const SplitCase &c = GetParam();
-    EXPECT_EQ(
-        splitText(QString::fromUtf8(c.script), kpmAll, 0, QStringLiteral("/scripts/")), c.expected);
+    const QString text = QString::fromUtf8(c.script);
+    const QString dir = QStringLiteral("/scripts/");
+    EXPECT_EQ(splitText(text, kpmAll, 0, dir), c.expected);
+    EXPECT_EQ(splitWholeText(text, kpmAll, 0, dir), c.expected) << "the text given whole";
 }
 
 const SplitCase splitCases[] = {

@@ -85,9 +85,9 @@ TEST(KXScriptWalk, EofAndRecordsAfterParse)
     EXPECT_FALSE(script.CurrentStatement().Nested);
     script.Next();
     // The words of a command stop where the command ends.
-    EXPECT_EQ(toQStringList(script.CurrentStatement().Words), QStringList({ "ACCEPT", "X" }));
+    EXPECT_EQ(toQStringList(script.CurrentStatement().Words()), QStringList({ "ACCEPT", "X" }));
     script.Next();
-    EXPECT_EQ(toQStringList(script.CurrentStatement().Words),
+    EXPECT_EQ(toQStringList(script.CurrentStatement().Words()),
         QStringList({ "SELECT", "2", "FROM", "DUAL" }));
     script.Next();
     EXPECT_TRUE(script.Eof());

@@ -50,7 +50,7 @@ inline std::vector<SplitStatement> walk(TKXScript &script)
     for (script.First(); !script.Eof(); script.Next()) {
         const TKXStatement &s = script.CurrentStatement();
         result.push_back(
-            SplitStatement { s.Kind, toQStringList(s.Lines), s.FirstLine, s.StartColumn });
+            SplitStatement { s.Kind, toQStringList(s.Lines()), s.FirstLine, s.StartColumn });
     }
     return result;
 }
@@ -63,6 +63,18 @@ inline std::vector<SplitStatement> splitText(const QString &text, int mode = kpm
     script.SetCurrentDir(currentDir);
     TStringList lines = toStringList(text);
     script.Parse(lines, mode, caretLine, 5);
+    auto result = walk(script);
+    script.Clear();
+    return result;
+}
+
+// The same with the text given whole, as the runner hands it over.
+inline std::vector<SplitStatement> splitWholeText(const QString &text, int mode = kpmAll,
+    int caretLine = 0, const QString &currentDir = QString())
+{
+    TKXScript script;
+    script.SetCurrentDir(currentDir);
+    script.Parse(text, mode, caretLine, 5);
     auto result = walk(script);
     script.Clear();
     return result;

@@ -57,7 +57,7 @@ QString createdName(const char *statement)
     TKXScript script;
     script.Parse(lines, kpmAll, 0, 5);
     script.First();
-    const QString name = GetCreatedObjectName(script.CurrentStatement().Words);
+    const QString name = GetCreatedObjectName(script.CurrentStatement().Words());
     script.Clear();
     return name;
 }
