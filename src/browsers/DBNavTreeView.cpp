@@ -1,6 +1,7 @@
 #include "browsers/DBNavTreeView.h"
 
 #include "browsers/OracleDescribe.h"
+#include "classlib/ThreadHandOver.h"
 #include "oracle/OracleError.h"
 #include "oracle/OracleSession.h"
 #include "oracle/ScreenServices.h"
@@ -91,7 +92,10 @@ void TDBNavTreeView::StopThreads()
 
 void TDBNavTreeView::startRead()
 {
-    QThread *thread = QThread::create([this] { runRead(); });
+    QThread *thread = QThread::create([this] {
+        const ThreadRunScope scope(QThread::currentThread());
+        runRead();
+    });
     m_threads.append(thread);
     setEnabled(false);
     QPalette busy = m_savedPalette;
@@ -122,14 +126,14 @@ void TDBNavTreeView::runRead()
         failure = QString::fromUtf8(e.what());
     }
     if (!failure.isEmpty())
-        QMetaObject::invokeMethod(
-            this, [failure] { ShowErrorMessage(failure); }, Qt::QueuedConnection);
+        PostCall(this, [failure] { ShowErrorMessage(failure); });
 }
 
 void TDBNavTreeView::readEnded(QThread *thread)
 {
     if (!m_threads.removeOne(thread))
         return;
+    ThreadJoined(thread);
     thread->deleteLater();
     if (m_destroying || !m_threads.isEmpty())
         return;
@@ -153,6 +157,7 @@ void TDBNavTreeView::waitForReads(bool processEvents)
     m_threads.clear();
     for (QThread *thread : threads) {
         thread->wait();
+        ThreadJoined(thread);
         delete thread;
     }
 }

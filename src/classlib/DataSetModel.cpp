@@ -3,6 +3,7 @@
 #include "DataLink.h"
 #include "DataSet.h"
 #include "DataSource.h"
+#include "ThreadHandOver.h"
 
 #include <QThread>
 
@@ -90,19 +91,16 @@ void DataSetModel::dataEvent(Change change)
             }
             if (!m_currentPending.exchange(true)) {
                 const int generation = m_generation.load();
-                QMetaObject::invokeMethod(
-                    this,
-                    [this, generation] {
-                        m_currentPending.store(false);
-                        TBookmark current;
-                        {
-                            std::lock_guard<std::mutex> lock(m_latestMutex);
-                            current = m_latestCurrent;
-                        }
-                        if (generation == m_generation.load())
-                            showCurrent(current);
-                    },
-                    Qt::QueuedConnection);
+                PostCall(this, [this, generation] {
+                    m_currentPending.store(false);
+                    TBookmark current;
+                    {
+                        std::lock_guard<std::mutex> lock(m_latestMutex);
+                        current = m_latestCurrent;
+                    }
+                    if (generation == m_generation.load())
+                        showCurrent(current);
+                });
             }
             return;
         }
@@ -110,14 +108,11 @@ void DataSetModel::dataEvent(Change change)
         const int generation = m_generation.load();
         std::shared_ptr<Snapshot> snapshot
             = build(std::max(m_knownRows.load(), m_batchSize.load()));
-        QMetaObject::invokeMethod(
-            this,
-            [this, snapshot, generation] {
-                m_snapshotPending.store(false);
-                if (generation == m_generation.load())
-                    apply(*snapshot);
-            },
-            Qt::QueuedConnection);
+        PostCall(this, [this, snapshot, generation] {
+            m_snapshotPending.store(false);
+            if (generation == m_generation.load())
+                apply(*snapshot);
+        });
         return;
     }
     // The GUI thread drives the dataset again; copies still queued from a worker are stale.

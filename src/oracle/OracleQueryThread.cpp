@@ -1,10 +1,9 @@
 #include "oracle/OracleQueryThread.h"
 
 #include "classlib/Exception.h"
+#include "classlib/ThreadHandOver.h"
 #include "oracle/OracleError.h"
 #include "oracle/ScreenServices.h"
-
-#include <QMetaObject>
 
 namespace qd {
 
@@ -132,6 +131,7 @@ void TOracleQuery::TQueryThread::Terminate()
         m_changed.wait(lock, [this] { return m_ended || !isRunning(); });
     }
     wait();
+    ThreadJoined(this);
 }
 
 int TOracleQuery::TQueryThread::ErrorCode() const
@@ -154,6 +154,7 @@ bool TOracleQuery::TQueryThread::terminated() const
 
 void TOracleQuery::TQueryThread::run()
 {
+    const ThreadRunScope scope(this);
     for (;;) {
         {
             std::unique_lock lock(m_mutex);
@@ -251,8 +252,7 @@ void TOracleQuery::TQueryThread::fire(const std::function<void()> &event)
             return;
         m_pendingEvent = call;
     }
-    QMetaObject::invokeMethod(
-        &m_query, [call] { EventCall::deliver(call); }, Qt::QueuedConnection);
+    PostCall(&m_query, [call] { EventCall::deliver(call); });
     std::exception_ptr error;
     {
         std::unique_lock lock(call->mutex);

@@ -1,5 +1,7 @@
 #include "platform/DirChangeNotify.h"
 
+#include "classlib/ThreadHandOver.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -40,6 +42,7 @@ TDirWaitThread::~TDirWaitThread()
 {
     Terminate();
     wait();
+    ThreadJoined(this);
     if (m_wakeFd >= 0)
         ::close(m_wakeFd);
 }
@@ -115,6 +118,7 @@ void TDirWaitThread::addTree(int inotifyFd, const QString &path, int root, bool 
 
 void TDirWaitThread::run()
 {
+    const ThreadRunScope scope(this);
     if (m_directories.isEmpty())
         return;
     const int fd = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
@@ -187,13 +191,10 @@ void TDirWaitThread::report(int root)
     const QString directory = m_directories.at(root);
     // The handler runs on the thread this object belongs to (the GUI thread); the thread does
     // not wait for it, and a call still queued when the object goes is dropped.
-    QMetaObject::invokeMethod(
-        this,
-        [this, directory] {
-            if (m_onChange)
-                m_onChange(this, directory);
-        },
-        Qt::QueuedConnection);
+    PostCall(this, [this, directory] {
+        if (m_onChange)
+            m_onChange(this, directory);
+    });
 }
 
 } // namespace qd

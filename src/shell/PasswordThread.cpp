@@ -1,5 +1,6 @@
 #include "shell/PasswordThread.h"
 
+#include "classlib/ThreadHandOver.h"
 #include "oracle/OracleSession.h"
 #include "oracle/ScreenServices.h"
 #include "shell/QDChangePassword.h"
@@ -42,20 +43,18 @@ TPasswordThread::TPasswordThread(TQDChangePassword *form, const QString &userNam
 TPasswordThread::~TPasswordThread()
 {
     wait();
+    ThreadJoined(this);
 }
 
 void TPasswordThread::synchronize(const std::function<void()> &work)
 {
-    QMetaObject::invokeMethod(
-        m_form,
-        [&] {
-            try {
-                work();
-            } catch (...) {
-                ShowCurrentException();
-            }
-        },
-        Qt::BlockingQueuedConnection);
+    BlockingCall(m_form, [&] {
+        try {
+            work();
+        } catch (...) {
+            ShowCurrentException();
+        }
+    });
 }
 
 void TPasswordThread::log(const QString &line)
@@ -85,6 +84,7 @@ void TPasswordThread::endOnGuiThread()
 
 void TPasswordThread::run()
 {
+    const ThreadRunScope scope(this);
     TOracleSession &session = m_form->OracleSession1();
     synchronize([this] { beginOnGuiThread(); });
     log(QStringLiteral("Changing password for ") + m_userName);

@@ -1,5 +1,6 @@
 #include "shell/QDChangePassword.h"
 
+#include "classlib/ThreadHandOver.h"
 #include "oracle/OracleSession.h"
 #include "oracle/ScreenServices.h"
 #include "shell/PasswordThread.h"
@@ -227,6 +228,7 @@ void TQDChangePassword::ThreadEnded()
     m_busy = false;
     if (m_thread) {
         m_thread->wait();
+        ThreadJoined(m_thread.data());
         m_thread->deleteLater();
     }
 }

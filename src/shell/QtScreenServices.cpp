@@ -1,5 +1,7 @@
 #include "shell/QtScreenServices.h"
 
+#include "classlib/ThreadHandOver.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCursor>
@@ -65,9 +67,7 @@ QtScreenServices *QtScreenServices::install()
             return services->confirm(message, buttons);
         // The worker waits for the user's answer, given on the GUI thread.
         int result = mrNone;
-        QMetaObject::invokeMethod(
-            services.data(), [&] { result = services->confirm(message, buttons); },
-            Qt::BlockingQueuedConnection);
+        BlockingCall(services.data(), [&] { result = services->confirm(message, buttons); });
         return result;
     };
     hooks.getCursor = []() -> TCursor { return g_services ? g_services->cursor() : crDefault; };
@@ -79,14 +79,11 @@ QtScreenServices *QtScreenServices::install()
         if (onGuiThread())
             services->applyCursor(cursor);
         else
-            QMetaObject::invokeMethod(
-                services.data(),
-                [services, cursor] {
-                    // A later change may have arrived first: show the latest one.
-                    if (services)
-                        services->applyCursor(services->cursor());
-                },
-                Qt::QueuedConnection);
+            PostCall(services.data(), [services] {
+                // A later change may have arrived first: show the latest one.
+                if (services)
+                    services->applyCursor(services->cursor());
+            });
     };
     hooks.showException = [](std::exception_ptr error) {
         QPointer<QtScreenServices> services = g_services;
@@ -96,13 +93,10 @@ QtScreenServices *QtScreenServices::install()
         if (onGuiThread())
             services->showMessage(message);
         else
-            QMetaObject::invokeMethod(
-                services.data(),
-                [services, message] {
-                    if (services)
-                        services->showMessage(message);
-                },
-                Qt::QueuedConnection);
+            PostCall(services.data(), [services, message] {
+                if (services)
+                    services->showMessage(message);
+            });
     };
     hooks.message = [](TMessageKind kind, const QString &message) {
         QPointer<QtScreenServices> services = g_services;
@@ -112,13 +106,10 @@ QtScreenServices *QtScreenServices::install()
             services->showMessage(kind, message);
         else
             // The caller waits until the user has closed the box, as it would on its own thread.
-            QMetaObject::invokeMethod(
-                services.data(),
-                [services, kind, message] {
-                    if (services)
-                        services->showMessage(kind, message);
-                },
-                Qt::BlockingQueuedConnection);
+            BlockingCall(services.data(), [services, kind, message] {
+                if (services)
+                    services->showMessage(kind, message);
+            });
     };
     hooks.componentCount = []() -> int {
         return g_services && onGuiThread() ? int(g_services->components().size()) : 0;

@@ -2,13 +2,13 @@
 #include "worksheet/GridThread.h"
 
 #include "classlib/DataSetModel.h"
+#include "classlib/ThreadHandOver.h"
 #include "oracle/ScreenServices.h"
 #include "oracle_data/OracleDataSet.h"
 #include "worksheet/WorksheetStatusBar.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QMetaObject>
 #include <QTableView>
 
 namespace qd {
@@ -46,24 +46,23 @@ TGridThread::TGridThread(const TGridThreadParams &params)
 TGridThread::~TGridThread()
 {
     wait();
+    ThreadJoined(this);
 }
 
 void TGridThread::synchronize(void (TGridThread::*step)())
 {
     if (m_detached.load())
         return;
-    QMetaObject::invokeMethod(
-        this,
-        [this, step] {
-            if (m_detached.load())
-                return;
-            (this->*step)();
-        },
-        Qt::BlockingQueuedConnection);
+    BlockingCall(this, [this, step] {
+        if (m_detached.load())
+            return;
+        (this->*step)();
+    });
 }
 
 void TGridThread::run()
 {
+    const ThreadRunScope scope(this);
     try {
         synchronize(&TGridThread::BeginGridOp);
         synchronize(&TGridThread::DetachGridSource);

@@ -1,5 +1,6 @@
 #include "worksheet/QueryThread.h"
 
+#include "classlib/ThreadHandOver.h"
 #include "oracle/OraclePackage.h"
 #include "oracle/OracleQuery.h"
 #include "oracle/OracleSession.h"
@@ -66,6 +67,7 @@ TQueryThread::~TQueryThread()
         requestInterruption();
         wait();
     }
+    ThreadJoined(this);
     closeSpool();
 }
 
@@ -83,6 +85,7 @@ void TQueryThread::Cancel()
 
 void TQueryThread::run()
 {
+    const ThreadRunScope scope(this);
     try {
         runScript();
     } catch (...) {

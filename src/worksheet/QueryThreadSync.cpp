@@ -1,6 +1,6 @@
 #include "worksheet/QueryThread.h"
 
-#include <QMetaObject>
+#include "classlib/ThreadHandOver.h"
 
 namespace qd {
 
@@ -29,24 +29,21 @@ void TQueryThread::synchronize(const std::function<void(TScriptHost &host)> &cal
     }
     // The receiver is this object, which lives on the GUI thread: the functor runs there. Should
     // the object be gone first, Qt drops the call.
-    QMetaObject::invokeMethod(
-        this,
-        [this, pending, call] {
-            std::exception_ptr error;
-            if (!m_hostDetached && m_host) {
-                try {
-                    deliverOutput();
-                    call(*m_host);
-                } catch (...) {
-                    error = std::current_exception();
-                }
+    PostCall(this, [this, pending, call] {
+        std::exception_ptr error;
+        if (!m_hostDetached && m_host) {
+            try {
+                deliverOutput();
+                call(*m_host);
+            } catch (...) {
+                error = std::current_exception();
             }
-            std::lock_guard<std::mutex> lock(m_syncMutex);
-            pending->error = error;
-            pending->done = true;
-            m_syncDone.notify_all();
-        },
-        Qt::QueuedConnection);
+        }
+        std::lock_guard<std::mutex> lock(m_syncMutex);
+        pending->error = error;
+        pending->done = true;
+        m_syncDone.notify_all();
+    });
     std::unique_lock<std::mutex> lock(m_syncMutex);
     m_syncDone.wait(lock, [&] { return pending->done || m_hostDetached; });
     if (pending->done && pending->error)
@@ -68,22 +65,19 @@ void TQueryThread::post(std::function<void(TScriptHost &host)> call)
             return;
         ++m_callsInFlight;
     }
-    QMetaObject::invokeMethod(
-        this,
-        [this, call = std::move(call)] {
-            if (!m_hostDetached && m_host) {
-                try {
-                    deliverOutput();
-                    call(*m_host);
-                } catch (...) {
-                    // Output and status only: nothing the run depends on.
-                }
+    PostCall(this, [this, call = std::move(call)] {
+        if (!m_hostDetached && m_host) {
+            try {
+                deliverOutput();
+                call(*m_host);
+            } catch (...) {
+                // Output and status only: nothing the run depends on.
             }
-            std::lock_guard<std::mutex> lock(m_syncMutex);
-            --m_callsInFlight;
-            m_syncDone.notify_all();
-        },
-        Qt::QueuedConnection);
+        }
+        std::lock_guard<std::mutex> lock(m_syncMutex);
+        --m_callsInFlight;
+        m_syncDone.notify_all();
+    });
 }
 
 void TQueryThread::showRunStatus(const QString &text)
@@ -122,6 +116,7 @@ void TQueryThread::deliverOutput()
 
 void TQueryThread::finishedOnGuiThread()
 {
+    ThreadJoined(this);
     m_outputTimer->stop();
     deliverOutput();
     TScriptHost *host = nullptr;

@@ -1,6 +1,7 @@
 // The worksheet's grid commands: Get All Rows and the grid export on the grid thread.
 #include "worksheet/SQLForm.h"
 
+#include "classlib/ThreadHandOver.h"
 #include "oracle/OracleSession.h"
 #include "oracle/ScreenServices.h"
 #include "oracle_data/OracleDataSet.h"
@@ -159,13 +160,10 @@ void TSQLForm::dataSetScrolled(TDataSet &dataSet)
         return;
     const QString position
         = QString::number(recNo) + QLatin1Char('/') + QString::number(dataSet.RecordCount());
-    QMetaObject::invokeMethod(
-        this,
-        [this, position] {
-            if (m_gridBusy)
-                m_statusBar->SetPanelText(2, position);
-        },
-        Qt::QueuedConnection);
+    PostCall(this, [this, position] {
+        if (m_gridBusy)
+            m_statusBar->SetPanelText(2, position);
+    });
 }
 
 void TSQLForm::waitForGridThread()
@@ -184,8 +182,10 @@ void TSQLForm::waitForGridThread()
     poll.start(10);
     if (m_gridThread && !m_gridThread->isFinished())
         loop.exec();
-    if (m_gridThread)
+    if (m_gridThread) {
         m_gridThread->wait();
+        ThreadJoined(m_gridThread.data());
+    }
     m_gridBusy = false;
 }
 

@@ -1,5 +1,7 @@
 #include "worksheet/VarPrompt.h"
 
+#include "classlib/ThreadHandOver.h"
+
 #include <QBoxLayout>
 #include <QGuiApplication>
 #include <QLabel>
@@ -133,7 +135,7 @@ std::optional<QString> TKXVarPrompt::askThrough(const QPointer<TKXVarPrompt> &pr
         // The worker waits while the GUI thread shows the window. The call goes through the
         // application object, which outlives every window, so a window closed meanwhile only
         // means no answer.
-        QMetaObject::invokeMethod(app, show, Qt::BlockingQueuedConnection);
+        BlockingCall(app, show);
     }
     return answer;
 }

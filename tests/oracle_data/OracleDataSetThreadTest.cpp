@@ -2,6 +2,7 @@
 
 #include "classlib/DataSetModel.h"
 #include "classlib/DataSource.h"
+#include "classlib/ThreadHandOver.h"
 
 #include <QCoreApplication>
 #include <QTableView>
@@ -37,6 +38,7 @@ TEST_F(OracleDataSetThread, LastOnAWorkerWhileATableViewShowsTheDataSet)
     QString error;
     bool onGuiThreadInWorker = true;
     QThread *worker = QThread::create([&] {
+        const ThreadRunScope scope(QThread::currentThread());
         onGuiThreadInWorker = QThread::currentThread() == qApp->thread();
         try {
             ds.Last();
@@ -48,6 +50,7 @@ TEST_F(OracleDataSetThread, LastOnAWorkerWhileATableViewShowsTheDataSet)
     while (!worker->isFinished())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     worker->wait();
+    ThreadJoined(worker);
     delete worker;
     QCoreApplication::processEvents();
     EXPECT_FALSE(onGuiThreadInWorker);

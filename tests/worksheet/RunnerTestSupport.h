@@ -9,6 +9,7 @@
 //   QD_UPDATE_GOLDEN=1 build/tests/test_worksheet --gtest_filter='ScriptRun*'
 // and review the difference before committing it.
 
+#include "classlib/ThreadHandOver.h"
 #include "common/StandinSession.h"
 #include "oracle/QStringPrinter.h" // tests/oracle
 #include "oracle_data/OracleDataSet.h"
@@ -158,6 +159,7 @@ protected:
             runner->DetachHost();
             runner->Cancel();
             runner->wait();
+            ThreadJoined(runner.data());
         }
         dataSet.reset();
         LogOffQuietly(session);

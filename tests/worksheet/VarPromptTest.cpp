@@ -1,5 +1,7 @@
 #include "worksheet/VarPrompt.h"
 
+#include "classlib/ThreadHandOver.h"
+
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -111,6 +113,7 @@ public:
         : m_state(std::make_shared<State>())
     {
         m_thread.reset(QThread::create([state = m_state, job = std::move(job)] {
+            const ThreadRunScope scope(QThread::currentThread());
             state->threadId = QThread::currentThread();
             job();
             state->done = true;
@@ -128,6 +131,8 @@ public:
         if (m_thread->isRunning()) {
             ADD_FAILURE() << "worker thread did not end";
             (void)m_thread.release();
+        } else {
+            ThreadJoined(m_thread.get());
         }
     }
     bool done() const { return m_state->done; }
