@@ -221,13 +221,13 @@ qint64 TLOBLocator::Write(const void *buffer, qint64 count)
 qint64 TLOBLocator::Seek(qint64 offset, int origin)
 {
     switch (origin) {
-    case 0:
+    case soBeginning:
         m_position = offset;
         break;
-    case 1:
+    case soCurrent:
         m_position += offset;
         break;
-    case 2:
+    case soEnd:
         m_position = offset + Length();
         break;
     default:
@@ -244,7 +244,7 @@ qint64 TLOBLocator::Seek(qint64 offset, TSeekOrigin origin)
 qint64 TLOBLocator::Size()
 {
     const qint64 position = m_position;
-    const qint64 size = Seek(0, 2);
+    const qint64 size = Seek(0, soEnd);
     m_position = position;
     return size;
 }

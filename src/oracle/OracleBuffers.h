@@ -29,10 +29,11 @@ inline constexpr int MaxStringBytes = 4000;
 // Bytes per element a variable of the type gets when declared; -1 for a code that cannot be
 // declared.
 int DeclaredBufferSize(int type);
-bool IsStringType(int type); // 1, 5, 10, 97
-bool IsComplexType(int type); // 108, 110, 112, 113, 114, 116, 187, 188, 232
-bool IsLobType(int type); // 112, 113, 114
-bool IsTimestampType(int type); // 187, 188, 232
+bool IsStringType(int type); // SQLT_CHR, SQLT_STR, otLongPLSQLString, SQLT_AVC
+// Objects, REFs, LOBs, cursors and timestamps.
+bool IsComplexType(int type);
+bool IsLobType(int type); // SQLT_CLOB, SQLT_BLOB, SQLT_BFILEE
+bool IsTimestampType(int type); // SQLT_TIMESTAMP, SQLT_TIMESTAMP_TZ, SQLT_TIMESTAMP_LTZ
 // Descriptor kind freed or allocated for a LOB or timestamp type; 0 for other types.
 ub4 DescriptorKind(int type);
 

@@ -19,7 +19,8 @@ double DecodeOracleDate(const ub1 *date);
 // as DecodeOracleDate does.
 double OCIDateToDateTime(const OCIDate &date);
 
-// Descriptor kind of a timestamp type: 69 for 188, 70 for 232, 68 for any other.
+// Descriptor kind of a timestamp type: OCI_DTYPE_TIMESTAMP_TZ for SQLT_TIMESTAMP_TZ,
+// OCI_DTYPE_TIMESTAMP_LTZ for SQLT_TIMESTAMP_LTZ, OCI_DTYPE_TIMESTAMP for any other.
 ub4 TimestampDescriptorKind(int type);
 
 // Reads a timestamp descriptor into a day count through the date and time get calls;

@@ -28,6 +28,9 @@ std::function<void(TOraclePackage *)> &creationHook()
     return hook;
 }
 
+// The result type of a call without a result (a procedure).
+constexpr int NoResult = ptNullArgument;
+
 bool isOutputType(int type)
 {
     return type == SQLT_INT || type == SQLT_FLT || type == SQLT_STR || type == SQLT_DAT
@@ -170,7 +173,7 @@ std::vector<TPackageParameter> TOraclePackage::buildParameters(
     // A single array stands for its elements; a single "no arguments" marker for none.
     PackageArguments list;
     if (arguments.size() == 1 && arguments.front().IsMarker()
-        && arguments.front().MarkerType() == 0) {
+        && arguments.front().MarkerType() == ptNullArgument) {
         // no arguments
     } else if (const VariantArray *array = arguments.size() == 1 && !arguments.front().IsMarker()
             ? arguments.front().Value().ArrayPtr()
@@ -248,7 +251,7 @@ Variant TOraclePackage::GetParameter(int index) const
 
 void TOraclePackage::CallProcedure(const QString &name, const PackageArguments &arguments)
 {
-    callBlock(name, 0, arguments);
+    callBlock(name, NoResult, arguments);
 }
 
 Variant TOraclePackage::CallIntegerFunction(const QString &name, const PackageArguments &arguments)
@@ -289,7 +292,7 @@ Variant TOraclePackage::callBlock(
         QStringList declarations;
         QStringList copyBacks;
         QString call = QStringLiteral("  ");
-        if (resultType != 0) {
+        if (resultType != NoResult) {
             call += QLatin1Char(':') + ResultVariable + QStringLiteral(" := ");
             if (resultType == ptPLSQLBoolean)
                 call += QStringLiteral("sys.diutil.bool_to_int(");
@@ -356,7 +359,7 @@ Variant TOraclePackage::callBlock(
         if (p.type != ptNullArgument)
             p.value = q.GetVariable(p.bindName);
     }
-    const Variant result = resultType != 0 ? q.GetVariable(ResultVariable) : Variant();
+    const Variant result = resultType != NoResult ? q.GetVariable(ResultVariable) : Variant();
     monitorEnd(QString());
     return result;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "classlib/Variant.h"
+#include "oracle/OracleCI.h"
 #include "oracle/OracleSessionDependent.h"
 #include "oracle/ScreenServices.h"
 
@@ -23,8 +24,8 @@ class TOraclePackage;
 enum TParameterModeOption { pmNamed, pmPositional };
 
 // Variable type codes a package argument can have: 0 for a null argument (written as Null,
-// no bind variable), the bind types 3, 4, 5 and 12, and PL/SQL BOOLEAN, which travels as an
-// integer and is converted inside the block.
+// no bind variable), the bind types SQLT_INT, SQLT_FLT, SQLT_STR and SQLT_DAT, and PL/SQL
+// BOOLEAN, which travels as an integer and is converted inside the block.
 inline constexpr int ptNullArgument = 0;
 inline constexpr int ptPLSQLBoolean = 252;
 
@@ -37,7 +38,7 @@ struct TPackageParameter {
 };
 
 // What a package call is given per argument: a value, or a marker that asks for an output
-// argument of a variable type (see PackageOutput). A marker with the type 0 given as the only
+// argument of a variable type (see PackageOutput). A marker of ptNullArgument given as the only
 // argument means "no arguments".
 class PackageArgument {
 public:
@@ -50,8 +51,8 @@ public:
         : m_value(std::forward<T>(value))
     {
     }
-    // A marker asking for an output of the type; a type other than 3, 4, 5, 12 or 252 fails
-    // when the call is made.
+    // A marker asking for an output of the type; a type other than the bind types above and
+    // ptPLSQLBoolean fails when the call is made.
     static PackageArgument OutputMarker(int type)
     {
         PackageArgument a { Variant::Null() };
@@ -67,18 +68,18 @@ public:
 private:
     Variant m_value;
     bool m_marker = false;
-    int m_markerType = 0;
+    int m_markerType = ptNullArgument;
 };
 
 using PackageArguments = std::vector<PackageArgument>;
 
 // The output markers: pass one where the routine has an OUT parameter of that type.
 namespace PackageOutput {
-inline const PackageArgument NoArguments = PackageArgument::OutputMarker(0);
-inline const PackageArgument String = PackageArgument::OutputMarker(5);
-inline const PackageArgument Integer = PackageArgument::OutputMarker(3);
-inline const PackageArgument Float = PackageArgument::OutputMarker(4);
-inline const PackageArgument Date = PackageArgument::OutputMarker(12);
+inline const PackageArgument NoArguments = PackageArgument::OutputMarker(ptNullArgument);
+inline const PackageArgument String = PackageArgument::OutputMarker(SQLT_STR);
+inline const PackageArgument Integer = PackageArgument::OutputMarker(SQLT_INT);
+inline const PackageArgument Float = PackageArgument::OutputMarker(SQLT_FLT);
+inline const PackageArgument Date = PackageArgument::OutputMarker(SQLT_DAT);
 inline const PackageArgument Boolean = PackageArgument::OutputMarker(ptPLSQLBoolean);
 } // namespace PackageOutput
 

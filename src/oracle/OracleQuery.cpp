@@ -4,6 +4,7 @@
 #include "oracle/OracleQueryExtensions.h"
 #include "oracle/OracleQueryThread.h"
 #include "oracle/OracleSession.h"
+#include "oracle/OracleStatementCalls.h"
 
 namespace qd {
 
@@ -81,10 +82,7 @@ void TOracleQuery::sessionDestroyed()
 void TOracleQuery::dropHandles()
 {
     // The handles belong to the session's environment and end with its connection.
-    m_stmt = nullptr;
-    m_error = nullptr;
-    m_error2 = nullptr;
-    m_rowidDescriptor = nullptr;
+    m_calls.reset();
     m_cursorOpen = false;
     m_described = false;
     m_eof = true;
@@ -97,6 +95,16 @@ void TOracleQuery::dropHandles()
         m_variables->Items(i).bindHandle = nullptr;
         m_variables->Items(i).boundAddress = nullptr;
     }
+}
+
+OCIStmt *TOracleQuery::StatementHandle() const
+{
+    return m_calls ? m_calls->statementHandle() : nullptr;
+}
+
+OCIError *TOracleQuery::ErrorHandle() const
+{
+    return m_calls ? m_calls->errorHandle() : nullptr;
 }
 
 QString TOracleQuery::RowIdText(ub4 objectNumber, ub4 file, ub4 block, ub4 row)

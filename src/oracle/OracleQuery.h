@@ -4,6 +4,7 @@
 #include "classlib/Variant.h"
 #include "oracle/OracleBuffers.h"
 #include "oracle/OracleCI.h"
+#include "oracle/OracleCodes.h"
 #include "oracle/OracleSessionDependent.h"
 #include "oracle/OracleVariables.h"
 #include "oracle/ScreenServices.h"
@@ -22,6 +23,7 @@ class EOracleError;
 class OracleColumnHandler;
 class TOracleQuery;
 class TOracleSession;
+class TStatementCalls;
 
 using TOracleQueryEvent = std::function<void(TOracleQuery *sender)>;
 // continueRun enters as true; the handler sets it false to stop the array DML.
@@ -98,7 +100,7 @@ public:
     int SQLType() const { return m_sqlType; }
     int ErrorLine() const { return m_errorLine; }
     int ErrorPosition() const { return m_errorPosition; }
-    // 0 idle, 1 executing, 2 fetching.
+    // A TQueryState: qsIdle, qsExecuting or qsFetching.
     int State() const { return m_state; }
 
     // ---- Bind variables
@@ -156,8 +158,10 @@ public:
     OracleValueObject *RefField(int index);
 
     // ---- For the value classes of later column kinds --------------------------------------------
-    OCIStmt *StatementHandle() const { return m_stmt; }
-    OCIError *ErrorHandle() const { return m_error; }
+    // The handle calls' statement and error handles; null in the older mode and while no
+    // cursor is open.
+    OCIStmt *StatementHandle() const;
+    OCIError *ErrorHandle() const;
     Cda_Def *CursorDataArea() { return &m_cda; }
     TFieldData &FieldItem(int index) const;
     int BufferIndex() const { return m_bufferIndex; }
@@ -176,6 +180,10 @@ public:
     static QString RowIdText(ub4 objectNumber, ub4 file, ub4 block, ub4 row);
 
 private:
+    // The client calls of either family work on the statement's fields and variables.
+    friend class THandleStatementCalls;
+    friend class TCursorStatementCalls;
+
     // One piece of a LONG or LONG RAW value fetched piecewise; the client writes its length.
     struct LongPiece {
         explicit LongPiece(ub4 size);
@@ -194,10 +202,14 @@ private:
 
     // Execution (OracleQueryExecute.cpp)
     void executeCore(bool describeOnly, int rowOffset, int iterations);
+    // A select: executed (unless described before), described and defined once, and its
+    // first array fetched unless describeOnly.
+    void runSelect(bool describeOnly, ub4 mode);
+    // Any other statement, for iterations rows of the bound arrays from rowOffset.
+    void runStatement(int rowOffset, int iterations, ub4 mode);
     void prepareStatement(bool deferred);
     void applySubstitutions(QString &text) const;
-    // A cursor variable's handle is always allocated here, never taken from the cache.
-    void newStatementHandle(bool forCursorVariable = false);
+    // Opens the cursor through the calls of the session's family, chosen here.
     void openCursor();
     void closeCursor();
     void releaseCursorIfDone();
@@ -205,13 +217,9 @@ private:
     void locateError();
     // callName: the client call that failed, named on the error.
     [[noreturn]] void raiseError(const char *callName);
-    [[noreturn]] void raiseOCI7Error(const char *callName);
-    // Fetches the next array through the handle calls; the status is left in m_status and the
-    // call's name returned.
-    const char *fetchArray(const OracleEntryPoints &oci);
+    // Forgets the parse and raises the failed call's error with its position in the text.
+    [[noreturn]] void raiseStatementError(const char *callName);
     int currentRowCount();
-    int statusErrorCode(sword status);
-    bool acceptableFetchStatus(sword status);
     void fetchRows();
     void showDebug();
     void monitorBegin(const QString &text);
@@ -267,14 +275,9 @@ private:
     bool m_threadSynchronized = true;
     bool m_scrollable = false;
 
-    // Handle-based mode
-    OCIError *m_error = nullptr;
-    OCIError *m_error2 = nullptr;
-    OCIRowid *m_rowidDescriptor = nullptr;
-    OCIStmt *m_stmt = nullptr;
-    sword m_status = OCI_SUCCESS;
-    bool m_stmtFromCache = false;
-    // Older mode
+    // The calls of the session's family (OracleStatementCalls.h); the handle calls keep their
+    // handles there, the older calls work on the cursor data area.
+    std::unique_ptr<TStatementCalls> m_calls;
     Cda_Def m_cda {};
 
     std::vector<std::unique_ptr<TFieldData>> m_fields;
@@ -288,13 +291,12 @@ private:
     int m_rowsPerFetch = 1;
     int m_bufferIndex = 0;
     int m_rowsInBuffer = 0;
-    int m_sqlType = 0;
+    int m_sqlType = SqlFunction::None;
     int m_arraySize = 0;
     bool m_cursorVariableBound = false;
-    int m_state = 0;
+    int m_state = qsIdle;
     bool m_afterQueryPending = false;
     bool m_eof = true;
-    bool m_scrollableInEffect = false;
     int m_rowsProcessed = 0;
     int m_errorCode = 0;
     int m_warningFlags = 0;

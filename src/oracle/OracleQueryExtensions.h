@@ -17,9 +17,9 @@ class TVariableData;
 
 // Column kinds whose values live in client-side objects (LOB locators, timestamps, objects,
 // REFs, cursors) are served by handlers registered here, keyed by the column's internal type
-// code (108, 110, 112, 113, 114, 116, 187, 188, 232). Without a handler such a column fails at
-// describe time with "<feature> is not supported" (for example "A query with LOB's is not
-// supported"), so a query never fetches a kind it cannot read.
+// code (SQLT_NTY, SQLT_REF, the LOB types, SQLT_RSET and the timestamp types). Without a
+// handler such a column fails at describe time with "<feature> is not supported" (for example
+// "A query with LOB's is not supported"), so a query never fetches a kind it cannot read.
 class OracleColumnHandler {
 public:
     virtual ~OracleColumnHandler() = default;
@@ -46,8 +46,8 @@ public:
     virtual bool asDate(TOracleQuery &, TFieldData &, int /*row*/, double &) { return false; }
 };
 
-// Complex bind variables (types 108, 110, 112-114, 187, 188, 232) are bound by handlers too.
-// Cursor variables (116) are the query's own business.
+// Complex bind variables (objects, REFs, LOBs and timestamps) are bound by handlers too.
+// Cursor variables (SQLT_RSET) are the query's own business.
 class OracleVariableHandler {
 public:
     virtual ~OracleVariableHandler() = default;

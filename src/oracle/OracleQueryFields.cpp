@@ -9,6 +9,7 @@
 #include "oracle/OracleError.h"
 #include "oracle/OracleQueryExtensions.h"
 #include "oracle/OracleSession.h"
+#include "oracle/OracleStatementCalls.h"
 
 #include <QLocale>
 
@@ -19,24 +20,6 @@
 namespace qd {
 
 namespace {
-
-constexpr int OCI7LongBuffer = 4096;
-constexpr int OCI7LongChunk = 64000;
-
-class FieldCallLock {
-public:
-    explicit FieldCallLock(TOracleSession &session)
-        : m_session(session)
-    {
-        m_session.Enter(true);
-    }
-    ~FieldCallLock() { m_session.Leave(true); }
-    FieldCallLock(const FieldCallLock &) = delete;
-    FieldCallLock &operator=(const FieldCallLock &) = delete;
-
-private:
-    TOracleSession &m_session;
-};
 
 QString longTimeFormat(const QLocale &locale)
 {
@@ -125,93 +108,13 @@ void TOracleQuery::clearFields()
     m_hasLongFields = false;
 }
 
-namespace {
-
-enum class ColumnDescribe { Described, End, Failed };
-
-// One select-list column through the older calls; End past the last column.
-ColumnDescribe describeOlderColumn(
-    const OracleEntryPoints &oci, Cda_Def &cda, int position, TFieldData &field)
-{
-    sb4 dbsize = 0;
-    sb2 dbtype = 0;
-    sb1 name[64] = {};
-    sb4 nameLength = 30;
-    sb4 displaySize = 0;
-    sb2 precision = 0;
-    sb2 scale = 0;
-    sb2 nullOk = 0;
-    if (oci.odescr(&cda, position, &dbsize, &dbtype, name, &nameLength, &displaySize, &precision,
-            &scale, &nullOk)
-        != 0)
-        return cda.rc == OraCode::NotInSelectList ? ColumnDescribe::End : ColumnDescribe::Failed;
-    field.dataSize = dbsize;
-    field.dataType = static_cast<ub2>(dbtype);
-    field.name = QString::fromUtf8(
-        reinterpret_cast<const char *>(name), std::clamp<sb4>(nameLength, 0, 30));
-    field.precision = precision;
-    field.scale = scale;
-    field.nullable = nullOk;
-    return ColumnDescribe::Described;
-}
-
-// One select-list column through the handle calls: its parameter descriptor and attributes.
-// The status of the last call is left in status.
-ColumnDescribe describeHandleColumn(const OracleEntryPoints &oci, OCIStmt *stmt, OCIError *error,
-    int position, TFieldData &field, OCIParam *&parameter, sword &status)
-{
-    void *param = nullptr;
-    status = oci.OCIParamGet(stmt, OCI_HTYPE_STMT, error, &param, static_cast<ub4>(position));
-    if (status == OCI_ERROR || status == OCI_INVALID_HANDLE)
-        return ColumnDescribe::Failed;
-    parameter = static_cast<OCIParam *>(param);
-    ub2 size = 0;
-    ub2 type = 0;
-    OraText *name = nullptr;
-    ub4 nameLength = 0;
-    sb2 precision = 0;
-    sb1 scale = 0;
-    ub1 nullOk = 0;
-    const struct {
-        void *value;
-        ub4 *length;
-        ub4 attribute;
-    } attributes[]
-        = { { &size, nullptr, OCI_ATTR_DATA_SIZE }, { &type, nullptr, OCI_ATTR_DATA_TYPE },
-              { &name, &nameLength, OCI_ATTR_NAME }, { &precision, nullptr, OCI_ATTR_PRECISION },
-              { &scale, nullptr, OCI_ATTR_SCALE }, { &nullOk, nullptr, OCI_ATTR_IS_NULL } };
-    for (const auto &a : attributes) {
-        status = oci.OCIAttrGet(parameter, OCI_DTYPE_PARAM, a.value, a.length, a.attribute, error);
-        if (status != OCI_SUCCESS)
-            break;
-    }
-    if (status == OCI_ERROR || status == OCI_INVALID_HANDLE)
-        return ColumnDescribe::Failed;
-    field.dataSize = size;
-    field.dataType = type;
-    field.name = name ? QString::fromUtf8(
-                     reinterpret_cast<const char *>(name), static_cast<qsizetype>(nameLength))
-                            .left(30)
-                      : QString();
-    field.precision = precision;
-    field.scale = scale;
-    field.nullable = nullOk;
-    return ColumnDescribe::Described;
-}
-
-} // namespace
-
 void TOracleQuery::describeFields()
 {
     TOracleSession &s = requireSession();
     const OracleEntryPoints &oci = s.entryPoints();
-    const bool oci8 = s.OCI8Mode();
     m_rowsPerFetch = m_readBuffer;
     clearFields();
-    ub4 columnCount = 0;
-    if (oci8)
-        oci.OCIAttrGet(
-            m_stmt, OCI_HTYPE_STMT, &columnCount, nullptr, OCI_ATTR_PARAM_COUNT, m_error2);
+    m_calls->startDescribe();
 
     std::vector<std::unique_ptr<TFieldData>> fields;
     std::vector<std::unique_ptr<FieldExtra>> extras;
@@ -219,25 +122,13 @@ void TOracleQuery::describeFields()
         auto field = std::make_unique<TFieldData>(&oci);
         auto extra = std::make_unique<FieldExtra>();
         OCIParam *parameter = nullptr;
-        ColumnDescribe result = ColumnDescribe::End;
-        {
-            FieldCallLock lock(s);
-            if (!oci8)
-                result = describeOlderColumn(oci, m_cda, position, *field);
-            else if (static_cast<ub4>(position) > columnCount)
-                m_status = OraCode::NotInSelectList;
-            else
-                result = describeHandleColumn(
-                    oci, m_stmt, m_error, position, *field, parameter, m_status);
-        }
-        if (result == ColumnDescribe::End)
-            break;
-        if (result == ColumnDescribe::Failed) {
+        bool past = false;
+        if (FailedCall call = m_calls->describeColumn(position, *field, parameter, past)) {
             clearFields();
-            locateError();
-            forgetParse();
-            raiseError(oci8 ? "OCIParamGet, OCIAttrGet" : "odescr");
+            raiseStatementError(call);
         }
+        if (past)
+            break;
         if (field->scale == -127 && field->precision == 0)
             field->scale = 0;
         chooseFetchBuffer(*field, *extra, parameter);
@@ -247,6 +138,7 @@ void TOracleQuery::describeFields()
 
     m_fields = std::move(fields);
     m_fieldExtras = std::move(extras);
+    const bool longPieces = m_calls->fetchesLongPieces();
     for (std::size_t i = 0; i < m_fields.size(); ++i) {
         TFieldData &field = *m_fields[i];
         FieldExtra &extra = *m_fieldExtras[i];
@@ -256,7 +148,7 @@ void TOracleQuery::describeFields()
             m_hasComplexFields = true;
             extra.handler->setUpBuffers(*this, field);
         }
-        if (oci8 && (field.defineType == SQLT_LNG || field.defineType == SQLT_LBI))
+        if (longPieces && (field.defineType == SQLT_LNG || field.defineType == SQLT_LBI))
             m_hasLongFields = true;
     }
     m_described = true;
@@ -290,7 +182,7 @@ void TOracleQuery::chooseFetchBuffer(TFieldData &field, FieldExtra &extra, OCIPa
     case SQLT_LNG:
     case SQLT_LBI:
         type = internal;
-        size = s.OCI8Mode() ? 0 : OCI7LongBuffer;
+        size = m_calls->longDefineSize();
         m_rowsPerFetch = 1;
         break;
     case SQLT_RID:
@@ -329,47 +221,15 @@ void TOracleQuery::chooseFetchBuffer(TFieldData &field, FieldExtra &extra, OCIPa
 
 void TOracleQuery::defineFields()
 {
-    TOracleSession &s = requireSession();
-    const OracleEntryPoints &oci = s.entryPoints();
-    const bool oci8 = s.OCI8Mode();
     for (std::size_t i = 0; i < m_fields.size(); ++i) {
-        TFieldData &field = *m_fields[i];
-        FieldExtra &extra = *m_fieldExtras[i];
+        const TFieldData &field = *m_fields[i];
         const ub2 type = field.dataType == SQLT_OSL ? SQLT_OSL : field.defineType;
-        const ub4 position = static_cast<ub4>(i + 1);
-        bool failed = false;
-        const char *call = oci8 ? "OCIDefineByPos" : "odefin";
-        {
-            FieldCallLock lock(s);
-            if (oci8) {
-                const bool isLong = type == SQLT_LNG || type == SQLT_LBI;
-                OCIDefine *define = nullptr;
-                m_status = oci.OCIDefineByPos(m_stmt, &define, m_error, position,
-                    isLong ? nullptr : field.data.get(),
-                    isLong ? sb4(2147483647) : static_cast<sb4>(field.elementSize), type,
-                    field.indicatorBuffer.data(), field.lengthBuffer.data(), nullptr,
-                    isLong ? OCI_DYNAMIC_FETCH : OCI_DEFAULT);
-                if (m_status == OCI_SUCCESS && isLong) {
-                    call = "OCIDefineDynamic";
-                    m_status = oci.OCIDefineDynamic(define, m_error, &extra, &longPieceCallback);
-                }
-                failed = m_status == OCI_ERROR || m_status == OCI_INVALID_HANDLE;
-                extra.define = define;
-            } else {
-                failed = oci.odefin(&m_cda, static_cast<sword>(position), field.data.get(),
-                             field.elementSize, type, -1, field.indicatorBuffer.data(), nullptr, -1,
-                             -1, field.lengthBuffer.data(), nullptr)
-                    != 0;
-            }
-        }
-        if (failed) {
+        if (FailedCall call = m_calls->define(static_cast<int>(i), type)) {
             // The next execute describes and defines again.
             forgetParse();
             m_described = false;
             raiseError(call);
         }
-        if (oci8 && extra.handler)
-            extra.handler->define(*this, field, extra.define);
     }
 }
 
@@ -761,91 +621,14 @@ int TOracleQuery::GetLongField(int index, void *buffer, int offset, int length)
     checkRowData();
     if (offset < 0 || length <= 0 || !buffer)
         return 0;
-    auto *destination = static_cast<ub1 *>(buffer);
-    TOracleSession &s = requireSession();
-    if (s.OCI8Mode()) {
-        qint64 start = 0;
-        qint64 copied = 0;
-        const qint64 end = static_cast<qint64>(offset) + length;
-        for (const LongPiece &piece : m_fieldExtras[static_cast<std::size_t>(index)]->pieces) {
-            const qint64 pieceEnd = start + std::min(piece.length, piece.capacity);
-            const qint64 from = std::max<qint64>(start, offset);
-            const qint64 to = std::min(pieceEnd, end);
-            if (to > from) {
-                std::memcpy(destination + (from - offset), piece.buffer.get() + (from - start),
-                    static_cast<std::size_t>(to - from));
-                copied += to - from;
-            }
-            start = pieceEnd;
-            if (start >= end)
-                break;
-        }
-        return static_cast<int>(copied);
-    }
-
-    // Older mode: what the define buffer holds, then the rest from the server.
-    const OracleEntryPoints &oci = s.entryPoints();
-    auto chunk = [&](int chunkOffset, ub1 *target, int wanted) -> int {
-        const int rowLength = field.lengthBuffer[static_cast<std::size_t>(m_bufferIndex)];
-        int n = std::clamp(rowLength - chunkOffset, 0, wanted);
-        if (n > 0)
-            std::memcpy(
-                target, field.RowAddress(m_bufferIndex) + chunkOffset, static_cast<std::size_t>(n));
-        if (n < wanted && rowLength == OCI7LongBuffer) {
-            ub4 returned = 0;
-            const ub4 rowsProcessed = m_cda.rpc;
-            sword r = 0;
-            {
-                FieldCallLock lock(s);
-                r = oci.oflng(&m_cda, index + 1, target + n, wanted - n, field.defineType,
-                    &returned, chunkOffset + n);
-                m_cda.rpc = rowsProcessed;
-            }
-            if (r != 0)
-                raiseOCI7Error("oflng");
-            n += static_cast<int>(returned);
-        }
-        return n;
-    };
-    int copied = 0;
-    while (copied < length) {
-        const int wanted = std::min(length - copied, OCI7LongChunk);
-        const int got = chunk(offset + copied, destination + copied, wanted);
-        copied += got;
-        if (got < wanted)
-            break;
-    }
-    return copied;
+    requireSession();
+    return m_calls->readLong(index, static_cast<ub1 *>(buffer), offset, length);
 }
 
 QByteArray TOracleQuery::longBytes(int index)
 {
-    if (requireSession().OCI8Mode()) {
-        const auto &pieces = m_fieldExtras[static_cast<std::size_t>(index)]->pieces;
-        qint64 total = 0;
-        for (const LongPiece &piece : pieces)
-            total += std::min(piece.length, piece.capacity);
-        QByteArray bytes;
-        bytes.reserve(static_cast<qsizetype>(total));
-        for (const LongPiece &piece : pieces)
-            bytes.append(reinterpret_cast<const char *>(piece.buffer.get()),
-                static_cast<qsizetype>(std::min(piece.length, piece.capacity)));
-        return bytes;
-    }
-    // Chunks of 4 KB doubling to 32 KB until one comes back short.
-    QByteArray bytes;
-    int chunkSize = 4096;
-    for (;;) {
-        const qsizetype at = bytes.size();
-        bytes.resize(at + chunkSize);
-        const int got = GetLongField(index, bytes.data() + at, static_cast<int>(at), chunkSize);
-        bytes.resize(at + got);
-        if (got < chunkSize)
-            break;
-        if (chunkSize < 32768)
-            chunkSize *= 2;
-    }
-    return bytes;
+    requireSession();
+    return m_calls->longBytes(index);
 }
 
 QString TOracleQuery::longText(int index)

@@ -7,25 +7,11 @@
 #include "oracle/OracleError.h"
 #include "oracle/OracleQueryExtensions.h"
 #include "oracle/OracleSession.h"
+#include "oracle/OracleStatementCalls.h"
 
 namespace qd {
 
 namespace {
-
-class BindCallLock {
-public:
-    explicit BindCallLock(TOracleSession &session)
-        : m_session(session)
-    {
-        m_session.Enter(true);
-    }
-    ~BindCallLock() { m_session.Leave(true); }
-    BindCallLock(const BindCallLock &) = delete;
-    BindCallLock &operator=(const BindCallLock &) = delete;
-
-private:
-    TOracleSession &m_session;
-};
 
 QString nilMessage(int type, const QString &name)
 {
@@ -214,8 +200,6 @@ void TOracleQuery::bindVariables()
         return;
     m_arraySize = 0;
     TOracleSession &s = requireSession();
-    const bool oci8 = s.OCI8Mode();
-    const OracleEntryPoints &oci = s.entryPoints();
     if (m_returnLengths.size() != static_cast<std::size_t>(m_variables->Count()))
         m_returnLengths.assign(static_cast<std::size_t>(m_variables->Count()), 0);
     for (int i = 0; i < m_variables->Count(); ++i) {
@@ -244,21 +228,7 @@ void TOracleQuery::bindVariables()
             cursorQuery->Close();
             cursorQuery->Clear();
             cursorQuery->m_cursorVariableBound = true;
-            if (!oci8) {
-                value = &cursorQuery->m_cda;
-                size = sizeof(Cda_Def);
-                type = SQLT_CUR;
-            } else {
-                cursorQuery->openCursor();
-                cursorQuery->newStatementHandle(true);
-                ub4 zero = 0;
-                oci.OCIAttrSet(cursorQuery->m_stmt, OCI_HTYPE_STMT, &zero, 0,
-                    OCI_ATTR_PREFETCH_ROWS, cursorQuery->m_error2);
-                oci.OCIAttrSet(cursorQuery->m_stmt, OCI_HTYPE_STMT, &zero, 0,
-                    OCI_ATTR_PREFETCH_MEMORY, cursorQuery->m_error2);
-                value = &cursorQuery->m_stmt;
-                size = 0;
-            }
+            value = m_calls->bindCursor(*cursorQuery, size, type);
             break;
         }
         default:
@@ -301,50 +271,17 @@ void TOracleQuery::bindVariables()
             size = std::min<sb4>(size, v.length);
 
         const QByteArray placeholder = v.name.toUtf8();
-        if (!oci8) {
-            sword r = 0;
-            {
-                BindCallLock lock(s);
-                r = oci.obndra(&m_cda,
-                    reinterpret_cast<OraText *>(const_cast<char *>(placeholder.constData())), -1,
-                    static_cast<ub1 *>(value), size, type, -1, v.indicators.data(), returnLength,
-                    nullptr, maxLength, currentLength, nullptr, -1, -1);
-            }
-            if (r != 0)
-                raiseError("obndra");
-        } else if (!v.bindHandle || v.boundAddress != value) {
-            v.boundAddress = value;
-            OCIBind *bind = nullptr;
-            {
-                BindCallLock lock(s);
-                m_status = oci.OCIBindByName(m_stmt, &bind, m_error,
-                    reinterpret_cast<const OraText *>(placeholder.constData()), -1, value, size,
-                    type, v.indicators.data(), returnLength, nullptr, maxLength, currentLength,
-                    OCI_DEFAULT);
-            }
-            if (m_status == OCI_ERROR || m_status == OCI_INVALID_HANDLE) {
-                v.bindHandle = nullptr;
-                v.boundAddress = nullptr;
-                raiseError("OCIBindByName");
-            }
-            v.bindHandle = bind;
-            if (handler)
-                handler->afterBind(*this, v, bind);
-        }
+        const BindRequest request { v, placeholder, value, size, type, returnLength, maxLength,
+            currentLength, handler.get() };
+        if (FailedCall call = m_calls->bind(request))
+            raiseError(call);
     }
 }
 
 void TOracleQuery::syncComplexVariables()
 {
-    if (!m_session || !m_session->OCI8Mode())
-        return;
-    for (int i = 0; i < m_variables->Count(); ++i) {
-        TVariableData &v = m_variables->Items(i);
-        if (!v.isComplex || v.type == SQLT_RSET)
-            continue;
-        if (auto handler = OracleQueryExtensions::VariableHandler(v.type))
-            handler->sync(*this, v);
-    }
+    if (m_calls)
+        m_calls->syncVariables();
 }
 
 } // namespace qd

@@ -16,7 +16,7 @@ class TOracleSession;
 // query and the object code attach descriptors they own to a wrapper of their own.
 class TOracleTimestamp : public QObject, public OracleValueObject {
 public:
-    // The session must be connected; type is 187, 188 or 232.
+    // The session must be connected; type is one of the timestamp types (IsTimestampType).
     TOracleTimestamp(TOracleSession *session, int type);
     ~TOracleTimestamp() override;
     TOracleTimestamp(const TOracleTimestamp &) = delete;

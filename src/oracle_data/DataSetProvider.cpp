@@ -57,6 +57,9 @@ TFieldType baseType(const TParam &param)
 }
 
 // The variable type a parameter of PSSetParams is declared with; 0 when it is not declared.
+// A parameter kind that no bind variable carries.
+constexpr int NoVariableType = 0;
+
 int variableTypeOfParam(TFieldType type)
 {
     switch (type) {
@@ -85,7 +88,7 @@ int variableTypeOfParam(TFieldType type)
     case ftOraClob:
         return SQLT_CLOB;
     default:
-        return 0;
+        return NoVariableType;
     }
 }
 
@@ -252,7 +255,7 @@ void DataSetProvider::setParams(const TParams &params)
         for (int i = 0; i < params.Count(); ++i) {
             const TParam &param = *params[i];
             const int type = variableTypeOfParam(baseType(param));
-            if (type == 0)
+            if (type == NoVariableType)
                 continue;
             ds.DeclareVariable(param.Name(), type);
             if (isLobType(type)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "classlib/Variant.h"
+#include "oracle/OracleCI.h"
 
 #include <QList>
 #include <QString>
@@ -29,7 +30,7 @@ QString RollbackToLockPointStatement(); // "rollback to savepoint ZEB__LOCKPOINT
 // A bind variable a statement uses.
 struct EditBindVariable {
     QString name;
-    int type = 5;
+    int type = SQLT_STR;
     // The value to set. A LOB column's variable has none: the caller binds a locator of the
     // type (SetComplexVariable), a temporary one holding the value or one the statement returns
     // into, whose data it writes after execution (see EditStatement::lobWrites).
@@ -41,11 +42,11 @@ struct EditBindVariable {
 struct EditColumn {
     QString column; // column name
     int index = 0; // position in the dataset's field-info list: names the variable "v" + index
-    int type = 5; // the column's bind type (external type code)
+    int type = SQLT_STR; // the column's bind type (external type code)
     // A plain data field; calculated and lookup fields are never written.
     bool dataField = true;
     Variant oldValue; // as fetched (Null for a new record)
-    // Now. LONG (8): the BLOB buffer as text; LONG RAW (24), CLOB, BLOB: its server bytes.
+    // Now. LONG: the BLOB buffer as text; LONG RAW, CLOB, BLOB: its server bytes.
     Variant newValue;
     int fieldSize = 0; // strings: characters the field holds (for the change test)
     // Insert value of a null column: the field's DefaultExpression or "<sequence>.nextval" for
@@ -58,7 +59,7 @@ struct EditColumn {
 // The row a statement addresses: by UniqueFields when the dataset has them, else by ROWID.
 struct EditKeyField {
     QString name;
-    int type = 5;
+    int type = SQLT_STR;
     Variant value; // old value for an update or delete, current value otherwise
     bool isString = false; // a string or memo field (an empty text counts as null)
 };
@@ -82,7 +83,7 @@ struct EditStatementOptions {
 struct EditLobWrite {
     int index = 0; // the column's field-info index
     QString variable; // the locator's variable
-    int type = 112;
+    int type = SQLT_CLOB;
     bool temporary = false;
 };
 

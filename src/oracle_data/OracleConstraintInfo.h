@@ -1,6 +1,7 @@
 #pragma once
 
 #include "classlib/Variant.h"
+#include "oracle/OracleCI.h"
 
 #include <QChar>
 #include <QList>
@@ -17,7 +18,7 @@ class TOracleTableInfo;
 // One field of the record a constraint is checked against.
 struct ConstraintCheckField {
     QString name;
-    int type = 5; // the bind type the dataset uses for the field
+    int type = SQLT_STR; // the bind type the dataset uses for the field
     Variant value; // current value
     bool isString = false; // a string or memo field (an empty text counts as empty)
     bool editable = true; // a data field that is not read-only

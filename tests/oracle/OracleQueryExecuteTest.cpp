@@ -2,6 +2,10 @@
 
 #include "OracleQueryTestFixture.h"
 #include "QStringPrinter.h"
+#include "oracle/OracleCodes.h"
+
+#include <functional>
+#include <string>
 
 namespace qd::test {
 namespace {
@@ -29,8 +33,8 @@ TEST_P(QueryExecute, TraceShowsTheTextSentWithoutCarriageReturnsAndWithSubstitut
 {
     clearTrace();
     query->SQL().SetText(QStringLiteral("select :col as c\r\nfrom dual :tail"));
-    query->DeclareVariable(QStringLiteral("col"), 1);
-    query->DeclareVariable(QStringLiteral("tail"), 1);
+    query->DeclareVariable(QStringLiteral("col"), otSubst);
+    query->DeclareVariable(QStringLiteral("tail"), otSubst);
     query->SetVariable(QStringLiteral("col"), QStringLiteral("'abc'"));
     query->Execute();
     EXPECT_EQ(query->FieldAsString(0), QStringLiteral("abc"));
@@ -333,6 +337,48 @@ TEST_P(QueryExecute, AFailedCallIsNamedOnTheError)
             EXPECT_STREQ(e.CallName(), olderMode() ? c.olderCall : c.handleCall) << c.text;
         }
     }
+}
+
+TEST_P(QueryExecute, AFailedBindOrFetchIsNamedOnTheErrorInEitherFamily)
+{
+    createTable(QStringLiteral("qx_fetch_named"), QStringLiteral("n number, s varchar2(10)"));
+    run(QStringLiteral("insert into qx_fetch_named values (1, '1')"));
+    run(QStringLiteral("insert into qx_fetch_named values (2, '2')"));
+    run(QStringLiteral("insert into qx_fetch_named values (3, 'x')"));
+    // The call named on the error the action raises.
+    const auto failedCall = [](const std::function<void()> &action) -> std::string {
+        try {
+            action();
+        } catch (const EOracleError &e) {
+            EXPECT_NE(e.ErrorCode(), 0);
+            return e.CallName();
+        }
+        return "(nothing failed)";
+    };
+    const auto execute = [this] { query->Execute(); };
+
+    // A variable the text does not have.
+    query->SQL().SetText(QStringLiteral("select n from qx_fetch_named where n = :a"));
+    query->DeclareVariable(QStringLiteral("a"), SQLT_INT);
+    query->DeclareVariable(QStringLiteral("b"), SQLT_INT);
+    query->SetVariable(QStringLiteral("a"), 1);
+    EXPECT_EQ(failedCall(execute), olderMode() ? "obndra" : "OCIBindByName");
+
+    // The third row's value fails to convert: in the first array, and in a later one.
+    query->DeleteVariables();
+    query->SQL().SetText(QStringLiteral("select to_number(s) from qx_fetch_named"));
+    query->SetReadBuffer(10);
+    EXPECT_EQ(failedCall(execute), olderMode() ? "oexfet" : "OCIStmtFetch2");
+    // A row at a time (the rows per fetch are set when the statement is described).
+    TOracleQuery single;
+    single.SetSession(session.get());
+    single.SetReadBuffer(1);
+    single.SQL().SetText(query->SQL().Text());
+    ASSERT_EQ(failedCall([&] { single.Execute(); }), "(nothing failed)");
+    EXPECT_EQ(single.FieldAsInteger(0), 1);
+    ASSERT_EQ(failedCall([&] { single.Next(); }), "(nothing failed)");
+    EXPECT_EQ(single.FieldAsInteger(0), 2);
+    EXPECT_EQ(failedCall([&] { single.Next(); }), olderMode() ? "ofen" : "OCIStmtFetch2");
 }
 
 INSTANTIATE_TEST_SUITE_P(BothModes, QueryExecute, ::testing::Bool(), modeName);
