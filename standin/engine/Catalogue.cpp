@@ -11,12 +11,6 @@ namespace qdsi::engine {
 
 namespace {
 
-std::string upper(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
-    return s;
-}
-
 // An indexed column under the table's own name for it: a quoted mixed-case name keeps its case.
 std::string tableColumnName(const CatalogueTable &table, const std::string &indexed)
 {
@@ -24,14 +18,14 @@ std::string tableColumnName(const CatalogueTable &table, const std::string &inde
         if (c.name == indexed)
             return c.name;
     for (const CatalogueColumn &c : table.columns)
-        if (upper(c.name) == upper(indexed))
+        if (sql::upperCase(c.name) == sql::upperCase(indexed))
             return c.name;
-    return upper(indexed);
+    return sql::upperCase(indexed);
 }
 
 bool internalName(const std::string &name)
 {
-    const std::string u = upper(name);
+    const std::string u = sql::upperCase(name);
     // The stored-code views (user_source, user_errors, ...) live in the schema file as SQLite
     // views but belong to the dictionary, not to the user's objects.
     static const char *const dictionaryViews[] = { "USER_SOURCE", "ALL_SOURCE", "USER_ERRORS",
@@ -81,7 +75,7 @@ bool tableExists(sqlite3 *db, const std::string &schema, const char *name)
 void columnType(const std::string &declared, CatalogueColumn &c)
 {
     const sql::ColumnDescription d = sql::describeDeclaredType(declared);
-    std::string words = upper(declared.substr(0, declared.find('(')));
+    std::string words = sql::upperCase(declared.substr(0, declared.find('(')));
     while (!words.empty() && words.back() == ' ')
         words.pop_back();
     const bool sized = declared.find('(') != std::string::npos;
@@ -158,19 +152,56 @@ std::string constraintNamed(const Catalogue &catalogue, const std::string &table
     return {};
 }
 
-Catalogue readCatalogue(sqlite3 *db, const std::string &database)
-{
+namespace {
+
+// The pieces of one schema's catalogue are read in this order: tables and views (keeping each
+// table's DDL), their columns, the default texts noted in the DDL, the constraints named in the
+// DDL and the disabled ones, the foreign keys' referenced keys, indexes, then the side tables.
+struct TableDdl {
+    std::string name, sql;
+    int64_t rootpage;
+};
+
+struct CatalogueReader {
+    sqlite3 *db;
+    std::string schema; // the attached database's name, quoted as a name
+    std::string quotedSchema; // and as a literal, for the table-valued pragmas
     Catalogue cat;
-    std::string schema = "\"";
-    for (char c : database)
-        schema += c == '"' ? std::string("\"\"") : std::string(1, c);
-    schema += "\"";
-    const std::string quotedSchema = sql::quoteLiteral(database);
-    struct Ddl {
-        std::string name, sql;
-        int64_t rootpage;
-    };
-    std::vector<Ddl> ddls;
+    std::vector<TableDdl> ddls;
+
+    CatalogueReader(sqlite3 *db, const std::string &database)
+        : db(db)
+        , quotedSchema(sql::quoteLiteral(database))
+    {
+        schema = "\"";
+        for (char c : database)
+            schema += c == '"' ? std::string("\"\"") : std::string(1, c);
+        schema += "\"";
+    }
+
+    void readTables();
+    void readColumns(CatalogueTable &t);
+    void readDefaultNotes(const TableDdl &d);
+    void readConstraints(const TableDdl &d);
+    void readDisabledConstraints();
+    void resolveReferencedKeys();
+    void readIndexes(const CatalogueTable &t);
+    void readSideTables();
+};
+
+// A view's query as the user wrote it: the note the translation left, else the text after AS.
+std::string viewQuery(const std::string &sql)
+{
+    std::string query;
+    const size_t open = sql.find("/*QD:");
+    if (sql::readOracleNote(sql, open == std::string::npos ? sql.size() : open, sql.size(), query))
+        return query;
+    const size_t as = sql::upperCase(sql).find(" AS ");
+    return as == std::string::npos ? sql : sql.substr(as + 4);
+}
+
+void CatalogueReader::readTables()
+{
     each(db,
         "SELECT type, name, sql, rootpage FROM " + schema
             + ".sqlite_master "
@@ -184,162 +215,161 @@ Catalogue readCatalogue(sqlite3 *db, const std::string &database)
             t.view = text(st, 0) == "view";
             t.rootpage = sqlite3_column_int64(st, 3);
             const std::string sql = text(st, 2);
-            if (t.view) {
-                const size_t open = sql.find("/*QD:");
-                if (!sql::readOracleNote(sql, open == std::string::npos ? sql.size() : open,
-                        sql.size(), t.viewText)) {
-                    const size_t as = upper(sql).find(" AS ");
-                    t.viewText = as == std::string::npos ? sql : sql.substr(as + 4);
-                }
-            } else {
+            if (t.view)
+                t.viewText = viewQuery(sql);
+            else
                 ddls.push_back({ name, sql, t.rootpage });
-            }
             cat.tables.push_back(std::move(t));
         });
-    for (CatalogueTable &t : cat.tables) {
-        each(
-            db,
-            "SELECT name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(?1, "
-                + quotedSchema + ")",
-            [&](sqlite3_stmt *st) {
-                CatalogueColumn c;
-                c.name = text(st, 0);
-                columnType(text(st, 1), c);
-                c.nullable = sqlite3_column_int(st, 2) == 0;
-                std::string dflt = text(st, 3);
-                if (sqlite3_column_type(st, 3) != SQLITE_NULL) {
-                    std::string note;
-                    const size_t open = dflt.find("/*QD:");
-                    if (open != std::string::npos
-                        && sql::readOracleNote(dflt, open, dflt.size(), note))
-                        dflt = note;
-                    else if (dflt.size() >= 2 && dflt.front() == '(' && dflt.back() == ')')
-                        dflt = dflt.substr(1, dflt.size() - 2);
-                    c.defaultText = dflt;
-                }
-                c.columnId = static_cast<int>(t.columns.size()) + 1;
-                t.columns.push_back(std::move(c));
-            },
-            t.name);
-    }
-    // Defaults: SQLite's dflt_value stops before the note, so read the notes from the DDL.
-    for (const Ddl &d : ddls) {
-        CatalogueTable *t = nullptr;
-        for (CatalogueTable &x : cat.tables)
-            if (x.name == d.name)
-                t = &x;
-        if (!t)
-            continue;
-        std::vector<sql::Token> tk;
-        try {
-            tk = sql::tokenize(d.sql);
-        } catch (const sql::OraError &) {
-            continue;
-        }
-        // Top-level elements of the column list: "NAME TYPE ... DEFAULT (...) /*QD:text*/".
-        int depth = 0;
-        size_t start = 0;
-        for (size_t i = 0; i + 1 < tk.size(); ++i) {
-            if (tk[i].is("(") && ++depth == 1) {
-                start = i + 1;
-            } else if ((tk[i].is(",") && depth == 1) || (tk[i].is(")") && depth-- == 1)) {
-                for (size_t k = start; k < i; ++k) {
-                    if (!tk[k].is("DEFAULT"))
-                        continue;
-                    const std::string column = tk[start].upper;
-                    std::string note;
-                    const size_t open = d.sql.find("/*QD:", static_cast<size_t>(tk[k].end));
-                    if (open < static_cast<size_t>(tk[i].offset)
-                        && sql::readOracleNote(d.sql, open, d.sql.size(), note))
-                        for (CatalogueColumn &c : t->columns)
-                            if (c.name == column)
-                                c.defaultText = note;
-                    break;
-                }
-                start = i + 1;
+}
+
+void CatalogueReader::readColumns(CatalogueTable &t)
+{
+    each(
+        db,
+        "SELECT name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(?1, " + quotedSchema
+            + ")",
+        [&](sqlite3_stmt *st) {
+            CatalogueColumn c;
+            c.name = text(st, 0);
+            columnType(text(st, 1), c);
+            c.nullable = sqlite3_column_int(st, 2) == 0;
+            std::string dflt = text(st, 3);
+            if (sqlite3_column_type(st, 3) != SQLITE_NULL) {
+                std::string note;
+                const size_t open = dflt.find("/*QD:");
+                if (open != std::string::npos && sql::readOracleNote(dflt, open, dflt.size(), note))
+                    dflt = note;
+                else if (dflt.size() >= 2 && dflt.front() == '(' && dflt.back() == ')')
+                    dflt = dflt.substr(1, dflt.size() - 2);
+                c.defaultText = dflt;
             }
-        }
+            c.columnId = static_cast<int>(t.columns.size()) + 1;
+            t.columns.push_back(std::move(c));
+        },
+        t.name);
+}
+
+// SQLite's dflt_value stops before the note, so the default texts are read from the DDL.
+void CatalogueReader::readDefaultNotes(const TableDdl &d)
+{
+    CatalogueTable *t = nullptr;
+    for (CatalogueTable &x : cat.tables)
+        if (x.name == d.name)
+            t = &x;
+    if (!t)
+        return;
+    std::vector<sql::Token> tk;
+    try {
+        tk = sql::tokenize(d.sql);
+    } catch (const sql::OraError &) {
+        return;
     }
-    // Constraints: named as the DDL names them, else generated names in DDL order.
-    for (const Ddl &d : ddls) {
-        int ordinal = 0;
-        const CatalogueTable *t = cat.table(d.name);
-        std::vector<std::string> keyColumns;
-        for (const sql::ConstraintInfo &info : sql::tableConstraints(d.sql))
-            if (info.kind == "PRIMARY KEY")
-                keyColumns = info.columns;
-        for (const sql::ConstraintInfo &info : sql::tableConstraints(d.sql)) {
-            ++ordinal;
-            // The server makes no NOT NULL constraint of its own for a key column.
-            if (info.kind == "NOT NULL" && info.name.empty() && !info.columns.empty()
-                && std::find(keyColumns.begin(), keyColumns.end(), info.columns[0])
-                    != keyColumns.end())
-                continue;
-            CatalogueConstraint c;
-            c.table = d.name;
-            // A rebuilt table keeps the generated names of its constraints written out.
-            c.generatedName = info.name.empty() || isGeneratedConstraintName(info.name);
-            c.name = info.name.empty() ? generatedConstraintName(d.rootpage, ordinal) : info.name;
-            c.type = info.kind == "PRIMARY KEY" ? 'P'
-                : info.kind == "UNIQUE"         ? 'U'
-                : info.kind == "FOREIGN KEY"    ? 'R'
-                                                : 'C';
-            c.columns = info.columns;
-            c.condition = info.condition;
-            c.checkText = info.checkText;
-            if (c.type == 'R') {
-                c.deleteRule = info.onDeleteCascade ? "CASCADE" : "NO ACTION";
-                c.refConstraint = info.refTable; // resolved below
-                c.condition.clear();
-                if (!info.refColumns.empty()) {
-                    c.refConstraint += '\n';
-                    for (const std::string &col : info.refColumns)
-                        c.refConstraint += col + '\n';
-                }
-            }
-            if (t && c.type == 'C' && !info.columns.empty() && info.kind == "NOT NULL") {
-                const bool column = std::any_of(t->columns.begin(), t->columns.end(),
-                    [&](const CatalogueColumn &x) { return x.name == info.columns[0]; });
-                if (!column)
+    // Top-level elements of the column list: "NAME TYPE ... DEFAULT (...) /*QD:text*/".
+    int depth = 0;
+    size_t start = 0;
+    for (size_t i = 0; i + 1 < tk.size(); ++i) {
+        if (tk[i].is("(") && ++depth == 1) {
+            start = i + 1;
+        } else if ((tk[i].is(",") && depth == 1) || (tk[i].is(")") && depth-- == 1)) {
+            for (size_t k = start; k < i; ++k) {
+                if (!tk[k].is("DEFAULT"))
                     continue;
+                const std::string column = tk[start].upper;
+                std::string note;
+                const size_t open = d.sql.find("/*QD:", static_cast<size_t>(tk[k].end));
+                if (open < static_cast<size_t>(tk[i].offset)
+                    && sql::readOracleNote(d.sql, open, d.sql.size(), note))
+                    for (CatalogueColumn &c : t->columns)
+                        if (c.name == column)
+                            c.defaultText = note;
+                break;
             }
-            cat.constraints.push_back(std::move(c));
+            start = i + 1;
         }
     }
-    if (tableExists(db, schema, disabledConstraintTable))
-        each(db,
-            "SELECT TABLE_NAME, COLUMN_NAME, CLAUSE FROM " + schema + "." + disabledConstraintTable
-                + " ORDER BY TABLE_NAME, rowid",
-            [&](sqlite3_stmt *st) {
-                const std::string column = text(st, 1);
-                const std::string ddl = "CREATE TABLE X ("
-                    + (column.empty() ? "" : sql::quoteName(column) + " ") + text(st, 2) + ")";
-                for (const sql::ConstraintInfo &info : sql::tableConstraints(ddl)) {
-                    CatalogueConstraint c;
-                    c.table = text(st, 0);
-                    c.name = info.name;
-                    c.generatedName = isGeneratedConstraintName(info.name);
-                    c.enabled = false;
-                    c.type = info.kind == "PRIMARY KEY" ? 'P'
-                        : info.kind == "UNIQUE"         ? 'U'
-                        : info.kind == "FOREIGN KEY"    ? 'R'
-                                                        : 'C';
-                    c.columns = info.columns;
-                    c.condition = c.type == 'R' ? std::string() : info.condition;
-                    c.checkText = info.checkText;
-                    if (c.type == 'R') {
-                        c.deleteRule = info.onDeleteCascade ? "CASCADE" : "NO ACTION";
-                        c.refConstraint = info.refTable;
-                        if (!info.refColumns.empty()) {
-                            c.refConstraint += '\n';
-                            for (const std::string &col : info.refColumns)
-                                c.refConstraint += col + '\n';
-                        }
-                    }
-                    cat.constraints.push_back(std::move(c));
-                }
-            });
-    // A foreign key references the parent's primary key, or the key over the listed columns.
+}
+
+// A constraint of `table` as the DDL describes it, without its name. A foreign key's referenced
+// key is left as the parent table's name, then a line per referenced column, for
+// resolveReferencedKeys.
+CatalogueConstraint constraintFrom(const std::string &table, const sql::ConstraintInfo &info)
+{
+    CatalogueConstraint c;
+    c.table = table;
+    c.type = info.kind == "PRIMARY KEY" ? 'P'
+        : info.kind == "UNIQUE"         ? 'U'
+        : info.kind == "FOREIGN KEY"    ? 'R'
+                                        : 'C';
+    c.columns = info.columns;
+    c.checkText = info.checkText;
+    if (c.type == 'R') {
+        c.deleteRule = info.onDeleteCascade ? "CASCADE" : "NO ACTION";
+        c.refConstraint = info.refTable;
+        if (!info.refColumns.empty()) {
+            c.refConstraint += '\n';
+            for (const std::string &col : info.refColumns)
+                c.refConstraint += col + '\n';
+        }
+    } else {
+        c.condition = info.condition;
+    }
+    return c;
+}
+
+// Constraints named as the DDL names them, else generated names in DDL order.
+void CatalogueReader::readConstraints(const TableDdl &d)
+{
+    int ordinal = 0;
+    const CatalogueTable *t = cat.table(d.name);
+    const std::vector<sql::ConstraintInfo> infos = sql::tableConstraints(d.sql);
+    std::vector<std::string> keyColumns;
+    for (const sql::ConstraintInfo &info : infos)
+        if (info.kind == "PRIMARY KEY")
+            keyColumns = info.columns;
+    for (const sql::ConstraintInfo &info : infos) {
+        ++ordinal;
+        // The server makes no NOT NULL constraint of its own for a key column.
+        if (info.kind == "NOT NULL" && info.name.empty() && !info.columns.empty()
+            && std::find(keyColumns.begin(), keyColumns.end(), info.columns[0]) != keyColumns.end())
+            continue;
+        if (t && info.kind == "NOT NULL" && !info.columns.empty()
+            && std::none_of(t->columns.begin(), t->columns.end(),
+                [&](const CatalogueColumn &x) { return x.name == info.columns[0]; }))
+            continue;
+        CatalogueConstraint c = constraintFrom(d.name, info);
+        // A rebuilt table keeps the generated names of its constraints written out.
+        c.generatedName = info.name.empty() || isGeneratedConstraintName(info.name);
+        c.name = info.name.empty() ? generatedConstraintName(d.rootpage, ordinal) : info.name;
+        cat.constraints.push_back(std::move(c));
+    }
+}
+
+// Disabled constraints are kept in a side table as the clause that would make them again.
+void CatalogueReader::readDisabledConstraints()
+{
+    if (!tableExists(db, schema, disabledConstraintTable))
+        return;
+    each(db,
+        "SELECT TABLE_NAME, COLUMN_NAME, CLAUSE FROM " + schema + "." + disabledConstraintTable
+            + " ORDER BY TABLE_NAME, rowid",
+        [&](sqlite3_stmt *st) {
+            const std::string column = text(st, 1);
+            const std::string ddl = "CREATE TABLE X ("
+                + (column.empty() ? "" : sql::quoteName(column) + " ") + text(st, 2) + ")";
+            for (const sql::ConstraintInfo &info : sql::tableConstraints(ddl)) {
+                CatalogueConstraint c = constraintFrom(text(st, 0), info);
+                c.name = info.name;
+                c.generatedName = isGeneratedConstraintName(info.name);
+                c.enabled = false;
+                cat.constraints.push_back(std::move(c));
+            }
+        });
+}
+
+// A foreign key references the parent's primary key, or the key over the listed columns.
+void CatalogueReader::resolveReferencedKeys()
+{
     for (CatalogueConstraint &c : cat.constraints) {
         if (c.type != 'R')
             continue;
@@ -363,35 +393,39 @@ Catalogue readCatalogue(sqlite3 *db, const std::string &database)
             name = constraintNamed(cat, table, "PU", cols);
         c.refConstraint = name;
     }
-    // Indexes: those created by CREATE INDEX, and the ones behind keys under the key's name.
-    for (const CatalogueTable &t : cat.tables) {
-        if (t.view)
-            continue;
-        each(
-            db,
-            "SELECT name, \"unique\", origin FROM pragma_index_list(?1, " + quotedSchema
-                + ") ORDER BY seq DESC",
-            [&](sqlite3_stmt *st) {
-                CatalogueIndex ix;
-                const std::string sqliteName = text(st, 0);
-                ix.table = t.name;
-                ix.unique = sqlite3_column_int(st, 1) != 0;
-                each(
-                    db,
-                    "SELECT name FROM pragma_index_info(?1, " + quotedSchema + ") ORDER BY seqno",
-                    [&](sqlite3_stmt *c) { ix.columns.push_back(tableColumnName(t, text(c, 0))); },
-                    sqliteName);
-                if (text(st, 2) == "c") {
-                    ix.name = sqliteName;
-                } else {
-                    ix.name = constraintNamed(cat, t.name, "PU", ix.columns);
-                    if (ix.name.empty())
-                        return;
-                }
-                cat.indexes.push_back(std::move(ix));
-            },
-            t.name);
-    }
+}
+
+// Indexes: those created by CREATE INDEX, and the ones behind keys under the key's name.
+void CatalogueReader::readIndexes(const CatalogueTable &t)
+{
+    each(
+        db,
+        "SELECT name, \"unique\", origin FROM pragma_index_list(?1, " + quotedSchema
+            + ") ORDER BY seq DESC",
+        [&](sqlite3_stmt *st) {
+            CatalogueIndex ix;
+            const std::string sqliteName = text(st, 0);
+            ix.table = t.name;
+            ix.unique = sqlite3_column_int(st, 1) != 0;
+            each(
+                db, "SELECT name FROM pragma_index_info(?1, " + quotedSchema + ") ORDER BY seqno",
+                [&](sqlite3_stmt *c) { ix.columns.push_back(tableColumnName(t, text(c, 0))); },
+                sqliteName);
+            if (text(st, 2) == "c") {
+                ix.name = sqliteName;
+            } else {
+                ix.name = constraintNamed(cat, t.name, "PU", ix.columns);
+                if (ix.name.empty())
+                    return;
+            }
+            cat.indexes.push_back(std::move(ix));
+        },
+        t.name);
+}
+
+// Sequences, synonyms and materialized views live in side tables of the schema file.
+void CatalogueReader::readSideTables()
+{
     each(db,
         "SELECT NAME, LAST_NUMBER, INCREMENT_BY, STARTED FROM " + schema
             + ".QDSI_SEQUENCES ORDER BY NAME",
@@ -415,7 +449,27 @@ Catalogue readCatalogue(sqlite3 *db, const std::string &database)
             [&](sqlite3_stmt *st) {
                 cat.mviews.push_back({ text(st, 0), text(st, 1), text(st, 2) });
             });
-    return cat;
+}
+
+} // namespace
+
+Catalogue readCatalogue(sqlite3 *db, const std::string &database)
+{
+    CatalogueReader reader(db, database);
+    reader.readTables();
+    for (CatalogueTable &t : reader.cat.tables)
+        reader.readColumns(t);
+    for (const TableDdl &d : reader.ddls)
+        reader.readDefaultNotes(d);
+    for (const TableDdl &d : reader.ddls)
+        reader.readConstraints(d);
+    reader.readDisabledConstraints();
+    reader.resolveReferencedKeys();
+    for (const CatalogueTable &t : reader.cat.tables)
+        if (!t.view)
+            reader.readIndexes(t);
+    reader.readSideTables();
+    return std::move(reader.cat);
 }
 
 } // namespace qdsi::engine

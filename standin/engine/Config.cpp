@@ -1,5 +1,7 @@
 #include "engine/Config.h"
 
+#include "sql/Lexer.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -10,12 +12,6 @@
 namespace qdsi::engine {
 
 namespace {
-
-std::string upper(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
-    return s;
-}
 
 std::string trim(const std::string &s)
 {
@@ -29,18 +25,18 @@ std::string userName(const std::string &written)
 {
     if (written.size() >= 2 && written.front() == '"' && written.back() == '"')
         return written.substr(1, written.size() - 2);
-    return upper(written);
+    return sql::upperCase(written);
 }
 
 bool yes(const std::string &value)
 {
-    const std::string v = upper(value);
+    const std::string v = sql::upperCase(value);
     return v == "YES" || v == "TRUE" || v == "1" || v == "ON";
 }
 
 PasswordState stateNamed(const std::string &value, int line)
 {
-    const std::string v = upper(value);
+    const std::string v = sql::upperCase(value);
     if (v == "OPEN")
         return PasswordState::Open;
     if (v == "EXPIRING")
@@ -87,19 +83,19 @@ std::shared_ptr<Config> Config::parse(const std::string &text, const std::string
                 fail("section header without ']'");
             const std::string header = trim(line.substr(1, line.size() - 2));
             const size_t space = header.find(' ');
-            const std::string kind = upper(header.substr(0, space));
+            const std::string kind = sql::upperCase(header.substr(0, space));
             const std::string name
                 = space == std::string::npos ? "" : trim(header.substr(space + 1));
             user = nullptr;
             alias = nullptr;
             if (kind == "ALIAS" && !name.empty()) {
-                alias = &config->m_aliases[upper(name)];
-                alias->name = upper(name);
+                alias = &config->m_aliases[sql::upperCase(name)];
+                alias->name = sql::upperCase(name);
             } else if (kind == "USER" && !name.empty()) {
                 const size_t at = name.rfind('@');
                 if (at == std::string::npos)
                     fail("a user section is written [user NAME@ALIAS]");
-                const std::string aliasName = upper(trim(name.substr(at + 1)));
+                const std::string aliasName = sql::upperCase(trim(name.substr(at + 1)));
                 const auto found = config->m_aliases.find(aliasName);
                 if (found == config->m_aliases.end())
                     fail("user of unknown alias \"" + aliasName + "\"");
@@ -114,7 +110,7 @@ std::shared_ptr<Config> Config::parse(const std::string &text, const std::string
         const size_t eq = line.find('=');
         if (eq == std::string::npos)
             fail("expected key = value");
-        const std::string key = upper(trim(line.substr(0, eq)));
+        const std::string key = sql::upperCase(trim(line.substr(0, eq)));
         const std::string value = trim(line.substr(eq + 1));
         if (alias) {
             if (key == "DIRECTORY")
@@ -194,7 +190,7 @@ std::shared_ptr<Config> Config::current()
 
 AliasEntry *Config::findAlias(const std::string &connect)
 {
-    std::string name = upper(trim(connect));
+    std::string name = sql::upperCase(trim(connect));
     if (name.empty())
         name = m_defaultAlias;
     const auto it = m_aliases.find(name);

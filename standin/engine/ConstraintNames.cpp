@@ -12,12 +12,6 @@ namespace qdsi::engine {
 
 namespace {
 
-std::string upper(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
-    return s;
-}
-
 std::string trim(const std::string &s)
 {
     const size_t b = s.find_first_not_of(' ');
@@ -55,7 +49,7 @@ std::string nameFromDdl(const std::string &ddl, const std::set<std::string> &col
     std::string currentColumn;
     for (size_t i = 0; i < t.size(); ++i) {
         if (t[i].depth == 1 && (i == 0 || t[i - 1].is("(") || t[i - 1].is(",")))
-            currentColumn = upper(nameOf(t[i]));
+            currentColumn = sql::upperCase(nameOf(t[i]));
         if (!t[i].is("CONSTRAINT") || i + 2 >= t.size())
             continue;
         const std::string name = nameOf(t[i + 1]);
@@ -68,7 +62,7 @@ std::string nameFromDdl(const std::string &ddl, const std::set<std::string> &col
         if (k < t.size() && t[k].is("(")) {
             for (++k; k < t.size() && !t[k].is(")"); ++k)
                 if (!nameOf(t[k]).empty())
-                    listed.insert(upper(nameOf(t[k])));
+                    listed.insert(sql::upperCase(nameOf(t[k])));
         } else {
             listed.insert(currentColumn);
         }
@@ -98,7 +92,7 @@ std::vector<std::pair<std::string, std::string>> foreignKeys(const std::string &
         else if (t[i].is("CONSTRAINT") && i + 1 < t.size())
             constraint = nameOf(t[i + 1]);
         else if (t[i].is("REFERENCES") && i + 1 < t.size() && !constraint.empty())
-            keys.emplace_back(constraint, upper(nameOf(t[i + 1])));
+            keys.emplace_back(constraint, sql::upperCase(nameOf(t[i + 1])));
     }
     return keys;
 }
@@ -111,10 +105,10 @@ std::string foreignKeyName(
     // The catalogue knows every foreign key, named or not, and what it references.
     const Catalogue catalogue = readCatalogue(db, database);
     for (const CatalogueConstraint &c : catalogue.constraints) {
-        if (c.type != 'R' || (!child.empty() && c.table != upper(child)))
+        if (c.type != 'R' || (!child.empty() && c.table != sql::upperCase(child)))
             continue;
         for (const CatalogueConstraint &k : catalogue.constraints)
-            if (k.name == c.refConstraint && (parent.empty() || k.table == upper(parent)))
+            if (k.name == c.refConstraint && (parent.empty() || k.table == sql::upperCase(parent)))
                 return c.name;
     }
     std::string sql = "SELECT sql FROM " + quoted(database)
@@ -123,7 +117,7 @@ std::string foreignKeyName(
         sql += " AND name = " + literal(child) + " COLLATE NOCASE";
     for (const std::string &ddl : rows(db, sql, 0)) {
         for (const auto &[name, referenced] : foreignKeys(ddl)) {
-            if (parent.empty() || referenced == upper(parent))
+            if (parent.empty() || referenced == sql::upperCase(parent))
                 return name;
         }
     }
@@ -144,7 +138,7 @@ std::string uniqueConstraintName(
         const size_t dot = item.find('.');
         if (dot != std::string::npos) {
             table = item.substr(0, dot);
-            columns.insert(upper(item.substr(dot + 1)));
+            columns.insert(sql::upperCase(item.substr(dot + 1)));
         }
         start = comma + 1;
     }
@@ -162,9 +156,9 @@ std::string uniqueConstraintName(
         std::set<std::string> indexed;
         for (const std::string &c :
             rows(db, "PRAGMA " + schema + ".index_info(" + quoted(index) + ")", 2))
-            indexed.insert(upper(c));
+            indexed.insert(sql::upperCase(c));
         if (indexed == columns && !origin.empty() && origin[0] == "c")
-            return upper(index);
+            return sql::upperCase(index);
     }
     const auto ddl = rows(db,
         "SELECT sql, rootpage FROM " + schema
@@ -176,8 +170,8 @@ std::string uniqueConstraintName(
             return name;
     }
     // An unnamed key: the name the dictionary shows for it.
-    const std::string generated = constraintNamed(readCatalogue(db, database), upper(table), "PU",
-        std::vector<std::string>(columns.begin(), columns.end()));
+    const std::string generated = constraintNamed(readCatalogue(db, database),
+        sql::upperCase(table), "PU", std::vector<std::string>(columns.begin(), columns.end()));
     return generated.empty() ? "SYS_C000000" : generated;
 }
 
@@ -196,7 +190,7 @@ BrokenForeignKey brokenForeignKey(
         if (sqlite3_prepare_v2(db, check.c_str(), -1, &st, nullptr) == SQLITE_OK
             && sqlite3_step(st) == SQLITE_ROW) {
             const auto *table = sqlite3_column_text(st, 0);
-            broken.childTable = upper(table ? reinterpret_cast<const char *>(table) : "");
+            broken.childTable = sql::upperCase(table ? reinterpret_cast<const char *>(table) : "");
             fkid = sqlite3_column_int(st, 3);
         }
         sqlite3_finalize(st);
@@ -221,8 +215,8 @@ BrokenForeignKey brokenForeignKey(
                 continue;
             const auto *p = sqlite3_column_text(st, 2);
             const auto *from = sqlite3_column_text(st, 3);
-            parent = upper(p ? reinterpret_cast<const char *>(p) : "");
-            columns.push_back(upper(from ? reinterpret_cast<const char *>(from) : ""));
+            parent = sql::upperCase(p ? reinterpret_cast<const char *>(p) : "");
+            columns.push_back(sql::upperCase(from ? reinterpret_cast<const char *>(from) : ""));
         }
     }
     sqlite3_finalize(st);

@@ -40,27 +40,30 @@ bool expect(std::string_view text, size_t &pos, char c)
     return true;
 }
 
-// Digits text[from, from + width) as a number; false when one is not a digit.
-bool fixedDigits(std::string_view text, size_t from, size_t width, int &value)
-{
-    int v = 0;
-    for (size_t i = from; i < from + width; ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-        v = v * 10 + (text[i] - '0');
-    }
-    value = v;
-    return true;
-}
-
 // The form SQLite's date functions write, "YYYY-MM-DD HH24:MI:SS" exactly; false for anything
-// else, which the general reader then takes.
+// else, which the general reader then takes. It runs once per fetched DATE value, so each digit
+// is read and checked without a loop or a call.
 bool readCanonicalDate(std::string_view t, int &y, int &mo, int &d, int &h, int &mi, int &s)
 {
-    return t.size() == 19 && t[4] == '-' && t[7] == '-' && t[10] == ' ' && t[13] == ':'
-        && t[16] == ':' && fixedDigits(t, 0, 4, y) && fixedDigits(t, 5, 2, mo)
-        && fixedDigits(t, 8, 2, d) && fixedDigits(t, 11, 2, h) && fixedDigits(t, 14, 2, mi)
-        && fixedDigits(t, 17, 2, s);
+    if (t.size() != 19 || t[4] != '-' || t[7] != '-' || t[10] != ' ' || t[13] != ':'
+        || t[16] != ':')
+        return false;
+    const auto *p = reinterpret_cast<const unsigned char *>(t.data());
+    // A byte below '0' wraps around, so every byte that is no digit gives a value above 9.
+    const unsigned y1 = p[0] - 48u, y2 = p[1] - 48u, y3 = p[2] - 48u, y4 = p[3] - 48u,
+                   mo1 = p[5] - 48u, mo2 = p[6] - 48u, d1 = p[8] - 48u, d2 = p[9] - 48u,
+                   h1 = p[11] - 48u, h2 = p[12] - 48u, mi1 = p[14] - 48u, mi2 = p[15] - 48u,
+                   s1 = p[17] - 48u, s2 = p[18] - 48u;
+    if ((y1 > 9) | (y2 > 9) | (y3 > 9) | (y4 > 9) | (mo1 > 9) | (mo2 > 9) | (d1 > 9) | (d2 > 9)
+        | (h1 > 9) | (h2 > 9) | (mi1 > 9) | (mi2 > 9) | (s1 > 9) | (s2 > 9))
+        return false;
+    y = static_cast<int>(y1 * 1000 + y2 * 100 + y3 * 10 + y4);
+    mo = static_cast<int>(mo1 * 10 + mo2);
+    d = static_cast<int>(d1 * 10 + d2);
+    h = static_cast<int>(h1 * 10 + h2);
+    mi = static_cast<int>(mi1 * 10 + mi2);
+    s = static_cast<int>(s1 * 10 + s2);
+    return true;
 }
 
 } // namespace

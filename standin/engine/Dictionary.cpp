@@ -350,74 +350,231 @@ const char *const typeAttrColumns = "OWNER VARCHAR2(128), TYPE_NAME VARCHAR2(128
     "ATTR_TYPE_NAME VARCHAR2(128), LENGTH NUMBER, PRECISION NUMBER, SCALE NUMBER, "
     "CHARACTER_SET_NAME VARCHAR2(44), ATTR_NO NUMBER";
 
+const char *const objectColumns
+    = "OWNER VARCHAR2(128), OBJECT_NAME VARCHAR2(128), SUBOBJECT_NAME VARCHAR2(128), "
+      "OBJECT_ID NUMBER, DATA_OBJECT_ID NUMBER, OBJECT_TYPE VARCHAR2(23), "
+      "CREATED DATE TEXT, LAST_DDL_TIME DATE TEXT, TIMESTAMP VARCHAR2(19), "
+      "STATUS VARCHAR2(7), TEMPORARY VARCHAR2(1), GENERATED VARCHAR2(1), "
+      "SECONDARY VARCHAR2(1)";
+
+// Every object of the schema, stored code and what later layers record beside them.
+void objectRows(const Source &s, std::vector<Row> &out)
+{
+    int64_t id = s.idBase;
+    auto add = [&](const std::string &owner, const std::string &name, const std::string &type,
+                   int64_t objectId, const std::string &status, const std::string &created = {},
+                   const std::string &ddlTime = {}) {
+        const bool segment = type == "TABLE" || type == "INDEX";
+        out.push_back(
+            { str(owner), str(name), null(), num(objectId), segment ? num(objectId) : null(),
+                str(type), str(created), str(ddlTime), null(), str(status), str("N"),
+                str(type == "INDEX" && name.rfind("SYS_C", 0) == 0 ? "Y" : "N"), str("N") });
+    };
+    for (const CatalogueTable &t : s.cat.tables)
+        add(s.user, t.name, t.view ? "VIEW" : "TABLE",
+            t.rootpage ? s.idBase - 100000 + t.rootpage : ++id,
+            t.view ? viewStatus(s, t.name) : "VALID");
+    for (const CatalogueMView &m : s.cat.mviews)
+        add(s.user, m.name, "MATERIALIZED VIEW", ++id, "VALID");
+    for (const CatalogueIndex &i : s.cat.indexes)
+        add(s.user, i.name, "INDEX", ++id, "VALID");
+    for (const CatalogueSequence &q : s.cat.sequences)
+        add(s.user, q.name, "SEQUENCE", ++id, "VALID");
+    for (const CatalogueSynonym &y : s.cat.synonyms)
+        if (publicShown(s, y))
+            add(y.owner, y.name, "SYNONYM", ++id, "VALID");
+    if (s.first) {
+        add("SYS", "STANDARD", "PACKAGE", 10, "VALID");
+        add("SYS", "STANDARD", "PACKAGE BODY", 11, "VALID");
+    }
+    // Stored code: its status is that of its last compilation.
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(s.db,
+            ("SELECT NAME, TYPE, STATUS, CREATED, LAST_DDL_TIME FROM " + quotedDatabase(s)
+                + ".QDSI_UNITS ORDER BY NAME, TYPE")
+                .c_str(),
+            -1, &st, nullptr)
+        == SQLITE_OK) {
+        auto text = [st](int i) {
+            const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(st, i));
+            return t ? std::string(t) : std::string();
+        };
+        while (sqlite3_step(st) == SQLITE_ROW)
+            add(s.user, text(0), text(1), ++id, text(2), text(3), text(4));
+    }
+    sqlite3_finalize(st);
+    // Stored code and triggers a later layer records with the view's columns.
+    std::vector<Row> side;
+    sideRows(s, "OBJECTS", objectColumns, side);
+    for (Row &r : side) {
+        if (r[0].kind == Cell::Null)
+            r[0] = str(s.user);
+        if (r[3].kind == Cell::Null)
+            r[3] = num(++id);
+        if (r[9].kind == Cell::Null)
+            r[9] = str("VALID");
+        out.push_back(std::move(r));
+    }
+}
+
+// Columns of tables and views.
+void columnRows(const Source &s, std::vector<Row> &out)
+{
+    const auto generated = identities(s);
+    for (const CatalogueTable &t : s.cat.tables)
+        for (CatalogueColumn c : t.columns) {
+            const bool chars = c.dataType.find("CHAR") != std::string::npos;
+            // An identity column's default is its sequence, as the server shows it.
+            const auto id = generated.find({ t.name, c.name });
+            if (id != generated.end())
+                c.defaultText = "\"" + s.user + "\".\"" + id->second.sequence + "\".nextval";
+            out.push_back({ str(s.user), str(t.name), str(c.name), str(c.dataType), null(),
+                c.objectType ? str(s.user) : null(), num(c.length), optNum(c.precision),
+                optNum(c.scale), str(c.nullable ? "Y" : "N"), num(c.columnId),
+                c.defaultText.empty() ? null() : num(static_cast<int64_t>(c.defaultText.size())),
+                str(c.defaultText), num(chars ? c.length : 0),
+                str(id != generated.end() ? "YES" : "NO") });
+        }
+}
+
+// Constraints, the disabled ones too.
+void constraintRows(const Source &s, std::vector<Row> &out)
+{
+    for (const CatalogueConstraint &c : s.cat.constraints) {
+        const bool keyed = c.type == 'P' || c.type == 'U';
+        out.push_back({ str(s.user), str(c.name), str(std::string(1, c.type)), str(c.table),
+            str(c.condition), c.type == 'R' ? str(s.user) : null(), str(c.refConstraint),
+            str(c.deleteRule), str(c.enabled ? "ENABLED" : "DISABLED"), str("NOT DEFERRABLE"),
+            str("IMMEDIATE"), str(c.enabled ? "VALIDATED" : "NOT VALIDATED"),
+            str(c.generatedName ? "GENERATED NAME" : "USER NAME"), keyed ? str(s.user) : null(),
+            keyed ? str(c.name) : null() });
+    }
+}
+
+// The columns of each index with their lengths.
+void indexColumnRows(const Source &s, std::vector<Row> &out)
+{
+    for (const CatalogueIndex &i : s.cat.indexes) {
+        const CatalogueTable *t = s.cat.table(i.table);
+        for (size_t k = 0; k < i.columns.size(); ++k) {
+            int64_t length = 22;
+            if (t)
+                for (const CatalogueColumn &c : t->columns)
+                    if (c.name == i.columns[k])
+                        length = c.length;
+            out.push_back({ str(s.user), str(i.name), str(s.user), str(i.table), str(i.columns[k]),
+                num(static_cast<int64_t>(k) + 1), num(length), num(0), str("ASC") });
+        }
+    }
+}
+
+// Identity columns with the options of their sequences.
+void identityColumnRows(const Source &s, std::vector<Row> &out)
+{
+    for (const auto &[key, id] : identities(s)) {
+        const bool up = id.increment > 0;
+        const std::string options = "START WITH: " + std::to_string(id.start)
+            + ", INCREMENT BY: " + std::to_string(id.increment)
+            + ", MAX_VALUE: " + (up ? "9999999999999999999999999999" : "-1")
+            + ", MIN_VALUE: " + (up ? "1" : "-999999999999999999999999999")
+            + ", CYCLE_FLAG: N, CACHE_SIZE: 20, ORDER_FLAG: N, SCALE_FLAG: N, "
+              "EXTEND_FLAG: N, SESSION_FLAG: N, KEEP_VALUE: N";
+        out.push_back({ str(s.user), str(key.first), str(key.second),
+            str(id.onNull ? "BY DEFAULT" : id.generation), str(id.sequence), str(options) });
+    }
+}
+
+// The attributes of the stored object types.
+void typeAttributeRows(const Source &s, std::vector<Row> &out)
+{
+    const std::vector<StoredType> types = storedTypes(s);
+    auto stored = [&types](const std::string &name) {
+        for (const StoredType &t : types)
+            if (t.name == name)
+                return true;
+        return false;
+    };
+    for (const StoredType &t : types) {
+        int64_t number = 0;
+        for (const auto &[name, type] : t.attributes)
+            out.push_back(
+                { str(s.user), str(t.name), str(name), null(), stored(type) ? str(s.user) : null(),
+                    str(type), null(), null(), null(), null(), num(++number) });
+    }
+    sideRows(s, "TYPE_ATTRS", typeAttrColumns, out);
+}
+
+// Stored triggers as their text describes them.
+void triggerRows(const Source &s, std::vector<Row> &out)
+{
+    for (const plsql::StoredUnit &u : storedUnits(s, { "TRIGGER" })) {
+        const auto d = plsql::describeTrigger(u);
+        if (!d)
+            continue;
+        out.push_back({ str(s.user), str(u.name), str(d->triggerType), str(d->triggeringEvent),
+            str(s.user), str("TABLE"), str(d->tableName), null(),
+            str("REFERENCING NEW AS NEW OLD AS OLD"), str(d->whenClause),
+            str(Triggers::isDisabled(s.db, s.database, u.name) ? "DISABLED" : "ENABLED"),
+            str(d->description), str("PL/SQL"), str(d->body) });
+    }
+    sideRows(s, "TRIGGERS", triggerColumns, out);
+}
+
+// Arguments of stored procedures, functions and packages, and of the STANDARD package's
+// built-ins in the first schema.
+void argumentRows(const Source &s, std::vector<Row> &out)
+{
+    int64_t subprogram = 0;
+    int64_t objectId = s.idBase + 50000;
+    for (const plsql::StoredUnit &u : storedUnits(s, { "PROCEDURE", "FUNCTION", "PACKAGE" })) {
+        ++objectId;
+        int64_t lastSubprogram = -1;
+        std::string lastName;
+        std::optional<int> lastOverload;
+        int64_t sub = 0;
+        for (const plsql::ArgumentRow &a : plsql::describeArguments(u)) {
+            if (a.objectName != lastName || a.overload != lastOverload || lastSubprogram < 0) {
+                ++sub;
+                lastName = a.objectName;
+                lastOverload = a.overload;
+                lastSubprogram = sub;
+            }
+            out.push_back({ str(s.user), str(a.objectName), str(a.packageName), num(objectId),
+                a.overload ? str(std::to_string(*a.overload)) : null(), num(sub),
+                str(a.argumentName), num(a.position), num(a.sequence), num(a.dataLevel),
+                str(a.dataType), str(a.defaulted ? "Y" : "N"), null(), null(), null(), str(a.inOut),
+                null(), null(), null() });
+        }
+    }
+    if (!s.first) {
+        sideRows(s, "ARGUMENTS", argumentColumns, out);
+        return;
+    }
+    for (const Builtin &b : builtins()) {
+        ++subprogram;
+        int64_t sequence = 0;
+        auto arg = [&](const char *name, const char *type, int64_t position, const char *inOut) {
+            out.push_back({ str("SYS"), str(b.name), str("STANDARD"), num(10),
+                b.overload ? str(std::to_string(b.overload)) : null(), num(subprogram),
+                name ? str(name) : null(), num(position),
+                num(sequence == 0 && !type ? 0 : ++sequence), num(0), type ? str(type) : null(),
+                str("N"), null(), null(), null(), str(inOut), null(), null(), null() });
+        };
+        if (b.result)
+            arg(nullptr, b.result, 0, "OUT");
+        else if (b.arguments.empty())
+            arg(nullptr, nullptr, 1, "IN");
+        int64_t position = 0;
+        for (const auto &[name, type] : b.arguments)
+            arg(name, type, ++position, "IN");
+    }
+    sideRows(s, "ARGUMENTS", argumentColumns, out);
+}
+
 const std::vector<View> &views()
 {
     static const std::vector<View> list = {
-        { "OBJECTS",
-            "OWNER VARCHAR2(128), OBJECT_NAME VARCHAR2(128), SUBOBJECT_NAME VARCHAR2(128), "
-            "OBJECT_ID NUMBER, DATA_OBJECT_ID NUMBER, OBJECT_TYPE VARCHAR2(23), "
-            "CREATED DATE TEXT, LAST_DDL_TIME DATE TEXT, TIMESTAMP VARCHAR2(19), "
-            "STATUS VARCHAR2(7), TEMPORARY VARCHAR2(1), GENERATED VARCHAR2(1), "
-            "SECONDARY VARCHAR2(1)",
-            0,
-            [](const Source &s, std::vector<Row> &out) {
-                int64_t id = s.idBase;
-                auto add = [&](const std::string &owner, const std::string &name,
-                               const std::string &type, int64_t objectId, const std::string &status,
-                               const std::string &created = {}, const std::string &ddlTime = {}) {
-                    const bool segment = type == "TABLE" || type == "INDEX";
-                    out.push_back({ str(owner), str(name), null(), num(objectId),
-                        segment ? num(objectId) : null(), str(type), str(created), str(ddlTime),
-                        null(), str(status), str("N"),
-                        str(type == "INDEX" && name.rfind("SYS_C", 0) == 0 ? "Y" : "N"),
-                        str("N") });
-                };
-                for (const CatalogueTable &t : s.cat.tables)
-                    add(s.user, t.name, t.view ? "VIEW" : "TABLE",
-                        t.rootpage ? s.idBase - 100000 + t.rootpage : ++id,
-                        t.view ? viewStatus(s, t.name) : "VALID");
-                for (const CatalogueMView &m : s.cat.mviews)
-                    add(s.user, m.name, "MATERIALIZED VIEW", ++id, "VALID");
-                for (const CatalogueIndex &i : s.cat.indexes)
-                    add(s.user, i.name, "INDEX", ++id, "VALID");
-                for (const CatalogueSequence &q : s.cat.sequences)
-                    add(s.user, q.name, "SEQUENCE", ++id, "VALID");
-                for (const CatalogueSynonym &y : s.cat.synonyms)
-                    if (publicShown(s, y))
-                        add(y.owner, y.name, "SYNONYM", ++id, "VALID");
-                if (s.first) {
-                    add("SYS", "STANDARD", "PACKAGE", 10, "VALID");
-                    add("SYS", "STANDARD", "PACKAGE BODY", 11, "VALID");
-                }
-                // Stored code: its status is that of its last compilation.
-                sqlite3_stmt *st = nullptr;
-                if (sqlite3_prepare_v2(s.db,
-                        ("SELECT NAME, TYPE, STATUS, CREATED, LAST_DDL_TIME FROM "
-                            + quotedDatabase(s) + ".QDSI_UNITS ORDER BY NAME, TYPE")
-                            .c_str(),
-                        -1, &st, nullptr)
-                    == SQLITE_OK) {
-                    auto text = [st](int i) {
-                        const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(st, i));
-                        return t ? std::string(t) : std::string();
-                    };
-                    while (sqlite3_step(st) == SQLITE_ROW)
-                        add(s.user, text(0), text(1), ++id, text(2), text(3), text(4));
-                }
-                sqlite3_finalize(st);
-                // Stored code and triggers a later layer records with the view's columns.
-                std::vector<Row> side;
-                sideRows(s, "OBJECTS", views()[0].columns, side);
-                for (Row &r : side) {
-                    if (r[0].kind == Cell::Null)
-                        r[0] = str(s.user);
-                    if (r[3].kind == Cell::Null)
-                        r[3] = num(++id);
-                    if (r[9].kind == Cell::Null)
-                        r[9] = str("VALID");
-                    out.push_back(std::move(r));
-                }
-            } },
+        { "OBJECTS", objectColumns, 0, objectRows },
         { "TABLES",
             "OWNER VARCHAR2(128), TABLE_NAME VARCHAR2(128), TABLESPACE_NAME VARCHAR2(30), "
             "CLUSTER_NAME VARCHAR2(128), IOT_NAME VARCHAR2(128), STATUS VARCHAR2(8), "
@@ -430,8 +587,7 @@ const std::vector<View> &views()
                             str("VALID"), null(), str("N"), str("NO") });
             } },
         { "VIEWS",
-            "OWNER VARCHAR2(128), VIEW_NAME VARCHAR2(128), TEXT_LENGTH NUMBER, TEXT LONG TEXT",
-            0,
+            "OWNER VARCHAR2(128), VIEW_NAME VARCHAR2(128), TEXT_LENGTH NUMBER, TEXT LONG TEXT", 0,
             [](const Source &s, std::vector<Row> &out) {
                 for (const CatalogueTable &t : s.cat.tables)
                     if (t.view)
@@ -445,8 +601,8 @@ const std::vector<View> &views()
             0,
             [](const Source &s, std::vector<Row> &out) {
                 for (const CatalogueMView &m : s.cat.mviews)
-                    out.push_back({ str(s.user), str(m.name), str(m.tableName), null(),
-                        str(s.user), null(), str("COMPLETE"), str(m.query) });
+                    out.push_back({ str(s.user), str(m.name), str(m.tableName), null(), str(s.user),
+                        null(), str("COMPLETE"), str(m.query) });
             } },
         { "TAB_COLUMNS",
             "OWNER VARCHAR2(128), TABLE_NAME VARCHAR2(128), COLUMN_NAME VARCHAR2(128), "
@@ -454,47 +610,14 @@ const std::vector<View> &views()
             "DATA_LENGTH NUMBER, DATA_PRECISION NUMBER, DATA_SCALE NUMBER, "
             "NULLABLE VARCHAR2(1), COLUMN_ID NUMBER, DEFAULT_LENGTH NUMBER, "
             "DATA_DEFAULT LONG TEXT, CHAR_LENGTH NUMBER, IDENTITY_COLUMN VARCHAR2(3)",
-            0,
-            [](const Source &s, std::vector<Row> &out) {
-                const auto generated = identities(s);
-                for (const CatalogueTable &t : s.cat.tables)
-                    for (CatalogueColumn c : t.columns) {
-                        const bool chars = c.dataType.find("CHAR") != std::string::npos;
-                        // An identity column's default is its sequence, as the server shows it.
-                        const auto id = generated.find({ t.name, c.name });
-                        if (id != generated.end())
-                            c.defaultText
-                                = "\"" + s.user + "\".\"" + id->second.sequence + "\".nextval";
-                        out.push_back({ str(s.user), str(t.name), str(c.name), str(c.dataType),
-                            null(), c.objectType ? str(s.user) : null(), num(c.length),
-                            optNum(c.precision), optNum(c.scale), str(c.nullable ? "Y" : "N"),
-                            num(c.columnId),
-                            c.defaultText.empty()
-                                ? null()
-                                : num(static_cast<int64_t>(c.defaultText.size())),
-                            str(c.defaultText), num(chars ? c.length : 0),
-                            str(id != generated.end() ? "YES" : "NO") });
-                    }
-            } },
+            0, columnRows },
         { "CONSTRAINTS",
             "OWNER VARCHAR2(128), CONSTRAINT_NAME VARCHAR2(128), CONSTRAINT_TYPE VARCHAR2(1), "
             "TABLE_NAME VARCHAR2(128), SEARCH_CONDITION LONG TEXT, R_OWNER VARCHAR2(128), "
             "R_CONSTRAINT_NAME VARCHAR2(128), DELETE_RULE VARCHAR2(9), STATUS VARCHAR2(8), "
             "DEFERRABLE VARCHAR2(14), DEFERRED VARCHAR2(9), VALIDATED VARCHAR2(13), "
             "GENERATED VARCHAR2(14), INDEX_OWNER VARCHAR2(128), INDEX_NAME VARCHAR2(128)",
-            0,
-            [](const Source &s, std::vector<Row> &out) {
-                for (const CatalogueConstraint &c : s.cat.constraints) {
-                    const bool keyed = c.type == 'P' || c.type == 'U';
-                    out.push_back({ str(s.user), str(c.name), str(std::string(1, c.type)),
-                        str(c.table), str(c.condition), c.type == 'R' ? str(s.user) : null(),
-                        str(c.refConstraint), str(c.deleteRule),
-                        str(c.enabled ? "ENABLED" : "DISABLED"), str("NOT DEFERRABLE"),
-                        str("IMMEDIATE"), str(c.enabled ? "VALIDATED" : "NOT VALIDATED"),
-                        str(c.generatedName ? "GENERATED NAME" : "USER NAME"),
-                        keyed ? str(s.user) : null(), keyed ? str(c.name) : null() });
-                }
-            } },
+            0, constraintRows },
         { "CONS_COLUMNS",
             "OWNER VARCHAR2(128), CONSTRAINT_NAME VARCHAR2(128), TABLE_NAME VARCHAR2(128), "
             "COLUMN_NAME VARCHAR2(4000), POSITION NUMBER",
@@ -522,22 +645,7 @@ const std::vector<View> &views()
             "INDEX_OWNER VARCHAR2(128), INDEX_NAME VARCHAR2(128), TABLE_OWNER VARCHAR2(128), "
             "TABLE_NAME VARCHAR2(128), COLUMN_NAME VARCHAR2(4000), COLUMN_POSITION NUMBER, "
             "COLUMN_LENGTH NUMBER, CHAR_LENGTH NUMBER, DESCEND VARCHAR2(4)",
-            0,
-            [](const Source &s, std::vector<Row> &out) {
-                for (const CatalogueIndex &i : s.cat.indexes) {
-                    const CatalogueTable *t = s.cat.table(i.table);
-                    for (size_t k = 0; k < i.columns.size(); ++k) {
-                        int64_t length = 22;
-                        if (t)
-                            for (const CatalogueColumn &c : t->columns)
-                                if (c.name == i.columns[k])
-                                    length = c.length;
-                        out.push_back({ str(s.user), str(i.name), str(s.user), str(i.table),
-                            str(i.columns[k]), num(static_cast<int64_t>(k) + 1), num(length),
-                            num(0), str("ASC") });
-                    }
-                }
-            } },
+            0, indexColumnRows },
         { "SEQUENCES",
             "SEQUENCE_OWNER VARCHAR2(128), SEQUENCE_NAME VARCHAR2(128), MIN_VALUE NUMBER, "
             "MAX_VALUE NUMBER, INCREMENT_BY NUMBER, CYCLE_FLAG VARCHAR2(1), "
@@ -545,29 +653,15 @@ const std::vector<View> &views()
             0,
             [](const Source &s, std::vector<Row> &out) {
                 for (const CatalogueSequence &q : s.cat.sequences)
-                    out.push_back({ str(s.user), str(q.name), num(1),
-                        str("9999999999999999999999999999"), num(q.incrementBy), str("N"),
-                        str("N"), num(0), num(q.lastNumber) });
+                    out.push_back(
+                        { str(s.user), str(q.name), num(1), str("9999999999999999999999999999"),
+                            num(q.incrementBy), str("N"), str("N"), num(0), num(q.lastNumber) });
             } },
         { "TAB_IDENTITY_COLS",
             "OWNER VARCHAR2(128), TABLE_NAME VARCHAR2(128), COLUMN_NAME VARCHAR2(128), "
             "GENERATION_TYPE VARCHAR2(10), SEQUENCE_NAME VARCHAR2(128), "
             "IDENTITY_OPTIONS VARCHAR2(298)",
-            0,
-            [](const Source &s, std::vector<Row> &out) {
-                for (const auto &[key, id] : identities(s)) {
-                    const bool up = id.increment > 0;
-                    const std::string options = "START WITH: " + std::to_string(id.start)
-                        + ", INCREMENT BY: " + std::to_string(id.increment) + ", MAX_VALUE: "
-                        + (up ? "9999999999999999999999999999" : "-1") + ", MIN_VALUE: "
-                        + (up ? "1" : "-999999999999999999999999999")
-                        + ", CYCLE_FLAG: N, CACHE_SIZE: 20, ORDER_FLAG: N, SCALE_FLAG: N, "
-                          "EXTEND_FLAG: N, SESSION_FLAG: N, KEEP_VALUE: N";
-                    out.push_back({ str(s.user), str(key.first), str(key.second),
-                        str(id.onNull ? "BY DEFAULT" : id.generation), str(id.sequence),
-                        str(options) });
-                }
-            } },
+            0, identityColumnRows },
         { "TAB_COMMENTS",
             "OWNER VARCHAR2(128), TABLE_NAME VARCHAR2(128), TABLE_TYPE VARCHAR2(11), "
             "COMMENTS VARCHAR2(4000)",
@@ -622,91 +716,9 @@ const std::vector<View> &views()
                         str("NO"), str("YES") });
                 sideRows(s, "TYPES", typeColumns, out);
             } },
-        { "TYPE_ATTRS", typeAttrColumns, 0,
-            [](const Source &s, std::vector<Row> &out) {
-                const std::vector<StoredType> types = storedTypes(s);
-                auto stored = [&types](const std::string &name) {
-                    for (const StoredType &t : types)
-                        if (t.name == name)
-                            return true;
-                    return false;
-                };
-                for (const StoredType &t : types) {
-                    int64_t number = 0;
-                    for (const auto &[name, type] : t.attributes)
-                        out.push_back({ str(s.user), str(t.name), str(name), null(),
-                            stored(type) ? str(s.user) : null(), str(type), null(), null(),
-                            null(), null(), num(++number) });
-                }
-                sideRows(s, "TYPE_ATTRS", typeAttrColumns, out);
-            } },
-        { "TRIGGERS", triggerColumns, 0,
-            [](const Source &s, std::vector<Row> &out) {
-                for (const plsql::StoredUnit &u : storedUnits(s, { "TRIGGER" })) {
-                    const auto d = plsql::describeTrigger(u);
-                    if (!d)
-                        continue;
-                    out.push_back({ str(s.user), str(u.name), str(d->triggerType),
-                        str(d->triggeringEvent), str(s.user), str("TABLE"), str(d->tableName),
-                        null(), str("REFERENCING NEW AS NEW OLD AS OLD"), str(d->whenClause),
-                        str(Triggers::isDisabled(s.db, s.database, u.name) ? "DISABLED"
-                                                                            : "ENABLED"),
-                        str(d->description), str("PL/SQL"), str(d->body) });
-                }
-                sideRows(s, "TRIGGERS", triggerColumns, out);
-            } },
-        { "ARGUMENTS", argumentColumns, 0,
-            [](const Source &s, std::vector<Row> &out) {
-                int64_t subprogram = 0;
-                int64_t objectId = s.idBase + 50000;
-                for (const plsql::StoredUnit &u :
-                    storedUnits(s, { "PROCEDURE", "FUNCTION", "PACKAGE" })) {
-                    ++objectId;
-                    int64_t lastSubprogram = -1;
-                    std::string lastName;
-                    std::optional<int> lastOverload;
-                    int64_t sub = 0;
-                    for (const plsql::ArgumentRow &a : plsql::describeArguments(u)) {
-                        if (a.objectName != lastName || a.overload != lastOverload
-                            || lastSubprogram < 0) {
-                            ++sub;
-                            lastName = a.objectName;
-                            lastOverload = a.overload;
-                            lastSubprogram = sub;
-                        }
-                        out.push_back({ str(s.user), str(a.objectName), str(a.packageName),
-                            num(objectId), a.overload ? str(std::to_string(*a.overload)) : null(),
-                            num(sub), str(a.argumentName), num(a.position), num(a.sequence),
-                            num(a.dataLevel), str(a.dataType), str(a.defaulted ? "Y" : "N"), null(),
-                            null(), null(), str(a.inOut), null(), null(), null() });
-                    }
-                }
-                if (!s.first) {
-                    sideRows(s, "ARGUMENTS", argumentColumns, out);
-                    return;
-                }
-                for (const Builtin &b : builtins()) {
-                    ++subprogram;
-                    int64_t sequence = 0;
-                    auto arg = [&](const char *name, const char *type, int64_t position,
-                                   const char *inOut) {
-                        out.push_back({ str("SYS"), str(b.name), str("STANDARD"), num(10),
-                            b.overload ? str(std::to_string(b.overload)) : null(),
-                            num(subprogram), name ? str(name) : null(), num(position),
-                            num(sequence == 0 && !type ? 0 : ++sequence), num(0),
-                            type ? str(type) : null(), str("N"), null(), null(), null(),
-                            str(inOut), null(), null(), null() });
-                    };
-                    if (b.result)
-                        arg(nullptr, b.result, 0, "OUT");
-                    else if (b.arguments.empty())
-                        arg(nullptr, nullptr, 1, "IN");
-                    int64_t position = 0;
-                    for (const auto &[name, type] : b.arguments)
-                        arg(name, type, ++position, "IN");
-                }
-                sideRows(s, "ARGUMENTS", argumentColumns, out);
-            } },
+        { "TYPE_ATTRS", typeAttrColumns, 0, typeAttributeRows },
+        { "TRIGGERS", triggerColumns, 0, triggerRows },
+        { "ARGUMENTS", argumentColumns, 0, argumentRows },
     };
     return list;
 }

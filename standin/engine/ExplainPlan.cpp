@@ -3,6 +3,7 @@
 #include "engine/OraErrors.h"
 #include "engine/Session.h"
 #include "sql/Dialect.h"
+#include "sql/Lexer.h"
 
 #include <sqlite3.h>
 
@@ -35,13 +36,6 @@ struct PlanRow {
     std::optional<int> cost;
 };
 
-std::string upper(std::string_view text)
-{
-    std::string u(text);
-    std::transform(u.begin(), u.end(), u.begin(), [](unsigned char c) { return char(std::toupper(c)); });
-    return u;
-}
-
 bool isSpace(char c)
 {
     return std::isspace(static_cast<unsigned char>(c)) != 0;
@@ -50,7 +44,7 @@ bool isSpace(char c)
 // Reads the keyword at pos (case-insensitive, as a whole word) and the blanks after it.
 bool keyword(std::string_view text, size_t &pos, std::string_view word)
 {
-    if (pos + word.size() > text.size() || upper(text.substr(pos, word.size())) != word)
+    if (pos + word.size() > text.size() || sql::upperCase(text.substr(pos, word.size())) != word)
         return false;
     const size_t end = pos + word.size();
     if (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_'))
@@ -105,7 +99,7 @@ size_t parseHead(std::string_view text, std::string &statementId)
 // The /*+ RULE */ hint right behind the statement's first word.
 bool ruleHint(std::string_view statement)
 {
-    const std::string u = upper(statement);
+    const std::string u = sql::upperCase(statement);
     const size_t hint = u.find("/*+");
     if (hint == std::string::npos)
         return false;

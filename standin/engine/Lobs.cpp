@@ -2,6 +2,7 @@
 
 #include "engine/OraErrors.h"
 #include "engine/Session.h"
+#include "sql/Lexer.h"
 
 #include <fstream>
 #include <sstream>
@@ -14,17 +15,6 @@ std::string valueText(sqlite3_value *v)
 {
     const auto *t = reinterpret_cast<const char *>(sqlite3_value_text(v));
     return t ? std::string(t, static_cast<size_t>(sqlite3_value_bytes(v))) : std::string();
-}
-
-std::string quoted(const std::string &name)
-{
-    std::string out = "\"";
-    for (char c : name) {
-        out += c;
-        if (c == '"')
-            out += '"';
-    }
-    return out + "\"";
 }
 
 } // namespace
@@ -81,8 +71,8 @@ std::string readLobRow(Session &session, const LobRef &ref)
         return ref.snapshot;
     if (ref.database != session.databasePath())
         throw oraFail(22275);
-    const std::string sql
-        = "SELECT " + quoted(ref.column) + " FROM " + quoted(ref.table) + " WHERE rowid = ?1";
+    const std::string sql = "SELECT " + sql::quoteName(ref.column) + " FROM "
+        + sql::quoteName(ref.table) + " WHERE rowid = ?1";
     sqlite3_stmt *st = nullptr;
     if (sqlite3_prepare_v2(session.db(), sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
         sqlite3_finalize(st);
@@ -115,8 +105,8 @@ void writeLobRow(Session &session, const LobRef &ref, const std::string &value)
     // A write changes the row: it joins the transaction and holds the row like an UPDATE.
     session.lockRow(ref.table, ref.rowid, session.alias().lockWaitMs);
     session.beginChange();
-    const std::string sql
-        = "UPDATE " + quoted(ref.table) + " SET " + quoted(ref.column) + " = ?1 WHERE rowid = ?2";
+    const std::string sql = "UPDATE " + sql::quoteName(ref.table) + " SET "
+        + sql::quoteName(ref.column) + " = ?1 WHERE rowid = ?2";
     sqlite3_stmt *st = nullptr;
     if (sqlite3_prepare_v2(session.db(), sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
         sqlite3_finalize(st);

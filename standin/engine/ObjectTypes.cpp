@@ -24,13 +24,6 @@ size_t alignUp(size_t offset)
     return (offset + pointerSize - 1) / pointerSize * pointerSize;
 }
 
-std::string upper(std::string text)
-{
-    for (char &c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // Lays the attributes out as the client computes it (see the header).
 void layOut(ObjectType &type)
 {
@@ -348,7 +341,7 @@ ObjectValue argumentValue(const ObjectAttribute &a, sqlite3_value *arg)
     v.scalar = t ? std::string(t, static_cast<size_t>(sqlite3_value_bytes(arg))) : std::string();
     if (a.typeCode == tcRaw) {
         // Text given for a RAW is read as hexadecimal, as the server converts it.
-        v.scalar = upper(v.scalar);
+        v.scalar = sql::upperCase(v.scalar);
         if (v.scalar.size() % 2 != 0
             || v.scalar.find_first_not_of("0123456789ABCDEF") != std::string::npos)
             throw oraFail(1465);
@@ -434,7 +427,7 @@ ObjectValue decodeObjectValue(std::string_view text)
 std::shared_ptr<const ObjectType> findObjectType(
     Session &session, const std::string &schemaName, const std::string &typeName)
 {
-    const std::string schema = upper(schemaName), name = upper(typeName);
+    const std::string schema = sql::upperCase(schemaName), name = sql::upperCase(typeName);
     if (name == "XMLTYPE"
         && (schema == "SYS" || schema == "PUBLIC" || schema.empty() || schema == session.user()))
         return xmlType();
@@ -500,7 +493,7 @@ std::shared_ptr<const ObjectType> objectColumnType(Session &session, const char 
 {
     if (!declaredType || !*declaredType)
         return nullptr;
-    std::string name = upper(declaredType);
+    std::string name = sql::upperCase(declaredType);
     while (!name.empty() && name.back() == ' ')
         name.pop_back();
     if (name == "XMLTYPE TEXT")
@@ -537,7 +530,7 @@ void describeObjectColumns(Session &session, sqlite3_stmt *statement, size_t hid
     for (size_t i = 0; i < columns.size(); ++i) {
         // Only a declared type the describe did not know can name an object type.
         const char *declared = sqlite3_column_decltype(statement, static_cast<int>(i + hidden));
-        const std::string word = declared ? upper(declared) : std::string();
+        const std::string word = declared ? sql::upperCase(declared) : std::string();
         if (columns[i].dataType != 1 || columns[i].dataSize != 4000 || word.empty()
             || word == "VARCHAR2" || word == "VARCHAR" || word == "NVARCHAR2" || word == "TEXT")
             continue;

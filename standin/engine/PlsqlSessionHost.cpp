@@ -6,6 +6,7 @@
 #include "engine/Statement.h"
 #include "engine/StoredCode.h"
 #include "engine/Triggers.h"
+#include "sql/Lexer.h"
 #include "sql/NumberFormat.h"
 
 #include <algorithm>
@@ -19,12 +20,6 @@ using plsql::SqlResult;
 using plsql::Value;
 
 namespace {
-
-std::string upper(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
-    return s;
-}
 
 const NamedValue *findBind(const std::vector<NamedValue> &binds, const std::string &name)
 {
@@ -111,8 +106,8 @@ SqlResult PlsqlSessionHost::executeSql(
     sql::Translation t = sql::translate(oracleSql, m_session.context());
     // A row trigger may not read or change the table whose change fired it.
     for (const std::string &table : t.tables)
-        if (t.targetOwner.empty() && m_session.triggers().isMutating(upper(table)))
-            throw oraFail(4091, m_session.user() + "." + upper(table));
+        if (t.targetOwner.empty() && m_session.triggers().isMutating(sql::upperCase(table)))
+            throw oraFail(4091, m_session.user() + "." + sql::upperCase(table));
     if (t.kind == sql::StatementKind::Select)
         return runQuery(t, binds);
     Statement statement;
@@ -148,7 +143,7 @@ SqlResult PlsqlSessionHost::runQuery(
     const std::vector<sql::ColumnDescription> columns = sql::describe(st, t);
     SqlResult result;
     for (const sql::ColumnDescription &c : columns)
-        result.columns.push_back(upper(c.name));
+        result.columns.push_back(sql::upperCase(c.name));
     const int count = sqlite3_column_count(st);
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {

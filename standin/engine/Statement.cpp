@@ -22,12 +22,6 @@ using sql::StatementKind;
 
 namespace {
 
-std::string upper(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
-    return s;
-}
-
 bool blank(const char *tail)
 {
     for (; tail && *tail; ++tail)
@@ -129,8 +123,9 @@ bool mayChangeCatalogue(const sql::Translation &t)
     case StatementKind::Delete:
     case StatementKind::Merge:
         return t.tables.empty()
-            || std::any_of(t.tables.begin(), t.tables.end(),
-                [](const std::string &table) { return upper(table).rfind("QDSI_", 0) == 0; });
+            || std::any_of(t.tables.begin(), t.tables.end(), [](const std::string &table) {
+                   return sql::upperCase(table).rfind("QDSI_", 0) == 0;
+               });
     default:
         return true;
     }
@@ -223,7 +218,7 @@ int Statement::placeholderIndex(const std::string &name) const
     if (!key.empty() && key[0] == ':')
         key.erase(0, 1);
     const bool quoted = key.size() >= 2 && key.front() == '"' && key.back() == '"';
-    key = quoted ? key.substr(1, key.size() - 2) : upper(key);
+    key = quoted ? key.substr(1, key.size() - 2) : sql::upperCase(key);
     for (const sql::Placeholder &p : m_classified.placeholders)
         if (p.name == key)
             return p.sqliteIndex;
@@ -625,7 +620,7 @@ void Statement::runDml(Session &session, const sql::Translation &t,
     const bool triggerable = !describeOnly && iterations > 0 && t.targetOwner.empty()
         && !table.empty() && t.kind != StatementKind::Merge;
     const bool triggered = triggerable
-        && session.triggers().prepare(upper(table), t.kind,
+        && session.triggers().prepare(sql::upperCase(table), t.kind,
             t.kind == StatementKind::Update ? updateSetColumns(m_text)
                                             : std::vector<std::string>());
     prepareSqlite(session, sql);
@@ -646,7 +641,7 @@ void Statement::runDml(Session &session, const sql::Translation &t,
     if (triggered) {
         session.write("SAVEPOINT QD_FIRING");
         try {
-            triggers.fireStatementTriggers(upper(table), t.kind, true);
+            triggers.fireStatementTriggers(sql::upperCase(table), t.kind, true);
         } catch (...) {
             undoTo("QD_FIRING");
             throw;
@@ -675,14 +670,14 @@ void Statement::runDml(Session &session, const sql::Translation &t,
         }
         session.write("RELEASE QD_FIRING_ROW");
         int64_t last = 0;
-        m_rowCount += static_cast<uint32_t>(triggers.takeRewritten(upper(table), last));
+        m_rowCount += static_cast<uint32_t>(triggers.takeRewritten(sql::upperCase(table), last));
         if (last)
             rewrittenRowid = last;
     }
     sqlite3_reset(m_stmt);
     if (triggered) {
         try {
-            triggers.fireStatementTriggers(upper(table), t.kind, false);
+            triggers.fireStatementTriggers(sql::upperCase(table), t.kind, false);
         } catch (...) {
             undoTo("QD_FIRING");
             throw;
@@ -778,7 +773,8 @@ sql::OraError Statement::foreignKeyError(Session &session, sql::StatementKind ki
     if (!broken.name.empty()) {
         // A key of the changed table misses its parent row; a key of another table (or an
         // update of this table's own parent key) has lost its parent.
-        const bool childSide = kind != StatementKind::Delete && broken.childTable == upper(table);
+        const bool childSide
+            = kind != StatementKind::Delete && broken.childTable == sql::upperCase(table);
         return oraFail(childSide ? 2291 : 2292, schema + "." + broken.name);
     }
     // A delete meets child rows of the table; an insert or update misses a parent row.
@@ -891,7 +887,7 @@ void Statement::storeComment(Session &session, const std::string &table,
         while (sqlite3_step(st) == SQLITE_ROW) {
             tableFound = true;
             const auto *name = sqlite3_column_text(st, 1);
-            if (name && upper(reinterpret_cast<const char *>(name)) == column)
+            if (name && sql::upperCase(reinterpret_cast<const char *>(name)) == column)
                 columnFound = true;
         }
     sqlite3_finalize(st);

@@ -53,12 +53,6 @@ namespace {
 
 constexpr const char *disabledTable = "QDSI_DISABLED_TRIGGERS";
 
-std::string upper(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
-    return s;
-}
-
 std::vector<std::vector<std::string>> rows(sqlite3 *db, const std::string &sql,
     const std::vector<std::string> &args = {})
 {
@@ -155,7 +149,7 @@ std::string rewriteTriggerText(const std::string &text, bool when, StatementKind
     using Kind = plsql::Token::Kind;
     for (size_t i = 0; i < tokens.size() && tokens[i].kind != Kind::End; ++i) {
         const plsql::Token &t = tokens[i];
-        const std::string word = upper(t.text);
+        const std::string word = sql::upperCase(t.text);
         const bool recordName = (t.kind == Kind::Bind || (when && t.kind == Kind::Name))
             && (word == "NEW" || word == "OLD");
         if (recordName && i + 2 < tokens.size() && tokens[i + 1].is(".")
@@ -176,7 +170,7 @@ std::string rewriteTriggerText(const std::string &text, bool when, StatementKind
         size_t end = t.endOffset;
         if (word == "UPDATING" && i + 3 < tokens.size() && tokens[i + 1].is("(")
             && tokens[i + 2].kind == Kind::String && tokens[i + 3].is(")")) {
-            const std::string column = upper(tokens[i + 2].text);
+            const std::string column = sql::upperCase(tokens[i + 2].text);
             value = value
                 && std::find(setColumns.begin(), setColumns.end(), column) != setColumns.end();
             end = tokens[i + 3].endOffset;
@@ -282,10 +276,10 @@ void Triggers::load()
         auto t = std::make_shared<Trigger>();
         t->owner = unit->owner;
         t->name = unit->name;
-        t->table = upper(described->tableName);
+        t->table = sql::upperCase(described->tableName);
         t->before = described->triggerType.rfind("BEFORE", 0) == 0;
         t->rowLevel = described->triggerType.find("EACH ROW") != std::string::npos;
-        const std::string events = upper(described->triggeringEvent);
+        const std::string events = sql::upperCase(described->triggeringEvent);
         t->onInsert = events.find("INSERT") != std::string::npos;
         t->onUpdate = events.find("UPDATE") != std::string::npos;
         t->onDelete = events.find("DELETE") != std::string::npos;
@@ -417,8 +411,8 @@ bool Triggers::fireRow(
     Row row;
     const size_t n = static_cast<size_t>(argc) / 2;
     for (const auto &r : rows(m_session.db(), "PRAGMA main.table_info(" + sql::quoteName(table) + ")")) {
-        row.columns.push_back(upper(r[1]));
-        const std::string type = upper(r[2]);
+        row.columns.push_back(sql::upperCase(r[1]));
+        const std::string type = sql::upperCase(r[2]);
         row.types.push_back(type.rfind("DATE", 0) == 0 ? plsql::BindType::Date
                 : type.rfind("NUMBER", 0) == 0 || type.rfind("INT", 0) == 0
                     || type.rfind("FLOAT", 0) == 0
@@ -577,7 +571,7 @@ void Triggers::dropTableTriggers(Session &session, const std::string &table)
              { session.user() })) {
         const auto unit = session.plsql().loadUnit(session.user(), r[0], plsql::UnitType::Trigger);
         const auto described = unit ? plsql::describeTrigger(*unit) : std::nullopt;
-        if (described && upper(described->tableName) == table)
+        if (described && sql::upperCase(described->tableName) == table)
             session.plsql().dropUnit(session.user(), r[0], plsql::UnitType::Trigger);
     }
 }

@@ -6,6 +6,7 @@
 #include "oci/BufferValues.h"
 #include "oci/DateTimeDescriptor.h"
 #include "sql/DateFormat.h"
+#include "sql/Lexer.h"
 
 #include <cctype>
 #include <cstdio>
@@ -119,13 +120,6 @@ int zoneOffset(const std::string &text)
     return (std::stoi(m[2]) * 60 + std::stoi(m[3])) * (m[1] == "-" ? -1 : 1);
 }
 
-std::string upper(std::string s)
-{
-    for (char &c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 const char *defaultModel(ub4 type)
 {
     return type == OCI_DTYPE_TIMESTAMP_TZ ? "DD-MON-RR HH.MI.SSXFF AM TZR"
@@ -142,7 +136,7 @@ struct ModelPart {
 std::vector<ModelPart> splitModel(const std::string &model)
 {
     std::vector<ModelPart> parts;
-    const std::string u = upper(model);
+    const std::string u = sql::upperCase(model);
     std::string date;
     auto flush = [&] {
         if (!date.empty())

@@ -333,13 +333,12 @@ static int compareForGreatest(const Value &a, const Value &b)
     return a.toText().compare(b.toText());
 }
 
-bool standardFunction(const std::string &name, const std::vector<Value> &args, Value &result)
+// The functions that take nulls as values: NVL, NVL2, COALESCE, REPLACE and CONCAT. False when
+// `name` with this many arguments is not one of them.
+static bool nullTakingFunction(
+    const std::string &name, const std::vector<Value> &args, Value &result)
 {
     const size_t n = args.size();
-    auto text = [&](size_t i) { return args[i].toText(); };
-    auto number = [&](size_t i) { return args[i].toReal(); };
-    auto dateArg = [&] { return n > 0 && args[0].kind == Value::Kind::Date; };
-
     if (name == "NVL" && n == 2) {
         result = args[0].isNull() ? args[1] : args[0];
         return true;
@@ -362,8 +361,8 @@ bool standardFunction(const std::string &name, const std::vector<Value> &args, V
             result = Value();
             return true;
         }
-        std::string s = text(0);
-        const std::string from = text(1), to = n == 3 ? text(2) : std::string();
+        std::string s = args[0].toText();
+        const std::string from = args[1].toText(), to = n == 3 ? args[2].toText() : std::string();
         if (!from.empty())
             for (size_t p = s.find(from); p != std::string::npos; p = s.find(from, p + to.size())) {
                 s.replace(p, from.size(), to);
@@ -374,90 +373,86 @@ bool standardFunction(const std::string &name, const std::vector<Value> &args, V
         return true;
     }
     if (name == "CONCAT" && n == 2) {
-        result = Value::fromText(text(0) + text(1));
+        result = Value::fromText(args[0].toText() + args[1].toText());
         return true;
     }
+    return false;
+}
 
-    static const std::map<std::string, std::pair<size_t, size_t>> arity = {
-        { "UPPER", { 1, 1 } },
-        { "LOWER", { 1, 1 } },
-        { "LENGTH", { 1, 1 } },
-        { "SUBSTR", { 2, 3 } },
-        { "INSTR", { 2, 4 } },
-        { "LTRIM", { 1, 1 } },
-        { "RTRIM", { 1, 1 } },
-        { "TRIM", { 1, 1 } },
-        { "LPAD", { 2, 3 } },
-        { "RPAD", { 2, 3 } },
-        { "TO_CHAR", { 1, 1 } },
-        { "TO_NUMBER", { 1, 1 } },
-        { "ABS", { 1, 1 } },
-        { "MOD", { 2, 2 } },
-        { "ROUND", { 1, 2 } },
-        { "TRUNC", { 1, 2 } },
-        { "FLOOR", { 1, 1 } },
-        { "CEIL", { 1, 1 } },
-        { "SIGN", { 1, 1 } },
-        { "POWER", { 2, 2 } },
-        { "SQRT", { 1, 1 } },
-        { "GREATEST", { 1, 255 } },
-        { "LEAST", { 1, 255 } },
-        { "CHR", { 1, 1 } },
-        { "ASCII", { 1, 1 } },
-    };
-    auto a = arity.find(name);
-    if (a == arity.end() || n < a->second.first || n > a->second.second)
+static Value substrOf(const std::vector<Value> &args)
+{
+    const std::string s = args[0].toText();
+    int64_t start = args[1].toInteger();
+    const int64_t len = int64_t(s.size());
+    if (start == 0)
+        start = 1;
+    if (start < 0)
+        start = len + start + 1;
+    const int64_t count = args.size() == 3 ? args[2].toInteger() : len;
+    if (start < 1 || start > len || count < 1)
+        return Value();
+    return Value::fromText(s.substr(size_t(start - 1), size_t(std::min(count, len - start + 1))));
+}
+
+// INSTR searching forwards; false for a backward search or an occurrence below 1, which the
+// dialect's function answers.
+static bool forwardInstr(const std::vector<Value> &args, Value &result)
+{
+    const std::string s = args[0].toText(), sub = args[1].toText();
+    const int64_t start = args.size() >= 3 ? args[2].toInteger() : 1;
+    int64_t nth = args.size() == 4 ? args[3].toInteger() : 1;
+    if (start < 1 || nth < 1)
         return false;
-    // Date forms and formats belong to the dialect's own functions.
-    if ((name == "TO_CHAR" || name == "ROUND" || name == "TRUNC") && dateArg())
-        return false;
-    if (anyNull(args)) {
-        result = Value();
-        return true;
+    size_t p = size_t(start - 1);
+    int64_t found = 0;
+    while (p <= s.size()) {
+        p = s.find(sub, p);
+        if (p == std::string::npos)
+            break;
+        if (--nth == 0) {
+            found = int64_t(p) + 1;
+            break;
+        }
+        ++p;
     }
+    result = Value::fromInteger(found);
+    return true;
+}
+
+static Value padded(const std::vector<Value> &args, bool left)
+{
+    const std::string s = args[0].toText(), pad = args.size() == 3 ? args[2].toText() : " ";
+    const int64_t width = args[1].toInteger();
+    if (width < 1 || width > 32767)
+        return Value();
+    std::string fill;
+    while (int64_t(fill.size() + s.size()) < width)
+        fill += pad;
+    const size_t need = size_t(width) > s.size() ? size_t(width) - s.size() : 0;
+    fill.resize(need);
+    return Value::fromText(
+        left ? (fill + s).substr(0, size_t(width)) : (s + fill).substr(0, size_t(width)));
+}
+
+// The character functions over arguments that are not null; false for a call left to the
+// dialect's function.
+static bool characterFunction(
+    const std::string &name, const std::vector<Value> &args, Value &result)
+{
     if (name == "UPPER" || name == "LOWER") {
-        std::string s = text(0);
+        std::string s = args[0].toText();
         for (char &c : s)
             c = char(
                 name == "UPPER" ? std::toupper((unsigned char)c) : std::tolower((unsigned char)c));
         result = Value::fromText(s);
     } else if (name == "LENGTH") {
-        result = Value::fromInteger(int64_t(text(0).size()));
+        result = Value::fromInteger(int64_t(args[0].toText().size()));
     } else if (name == "SUBSTR") {
-        const std::string s = text(0);
-        int64_t start = args[1].toInteger();
-        const int64_t len = int64_t(s.size());
-        if (start == 0)
-            start = 1;
-        if (start < 0)
-            start = len + start + 1;
-        int64_t count = n == 3 ? args[2].toInteger() : len;
-        if (start < 1 || start > len || count < 1)
-            result = Value();
-        else
-            result = Value::fromText(
-                s.substr(size_t(start - 1), size_t(std::min(count, len - start + 1))));
+        result = substrOf(args);
     } else if (name == "INSTR") {
-        const std::string s = text(0), sub = text(1);
-        const int64_t start = n >= 3 ? args[2].toInteger() : 1;
-        int64_t nth = n == 4 ? args[3].toInteger() : 1;
-        if (start < 1 || nth < 1)
-            return false; // backward search: the dialect's function
-        size_t p = size_t(start - 1);
-        int64_t found = 0;
-        while (p <= s.size()) {
-            p = s.find(sub, p);
-            if (p == std::string::npos)
-                break;
-            if (--nth == 0) {
-                found = int64_t(p) + 1;
-                break;
-            }
-            ++p;
-        }
-        result = Value::fromInteger(found);
+        return forwardInstr(args, result);
     } else if (name == "LTRIM" || name == "RTRIM" || name == "TRIM") {
-        std::string s = text(0);
+        const std::string s = args[0].toText();
         size_t b = 0, e = s.size();
         if (name != "RTRIM")
             while (b < e && s[b] == ' ')
@@ -467,22 +462,26 @@ bool standardFunction(const std::string &name, const std::vector<Value> &args, V
                 --e;
         result = Value::fromText(s.substr(b, e - b));
     } else if (name == "LPAD" || name == "RPAD") {
-        const std::string s = text(0), pad = n == 3 ? text(2) : std::string(" ");
-        const int64_t width = args[1].toInteger();
-        if (width < 1 || width > 32767) {
-            result = Value();
-            return true;
-        }
-        std::string fill;
-        while (int64_t(fill.size() + s.size()) < width)
-            fill += pad;
-        const size_t need = size_t(width) > s.size() ? size_t(width) - s.size() : 0;
-        fill.resize(need);
-        result = Value::fromText(name == "LPAD" ? (fill + s).substr(0, size_t(width))
-                                                : (s + fill).substr(0, size_t(width)));
+        result = padded(args, name == "LPAD");
     } else if (name == "TO_CHAR") {
         result = Value::fromText(args[0].toText());
-    } else if (name == "TO_NUMBER") {
+    } else if (name == "CHR") {
+        const int64_t c = args[0].toInteger();
+        if (c < 0 || c > 255)
+            return false;
+        result = Value::fromText(std::string(1, char(c)));
+    } else if (name == "ASCII") {
+        const std::string s = args[0].toText();
+        result = Value::fromInteger(static_cast<unsigned char>(s[0]));
+    }
+    return true;
+}
+
+// The numeric functions over arguments that are not null.
+static void numberFunction(const std::string &name, const std::vector<Value> &args, Value &result)
+{
+    auto number = [&](size_t i) { return args[i].toReal(); };
+    if (name == "TO_NUMBER") {
         result = args[0].isNumber() ? args[0] : Value::fromReal(number(0));
         if (args[0].kind == Value::Kind::Text)
             result = Value::fromReal(number(0));
@@ -494,7 +493,8 @@ bool standardFunction(const std::string &name, const std::vector<Value> &args, V
         const double m = number(1);
         result = m == 0 ? args[0] : Value::fromReal(std::fmod(number(0), m));
     } else if (name == "ROUND" || name == "TRUNC") {
-        const int64_t digits = n == 2 ? std::clamp<int64_t>(args[1].toInteger(), -38, 38) : 0;
+        const int64_t digits
+            = args.size() == 2 ? std::clamp<int64_t>(args[1].toInteger(), -38, 38) : 0;
         result = Value::fromReal(roundTo(number(0), digits, name == "TRUNC"));
     } else if (name == "FLOOR") {
         result = Value::fromReal(std::floor(number(0)));
@@ -509,21 +509,78 @@ bool standardFunction(const std::string &name, const std::vector<Value> &args, V
         if (number(0) < 0)
             throw plsqlError(6502);
         result = Value::fromReal(std::sqrt(number(0)));
-    } else if (name == "GREATEST" || name == "LEAST") {
+    }
+}
+
+namespace {
+
+enum class StandardGroup { Character, Number, Comparison };
+
+struct StandardArity {
+    size_t least, most;
+    StandardGroup group;
+};
+
+} // namespace
+
+bool standardFunction(const std::string &name, const std::vector<Value> &args, Value &result)
+{
+    if (nullTakingFunction(name, args, result))
+        return true;
+    using G = StandardGroup;
+    static const std::map<std::string, StandardArity> arity = {
+        { "UPPER", { 1, 1, G::Character } },
+        { "LOWER", { 1, 1, G::Character } },
+        { "LENGTH", { 1, 1, G::Character } },
+        { "SUBSTR", { 2, 3, G::Character } },
+        { "INSTR", { 2, 4, G::Character } },
+        { "LTRIM", { 1, 1, G::Character } },
+        { "RTRIM", { 1, 1, G::Character } },
+        { "TRIM", { 1, 1, G::Character } },
+        { "LPAD", { 2, 3, G::Character } },
+        { "RPAD", { 2, 3, G::Character } },
+        { "TO_CHAR", { 1, 1, G::Character } },
+        { "CHR", { 1, 1, G::Character } },
+        { "ASCII", { 1, 1, G::Character } },
+        { "TO_NUMBER", { 1, 1, G::Number } },
+        { "ABS", { 1, 1, G::Number } },
+        { "MOD", { 2, 2, G::Number } },
+        { "ROUND", { 1, 2, G::Number } },
+        { "TRUNC", { 1, 2, G::Number } },
+        { "FLOOR", { 1, 1, G::Number } },
+        { "CEIL", { 1, 1, G::Number } },
+        { "SIGN", { 1, 1, G::Number } },
+        { "POWER", { 2, 2, G::Number } },
+        { "SQRT", { 1, 1, G::Number } },
+        { "GREATEST", { 1, 255, G::Comparison } },
+        { "LEAST", { 1, 255, G::Comparison } },
+    };
+    const size_t n = args.size();
+    const auto a = arity.find(name);
+    if (a == arity.end() || n < a->second.least || n > a->second.most)
+        return false;
+    // Date forms and formats belong to the dialect's own functions.
+    if ((name == "TO_CHAR" || name == "ROUND" || name == "TRUNC")
+        && args[0].kind == Value::Kind::Date)
+        return false;
+    if (anyNull(args)) {
+        result = Value();
+        return true;
+    }
+    switch (a->second.group) {
+    case G::Character:
+        return characterFunction(name, args, result);
+    case G::Number:
+        numberFunction(name, args, result);
+        return true;
+    case G::Comparison:
         result = args[0];
         for (size_t i = 1; i < n; ++i) {
             const int c = compareForGreatest(args[i], result);
             if (name == "GREATEST" ? c > 0 : c < 0)
                 result = args[i];
         }
-    } else if (name == "CHR") {
-        const int64_t c = args[0].toInteger();
-        if (c < 0 || c > 255)
-            return false;
-        result = Value::fromText(std::string(1, char(c)));
-    } else if (name == "ASCII") {
-        const std::string s = text(0);
-        result = Value::fromInteger(static_cast<unsigned char>(s[0]));
+        return true;
     }
     return true;
 }

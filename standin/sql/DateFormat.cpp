@@ -1,6 +1,7 @@
 #include "sql/DateFormat.h"
 
 #include "sql/Dialect.h"
+#include "sql/Lexer.h"
 
 #include <cctype>
 #include <cmath>
@@ -47,14 +48,6 @@ int64_t dayNumber(const DateTime &d)
     return daysFromCivil(d.year, d.month, d.day);
 }
 
-std::string upperOf(std::string_view s)
-{
-    std::string out(s);
-    for (char &c : out)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
-
 // A format model split into elements; `raw` keeps the element as written (for its case).
 struct Element {
     std::string code; // upper-case element name, or empty for literal text
@@ -86,7 +79,7 @@ std::vector<Element> splitModel(std::string_view model)
             ++i;
             continue;
         }
-        const std::string rest = upperOf(model.substr(i, 5));
+        const std::string rest = upperCase(model.substr(i, 5));
         bool found = false;
         for (std::string_view code : codes) {
             if (rest.compare(0, code.size(), code) == 0) {
@@ -279,7 +272,7 @@ double monthsBetween(const DateTime &a, const DateTime &b)
 
 DateTime truncDate(const DateTime &date, std::string_view unitText)
 {
-    const std::string unit = upperOf(unitText);
+    const std::string unit = upperCase(unitText);
     DateTime d = date;
     d.hour = d.minute = d.second = 0;
     if (unit.empty() || unit == "DD" || unit == "DDD" || unit == "J")
@@ -312,7 +305,7 @@ DateTime truncDate(const DateTime &date, std::string_view unitText)
 
 DateTime roundDate(const DateTime &date, std::string_view unitText)
 {
-    const std::string unit = upperOf(unitText);
+    const std::string unit = upperCase(unitText);
     const DateTime low = truncDate(date, unit);
     DateTime high = low;
     bool up = false;
@@ -408,106 +401,132 @@ std::string formatDateTime(const DateTime &d, std::string_view model, bool fract
     return out;
 }
 
-DateTime parseDateTime(std::string_view text, std::string_view model, bool fractions)
-{
-    const DateTime now = currentDateTime();
-    DateTime d;
-    d.year = now.year, d.month = now.month, d.day = 1;
-    int hour12 = -1;
-    int meridian = -1; // 0 AM, 1 PM
-    int64_t julian = -1;
-    size_t pos = 0;
-    auto atEnd = [&] { return pos >= text.size(); };
-    auto skipSpaces = [&] {
-        while (!atEnd() && std::isspace(static_cast<unsigned char>(text[pos])))
-            ++pos;
-    };
-    auto readNumber = [&](size_t maxDigits, size_t *count = nullptr) -> int64_t {
+namespace {
+
+// Reads a date text element by element of its format model. Elements set the fields they name;
+// the hour of a 12-hour clock, the meridian, a Julian day and a day of the year are kept aside
+// and resolved once the whole text is read.
+class DateTextReader {
+public:
+    DateTextReader(std::string_view text, bool fractions)
+        : m_text(text)
+        , m_fractions(fractions)
+        , m_now(currentDateTime())
+    {
+        m_date.year = m_now.year, m_date.month = m_now.month, m_date.day = 1;
+    }
+
+    // False once the text is used up: the elements it stops short of keep their defaults.
+    bool read(const Element &e)
+    {
+        if (atEnd())
+            return false;
+        const std::string &c = e.code;
+        if (c.empty())
+            readLiteral(e.raw);
+        else if (!readYear(c) && !readMonthOrDay(c) && !readTime(c))
+            readOther(c);
+        return true;
+    }
+
+    DateTime finish();
+
+private:
+    bool atEnd() const { return m_pos >= m_text.size(); }
+
+    void skipSpaces()
+    {
+        while (!atEnd() && std::isspace(static_cast<unsigned char>(m_text[m_pos])))
+            ++m_pos;
+    }
+
+    // Up to maxDigits digits after blanks; `count` receives how many there were.
+    int64_t readNumber(size_t maxDigits, size_t *count = nullptr)
+    {
         skipSpaces();
         if (atEnd())
             throw oraError(1840);
         size_t n = 0;
         int64_t value = 0;
-        while (n < maxDigits && !atEnd() && std::isdigit(static_cast<unsigned char>(text[pos]))) {
-            value = value * 10 + (text[pos] - '0');
-            ++pos, ++n;
+        while (
+            n < maxDigits && !atEnd() && std::isdigit(static_cast<unsigned char>(m_text[m_pos]))) {
+            value = value * 10 + (m_text[m_pos] - '0');
+            ++m_pos, ++n;
         }
         if (n == 0)
             throw oraError(1858);
         if (count)
             *count = n;
         return value;
-    };
-    auto matchWord = [&](std::string_view word) {
-        const std::string have = upperOf(text.substr(pos, word.size()));
+    }
+
+    // A number of up to maxDigits digits between low and high, else ORA-`error`.
+    int readRanged(size_t maxDigits, int64_t low, int64_t high, int error)
+    {
+        const int64_t v = readNumber(maxDigits);
+        if (v < low || v > high)
+            throw oraError(error);
+        return static_cast<int>(v);
+    }
+
+    bool matchWord(std::string_view word)
+    {
+        const std::string have = upperCase(m_text.substr(m_pos, word.size()));
         if (have != word)
             return false;
-        pos += word.size();
+        m_pos += word.size();
         return true;
-    };
-    for (const Element &e : splitModel(model)) {
-        const std::string &c = e.code;
-        if (atEnd())
-            break; // elements the text stops short of keep their defaults
-        if (c.empty()) {
-            const bool punctuation = e.raw.size() == 1
-                && (std::ispunct(static_cast<unsigned char>(e.raw[0])) || e.raw[0] == ' ');
-            if (punctuation) {
-                // Any run of punctuation and blanks in the text matches model punctuation.
-                while (!atEnd()
-                    && (std::ispunct(static_cast<unsigned char>(text[pos]))
-                        || std::isspace(static_cast<unsigned char>(text[pos]))))
-                    ++pos;
-            } else {
-                if (!matchWord(upperOf(e.raw)))
-                    throw oraError(1861);
-            }
-        } else if (c == "FM" || c == "FX") {
-            continue;
-        } else if (c == "YYYY" || c == "SYYYY") {
-            d.year = static_cast<int>(readNumber(4));
+    }
+
+    void readLiteral(const std::string &raw)
+    {
+        const bool punctuation = raw.size() == 1
+            && (std::ispunct(static_cast<unsigned char>(raw[0])) || raw[0] == ' ');
+        if (!punctuation) {
+            if (!matchWord(upperCase(raw)))
+                throw oraError(1861);
+            return;
+        }
+        // Any run of punctuation and blanks in the text matches model punctuation.
+        while (!atEnd()
+            && (std::ispunct(static_cast<unsigned char>(m_text[m_pos]))
+                || std::isspace(static_cast<unsigned char>(m_text[m_pos]))))
+            ++m_pos;
+    }
+
+    bool readYear(const std::string &c)
+    {
+        if (c == "YYYY" || c == "SYYYY") {
+            m_date.year = static_cast<int>(readNumber(4));
         } else if (c == "RRRR" || c == "RR") {
             size_t n = 0;
             const int v = static_cast<int>(readNumber(4, &n));
-            d.year = n <= 2 ? currentRrCentury(v) : v;
+            m_date.year = n <= 2 ? currentRrCentury(v) : v;
         } else if (c == "YYY") {
-            d.year = now.year / 1000 * 1000 + static_cast<int>(readNumber(3));
+            m_date.year = m_now.year / 1000 * 1000 + static_cast<int>(readNumber(3));
         } else if (c == "YY") {
-            d.year = now.year / 100 * 100 + static_cast<int>(readNumber(2));
+            m_date.year = m_now.year / 100 * 100 + static_cast<int>(readNumber(2));
         } else if (c == "Y") {
-            d.year = now.year / 10 * 10 + static_cast<int>(readNumber(1));
-        } else if (c == "MM") {
-            const int64_t m = readNumber(2);
-            if (m < 1 || m > 12)
-                throw oraError(1843);
-            d.month = static_cast<int>(m);
+            m_date.year = m_now.year / 10 * 10 + static_cast<int>(readNumber(1));
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    bool readMonthOrDay(const std::string &c)
+    {
+        if (c == "MM") {
+            m_date.month = readRanged(2, 1, 12, 1843);
         } else if (c == "MON" || c == "MONTH") {
-            skipSpaces();
-            int found = 0;
-            for (int m = 0; m < 12 && !found; ++m)
-                if (matchWord(kMonths[m]))
-                    found = m + 1;
-            for (int m = 0; m < 12 && !found; ++m)
-                if (matchWord(std::string_view(kMonths[m]).substr(0, 3)))
-                    found = m + 1;
-            if (!found)
-                throw oraError(1843);
-            d.month = found;
+            m_date.month = readMonthName();
         } else if (c == "DD") {
-            const int64_t v = readNumber(2);
-            if (v < 1 || v > 31)
-                throw oraError(1847);
-            d.day = static_cast<int>(v);
+            m_date.day = readRanged(2, 1, 31, 1847);
         } else if (c == "DDD") {
-            const int64_t v = readNumber(3);
-            if (v < 1 || v > 366)
-                throw oraError(1847);
-            d.month = 1, d.day = static_cast<int>(v); // resolved after the year is known
-            d.day = -d.day;
+            // A day of the year, kept negative until the year is known.
+            m_date.month = 1, m_date.day = -readRanged(3, 1, 366, 1847);
         } else if (c == "D") {
-            const int64_t v = readNumber(1);
-            if (v < 1 || v > 7)
-                throw oraError(1846);
+            readRanged(1, 1, 7, 1846);
         } else if (c == "DY" || c == "DAY") {
             skipSpaces();
             bool found = false;
@@ -515,68 +534,97 @@ DateTime parseDateTime(std::string_view text, std::string_view model, bool fract
                 found = matchWord(kDays[k]) || matchWord(std::string_view(kDays[k]).substr(0, 3));
             if (!found)
                 throw oraError(1846);
-        } else if (c == "HH" || c == "HH12") {
-            const int64_t v = readNumber(2);
-            if (v < 1 || v > 12)
-                throw oraError(1849);
-            hour12 = static_cast<int>(v);
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    // A month's full name, else its first three letters; 1 to 12.
+    int readMonthName()
+    {
+        skipSpaces();
+        for (int m = 0; m < 12; ++m)
+            if (matchWord(kMonths[m]))
+                return m + 1;
+        for (int m = 0; m < 12; ++m)
+            if (matchWord(std::string_view(kMonths[m]).substr(0, 3)))
+                return m + 1;
+        throw oraError(1843);
+    }
+
+    bool readTime(const std::string &c)
+    {
+        if (c == "HH" || c == "HH12") {
+            m_hour12 = readRanged(2, 1, 12, 1849);
         } else if (c == "HH24") {
-            const int64_t v = readNumber(2);
-            if (v > 23)
-                throw oraError(1850);
-            d.hour = static_cast<int>(v);
+            m_date.hour = readRanged(2, 0, 23, 1850);
         } else if (c == "MI") {
-            const int64_t v = readNumber(2);
-            if (v > 59)
-                throw oraError(1851);
-            d.minute = static_cast<int>(v);
+            m_date.minute = readRanged(2, 0, 59, 1851);
         } else if (c == "SS") {
-            const int64_t v = readNumber(2);
-            if (v > 59)
-                throw oraError(1852);
-            d.second = static_cast<int>(v);
+            m_date.second = readRanged(2, 0, 59, 1852);
         } else if (c == "SSSSS") {
-            const int64_t v = readNumber(5);
-            if (v > 86399)
-                throw oraError(1852);
-            d.hour = static_cast<int>(v / 3600), d.minute = static_cast<int>(v / 60 % 60);
-            d.second = static_cast<int>(v % 60);
+            const int v = readRanged(5, 0, 86399, 1852);
+            m_date.hour = v / 3600, m_date.minute = v / 60 % 60, m_date.second = v % 60;
         } else if (c == "AM" || c == "PM" || c == "A.M." || c == "P.M.") {
             skipSpaces();
             if (matchWord("A.M.") || matchWord("AM"))
-                meridian = 0;
+                m_meridian = 0;
             else if (matchWord("P.M.") || matchWord("PM"))
-                meridian = 1;
+                m_meridian = 1;
             else
                 throw oraError(1855);
-        } else if (c == "Q") {
-            readNumber(1);
-        } else if (c == "J") {
-            julian = readNumber(7);
-        } else if (c == "X") {
-            if (text[pos] != '.' && text[pos] != ',')
-                throw oraError(1861);
-            ++pos;
         } else if (c.rfind("FF", 0) == 0) {
-            if (!fractions)
+            if (!m_fractions)
                 throw oraError(1821);
             size_t n = 0;
             const size_t most = c.size() == 3 ? static_cast<size_t>(c[2] - '0') : 9;
             int64_t v = readNumber(most, &n);
             for (; n < 9; ++n)
                 v *= 10;
-            d.nanosecond = static_cast<int>(v);
+            m_date.nanosecond = static_cast<int>(v);
+        } else {
+            return false;
         }
+        return true;
     }
+
+    void readOther(const std::string &c)
+    {
+        if (c == "Q") {
+            readNumber(1);
+        } else if (c == "J") {
+            m_julian = readNumber(7);
+        } else if (c == "X") {
+            if (m_text[m_pos] != '.' && m_text[m_pos] != ',')
+                throw oraError(1861);
+            ++m_pos;
+        }
+        // FM and FX change nothing in reading.
+    }
+
+    std::string_view m_text;
+    bool m_fractions;
+    DateTime m_now;
+    DateTime m_date;
+    size_t m_pos = 0;
+    int m_hour12 = -1;
+    int m_meridian = -1; // 0 AM, 1 PM
+    int64_t m_julian = -1;
+};
+
+DateTime DateTextReader::finish()
+{
     skipSpaces();
     if (!atEnd())
         throw oraError(1830);
+    DateTime &d = m_date;
     if (d.year < 1 || d.year > 9999)
         throw oraError(1841);
-    if (hour12 >= 0)
-        d.hour = hour12 % 12 + (meridian == 1 ? 12 : 0);
-    if (julian >= 0) {
-        const DateTime j = daysToDate(static_cast<double>(julian - 2440588));
+    if (m_hour12 >= 0)
+        d.hour = m_hour12 % 12 + (m_meridian == 1 ? 12 : 0);
+    if (m_julian >= 0) {
+        const DateTime j = daysToDate(static_cast<double>(m_julian - 2440588));
         d.year = j.year, d.month = j.month, d.day = j.day;
     } else if (d.day < 0) {
         const int yearDays = daysInMonth(d.year, 2) == 29 ? 366 : 365;
@@ -588,6 +636,17 @@ DateTime parseDateTime(std::string_view text, std::string_view model, bool fract
     if (d.day > daysInMonth(d.year, d.month))
         throw oraError(1847);
     return d;
+}
+
+} // namespace
+
+DateTime parseDateTime(std::string_view text, std::string_view model, bool fractions)
+{
+    DateTextReader reader(text, fractions);
+    for (const Element &e : splitModel(model))
+        if (!reader.read(e))
+            break;
+    return reader.finish();
 }
 
 std::string formatDate(std::string_view isoDate, std::string_view formatModel)

@@ -6,6 +6,7 @@
 // identifiers are folded to upper case. The dialect, the engine and the PL/SQL lexer (which
 // adds line and column) all read statements through it.
 
+#include <cctype>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -49,6 +50,16 @@ inline int boundedInt(const char *text)
 {
     const long long v = std::strtoll(text, nullptr, 10);
     return static_cast<int>(v > 1000000000 ? 1000000000 : v < -1000000000 ? -1000000000 : v);
+}
+
+// The text with its ASCII letters in upper case, every other byte as it is: how unquoted names
+// and keywords compare.
+inline std::string upperCase(std::string_view text)
+{
+    std::string out(text);
+    for (char &c : out)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
 }
 
 // SQL text of a string literal and of a quoted identifier.

@@ -253,41 +253,49 @@ void destroy(void *p)
     delete static_cast<Registered *>(p);
 }
 
-} // namespace
+// Registers functions on one connection, each with the session's context for its calls.
+struct Registrar {
+    sqlite3 *db;
+    SessionContext *context;
 
-void registerFunctions(sqlite3 *db, SessionContext *context)
-{
-    auto add = [&](const char *name, int argc, bool deterministic, Body body) {
+    void add(const char *name, int argc, bool deterministic, Body body)
+    {
         auto *r = new Registered { std::move(body), context };
         const int flags = SQLITE_UTF8 | (deterministic ? SQLITE_DETERMINISTIC : 0);
         sqlite3_create_function_v2(db, name, argc, flags, r, dispatch, nullptr, nullptr, destroy);
-    };
-    auto ctx = [](sqlite3_context *c) {
-        return static_cast<Registered *>(sqlite3_user_data(c))->context;
-    };
-    // A DATE argument: stored ISO text, or text in the session's date format.
-    auto dateArg = [ctx](sqlite3_context *c, sqlite3_value *v) {
-        DateTime d;
-        const std::string t = text(v);
-        if (parseIsoTimestamp(t, d))
-            return d;
-        return parseDateTime(t, ctx(c)->dateFormat);
-    };
+    }
+};
 
-    // Oracle's LIKE tells upper from lower case; SQLite's does not unless asked.
-    sqlite3_exec(db, "PRAGMA case_sensitive_like = ON", nullptr, nullptr, nullptr);
+SessionContext *sessionOf(sqlite3_context *c)
+{
+    return static_cast<Registered *>(sqlite3_user_data(c))->context;
+}
+
+// A DATE argument: stored ISO text, or text in the session's date format.
+DateTime dateArgument(sqlite3_context *c, sqlite3_value *v)
+{
+    DateTime d;
+    const std::string t = text(v);
+    if (parseIsoTimestamp(t, d))
+        return d;
+    return parseDateTime(t, sessionOf(c)->dateFormat);
+}
+
+// Empty LOBs, null handling, DECODE and the comparisons of a list.
+void registerValueFunctions(Registrar &r)
+{
     // An empty LOB is a value, not a null: zero-length text and blob.
-    add("EMPTY_CLOB", 0, true,
+    r.add("EMPTY_CLOB", 0, true,
         [](sqlite3_context *c, int, Args) { sqlite3_result_text(c, "", 0, SQLITE_STATIC); });
-    add("EMPTY_BLOB", 0, true,
+    r.add("EMPTY_BLOB", 0, true,
         [](sqlite3_context *c, int, Args) { sqlite3_result_zeroblob(c, 0); });
-    add("NVL", 2, true, [](sqlite3_context *c, int, Args a) {
+    r.add("NVL", 2, true, [](sqlite3_context *c, int, Args a) {
         sqlite3_result_value(c, isNull(a[0]) ? a[1] : a[0]);
     });
-    add("NVL2", 3, true, [](sqlite3_context *c, int, Args a) {
+    r.add("NVL2", 3, true, [](sqlite3_context *c, int, Args a) {
         sqlite3_result_value(c, isNull(a[0]) ? a[2] : a[1]);
     });
-    add("DECODE", -1, true, [](sqlite3_context *c, int n, Args a) {
+    r.add("DECODE", -1, true, [](sqlite3_context *c, int n, Args a) {
         if (n < 3)
             throw oraError(938, "not enough arguments for function");
         for (int i = 1; i + 1 < n; i += 2)
@@ -302,7 +310,7 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
     });
     for (const char *fn : { "GREATEST", "LEAST" }) {
         const bool greatest = fn[0] == 'G';
-        add(fn, -1, true, [greatest](sqlite3_context *c, int n, Args a) {
+        r.add(fn, -1, true, [greatest](sqlite3_context *c, int n, Args a) {
             if (n < 1)
                 throw oraError(938, "not enough arguments for function");
             if (anyNull(n, a))
@@ -317,8 +325,14 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
             sqlite3_result_value(c, a[best]);
         });
     }
+}
+
+// Substrings, searching, length, padding and trimming, counting characters (not bytes) of
+// UTF-8 text.
+void registerCharacterFunctions(Registrar &r)
+{
     for (int argc : { 2, 3 }) {
-        add("SUBSTR", argc, true, [](sqlite3_context *c, int n, Args a) {
+        r.add("SUBSTR", argc, true, [](sqlite3_context *c, int n, Args a) {
             if (anyNull(n, a))
                 return sqlite3_result_null(c);
             const std::string s = text(a[0]);
@@ -341,7 +355,7 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
         });
     }
     for (int argc : { 2, 3, 4 }) {
-        add("INSTR", argc, true, [](sqlite3_context *c, int n, Args a) {
+        r.add("INSTR", argc, true, [](sqlite3_context *c, int n, Args a) {
             if (anyNull(n, a))
                 return sqlite3_result_null(c);
             const std::string s = text(a[0]), sub = text(a[1]);
@@ -386,7 +400,7 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
             sqlite3_result_int64(c, found);
         });
     }
-    add("LENGTH", 1, true, [](sqlite3_context *c, int, Args a) {
+    r.add("LENGTH", 1, true, [](sqlite3_context *c, int, Args a) {
         if (isNull(a[0]))
             return sqlite3_result_null(c);
         sqlite3_result_int64(c, static_cast<sqlite3_int64>(characters(text(a[0])).size() - 1));
@@ -394,7 +408,7 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
     for (const char *fn : { "LPAD", "RPAD" }) {
         const bool left = fn[0] == 'L';
         for (int argc : { 2, 3 })
-            add(fn, argc, true, [left](sqlite3_context *c, int n, Args a) {
+            r.add(fn, argc, true, [left](sqlite3_context *c, int n, Args a) {
                 if (anyNull(n, a))
                     return sqlite3_result_null(c);
                 const int64_t width = integer(a[1]);
@@ -412,22 +426,27 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
     for (TrimKind k : { TrimKind { "TRIM", true, true }, TrimKind { "LTRIM", true, false },
              TrimKind { "RTRIM", false, true } })
         for (int argc : { 1, 2 })
-            add(k.name, argc, true, [k](sqlite3_context *c, int n, Args a) {
+            r.add(k.name, argc, true, [k](sqlite3_context *c, int n, Args a) {
                 if (anyNull(n, a))
                     return sqlite3_result_null(c);
                 resultText(c, trimSet(text(a[0]), n == 2 ? text(a[1]) : " ", k.left, k.right));
             });
-    add("UPPER", 1, true, [](sqlite3_context *c, int, Args a) {
+}
+
+// Case, and characters by their codes.
+void registerCaseFunctions(Registrar &r)
+{
+    r.add("UPPER", 1, true, [](sqlite3_context *c, int, Args a) {
         if (isNull(a[0]))
             return sqlite3_result_null(c);
         resultText(c, upperText(text(a[0]), true));
     });
-    add("LOWER", 1, true, [](sqlite3_context *c, int, Args a) {
+    r.add("LOWER", 1, true, [](sqlite3_context *c, int, Args a) {
         if (isNull(a[0]))
             return sqlite3_result_null(c);
         resultText(c, upperText(text(a[0]), false));
     });
-    add("INITCAP", 1, true, [](sqlite3_context *c, int, Args a) {
+    r.add("INITCAP", 1, true, [](sqlite3_context *c, int, Args a) {
         if (isNull(a[0]))
             return sqlite3_result_null(c);
         std::string s = text(a[0]);
@@ -443,7 +462,7 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
         }
         resultText(c, s);
     });
-    add("CHR", 1, true, [](sqlite3_context *c, int, Args a) {
+    r.add("CHR", 1, true, [](sqlite3_context *c, int, Args a) {
         if (isNull(a[0]))
             return sqlite3_result_null(c);
         const int64_t code = integer(a[0]);
@@ -452,7 +471,7 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
         const std::string s = utf8(static_cast<uint32_t>(code));
         sqlite3_result_text(c, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
     });
-    add("ASCII", 1, true, [](sqlite3_context *c, int, Args a) {
+    r.add("ASCII", 1, true, [](sqlite3_context *c, int, Args a) {
         if (isNull(a[0]))
             return sqlite3_result_null(c);
         const std::string s = text(a[0]);
@@ -466,142 +485,13 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
             cp = ((p[0] & 31u) << 6) | (p[1] & 63u);
         sqlite3_result_int64(c, cp);
     });
-    for (int argc : { 1, 2 }) {
-        add("TO_CHAR", argc, true, [ctx](sqlite3_context *c, int n, Args a) {
-            if (anyNull(n, a))
-                return sqlite3_result_null(c);
-            const std::string model = n == 2 ? text(a[1]) : std::string();
-            if (isNumber(a[0]))
-                return resultText(c,
-                    n == 2 ? formatNumber(sqlite3_value_double(a[0]), model) : numberToText(a[0]));
-            DateTime d;
-            const std::string s = text(a[0]);
-            bool timestamp = false;
-            if (parseIsoTimestamp(s, d, &timestamp))
-                return resultText(c,
-                    formatDateTime(d,
-                        n == 2      ? model
-                            : timestamp ? std::string(kTimestampFormat)
-                                        : ctx(c)->dateFormat,
-                        timestamp));
-            double v = 0;
-            if (n == 2 && looksNumeric(s, &v))
-                return resultText(c, formatNumber(v, model));
-            if (n == 2)
-                throw oraError(1722);
-            resultText(c, s);
-        });
-        add("TO_DATE", argc, true, [ctx](sqlite3_context *c, int n, Args a) {
-            if (anyNull(n, a))
-                return sqlite3_result_null(c);
-            const std::string s = text(a[0]);
-            DateTime d;
-            if (n == 1 && parseIsoTimestamp(s, d))
-                return resultDate(c, d);
-            resultDate(c, parseDateTime(s, n == 2 ? text(a[1]) : ctx(c)->dateFormat));
-        });
-        // The text of a TIMESTAMP(9); without a model in the session's default timestamp
-        // format, and a value that already is a date or timestamp as it is.
-        add("TO_TIMESTAMP", argc, true, [](sqlite3_context *c, int n, Args a) {
-            if (anyNull(n, a))
-                return sqlite3_result_null(c);
-            const std::string s = text(a[0]);
-            DateTime d;
-            if (n == 1 && parseIsoTimestamp(s, d))
-                return resultText(c, timestampText(d));
-            resultText(c, timestampText(parseDateTime(s, n == 2 ? text(a[1]) : kTimestampFormat, true)));
-        });
-        add("TO_NUMBER", argc, true, [](sqlite3_context *c, int n, Args a) {
-            if (anyNull(n, a))
-                return sqlite3_result_null(c);
-            if (isNumber(a[0]))
-                return sqlite3_result_value(c, a[0]);
-            resultNumber(c, parseNumber(text(a[0]), n == 2 ? text(a[1]) : std::string()));
-        });
-        for (const char *fn : { "TRUNC", "ROUND" }) {
-            const bool truncate = fn[0] == 'T';
-            add(fn, argc, true, [truncate, dateArg](sqlite3_context *c, int n, Args a) {
-                if (anyNull(n, a))
-                    return sqlite3_result_null(c);
-                if (isDateValue(a[0])
-                    || (n == 2 && sqlite3_value_type(a[1]) == SQLITE_TEXT
-                        && !looksNumeric(text(a[1])))) {
-                    const DateTime d = dateArg(c, a[0]);
-                    const std::string unit = n == 2 ? text(a[1]) : std::string();
-                    return resultDate(c, truncate ? truncDate(d, unit) : roundDate(d, unit));
-                }
-                resultNumber(c, decimalRound(number(a[0]), n == 2 ? integer(a[1]) : 0, truncate));
-            });
-        }
-    }
-    add("ADD_MONTHS", 2, true, [dateArg](sqlite3_context *c, int n, Args a) {
-        if (anyNull(n, a))
-            return sqlite3_result_null(c);
-        resultDate(c, addMonths(dateArg(c, a[0]), integer(a[1])));
-    });
-    add("MONTHS_BETWEEN", 2, true, [dateArg](sqlite3_context *c, int n, Args a) {
-        if (anyNull(n, a))
-            return sqlite3_result_null(c);
-        resultNumber(c, monthsBetween(dateArg(c, a[0]), dateArg(c, a[1])));
-    });
-    add("LAST_DAY", 1, true, [dateArg](sqlite3_context *c, int n, Args a) {
-        if (anyNull(n, a))
-            return sqlite3_result_null(c);
-        DateTime d = dateArg(c, a[0]);
-        d.day = daysInMonth(d.year, d.month);
-        resultDate(c, d);
-    });
-    add("MOD", 2, true, [](sqlite3_context *c, int n, Args a) {
-        if (anyNull(n, a))
-            return sqlite3_result_null(c);
-        if (sqlite3_value_type(a[0]) == SQLITE_INTEGER
-            && sqlite3_value_type(a[1]) == SQLITE_INTEGER) {
-            const sqlite3_int64 x = sqlite3_value_int64(a[0]), y = sqlite3_value_int64(a[1]);
-            if (y == 0 || y == -1)
-                return sqlite3_result_int64(c, y == 0 ? x : 0);
-            return sqlite3_result_int64(c, x % y);
-        }
-        const double x = number(a[0]), y = number(a[1]);
-        resultNumber(c, y == 0 ? x : x - y * std::trunc(x / y));
-    });
-    struct Unary {
-        const char *name;
-        double (*fn)(double);
-    };
-    for (Unary u : { Unary { "ABS", [](double x) { return std::fabs(x); } },
-             Unary { "SIGN", [](double x) { return x > 0 ? 1.0
-                                                : x < 0  ? -1.0
-                                                         : 0.0; } },
-             Unary { "FLOOR", [](double x) { return std::floor(x); } },
-             Unary { "CEIL", [](double x) { return std::ceil(x); } } }) {
-        add(u.name, 1, true, [u](sqlite3_context *c, int, Args a) {
-            if (isNull(a[0]))
-                return sqlite3_result_null(c);
-            const bool integral
-                = std::strcmp(u.name, "FLOOR") == 0 || std::strcmp(u.name, "CEIL") == 0;
-            if (sqlite3_value_type(a[0]) == SQLITE_INTEGER && integral)
-                return sqlite3_result_value(c, a[0]);
-            resultNumber(c, u.fn(number(a[0])));
-        });
-    }
-    add("SQRT", 1, true, [](sqlite3_context *c, int, Args a) {
-        if (isNull(a[0]))
-            return sqlite3_result_null(c);
-        const double x = number(a[0]);
-        if (x < 0)
-            throw oraError(1428, numberToText(x));
-        resultNumber(c, std::sqrt(x));
-    });
-    add("POWER", 2, true, [](sqlite3_context *c, int n, Args a) {
-        if (anyNull(n, a))
-            return sqlite3_result_null(c);
-        const double x = number(a[0]), y = number(a[1]);
-        if (x < 0 && y != std::floor(y))
-            throw oraError(1428, numberToText(x));
-        resultNumber(c, std::pow(x, y));
-    });
+}
+
+// Replacing, translating and joining text.
+void registerReplacingFunctions(Registrar &r)
+{
     for (int argc : { 2, 3 }) {
-        add("REPLACE", argc, true, [](sqlite3_context *c, int n, Args a) {
+        r.add("REPLACE", argc, true, [](sqlite3_context *c, int n, Args a) {
             if (isNull(a[0]))
                 return sqlite3_result_null(c);
             std::string s = text(a[0]);
@@ -617,7 +507,7 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
             resultText(c, out + s.substr(pos));
         });
     }
-    add("TRANSLATE", 3, true, [](sqlite3_context *c, int n, Args a) {
+    r.add("TRANSLATE", 3, true, [](sqlite3_context *c, int n, Args a) {
         if (anyNull(n, a))
             return sqlite3_result_null(c);
         // Each character of `from` becomes the character at the same place in `to`, or goes
@@ -641,31 +531,136 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
         }
         resultText(c, out);
     });
+    r.add("CONCAT", 2, true,
+        [](sqlite3_context *c, int, Args a) { resultText(c, text(a[0]) + text(a[1])); });
+    r.add("QD_CONCAT", -1, true, [](sqlite3_context *c, int n, Args a) {
+        std::string out;
+        for (int i = 0; i < n; ++i)
+            out += text(a[i]);
+        resultText(c, out);
+    });
+}
+
+// TO_CHAR, TO_DATE, TO_TIMESTAMP and TO_NUMBER, with and without a format model.
+void registerConversionFunctions(Registrar &r)
+{
+    for (int argc : { 1, 2 }) {
+        r.add("TO_CHAR", argc, true, [](sqlite3_context *c, int n, Args a) {
+            if (anyNull(n, a))
+                return sqlite3_result_null(c);
+            const std::string model = n == 2 ? text(a[1]) : std::string();
+            if (isNumber(a[0]))
+                return resultText(c,
+                    n == 2 ? formatNumber(sqlite3_value_double(a[0]), model) : numberToText(a[0]));
+            DateTime d;
+            const std::string s = text(a[0]);
+            bool timestamp = false;
+            if (parseIsoTimestamp(s, d, &timestamp))
+                return resultText(c,
+                    formatDateTime(d,
+                        n == 2      ? model
+                            : timestamp ? std::string(kTimestampFormat)
+                                        : sessionOf(c)->dateFormat,
+                        timestamp));
+            double v = 0;
+            if (n == 2 && looksNumeric(s, &v))
+                return resultText(c, formatNumber(v, model));
+            if (n == 2)
+                throw oraError(1722);
+            resultText(c, s);
+        });
+        r.add("TO_DATE", argc, true, [](sqlite3_context *c, int n, Args a) {
+            if (anyNull(n, a))
+                return sqlite3_result_null(c);
+            const std::string s = text(a[0]);
+            DateTime d;
+            if (n == 1 && parseIsoTimestamp(s, d))
+                return resultDate(c, d);
+            resultDate(c, parseDateTime(s, n == 2 ? text(a[1]) : sessionOf(c)->dateFormat));
+        });
+        // The text of a TIMESTAMP(9); without a model in the session's default timestamp
+        // format, and a value that already is a date or timestamp as it is.
+        r.add("TO_TIMESTAMP", argc, true, [](sqlite3_context *c, int n, Args a) {
+            if (anyNull(n, a))
+                return sqlite3_result_null(c);
+            const std::string s = text(a[0]);
+            DateTime d;
+            if (n == 1 && parseIsoTimestamp(s, d))
+                return resultText(c, timestampText(d));
+            resultText(c, timestampText(parseDateTime(s, n == 2 ? text(a[1]) : kTimestampFormat, true)));
+        });
+        r.add("TO_NUMBER", argc, true, [](sqlite3_context *c, int n, Args a) {
+            if (anyNull(n, a))
+                return sqlite3_result_null(c);
+            if (isNumber(a[0]))
+                return sqlite3_result_value(c, a[0]);
+            resultNumber(c, parseNumber(text(a[0]), n == 2 ? text(a[1]) : std::string()));
+        });
+    }
+}
+
+// Date functions, and the helpers the translation calls for DATE columns and literals.
+void registerDateFunctions(Registrar &r)
+{
+    for (int argc : { 1, 2 }) {
+        for (const char *fn : { "TRUNC", "ROUND" }) {
+            const bool truncate = fn[0] == 'T';
+            r.add(fn, argc, true, [truncate](sqlite3_context *c, int n, Args a) {
+                if (anyNull(n, a))
+                    return sqlite3_result_null(c);
+                if (isDateValue(a[0])
+                    || (n == 2 && sqlite3_value_type(a[1]) == SQLITE_TEXT
+                        && !looksNumeric(text(a[1])))) {
+                    const DateTime d = dateArgument(c, a[0]);
+                    const std::string unit = n == 2 ? text(a[1]) : std::string();
+                    return resultDate(c, truncate ? truncDate(d, unit) : roundDate(d, unit));
+                }
+                resultNumber(c, decimalRound(number(a[0]), n == 2 ? integer(a[1]) : 0, truncate));
+            });
+        }
+    }
+    r.add("ADD_MONTHS", 2, true, [](sqlite3_context *c, int n, Args a) {
+        if (anyNull(n, a))
+            return sqlite3_result_null(c);
+        resultDate(c, addMonths(dateArgument(c, a[0]), integer(a[1])));
+    });
+    r.add("MONTHS_BETWEEN", 2, true, [](sqlite3_context *c, int n, Args a) {
+        if (anyNull(n, a))
+            return sqlite3_result_null(c);
+        resultNumber(c, monthsBetween(dateArgument(c, a[0]), dateArgument(c, a[1])));
+    });
+    r.add("LAST_DAY", 1, true, [](sqlite3_context *c, int n, Args a) {
+        if (anyNull(n, a))
+            return sqlite3_result_null(c);
+        DateTime d = dateArgument(c, a[0]);
+        d.day = daysInMonth(d.year, d.month);
+        resultDate(c, d);
+    });
     // A literal compared with a column: a DATE when the column holds one (see the translation).
-    add("QD_DATEARG", 2, true, [ctx](sqlite3_context *c, int, Args a) {
+    r.add("QD_DATEARG", 2, true, [](sqlite3_context *c, int, Args a) {
         if (isDateText(a[0]))
-            return resultDate(c, parseDateTime(text(a[1]), ctx(c)->dateFormat));
+            return resultDate(c, parseDateTime(text(a[1]), sessionOf(c)->dateFormat));
         sqlite3_result_value(c, a[1]);
     });
     // The DATE-column triggers of translated CREATE TABLE statements.
-    add("QD_ALLDATES", -1, true, [](sqlite3_context *c, int n, Args a) {
+    r.add("QD_ALLDATES", -1, true, [](sqlite3_context *c, int n, Args a) {
         bool all = true;
         for (int i = 0; i < n; ++i)
             all = all && (isNull(a[i]) || isDateText(a[i]));
         sqlite3_result_int(c, all);
     });
-    add("QD_TODATE", 1, true, [dateArg](sqlite3_context *c, int, Args a) {
+    r.add("QD_TODATE", 1, true, [](sqlite3_context *c, int, Args a) {
         if (isNull(a[0]) || isDateText(a[0]))
             return sqlite3_result_value(c, a[0]);
         if (isNumber(a[0]))
             throw oraError(932, "DATE got NUMBER");
-        resultDate(c, dateArg(c, a[0]));
+        resultDate(c, dateArgument(c, a[0]));
     });
-    add("QD_EXTRACT", 2, true, [dateArg](sqlite3_context *c, int n, Args a) {
+    r.add("QD_EXTRACT", 2, true, [](sqlite3_context *c, int n, Args a) {
         if (anyNull(n, a))
             return sqlite3_result_null(c);
         const std::string field = text(a[0]);
-        const DateTime d = dateArg(c, a[1]);
+        const DateTime d = dateArgument(c, a[1]);
         const int value = field == "YEAR" ? d.year
             : field == "MONTH"            ? d.month
             : field == "DAY"              ? d.day
@@ -677,72 +672,64 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
             throw oraError(907);
         sqlite3_result_int(c, value);
     });
-    add("CONCAT", 2, true,
-        [](sqlite3_context *c, int, Args a) { resultText(c, text(a[0]) + text(a[1])); });
-    add("QD_CONCAT", -1, true, [](sqlite3_context *c, int n, Args a) {
-        std::string out;
-        for (int i = 0; i < n; ++i)
-            out += text(a[i]);
-        resultText(c, out);
-    });
-    add("SYSDATE", 0, false,
+    r.add("SYSDATE", 0, false,
         [](sqlite3_context *c, int, Args) { resultDate(c, currentDateTime()); });
-    add("QD_USER", 0, false, [ctx](sqlite3_context *c, int, Args) { resultText(c, ctx(c)->user); });
-    add("QD_UID", 0, false, [ctx](sqlite3_context *c, int, Args) {
-        // A stable number per user name: the stand-in keeps no user ids.
-        uint32_t h = 2166136261u;
-        for (char ch : ctx(c)->user)
-            h = (h ^ static_cast<unsigned char>(ch)) * 16777619u;
-        sqlite3_result_int64(c, 100 + h % 10000);
-    });
-    add("USERENV", 1, false, [ctx](sqlite3_context *c, int, Args a) {
-        const std::string p = upperText(text(a[0]), true);
-        if (p == "SESSIONID" || p == "SID")
-            return sqlite3_result_int64(c, ctx(c)->sessionId);
-        if (p == "LANGUAGE")
-            return resultText(c, "AMERICAN_AMERICA.AL32UTF8");
-        if (p == "LANG")
-            return resultText(c, "US");
-        if (p == "TERMINAL")
-            return resultText(c, "unknown");
-        if (p == "ISDBA")
-            return resultText(c, "FALSE");
-        if (p == "CLIENT_INFO" || p == "ENTRYID")
-            return p == "ENTRYID" ? sqlite3_result_int(c, 0) : sqlite3_result_null(c);
-        throw oraError(2003);
-    });
-    add("QD_NEXTVAL", 1, false, [ctx](sqlite3_context *c, int, Args a) {
-        if (!ctx(c)->nextval)
-            throw oraError(2289);
-        sqlite3_result_int64(c, ctx(c)->nextval(text(a[0])));
-    });
-    add("QD_IDENTITY", 2, false, [ctx](sqlite3_context *c, int, Args a) {
-        if (!ctx(c)->identityNext)
-            throw oraError(2289);
-        sqlite3_result_int64(c, ctx(c)->identityNext(text(a[0]), text(a[1])));
-    });
-    add("QD_CURRVAL", 1, false, [ctx](sqlite3_context *c, int, Args a) {
-        if (!ctx(c)->currval)
-            throw oraError(2289);
-        sqlite3_result_int64(c, ctx(c)->currval(text(a[0])));
-    });
-    add("QD_ROWIDTEXT", 2, false, [ctx](sqlite3_context *c, int, Args a) {
-        if (isNull(a[1]))
+}
+
+// Numeric functions and the arithmetic operators that know DATE values.
+void registerNumberFunctions(Registrar &r)
+{
+    r.add("MOD", 2, true, [](sqlite3_context *c, int n, Args a) {
+        if (anyNull(n, a))
             return sqlite3_result_null(c);
-        if (!ctx(c)->rowidText)
-            throw oraError(3001);
-        resultText(c, ctx(c)->rowidText(text(a[0]), sqlite3_value_int64(a[1])));
+        if (sqlite3_value_type(a[0]) == SQLITE_INTEGER
+            && sqlite3_value_type(a[1]) == SQLITE_INTEGER) {
+            const sqlite3_int64 x = sqlite3_value_int64(a[0]), y = sqlite3_value_int64(a[1]);
+            if (y == 0 || y == -1)
+                return sqlite3_result_int64(c, y == 0 ? x : 0);
+            return sqlite3_result_int64(c, x % y);
+        }
+        const double x = number(a[0]), y = number(a[1]);
+        resultNumber(c, y == 0 ? x : x - y * std::trunc(x / y));
     });
-    add("QD_ROWIDNUM", 1, false, [ctx](sqlite3_context *c, int, Args a) {
+    struct Unary {
+        const char *name;
+        double (*fn)(double);
+    };
+    for (Unary u : { Unary { "ABS", [](double x) { return std::fabs(x); } },
+             Unary { "SIGN", [](double x) { return x > 0 ? 1.0
+                                                : x < 0  ? -1.0
+                                                         : 0.0; } },
+             Unary { "FLOOR", [](double x) { return std::floor(x); } },
+             Unary { "CEIL", [](double x) { return std::ceil(x); } } }) {
+        r.add(u.name, 1, true, [u](sqlite3_context *c, int, Args a) {
+            if (isNull(a[0]))
+                return sqlite3_result_null(c);
+            const bool integral
+                = std::strcmp(u.name, "FLOOR") == 0 || std::strcmp(u.name, "CEIL") == 0;
+            if (sqlite3_value_type(a[0]) == SQLITE_INTEGER && integral)
+                return sqlite3_result_value(c, a[0]);
+            resultNumber(c, u.fn(number(a[0])));
+        });
+    }
+    r.add("SQRT", 1, true, [](sqlite3_context *c, int, Args a) {
         if (isNull(a[0]))
             return sqlite3_result_null(c);
-        const int64_t n = ctx(c)->rowidNumber ? ctx(c)->rowidNumber(text(a[0])) : -1;
-        if (n < 0)
-            throw oraError(1410);
-        sqlite3_result_int64(c, n);
+        const double x = number(a[0]);
+        if (x < 0)
+            throw oraError(1428, numberToText(x));
+        resultNumber(c, std::sqrt(x));
+    });
+    r.add("POWER", 2, true, [](sqlite3_context *c, int n, Args a) {
+        if (anyNull(n, a))
+            return sqlite3_result_null(c);
+        const double x = number(a[0]), y = number(a[1]);
+        if (x < 0 && y != std::floor(y))
+            throw oraError(1428, numberToText(x));
+        resultNumber(c, std::pow(x, y));
     });
     // Arithmetic that knows DATE values: date + n, n + date, date - n, date - date.
-    add("QD_ADD", 2, true, [](sqlite3_context *c, int n, Args a) {
+    r.add("QD_ADD", 2, true, [](sqlite3_context *c, int n, Args a) {
         if (anyNull(n, a))
             return sqlite3_result_null(c);
         const bool d0 = isDateValue(a[0]), d1 = isDateValue(a[1]);
@@ -761,7 +748,7 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
         }
         resultNumber(c, number(a[0]) + number(a[1]));
     });
-    add("QD_SUB", 2, true, [](sqlite3_context *c, int n, Args a) {
+    r.add("QD_SUB", 2, true, [](sqlite3_context *c, int n, Args a) {
         if (anyNull(n, a))
             return sqlite3_result_null(c);
         const bool d0 = isDateValue(a[0]), d1 = isDateValue(a[1]);
@@ -784,7 +771,7 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
         }
         resultNumber(c, number(a[0]) - number(a[1]));
     });
-    add("QD_DIV", 2, true, [](sqlite3_context *c, int n, Args a) {
+    r.add("QD_DIV", 2, true, [](sqlite3_context *c, int n, Args a) {
         if (anyNull(n, a))
             return sqlite3_result_null(c);
         const double y = number(a[1]);
@@ -792,6 +779,83 @@ void registerFunctions(sqlite3 *db, SessionContext *context)
             throw oraError(1476);
         resultNumber(c, number(a[0]) / y);
     });
+}
+
+// What the session knows: its user, USERENV, sequences, identity columns and ROWIDs.
+void registerSessionFunctions(Registrar &r)
+{
+    r.add("QD_USER", 0, false,
+        [](sqlite3_context *c, int, Args) { resultText(c, sessionOf(c)->user); });
+    r.add("QD_UID", 0, false, [](sqlite3_context *c, int, Args) {
+        // A stable number per user name: the stand-in keeps no user ids.
+        uint32_t h = 2166136261u;
+        for (char ch : sessionOf(c)->user)
+            h = (h ^ static_cast<unsigned char>(ch)) * 16777619u;
+        sqlite3_result_int64(c, 100 + h % 10000);
+    });
+    r.add("USERENV", 1, false, [](sqlite3_context *c, int, Args a) {
+        const std::string p = upperText(text(a[0]), true);
+        if (p == "SESSIONID" || p == "SID")
+            return sqlite3_result_int64(c, sessionOf(c)->sessionId);
+        if (p == "LANGUAGE")
+            return resultText(c, "AMERICAN_AMERICA.AL32UTF8");
+        if (p == "LANG")
+            return resultText(c, "US");
+        if (p == "TERMINAL")
+            return resultText(c, "unknown");
+        if (p == "ISDBA")
+            return resultText(c, "FALSE");
+        if (p == "CLIENT_INFO" || p == "ENTRYID")
+            return p == "ENTRYID" ? sqlite3_result_int(c, 0) : sqlite3_result_null(c);
+        throw oraError(2003);
+    });
+    r.add("QD_NEXTVAL", 1, false, [](sqlite3_context *c, int, Args a) {
+        if (!sessionOf(c)->nextval)
+            throw oraError(2289);
+        sqlite3_result_int64(c, sessionOf(c)->nextval(text(a[0])));
+    });
+    r.add("QD_IDENTITY", 2, false, [](sqlite3_context *c, int, Args a) {
+        if (!sessionOf(c)->identityNext)
+            throw oraError(2289);
+        sqlite3_result_int64(c, sessionOf(c)->identityNext(text(a[0]), text(a[1])));
+    });
+    r.add("QD_CURRVAL", 1, false, [](sqlite3_context *c, int, Args a) {
+        if (!sessionOf(c)->currval)
+            throw oraError(2289);
+        sqlite3_result_int64(c, sessionOf(c)->currval(text(a[0])));
+    });
+    r.add("QD_ROWIDTEXT", 2, false, [](sqlite3_context *c, int, Args a) {
+        if (isNull(a[1]))
+            return sqlite3_result_null(c);
+        if (!sessionOf(c)->rowidText)
+            throw oraError(3001);
+        resultText(c, sessionOf(c)->rowidText(text(a[0]), sqlite3_value_int64(a[1])));
+    });
+    r.add("QD_ROWIDNUM", 1, false, [](sqlite3_context *c, int, Args a) {
+        if (isNull(a[0]))
+            return sqlite3_result_null(c);
+        const int64_t n = sessionOf(c)->rowidNumber ? sessionOf(c)->rowidNumber(text(a[0])) : -1;
+        if (n < 0)
+            throw oraError(1410);
+        sqlite3_result_int64(c, n);
+    });
+}
+
+} // namespace
+
+void registerFunctions(sqlite3 *db, SessionContext *context)
+{
+    // Oracle's LIKE tells upper from lower case; SQLite's does not unless asked.
+    sqlite3_exec(db, "PRAGMA case_sensitive_like = ON", nullptr, nullptr, nullptr);
+    Registrar r { db, context };
+    registerValueFunctions(r);
+    registerCharacterFunctions(r);
+    registerCaseFunctions(r);
+    registerReplacingFunctions(r);
+    registerConversionFunctions(r);
+    registerDateFunctions(r);
+    registerNumberFunctions(r);
+    registerSessionFunctions(r);
     registerListAgg(db);
     registerNumberAggregates(db);
 }

@@ -376,15 +376,17 @@ std::string Translator::expr(size_t b, size_t e, const Scope &scope)
 // A column compared with a literal in the session's date format ("hiredate > '01-JAN-81'"):
 // Oracle converts the literal to a DATE when the column is one. The type is known only per
 // row, so QD_DATEARG converts the literal when the column's value is a stored date.
+bool Translator::isComparisonOperator(const Unit &u) const
+{
+    if (u.kind != Unit::Other || tok(u.b).type != TokenType::Operator)
+        return false;
+    const std::string &o = tok(u.b).upper;
+    return o == "=" || o == "<>" || o == "!=" || o == "^=" || o == "<" || o == ">" || o == "<="
+        || o == ">=";
+}
+
 void Translator::implicitDates(std::vector<Unit> &us, const Scope &scope)
 {
-    auto comparison = [&](const Unit &u) {
-        if (u.kind != Unit::Other || tok(u.b).type != TokenType::Operator)
-            return false;
-        const std::string &o = tok(u.b).upper;
-        return o == "=" || o == "<>" || o == "!=" || o == "^=" || o == "<" || o == ">" || o == "<="
-            || o == ">=";
-    };
     auto column = [&](const Unit &u) {
         if (u.kind != Unit::Primary)
             return false;
@@ -409,7 +411,7 @@ void Translator::implicitDates(std::vector<Unit> &us, const Scope &scope)
     for (size_t k = 0; k + 2 < us.size(); ++k) {
         const bool before = k > 0 && us[k - 1].kind == Unit::Op;
         const bool after = k + 3 < us.size() && us[k + 3].kind == Unit::Op;
-        if (before || after || !comparison(us[k + 1]))
+        if (before || after || !isComparisonOperator(us[k + 1]))
             continue;
         const Unit *col = nullptr, *lit = nullptr;
         if (column(us[k]) && dateLiteral(us[k + 2]))

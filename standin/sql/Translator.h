@@ -102,6 +102,8 @@ private:
     bool startsPrimary(size_t i) const;
     bool isRowidRef(const Unit &u) const;
     std::pair<std::string, std::string> rowidTable(size_t b, size_t e, const Scope &scope) const;
+    // A comparison operator unit: = <> != ^= < > <= >=.
+    bool isComparisonOperator(const Unit &u) const;
     void implicitDates(std::vector<Unit> &us, const Scope &scope);
     // TranslatorChecks.cpp: a NUMBER column compared with text that is no number fails
     // (ORA-01722); a character column compared with a number is converted to one.

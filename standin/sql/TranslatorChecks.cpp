@@ -152,20 +152,13 @@ void Translator::checkGrouping(
 
 void Translator::implicitNumbers(std::vector<Unit> &us, const Scope &scope)
 {
-    auto comparison = [&](const Unit &u) {
-        if (u.kind != Unit::Other || tok(u.b).type != TokenType::Operator)
-            return false;
-        const std::string &o = tok(u.b).upper;
-        return o == "=" || o == "<>" || o == "!=" || o == "^=" || o == "<" || o == ">" || o == "<="
-            || o == ">=";
-    };
     auto literal = [&](const Unit &u, TokenType type) {
         return u.kind == Unit::Primary && u.e == u.b + 1 && tok(u.b).type == type;
     };
     for (size_t k = 0; k + 2 < us.size(); ++k) {
         const bool before = k > 0 && us[k - 1].kind == Unit::Op;
         const bool after = k + 3 < us.size() && us[k + 3].kind == Unit::Op;
-        if (before || after || !comparison(us[k + 1]))
+        if (before || after || !isComparisonOperator(us[k + 1]))
             continue;
         for (size_t side : { k, k + 2 }) {
             const Unit &col = us[side];

@@ -37,6 +37,16 @@ protected:
     {
         CreateFreshTable(*session, name, columns);
     }
+    // The statement fails with the server error `code`.
+    void expectServerError(const char *sql, int code)
+    {
+        try {
+            run(QString::fromLatin1(sql));
+            ADD_FAILURE() << "accepted: " << sql;
+        } catch (const EOracleError &e) {
+            EXPECT_EQ(e.ErrorCode(), code) << sql << " " << e.Message().toStdString();
+        }
+    }
     // Fills table(n) with 1..count through one array insert.
     void fillNumbers(const QString &table, int count)
     {

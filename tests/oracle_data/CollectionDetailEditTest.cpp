@@ -1,10 +1,9 @@
 // A detail over a nested-table column of its master, set up with a rowid so that its elements
 // can be changed: the statements it sends through TABLE(...), the block that makes a null
 // collection empty before an insert, and what another session reads afterwards.
-#include "DataSetTestFixture.h"
 #include "EditBackTestSupport.h"
+#include "OrderLinesFixture.h"
 
-#include "oracle/ScreenServices.h"
 #include "oracle_data/CollectionUpdatingTable.h"
 #include "oracle_data/MasterDetailSetup.h"
 
@@ -19,36 +18,15 @@ const QString collectionText = QStringLiteral("table(select m.lines\n"
                                               "           from   cde_order m\n"
                                               "           where  m.no = :no)");
 
-class CollectionDetailEdit : public test::DataSetFixture {
+class CollectionDetailEdit : public test::OrderLinesFixture {
 protected:
     void SetUp() override
     {
-        DataSetFixture::SetUp();
+        OrderLinesFixture::SetUp();
         ASSERT_TRUE(test::StandinHooks::get().complete());
-        execIgnoringErrors(QStringLiteral("drop table cde_order"));
-        exec(QStringLiteral("create or replace type cde_line as object (item varchar2(20), "
-                            "qty number(6))"));
-        exec(QStringLiteral("create or replace type cde_lines as table of cde_line"));
-        exec(QStringLiteral("create table cde_order (no number(6) primary key, "
-                            "note varchar2(20), lines cde_lines)"));
-        exec(QStringLiteral("insert into cde_order values (1, 'first', "
-                            "cde_lines(cde_line('nail', 10), cde_line('screw', 4)))"));
-        exec(QStringLiteral("insert into cde_order values (2, 'second', cde_lines())"));
-        exec(QStringLiteral("insert into cde_order values (3, 'third', "
-                            "cde_lines(cde_line('bolt', 1)))"));
-        exec(QStringLiteral("insert into cde_order values (4, 'fourth', null)"));
+        createOrders(QStringLiteral("cde"));
         exec(QStringLiteral("insert into cde_order values (5, 'fifth', null)"));
         session->Commit();
-
-        master = std::make_unique<TOracleDataSet>();
-        master->SetName(QStringLiteral("Orders"));
-        master->SetSession(session.get());
-        master->SetSQLText(QStringLiteral("select o.*, o.rowid from cde_order o order by no"));
-        detail = std::make_unique<TOracleDataSet>();
-        detail->SetName(QStringLiteral("Lines"));
-        detail->SetSession(session.get());
-        detail->SetSQLText(QStringLiteral("select * from cde_order"));
-        detail->SetMaster(master.get());
         MasterDetailSetupUi ui;
         ui.selectCollectionColumn = [](const QStringList &, int &index, bool &readOnly) {
             index = 0;
@@ -59,14 +37,6 @@ protected:
         master->Open();
         detail->Open();
         ASSERT_TRUE(detail->CanModify());
-    }
-
-    void TearDown() override
-    {
-        ResetScreenServices();
-        detail.reset();
-        master.reset();
-        DataSetFixture::TearDown();
     }
 
     void toMaster(int no)
@@ -84,16 +54,6 @@ protected:
         detail->FieldByName(QStringLiteral("ITEM"))->SetAsString(item);
         detail->FieldByName(QStringLiteral("QTY"))->SetAsInteger(qty);
         detail->Post();
-    }
-
-    // The detail's rows as "item x qty", in the order shown.
-    QStringList lines()
-    {
-        QStringList out;
-        for (detail->First(); !detail->Eof(); detail->Next())
-            out << detail->FieldByName(QStringLiteral("ITEM"))->AsString() + QStringLiteral(" x ")
-                    + detail->FieldByName(QStringLiteral("QTY"))->AsString();
-        return out;
     }
 
     bool toLine(const QString &item)
@@ -140,9 +100,6 @@ protected:
         fresh->LogOff();
         return out;
     }
-
-    std::unique_ptr<TOracleDataSet> master;
-    std::unique_ptr<TOracleDataSet> detail;
 };
 
 // ---- The statements

@@ -1,9 +1,8 @@
 // A detail dataset over a nested-table column of its master, set up by the automatic
 // master/detail configuration: the detail reads the elements of the master's current row and
 // follows the master as it scrolls.
-#include "DataSetTestFixture.h"
+#include "OrderLinesFixture.h"
 
-#include "oracle/ScreenServices.h"
 #include "oracle_data/MasterDetailSetup.h"
 
 #include <gtest/gtest.h>
@@ -11,34 +10,12 @@
 namespace qd {
 namespace {
 
-class CollectionDetail : public test::DataSetFixture {
+class CollectionDetail : public test::OrderLinesFixture {
 protected:
     void SetUp() override
     {
-        DataSetFixture::SetUp();
-        execIgnoringErrors(QStringLiteral("drop table cd_order"));
-        exec(QStringLiteral("create or replace type cd_line as object (item varchar2(20), "
-                            "qty number(6))"));
-        exec(QStringLiteral("create or replace type cd_lines as table of cd_line"));
-        exec(QStringLiteral("create table cd_order (no number(6) primary key, note varchar2(20), "
-                            "lines cd_lines)"));
-        exec(QStringLiteral("insert into cd_order values (1, 'first', "
-                            "cd_lines(cd_line('nail', 10), cd_line('screw', 4)))"));
-        exec(QStringLiteral("insert into cd_order values (2, 'second', cd_lines())"));
-        exec(QStringLiteral("insert into cd_order values (3, 'third', "
-                            "cd_lines(cd_line('bolt', 1)))"));
-        exec(QStringLiteral("insert into cd_order values (4, 'fourth', null)"));
-        session->Commit();
-
-        master = std::make_unique<TOracleDataSet>();
-        master->SetName(QStringLiteral("Orders"));
-        master->SetSession(session.get());
-        master->SetSQLText(QStringLiteral("select o.*, o.rowid from cd_order o order by no"));
-        detail = std::make_unique<TOracleDataSet>();
-        detail->SetName(QStringLiteral("Lines"));
-        detail->SetSession(session.get());
-        detail->SetSQLText(QStringLiteral("select * from cd_order"));
-        detail->SetMaster(master.get());
+        OrderLinesFixture::SetUp();
+        createOrders(QStringLiteral("cd"));
         ui.selectCollectionColumn = [this](const QStringList &entries, int &index, bool &readOnly) {
             offered = entries;
             index = 0;
@@ -47,26 +24,6 @@ protected:
         };
     }
 
-    void TearDown() override
-    {
-        ResetScreenServices();
-        detail.reset();
-        master.reset();
-        DataSetFixture::TearDown();
-    }
-
-    // The detail's rows as "item x qty".
-    QStringList lines()
-    {
-        QStringList out;
-        for (detail->First(); !detail->Eof(); detail->Next())
-            out << detail->FieldByName(QStringLiteral("ITEM"))->AsString() + QStringLiteral(" x ")
-                    + detail->FieldByName(QStringLiteral("QTY"))->AsString();
-        return out;
-    }
-
-    std::unique_ptr<TOracleDataSet> master;
-    std::unique_ptr<TOracleDataSet> detail;
     MasterDetailSetupUi ui;
     QStringList offered;
     bool pickReadOnly = true; // the picker's check box as it starts: checked

@@ -76,6 +76,24 @@ protected:
         return *dataSet;
     }
 
+    // The first column of a query's first row as text, on the test's session or `on`.
+    QString scalar(const QString &sql, TOracleSession *on = nullptr)
+    {
+        return ScalarText(on ? *on : *session, sql);
+    }
+
+    // The ID field of every record, from the first.
+    static QStringList ids(TDataSet &ds)
+    {
+        QStringList result;
+        ds.First();
+        while (!ds.Eof()) {
+            result.append(ds.FieldByName(QStringLiteral("ID"))->AsString());
+            ds.Next();
+        }
+        return result;
+    }
+
     static QString messageOf(const std::function<void()> &action)
     {
         try {

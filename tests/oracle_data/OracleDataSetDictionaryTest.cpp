@@ -69,14 +69,6 @@ protected:
                 result.append(text);
         return result;
     }
-    QString scalar(const QString &sql)
-    {
-        TOracleQuery q;
-        q.SetSession(session.get());
-        q.SQL().SetText(sql);
-        q.Execute();
-        return q.Eof() ? QStringLiteral("<no row>") : q.FieldAsString(0);
-    }
     TField *field(TOracleDataSet &ds, const char *name)
     {
         return ds.FieldByName(QString::fromLatin1(name));

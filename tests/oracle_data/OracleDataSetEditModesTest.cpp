@@ -23,14 +23,6 @@ protected:
         session->Preferences().SetUseOCI7(GetParam());
         session->LogOn();
     }
-    QString scalar(const QString &sql)
-    {
-        TOracleQuery q;
-        q.SetSession(session.get());
-        q.SQL().SetText(sql);
-        q.Execute();
-        return q.Eof() ? QStringLiteral("<no row>") : q.FieldAsString(0);
-    }
 };
 
 } // namespace

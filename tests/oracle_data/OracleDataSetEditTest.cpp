@@ -36,14 +36,6 @@ protected:
     // The statements sent since the last call, line breaks as "\n", without the
     // dataset's own select.
     QStringList sent() { return test::StandinHooks::get().takeTrace(session->ServiceContext()); }
-    QString scalar(const QString &sql, TOracleSession *on = nullptr)
-    {
-        TOracleQuery q;
-        q.SetSession(on ? on : session.get());
-        q.SQL().SetText(sql);
-        q.Execute();
-        return q.Eof() ? QStringLiteral("<no row>") : q.FieldAsString(0);
-    }
     static std::unique_ptr<TOracleSession> otherSession() { return test::LogOnDemo(); }
     TOracleDataSet &openRowIdDataSet(
         TLockingModeOptions mode, TRefreshOptions refresh, const QString &uniqueFields = {})

@@ -30,14 +30,6 @@ protected:
         DataSetFixture::TearDown();
     }
     QStringList sent() { return test::StandinHooks::get().takeTrace(session->ServiceContext()); }
-    QString scalar(const QString &sql)
-    {
-        TOracleQuery q;
-        q.SetSession(session.get());
-        q.SQL().SetText(sql);
-        q.Execute();
-        return q.Eof() ? QStringLiteral("<no row>") : q.FieldAsString(0);
-    }
 };
 
 } // namespace

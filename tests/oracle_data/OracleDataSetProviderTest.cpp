@@ -18,31 +18,12 @@ protected:
 
     int count(const QString &where)
     {
-        TOracleQuery q;
-        q.SetSession(session.get());
-        q.SQL().SetText(QStringLiteral("select count(*) from prov_emp where ") + where);
-        q.Execute();
-        return q.FieldAsInteger(0);
+        return scalar(QStringLiteral("select count(*) from prov_emp where ") + where).toInt();
     }
 
     QString nameOf(int id)
     {
-        TOracleQuery q;
-        q.SetSession(session.get());
-        q.SQL().SetText(QStringLiteral("select name from prov_emp where id = %1").arg(id));
-        q.Execute();
-        return q.Eof() ? QStringLiteral("<no row>") : q.FieldAsString(0);
-    }
-
-    static QStringList ids(TDataSet &ds)
-    {
-        QStringList result;
-        ds.First();
-        while (!ds.Eof()) {
-            result.append(ds.FieldByName(QStringLiteral("ID"))->AsString());
-            ds.Next();
-        }
-        return result;
+        return scalar(QStringLiteral("select name from prov_emp where id = %1").arg(id));
     }
 
     // (id, code, a, b, note) with a primary key on id and unique keys on code and on (a, b).

@@ -23,17 +23,6 @@ protected:
         session->Commit();
     }
 
-    static QStringList ids(TOracleDataSet &ds)
-    {
-        QStringList result;
-        ds.First();
-        while (!ds.Eof()) {
-            result.append(ds.FieldByName(QStringLiteral("ID"))->AsString());
-            ds.Next();
-        }
-        return result;
-    }
-
     static int markerLines(TOracleDataSet &ds)
     {
         int n = 0;

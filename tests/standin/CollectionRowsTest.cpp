@@ -44,30 +44,22 @@ protected:
         if (c.execute(0) != SUCCESS)
             return c.errorCode();
         const ub4 count = c.attribute4(ATTR_PARAM_COUNT);
-        std::vector<std::vector<char>> values(count, std::vector<char>(200));
-        std::vector<sb2> ind(count);
-        for (ub4 i = 0; i < count; ++i) {
-            void *define = nullptr;
-            EXPECT_EQ(api().DefineByPos(c.stmt, &define, c.err, i + 1, values[i].data(), 200,
-                          SQLT_STR, &ind[i], nullptr, nullptr, DEFAULT),
-                SUCCESS);
-            if (names) {
-                void *param = nullptr;
-                api().ParamGet(c.stmt, HTYPE_STMT, c.err, &param, i + 1);
-                text *name = nullptr;
-                ub4 size = 0;
-                api().AttrGet(param, DTYPE_PARAM, &name, &size, ATTR_NAME, c.err);
-                names->emplace_back(reinterpret_cast<char *>(name), size);
-            }
+        for (ub4 i = 0; names && i < count; ++i) {
+            void *param = nullptr;
+            api().ParamGet(c.stmt, HTYPE_STMT, c.err, &param, i + 1);
+            text *name = nullptr;
+            ub4 size = 0;
+            api().AttrGet(param, DTYPE_PARAM, &name, &size, ATTR_NAME, c.err);
+            names->emplace_back(reinterpret_cast<char *>(name), size);
         }
-        sword status;
-        while ((status = c.fetch(1)) == SUCCESS) {
+        const FetchedText fetched = fetchAsText(c, 200);
+        for (const auto &values : fetched.rows) {
             std::string row;
-            for (ub4 i = 0; i < count; ++i)
-                row += (i ? "|" : "") + std::string(ind[i] == -1 ? "<null>" : values[i].data());
+            for (size_t i = 0; i < values.size(); ++i)
+                row += (i ? "|" : "") + values[i].value_or("<null>");
             out.push_back(row);
         }
-        return status == NO_DATA ? 0 : c.errorCode();
+        return fetched.status == NO_DATA ? 0 : c.errorCode();
     }
 
     Connection db;

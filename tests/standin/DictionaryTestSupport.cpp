@@ -75,25 +75,12 @@ Rows DictionarySchema::rows(const std::string &sql, const Binds &binds)
     EXPECT_EQ(q.status, SUCCESS) << sql << "\n" << q.cursor.errorText();
     if (q.status != SUCCESS)
         return out;
-    const ub4 count = q.cursor.attribute4(ATTR_PARAM_COUNT);
-    std::vector<std::vector<char>> buffers(count, std::vector<char>(8001));
-    std::vector<sb2> indicators(count);
-    for (ub4 i = 0; i < count; ++i) {
-        void *def = nullptr;
-        api().DefineByPos(q.cursor.stmt, &def, q.cursor.err, i + 1, buffers[i].data(),
-            static_cast<sb4>(buffers[i].size()), SQLT_STR, &indicators[i], nullptr, nullptr,
-            DEFAULT);
-    }
-    for (;;) {
-        const sword st = q.cursor.fetch(1);
-        if (st == NO_DATA)
-            break;
-        EXPECT_TRUE(st == SUCCESS || st == SUCCESS_WITH_INFO) << sql << q.cursor.errorText();
-        if (st != SUCCESS && st != SUCCESS_WITH_INFO)
-            break;
+    const FetchedText fetched = fetchAsText(q.cursor, 8001, true);
+    EXPECT_EQ(fetched.status, NO_DATA) << sql << q.cursor.errorText();
+    for (const auto &values : fetched.rows) {
         std::vector<std::string> row;
-        for (ub4 i = 0; i < count; ++i)
-            row.push_back(indicators[i] == -1 ? "<null>" : std::string(buffers[i].data()));
+        for (const auto &value : values)
+            row.push_back(value.value_or("<null>"));
         out.push_back(row);
     }
     return out;

@@ -16,19 +16,14 @@ protected:
     std::string column(const std::string &sql)
     {
         Cursor c(db, sql);
-        char text[4001] = {};
-        sb2 indicator = 0;
-        void *def = nullptr;
-        api().DefineByPos(c.stmt, &def, c.err, 1, text, sizeof text, SQLT_STR, &indicator,
-            nullptr, nullptr, 0);
-        std::string out;
-        sword status = c.execute(1);
-        while (status == SUCCESS) {
-            out += (out.empty() ? "" : "|") + std::string(indicator < 0 ? "(null)" : text);
-            status = c.fetch(1);
-        }
-        if (status != NO_DATA)
+        if (c.execute(0) != SUCCESS)
             return "(" + c.errorText() + ")";
+        const FetchedText fetched = fetchAsText(c, 4001);
+        if (fetched.status != NO_DATA)
+            return "(" + c.errorText() + ")";
+        std::string out;
+        for (const auto &row : fetched.rows)
+            out += (out.empty() ? "" : "|") + row[0].value_or("(null)");
         return out;
     }
 

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <string>
 #include <vector>
 
@@ -17,29 +16,22 @@ protected:
     void SetUp() override { ASSERT_EQ(db.logon("DEMO", "DEMO"), SUCCESS) << db.errorText(); }
     void TearDown() override { db.rollback(); }
 
-    // Every row's columns joined with ",", the rows with "|".
-    std::string rows(const std::string &sql, int columns)
+    // Every row's columns joined with ",", the rows with "|"; "~" for a null.
+    std::string rows(const std::string &sql)
     {
         Cursor c(db, sql);
-        std::vector<std::array<char, 256>> values(static_cast<size_t>(columns));
-        std::vector<sb2> indicator(static_cast<size_t>(columns));
-        for (int i = 0; i < columns; ++i) {
-            void *def = nullptr;
-            api().DefineByPos(c.stmt, &def, c.err, ub4(i + 1), values[size_t(i)].data(), 256,
-                SQLT_STR, &indicator[size_t(i)], nullptr, nullptr, 0);
-        }
+        if (c.execute(0) != SUCCESS)
+            return "(" + c.errorText() + ")";
+        const FetchedText fetched = fetchAsText(c, 256);
+        if (fetched.status != NO_DATA)
+            return "(" + c.errorText() + ")";
         std::string out;
-        sword status = c.execute(1);
-        while (status == SUCCESS) {
+        for (const auto &row : fetched.rows) {
             if (!out.empty())
                 out += "|";
-            for (int i = 0; i < columns; ++i)
-                out += (i ? "," : "")
-                    + std::string(indicator[size_t(i)] < 0 ? "~" : values[size_t(i)].data());
-            status = c.fetch(1);
+            for (size_t i = 0; i < row.size(); ++i)
+                out += (i ? "," : "") + row[i].value_or("~");
         }
-        if (status != NO_DATA)
-            return "(" + c.errorText() + ")";
         return out;
     }
 
@@ -53,28 +45,27 @@ TEST_F(StandinExplainPlan, WritesTheTreeUnderTheStatementIdInTheTransaction)
     ASSERT_EQ(db.run("EXPLAIN PLAN SET STATEMENT_ID = 'it''s' FOR select * from emp where deptno = 10"),
         SUCCESS)
         << db.errorText();
-    EXPECT_EQ(rows("select id, parent_id, operation, options, object_name, position from plan_table "
-                   "where statement_id = 'it''s' order by id",
-                  6),
+    EXPECT_EQ(
+        rows("select id, parent_id, operation, options, object_name, position from plan_table "
+             "where statement_id = 'it''s' order by id"),
         "0,~,SELECT STATEMENT,~,~,3|1,0,TABLE ACCESS,FULL,EMP,1");
     // The user's own tables do not list it.
-    EXPECT_EQ(rows("select count(*) from user_tables where table_name = 'PLAN_TABLE'", 1), "0");
+    EXPECT_EQ(rows("select count(*) from user_tables where table_name = 'PLAN_TABLE'"), "0");
     // A rollback takes the plan away; the table stays.
     ASSERT_EQ(db.rollback(), SUCCESS);
-    EXPECT_EQ(rows("select count(*) from plan_table", 1), "0");
+    EXPECT_EQ(rows("select count(*) from plan_table"), "0");
 }
 
 TEST_F(StandinExplainPlan, TheRuleHintHasNoCostAndChangesAreExplainedNotRun)
 {
     ASSERT_EQ(db.run("explain plan for select /*+ RULE */ ename from emp"), SUCCESS) << db.errorText();
-    EXPECT_EQ(rows("select position, optimizer from plan_table where id = 0", 2), "~,RULE");
-    const std::string before = rows("select count(*) from emp", 1);
+    EXPECT_EQ(rows("select position, optimizer from plan_table where id = 0"), "~,RULE");
+    const std::string before = rows("select count(*) from emp");
     ASSERT_NE(before, "0");
     ASSERT_EQ(db.run("explain plan for delete from emp"), SUCCESS) << db.errorText();
-    EXPECT_EQ(rows("select count(*) from emp", 1), before);
+    EXPECT_EQ(rows("select count(*) from emp"), before);
     EXPECT_EQ(rows("select operation, object_name from plan_table where id = 1 and "
-                   "operation = 'DELETE'",
-                  2),
+                   "operation = 'DELETE'"),
         "DELETE,EMP");
 }
 

@@ -16,17 +16,6 @@ using namespace qd::test::standin;
 
 namespace {
 
-// Waits (bounded) until a call is running on the service context.
-bool waitForCall(void *svc)
-{
-    for (int i = 0; i < 2000; ++i) {
-        if (api().callInProgress(svc) == 1)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
-}
-
 class TwoSessions : public ::testing::Test {
 protected:
     void SetUp() override

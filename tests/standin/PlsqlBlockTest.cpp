@@ -10,14 +10,7 @@ namespace {
 
 class PlsqlBlock : public PlsqlFixture {
 protected:
-    void SetUp() override
-    {
-        database.exec("create table emp (empno integer primary key, ename varchar2(10), "
-                      "sal number, deptno integer);"
-                      "insert into emp values (1, 'SMITH', 800, 20);"
-                      "insert into emp values (2, 'ALLEN', 1600, 30);"
-                      "insert into emp values (3, 'WARD', 1250, 30);");
-    }
+    void SetUp() override { createEmp(); }
 };
 
 struct BlockCase {

@@ -12,14 +12,7 @@ namespace {
 
 class PlsqlStoredCode : public PlsqlFixture {
 protected:
-    void SetUp() override
-    {
-        database.exec("create table emp (empno integer primary key, ename varchar2(10), "
-                      "sal number, deptno integer);"
-                      "insert into emp values (1, 'SMITH', 800, 20);"
-                      "insert into emp values (2, 'ALLEN', 1600, 30);"
-                      "insert into emp values (3, 'WARD', 1250, 30);");
-    }
+    void SetUp() override { createEmp(); }
 
     std::shared_ptr<const StoredUnit> unit(const std::string &name, UnitType type)
     {

@@ -227,6 +227,17 @@ protected:
     TestHost host { database, store };
     Interpreter interpreter { host };
 
+    // EMP (empno, ename, sal, deptno) with SMITH (1, 800, 20), ALLEN (2, 1600, 30) and WARD
+    // (3, 1250, 30).
+    void createEmp()
+    {
+        database.exec("create table emp (empno integer primary key, ename varchar2(10), "
+                      "sal number, deptno integer);"
+                      "insert into emp values (1, 'SMITH', 800, 20);"
+                      "insert into emp values (2, 'ALLEN', 1600, 30);"
+                      "insert into emp values (3, 'WARD', 1250, 30);");
+    }
+
     void create(const std::string &text)
     {
         const CreateResult r = interpreter.createUnit(text);

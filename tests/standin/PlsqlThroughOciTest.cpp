@@ -141,17 +141,6 @@ protected:
     Connection db;
 };
 
-// Waits (bounded) until a call is running on the service context.
-bool waitForCall(void *svc)
-{
-    for (int i = 0; i < 2000; ++i) {
-        if (api().callInProgress(svc) == 1)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
-}
-
 } // namespace
 
 TEST_F(PlsqlSession, FunctionCallBlocksReturnTheResultThroughTheValueBind)

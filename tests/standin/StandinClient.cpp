@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <dlfcn.h>
+#include <thread>
 
 namespace qd::test::standin {
 
@@ -220,6 +222,39 @@ int Cursor::errorCode() const
 std::string Cursor::errorText() const
 {
     return textOf(err);
+}
+
+FetchedText fetchAsText(Cursor &cursor, size_t width, bool takeTruncated)
+{
+    FetchedText out;
+    const ub4 count = cursor.attribute4(ATTR_PARAM_COUNT);
+    std::vector<std::vector<char>> values(count, std::vector<char>(width));
+    std::vector<sb2> indicators(count);
+    for (ub4 i = 0; i < count; ++i) {
+        void *define = nullptr;
+        EXPECT_EQ(api().DefineByPos(cursor.stmt, &define, cursor.err, i + 1, values[i].data(),
+                      static_cast<sb4>(width), SQLT_STR, &indicators[i], nullptr, nullptr, DEFAULT),
+            SUCCESS);
+    }
+    for (;;) {
+        out.status = cursor.fetch(1);
+        if (out.status != SUCCESS && !(takeTruncated && out.status == SUCCESS_WITH_INFO))
+            return out;
+        auto &row = out.rows.emplace_back();
+        for (ub4 i = 0; i < count; ++i)
+            row.push_back(
+                indicators[i] == -1 ? std::nullopt : std::optional<std::string>(values[i].data()));
+    }
+}
+
+bool waitForCall(void *svc)
+{
+    for (int i = 0; i < 2000; ++i) {
+        if (api().callInProgress(svc) == 1)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
 }
 
 } // namespace qd::test::standin

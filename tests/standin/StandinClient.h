@@ -6,7 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace qd::test::standin {
 
@@ -125,5 +127,18 @@ public:
     void *stmt = nullptr;
     void *err = nullptr;
 };
+
+// The rows a cursor fetches after its execute, one at a time, with every column of the select
+// list defined as text of up to `width` bytes (nullopt for NULL). The fetch stops at the first
+// status other than SUCCESS, or other than SUCCESS and SUCCESS_WITH_INFO when `takeTruncated`
+// (a value cut to the width is then kept); `status` is that status, NO_DATA when every row came.
+struct FetchedText {
+    std::vector<std::vector<std::optional<std::string>>> rows;
+    sword status = NO_DATA;
+};
+FetchedText fetchAsText(Cursor &cursor, size_t width, bool takeTruncated = false);
+
+// Waits (bounded) until a call is running on the service context.
+bool waitForCall(void *svc);
 
 } // namespace qd::test::standin
