@@ -47,8 +47,9 @@ public:
         for (const Run &run : runs) {
             if (run.run_type != Run::RT_Iteration || run.error_occurred)
                 continue;
-            m_seconds[run.run_name.function_name].push_back(
-                run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit));
+            const double unit = benchmark::GetTimeUnitMultiplier(run.time_unit);
+            m_seconds[run.run_name.function_name].push_back(run.GetAdjustedRealTime() / unit);
+            m_cpuSeconds[run.run_name.function_name].push_back(run.GetAdjustedCPUTime() / unit);
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -91,6 +92,29 @@ public:
         return holds;
     }
 
+    // Prints "<label>, CPU time: <ratio>" for the median CPU time of `measured` over that of
+    // `baseline`, with the lowest and highest ratio of the rounds. The CPU time is the calling
+    // thread's unless the benchmarks measure the process's (MeasureProcessCPUTime).
+    void PrintCpuRatio(
+        const char *label, const std::string &measured, const std::string &baseline) const
+    {
+        const auto a = m_cpuSeconds.find(measured);
+        const auto b = m_cpuSeconds.find(baseline);
+        if (a == m_cpuSeconds.end() || b == m_cpuSeconds.end() || median(b->second) <= 0) {
+            std::printf("%s, CPU time: not measured (a side did not run)\n", label);
+            return;
+        }
+        double low = 0, high = 0;
+        const size_t rounds = std::min(a->second.size(), b->second.size());
+        for (size_t i = 0; i < rounds; ++i) {
+            const double r = b->second[i] > 0 ? a->second[i] / b->second[i] : 0;
+            low = i == 0 ? r : std::min(low, r);
+            high = i == 0 ? r : std::max(high, r);
+        }
+        std::printf("%s, CPU time: %.2f (median of %zu rounds, range %.2f-%.2f)\n", label,
+            median(a->second) / median(b->second), rounds, low, high);
+    }
+
 private:
     static double median(std::vector<double> values)
     {
@@ -102,6 +126,7 @@ private:
     }
 
     std::map<std::string, std::vector<double>> m_seconds;
+    std::map<std::string, std::vector<double>> m_cpuSeconds;
 };
 
 // Prints "<label>: <value> (aim: at most <aim>; holds|MISSED)"; returns whether it holds.

@@ -6,6 +6,11 @@
 // and off; the plain loops do the same work as the runner for it: with server output on they
 // read it where the runner must (after each statement, and after each fetch from the server),
 // as a command-line client does.
+//
+// Every benchmark runs in several rounds, in random order within a round, so that both sides of
+// a ratio see the same state of a shared machine. The ratios are of the median times, with their
+// range over the rounds, for the wall time and for the CPU time of the whole process (the
+// runner's worker and GUI threads included).
 #define QD_BENCH_ORACLE_ROWS
 #include "BenchSupport.h"
 #include "oracle/OraclePackage.h"
@@ -18,9 +23,6 @@
 #include <QPointer>
 #include <QStringList>
 
-#include <cstdio>
-#include <map>
-#include <string>
 #include <memory>
 
 namespace {
@@ -68,7 +70,7 @@ public:
 };
 
 // Runs lines through the runner to its end; the last output lines.
-QStringList runScript(const QStringList &lines, benchmark::State &state, bool serverOutput = true)
+QStringList runScript(const QStringList &lines, benchmark::State &state, bool serverOutput)
 {
     CountingHost host;
     TQueryThreadParams params;
@@ -93,13 +95,13 @@ void resetInsertTable()
     session->Commit();
 }
 
-void RunnerInsertScript(benchmark::State &state)
+void RunnerInsertScript(benchmark::State &state, bool serverOutput)
 {
     for (auto _ : state) {
         state.PauseTiming();
         resetInsertTable();
         state.ResumeTiming();
-        const QStringList last = runScript(insertScript, state, state.range(0) != 0);
+        const QStringList last = runScript(insertScript, state, serverOutput);
         if (!last.contains(QStringLiteral("1 row inserted.")))
             state.SkipWithError("no feedback");
     }
@@ -127,9 +129,8 @@ void setServerOutput(bool on)
         session->DBMS_Output().Disable();
 }
 
-void PlainInsertLoop(benchmark::State &state)
+void PlainInsertLoop(benchmark::State &state, bool serverOutput)
 {
-    const bool serverOutput = state.range(0) != 0;
     for (auto _ : state) {
         state.PauseTiming();
         resetInsertTable();
@@ -149,20 +150,19 @@ void PlainInsertLoop(benchmark::State &state)
     }
 }
 
-void RunnerQueryToText(benchmark::State &state)
+void RunnerQueryToText(benchmark::State &state, bool serverOutput)
 {
     // Two statements, so that the query goes to text as in a script.
     const QStringList lines = { QStringLiteral("prompt rows"), queryText + u';' };
     for (auto _ : state) {
-        const QStringList last = runScript(lines, state, state.range(0) != 0);
+        const QStringList last = runScript(lines, state, serverOutput);
         if (!last.contains(QStringLiteral("Query returned %1 rows.").arg(queryRows)))
             state.SkipWithError("rows missing from the output");
     }
 }
 
-void PlainFetchLoop(benchmark::State &state)
+void PlainFetchLoop(benchmark::State &state, bool serverOutput)
 {
-    const bool serverOutput = state.range(0) != 0;
     for (auto _ : state) {
         setServerOutput(serverOutput);
         TOracleQuery query;
@@ -190,61 +190,61 @@ void PlainFetchLoop(benchmark::State &state)
     }
 }
 
-// Argument: server output on (1, the default setting) or off (0).
-BENCHMARK(RunnerInsertScript)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(PlainInsertLoop)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(RunnerQueryToText)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(PlainFetchLoop)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3);
+// Wall time of each run, and the CPU time of the whole process.
+void configure(benchmark::internal::Benchmark *b)
+{
+    b->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime()->MeasureProcessCPUTime();
+}
 
-// Keeps the times of the runs by name ("RunnerInsertScript/1", ...).
-class Reporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs) {
-            const double seconds
-                = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-            std::string name = run.benchmark_name();
-            name = name.substr(0, name.find("/iterations"));
-            times[name] = seconds;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    double ratio(const std::string &runner, const std::string &plain) const
-    {
-        const auto a = times.find(runner);
-        const auto b = times.find(plain);
-        return a != times.end() && b != times.end() && b->second > 0 ? a->second / b->second : 0;
-    }
-    std::map<std::string, double> times;
-};
+// Server output on (the default setting) or off.
+BENCHMARK_CAPTURE(RunnerInsertScript, on, true)->Apply(configure);
+BENCHMARK_CAPTURE(RunnerInsertScript, off, false)->Apply(configure);
+BENCHMARK_CAPTURE(PlainInsertLoop, on, true)->Apply(configure);
+BENCHMARK_CAPTURE(PlainInsertLoop, off, false)->Apply(configure);
+BENCHMARK_CAPTURE(RunnerQueryToText, on, true)->Apply(configure);
+BENCHMARK_CAPTURE(RunnerQueryToText, off, false)->Apply(configure);
+BENCHMARK_CAPTURE(PlainFetchLoop, on, true)->Apply(configure);
+BENCHMARK_CAPTURE(PlainFetchLoop, off, false)->Apply(configure);
 
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
+    bench::InitializeInterleaved(argc, argv, 7);
     const bench::TempHome home("/tmp/qd-runner-bench-XXXXXX");
     session = bench::LogOnWithBenchRows();
     {
         TOracleQuery ddl;
         ddl.SetSession(session.get());
-        ddl.SQL().SetText(QStringLiteral("create table bench_inserts (id number(9), name varchar2(30))"));
+        ddl.SQL().SetText(
+            QStringLiteral("create table bench_inserts (id number(9), name varchar2(30))"));
         ddl.Execute();
     }
     for (int i = 0; i < insertCount; ++i)
         insertScript << QStringLiteral("insert into bench_inserts values (%1, 'row %1');").arg(i);
-    Reporter reporter;
+    bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("10,000-statement INSERT script: runner / plain query loop: %.2f with server "
-                "output, %.2f without (aim: at most 1.2)\n",
-        reporter.ratio("RunnerInsertScript/1", "PlainInsertLoop/1"),
-        reporter.ratio("RunnerInsertScript/0", "PlainInsertLoop/0"));
-    std::printf("100,000-row query to text: runner / plain fetch loop: %.2f with server output, "
-                "%.2f without (aim: at most 1.5)\n",
-        reporter.ratio("RunnerQueryToText/1", "PlainFetchLoop/1"),
-        reporter.ratio("RunnerQueryToText/0", "PlainFetchLoop/0"));
+    struct Pair {
+        const char *label;
+        const char *runner;
+        const char *plain;
+        double aim;
+    };
+    const Pair pairs[] = {
+        { "10,000-statement INSERT script, runner / plain loop, server output on",
+            "RunnerInsertScript/on", "PlainInsertLoop/on", 1.2 },
+        { "10,000-statement INSERT script, runner / plain loop, server output off",
+            "RunnerInsertScript/off", "PlainInsertLoop/off", 1.2 },
+        { "100,000-row query to text, runner / plain fetch loop, server output on",
+            "RunnerQueryToText/on", "PlainFetchLoop/on", 1.5 },
+        { "100,000-row query to text, runner / plain fetch loop, server output off",
+            "RunnerQueryToText/off", "PlainFetchLoop/off", 1.5 },
+    };
+    for (const Pair &p : pairs)
+        reporter.PrintRatio(p.label, p.runner, p.plain, p.aim);
+    for (const Pair &p : pairs)
+        reporter.PrintCpuRatio(p.label, p.runner, p.plain);
     session.reset();
     benchmark::Shutdown();
     return 0;

@@ -52,6 +52,10 @@ TQueryThread::TQueryThread(TScriptHost &host, const TQueryThreadParams &params)
     m_state = host.LoadRunState();
     m_scriptDir = m_state.ScriptDir;
     connect(this, &QThread::finished, this, &TQueryThread::finishedOnGuiThread);
+    m_outputTimer = new QTimer(this);
+    m_outputTimer->setInterval(OutputIntervalMs);
+    connect(m_outputTimer, &QTimer::timeout, this, &TQueryThread::deliverOutput);
+    m_outputTimer->start();
 }
 
 TQueryThread::~TQueryThread()

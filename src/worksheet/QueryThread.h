@@ -9,7 +9,9 @@
 #include <QFile>
 #include <QStringList>
 #include <QThread>
+#include <QTimer>
 
+#include <atomic>
 #include <condition_variable>
 #include <exception>
 #include <functional>
@@ -91,6 +93,9 @@ private:
     // The run-state panel's text, sent only when it changes.
     void showRunStatus(const QString &text);
     void finishedOnGuiThread();
+    // GUI thread: hands the lines waiting in the outbox to the window (a window that fails to
+    // take them loses them; nothing else depends on them).
+    void deliverOutput();
 
     // ---- Run (QueryThread.cpp) ------------------------------------------------------------------
     void runScript();
@@ -160,15 +165,22 @@ private:
     TScriptHost *m_host;
     std::mutex m_syncMutex;
     std::condition_variable m_syncDone;
-    bool m_hostDetached = false;
+    // Written under m_syncMutex; read without it where a late answer does no harm.
+    std::atomic<bool> m_hostDetached = false;
     int m_callsInFlight = 0;
     static constexpr int MaxCallsInFlight = 64;
     QString m_lastStatus;
     bool m_statusShown = false;
-    // Output lines handed over but not yet in the window, and whether their delivery is on its
-    // way; lines flushed while it waits join it (under m_syncMutex).
+    // Output lines handed over but not yet in the window (under m_syncMutex). The window takes
+    // them every OutputIntervalMs (m_outputTimer), before any other call of the runner reaches
+    // it, and at the end; a worker that has put OutboxLimit lines in asks for them at once
+    // (m_outboxScheduled). So a fast run wakes the window a few times a second, not once per
+    // statement, and no line is lost or shown out of order.
     QStringList m_outbox;
     bool m_outboxScheduled = false;
+    QTimer *m_outputTimer = nullptr;
+    static constexpr int OutputIntervalMs = 50;
+    static constexpr int OutboxLimit = 4096;
 
     TOracleSession *m_session;
     TOracleDataSet *m_dataSet;

@@ -6,11 +6,8 @@ namespace qd {
 
 void TQueryThread::AddOutputLine(const QString &text)
 {
-    {
-        std::lock_guard<std::mutex> lock(m_syncMutex);
-        if (m_hostDetached)
-            return;
-    }
+    if (m_hostDetached)
+        return;
     m_pendingOutput.append(text);
     if (m_pendingOutput.size() > m_settings.ScreenBufferSize)
         m_pendingOutput.removeFirst();
@@ -36,28 +33,20 @@ void TQueryThread::FlushOutput()
     if (m_pendingOutput.isEmpty())
         return;
     const int maxLines = m_settings.ScreenBufferSize;
-    bool schedule = false;
+    bool deliverNow = false;
     {
         std::lock_guard<std::mutex> lock(m_syncMutex);
         m_outbox += m_pendingOutput;
         // The window keeps no more than the screen buffer anyway.
         if (m_outbox.size() > maxLines)
             m_outbox.remove(0, m_outbox.size() - maxLines);
-        schedule = !m_outboxScheduled;
-        m_outboxScheduled = true;
+        deliverNow = m_outbox.size() >= OutboxLimit && !m_outboxScheduled;
+        m_outboxScheduled = m_outboxScheduled || deliverNow;
     }
     m_pendingOutput.clear();
-    if (!schedule)
-        return;
-    post([this, maxLines](TScriptHost &host) {
-        QStringList lines;
-        {
-            std::lock_guard<std::mutex> lock(m_syncMutex);
-            lines.swap(m_outbox);
-            m_outboxScheduled = false;
-        }
-        host.AppendTextOutput(lines, maxLines);
-    });
+    // Otherwise the window's timer, or the next call of the runner, takes the lines.
+    if (deliverNow)
+        post([this](TScriptHost &) { deliverOutput(); });
 }
 
 void TQueryThread::AddErrorLine(const QString &message, int line, int column)

@@ -33,6 +33,7 @@ void TQueryThread::synchronize(const std::function<void(TScriptHost &host)> &cal
         std::exception_ptr error;
         if (!m_hostDetached && m_host) {
             try {
+                deliverOutput();
                 call(*m_host);
             } catch (...) {
                 error = std::current_exception();
@@ -67,6 +68,7 @@ void TQueryThread::post(std::function<void(TScriptHost &host)> call)
     PostCall(this, [this, call = std::move(call)] {
         if (!m_hostDetached && m_host) {
             try {
+                deliverOutput();
                 call(*m_host);
             } catch (...) {
                 // Output and status only: nothing the run depends on.
@@ -95,9 +97,28 @@ void TQueryThread::DetachHost()
     m_syncDone.notify_all();
 }
 
+void TQueryThread::deliverOutput()
+{
+    QStringList lines;
+    {
+        std::lock_guard<std::mutex> lock(m_syncMutex);
+        lines.swap(m_outbox);
+        m_outboxScheduled = false;
+    }
+    if (lines.isEmpty() || m_hostDetached || !m_host)
+        return;
+    try {
+        m_host->AppendTextOutput(lines, m_settings.ScreenBufferSize);
+    } catch (...) {
+        // Output only: neither the run nor the call that follows depends on it.
+    }
+}
+
 void TQueryThread::finishedOnGuiThread()
 {
     ThreadJoined(this);
+    m_outputTimer->stop();
+    deliverOutput();
     TScriptHost *host = nullptr;
     {
         std::lock_guard<std::mutex> lock(m_syncMutex);

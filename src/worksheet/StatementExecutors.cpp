@@ -35,8 +35,11 @@ QString fitted(const QString &text, int width)
 void appendColumn(QString &row, QStringView value, int width)
 {
     qsizetype written = 0;
-    if (!value.contains(u'\n') && !value.contains(u'\r')) {
-        const QStringView taken = value.left(width);
+    const QStringView taken = value.left(width);
+    qsizetype lineBreak = 0;
+    while (lineBreak < taken.size() && taken[lineBreak] != u'\n' && taken[lineBreak] != u'\r')
+        ++lineBreak;
+    if (lineBreak == taken.size()) {
         row.append(taken);
         written = taken.size();
     } else {
@@ -53,7 +56,7 @@ void appendColumn(QString &row, QStringView value, int width)
         }
     }
     if (written < width)
-        row.append(QString(width - written, u' '));
+        row.resize(row.size() + (width - written), u' ');
 }
 
 QString rowsText(int n, const char *verb)
@@ -194,6 +197,9 @@ void TQueryThread::FetchDbmsOutput()
         if (status != 0)
             break;
         AddOutputLine(line);
+        // A stop ends a long read at the line in hand; the rest stays with the server.
+        if (Terminated())
+            break;
     }
 }
 
@@ -492,6 +498,9 @@ void TQueryThread::ShowErrorsCommand(
                 } else {
                     AddErrorLine(text, line + place.FirstLine, position);
                 }
+                // A stop ends the listing at this row.
+                if (Terminated())
+                    break;
                 query.Next();
             }
         }

@@ -1,5 +1,6 @@
-// Cancelling a run: during a long server call, between the rows of a text query, and a window
-// that goes away while its run waits for it.
+// Cancelling a run: during a long server call, a long query, between the rows of a text query,
+// while server output or compile errors are read, and a window that goes away while its run
+// waits for it.
 #include "RunnerTestSupport.h"
 
 #include <QElapsedTimer>
@@ -156,4 +157,107 @@ TEST_F(ScriptRunCancel, AWindowThatGoesAwayIsCalledNoMore)
     EXPECT_TRUE(host.prompts.isEmpty());
     EXPECT_FALSE(host.finished);
     EXPECT_TRUE(gone.isNull());
+}
+
+TEST_F(ScriptRunCancel, CancelDuringALongQueryReturnsWithinASecondAndTheSessionGoesOn)
+{
+    const StandinHooks &hooks = StandinHooks::get();
+    void *svc = hooks.ServiceOf(*session);
+    withGrid = false;
+    // The query's fetch waits in the server until it is broken.
+    ASSERT_EQ(hooks.blockNextFetch(svc), 0);
+    start(QStringLiteral("prompt before\n"
+                         "select 'row' r from dual;\n"
+                         "prompt never"));
+    ASSERT_TRUE(serveUntil([&] { return host.output.contains(QStringLiteral("before")); }));
+    ASSERT_TRUE(waitForCall());
+    // The query's execute is over in a moment; a call still running later is its fetch (a
+    // break between the two would find no call to end).
+    QElapsedTimer settle;
+    settle.start();
+    serveUntil([&] { return settle.elapsed() >= 300; });
+    ASSERT_NE(hooks.callInProgress(svc), 0);
+    QElapsedTimer timer;
+    timer.start();
+    runner->Cancel();
+    ASSERT_TRUE(waitForEnd(10000));
+    EXPECT_LT(timer.elapsed(), 1000);
+    EXPECT_FALSE(host.output.contains(QStringLiteral("never")));
+    EXPECT_TRUE(host.output.contains(QStringLiteral("User terminated script.")));
+    ASSERT_EQ(host.errors.size(), 1);
+    EXPECT_TRUE(host.errors[0].Text.contains(QStringLiteral("ORA-01013")));
+    expectSessionUsable();
+}
+
+TEST_F(ScriptRunCancel, AStopEndsALongServerOutputReadAtTheLineInHand)
+{
+    settings.DBMSOutputBuffer = 1000000;
+    withGrid = false;
+    start(
+        QStringLiteral("begin\n"
+                       "  for i in 1 .. 20000 loop dbms_output.put_line('line ' || i); end loop;\n"
+                       "end;\n"
+                       "/\n"
+                       "prompt never"));
+    // The worker waits for the window before its first statement: the stop comes first.
+    runner->requestInterruption();
+    ASSERT_TRUE(waitForEnd(30000));
+    QStringList serverLines;
+    for (const QString &line : std::as_const(host.output))
+        if (line.startsWith(QStringLiteral("line ")))
+            serverLines << line;
+    // The first line, instead of all 20,000.
+    EXPECT_EQ(serverLines, QStringList({ QStringLiteral("line 1") }));
+    EXPECT_TRUE(host.output.contains(QStringLiteral("PL/SQL block completed successfully.")));
+    EXPECT_TRUE(host.output.contains(QStringLiteral("User terminated script.")));
+    EXPECT_FALSE(host.output.contains(QStringLiteral("never")));
+    EXPECT_TRUE(host.errors.isEmpty());
+}
+
+TEST_F(ScriptRunCancel, AStopEndsTheCompileErrorListingAtTheNextRow)
+{
+    withGrid = false;
+    // A body that defines none of the header's six procedures has six errors.
+    const QString header = QStringLiteral("create or replace package rt_stopped is\n"
+                                          "  procedure p1; procedure p2; procedure p3;\n"
+                                          "  procedure p4; procedure p5; procedure p6;\n"
+                                          "end;\n"
+                                          "/\n");
+    const QString body = QStringLiteral("create or replace package body rt_stopped is\n"
+                                        "  procedure other is begin null; end;\n"
+                                        "end;\n"
+                                        "/\n");
+    auto listed = [&] {
+        int n = 0;
+        for (const QString &line : std::as_const(host.output))
+            n += line.startsWith(QStringLiteral("Line ")) ? 1 : 0;
+        return n;
+    };
+
+    // Without a stop: six errors in the list and in the SHOW ERRORS text.
+    run(header + body + QStringLiteral("show errors\n"));
+    ASSERT_EQ(host.errors.size(), 6) << host.errorTexts().join(u'\n').toStdString();
+    ASSERT_EQ(listed(), 6);
+    const TScriptRunState kept = host.state;
+
+    // SHOW ERRORS stopped: the heading and the first error only.
+    host = RecordingHost();
+    host.state = kept;
+    start(QStringLiteral("show errors"));
+    runner->requestInterruption();
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_TRUE(host.output.contains(QStringLiteral("Errors for PACKAGE BODY RT_STOPPED:")));
+    EXPECT_EQ(listed(), 1);
+    EXPECT_TRUE(host.output.contains(QStringLiteral("User terminated script.")));
+
+    // The listing of a CREATE stopped: one error in the list.
+    host = RecordingHost();
+    start(body);
+    runner->requestInterruption();
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_TRUE(host.output.contains(
+        QStringLiteral("Warning: Package body created with compilation errors.")));
+    EXPECT_EQ(host.errors.size(), 1) << host.errorTexts().join(u'\n').toStdString();
+    EXPECT_TRUE(host.output.contains(QStringLiteral("User terminated script.")));
+    RunSqlIgnoringErrors(*session, QStringLiteral("drop package rt_stopped"));
 }

@@ -175,3 +175,36 @@ TEST_F(ScriptRunText, AValueCutOnFetchStillShowsItsRowWithAWarning)
     EXPECT_TRUE(out[warning - 1].contains(QStringLiteral(" next")));
     EXPECT_EQ(out[warning + 2], QStringLiteral("Query returned 1 row."));
 }
+
+TEST_F(ScriptRunText, LineBreaksNearTheColumnWidthKeepTheWidth)
+{
+    // VARCHAR2(10): each line break (CR LF, LF or CR) is one blank, and the value is padded to
+    // ten.
+    struct Case {
+        const char *value; // SQL expression
+        QString shown;
+    };
+    const QList<Case> cases = {
+        { "'abcdefgh' || chr(13) || chr(10)", QStringLiteral("abcdefgh  ") },
+        { "'abcdefg' || chr(13) || chr(10) || 'z'", QStringLiteral("abcdefg z ") },
+        { "'abcdefghi' || chr(10)", QStringLiteral("abcdefghi ") },
+        { "'abcdefghi' || chr(13)", QStringLiteral("abcdefghi ") },
+        { "chr(13) || chr(13) || 'a'", QStringLiteral("  a       ") },
+        { "chr(10) || chr(13) || 'a'", QStringLiteral("  a       ") },
+        { "'abcdefghij'", QStringLiteral("abcdefghij") },
+    };
+    CreateFreshTable(
+        *session, QStringLiteral("rt_breaks"), QStringLiteral("k number, v varchar2(10)"));
+    for (int i = 0; i < cases.size(); ++i)
+        RunSql(*session,
+            QStringLiteral("insert into rt_breaks values (%1, %2)")
+                .arg(i)
+                .arg(QString::fromLatin1(cases[i].value)));
+    RunSql(*session, QStringLiteral("commit"));
+    withGrid = false;
+    const QStringList out = run(QStringLiteral("select v from rt_breaks order by k;"));
+    ASSERT_GE(out.size(), 2 + cases.size()) << out.join(u'\n').toStdString();
+    for (int i = 0; i < cases.size(); ++i)
+        EXPECT_EQ(out[2 + i], cases[i].shown) << cases[i].value;
+    RunSqlIgnoringErrors(*session, QStringLiteral("drop table rt_breaks"));
+}
