@@ -571,6 +571,114 @@ void argumentRows(const Source &s, std::vector<Row> &out)
     sideRows(s, "ARGUMENTS", argumentColumns, out);
 }
 
+// The tables of the schema.
+void tableRows(const Source &s, std::vector<Row> &out)
+{
+    for (const CatalogueTable &t : s.cat.tables)
+        if (!t.view)
+            out.push_back({ str(s.user), str(t.name), str("USERS"), null(), null(), str("VALID"),
+                null(), str("N"), str("NO") });
+}
+
+// The views of the schema with their queries.
+void viewRows(const Source &s, std::vector<Row> &out)
+{
+    for (const CatalogueTable &t : s.cat.tables)
+        if (t.view)
+            out.push_back({ str(s.user), str(t.name), num(static_cast<int64_t>(t.viewText.size())),
+                str(t.viewText) });
+}
+
+// The materialized views of the schema.
+void snapshotRows(const Source &s, std::vector<Row> &out)
+{
+    for (const CatalogueMView &m : s.cat.mviews)
+        out.push_back({ str(s.user), str(m.name), str(m.tableName), null(), str(s.user), null(),
+            str("COMPLETE"), str(m.query) });
+}
+
+// The columns of each constraint; a check constraint lists its columns without a position.
+void constraintColumnRows(const Source &s, std::vector<Row> &out)
+{
+    for (const CatalogueConstraint &c : s.cat.constraints)
+        for (size_t i = 0; i < c.columns.size(); ++i)
+            // check constraints list their columns without a position
+            out.push_back({ str(s.user), str(c.name), str(c.table), str(c.columns[i]),
+                c.type == 'C' ? null() : num(static_cast<int64_t>(i) + 1) });
+}
+
+// The indexes of the schema.
+void indexRows(const Source &s, std::vector<Row> &out)
+{
+    for (const CatalogueIndex &i : s.cat.indexes)
+        out.push_back(
+            { str(s.user), str(i.name), str("NORMAL"), str(s.user), str(i.table), str("TABLE"),
+                str(i.unique ? "UNIQUE" : "NONUNIQUE"), str("USERS"), str("VALID"), str("N") });
+}
+
+// The sequences of the schema.
+void sequenceRows(const Source &s, std::vector<Row> &out)
+{
+    for (const CatalogueSequence &q : s.cat.sequences)
+        out.push_back({ str(s.user), str(q.name), num(1), str("9999999999999999999999999999"),
+            num(q.incrementBy), str("N"), str("N"), num(0), num(q.lastNumber) });
+}
+
+// The comments on tables and views.
+void tableCommentRows(const Source &s, std::vector<Row> &out)
+{
+    const auto texts = comments(s);
+    for (const CatalogueTable &t : s.cat.tables) {
+        const auto c = texts.find({ t.name, "" });
+        out.push_back({ str(s.user), str(t.name), str(t.view ? "VIEW" : "TABLE"),
+            c == texts.end() ? null() : str(c->second) });
+    }
+}
+
+// The comments on columns.
+void columnCommentRows(const Source &s, std::vector<Row> &out)
+{
+    const auto texts = comments(s);
+    for (const CatalogueTable &t : s.cat.tables)
+        for (const CatalogueColumn &col : t.columns) {
+            const auto c = texts.find({ t.name, col.name });
+            out.push_back({ str(s.user), str(t.name), str(col.name),
+                c == texts.end() ? null() : str(c->second) });
+        }
+}
+
+// The synonyms the schema shows.
+void synonymRows(const Source &s, std::vector<Row> &out)
+{
+    for (const CatalogueSynonym &y : s.cat.synonyms)
+        if (publicShown(s, y))
+            out.push_back(
+                { str(y.owner), str(y.name), str(y.tableOwner), str(y.tableName), str(y.dbLink) });
+}
+
+// Every schema of the alias is a user; each schema adds its own owner.
+void userRows(const Source &s, std::vector<Row> &out)
+{
+    // Every schema of the alias is a user; each schema adds its own owner.
+    if (s.first) {
+        out.push_back({ str("SYS"), num(0), null() });
+        out.push_back({ str("SYSTEM"), num(5), null() });
+    }
+    if (s.user != "SYS" && s.user != "SYSTEM")
+        out.push_back({ str(s.user), num(s.idBase / 100000 + 99), null() });
+}
+
+// The stored object types, and the ones a later layer records.
+void typeRows(const Source &s, std::vector<Row> &out)
+{
+    for (const StoredType &t : storedTypes(s))
+        out.push_back(
+            { str(s.user), str(t.name), null(), str(t.collection ? "COLLECTION" : "OBJECT"),
+                num(static_cast<int64_t>(t.attributes.size())), num(0), str("NO"), str("NO"),
+                str("YES") });
+    sideRows(s, "TYPES", typeColumns, out);
+}
+
 const std::vector<View> &views()
 {
     static const std::vector<View> list = {
@@ -579,31 +687,15 @@ const std::vector<View> &views()
             "OWNER VARCHAR2(128), TABLE_NAME VARCHAR2(128), TABLESPACE_NAME VARCHAR2(30), "
             "CLUSTER_NAME VARCHAR2(128), IOT_NAME VARCHAR2(128), STATUS VARCHAR2(8), "
             "NUM_ROWS NUMBER, TEMPORARY VARCHAR2(1), NESTED VARCHAR2(3)",
-            0,
-            [](const Source &s, std::vector<Row> &out) {
-                for (const CatalogueTable &t : s.cat.tables)
-                    if (!t.view)
-                        out.push_back({ str(s.user), str(t.name), str("USERS"), null(), null(),
-                            str("VALID"), null(), str("N"), str("NO") });
-            } },
+            0, tableRows },
         { "VIEWS",
             "OWNER VARCHAR2(128), VIEW_NAME VARCHAR2(128), TEXT_LENGTH NUMBER, TEXT LONG TEXT", 0,
-            [](const Source &s, std::vector<Row> &out) {
-                for (const CatalogueTable &t : s.cat.tables)
-                    if (t.view)
-                        out.push_back({ str(s.user), str(t.name),
-                            num(static_cast<int64_t>(t.viewText.size())), str(t.viewText) });
-            } },
+            viewRows },
         { "SNAPSHOTS",
             "OWNER VARCHAR2(128), NAME VARCHAR2(128), TABLE_NAME VARCHAR2(128), "
             "MASTER_VIEW VARCHAR2(128), MASTER_OWNER VARCHAR2(128), MASTER VARCHAR2(128), "
             "TYPE VARCHAR2(8), QUERY LONG TEXT",
-            0,
-            [](const Source &s, std::vector<Row> &out) {
-                for (const CatalogueMView &m : s.cat.mviews)
-                    out.push_back({ str(s.user), str(m.name), str(m.tableName), null(), str(s.user),
-                        null(), str("COMPLETE"), str(m.query) });
-            } },
+            0, snapshotRows },
         { "TAB_COLUMNS",
             "OWNER VARCHAR2(128), TABLE_NAME VARCHAR2(128), COLUMN_NAME VARCHAR2(128), "
             "DATA_TYPE VARCHAR2(128), DATA_TYPE_MOD VARCHAR2(3), DATA_TYPE_OWNER VARCHAR2(128), "
@@ -621,26 +713,13 @@ const std::vector<View> &views()
         { "CONS_COLUMNS",
             "OWNER VARCHAR2(128), CONSTRAINT_NAME VARCHAR2(128), TABLE_NAME VARCHAR2(128), "
             "COLUMN_NAME VARCHAR2(4000), POSITION NUMBER",
-            0,
-            [](const Source &s, std::vector<Row> &out) {
-                for (const CatalogueConstraint &c : s.cat.constraints)
-                    for (size_t i = 0; i < c.columns.size(); ++i)
-                        // check constraints list their columns without a position
-                        out.push_back({ str(s.user), str(c.name), str(c.table), str(c.columns[i]),
-                            c.type == 'C' ? null() : num(static_cast<int64_t>(i) + 1) });
-            } },
+            0, constraintColumnRows },
         { "INDEXES",
             "OWNER VARCHAR2(128), INDEX_NAME VARCHAR2(128), INDEX_TYPE VARCHAR2(27), "
             "TABLE_OWNER VARCHAR2(128), TABLE_NAME VARCHAR2(128), TABLE_TYPE VARCHAR2(11), "
             "UNIQUENESS VARCHAR2(9), TABLESPACE_NAME VARCHAR2(30), STATUS VARCHAR2(8), "
             "GENERATED VARCHAR2(1)",
-            0,
-            [](const Source &s, std::vector<Row> &out) {
-                for (const CatalogueIndex &i : s.cat.indexes)
-                    out.push_back({ str(s.user), str(i.name), str("NORMAL"), str(s.user),
-                        str(i.table), str("TABLE"), str(i.unique ? "UNIQUE" : "NONUNIQUE"),
-                        str("USERS"), str("VALID"), str("N") });
-            } },
+            0, indexRows },
         { "IND_COLUMNS",
             "INDEX_OWNER VARCHAR2(128), INDEX_NAME VARCHAR2(128), TABLE_OWNER VARCHAR2(128), "
             "TABLE_NAME VARCHAR2(128), COLUMN_NAME VARCHAR2(4000), COLUMN_POSITION NUMBER, "
@@ -650,13 +729,7 @@ const std::vector<View> &views()
             "SEQUENCE_OWNER VARCHAR2(128), SEQUENCE_NAME VARCHAR2(128), MIN_VALUE NUMBER, "
             "MAX_VALUE NUMBER, INCREMENT_BY NUMBER, CYCLE_FLAG VARCHAR2(1), "
             "ORDER_FLAG VARCHAR2(1), CACHE_SIZE NUMBER, LAST_NUMBER NUMBER",
-            0,
-            [](const Source &s, std::vector<Row> &out) {
-                for (const CatalogueSequence &q : s.cat.sequences)
-                    out.push_back(
-                        { str(s.user), str(q.name), num(1), str("9999999999999999999999999999"),
-                            num(q.incrementBy), str("N"), str("N"), num(0), num(q.lastNumber) });
-            } },
+            0, sequenceRows },
         { "TAB_IDENTITY_COLS",
             "OWNER VARCHAR2(128), TABLE_NAME VARCHAR2(128), COLUMN_NAME VARCHAR2(128), "
             "GENERATION_TYPE VARCHAR2(10), SEQUENCE_NAME VARCHAR2(128), "
@@ -665,57 +738,17 @@ const std::vector<View> &views()
         { "TAB_COMMENTS",
             "OWNER VARCHAR2(128), TABLE_NAME VARCHAR2(128), TABLE_TYPE VARCHAR2(11), "
             "COMMENTS VARCHAR2(4000)",
-            0,
-            [](const Source &s, std::vector<Row> &out) {
-                const auto texts = comments(s);
-                for (const CatalogueTable &t : s.cat.tables) {
-                    const auto c = texts.find({ t.name, "" });
-                    out.push_back({ str(s.user), str(t.name), str(t.view ? "VIEW" : "TABLE"),
-                        c == texts.end() ? null() : str(c->second) });
-                }
-            } },
+            0, tableCommentRows },
         { "COL_COMMENTS",
             "OWNER VARCHAR2(128), TABLE_NAME VARCHAR2(128), COLUMN_NAME VARCHAR2(128), "
             "COMMENTS VARCHAR2(4000)",
-            0,
-            [](const Source &s, std::vector<Row> &out) {
-                const auto texts = comments(s);
-                for (const CatalogueTable &t : s.cat.tables)
-                    for (const CatalogueColumn &col : t.columns) {
-                        const auto c = texts.find({ t.name, col.name });
-                        out.push_back({ str(s.user), str(t.name), str(col.name),
-                            c == texts.end() ? null() : str(c->second) });
-                    }
-            } },
+            0, columnCommentRows },
         { "SYNONYMS",
             "OWNER VARCHAR2(128), SYNONYM_NAME VARCHAR2(128), TABLE_OWNER VARCHAR2(128), "
             "TABLE_NAME VARCHAR2(128), DB_LINK VARCHAR2(128)",
-            0,
-            [](const Source &s, std::vector<Row> &out) {
-                for (const CatalogueSynonym &y : s.cat.synonyms)
-                    if (publicShown(s, y))
-                        out.push_back({ str(y.owner), str(y.name), str(y.tableOwner),
-                            str(y.tableName), str(y.dbLink) });
-            } },
-        { "USERS", "USERNAME VARCHAR2(128), USER_ID NUMBER, CREATED DATE TEXT", 0,
-            [](const Source &s, std::vector<Row> &out) {
-                // Every schema of the alias is a user; each schema adds its own owner.
-                if (s.first) {
-                    out.push_back({ str("SYS"), num(0), null() });
-                    out.push_back({ str("SYSTEM"), num(5), null() });
-                }
-                if (s.user != "SYS" && s.user != "SYSTEM")
-                    out.push_back({ str(s.user), num(s.idBase / 100000 + 99), null() });
-            } },
-        { "TYPES", typeColumns, 0,
-            [](const Source &s, std::vector<Row> &out) {
-                for (const StoredType &t : storedTypes(s))
-                    out.push_back({ str(s.user), str(t.name), null(),
-                        str(t.collection ? "COLLECTION" : "OBJECT"),
-                        num(static_cast<int64_t>(t.attributes.size())), num(0), str("NO"),
-                        str("NO"), str("YES") });
-                sideRows(s, "TYPES", typeColumns, out);
-            } },
+            0, synonymRows },
+        { "USERS", "USERNAME VARCHAR2(128), USER_ID NUMBER, CREATED DATE TEXT", 0, userRows },
+        { "TYPES", typeColumns, 0, typeRows },
         { "TYPE_ATTRS", typeAttrColumns, 0, typeAttributeRows },
         { "TRIGGERS", triggerColumns, 0, triggerRows },
         { "ARGUMENTS", argumentColumns, 0, argumentRows },
