@@ -23,7 +23,9 @@ case "${1:-}" in
 --sanitize=thread)
     build=build-tsan
     flags+=(-DQD_SANITIZE=thread)
-    export TSAN_OPTIONS=suppressions=$supp/tsan.supp:halt_on_error=1:second_deadlock_stack=1
+    # die_after_fork=0: tests that start the program as a child process fork from a threaded
+    # parent, and the child starts threads of its own; by default TSan ends such a child.
+    export TSAN_OPTIONS=suppressions=$supp/tsan.supp:halt_on_error=1:second_deadlock_stack=1:die_after_fork=0
     ;;
 "") ;;
 *)
