@@ -6,6 +6,7 @@
 #include "engine/Statement.h"
 #include "engine/StoredCode.h"
 #include "engine/Triggers.h"
+#include "sql/HexText.h"
 #include "sql/Lexer.h"
 #include "sql/NumberFormat.h"
 
@@ -54,18 +55,6 @@ void bindValue(sqlite3_stmt *st, int index, const Value &v)
     }
 }
 
-std::string hex(const void *data, int size)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    const auto *p = static_cast<const unsigned char *>(data);
-    for (int i = 0; i < size; ++i) {
-        out += digits[p[i] >> 4];
-        out += digits[p[i] & 15];
-    }
-    return out;
-}
-
 // The value of a column of the current row as the interpreter computes with it.
 Value columnValue(sqlite3_stmt *st, int c, bool isDate)
 {
@@ -78,7 +67,8 @@ Value columnValue(sqlite3_stmt *st, int c, bool isDate)
         // A long NUMBER kept as a BLOB of its text: the interpreter computes in doubles.
         if (sql::isExactNumber(sqlite3_column_value(st, c)))
             return Value::fromReal(sqlite3_column_double(st, c));
-        return Value::fromText(hex(sqlite3_column_blob(st, c), sqlite3_column_bytes(st, c)));
+        return Value::fromText(sql::hexText(
+            sqlite3_column_blob(st, c), static_cast<size_t>(sqlite3_column_bytes(st, c))));
     case SQLITE_TEXT: {
         std::string text(reinterpret_cast<const char *>(sqlite3_column_text(st, c)),
             static_cast<size_t>(sqlite3_column_bytes(st, c)));

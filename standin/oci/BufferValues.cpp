@@ -4,6 +4,7 @@
 #include "engine/Lobs.h"
 #include "engine/OraErrors.h"
 #include "sql/Dialect.h"
+#include "sql/HexText.h"
 
 #include <cmath>
 #include <cstdio>
@@ -119,18 +120,6 @@ void bindInput(sqlite3_stmt *st, int index, const ClientBuffer &b, size_t row)
 
 namespace {
 
-std::string hex(const void *data, int size)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    const auto *p = static_cast<const unsigned char *>(data);
-    for (int i = 0; i < size; ++i) {
-        out += digits[p[i] >> 4];
-        out += digits[p[i] & 15];
-    }
-    return out;
-}
-
 std::string columnText(sqlite3_value *v, const ColumnStyle &style)
 {
     switch (sqlite3_value_type(v)) {
@@ -143,14 +132,14 @@ std::string columnText(sqlite3_value *v, const ColumnStyle &style)
         if (style.oracleType == 2)
             return std::string(static_cast<const char *>(sqlite3_value_blob(v)),
                 static_cast<size_t>(sqlite3_value_bytes(v)));
-        return hex(sqlite3_value_blob(v), sqlite3_value_bytes(v));
+        return sql::hexText(sqlite3_value_blob(v), static_cast<size_t>(sqlite3_value_bytes(v)));
     default: {
         const auto *t = reinterpret_cast<const char *>(sqlite3_value_text(v));
         std::string text(t ? t : "", static_cast<size_t>(sqlite3_value_bytes(v)));
         if (style.oracleType == 12)
             return sql::formatDate(text, style.dateFormat);
         if (style.oracleType == 23)
-            return hex(text.data(), static_cast<int>(text.size()));
+            return sql::hexText(text.data(), text.size());
         return text;
     }
     }
